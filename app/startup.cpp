@@ -1,0 +1,186 @@
+#include "app/startup.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/editing.h"
+#include "app/main_loop.h"
+#include "app/save_prompt.h"
+#include "app/status_bar.h"
+#include "terrain/open_terrain.h"
+#include "terrain/terrain_model.h"
+#include "ui/dialog_theme.h"
+
+int screen_width;
+int screen_height;
+int status_y;
+BITMAP *back_buffer;
+int run_state = RUN_CONTINUE;
+int terrain_open;
+int enable_targets;
+
+int colour_black, colour_white, colour_red, colour_terracotta, colour_blue;
+int colour_steel, colour_slate, colour_dark_slate, colour_pale_blue;
+
+FONT *label_font;
+FONT *map_font;
+FONT *message_font;
+FONT *dialog_font;
+BITMAP *runway_symbols[6];
+
+ProgramSettings read_settings() {
+  ProgramSettings s;
+  s.screen_width = get_config_int("Display", "Screen-Width", 768);
+  s.screen_height = get_config_int("Display", "Screen-Height", 538);
+  s.full_screen = get_config_int("Display", "FullScreen", 0);
+  s.enable_targets = get_config_int("Display", "Enable_Targets", 1);
+  if (s.screen_width < 640) s.screen_width = 640;
+  if (s.screen_height < 480) s.screen_height = 480;
+  return s;
+}
+
+static const unsigned char startup_palette[8][3] = {
+    {39, 39, 37}, {37, 36, 30}, {28, 28, 26}, {45, 40, 31},
+    {51, 43, 30}, {43, 35, 23}, {20, 18, 17}, {26, 25, 23},
+};
+
+// Both datafiles stay loaded for the whole run.
+static DATAFILE *font_datafile;
+static DATAFILE *symbol_datafile;
+
+// The objects a datafile must have, counted up to its end marker.
+static int datafile_object_count(const DATAFILE *data) {
+  int n = 0;
+  while (data[n].type != DAT_END) n++;
+  return n;
+}
+
+static void switch_in() { clear_keybuf(); }
+
+// The library calls this from its own thread: the loop runs the prompt.
+static void close_button() { close_requested = 1; }
+
+int init_program() {
+  for (int i = 0; i < 8; i++) {
+    RGB rgb = {startup_palette[i][0], startup_palette[i][1], startup_palette[i][2], 0};
+    set_color(i + 1, &rgb);
+  }
+
+  colour_black = makecol(0, 0, 0);
+  colour_white = makecol(255, 255, 255);
+  colour_red = makecol(255, 0, 0);
+  colour_terracotta = makecol(215, 120, 80);
+  colour_blue = makecol(0, 0, 255);
+  colour_steel = makecol(131, 153, 177);
+  colour_slate = makecol(79, 101, 125);
+  colour_dark_slate = makecol(56, 72, 89);
+  colour_pale_blue = makecol(173, 197, 222);
+
+  screen_width = SCREEN_W;
+  screen_height = SCREEN_H;
+  status_y = screen_height - 26;
+
+  clear_clipboards();
+  init_placeholder_colours();
+
+  font_datafile = load_datafile(FONT_DATAFILE);
+  if (!font_datafile || datafile_object_count(font_datafile) < 6) {
+    fprintf(stderr, "Veldkit: cannot load the fonts from %s\n", FONT_DATAFILE);
+    return 1;
+  }
+  for (int i = 2; i <= 5; i++) {
+    if (font_datafile[i].type != DAT_FONT) {
+      fprintf(stderr, "Veldkit: %s object %d is not a font\n", FONT_DATAFILE, i);
+      return 1;
+    }
+  }
+  label_font = (FONT *)font_datafile[2].dat;
+  map_font = (FONT *)font_datafile[3].dat;
+  message_font = (FONT *)font_datafile[4].dat;
+  dialog_font = (FONT *)font_datafile[5].dat;
+
+  set_color_conversion(COLORCONV_EXPAND_256 | COLORCONV_KEEP_TRANS);
+  symbol_datafile = load_datafile(SYMBOL_DATAFILE);
+  set_color_conversion(COLORCONV_TOTAL);
+  if (!symbol_datafile || datafile_object_count(symbol_datafile) < 6) {
+    fprintf(stderr, "Veldkit: cannot load the runway symbols from %s\n", SYMBOL_DATAFILE);
+    return 1;
+  }
+  for (int i = 0; i < 6; i++) {
+    if (symbol_datafile[i].type != DAT_BITMAP) {
+      fprintf(stderr, "Veldkit: %s object %d is not a bitmap\n", SYMBOL_DATAFILE, i);
+      return 1;
+    }
+    runway_symbols[i] = (BITMAP *)symbol_datafile[i].dat;
+  }
+
+  font = dialog_font;
+
+  set_close_button_callback(close_button);
+  set_display_switch_callback(SWITCH_IN, switch_in);
+
+  install_dialog_theme();
+
+  back_buffer = create_bitmap(screen_width, screen_height);
+  if (!back_buffer) {
+    fprintf(stderr, "Veldkit: not enough memory for a %d x %d back buffer\n", screen_width,
+            screen_height);
+    return 1;
+  }
+  return 0;
+}
+
+int veldkit_main(int argc, char **argv) {
+  if (allegro_init() != 0) {
+    // Without a system driver nothing else of the library may be called.
+    fputs("Unable to set graphics mode\n", stderr);
+    return 1;
+  }
+  install_timer();
+  install_keyboard();
+  install_mouse();
+
+  set_config_file(SETTINGS_FILE);
+  ProgramSettings settings = read_settings();
+  enable_targets = settings.enable_targets;
+
+  set_uformat(U_ASCII);
+  set_color_depth(32);
+  int card = settings.full_screen > 0 ? GFX_AUTODETECT_FULLSCREEN : GFX_AUTODETECT_WINDOWED;
+  if (set_gfx_mode(card, settings.screen_width, settings.screen_height, 0, 0) != 0) {
+    set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
+    allegro_message("Unable to set graphics mode\n");
+    return 1;
+  }
+  set_window_title("Jetfront Veldkit");
+
+  if (init_program() != 0) {
+    allegro_exit();
+    return 2;
+  }
+
+  draw_empty_status_bar(screen);
+
+  if (argc == 2) {
+    // A longer path would name a different file once cut: leave the path
+    // empty so that the opening fails with the tile-map error.
+    if (strlen(argv[1]) < PATH_SIZE) {
+      strcpy(tfd_path, argv[1]);
+    } else {
+      tfd_path[0] = 0;
+    }
+    open_terrain(0);
+  }
+  run_state = RUN_CONTINUE;
+  if (!terrain_open) open_terrain(1);
+
+  if (terrain_open) {
+    main_loop();
+    if (terrain_open) release_textures();
+  }
+
+  destroy_bitmap(back_buffer);
+  back_buffer = nullptr;
+  allegro_exit();
+  return 0;
+}

@@ -1,0 +1,24 @@
+// The status strip under the map view and the progress messages shown in it.
+#pragma once
+
+#include <allegro.h>
+
+enum TextScheme {
+  SCHEME_LABEL = 0,    // message font, black on pale blue
+  SCHEME_TITLE = 1,    // dialog font, dark slate on pale blue
+  SCHEME_VALUE = 2,    // message font, blue on pale blue
+  SCHEME_OVERLAY = 3,  // message font, blue, transparent
+};
+
+// Formats into 256 characters and draws with the scheme's font and colours;
+// a scheme outside 0..3 draws nothing.
+void show_message(BITMAP *bmp, int x, int y, int scheme, const char *format, ...);
+
+// Shows a progress message at its place in the strip, on the screen.
+#define show_progress(...) show_message(screen, 3, status_y + 13, SCHEME_VALUE, __VA_ARGS__)
+
+// Paints the whole strip (all but the mouse readout) for the cursor tile.
+void draw_status_bar(BITMAP *bmp, int cursor_x, int cursor_y);
+
+// The empty strip start-up shows while the terrain loads.
+void draw_empty_status_bar(BITMAP *bmp);

@@ -1,0 +1,19 @@
+// Whole-terrain bitmap exports and the numbered output names.
+#pragma once
+
+enum ExportKind {
+  EXPORT_DATA = 1,
+  EXPORT_WATER = 2,
+  EXPORT_TEXTURES_4X = 5,
+  EXPORT_EMBOSSED_4X = 6,
+  EXPORT_HEIGHT_4X = 7,
+  EXPORT_PLANNING_MAP_1 = 8,
+  EXPORT_PLANNING_MAP_2 = 9,
+  EXPORT_PLANNING_MAP_3 = 10,
+};
+
+int export_bitmap(int kind);  // 0 written, 1 not
+
+// The first free "<terrain><suffix>NNN.bmp" in the working directory, into
+// name (256 bytes); 0 when found, 1 when all of 000..998 exist.
+int numbered_output_name(const char *suffix, char *name);

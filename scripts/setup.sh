@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Veldkit needs when any is missing, then
+# configures and builds into the given build folder (default: build).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(liballegro4-dev cmake g++ pkg-config libgtest-dev xvfb xauth xdotool python3)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+build_dir="${1:-build}"
+shift || true
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+cmake --build "$build_dir" -j"$(nproc)"

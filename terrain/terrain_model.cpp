@@ -1,0 +1,98 @@
+#include "terrain/terrain_model.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <sys/mman.h>
+#include <unistd.h>
+
+TileMap tile_map;
+HeightMap height_map;
+uint8_t shade_map[MAX_SAMPLES][MAX_SAMPLES];
+int32_t height_palette[MAX_HEIGHT + 1];
+TextureTable texture_table;
+TargetArea target_areas[MAX_AREAS];
+int32_t area_count;
+int32_t target_total;
+
+char tfd_path[PATH_SIZE];
+char hfd_path[PATH_SIZE];
+char data_ini_path[PATH_SIZE];
+char targets_ini_path[PATH_SIZE];
+
+void init_placeholder_colours() {
+  srand((unsigned)time(nullptr));
+  for (int t = 0; t < MAX_TEXTURES; t++) {
+    int r1 = rand(), r2 = rand();
+    texture_table.textures[t].sample_color = makecol(156 + r1 % 100, 0, 156 + r2 % 100);
+    texture_table.textures[t].loaded = 0;
+  }
+  texture_table.textures[1].sample_color = makecol(150, 0, 150);
+  texture_table.textures[2].sample_color = makecol(156, 0, 156);
+}
+
+void release_textures() {
+  for (int t = 1; t <= texture_table.texture_count && t < MAX_TEXTURES; t++) {
+    TextureEntry &entry = texture_table.textures[t];
+    for (int k = 0; k < TEXTURE_LEVELS; k++) {
+      if (entry.levels[k]) destroy_bitmap(entry.levels[k]);
+      entry.levels[k] = nullptr;
+    }
+  }
+}
+
+// Zeroes a range without touching whole pages that were never used: the pages
+// inside the range are handed back to the system, only the partial ends are
+// written.
+static void zero_range(void *start, size_t size) {
+  if (size == 0) return;
+  const uintptr_t page = (uintptr_t)sysconf(_SC_PAGESIZE);
+  uintptr_t begin = (uintptr_t)start, end = begin + size;
+  uintptr_t inner_begin = (begin + page - 1) & ~(page - 1);
+  uintptr_t inner_end = end & ~(page - 1);
+  if (inner_begin >= inner_end ||
+      madvise((void *)inner_begin, inner_end - inner_begin, MADV_DONTNEED) != 0) {
+    memset(start, 0, size);
+    return;
+  }
+  memset(start, 0, inner_begin - begin);
+  memset((void *)inner_end, 0, end - inner_end);
+}
+
+static int clamp_extent(int32_t n, int cap) { return n < 0 ? 0 : (n > cap ? cap : n); }
+
+void clear_terrain_model() {
+  release_textures();
+
+  // The loaders store the header before their checks, so the extent may be
+  // anything: clear what the stored sizes can have reached, within the tables.
+  int tx = clamp_extent(tile_map.tiles_x, MAX_TILES);
+  int ty = clamp_extent(tile_map.tiles_y, MAX_TILES);
+  if (tx > 0 && ty > 0) zero_range(&tile_map.tiles[0][0], sizeof(tile_map.tiles[0]) * (size_t)tx);
+  tile_map.tiles_x = tile_map.tiles_y = tile_map.header3 = tile_map.header4 = 0;
+  tile_map.max_texture_used = 0;
+
+  int sx = clamp_extent(height_map.samples_x, MAX_SAMPLES);
+  int sy = clamp_extent(height_map.samples_y, MAX_SAMPLES);
+  if (sx > 0 && sy > 0) {
+    zero_range(&height_map.heights[0][0], sizeof(height_map.heights[0]) * (size_t)sx);
+    zero_range(&shade_map[0][0], sizeof(shade_map[0]) * (size_t)sx);
+  }
+  height_map.samples_x = height_map.samples_y = height_map.header3 = height_map.header4 = 0;
+  height_map.max_height = height_map.detected_height_step = height_map.height_step = 0;
+  height_map.heights_loaded = 0;
+  memset(height_palette, 0, sizeof(height_palette));
+
+  for (int t = 0; t < MAX_TEXTURES; t++) {
+    TextureEntry &entry = texture_table.textures[t];
+    entry.filename[0] = 0;
+    entry.has_water = 0;
+    entry.loaded = 0;
+    entry.file_width = entry.file_height = 0;
+  }
+  init_placeholder_colours();
+  texture_table.textures_declared = texture_table.last_declared_texture = 0;
+  texture_table.textures_loaded = texture_table.texture_count = 0;
+
+  area_count = target_total = 0;
+}

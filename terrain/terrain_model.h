@@ -1,0 +1,115 @@
+// The one open terrain: tile map, height map, textures, target areas and the
+// paths of their files. Every table has its full capacity for the whole run;
+// pages that a terrain never touches cost no memory.
+#pragma once
+
+#include <allegro.h>
+#include <cstdint>
+
+enum {
+  MAX_TILES = 4000,          // tile columns and rows
+  MAX_SAMPLES = 16000,       // height sample columns and rows (4 per tile edge)
+  MAX_TEXTURES = 512,        // texture numbers 0..511, 0 = no texture
+  MAX_AREAS = 512,           // target areas 1..511
+  MAX_TARGETS = 512,         // targets 1..511 per area
+  MAX_HEIGHT = 9999,
+  PATH_SIZE = 256,           // paths hold at most 255 characters
+  NAME_SIZE = 64,            // names and target types hold at most 63
+  TEXTURE_LEVELS = 8,
+};
+
+struct Tile {
+  int16_t texture;
+  uint8_t rotation;
+  uint8_t tag;
+  uint8_t extra[3];
+};
+
+struct TileMap {
+  int32_t tiles_x;
+  int32_t tiles_y;
+  int32_t header3;
+  int32_t header4;
+  Tile tiles[MAX_TILES][MAX_TILES];  // [x][y]
+  int32_t max_texture_used;
+};
+
+struct HeightMap {
+  int32_t samples_x;
+  int32_t samples_y;
+  int32_t header3;
+  int32_t header4;
+  uint16_t heights[MAX_SAMPLES][MAX_SAMPLES];  // [X][Y]
+  int32_t max_height;
+  int32_t detected_height_step;
+  int32_t height_step;
+  int32_t heights_loaded;
+};
+
+struct TextureEntry {
+  BITMAP *levels[TEXTURE_LEVELS];
+  PALETTE palette;
+  char filename[PATH_SIZE];
+  int16_t has_water;
+  int32_t sample_color;
+  int16_t loaded;
+  int16_t file_width;
+  int16_t file_height;
+};
+
+struct TextureTable {
+  TextureEntry textures[MAX_TEXTURES];
+  int32_t textures_declared;
+  int32_t last_declared_texture;
+  int32_t textures_loaded;
+  int32_t texture_count;
+};
+
+struct Target {
+  char type[NAME_SIZE];
+  int32_t heading;
+  float offset_x;
+  float file_offset_x;
+  float offset_y;
+  float file_offset_y;
+};
+
+struct TargetArea {
+  char name[NAME_SIZE];
+  float pos_x;
+  float pos_y;
+  int32_t enemy;
+  int32_t target_count;
+  int32_t runway_number;
+  Target targets[MAX_TARGETS];
+};
+
+extern TileMap tile_map;
+extern HeightMap height_map;
+extern uint8_t shade_map[MAX_SAMPLES][MAX_SAMPLES];  // [X][Y]
+extern int32_t height_palette[MAX_HEIGHT + 1];
+extern TextureTable texture_table;
+extern TargetArea target_areas[MAX_AREAS];
+extern int32_t area_count;
+extern int32_t target_total;
+
+extern char tfd_path[PATH_SIZE];
+extern char hfd_path[PATH_SIZE];
+extern char data_ini_path[PATH_SIZE];
+extern char targets_ini_path[PATH_SIZE];
+
+// The tile at (x, y); callers keep 0 <= x < tiles_x and 0 <= y < tiles_y.
+inline Tile &tile_at(int x, int y) { return tile_map.tiles[x][y]; }
+
+// Gives every texture entry its placeholder sample colour (a random magenta
+// shade; entries 1 and 2 fixed) and clears its loaded flag. Needs the
+// graphics mode, as colours are made with makecol.
+void init_placeholder_colours();
+
+// Destroys the level bitmaps of entries 1..texture_count that have them.
+void release_textures();
+
+// Returns the model to its start state before a second opening attempt:
+// counters and the used extents of the grids are zeroed, texture bitmaps
+// released, placeholder colours kept.
+void clear_terrain_model();

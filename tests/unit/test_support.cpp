@@ -1,0 +1,110 @@
+#include "tests/unit/test_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/editing.h"
+#include "app/main_loop.h"
+#include "app/startup.h"
+#include "terrain/terrain_model.h"
+
+TempDir::TempDir() {
+  char tmpl[] = "/tmp/veldkit-test-XXXXXX";
+  path_ = mkdtemp(tmpl);
+  char cwd[4096];
+  old_cwd_ = getcwd(cwd, sizeof(cwd)) ? cwd : "/";
+  if (chdir(path_.c_str()) != 0) perror("chdir");
+}
+
+TempDir::~TempDir() {
+  if (chdir(old_cwd_.c_str()) != 0) perror("chdir");
+  std::string cmd = "chmod -R u+w '" + path_ + "' 2>/dev/null; rm -rf '" + path_ + "'";
+  if (system(cmd.c_str()) != 0) fprintf(stderr, "cannot remove %s\n", path_.c_str());
+}
+
+std::vector<unsigned char> read_file(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
+}
+
+void write_file(const std::string &path, const std::vector<unsigned char> &bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char *>(bytes.data()), (std::streamsize)bytes.size());
+}
+
+void write_text(const std::string &path, const std::string &text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+bool file_exists(const std::string &path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+void put_le32(std::vector<unsigned char> &out, int32_t v) {
+  for (int i = 0; i < 4; i++) out.push_back((unsigned char)((uint32_t)v >> (8 * i)));
+}
+
+void put_le16(std::vector<unsigned char> &out, uint16_t v) {
+  out.push_back((unsigned char)(v & 0xFF));
+  out.push_back((unsigned char)(v >> 8));
+}
+
+Rgb pixel_rgb(BITMAP *bmp, int x, int y) {
+  int c = getpixel(bmp, x, y);
+  int depth = bitmap_color_depth(bmp);
+  return {getr_depth(depth, c), getg_depth(depth, c), getb_depth(depth, c)};
+}
+
+std::ostream &operator<<(std::ostream &os, const Rgb &c) {
+  return os << "(" << c.r << ", " << c.g << ", " << c.b << ")";
+}
+
+void reset_program_state() {
+  clear_terrain_model();
+  clear_clipboards();
+  tilemap_modified = heightmap_modified = 0;
+  zoom_level = 8;
+  edit_mode = EDIT_TILES;
+  overlay_mode = 0;
+  height_sample = 0;
+  run_state = RUN_CONTINUE;
+  terrain_open = 0;
+  enable_targets = 1;
+  tfd_path[0] = hfd_path[0] = data_ini_path[0] = targets_ini_path[0] = 0;
+}
+
+int main(int argc, char **argv) {
+  testing::InitGoogleTest(&argc, argv);
+  if (allegro_init() != 0) {
+    fprintf(stderr, "the unit tests need an X display (run them under xvfb-run)\n");
+    return 1;
+  }
+  install_timer();
+  install_keyboard();
+  install_mouse();
+  set_uformat(U_ASCII);
+  set_color_depth(32);
+  if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, 768, 538, 0, 0) != 0) {
+    fprintf(stderr, "cannot set a 768 x 538 window: %s\n", allegro_error);
+    return 1;
+  }
+  // The datafiles are read from the run directory, the tests' working directory.
+  const char *run_dir = getenv("VELDKIT_RUN_DIR");
+  if (run_dir && chdir(run_dir) != 0) perror("chdir");
+  enable_targets = 1;
+  if (init_program() != 0) {
+    fprintf(stderr, "start-up failed: are Veldkit1.dat and Veldkit2.dat in the run directory?\n");
+    return 1;
+  }
+  int result = RUN_ALL_TESTS();
+  allegro_exit();
+  return result;
+}
+END_OF_MAIN()

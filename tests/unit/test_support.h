@@ -1,0 +1,44 @@
+// Shared set-up of the unit tests: one real 32-bit window per test program
+// (progress messages and dialogs draw on the screen), and small file helpers.
+#pragma once
+
+#include <allegro.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+// A fresh temporary folder that becomes the working directory for the
+// lifetime of the object; removed with its contents afterwards.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  const std::string &path() const { return path_; }
+  std::string file(const std::string &name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+  std::string old_cwd_;
+};
+
+std::vector<unsigned char> read_file(const std::string &path);
+void write_file(const std::string &path, const std::vector<unsigned char> &bytes);
+void write_text(const std::string &path, const std::string &text);
+bool file_exists(const std::string &path);
+
+// Little-endian byte builders for synthetic terrain files.
+void put_le32(std::vector<unsigned char> &out, int32_t v);
+void put_le16(std::vector<unsigned char> &out, uint16_t v);
+
+// Colour of a pixel as (r, g, b) for comparisons that do not depend on the
+// mode's byte order.
+struct Rgb {
+  int r, g, b;
+  bool operator==(const Rgb &o) const { return r == o.r && g == o.g && b == o.b; }
+};
+Rgb pixel_rgb(BITMAP *bmp, int x, int y);
+std::ostream &operator<<(std::ostream &os, const Rgb &c);
+
+// Puts the terrain model and view back to the start state between tests.
+void reset_program_state();

@@ -1,0 +1,141 @@
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "terrain/terrain_model.h"
+#include "terrain/tile_map_file.h"
+#include "tests/unit/test_support.h"
+
+namespace {
+
+struct Record {
+  uint16_t words[6];
+};
+
+std::vector<unsigned char> tile_file(int32_t tx, int32_t ty, int32_t h3, int32_t h4,
+                                     const std::vector<Record> &records) {
+  std::vector<unsigned char> out;
+  put_le32(out, tx);
+  put_le32(out, ty);
+  put_le32(out, h3);
+  put_le32(out, h4);
+  for (const Record &r : records)
+    for (uint16_t w : r.words) put_le16(out, w);
+  return out;
+}
+
+class TileMapFile : public testing::Test {
+ protected:
+  void SetUp() override { reset_program_state(); }
+  TempDir dir;
+};
+
+TEST_F(TileMapFile, RandomMapRoundTripsByteForByte) {
+  const int tx = 37, ty = 23;
+  std::vector<Record> records;
+  srand(7);
+  for (int i = 0; i < tx * ty; i++)
+    records.push_back({{(uint16_t)(rand() % 511), (uint16_t)(rand() % 4), (uint16_t)(rand() % 3),
+                        (uint16_t)(rand() % 256), (uint16_t)(rand() % 256), (uint16_t)(rand() % 256)}});
+  auto bytes = tile_file(tx, ty, 0x12345678, -42, records);
+  write_file(dir.file("a.TFD"), bytes);
+  ASSERT_EQ(0, load_tile_map(dir.file("a.TFD").c_str()));
+  EXPECT_EQ(tx, tile_map.tiles_x);
+  EXPECT_EQ(0x12345678, tile_map.header3);
+  EXPECT_EQ(-42, tile_map.header4);
+  // The first file row is the southern edge: record 0 is tile (0, ty - 1).
+  EXPECT_EQ(records[0].words[0] + 1, tile_at(0, ty - 1).texture);
+  EXPECT_EQ(records[(ty - 1) * tx + 5].words[0] + 1, tile_at(5, 0).texture);
+  EXPECT_EQ(records[tx + 2].words[3], tile_at(2, ty - 2).extra[0]);
+  ASSERT_EQ(0, save_tile_map(dir.file("b.TFD").c_str()));
+  EXPECT_EQ(bytes, read_file(dir.file("b.TFD")));
+}
+
+TEST_F(TileMapFile, EmptyAndLimitSizes) {
+  write_file(dir.file("empty.TFD"), tile_file(0, 0, 1, 2, {}));
+  EXPECT_EQ(0, load_tile_map(dir.file("empty.TFD").c_str()));
+  EXPECT_EQ(0, tile_map.tiles_x);
+
+  // 4001 fails on the header alone, which stays in the model.
+  write_file(dir.file("wide.TFD"), tile_file(4001, 1, 5, 6, {}));
+  EXPECT_EQ(1, load_tile_map(dir.file("wide.TFD").c_str()));
+  EXPECT_EQ(4001, tile_map.tiles_x);
+  EXPECT_EQ(5, tile_map.header3);
+  write_file(dir.file("neg.TFD"), tile_file(1, -1, 0, 0, {}));
+  EXPECT_EQ(1, load_tile_map(dir.file("neg.TFD").c_str()));
+
+  // 4000 is accepted; a bare header reads every tile past the end.
+  write_file(dir.file("tall.TFD"), tile_file(1, 4000, 0, 0, {}));
+  EXPECT_EQ(0, load_tile_map(dir.file("tall.TFD").c_str()));
+  EXPECT_EQ(0, tile_at(0, 3999).texture);
+  EXPECT_EQ(255, tile_at(0, 0).rotation);
+
+  EXPECT_EQ(1, load_tile_map(dir.file("missing.TFD").c_str()));
+}
+
+TEST_F(TileMapFile, TextureWordRange) {
+  write_file(dir.file("t.TFD"), tile_file(3, 1, 0, 0,
+                                          {{{0xFFFF, 0, 0, 0, 0, 0}},
+                                           {{510, 0x0102, 0, 0, 0, 0}},
+                                           {{0, 0, 0, 0, 0, 0}}}));
+  ASSERT_EQ(0, load_tile_map(dir.file("t.TFD").c_str()));
+  EXPECT_EQ(0, tile_at(0, 0).texture);
+  EXPECT_EQ(511, tile_at(1, 0).texture);
+  EXPECT_EQ(2, tile_at(1, 0).rotation);
+  EXPECT_EQ(511, tile_map.max_texture_used);
+
+  // The rotation word 0x0102 is written back with a zero high byte.
+  ASSERT_EQ(0, save_tile_map(dir.file("u.TFD").c_str()));
+  auto out = read_file(dir.file("u.TFD"));
+  EXPECT_EQ(0x02, out[16 + 12 + 2]);
+  EXPECT_EQ(0x00, out[16 + 12 + 3]);
+
+  // Texture 512 fails; the tiles before it stay.
+  write_file(dir.file("bad.TFD"), tile_file(3, 1, 0, 0,
+                                            {{{4, 1, 0, 0, 0, 0}},
+                                             {{511, 0, 0, 0, 0, 0}},
+                                             {{6, 0, 0, 0, 0, 0}}}));
+  EXPECT_EQ(1, load_tile_map(dir.file("bad.TFD").c_str()));
+  EXPECT_EQ(5, tile_at(0, 0).texture);
+}
+
+TEST_F(TileMapFile, FileCutShortReadsMissingWordsAsEndOfFile) {
+  auto bytes = tile_file(2, 2, 0, 0,
+                         {{{9, 1, 1, 7, 7, 7}}, {{9, 1, 1, 7, 7, 7}}, {{9, 1, 1, 7, 7, 7}}});
+  bytes.resize(bytes.size() - 5);  // the third record ends inside its fourth word
+  write_file(dir.file("cut.TFD"), bytes);
+  ASSERT_EQ(0, load_tile_map(dir.file("cut.TFD").c_str()));
+  const Tile &third = tile_at(0, 0);
+  EXPECT_EQ(10, third.texture);
+  EXPECT_EQ(1, third.tag);
+  EXPECT_EQ(255, third.extra[0]);  // a word with one byte left reads as end of file
+  const Tile &fourth = tile_at(1, 0);
+  EXPECT_EQ(0, fourth.texture);
+  EXPECT_EQ(255, fourth.rotation);
+  EXPECT_EQ(255, fourth.extra[2]);
+
+  // A header cut short reads its missing values as -1 and fails.
+  write_file(dir.file("head.TFD"), std::vector<unsigned char>(6, 1));
+  EXPECT_EQ(1, load_tile_map(dir.file("head.TFD").c_str()));
+}
+
+TEST_F(TileMapFile, FailedSaveKeepsTheOriginal) {
+  write_file(dir.file("keep.TFD"), tile_file(1, 1, 3, 4, {{{1, 2, 0, 0, 0, 0}}}));
+  ASSERT_EQ(0, load_tile_map(dir.file("keep.TFD").c_str()));
+  auto before = read_file(dir.file("keep.TFD"));
+  tile_at(0, 0).texture = 9;
+  if (chmod(dir.path().c_str(), 0555) == 0 && access(dir.file("probe").c_str(), F_OK) != 0 &&
+      geteuid() != 0) {
+    EXPECT_EQ(1, save_tile_map(dir.file("keep.TFD").c_str()));
+    EXPECT_EQ(before, read_file(dir.file("keep.TFD")));
+  }
+  chmod(dir.path().c_str(), 0755);
+  // A device that takes no bytes: the write fails and nothing is replaced.
+  if (file_exists("/dev/full")) {
+    EXPECT_EQ(1, save_tile_map("/dev/full/x.TFD"));
+  }
+  ASSERT_EQ(0, save_tile_map(dir.file("keep.TFD").c_str()));
+  EXPECT_EQ(8, read_file(dir.file("keep.TFD"))[16]);
+}
+
+}  // namespace

@@ -1,0 +1,23 @@
+// The program's dialog look, installed into the library's GUI hooks.
+#pragma once
+
+#include <allegro.h>
+
+extern int theme_fg_color;
+extern int theme_bg_color;
+extern int theme_mid_color;
+extern int theme_light_color;
+extern int theme_focus_color;
+
+// Makes the five colours and installs every hook procedure.
+void install_dialog_theme();
+
+int theme_button_proc(int msg, DIALOG *d, int c);
+int theme_window_proc(int msg, DIALOG *d, int c);
+int theme_ctext_proc(int msg, DIALOG *d, int c);
+void theme_menu_box(int x, int y, int w, int h);
+void theme_menu_item(MENU *m, int x, int y, int w, int h, int bar, int sel);
+
+// alert() with any result above 2 returned as 2.
+int capped_alert(const char *s1, const char *s2, const char *s3, const char *b1, const char *b2,
+                 int c1, int c2);
