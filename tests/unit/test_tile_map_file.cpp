@@ -4,7 +4,7 @@
 
 #include "terrain/terrain_model.h"
 #include "terrain/tile_map_file.h"
-#include "tests/unit/test_support.h"
+#include "tests/unit/harness.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/unit/test_support.h"
+#include "tests/unit/harness.h"
 
 #include <cstdio>
 #include <cstdlib>
