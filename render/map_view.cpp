@@ -1,0 +1,3 @@
+#include "render/map_view.h"
+
+void draw_map_view(BITMAP *, int, int) {}
