@@ -1,0 +1,69 @@
+#include "app/startup.h"
+#include "terrain/terrain_model.h"
+#include "tests/unit/harness.h"
+
+namespace {
+
+ProgramSettings settings_from(const std::string &text, const TempDir &dir) {
+  write_text(dir.file("Veldkit.ini"), text);
+  set_config_file(dir.file("Veldkit.ini").c_str());
+  return read_settings();
+}
+
+TEST(Settings, DefaultsWithoutAFile) {
+  TempDir dir;
+  set_config_file(dir.file("Veldkit.ini").c_str());
+  ProgramSettings s = read_settings();
+  EXPECT_EQ(768, s.screen_width);
+  EXPECT_EQ(538, s.screen_height);
+  EXPECT_EQ(0, s.full_screen);
+  EXPECT_EQ(1, s.enable_targets);
+}
+
+TEST(Settings, SmallSizesAreRaisedToTheFloors) {
+  TempDir dir;
+  ProgramSettings s = settings_from("[Display]\nScreen-Width = 600\nScreen-Height = 400\n", dir);
+  EXPECT_EQ(640, s.screen_width);
+  EXPECT_EQ(480, s.screen_height);
+  s = settings_from("[Display]\nScreen-Width = 1024\nScreen-Height = 768\nEnable_Targets = 0\n", dir);
+  EXPECT_EQ(1024, s.screen_width);
+  EXPECT_EQ(768, s.screen_height);
+  EXPECT_EQ(0, s.enable_targets);
+}
+
+TEST(Settings, KeysOutsideTheDisplaySectionAreIgnored) {
+  TempDir dir;
+  ProgramSettings s = settings_from("Screen-Width = 1200\n[Other]\nFullScreen = 1\n", dir);
+  EXPECT_EQ(768, s.screen_width);
+  EXPECT_EQ(0, s.full_screen);
+  s = settings_from("[Display]\nFullScreen = -1\n", dir);
+  EXPECT_EQ(-1, s.full_screen);  // windowed: only values above 0 ask for full screen
+}
+
+TEST(Startup, ScreenWideStateFollowsTheGrantedMode) {
+  EXPECT_EQ(SCREEN_W, screen_width);
+  EXPECT_EQ(SCREEN_H, screen_height);
+  EXPECT_EQ(screen_height - 26, status_y);
+  ASSERT_NE(nullptr, back_buffer);
+  EXPECT_EQ(screen_width, back_buffer->w);
+  EXPECT_EQ(screen_height, back_buffer->h);
+  EXPECT_EQ(32, bitmap_color_depth(back_buffer));
+  EXPECT_EQ(makecol(131, 153, 177), colour_steel);
+  EXPECT_EQ(makecol(173, 197, 222), colour_pale_blue);
+  EXPECT_EQ(dialog_font, font);
+}
+
+TEST(Startup, PlaceholderColoursAreMagentaShades) {
+  init_placeholder_colours();
+  EXPECT_EQ(makecol(150, 0, 150), texture_table.textures[1].sample_color);
+  EXPECT_EQ(makecol(156, 0, 156), texture_table.textures[2].sample_color);
+  for (int t = 3; t < MAX_TEXTURES; t++) {
+    int c = texture_table.textures[t].sample_color;
+    EXPECT_GE(getr(c), 156);
+    EXPECT_EQ(0, getg(c));
+    EXPECT_GE(getb(c), 156);
+    EXPECT_EQ(0, texture_table.textures[t].loaded);
+  }
+}
+
+}  // namespace
