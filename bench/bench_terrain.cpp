@@ -1,0 +1,131 @@
+#include "bench/bench_terrain.h"
+
+#include <allegro.h>
+#include <cmath>
+#include <cstdio>
+#include <cstdint>
+#include <sys/stat.h>
+#include <vector>
+
+enum { BENCH_TEXTURES = 16, BENCH_AREAS = 200, BENCH_TARGETS = 12 };
+
+static bool exists_file(const std::string &path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+static void put16(std::vector<unsigned char> &out, unsigned v) {
+  out.push_back((unsigned char)(v & 0xFF));
+  out.push_back((unsigned char)(v >> 8));
+}
+
+static void put32(FILE *f, int32_t v) {
+  unsigned char b[4] = {(unsigned char)v, (unsigned char)(v >> 8), (unsigned char)(v >> 16),
+                        (unsigned char)(v >> 24)};
+  fwrite(b, 1, 4, f);
+}
+
+// Smooth hills from a few waves; heights are multiples of 10 up to about 3000.
+static int height_at(int x, int y, int samples) {
+  double u = (double)x / samples, v = (double)y / samples;
+  double h = 1400 + 900 * sin(u * 17.0 + 1.3) * cos(v * 13.0) + 500 * sin((u + v) * 41.0) +
+             200 * cos(u * 97.0 - v * 83.0);
+  if (h < 300) return 0;
+  return ((int)h - 300) / 10 * 10;
+}
+
+static void write_height_map(const std::string &path, int tiles) {
+  const int samples = tiles * 4;
+  FILE *f = fopen(path.c_str(), "wb");
+  put32(f, samples);
+  put32(f, samples);
+  put32(f, 0);
+  put32(f, 0);
+  std::vector<unsigned char> row;
+  for (int i = 0; i < samples; i++) {
+    row.clear();
+    for (int x = 0; x < samples; x++) put16(row, (unsigned)height_at(x, samples - 1 - i, samples));
+    fwrite(row.data(), 1, row.size(), f);
+  }
+  fclose(f);
+}
+
+static void write_tile_map(const std::string &path, int tiles) {
+  FILE *f = fopen(path.c_str(), "wb");
+  put32(f, tiles);
+  put32(f, tiles);
+  put32(f, 0);
+  put32(f, 0);
+  std::vector<unsigned char> row;
+  for (int i = 0; i < tiles; i++) {
+    row.clear();
+    const int y = tiles - 1 - i;
+    for (int x = 0; x < tiles; x++) {
+      int h = height_at(4 * x, 4 * y, 4 * tiles);
+      int texture = h == 0 ? 1 : 2 + (h / 250 + (x * 7 + y * 3) % 3) % (BENCH_TEXTURES - 1);
+      put16(row, (unsigned)(texture - 1));
+      put16(row, (unsigned)((x + y) % 4));
+      put16(row, (unsigned)((x * y) % 3));
+      put16(row, 0);
+      put16(row, 0);
+      put16(row, 0);
+    }
+    fwrite(row.data(), 1, row.size(), f);
+  }
+  fclose(f);
+}
+
+static void write_textures(const std::string &dir, const std::string &name) {
+  FILE *ini = fopen((dir + "/" + name + "_DATA.ini").c_str(), "w");
+  for (int t = 1; t <= BENCH_TEXTURES; t++) {
+    char file[64];
+    snprintf(file, sizeof(file), "bench_tex%02d.bmp", t);
+    fprintf(ini, "[Texture%03d]\nFilename=%s\nHasWater=%d\n\n", t, file, t == 1 ? 2 : 0);
+    std::string path = dir + "/" + file;
+    if (exists_file(path)) continue;
+    BITMAP *b = create_bitmap_ex(32, 256, 256);
+    for (int y = 0; y < 256; y++)
+      for (int x = 0; x < 256; x++) {
+        int n = ((x * 13) ^ (y * 7) ^ (t * 31)) & 31;
+        putpixel(b, x, y, makecol32(40 + t * 12 + n, 90 + (t * 37) % 120 + n, 60 + (t * 53) % 150));
+      }
+    save_bmp(path.c_str(), b, nullptr);
+    destroy_bitmap(b);
+  }
+  fclose(ini);
+}
+
+static void write_targets(const std::string &path, int tiles) {
+  FILE *f = fopen(path.c_str(), "w");
+  const double span = tiles * 2000.0;
+  for (int a = 1; a <= BENCH_AREAS; a++) {
+    fprintf(f, "[TargetArea%03d]\nName=Area %d\nPosition=%.0f, %.0f\nAlignment=%s\n", a, a,
+            span * ((a * 37) % 100) / 100.0, span * ((a * 61) % 100) / 100.0,
+            a % 2 ? "FRIENDLY" : "ENEMY");
+    for (int t = 1; t <= BENCH_TARGETS; t++) {
+      if (t == 1 && a % 3 == 0) {
+        fprintf(f, "Target[001].Type=Runway%d\nTarget[001].Offset=0, 0\nTarget[001].Heading=%d\n",
+                1 + a % 6, (a * 23) % 360);
+      } else {
+        fprintf(f, "Target[%03d].Type=Hangar\nTarget[%03d].Offset=%d, %d\n", t, t, t * 150 - 900,
+                (t * 97) % 600 - 300);
+      }
+    }
+    fprintf(f, "\n");
+  }
+  fclose(f);
+}
+
+std::string make_bench_terrain(const std::string &dir, const std::string &name, int tiles) {
+  mkdir(dir.c_str(), 0755);
+  const std::string base = dir + "/" + name;
+  const std::string tfd = base + ".TFD";
+  if (!exists_file(tfd)) {
+    fprintf(stderr, "generating the %d x %d terrain in %s ...\n", tiles, tiles, dir.c_str());
+    write_height_map(base + ".hfd", tiles);
+    write_textures(dir, name);
+    write_targets(base + "_TARGETS.ini", tiles);
+    write_tile_map(tfd, tiles);  // last: its presence means the set is complete
+  }
+  return tfd;
+}

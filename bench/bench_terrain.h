@@ -1,0 +1,9 @@
+// Synthetic terrains for the benchmark, written once and kept between runs.
+#pragma once
+
+#include <string>
+
+// Writes <dir>/<name>.TFD, .hfd, _DATA.ini, _TARGETS.ini and the textures
+// for a terrain of tiles x tiles, unless they are there already. Returns
+// the tile map's path.
+std::string make_bench_terrain(const std::string &dir, const std::string &name, int tiles);

@@ -1,0 +1,255 @@
+// Veldkit benchmark: loads, saves, redraws, exports and the whole opening on
+// a full-size (4000 x 4000 tiles) and a mid-size (1000 x 1000) terrain, with
+// the machine's own cat and cp as the yardstick. Prints medians.
+//
+//   veldkit_bench [DATA_DIR]        the full run (terrains cached in DATA_DIR)
+//   veldkit_bench --open TFD        one opening in a fresh process (internal)
+#include <allegro.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "app/main_loop.h"
+#include "app/startup.h"
+#include "bench/bench_terrain.h"
+#include "render/export_bitmap.h"
+#include "render/map_view.h"
+#include "terrain/height_map_file.h"
+#include "terrain/open_terrain.h"
+#include "terrain/terrain_model.h"
+#include "terrain/tile_map_file.h"
+
+using Clock = std::chrono::steady_clock;
+
+static double seconds_since(Clock::time_point t0) {
+  return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+static double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+static double time_command(const std::string &cmd) {
+  Clock::time_point t0 = Clock::now();
+  if (system(cmd.c_str()) != 0) fprintf(stderr, "failed: %s\n", cmd.c_str());
+  return seconds_since(t0);
+}
+
+static long status_kb(const char *key) {
+  FILE *f = fopen("/proc/self/status", "r");
+  char line[256];
+  long kb = -1;
+  while (f && fgets(line, sizeof(line), f))
+    if (strncmp(line, key, strlen(key)) == 0) kb = atol(line + strlen(key) + 1);
+  if (f) fclose(f);
+  return kb;
+}
+
+static void reset_peak_memory() {
+  FILE *f = fopen("/proc/self/clear_refs", "w");
+  if (f) {
+    fputs("5", f);
+    fclose(f);
+  }
+}
+
+static int start_graphics(int w, int h) {
+  if (allegro_init() != 0) return 1;
+  install_timer();
+  install_keyboard();
+  install_mouse();
+  set_uformat(U_ASCII);
+  set_color_depth(32);
+  if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, w, h, 0, 0) != 0) {
+    fprintf(stderr, "cannot open a %d x %d window: %s\n", w, h, allegro_error);
+    return 1;
+  }
+  return init_program();
+}
+
+// Bytes of the tables an open terrain fills, plus its texture levels.
+static double filled_table_bytes() {
+  double bytes = (double)tile_map.tiles_x * sizeof(tile_map.tiles[0]) +
+                 (double)height_map.samples_x * sizeof(height_map.heights[0]) +
+                 sizeof(height_palette) + sizeof(texture_table) +
+                 (double)(area_count + 1) * sizeof(TargetArea);
+  for (int t = 1; t <= texture_table.texture_count; t++)
+    for (BITMAP *level : texture_table.textures[t].levels)
+      if (level) bytes += 4.0 * level->w * level->h;
+  return bytes;
+}
+
+// One opening in this fresh process: time to the first drawn frame, memory.
+static int open_once(const char *tfd) {
+  Clock::time_point t0 = Clock::now();
+  if (start_graphics(768, 538) != 0) return 1;
+  snprintf(tfd_path, sizeof(tfd_path), "%s", tfd);
+  Clock::time_point t_open = Clock::now();
+  open_terrain(0);
+  double open_s = seconds_since(t_open);
+  if (!terrain_open) {
+    fprintf(stderr, "the terrain did not open\n");
+    return 1;
+  }
+  reset_view();
+  draw_map_view(back_buffer, cursor_x, cursor_y);
+  blit(back_buffer, screen, 0, 0, 0, 0, screen_width, screen_height);
+  double frame_s = seconds_since(t0);
+  printf("open %.4f frame %.4f hwm_kb %ld rss_kb %ld table_bytes %.0f\n", open_s, frame_s,
+         status_kb("VmHWM:"), status_kb("VmRSS:"), filled_table_bytes());
+  return 0;
+}
+
+struct OpenResult {
+  double open_s, frame_s, table_bytes;
+  long hwm_kb, rss_kb;
+};
+
+static OpenResult open_in_child(const char *self, const std::string &tfd) {
+  OpenResult r = {0, 0, 0, 0, 0};
+  std::string cmd = std::string(self) + " --open '" + tfd + "'";
+  FILE *p = popen(cmd.c_str(), "r");
+  if (!p || fscanf(p, "open %lf frame %lf hwm_kb %ld rss_kb %ld table_bytes %lf", &r.open_s,
+                   &r.frame_s, &r.hwm_kb, &r.rss_kb, &r.table_bytes) != 5)
+    fprintf(stderr, "the opening run failed\n");
+  if (p) pclose(p);
+  return r;
+}
+
+static const int RUNS = 5;
+
+static void bench_files(const std::string &tfd, const std::string &label) {
+  std::string hfd = tfd.substr(0, tfd.size() - 4) + ".hfd";
+  std::string out_dir = tfd.substr(0, tfd.rfind('/'));
+  time_command("cat '" + tfd + "' '" + hfd + "' > /dev/null");  // warm the cache
+
+  std::vector<double> cat_t, load_t, cat_h, load_h, cp_t, save_t, cp_h, save_h;
+  for (int i = 0; i < RUNS; i++) {
+    cat_t.push_back(time_command("cat '" + tfd + "' > /dev/null"));
+    Clock::time_point t0 = Clock::now();
+    load_tile_map(tfd.c_str());
+    load_t.push_back(seconds_since(t0));
+    cat_h.push_back(time_command("cat '" + hfd + "' > /dev/null"));
+    t0 = Clock::now();
+    load_height_map(hfd.c_str());
+    load_h.push_back(seconds_since(t0));
+  }
+  const std::string copy = out_dir + "/bench_copy";
+  for (int i = 0; i < 3; i++) {
+    cp_t.push_back(time_command("cp '" + tfd + "' '" + copy + ".TFD'"));
+    Clock::time_point t0 = Clock::now();
+    save_tile_map((copy + ".TFD").c_str());
+    save_t.push_back(seconds_since(t0));
+    cp_h.push_back(time_command("cp '" + hfd + "' '" + copy + ".hfd'"));
+    t0 = Clock::now();
+    save_height_map((copy + ".hfd").c_str());
+    save_h.push_back(seconds_since(t0));
+  }
+  remove((copy + ".TFD").c_str());
+  remove((copy + ".hfd").c_str());
+  printf("%-6s load TFD %8.1f ms   cat %8.1f ms   ratio %5.2f  (target <= 2)\n", label.c_str(),
+         1000 * median(load_t), 1000 * median(cat_t), median(load_t) / median(cat_t));
+  printf("%-6s load HFD %8.1f ms   cat %8.1f ms   ratio %5.2f  (target <= 2)\n", label.c_str(),
+         1000 * median(load_h), 1000 * median(cat_h), median(load_h) / median(cat_h));
+  printf("%-6s save TFD %8.1f ms   cp  %8.1f ms   ratio %5.2f  (target <= 3)\n", label.c_str(),
+         1000 * median(save_t), 1000 * median(cp_t), median(save_t) / median(cp_t));
+  printf("%-6s save HFD %8.1f ms   cp  %8.1f ms   ratio %5.2f  (target <= 3)\n", label.c_str(),
+         1000 * median(save_h), 1000 * median(cp_h), median(save_h) / median(cp_h));
+  fflush(stdout);
+}
+
+static void bench_redraws() {
+  printf("redraw at %d x %d (ms)      texture median / worst    height median / worst\n",
+         screen_width, screen_height);
+  for (int z = 0; z <= 8; z++) {
+    double med[2], worst[2];
+    for (int mode = EDIT_TILES; mode <= EDIT_HEIGHTS; mode++) {
+      zoom_level = z;
+      edit_mode = mode;
+      std::vector<double> t;
+      for (int i = 0; i < 21; i++) {
+        // Move a little each time so every frame draws different tiles.
+        int cx = tile_map.tiles_x / 2 + (i % 3), cy = tile_map.tiles_y / 2 - 1 + (i % 2);
+        Clock::time_point t0 = Clock::now();
+        draw_map_view(back_buffer, cx, cy);
+        t.push_back(seconds_since(t0));
+      }
+      med[mode - 1] = 1000 * median(t);
+      worst[mode - 1] = 1000 * *std::max_element(t.begin(), t.end());
+    }
+    printf("  zoom %d                     %7.2f / %7.2f          %7.2f / %7.2f\n", z, med[0],
+           worst[0], med[1], worst[1]);
+  }
+  zoom_level = 8;
+  edit_mode = EDIT_TILES;
+  fflush(stdout);
+}
+
+static void bench_exports(const std::string &work_dir) {
+  char old_cwd[4096];
+  if (!getcwd(old_cwd, sizeof(old_cwd))) old_cwd[0] = 0;
+  mkdir(work_dir.c_str(), 0755);
+  if (chdir(work_dir.c_str()) != 0) return;
+  printf("export   pixel work ms   file writing ms   ratio (target <= 1.5)   peak MB\n");
+  const int kinds[] = {1, 2, 5, 6, 7, 8, 9, 10};
+  for (int kind : kinds) {
+    reset_peak_memory();
+    Clock::time_point t0 = Clock::now();
+    int result = export_bitmap(kind);
+    double total = seconds_since(t0);
+    double pixel = last_export_timing.pixel_seconds, write = last_export_timing.write_seconds;
+    printf("  %2d     %10.1f      %10.1f         %6.2f               %6ld   %s (%.1f s in all)\n",
+           kind, 1000 * pixel, 1000 * write, write > 0 ? pixel / write : 0,
+           status_kb("VmHWM:") / 1024, result == 0 ? "written" : "FAILED", total);
+    fflush(stdout);
+  }
+  system(("rm -f '" + work_dir + "'/*.bmp").c_str());
+  if (old_cwd[0] && chdir(old_cwd) != 0) perror("chdir");
+}
+
+int main(int argc, char **argv) {
+  if (argc == 3 && strcmp(argv[1], "--open") == 0) return open_once(argv[2]);
+  std::string data_dir = argc >= 2 ? argv[1] : "bench-data";
+  char abs_dir[4096];
+  mkdir(data_dir.c_str(), 0755);
+  if (realpath(data_dir.c_str(), abs_dir)) data_dir = abs_dir;
+
+  if (start_graphics(1920, 1080) != 0) return 1;
+  const std::string full = make_bench_terrain(data_dir + "/full", "Full", 4000);
+  const std::string mid = make_bench_terrain(data_dir + "/mid", "Mid", 1000);
+  const std::string small = make_bench_terrain(data_dir + "/small", "Small", 128);
+
+  printf("Veldkit benchmark, medians of several runs\n\n");
+  OpenResult o = open_in_child(argv[0], full);
+  double limit = 1.15 * o.table_bytes / 1024;
+  printf("open 4000 x 4000: %.2f s (%.2f s without the target loader's 1 s pause); "
+         "peak resident %ld MB, limit %.0f MB (1.15 x %.0f MB of filled tables and texture levels)\n",
+         o.open_s, o.open_s - 1.0, o.hwm_kb / 1024, limit / 1024, o.table_bytes / 1048576);
+  OpenResult s = open_in_child(argv[0], small);
+  printf("open 128 x 128 to the first frame: %.3f s (%.3f s without the 1 s pause; target < 0.5 s)\n\n",
+         s.frame_s, s.frame_s - 1.0);
+  fflush(stdout);
+
+  bench_files(mid, "1000");
+  bench_files(full, "4000");
+  printf("\n");
+
+  // The full terrain stays loaded for redraws and exports.
+  snprintf(tfd_path, sizeof(tfd_path), "%s", full.c_str());
+  enable_targets = 1;
+  open_terrain(0);
+  bench_redraws();
+  printf("\n");
+  bench_exports(data_dir + "/exports");
+  release_textures();
+  return 0;
+}
+END_OF_MAIN()
