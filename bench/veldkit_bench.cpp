@@ -20,6 +20,7 @@
 #include "app/startup.h"
 #include "bench/bench_terrain.h"
 #include "render/export_bitmap.h"
+#include "render/export_timing.h"
 #include "render/map_view.h"
 #include "terrain/height_map_file.h"
 #include "terrain/open_terrain.h"
