@@ -1,0 +1,17 @@
+// The terrain description reader on arbitrary text.
+#include <cstring>
+
+#include "terrain/terrain_description.h"
+#include "terrain/terrain_model.h"
+#include "tests/fuzz/fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  fuzz_init();
+  clear_terrain_model();
+  std::string path = fuzz_file("f_DATA.ini", data, size);
+  int declared = load_terrain_description(path.c_str());
+  if (declared < 0 || declared > MAX_TEXTURES - 1) __builtin_trap();
+  for (int t = 1; t < MAX_TEXTURES; t++)
+    if (strlen(texture_table.textures[t].filename) >= PATH_SIZE) __builtin_trap();
+  return 0;
+}

@@ -1,0 +1,101 @@
+// Writes the seed corpora of the fuzz targets, made by the project's own
+// code: small valid files of each kind and a few broken ones.
+#include <allegro.h>
+#include <cstdio>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "tests/fuzz/fuzz_support.h"
+
+static std::string out_dir;
+
+static void put32(std::vector<unsigned char> &v, int32_t x) {
+  for (int i = 0; i < 4; i++) v.push_back((unsigned char)((uint32_t)x >> (8 * i)));
+}
+static void put16(std::vector<unsigned char> &v, unsigned x) {
+  v.push_back((unsigned char)(x & 0xFF));
+  v.push_back((unsigned char)(x >> 8));
+}
+
+static void seed(const std::string &target, const std::string &name, const std::vector<unsigned char> &bytes) {
+  std::string dir = out_dir + "/" + target;
+  mkdir(dir.c_str(), 0755);
+  FILE *f = fopen((dir + "/" + name).c_str(), "wb");
+  if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), f);
+  fclose(f);
+}
+
+static void seed_text(const std::string &target, const std::string &name, const std::string &text) {
+  seed(target, name, std::vector<unsigned char>(text.begin(), text.end()));
+}
+
+static std::vector<unsigned char> file_bytes(const std::string &path) {
+  std::vector<unsigned char> v;
+  FILE *f = fopen(path.c_str(), "rb");
+  int c;
+  while (f && (c = fgetc(f)) != EOF) v.push_back((unsigned char)c);
+  if (f) fclose(f);
+  return v;
+}
+
+int main(int argc, char **argv) {
+  if (argc != 2) {
+    fprintf(stderr, "usage: make_fuzz_seeds DIR\n");
+    return 1;
+  }
+  out_dir = argv[1];
+  mkdir(out_dir.c_str(), 0755);
+  fuzz_init();
+
+  for (int n : {0, 1, 3, 8}) {
+    std::vector<unsigned char> tfd, hfd;
+    put32(tfd, n); put32(tfd, n); put32(tfd, 7); put32(tfd, 9);
+    for (int i = 0; i < n * n; i++)
+      for (unsigned w : {(unsigned)(i % 12), (unsigned)(i % 4), (unsigned)(i % 3), 0u, 0u, 0u}) put16(tfd, w);
+    put32(hfd, 4 * n); put32(hfd, 4 * n); put32(hfd, 0); put32(hfd, 0);
+    for (int i = 0; i < 16 * n * n; i++) put16(hfd, (unsigned)((i * 10) % 3000));
+    seed("tile_map", "map" + std::to_string(n), tfd);
+    seed("height_map", "heights" + std::to_string(n), hfd);
+    if (n == 3) {
+      tfd.resize(tfd.size() - 5);
+      seed("tile_map", "cut", tfd);
+      hfd.resize(hfd.size() - 3);
+      seed("height_map", "cut", hfd);
+    }
+  }
+
+  seed_text("terrain_description", "two",
+            "[Texture001]\nFilename=water.bmp\nHasWater=2\n\n[Texture003]\nFilename=grass.bmp\nHasWater=-0012x\n");
+  seed_text("terrain_description", "none", "[Texture002]\nFilename=NONE\n[Texture1]\nFilename=a.bmp\n");
+
+  seed_text("target_areas", "areas",
+            "[TargetArea001]\nName=Harbour\nPosition=12000.5, 8000\nAlignment=FRIENDLY\n"
+            "Target[001].Type=Runway3\nTarget[001].Offset=0,0\nTarget[001].Heading=-90\n"
+            "Target[002].Type=Hangar\nTarget[002].Offset=100, 0\n\n"
+            "[TargetArea002]\nName=Depot\nPosition=2e3,4000\nAlignment=ENEMY\n"
+            "Target[001].Type=Tank\nTarget[001].Offset=250\n");
+
+  seed_text("html_text", "page",
+            "<HTML><HEAD><TITLE>x</TITLE></HEAD><BODY><H1>Title</H1><P>Some words that wrap "
+            "around the box.<BR>Next line &amp; more.<HR>\tTabbed</P><B>bold</B><BR></BODY>\r\n");
+  seed_text("html_text", "nobody", "plain text without a body");
+
+  // Image files of each kind the loader reads, as the library writes them.
+  BITMAP *b = create_bitmap_ex(32, 20, 12);
+  for (int y = 0; y < 12; y++)
+    for (int x = 0; x < 20; x++) putpixel(b, x, y, makecol(x * 12, y * 20, 90));
+  PALETTE pal;
+  generate_332_palette(pal);
+  const char *types[] = {"bmp", "pcx", "tga"};
+  for (int i = 0; i < 3; i++) {
+    std::string tmp = out_dir + "/image." + types[i];
+    save_bitmap(tmp.c_str(), b, pal);
+    std::vector<unsigned char> bytes = file_bytes(tmp);
+    bytes.insert(bytes.begin(), (unsigned char)i);
+    seed("textures", std::string("image_") + types[i], bytes);
+    remove(tmp.c_str());
+  }
+  destroy_bitmap(b);
+  return 0;
+}
