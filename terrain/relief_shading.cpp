@@ -10,25 +10,52 @@ namespace {
 // Light from the north-west, 30 degrees above the horizon, scaled to 255.9.
 enum { LIGHT_X = -142, LIGHT_Y = 169, LIGHT_Z = 127 };
 
+// Column and row differences of samples within 0..max_height lie within
+// +-3 max_height; their scaled gradients come from a table, the rest (samples
+// above max_height) are divided one by one.
+enum { SHADE_SPAN = 3 * MAX_HEIGHT, SHADE_SLOPE = 765 };
+int16_t gradient_of[2 * SHADE_SPAN + 1];
+
+// Shade of a gradient, for gradients up to +-765 (3 * 255) in both directions.
+uint8_t shade_of[2 * SHADE_SLOPE + 1][2 * SHADE_SLOPE + 1];
+bool shade_table_ready = false;
+
+int shade_for(int64_t gx, int64_t gy) {
+  if (gx == 0 && gy == 0) return LIGHT_Z;
+  int64_t d = gx * LIGHT_X + gy * LIGHT_Y + 255 * LIGHT_Z;
+  if (d < 0) return 0;
+  return (int)((double)d / std::sqrt((double)(gx * gx + gy * gy + 65025)));
+}
+
+void build_shade_table() {
+  for (int gx = -SHADE_SLOPE; gx <= SHADE_SLOPE; gx++)
+    for (int gy = -SHADE_SLOPE; gy <= SHADE_SLOPE; gy++)
+      shade_of[gx + SHADE_SLOPE][gy + SHADE_SLOPE] = (uint8_t)shade_for(gx, gy);
+  shade_table_ready = true;
+}
+
+inline int64_t gradient(int difference, int span, int64_t max_height) {
+  if (difference >= -span && difference <= span) return gradient_of[difference + span];
+  return (int64_t)difference * 255 / max_height;
+}
+
 // One column X of the shading, rows 1 to rows - 2, from the height columns
 // west (X - 1), here and east (X + 1). Heights are contiguous along Y.
 void shade_column(const uint16_t *west, const uint16_t *here, const uint16_t *east, uint8_t *out,
-                  int rows, int64_t max_height) {
+                  int rows, int span, int64_t max_height) {
   for (int y = 1; y < rows - 1; y++) {
-    int64_t west_sum = (int64_t)west[y - 1] + west[y] + west[y + 1];
-    int64_t east_sum = (int64_t)east[y - 1] + east[y] + east[y + 1];
-    int64_t south_sum = (int64_t)west[y + 1] + here[y + 1] + east[y + 1];
-    int64_t north_sum = (int64_t)west[y - 1] + here[y - 1] + east[y - 1];
-    int64_t gx = (west_sum - east_sum) * 255 / max_height;
-    int64_t gy = (south_sum - north_sum) * 255 / max_height;
-    int s;
-    if (gx == 0 && gy == 0) {
-      s = LIGHT_Z;
-    } else {
-      int64_t d = gx * LIGHT_X + gy * LIGHT_Y + 255 * LIGHT_Z;
-      s = d < 0 ? 0 : (int)((double)d / std::sqrt((double)(gx * gx + gy * gy + 65025)));
+    int a = (west[y - 1] + west[y] + west[y + 1]) - (east[y - 1] + east[y] + east[y + 1]);
+    int b = (west[y + 1] + here[y + 1] + east[y + 1]) - (west[y - 1] + here[y - 1] + east[y - 1]);
+    if ((a | b) == 0) {
+      out[y] = LIGHT_Z;
+      continue;
     }
-    out[y] = (uint8_t)s;
+    int64_t gx = gradient(a, span, max_height);
+    int64_t gy = gradient(b, span, max_height);
+    if (gx >= -SHADE_SLOPE && gx <= SHADE_SLOPE && gy >= -SHADE_SLOPE && gy <= SHADE_SLOPE)
+      out[y] = shade_of[gx + SHADE_SLOPE][gy + SHADE_SLOPE];
+    else
+      out[y] = (uint8_t)shade_for(gx, gy);
   }
 }
 
@@ -47,9 +74,13 @@ void compute_shade_map() {
     return;
   }
 
+  if (!shade_table_ready) build_shade_table();
+  int span = max_height <= MAX_HEIGHT ? 3 * (int)max_height : 0;
+  for (int d = -span; d <= span; d++) gradient_of[d + span] = (int16_t)(d * 255 / max_height);
+
   for (int x = 1; x < columns - 1; x++) {
     shade_column(height_map.heights[x - 1], height_map.heights[x], height_map.heights[x + 1],
-                 shade_map[x], rows, max_height);
+                 shade_map[x], rows, span, max_height);
     shade_map[x][0] = shade_map[x][1];
     shade_map[x][rows - 1] = shade_map[x][rows - 2];
   }

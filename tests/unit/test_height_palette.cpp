@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -162,6 +163,42 @@ TEST_F(ShadeMap, SlopesFacingAwayFromTheLightAreDarker) {
   compute_shade_map();
   EXPECT_GT(shade_map[3][5], 127);
   expect_extent_only();
+}
+
+// The shading written out plainly, sample by sample, as a reference for the
+// table-driven routine.
+int reference_shade(int x, int y, int m) {
+  auto h = [](int i, int j) { return (int)height_map.heights[i][j]; };
+  int gx = ((h(x - 1, y - 1) + h(x - 1, y) + h(x - 1, y + 1)) - (h(x + 1, y - 1) + h(x + 1, y) + h(x + 1, y + 1))) * 255 / m;
+  int gy = ((h(x - 1, y + 1) + h(x, y + 1) + h(x + 1, y + 1)) - (h(x - 1, y - 1) + h(x, y - 1) + h(x + 1, y - 1))) * 255 / m;
+  if (gx == 0 && gy == 0) return 127;
+  int d = gx * -142 + gy * 169 + 255 * 127;
+  return d < 0 ? 0 : (int)(d / std::sqrt((double)(gx * gx + gy * gy + 65025)));
+}
+
+TEST_F(ShadeMap, RoughGroundMatchesThePlainFormula) {
+  height_map.samples_x = 64;
+  height_map.samples_y = 48;
+  for (int m : {1, 37, 500, 9999}) {
+    height_map.max_height = m;
+    srand(m);
+    fill([](int, int) { return rand() % (height_map.max_height + 1); });
+    compute_shade_map();
+    for (int x = 1; x < 63; x++)
+      for (int y = 1; y < 47; y++) ASSERT_EQ(reference_shade(x, y, m), shade_map[x][y]) << m << " " << x << "," << y;
+  }
+}
+
+TEST_F(ShadeMap, SamplesAboveTheHighestPointDoNotOverflow) {
+  // Left behind by a failed load: far above max_height, gradients of millions.
+  height_map.max_height = 10;
+  fill([](int x, int) { return x < 4 ? 30000 : 0; });
+  compute_shade_map();
+  EXPECT_EQ(0, shade_map[4][5]);
+  EXPECT_EQ(127, shade_map[2][5]);
+  fill([](int x, int) { return x < 4 ? 0 : 30000; });
+  compute_shade_map();
+  EXPECT_EQ(142, shade_map[4][5]);
 }
 
 TEST_F(ShadeMap, EdgesRepeatTheirInnerNeighbours) {
