@@ -10,14 +10,17 @@ namespace {
 // Light from the north-west, 30 degrees above the horizon, scaled to 255.9.
 enum { LIGHT_X = -142, LIGHT_Y = 169, LIGHT_Z = 127 };
 
-// Column and row differences of samples within 0..max_height lie within
-// +-3 max_height; their scaled gradients come from a table, the rest (samples
-// above max_height) are divided one by one.
-enum { SHADE_SPAN = 3 * MAX_HEIGHT, SHADE_SLOPE = 765 };
-int16_t gradient_of[2 * SHADE_SPAN + 1];
+// Differences of three samples within 0..max_height lie within
+// +-3 max_height, so their gradients (difference * 255 / max_height) lie
+// within +-765. Both steps go through tables; samples above max_height
+// (left by a failed load) take the long way.
+enum { SHADE_SPAN = 3 * MAX_HEIGHT, SHADE_SLOPE = 3 * 255, SHADE_SIDE = 2 * SHADE_SLOPE + 1 };
 
-// Shade of a gradient, for gradients up to +-765 (3 * 255) in both directions.
-uint8_t shade_of[2 * SHADE_SLOPE + 1][2 * SHADE_SLOPE + 1];
+// Gradient of each difference, offset by SHADE_SLOPE; rebuilt for every max_height.
+int16_t gradient_index[2 * SHADE_SPAN + 1];
+
+// Shade of each pair of gradients, [gx][gy] offset by SHADE_SLOPE; built once.
+uint8_t shade_of[SHADE_SIDE * SHADE_SIDE];
 bool shade_table_ready = false;
 
 int shade_for(int64_t gx, int64_t gy) {
@@ -30,32 +33,23 @@ int shade_for(int64_t gx, int64_t gy) {
 void build_shade_table() {
   for (int gx = -SHADE_SLOPE; gx <= SHADE_SLOPE; gx++)
     for (int gy = -SHADE_SLOPE; gy <= SHADE_SLOPE; gy++)
-      shade_of[gx + SHADE_SLOPE][gy + SHADE_SLOPE] = (uint8_t)shade_for(gx, gy);
+      shade_of[(gx + SHADE_SLOPE) * SHADE_SIDE + gy + SHADE_SLOPE] = (uint8_t)shade_for(gx, gy);
   shade_table_ready = true;
-}
-
-inline int64_t gradient(int difference, int span, int64_t max_height) {
-  if (difference >= -span && difference <= span) return gradient_of[difference + span];
-  return (int64_t)difference * 255 / max_height;
 }
 
 // One column X of the shading, rows 1 to rows - 2, from the height columns
 // west (X - 1), here and east (X + 1). Heights are contiguous along Y.
 void shade_column(const uint16_t *west, const uint16_t *here, const uint16_t *east, uint8_t *out,
                   int rows, int span, int64_t max_height) {
+  const unsigned limit = 2u * (unsigned)span;
   for (int y = 1; y < rows - 1; y++) {
     int a = (west[y - 1] + west[y] + west[y + 1]) - (east[y - 1] + east[y] + east[y + 1]);
     int b = (west[y + 1] + here[y + 1] + east[y + 1]) - (west[y - 1] + here[y - 1] + east[y - 1]);
-    if ((a | b) == 0) {
-      out[y] = LIGHT_Z;
-      continue;
+    if ((unsigned)(a + span) <= limit && (unsigned)(b + span) <= limit) {
+      out[y] = shade_of[gradient_index[a + span] * SHADE_SIDE + gradient_index[b + span]];
+    } else {
+      out[y] = (uint8_t)shade_for((int64_t)a * 255 / max_height, (int64_t)b * 255 / max_height);
     }
-    int64_t gx = gradient(a, span, max_height);
-    int64_t gy = gradient(b, span, max_height);
-    if (gx >= -SHADE_SLOPE && gx <= SHADE_SLOPE && gy >= -SHADE_SLOPE && gy <= SHADE_SLOPE)
-      out[y] = shade_of[gx + SHADE_SLOPE][gy + SHADE_SLOPE];
-    else
-      out[y] = (uint8_t)shade_for(gx, gy);
   }
 }
 
@@ -76,7 +70,8 @@ void compute_shade_map() {
 
   if (!shade_table_ready) build_shade_table();
   int span = max_height <= MAX_HEIGHT ? 3 * (int)max_height : 0;
-  for (int d = -span; d <= span; d++) gradient_of[d + span] = (int16_t)(d * 255 / max_height);
+  for (int d = -span; d <= span; d++)
+    gradient_index[d + span] = (int16_t)(d * 255 / max_height + SHADE_SLOPE);
 
   for (int x = 1; x < columns - 1; x++) {
     shade_column(height_map.heights[x - 1], height_map.heights[x], height_map.heights[x + 1],
