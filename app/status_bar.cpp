@@ -1,6 +1,80 @@
 #include "app/status_bar.h"
-#include "app/startup.h"
 
-void show_message(BITMAP *, int, int, int, const char *, ...) {}
-void draw_status_bar(BITMAP *, int, int) {}
-void draw_empty_status_bar(BITMAP *) {}
+#include <cstdarg>
+
+#include "app/startup.h"
+#include "terrain/terrain_model.h"
+#include "ui/draw_box.h"
+
+void show_message(BITMAP *bmp, int x, int y, int scheme, const char *format, ...) {
+  FONT *f;
+  int fg, bg;
+  switch (scheme) {
+    case SCHEME_LABEL: f = message_font; fg = colour_black; bg = colour_pale_blue; break;
+    case SCHEME_TITLE: f = dialog_font; fg = colour_dark_slate; bg = colour_pale_blue; break;
+    case SCHEME_VALUE: f = message_font; fg = colour_blue; bg = colour_pale_blue; break;
+    case SCHEME_OVERLAY: f = message_font; fg = colour_blue; bg = -1; break;
+    default: return;
+  }
+  if (!bmp || !f) return;
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  uvszprintf(text, sizeof(text), format, args);
+  va_end(args);
+  textout_ex(bmp, f, text, x, y, fg, bg);
+}
+
+namespace {
+
+void draw_version(BITMAP *bmp, int width) {
+  show_message(bmp, width - 140, status_y + 13, SCHEME_TITLE, "%s - HELP:F1", VELDKIT_VERSION);
+}
+
+// "height: ..." over the tile's 16 samples, read as unsigned 16-bit values.
+void draw_height_range(BITMAP *bmp, int cursor_x, int cursor_y) {
+  int lowest = 9999, highest = -9999;
+  for (int i = 0; i < 4; i++) {
+    for (int j = 0; j < 4; j++) {
+      int h = height_map.heights[4 * cursor_x + i][4 * cursor_y + j];
+      if (h < lowest) lowest = h;
+      if (h > highest) highest = h;
+    }
+  }
+  if (lowest == highest)
+    show_message(bmp, 400, status_y + 1, SCHEME_TITLE, "height: %4d flat", lowest);
+  else
+    show_message(bmp, 400, status_y + 1, SCHEME_TITLE, "height: %4d..%4d", lowest, highest);
+}
+
+}  // namespace
+
+void draw_status_bar(BITMAP *bmp, int cursor_x, int cursor_y) {
+  if (!bmp) return;
+  draw_box(bmp, 0, status_y, bmp->w - 1, bmp->h - 1, colour_pale_blue, BOX_PANEL);
+  draw_version(bmp, bmp->w);
+  show_message(bmp, 3, status_y + 13, SCHEME_TITLE,
+               "%s - %dx%d - Textures: %d/%d - Targets/areas: %d/%d ", get_filename(tfd_path),
+               tile_map.tiles_x, tile_map.tiles_y, texture_table.textures_loaded,
+               texture_table.textures_declared, target_total, area_count);
+  show_message(bmp, 3, status_y + 1, SCHEME_LABEL,
+               "xy:    ,      km:    ,     texture:    rotation:  tag:     ");
+
+  // A cursor outside the grid has no tile to describe.
+  if (cursor_x < 0 || cursor_x >= MAX_TILES || cursor_y < 0 || cursor_y >= MAX_TILES) return;
+  const Tile &tile = tile_at(cursor_x, cursor_y);
+  int rows = tile_map.tiles_y;
+  // The values fall into the blanks after their labels, column for column.
+  show_message(bmp, 3, status_y + 1, SCHEME_OVERLAY,
+               "   %4d %4d     %4d %4d         %3d          %d     %d", cursor_x,
+               rows - 1 - cursor_y, 2 * cursor_x + 1, 2 * (rows - cursor_y) - 1, (int)tile.texture,
+               (int)tile.rotation, (int)tile.tag);
+
+  if (height_map.heights_loaded > 0) draw_height_range(bmp, cursor_x, cursor_y);
+}
+
+void draw_empty_status_bar(BITMAP *bmp) {
+  if (!bmp) return;
+  draw_box(bmp, 0, status_y, screen_width - 1, screen_height - 1, colour_pale_blue, BOX_PANEL);
+  draw_version(bmp, screen_width);
+}

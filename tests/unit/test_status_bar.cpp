@@ -1,0 +1,185 @@
+#include <string>
+
+#include "app/startup.h"
+#include "app/status_bar.h"
+#include "terrain/terrain_model.h"
+#include "tests/unit/harness.h"
+#include "ui/draw_box.h"
+
+namespace {
+
+const char *LABELS = "xy:    ,      km:    ,     texture:    rotation:  tag:     ";
+
+class StatusBar : public testing::Test {
+ protected:
+  void SetUp() override {
+    reset_program_state();
+    paper = makecol(7, 7, 7);
+    got = blank();
+    want = blank();
+    tile_map.tiles_x = 100;
+    tile_map.tiles_y = 80;
+    strcpy(tfd_path, "/some/dir/MAP.TFD");
+    texture_table.textures_loaded = 3;
+    texture_table.textures_declared = 5;
+    target_total = 2;
+    area_count = 1;
+    Tile &t = tile_at(0, 0);
+    t.texture = 123;
+    t.rotation = 2;
+    t.tag = 7;
+    height_map.samples_x = 400;
+    height_map.samples_y = 320;
+  }
+  void TearDown() override {
+    destroy_bitmap(got);
+    destroy_bitmap(want);
+    texture_table.textures_loaded = texture_table.textures_declared = 0;
+    reset_program_state();
+  }
+  BITMAP *blank() {
+    BITMAP *b = create_bitmap_ex(32, screen_width, screen_height);
+    clear_to_color(b, paper);
+    return b;
+  }
+  // The strip as its parts are laid out: panel, version, summary, labels.
+  void expected_frame(const char *summary) {
+    draw_box(want, 0, status_y, want->w - 1, want->h - 1, colour_pale_blue, BOX_PANEL);
+    textout_ex(want, dialog_font, "Veldkit v0.84 - HELP:F1", want->w - 140, status_y + 13,
+               colour_dark_slate, colour_pale_blue);
+    textout_ex(want, dialog_font, summary, 3, status_y + 13, colour_dark_slate, colour_pale_blue);
+    textout_ex(want, message_font, LABELS, 3, status_y + 1, colour_black, colour_pale_blue);
+  }
+  // A number right-aligned so that its last digit is in the given column of
+  // the label line.
+  void expected_number(int value, int last_column) {
+    std::string text = std::to_string(value);
+    int column = last_column + 1 - (int)text.size();
+    int x = 3 + column * text_length(message_font, "0");
+    textout_ex(want, message_font, text.c_str(), x, status_y + 1, colour_blue, -1);
+  }
+  void expected_cursor(int x, int y_from_south, int km_x, int km_y, int texture, int rotation, int tag) {
+    expected_number(x, 6);
+    expected_number(y_from_south, 11);
+    expected_number(km_x, 20);
+    expected_number(km_y, 25);
+    expected_number(texture, 37);
+    expected_number(rotation, 48);
+    expected_number(tag, 54);
+  }
+  void expected_height(const char *text) {
+    textout_ex(want, dialog_font, text, 400, status_y + 1, colour_dark_slate, colour_pale_blue);
+  }
+  int differing_pixels() {
+    int n = 0;
+    for (int y = 0; y < got->h; y++)
+      for (int x = 0; x < got->w; x++) n += getpixel(got, x, y) != getpixel(want, x, y);
+    return n;
+  }
+  void set_tile_heights(int tx, int ty, int value) {
+    for (int i = 0; i < 4; i++)
+      for (int j = 0; j < 4; j++) height_map.heights[4 * tx + i][4 * ty + j] = (uint16_t)value;
+  }
+
+  int paper = 0;
+  BITMAP *got = nullptr, *want = nullptr;
+};
+
+const char *SUMMARY = "MAP.TFD - 100x80 - Textures: 3/5 - Targets/areas: 2/1 ";
+
+TEST_F(StatusBar, TopLeftTileWithoutHeights) {
+  ASSERT_EQ(text_length(message_font, "0"), text_length(message_font, "x"));  // monospaced
+  set_tile_heights(0, 0, 250);  // not shown: no height map is loaded
+  draw_status_bar(got, 0, 0);
+  expected_frame(SUMMARY);
+  expected_cursor(0, 79, 1, 159, 123, 2, 7);
+  EXPECT_EQ(0, differing_pixels());
+}
+
+TEST_F(StatusBar, HeightItemFlatAndRange) {
+  height_map.heights_loaded = 1;
+  // Neighbouring tiles differ, so only the cursor tile's samples count.
+  for (int tx = 4; tx <= 6; tx++)
+    for (int ty = 9; ty <= 11; ty++) set_tile_heights(tx, ty, 9000);
+  set_tile_heights(5, 10, 250);
+  Tile &t = tile_at(5, 10);
+  t.texture = -4;
+  t.rotation = 3;
+  t.tag = 255;
+
+  draw_status_bar(got, 5, 10);
+  expected_frame(SUMMARY);
+  expected_cursor(5, 69, 11, 139, -4, 3, 255);
+  expected_height("height:  250 flat");
+  EXPECT_EQ(0, differing_pixels());
+
+  height_map.heights[20][40] = 0;
+  height_map.heights[23][43] = 1200;
+  draw_status_bar(got, 5, 10);
+  clear_to_color(want, paper);
+  expected_frame(SUMMARY);
+  expected_cursor(5, 69, 11, 139, -4, 3, 255);
+  expected_height("height:    0..1200");
+  EXPECT_EQ(0, differing_pixels());
+}
+
+TEST_F(StatusBar, SamplesAreReadAsUnsigned) {
+  height_map.heights_loaded = 1;
+  set_tile_heights(0, 0, 250);
+  height_map.heights[1][2] = 65535;
+  draw_status_bar(got, 0, 0);
+  expected_frame(SUMMARY);
+  expected_cursor(0, 79, 1, 159, 123, 2, 7);
+  expected_height("height:  250..65535");
+  EXPECT_EQ(0, differing_pixels());
+}
+
+TEST_F(StatusBar, EmptyStripShowsOnlyTheVersion) {
+  draw_empty_status_bar(got);
+  draw_box(want, 0, status_y, screen_width - 1, screen_height - 1, colour_pale_blue, BOX_PANEL);
+  textout_ex(want, dialog_font, "Veldkit v0.84 - HELP:F1", screen_width - 140, status_y + 13,
+             colour_dark_slate, colour_pale_blue);
+  EXPECT_EQ(0, differing_pixels());
+}
+
+TEST_F(StatusBar, ACursorOffTheGridDrawsNoValues) {
+  draw_status_bar(got, -1, MAX_TILES);
+  expected_frame(SUMMARY);
+  EXPECT_EQ(0, differing_pixels());
+}
+
+TEST_F(StatusBar, MessageSchemes) {
+  struct Case {
+    int scheme;
+    FONT *f;
+    int fg, bg;
+  } cases[] = {{SCHEME_LABEL, message_font, colour_black, colour_pale_blue},
+               {SCHEME_TITLE, dialog_font, colour_dark_slate, colour_pale_blue},
+               {SCHEME_VALUE, message_font, colour_blue, colour_pale_blue},
+               {SCHEME_OVERLAY, message_font, colour_blue, -1}};
+  for (const Case &c : cases) {
+    clear_to_color(got, paper);
+    clear_to_color(want, paper);
+    show_message(got, 10, 20, c.scheme, "Loading %s %3d", "Map", 7);
+    textout_ex(want, c.f, "Loading Map   7", 10, 20, c.fg, c.bg);
+    EXPECT_EQ(0, differing_pixels()) << c.scheme;
+  }
+  clear_to_color(got, paper);
+  clear_to_color(want, paper);
+  show_message(got, 10, 20, 4, "nothing");
+  show_message(got, 10, 20, -1, "nothing");
+  EXPECT_EQ(0, differing_pixels());
+}
+
+TEST_F(StatusBar, MessagesAreCutTo255Characters) {
+  int w = text_length(message_font, "W");
+  BITMAP *wide = create_bitmap_ex(32, 3 + 300 * w, 20);
+  clear_to_color(wide, paper);
+  show_message(wide, 3, 0, SCHEME_VALUE, "%s", std::string(300, 'W').c_str());
+  // The opaque background covers exactly the characters drawn.
+  EXPECT_EQ(colour_pale_blue, getpixel(wide, 3 + 255 * w - 1, 0));
+  EXPECT_EQ(paper, getpixel(wide, 3 + 255 * w, 0));
+  destroy_bitmap(wide);
+}
+
+}  // namespace
