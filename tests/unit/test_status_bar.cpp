@@ -65,7 +65,8 @@ class StatusBar : public testing::Test {
     expected_number(km_y, 25);
     expected_number(texture, 37);
     expected_number(rotation, 48);
-    expected_number(tag, 54);
+    // The tag is printed plainly: it starts in column 54 and runs on.
+    expected_number(tag, 53 + (int)std::to_string(tag).size());
   }
   void expected_height(const char *text) {
     textout_ex(want, dialog_font, text, 400, status_y + 1, colour_dark_slate, colour_pale_blue);
