@@ -42,19 +42,6 @@ class Editing : public testing::Test {
 
 TEST_F(Editing, TileFieldsStayInTheirRanges) {
   Tile &t = tile_at(2, 2);
-  t.texture = 20;
-  next_texture(2, 2);
-  EXPECT_EQ(20, t.texture);  // texture_count is the top
-  t.texture = 2;
-  previous_texture(2, 2);
-  previous_texture(2, 2);
-  EXPECT_EQ(1, t.texture);
-  t.texture = 0;
-  previous_texture(2, 2);
-  EXPECT_EQ(0, t.texture);
-  next_texture(2, 2);
-  EXPECT_EQ(1, t.texture);
-
   t.rotation = 2;
   rotate_tile(2, 2);
   EXPECT_EQ(3, t.rotation);

@@ -315,19 +315,6 @@ TEST_F(MainLoop, EmptyClipboardPasteStillMarks) {
   EXPECT_EQ(before.texture, tile_clipboard[1][1].texture);
 }
 
-TEST_F(MainLoop, ZoomKeysStopAtTheEnds) {
-  EXPECT_FALSE(command({KEY_MINUS}));
-  EXPECT_EQ(8, zoom_level);
-  EXPECT_TRUE(command({KEY_EQUALS}));
-  EXPECT_TRUE(command({KEY_PLUS_PAD}));
-  EXPECT_EQ(6, zoom_level);
-  EXPECT_TRUE(command({KEY_MINUS_PAD}));
-  EXPECT_EQ(7, zoom_level);
-  zoom_level = 0;
-  EXPECT_FALSE(command({KEY_EQUALS}));
-  EXPECT_EQ(0, zoom_level);
-}
-
 TEST_F(MainLoop, TileInformationBox) {
   zoom_level = 6;  // not an editing command: any zoom level
   tile_at(cursor_x, cursor_y).texture = 3;

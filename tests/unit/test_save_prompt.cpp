@@ -57,8 +57,9 @@ int leftover_files(const std::string &path, const char *ending) {
   int n = 0;
   DIR *dir = opendir(path.c_str());
   while (dirent *e = readdir(dir)) {
-    std::string name = e->d_name;
-    n += name.size() >= strlen(ending) && name.compare(name.size() - strlen(ending), std::string::npos, ending) == 0;
+    const std::string name = e->d_name;
+    const size_t len = strlen(ending);
+    n += name.size() >= len && name.compare(name.size() - len, len, ending) == 0;
   }
   closedir(dir);
   return n;
