@@ -1,5 +1,8 @@
 #include "app/editing.h"
 
+#include "app/main_loop.h"
+#include "terrain/terrain_model.h"
+
 int tilemap_modified;
 int heightmap_modified;
 ClipboardCell tile_clipboard[3][3];
@@ -9,4 +12,126 @@ void clear_clipboards() {
   for (auto &row : tile_clipboard)
     for (auto &cell : row) cell.texture = -1;
   height_clipboard[0][0] = -1;
+}
+
+int height_clipboard_empty() { return height_clipboard[0][0] == -1; }
+
+static int clamp_extent(int32_t n) { return n < 0 ? 0 : (n > MAX_TILES ? MAX_TILES : n); }
+
+int map_columns() { return clamp_extent(tile_map.tiles_x); }
+int map_rows() { return clamp_extent(tile_map.tiles_y); }
+
+int tile_on_map(int x, int y) { return x >= 0 && x < map_columns() && y >= 0 && y < map_rows(); }
+
+void next_texture(int x, int y) {
+  if (!tile_on_map(x, y)) return;
+  Tile &tile = tile_at(x, y);
+  if (tile.texture < texture_table.texture_count) tile.texture++;
+}
+
+void previous_texture(int x, int y) {
+  if (!tile_on_map(x, y)) return;
+  Tile &tile = tile_at(x, y);
+  if (tile.texture > 1) tile.texture--;
+}
+
+void rotate_tile(int x, int y) {
+  if (!tile_on_map(x, y)) return;
+  Tile &tile = tile_at(x, y);
+  tile.rotation = tile.rotation < 3 ? tile.rotation + 1 : 0;
+}
+
+void next_tag(int x, int y) {
+  if (!tile_on_map(x, y)) return;
+  Tile &tile = tile_at(x, y);
+  tile.tag = tile.tag < 2 ? tile.tag + 1 : 0;
+}
+
+void copy_tile_block(int x, int y) {
+  for (int dy = -1; dy <= 1; dy++) {
+    for (int dx = -1; dx <= 1; dx++) {
+      ClipboardCell &cell = tile_clipboard[dy + 1][dx + 1];
+      if (!tile_on_map(x + dx, y + dy)) {
+        cell.texture = -1;
+        continue;
+      }
+      const Tile &tile = tile_at(x + dx, y + dy);
+      cell.texture = tile.texture;
+      cell.rotation = tile.rotation;
+      cell.tag = tile.tag;
+      cell.extra = tile.extra[2];
+    }
+  }
+}
+
+// Cells without a texture (off the map when copied, or texture 0) are never pasted.
+static void paste_cell(const ClipboardCell &cell, int x, int y) {
+  if (cell.texture <= 0 || !tile_on_map(x, y)) return;
+  Tile &tile = tile_at(x, y);
+  tile.texture = cell.texture;
+  tile.rotation = cell.rotation;
+  tile.tag = cell.tag;
+  tile.extra[0] = tile.extra[1] = tile.extra[2] = cell.extra;
+}
+
+void paste_tile(int x, int y) { paste_cell(tile_clipboard[1][1], x, y); }
+
+void paste_tile_block(int x, int y) {
+  for (int dy = -1; dy <= 1; dy++)
+    for (int dx = -1; dx <= 1; dx++) paste_cell(tile_clipboard[dy + 1][dx + 1], x + dx, y + dy);
+}
+
+static uint16_t &sample_at(int x, int y, int i, int j) {
+  return height_map.heights[4 * x + i][4 * y + j];
+}
+
+static uint16_t raised(uint16_t h) {
+  const int32_t step = height_map.height_step, top = height_map.max_height;
+  return (uint16_t)((int32_t)h < top - step ? h + step : top);
+}
+
+static uint16_t lowered(uint16_t h) {
+  const int32_t step = height_map.height_step;
+  return (uint16_t)((int32_t)h > step ? h - step : 0);
+}
+
+// At zoom level 0 the view is close enough to pick single samples.
+static void change_heights(int x, int y, uint16_t (*rule)(uint16_t)) {
+  if (!tile_on_map(x, y)) return;
+  if (zoom_level == 0) {
+    const unsigned sample = (unsigned)height_sample % 16;
+    uint16_t &h = sample_at(x, y, sample % 4, sample / 4);
+    h = rule(h);
+    return;
+  }
+  for (int i = 0; i < 4; i++)
+    for (int j = 0; j < 4; j++) {
+      uint16_t &h = sample_at(x, y, i, j);
+      h = rule(h);
+    }
+}
+
+void raise_heights(int x, int y) { change_heights(x, y, raised); }
+void lower_heights(int x, int y) { change_heights(x, y, lowered); }
+
+// A quarter turn clockwise with north up: the north-west sample goes north-east.
+void rotate_tile_heights(int x, int y) {
+  if (!tile_on_map(x, y)) return;
+  uint16_t old[4][4];  // [i][j]
+  for (int i = 0; i < 4; i++)
+    for (int j = 0; j < 4; j++) old[i][j] = sample_at(x, y, i, j);
+  for (int i = 0; i < 4; i++)
+    for (int j = 0; j < 4; j++) sample_at(x, y, i, j) = old[j][3 - i];
+}
+
+void copy_tile_heights(int x, int y) {
+  if (!tile_on_map(x, y)) return;
+  for (int i = 0; i < 4; i++)
+    for (int j = 0; j < 4; j++) height_clipboard[j][i] = sample_at(x, y, i, j);
+}
+
+void paste_tile_heights(int x, int y) {
+  if (!tile_on_map(x, y)) return;
+  for (int i = 0; i < 4; i++)
+    for (int j = 0; j < 4; j++) sample_at(x, y, i, j) = (uint16_t)height_clipboard[j][i];
 }

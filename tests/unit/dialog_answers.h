@@ -1,0 +1,79 @@
+// Answers the library's alert boxes in-process. alert() and alert3() empty
+// the key buffer before their dialog starts, so a key queued beforehand never
+// reaches them. Instead the box's frame procedure is wrapped: when a box
+// starts, its texts are recorded and the next planned answer is typed into
+// it. A box with no answer left is closed with Esc (alert3 then returns 3)
+// and counted, so a test never waits for a key that does not come.
+#pragma once
+
+#include <allegro.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+struct ShownAlert {
+  std::string lines[3];
+  std::vector<std::string> buttons;  // the visible buttons, in order
+  std::vector<int> keys;             // their shortcut keys
+};
+
+class AlertAnswers {
+ public:
+  AlertAnswers() : saved_(gui_shadow_box_proc) {
+    current() = this;
+    gui_shadow_box_proc = frame_proc;
+  }
+  ~AlertAnswers() {
+    gui_shadow_box_proc = saved_;
+    current() = nullptr;
+  }
+  AlertAnswers(const AlertAnswers &) = delete;
+  AlertAnswers &operator=(const AlertAnswers &) = delete;
+
+  // Plans the key that answers the next box (an ASCII shortcut such as 'y').
+  void answer(int ascii) { answers_.push_back(ascii); }
+  size_t pending() const { return answers_.size(); }
+
+  std::vector<ShownAlert> shown;
+  int unanswered = 0;
+
+ private:
+  enum { ALERT_FIRST_LINE = 1, ALERT_FIRST_BUTTON = 4, ALERT_LAST_BUTTON = 6 };
+
+  static AlertAnswers *&current() {
+    static AlertAnswers *instance;
+    return instance;
+  }
+
+  static int frame_proc(int msg, DIALOG *d, int c) {
+    AlertAnswers *self = current();
+    if (msg == MSG_START && self) self->started(d);
+    int (*proc)(int, DIALOG *, int) = self && self->saved_ ? self->saved_ : d_shadow_box_proc;
+    return proc(msg, d, c);
+  }
+
+  void started(DIALOG *d) {
+    ShownAlert box;
+    for (int k = 1; k <= ALERT_LAST_BUTTON && d[k].proc; k++) {
+      const char *text = d[k].dp ? (const char *)d[k].dp : "";
+      if (k < ALERT_FIRST_BUTTON) {
+        box.lines[k - ALERT_FIRST_LINE] = text;
+      } else if (!(d[k].flags & D_HIDDEN)) {
+        box.buttons.push_back(text);
+        box.keys.push_back(d[k].key);
+      }
+    }
+    shown.push_back(box);
+    if (answers_.empty()) {
+      unanswered++;
+      simulate_keypress((KEY_ESC << 8) | 27);
+      return;
+    }
+    simulate_ukeypress(answers_.front(), 0);
+    answers_.pop_front();
+  }
+
+  int (*saved_)(int, DIALOG *, int);
+  std::deque<int> answers_;
+};

@@ -1,0 +1,216 @@
+#include <cstdlib>
+#include <cstring>
+
+#include "app/editing.h"
+#include "app/main_loop.h"
+#include "terrain/terrain_model.h"
+#include "tests/unit/harness.h"
+
+namespace {
+
+class Editing : public testing::Test {
+ protected:
+  void SetUp() override {
+    reset_program_state();
+    tile_map.tiles_x = 6;
+    tile_map.tiles_y = 5;
+    texture_table.texture_count = 20;
+    for (int x = 0; x < 6; x++)
+      for (int y = 0; y < 5; y++) {
+        Tile &t = tile_at(x, y);
+        t.texture = (int16_t)(1 + x + 6 * y % 19);
+        t.rotation = (uint8_t)(x % 4);
+        t.tag = (uint8_t)(y % 3);
+        t.extra[0] = 10;
+        t.extra[1] = 11;
+        t.extra[2] = (uint8_t)(100 + 6 * y + x);
+      }
+    height_map.samples_x = 24;
+    height_map.samples_y = 20;
+    height_map.heights_loaded = 1;
+    height_map.max_height = 100;
+    height_map.height_step = height_map.detected_height_step = 10;
+  }
+  void TearDown() override { reset_program_state(); }
+
+  static void fill_tile_heights(int x, int y, uint16_t v) {
+    for (int i = 0; i < 4; i++)
+      for (int j = 0; j < 4; j++) height_map.heights[4 * x + i][4 * y + j] = v;
+  }
+  static uint16_t &h(int x, int y, int i, int j) { return height_map.heights[4 * x + i][4 * y + j]; }
+};
+
+TEST_F(Editing, TileFieldsStayInTheirRanges) {
+  Tile &t = tile_at(2, 2);
+  t.rotation = 2;
+  rotate_tile(2, 2);
+  EXPECT_EQ(3, t.rotation);
+  rotate_tile(2, 2);
+  EXPECT_EQ(0, t.rotation);
+  t.rotation = 200;  // as read from a file
+  rotate_tile(2, 2);
+  EXPECT_EQ(0, t.rotation);
+
+  t.tag = 1;
+  next_tag(2, 2);
+  EXPECT_EQ(2, t.tag);
+  next_tag(2, 2);
+  EXPECT_EQ(0, t.tag);
+  t.tag = 7;
+  next_tag(2, 2);
+  EXPECT_EQ(0, t.tag);
+
+  // Off the map nothing is touched, not even the grid beyond the map.
+  tile_at(6, 0).texture = 3;
+  next_texture(6, 0);
+  rotate_tile(-1, 0);
+  paste_tile_heights(0, 5);
+  EXPECT_EQ(3, tile_at(6, 0).texture);
+}
+
+TEST_F(Editing, CornerCopyPastesOnlyTheFourMapTiles) {
+  copy_tile_block(0, 0);
+  int off_map = 0;
+  for (auto &row : tile_clipboard)
+    for (auto &cell : row) off_map += cell.texture == -1;
+  EXPECT_EQ(5, off_map);
+  EXPECT_EQ(tile_at(1, 1).texture, tile_clipboard[2][2].texture);
+  EXPECT_EQ(tile_at(1, 0).extra[2], tile_clipboard[1][2].extra);
+
+  const Tile a = tile_at(0, 0), b = tile_at(1, 0), c = tile_at(0, 1), d = tile_at(1, 1);
+  Tile before[6][5];
+  for (int x = 0; x < 6; x++)
+    for (int y = 0; y < 5; y++) before[x][y] = tile_at(x, y);
+
+  paste_tile_block(3, 3);
+  int changed = 0;
+  for (int x = 0; x < 6; x++)
+    for (int y = 0; y < 5; y++)
+      changed += memcmp(&before[x][y], &tile_at(x, y), sizeof(Tile)) != 0;
+  EXPECT_EQ(4, changed);
+  EXPECT_EQ(a.texture, tile_at(3, 3).texture);
+  EXPECT_EQ(b.texture, tile_at(4, 3).texture);
+  EXPECT_EQ(c.texture, tile_at(3, 4).texture);
+  EXPECT_EQ(d.texture, tile_at(4, 4).texture);
+  EXPECT_EQ(d.rotation, tile_at(4, 4).rotation);
+  EXPECT_EQ(d.tag, tile_at(4, 4).tag);
+  // All three extra bytes take the copied third one.
+  for (int k = 0; k < 3; k++) EXPECT_EQ(d.extra[2], tile_at(4, 4).extra[k]);
+}
+
+TEST_F(Editing, BlockPasteAtTheEdgeStaysOnTheMap) {
+  copy_tile_block(2, 2);
+  tile_at(6, 5).texture = 9;  // beyond the map, inside the grid
+  paste_tile_block(5, 4);
+  EXPECT_EQ(tile_at(1, 1).texture, tile_at(4, 3).texture);
+  EXPECT_EQ(9, tile_at(6, 5).texture);
+}
+
+TEST_F(Editing, EmptyClipboardAndTextureZeroCellsPasteNothing) {
+  const Tile before = tile_at(2, 2);
+  paste_tile(2, 2);
+  paste_tile_block(2, 2);
+  EXPECT_EQ(0, memcmp(&before, &tile_at(2, 2), sizeof(Tile)));
+
+  tile_at(1, 1).texture = 0;
+  copy_tile_block(1, 1);
+  const Tile target = tile_at(4, 3);
+  paste_tile(4, 3);
+  EXPECT_EQ(0, memcmp(&target, &tile_at(4, 3), sizeof(Tile)));
+  paste_tile_block(4, 3);
+  EXPECT_EQ(0, memcmp(&target, &tile_at(4, 3), sizeof(Tile)));
+  EXPECT_EQ(tile_at(0, 0).texture, tile_at(3, 2).texture);
+}
+
+TEST_F(Editing, RaiseStopsAtMaxHeight) {
+  zoom_level = 1;
+  fill_tile_heights(1, 1, 89);
+  h(1, 1, 3, 3) = 95;
+  h(1, 1, 0, 0) = 90;
+  raise_heights(1, 1);
+  EXPECT_EQ(99, h(1, 1, 1, 0));
+  EXPECT_EQ(100, h(1, 1, 3, 3));
+  EXPECT_EQ(100, h(1, 1, 0, 0));  // 90 is not below 100 - 10
+  raise_heights(1, 1);
+  for (int i = 0; i < 4; i++)
+    for (int j = 0; j < 4; j++) EXPECT_EQ(100, h(1, 1, i, j));
+  EXPECT_EQ(100, height_map.max_height);
+}
+
+TEST_F(Editing, LowerStopsAtZero) {
+  zoom_level = 2;
+  fill_tile_heights(2, 3, 0);
+  h(2, 3, 0, 0) = 11;
+  h(2, 3, 1, 0) = 10;
+  h(2, 3, 2, 0) = 3;
+  h(2, 3, 3, 3) = 9999;
+  lower_heights(2, 3);
+  EXPECT_EQ(1, h(2, 3, 0, 0));
+  EXPECT_EQ(0, h(2, 3, 1, 0));
+  EXPECT_EQ(0, h(2, 3, 2, 0));
+  EXPECT_EQ(0, h(2, 3, 0, 1));
+  EXPECT_EQ(9989, h(2, 3, 3, 3));
+}
+
+TEST_F(Editing, ZoomZeroChangesTheSelectedSampleOnly) {
+  fill_tile_heights(3, 2, 40);
+  zoom_level = 0;
+  height_sample = 6;
+  raise_heights(3, 2);
+  for (int i = 0; i < 4; i++)
+    for (int j = 0; j < 4; j++) EXPECT_EQ(i == 2 && j == 1 ? 50 : 40, h(3, 2, i, j)) << i << "," << j;
+  height_sample = 15;
+  lower_heights(3, 2);
+  EXPECT_EQ(30, h(3, 2, 3, 3));
+  EXPECT_EQ(40, h(3, 2, 0, 0));
+
+  fill_tile_heights(3, 2, 40);
+  zoom_level = 1;
+  raise_heights(3, 2);
+  for (int i = 0; i < 4; i++)
+    for (int j = 0; j < 4; j++) EXPECT_EQ(50, h(3, 2, i, j));
+  EXPECT_EQ(0, h(2, 2, 3, 0));  // the neighbours keep theirs
+  EXPECT_EQ(0, h(3, 3, 0, 0));
+}
+
+TEST_F(Editing, RotationTurnsClockwise) {
+  for (int i = 0; i < 4; i++)
+    for (int j = 0; j < 4; j++) h(2, 1, i, j) = (uint16_t)(10 * i);  // rising eastward
+  h(2, 1, 0, 0) = 77;                                                 // north-west corner
+  rotate_tile_heights(2, 1);
+  EXPECT_EQ(77, h(2, 1, 3, 0));  // now north-east
+  for (int i = 0; i < 4; i++)
+    for (int j = 1; j < 4; j++) EXPECT_EQ(10 * j, h(2, 1, i, j)) << i << "," << j;  // rising southward
+
+  srand(3);
+  uint16_t original[4][4];
+  for (int i = 0; i < 4; i++)
+    for (int j = 0; j < 4; j++) original[i][j] = h(4, 4, i, j) = (uint16_t)(rand() % 10000);
+  for (int k = 0; k < 3; k++) rotate_tile_heights(4, 4);
+  EXPECT_NE(original[0][0], h(4, 4, 0, 0));
+  rotate_tile_heights(4, 4);
+  for (int i = 0; i < 4; i++)
+    for (int j = 0; j < 4; j++) EXPECT_EQ(original[i][j], h(4, 4, i, j));
+}
+
+TEST_F(Editing, HeightPasteCopiesEverySampleIncludingZeros) {
+  EXPECT_TRUE(height_clipboard_empty());
+  for (int i = 0; i < 4; i++)
+    for (int j = 0; j < 4; j++) h(0, 0, i, j) = (uint16_t)((i + j) % 2 ? 0 : 100 * i + j);
+  h(0, 0, 0, 0) = 0;
+  copy_tile_heights(0, 0);
+  EXPECT_FALSE(height_clipboard_empty());
+  EXPECT_EQ(0, height_clipboard[0][0]);
+  EXPECT_EQ(301, height_clipboard[1][3]);  // [j][i]
+
+  fill_tile_heights(5, 4, 555);
+  paste_tile_heights(5, 4);
+  for (int i = 0; i < 4; i++)
+    for (int j = 0; j < 4; j++) EXPECT_EQ(h(0, 0, i, j), h(5, 4, i, j));
+  // The clipboard survives the paste.
+  fill_tile_heights(1, 4, 555);
+  paste_tile_heights(1, 4);
+  EXPECT_EQ(h(0, 0, 3, 1), h(1, 4, 3, 1));
+}
+
+}  // namespace

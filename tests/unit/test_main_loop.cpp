@@ -1,0 +1,490 @@
+#include <dirent.h>
+
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+#include "app/editing.h"
+#include "app/main_loop.h"
+#include "app/startup.h"
+#include "terrain/terrain_model.h"
+#include "tests/unit/dialog_answers.h"
+#include "tests/unit/harness.h"
+
+namespace {
+
+const int TEXTURES = 6;
+
+// Entries as the texture loader leaves them: every level a plain square.
+void give_textures_levels() {
+  texture_table.texture_count = TEXTURES;
+  for (int t = 1; t <= TEXTURES; t++)
+    for (int k = 0; k < TEXTURE_LEVELS; k++) {
+      BITMAP *level = create_bitmap(256 >> k, 256 >> k);
+      clear_to_color(level, makecol(40 * t, 100, 0));
+      texture_table.textures[t].levels[k] = level;
+    }
+}
+
+void open_map(int tx, int ty) {
+  tile_map.tiles_x = tx;
+  tile_map.tiles_y = ty;
+  for (int x = 0; x < tx; x++)
+    for (int y = 0; y < ty; y++) tile_at(x, y).texture = (int16_t)(1 + (x + y) % TEXTURES);
+  terrain_open = 1;
+  reset_view();
+}
+
+void hold(std::initializer_list<int> keys, int state) {
+  for (int k : keys) key[k] = (char)state;
+}
+
+// A whole pass while the keys are held and a key code waits, as when typed.
+void press(std::initializer_list<int> keys) {
+  hold(keys, 1);
+  simulate_keypress((KEY_SPACE << 8) | ' ');
+  main_loop_pass();
+  hold(keys, 0);
+  clear_keybuf();
+}
+
+// The command alone; true when it asked for a redraw.
+bool command(std::initializer_list<int> keys) {
+  prev_x = cursor_x;
+  prev_y = cursor_y;
+  hold(keys, 1);
+  run_key_command();
+  hold(keys, 0);
+  return prev_y == -1;
+}
+
+int files_in_working_dir() {
+  int n = 0;
+  DIR *dir = opendir(".");
+  while (dirent *e = readdir(dir)) n += e->d_name[0] != '.';
+  closedir(dir);
+  return n;
+}
+
+class MainLoop : public testing::Test {
+ protected:
+  void SetUp() override {
+    reset_program_state();
+    give_textures_levels();
+    snprintf(tfd_path, PATH_SIZE, "%s", dir.file("plain.TFD").c_str());
+    open_map(50, 40);
+  }
+  void TearDown() override {
+    for (int k = 0; k < KEY_MAX; k++) key[k] = 0;
+    clear_keybuf();
+    close_requested = 0;
+    reset_program_state();
+  }
+  void use_heights(int detected_step) {
+    height_map.samples_x = 4 * tile_map.tiles_x;
+    height_map.samples_y = 4 * tile_map.tiles_y;
+    height_map.heights_loaded = 1;
+    height_map.max_height = 500;
+    height_map.detected_height_step = height_map.height_step = detected_step;
+  }
+  TempDir dir;
+};
+
+TEST_F(MainLoop, StartState) {
+  open_map(200, 200);
+  EXPECT_EQ(100, cursor_x);
+  EXPECT_EQ(99, cursor_y);
+  EXPECT_EQ(8, zoom_level);
+  EXPECT_EQ(EDIT_TILES, edit_mode);
+  EXPECT_EQ(-1, prev_x);
+  EXPECT_EQ(-1, prev_y);
+  EXPECT_EQ(1, key_delay);
+
+  // The first pass draws at once and remembers the cursor.
+  main_loop_pass();
+  EXPECT_EQ(100, prev_x);
+  EXPECT_EQ(99, prev_y);
+}
+
+TEST_F(MainLoop, ShiftRActsAsRWhenTargetsAreOff) {
+  zoom_level = 4;
+  enable_targets = 0;
+  tile_at(cursor_x, cursor_y).rotation = 1;
+  EXPECT_TRUE(command({KEY_LSHIFT, KEY_R}));
+  EXPECT_EQ(2, tile_at(cursor_x, cursor_y).rotation);
+  EXPECT_EQ(1, tilemap_modified);
+}
+
+TEST_F(MainLoop, ShiftRReloadsTargetsAndWarns) {
+  zoom_level = 4;
+  snprintf(targets_ini_path, PATH_SIZE, "%s", dir.file("plain_TARGETS.ini").c_str());
+  write_text(targets_ini_path, "[Nothing]\nSomething=1\n");
+  area_count = 7;
+  target_total = 30;
+  AlertAnswers alerts;
+  alerts.answer('o');
+  EXPECT_TRUE(command({KEY_LSHIFT, KEY_R}));
+  EXPECT_EQ(0, area_count);
+  EXPECT_EQ(0, target_total);
+  EXPECT_EQ(0, tile_at(cursor_x, cursor_y).rotation);
+  EXPECT_EQ(0, tilemap_modified);
+  ASSERT_EQ(1u, alerts.shown.size());
+  EXPECT_EQ(0, alerts.unanswered);
+  const ShownAlert &box = alerts.shown.back();
+  EXPECT_EQ("Warning: Error reading _TARGETS.INI file.", box.lines[0]);
+  EXPECT_EQ("", box.lines[1]);
+  EXPECT_EQ(targets_ini_path, box.lines[2]);
+  EXPECT_EQ(std::vector<std::string>{"OK"}, box.buttons);
+  EXPECT_EQ(std::vector<int>{'o'}, box.keys);
+}
+
+TEST_F(MainLoop, ShiftTabStepsBackOnlyForSamplesAtZoomZero) {
+  use_heights(10);
+  zoom_level = 0;
+  EXPECT_TRUE(command({KEY_LSHIFT, KEY_TAB}));  // tile mode: as Tab
+  EXPECT_EQ(1, overlay_mode);
+
+  edit_mode = EDIT_HEIGHTS;
+  EXPECT_TRUE(command({KEY_LSHIFT, KEY_TAB}));
+  EXPECT_EQ(15, height_sample);
+  EXPECT_TRUE(command({KEY_TAB}));
+  EXPECT_EQ(0, height_sample);
+  EXPECT_EQ(1, overlay_mode);
+
+  zoom_level = 1;
+  overlay_mode = 4;
+  EXPECT_TRUE(command({KEY_LSHIFT, KEY_TAB}));
+  EXPECT_EQ(0, overlay_mode);
+  EXPECT_EQ(0, height_sample);
+}
+
+TEST_F(MainLoop, EditingKeysFallThroughAboveZoomFour) {
+  use_heights(10);
+  const Tile before = tile_at(cursor_x, cursor_y);
+  for (int zoom = 5; zoom <= 8; zoom++) {
+    zoom_level = zoom;
+    for (int mode : {EDIT_TILES, EDIT_HEIGHTS}) {
+      edit_mode = mode;
+      for (int k : {KEY_PGUP, KEY_PGDN, KEY_R, KEY_T, KEY_C, KEY_V, KEY_B, KEY_D, KEY_F}) {
+        key_delay = 3;
+        EXPECT_FALSE(command({k})) << "zoom " << zoom << " key " << k;
+        EXPECT_EQ(4, key_delay) << "zoom " << zoom << " key " << k;
+      }
+    }
+  }
+  EXPECT_EQ(0, memcmp(&before, &tile_at(cursor_x, cursor_y), sizeof(Tile)));
+  EXPECT_EQ(10, height_map.height_step);
+  EXPECT_EQ(0, tilemap_modified);
+  EXPECT_EQ(0, heightmap_modified);
+  EXPECT_TRUE(height_clipboard_empty());
+
+  key_delay = 10;
+  command({KEY_Q});
+  EXPECT_EQ(10, key_delay);
+}
+
+TEST_F(MainLoop, MovementStepsAndEdges) {
+  zoom_level = 7;
+  cursor_x = 48;
+  key_delay = 2;
+  press({KEY_RIGHT});
+  EXPECT_EQ(49, cursor_x);
+  EXPECT_EQ(1, key_delay);
+  EXPECT_EQ(49, prev_x);  // the moved cursor was drawn
+  press({KEY_6_PAD});
+  EXPECT_EQ(49, cursor_x);
+  EXPECT_EQ(0, key_delay);
+  press({KEY_LEFT});
+  EXPECT_EQ(46, cursor_x);
+  EXPECT_EQ(0, key_delay);
+
+  zoom_level = 5;
+  cursor_y = 1;
+  press({KEY_UP});
+  EXPECT_EQ(0, cursor_y);
+  press({KEY_2_PAD});
+  EXPECT_EQ(2, cursor_y);
+
+  zoom_level = 4;
+  press({KEY_8_PAD});
+  EXPECT_EQ(1, cursor_y);
+  cursor_x = 0;
+  press({KEY_4_PAD});
+  EXPECT_EQ(0, cursor_x);
+  EXPECT_EQ(0, prev_x);
+}
+
+TEST_F(MainLoop, TextureKeysKeepTheRange) {
+  zoom_level = 0;
+  Tile &tile = tile_at(cursor_x, cursor_y);
+  tile.texture = TEXTURES;
+  EXPECT_TRUE(command({KEY_PGUP}));
+  EXPECT_EQ(TEXTURES, tile.texture);
+  EXPECT_EQ(1, tilemap_modified);  // marked although unchanged
+
+  tile.texture = 1;
+  EXPECT_TRUE(command({KEY_PGDN}));
+  EXPECT_EQ(1, tile.texture);
+  tile.texture = 0;
+  command({KEY_PGDN});
+  EXPECT_EQ(0, tile.texture);
+  command({KEY_PGUP});
+  EXPECT_EQ(1, tile.texture);
+
+  tile.texture = 3;
+  press({KEY_PGDN});
+  EXPECT_EQ(2, tile.texture);
+  EXPECT_EQ(0, heightmap_modified);
+}
+
+TEST_F(MainLoop, TagAndStepKeys) {
+  zoom_level = 2;
+  EXPECT_TRUE(command({KEY_T}));
+  EXPECT_EQ(1, tile_at(cursor_x, cursor_y).tag);
+
+  use_heights(4);
+  edit_mode = EDIT_HEIGHTS;
+  EXPECT_FALSE(command({KEY_T}));
+  EXPECT_EQ(10, height_map.height_step);
+  command({KEY_T});
+  EXPECT_EQ(4, height_map.height_step);
+  EXPECT_EQ(1, tile_at(cursor_x, cursor_y).tag);
+  EXPECT_EQ(0, heightmap_modified);
+
+  height_map.detected_height_step = height_map.height_step = 10;
+  command({KEY_T});
+  EXPECT_EQ(10, height_map.height_step);
+}
+
+TEST_F(MainLoop, HeightKeysMarkTheHeightMap) {
+  use_heights(10);
+  zoom_level = 3;
+  EXPECT_FALSE(command({KEY_F}));  // empty clipboard: nothing
+  EXPECT_EQ(0, heightmap_modified);
+
+  EXPECT_TRUE(command({KEY_M}));
+  EXPECT_EQ(EDIT_HEIGHTS, edit_mode);
+  height_map.heights[4 * cursor_x][4 * cursor_y] = 7;
+  EXPECT_TRUE(command({KEY_PGUP}));
+  EXPECT_EQ(17, height_map.heights[4 * cursor_x][4 * cursor_y]);
+  EXPECT_EQ(0, tilemap_modified);
+  EXPECT_EQ(1, heightmap_modified);
+
+  EXPECT_FALSE(command({KEY_D}));
+  cursor_x++;
+  EXPECT_TRUE(command({KEY_F}));
+  EXPECT_EQ(17, height_map.heights[4 * cursor_x][4 * cursor_y]);
+  EXPECT_TRUE(command({KEY_R}));
+  EXPECT_EQ(17, height_map.heights[4 * cursor_x + 3][4 * cursor_y]);
+  EXPECT_TRUE(command({KEY_PGDN}));
+  EXPECT_EQ(7, height_map.heights[4 * cursor_x + 3][4 * cursor_y]);
+
+  EXPECT_TRUE(command({KEY_M}));
+  EXPECT_EQ(EDIT_TILES, edit_mode);
+  EXPECT_EQ(0, tilemap_modified);
+}
+
+TEST_F(MainLoop, CommandsWithoutTheirDataDoNothing) {
+  zoom_level = 3;
+  EXPECT_FALSE(command({KEY_M}));
+  EXPECT_EQ(EDIT_TILES, edit_mode);
+  EXPECT_FALSE(command({KEY_D}));
+  EXPECT_TRUE(height_clipboard_empty());
+
+  texture_table.last_declared_texture = 0;
+  const int before = files_in_working_dir();
+  for (int k : {KEY_F6, KEY_F8, KEY_F9, KEY_F10}) EXPECT_FALSE(command({k}));
+  EXPECT_EQ(before, files_in_working_dir());
+  EXPECT_EQ(0, tilemap_modified);
+  EXPECT_EQ(0, heightmap_modified);
+}
+
+TEST_F(MainLoop, EmptyClipboardPasteStillMarks) {
+  zoom_level = 4;
+  const Tile before = tile_at(cursor_x, cursor_y);
+  EXPECT_TRUE(command({KEY_V}));
+  EXPECT_EQ(1, tilemap_modified);
+  tilemap_modified = 0;
+  EXPECT_TRUE(command({KEY_B}));
+  EXPECT_EQ(1, tilemap_modified);
+  EXPECT_EQ(0, memcmp(&before, &tile_at(cursor_x, cursor_y), sizeof(Tile)));
+
+  tilemap_modified = 0;
+  EXPECT_FALSE(command({KEY_C}));
+  EXPECT_EQ(0, tilemap_modified);
+  EXPECT_EQ(before.texture, tile_clipboard[1][1].texture);
+}
+
+TEST_F(MainLoop, TileInformationBox) {
+  zoom_level = 6;  // not an editing command: any zoom level
+  tile_at(cursor_x, cursor_y).texture = 3;
+  snprintf(texture_table.textures[3].filename, PATH_SIZE, "meadow.bmp");
+  texture_table.textures[3].file_width = 256;
+  texture_table.textures[3].file_height = 128;
+  AlertAnswers alerts;
+  alerts.answer('r');
+  EXPECT_FALSE(command({KEY_I}));
+  ASSERT_EQ(1u, alerts.shown.size());
+  EXPECT_EQ(0, alerts.unanswered);
+  const ShownAlert &box = alerts.shown[0];
+  EXPECT_EQ("Tile File &Info:", box.lines[0]);
+  EXPECT_EQ("meadow.bmp", box.lines[1]);
+  EXPECT_EQ("256x128", box.lines[2]);
+  EXPECT_EQ(std::vector<std::string>{"&Return"}, box.buttons);
+  EXPECT_EQ(std::vector<int>{'r'}, box.keys);
+
+  tile_at(cursor_x, cursor_y).texture = 5;  // never loaded
+  alerts.answer('r');
+  command({KEY_I});
+  EXPECT_EQ("0x0", alerts.shown.back().lines[2]);
+  EXPECT_EQ(0, tilemap_modified);
+}
+
+TEST_F(MainLoop, EscAnsweredReturnGoesOn) {
+  zoom_level = 4;
+  press({KEY_R});
+  AlertAnswers alerts;
+  alerts.answer('r');
+  const int x = cursor_x, y = cursor_y;
+  press({KEY_ESC});
+  EXPECT_EQ(RUN_CONTINUE, run_state);
+  ASSERT_EQ(1u, alerts.shown.size());
+  EXPECT_EQ("Save changes to TileMap:", alerts.shown[0].lines[0]);
+  EXPECT_EQ(1, tilemap_modified);
+  EXPECT_EQ(x, cursor_x);
+  EXPECT_EQ(y, cursor_y);
+  EXPECT_EQ(4, zoom_level);
+}
+
+TEST_F(MainLoop, CloseButtonActsAsEsc) {
+  zoom_level = 4;
+  command({KEY_R});
+  AlertAnswers alerts;
+  alerts.answer('r');
+  close_requested = 1;
+  main_loop_pass();
+  EXPECT_EQ(0, close_requested);
+  EXPECT_EQ(RUN_CONTINUE, run_state);
+  ASSERT_EQ(1u, alerts.shown.size());
+  EXPECT_EQ("Save changes to TileMap:", alerts.shown[0].lines[0]);
+
+  // Nothing changed: the program ends without a question.
+  tilemap_modified = 0;
+  close_requested = 1;
+  main_loop_pass();
+  EXPECT_EQ(RUN_END, run_state);
+  EXPECT_EQ(1u, alerts.shown.size());
+}
+
+TEST_F(MainLoop, LoopStartsFreshAndEndsOnClose) {
+  cursor_x = 3;
+  zoom_level = 2;
+  close_requested = 1;
+  main_loop();
+  EXPECT_EQ(RUN_END, run_state);
+  EXPECT_EQ(25, cursor_x);
+  EXPECT_EQ(19, cursor_y);
+  EXPECT_EQ(8, zoom_level);
+
+  // Not entered at all without an open terrain or once the state is set.
+  run_state = RUN_CONTINUE;
+  terrain_open = 0;
+  close_requested = 1;
+  main_loop();
+  EXPECT_EQ(1, close_requested);
+}
+
+TEST_F(MainLoop, MouseReadout) {
+  open_map(200, 200);
+  ASSERT_EQ(768, screen_width);
+  ASSERT_EQ(512, status_y);
+  int x, y;
+  mouse_readout(0, 0, &x, &y);
+  EXPECT_EQ(-1, x);
+  EXPECT_EQ(-1, y);
+  mouse_readout(384, 256, &x, &y);
+  EXPECT_EQ(200000, x);  // west edge of the cursor tile
+  EXPECT_EQ(202000, y);  // its north edge
+  mouse_readout(385, 257, &x, &y);
+  EXPECT_EQ(202000, x);
+  EXPECT_EQ(200000, y);
+
+  // The east edge still reads, one pixel beyond does not; likewise south.
+  cursor_x = 199;
+  mouse_readout(385, 256, &x, &y);
+  EXPECT_EQ(400000, x);
+  mouse_readout(386, 256, &x, &y);
+  EXPECT_EQ(-1, x);
+  EXPECT_EQ(-1, y);
+  mouse_readout(300, 357, &x, &y);
+  EXPECT_EQ(0, y);
+  mouse_readout(300, 358, &x, &y);
+  EXPECT_EQ(-1, y);
+
+  // At zoom level 0 a tile is 256 pixels; the cursor tile starts at (256, 256).
+  zoom_level = 0;
+  cursor_x = 100;
+  mouse_readout(256, 256, &x, &y);
+  EXPECT_EQ(200000, x);
+  EXPECT_EQ(202000, y);
+  mouse_readout(511, 511, &x, &y);
+  EXPECT_EQ(201992, x);
+  EXPECT_EQ(200008, y);
+}
+
+TEST_F(MainLoop, DegenerateMapsKeepTheCursorOnTheMap) {
+  const int sizes[][2] = {{5, 1}, {1, 1}, {1, 7}, {0, 0}, {6, 0}, {0, 6}};
+  for (auto &size : sizes) {
+    SCOPED_TRACE(testing::Message() << size[0] << "x" << size[1]);
+    reset_program_state();
+    give_textures_levels();
+    open_map(size[0], size[1]);
+    use_heights(10);
+    const bool has_tiles = size[0] > 0 && size[1] > 0;
+    EXPECT_EQ(size[0] > 0 ? size[0] / 2 : 0, cursor_x);
+    EXPECT_EQ(size[1] > 1 ? size[1] / 2 - 1 : 0, cursor_y);
+
+    // Whole passes for the moves and the redraws, the commands alone for the rest.
+    clear_to_color(back_buffer, makecol(255, 255, 255));
+    for (int zoom : {8, 0}) {
+      zoom_level = zoom;
+      for (int k : {KEY_LEFT, KEY_UP, KEY_RIGHT, KEY_DOWN, KEY_DOWN, KEY_RIGHT}) {
+        press({k});
+        ASSERT_TRUE(cursor_x >= 0 && cursor_y >= 0);
+        if (has_tiles) {
+          ASSERT_TRUE(tile_on_map(cursor_x, cursor_y));
+        }
+      }
+    }
+    for (int zoom : {4, 0}) {
+      zoom_level = zoom;
+      for (int mode : {EDIT_TILES, EDIT_HEIGHTS}) {
+        edit_mode = mode;
+        for (int k : {KEY_PGUP, KEY_PGDN, KEY_R, KEY_T, KEY_C, KEY_V, KEY_B, KEY_D, KEY_F})
+          command({k});
+      }
+    }
+    press({KEY_TAB});
+    // The information box needs a tile: no box on an empty map.
+    AlertAnswers alerts;
+    if (has_tiles) alerts.answer('r');
+    command({KEY_I});
+    EXPECT_EQ(has_tiles ? 1u : 0u, alerts.shown.size());
+    EXPECT_EQ(0, alerts.unanswered);
+
+    EXPECT_EQ(has_tiles, tilemap_modified == 1);
+    EXPECT_EQ(has_tiles, heightmap_modified == 1);
+    if (!has_tiles) {
+      int x, y;
+      EXPECT_EQ(Rgb({0, 0, 0}), pixel_rgb(back_buffer, 10, 10));  // the empty view
+      for (int mx : {0, 384, 767})
+        for (int my : {0, 256, 537}) {
+          mouse_readout(mx, my, &x, &y);
+          EXPECT_EQ(-1, x);
+          EXPECT_EQ(-1, y);
+        }
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,338 @@
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/editing.h"
+#include "app/save_prompt.h"
+#include "app/startup.h"
+#include "terrain/height_map_file.h"
+#include "terrain/terrain_model.h"
+#include "terrain/tile_map_file.h"
+#include "tests/unit/dialog_answers.h"
+#include "tests/unit/harness.h"
+
+namespace {
+
+const int TX = 3, TY = 2;
+
+// Six words per tile, rows from the south edge.
+std::vector<uint16_t> tile_words() {
+  std::vector<uint16_t> words;
+  for (int n = 0; n < TX * TY; n++) {
+    const uint16_t record[6] = {(uint16_t)(n + 2), (uint16_t)(n % 4), (uint16_t)(n % 3),
+                                (uint16_t)(0x40 + n), (uint16_t)(0x50 + n), (uint16_t)(0x60 + n)};
+    words.insert(words.end(), record, record + 6);
+  }
+  return words;
+}
+
+std::vector<unsigned char> tile_file(const std::vector<uint16_t> &words) {
+  std::vector<unsigned char> out;
+  put_le32(out, TX);
+  put_le32(out, TY);
+  put_le32(out, 0x0BADF00D);
+  put_le32(out, -7);
+  for (uint16_t w : words) put_le16(out, w);
+  return out;
+}
+
+// The height map's file image, made from the model.
+std::vector<unsigned char> height_file_of_model() {
+  std::vector<unsigned char> out;
+  put_le32(out, height_map.samples_x);
+  put_le32(out, height_map.samples_y);
+  put_le32(out, height_map.header3);
+  put_le32(out, height_map.header4);
+  for (int i = 0; i < height_map.samples_y; i++)
+    for (int x = 0; x < height_map.samples_x; x++)
+      put_le16(out, height_map.heights[x][height_map.samples_y - 1 - i]);
+  return out;
+}
+
+int leftover_files(const std::string &path, const char *ending) {
+  int n = 0;
+  DIR *dir = opendir(path.c_str());
+  while (dirent *e = readdir(dir)) {
+    const std::string name = e->d_name;
+    const size_t len = strlen(ending);
+    n += name.size() >= len && name.compare(name.size() - len, len, ending) == 0;
+  }
+  closedir(dir);
+  return n;
+}
+
+class SavePrompt : public testing::Test {
+ protected:
+  void SetUp() override {
+    reset_program_state();
+    tfd = dir.file("land.TFD");
+    hfd = dir.file("land.hfd");
+    original_tiles = tile_file(tile_words());
+    write_file(tfd, original_tiles);
+    ASSERT_EQ(0, load_tile_map(tfd.c_str()));
+    snprintf(tfd_path, PATH_SIZE, "%s", tfd.c_str());
+    snprintf(hfd_path, PATH_SIZE, "%s", hfd.c_str());
+
+    height_map.samples_x = 4 * TX;
+    height_map.samples_y = 4 * TY;
+    height_map.header3 = 17;
+    height_map.header4 = -3;
+    for (int x = 0; x < 4 * TX; x++)
+      for (int y = 0; y < 4 * TY; y++) height_map.heights[x][y] = (uint16_t)(100 * x + y);
+    height_map.max_height = 1107;
+    height_map.heights_loaded = 1;
+    original_heights = std::vector<unsigned char>(16 + 2 * 16 * TX * TY, 0xEE);
+    write_file(hfd, original_heights);
+    terrain_open = 1;
+  }
+  void TearDown() override { reset_program_state(); }
+
+  // The texture of tile (1, 0) goes up by one: the second record of the last file row.
+  std::vector<unsigned char> edit_tiles() {
+    tile_at(1, 0).texture++;
+    tilemap_modified = 1;
+    std::vector<uint16_t> words = tile_words();
+    words[((TY - 1) * TX + 1) * 6]++;
+    return tile_file(words);
+  }
+  std::vector<unsigned char> edit_heights() {
+    height_map.heights[5][0] = 0;
+    height_map.heights[0][7] = 1107;
+    heightmap_modified = 1;
+    return height_file_of_model();
+  }
+  // The height-map writer may still be missing; the tests that need a
+  // written height map wait for it.
+  bool height_saver_works() {
+    const std::string probe = dir.file("probe.hfd");
+    const bool works = save_height_map(probe.c_str()) == 0;
+    remove(probe.c_str());
+    return works;
+  }
+  static void expect_question(const ShownAlert &box, const char *question, const char *path) {
+    EXPECT_EQ(question, box.lines[0]);
+    EXPECT_EQ(path, box.lines[1]);
+    EXPECT_EQ("before exit?", box.lines[2]);
+    EXPECT_EQ((std::vector<std::string>{"&Yes", "&No", "&Return"}), box.buttons);
+    EXPECT_EQ((std::vector<int>{'y', 'n', 'r'}), box.keys);
+  }
+  static void expect_error(const ShownAlert &box, const char *text, const char *path) {
+    EXPECT_EQ(text, box.lines[0]);
+    EXPECT_EQ("", box.lines[1]);
+    EXPECT_EQ(path, box.lines[2]);
+    EXPECT_EQ(std::vector<std::string>{"OK"}, box.buttons);
+    EXPECT_EQ(std::vector<int>{'o'}, box.keys);
+  }
+
+  TempDir dir;
+  std::string tfd, hfd;
+  std::vector<unsigned char> original_tiles, original_heights;
+  AlertAnswers alerts;
+};
+
+TEST_F(SavePrompt, NothingChangedEndsWithoutQuestion) {
+  confirm_exit();
+  EXPECT_EQ(RUN_END, run_state);
+  EXPECT_TRUE(alerts.shown.empty());
+
+  // A height flag without a loaded height map has nothing to save either.
+  height_map.heights_loaded = 0;
+  heightmap_modified = 1;
+  run_state = RUN_CONTINUE;
+  confirm_exit();
+  EXPECT_EQ(RUN_END, run_state);
+  EXPECT_TRUE(alerts.shown.empty());
+}
+
+TEST_F(SavePrompt, TileMapYesWritesIt) {
+  const auto expected = edit_tiles();
+  alerts.answer('y');
+  confirm_exit();
+  EXPECT_EQ(RUN_SAVED, run_state);
+  ASSERT_EQ(1u, alerts.shown.size());
+  expect_question(alerts.shown[0], "Save changes to TileMap:", tfd_path);
+  EXPECT_EQ(expected, read_file(tfd));
+  EXPECT_EQ(original_heights, read_file(hfd));
+  EXPECT_EQ(1, tilemap_modified);  // never cleared
+}
+
+TEST_F(SavePrompt, TileMapNoKeepsTheFile) {
+  edit_tiles();
+  alerts.answer('n');
+  confirm_exit();
+  EXPECT_EQ(RUN_END, run_state);
+  EXPECT_EQ(1u, alerts.shown.size());
+  EXPECT_EQ(original_tiles, read_file(tfd));
+}
+
+TEST_F(SavePrompt, TileMapReturnSkipsTheHeightQuestion) {
+  edit_tiles();
+  edit_heights();
+  alerts.answer('r');
+  confirm_exit();
+  EXPECT_EQ(RUN_CONTINUE, run_state);
+  EXPECT_EQ(1u, alerts.shown.size());
+  EXPECT_EQ(original_tiles, read_file(tfd));
+  EXPECT_EQ(original_heights, read_file(hfd));
+  EXPECT_EQ(1, tilemap_modified);
+  EXPECT_EQ(1, heightmap_modified);
+
+  // The next Esc asks about both again.
+  alerts.answer('n');
+  alerts.answer('n');
+  confirm_exit();
+  EXPECT_EQ(RUN_END, run_state);
+  ASSERT_EQ(3u, alerts.shown.size());
+  expect_question(alerts.shown[1], "Save changes to TileMap:", tfd_path);
+  expect_question(alerts.shown[2], "Save changes to HeightMap:", hfd_path);
+  EXPECT_EQ(0, alerts.unanswered);
+  EXPECT_EQ(original_tiles, read_file(tfd));
+  EXPECT_EQ(original_heights, read_file(hfd));
+}
+
+TEST_F(SavePrompt, HeightMapOnlyAsksOnce) {
+  edit_heights();
+  alerts.answer('n');
+  confirm_exit();
+  EXPECT_EQ(RUN_END, run_state);
+  ASSERT_EQ(1u, alerts.shown.size());
+  expect_question(alerts.shown[0], "Save changes to HeightMap:", hfd_path);
+  EXPECT_EQ(original_heights, read_file(hfd));
+
+  alerts.answer('r');
+  confirm_exit();
+  EXPECT_EQ(RUN_CONTINUE, run_state);
+}
+
+TEST_F(SavePrompt, HeightMapYesWritesIt) {
+  if (!height_saver_works()) GTEST_SKIP() << "the height map cannot be written yet";
+  const auto expected = edit_heights();
+  alerts.answer('y');
+  confirm_exit();
+  EXPECT_EQ(RUN_SAVED, run_state);
+  EXPECT_EQ(1u, alerts.shown.size());
+  EXPECT_EQ(expected, read_file(hfd));
+  EXPECT_EQ(original_tiles, read_file(tfd));
+}
+
+TEST_F(SavePrompt, TileNoHeightYesWritesOnlyHeights) {
+  if (!height_saver_works()) GTEST_SKIP() << "the height map cannot be written yet";
+  edit_tiles();
+  const auto expected = edit_heights();
+  alerts.answer('n');
+  alerts.answer('y');
+  confirm_exit();
+  EXPECT_EQ(RUN_SAVED, run_state);
+  EXPECT_EQ(2u, alerts.shown.size());
+  EXPECT_EQ(original_tiles, read_file(tfd));
+  EXPECT_EQ(expected, read_file(hfd));
+}
+
+TEST_F(SavePrompt, TileYesHeightReturnGoesOn) {
+  const auto expected = edit_tiles();
+  edit_heights();
+  alerts.answer('y');
+  alerts.answer('r');
+  confirm_exit();
+  EXPECT_EQ(RUN_CONTINUE, run_state);
+  EXPECT_EQ(2u, alerts.shown.size());
+  EXPECT_EQ(expected, read_file(tfd));
+  EXPECT_EQ(original_heights, read_file(hfd));
+
+  alerts.answer('n');
+  alerts.answer('n');
+  confirm_exit();
+  EXPECT_EQ(RUN_END, run_state);
+  EXPECT_EQ(4u, alerts.shown.size());
+  EXPECT_EQ(0, alerts.unanswered);
+}
+
+// A directory with content in the file's place: no rename can replace it,
+// whoever runs the test.
+TEST_F(SavePrompt, FailedTileSaveReturnsToTheMap) {
+  const std::string blocked = dir.file("blocked.TFD");
+  ASSERT_EQ(0, mkdir(blocked.c_str(), 0755));
+  write_text(blocked + "/keep", "x");
+  snprintf(tfd_path, PATH_SIZE, "%s", blocked.c_str());
+  edit_tiles();
+  edit_heights();
+  alerts.answer('y');
+  alerts.answer('o');
+  confirm_exit();
+  EXPECT_EQ(RUN_CONTINUE, run_state);
+  ASSERT_EQ(2u, alerts.shown.size());  // no height question after the failure
+  expect_error(alerts.shown[1], "Error writing TFD file.", tfd_path);
+  EXPECT_EQ(0, alerts.unanswered);
+  EXPECT_EQ(1, tilemap_modified);
+  EXPECT_EQ(1, heightmap_modified);
+  EXPECT_TRUE(file_exists(blocked + "/keep"));
+  EXPECT_EQ(0, leftover_files(dir.path(), ".saving"));
+  EXPECT_EQ(original_heights, read_file(hfd));
+}
+
+TEST_F(SavePrompt, FailedTileSaveInReadOnlyFolderKeepsTheOriginal) {
+  if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+  const std::string folder = dir.file("locked");
+  ASSERT_EQ(0, mkdir(folder.c_str(), 0755));
+  const std::string locked = folder + "/land.TFD";
+  write_file(locked, original_tiles);
+  ASSERT_EQ(0, chmod(folder.c_str(), 0555));
+  snprintf(tfd_path, PATH_SIZE, "%s", locked.c_str());
+  edit_tiles();
+  alerts.answer('y');
+  alerts.answer('o');
+  confirm_exit();
+  chmod(folder.c_str(), 0755);
+  EXPECT_EQ(RUN_CONTINUE, run_state);
+  ASSERT_EQ(2u, alerts.shown.size());
+  expect_error(alerts.shown[1], "Error writing TFD file.", tfd_path);
+  EXPECT_EQ(original_tiles, read_file(locked));
+}
+
+TEST_F(SavePrompt, FailedTileSaveToFullDevice) {
+  // As root the temporary file could be created beside the device and
+  // renamed over it.
+  if (geteuid() == 0) GTEST_SKIP() << "would replace /dev/full when run as root";
+  snprintf(tfd_path, PATH_SIZE, "/dev/full");
+  edit_tiles();
+  alerts.answer('y');
+  alerts.answer('o');
+  confirm_exit();
+  EXPECT_EQ(RUN_CONTINUE, run_state);
+  ASSERT_EQ(2u, alerts.shown.size());
+  expect_error(alerts.shown[1], "Error writing TFD file.", "/dev/full");
+}
+
+TEST_F(SavePrompt, TilesSavedHeightsFailed) {
+  const std::string blocked = dir.file("blocked.hfd");
+  ASSERT_EQ(0, mkdir(blocked.c_str(), 0755));
+  write_text(blocked + "/keep", "x");
+  snprintf(hfd_path, PATH_SIZE, "%s", blocked.c_str());
+  const auto expected = edit_tiles();
+  edit_heights();
+  alerts.answer('y');
+  alerts.answer('y');
+  alerts.answer('o');
+  confirm_exit();
+  EXPECT_EQ(RUN_CONTINUE, run_state);
+  ASSERT_EQ(3u, alerts.shown.size());
+  expect_error(alerts.shown[2], "Error writing HFD file.", hfd_path);
+  EXPECT_EQ(expected, read_file(tfd));
+  EXPECT_TRUE(file_exists(blocked + "/keep"));
+  EXPECT_EQ(1, tilemap_modified);
+  EXPECT_EQ(1, heightmap_modified);
+
+  // Both are asked about again; this time the user gives up on saving.
+  alerts.answer('n');
+  alerts.answer('n');
+  confirm_exit();
+  EXPECT_EQ(RUN_END, run_state);
+  EXPECT_EQ(5u, alerts.shown.size());
+  EXPECT_EQ(0, alerts.unanswered);
+}
+
+}  // namespace
