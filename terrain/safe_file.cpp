@@ -20,6 +20,9 @@ int safe_file_open(SafeFile *file, const char *path) {
           (int)sizeof(file->temp_path)) {
     return 1;
   }
+  // Only a regular file is replaced: never a device, a folder or the like.
+  struct stat st;
+  if (stat(file->final_path, &st) == 0 && !S_ISREG(st.st_mode)) return 1;
   file->pack = pack_fopen(file->temp_path, F_WRITE);
   return file->pack ? 0 : 1;
 }

@@ -139,3 +139,22 @@ TEST_F(TileMapFile, FailedSaveKeepsTheOriginal) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TileMapFile, OnlyARegularFileIsReplaced) {
+  write_file(dir.file("m.TFD"), tile_file(0, 0, 0, 0, {}));
+  ASSERT_EQ(0, load_tile_map(dir.file("m.TFD").c_str()));
+  EXPECT_EQ(1, save_tile_map("/dev/null"));
+  EXPECT_EQ(1, save_tile_map(dir.path().c_str()));
+  // A link is followed: the file it names is replaced and the link stays.
+  ASSERT_EQ(0, symlink(dir.file("m.TFD").c_str(), dir.file("link.TFD").c_str()));
+  tile_map.header3 = 77;
+  ASSERT_EQ(0, save_tile_map(dir.file("link.TFD").c_str()));
+  EXPECT_EQ(77, read_file(dir.file("m.TFD"))[8]);
+  struct stat st;
+  ASSERT_EQ(0, lstat(dir.file("link.TFD").c_str(), &st));
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+}  // namespace
