@@ -167,18 +167,18 @@ static void grain(double amount, uint32_t seed) {
     }
 }
 
-static const Colour WATER_DEEP = {30, 74, 118};
-static const Colour WATER_SHALLOW = {58, 128, 150};
+static const Colour WATER_DEEP = {32, 82, 128};
+static const Colour WATER_SHALLOW = {52, 120, 148};
 static const Colour SAND = {218, 201, 156};
 static const Colour GRASS = {100, 140, 66};
 
 static void paint_deep_water() {
   for (int y = 0; y < TEX_SIZE; y++)
     for (int x = 0; x < TEX_SIZE; x++) {
-      double n = tnoise(x, y, 4, 5, 11);
+      double n = tnoise(x, y, 16, 4, 11);
       double w = sin(2 * M_PI * (x * 3 + y * 5) / TEX_SIZE + 9 * tnoise(x, y, 8, 3, 12));
       double crest = tnoise(x, y, 4, 2, 14);
-      Colour c = mix(scale(WATER_DEEP, 0.86), scale(WATER_DEEP, 1.12), n);
+      Colour c = mix(scale(WATER_DEEP, 0.94), scale(WATER_DEEP, 1.06), n);
       c = add(c, w * 2);
       if (w > 0.96 && crest > 0.5) c = mix(c, rgb(110, 150, 180), (w - 0.96) * 8 * (crest - 0.5) * 2);
       canvas.px[y][x] = c;
@@ -187,7 +187,7 @@ static void paint_deep_water() {
 }
 
 static Colour shallow_water(int x, int y) {
-  double n = tnoise(x, y, 4, 5, 21);
+  double n = tnoise(x, y, 8, 4, 21);
   double caustic = fabs(tnoise(x, y, 16, 3, 22) - 0.5);
   Colour c = mix(scale(WATER_SHALLOW, 0.9), mix(WATER_SHALLOW, rgb(112, 160, 150), 0.5), n);
   if (caustic < 0.03) c = mix(c, rgb(140, 190, 195), (0.03 - caustic) * 12);
@@ -251,6 +251,17 @@ static Colour shore_colour(int x, int y, double d) {
 
 enum { SHORE_DEPTH = 72 };  // pixels of water from the seaward edge
 
+static double shore_distance[TEX_SIZE][TEX_SIZE];  // [y][x], as given to shore_colour
+
+// Bushes on the grass of a coast piece, well back from the beach.
+static void shore_bushes(uint32_t seed) {
+  Rng r = {seed};
+  for (int i = 0; i < 70; i++) {
+    double x = rng_unit(r) * 256, y = rng_unit(r) * 256, radius = 2 + rng_unit(r) * 3;
+    if (shore_distance[(int)y][(int)x] > 40) disc(x, y, radius, rgb(56, 92, 40), 0.5);
+  }
+}
+
 // Shoreline wobble that fades to nothing at both ends, so neighbouring coast
 // tiles meet at the same point.
 static double shore_wobble(double t, uint32_t seed) {
@@ -261,9 +272,11 @@ static void paint_coast_edge() {
   for (int y = 0; y < TEX_SIZE; y++)
     for (int x = 0; x < TEX_SIZE; x++) {
       double line = SHORE_DEPTH + shore_wobble(x / 256.0, 52);
+      shore_distance[y][x] = y - line;
       canvas.px[y][x] = shore_colour(x, y, y - line);
     }
-  grain(6, 53);
+  shore_bushes(58);
+  grain(8, 53);
 }
 
 // Land in the south-east quarter disc; water along the north and west edges.
@@ -275,9 +288,11 @@ static void paint_coast_corner() {
       double dist = sqrt(dx * dx + dy * dy);
       double angle = atan2(dy, dx) / (M_PI / 2);  // 0 at the east edge, 1 at the south edge
       double r = radius + shore_wobble(angle, 54);
+      shore_distance[y][x] = r - dist;
       canvas.px[y][x] = shore_colour(x, y, r - dist);
     }
-  grain(6, 55);
+  shore_bushes(59);
+  grain(8, 55);
 }
 
 // Field parcels: a recursive split of the tile; hedges run along every cut
@@ -500,9 +515,11 @@ static void paint_coast_inlet() {
       double dist = sqrt((double)x * x + (double)y * y);
       double angle = atan2((double)y, (double)x) / (M_PI / 2);  // 0 along the north edge, 1 along the west edge
       double r = SHORE_DEPTH + shore_wobble(angle, 56) * 0.5;
+      shore_distance[y][x] = dist - r;
       canvas.px[y][x] = shore_colour(x, y, dist - r);
     }
-  grain(6, 57);
+  shore_bushes(60);
+  grain(8, 57);
 }
 
 // ---------------------------------------------------------------------------
