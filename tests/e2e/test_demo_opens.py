@@ -14,15 +14,24 @@ class DemoOpens(e2e.ProgramTestCase):
         program = self.program(demo)
         program.wait_window()
         picture = program.wait_settled()
-        shot = os.path.join(e2e.BUILD_DIR, "e2e_demo.png")
-        e2e.write_png(shot, *picture)
-        print("screenshot:", shot)
-
-        # The map view (above the 26-pixel status strip) shows the textured
-        # terrain: many colours, not an empty or one-colour screen.
+        whole = os.path.join(e2e.BUILD_DIR, "e2e_demo.png")
+        e2e.write_png(whole, *picture)
+        print("screenshot:", whole)
+        # At the first zoom level every tile is one pixel of its texture's
+        # sample colour: the map view (above the 26-pixel status strip) shows
+        # a dozen or more of them.
         width, height, _ = picture
-        map_colours = e2e.region_colours(picture, 0, 0, width, height - 26)
-        self.assertGreater(len(map_colours), 50, "the map view shows the terrain")
+        self.assertGreaterEqual(len(e2e.region_colours(picture, 0, 0, width, height - 26)), 12,
+                                "the map view shows the terrain")
+
+        # Zoomed in, the texture bitmaps themselves appear.
+        program.hold_keys("equal", "equal", "equal", "equal")
+        zoomed = program.wait_redrawn()
+        close = os.path.join(e2e.BUILD_DIR, "e2e_demo_zoomed.png")
+        e2e.write_png(close, *zoomed)
+        print("screenshot:", close)
+        self.assertGreater(len(e2e.region_colours(zoomed, 0, 0, width, height - 26)), 200,
+                           "the zoomed map shows textures")
 
         program.hold_key("Escape")
         self.assertEqual(0, program.wait_exit(), program.output())

@@ -53,14 +53,14 @@ class OpenNavigate(e2e.ProgramTestCase):
 
         program.hold_keys("Right", "Right", "Down", "Left", "Up", "Up")
         program.hold_keys("equal", "equal", "equal")
-        zoomed = program.wait_settled(at_least=0.3, quiet=0.4)
+        zoomed = program.wait_redrawn()
         self.assertNotEqual(start, zoomed, "zooming in changes the picture")
 
         program.hold_keys("minus", "Right", "Down")
         program.hold_key("m")
-        heights = program.wait_settled(at_least=0.3, quiet=0.4)
+        heights = program.wait_redrawn()
         program.hold_key("m")
-        textures = program.wait_settled(at_least=0.3, quiet=0.4)
+        textures = program.wait_redrawn()
         self.assertNotEqual(heights, textures, "the mode key switches between height colours and textures")
         program.expect_running("while navigating")
 

@@ -239,9 +239,11 @@ class Program:
             time.sleep(0.2)
         raise E2EError("no window named %r within %ss\n%s" % (WINDOW_TITLE, timeout, self.output()))
 
-    def wait_settled(self, at_least=2.5, quiet=0.8, timeout=30):
+    def wait_settled(self, at_least=2.5, quiet=1.5, timeout=30):
         """Waits until loading is over: at least `at_least` seconds, then until
-        the window's picture has not changed for `quiet` seconds."""
+        the window's picture has not changed for `quiet` seconds (longer than
+        the one-second pause while the target areas load). Returns the
+        picture."""
         start = time.monotonic()
         last, since = None, time.monotonic()
         while time.monotonic() - start < timeout:
@@ -254,6 +256,10 @@ class Program:
                 return picture
             time.sleep(0.15)
         raise E2EError("the window kept changing for %ss" % timeout)
+
+    def wait_redrawn(self):
+        """Waits for the view to settle after commands; returns the picture."""
+        return self.wait_settled(at_least=0.5, quiet=0.6)
 
     def xdotool(self, *args, check=True):
         env = dict(os.environ, DISPLAY=self.display.name)
