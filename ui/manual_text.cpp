@@ -9,7 +9,7 @@
 
 // The character n places before p, or 0 when that lies before the text.
 static int char_before(const char *text, const char *p, int n) {
-  return p - n >= text ? (unsigned char)p[-n] : 0;
+  return p - text >= n ? (unsigned char)p[-n] : 0;
 }
 
 // Does the tag closed by '>' at close end the line? Paragraph tags, line
