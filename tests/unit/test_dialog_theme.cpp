@@ -1,4 +1,4 @@
-// The dialog look: theme colours and hooks, window face and shadow,
+// The dialog look: window face and shadow,
 // buttons, centred texts, menu entries and the capped alert.
 #include <chrono>
 #include <cstring>
@@ -36,25 +36,6 @@ char title[] = "Title";
 char label[] = "OK";
 
 }  // namespace
-
-TEST(DialogTheme, ColoursAndHooksAreInstalled) {
-  auto rgb = [](int c) { return Rgb{getr(c), getg(c), getb(c)}; };
-  EXPECT_EQ(rgb(theme_fg_color), BLACK);
-  EXPECT_EQ(rgb(theme_bg_color), STEEL);
-  EXPECT_EQ(rgb(theme_mid_color), MID);
-  EXPECT_EQ(rgb(theme_light_color), LIGHT);
-  EXPECT_EQ(rgb(theme_focus_color), BLUE);
-  EXPECT_EQ(gui_fg_color, theme_fg_color);
-  EXPECT_EQ(gui_bg_color, theme_bg_color);
-  EXPECT_EQ(gui_mg_color, theme_mid_color);
-  EXPECT_EQ(gui_button_proc, theme_button_proc);
-  EXPECT_EQ(gui_shadow_box_proc, theme_window_proc);
-  EXPECT_EQ(gui_ctext_proc, theme_ctext_proc);
-  EXPECT_EQ(gui_list_proc, theme_list_proc);
-  EXPECT_EQ(gui_text_list_proc, theme_text_list_proc);
-  EXPECT_EQ(gui_menu_draw_menu, theme_menu_box);
-  EXPECT_EQ(gui_menu_draw_menu_item, theme_menu_item);
-}
 
 TEST(DialogTheme, WindowFaceAndTranslucentShadow) {
   MemoryScreen ms(makecol(200, 100, 50));
