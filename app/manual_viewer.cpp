@@ -1,3 +1,57 @@
 #include "app/manual_viewer.h"
 
-int show_manual() { return 1; }
+#include <climits>
+#include <cstdlib>
+
+#include "app/startup.h"
+#include "ui/dialog_theme.h"
+#include "ui/manual_text.h"
+
+#define MANUAL_W 630
+#define MANUAL_H 476
+
+static char manual_title[] = "Manual: " MANUAL_FILE;
+static char close_label[] = "X";
+
+static void read_error() {
+  capped_alert("  Read Error:  ", nullptr, MANUAL_FILE, "OK", nullptr, 13, 0);
+}
+
+int show_manual() {
+  int64_t size = file_size_ex(MANUAL_FILE);
+  // An empty file counts as missing; one too large to hold cannot be read.
+  if (size <= 0 || size >= INT_MAX) {
+    read_error();
+    return 1;
+  }
+  char *text = (char *)malloc((size_t)size + 1);
+  if (!text) {
+    read_error();
+    return 1;
+  }
+  PACKFILE *f = pack_fopen(MANUAL_FILE, "r");
+  if (!f) {
+    free(text);
+    read_error();
+    return 1;
+  }
+  long got = pack_fread(text, (long)size, f);
+  pack_fclose(f);
+  text[got > 0 ? got : 0] = 0;
+
+  int x0 = (screen_width - MANUAL_W) / 2;
+  int y0 = (screen_height - MANUAL_H) / 2;
+  int fg = theme_fg_color, bg = theme_bg_color;
+  DIALOG dialog[] = {
+      {gui_shadow_box_proc, x0, y0, MANUAL_W, MANUAL_H, fg, bg, 0, 0, 0, 0, manual_title, nullptr, nullptr},
+      {gui_button_proc, x0 + 610, y0 + 4, 16, 15, fg, bg, 'x', D_EXIT, 0, 0, close_label, nullptr, nullptr},
+      {manual_text_proc, x0 + 7, y0 + 25, 616, 428, fg, bg, 0, 0, 0, 0, text, nullptr, nullptr},
+      {nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
+  };
+  popup_dialog(dialog, 1);
+
+  free(text);
+  rest(100);
+  clear_keybuf();
+  return 0;
+}

@@ -1,4 +1,108 @@
 #include "ui/dialog_theme.h"
 
+#include "ui/draw_box.h"
+#include "ui/list_box.h"
+#include "ui/print_label.h"
+#include "ui/shadow_blenders.h"
+
 int theme_fg_color, theme_bg_color, theme_mid_color, theme_light_color, theme_focus_color;
-void install_dialog_theme() {}
+
+// The library's file selector is the only window of this width.
+#define FILE_SELECTOR_WIDTH 346
+
+void install_dialog_theme() {
+  theme_fg_color = makecol(0, 0, 0);
+  theme_bg_color = makecol(131, 153, 177);
+  theme_mid_color = makecol(56, 72, 89);
+  theme_light_color = makecol(173, 197, 222);
+  theme_focus_color = makecol(0, 0, 255);
+
+  gui_button_proc = theme_button_proc;
+  gui_shadow_box_proc = theme_window_proc;
+  gui_ctext_proc = theme_ctext_proc;
+  gui_text_list_proc = theme_text_list_proc;
+  gui_list_proc = theme_list_proc;
+  gui_menu_draw_menu = theme_menu_box;
+  gui_menu_draw_menu_item = theme_menu_item;
+
+  gui_bg_color = theme_bg_color;
+  gui_fg_color = theme_fg_color;
+  gui_mg_color = theme_mid_color;
+}
+
+static const char *object_text(const DIALOG *d) { return d->dp ? (const char *)d->dp : ""; }
+
+// Face and label of a button; the label stays put whether up or pressed.
+static void draw_button(DIALOG *d, int style, int label_colour) {
+  scare_mouse_area(d->x, d->y, d->x + d->w - 1, d->y + d->h - 1);
+  draw_box(screen, d->x, d->y, d->x + d->w - 1, d->y + d->h - 1, d->bg, style);
+  print_label(screen, 1, d->x + (d->w - 1) / 2 + 1, d->y + (d->h - text_height(font) - 1) / 2 + 2,
+              label_colour, -1, "%s", object_text(d));
+  unscare_mouse();
+}
+
+int theme_button_proc(int msg, DIALOG *d, int c) {
+  if (msg == MSG_DRAW) {
+    int colour = (d->flags & D_DISABLED) ? theme_mid_color : d->fg;
+    int style = (d->flags & (D_SELECTED | D_DISABLED)) ? BOX_BUTTON_PRESSED : BOX_BUTTON;
+    // While an exit button is held down its label keeps the normal colour.
+    int held_exit = (d->flags & D_SELECTED) && (d->flags & D_EXIT);
+    if ((d->flags & D_GOTFOCUS) && !held_exit) colour = theme_focus_color;
+    draw_button(d, style, colour);
+    return D_O_K;
+  }
+  if (msg == MSG_KEY) {
+    // A key press shows as a short press of the button.
+    draw_button(d, BOX_BUTTON_PRESSED, d->fg);
+    rest(70);
+  }
+  return d_button_proc(msg, d, c);
+}
+
+int theme_window_proc(int msg, DIALOG *d, int) {
+  if (msg != MSG_DRAW) return D_O_K;
+  int x = d->x, y = d->y, w = d->w, h = d->h;
+  draw_box(screen, x, y, x + w - 2, y + h - 2, d->bg, BOX_WINDOW);
+
+  set_blender_mode(shadow_blender_15, shadow_blender_16, shadow_blender_24, 0, 0, 0, 140);
+  drawing_mode(DRAW_MODE_TRANS, nullptr, 0, 0);
+  hline(screen, x + 1, y + h - 1, x + w - 2, 0);
+  vline(screen, x + w - 1, y + 1, y + h - 1, 0);
+  solid_mode();
+
+  if (d->dp) print_label(screen, 0, x + 6, y + 6, d->fg, -1, "%s", (const char *)d->dp);
+  if (w == FILE_SELECTOR_WIDTH) {
+    hline(screen, x + 3, y + 3, x + 342, theme_focus_color);
+    print_label(screen, 0, x + 6, y + 6, d->fg, -1, "%s", "file selection");
+  }
+  return D_O_K;
+}
+
+int theme_ctext_proc(int msg, DIALOG *d, int) {
+  if (msg != MSG_DRAW) return D_O_K;
+  int colour = (d->flags & D_DISABLED) ? theme_mid_color : d->fg;
+  print_label(screen, 1, d->x + d->w / 2, d->y, colour, -1, "%s", object_text(d));
+  return D_O_K;
+}
+
+void theme_menu_box(int x, int y, int w, int h) {
+  draw_box(screen, x, y, x + w - 1, y + h - 1, gui_bg_color, BOX_PANEL);
+}
+
+void theme_menu_item(MENU *m, int x, int y, int w, int, int, int sel) {
+  int fg = gui_fg_color, bg = gui_bg_color;
+  if (m->flags & D_DISABLED) {
+    fg = gui_mg_color;
+  } else if (sel) {
+    fg = theme_light_color;
+    bg = theme_mid_color;
+  }
+  rectfill(screen, x + 1, y + 1, x + w - 2, y + text_height(font) + 2, bg);
+  if (m->text && m->text[0]) gui_textout_ex(screen, m->text, x + 8, y + 1, fg, bg, FALSE);
+}
+
+int capped_alert(const char *s1, const char *s2, const char *s3, const char *b1, const char *b2,
+                 int c1, int c2) {
+  int result = alert(s1, s2, s3, b1, b2, c1, c2);
+  return result > 2 ? 2 : result;
+}
