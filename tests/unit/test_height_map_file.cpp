@@ -55,9 +55,10 @@ class HeightMapFile : public testing::Test {
 };
 
 TEST_F(HeightMapFile, RoundTripAndRowOrder) {
-  tile_map.tiles_x = 37;
-  tile_map.tiles_y = 23;  // 92 sample rows: more than one chunk of rows
-  const int sx = 148, sy = 92;
+  // Sizes that leave partial blocks of rows and columns in the last chunk.
+  tile_map.tiles_x = 131;
+  tile_map.tiles_y = 67;
+  const int sx = 524, sy = 268;
   std::vector<uint16_t> samples;
   srand(9);
   for (int i = 0; i < sx * sy; i++) samples.push_back((uint16_t)(rand() % 10000));
@@ -158,6 +159,81 @@ TEST_F(HeightMapFile, HeightStepDetection) {
     ASSERT_EQ(0, load_values(c.runs));
     EXPECT_EQ(c.step, height_map.detected_height_step) << c.runs[0].first << "x" << c.runs[0].second;
     EXPECT_EQ(c.step, height_map.height_step);
+  }
+}
+
+// The step by the detection rules, counted here sample by sample.
+int expected_step(const std::vector<uint16_t> &samples) {
+  long c5 = 0, c6 = 0, c8 = 0, c10 = 0, c12 = 0, highest = 0;
+  for (uint16_t d : samples) {
+    if (d >= 1 && d <= 59) {
+      c5 += d % 5 == 0;
+      c6 += d % 6 == 0;
+      c8 += d % 8 == 0;
+      c10 += d % 10 == 0;
+      c12 += d % 12 == 0;
+    }
+    if (d > highest) highest = d;
+  }
+  int s = (int)(highest / 255);
+  if (c8 > 1000) s = 8;
+  if (c10 > 1000) s = c5 >= 2 * c10 ? 5 : 10;
+  if (c12 > 1000) s = c6 >= 2 * c12 ? 6 : 12;
+  return s;
+}
+
+TEST_F(HeightMapFile, StepCountsMatchASampleBySampleCount) {
+  // 84 x 280 samples: whole blocks of eight, and columns and rows outside them.
+  tile_map.tiles_x = 21;
+  tile_map.tiles_y = 70;
+  const int sx = 84, sy = 280;
+  // Values spread so that different rules decide, with 0 and 60 at the edges.
+  const int ranges[][2] = {{0, 70}, {0, 130}, {5, 61}, {0, 400}, {55, 1200}};
+  for (int seed = 1; seed <= 5; seed++) {
+    const int *range = ranges[seed % 5];
+    std::vector<uint16_t> samples(sx * sy);
+    srand(seed);
+    for (uint16_t &d : samples) d = (uint16_t)(range[0] + rand() % (range[1] - range[0] + 1));
+    write_file(dir.file("r.HFD"), height_file(sx, sy, 0, 0, samples));
+    height_map.max_height = 0;
+    ASSERT_EQ(0, load_height_map(dir.file("r.HFD").c_str()));
+    EXPECT_EQ(expected_step(samples), height_map.detected_height_step) << "seed " << seed;
+  }
+}
+
+TEST_F(HeightMapFile, StepCountsLeaveOutWhatDoesNotCount) {
+  // 1204 x 1204 samples: the samples in the last four columns and the last
+  // four file rows lie outside whole blocks of eight; the rest inside.
+  tile_map.tiles_x = tile_map.tiles_y = 301;
+  const int n = 1204;
+  using Runs = std::vector<std::pair<int, uint16_t>>;
+  const struct {
+    Runs runs;
+    int step;
+  } cases[] = {
+      {{{1001, 12}, {1000, 6}, {3000, 9}}, 12},  // c6 = 2001: odd multiples of 3 do not count
+      {{{1001, 10}, {1001, 15}}, 5},             // c5 = 2002, c10 = 1001
+      {{{1001, 4}, {1001, 60}, {1001, 64}}, 0},  // c8 = 0
+      {{{1001, 0}, {1, 600}}, 2},                // 0 does not count
+      {{{1001, 48}}, 12},                        // c12 = c8 = c6 = 1001
+      {{{1001, 16}, {1001, 59}, {999, 20}}, 8},  // c8 = 1001, c10 = 999
+  };
+  for (bool at_edges : {false, true}) {
+    for (const auto &c : cases) {
+      std::vector<uint16_t> samples(n * n, 100);
+      std::vector<int> places;
+      for (int i = 0; i < n; i++)
+        for (int x = 0; x < n; x++)
+          if (!at_edges || x >= n - 4 || i >= n - 4) places.push_back(i * n + x);
+      size_t next = 0;
+      for (const auto &run : c.runs)
+        for (int k = 0; k < run.first; k++) samples[places[next++]] = run.second;
+      write_file(dir.file("e.HFD"), height_file(n, n, 0, 0, samples));
+      height_map.max_height = 0;
+      ASSERT_EQ(0, load_height_map(dir.file("e.HFD").c_str()));
+      EXPECT_EQ(c.step, height_map.detected_height_step)
+          << c.runs[0].second << (at_edges ? " at the edges" : " inside");
+    }
   }
 }
 
