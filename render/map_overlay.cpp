@@ -57,8 +57,12 @@ void draw_runway_symbol(const MapGeometry &g, int m, int heading, long long px, 
   const double half = 259.5 / (1 << g.zoom);
   const fixed angle = ftofix(heading * 256.0 / 360.0);
   const fixed scale = ftofix(1.0 / (1 << g.zoom));
-  rotate_scaled_sprite(g.bmp, symbol, round_to_int(px - half), round_to_int(py - half), angle,
-                       scale);
+  const int x = round_to_int(px - half), y = round_to_int(py - half);
+  // rotate_scaled_sprite itself, with its left shift of x and y (negative
+  // for a symbol reaching past the top or left edge) written as a product.
+  g.bmp->vtable->pivot_scaled_sprite_flip(g.bmp, symbol, x * 65536 + (symbol->w * scale) / 2,
+                                          y * 65536 + (symbol->h * scale) / 2, symbol->w << 15,
+                                          symbol->h << 15, angle, scale, FALSE);
 }
 
 void draw_target(const MapGeometry &g, const TargetArea &area, int k, int colour) {

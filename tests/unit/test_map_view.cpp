@@ -396,6 +396,27 @@ TEST_F(MapView, AreaMarksAndRunwaySymbols) {
           changed = true;
     EXPECT_EQ(symbol, changed) << runway;
   }
+  // The symbol is the datafile object turned by the heading and scaled by the
+  // zoom level, centred on target 1: at zoom level 1 its corner is
+  // (round(384 - 259.5 / 2), round(200 - 259.5 / 2)).
+  zoom_level = 1;  // X0 = 7, Y0 = 8
+  area_count = 0;
+  TargetArea &field = add_area(20000, 20875, 2);
+  field.target_count = 1;
+  field.targets[1].heading = 30;
+  draw_map_view(marked, 10, 10);
+  area_count = 0;
+  draw_map_view(plain, 10, 10);
+  rotate_scaled_sprite(plain, runway_symbols[1], 254, 70, ftofix(30 * 256.0 / 360.0), ftofix(0.5));
+  int differing = 0;
+  for (int y = 0; y < 512; y++)
+    for (int x = 0; x < 768; x++) {
+      const bool mark = x >= 370 && x <= 560 && y >= 184 && y <= 214;
+      const bool cursor = x >= 380 && x <= 520 && y >= 250 && y <= 390;
+      if (!mark && !cursor && getpixel(marked, x, y) != getpixel(plain, x, y)) differing++;
+    }
+  EXPECT_EQ(0, differing);
+
   // At zoom levels 6..8 the marks shrink: circle of radius 2, square of +-1.
   zoom_level = 6;  // S = 4, nx = 192, X0 = -86, Y0 = -54
   area_count = 0;
