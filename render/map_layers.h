@@ -1,0 +1,32 @@
+// The layers of the map view, painted in order by draw_map_view: tiles
+// (textures or height colours), then the target overlay and height numbers.
+#pragma once
+
+#include <allegro.h>
+
+// Where the view stands for one redraw. Cell (i, j) shows tile (X0 + i, Y0 + j)
+// with its top-left pixel at (i * S, j * S).
+struct MapGeometry {
+  BITMAP *bmp;
+  int zoom;    // 0..8
+  int shift;   // 8 - zoom: S = 1 << shift
+  int S;       // pixels per tile edge
+  int W;       // bitmap width
+  int nx, ny;  // whole tile columns and rows in the view
+  int X0, Y0;  // tile shown in the top-left cell
+  // The on-map cells: i0 <= i < i1, j0 <= j < j1 (empty when i0 >= i1 or j0 >= j1).
+  int i0, i1, j0, j1;
+};
+
+// Textures (zoom levels 0..7: the level bitmap turned by the tile's rotation;
+// 8: one pixel of the entry's sample colour).
+void draw_texture_layer(const MapGeometry &g);
+
+// Height colours, one palette look-up of the raw sample per pixel.
+void draw_height_layer(const MapGeometry &g);
+
+// Target areas with their targets, runway symbols, labels, crosses and marks.
+void draw_target_overlay(const MapGeometry &g);
+
+// The sixteen sample values of every on-map tile (zoom level 0 only).
+void draw_height_numbers(const MapGeometry &g, int cursor_x, int cursor_y);

@@ -1,0 +1,32 @@
+#include "terrain/stdio_packfile.h"
+
+#include <cstdio>
+
+static int stdio_fclose(void *file) { return fclose((FILE *)file) == 0 ? 0 : EOF; }
+static int stdio_getc(void *file) { return getc((FILE *)file); }
+static int stdio_ungetc(int c, void *file) { return ungetc(c, (FILE *)file); }
+static long stdio_fread(void *p, long n, void *file) {
+  return n > 0 ? (long)fread(p, 1, (size_t)n, (FILE *)file) : 0;
+}
+static int stdio_putc(int c, void *file) { return putc(c, (FILE *)file); }
+static long stdio_fwrite(const void *p, long n, void *file) {
+  return n > 0 ? (long)fwrite(p, 1, (size_t)n, (FILE *)file) : 0;
+}
+static int stdio_fseek(void *file, int offset) {
+  return fseek((FILE *)file, offset, SEEK_CUR) == 0 ? 0 : -1;
+}
+static int stdio_feof(void *file) { return feof((FILE *)file); }
+static int stdio_ferror(void *file) { return ferror((FILE *)file); }
+
+static const PACKFILE_VTABLE stdio_vtable = {
+    stdio_fclose, stdio_getc,   stdio_ungetc, stdio_fread, stdio_putc,
+    stdio_fwrite, stdio_fseek,  stdio_feof,   stdio_ferror,
+};
+
+PACKFILE *open_stdio_packfile(const char *path, const char *mode) {
+  FILE *file = fopen(path, mode);
+  if (!file) return nullptr;
+  PACKFILE *pack = pack_fopen_vtable(&stdio_vtable, file);
+  if (!pack) fclose(file);
+  return pack;
+}

@@ -1,0 +1,526 @@
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/main_loop.h"
+#include "app/startup.h"
+#include "render/map_view.h"
+#include "terrain/terrain_model.h"
+#include "tests/unit/harness.h"
+
+namespace {
+
+int sample_colour(int v) { return makecol(v % 251, (v / 7) % 253, (v * 13) % 255); }
+
+// The view as drawn by the library's own calls, cell by cell and pixel by
+// pixel, without the overlay: the oracle for the renderer's direct writes.
+void reference_view(BITMAP *bmp, int cx, int cy) {
+  const int S = 1 << (8 - zoom_level), W = bmp->w;
+  const int nx = W / S, ny = status_y / S, X0 = cx - nx / 2, Y0 = cy - ny / 2;
+  const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
+  for (int j = 0; j < ny; j++) {
+    for (int i = 0; i < nx; i++) {
+      const int x = X0 + i, y = Y0 + j;
+      if (x < 0 || y < 0 || x >= tx || y >= ty) continue;
+      const Tile &tile = tile_at(x, y);
+      const TextureEntry &entry = texture_table.textures[tile.texture];
+      if (edit_mode == EDIT_HEIGHTS) {
+        for (int v = 0; v < S; v++)
+          for (int u = 0; u < S; u++) {
+            int h = height_map.heights[4 * x + 4 * u / S][4 * y + 4 * v / S];
+            putpixel(bmp, i * S + u, j * S + v, height_palette[h > 9999 ? 9999 : h]);
+          }
+      } else if (zoom_level == 8) {
+        putpixel(bmp, i, j, entry.sample_color);
+      } else {
+        BITMAP *level = tile.texture >= 1 && tile.texture <= texture_table.texture_count
+                            ? entry.levels[zoom_level]
+                            : nullptr;
+        if (level)
+          rotate_sprite(bmp, level, i * S, j * S, itofix(tile.rotation * 64));
+        else
+          rectfill(bmp, i * S, j * S, i * S + S - 1, j * S + S - 1, entry.sample_color);
+      }
+    }
+  }
+  if (zoom_level <= 4)
+    rect(bmp, S * (nx / 2), S * (ny / 2), S * (nx / 2 + 1) - 1, S * (ny / 2 + 1) - 1,
+         colour_black);
+  const double fx = S * (nx / 2 + 0.5), fy = S * (ny / 2 + 0.5);
+  hline(bmp, (int)(fx - 6), (int)fy, (int)(fx + 6), colour_red);
+  vline(bmp, (int)fx, (int)(fy - 6), (int)(fy + 6), colour_red);
+  const int b = colour_black;
+  if (nx * S < W) rectfill(bmp, nx * S, 0, W - 1, status_y - 1, b);
+  if (ny * S < status_y) rectfill(bmp, 0, ny * S, nx * S - 1, status_y - 1, b);
+  if (X0 + nx > tx) rectfill(bmp, S * (tx - X0), 0, nx * S - 1, ny * S - 1, b);
+  if (Y0 + ny > ty) rectfill(bmp, 0, S * (ty - Y0), nx * S - 1, ny * S - 1, b);
+  if (X0 < 0) rectfill(bmp, 0, 0, S * -X0 - 1, ny * S - 1, b);
+  if (Y0 < 0) rectfill(bmp, 0, 0, nx * S - 1, S * -Y0 - 1, b);
+}
+
+// Index of the first pixel above the status strip where the two differ, or -1.
+long first_difference(BITMAP *a, BITMAP *b, int rows) {
+  for (int y = 0; y < rows; y++)
+    for (int x = 0; x < a->w; x++)
+      if (getpixel(a, x, y) != getpixel(b, x, y)) return (long)y * a->w + x;
+  return -1;
+}
+
+void fill_noise(BITMAP *bmp, unsigned seed) {
+  srand(seed);
+  for (int y = 0; y < bmp->h; y++)
+    for (int x = 0; x < bmp->w; x++) putpixel(bmp, x, y, makecol(rand() % 256, rand() % 256, 77));
+}
+
+class MapView : public testing::Test {
+ protected:
+  void SetUp() override {
+    reset_program_state();
+    saved_status_y = status_y;
+    enable_targets = 0;
+    for (int v = 0; v <= MAX_HEIGHT; v++) height_palette[v] = sample_colour(v);
+  }
+  void TearDown() override {
+    status_y = saved_status_y;
+    for (BITMAP *b : bitmaps) destroy_bitmap(b);
+    reset_program_state();
+  }
+  BITMAP *bitmap(int w, int h) {
+    BITMAP *b = create_bitmap_ex(32, w, h);
+    clear_to_color(b, makecol(1, 2, 3));
+    bitmaps.push_back(b);
+    return b;
+  }
+  // Textures 1..n with noisy levels, some pixels in the mask colour.
+  void make_textures(int n) {
+    srand(11);
+    texture_table.texture_count = n;
+    for (int t = 1; t <= n; t++)
+      for (int k = 0; k < TEXTURE_LEVELS; k++) {
+        BITMAP *b = create_bitmap(256 >> k, 256 >> k);
+        for (int y = 0; y < b->h; y++)
+          for (int x = 0; x < b->w; x++)
+            putpixel(b, x, y,
+                     rand() % 9 == 0 ? bitmap_mask_color(b)
+                                     : makecol(rand() % 256, rand() % 256, rand() % 256));
+        texture_table.textures[t].levels[k] = b;
+      }
+  }
+  void make_terrain(int tx, int ty, int textures) {
+    tile_map.tiles_x = tx;
+    tile_map.tiles_y = ty;
+    height_map.samples_x = 4 * tx;
+    height_map.samples_y = 4 * ty;
+    srand(5);
+    for (int x = 0; x < tx; x++)
+      for (int y = 0; y < ty; y++) {
+        Tile &t = tile_at(x, y);
+        t.texture = (int16_t)(rand() % (textures + 2));  // 0 and one past the count too
+        t.rotation = (uint8_t)(rand() % 5 == 0 ? 255 : rand() % 4);
+      }
+    for (int X = 0; X < 4 * tx; X++)
+      for (int Y = 0; Y < 4 * ty; Y++) height_map.heights[X][Y] = (uint16_t)(rand() % 10000);
+    height_map.heights[1][1] = 40000;  // beyond the palette: shown as 9999
+  }
+  int saved_status_y = 0;
+  std::vector<BITMAP *> bitmaps;
+};
+
+TEST_F(MapView, DirectWritesMatchTheLibraryAtEveryZoomLevel) {
+  make_textures(4);
+  make_terrain(37, 23, 4);
+  // One level missing: that entry is drawn as a cell of its sample colour there.
+  destroy_bitmap(texture_table.textures[2].levels[3]);
+  texture_table.textures[2].levels[3] = nullptr;
+  status_y = 471;
+  BITMAP *got = bitmap(701, 497), *want = bitmap(701, 497);
+  const int cursors[][2] = {{0, 0}, {18, 11}, {36, 22}, {3, 20}};
+  for (int mode : {EDIT_TILES, EDIT_HEIGHTS}) {
+    for (int z = 0; z <= 8; z++) {
+      for (const auto &c : cursors) {
+        edit_mode = mode;
+        zoom_level = z;
+        fill_noise(got, z * 7 + mode);
+        blit(got, want, 0, 0, 0, 0, got->w, got->h);
+        draw_map_view(got, c[0], c[1]);
+        reference_view(want, c[0], c[1]);
+        ASSERT_EQ(-1, first_difference(got, want, status_y))
+            << "mode " << mode << " zoom " << z << " cursor " << c[0] << "," << c[1];
+      }
+    }
+  }
+}
+
+TEST_F(MapView, ClippedAndShortBitmapsAreNotWrittenOutside) {
+  make_textures(3);
+  make_terrain(40, 40, 3);
+  status_y = 500;  // deeper than the bitmap
+  BITMAP *got = bitmap(300, 200), *want = bitmap(300, 200);
+  for (int mode : {EDIT_TILES, EDIT_HEIGHTS}) {
+    for (int z = 0; z <= 8; z++) {
+      edit_mode = mode;
+      zoom_level = z;
+      fill_noise(got, 3);
+      blit(got, want, 0, 0, 0, 0, got->w, got->h);
+      set_clip_rect(got, 13, 7, 250, 180);
+      set_clip_rect(want, 13, 7, 250, 180);
+      draw_map_view(got, 20, 20);
+      reference_view(want, 20, 20);
+      ASSERT_EQ(-1, first_difference(got, want, got->h)) << "mode " << mode << " zoom " << z;
+    }
+  }
+}
+
+TEST_F(MapView, ScreenGoesThroughTheLibraryWithTheSamePixels) {
+  // The screen is not a memory bitmap: the plain library path draws it.
+  make_textures(3);
+  make_terrain(30, 30, 3);
+  BITMAP *mem = bitmap(SCREEN_W, SCREEN_H), *shown = bitmap(SCREEN_W, SCREEN_H);
+  for (int mode : {EDIT_TILES, EDIT_HEIGHTS}) {
+    for (int z : {1, 6, 7, 8}) {
+      edit_mode = mode;
+      zoom_level = z;
+      clear_to_color(screen, 0);
+      clear_to_color(mem, 0);
+      draw_map_view(screen, 15, 15);
+      draw_map_view(mem, 15, 15);
+      blit(screen, shown, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+      ASSERT_EQ(-1, first_difference(shown, mem, status_y)) << "mode " << mode << " zoom " << z;
+    }
+  }
+}
+
+TEST_F(MapView, GeometryOfA1024x768ScreenAtZoomLevel8) {
+  status_y = 742;
+  tile_map.tiles_x = tile_map.tiles_y = 2000;
+  for (int t = 1; t <= 3; t++) texture_table.textures[t].sample_color = makecol(10 * t, 20, 30);
+  for (int x = 400; x < 1600; x++)
+    for (int y = 600; y < 1400; y++) tile_at(x, y).texture = (int16_t)(1 + (x + y) % 3);
+  tile_at(1000 - 512, 1000 - 371).texture = 3;
+  tile_at(1000 - 511, 1000 - 371).texture = 1;
+  BITMAP *bmp = bitmap(1024, 768);
+  draw_map_view(bmp, 1000, 1000);
+  const Rgb red = {255, 0, 0};
+  for (int x = 506; x <= 518; x++) EXPECT_EQ(red, pixel_rgb(bmp, x, 371)) << x;
+  for (int y = 365; y <= 377; y++) EXPECT_EQ(red, pixel_rgb(bmp, 512, y)) << y;
+  EXPECT_FALSE(red == pixel_rgb(bmp, 505, 371));
+  EXPECT_FALSE(red == pixel_rgb(bmp, 519, 371));
+  EXPECT_FALSE(red == pixel_rgb(bmp, 512, 378));
+  // Pixel (0, 0) is tile (cursor_x - 512, cursor_y - 371).
+  EXPECT_EQ(texture_table.textures[3].sample_color, getpixel(bmp, 0, 0));
+  EXPECT_EQ(texture_table.textures[1].sample_color, getpixel(bmp, 1, 0));
+  // nx = 1024 and ny = 742 cover the whole view: nothing is blanked.
+  EXPECT_EQ(texture_table.textures[1 + (1511 + 1370) % 3].sample_color, getpixel(bmp, 1023, 741));
+}
+
+TEST_F(MapView, GeometryOfA1024x768ScreenAtZoomLevel0) {
+  status_y = 742;
+  make_textures(1);
+  tile_map.tiles_x = tile_map.tiles_y = 10;
+  for (int x = 0; x < 10; x++)
+    for (int y = 0; y < 10; y++) tile_at(x, y).texture = 1;
+  zoom_level = 0;
+  BITMAP *bmp = bitmap(1024, 768);
+  draw_map_view(bmp, 5, 5);
+  const Rgb black = {0, 0, 0};
+  // The cursor cell spans (512, 256)..(767, 511), outlined in black.
+  for (int y = 256; y <= 511; y += 17) {
+    EXPECT_EQ(black, pixel_rgb(bmp, 512, y));
+    EXPECT_EQ(black, pixel_rgb(bmp, 767, y));
+  }
+  for (int x = 520; x <= 767; x += 19) {
+    EXPECT_EQ(black, pixel_rgb(bmp, x, 256));
+    EXPECT_EQ(black, pixel_rgb(bmp, x, 511));
+  }
+  const Rgb red = {255, 0, 0};
+  EXPECT_EQ(red, pixel_rgb(bmp, 640, 384));
+  EXPECT_EQ(red, pixel_rgb(bmp, 634, 384));
+  EXPECT_EQ(red, pixel_rgb(bmp, 640, 390));
+  // Rows 512..741 lie below the last whole row and are black.
+  for (int y = 512; y < 742; y += 13)
+    for (int x = 0; x < 1024; x += 31) ASSERT_EQ(black, pixel_rgb(bmp, x, y)) << x << "," << y;
+  // Tile (3, 4) is in cell (0, 0): its level 0 without turning.
+  BITMAP *level = texture_table.textures[1].levels[0];
+  int same = 0;
+  for (int v = 0; v < 256; v++)
+    for (int u = 0; u < 256; u++)
+      if (getpixel(level, u, v) == bitmap_mask_color(level) ||
+          getpixel(level, u, v) == getpixel(bmp, u, v))
+        same++;
+  EXPECT_EQ(256 * 256, same);
+}
+
+TEST_F(MapView, WestEdgeOfAFiveColumnView) {
+  status_y = 256;
+  tile_map.tiles_x = tile_map.tiles_y = 8;
+  for (int x = 0; x < 8; x++)
+    for (int y = 0; y < 8; y++) tile_at(x, y).texture = (int16_t)(1 + x);
+  zoom_level = 2;  // S = 64, nx = 5, ny = 4
+  BITMAP *bmp = bitmap(5 * 64 + 10, 282);
+  draw_map_view(bmp, 2, 2);
+  // X0 = 0: pixel column 0 shows tile column 0, nothing blanked on the west.
+  for (int y = 0; y < 256; y += 9)
+    EXPECT_EQ(texture_table.textures[1].sample_color, getpixel(bmp, 0, y));
+  draw_map_view(bmp, 0, 2);
+  // X0 = -2: pixel columns 0..127 are black, column 128 shows tile column 0.
+  const Rgb black = {0, 0, 0};
+  for (int y = 0; y < 256; y += 9) {
+    EXPECT_EQ(black, pixel_rgb(bmp, 0, y));
+    EXPECT_EQ(black, pixel_rgb(bmp, 127, y));
+    if (y < 100 || y > 200) {  // away from the cursor marks
+      EXPECT_EQ(texture_table.textures[1].sample_color, getpixel(bmp, 128, y)) << y;
+    }
+  }
+  // The strip right of the last whole column.
+  for (int x = 320; x < 330; x++) EXPECT_EQ(black, pixel_rgb(bmp, x, 10));
+}
+
+TEST_F(MapView, TilesWithoutLevelBitmapsShowTheirSampleColour) {
+  make_textures(2);
+  tile_map.tiles_x = tile_map.tiles_y = 3;
+  tile_at(0, 0).texture = 0;  // no texture
+  tile_at(1, 0).texture = 1;
+  tile_at(2, 0).texture = 2;
+  destroy_bitmap(texture_table.textures[2].levels[5]);
+  texture_table.textures[2].levels[5] = nullptr;
+  texture_table.textures[0].sample_color = makecol(200, 0, 201);
+  texture_table.textures[2].sample_color = makecol(202, 0, 203);
+  for (int z = 0; z <= 8; z++) {
+    // A view of exactly 3 x 3 cells: cell (i, j) shows tile (i, j).
+    const int S = 1 << (8 - z);
+    status_y = 3 * S;
+    BITMAP *bmp = bitmap(3 * S, 3 * S + 26);
+    zoom_level = z;
+    draw_map_view(bmp, 1, 1);
+    EXPECT_EQ(makecol(200, 0, 201), getpixel(bmp, 0, 0)) << z;
+    EXPECT_EQ(makecol(200, 0, 201), getpixel(bmp, S - 1, S - 1)) << z;
+    if (z == 5 || z == 8) {
+      EXPECT_EQ(makecol(202, 0, 203), getpixel(bmp, 2 * S, 0)) << z;
+    } else {
+      EXPECT_NE(makecol(202, 0, 203), getpixel(bmp, 2 * S, 0)) << z;
+    }
+  }
+}
+
+TEST_F(MapView, HeightColoursAtZoomLevel7UseTheEvenSamples) {
+  tile_map.tiles_x = tile_map.tiles_y = 300;
+  for (int X = 0; X < 1200; X++)
+    for (int Y = 0; Y < 1200; Y++) height_map.heights[X][Y] = (uint16_t)((X * 7 + Y * 3) % 10000);
+  edit_mode = EDIT_HEIGHTS;
+  zoom_level = 7;
+  status_y = 200;
+  BITMAP *bmp = bitmap(200, 226);
+  draw_map_view(bmp, 150, 150);
+  // Cell (0, 0) shows tile (100, 100).
+  const int x = 100, y = 100;
+  for (int v = 0; v < 2; v++)
+    for (int u = 0; u < 2; u++)
+      EXPECT_EQ(height_palette[height_map.heights[4 * x + 2 * u][4 * y + 2 * v]],
+                getpixel(bmp, u, v));
+  EXPECT_NE(getpixel(bmp, 0, 0), getpixel(bmp, 1, 0));
+  EXPECT_NE(getpixel(bmp, 0, 0), getpixel(bmp, 0, 1));
+}
+
+// A target area around tile (tx, ty) of a 20 x 20 map, as metres.
+TargetArea &add_area(float east, float north, int runway) {
+  TargetArea &a = target_areas[++area_count];
+  memset(&a, 0, sizeof(a));
+  strcpy(a.name, "Field");
+  a.pos_x = east;
+  a.pos_y = north;
+  a.enemy = 1;
+  a.runway_number = runway;
+  return a;
+}
+
+TEST_F(MapView, OverlayOnlyWhenTargetsAreEnabled) {
+  make_textures(1);
+  tile_map.tiles_x = tile_map.tiles_y = 20;
+  for (int x = 0; x < 20; x++)
+    for (int y = 0; y < 20; y++) tile_at(x, y).texture = 1;
+  status_y = 512;
+  zoom_level = 0;
+  edit_mode = EDIT_HEIGHTS;
+  BITMAP *with = bitmap(768, 538), *without = bitmap(768, 538);
+  draw_map_view(without, 10, 10);
+  TargetArea &a = add_area(2000 * 10 + 500, 2000 * 10 - 300, 1);
+  a.target_count = 1;
+  a.targets[1].heading = 30;
+  overlay_mode = 3;
+  draw_map_view(with, 10, 10);
+  EXPECT_EQ(-1, first_difference(with, without, status_y));
+  enable_targets = 1;
+  draw_map_view(with, 10, 10);
+  EXPECT_NE(-1, first_difference(with, without, status_y));
+  // Without areas, height editing at zoom level 0 still adds the numbers.
+  area_count = 0;
+  draw_map_view(with, 10, 10);
+  EXPECT_NE(-1, first_difference(with, without, status_y));
+}
+
+int count_colour(BITMAP *bmp, int x0, int y0, int x1, int y1, int colour) {
+  int n = 0;
+  for (int y = y0; y <= y1; y++)
+    for (int x = x0; x <= x1; x++)
+      if (getpixel(bmp, x, y) == colour) n++;
+  return n;
+}
+
+TEST_F(MapView, AreaMarksAndRunwaySymbols) {
+  tile_map.tiles_x = tile_map.tiles_y = 20;
+  status_y = 512;
+  enable_targets = 1;
+  zoom_level = 0;
+  BITMAP *plain = bitmap(768, 538), *marked = bitmap(768, 538);
+  draw_map_view(plain, 10, 10);
+  // X0 = 9, Y0 = 9: east 2000 * 10 + 1000 m is px 384; north 20437 m is py 200.
+  const float east = 2000 * 10 + 1000, north = 20437;
+  for (int runway : {-1, 0, 7, 1}) {
+    area_count = 0;
+    TargetArea &a = add_area(east, north, runway);
+    a.target_count = 1;
+    a.targets[1].heading = 0;
+    draw_map_view(marked, 10, 10);
+    // Circle of radius 3 for a runway area, square of +-2 otherwise.
+    const bool circle_mark = runway > 0;
+    EXPECT_EQ(circle_mark, getpixel(marked, 387, 200) == colour_red) << runway;
+    EXPECT_EQ(circle_mark, getpixel(marked, 384, 197) == colour_red) << runway;
+    EXPECT_EQ(!circle_mark, getpixel(marked, 382, 199) == colour_red) << runway;
+    // The runway symbol only for numbers 1..6: it changes the picture away from the mark.
+    const bool symbol = runway >= 1 && runway <= 6;
+    bool changed = false;
+    for (int y = 0; y < 512 && !changed; y++)
+      for (int x = 0; x < 768 && !changed; x++)
+        if ((x < 370 || x > 560 || y < 184 || y > 214) &&
+            getpixel(marked, x, y) != getpixel(plain, x, y))
+          changed = true;
+    EXPECT_EQ(symbol, changed) << runway;
+  }
+  // The symbol is the datafile object turned by the heading and scaled by the
+  // zoom level, centred on target 1: at zoom level 1 its corner is
+  // (round(384 - 259.5 / 2), round(200 - 259.5 / 2)).
+  zoom_level = 1;  // X0 = 7, Y0 = 8
+  area_count = 0;
+  TargetArea &field = add_area(20000, 20875, 2);
+  field.target_count = 1;
+  field.targets[1].heading = 30;
+  draw_map_view(marked, 10, 10);
+  area_count = 0;
+  draw_map_view(plain, 10, 10);
+  rotate_scaled_sprite(plain, runway_symbols[1], 254, 70, ftofix(30 * 256.0 / 360.0), ftofix(0.5));
+  int differing = 0;
+  for (int y = 0; y < 512; y++)
+    for (int x = 0; x < 768; x++) {
+      const bool mark = x >= 370 && x <= 560 && y >= 184 && y <= 214;
+      const bool cursor = x >= 380 && x <= 520 && y >= 250 && y <= 390;
+      if (!mark && !cursor && getpixel(marked, x, y) != getpixel(plain, x, y)) differing++;
+    }
+  EXPECT_EQ(0, differing);
+
+  // At zoom levels 6..8 the marks shrink: circle of radius 2, square of +-1.
+  zoom_level = 6;  // S = 4, nx = 192, X0 = -86, Y0 = -54
+  area_count = 0;
+  add_area(2000 * 5, 2000 * 10, 0);  // px = 4 * (5 + 86) = 364, py = 4 * (54 + 10) = 256
+  draw_map_view(marked, 10, 10);
+  EXPECT_EQ(colour_red, getpixel(marked, 363, 255));
+  EXPECT_NE(colour_red, getpixel(marked, 362, 254));
+  EXPECT_EQ(0, count_colour(marked, 370, 240, 400, 260, colour_slate));  // no label
+}
+
+TEST_F(MapView, VisibilityLimitsOfTargetsAndAreas) {
+  tile_map.tiles_x = tile_map.tiles_y = 20;
+  status_y = 512;
+  enable_targets = 1;
+  zoom_level = 0;
+  overlay_mode = 1;  // crosses, no labels
+  BITMAP *bmp = bitmap(768, 538);
+  // X0 = 9, Y0 = 9, S = 256: px = W = 768 at east 2000 * 12; py = 512 at north 2000 * 9.
+  auto target_at = [&](float east, float north) {
+    area_count = 0;
+    TargetArea &a = add_area(0, 0, -1);  // the area itself lies off the view
+    a.target_count = 1;
+    a.targets[1].offset_x = east;
+    a.targets[1].offset_y = north;
+    draw_map_view(bmp, 10, 10);
+  };
+  target_at(2000 * 12, 2000 * 10);  // px = W passes: its cross reaches column W - 1
+  EXPECT_EQ(colour_red, getpixel(bmp, 767, 256));
+  target_at(2000 * 12 + 8, 2000 * 10);  // px = W + 1 is skipped
+  EXPECT_NE(colour_red, getpixel(bmp, 767, 256));
+  target_at(19563, 2000 * 9);  // px = 200, py = status_y passes
+  EXPECT_EQ(colour_red, getpixel(bmp, 200, 511));
+  target_at(19563, 2000 * 9 - 8);  // py = status_y + 1 is skipped
+  EXPECT_NE(colour_red, getpixel(bmp, 200, 511));
+
+  // Areas: px = W and py = status_y - 6 are not drawn, one pixel less is.
+  auto area_at = [&](float east, float north) {
+    area_count = 0;
+    add_area(east, north, -1);
+    draw_map_view(bmp, 10, 10);
+  };
+  area_at(23993, 2000 * 10);  // px = 767
+  EXPECT_EQ(colour_red, getpixel(bmp, 765, 256));
+  area_at(24000, 2000 * 10);  // px = 768
+  EXPECT_NE(colour_red, getpixel(bmp, 766, 256));
+  area_at(19563, 18054);  // py = 505
+  EXPECT_EQ(colour_red, getpixel(bmp, 200, 503));
+  area_at(19563, 18046);  // py = 506
+  EXPECT_NE(colour_red, getpixel(bmp, 200, 504));
+}
+
+TEST_F(MapView, TargetLabelsAndLongNames) {
+  tile_map.tiles_x = tile_map.tiles_y = 20;
+  status_y = 512;
+  enable_targets = 1;
+  zoom_level = 0;
+  BITMAP *got = bitmap(768, 538), *want = bitmap(768, 538);
+  // Area off the view, one target at (px, py) = (128, 128).
+  TargetArea &a = add_area(0, 0, -1);
+  a.target_count = 1;
+  a.targets[1].offset_x = 2000 * 9 + 1000;
+  a.targets[1].offset_y = 2000 * 11 - 1000;
+  a.targets[1].file_offset_x = 12.9f;
+  a.targets[1].file_offset_y = -7.9f;
+  memset(a.targets[1].type, 'T', NAME_SIZE - 1);
+  a.targets[1].type[NAME_SIZE - 1] = 0;
+
+  const std::string long_type = "~" + std::string(NAME_SIZE - 2, 'T');
+  const struct {
+    int mode;
+    std::string text;
+  } cases[] = {{4, "~12,-7"}, {3, "~1"}, {2, long_type}};
+  for (const auto &c : cases) {
+    overlay_mode = 1;
+    draw_map_view(want, 10, 10);
+    textout_ex(want, map_font, c.text.c_str(), 128 + 6, 128 - 5, colour_black, colour_pale_blue);
+    overlay_mode = c.mode;
+    draw_map_view(got, 10, 10);
+    EXPECT_EQ(-1, first_difference(got, want, status_y)) << c.text;
+  }
+  // Level 2 has crosses but no labels.
+  zoom_level = 2;
+  overlay_mode = 3;
+  draw_map_view(got, 10, 10);
+  EXPECT_EQ(0, count_colour(got, 0, 0, 767, 511, colour_pale_blue));
+}
+
+TEST_F(MapView, HeightNumbersMarkTheChosenSample) {
+  tile_map.tiles_x = tile_map.tiles_y = 4;
+  status_y = 512;
+  enable_targets = 1;
+  zoom_level = 0;
+  edit_mode = EDIT_HEIGHTS;
+  height_sample = 6;  // row 1, column 2
+  BITMAP *bmp = bitmap(768, 538);
+  draw_map_view(bmp, 1, 1);  // X0 = 0, Y0 = 0: the cursor tile is cell (1, 1)
+  for (int b = 0; b < 4; b++)
+    for (int a = 0; a < 4; a++) {
+      const int x = 256 + 64 * a, y = 256 + 64 * b;
+      const int n = count_colour(bmp, x, y, x + 63, y + 63, colour_terracotta);
+      EXPECT_EQ(4 * b + a == 6, n > 0) << a << "," << b;
+    }
+  EXPECT_EQ(0, count_colour(bmp, 0, 0, 255, 255, colour_terracotta));
+  EXPECT_LT(0, count_colour(bmp, 0, 0, 255, 255, colour_pale_blue));
+}
+
+}  // namespace
