@@ -1,5 +1,7 @@
 #include "terrain/safe_file.h"
 
+#include "terrain/stdio_packfile.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -23,7 +25,7 @@ int safe_file_open(SafeFile *file, const char *path) {
   // Only a regular file is replaced: never a device, a folder or the like.
   struct stat st;
   if (stat(file->final_path, &st) == 0 && !S_ISREG(st.st_mode)) return 1;
-  file->pack = pack_fopen(file->temp_path, F_WRITE);
+  file->pack = open_stdio_packfile(file->temp_path, "wb");
   return file->pack ? 0 : 1;
 }
 

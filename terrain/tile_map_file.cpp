@@ -5,6 +5,7 @@
 #include "app/startup.h"
 #include "app/status_bar.h"
 #include "terrain/safe_file.h"
+#include "terrain/stdio_packfile.h"
 #include "terrain/terrain_model.h"
 
 enum {
@@ -26,7 +27,7 @@ static void read_chunk(PACKFILE *f, long n) {
 }
 
 int load_tile_map(const char *path) {
-  PACKFILE *f = pack_fopen(path, F_READ);
+  PACKFILE *f = open_stdio_packfile(path, "rb");
   if (!f) return 1;
   tile_map.tiles_x = pack_igetl(f);
   tile_map.tiles_y = pack_igetl(f);
