@@ -12,12 +12,15 @@
 
 enum { OPEN_DIALOG_SIZE = 400 };
 
-const char *last_terrain_alert;
+TerrainAlert terrain_alert_log[TERRAIN_ALERT_LOG];
+int terrain_alert_count;
 
 static int open_attempts;
 
 static void terrain_alert(const char *message, const char *path) {
-  last_terrain_alert = message;
+  if (terrain_alert_count >= 0 && terrain_alert_count < TERRAIN_ALERT_LOG)
+    terrain_alert_log[terrain_alert_count] = {message, path};
+  terrain_alert_count++;
   alert(message, "", path, "OK", nullptr, 'o', 0);
 }
 

@@ -10,5 +10,12 @@ void open_terrain(int select);
 // different one.
 void insert_suffix(char *path, const char *text, int size);
 
-// The message line of the last box open_terrain showed; null before any.
-extern const char *last_terrain_alert;
+// The boxes open_terrain showed, oldest first: their message and path lines.
+// Only the first TERRAIN_ALERT_LOG are kept; the count goes on.
+enum { TERRAIN_ALERT_LOG = 8 };
+struct TerrainAlert {
+  const char *message;
+  const char *path;
+};
+extern TerrainAlert terrain_alert_log[TERRAIN_ALERT_LOG];
+extern int terrain_alert_count;
