@@ -1,0 +1,17 @@
+// A look at an image file's header before the library's loader reads it:
+// sizes beyond what a texture may have, and encodings the loaders cannot
+// take safely from a damaged file, are refused there.
+#pragma once
+
+enum ImageHeaderResult {
+  IMAGE_HEADER_ACCEPTED = 0,  // a known format whose header passed the checks
+  IMAGE_HEADER_UNKNOWN = 1,   // not a format looked at here; the loader decides
+  IMAGE_HEADER_REFUSED = 2,   // damaged, too large or an unsafe encoding
+};
+
+// Looks at the file by its extension, as the loader chooses its format.
+ImageHeaderResult check_image_header(const char *path);
+
+// Sizes a texture file may have: both sides 1 to 32767 and at most
+// 4096 x 4096 pixels in all.
+int image_size_accepted(long long width, long long height);

@@ -1,0 +1,284 @@
+#include <sys/stat.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+
+#include "app/startup.h"
+#include "terrain/open_terrain.h"
+#include "terrain/terrain_model.h"
+#include "tests/unit/answer_alerts.h"
+#include "tests/unit/harness.h"
+
+namespace {
+
+// A tile map of tx x ty tiles, texture(x, y) per tile (y = 0 the northern row).
+void write_tile_map(const std::string &path, int tx, int ty, std::function<int(int, int)> texture) {
+  std::vector<unsigned char> out;
+  put_le32(out, tx);
+  put_le32(out, ty);
+  put_le32(out, 0);
+  put_le32(out, 0);
+  for (int i = 0; i < ty; i++)
+    for (int x = 0; x < tx; x++) {
+      put_le16(out, (uint16_t)(texture(x, ty - 1 - i) - 1));
+      for (int w = 0; w < 5; w++) put_le16(out, 0);
+    }
+  write_file(path, out);
+}
+
+void write_height_map(const std::string &path, int sx, int sy) {
+  std::vector<unsigned char> out;
+  put_le32(out, sx);
+  put_le32(out, sy);
+  put_le32(out, 0);
+  put_le32(out, 0);
+  for (int i = 0; i < sx * sy; i++) put_le16(out, (uint16_t)(i % 700));
+  write_file(path, out);
+}
+
+// Texture sections 1..count, all naming the same file.
+void write_description(const std::string &path, int count, const char *filename) {
+  std::string text;
+  for (int t = 1; t <= count; t++) {
+    char section[64];
+    snprintf(section, sizeof(section), "[Texture%03d]\nFilename=%s\n", t, filename);
+    text += section;
+  }
+  write_text(path, text);
+}
+
+const char *TARGETS_TEXT =
+    "[TargetArea001]\nName=Field\nPosition=1000,1000\nAlignment=F\n"
+    "Target[001].Type=Hangar\nTarget[001].Offset=10,10\n";
+
+class OpenTerrain : public testing::Test {
+ protected:
+  void SetUp() override {
+    reset_program_state();
+    terrain_alert_count = 0;
+    strcpy(tfd_path, dir.file("Desert.TFD").c_str());
+  }
+  void TearDown() override { clear_keybuf(); }
+
+  // A sound 4 x 3 terrain using textures 1 and 2.
+  void write_terrain() {
+    write_tile_map(dir.file("Desert.TFD"), 4, 3, [](int x, int) { return 1 + x % 2; });
+    write_height_map(dir.file("Desert.hfd"), 16, 12);
+    write_description(dir.file("Desert_DATA.ini"), 2, "sand.bmp");
+    write_text(dir.file("Desert_TARGETS.ini"), TARGETS_TEXT);
+    BITMAP *bmp = create_bitmap_ex(32, 256, 256);
+    clear_to_color(bmp, makecol32(200, 180, 100));
+    save_bmp(dir.file("sand.bmp").c_str(), bmp, nullptr);
+    destroy_bitmap(bmp);
+  }
+
+  void open(int select, int key = KEY_ANSWER_OK) {
+    AnswerAlerts answer(key);
+    open_terrain(select);
+  }
+
+  std::vector<std::string> alerts() {
+    std::vector<std::string> out;
+    for (int i = 0; i < terrain_alert_count && i < TERRAIN_ALERT_LOG; i++)
+      out.push_back(terrain_alert_log[i].message);
+    return out;
+  }
+  using Alerts = std::vector<std::string>;
+
+  TempDir dir;
+};
+
+TEST(InsertSuffix, BeforeTheLastFourCharacters) {
+  char path[PATH_SIZE] = "D:\\maps\\Desert.ini";
+  insert_suffix(path, "_DATA", sizeof(path));
+  EXPECT_STREQ("D:\\maps\\Desert_DATA.ini", path);
+
+  char tiny[PATH_SIZE] = "ini";  // no room for four characters behind the text
+  insert_suffix(tiny, "_DATA", sizeof(tiny));
+  EXPECT_STREQ("", tiny);
+
+  // Exactly 255 characters fit; one more empties the path rather than cut it.
+  std::string fits = std::string(PATH_SIZE - 1 - 4 - 5, 'a') + ".ini";
+  char full[PATH_SIZE];
+  strcpy(full, fits.c_str());
+  insert_suffix(full, "_DATA", sizeof(full));
+  EXPECT_EQ(std::string(PATH_SIZE - 1 - 4 - 5, 'a') + "_DATA.ini", full);
+  strcpy(full, ("b" + fits).c_str());
+  insert_suffix(full, "_DATA", sizeof(full));
+  EXPECT_STREQ("", full);
+}
+
+TEST_F(OpenTerrain, ReadsTheFourFilesBesideTheTileMap) {
+  write_terrain();
+  open(0);
+  EXPECT_EQ(Alerts{}, alerts());
+  EXPECT_EQ(1, terrain_open);
+  EXPECT_EQ(RUN_CONTINUE, run_state);
+  EXPECT_EQ(dir.file("Desert.hfd"), hfd_path);
+  EXPECT_EQ(dir.file("Desert_DATA.ini"), data_ini_path);
+  EXPECT_EQ(dir.file("Desert_TARGETS.ini"), targets_ini_path);
+  EXPECT_EQ(4, tile_map.tiles_x);
+  EXPECT_EQ(1, height_map.heights_loaded);
+  EXPECT_EQ(2, texture_table.texture_count);
+  EXPECT_EQ(2, texture_table.textures_loaded);
+  EXPECT_EQ(1, area_count);
+}
+
+TEST_F(OpenTerrain, TileMapFailuresEndTheOpening) {
+  write_terrain();
+  strcpy(tfd_path, dir.file("Absent.TFD").c_str());
+  open(0);
+  EXPECT_EQ(Alerts{"Error reading TFD file."}, alerts());
+  EXPECT_STREQ(tfd_path, terrain_alert_log[0].path);
+  EXPECT_EQ(RUN_END, run_state);
+  EXPECT_EQ(0, terrain_open);
+
+  // Texture 512 does not fit the table: the tiles before it stay, nothing else loads.
+  reset_program_state();
+  terrain_alert_count = 0;
+  write_tile_map(dir.file("Desert.TFD"), 4, 3, [](int x, int y) { return x == 3 && y == 0 ? 512 : 7; });
+  strcpy(tfd_path, dir.file("Desert.TFD").c_str());
+  open(0);
+  EXPECT_EQ(Alerts{"Error reading TFD file."}, alerts());
+  EXPECT_EQ(0, terrain_open);
+  EXPECT_EQ(0, height_map.heights_loaded);
+  EXPECT_EQ(0, area_count);
+}
+
+TEST_F(OpenTerrain, MissingHeightMapOpensWithoutHeights) {
+  write_terrain();
+  remove(dir.file("Desert.hfd").c_str());
+  open(0);
+  EXPECT_EQ(Alerts{"Warning: Error reading HFD file."}, alerts());
+  EXPECT_STREQ(hfd_path, terrain_alert_log[0].path);
+  EXPECT_EQ(1, terrain_open);
+  EXPECT_EQ(0, height_map.heights_loaded);
+}
+
+TEST_F(OpenTerrain, MissingDescriptionLeavesPlaceholders) {
+  write_terrain();
+  remove(dir.file("Desert_DATA.ini").c_str());
+  open(0);
+  EXPECT_EQ((Alerts{"Warning: Error reading _DATA.INI file.",
+                    "Warning: Tilemap refers to unavailable textures."}),
+            alerts());
+  EXPECT_STREQ(data_ini_path, terrain_alert_log[0].path);
+  EXPECT_STREQ("", terrain_alert_log[1].path);
+  EXPECT_EQ(1, terrain_open);
+  EXPECT_EQ(2, texture_table.texture_count);
+  EXPECT_NE(nullptr, texture_table.textures[2].levels[0]);
+}
+
+TEST_F(OpenTerrain, TextureFileNotLoadedButNotUsed) {
+  write_terrain();
+  write_text(dir.file("Desert_DATA.ini"),
+             "[Texture001]\nFilename=sand.bmp\n[Texture002]\nFilename=sand.bmp\n"
+             "[Texture003]\nFilename=lost.bmp\n");
+  open(0);
+  EXPECT_EQ(Alerts{"Warning: Error reading certain texture files."}, alerts());
+  EXPECT_STREQ("", terrain_alert_log[0].path);
+  EXPECT_EQ(1, terrain_open);
+  EXPECT_EQ(3, texture_table.texture_count);
+}
+
+TEST_F(OpenTerrain, TilesBeyondTheDeclaredTextures) {
+  write_terrain();
+  write_tile_map(dir.file("Desert.TFD"), 8, 5, [](int x, int y) { return 1 + x + 8 * y; });
+  write_height_map(dir.file("Desert.hfd"), 32, 20);
+  write_description(dir.file("Desert_DATA.ini"), 30, "sand.bmp");
+  open(0);
+  EXPECT_EQ(Alerts{"Warning: Tilemap refers to unavailable textures."}, alerts());
+  EXPECT_EQ(1, terrain_open);
+  EXPECT_EQ(40, texture_table.texture_count);
+  EXPECT_EQ(30, texture_table.textures_loaded);
+  for (int t = 31; t <= 40; t++) {
+    EXPECT_STREQ("NONE", texture_table.textures[t].filename);
+    EXPECT_EQ(0, texture_table.textures[t].loaded);
+    EXPECT_NE(nullptr, texture_table.textures[t].levels[7]);
+  }
+  EXPECT_EQ(nullptr, texture_table.textures[41].levels[0]);
+}
+
+TEST_F(OpenTerrain, TargetFileProblems) {
+  write_terrain();
+  write_text(dir.file("Desert_TARGETS.ini"), "[Somewhere]\nName=else\n");
+  open(0);
+  EXPECT_EQ(Alerts{"Warning: Error reading _TARGETS.INI file."}, alerts());
+  EXPECT_STREQ(targets_ini_path, terrain_alert_log[0].path);
+  EXPECT_EQ(1, terrain_open);
+
+  // A missing file gives only the read-error box, which answers to Enter.
+  reset_program_state();
+  terrain_alert_count = 0;
+  strcpy(tfd_path, dir.file("Desert.TFD").c_str());
+  remove(dir.file("Desert_TARGETS.ini").c_str());
+  open(0, KEY_ANSWER_ENTER);
+  EXPECT_EQ(Alerts{}, alerts());
+  EXPECT_EQ(1, terrain_open);
+  EXPECT_EQ(0, area_count);
+}
+
+TEST_F(OpenTerrain, TargetsSwitchedOffAreNotRead) {
+  write_terrain();
+  enable_targets = 0;
+  open(0);
+  EXPECT_EQ(Alerts{}, alerts());
+  EXPECT_EQ(1, terrain_open);
+  EXPECT_EQ(0, area_count);
+}
+
+TEST_F(OpenTerrain, CancelledSelectorLoadsNothing) {
+  write_terrain();
+  open(1, KEY_ANSWER_ESC);
+  EXPECT_EQ(Alerts{}, alerts());
+  EXPECT_EQ(RUN_END, run_state);
+  EXPECT_EQ(0, terrain_open);
+  EXPECT_EQ(0, tile_map.tiles_x);
+}
+
+TEST_F(OpenTerrain, SecondAttemptStartsFromACleanModel) {
+  write_terrain();
+  // First attempt: a tile map that fails after textures up to 50 were met.
+  write_tile_map(dir.file("Broken.TFD"), 6, 6, [](int x, int y) { return y == 0 && x == 5 ? 600 : 50; });
+  strcpy(tfd_path, dir.file("Broken.TFD").c_str());
+  open(0, KEY_ANSWER_ENTER);
+  ASSERT_EQ(0, terrain_open);
+  ASSERT_EQ(50, tile_map.max_texture_used);
+
+  // Start-up goes on to the selector, which starts from the given path.
+  run_state = RUN_CONTINUE;
+  strcpy(tfd_path, dir.file("Desert.TFD").c_str());
+  terrain_alert_count = 0;
+  open(1, KEY_ANSWER_ENTER);
+  EXPECT_EQ(Alerts{}, alerts());
+  EXPECT_EQ(1, terrain_open);
+  EXPECT_EQ(2, tile_map.max_texture_used);
+  EXPECT_EQ(2, texture_table.texture_count);
+  EXPECT_EQ(0, tile_at(5, 5).texture);  // outside the new map, cleared
+}
+
+TEST_F(OpenTerrain, DerivedNamesThatDoNotFitNameNoFile) {
+  // A folder deep enough that "_TARGETS" no longer fits beside the name,
+  // while "_DATA" still does.
+  const size_t length = PATH_SIZE - 1 - 17;
+  std::string folder = dir.path();
+  while (folder.size() + 41 < length - 10) {
+    folder += "/" + std::string(40, 'd');
+    mkdir(folder.c_str(), 0700);
+  }
+  folder += "/" + std::string(length - folder.size() - 1, 'e');
+  mkdir(folder.c_str(), 0700);
+  ASSERT_EQ(length, folder.size());
+  const std::string tfd = folder + "/Desert.TFD";
+  ASSERT_LE(tfd.size(), (size_t)PATH_SIZE - 1);
+  write_tile_map(tfd, 2, 2, [](int, int) { return 1; });
+  strcpy(tfd_path, tfd.c_str());
+  open(0, KEY_ANSWER_ENTER);
+  EXPECT_EQ(folder + "/Desert.hfd", hfd_path);
+  EXPECT_EQ(folder + "/Desert_DATA.ini", data_ini_path);
+  EXPECT_STREQ("", targets_ini_path);
+  EXPECT_EQ(1, terrain_open);
+}
+
+}  // namespace

@@ -1,0 +1,231 @@
+#include <cstring>
+#include <functional>
+#include <string>
+
+#include "terrain/image_header.h"
+#include "terrain/terrain_model.h"
+#include "terrain/textures.h"
+#include "tests/unit/harness.h"
+
+namespace {
+
+// A BMP of w x h pixels whose colours come from pick(x, y).
+void save_pattern(const std::string &path, int w, int h, std::function<Rgb(int, int)> pick) {
+  BITMAP *bmp = create_bitmap_ex(32, w, h);
+  for (int y = 0; y < h; y++)
+    for (int x = 0; x < w; x++) {
+      Rgb c = pick(x, y);
+      ((int32_t *)bmp->line[y])[x] = makecol32(c.r, c.g, c.b);
+    }
+  save_bmp(path.c_str(), bmp, nullptr);
+  destroy_bitmap(bmp);
+}
+
+void save_flat(const std::string &path, int w, int h, Rgb c) {
+  save_pattern(path, w, h, [c](int, int) { return c; });
+}
+
+// The 54-byte header of a 24-bit BMP that claims w x h pixels, with no pixels.
+std::vector<unsigned char> bmp_header(int32_t w, int32_t h, uint16_t bits = 24,
+                                      uint32_t compression = 0) {
+  std::vector<unsigned char> out = {'B', 'M'};
+  put_le32(out, 54);
+  put_le32(out, 0);
+  put_le32(out, 54);
+  put_le32(out, 40);
+  put_le32(out, w);
+  put_le32(out, h);
+  put_le16(out, 1);
+  put_le16(out, bits);
+  put_le32(out, compression);
+  for (int i = 0; i < 5; i++) put_le32(out, 0);
+  return out;
+}
+
+Rgb flat_colour(BITMAP *bmp) {
+  Rgb first = pixel_rgb(bmp, 0, 0);
+  for (int y = 0; y < bmp->h; y++)
+    for (int x = 0; x < bmp->w; x++)
+      if (!(pixel_rgb(bmp, x, y) == first)) return {-1, -1, -1};
+  return first;
+}
+
+Rgb floor4(Rgb c) { return {c.r / 4 * 4, c.g / 4 * 4, c.b / 4 * 4}; }
+
+Rgb colour_rgb(int c) { return {getr(c), getg(c), getb(c)}; }
+
+class Textures : public testing::Test {
+ protected:
+  void SetUp() override {
+    reset_program_state();
+    strcpy(tfd_path, dir.file("Test.TFD").c_str());
+  }
+  // Declares texture t with the given file name, as the description does.
+  void declare(int t, const char *filename) {
+    strcpy(texture_table.textures[t].filename, filename);
+    texture_table.textures_declared++;
+    if (t > texture_table.last_declared_texture) texture_table.last_declared_texture = t;
+  }
+  const TextureEntry &entry(int t) { return texture_table.textures[t]; }
+  TempDir dir;
+};
+
+TEST_F(Textures, FileSizesChooseCopyAverageOrStretch) {
+  save_pattern(dir.file("copy.bmp"), 256, 256, [](int x, int y) { return Rgb{x, y, 7}; });
+  save_flat(dir.file("wide.bmp"), 300, 200, {40, 80, 120});
+  // A 2 x 2 checker averages to one grey; a stretch would keep black and white.
+  save_pattern(dir.file("checker.bmp"), 512, 512,
+               [](int x, int y) { return (x + y) % 2 ? Rgb{255, 255, 255} : Rgb{0, 0, 0}; });
+  save_flat(dir.file("dot.bmp"), 1, 1, {9, 99, 199});
+  declare(1, "copy.bmp");
+  declare(2, "wide.bmp");
+  declare(3, "checker.bmp");
+  declare(4, "dot.bmp");
+  texture_table.texture_count = 4;
+  ASSERT_EQ(0, load_textures());
+  EXPECT_EQ(4, texture_table.textures_loaded);
+
+  EXPECT_EQ(256, entry(1).file_width);
+  EXPECT_EQ((Rgb{200, 17, 7}), pixel_rgb(entry(1).levels[0], 200, 17));
+
+  EXPECT_EQ(300, entry(2).file_width);
+  EXPECT_EQ(200, entry(2).file_height);
+  EXPECT_EQ((Rgb{40, 80, 120}), flat_colour(entry(2).levels[0]));
+
+  EXPECT_EQ(512, entry(3).file_width);
+  EXPECT_EQ((Rgb{127, 127, 127}), flat_colour(entry(3).levels[0]));
+  EXPECT_EQ((Rgb{124, 124, 124}), colour_rgb(entry(3).sample_color));
+
+  EXPECT_EQ(1, entry(4).loaded);  // a single pixel is stretched like any other size
+  EXPECT_EQ((Rgb{9, 99, 199}), flat_colour(entry(4).levels[0]));
+
+  for (int t = 1; t <= 4; t++) {
+    EXPECT_EQ(1, entry(t).loaded);
+    for (int k = 0; k < TEXTURE_LEVELS; k++) {
+      ASSERT_NE(nullptr, entry(t).levels[k]);
+      EXPECT_EQ(256 >> k, entry(t).levels[k]->w);
+      EXPECT_EQ(256 >> k, entry(t).levels[k]->h);
+      EXPECT_EQ(32, bitmap_color_depth(entry(t).levels[k]));
+    }
+  }
+}
+
+TEST_F(Textures, SampleColourFromTheCornersOfLevelFive) {
+  // Each corner pixel of level 5 stands for a 32 x 32 block of level 0.
+  save_pattern(dir.file("corners.bmp"), 256, 256, [](int x, int y) {
+    if (x < 32 && y < 32) return Rgb{200, 0, 0};
+    if (x >= 224 && y < 32) return Rgb{0, 200, 0};
+    if (x < 32 && y >= 224) return Rgb{0, 0, 200};
+    if (x >= 224 && y >= 224) return Rgb{103, 103, 103};
+    return Rgb{255, 255, 255};
+  });
+  declare(1, "corners.bmp");
+  texture_table.texture_count = 1;
+  ASSERT_EQ(0, load_textures());
+  EXPECT_EQ((Rgb{50 + 25, 50 + 25, 50 + 25}), colour_rgb(entry(1).sample_color));
+}
+
+TEST_F(Textures, PlaceholdersForUndeclaredAndMissingTextures) {
+  save_flat(dir.file("a.bmp"), 256, 256, {10, 20, 30});
+  declare(1, "a.bmp");
+  declare(3, "missing.bmp");
+  strcpy(texture_table.textures[2].filename, "NONE");
+  strcpy(texture_table.textures[5].filename, "stale.bmp");  // beyond the declared ones
+  save_flat(dir.file("stale.bmp"), 256, 256, {1, 1, 1});
+  texture_table.texture_count = 5;
+  Rgb placeholder[6];
+  for (int t = 1; t <= 5; t++) placeholder[t] = colour_rgb(entry(t).sample_color);
+  EXPECT_EQ((Rgb{150, 0, 150}), placeholder[1]);
+  EXPECT_EQ((Rgb{156, 0, 156}), placeholder[2]);
+
+  ASSERT_EQ(0, load_textures());
+  EXPECT_EQ(1, texture_table.textures_loaded);
+  for (int t = 2; t <= 5; t++) {
+    SCOPED_TRACE(t);
+    EXPECT_EQ(0, entry(t).loaded);
+    EXPECT_EQ(0, entry(t).file_width);
+    EXPECT_EQ(placeholder[t], flat_colour(entry(t).levels[0]));
+    EXPECT_EQ(floor4(placeholder[t]), colour_rgb(entry(t).sample_color));
+  }
+  EXPECT_STREQ("NONE", entry(4).filename);
+  EXPECT_STREQ("NONE", entry(5).filename);
+  EXPECT_EQ(nullptr, entry(6).levels[0]);
+}
+
+TEST_F(Textures, DamagedOrOversizedFilesGivePlaceholders) {
+  write_file(dir.file("empty.bmp"), {});
+  write_file(dir.file("byte.bmp"), {'B'});
+  write_text(dir.file("text.bmp"), "this is no bitmap at all, only some words");
+  write_file(dir.file("huge.bmp"), bmp_header(8192, 8192));
+  write_file(dir.file("wide.bmp"), bmp_header(40000, 1));
+  write_file(dir.file("negative.bmp"), bmp_header(-5, 5));
+  write_file(dir.file("flat.bmp"), bmp_header(5, 0));
+  // Run-length bodies the loader would follow past its rows.
+  std::vector<unsigned char> rle = bmp_header(4, 4, 8, 1);
+  for (int i = 0; i < 256 * 4; i++) rle.push_back(0);
+  rle.insert(rle.end(), {255, 5, 255, 5});
+  write_file(dir.file("runs.bmp"), rle);
+  std::vector<unsigned char> tga = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 2, 0, 24, 0, 0xFF, 1, 2, 3};
+  write_file(dir.file("runs.tga"), tga);
+  write_file(dir.file("cut.pcx"), {10, 5, 1, 8});
+  write_text(dir.file("plane.lbm"), "FORM\0\0\0\x40ILBM");
+  const char *names[] = {"empty.bmp", "byte.bmp", "text.bmp", "huge.bmp", "wide.bmp", "negative.bmp",
+                         "flat.bmp", "runs.bmp", "runs.tga", "cut.pcx", "plane.lbm", "subdir"};
+  mkdir(dir.file("subdir").c_str(), 0700);
+  const int n = sizeof(names) / sizeof(names[0]);
+  for (int t = 1; t <= n; t++) declare(t, names[t - 1]);
+  texture_table.texture_count = n;
+  ASSERT_EQ(0, load_textures());
+  EXPECT_EQ(0, texture_table.textures_loaded);
+  for (int t = 1; t <= n; t++) {
+    SCOPED_TRACE(names[t - 1]);
+    EXPECT_EQ(0, entry(t).loaded);
+    EXPECT_EQ(0, entry(t).file_width);
+    EXPECT_EQ(0, entry(t).file_height);
+    ASSERT_NE(nullptr, entry(t).levels[7]);
+  }
+}
+
+TEST_F(Textures, APathTooLongForTheBufferIsNotCut) {
+  // The cut path would name this file; the texture must not load from it.
+  const std::string folder = dir.path() + "/";
+  const std::string name = std::string(300 - folder.size(), 'x') + ".bmp";
+  const std::string cut = (folder + name).substr(0, PATH_SIZE - 1);
+  save_flat(cut, 256, 256, {1, 2, 3});
+  ASSERT_TRUE(file_exists(cut));
+  declare(1, name.c_str());
+  texture_table.texture_count = 1;
+  ASSERT_EQ(0, load_textures());
+  EXPECT_EQ(0, entry(1).loaded);
+}
+
+TEST_F(Textures, ReloadingReplacesTheLevels) {
+  save_flat(dir.file("a.bmp"), 256, 256, {10, 20, 30});
+  declare(1, "a.bmp");
+  texture_table.texture_count = 1;
+  ASSERT_EQ(0, load_textures());
+  save_flat(dir.file("a.bmp"), 256, 256, {100, 120, 140});
+  ASSERT_EQ(0, load_textures());
+  EXPECT_EQ((Rgb{100, 120, 140}), flat_colour(entry(1).levels[0]));
+  EXPECT_EQ((Rgb{100, 120, 140}), flat_colour(entry(1).levels[7]));
+}
+
+TEST_F(Textures, NoEntriesAndLevelsWithoutABase) {
+  texture_table.texture_count = 0;
+  EXPECT_EQ(0, load_textures());
+  EXPECT_EQ(nullptr, entry(1).levels[0]);
+  EXPECT_EQ(1, make_texture_levels(1));  // no level 0
+  EXPECT_EQ(1, make_texture_levels(0));
+  EXPECT_EQ(1, make_texture_levels(512));
+}
+
+TEST(ImageHeader, SizeLimits) {
+  EXPECT_TRUE(image_size_accepted(4096, 4096));
+  EXPECT_TRUE(image_size_accepted(32767, 512));
+  EXPECT_FALSE(image_size_accepted(4097, 4096));
+  EXPECT_FALSE(image_size_accepted(32768, 1));
+  EXPECT_FALSE(image_size_accepted(0, 10));
+  EXPECT_FALSE(image_size_accepted(10, -1));
+}
+
+}  // namespace
