@@ -12,6 +12,10 @@
 #include <string>
 #include <vector>
 
+#define KEY_ANSWER_OK ('o' | (KEY_O << 8))
+#define KEY_ANSWER_ENTER (13 | (KEY_ENTER << 8))
+#define KEY_ANSWER_ESC (27 | (KEY_ESC << 8))
+
 struct ShownAlert {
   std::string lines[3];
   std::vector<std::string> buttons;  // the visible buttons, in order
@@ -33,6 +37,9 @@ class AlertAnswers {
 
   // Plans the key that answers the next box (an ASCII shortcut such as 'y').
   void answer(int ascii) { answers_.push_back(ascii); }
+  // Answers every box with this key (as simulate_keypress takes it: ASCII in
+  // the low byte, scan code above) once the planned answers are used up.
+  void answer_every(int key) { every_ = key; }
   size_t pending() const { return answers_.size(); }
 
   std::vector<ShownAlert> shown;
@@ -65,6 +72,10 @@ class AlertAnswers {
       }
     }
     shown.push_back(box);
+    if (answers_.empty() && every_) {
+      simulate_keypress(every_);
+      return;
+    }
     if (answers_.empty()) {
       unanswered++;
       simulate_keypress((KEY_ESC << 8) | 27);
@@ -76,4 +87,5 @@ class AlertAnswers {
 
   int (*saved_)(int, DIALOG *, int);
   std::deque<int> answers_;
+  int every_ = 0;
 };

@@ -7,7 +7,7 @@
 #include "app/startup.h"
 #include "terrain/open_terrain.h"
 #include "terrain/terrain_model.h"
-#include "tests/unit/answer_alerts.h"
+#include "tests/unit/dialog_answers.h"
 #include "tests/unit/harness.h"
 
 namespace {
@@ -74,7 +74,8 @@ class OpenTerrain : public testing::Test {
   }
 
   void open(int select, int key = KEY_ANSWER_OK) {
-    AnswerAlerts answer(key);
+    AlertAnswers answer;
+    answer.answer_every(key);
     open_terrain(select);
   }
 

@@ -6,7 +6,7 @@
 
 #include "terrain/target_areas.h"
 #include "terrain/terrain_model.h"
-#include "tests/unit/answer_alerts.h"
+#include "tests/unit/dialog_answers.h"
 #include "tests/unit/harness.h"
 
 namespace {
@@ -160,7 +160,8 @@ TEST_F(TargetAreas, AnAreaBeyondItsWindowIsNotFound) {
 
 TEST_F(TargetAreas, MissingOrEmptyFileAlertsAndGivesOne) {
   // The read-error box answers to Enter; without it the call would not return.
-  AnswerAlerts answer(KEY_ANSWER_ENTER);
+  AlertAnswers answer;
+  answer.answer_every(KEY_ANSWER_ENTER);
   EXPECT_EQ(1, load_target_areas(dir.file("absent.ini").c_str()));
   EXPECT_EQ(1, load(""));
   EXPECT_EQ(0, area_count);
