@@ -1,4 +1,5 @@
 #include "terrain/target_areas.h"
+#include "terrain/stdio_packfile.h"
 
 #include <cfloat>
 #include <climits>
@@ -124,13 +125,15 @@ static void read_areas(const char *text, long size) {
   }
 }
 
+int target_load_pause_ms = 1000;
+
 int load_target_areas(const char *path) {
   const uint64_t size = file_size_ex(path);
   if (size == 0 || size > (uint64_t)LONG_MAX) {
     read_error(path);
     return 1;
   }
-  PACKFILE *f = pack_fopen(path, F_READ);
+  PACKFILE *f = open_stdio_packfile(path, "rb");
   char *text = f ? (char *)malloc((size_t)size) : nullptr;
   const long got = text ? pack_fread(text, (long)size, f) : 0;
   if (f) pack_fclose(f);
@@ -141,7 +144,7 @@ int load_target_areas(const char *path) {
   }
 
   show_progress("Loading TargetArea:     - Targets:" "                       ");
-  rest(1000);
+  rest(target_load_pause_ms);
   read_areas(text, got);
   free(text);
   return area_count;
