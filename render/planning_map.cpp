@@ -10,7 +10,7 @@
 #include "terrain/height_palette.h"
 #include "terrain/terrain_model.h"
 
-enum { PLANNING_BASE = 512, PLANNING_MAX = 4 * PLANNING_BASE, STRIP_COLUMNS = 16 };
+enum { PLANNING_BASE = 512, PLANNING_MAX = 4 * PLANNING_BASE, STRIP_COLUMNS = 16, PREFETCH_ROWS = 4 };
 
 int planning_scale(int kind) { return kind == 10 ? 4 : (kind == 9 ? 2 : 1); }
 
@@ -57,17 +57,41 @@ static int fill_from_blocks(BITMAP *map) {
       break;
     }
   }
+  // The samples are far apart, so nearly every read misses the caches:
+  // the grids are fetched a few rows ahead and the remembered shades a
+  // strip row ahead of their use.
   for (int x0 = 0; x0 < size; x0 += STRIP_COLUMNS) {
     const int x1 = x0 + STRIP_COLUMNS < size ? x0 + STRIP_COLUMNS : size;
     for (int y = 0; y < size; y++) {
+      const int ahead = y + PREFETCH_ROWS < size ? stretch_rows[y + PREFETCH_ROWS] : -1;
+      if (ahead >= 0) {
+        for (int x = x0; x < x1; x++) {
+          const int column = stretch_columns[x];
+          if (column < 0) continue;
+          __builtin_prefetch(&tile_map.tiles[column / 4][ahead / 4]);
+          __builtin_prefetch(&shade_map[column][ahead]);
+        }
+      }
       const int row = stretch_rows[y];
       if (row < 0) continue;
+      uint32_t colours[STRIP_COLUMNS];
+      uint8_t shades[STRIP_COLUMNS];
+      uint64_t keys[STRIP_COLUMNS];
+      ShadeCacheSlot *slots[STRIP_COLUMNS];
+      for (int x = x0; x < x1; x++) {
+        const int column = stretch_columns[x], k = x - x0;
+        if (column < 0) continue;
+        colours[k] = tile_block(tile_map.tiles[column / 4][row / 4])[(row % 4) * 4 + column % 4];
+        shades[k] = shade_map[column][row];
+        keys[k] = shade_key((int)colours[k], shades[k]);
+        slots[k] = shade_slot(keys[k]);
+        __builtin_prefetch(slots[k]);
+      }
       uint32_t *line = (uint32_t *)map->line[y];
       for (int x = x0; x < x1; x++) {
-        const int column = stretch_columns[x];
-        if (column < 0) continue;
-        const uint32_t colour = tile_block(tile_map.tiles[column / 4][row / 4])[(row % 4) * 4 + column % 4];
-        line[x] = (uint32_t)cached_shade((int)colour, shade_map[column][row]);
+        const int k = x - x0;
+        if (stretch_columns[x] < 0) continue;
+        line[x] = (uint32_t)shade_in_slot(slots[k], keys[k], (int)colours[k], shades[k]);
       }
     }
   }

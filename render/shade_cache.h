@@ -7,23 +7,37 @@
 
 #include "terrain/height_palette.h"
 
-enum { SHADE_CACHE_BITS = 14, SHADE_CACHE_SIZE = 1 << SHADE_CACHE_BITS };
+enum { SHADE_CACHE_BITS = 18, SHADE_CACHE_SIZE = 1 << SHADE_CACHE_BITS };
 
 // Direct-mapped: a slot holds the last pair that hashed to it. Keys carry a
 // marker bit, so an all-zero slot is empty.
-extern uint64_t shade_cache_keys[SHADE_CACHE_SIZE];
-extern int32_t shade_cache_values[SHADE_CACHE_SIZE];
+struct ShadeCacheSlot {
+  uint64_t key;
+  int32_t value;
+};
+extern ShadeCacheSlot shade_cache[SHADE_CACHE_SIZE];
 
 // Empties the cache; every export starts with it.
 void reset_shade_cache();
 
+// The key of a pair and the slot it goes to, apart so that a loop can look
+// a few slots ahead.
+inline uint64_t shade_key(int colour, uint8_t shade) {
+  return ((uint64_t)(uint32_t)colour << 8) | shade | ((uint64_t)1 << 40);
+}
+inline ShadeCacheSlot *shade_slot(uint64_t key) {
+  return &shade_cache[(key * 0x9E3779B97F4A7C15ull) >> (64 - SHADE_CACHE_BITS)];
+}
+inline int shade_in_slot(ShadeCacheSlot *slot, uint64_t key, int colour, uint8_t shade) {
+  if (slot->key != key) {
+    slot->key = key;
+    slot->value = apply_shade(colour, shade);
+  }
+  return slot->value;
+}
+
 // apply_shade(colour, shade) for a shade byte, remembered.
 inline int cached_shade(int colour, uint8_t shade) {
-  const uint64_t key = ((uint64_t)(uint32_t)colour << 8) | shade | ((uint64_t)1 << 40);
-  const uint32_t slot = (uint32_t)((key * 0x9E3779B97F4A7C15ull) >> (64 - SHADE_CACHE_BITS));
-  if (shade_cache_keys[slot] == key) return shade_cache_values[slot];
-  const int result = apply_shade(colour, shade);
-  shade_cache_keys[slot] = key;
-  shade_cache_values[slot] = result;
-  return result;
+  const uint64_t key = shade_key(colour, shade);
+  return shade_in_slot(shade_slot(key), key, colour, shade);
 }
