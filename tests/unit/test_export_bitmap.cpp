@@ -153,15 +153,12 @@ TEST_F(ExportBitmap, NamesCountUpAndNeverOverwrite) {
   ASSERT_EQ(0, numbered_output_name("_screenshot_", name));
   EXPECT_STREQ("Islands_screenshot_000.bmp", name);
 
-  // A gap is filled first; 999 taken names leave nothing to write.
+  // 999 taken names leave nothing to write.
   for (int n = 0; n < 999; n++) {
     char file[64];
     snprintf(file, sizeof(file), "Islands_Water1x_%03d.bmp", n);
-    if (n != 500) write_text(dir.file(file), "x");
+    write_text(dir.file(file), "x");
   }
-  ASSERT_EQ(0, numbered_output_name("_Water1x_", name));
-  EXPECT_STREQ("Islands_Water1x_500.bmp", name);
-  write_text(dir.file(name), "x");
   const int before = files_in(dir.path());
   EXPECT_EQ(1, numbered_output_name("_Water1x_", name));
   EXPECT_EQ(1, export_bitmap(EXPORT_WATER));

@@ -1,7 +1,6 @@
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 #include "app/startup.h"
 #include "app/status_bar.h"
@@ -43,19 +42,6 @@ TEST_F(Screenshot, SavesTheBackBufferWithoutScreenMessages) {
       differing += !(pixel_rgb(shot, x, y) == pixel_rgb(back_buffer, x, y));
   EXPECT_EQ(0, differing);
   destroy_bitmap(shot);
-}
-
-TEST_F(Screenshot, WriteFailureAlertsAndLeavesNoFile) {
-  ASSERT_EQ(0, mkdir(dir.file("Islands_screenshot_000.bmp").c_str(), 0755));
-  {
-    AnswerAlerts answer;
-    EXPECT_EQ(1, save_screenshot());
-  }
-  EXPECT_EQ("Error writing bitmap file.||Islands_screenshot_000.bmp|", AnswerAlerts::texts());
-  EXPECT_FALSE(file_exists(dir.file("Islands_screenshot_001.bmp")));
-  struct stat st;
-  ASSERT_EQ(0, stat(dir.file("Islands_screenshot_000.bmp").c_str(), &st));
-  EXPECT_TRUE(S_ISDIR(st.st_mode));
 }
 
 TEST_F(Screenshot, PartlyWrittenFileIsRemoved) {
