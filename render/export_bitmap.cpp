@@ -1,4 +1,124 @@
 #include "render/export_bitmap.h"
 
-int export_bitmap(int) { return 1; }
-int numbered_output_name(const char *, char *) { return 1; }
+#include <allegro.h>
+#include <cstring>
+
+#include "app/startup.h"
+#include "app/status_bar.h"
+#include "render/export_passes.h"
+#include "render/planning_map.h"
+#include "render/shade_cache.h"
+#include "render/tile_blocks.h"
+#include "terrain/height_palette.h"
+#include "terrain/open_terrain.h"
+#include "terrain/terrain_description.h"
+#include "terrain/terrain_model.h"
+
+// The trailing blanks cover the tail of a longer message in the strip.
+#define BLANKS_46 "                                              "
+static_assert(sizeof("Exporting Bitmap (%d)..." BLANKS_46) == 70 + 1, "70 characters");
+static_assert(sizeof("Exporting Bitmap (%d) Done." BLANKS_46) == 73 + 1, "73 characters");
+
+enum { OUTPUT_NUMBERS = 999, SUFFIX_SIZE = 64 };
+
+int numbered_output_name(const char *suffix, char *name) {
+  char base[PATH_SIZE];
+  replace_extension(base, get_filename(tfd_path), "bmp", sizeof(base));
+  for (int n = 0; n < OUTPUT_NUMBERS; n++) {
+    char numbered[SUFFIX_SIZE];
+    ustrzcpy(numbered, SUFFIX_SIZE - 3, suffix);  // room for the three digits
+    append_number3(numbered, n);
+    ustrzcpy(name, PATH_SIZE, base);
+    insert_suffix(name, numbered, PATH_SIZE);
+    if (!exists(name)) return 0;
+  }
+  name[0] = 0;
+  return 1;
+}
+
+static int failure_alert(const char *line1, const char *name) {
+  // Only a regular file can be ours: exists() ignores folders.
+  if (name[0] && exists(name)) delete_file(name);
+  alert(line1, "", name, "OK", nullptr, 'o', 0);
+  return 1;
+}
+
+int report_write_failure(const char *name) { return failure_alert("Error writing bitmap file.", name); }
+
+int report_memory_failure(const char *name) {
+  return failure_alert("Not enough memory for the export.", name);
+}
+
+static const char *output_suffix(int kind) {
+  switch (kind) {
+    case EXPORT_DATA: return "_Data1x_";
+    case EXPORT_WATER: return "_Water1x_";
+    case EXPORT_TEXTURES_4X: return "_Textures4x_";
+    case EXPORT_EMBOSSED_4X: return "_Embossed4x_";
+    case EXPORT_HEIGHT_4X: return "_Height4x_";
+    case EXPORT_PLANNING_MAP_1: return "_PlanningMap1_";
+    case EXPORT_PLANNING_MAP_2: return "_PlanningMap2_";
+    case EXPORT_PLANNING_MAP_3: return "_PlanningMap3_";
+    default: return nullptr;
+  }
+}
+
+static int save_and_release(BITMAP *bmp, const char *name, const RGB *palette) {
+  const int failed = save_bmp(name, bmp, palette) != 0;
+  destroy_bitmap(bmp);
+  return failed ? report_write_failure(name) : 0;
+}
+
+// Kinds 1, 2, 5, 6, 7: one working bitmap, saved as it is.
+static int export_picture(int kind, const char *name) {
+  int tx, ty;
+  export_extent(&tx, &ty);
+  if (tx == 0 || ty == 0) {
+    alert("The terrain has no tiles to export.", "", name, "OK", nullptr, 'o', 0);
+    return 1;
+  }
+  const int scale = (kind == EXPORT_DATA || kind == EXPORT_WATER) ? 1 : 4;
+
+  PALETTE water_palette;
+  if (kind == EXPORT_WATER) {
+    memcpy(water_palette, black_palette, sizeof(PALETTE));
+    water_palette[1].r = 32;
+  }
+
+  BITMAP *work = create_bitmap_ex(kind == EXPORT_WATER ? 8 : 32, scale * tx, scale * ty);
+  if (!work) return report_memory_failure(name);
+
+  switch (kind) {
+    case EXPORT_DATA: draw_data_pass(work); break;
+    case EXPORT_WATER: draw_water_pass(work); break;
+    case EXPORT_HEIGHT_4X: draw_height_pass(work); break;
+    default: {
+      const int blocks_ready = prepare_tile_blocks() == 0;
+      const int shaded = kind == EXPORT_EMBOSSED_4X;
+      if (shaded) compute_shade_map();
+      draw_texture_pass(work, shaded, blocks_ready);
+      break;
+    }
+  }
+  return save_and_release(work, name, kind == EXPORT_WATER ? water_palette : nullptr);
+}
+
+static int export_planning_map(int kind, const char *name) {
+  BITMAP *map = make_planning_map(kind);
+  if (!map) return report_memory_failure(name);
+  return save_and_release(map, name, nullptr);
+}
+
+int export_bitmap(int kind) {
+  const char *suffix = output_suffix(kind);
+  if (!suffix) return 1;
+  show_progress("Exporting Bitmap (%d)..." BLANKS_46, kind);
+  char name[PATH_SIZE];
+  if (numbered_output_name(suffix, name)) return 1;
+  reset_shade_cache();
+  const int failed = kind >= EXPORT_PLANNING_MAP_1 ? export_planning_map(kind, name)
+                                                   : export_picture(kind, name);
+  if (failed) return 1;
+  show_progress("Exporting Bitmap (%d) Done." BLANKS_46, kind);
+  return 0;
+}

@@ -17,3 +17,8 @@ int export_bitmap(int kind);  // 0 written, 1 not
 // The first free "<terrain><suffix>NNN.bmp" in the working directory, into
 // name (256 bytes); 0 when found, 1 when all of 000..998 exist.
 int numbered_output_name(const char *suffix, char *name);
+
+// The alerts of a failed export or screenshot. Both remove whatever part of
+// the file was written and return 1.
+int report_write_failure(const char *name);
+int report_memory_failure(const char *name);

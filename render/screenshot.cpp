@@ -1,3 +1,20 @@
 #include "render/screenshot.h"
 
-int save_screenshot() { return 1; }
+#include <allegro.h>
+
+#include "app/startup.h"
+#include "app/status_bar.h"
+#include "render/export_bitmap.h"
+#include "terrain/terrain_model.h"
+
+#define BLANKS_46 "                                              "
+static_assert(sizeof("Saving Screenshot..." BLANKS_46) == 66 + 1, "66 characters");
+
+int save_screenshot() {
+  char name[PATH_SIZE];
+  if (!back_buffer || numbered_output_name("_screenshot_", name)) return 1;
+  if (save_bmp(name, back_buffer, nullptr) != 0) return report_write_failure(name);
+  // Drawn after saving, straight on the screen: never part of a screenshot.
+  show_progress("Saving Screenshot..." BLANKS_46);
+  return 0;
+}

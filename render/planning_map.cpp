@@ -1,0 +1,197 @@
+#include "render/planning_map.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "app/startup.h"
+#include "render/export_passes.h"
+#include "render/shade_cache.h"
+#include "render/tile_blocks.h"
+#include "terrain/height_palette.h"
+#include "terrain/terrain_model.h"
+
+enum { PLANNING_BASE = 512, PLANNING_MAX = 4 * PLANNING_BASE, STRIP_COLUMNS = 16, PREFETCH_ROWS = 4 };
+
+int planning_scale(int kind) { return kind == 10 ? 4 : (kind == 9 ? 2 : 1); }
+
+// For each map column and row, the working-bitmap column and row that
+// stretch_blit copies there (-1: none). Found by letting the library
+// stretch a line of numbered pixels, so the map picks exactly its pixels
+// without the full-size picture ever being made.
+static int stretch_columns[PLANNING_MAX];
+static int stretch_rows[PLANNING_MAX];
+
+static int probe_stretch(int source_size, int map_size, int horizontal, int *out) {
+  BITMAP *line = horizontal ? create_bitmap_ex(32, source_size, 1) : create_bitmap_ex(32, 1, source_size);
+  BITMAP *stretched = horizontal ? create_bitmap_ex(32, map_size, 1) : create_bitmap_ex(32, 1, map_size);
+  int failed = !line || !stretched;
+  if (!failed) {
+    for (int k = 0; k < source_size; k++) {
+      if (horizontal) ((uint32_t *)line->line[0])[k] = (uint32_t)k;
+      else ((uint32_t *)line->line[k])[0] = (uint32_t)k;
+    }
+    clear_to_color(stretched, -1);
+    stretch_blit(line, stretched, 0, 0, line->w, line->h, 0, 0, stretched->w, stretched->h);
+    for (int k = 0; k < map_size; k++) {
+      const uint32_t v = horizontal ? ((uint32_t *)stretched->line[0])[k]
+                                    : ((uint32_t *)stretched->line[k])[0];
+      out[k] = v < (uint32_t)source_size ? (int)v : -1;
+    }
+  }
+  if (line) destroy_bitmap(line);
+  if (stretched) destroy_bitmap(stretched);
+  return failed;
+}
+
+// The stretched, shaded texture picture, pixel by pixel from the tile
+// blocks; 1 when the probes cannot be made.
+static int fill_from_blocks(BITMAP *map) {
+  int tx, ty;
+  export_extent(&tx, &ty);
+  const int size = map->w;
+  if (probe_stretch(4 * tx, size, 1, stretch_columns) || probe_stretch(4 * ty, size, 0, stretch_rows))
+    return 1;
+  for (int k = 0; k < size; k++) {
+    if (stretch_columns[k] < 0 || stretch_rows[k] < 0) {
+      clear_to_color(map, 0);
+      break;
+    }
+  }
+  // The samples are far apart, so nearly every read misses the caches:
+  // the grids are fetched a few rows ahead and the remembered shades a
+  // strip row ahead of their use.
+  for (int x0 = 0; x0 < size; x0 += STRIP_COLUMNS) {
+    const int x1 = x0 + STRIP_COLUMNS < size ? x0 + STRIP_COLUMNS : size;
+    for (int y = 0; y < size; y++) {
+      const int ahead = y + PREFETCH_ROWS < size ? stretch_rows[y + PREFETCH_ROWS] : -1;
+      if (ahead >= 0) {
+        for (int x = x0; x < x1; x++) {
+          const int column = stretch_columns[x];
+          if (column < 0) continue;
+          __builtin_prefetch(&tile_map.tiles[column / 4][ahead / 4]);
+          __builtin_prefetch(&shade_map[column][ahead]);
+        }
+      }
+      const int row = stretch_rows[y];
+      if (row < 0) continue;
+      uint32_t colours[STRIP_COLUMNS];
+      uint8_t shades[STRIP_COLUMNS];
+      uint64_t keys[STRIP_COLUMNS];
+      ShadeCacheSlot *slots[STRIP_COLUMNS];
+      for (int x = x0; x < x1; x++) {
+        const int column = stretch_columns[x], k = x - x0;
+        if (column < 0) continue;
+        colours[k] = tile_block(tile_map.tiles[column / 4][row / 4])[(row % 4) * 4 + column % 4];
+        shades[k] = shade_map[column][row];
+        keys[k] = shade_key((int)colours[k], shades[k]);
+        slots[k] = shade_slot(keys[k]);
+        __builtin_prefetch(slots[k]);
+      }
+      uint32_t *line = (uint32_t *)map->line[y];
+      for (int x = x0; x < x1; x++) {
+        const int k = x - x0;
+        if (stretch_columns[x] < 0) continue;
+        line[x] = (uint32_t)shade_in_slot(slots[k], keys[k], (int)colours[k], shades[k]);
+      }
+    }
+  }
+  return 0;
+}
+
+// Without usable tile blocks: the full-size picture, stretched.
+static int fill_from_working_bitmap(BITMAP *map) {
+  int tx, ty;
+  export_extent(&tx, &ty);
+  BITMAP *work = create_bitmap_ex(32, 4 * tx, 4 * ty);
+  if (!work) return 1;
+  draw_texture_pass(work, 1, 0);
+  stretch_blit(work, map, 0, 0, work->w, work->h, 0, 0, map->w, map->h);
+  destroy_bitmap(work);
+  return 0;
+}
+
+// A position in metres within what round_to_int can take.
+static double metres(float v) {
+  if (!(v > -2e9f)) return v < 0 ? -2e9 : 0.0;  // NaN counts as 0
+  return v < 2e9f ? (double)v : 2e9;
+}
+
+static int clamp_coordinate(long long v) {
+  return v < -100000 ? -100000 : (v > 100000 ? 100000 : (int)v);
+}
+
+int planning_position(float pos_x, float pos_y, int f, int *px, int *py) {
+  int tx, ty;
+  export_extent(&tx, &ty);
+  if (tx == 0 || ty == 0) return 1;
+  // In 64 bits: the same truncating steps, without overflow for far-off
+  // positions.
+  long long x = round_to_int(metres(pos_x)) / 10;
+  x = x * f * PLANNING_BASE / ((long long)tx * 200);
+  long long y = round_to_int(metres(pos_y)) / 10;
+  y = (long long)PLANNING_BASE * f - y * f * PLANNING_BASE / ((long long)ty * 200);
+  *px = clamp_coordinate(x);
+  *py = clamp_coordinate(y);
+  return 0;
+}
+
+static void draw_grid(BITMAP *map, int f) {
+  const int size = map->w;
+  rect(map, 0, 0, size - 1, size - 1, colour_black);
+  for (int k = 1; k <= 9; k++) hline(map, 1, round_to_int(k * 51.2 * f), size - 2, colour_black);
+  for (int k = 1; k <= 9; k++) vline(map, round_to_int(k * 51.2 * f), 1, size - 2, colour_black);
+}
+
+static int area_limit() {
+  return area_count < 0 ? 0 : (area_count > MAX_AREAS - 1 ? MAX_AREAS - 1 : area_count);
+}
+
+static void draw_area_names(BITMAP *map, int f) {
+  FONT *text_font = label_font ? label_font : font;
+  for (int n = 1; n <= area_limit(); n++) {
+    const TargetArea &area = target_areas[n];
+    int px, py;
+    if (area.runway_number <= 0 || planning_position(area.pos_x, area.pos_y, f, &px, &py)) continue;
+    // "~" and at most 62 characters of the name fill the 64 bytes.
+    char label[NAME_SIZE];
+    snprintf(label, sizeof(label), "~%.*s", NAME_SIZE - 2, area.name);
+    textout_ex(map, text_font, label, px + 6, py - 5, colour_white, colour_slate);
+  }
+}
+
+static void draw_area_marks(BITMAP *map, int kind, int f) {
+  for (int n = 1; n <= area_limit(); n++) {
+    const TargetArea &area = target_areas[n];
+    int px, py;
+    if (planning_position(area.pos_x, area.pos_y, f, &px, &py)) continue;
+    const int colour = area.enemy ? colour_red : colour_blue;
+    if (area.runway_number > 0)
+      circle(map, px, py, kind == 8 ? 2 : 3, colour);
+    else if (kind != 8)
+      rect(map, px - 1, py - 1, px + 1, py + 1, colour);
+  }
+}
+
+BITMAP *make_planning_map(int kind) {
+  const int f = planning_scale(kind);
+  const int size = PLANNING_BASE * f;
+  int tx, ty;
+  export_extent(&tx, &ty);
+  const int blocks_ready = prepare_tile_blocks() == 0;
+  if (kind == 8) compute_shade_map();
+  BITMAP *map = create_bitmap_ex(32, size, size);
+  if (!map) return nullptr;
+  if (tx == 0 || ty == 0) {
+    clear_to_color(map, 0);
+  } else {
+    const int failed = blocks_ready ? fill_from_blocks(map) : fill_from_working_bitmap(map);
+    if (failed) {
+      destroy_bitmap(map);
+      return nullptr;
+    }
+  }
+  draw_grid(map, f);
+  if (kind != 8) draw_area_names(map, f);
+  draw_area_marks(map, kind, f);
+  return map;
+}

@@ -1,0 +1,17 @@
+// The square planning maps: the shaded texture picture stretched to
+// E x E pixels (E = 512, 1024, 2048 for kinds 8, 9, 10), a 10 x 10 grid
+// and the target areas.
+#pragma once
+
+#include <allegro.h>
+
+// f = 1, 2, 4 for kinds 8, 9, 10.
+int planning_scale(int kind);
+
+// The finished map, or NULL when a bitmap cannot be had. Kind 8 first
+// recomputes shade_map; kinds 9 and 10 use it as it is.
+BITMAP *make_planning_map(int kind);
+
+// Where an area position (metres east and north of the south-west corner)
+// lies on the map; 1 when the terrain has no tiles to place it on.
+int planning_position(float pos_x, float pos_y, int f, int *px, int *py);

@@ -1,0 +1,515 @@
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/startup.h"
+#include "render/export_bitmap.h"
+#include "render/planning_map.h"
+#include "render/tile_blocks.h"
+#include "terrain/height_palette.h"
+#include "terrain/terrain_model.h"
+#include "tests/unit/answer_alerts.h"
+#include "tests/unit/harness.h"
+
+namespace {
+
+const int TEXTURES = 6;
+
+// A 4 x 4 level with random colours and a few mask-colour pixels.
+void make_texture(int t) {
+  BITMAP *level = create_bitmap_ex(32, 4, 4);
+  for (int k = 0; k < 16; k++)
+    putpixel(level, k % 4, k / 4,
+             rand() % 5 == 0 ? bitmap_mask_color(level)
+                             : makecol(rand() % 256, rand() % 256, rand() % 256));
+  texture_table.textures[t].levels[TILE_LEVEL] = level;
+}
+
+// Random tiles over textures 0..TEXTURES + 1 (0 and the last have no
+// level), rotations 0..3 and a few out-of-range ones, rolling heights.
+void make_terrain(int tx, int ty, unsigned seed) {
+  srand(seed);
+  for (int t = 1; t <= TEXTURES; t++) make_texture(t);
+  texture_table.texture_count = TEXTURES;
+  texture_table.last_declared_texture = TEXTURES;
+  tile_map.tiles_x = tx;
+  tile_map.tiles_y = ty;
+  const int rotations[] = {0, 1, 2, 3, 0, 1, 2, 3, 4, 255};
+  for (int x = 0; x < tx; x++)
+    for (int y = 0; y < ty; y++) {
+      Tile &tile = tile_at(x, y);
+      tile.texture = (int16_t)(rand() % (TEXTURES + 2));
+      tile.rotation = (uint8_t)rotations[rand() % 10];
+      tile.tag = (uint8_t)(rand() % 3);
+    }
+  height_map.samples_x = 4 * tx;
+  height_map.samples_y = 4 * ty;
+  height_map.max_height = 0;
+  for (int X = 0; X < 4 * tx; X++)
+    for (int Y = 0; Y < 4 * ty; Y++) {
+      int h = (X * 7 + Y * 3) % 500 + rand() % 40;
+      height_map.heights[X][Y] = (uint16_t)h;
+      if (h > height_map.max_height) height_map.max_height = h;
+    }
+  height_map.heights_loaded = 1;
+}
+
+// The texture picture drawn the plain way: a cleared bitmap, one sprite per
+// tile, optionally apply_shade on every pixel.
+BITMAP *reference_picture(int shaded) {
+  const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
+  BITMAP *work = create_bitmap_ex(32, 4 * tx, 4 * ty);
+  clear_to_color(work, 0);
+  for (int y = 0; y < ty; y++)
+    for (int x = 0; x < tx; x++) {
+      const Tile &tile = tile_at(x, y);
+      BITMAP *level = tile.texture >= 1 && tile.texture <= TEXTURES
+                          ? texture_table.textures[tile.texture].levels[TILE_LEVEL]
+                          : nullptr;
+      if (level)
+        rotate_sprite(work, level, 4 * x, 4 * y, itofix(64 * tile.rotation));
+      else
+        rectfill(work, 4 * x, 4 * y, 4 * x + 3, 4 * y + 3,
+                 texture_table.textures[tile.texture].sample_color);
+    }
+  if (shaded)
+    for (int Y = 0; Y < work->h; Y++)
+      for (int X = 0; X < work->w; X++)
+        putpixel(work, X, Y, apply_shade(getpixel(work, X, Y), shade_map[X][Y]));
+  return work;
+}
+
+// Number of pixels whose colours differ; the first few are printed.
+int differences(BITMAP *a, BITMAP *b) {
+  EXPECT_EQ(a->w, b->w);
+  EXPECT_EQ(a->h, b->h);
+  if (a->w != b->w || a->h != b->h) return -1;
+  int count = 0;
+  for (int y = 0; y < a->h; y++)
+    for (int x = 0; x < a->w; x++)
+      if (!(pixel_rgb(a, x, y) == pixel_rgb(b, x, y)) && count++ < 5)
+        ADD_FAILURE() << "pixel (" << x << ", " << y << "): " << pixel_rgb(a, x, y) << " vs "
+                      << pixel_rgb(b, x, y);
+  return count;
+}
+
+BITMAP *load(const std::string &name) {
+  BITMAP *bmp = load_bitmap(name.c_str(), nullptr);
+  EXPECT_TRUE(bmp != nullptr) << name;
+  return bmp;
+}
+
+int files_in(const std::string &dir) {
+  std::string cmd = "ls -A '" + dir + "' | wc -l";
+  FILE *p = popen(cmd.c_str(), "r");
+  int n = -1;
+  if (p && fscanf(p, "%d", &n) != 1) n = -1;
+  if (p) pclose(p);
+  return n;
+}
+
+const Rgb BLACK = {0, 0, 0}, RED = {255, 0, 0}, BLUE = {0, 0, 255}, WHITE = {255, 255, 255},
+          SLATE = {79, 101, 125};
+
+// Runs an export answering any alert with "OK"; the alert texts go to
+// *texts.
+int export_answering(int kind, std::string *texts) {
+  int result;
+  {
+    AnswerAlerts answer;
+    result = export_bitmap(kind);
+  }
+  *texts = AnswerAlerts::texts();
+  return result;
+}
+
+class ExportBitmap : public testing::Test {
+ protected:
+  void SetUp() override {
+    reset_program_state();
+    strcpy(tfd_path, "/no/such/folder/Islands.TFD");
+  }
+  void TearDown() override {
+    clear_keybuf();
+    reset_program_state();
+  }
+  TempDir dir;
+};
+
+TEST_F(ExportBitmap, NamesCountUpAndNeverOverwrite) {
+  make_terrain(3, 2, 1);
+  char name[PATH_SIZE];
+  ASSERT_EQ(0, numbered_output_name("_Data1x_", name));
+  EXPECT_STREQ("Islands_Data1x_000.bmp", name);
+  ASSERT_EQ(0, export_bitmap(EXPORT_DATA));
+  ASSERT_EQ(0, export_bitmap(EXPORT_DATA));
+  EXPECT_TRUE(file_exists(dir.file("Islands_Data1x_000.bmp")));
+  EXPECT_TRUE(file_exists(dir.file("Islands_Data1x_001.bmp")));
+  ASSERT_EQ(0, numbered_output_name("_screenshot_", name));
+  EXPECT_STREQ("Islands_screenshot_000.bmp", name);
+
+  // 999 taken names leave nothing to write.
+  for (int n = 0; n < 999; n++) {
+    char file[64];
+    snprintf(file, sizeof(file), "Islands_Water1x_%03d.bmp", n);
+    write_text(dir.file(file), "x");
+  }
+  const int before = files_in(dir.path());
+  EXPECT_EQ(1, numbered_output_name("_Water1x_", name));
+  EXPECT_EQ(1, export_bitmap(EXPORT_WATER));
+  EXPECT_EQ(before, files_in(dir.path()));
+  EXPECT_FALSE(file_exists(dir.file("Islands_Water1x_999.bmp")));
+  EXPECT_EQ(1, export_bitmap(3));
+  EXPECT_EQ(before, files_in(dir.path()));
+}
+
+TEST_F(ExportBitmap, DataMapChannelsSaturate) {
+  make_terrain(5, 3, 2);
+  tile_at(1, 2) = Tile{300, 2, 1, {0, 0, 0}};
+  tile_at(0, 0) = Tile{5, 0, 0, {0, 0, 0}};
+  tile_at(4, 1) = Tile{7, 255, 2, {0, 0, 0}};
+  ASSERT_EQ(0, export_bitmap(EXPORT_DATA));
+  BITMAP *bmp = load("Islands_Data1x_000.bmp");
+  ASSERT_TRUE(bmp);
+  EXPECT_EQ(5, bmp->w);
+  EXPECT_EQ(3, bmp->h);
+  EXPECT_EQ((Rgb{255, 128, 64}), pixel_rgb(bmp, 1, 2));
+  EXPECT_EQ((Rgb{5, 0, 0}), pixel_rgb(bmp, 0, 0));
+  EXPECT_EQ((Rgb{7, 255, 128}), pixel_rgb(bmp, 4, 1));
+  destroy_bitmap(bmp);
+}
+
+TEST_F(ExportBitmap, WaterMapIsEightBitWithItsOwnPalette) {
+  make_terrain(4, 3, 3);
+  texture_table.textures[1].has_water = 2;
+  texture_table.textures[2].has_water = 1;
+  for (int x = 0; x < 4; x++)
+    for (int y = 0; y < 3; y++) tile_at(x, y).texture = (int16_t)(1 + (x + y) % 3);
+  tile_at(3, 2).texture = 0;
+  ASSERT_EQ(0, export_bitmap(EXPORT_WATER));
+  set_color_conversion(COLORCONV_NONE);
+  PALETTE pal;
+  BITMAP *bmp = load_bitmap("Islands_Water1x_000.bmp", pal);
+  set_color_conversion(COLORCONV_TOTAL);
+  ASSERT_TRUE(bmp);
+  EXPECT_EQ(8, bitmap_color_depth(bmp));
+  ASSERT_EQ(4, bmp->w);
+  ASSERT_EQ(3, bmp->h);
+  for (int x = 0; x < 4; x++)
+    for (int y = 0; y < 3; y++)
+      EXPECT_EQ(tile_at(x, y).texture == 1 ? 1 : 0, getpixel(bmp, x, y)) << x << "," << y;
+  EXPECT_EQ(32, pal[1].r);
+  EXPECT_EQ(0, pal[1].g + pal[1].b + pal[0].r + pal[0].g + pal[0].b + pal[2].r + pal[255].r);
+  destroy_bitmap(bmp);
+}
+
+// Copied tile blocks must equal the library's sprites pixel for pixel, for
+// every turn, mask pixels and tiles without a level, with and without
+// relief shading; also at the far edges of the largest map.
+TEST_F(ExportBitmap, TexturePicturesEqualDrawnSprites) {
+  make_terrain(37, 23, 4);
+  ASSERT_EQ(0, prepare_tile_blocks());
+  for (int kind : {EXPORT_TEXTURES_4X, EXPORT_EMBOSSED_4X}) {
+    ASSERT_EQ(0, export_bitmap(kind));
+    BITMAP *ref = reference_picture(kind == EXPORT_EMBOSSED_4X);
+    BITMAP *out = load(kind == EXPORT_TEXTURES_4X ? "Islands_Textures4x_000.bmp"
+                                                  : "Islands_Embossed4x_000.bmp");
+    ASSERT_TRUE(out);
+    EXPECT_EQ(0, differences(ref, out)) << "kind " << kind;
+    destroy_bitmap(ref);
+    destroy_bitmap(out);
+  }
+
+  for (int wide = 0; wide < 2; wide++) {
+    reset_program_state();
+    strcpy(tfd_path, "Islands.TFD");
+    make_terrain(wide ? 4000 : 2, wide ? 2 : 4000, 5);
+    ASSERT_EQ(0, export_bitmap(EXPORT_TEXTURES_4X));
+    BITMAP *ref = reference_picture(0);
+    BITMAP *out = load(wide ? "Islands_Textures4x_002.bmp" : "Islands_Textures4x_001.bmp");
+    ASSERT_TRUE(out);
+    EXPECT_EQ(0, differences(ref, out)) << (wide ? "wide" : "tall");
+    destroy_bitmap(ref);
+    destroy_bitmap(out);
+  }
+}
+
+TEST_F(ExportBitmap, HeightMapGreysAndBlueSeaLevel) {
+  make_terrain(25, 20, 6);
+  EXPECT_EQ(0, export_bitmap(EXPORT_TEXTURES_4X));
+  height_map.max_height = 1000;
+  height_map.heights[0][0] = 4;
+  height_map.heights[1][0] = 3;
+  height_map.heights[2][0] = 1000;
+  height_map.heights[3][0] = 0;
+  height_map.heights[99][79] = 500;
+  ASSERT_EQ(0, export_bitmap(EXPORT_HEIGHT_4X));
+  BITMAP *bmp = load("Islands_Height4x_000.bmp");
+  ASSERT_TRUE(bmp);
+  EXPECT_EQ(100, bmp->w);
+  EXPECT_EQ(80, bmp->h);
+  EXPECT_EQ((Rgb{1, 1, 1}), pixel_rgb(bmp, 0, 0));
+  EXPECT_EQ(BLUE, pixel_rgb(bmp, 1, 0));
+  EXPECT_EQ(WHITE, pixel_rgb(bmp, 2, 0));
+  EXPECT_EQ(BLUE, pixel_rgb(bmp, 3, 0));
+  EXPECT_EQ((Rgb{127, 127, 127}), pixel_rgb(bmp, 99, 79));
+  destroy_bitmap(bmp);
+  bmp = load("Islands_Textures4x_000.bmp");
+  ASSERT_TRUE(bmp);
+  EXPECT_EQ(100, bmp->w);
+  EXPECT_EQ(80, bmp->h);
+  destroy_bitmap(bmp);
+
+  // A flat map at 0: no division, every sample blue.
+  height_map.max_height = 0;
+  ASSERT_EQ(0, export_bitmap(EXPORT_HEIGHT_4X));
+  bmp = load("Islands_Height4x_001.bmp");
+  ASSERT_TRUE(bmp);
+  int blue = 0;
+  for (int y = 0; y < bmp->h; y++)
+    for (int x = 0; x < bmp->w; x++) blue += pixel_rgb(bmp, x, y) == BLUE;
+  EXPECT_EQ(100 * 80, blue);
+  destroy_bitmap(bmp);
+}
+
+// The planning maps' picture is the stretched shaded texture picture; the
+// frame and the grid lie on the listed rows and columns.
+TEST_F(ExportBitmap, PlanningMapsStretchTheShadedPictureUnderAGrid) {
+  const int lines[3][9] = {{51, 102, 154, 205, 256, 307, 358, 410, 461},
+                           {102, 205, 307, 410, 512, 614, 717, 819, 922},
+                           {205, 410, 614, 819, 1024, 1229, 1434, 1638, 1843}};
+  const int sizes[][2] = {{37, 23}, {300, 170}, {130, 600}};
+  int number = 0;
+  for (const auto &size : sizes) {
+    reset_program_state();
+    strcpy(tfd_path, "Islands.TFD");
+    make_terrain(size[0], size[1], 7 + number);
+    for (int kind = 8; kind <= 10; kind++) {
+      ASSERT_EQ(0, export_bitmap(kind));
+      const int E = 512 * planning_scale(kind);
+      BITMAP *picture = reference_picture(1);
+      BITMAP *ref = create_bitmap_ex(32, E, E);
+      stretch_blit(picture, ref, 0, 0, picture->w, picture->h, 0, 0, E, E);
+      rect(ref, 0, 0, E - 1, E - 1, colour_black);
+      for (int row : lines[kind - 8]) hline(ref, 1, row, E - 2, colour_black);
+      for (int column : lines[kind - 8]) vline(ref, column, 1, E - 2, colour_black);
+      char name[64];
+      snprintf(name, sizeof(name), "Islands_PlanningMap%d_%03d.bmp", kind - 7, number);
+      BITMAP *out = load(name);
+      ASSERT_TRUE(out);
+      EXPECT_EQ(0, differences(ref, out)) << name;
+      destroy_bitmap(picture);
+      destroy_bitmap(ref);
+      destroy_bitmap(out);
+    }
+    number++;
+  }
+}
+
+TEST_F(ExportBitmap, PlanningMapMarksAndNames) {
+  make_terrain(50, 40, 9);
+  // One texture everywhere, light grey, so that marks stand out.
+  for (int x = 0; x < 50; x++)
+    for (int y = 0; y < 40; y++) tile_at(x, y).texture = TEXTURES + 1;
+  texture_table.textures[TEXTURES + 1].sample_color = makecol(200, 200, 200);
+  for (int X = 0; X < 200; X++)
+    for (int Y = 0; Y < 160; Y++) height_map.heights[X][Y] = 100;
+  area_count = 4;
+  // Centre, with a runway, enemy, and a name longer than a label can hold.
+  TargetArea &a1 = target_areas[1];
+  memset(a1.name, 'N', sizeof(a1.name));
+  a1.pos_x = 50000;
+  a1.pos_y = 40000;
+  a1.enemy = 1;
+  a1.runway_number = 2;
+  // Without a runway, friendly.
+  TargetArea &a2 = target_areas[2];
+  strcpy(a2.name, "Depot");
+  a2.pos_x = 25000;
+  a2.pos_y = 20000;
+  a2.enemy = 0;
+  a2.runway_number = -1;
+  // At the south-west corner, with a runway.
+  TargetArea &a3 = target_areas[3];
+  strcpy(a3.name, "Corner");
+  a3.runway_number = 1;
+  // Far off the map.
+  TargetArea &a4 = target_areas[4];
+  a4.pos_x = 3e38f;
+  a4.pos_y = -3e38f;
+  a4.runway_number = 3;
+
+  int px, py;
+  ASSERT_EQ(0, planning_position(0, 0, 2, &px, &py));
+  EXPECT_EQ(0, px);
+  EXPECT_EQ(1024, py);
+  ASSERT_EQ(0, planning_position(100000, 80000, 4, &px, &py));
+  EXPECT_EQ(2048, px);
+  EXPECT_EQ(0, py);
+  ASSERT_EQ(0, planning_position(50000, 40000, 1, &px, &py));
+  EXPECT_EQ(256, px);
+  EXPECT_EQ(256, py);
+
+  for (int kind = 8; kind <= 10; kind++) ASSERT_EQ(0, export_bitmap(kind));
+  BITMAP *first = load("Islands_PlanningMap1_000.bmp");
+  ASSERT_TRUE(first);
+  const Rgb grey = pixel_rgb(first, 20, 20);
+  destroy_bitmap(first);
+  for (int kind = 8; kind <= 10; kind++) {
+    const int f = planning_scale(kind), E = 512 * f;
+    char name[64];
+    snprintf(name, sizeof(name), "Islands_PlanningMap%d_000.bmp", kind - 7);
+    BITMAP *map = load(name);
+    ASSERT_TRUE(map);
+    const int radius = kind == 8 ? 2 : 3;
+    const int cx = 256 * f, cy = 256 * f;
+    EXPECT_EQ(RED, pixel_rgb(map, cx + radius, cy)) << name;
+    EXPECT_EQ(RED, pixel_rgb(map, cx, cy - radius)) << name;
+    // The south-west corner's circle is cut by the map's edge.
+    EXPECT_EQ(BLUE, pixel_rgb(map, 0, E - radius)) << name;
+    // The depot: a 3 x 3 square outline in kinds 9 and 10 only.
+    const int dx = 128 * f, dy = 256 * f + 128 * f;
+    if (kind == 8) {
+      EXPECT_EQ(grey, pixel_rgb(map, dx + 1, dy + 1)) << name;
+    } else {
+      EXPECT_EQ(BLUE, pixel_rgb(map, dx + 1, dy + 1)) << name;
+      EXPECT_EQ(BLUE, pixel_rgb(map, dx - 1, dy)) << name;
+      EXPECT_EQ(grey, pixel_rgb(map, dx, dy)) << name;
+    }
+    // Names: only areas with a runway, and only in kinds 9 and 10; slate
+    // behind white text from (px + 6, py - 5).
+    int slate = 0, white = 0, depot_label = 0;
+    for (int y = cy - 5; y < cy + 5; y++)
+      for (int x = cx + 6; x < E; x++) {
+        slate += pixel_rgb(map, x, y) == SLATE;
+        white += pixel_rgb(map, x, y) == WHITE;
+      }
+    for (int y = dy - 5; y < dy + 5; y++)
+      for (int x = dx + 6; x < dx + 60; x++) depot_label += pixel_rgb(map, x, y) == SLATE;
+    EXPECT_EQ(0, depot_label) << name;
+    if (kind == 8) {
+      EXPECT_EQ(0, slate + white) << name;
+    } else {
+      EXPECT_GT(slate, 50) << name;
+      EXPECT_GT(white, 50) << name;
+      // The full name does not fit: "~" and 62 of its letters.
+      int right = 0;
+      for (int x = cx + 6; x < E; x++)
+        if (pixel_rgb(map, x, cy - 5) == SLATE || pixel_rgb(map, x, cy - 5) == WHITE) right = x;
+      const int end = cx + 6 + text_length(label_font, ("~" + std::string(62, 'N')).c_str()) - 1;
+      EXPECT_EQ(end < E - 1 ? end : E - 1, right) << name;
+    }
+    destroy_bitmap(map);
+  }
+
+  // No tiles: the maps still come out, the areas have no place.
+  reset_program_state();
+  strcpy(tfd_path, "Empty.TFD");
+  area_count = 1;
+  target_areas[1].runway_number = 1;
+  EXPECT_EQ(1, planning_position(0, 0, 1, &px, &py));
+  ASSERT_EQ(0, export_bitmap(EXPORT_PLANNING_MAP_2));
+  BITMAP *map = load("Empty_PlanningMap2_000.bmp");
+  ASSERT_TRUE(map);
+  EXPECT_EQ(1024, map->w);
+  EXPECT_EQ(BLACK, pixel_rgb(map, 102, 500));
+  destroy_bitmap(map);
+  std::string texts;
+  EXPECT_EQ(1, export_answering(EXPORT_DATA, &texts));
+  EXPECT_EQ("The terrain has no tiles to export.||Empty_Data1x_000.bmp|", texts);
+  EXPECT_FALSE(file_exists(dir.file("Empty_Data1x_000.bmp")));
+}
+
+// A file that cannot be written: an alert, no file, result 1.
+TEST_F(ExportBitmap, FolderUnderTheNameAlertsAndLeavesNoFile) {
+  make_terrain(6, 5, 10);
+  // A folder under the output name: chosen (only files count as taken),
+  // then not writable, also for root.
+  ASSERT_EQ(0, mkdir(dir.file("Islands_Textures4x_000.bmp").c_str(), 0755));
+  std::string texts;
+  EXPECT_EQ(1, export_answering(EXPORT_TEXTURES_4X, &texts));
+  EXPECT_EQ("Error writing bitmap file.||Islands_Textures4x_000.bmp|", texts);
+  struct stat st;
+  ASSERT_EQ(0, stat(dir.file("Islands_Textures4x_000.bmp").c_str(), &st));
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(1, files_in(dir.path()));
+}
+
+// Writing stops part way (file size limit): the partial file is removed.
+TEST_F(ExportBitmap, PartlyWrittenFileIsRemoved) {
+  make_terrain(40, 30, 12);
+  signal(SIGXFSZ, SIG_IGN);
+  struct rlimit old_limit;
+  getrlimit(RLIMIT_FSIZE, &old_limit);
+  struct rlimit limit = old_limit;
+  limit.rlim_cur = 5000;
+  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limit));
+  std::string texts[2];
+  const int results[2] = {export_answering(EXPORT_EMBOSSED_4X, &texts[0]),
+                          export_answering(EXPORT_PLANNING_MAP_1, &texts[1])};
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+  signal(SIGXFSZ, SIG_DFL);
+  EXPECT_EQ(1, results[0]);
+  EXPECT_EQ("Error writing bitmap file.||Islands_Embossed4x_000.bmp|", texts[0]);
+  EXPECT_EQ(1, results[1]);
+  EXPECT_EQ("Error writing bitmap file.||Islands_PlanningMap1_000.bmp|", texts[1]);
+  EXPECT_EQ(0, files_in(dir.path()));
+}
+
+TEST_F(ExportBitmap, ReadOnlyFolderAlertsAndLeavesNoFile) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  make_terrain(6, 5, 11);
+  std::string texts;
+  ASSERT_EQ(0, chmod(dir.path().c_str(), 0555));
+  for (int kind : {EXPORT_DATA, EXPORT_WATER, EXPORT_PLANNING_MAP_1}) {
+    EXPECT_EQ(1, export_answering(kind, &texts));
+    EXPECT_EQ(0u, texts.find("Error writing bitmap file.||Islands_")) << texts;
+  }
+  chmod(dir.path().c_str(), 0755);
+  EXPECT_EQ(0, files_in(dir.path()));
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define UNDER_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define UNDER_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+// The largest working bitmap, 16000 x 16000, is made when memory allows it;
+// when it cannot be had the export says so and writes nothing.
+TEST_F(ExportBitmap, WorkingBitmapOfTheLargestTerrain) {
+#ifdef UNDER_ADDRESS_SANITIZER
+  GTEST_SKIP() << "address-space limits do not mix with the sanitizer";
+#else
+  BITMAP *big = create_bitmap_ex(32, 16000, 16000);
+  EXPECT_TRUE(big != nullptr);
+  if (big) destroy_bitmap(big);
+
+  tile_map.tiles_x = tile_map.tiles_y = 4000;
+  struct rlimit old_limit;
+  getrlimit(RLIMIT_AS, &old_limit);
+  struct rlimit limit = old_limit;
+  limit.rlim_cur = 512ull << 20;
+  FILE *status = fopen("/proc/self/statm", "r");
+  unsigned long pages = 0;
+  if (status && fscanf(status, "%lu", &pages) == 1)
+    limit.rlim_cur += (rlim_t)pages * (rlim_t)sysconf(_SC_PAGESIZE);
+  if (status) fclose(status);
+  ASSERT_EQ(0, setrlimit(RLIMIT_AS, &limit));
+  std::string texts;
+  const int result = export_answering(EXPORT_TEXTURES_4X, &texts);
+  setrlimit(RLIMIT_AS, &old_limit);
+  EXPECT_EQ(1, result);
+  EXPECT_EQ("Not enough memory for the export.||Islands_Textures4x_000.bmp|", texts);
+  EXPECT_EQ(0, files_in(dir.path()));
+#endif
+}
+
+}  // namespace

@@ -1,0 +1,66 @@
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
+
+#include "app/startup.h"
+#include "app/status_bar.h"
+#include "render/screenshot.h"
+#include "terrain/terrain_model.h"
+#include "tests/unit/answer_alerts.h"
+#include "tests/unit/harness.h"
+
+namespace {
+
+class Screenshot : public testing::Test {
+ protected:
+  void SetUp() override {
+    reset_program_state();
+    strcpy(tfd_path, "/elsewhere/Islands.TFD");
+  }
+  void TearDown() override { clear_keybuf(); }
+  TempDir dir;
+};
+
+TEST_F(Screenshot, SavesTheBackBufferWithoutScreenMessages) {
+  clear_to_color(back_buffer, makecol(10, 20, 30));
+  rectfill(back_buffer, 5, 5, 200, 40, makecol(250, 200, 100));
+  blit(back_buffer, screen, 0, 0, 0, 0, back_buffer->w, back_buffer->h);
+  show_progress("Loading something...");
+  ASSERT_EQ(0, save_screenshot());
+  ASSERT_EQ(0, save_screenshot());
+  auto first = read_file(dir.file("Islands_screenshot_000.bmp"));
+  EXPECT_FALSE(first.empty());
+  EXPECT_EQ(first, read_file(dir.file("Islands_screenshot_001.bmp")));
+
+  BITMAP *shot = load_bitmap(dir.file("Islands_screenshot_000.bmp").c_str(), nullptr);
+  ASSERT_TRUE(shot);
+  ASSERT_EQ(screen_width, shot->w);
+  ASSERT_EQ(screen_height, shot->h);
+  int differing = 0;
+  for (int y = 0; y < shot->h; y++)
+    for (int x = 0; x < shot->w; x++)
+      differing += !(pixel_rgb(shot, x, y) == pixel_rgb(back_buffer, x, y));
+  EXPECT_EQ(0, differing);
+  destroy_bitmap(shot);
+}
+
+TEST_F(Screenshot, PartlyWrittenFileIsRemoved) {
+  signal(SIGXFSZ, SIG_IGN);
+  struct rlimit old_limit;
+  getrlimit(RLIMIT_FSIZE, &old_limit);
+  struct rlimit limit = old_limit;
+  limit.rlim_cur = 5000;
+  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limit));
+  int result;
+  {
+    AnswerAlerts answer;
+    result = save_screenshot();
+  }
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+  signal(SIGXFSZ, SIG_DFL);
+  EXPECT_EQ(1, result);
+  EXPECT_EQ("Error writing bitmap file.||Islands_screenshot_000.bmp|", AnswerAlerts::texts());
+  EXPECT_FALSE(file_exists(dir.file("Islands_screenshot_000.bmp")));
+}
+
+}  // namespace
