@@ -42,6 +42,14 @@ class AlertAnswers {
   void answer_every(int key) { every_ = key; }
   size_t pending() const { return answers_.size(); }
 
+  // The lines of every box shown, each followed by "|".
+  std::string texts() const {
+    std::string all;
+    for (const ShownAlert &box : shown)
+      for (const std::string &line : box.lines) all += line + "|";
+    return all;
+  }
+
   std::vector<ShownAlert> shown;
   int unanswered = 0;
 

@@ -13,7 +13,7 @@
 #include "render/tile_blocks.h"
 #include "terrain/height_palette.h"
 #include "terrain/terrain_model.h"
-#include "tests/unit/answer_alerts.h"
+#include "tests/unit/dialog_answers.h"
 #include "tests/unit/harness.h"
 
 namespace {
@@ -119,12 +119,10 @@ const Rgb BLACK = {0, 0, 0}, RED = {255, 0, 0}, BLUE = {0, 0, 255}, WHITE = {255
 // Runs an export answering any alert with "OK"; the alert texts go to
 // *texts.
 int export_answering(int kind, std::string *texts) {
-  int result;
-  {
-    AnswerAlerts answer;
-    result = export_bitmap(kind);
-  }
-  *texts = AnswerAlerts::texts();
+  AlertAnswers answer;
+  answer.answer_every(KEY_ANSWER_OK);
+  int result = export_bitmap(kind);
+  *texts = answer.texts();
   return result;
 }
 

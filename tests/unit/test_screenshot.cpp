@@ -6,7 +6,7 @@
 #include "app/status_bar.h"
 #include "render/screenshot.h"
 #include "terrain/terrain_model.h"
-#include "tests/unit/answer_alerts.h"
+#include "tests/unit/dialog_answers.h"
 #include "tests/unit/harness.h"
 
 namespace {
@@ -51,15 +51,13 @@ TEST_F(Screenshot, PartlyWrittenFileIsRemoved) {
   struct rlimit limit = old_limit;
   limit.rlim_cur = 5000;
   ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limit));
-  int result;
-  {
-    AnswerAlerts answer;
-    result = save_screenshot();
-  }
+  AlertAnswers answer;
+  answer.answer_every(KEY_ANSWER_OK);
+  int result = save_screenshot();
   setrlimit(RLIMIT_FSIZE, &old_limit);
   signal(SIGXFSZ, SIG_DFL);
   EXPECT_EQ(1, result);
-  EXPECT_EQ("Error writing bitmap file.||Islands_screenshot_000.bmp|", AnswerAlerts::texts());
+  EXPECT_EQ("Error writing bitmap file.||Islands_screenshot_000.bmp|", answer.texts());
   EXPECT_FALSE(file_exists(dir.file("Islands_screenshot_000.bmp")));
 }
 
