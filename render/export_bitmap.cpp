@@ -1,4 +1,5 @@
 #include "render/export_bitmap.h"
+#include "render/export_timing.h"
 
 #include <allegro.h>
 #include <cstring>
@@ -63,8 +64,13 @@ static const char *output_suffix(int kind) {
   }
 }
 
+static double export_started;
+
 static int save_and_release(BITMAP *bmp, const char *name, const RGB *palette) {
+  const double writing = export_clock();
+  last_export_timing.pixel_seconds = writing - export_started;
   const int failed = save_bmp(name, bmp, palette) != 0;
+  last_export_timing.write_seconds = export_clock() - writing;
   destroy_bitmap(bmp);
   return failed ? report_write_failure(name) : 0;
 }
@@ -116,6 +122,8 @@ int export_bitmap(int kind) {
   char name[PATH_SIZE];
   if (numbered_output_name(suffix, name)) return 1;
   reset_shade_cache();
+  export_started = export_clock();
+  last_export_timing = {0, 0};
   const int failed = kind >= EXPORT_PLANNING_MAP_1 ? export_planning_map(kind, name)
                                                    : export_picture(kind, name);
   if (failed) return 1;
