@@ -170,7 +170,6 @@ static void grain(double amount, uint32_t seed) {
 static const Colour WATER_DEEP = {32, 82, 128};
 static const Colour WATER_SHALLOW = {52, 120, 148};
 static const Colour SAND = {218, 201, 156};
-static const Colour GRASS = {100, 140, 66};
 
 static void paint_deep_water() {
   for (int y = 0; y < TEX_SIZE; y++)
