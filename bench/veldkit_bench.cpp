@@ -93,6 +93,7 @@ static int open_once(const char *tfd) {
   Clock::time_point t0 = Clock::now();
   if (start_graphics(768, 538) != 0) return 1;
   snprintf(tfd_path, sizeof(tfd_path), "%s", tfd);
+  enable_targets = 1;
   Clock::time_point t_open = Clock::now();
   open_terrain(0);
   double open_s = seconds_since(t_open);

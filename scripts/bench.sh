@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds Veldkit and runs the benchmark on synthetic terrains (generated once
-# into bench-data/, about 1.5 GB) under a virtual display large enough for a
-# 1920 x 1080 window.
+# into bench-data/, about 1 GB) under a virtual display large enough for a
+# 1920 x 1080 window. The program's resources are read from build/run.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh" build
-cd "$root"
-xvfb-run -a -s "-screen 0 2048x1280x24" build/bench/veldkit_bench bench-data
+cd "$root/build/run"
+xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" "$root/bench-data"

@@ -10,13 +10,39 @@
 
 enum {
   TILE_RECORD_BYTES = 12,
-  // Rows per chunk: enough that the columns being filled stay in the cache.
-  TILE_CHUNK_ROWS = 16,
+  // Rows per chunk. The grid is stored by columns, so each chunk is written
+  // column by column: one short run of neighbouring tiles per column.
+  TILE_CHUNK_ROWS = 64,
 };
 
 static unsigned char tile_chunk[TILE_CHUNK_ROWS * MAX_TILES * TILE_RECORD_BYTES];
 
 static inline unsigned word_at(const unsigned char *p) { return p[0] | (p[1] << 8); }
+
+static inline int16_t texture_of(const unsigned char *record) { return (int16_t)(word_at(record) + 1); }
+
+// Tiles are moved as whole 8-byte values: texture, rotation, tag, the three
+// extra bytes and a zero pad, in memory order.
+static_assert(sizeof(Tile) == 8, "a tile is moved as one 64-bit value");
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "tiles are packed little-endian");
+
+static inline void decode_tile(const unsigned char *r, Tile *tile) {
+  const uint64_t v = (uint64_t)(uint16_t)texture_of(r) | (uint64_t)r[2] << 16 |
+                     (uint64_t)r[4] << 24 | (uint64_t)r[6] << 32 | (uint64_t)r[8] << 40 |
+                     (uint64_t)r[10] << 48;
+  memcpy(tile, &v, sizeof(v));
+}
+
+static inline void encode_tile(const Tile *tile, unsigned char *r) {
+  uint64_t v;
+  memcpy(&v, tile, sizeof(v));
+  // texture - 1, rotation, tag, extra[0] as four words; extra[1], extra[2] as two.
+  const uint64_t head = (uint64_t)(uint16_t)(v - 1) | ((v >> 16) & 0xFF) << 16 |
+                        ((v >> 24) & 0xFF) << 32 | ((v >> 32) & 0xFF) << 48;
+  const uint32_t tail = (uint32_t)((v >> 40) & 0xFF) | (uint32_t)((v >> 48) & 0xFF) << 16;
+  memcpy(r, &head, sizeof(head));
+  memcpy(r + 8, &tail, sizeof(tail));
+}
 
 // Reads n bytes into the chunk. Words the file does not hold completely read
 // as 0xFFFF, the packfile layer's end-of-file value.
@@ -41,36 +67,37 @@ int load_tile_map(const char *path) {
   show_progress("Loading Tilemap (TFD)");
 
   const long row_bytes = (long)tx * TILE_RECORD_BYTES;
-  for (int i0 = 0; i0 < ty; i0 += TILE_CHUNK_ROWS) {
+  int failed = 0;
+  for (int i0 = 0; i0 < ty && !failed; i0 += TILE_CHUNK_ROWS) {
     const int rows = ty - i0 < TILE_CHUNK_ROWS ? ty - i0 : TILE_CHUNK_ROWS;
     read_chunk(f, row_bytes * rows);
+
+    // The tiles up to and including the first bad texture number are kept,
+    // in file order; the load then fails.
+    long count = (long)rows * tx;
     const unsigned char *p = tile_chunk;
-    for (int i = i0; i < i0 + rows; i++) {
-      const int y = ty - 1 - i;
-      for (int x = 0; x < tx; x++, p += TILE_RECORD_BYTES) {
-        Tile &tile = tile_map.tiles[x][y];
-        tile.texture = (int16_t)(word_at(p) + 1);
-        tile.rotation = p[2];
-        tile.tag = p[4];
-        tile.extra[0] = p[6];
-        tile.extra[1] = p[8];
-        tile.extra[2] = p[10];
-        if (tile.texture > MAX_TEXTURES - 1 || tile.texture < 0) {
-          pack_fclose(f);
-          return 1;
-        }
-        if (tile.texture > tile_map.max_texture_used) tile_map.max_texture_used = tile.texture;
+    for (long k = 0; k < count; k++, p += TILE_RECORD_BYTES) {
+      const int16_t texture = texture_of(p);
+      if (texture > MAX_TEXTURES - 1 || texture < 0) {
+        count = k + 1;
+        failed = 1;
+        break;
+      }
+      if (texture > tile_map.max_texture_used) tile_map.max_texture_used = texture;
+    }
+
+    for (int x = 0; x < tx; x++) {
+      // File row i holds memory row ty - 1 - i: the chunk's rows run up the column.
+      Tile *column = tile_map.tiles[x];
+      const unsigned char *record = tile_chunk + (long)x * TILE_RECORD_BYTES;
+      for (int r = 0; r < rows; r++, record += row_bytes) {
+        if ((long)r * tx + x >= count) break;
+        decode_tile(record, &column[ty - 1 - (i0 + r)]);
       }
     }
   }
   pack_fclose(f);
-  return 0;
-}
-
-static inline unsigned char *put_word(unsigned char *p, unsigned w) {
-  p[0] = (unsigned char)(w & 0xFF);
-  p[1] = (unsigned char)(w >> 8);
-  return p + 2;
+  return failed;
 }
 
 int save_tile_map(const char *path) {
@@ -87,17 +114,11 @@ int save_tile_map(const char *path) {
   const long row_bytes = (long)tx * TILE_RECORD_BYTES;
   for (int i0 = 0; i0 < ty && ok; i0 += TILE_CHUNK_ROWS) {
     const int rows = ty - i0 < TILE_CHUNK_ROWS ? ty - i0 : TILE_CHUNK_ROWS;
-    unsigned char *p = tile_chunk;
-    for (int i = i0; i < i0 + rows; i++) {
-      const int y = ty - 1 - i;
-      for (int x = 0; x < tx; x++) {
-        const Tile &tile = tile_map.tiles[x][y];
-        p = put_word(p, (uint16_t)(tile.texture - 1));
-        p = put_word(p, tile.rotation);
-        p = put_word(p, tile.tag);
-        p = put_word(p, tile.extra[0]);
-        p = put_word(p, tile.extra[1]);
-        p = put_word(p, tile.extra[2]);
+    for (int x = 0; x < tx; x++) {
+      const Tile *column = tile_map.tiles[x];
+      unsigned char *record = tile_chunk + (long)x * TILE_RECORD_BYTES;
+      for (int r = 0; r < rows; r++, record += row_bytes) {
+        encode_tile(&column[ty - 1 - (i0 + r)], record);
       }
     }
     if (pack_fwrite(tile_chunk, row_bytes * rows, f) != row_bytes * rows) ok = 0;

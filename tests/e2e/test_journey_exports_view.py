@@ -1,0 +1,142 @@
+"""Journeys through viewing and exporting, as a user makes them: opening
+through the file selector with the keyboard alone, zooming to every level
+and back, every export key and a screenshot with their pixels checked
+against values the test works out, and the manual read, scrolled and
+closed with x."""
+import os
+import struct
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import veldkit_e2e as e2e  # noqa: E402
+
+TX, TY = 10, 8
+
+
+def heights():
+    return [[(X * 37 + Y * 11) % 400 // 10 * 10 for X in range(4 * TX)] for Y in range(4 * TY)]
+
+
+def tiles():
+    return [[(1 + (x + 2 * y) % 3, (x + y) % 4, y % 3) for x in range(TX)] for y in range(TY)]
+
+
+def write_files(folder):
+    textures = {1: ("sea.bmp", 2), 2: ("land.bmp", 0), 3: ("marsh.bmp", 1)}
+    bitmaps = {"sea.bmp": e2e.plain_texture((30, 60, 160)),
+               "land.bmp": e2e.plain_texture((90, 150, 70), stripe=(50, 90, 40)),
+               "marsh.bmp": e2e.plain_texture((100, 120, 90))}
+    areas = [{"name": "Field", "position": (5000, 6000), "alignment": "FRIENDLY",
+              "targets": [("Runway2", (0, 0), 90), ("Tower", (200, 100))]},
+             {"name": "Depot", "position": (15000, 9000), "alignment": "ENEMY", "targets": [("Tank", (0, 0))]}]
+    return e2e.write_terrain(folder, "Isle", tiles(), heights(), textures, areas, bitmaps)
+
+
+def round_to_int(v):
+    t = int(v)
+    return t + 1 if v - t > 0.5 else t
+
+
+def read_bmp(path):
+    """(width, height, bits, pixel(x, y) -> (r, g, b) or palette index)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    offset = struct.unpack_from("<I", data, 10)[0]
+    width, height, _, bits = struct.unpack_from("<iiHH", data, 18)
+    stride = ((width * bits + 31) // 32) * 4
+
+    def pixel(x, y):
+        row = offset + (height - 1 - y) * stride
+        if bits == 8:
+            return data[row + x]
+        b, g, r = data[row + 3 * x:row + 3 * x + 3]
+        return (r, g, b)
+    palette = [tuple(data[54 + 4 * i:54 + 4 * i + 3][::-1]) for i in range(256)] if bits == 8 else None
+    return width, height, bits, pixel, palette
+
+
+class ExportsAndViewing(e2e.ProgramTestCase):
+    def test_selector_zoom_exports_screenshot_manual(self):
+        write_files(self.tmp)
+        # A command-line file that does not open: the error, then the file
+        # selector, starting from that path.
+        program = self.program(None, args=[os.path.join(self.tmp, "Gone.TFD")])
+        program.wait_window()
+        time.sleep(1.0)
+        program.hold_key("o")  # "Error reading TFD file."
+        time.sleep(1.0)
+        program.hold_keys(*["BackSpace"] * len("Gone.TFD"), gap=0.08)
+        program.type_text("Isle.TFD\n")
+        start = program.wait_settled()
+
+        # Every zoom level in and all the way back gives the same picture.
+        program.hold_keys(*["equal"] * 8)
+        closest = program.wait_redrawn()
+        self.assertNotEqual(start, closest)
+        program.hold_keys(*["minus"] * 8)
+        self.assertEqual(start[2], program.wait_redrawn()[2], "zooming back out restores the view")
+
+        for key in ("F5", "F6", "F7", "F8", "F9", "F10", "Print"):
+            program.hold_key(key)
+            time.sleep(0.5)
+        program.wait_redrawn()
+        program.expect_running("after the exports")
+
+        def out(name):
+            return program.file("Isle_%s_000.bmp" % name)
+
+        w, h, bits, pixel, _ = read_bmp(out("Data1x"))
+        self.assertEqual((TX, TY, 24), (w, h, bits))
+        for y, row in enumerate(tiles()):
+            for x, (texture, rotation, tag) in enumerate(row):
+                self.assertEqual((texture, 64 * rotation, 64 * tag), pixel(x, y), (x, y))
+
+        w, h, bits, pixel, palette = read_bmp(out("Water1x"))
+        self.assertEqual((TX, TY, 8), (w, h, bits))
+        for y, row in enumerate(tiles()):
+            for x, (texture, _, _) in enumerate(row):
+                self.assertEqual(1 if texture == 1 else 0, pixel(x, y), (x, y))
+        self.assertEqual((128, 0, 0), palette[1])  # red 32 on the 0..63 scale
+        self.assertEqual((0, 0, 0), palette[0])
+
+        top = max(max(r) for r in heights())
+        w, h, bits, pixel, _ = read_bmp(out("Height4x"))
+        self.assertEqual((4 * TX, 4 * TY), (w, h))
+        for Y, row in enumerate(heights()):
+            for X, v in enumerate(row):
+                g = min(255, v * 255 // top)
+                self.assertEqual((g, g, g) if g > 0 else (0, 0, 255), pixel(X, Y), (X, Y))
+
+        for name in ("Textures4x", "Embossed4x"):
+            self.assertEqual((4 * TX, 4 * TY), read_bmp(out(name))[:2])
+        for n, size in ((1, 512), (2, 1024), (3, 2048)):
+            w, h, _, pixel, _ = read_bmp(out("PlanningMap%d" % n))
+            self.assertEqual((size, size), (w, h))
+            f = size // 512
+            for k in range(1, 10):
+                line = round_to_int(k * 51.2 * f)
+                self.assertEqual((0, 0, 0), pixel(size // 3, line), "grid row %d" % line)
+                self.assertEqual((0, 0, 0), pixel(line, size // 3), "grid column %d" % line)
+
+        w, h, bits, _, _ = read_bmp(program.file("Isle_screenshot_000.bmp"))
+        self.assertEqual((768, 538), (w, h))
+
+        # The manual: open, scroll, close with x.
+        before = program.grab()
+        program.hold_key("F1")
+        time.sleep(1.0)
+        manual = program.grab()
+        self.assertNotEqual(before, manual, "the manual is shown")
+        program.hold_keys("Tab", "Next", "Next")
+        time.sleep(0.5)
+        self.assertNotEqual(manual, program.grab(), "Page Down scrolls the manual")
+        program.hold_key("x")
+        time.sleep(0.8)
+        program.expect_running("after the manual")
+        program.hold_key("Escape")
+        self.assertEqual(0, program.wait_exit(), program.output())
+
+
+if __name__ == "__main__":
+    e2e.main()
