@@ -1,0 +1,65 @@
+"""Start-up as a user sees it: the window's size and title from the
+settings, the status strip's place, and a command-line path too long to be
+a tile map path."""
+import os
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import veldkit_e2e as e2e  # noqa: E402
+
+PANEL_TOP = (203, 231, 247)  # the strip's outer top edge
+
+
+def pixel(picture, x, y):
+    width, _, data = picture
+    return tuple(data[3 * (width * y + x):3 * (width * y + x) + 3])
+
+
+def terrain(folder):
+    areas = [{"name": "Post", "position": (3000, 3000), "targets": [("Bunker", (0, 0))]}]
+    return e2e.write_terrain(folder, "Flat", [[1] * 6] * 5, [[0] * 24] * 20, {1: ("none.bmp", 0)}, areas)
+
+
+class StartupWindow(e2e.ProgramTestCase):
+    def test_default_window_and_strip(self):
+        program = self.program(terrain(self.tmp))
+        program.wait_window()  # found by its title, "Jetfront Veldkit"
+        time.sleep(1.0)
+        program.hold_keys("o", "o")  # the warnings about the missing texture file
+        picture = program.wait_settled()
+        self.assertEqual((768, 538), picture[:2])
+        self.assertEqual(PANEL_TOP, pixel(picture, 300, 512), "the strip starts at row 512")
+        self.assertNotEqual(PANEL_TOP, pixel(picture, 300, 511))
+        program.hold_key("Escape")
+        self.assertEqual(0, program.wait_exit(), program.output())
+
+    def test_small_settings_are_raised_to_640_by_480(self):
+        program = self.program(terrain(self.tmp), settings={"Screen-Width": 600, "Screen-Height": 400,
+                                                            "FullScreen": -1, "Enable_Targets": 0})
+        program.wait_window()
+        time.sleep(1.0)
+        program.hold_keys("o", "o")
+        picture = program.wait_settled()
+        self.assertEqual((640, 480), picture[:2])
+        self.assertEqual(PANEL_TOP, pixel(picture, 300, 454))
+        program.hold_key("Escape")
+        self.assertEqual(0, program.wait_exit(), program.output())
+
+    def test_a_path_longer_than_255_characters_is_refused(self):
+        path = os.path.join(self.tmp, "x" * 200, "y" * 60 + ".TFD")
+        self.assertGreater(len(path), 255)
+        os.makedirs(os.path.dirname(path))
+        os.rename(terrain(self.tmp), path)
+        program = self.program(path)
+        program.wait_window()
+        time.sleep(1.0)
+        program.hold_key("o")  # "Error reading TFD file."
+        time.sleep(1.0)
+        program.expect_running("while the file selector is offered")
+        program.hold_key("Escape")  # cancel the selector: the program ends
+        self.assertEqual(0, program.wait_exit(), program.output())
+
+
+if __name__ == "__main__":
+    e2e.main()
