@@ -16,4 +16,4 @@ done
 export ASAN_OPTIONS="detect_leaks=0:allocator_may_return_null=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 cd "$root/$build_dir"
-xvfb-run -a -s "-screen 0 1600x1200x24" ctest --output-on-failure -j"$(nproc)"
+xvfb-run -a -s "-screen 0 1600x1200x24 -noreset" ctest --output-on-failure -j"$(nproc)"

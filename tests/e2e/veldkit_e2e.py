@@ -99,7 +99,7 @@ class Display:
         for number in range(90, 200):
             if os.path.exists("/tmp/.X%d-lock" % number) or os.path.exists("/tmp/.X11-unix/X%d" % number):
                 continue
-            self._xvfb = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "1600x1200x24", "-nolisten", "tcp"],
+            self._xvfb = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "1600x1200x24", "-nolisten", "tcp", "-noreset"],
                                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                           stderr=subprocess.DEVNULL, start_new_session=True)
             name = ":%d" % number
@@ -229,7 +229,14 @@ class Program:
         """Waits for the program's visible window and moves the pointer into
         it: without a window manager, keys go to the window under the pointer."""
         deadline = time.monotonic() + timeout
+        retried = False
         while time.monotonic() < deadline:
+            if not self.running() and not retried and "Unable to set graphics mode" in self.output():
+                # The display was between clients; one more start is fair.
+                retried = True
+                self.stop()
+                self.start()
+                continue
             self.expect_running("before its window appeared")
             ids = self.xdotool("search", "--onlyvisible", "--name", WINDOW_TITLE, check=False).split()
             if ids:
