@@ -1,5 +1,4 @@
 #include "render/export_bitmap.h"
-#include "render/export_timing.h"
 
 #include <allegro.h>
 #include <cstring>
@@ -7,6 +6,7 @@
 #include "app/startup.h"
 #include "app/status_bar.h"
 #include "render/export_passes.h"
+#include "render/export_timing.h"
 #include "render/planning_map.h"
 #include "render/shade_cache.h"
 #include "render/tile_blocks.h"

@@ -1,7 +1,5 @@
 #include "terrain/safe_file.h"
 
-#include "terrain/stdio_packfile.h"
-
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -9,6 +7,8 @@
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "terrain/stdio_packfile.h"
 
 int safe_file_open(SafeFile *file, const char *path) {
   file->pack = nullptr;

@@ -1,5 +1,4 @@
 #include "terrain/target_areas.h"
-#include "terrain/stdio_packfile.h"
 
 #include <cfloat>
 #include <climits>
@@ -10,6 +9,7 @@
 
 #include "app/startup.h"
 #include "app/status_bar.h"
+#include "terrain/stdio_packfile.h"
 #include "terrain/terrain_description.h"
 #include "terrain/terrain_model.h"
 

@@ -111,5 +111,5 @@ void release_textures();
 
 // Returns the model to its start state before a second opening attempt:
 // counters and the used extents of the grids are zeroed, texture bitmaps
-// released, placeholder colours kept.
+// released, placeholder colours drawn afresh.
 void clear_terrain_model();
