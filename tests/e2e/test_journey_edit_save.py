@@ -5,7 +5,6 @@ what the test computes itself."""
 import copy
 import os
 import sys
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import veldkit_e2e as e2e  # noqa: E402
@@ -166,10 +165,8 @@ class EditAndSave(e2e.ProgramTestCase):
         program.wait_redrawn()
         program.expect_running("after the edits")
 
-        program.hold_key("Escape")
-        time.sleep(0.8)
-        program.hold_key("y")  # save the tile map
-        time.sleep(0.8)
+        program.press_and_wait("Escape")
+        program.press_and_wait("y")  # save the tile map; the height question follows
         program.hold_key("y")  # save the height map
         self.assertEqual(0, program.wait_exit(), program.output())
         self.assertEqual(m.tfd(), read(tfd))
@@ -181,17 +178,12 @@ class EditAndSave(e2e.ProgramTestCase):
         program, tfd = self.open()
         before = (read(tfd), read(os.path.join(self.tmp, "Isle.hfd")))
         program.hold_keys("equal", "equal", "equal", "equal", "Prior", "m", "Prior")
-        program.hold_key("Escape")
-        time.sleep(0.8)
-        program.hold_key("n")  # not the tile map
-        time.sleep(0.8)
-        program.hold_key("r")  # back to the map from the height question
-        time.sleep(0.8)
+        program.press_and_wait("Escape")
+        program.press_and_wait("n")  # not the tile map
+        program.press_and_wait("r")  # back to the map from the height question
         program.expect_running("after Return")
-        program.hold_key("Escape")  # asks about both again
-        time.sleep(0.8)
-        program.hold_key("n")
-        time.sleep(0.8)
+        program.press_and_wait("Escape")  # asks about both again
+        program.press_and_wait("n")
         program.hold_key("n")
         self.assertEqual(0, program.wait_exit(), program.output())
         self.assertEqual(before, (read(tfd), read(os.path.join(self.tmp, "Isle.hfd"))))
@@ -203,9 +195,9 @@ class EditAndSave(e2e.ProgramTestCase):
         program.hold_keys("equal", "equal", "equal", "equal", "t", "t")
         m.next_tag(x, y)
         m.next_tag(x, y)
-        program.wait_redrawn()
+        before = program.wait_redrawn()
         program.close_window()
-        time.sleep(1.0)
+        program.wait_changed(before)
         program.expect_running("while the save prompt is open")
         program.hold_key("y")
         self.assertEqual(0, program.wait_exit(), program.output())

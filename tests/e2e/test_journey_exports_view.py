@@ -63,9 +63,8 @@ class ExportsAndViewing(e2e.ProgramTestCase):
         # selector, starting from that path.
         program = self.program(None, args=[os.path.join(self.tmp, "Gone.TFD")])
         program.wait_window()
-        time.sleep(1.0)
-        program.hold_key("o")  # "Error reading TFD file."
-        time.sleep(1.0)
+        program.wait_settled(at_least=0.5, quiet=0.5)
+        program.press_and_wait("o")  # "Error reading TFD file.", then the selector
         program.hold_keys(*["BackSpace"] * len("Gone.TFD"), gap=0.08)
         program.type_text("Isle.TFD\n")
         start = program.wait_settled()
@@ -77,14 +76,21 @@ class ExportsAndViewing(e2e.ProgramTestCase):
         program.hold_keys(*["minus"] * 8)
         self.assertEqual(start[2], program.wait_redrawn()[2], "zooming back out restores the view")
 
-        for key in ("F5", "F6", "F7", "F8", "F9", "F10", "Print"):
-            program.hold_key(key)
-            time.sleep(0.5)
-        program.wait_redrawn()
-        program.expect_running("after the exports")
-
         def out(name):
             return program.file("Isle_%s_000.bmp" % name)
+
+        # A key pressed while an export runs is not seen, so each waits for its files.
+        for key, names in (("F5", ["Data1x"]), ("F6", ["Water1x"]), ("F7", ["Textures4x"]),
+                           ("F8", ["Embossed4x"]), ("F9", ["Height4x"]),
+                           ("F10", ["PlanningMap1", "PlanningMap2", "PlanningMap3"]),
+                           ("Print", ["screenshot"])):
+            program.hold_key(key)
+            deadline = time.monotonic() + 60
+            while not all(os.path.exists(out(n)) for n in names) and time.monotonic() < deadline:
+                program.expect_running("while exporting")
+                time.sleep(0.1)
+            program.wait_redrawn()
+        program.expect_running("after the exports")
 
         w, h, bits, pixel, _ = read_bmp(out("Data1x"))
         self.assertEqual((TX, TY, 24), (w, h, bits))
@@ -123,16 +129,10 @@ class ExportsAndViewing(e2e.ProgramTestCase):
         self.assertEqual((768, 538), (w, h))
 
         # The manual: open, scroll, close with x.
-        before = program.grab()
-        program.hold_key("F1")
-        time.sleep(1.0)
-        manual = program.grab()
-        self.assertNotEqual(before, manual, "the manual is shown")
-        program.hold_keys("Tab", "Next", "Next")
-        time.sleep(0.5)
-        self.assertNotEqual(manual, program.grab(), "Page Down scrolls the manual")
-        program.hold_key("x")
-        time.sleep(0.8)
+        program.press_and_wait("F1")  # the picture changes: the manual is shown
+        program.hold_keys("Tab", "Next")
+        program.press_and_wait("Next")  # Page Down scrolls the manual
+        program.press_and_wait("x")
         program.expect_running("after the manual")
         program.hold_key("Escape")
         self.assertEqual(0, program.wait_exit(), program.output())

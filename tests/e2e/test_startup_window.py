@@ -3,7 +3,6 @@ settings, the status strip's place, and a command-line path too long to be
 a tile map path."""
 import os
 import sys
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import veldkit_e2e as e2e  # noqa: E402
@@ -25,8 +24,9 @@ class StartupWindow(e2e.ProgramTestCase):
     def test_default_window_and_strip(self):
         program = self.program(terrain(self.tmp))
         program.wait_window()  # found by its title, "Jetfront Veldkit"
-        time.sleep(1.0)
-        program.hold_keys("o", "o")  # the warnings about the missing texture file
+        program.wait_settled(at_least=0.5, quiet=0.5)
+        program.press_and_wait("o")
+        program.hold_key("o")  # the warnings about the missing texture file
         picture = program.wait_settled()
         self.assertEqual((768, 538), picture[:2])
         self.assertEqual(PANEL_TOP, pixel(picture, 300, 512), "the strip starts at row 512")
@@ -38,8 +38,9 @@ class StartupWindow(e2e.ProgramTestCase):
         program = self.program(terrain(self.tmp), settings={"Screen-Width": 600, "Screen-Height": 400,
                                                             "FullScreen": -1, "Enable_Targets": 0})
         program.wait_window()
-        time.sleep(1.0)
-        program.hold_keys("o", "o")
+        program.wait_settled(at_least=0.5, quiet=0.5)
+        program.press_and_wait("o")
+        program.hold_key("o")
         picture = program.wait_settled()
         self.assertEqual((640, 480), picture[:2])
         self.assertEqual(PANEL_TOP, pixel(picture, 300, 454))
@@ -53,9 +54,8 @@ class StartupWindow(e2e.ProgramTestCase):
         os.rename(terrain(self.tmp), path)
         program = self.program(path)
         program.wait_window()
-        time.sleep(1.0)
-        program.hold_key("o")  # "Error reading TFD file."
-        time.sleep(1.0)
+        program.wait_settled(at_least=0.5, quiet=0.5)
+        program.press_and_wait("o")  # "Error reading TFD file.", then the selector
         program.expect_running("while the file selector is offered")
         program.hold_key("Escape")  # cancel the selector: the program ends
         self.assertEqual(0, program.wait_exit(), program.output())

@@ -268,6 +268,24 @@ class Program:
         """Waits for the view to settle after commands; returns the picture."""
         return self.wait_settled(at_least=0.5, quiet=0.6)
 
+    def wait_changed(self, before, timeout=20):
+        """Waits until the window's picture differs from `before` (a dialog
+        opened or closed), then until it settles; returns the picture."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            self.expect_running("while waiting for the window to change")
+            if self.grab() != before:
+                return self.wait_settled(at_least=0.2, quiet=0.5)
+            time.sleep(0.1)
+        raise E2EError("the window did not change within %ss" % timeout)
+
+    def press_and_wait(self, key):
+        """Holds a key that opens or closes a dialog, and waits until the
+        window shows it, however slow the machine."""
+        before = self.grab()
+        self.hold_key(key)
+        return self.wait_changed(before)
+
     def xdotool(self, *args, check=True):
         env = dict(os.environ, DISPLAY=self.display.name)
         return run(["xdotool"] + list(args), env=env, check=check)
