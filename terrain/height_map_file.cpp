@@ -9,6 +9,7 @@
 #include "app/startup.h"
 #include "app/status_bar.h"
 #include "terrain/height_palette.h"
+#include "terrain/grid_file.h"
 #include "terrain/safe_file.h"
 #include "terrain/stdio_packfile.h"
 #include "terrain/terrain_model.h"
@@ -27,16 +28,6 @@ enum {
 };
 
 static unsigned char height_chunk[HEIGHT_CHUNK_ROWS * MAX_SAMPLES * 2];
-
-static inline unsigned word_at(const unsigned char *p) { return p[0] | (p[1] << 8); }
-
-// Reads n bytes into the chunk. Words the file does not hold completely read
-// as 0xFFFF, the packfile layer's end-of-file value.
-static void read_chunk(PACKFILE *f, long n) {
-  long got = pack_fread(height_chunk, n, f);
-  if (got < 0) got = 0;
-  if (got < n) memset(height_chunk + (got & ~1L), 0xFF, n - (got & ~1L));
-}
 
 // What the loader learns from the samples while it stores them: the highest
 // value, and how many samples from 1 to 59 are multiples of 5, 6, 8, 10, 12.
@@ -250,10 +241,8 @@ static int detect_height_step(const SampleStats &stats, int max_height) {
 int load_height_map(const char *path) {
   PACKFILE *f = open_stdio_packfile(path, "rb");
   if (!f) return 1;
-  height_map.samples_x = pack_igetl(f);
-  height_map.samples_y = pack_igetl(f);
-  height_map.header3 = pack_igetl(f);
-  height_map.header4 = pack_igetl(f);
+  read_grid_header(f, &height_map.samples_x, &height_map.samples_y, &height_map.header3,
+                   &height_map.header4);
   const int sx = height_map.samples_x, sy = height_map.samples_y;
   // The tile map's sizes are at most 4000, so a match is never negative.
   if (sx > MAX_SAMPLES || sy > MAX_SAMPLES || sx != 4LL * tile_map.tiles_x ||
@@ -268,7 +257,7 @@ int load_height_map(const char *path) {
   const long row_bytes = (long)sx * 2;
   for (int i0 = 0; i0 < sy; i0 += HEIGHT_CHUNK_ROWS) {
     const int rows = sy - i0 < HEIGHT_CHUNK_ROWS ? sy - i0 : HEIGHT_CHUNK_ROWS;
-    read_chunk(f, row_bytes * rows);
+    read_grid_words(f, height_chunk, row_bytes * rows);
     // File row i0 + r is memory row sy - 1 - i0 - r.
     store_chunk(rows, sx, row_bytes, sy - 1 - i0, &stats);
   }
@@ -296,10 +285,7 @@ int save_height_map(const char *path) {
   SafeFile file;
   if (safe_file_open(&file, path) != 0) return 1;
   PACKFILE *f = file.pack;
-  pack_iputl(sx, f);
-  pack_iputl(sy, f);
-  pack_iputl(height_map.header3, f);
-  pack_iputl(height_map.header4, f);
+  write_grid_header(f, sx, sy, height_map.header3, height_map.header4);
 
   int ok = 1;
   const long row_bytes = (long)sx * 2;

@@ -4,6 +4,7 @@
 
 #include "app/startup.h"
 #include "app/status_bar.h"
+#include "terrain/grid_file.h"
 #include "terrain/safe_file.h"
 #include "terrain/stdio_packfile.h"
 #include "terrain/terrain_model.h"
@@ -17,9 +18,9 @@ enum {
 
 static unsigned char tile_chunk[TILE_CHUNK_ROWS * MAX_TILES * TILE_RECORD_BYTES];
 
-static inline unsigned word_at(const unsigned char *p) { return p[0] | (p[1] << 8); }
-
-static inline int16_t texture_of(const unsigned char *record) { return (int16_t)(word_at(record) + 1); }
+static inline int16_t texture_of(const unsigned char *record) {
+  return (int16_t)(word_at(record) + 1);
+}
 
 // Tiles are moved as whole 8-byte values: texture, rotation, tag, the three
 // extra bytes and a zero pad, in memory order.
@@ -44,21 +45,10 @@ static inline void encode_tile(const Tile *tile, unsigned char *r) {
   memcpy(r + 8, &tail, sizeof(tail));
 }
 
-// Reads n bytes into the chunk. Words the file does not hold completely read
-// as 0xFFFF, the packfile layer's end-of-file value.
-static void read_chunk(PACKFILE *f, long n) {
-  long got = pack_fread(tile_chunk, n, f);
-  if (got < 0) got = 0;
-  if (got < n) memset(tile_chunk + (got & ~1L), 0xFF, n - (got & ~1L));
-}
-
 int load_tile_map(const char *path) {
   PACKFILE *f = open_stdio_packfile(path, "rb");
   if (!f) return 1;
-  tile_map.tiles_x = pack_igetl(f);
-  tile_map.tiles_y = pack_igetl(f);
-  tile_map.header3 = pack_igetl(f);
-  tile_map.header4 = pack_igetl(f);
+  read_grid_header(f, &tile_map.tiles_x, &tile_map.tiles_y, &tile_map.header3, &tile_map.header4);
   const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
   if (tx > MAX_TILES || tx < 0 || ty > MAX_TILES || ty < 0) {
     pack_fclose(f);
@@ -70,7 +60,7 @@ int load_tile_map(const char *path) {
   int failed = 0;
   for (int i0 = 0; i0 < ty && !failed; i0 += TILE_CHUNK_ROWS) {
     const int rows = ty - i0 < TILE_CHUNK_ROWS ? ty - i0 : TILE_CHUNK_ROWS;
-    read_chunk(f, row_bytes * rows);
+    read_grid_words(f, tile_chunk, row_bytes * rows);
 
     // The tiles up to and including the first bad texture number are kept,
     // in file order; the load then fails.
@@ -105,10 +95,7 @@ int save_tile_map(const char *path) {
   if (safe_file_open(&file, path) != 0) return 1;
   PACKFILE *f = file.pack;
   const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
-  pack_iputl(tx, f);
-  pack_iputl(ty, f);
-  pack_iputl(tile_map.header3, f);
-  pack_iputl(tile_map.header4, f);
+  write_grid_header(f, tx, ty, tile_map.header3, tile_map.header4);
 
   int ok = 1;
   const long row_bytes = (long)tx * TILE_RECORD_BYTES;

@@ -1,0 +1,23 @@
+#include "terrain/grid_file.h"
+
+#include <cstring>
+
+void read_grid_header(PACKFILE *f, int32_t *a, int32_t *b, int32_t *c, int32_t *d) {
+  *a = pack_igetl(f);
+  *b = pack_igetl(f);
+  *c = pack_igetl(f);
+  *d = pack_igetl(f);
+}
+
+void write_grid_header(PACKFILE *f, int32_t a, int32_t b, int32_t c, int32_t d) {
+  pack_iputl(a, f);
+  pack_iputl(b, f);
+  pack_iputl(c, f);
+  pack_iputl(d, f);
+}
+
+void read_grid_words(PACKFILE *f, unsigned char *buffer, long n) {
+  long got = pack_fread(buffer, n, f);
+  if (got < 0) got = 0;
+  if (got < n) memset(buffer + (got & ~1L), 0xFF, n - (got & ~1L));
+}

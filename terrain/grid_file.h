@@ -1,0 +1,16 @@
+// What the tile map and height map files share: the 16-byte header of four
+// little-endian 32-bit values and little-endian 16-bit words after it.
+#pragma once
+
+#include <allegro.h>
+#include <cstdint>
+
+// Reads the header; a value the file does not hold reads as -1.
+void read_grid_header(PACKFILE *f, int32_t *a, int32_t *b, int32_t *c, int32_t *d);
+void write_grid_header(PACKFILE *f, int32_t a, int32_t b, int32_t c, int32_t d);
+
+// Reads n bytes into buffer. Words the file does not hold completely read as
+// 0xFFFF, the packfile layer's end-of-file value.
+void read_grid_words(PACKFILE *f, unsigned char *buffer, long n);
+
+inline unsigned word_at(const unsigned char *p) { return p[0] | (p[1] << 8); }
