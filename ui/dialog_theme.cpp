@@ -1,5 +1,6 @@
 #include "ui/dialog_theme.h"
 
+#include "app/startup.h"
 #include "ui/draw_box.h"
 #include "ui/list_box.h"
 #include "ui/print_label.h"
@@ -11,11 +12,12 @@ int theme_fg_color, theme_bg_color, theme_mid_color, theme_light_color, theme_fo
 #define FILE_SELECTOR_WIDTH 346
 
 void install_dialog_theme() {
-  theme_fg_color = makecol(0, 0, 0);
-  theme_bg_color = makecol(131, 153, 177);
-  theme_mid_color = makecol(56, 72, 89);
-  theme_light_color = makecol(173, 197, 222);
-  theme_focus_color = makecol(0, 0, 255);
+  // The theme is the start-up colours under the names the dialogs read.
+  theme_fg_color = colour_black;
+  theme_bg_color = colour_steel;
+  theme_mid_color = colour_dark_slate;
+  theme_light_color = colour_pale_blue;
+  theme_focus_color = colour_blue;
 
   gui_button_proc = theme_button_proc;
   gui_shadow_box_proc = theme_window_proc;

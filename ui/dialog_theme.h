@@ -9,7 +9,8 @@ extern int theme_mid_color;
 extern int theme_light_color;
 extern int theme_focus_color;
 
-// Makes the five colours and installs every hook procedure.
+// Sets the five colours from the start-up colours and installs every hook
+// procedure; called after the start-up colours are made.
 void install_dialog_theme();
 
 int theme_button_proc(int msg, DIALOG *d, int c);

@@ -40,5 +40,22 @@ struct Rgb {
 Rgb pixel_rgb(BITMAP *bmp, int x, int y);
 std::ostream &operator<<(std::ostream &os, const Rgb &c);
 
+// Points the library's screen at a 768 x 538 memory bitmap filled with one
+// colour while the object lives: drawing tests run quicker and read back
+// exactly what was drawn.
+struct MemoryScreen {
+  BITMAP *saved;
+  explicit MemoryScreen(int colour = makecol(9, 9, 9)) : saved(screen) {
+    screen = create_bitmap(768, 538);
+    clear_to_color(screen, colour);
+  }
+  ~MemoryScreen() {
+    destroy_bitmap(screen);
+    screen = saved;
+  }
+  MemoryScreen(const MemoryScreen &) = delete;
+  MemoryScreen &operator=(const MemoryScreen &) = delete;
+};
+
 // Puts the terrain model and view back to the start state between tests.
 void reset_program_state();

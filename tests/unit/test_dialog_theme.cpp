@@ -10,18 +10,6 @@
 
 namespace {
 
-struct MemoryScreen {
-  BITMAP *saved;
-  explicit MemoryScreen(int colour) : saved(screen) {
-    screen = create_bitmap(768, 538);
-    clear_to_color(screen, colour);
-  }
-  ~MemoryScreen() {
-    destroy_bitmap(screen);
-    screen = saved;
-  }
-};
-
 bool any_pixel(int x1, int y1, int x2, int y2, Rgb c) {
   for (int y = y1; y <= y2; y++)
     for (int x = x1; x <= x2; x++)

@@ -49,14 +49,6 @@ struct FakeMouse {
   }
 };
 
-struct MemoryScreen {
-  BITMAP *saved;
-  MemoryScreen() : saved(screen) { screen = create_bitmap(768, 538); clear_to_color(screen, makecol(9, 9, 9)); }
-  ~MemoryScreen() {
-    destroy_bitmap(screen);
-    screen = saved;
-  }
-};
 
 // A list of the given number of rows at (40, 40).
 DIALOG list_object(DIALOG_PROC proc, int rows, int flags = 0) {

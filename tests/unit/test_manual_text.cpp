@@ -14,15 +14,6 @@ namespace {
 
 const int BX = 20, BY = 20, BW = 300, BH = 200;
 
-// Draws on a memory bitmap instead of the window: quicker, and readable.
-struct MemoryScreen {
-  BITMAP *saved;
-  MemoryScreen() : saved(screen) { screen = create_bitmap(768, 538); clear_to_color(screen, makecol(9, 9, 9)); }
-  ~MemoryScreen() {
-    destroy_bitmap(screen);
-    screen = saved;
-  }
-};
 
 struct Render {
   int lines = 0;
