@@ -25,6 +25,16 @@ static void put32(FILE *f, int32_t v) {
   fwrite(b, 1, 4, f);
 }
 
+// A square grid file with its header written: size, size, 0, 0.
+static FILE *open_grid_file(const std::string &path, int size) {
+  FILE *f = fopen(path.c_str(), "wb");
+  put32(f, size);
+  put32(f, size);
+  put32(f, 0);
+  put32(f, 0);
+  return f;
+}
+
 // Smooth hills from a few waves; heights are multiples of 10 up to about 3000.
 static int height_at(int x, int y, int samples) {
   double u = (double)x / samples, v = (double)y / samples;
@@ -36,11 +46,7 @@ static int height_at(int x, int y, int samples) {
 
 static void write_height_map(const std::string &path, int tiles) {
   const int samples = tiles * 4;
-  FILE *f = fopen(path.c_str(), "wb");
-  put32(f, samples);
-  put32(f, samples);
-  put32(f, 0);
-  put32(f, 0);
+  FILE *f = open_grid_file(path, samples);
   std::vector<unsigned char> row;
   for (int i = 0; i < samples; i++) {
     row.clear();
@@ -51,11 +57,7 @@ static void write_height_map(const std::string &path, int tiles) {
 }
 
 static void write_tile_map(const std::string &path, int tiles) {
-  FILE *f = fopen(path.c_str(), "wb");
-  put32(f, tiles);
-  put32(f, tiles);
-  put32(f, 0);
-  put32(f, 0);
+  FILE *f = open_grid_file(path, tiles);
   std::vector<unsigned char> row;
   for (int i = 0; i < tiles; i++) {
     row.clear();
