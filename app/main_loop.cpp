@@ -127,6 +127,14 @@ static void show_tile_info() {
   alert("Tile File &Info:", name, size, "&Return", nullptr, 'r', 0);
 }
 
+// An edit of the cursor tile marks its map changed, whether or not the
+// edit changed anything, and redraws.
+static void edit_cursor_tile(void (*edit)(int, int), int *modified) {
+  edit(cursor_x, cursor_y);
+  *modified = 1;
+  force_redraw();
+}
+
 void run_key_command() {
   const int tile_editing = edit_mode == EDIT_TILES && zoom_level <= ZOOM_EDIT_MAX;
   const int height_editing = edit_mode == EDIT_HEIGHTS && zoom_level <= ZOOM_EDIT_MAX;
@@ -142,74 +150,35 @@ void run_key_command() {
   } else if (key[KEY_DOWN] || key[KEY_2_PAD]) {
     move_cursor(0, 1);
   } else if (key[KEY_PGUP] && tile_editing) {
-    if (on_map) {
-      next_texture(x, y);
-      tilemap_modified = 1;
-      force_redraw();
-    }
+    if (on_map) edit_cursor_tile(next_texture, &tilemap_modified);
   } else if (key[KEY_PGDN] && tile_editing) {
-    if (on_map) {
-      previous_texture(x, y);
-      tilemap_modified = 1;
-      force_redraw();
-    }
+    if (on_map) edit_cursor_tile(previous_texture, &tilemap_modified);
   } else if (key[KEY_PGUP] && height_editing) {
-    if (on_map) {
-      raise_heights(x, y);
-      heightmap_modified = 1;
-      force_redraw();
-    }
+    if (on_map) edit_cursor_tile(raise_heights, &heightmap_modified);
   } else if (key[KEY_PGDN] && height_editing) {
-    if (on_map) {
-      lower_heights(x, y);
-      heightmap_modified = 1;
-      force_redraw();
-    }
+    if (on_map) edit_cursor_tile(lower_heights, &heightmap_modified);
   } else if (key[KEY_R] && key[KEY_LSHIFT] && enable_targets != 0) {
     reload_target_areas();
   } else if (key[KEY_R] && tile_editing) {
-    if (on_map) {
-      rotate_tile(x, y);
-      tilemap_modified = 1;
-      force_redraw();
-    }
+    if (on_map) edit_cursor_tile(rotate_tile, &tilemap_modified);
   } else if (key[KEY_R] && height_editing) {
-    if (on_map) {
-      rotate_tile_heights(x, y);
-      heightmap_modified = 1;
-      force_redraw();
-    }
+    if (on_map) edit_cursor_tile(rotate_tile_heights, &heightmap_modified);
   } else if (key[KEY_T] && tile_editing) {
-    if (on_map) {
-      next_tag(x, y);
-      tilemap_modified = 1;
-      force_redraw();
-    }
+    if (on_map) edit_cursor_tile(next_tag, &tilemap_modified);
   } else if (key[KEY_T] && height_editing) {
     height_map.height_step = height_map.height_step == 10 ? height_map.detected_height_step : 10;
     rest(200);
   } else if (key[KEY_C] && tile_editing) {
     if (on_map) copy_tile_block(x, y);
   } else if (key[KEY_V] && tile_editing) {
-    if (on_map) {
-      paste_tile(x, y);
-      tilemap_modified = 1;
-      force_redraw();
-    }
+    if (on_map) edit_cursor_tile(paste_tile, &tilemap_modified);
   } else if (key[KEY_B] && tile_editing) {
-    if (on_map) {
-      paste_tile_block(x, y);
-      tilemap_modified = 1;
-      force_redraw();
-    }
+    if (on_map) edit_cursor_tile(paste_tile_block, &tilemap_modified);
   } else if (key[KEY_D] && zoom_level <= ZOOM_EDIT_MAX) {
     if (height_map.heights_loaded > 0 && on_map) copy_tile_heights(x, y);
   } else if (key[KEY_F] && zoom_level <= ZOOM_EDIT_MAX) {
-    if (height_map.heights_loaded > 0 && !height_clipboard_empty() && on_map) {
-      paste_tile_heights(x, y);
-      heightmap_modified = 1;
-      force_redraw();
-    }
+    if (height_map.heights_loaded > 0 && !height_clipboard_empty() && on_map)
+      edit_cursor_tile(paste_tile_heights, &heightmap_modified);
   } else if (key[KEY_M]) {
     if (height_map.heights_loaded > 0) {
       edit_mode = edit_mode >= EDIT_HEIGHTS ? EDIT_TILES : edit_mode + 1;
