@@ -5,7 +5,10 @@
 
 #include "app/startup.h"
 #include "app/status_bar.h"
+#include "render/export_file.h"
 #include "render/export_passes.h"
+#include "render/export_rows.h"
+#include "render/export_stream.h"
 #include "render/export_timing.h"
 #include "render/planning_map.h"
 #include "render/shade_cache.h"
@@ -19,6 +22,7 @@
 #define BLANKS_46 "                                              "
 static_assert(sizeof("Exporting Bitmap (%d)..." BLANKS_46) == 70 + 1, "70 characters");
 static_assert(sizeof("Exporting Bitmap (%d) Done." BLANKS_46) == 73 + 1, "73 characters");
+static_assert(sizeof("Exporting Bitmap (%d)... %d%%" BLANKS_46) == 75 + 1, "covers the first message");
 
 enum { OUTPUT_NUMBERS = 999, SUFFIX_SIZE = 64 };
 
@@ -40,6 +44,13 @@ int numbered_output_name(const char *suffix, char *name) {
 static int failure_alert(const char *line1, const char *name) {
   // Only a regular file can be ours: exists() ignores folders.
   if (name[0] && exists(name)) delete_file(name);
+  alert(line1, "", name, "OK", nullptr, 'o', 0);
+  return 1;
+}
+
+// An export's own file never had its final name: whatever is there now is
+// someone else's and stays.
+static int export_failure(const char *line1, const char *name) {
   alert(line1, "", name, "OK", nullptr, 'o', 0);
   return 1;
 }
@@ -66,16 +77,53 @@ static const char *output_suffix(int kind) {
 
 static double export_started;
 
-static int save_and_release(BITMAP *bmp, const char *name, const RGB *palette) {
-  const double writing = export_clock();
-  last_export_timing.pixel_seconds = writing - export_started;
-  const int failed = save_bmp(name, bmp, palette) != 0;
-  last_export_timing.write_seconds = export_clock() - writing;
-  destroy_bitmap(bmp);
-  return failed ? report_write_failure(name) : 0;
+// The percentage in the strip, a few times a second at most.
+struct ExportProgress {
+  int kind;
+  int percent;
+  double shown_at;
+};
+enum { PROGRESS_INTERVAL_MS = 250 };
+
+static void show_export_progress(void *context, int rows_written, int rows) {
+  ExportProgress &progress = *(ExportProgress *)context;
+  const int percent = (int)(100LL * rows_written / (rows > 0 ? rows : 1));
+  const double now = export_clock();
+  if (percent == progress.percent || now - progress.shown_at < PROGRESS_INTERVAL_MS / 1000.0) return;
+  progress.percent = percent;
+  progress.shown_at = now;
+  show_progress("Exporting Bitmap (%d)... %d%%" BLANKS_46, progress.kind, percent);
 }
 
-// Kinds 1, 2, 5, 6, 7: one working bitmap, saved as it is.
+// Makes the picture's rows and writes them under a temporary name, which
+// becomes name once the file is complete.
+static int write_picture(int kind, const RowSource &source, const char *name) {
+  const double writing = export_clock();
+  last_export_timing.pixel_seconds = writing - export_started;
+  ExportFile file;
+  if (export_file_create(&file, name) != 0) return export_failure("Error writing bitmap file.", name);
+  ExportProgress progress = {kind, -1, writing};
+  const StreamProgress report = {show_export_progress, &progress};
+  const StreamResult result = stream_bmp(file.fd, source, &report);
+  if (result != STREAM_WRITTEN) {
+    export_file_discard(&file);
+    return export_failure(result == STREAM_NO_MEMORY ? "Not enough memory for the export."
+                                                     : "Error writing bitmap file.",
+                          name);
+  }
+  if (export_file_publish(&file, name) != 0) return export_failure("Error writing bitmap file.", name);
+  last_export_timing.write_seconds = export_clock() - writing;
+  return 0;
+}
+
+static int write_bitmap(int kind, BITMAP *bmp, const char *name, const RGB *palette) {
+  const int failed = write_picture(kind, bitmap_row_source(bmp, palette), name);
+  destroy_bitmap(bmp);
+  return failed;
+}
+
+// Kinds 1, 2, 5, 6, 7: rows made as they are written; the whole working
+// bitmap only when the tile blocks cannot stand for the sprites.
 static int export_picture(int kind, const char *name) {
   int tx, ty;
   export_extent(&tx, &ty);
@@ -83,36 +131,23 @@ static int export_picture(int kind, const char *name) {
     alert("The terrain has no tiles to export.", "", name, "OK", nullptr, 'o', 0);
     return 1;
   }
-  const int scale = (kind == EXPORT_DATA || kind == EXPORT_WATER) ? 1 : 4;
+  // The embossed picture's relief is also what the next planning maps use.
+  if (kind == EXPORT_EMBOSSED_4X) refresh_planning_relief();
+  RowSource source;
+  if (export_row_source(kind, &source) == 0) return write_picture(kind, source, name);
 
-  PALETTE water_palette;
-  if (kind == EXPORT_WATER) {
-    memcpy(water_palette, black_palette, sizeof(PALETTE));
-    water_palette[1].r = 32;
-  }
-
-  BITMAP *work = create_bitmap_ex(kind == EXPORT_WATER ? 8 : 32, scale * tx, scale * ty);
-  if (!work) return report_memory_failure(name);
-
-  switch (kind) {
-    case EXPORT_DATA: draw_data_pass(work); break;
-    case EXPORT_WATER: draw_water_pass(work); break;
-    case EXPORT_HEIGHT_4X: draw_height_pass(work); break;
-    default: {
-      const int blocks_ready = prepare_tile_blocks() == 0;
-      const int shaded = kind == EXPORT_EMBOSSED_4X;
-      if (shaded) compute_shade_map();
-      draw_texture_pass(work, shaded, blocks_ready);
-      break;
-    }
-  }
-  return save_and_release(work, name, kind == EXPORT_WATER ? water_palette : nullptr);
+  BITMAP *work = create_bitmap_ex(32, 4 * tx, 4 * ty);
+  if (!work) return export_failure("Not enough memory for the export.", name);
+  const int shaded = kind == EXPORT_EMBOSSED_4X;
+  if (shaded) compute_shade_map();
+  draw_texture_pass(work, shaded, 0);
+  return write_bitmap(kind, work, name, nullptr);
 }
 
 static int export_planning_map(int kind, const char *name) {
   BITMAP *map = make_planning_map(kind);
-  if (!map) return report_memory_failure(name);
-  return save_and_release(map, name, nullptr);
+  if (!map) return export_failure("Not enough memory for the export.", name);
+  return write_bitmap(kind, map, name, nullptr);
 }
 
 int export_bitmap(int kind) {

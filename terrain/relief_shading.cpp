@@ -4,6 +4,7 @@
 
 #include "terrain/height_palette.h"
 #include "terrain/terrain_model.h"
+#include "terrain/work_threads.h"
 
 namespace {
 
@@ -16,12 +17,24 @@ enum { LIGHT_X = -142, LIGHT_Y = 169, LIGHT_Z = 127 };
 // (left by a failed load) take the long way.
 enum { SHADE_SPAN = 3 * MAX_HEIGHT, SHADE_SLOPE = 3 * 255, SHADE_SIDE = 2 * SHADE_SLOPE + 1 };
 
+// Columns of the shade map one part of compute_shade_map fills.
+enum { RELIEF_PART_COLUMNS = 256 };
+
 // Gradient of each difference, offset by SHADE_SLOPE; rebuilt for every max_height.
 int16_t gradient_index[2 * SHADE_SPAN + 1];
 
 // Shade of each pair of gradients, [gx][gy] offset by SHADE_SLOPE; built once.
 uint8_t shade_of[SHADE_SIDE * SHADE_SIDE];
 bool shade_table_ready = false;
+
+// What prepare_relief found: the extent, the scale and whether the map is
+// level ground throughout.
+struct Relief {
+  int columns, rows;
+  int64_t max_height;
+  int span;
+  bool level;
+} relief;
 
 int shade_for(int64_t gx, int64_t gy) {
   if (gx == 0 && gy == 0) return LIGHT_Z;
@@ -37,48 +50,88 @@ void build_shade_table() {
   shade_table_ready = true;
 }
 
-// One column X of the shading, rows 1 to rows - 2, from the height columns
-// west (X - 1), here and east (X + 1). Heights are contiguous along Y.
-void shade_column(const uint16_t *west, const uint16_t *here, const uint16_t *east, uint8_t *out,
-                  int rows, int span, int64_t max_height) {
+// Shades of the inner samples y0..y1 - 1 (all within 1..rows - 2) of one
+// column, from the height columns west (X - 1), here and east (X + 1),
+// into out[0 ..]. Heights are contiguous along Y.
+void shade_run(const uint16_t *west, const uint16_t *here, const uint16_t *east, uint8_t *out,
+               int y0, int y1) {
+  const int span = relief.span;
   const unsigned limit = 2u * (unsigned)span;
-  for (int y = 1; y < rows - 1; y++) {
+  for (int y = y0; y < y1; y++, out++) {
     int a = (west[y - 1] + west[y] + west[y + 1]) - (east[y - 1] + east[y] + east[y + 1]);
     int b = (west[y + 1] + here[y + 1] + east[y + 1]) - (west[y - 1] + here[y - 1] + east[y - 1]);
     if ((unsigned)(a + span) <= limit && (unsigned)(b + span) <= limit) {
-      out[y] = shade_of[gradient_index[a + span] * SHADE_SIDE + gradient_index[b + span]];
+      *out = shade_of[gradient_index[a + span] * SHADE_SIDE + gradient_index[b + span]];
     } else {
-      out[y] = (uint8_t)shade_for((int64_t)a * 255 / max_height, (int64_t)b * 255 / max_height);
+      *out = (uint8_t)shade_for((int64_t)a * 255 / relief.max_height,
+                                (int64_t)b * 255 / relief.max_height);
     }
   }
 }
 
+inline int clamp_int(int v, int low, int high) { return v < low ? low : (v > high ? high : v); }
+
 }  // namespace
 
-void compute_shade_map() {
-  int columns = height_map.samples_x, rows = height_map.samples_y;
-  if (columns > MAX_SAMPLES) columns = MAX_SAMPLES;
-  if (rows > MAX_SAMPLES) rows = MAX_SAMPLES;
-  if (columns <= 0 || rows <= 0) return;
-  int64_t max_height = height_map.max_height;
-
-  if (columns < 3 || rows < 3 || max_height <= 0) {
-    // No inner samples to take a slope from, or a flat map: level ground.
-    for (int x = 0; x < columns; x++) memset(shade_map[x], LIGHT_Z, (size_t)rows);
-    return;
-  }
-
+void prepare_relief() {
+  relief.columns = height_map.samples_x < MAX_SAMPLES ? height_map.samples_x : MAX_SAMPLES;
+  relief.rows = height_map.samples_y < MAX_SAMPLES ? height_map.samples_y : MAX_SAMPLES;
+  if (relief.columns < 0) relief.columns = 0;
+  if (relief.rows < 0) relief.rows = 0;
+  relief.max_height = height_map.max_height;
+  // No inner samples to take a slope from, or a flat map: level ground.
+  relief.level = relief.columns < 3 || relief.rows < 3 || relief.max_height <= 0;
+  if (relief.level) return;
   if (!shade_table_ready) build_shade_table();
-  int span = max_height <= MAX_HEIGHT ? 3 * (int)max_height : 0;
-  for (int d = -span; d <= span; d++)
-    gradient_index[d + span] = (int16_t)(d * 255 / max_height + SHADE_SLOPE);
+  relief.span = relief.max_height <= MAX_HEIGHT ? 3 * (int)relief.max_height : 0;
+  for (int d = -relief.span; d <= relief.span; d++)
+    gradient_index[d + relief.span] = (int16_t)(d * 255 / relief.max_height + SHADE_SLOPE);
+}
 
-  for (int x = 1; x < columns - 1; x++) {
-    shade_column(height_map.heights[x - 1], height_map.heights[x], height_map.heights[x + 1],
-                 shade_map[x], rows, span, max_height);
-    shade_map[x][0] = shade_map[x][1];
-    shade_map[x][rows - 1] = shade_map[x][rows - 2];
+void relief_columns(int x0, int x1, int y0, int y1, uint8_t *out, int stride) {
+  const int rows = relief.rows;
+  for (int x = x0; x < x1; x++, out += stride) {
+    // Outside the height map the shade map is never written: 0.
+    if (x < 0 || x >= relief.columns || rows == 0) {
+      memset(out, 0, (size_t)(y1 - y0));
+      continue;
+    }
+    const int inside_end = y1 < rows ? y1 : rows;
+    if (y1 > inside_end) memset(out + (inside_end - y0), 0, (size_t)(y1 - inside_end));
+    if (y0 >= inside_end) continue;
+    if (relief.level) {
+      memset(out, LIGHT_Z, (size_t)(inside_end - y0));
+      continue;
+    }
+    // The outermost samples repeat their inner neighbours.
+    const int column = clamp_int(x, 1, relief.columns - 2);
+    const uint16_t *west = height_map.heights[column - 1], *here = height_map.heights[column],
+                   *east = height_map.heights[column + 1];
+    int y = y0;
+    if (y == 0) shade_run(west, here, east, out + (y++ - y0), 1, 2);
+    const int inner_end = inside_end < rows - 1 ? inside_end : rows - 1;
+    if (y < inner_end) {
+      shade_run(west, here, east, out + (y - y0), y, inner_end);
+      y = inner_end;
+    }
+    if (y < inside_end) shade_run(west, here, east, out + (y - y0), rows - 2, rows - 1);
   }
-  memcpy(shade_map[0], shade_map[1], (size_t)rows);
-  memcpy(shade_map[columns - 1], shade_map[columns - 2], (size_t)rows);
+}
+
+uint8_t relief_at(int x, int y) {
+  uint8_t value;
+  relief_columns(x, x + 1, y, y + 1, &value, 1);
+  return value;
+}
+
+void compute_shade_map() {
+  prepare_relief();
+  const int columns = relief.columns, rows = relief.rows;
+  if (columns <= 0 || rows <= 0) return;
+  const int parts = (columns + RELIEF_PART_COLUMNS - 1) / RELIEF_PART_COLUMNS;
+  run_parts(parts, [&](int k) {
+    const int x0 = k * RELIEF_PART_COLUMNS;
+    const int x1 = x0 + RELIEF_PART_COLUMNS < columns ? x0 + RELIEF_PART_COLUMNS : columns;
+    for (int x = x0; x < x1; x++) relief_columns(x, x + 1, 0, rows, shade_map[x], 0);
+  });
 }

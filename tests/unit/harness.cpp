@@ -11,6 +11,7 @@
 #include "app/editing.h"
 #include "app/main_loop.h"
 #include "app/startup.h"
+#include "render/planning_map.h"
 #include "terrain/terrain_model.h"
 
 TempDir::TempDir() {
@@ -68,6 +69,7 @@ std::ostream &operator<<(std::ostream &os, const Rgb &c) {
 
 void reset_program_state() {
   clear_terrain_model();
+  clear_planning_relief();
   clear_clipboards();
   tilemap_modified = heightmap_modified = 0;
   zoom_level = 8;

@@ -1,0 +1,30 @@
+// The tile blocks (see tile_blocks.h) ready for threads that must not ask
+// the library: as file bytes, and as numbered colours with every relief
+// shading of each colour worked out in advance.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "render/bmp_rows.h"
+#include "render/tile_blocks.h"
+
+// The blocks' pixels packed as file bytes (see pixel_to_bgr).
+extern uint32_t tile_blocks_bgr[TILE_BLOCK_TURNS][MAX_TEXTURES + 1][16];
+
+// The blocks' pixels as colour numbers, and for each number and shade byte
+// apply_shade(colour, shade) as a 32-bit pixel and as file bytes:
+// [number * 256 + shade].
+extern uint16_t tile_block_colours[TILE_BLOCK_TURNS][MAX_TEXTURES + 1][16];
+extern std::vector<uint32_t> shaded_pixels;
+extern std::vector<uint32_t> shaded_bgr;
+
+// From the blocks prepare_tile_blocks made, on the main thread. The
+// shading tables only when shading is set (a few milliseconds per hundred
+// distinct colours).
+void prepare_shaded_blocks(const PixelShifts &shifts, int shading);
+
+inline int block_index(const Tile &tile) {
+  return (tile.texture >= 0 && tile.texture < MAX_TEXTURES) ? tile.texture
+                                                            : (int)TILE_BLOCK_OUTSIDE;
+}
