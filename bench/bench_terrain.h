@@ -7,3 +7,8 @@
 // for a terrain of tiles x tiles, unless they are there already. Returns
 // the tile map's path.
 std::string make_bench_terrain(const std::string &dir, const std::string &name, int tiles);
+
+// The terrain's heights as a grid other tools read (ENVI/EHdr: <name>.bil,
+// 16-bit little-endian, north row first, with its <name>.hdr), written
+// once beside the tile map. Returns the .bil path.
+std::string make_bench_grid(const std::string &tfd);

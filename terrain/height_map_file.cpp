@@ -1,6 +1,9 @@
 #include "terrain/height_map_file.h"
 
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -13,6 +16,7 @@
 #include "terrain/safe_file.h"
 #include "terrain/stdio_packfile.h"
 #include "terrain/terrain_model.h"
+#include "terrain/work_threads.h"
 
 enum {
   // File rows per chunk: each sample column then receives a run of this many
@@ -49,11 +53,11 @@ static inline void note_sample(SampleStats *stats, unsigned d) {
 
 // Stores chunk rows r_begin..r_end - 1, columns x_begin..x_end - 1, into the
 // grid one sample at a time: chunk row r is memory row y_top - r.
-static void store_samples(int x_begin, int x_end, int r_begin, int r_end, long row_bytes,
-                          int y_top, SampleStats *stats) {
+static void store_samples(const unsigned char *chunk, int x_begin, int x_end, int r_begin,
+                          int r_end, long row_bytes, int y_top, SampleStats *stats) {
   for (int x = x_begin; x < x_end; x++) {
     uint16_t *column = height_map.heights[x];
-    const unsigned char *p = height_chunk + (long)r_begin * row_bytes + 2 * x;
+    const unsigned char *p = chunk + (long)r_begin * row_bytes + 2 * x;
     for (int r = r_begin; r < r_end; r++, p += row_bytes) {
       const unsigned d = word_at(p);
       column[y_top - r] = (uint16_t)d;
@@ -142,7 +146,8 @@ static inline __m128i min8(__m128i a0, __m128i a1, __m128i a2, __m128i a3, __m12
 // are taken from the bottom up so that the samples come out in memory
 // order. A band of columns at a time, eight rows after eight, so that the
 // columns' runs stay in the cache until they are complete.
-static void store_blocks(int rows8, int columns8, long row_bytes, int y_top, SampleStats *stats) {
+static void store_blocks(const unsigned char *chunk, int rows8, int columns8, long row_bytes,
+                         int y_top, SampleStats *stats) {
   static_assert(HEIGHT_BLOCK_COLUMNS / 8 * HEIGHT_CHUNK_ROWS <= 65535,
                 "the lane counters of one band must not overflow");
   const __m128i small_limit = _mm_set1_epi16(STEP_SAMPLE_LIMIT - 32768);
@@ -152,7 +157,7 @@ static void store_blocks(int rows8, int columns8, long row_bytes, int y_top, Sam
   for (int xb = 0; xb < columns8; xb += HEIGHT_BLOCK_COLUMNS) {
     const int xb_end = xb + HEIGHT_BLOCK_COLUMNS < columns8 ? xb + HEIGHT_BLOCK_COLUMNS : columns8;
     for (int r0 = 0; r0 < rows8; r0 += 8) {
-      const unsigned char *row = height_chunk + (long)r0 * row_bytes;
+      const unsigned char *row = chunk + (long)r0 * row_bytes;
       const int y = y_top - (r0 + 7);
       for (int x0 = xb; x0 < xb_end; x0 += 8) {
         const unsigned char *p = row + 2 * x0;
@@ -211,15 +216,52 @@ static void store_blocks(int rows8, int columns8, long row_bytes, int y_top, Sam
 #endif
 
 // Moves a chunk of rows into the grid's columns.
-static void store_chunk(int rows, int sx, long row_bytes, int y_top, SampleStats *stats) {
+static void store_chunk(const unsigned char *chunk, int rows, int sx, long row_bytes, int y_top,
+                        SampleStats *stats) {
   int rows8 = 0, columns8 = 0;
 #if defined(__SSE2__)
   rows8 = rows & ~7;
   columns8 = sx & ~7;
-  store_blocks(rows8, columns8, row_bytes, y_top, stats);
+  store_blocks(chunk, rows8, columns8, row_bytes, y_top, stats);
 #endif
-  store_samples(columns8, sx, 0, rows, row_bytes, y_top, stats);
-  store_samples(0, columns8, rows8, rows, row_bytes, y_top, stats);
+  store_samples(chunk, columns8, sx, 0, rows, row_bytes, y_top, stats);
+  store_samples(chunk, 0, columns8, rows8, rows, row_bytes, y_top, stats);
+}
+
+static void add_stats(SampleStats *total, const SampleStats &part) {
+  if (part.highest > total->highest) total->highest = part.highest;
+  total->c5 += part.c5;
+  total->c6 += part.c6;
+  total->c8 += part.c8;
+  total->c10 += part.c10;
+  total->c12 += part.c12;
+}
+
+// The chunks read at their own offsets and stored on every core, each
+// core a run of neighbouring chunks with its own buffer. The statistics
+// do not depend on the order. 1 when a buffer cannot be had.
+static int load_chunks_in_parallel(int fd, int sx, int sy, SampleStats *stats) {
+  const long row_bytes = (long)sx * 2;
+  const int chunks = (sy + HEIGHT_CHUNK_ROWS - 1) / HEIGHT_CHUNK_ROWS;
+  const int parts = work_thread_count() < chunks ? work_thread_count() : chunks;
+  std::vector<SampleStats> part_stats((size_t)parts, SampleStats{0, 0, 0, 0, 0, 0});
+  std::atomic<int> failed(0);
+  run_parts(parts, [&](int k) {
+    unsigned char *chunk = (unsigned char *)malloc((size_t)(HEIGHT_CHUNK_ROWS * row_bytes));
+    if (!chunk) {
+      failed = 1;
+      return;
+    }
+    for (int c = chunks * k / parts; c < chunks * (k + 1) / parts; c++) {
+      const int i0 = c * HEIGHT_CHUNK_ROWS;
+      const int rows = sy - i0 < HEIGHT_CHUNK_ROWS ? sy - i0 : HEIGHT_CHUNK_ROWS;
+      read_grid_words_at(fd, GRID_HEADER_BYTES + (long long)i0 * row_bytes, chunk, row_bytes * rows);
+      store_chunk(chunk, rows, sx, row_bytes, sy - 1 - i0, &part_stats[(size_t)k]);
+    }
+    free(chunk);
+  });
+  for (const SampleStats &part : part_stats) add_stats(stats, part);
+  return failed;
 }
 
 // The step the editor raises and lowers heights by, from how many small
@@ -251,15 +293,19 @@ int load_height_map(const char *path) {
     return 1;
   }
   show_progress("Loading Heightmap (HFD)");
+  prepare_table_pages(&height_map.heights[0][0], sizeof(height_map.heights[0]) * (size_t)sx);
 
   SampleStats stats = {};
   stats.highest = height_map.max_height > 0 ? (unsigned)height_map.max_height : 0;
   const long row_bytes = (long)sx * 2;
-  for (int i0 = 0; i0 < sy; i0 += HEIGHT_CHUNK_ROWS) {
-    const int rows = sy - i0 < HEIGHT_CHUNK_ROWS ? sy - i0 : HEIGHT_CHUNK_ROWS;
-    read_grid_words(f, height_chunk, row_bytes * rows);
-    // File row i0 + r is memory row sy - 1 - i0 - r.
-    store_chunk(rows, sx, row_bytes, sy - 1 - i0, &stats);
+  FILE *stream = stdio_packfile_stream(f);
+  if (!stream || load_chunks_in_parallel(fileno(stream), sx, sy, &stats) != 0) {
+    for (int i0 = 0; i0 < sy; i0 += HEIGHT_CHUNK_ROWS) {
+      const int rows = sy - i0 < HEIGHT_CHUNK_ROWS ? sy - i0 : HEIGHT_CHUNK_ROWS;
+      read_grid_words(f, height_chunk, row_bytes * rows);
+      // File row i0 + r is memory row sy - 1 - i0 - r.
+      store_chunk(height_chunk, rows, sx, row_bytes, sy - 1 - i0, &stats);
+    }
   }
   pack_fclose(f);
   height_map.max_height = (int32_t)stats.highest;

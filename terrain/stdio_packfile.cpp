@@ -30,3 +30,7 @@ PACKFILE *open_stdio_packfile(const char *path, const char *mode) {
   if (!pack) fclose(file);
   return pack;
 }
+
+FILE *stdio_packfile_stream(PACKFILE *pack) {
+  return pack && pack->vtable == &stdio_vtable ? (FILE *)pack->userdata : nullptr;
+}

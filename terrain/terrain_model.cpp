@@ -1,10 +1,13 @@
 #include "terrain/terrain_model.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <sys/mman.h>
 #include <unistd.h>
+
+#include "terrain/work_threads.h"
 
 TileMap tile_map;
 HeightMap height_map;
@@ -57,6 +60,31 @@ static void zero_range(void *start, size_t size) {
   }
   memset(start, 0, inner_begin - begin);
   memset((void *)inner_end, 0, end - inner_end);
+}
+
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23
+#endif
+
+// Pieces of a table faulted in by one part; a multiple of the huge page.
+static const size_t TABLE_PIECE_BYTES = 32u << 20;
+
+void prepare_table_pages(void *start, size_t bytes) {
+  const uintptr_t page = (uintptr_t)sysconf(_SC_PAGESIZE);
+  const uintptr_t begin = ((uintptr_t)start + page - 1) & ~(page - 1);
+  const uintptr_t end = ((uintptr_t)start + bytes) & ~(page - 1);
+  if (begin >= end) return;
+  // Fresh pages cost far more one by one than as huge pages, and faulting
+  // them on every core beats faulting them as the file is read.
+  madvise((void *)begin, end - begin, MADV_HUGEPAGE);
+  const int parts = (int)((end - begin + TABLE_PIECE_BYTES - 1) / TABLE_PIECE_BYTES);
+  run_parts(parts, [&](int k) {
+    const uintptr_t piece = begin + (uintptr_t)k * TABLE_PIECE_BYTES;
+    const size_t size = end - piece < TABLE_PIECE_BYTES ? end - piece : TABLE_PIECE_BYTES;
+    if (madvise((void *)piece, size, MADV_POPULATE_WRITE) == 0 || errno != EINVAL) return;
+    // An older kernel: touch one byte a page (the tables are zero until filled).
+    for (uintptr_t p = piece; p < piece + size; p += page) *(volatile char *)p = *(volatile char *)p;
+  });
 }
 
 static int clamp_extent(int32_t n, int cap) { return n < 0 ? 0 : (n > cap ? cap : n); }

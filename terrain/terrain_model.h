@@ -109,6 +109,11 @@ void init_placeholder_colours();
 // Destroys the level bitmaps of entries 1..texture_count that have them.
 void release_textures();
 
+// Readies the pages of the part of a table a terrain is about to fill:
+// huge pages where the system offers them, all faulted in at once on every
+// core. The contents stay as they are.
+void prepare_table_pages(void *start, size_t bytes);
+
 // Returns the model to its start state before a second opening attempt:
 // counters and the used extents of the grids are zeroed, texture bitmaps
 // released, placeholder colours drawn afresh.
