@@ -2,6 +2,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "terrain/height_palette.h"
 #include "terrain/terrain_model.h"
 #include "terrain/work_threads.h"
@@ -50,22 +54,69 @@ void build_shade_table() {
   shade_table_ready = true;
 }
 
+// The shade of one inner sample from its two differences.
+inline uint8_t shade_of_differences(int a, int b) {
+  const int span = relief.span;
+  const unsigned limit = 2u * (unsigned)span;
+  if ((unsigned)(a + span) <= limit && (unsigned)(b + span) <= limit)
+    return shade_of[gradient_index[a + span] * SHADE_SIDE + gradient_index[b + span]];
+  return (uint8_t)shade_for((int64_t)a * 255 / relief.max_height, (int64_t)b * 255 / relief.max_height);
+}
+
+#if defined(__SSE2__)
+// Four neighbouring samples of a column as 32-bit lanes.
+inline __m128i lanes4(const uint16_t *p) {
+  return _mm_unpacklo_epi16(_mm_loadl_epi64((const __m128i *)p), _mm_setzero_si128());
+}
+
+// difference * 255 / max_height, truncated, for differences within
+// +-3 max_height: the quotient's float is within 2^-14 of the exact one
+// while any fraction is at least 1 / max_height (> 2^-14) from a whole
+// number, so truncating it gives the integer division's result (also
+// checked for every max_height and every difference).
+inline __m128i gradients4(__m128i d, __m128 max_height) {
+  const __m128i times255 = _mm_sub_epi32(_mm_slli_epi32(d, 8), d);
+  return _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(times255), max_height));
+}
+#endif
+
 // Shades of the inner samples y0..y1 - 1 (all within 1..rows - 2) of one
 // column, from the height columns west (X - 1), here and east (X + 1),
 // into out[0 ..]. Heights are contiguous along Y.
 void shade_run(const uint16_t *west, const uint16_t *here, const uint16_t *east, uint8_t *out,
                int y0, int y1) {
-  const int span = relief.span;
-  const unsigned limit = 2u * (unsigned)span;
-  for (int y = y0; y < y1; y++, out++) {
-    int a = (west[y - 1] + west[y] + west[y + 1]) - (east[y - 1] + east[y] + east[y + 1]);
-    int b = (west[y + 1] + here[y + 1] + east[y + 1]) - (west[y - 1] + here[y - 1] + east[y - 1]);
-    if ((unsigned)(a + span) <= limit && (unsigned)(b + span) <= limit) {
-      *out = shade_of[gradient_index[a + span] * SHADE_SIDE + gradient_index[b + span]];
-    } else {
-      *out = (uint8_t)shade_for((int64_t)a * 255 / relief.max_height,
-                                (int64_t)b * 255 / relief.max_height);
+  int y = y0;
+#if defined(__SSE2__)
+  // Four samples at a time, as long as their differences are in the tables' range.
+  const __m128 max_height = _mm_set1_ps((float)relief.max_height);
+  const __m128i low = _mm_set1_epi32(-relief.span - 1), high = _mm_set1_epi32(relief.span + 1);
+  for (; y + 4 <= y1; y += 4, out += 4) {
+    const __m128i w0 = lanes4(west + y - 1), w1 = lanes4(west + y), w2 = lanes4(west + y + 1);
+    const __m128i e0 = lanes4(east + y - 1), e1 = lanes4(east + y), e2 = lanes4(east + y + 1);
+    const __m128i h0 = lanes4(here + y - 1), h2 = lanes4(here + y + 1);
+    const __m128i a = _mm_sub_epi32(_mm_add_epi32(_mm_add_epi32(w0, w1), w2),
+                                    _mm_add_epi32(_mm_add_epi32(e0, e1), e2));
+    const __m128i b = _mm_sub_epi32(_mm_add_epi32(_mm_add_epi32(w2, h2), e2),
+                                    _mm_add_epi32(_mm_add_epi32(w0, h0), e0));
+    const __m128i inside = _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(a, low), _mm_cmplt_epi32(a, high)),
+                                         _mm_and_si128(_mm_cmpgt_epi32(b, low), _mm_cmplt_epi32(b, high)));
+    if (_mm_movemask_epi8(inside) != 0xFFFF) {
+      int as[4], bs[4];
+      _mm_storeu_si128((__m128i *)as, a);
+      _mm_storeu_si128((__m128i *)bs, b);
+      for (int k = 0; k < 4; k++) out[k] = shade_of_differences(as[k], bs[k]);
+      continue;
     }
+    int gx[4], gy[4];
+    _mm_storeu_si128((__m128i *)gx, _mm_add_epi32(gradients4(a, max_height), _mm_set1_epi32(SHADE_SLOPE)));
+    _mm_storeu_si128((__m128i *)gy, _mm_add_epi32(gradients4(b, max_height), _mm_set1_epi32(SHADE_SLOPE)));
+    for (int k = 0; k < 4; k++) out[k] = shade_of[gx[k] * SHADE_SIDE + gy[k]];
+  }
+#endif
+  for (; y < y1; y++, out++) {
+    const int a = (west[y - 1] + west[y] + west[y + 1]) - (east[y - 1] + east[y] + east[y + 1]);
+    const int b = (west[y + 1] + here[y + 1] + east[y + 1]) - (west[y - 1] + here[y - 1] + east[y - 1]);
+    *out = shade_of_differences(a, b);
   }
 }
 
@@ -88,9 +139,23 @@ void prepare_relief() {
     gradient_index[d + relief.span] = (int16_t)(d * 255 / relief.max_height + SHADE_SLOPE);
 }
 
+// Columns ahead whose heights are fetched while a column is shaded: each
+// column's run starts in a cache line (and a page) of its own.
+enum { RELIEF_FETCH_AHEAD = 6 };
+
+static void fetch_column(int x, int y0, int y1) {
+  if (x < 0 || x >= relief.columns) return;
+  const uint16_t *column = height_map.heights[x];
+  const int first = y0 > 0 ? y0 - 1 : 0, last = y1 < relief.rows ? y1 : relief.rows - 1;
+  for (int y = first; y <= last; y += 32) __builtin_prefetch(column + y);
+  __builtin_prefetch(column + last);
+}
+
 void relief_columns(int x0, int x1, int y0, int y1, uint8_t *out, int stride) {
   const int rows = relief.rows;
+  for (int k = 1; k < RELIEF_FETCH_AHEAD && x0 + k < x1; k++) fetch_column(x0 + k, y0, y1);
   for (int x = x0; x < x1; x++, out += stride) {
+    if (x + RELIEF_FETCH_AHEAD < x1) fetch_column(x + RELIEF_FETCH_AHEAD, y0, y1);
     // Outside the height map the shade map is never written: 0.
     if (x < 0 || x >= relief.columns || rows == 0) {
       memset(out, 0, (size_t)(y1 - y0));
