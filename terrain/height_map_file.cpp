@@ -324,6 +324,35 @@ static inline void put_word(unsigned char *p, unsigned w) {
   p[1] = (unsigned char)(w >> 8);
 }
 
+// Chunk k of the file's rows into out: file row i0 + r holds memory row
+// y_top - r; a band of columns at a time keeps the columns being read in
+// the cache.
+static void encode_chunk(int k, unsigned char *out) {
+  const int sx = height_map.samples_x, sy = height_map.samples_y;
+  const long row_bytes = (long)sx * 2;
+  const int i0 = k * HEIGHT_CHUNK_ROWS;
+  const int rows = sy - i0 < HEIGHT_CHUNK_ROWS ? sy - i0 : HEIGHT_CHUNK_ROWS;
+  const int y_top = sy - 1 - i0;
+  for (int xb = 0; xb < sx; xb += HEIGHT_BLOCK_COLUMNS) {
+    const int xb_end = xb + HEIGHT_BLOCK_COLUMNS < sx ? xb + HEIGHT_BLOCK_COLUMNS : sx;
+    for (int r = 0; r < rows; r++) {
+      unsigned char *p = out + r * row_bytes;
+      for (int x = xb; x < xb_end; x++) put_word(p + 2 * x, height_map.heights[x][y_top - r]);
+    }
+  }
+}
+
+static long chunk_bytes(int k) {
+  const int rows = height_map.samples_y - k * HEIGHT_CHUNK_ROWS;
+  return (long)height_map.samples_x * 2 * (rows < HEIGHT_CHUNK_ROWS ? rows : HEIGHT_CHUNK_ROWS);
+}
+
+// Chunks are encoded on the other cores while this one writes.
+static void make_chunk(void *, int k, unsigned char *out) { encode_chunk(k, out); }
+static int write_chunk(void *context, int k, const unsigned char *chunk) {
+  return pack_fwrite(chunk, chunk_bytes(k), (PACKFILE *)context) == chunk_bytes(k) ? 0 : 1;
+}
+
 int save_height_map(const char *path) {
   const int sx = height_map.samples_x, sy = height_map.samples_y;
   // Only a grid that fits the table can be written.
@@ -333,21 +362,14 @@ int save_height_map(const char *path) {
   PACKFILE *f = file.pack;
   write_grid_header(f, sx, sy, height_map.header3, height_map.header4);
 
-  int ok = 1;
-  const long row_bytes = (long)sx * 2;
-  for (int i0 = 0; i0 < sy && ok; i0 += HEIGHT_CHUNK_ROWS) {
-    const int rows = sy - i0 < HEIGHT_CHUNK_ROWS ? sy - i0 : HEIGHT_CHUNK_ROWS;
-    // File row i0 + r holds memory row y_top - r; a band of columns at a
-    // time keeps the columns being read in the cache.
-    const int y_top = sy - 1 - i0;
-    for (int xb = 0; xb < sx; xb += HEIGHT_BLOCK_COLUMNS) {
-      const int xb_end = xb + HEIGHT_BLOCK_COLUMNS < sx ? xb + HEIGHT_BLOCK_COLUMNS : sx;
-      for (int r = 0; r < rows; r++) {
-        unsigned char *p = height_chunk + r * row_bytes;
-        for (int x = xb; x < xb_end; x++) put_word(p + 2 * x, height_map.heights[x][y_top - r]);
-      }
+  const int chunks = sx > 0 && sy > 0 ? (sy + HEIGHT_CHUNK_ROWS - 1) / HEIGHT_CHUNK_ROWS : 0;
+  int result = run_in_order(chunks, sizeof(height_chunk), make_chunk, write_chunk, f);
+  if (result == ORDERED_NO_MEMORY) {
+    result = ORDERED_DONE;
+    for (int k = 0; k < chunks && result == ORDERED_DONE; k++) {
+      encode_chunk(k, height_chunk);
+      result = write_chunk(f, k, height_chunk);
     }
-    if (pack_fwrite(height_chunk, row_bytes * rows, f) != row_bytes * rows) ok = 0;
   }
-  return safe_file_commit(&file, ok);
+  return safe_file_commit(&file, result == ORDERED_DONE);
 }

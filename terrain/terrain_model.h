@@ -110,8 +110,7 @@ void init_placeholder_colours();
 void release_textures();
 
 // Readies the pages of the part of a table a terrain is about to fill:
-// huge pages where the system offers them, all faulted in at once on every
-// core. The contents stay as they are.
+// all faulted in at once, on every core. The contents stay as they are.
 void prepare_table_pages(void *start, size_t bytes);
 
 // Returns the model to its start state before a second opening attempt:
