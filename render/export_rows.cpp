@@ -33,35 +33,46 @@ inline unsigned char *row_at(unsigned char *out, long row_bytes, int y, int y1) 
   return out + (long)(y1 - 1 - y) * row_bytes;
 }
 
-void produce_data(const void *, int y0, int y1, unsigned char *out, long row_bytes) {
+// Red the texture number, green the turn, blue the tag: the bytes of
+// makecol(red, green, blue) as the file stores them.
+inline uint32_t data_bgr(const Tile &tile) {
+  const uint32_t red = tile.texture < 0 ? 0 : (uint32_t)min_int(tile.texture, 255);
+  const uint32_t green = (uint32_t)min_int(64 * tile.rotation, 255);
+  const uint32_t blue = (uint32_t)min_int(64 * tile.tag, 255);
+  return blue | green << 8 | red << 16;
+}
+
+inline uint8_t water_value(const Tile &tile) {
+  return (tile.texture >= 0 && tile.texture < MAX_TEXTURES) ? water_values[tile.texture] : 0;
+}
+
+// One pixel per tile: a strip's tiles are read down their columns into a
+// small table, then written out row by row.
+template <class Pixel, class Convert>
+void produce_tile_pixels(int y0, int y1, unsigned char *out, long row_bytes, const Convert &convert) {
+  Pixel strip[STREAM_BAND_ROWS_MAX][STRIP_TILES];
   for (int x0 = 0; x0 < tiles_x; x0 += STRIP_TILES) {
     const int x1 = min_int(x0 + STRIP_TILES, tiles_x);
+    for (int x = x0; x < x1; x++) {
+      const Tile *column = tile_map.tiles[x];
+      for (int y = y0; y < y1; y++) strip[y - y0][x - x0] = convert(column[y]);
+    }
     for (int y = y0; y < y1; y++) {
-      unsigned char *p = row_at(out, row_bytes, y, y1) + 3 * x0;
-      for (int x = x0; x < x1; x++, p += 3) {
-        const Tile &tile = tile_map.tiles[x][y];
-        // Red the texture number, green the turn, blue the tag: the bytes
-        // of makecol(red, green, blue) as the file stores them.
-        const uint32_t red = tile.texture < 0 ? 0 : (uint32_t)min_int(tile.texture, 255);
-        const uint32_t green = (uint32_t)min_int(64 * tile.rotation, 255);
-        const uint32_t blue = (uint32_t)min_int(64 * tile.tag, 255);
-        put_bgr(blue | green << 8 | red << 16, p);
-      }
+      unsigned char *p = row_at(out, row_bytes, y, y1);
+      if constexpr (sizeof(Pixel) == 1)
+        memcpy(p + x0, strip[y - y0], (size_t)(x1 - x0));
+      else
+        put_bgr_run(strip[y - y0], x1 - x0, p + 3 * x0);
     }
   }
 }
 
+void produce_data(const void *, int y0, int y1, unsigned char *out, long row_bytes) {
+  produce_tile_pixels<uint32_t>(y0, y1, out, row_bytes, data_bgr);
+}
+
 void produce_water(const void *, int y0, int y1, unsigned char *out, long row_bytes) {
-  for (int x0 = 0; x0 < tiles_x; x0 += STRIP_TILES) {
-    const int x1 = min_int(x0 + STRIP_TILES, tiles_x);
-    for (int y = y0; y < y1; y++) {
-      unsigned char *p = row_at(out, row_bytes, y, y1);
-      for (int x = x0; x < x1; x++) {
-        const int t = tile_map.tiles[x][y].texture;
-        p[x] = (t >= 0 && t < MAX_TEXTURES) ? water_values[t] : 0;
-      }
-    }
-  }
+  produce_tile_pixels<uint8_t>(y0, y1, out, row_bytes, water_value);
 }
 
 void produce_heights(const void *, int y0, int y1, unsigned char *out, long row_bytes) {
