@@ -4,6 +4,7 @@
 
 #include "terrain/terrain_model.h"
 #include "terrain/tile_map_file.h"
+#include "terrain/work_threads.h"
 #include "tests/unit/harness.h"
 
 namespace {
@@ -155,6 +156,48 @@ TEST_F(TileMapFile, OnlyARegularFileIsReplaced) {
   struct stat st;
   ASSERT_EQ(0, lstat(dir.file("link.TFD").c_str(), &st));
   EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+}  // namespace
+
+namespace {
+
+// Several chunks and a width that is no multiple of the column blocks:
+// round trips byte for byte on one thread and on several.
+TEST_F(TileMapFile, LargeMapsRoundTripOnAnyNumberOfThreads) {
+  const int tx = 53, ty = 200;
+  std::vector<Record> records;
+  srand(17);
+  for (int i = 0; i < tx * ty; i++)
+    records.push_back({{(uint16_t)(rand() % 511), (uint16_t)(rand() % 256), (uint16_t)(rand() % 3),
+                        (uint16_t)(rand() % 256), (uint16_t)(rand() % 256), (uint16_t)(rand() % 256)}});
+  const auto bytes = tile_file(tx, ty, 3, 4, records);
+  write_file(dir.file("big.TFD"), bytes);
+  for (int threads : {1, 3}) {
+    work_threads_setting = threads;
+    reset_program_state();
+    ASSERT_EQ(0, load_tile_map(dir.file("big.TFD").c_str()));
+    EXPECT_EQ(records[(ty - 1 - 150) * tx + 52].words[1], tile_at(52, 150).rotation);
+    ASSERT_EQ(0, save_tile_map(dir.file("copy.TFD").c_str()));
+    // Rotation, tag and extra words keep their low bytes only.
+    auto expected = bytes;
+    for (size_t k = 16; k < expected.size(); k += 2)
+      if ((k - 16) % 12 >= 2) expected[k + 1] = 0;
+    EXPECT_TRUE(read_file(dir.file("copy.TFD")) == expected) << threads << " threads";
+  }
+  work_threads_setting = 0;
+
+  // A bad texture in a later chunk: the tiles after it keep what they had.
+  records[130 * tx + 9].words[0] = 600;
+  write_file(dir.file("bad.TFD"), tile_file(tx, ty, 0, 0, records));
+  reset_program_state();
+  for (int x = 0; x < tx; x++)
+    for (int y = 0; y < ty; y++) tile_at(x, y).texture = 77;
+  EXPECT_EQ(1, load_tile_map(dir.file("bad.TFD").c_str()));
+  EXPECT_EQ(records[130 * tx + 8].words[0] + 1, tile_at(8, ty - 1 - 130).texture);
+  EXPECT_EQ(601, tile_at(9, ty - 1 - 130).texture);
+  EXPECT_EQ(77, tile_at(10, ty - 1 - 130).texture);
+  EXPECT_EQ(77, tile_at(0, 0).texture);
 }
 
 }  // namespace
