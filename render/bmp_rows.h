@@ -6,6 +6,7 @@
 
 #include <allegro.h>
 #include <cstdint>
+#include <cstring>
 
 enum { BMP_HEADER_BYTES = 54, BMP_PALETTE_BYTES = 256 * 4 };
 
@@ -45,6 +46,10 @@ inline void put_bgr_run(const uint32_t *bgr, int n, unsigned char *out) {
     out[2] = (unsigned char)(bgr[i] >> 16);
   }
 }
+
+// The same and one byte more (0), for runs where the next pixel
+// overwrites it.
+inline void put_bgr4(uint32_t bgr, unsigned char *out) { memcpy(out, &bgr, 4); }
 
 inline void put_bgr(uint32_t bgr, unsigned char *out) {
   out[0] = (unsigned char)bgr;

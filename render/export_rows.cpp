@@ -81,16 +81,23 @@ void produce_heights(const void *, int y0, int y1, unsigned char *out, long row_
     const int x1 = min_int(x0 + STRIP_COLUMNS, columns);
     for (int y = y0; y < y1; y++) {
       unsigned char *p = row_at(out, row_bytes, y, y1) + 3 * x0;
-      for (int x = x0; x < x1; x++, p += 3) put_bgr(height_bgr[height_map.heights[x][y]], p);
+      // As in produce_embossed: four-byte stores but for the row's last pixel.
+      const int n = x1 == columns ? x1 - 1 : x1;
+      for (int x = x0; x < n; x++, p += 3) put_bgr4(height_bgr[height_map.heights[x][y]], p);
+      if (n < x1) put_bgr(height_bgr[height_map.heights[n][y]], p);
     }
   }
 }
 
 // For the tiles x0..x1 - 1 of tile rows t0.., the start of each tile's
 // block in table (turn, texture, 16 pixels): [row - t0][x - x0].
-template <class Pixel>
-void gather_blocks(const Pixel (&table)[TILE_BLOCK_TURNS][MAX_TEXTURES + 1][16], int x0, int x1,
+template <class Pixel, int N>
+void gather_blocks(const Pixel (&table)[TILE_BLOCK_TURNS][MAX_TEXTURES + 1][N], int x0, int x1,
                    int t0, int t1, const Pixel **blocks) {
+  // Each column's run starts in a page of its own: the next strip's runs
+  // are fetched while this one is gathered and written.
+  for (int x = x1; x < x1 + STRIP_TILES && x < tiles_x; x++)
+    for (int t = t0; t < t1; t += 8) __builtin_prefetch(&tile_map.tiles[x][t]);
   for (int x = x0; x < x1; x++) {
     const Tile *column = tile_map.tiles[x];
     for (int t = t0; t < t1; t++) {
@@ -102,15 +109,15 @@ void gather_blocks(const Pixel (&table)[TILE_BLOCK_TURNS][MAX_TEXTURES + 1][16],
 
 void produce_textures(const void *, int y0, int y1, unsigned char *out, long row_bytes) {
   const int t0 = y0 / 4, t1 = (y1 - 1) / 4 + 1;
-  const uint32_t *blocks[BAND_TILE_ROWS * STRIP_TILES];
+  const unsigned char *blocks[BAND_TILE_ROWS * STRIP_TILES];
   for (int x0 = 0; x0 < tiles_x; x0 += STRIP_TILES) {
     const int x1 = min_int(x0 + STRIP_TILES, tiles_x);
-    gather_blocks(tile_blocks_bgr, x0, x1, t0, t1, blocks);
+    gather_blocks(tile_block_rows, x0, x1, t0, t1, blocks);
     for (int y = y0; y < y1; y++) {
       unsigned char *p = row_at(out, row_bytes, y, y1) + 12 * x0;
-      const uint32_t **row = blocks + (y / 4 - t0) * STRIP_TILES;
-      const int j = 4 * (y % 4);
-      for (int k = 0; k < x1 - x0; k++, p += 12) put_bgr_run(row[k] + j, 4, p);
+      const unsigned char **row = blocks + (y / 4 - t0) * STRIP_TILES;
+      const int j = 12 * (y % 4);
+      for (int k = 0; k < x1 - x0; k++, p += 12) memcpy(p, row[k] + j, 12);
     }
   }
 }
@@ -130,10 +137,16 @@ void produce_embossed(const void *, int y0, int y1, unsigned char *out, long row
       const uint16_t **row = blocks + (y / 4 - t0) * STRIP_TILES;
       const uint8_t *shades = relief + (y - y0);
       const int j = 4 * (y % 4);
-      for (int k = 0; k < x1 - x0; k++) {
+      // Four bytes a pixel, the fourth overwritten by the next pixel; the
+      // row's last pixel ends the row and gets its three bytes only.
+      const int n = x1 == tiles_x ? x1 - x0 - 1 : x1 - x0;
+      for (int k = 0; k < n; k++) {
         const uint16_t *colours = row[k] + j;
-        for (int i = 0; i < 4; i++, p += 3, shades += stride)
-          put_bgr(shaded[colours[i] * 256 + *shades], p);
+        for (int i = 0; i < 4; i++, p += 3, shades += stride) put_bgr4(shaded[colours[i] * 256 + *shades], p);
+      }
+      if (n < x1 - x0) {
+        const uint16_t *colours = row[n] + j;
+        for (int i = 0; i < 4; i++, p += 3, shades += stride) put_bgr(shaded[colours[i] * 256 + *shades], p);
       }
     }
   }

@@ -6,9 +6,10 @@
 
 #include "terrain/work_threads.h"
 
-// Large enough that a band's grid columns are long runs, small enough that
-// the bands in flight stay a few dozen megabytes.
-enum { STREAM_BAND_BYTES = 4 << 20 };
+// Large enough that a band's grid columns are long runs (each column's run
+// starts in a page of its own, whose lookup costs more than the run),
+// small enough that the bands in flight stay a few dozen megabytes.
+enum { STREAM_BAND_BYTES = 8 << 20 };
 
 int stream_band_rows(long row_bytes) {
   long rows = row_bytes > 0 ? (STREAM_BAND_BYTES + row_bytes - 1) / row_bytes : 1;

@@ -30,8 +30,8 @@ enum StreamResult { STREAM_WRITTEN = 0, STREAM_WRITE_FAILED = 1, STREAM_NO_MEMOR
 // position. progress may be nullptr.
 StreamResult stream_bmp(int fd, const RowSource &source, const StreamProgress *progress);
 
-// Rows per band for a row size: about a megabyte, a multiple of 4 rows (a
-// tile at 4 pixels per tile), at most STREAM_BAND_ROWS_MAX.
+// Rows per band for a row size: about 8 MB, a multiple of 4 rows (a tile at
+// 4 pixels per tile), at most STREAM_BAND_ROWS_MAX.
 enum { STREAM_BAND_ROWS_MAX = 256 };
 int stream_band_rows(long row_bytes);
 

@@ -4,7 +4,7 @@
 
 #include "terrain/height_palette.h"
 
-uint32_t tile_blocks_bgr[TILE_BLOCK_TURNS][MAX_TEXTURES + 1][16];
+unsigned char tile_block_rows[TILE_BLOCK_TURNS][MAX_TEXTURES + 1][4 * 12];
 uint16_t tile_block_colours[TILE_BLOCK_TURNS][MAX_TEXTURES + 1][16];
 std::vector<uint32_t> shaded_pixels;
 std::vector<uint32_t> shaded_bgr;
@@ -16,7 +16,7 @@ void prepare_shaded_blocks(const PixelShifts &shifts, int shading) {
     for (int texture = 0; texture <= MAX_TEXTURES; texture++)
       for (int k = 0; k < 16; k++) {
         const uint32_t pixel = tile_blocks[t][texture][k];
-        tile_blocks_bgr[t][texture][k] = pixel_to_bgr(pixel, shifts);
+        put_bgr(pixel_to_bgr(pixel, shifts), &tile_block_rows[t][texture][3 * k]);
         if (!shading) continue;
         // A block holds the level's pixels or 0: at most 16 colours per
         // texture, so the numbers fit 16 bits.

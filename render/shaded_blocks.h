@@ -9,8 +9,8 @@
 #include "render/bmp_rows.h"
 #include "render/tile_blocks.h"
 
-// The blocks' pixels packed as file bytes (see pixel_to_bgr).
-extern uint32_t tile_blocks_bgr[TILE_BLOCK_TURNS][MAX_TEXTURES + 1][16];
+// The blocks' four rows as the file stores them: 12 bytes each.
+extern unsigned char tile_block_rows[TILE_BLOCK_TURNS][MAX_TEXTURES + 1][4 * 12];
 
 // The blocks' pixels as colour numbers, and for each number and shade byte
 // apply_shade(colour, shade) as a 32-bit pixel and as file bytes:

@@ -141,7 +141,7 @@ void prepare_relief() {
 
 // Columns ahead whose heights are fetched while a column is shaded: each
 // column's run starts in a cache line (and a page) of its own.
-enum { RELIEF_FETCH_AHEAD = 6 };
+enum { RELIEF_FETCH_AHEAD = 16 };
 
 static void fetch_column(int x, int y0, int y1) {
   if (x < 0 || x >= relief.columns) return;

@@ -84,7 +84,8 @@ int run_in_order(int chunks, size_t buffer_bytes, void (*make)(void *context, in
   ring.make = make;
   ring.context = context;
   const int workers = work_thread_count() < chunks ? work_thread_count() : chunks;
-  ring.slots = 2 * workers + 1 < chunks ? 2 * workers + 1 : chunks;
+  // One buffer being consumed, one made and waiting, one per worker.
+  ring.slots = workers + 2 < chunks ? workers + 2 : chunks;
   int result = ORDERED_DONE;
   // Mapped apart from the heap, so that they go back to the system at the
   // end; zero from the start.
