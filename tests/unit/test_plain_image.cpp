@@ -31,7 +31,7 @@ class PlainImages : public testing::Test {
     write_file(dir.file(name), bytes);
     return load_plain_image(dir.file(name).c_str(), palette);
   }
-  PALETTE palette;
+  PALETTE palette = {};
   TempDir dir;
 };
 
