@@ -308,3 +308,16 @@ Bytes sample_lbm(const SamplePicture &pic, int planes, bool packed, int masking)
 }
 
 Bytes sample_pbm(const SamplePicture &pic, bool packed) { return lbm_file(pic, true, 8, packed, 0); }
+
+long long plain_file_size(const unsigned char *b, long size, bool targa) {
+  auto le16 = [&](int i) { return (long long)(b[i] | b[i + 1] << 8); };
+  auto le32 = [&](int i) { return (long long)(uint32_t)(b[i] | b[i + 1] << 8 | b[i + 2] << 16 | (uint32_t)b[i + 3] << 24); };
+  if (targa) {
+    if (size < 18 || b[2] < 1 || b[2] > 3) return -1;
+    const long long map = b[1] ? le16(5) * ((b[7] + 7) / 8) : 0;
+    return 18 + b[0] + map + le16(12) * le16(14) * ((b[16] + 7) / 8);
+  }
+  if (size < 54 || b[0] != 'B' || b[1] != 'M' || (le32(30) != 0 && le32(30) != 3) || (int32_t)le32(22) <= 0)
+    return -1;
+  return le32(10) + (le32(18) * le16(28) + 31) / 32 * 4 * le32(22);
+}

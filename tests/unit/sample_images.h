@@ -47,3 +47,8 @@ Bytes sample_lbm(const SamplePicture &pic, int planes, bool packed, int masking 
 
 // Chunky bitmap (PBM): one byte a pixel, rows padded to a word.
 Bytes sample_pbm(const SamplePicture &pic, bool packed);
+
+// The size that a plain file's own header gives it (a bottom-up bitmap,
+// uncompressed or with bit fields, or a Targa of types 1 to 3), worked out
+// from the layout alone; -1 when the header is not of such a file.
+long long plain_file_size(const unsigned char *bytes, long size, bool targa);
