@@ -169,9 +169,13 @@ TEST_F(Textures, DamagedOrOversizedFilesGivePlaceholders) {
   std::vector<unsigned char> tga = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 2, 0, 24, 0, 0xFF, 1, 2, 3};
   write_file(dir.file("runs.tga"), tga);
   write_file(dir.file("cut.pcx"), {10, 5, 1, 8});
+  // A plain Targa cut short: the loader would leave the missing rows unset.
+  Bytes targa = sample_tga(sample_picture(16, 16, 24, [](int x, int) { return (uint32_t)x; }), 2, 24, 0, false);
+  targa.pop_back();
+  write_file(dir.file("cut.tga"), targa);
   write_text(dir.file("plane.lbm"), "FORM\0\0\0\x40ILBM");
   const char *names[] = {"empty.bmp", "byte.bmp", "text.bmp", "huge.bmp", "wide.bmp", "negative.bmp",
-                         "flat.bmp", "runs.bmp", "runs.tga", "cut.pcx", "plane.lbm", "subdir"};
+                         "flat.bmp", "runs.bmp", "runs.tga", "cut.pcx", "cut.tga", "plane.lbm", "subdir"};
   mkdir(dir.file("subdir").c_str(), 0700);
   const int n = sizeof(names) / sizeof(names[0]);
   for (int t = 1; t <= n; t++) declare(t, names[t - 1]);
