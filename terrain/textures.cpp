@@ -7,6 +7,7 @@
 #include "app/startup.h"
 #include "app/status_bar.h"
 #include "terrain/image_header.h"
+#include "terrain/plain_image.h"
 #include "terrain/terrain_model.h"
 #include "ui/shrink_bitmap.h"
 
@@ -33,10 +34,13 @@ static int texture_path(char *dest, const char *filename) {
 }
 
 // The file's bitmap in the screen's colour depth, or null when the file is
-// missing, unreadable or of a size refused as a texture.
+// missing, unreadable, damaged or of a size refused as a texture.
 static BITMAP *read_texture_file(TextureEntry &entry, const char *path) {
-  if (!exists(path) || check_image_header(path) == IMAGE_HEADER_REFUSED) return nullptr;
-  BITMAP *file = load_bitmap(path, entry.palette);
+  if (!exists(path)) return nullptr;
+  const ImageHeaderResult header = check_image_header(path);
+  if (header == IMAGE_HEADER_REFUSED) return nullptr;
+  BITMAP *file = header == IMAGE_HEADER_PLAIN_COPY ? load_plain_image(path, entry.palette)
+                                                   : load_bitmap(path, entry.palette);
   if (!file) return nullptr;
   if (!image_size_accepted(file->w, file->h)) {
     destroy_bitmap(file);
