@@ -293,7 +293,7 @@ int load_height_map(const char *path) {
     return 1;
   }
   show_progress("Loading Heightmap (HFD)");
-  prepare_table_pages(&height_map.heights[0][0], sizeof(height_map.heights[0]) * (size_t)sx);
+  prepare_table_pages(height_map.heights[0], sizeof(height_map.heights[0]), sx, sizeof(uint16_t) * (size_t)sy);
 
   SampleStats stats = {};
   stats.highest = height_map.max_height > 0 ? (unsigned)height_map.max_height : 0;

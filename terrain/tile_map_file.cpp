@@ -58,7 +58,7 @@ int load_tile_map(const char *path) {
     return 1;
   }
   show_progress("Loading Tilemap (TFD)");
-  prepare_table_pages(&tile_map.tiles[0][0], sizeof(tile_map.tiles[0]) * (size_t)tx);
+  prepare_table_pages(tile_map.tiles[0], sizeof(tile_map.tiles[0]), tx, sizeof(Tile) * (size_t)ty);
 
   const long row_bytes = (long)tx * TILE_RECORD_BYTES;
   int failed = 0;

@@ -1,4 +1,6 @@
+#include <cstdint>
 #include <cstdlib>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -198,6 +200,39 @@ TEST_F(TileMapFile, LargeMapsRoundTripOnAnyNumberOfThreads) {
   EXPECT_EQ(601, tile_at(9, ty - 1 - 130).texture);
   EXPECT_EQ(77, tile_at(10, ty - 1 - 130).texture);
   EXPECT_EQ(77, tile_at(0, 0).texture);
+}
+
+}  // namespace
+
+namespace {
+
+size_t resident_pages(const void *start, size_t bytes) {
+  const size_t page = (size_t)sysconf(_SC_PAGESIZE);
+  const uintptr_t begin = (uintptr_t)start & ~(page - 1);
+  const size_t pages = ((uintptr_t)start + bytes - begin + page - 1) / page;
+  std::vector<unsigned char> in_core(pages);
+  if (mincore((void *)begin, pages * page, in_core.data()) != 0) return (size_t)-1;
+  size_t count = 0;
+  for (unsigned char c : in_core) count += c & 1;
+  return count;
+}
+
+// A wide, short map: each column's few used tiles are faulted in, not the
+// whole table (128 MB).
+TEST_F(TileMapFile, LoadingFaultsInOnlyTheUsedRows) {
+  const size_t table = sizeof(tile_map.tiles);
+  const size_t page = (size_t)sysconf(_SC_PAGESIZE);
+  const uintptr_t begin = ((uintptr_t)tile_map.tiles + page - 1) & ~(page - 1);
+  ASSERT_EQ(0, madvise((void *)begin, ((uintptr_t)tile_map.tiles + table - begin) & ~(page - 1), MADV_DONTNEED));
+  ASSERT_LT(resident_pages(tile_map.tiles, table), 16u);
+
+  const int tx = 4000, ty = 3;
+  write_file(dir.file("wide.TFD"), tile_file(tx, ty, 0, 0, std::vector<Record>(tx * ty, Record{{4, 1, 0, 0, 0, 0}})));
+  ASSERT_EQ(0, load_tile_map(dir.file("wide.TFD").c_str()));
+  EXPECT_EQ(5, tile_at(3999, 2).texture);
+  const size_t resident = resident_pages(tile_map.tiles, table);
+  EXPECT_GE(resident, 3000u);  // each column starts on a page of its own, but a few
+  EXPECT_LE(resident, 4100u);  // and not the 31250 pages of the whole table
 }
 
 }  // namespace
