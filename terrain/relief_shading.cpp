@@ -144,7 +144,7 @@ void prepare_relief() {
 enum { RELIEF_FETCH_AHEAD = 16 };
 
 static void fetch_column(int x, int y0, int y1) {
-  if (x < 0 || x >= relief.columns) return;
+  if (x < 0 || x >= relief.columns || relief.rows == 0) return;
   const uint16_t *column = height_map.heights[x];
   const int first = y0 > 0 ? y0 - 1 : 0, last = y1 < relief.rows ? y1 : relief.rows - 1;
   for (int y = first; y <= last; y += 32) __builtin_prefetch(column + y);
@@ -161,7 +161,8 @@ void relief_columns(int x0, int x1, int y0, int y1, uint8_t *out, int stride) {
       memset(out, 0, (size_t)(y1 - y0));
       continue;
     }
-    const int inside_end = y1 < rows ? y1 : rows;
+    // Rows past the height map's extent are 0 too.
+    const int inside_end = y1 < rows ? (y1 > y0 ? y1 : y0) : (rows > y0 ? rows : y0);
     if (y1 > inside_end) memset(out + (inside_end - y0), 0, (size_t)(y1 - inside_end));
     if (y0 >= inside_end) continue;
     if (relief.level) {
