@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <new>
 #include <cstring>
 #include <vector>
 
@@ -238,30 +239,31 @@ static void add_stats(SampleStats *total, const SampleStats &part) {
 }
 
 // The chunks read at their own offsets and stored on every core, each
-// core a run of neighbouring chunks with its own buffer. The statistics
-// do not depend on the order. 1 when a buffer cannot be had.
+// thread with a buffer of its own; a thread held up elsewhere leaves its
+// share to the others. The statistics do not depend on the order. 1 when
+// a buffer cannot be had: some chunks may be stored, none counted.
 static int load_chunks_in_parallel(int fd, int sx, int sy, SampleStats *stats) {
   const long row_bytes = (long)sx * 2;
   const int chunks = (sy + HEIGHT_CHUNK_ROWS - 1) / HEIGHT_CHUNK_ROWS;
-  const int parts = work_thread_count() < chunks ? work_thread_count() : chunks;
-  std::vector<SampleStats> part_stats((size_t)parts, SampleStats{0, 0, 0, 0, 0, 0});
+  std::vector<SampleStats> chunk_stats((size_t)chunks, SampleStats{0, 0, 0, 0, 0, 0});
   std::atomic<int> failed(0);
-  run_parts(parts, [&](int k) {
-    unsigned char *chunk = (unsigned char *)malloc((size_t)(HEIGHT_CHUNK_ROWS * row_bytes));
-    if (!chunk) {
+  run_parts(chunks, [&](int c) {
+    thread_local std::vector<unsigned char> chunk;
+    if (failed) return;
+    try {
+      chunk.resize((size_t)(HEIGHT_CHUNK_ROWS * row_bytes));
+    } catch (const std::bad_alloc &) {
       failed = 1;
       return;
     }
-    for (int c = chunks * k / parts; c < chunks * (k + 1) / parts; c++) {
-      const int i0 = c * HEIGHT_CHUNK_ROWS;
-      const int rows = sy - i0 < HEIGHT_CHUNK_ROWS ? sy - i0 : HEIGHT_CHUNK_ROWS;
-      read_grid_words_at(fd, GRID_HEADER_BYTES + (long long)i0 * row_bytes, chunk, row_bytes * rows);
-      store_chunk(chunk, rows, sx, row_bytes, sy - 1 - i0, &part_stats[(size_t)k]);
-    }
-    free(chunk);
+    const int i0 = c * HEIGHT_CHUNK_ROWS;
+    const int rows = sy - i0 < HEIGHT_CHUNK_ROWS ? sy - i0 : HEIGHT_CHUNK_ROWS;
+    read_grid_words_at(fd, GRID_HEADER_BYTES + (long long)i0 * row_bytes, chunk.data(), row_bytes * rows);
+    store_chunk(chunk.data(), rows, sx, row_bytes, sy - 1 - i0, &chunk_stats[(size_t)c]);
   });
-  for (const SampleStats &part : part_stats) add_stats(stats, part);
-  return failed;
+  if (failed) return 1;
+  for (const SampleStats &part : chunk_stats) add_stats(stats, part);
+  return 0;
 }
 
 // The step the editor raises and lowers heights by, from how many small
@@ -299,6 +301,8 @@ int load_height_map(const char *path) {
   stats.highest = height_map.max_height > 0 ? (unsigned)height_map.max_height : 0;
   const long row_bytes = (long)sx * 2;
   FILE *stream = stdio_packfile_stream(f);
+  // Without the stream (or memory for the threads' buffers), chunk after
+  // chunk through the packfile; the chunks stored so far are stored again.
   if (!stream || load_chunks_in_parallel(fileno(stream), sx, sy, &stats) != 0) {
     for (int i0 = 0; i0 < sy; i0 += HEIGHT_CHUNK_ROWS) {
       const int rows = sy - i0 < HEIGHT_CHUNK_ROWS ? sy - i0 : HEIGHT_CHUNK_ROWS;
