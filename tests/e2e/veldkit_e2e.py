@@ -186,6 +186,12 @@ class OrdinaryUser:
             return list(args)
         return ["setpriv", "--reuid=%d" % self.uid, "--regid=%d" % self.gid, "--clear-groups", "--"] + list(args)
 
+    def may_write(self, path):
+        """Whether the user may write path, as the system decides it."""
+        done = subprocess.run(self.command(["test", "-w", path]), stdin=subprocess.DEVNULL,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=COMMAND_TIMEOUT)
+        return done.returncode == 0
+
     def environment(self, env, folder):
         """The display's key, where one is needed, copied to where the user
         may read it."""
