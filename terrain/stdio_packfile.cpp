@@ -6,12 +6,15 @@
 #include "terrain/regular_file.h"
 
 static int stdio_fclose(void *file) { return fclose((FILE *)file) == 0 ? 0 : EOF; }
-static int stdio_getc(void *file) { return getc((FILE *)file); }
+// A stream belongs to one packfile, used by one thread: byte by byte, the
+// stream's lock would cost more than the byte (the library runs threads of
+// its own, so stdio takes it).
+static int stdio_getc(void *file) { return getc_unlocked((FILE *)file); }
 static int stdio_ungetc(int c, void *file) { return ungetc(c, (FILE *)file); }
 static long stdio_fread(void *p, long n, void *file) {
   return n > 0 ? (long)fread(p, 1, (size_t)n, (FILE *)file) : 0;
 }
-static int stdio_putc(int c, void *file) { return putc(c, (FILE *)file); }
+static int stdio_putc(int c, void *file) { return putc_unlocked(c, (FILE *)file); }
 static long stdio_fwrite(const void *p, long n, void *file) {
   return n > 0 ? (long)fwrite(p, 1, (size_t)n, (FILE *)file) : 0;
 }
