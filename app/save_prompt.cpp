@@ -27,8 +27,9 @@ struct OverwriteAnswers {
 // on all the same; each changed file is asked about once per prompt.
 static int overwrite_agreed(const FileStamp *stamp, const char *path, int *agreed) {
   if (*agreed || !file_changed_on_disk(stamp, path)) return 1;
-  if (alert("Changed on disk since it was opened:", path, "Overwrite it?", "&Yes", "&No", 'y', 'n') != 1)
-    return 0;
+  const int answer =
+      alert("Changed on disk since it was opened:", path, "Overwrite it?", "&Yes", "&No", 'y', 'n');
+  if (answer != 1) return 0;
   *agreed = 1;
   return 1;
 }

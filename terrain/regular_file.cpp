@@ -44,6 +44,7 @@ static char *read_whole_file(const char *path, int *size) {
   if (fd < 0) return nullptr;
   char *text = nullptr;
   long got = 0;
+  // One byte more than the file, so that an empty file is no failed allocation.
   if (st.st_size < INT_MAX && (text = (char *)malloc((size_t)st.st_size + 1)) != nullptr) {
     while (got < st.st_size) {
       const ssize_t n = read(fd, text + got, (size_t)(st.st_size - got));

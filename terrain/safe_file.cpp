@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,9 +30,8 @@ int make_temp_name(char *name, size_t size, const char *base, const char *ending
     static unsigned counter;
     struct timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
-    unsigned long long mix = (unsigned long long)now.tv_nsec * 0x9E3779B97F4A7C15ULL ^
-                             (unsigned long long)now.tv_sec << 20 ^ (unsigned long long)getpid() << 40 ^
-                             ++counter;
+    uint64_t mix = (uint64_t)now.tv_nsec ^ (uint64_t)now.tv_sec << 30 ^ (uint64_t)getpid() << 48;
+    mix ^= ++counter;
     for (size_t i = 0; i < sizeof(random); i++) {
       mix = mix * 6364136223846793005ULL + 1442695040888963407ULL;
       random[i] = (unsigned char)(mix >> 56);

@@ -36,7 +36,8 @@ static int texture_path(char *dest, const char *filename) {
 // The file's bitmap in the screen's colour depth, or null when the file is
 // missing, unreadable or of a size refused as a texture.
 static BITMAP *read_texture_file(TextureEntry &entry, const char *path) {
-  if (!regular_file_readable(path) || check_image_header(path) == IMAGE_HEADER_REFUSED) return nullptr;
+  if (!regular_file_readable(path) || check_image_header(path) == IMAGE_HEADER_REFUSED)
+    return nullptr;
   BITMAP *file = load_bitmap(path, entry.palette);
   if (!file) return nullptr;
   if (!image_size_accepted(file->w, file->h)) {

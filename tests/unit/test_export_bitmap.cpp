@@ -451,7 +451,8 @@ TEST_F(ExportBitmap, AnyEntryTakesTheNameAndLinksAreNeverFollowed) {
   ASSERT_EQ(0, mkdir(elsewhere.c_str(), 0755));
   const std::string victim = elsewhere + "/victim.bmp";
   write_text(victim, "keep");
-  ASSERT_EQ(0, symlink((elsewhere + "/made.bmp").c_str(), dir.file("Islands_Data1x_000.bmp").c_str()));
+  const std::string first = dir.file("Islands_Data1x_000.bmp");
+  ASSERT_EQ(0, symlink((elsewhere + "/made.bmp").c_str(), first.c_str()));
   ASSERT_EQ(0, symlink(victim.c_str(), dir.file("Islands_Data1x_001.bmp").c_str()));
   ASSERT_EQ(0, mkdir(dir.file("Islands_Data1x_002.bmp").c_str(), 0755));
   ASSERT_EQ(0, mkfifo(dir.file("Islands_Data1x_003.bmp").c_str(), 0644));
@@ -488,14 +489,18 @@ TEST_F(ExportBitmap, AnyEntryTakesTheNameAndLinksAreNeverFollowed) {
 // The new-file writer gives exactly the bytes of the library's own saver.
 TEST_F(ExportBitmap, NewFileBytesMatchTheLibrarySaver) {
   PALETTE palette;
-  for (int i = 0; i < 256; i++) palette[i] = RGB{(unsigned char)(i % 64), (unsigned char)(63 - i % 64), (unsigned char)(i / 4), 0};
+  for (int i = 0; i < 256; i++) {
+    const unsigned char r = (unsigned char)(i % 64), b = (unsigned char)(i / 4);
+    palette[i] = RGB{r, (unsigned char)(63 - r), b, 0};
+  }
   srand(5);
   for (int depth : {8, 32}) {
     for (int w : {1, 3, 17}) {
       BITMAP *bmp = create_bitmap_ex(depth, w, 5);
       for (int y = 0; y < 5; y++)
         for (int x = 0; x < w; x++)
-          putpixel(bmp, x, y, depth == 8 ? rand() % 256 : makecol32(rand() % 256, rand() % 256, rand() % 256));
+          putpixel(bmp, x, y,
+                   depth == 8 ? rand() % 256 : makecol32(rand() % 256, rand() % 256, rand() % 256));
       const std::string ours = dir.file("ours.bmp"), library = dir.file("library.bmp");
       remove(ours.c_str());
       ASSERT_EQ(0, save_new_bmp(ours.c_str(), bmp, depth == 8 ? palette : nullptr));

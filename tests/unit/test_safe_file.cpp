@@ -106,8 +106,8 @@ TEST_F(SafeFileTest, PlantedLinksAtThePredictableNameChangeNothing) {
   write_text(victim, "someone else's");
   const std::string predictable = tfd + "." + std::to_string(getpid()) + ".saving";
   ASSERT_EQ(0, symlink(victim.c_str(), predictable.c_str()));
-  ASSERT_EQ(0, symlink(dir.file("made-elsewhere").c_str(),
-                       (dir.file("victim.TFD") + "." + std::to_string(getpid()) + ".saving").c_str()));
+  const std::string beside_victim = victim + "." + std::to_string(getpid()) + ".saving";
+  ASSERT_EQ(0, symlink(dir.file("made-elsewhere").c_str(), beside_victim.c_str()));
   tile_at(1, 0).texture = 3;
   ASSERT_EQ(0, save_tile_map(tfd.c_str()));
   const auto kept = read_file(victim);
