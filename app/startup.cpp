@@ -8,6 +8,7 @@
 #include "app/save_prompt.h"
 #include "app/status_bar.h"
 #include "terrain/open_terrain.h"
+#include "terrain/regular_file.h"
 #include "terrain/terrain_model.h"
 #include "ui/dialog_theme.h"
 
@@ -55,6 +56,11 @@ static int datafile_object_count(const DATAFILE *data) {
   return n;
 }
 
+// The library's loader opens by name and would wait for good on a pipe.
+static DATAFILE *load_regular_datafile(const char *name) {
+  return regular_file_readable(name) ? load_datafile(name) : nullptr;
+}
+
 static void switch_in() { clear_keybuf(); }
 
 // The library calls this from its own thread: the loop runs the prompt.
@@ -83,7 +89,7 @@ int init_program() {
   clear_clipboards();
   init_placeholder_colours();
 
-  font_datafile = load_datafile(FONT_DATAFILE);
+  font_datafile = load_regular_datafile(FONT_DATAFILE);
   if (!font_datafile || datafile_object_count(font_datafile) < 6) {
     fprintf(stderr, "Veldkit: cannot load the fonts from %s\n", FONT_DATAFILE);
     return 1;
@@ -100,7 +106,7 @@ int init_program() {
   dialog_font = (FONT *)font_datafile[5].dat;
 
   set_color_conversion(COLORCONV_EXPAND_256 | COLORCONV_KEEP_TRANS);
-  symbol_datafile = load_datafile(SYMBOL_DATAFILE);
+  symbol_datafile = load_regular_datafile(SYMBOL_DATAFILE);
   set_color_conversion(COLORCONV_TOTAL);
   if (!symbol_datafile || datafile_object_count(symbol_datafile) < 6) {
     fprintf(stderr, "Veldkit: cannot load the runway symbols from %s\n", SYMBOL_DATAFILE);
@@ -140,7 +146,7 @@ int veldkit_main(int argc, char **argv) {
   install_keyboard();
   install_mouse();
 
-  set_config_file(SETTINGS_FILE);
+  use_config_file(SETTINGS_FILE);
   ProgramSettings settings = read_settings();
   enable_targets = settings.enable_targets;
 

@@ -1,7 +1,11 @@
 #include "render/export_bitmap.h"
 
 #include <allegro.h>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/startup.h"
 #include "app/status_bar.h"
@@ -12,6 +16,8 @@
 #include "render/tile_blocks.h"
 #include "terrain/height_palette.h"
 #include "terrain/open_terrain.h"
+#include "terrain/safe_file.h"
+#include "terrain/stdio_packfile.h"
 #include "terrain/terrain_description.h"
 #include "terrain/terrain_model.h"
 
@@ -22,6 +28,13 @@ static_assert(sizeof("Exporting Bitmap (%d) Done." BLANKS_46) == 73 + 1, "73 cha
 
 enum { OUTPUT_NUMBERS = 999, SUFFIX_SIZE = 64 };
 
+// Any directory entry takes a name: a folder, a device, a link, also one
+// that leads nowhere, which a write would follow into another folder.
+static int name_taken(const char *name) {
+  struct stat st;
+  return lstat(name, &st) == 0 || errno != ENOENT;
+}
+
 int numbered_output_name(const char *suffix, char *name) {
   char base[PATH_SIZE];
   replace_extension(base, get_filename(tfd_path), "bmp", sizeof(base));
@@ -31,17 +44,30 @@ int numbered_output_name(const char *suffix, char *name) {
     append_number3(numbered, n);
     ustrzcpy(name, PATH_SIZE, base);
     insert_suffix(name, numbered, PATH_SIZE);
-    if (!exists(name)) return 0;
+    if (!name_taken(name)) return 0;
   }
   name[0] = 0;
   return 1;
 }
 
 static int failure_alert(const char *line1, const char *name) {
-  // Only a regular file can be ours: exists() ignores folders.
-  if (name[0] && exists(name)) delete_file(name);
   alert(line1, "", name, "OK", nullptr, 'o', 0);
   return 1;
+}
+
+int report_no_free_name() {
+  alert("No free file name for the export.", "", "", "OK", nullptr, 'o', 0);
+  return 1;
+}
+
+int save_new_bmp(const char *name, BITMAP *bmp, const RGB *palette) {
+  PACKFILE *f = stdio_packfile_from_fd(create_new_file(name, 0666), "wb");
+  // Not created: whatever has the name now is not ours to remove.
+  if (!f) return 1;
+  int failed = save_bmp_pf(f, bmp, palette) != 0 || pack_ferror(f);
+  if (pack_fclose(f) != 0) failed = 1;
+  if (failed) unlink(name);
+  return failed;
 }
 
 int report_write_failure(const char *name) { return failure_alert("Error writing bitmap file.", name); }
@@ -69,7 +95,7 @@ static double export_started;
 static int save_and_release(BITMAP *bmp, const char *name, const RGB *palette) {
   const double writing = export_clock();
   last_export_timing.pixel_seconds = writing - export_started;
-  const int failed = save_bmp(name, bmp, palette) != 0;
+  const int failed = save_new_bmp(name, bmp, palette) != 0;
   last_export_timing.write_seconds = export_clock() - writing;
   destroy_bitmap(bmp);
   return failed ? report_write_failure(name) : 0;
@@ -120,7 +146,7 @@ int export_bitmap(int kind) {
   if (!suffix) return 1;
   show_progress("Exporting Bitmap (%d)..." BLANKS_46, kind);
   char name[PATH_SIZE];
-  if (numbered_output_name(suffix, name)) return 1;
+  if (numbered_output_name(suffix, name)) return report_no_free_name();
   reset_shade_cache();
   export_started = export_clock();
   last_export_timing = {0, 0};
