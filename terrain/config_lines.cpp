@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+enum { CONFIG_SEARCH_PIECE = 256 };
+
 // The blanks of the library's reader: no byte above 127 counts as one.
 static bool is_blank(unsigned char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
@@ -14,8 +16,21 @@ static unsigned char lower_case(unsigned char c) {
 }
 
 ConfigLine config_line_at(const char *text, long size, long start) {
+  // Looked for a piece at a time, so that a text broken only by returns
+  // does not send every search for a feed to its end.
   long at = start;
-  while (at < size && text[at] != '\r' && text[at] != '\n') at++;
+  while (at < size) {
+    const long left = size - at;
+    const size_t piece = (size_t)(left < (long)CONFIG_SEARCH_PIECE ? left : (long)CONFIG_SEARCH_PIECE);
+    const char *feed = (const char *)memchr(text + at, '\n', piece);
+    const size_t before = feed ? (size_t)(feed - (text + at)) : piece;
+    const char *ret = (const char *)memchr(text + at, '\r', before);
+    if (ret || feed) {
+      at = (ret ? ret : feed) - text;
+      break;
+    }
+    at += (long)piece;
+  }
   ConfigLine line = {start, at, at};
   if (at < size) {
     const char c = text[at];
