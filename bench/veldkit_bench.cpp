@@ -5,6 +5,7 @@
 //   veldkit_bench [DATA_DIR]        the full run (terrains cached in DATA_DIR)
 //   veldkit_bench --open TFD        one opening in a fresh process (internal)
 //   veldkit_bench --bmp-writer DIR  only the BMP writers, into DIR
+//   veldkit_bench --targets [DIR]   only the largest target file
 #include <allegro.h>
 
 #include <algorithm>
@@ -26,6 +27,7 @@
 #include "terrain/height_map_file.h"
 #include "terrain/height_palette.h"
 #include "terrain/open_terrain.h"
+#include "terrain/target_areas.h"
 #include "terrain/terrain_model.h"
 #include "terrain/tile_map_file.h"
 
@@ -170,6 +172,45 @@ static void bench_files(const std::string &tfd, const std::string &label) {
   fflush(stdout);
 }
 
+// The floor of any loader: the file read whole into fresh memory.
+static double read_whole(const std::string &path) {
+  Clock::time_point t0 = Clock::now();
+  FILE *f = fopen(path.c_str(), "rb");
+  if (!f) return 0;
+  fseek(f, 0, SEEK_END);
+  const long size = ftell(f);
+  fseek(f, 0, SEEK_SET);
+  char *bytes = (char *)malloc((size_t)size);
+  if (bytes && fread(bytes, 1, (size_t)size, f) != (size_t)size) fprintf(stderr, "short read\n");
+  fclose(f);
+  free(bytes);
+  return seconds_since(t0);
+}
+
+static void bench_targets(const std::string &path) {
+  const int saved_pause = target_load_pause_ms;
+  target_load_pause_ms = 0;
+  std::vector<double> load, floor;
+  int areas = 0, targets = 0;
+  for (int i = 0; i < RUNS; i++) {
+    floor.push_back(read_whole(path));
+    area_count = target_total = 0;
+    Clock::time_point t0 = Clock::now();
+    load_target_areas(path.c_str());
+    load.push_back(seconds_since(t0));
+    areas = area_count;
+    targets = target_total;
+  }
+  struct stat st;
+  const double mb = stat(path.c_str(), &st) == 0 ? st.st_size / 1048576.0 : 0;
+  printf("targets %d areas, %d targets (%.1f MB): load %.1f ms (without the 1 s pause), "
+         "read whole %.1f ms (target < 1 s)\n\n",
+         areas, targets, mb, 1000 * median(load), 1000 * median(floor));
+  area_count = target_total = 0;
+  target_load_pause_ms = saved_pause;
+  fflush(stdout);
+}
+
 static void bench_redraws() {
   printf("redraw at %d x %d (ms)      texture median / worst    height median / worst\n",
          screen_width, screen_height);
@@ -255,6 +296,13 @@ int main(int argc, char **argv) {
     bench_bmp_writer(argv[2]);
     return 0;
   }
+  if (argc >= 2 && strcmp(argv[1], "--targets") == 0) {
+    const std::string dir = argc >= 3 ? argv[2] : "bench-data";
+    mkdir(dir.c_str(), 0755);
+    if (start_graphics(768, 538) != 0) return 1;
+    bench_targets(make_largest_target_file(dir + "/targets"));
+    return 0;
+  }
   std::string data_dir = argc >= 2 ? argv[1] : "bench-data";
   char abs_dir[4096];
   mkdir(data_dir.c_str(), 0755);
@@ -264,6 +312,7 @@ int main(int argc, char **argv) {
   const std::string full = make_bench_terrain(data_dir + "/full", "Full", 4000);
   const std::string mid = make_bench_terrain(data_dir + "/mid", "Mid", 1000);
   const std::string small = make_bench_terrain(data_dir + "/small", "Small", 128);
+  const std::string largest_targets = make_largest_target_file(data_dir + "/targets");
 
   printf("Veldkit benchmark, medians of several runs\n\n");
   OpenResult o = open_in_child(argv[0], full);
@@ -276,6 +325,7 @@ int main(int argc, char **argv) {
          s.frame_s, s.frame_s - 1.0);
   fflush(stdout);
 
+  bench_targets(largest_targets);
   bench_files(mid, "1000");
   bench_files(full, "4000");
   printf("\n");
