@@ -135,6 +135,12 @@ static void edit_cursor_tile(void (*edit)(int, int), int *modified) {
   force_redraw();
 }
 
+// A failed export has said why in an alert; its first message must not
+// stay in the strip as if the export were still running.
+static void run_export(int kind) {
+  if (export_bitmap(kind) != 0) force_redraw();
+}
+
 void run_key_command() {
   const int tile_editing = edit_mode == EDIT_TILES && zoom_level <= ZOOM_EDIT_MAX;
   const int height_editing = edit_mode == EDIT_HEIGHTS && zoom_level <= ZOOM_EDIT_MAX;
@@ -200,20 +206,20 @@ void run_key_command() {
     force_redraw();
     rest(100);
   } else if (key[KEY_F5]) {
-    export_bitmap(EXPORT_DATA);
+    run_export(EXPORT_DATA);
   } else if (key[KEY_F6]) {
-    if (texture_table.last_declared_texture > 0) export_bitmap(EXPORT_WATER);
+    if (texture_table.last_declared_texture > 0) run_export(EXPORT_WATER);
   } else if (key[KEY_F7]) {
-    export_bitmap(EXPORT_TEXTURES_4X);
+    run_export(EXPORT_TEXTURES_4X);
   } else if (key[KEY_F8]) {
-    if (height_map.heights_loaded > 0) export_bitmap(EXPORT_EMBOSSED_4X);
+    if (height_map.heights_loaded > 0) run_export(EXPORT_EMBOSSED_4X);
   } else if (key[KEY_F9]) {
-    if (height_map.heights_loaded > 0) export_bitmap(EXPORT_HEIGHT_4X);
+    if (height_map.heights_loaded > 0) run_export(EXPORT_HEIGHT_4X);
   } else if (key[KEY_F10]) {
     if (height_map.heights_loaded > 0) {
-      export_bitmap(EXPORT_PLANNING_MAP_1);
-      export_bitmap(EXPORT_PLANNING_MAP_2);
-      export_bitmap(EXPORT_PLANNING_MAP_3);
+      run_export(EXPORT_PLANNING_MAP_1);
+      run_export(EXPORT_PLANNING_MAP_2);
+      run_export(EXPORT_PLANNING_MAP_3);
     }
   } else if (key[KEY_ESC]) {
     confirm_exit();

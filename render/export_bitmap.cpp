@@ -1,7 +1,11 @@
 #include "render/export_bitmap.h"
 
 #include <allegro.h>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/startup.h"
 #include "app/status_bar.h"
@@ -15,6 +19,8 @@
 #include "render/tile_blocks.h"
 #include "terrain/height_palette.h"
 #include "terrain/open_terrain.h"
+#include "terrain/safe_file.h"
+#include "terrain/stdio_packfile.h"
 #include "terrain/terrain_description.h"
 #include "terrain/terrain_model.h"
 
@@ -26,6 +32,13 @@ static_assert(sizeof("Exporting Bitmap (%d)... %d%%" BLANKS_46) == 75 + 1, "cove
 
 enum { OUTPUT_NUMBERS = 999, SUFFIX_SIZE = 64 };
 
+// Any directory entry takes a name: a folder, a device, a link, also one
+// that leads nowhere, which a write would follow into another folder.
+static int name_taken(const char *name) {
+  struct stat st;
+  return lstat(name, &st) == 0 || errno != ENOENT;
+}
+
 int numbered_output_name(const char *suffix, char *name) {
   char base[PATH_SIZE];
   replace_extension(base, get_filename(tfd_path), "bmp", sizeof(base));
@@ -35,24 +48,30 @@ int numbered_output_name(const char *suffix, char *name) {
     append_number3(numbered, n);
     ustrzcpy(name, PATH_SIZE, base);
     insert_suffix(name, numbered, PATH_SIZE);
-    if (!exists(name)) return 0;
+    if (!name_taken(name)) return 0;
   }
   name[0] = 0;
   return 1;
 }
 
 static int failure_alert(const char *line1, const char *name) {
-  // Only a regular file can be ours: exists() ignores folders.
-  if (name[0] && exists(name)) delete_file(name);
   alert(line1, "", name, "OK", nullptr, 'o', 0);
   return 1;
 }
 
-// An export's own file never had its final name: whatever is there now is
-// someone else's and stays.
-static int export_failure(const char *line1, const char *name) {
-  alert(line1, "", name, "OK", nullptr, 'o', 0);
+int report_no_free_name() {
+  alert("No free file name for the export.", "", "", "OK", nullptr, 'o', 0);
   return 1;
+}
+
+int save_new_bmp(const char *name, BITMAP *bmp, const RGB *palette) {
+  PACKFILE *f = stdio_packfile_from_fd(create_new_file(name, 0666), "wb");
+  // Not created: whatever has the name now is not ours to remove.
+  if (!f) return 1;
+  int failed = save_bmp_pf(f, bmp, palette) != 0 || pack_ferror(f);
+  if (pack_fclose(f) != 0) failed = 1;
+  if (failed) unlink(name);
+  return failed;
 }
 
 int report_write_failure(const char *name) { return failure_alert("Error writing bitmap file.", name); }
@@ -96,22 +115,21 @@ static void show_export_progress(void *context, int rows_written, int rows) {
 }
 
 // Makes the picture's rows and writes them under a temporary name, which
-// becomes name once the file is complete.
+// becomes name once the file is complete. The file never had its final
+// name when something fails: whatever has that name then is not ours.
 static int write_picture(int kind, const RowSource &source, const char *name) {
   const double writing = export_clock();
   last_export_timing.pixel_seconds = writing - export_started;
   ExportFile file;
-  if (export_file_create(&file, name) != 0) return export_failure("Error writing bitmap file.", name);
+  if (export_file_create(&file, name) != 0) return report_write_failure(name);
   ExportProgress progress = {kind, -1, writing};
   const StreamProgress report = {show_export_progress, &progress};
   const StreamResult result = stream_bmp(file.fd, source, &report);
   if (result != STREAM_WRITTEN) {
     export_file_discard(&file);
-    return export_failure(result == STREAM_NO_MEMORY ? "Not enough memory for the export."
-                                                     : "Error writing bitmap file.",
-                          name);
+    return result == STREAM_NO_MEMORY ? report_memory_failure(name) : report_write_failure(name);
   }
-  if (export_file_publish(&file, name) != 0) return export_failure("Error writing bitmap file.", name);
+  if (export_file_publish(&file, name) != 0) return report_write_failure(name);
   last_export_timing.write_seconds = export_clock() - writing;
   return 0;
 }
@@ -137,7 +155,7 @@ static int export_picture(int kind, const char *name) {
   if (export_row_source(kind, &source) == 0) return write_picture(kind, source, name);
 
   BITMAP *work = create_bitmap_ex(32, 4 * tx, 4 * ty);
-  if (!work) return export_failure("Not enough memory for the export.", name);
+  if (!work) return report_memory_failure(name);
   const int shaded = kind == EXPORT_EMBOSSED_4X;
   if (shaded) compute_shade_map();
   draw_texture_pass(work, shaded, 0);
@@ -146,7 +164,7 @@ static int export_picture(int kind, const char *name) {
 
 static int export_planning_map(int kind, const char *name) {
   BITMAP *map = make_planning_map(kind);
-  if (!map) return export_failure("Not enough memory for the export.", name);
+  if (!map) return report_memory_failure(name);
   return write_bitmap(kind, map, name, nullptr);
 }
 
@@ -155,7 +173,7 @@ int export_bitmap(int kind) {
   if (!suffix) return 1;
   show_progress("Exporting Bitmap (%d)..." BLANKS_46, kind);
   char name[PATH_SIZE];
-  if (numbered_output_name(suffix, name)) return 1;
+  if (numbered_output_name(suffix, name)) return report_no_free_name();
   reset_shade_cache();
   export_started = export_clock();
   last_export_timing = {0, 0};

@@ -13,6 +13,7 @@
 #include "app/startup.h"
 #include "app/status_bar.h"
 #include "terrain/height_palette.h"
+#include "terrain/file_stamp.h"
 #include "terrain/grid_file.h"
 #include "terrain/safe_file.h"
 #include "terrain/stdio_packfile.h"
@@ -283,7 +284,10 @@ static int detect_height_step(const SampleStats &stats, int max_height) {
 }
 
 int load_height_map(const char *path) {
-  PACKFILE *f = open_stdio_packfile(path, "rb");
+  struct stat opened;
+  PACKFILE *f = open_stdio_packfile(path, "rb", &opened);
+  // What was read is what a later save compares the file on disk with.
+  record_file_stamp(&height_map_stamp, path, f ? &opened : nullptr);
   if (!f) return 1;
   read_grid_header(f, &height_map.samples_x, &height_map.samples_y, &height_map.header3,
                    &height_map.header4);
@@ -375,5 +379,7 @@ int save_height_map(const char *path) {
       result = write_chunk(f, k, height_chunk);
     }
   }
-  return safe_file_commit(&file, result == ORDERED_DONE);
+  if (safe_file_commit(&file, result == ORDERED_DONE) != 0) return 1;
+  record_file_stamp(&height_map_stamp, path, &file.written);
+  return 0;
 }

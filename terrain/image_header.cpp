@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "terrain/stdio_packfile.h"
+
 enum {
   IMAGE_HEADER_BYTES = 512,
   IMAGE_MAX_SIDE = 32767,            // file_width and file_height are 16-bit
@@ -108,7 +110,7 @@ ImageHeaderResult check_image_header(const char *path) {
   if (!check) return IMAGE_HEADER_UNKNOWN;
 
   unsigned char header[IMAGE_HEADER_BYTES];
-  PACKFILE *f = pack_fopen(path, F_READ);
+  PACKFILE *f = open_stdio_packfile(path, "rb");
   if (!f) return IMAGE_HEADER_REFUSED;
   const long n = pack_fread(header, sizeof(header), f);
   pack_fclose(f);

@@ -7,6 +7,7 @@
 
 #include "app/startup.h"
 #include "app/status_bar.h"
+#include "terrain/regular_file.h"
 #include "terrain/terrain_model.h"
 
 enum { DESCRIPTION_VALUE_SIZE = 64 };
@@ -43,7 +44,7 @@ void copy_cut(char *dest, const char *src, int size) {
 }
 
 int load_terrain_description(const char *path) {
-  set_config_file(path);
+  use_config_file(path);
   show_progress("Loading DataFile");
 
   for (int n = 1; n < MAX_TEXTURES; n++) {

@@ -8,6 +8,7 @@
 #include "app/status_bar.h"
 #include "terrain/image_header.h"
 #include "terrain/plain_image.h"
+#include "terrain/regular_file.h"
 #include "terrain/terrain_model.h"
 #include "ui/shrink_bitmap.h"
 
@@ -36,7 +37,7 @@ static int texture_path(char *dest, const char *filename) {
 // The file's bitmap in the screen's colour depth, or null when the file is
 // missing, unreadable, damaged or of a size refused as a texture.
 static BITMAP *read_texture_file(TextureEntry &entry, const char *path) {
-  if (!exists(path)) return nullptr;
+  if (!regular_file_readable(path)) return nullptr;
   const ImageHeaderResult header = check_image_header(path);
   if (header == IMAGE_HEADER_REFUSED) return nullptr;
   BITMAP *file = header == IMAGE_HEADER_PLAIN_COPY ? load_plain_image(path, entry.palette)

@@ -4,6 +4,7 @@
 
 #include "app/startup.h"
 #include "app/status_bar.h"
+#include "terrain/file_stamp.h"
 #include "terrain/grid_file.h"
 #include "terrain/safe_file.h"
 #include "terrain/stdio_packfile.h"
@@ -49,7 +50,10 @@ static inline void encode_tile(const Tile *tile, unsigned char *r) {
 }
 
 int load_tile_map(const char *path) {
-  PACKFILE *f = open_stdio_packfile(path, "rb");
+  struct stat opened;
+  PACKFILE *f = open_stdio_packfile(path, "rb", &opened);
+  // What was read is what a later save compares the file on disk with.
+  record_file_stamp(&tile_map_stamp, path, f ? &opened : nullptr);
   if (!f) return 1;
   read_grid_header(f, &tile_map.tiles_x, &tile_map.tiles_y, &tile_map.header3, &tile_map.header4);
   const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
@@ -148,5 +152,7 @@ int save_tile_map(const char *path) {
       result = write_chunk(f, k, tile_chunk);
     }
   }
-  return safe_file_commit(&file, result == ORDERED_DONE);
+  if (safe_file_commit(&file, result == ORDERED_DONE) != 0) return 1;
+  record_file_stamp(&tile_map_stamp, path, &file.written);
+  return 0;
 }
