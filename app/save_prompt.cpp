@@ -1,7 +1,7 @@
 #include "app/save_prompt.h"
 
 #include "app/editing.h"
-#include "app/startup.h"
+#include "app/session.h"
 #include "app/status_bar.h"
 #include "terrain/height_map_file.h"
 #include "terrain/terrain_model.h"
@@ -12,8 +12,14 @@ static const char SAVING_TFD[] = "Saving TFD...                                 
 static const char SAVING_HFD[] = "Saving HFD...                                              ";
 static_assert(sizeof(SAVING_TFD) == 60 && sizeof(SAVING_HFD) == 60, "59 characters");
 
+// The run state each answer leads to: Yes saves and ends, No ends without
+// saving, Return (or Esc) goes back to the map.
 static int ask_to_save(const char *question, const char *path) {
-  return alert3(question, path, "before exit?", "&Yes", "&No", "&Return", 'y', 'n', 'r');
+  switch (alert3(question, path, "before exit?", "&Yes", "&No", "&Return", 'y', 'n', 'r')) {
+    case 1: return RUN_SAVED;
+    case 2: return RUN_END;
+    default: return RUN_CONTINUE;
+  }
 }
 
 // Saves one map after a yes; a failed save keeps the program running, with
@@ -23,27 +29,27 @@ static void save_map(const char *message, int (*save)(const char *), const char 
   show_progress("%s", message);
   if (save(path) != 0) {
     alert(error, "", path, "OK", nullptr, 'o', 0);
-    run_state = RUN_CONTINUE;
+    session.run_state = RUN_CONTINUE;
   }
 }
 
 void confirm_exit() {
-  const int ask_tiles = tilemap_modified != 0;
+  const int ask_tiles = session.tilemap_modified != 0;
   // Without a loaded height map there is nothing that could be saved.
-  const int ask_heights = heightmap_modified != 0 && height_map.heights_loaded > 0;
+  const int ask_heights = session.heightmap_modified != 0 && height_map.heights_loaded > 0;
   if (!ask_tiles && !ask_heights) {
-    run_state = RUN_END;
+    session.run_state = RUN_END;
     return;
   }
   if (ask_tiles) {
-    run_state = ask_to_save("Save changes to TileMap:", tfd_path);
-    if (run_state == RUN_SAVED)
-      save_map(SAVING_TFD, save_tile_map, tfd_path, "Error writing TFD file.");
-    if (run_state == RUN_CONTINUE) return;
+    session.run_state = ask_to_save("Save changes to TileMap:", terrain_paths.tfd_path);
+    if (session.run_state == RUN_SAVED)
+      save_map(SAVING_TFD, save_tile_map, terrain_paths.tfd_path, "Error writing TFD file.");
+    if (session.run_state == RUN_CONTINUE) return;
   }
   if (ask_heights) {
-    run_state = ask_to_save("Save changes to HeightMap:", hfd_path);
-    if (run_state == RUN_SAVED)
-      save_map(SAVING_HFD, save_height_map, hfd_path, "Error writing HFD file.");
+    session.run_state = ask_to_save("Save changes to HeightMap:", terrain_paths.hfd_path);
+    if (session.run_state == RUN_SAVED)
+      save_map(SAVING_HFD, save_height_map, terrain_paths.hfd_path, "Error writing HFD file.");
   }
 }

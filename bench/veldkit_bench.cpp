@@ -17,14 +17,15 @@
 #include <vector>
 
 #include "app/main_loop.h"
+#include "app/opening.h"
 #include "app/startup.h"
+#include "app/status_bar.h"
 #include "bench/bench_terrain.h"
 #include "render/export_bitmap.h"
 #include "render/export_timing.h"
 #include "render/map_view.h"
 #include "terrain/height_map_file.h"
-#include "terrain/height_palette.h"
-#include "terrain/open_terrain.h"
+#include "terrain/relief_shading.h"
 #include "terrain/terrain_model.h"
 #include "terrain/tile_map_file.h"
 
@@ -82,7 +83,7 @@ static double filled_table_bytes() {
   double bytes = (double)tile_map.tiles_x * sizeof(tile_map.tiles[0]) +
                  (double)height_map.samples_x * sizeof(height_map.heights[0]) +
                  sizeof(height_palette) + sizeof(texture_table) +
-                 (double)(area_count + 1) * sizeof(TargetArea);
+                 (double)(targets.area_count + 1) * sizeof(TargetArea);
   for (int t = 1; t <= texture_table.texture_count; t++)
     for (BITMAP *level : texture_table.textures[t].levels)
       if (level) bytes += 4.0 * level->w * level->h;
@@ -93,18 +94,19 @@ static double filled_table_bytes() {
 static int open_once(const char *tfd) {
   Clock::time_point t0 = Clock::now();
   if (start_graphics(768, 538) != 0) return 1;
-  snprintf(tfd_path, sizeof(tfd_path), "%s", tfd);
-  enable_targets = 1;
+  snprintf(terrain_paths.tfd_path, sizeof(terrain_paths.tfd_path), "%s", tfd);
+  session.enable_targets = 1;
   Clock::time_point t_open = Clock::now();
   open_terrain(0);
   double open_s = seconds_since(t_open);
-  if (!terrain_open) {
+  if (!session.terrain_open) {
     fprintf(stderr, "the terrain did not open\n");
     return 1;
   }
   reset_view();
-  draw_map_view(back_buffer, cursor_x, cursor_y);
-  blit(back_buffer, screen, 0, 0, 0, 0, screen_width, screen_height);
+  draw_map_view(display.back_buffer, view, session.enable_targets);
+  draw_status_bar(display.back_buffer, view.cursor_x, view.cursor_y);
+  blit(display.back_buffer, screen, 0, 0, 0, 0, display.screen_width, display.screen_height);
   double frame_s = seconds_since(t0);
   printf("open %.4f frame %.4f hwm_kb %ld rss_kb %ld table_bytes %.0f\n", open_s, frame_s,
          status_kb("VmHWM:"), status_kb("VmRSS:"), filled_table_bytes());
@@ -138,11 +140,11 @@ static void bench_files(const std::string &tfd, const std::string &label) {
   for (int i = 0; i < RUNS; i++) {
     cat_t.push_back(time_command("cat '" + tfd + "' > /dev/null"));
     Clock::time_point t0 = Clock::now();
-    load_tile_map(tfd.c_str());
+    load_tile_map(tfd.c_str(), nullptr);
     load_t.push_back(seconds_since(t0));
     cat_h.push_back(time_command("cat '" + hfd + "' > /dev/null"));
     t0 = Clock::now();
-    load_height_map(hfd.c_str());
+    load_height_map(hfd.c_str(), nullptr);
     load_h.push_back(seconds_since(t0));
   }
   const std::string copy = out_dir + "/bench_copy";
@@ -171,18 +173,22 @@ static void bench_files(const std::string &tfd, const std::string &label) {
 
 static void bench_redraws() {
   printf("redraw at %d x %d (ms)      texture median / worst    height median / worst\n",
-         screen_width, screen_height);
+         display.screen_width, display.screen_height);
   for (int z = 0; z <= 8; z++) {
     double med[2], worst[2];
     for (int mode = EDIT_TILES; mode <= EDIT_HEIGHTS; mode++) {
-      zoom_level = z;
-      edit_mode = mode;
+      view.zoom_level = z;
+      view.edit_mode = mode;
       std::vector<double> t;
       for (int i = 0; i < 21; i++) {
         // Move a little each time so every frame draws different tiles.
         int cx = tile_map.tiles_x / 2 + (i % 3), cy = tile_map.tiles_y / 2 - 1 + (i % 2);
         Clock::time_point t0 = Clock::now();
-        draw_map_view(back_buffer, cx, cy);
+        ViewState v = view;
+        v.cursor_x = cx;
+        v.cursor_y = cy;
+        draw_map_view(display.back_buffer, v, session.enable_targets);
+        draw_status_bar(display.back_buffer, cx, cy);
         t.push_back(seconds_since(t0));
       }
       med[mode - 1] = 1000 * median(t);
@@ -191,8 +197,8 @@ static void bench_redraws() {
     printf("  zoom %d                     %7.2f / %7.2f          %7.2f / %7.2f\n", z, med[0],
            worst[0], med[1], worst[1]);
   }
-  zoom_level = 8;
-  edit_mode = EDIT_TILES;
+  view.zoom_level = 8;
+  view.edit_mode = EDIT_TILES;
   fflush(stdout);
 }
 
@@ -206,9 +212,10 @@ static void bench_exports(const std::string &work_dir) {
   for (int kind : kinds) {
     reset_peak_memory();
     Clock::time_point t0 = Clock::now();
-    int result = export_bitmap(kind);
+    ExportTiming timing;
+    int result = export_bitmap(kind, nullptr, &timing);
     double total = seconds_since(t0);
-    double pixel = last_export_timing.pixel_seconds, write = last_export_timing.write_seconds;
+    double pixel = timing.pixel_seconds, write = timing.write_seconds;
     printf("  %2d     %10.1f      %10.1f         %6.2f               %6ld   %s (%.1f s in all)\n",
            kind, 1000 * pixel, 1000 * write, write > 0 ? pixel / write : 0,
            status_kb("VmHWM:") / 1024, result == 0 ? "written" : "FAILED", total);
@@ -246,8 +253,8 @@ int main(int argc, char **argv) {
   printf("\n");
 
   // The full terrain stays loaded for redraws and exports.
-  snprintf(tfd_path, sizeof(tfd_path), "%s", full.c_str());
-  enable_targets = 1;
+  snprintf(terrain_paths.tfd_path, sizeof(terrain_paths.tfd_path), "%s", full.c_str());
+  session.enable_targets = 1;
   open_terrain(0);
   bench_redraws();
   std::vector<double> shade;

@@ -3,17 +3,13 @@
 #include <allegro.h>
 #include <cstring>
 
-#include "app/startup.h"
-#include "app/status_bar.h"
 #include "render/export_passes.h"
-#include "render/export_timing.h"
 #include "render/planning_map.h"
 #include "render/shade_cache.h"
 #include "render/tile_blocks.h"
-#include "terrain/height_palette.h"
-#include "terrain/open_terrain.h"
-#include "terrain/terrain_description.h"
+#include "terrain/relief_shading.h"
 #include "terrain/terrain_model.h"
+#include "terrain/text_numbers.h"
 
 // The trailing blanks cover the tail of a longer message in the strip.
 #define BLANKS_46 "                                              "
@@ -24,7 +20,7 @@ enum { OUTPUT_NUMBERS = 999, SUFFIX_SIZE = 64 };
 
 int numbered_output_name(const char *suffix, char *name) {
   char base[PATH_SIZE];
-  replace_extension(base, get_filename(tfd_path), "bmp", sizeof(base));
+  replace_extension(base, get_filename(terrain_paths.tfd_path), "bmp", sizeof(base));
   for (int n = 0; n < OUTPUT_NUMBERS; n++) {
     char numbered[SUFFIX_SIZE];
     ustrzcpy(numbered, SUFFIX_SIZE - 3, suffix);  // room for the three digits
@@ -37,17 +33,19 @@ int numbered_output_name(const char *suffix, char *name) {
   return 1;
 }
 
-static int failure_alert(const char *line1, const char *name) {
+static int failure(const Reporter *r, int result, const char *line1, const char *name) {
   // Only a regular file can be ours: exists() ignores folders.
   if (name[0] && exists(name)) delete_file(name);
-  alert(line1, "", name, "OK", nullptr, 'o', 0);
-  return 1;
+  report_warning(r, WARNING_PLAIN, line1, name);
+  return result;
 }
 
-int report_write_failure(const char *name) { return failure_alert("Error writing bitmap file.", name); }
+int report_write_failure(const Reporter *r, const char *name) {
+  return failure(r, RESULT_CANNOT_WRITE, "Error writing bitmap file.", name);
+}
 
-int report_memory_failure(const char *name) {
-  return failure_alert("Not enough memory for the export.", name);
+int report_memory_failure(const Reporter *r, const char *name) {
+  return failure(r, RESULT_NO_MEMORY, "Not enough memory for the export.", name);
 }
 
 static const char *output_suffix(int kind) {
@@ -64,24 +62,30 @@ static const char *output_suffix(int kind) {
   }
 }
 
-static double export_started;
+// What one export is doing: where it reports and where its times go.
+struct ExportJob {
+  const char *name;
+  const Reporter *reporter;
+  ExportTiming timing;
+  double started;
+};
 
-static int save_and_release(BITMAP *bmp, const char *name, const RGB *palette) {
+static int save_and_release(ExportJob &job, BITMAP *bmp, const RGB *palette) {
   const double writing = export_clock();
-  last_export_timing.pixel_seconds = writing - export_started;
-  const int failed = save_bmp(name, bmp, palette) != 0;
-  last_export_timing.write_seconds = export_clock() - writing;
+  job.timing.pixel_seconds = writing - job.started;
+  const int failed = save_bmp(job.name, bmp, palette) != 0;
+  job.timing.write_seconds = export_clock() - writing;
   destroy_bitmap(bmp);
-  return failed ? report_write_failure(name) : 0;
+  return failed ? report_write_failure(job.reporter, job.name) : RESULT_OK;
 }
 
 // Kinds 1, 2, 5, 6, 7: one working bitmap, saved as it is.
-static int export_picture(int kind, const char *name) {
+static int export_picture(int kind, ExportJob &job) {
   int tx, ty;
   export_extent(&tx, &ty);
   if (tx == 0 || ty == 0) {
-    alert("The terrain has no tiles to export.", "", name, "OK", nullptr, 'o', 0);
-    return 1;
+    report_warning(job.reporter, WARNING_PLAIN, "The terrain has no tiles to export.", job.name);
+    return RESULT_NO_TILES;
   }
   const int scale = (kind == EXPORT_DATA || kind == EXPORT_WATER) ? 1 : 4;
 
@@ -92,7 +96,7 @@ static int export_picture(int kind, const char *name) {
   }
 
   BITMAP *work = create_bitmap_ex(kind == EXPORT_WATER ? 8 : 32, scale * tx, scale * ty);
-  if (!work) return report_memory_failure(name);
+  if (!work) return report_memory_failure(job.reporter, job.name);
 
   switch (kind) {
     case EXPORT_DATA: draw_data_pass(work); break;
@@ -106,27 +110,28 @@ static int export_picture(int kind, const char *name) {
       break;
     }
   }
-  return save_and_release(work, name, kind == EXPORT_WATER ? water_palette : nullptr);
+  return save_and_release(job, work, kind == EXPORT_WATER ? water_palette : nullptr);
 }
 
-static int export_planning_map(int kind, const char *name) {
+static int export_planning_map(int kind, ExportJob &job) {
   BITMAP *map = make_planning_map(kind);
-  if (!map) return report_memory_failure(name);
-  return save_and_release(map, name, nullptr);
+  if (!map) return report_memory_failure(job.reporter, job.name);
+  return save_and_release(job, map, nullptr);
 }
 
-int export_bitmap(int kind) {
+int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing) {
+  if (timing) *timing = ExportTiming{0, 0};
   const char *suffix = output_suffix(kind);
-  if (!suffix) return 1;
-  show_progress("Exporting Bitmap (%d)..." BLANKS_46, kind);
+  if (!suffix) return RESULT_UNKNOWN_KIND;
+  report_progress(reporter, "Exporting Bitmap (%d)..." BLANKS_46, kind);
   char name[PATH_SIZE];
-  if (numbered_output_name(suffix, name)) return 1;
+  if (numbered_output_name(suffix, name)) return RESULT_NO_FREE_NAME;
   reset_shade_cache();
-  export_started = export_clock();
-  last_export_timing = {0, 0};
-  const int failed = kind >= EXPORT_PLANNING_MAP_1 ? export_planning_map(kind, name)
-                                                   : export_picture(kind, name);
-  if (failed) return 1;
-  show_progress("Exporting Bitmap (%d) Done." BLANKS_46, kind);
-  return 0;
+  ExportJob job = {name, reporter, {0, 0}, export_clock()};
+  const int result = kind >= EXPORT_PLANNING_MAP_1 ? export_planning_map(kind, job)
+                                                   : export_picture(kind, job);
+  if (timing) *timing = job.timing;
+  if (result != RESULT_OK) return result;
+  report_progress(reporter, "Exporting Bitmap (%d) Done." BLANKS_46, kind);
+  return RESULT_OK;
 }

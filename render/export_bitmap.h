@@ -1,6 +1,9 @@
 // Whole-terrain bitmap exports and the numbered output names.
 #pragma once
 
+#include "render/export_timing.h"
+#include "terrain/reporter.h"
+
 enum ExportKind {
   EXPORT_DATA = 1,
   EXPORT_WATER = 2,
@@ -12,13 +15,19 @@ enum ExportKind {
   EXPORT_PLANNING_MAP_3 = 10,
 };
 
-int export_bitmap(int kind);  // 0 written, 1 not
+// Writes the next numbered file of the kind into the working directory,
+// with its progress texts and any failure reported. 0, or RESULT_NO_TILES,
+// RESULT_NO_MEMORY, RESULT_CANNOT_WRITE (no partial file is left),
+// RESULT_NO_FREE_NAME or RESULT_UNKNOWN_KIND. timing (may be null) receives
+// where the time went.
+int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing = nullptr);
 
 // The first free "<terrain><suffix>NNN.bmp" in the working directory, into
 // name (256 bytes); 0 when found, 1 when all of 000..998 exist.
 int numbered_output_name(const char *suffix, char *name);
 
-// The alerts of a failed export or screenshot. Both remove whatever part of
-// the file was written and return 1.
-int report_write_failure(const char *name);
-int report_memory_failure(const char *name);
+// Failures of an export or screenshot: remove whatever part of the file was
+// written, report the warning and return RESULT_CANNOT_WRITE or
+// RESULT_NO_MEMORY.
+int report_write_failure(const Reporter *r, const char *name);
+int report_memory_failure(const Reporter *r, const char *name);

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "terrain/height_palette.h"
+#include "terrain/relief_shading.h"
 #include "terrain/terrain_model.h"
 
 namespace {
@@ -56,9 +56,7 @@ void shade_column(const uint16_t *west, const uint16_t *here, const uint16_t *ea
 }  // namespace
 
 void compute_shade_map() {
-  int columns = height_map.samples_x, rows = height_map.samples_y;
-  if (columns > MAX_SAMPLES) columns = MAX_SAMPLES;
-  if (rows > MAX_SAMPLES) rows = MAX_SAMPLES;
+  const int columns = height_map.samples_x, rows = height_map.samples_y;
   if (columns <= 0 || rows <= 0) return;
   int64_t max_height = height_map.max_height;
 

@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "app/startup.h"
-#include "app/status_bar.h"
 #include "terrain/grid_file.h"
 #include "terrain/safe_file.h"
 #include "terrain/stdio_packfile.h"
@@ -45,16 +43,20 @@ static inline void encode_tile(const Tile *tile, unsigned char *r) {
   memcpy(r + 8, &tail, sizeof(tail));
 }
 
-int load_tile_map(const char *path) {
+int load_tile_map(const char *path, const Reporter *reporter) {
   PACKFILE *f = open_stdio_packfile(path, "rb");
-  if (!f) return 1;
-  read_grid_header(f, &tile_map.tiles_x, &tile_map.tiles_y, &tile_map.header3, &tile_map.header4);
-  const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
+  if (!f) return RESULT_CANNOT_OPEN;
+  int32_t tx, ty, header3, header4;
+  read_grid_header(f, &tx, &ty, &header3, &header4);
   if (tx > MAX_TILES || tx < 0 || ty > MAX_TILES || ty < 0) {
     pack_fclose(f);
-    return 1;
+    return RESULT_BAD_HEADER;
   }
-  show_progress("Loading Tilemap (TFD)");
+  tile_map.tiles_x = tx;
+  tile_map.tiles_y = ty;
+  tile_map.header3 = header3;
+  tile_map.header4 = header4;
+  report_progress(reporter, "Loading Tilemap (TFD)");
 
   const long row_bytes = (long)tx * TILE_RECORD_BYTES;
   int failed = 0;
@@ -87,12 +89,12 @@ int load_tile_map(const char *path) {
     }
   }
   pack_fclose(f);
-  return failed;
+  return failed ? RESULT_BAD_DATA : RESULT_OK;
 }
 
 int save_tile_map(const char *path) {
   SafeFile file;
-  if (safe_file_open(&file, path) != 0) return 1;
+  if (safe_file_open(&file, path) != 0) return RESULT_CANNOT_WRITE;
   PACKFILE *f = file.pack;
   const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
   write_grid_header(f, tx, ty, tile_map.header3, tile_map.header4);
@@ -110,5 +112,5 @@ int save_tile_map(const char *path) {
     }
     if (pack_fwrite(tile_chunk, row_bytes * rows, f) != row_bytes * rows) ok = 0;
   }
-  return safe_file_commit(&file, ok);
+  return safe_file_commit(&file, ok) == 0 ? RESULT_OK : RESULT_CANNOT_WRITE;
 }

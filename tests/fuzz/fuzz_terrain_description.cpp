@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   fuzz_init();
   clear_terrain_model();
   std::string path = fuzz_file("f_DATA.ini", data, size);
-  int declared = load_terrain_description(path.c_str());
+  int declared = load_terrain_description(path.c_str(), nullptr);
   if (declared < 0 || declared > MAX_TEXTURES - 1) __builtin_trap();
   for (int t = 1; t < MAX_TEXTURES; t++)
     if (strlen(texture_table.textures[t].filename) >= PATH_SIZE) __builtin_trap();

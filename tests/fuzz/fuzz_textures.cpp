@@ -13,11 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const char *name = names[data[0] % 4];
   clear_terrain_model();
   std::string path = fuzz_file(name, data + 1, size - 1);
-  snprintf(tfd_path, sizeof(tfd_path), "%s", fuzz_file("t.TFD", nullptr, 0).c_str());
+  snprintf(terrain_paths.tfd_path, sizeof(terrain_paths.tfd_path), "%s", fuzz_file("t.TFD", nullptr, 0).c_str());
   snprintf(texture_table.textures[1].filename, PATH_SIZE, "%s", name);
   texture_table.textures_declared = texture_table.last_declared_texture = 1;
   texture_table.texture_count = 1;
-  if (load_textures() != 0) __builtin_trap();
+  if (load_textures(nullptr) != 0) __builtin_trap();
   for (BITMAP *level : texture_table.textures[1].levels)
     if (!level) __builtin_trap();
   release_textures();

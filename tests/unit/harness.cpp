@@ -66,18 +66,29 @@ std::ostream &operator<<(std::ostream &os, const Rgb &c) {
   return os << "(" << c.r << ", " << c.g << ", " << c.b << ")";
 }
 
+ReportLog::ReportLog() {
+  reporter.context = this;
+  reporter.progress = [](void *c, const char *text) {
+    static_cast<ReportLog *>(c)->progress.push_back(text);
+  };
+  reporter.warning = [](void *c, const Warning &w) {
+    static_cast<ReportLog *>(c)->warnings.push_back({w.kind, w.message, w.path});
+  };
+  reporter.pause = [](void *c, int ms) { static_cast<ReportLog *>(c)->paused_ms += ms; };
+}
+
+std::string ReportLog::texts() const {
+  std::string all;
+  for (const Entry &w : warnings) all += w.message + "|" + w.path + "|";
+  return all;
+}
+
 void reset_program_state() {
   clear_terrain_model();
-  clear_clipboards();
-  tilemap_modified = heightmap_modified = 0;
-  zoom_level = 8;
-  edit_mode = EDIT_TILES;
-  overlay_mode = 0;
-  height_sample = 0;
-  run_state = RUN_CONTINUE;
-  terrain_open = 0;
-  enable_targets = 1;
-  tfd_path[0] = hfd_path[0] = data_ini_path[0] = targets_ini_path[0] = 0;
+  session = Session();
+  session.enable_targets = 1;
+  view = ViewState();
+  terrain_paths = TerrainPaths();
 }
 
 int main(int argc, char **argv) {
@@ -98,7 +109,7 @@ int main(int argc, char **argv) {
   // The datafiles are read from the run directory, the tests' working directory.
   const char *run_dir = getenv("VELDKIT_RUN_DIR");
   if (run_dir && chdir(run_dir) != 0) perror("chdir");
-  enable_targets = 1;
+  session.enable_targets = 1;
   if (init_program() != 0) {
     fprintf(stderr, "start-up failed: are Veldkit1.dat and Veldkit2.dat in the run directory?\n");
     return 1;

@@ -49,7 +49,7 @@ class HeightMapFile : public testing::Test {
     for (const auto &run : runs) samples.insert(samples.end(), run.first, run.second);
     samples.resize(80 * 80, 0);
     write_file(dir.file("s.HFD"), height_file(80, 80, 0, 0, samples));
-    return load_height_map(dir.file("s.HFD").c_str());
+    return load_height_map(dir.file("s.HFD").c_str(), nullptr);
   }
   TempDir dir;
 };
@@ -64,7 +64,7 @@ TEST_F(HeightMapFile, RoundTripAndRowOrder) {
   for (int i = 0; i < sx * sy; i++) samples.push_back((uint16_t)(rand() % 10000));
   auto bytes = height_file(sx, sy, 0x0BADF00D, -3, samples);
   write_file(dir.file("a.HFD"), bytes);
-  ASSERT_EQ(0, load_height_map(dir.file("a.HFD").c_str()));
+  ASSERT_EQ(0, load_height_map(dir.file("a.HFD").c_str(), nullptr));
   EXPECT_EQ(1, height_map.heights_loaded);
   EXPECT_EQ(sx, height_map.samples_x);
   EXPECT_EQ(0x0BADF00D, height_map.header3);
@@ -82,23 +82,23 @@ TEST_F(HeightMapFile, SizeMustBeFourTimesTheTileMap) {
   tile_map.tiles_x = 10;
   tile_map.tiles_y = 8;
   write_file(dir.file("tall.HFD"), height_file(40, 33, 7, 8, std::vector<uint16_t>(40 * 33, 1)));
-  EXPECT_EQ(1, load_height_map(dir.file("tall.HFD").c_str()));
-  EXPECT_EQ(33, height_map.samples_y);  // the header is kept
-  EXPECT_EQ(7, height_map.header3);
+  EXPECT_EQ(RESULT_BAD_HEADER, load_height_map(dir.file("tall.HFD").c_str(), nullptr));
+  EXPECT_EQ(0, height_map.samples_y);  // nothing of the header is kept
+  EXPECT_EQ(0, height_map.header3);
   EXPECT_EQ(0, height_map.heights[0][0]);
   EXPECT_EQ(0, height_map.heights_loaded);
   write_file(dir.file("ok.HFD"), height_file(40, 32, 0, 0, std::vector<uint16_t>(40 * 32, 1)));
-  EXPECT_EQ(0, load_height_map(dir.file("ok.HFD").c_str()));
+  EXPECT_EQ(0, load_height_map(dir.file("ok.HFD").c_str(), nullptr));
 
   // More than 16000 fails even when it matches the tile map's sizes.
   tile_map.tiles_x = 4001;
   write_file(dir.file("wide.HFD"), height_file(16004, 32, 0, 0, {}));
-  EXPECT_EQ(1, load_height_map(dir.file("wide.HFD").c_str()));
+  EXPECT_NE(0, load_height_map(dir.file("wide.HFD").c_str(), nullptr));
 
   tile_map.tiles_x = tile_map.tiles_y = 0;
   write_file(dir.file("empty.HFD"), height_file(0, 0, 0, 0, {}));
-  EXPECT_EQ(0, load_height_map(dir.file("empty.HFD").c_str()));
-  EXPECT_EQ(1, load_height_map(dir.file("missing.HFD").c_str()));
+  EXPECT_EQ(0, load_height_map(dir.file("empty.HFD").c_str(), nullptr));
+  EXPECT_NE(0, load_height_map(dir.file("missing.HFD").c_str(), nullptr));
 }
 
 TEST_F(HeightMapFile, HighestAllowedSampleIs9999) {
@@ -110,7 +110,7 @@ TEST_F(HeightMapFile, HighestAllowedSampleIs9999) {
   reset_program_state();
   tile_map.tiles_x = tile_map.tiles_y = 20;
   height_map.detected_height_step = height_map.height_step = 4;
-  EXPECT_EQ(1, load_values({{3, 17}, {1, 10000}, {1, 23}}));
+  EXPECT_EQ(RESULT_BAD_DATA, load_values({{3, 17}, {1, 10000}, {1, 23}}));
   EXPECT_EQ(10000, height_map.max_height);
   // The samples stay; the steps and the loaded flag do not change.
   EXPECT_EQ(17, height_map.heights[2][79]);
@@ -126,7 +126,7 @@ TEST_F(HeightMapFile, FileCutShortReadsEndOfFileAndFails) {
   auto bytes = height_file(80, 80, 0, 0, samples);
   bytes.resize(16 + 2 * 100 + 1);  // 100 whole samples and one byte of the next
   write_file(dir.file("cut.HFD"), bytes);
-  EXPECT_EQ(1, load_height_map(dir.file("cut.HFD").c_str()));
+  EXPECT_NE(0, load_height_map(dir.file("cut.HFD").c_str(), nullptr));
   EXPECT_EQ(65535, height_map.max_height);
   EXPECT_EQ(12, height_map.heights[19][78]);  // sample 99: second file row, column 19
   EXPECT_EQ(65535, height_map.heights[20][78]);  // the partial word
@@ -191,7 +191,7 @@ TEST_F(HeightMapFile, StepCountsLeaveOutWhatDoesNotCount) {
         for (int k = 0; k < run.first; k++) samples[places[next++]] = run.second;
       write_file(dir.file("e.HFD"), height_file(n, n, 0, 0, samples));
       height_map.max_height = 0;
-      ASSERT_EQ(0, load_height_map(dir.file("e.HFD").c_str()));
+      ASSERT_EQ(0, load_height_map(dir.file("e.HFD").c_str(), nullptr));
       EXPECT_EQ(c.step, height_map.detected_height_step)
           << c.runs[0].second << (at_edges ? " at the edges" : " inside");
     }
@@ -213,11 +213,11 @@ TEST_F(HeightMapFile, FailedSaveKeepsTheOriginal) {
   const auto before = read_file(path);
   height_map.heights[0][79] = 9;
   if (geteuid() != 0 && chmod(dir.path().c_str(), 0555) == 0) {
-    EXPECT_EQ(1, save_height_map(path.c_str()));
+    EXPECT_NE(0, save_height_map(path.c_str()));
     EXPECT_EQ(before, read_file(path));
     chmod(dir.path().c_str(), 0755);
   }
-  EXPECT_EQ(1, save_height_map("/dev/full/x.HFD"));
+  EXPECT_NE(0, save_height_map("/dev/full/x.HFD"));
   EXPECT_EQ(before, read_file(path));
 
   // Writing stops part-way (file size limit, effective for root too).
@@ -230,12 +230,12 @@ TEST_F(HeightMapFile, FailedSaveKeepsTheOriginal) {
   const int result = save_height_map(path.c_str());
   setrlimit(RLIMIT_FSIZE, &old_limit);
   signal(SIGXFSZ, old_handler);
-  EXPECT_EQ(1, result);
+  EXPECT_EQ(RESULT_CANNOT_WRITE, result);
   EXPECT_EQ(before, read_file(path));
 
   // The rename over a folder of that name fails: the folder stays as it was.
   ASSERT_EQ(0, mkdir(dir.file("folder.HFD").c_str(), 0755));
-  EXPECT_EQ(1, save_height_map(dir.file("folder.HFD").c_str()));
+  EXPECT_NE(0, save_height_map(dir.file("folder.HFD").c_str()));
   EXPECT_TRUE(dir_entries(dir.file("folder.HFD")).empty());
   // No temporary file is left behind.
   auto names = dir_entries(dir.path());

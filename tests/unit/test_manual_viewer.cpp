@@ -105,8 +105,8 @@ TEST(ManualViewer, CentredDialogWithCloseButtonAndTextBox) {
   EXPECT_EQ(window.w, 630);
   EXPECT_EQ(window.h, 476);
   EXPECT_EQ(window.text, "Manual: Veldkit.htm");
-  EXPECT_EQ(window.fg, theme_fg_color);
-  EXPECT_EQ(window.bg, theme_bg_color);
+  EXPECT_EQ(window.fg, theme.fg_color);
+  EXPECT_EQ(window.bg, theme.bg_color);
 
   EXPECT_EQ(close.proc, gui_button_proc);
   EXPECT_EQ(close.x, 69 + 610);
@@ -123,7 +123,7 @@ TEST(ManualViewer, CentredDialogWithCloseButtonAndTextBox) {
   EXPECT_EQ(box.y, 31 + 25);
   EXPECT_EQ(box.w, 616);
   EXPECT_EQ(box.h, 428);
-  EXPECT_EQ(box.fg, theme_fg_color);
+  EXPECT_EQ(box.fg, theme.fg_color);
   // The box holds the file's bytes, ended by a terminator.
   EXPECT_EQ(watch.manual_text, page);
 }
@@ -154,7 +154,7 @@ TEST(ManualViewer, TheStagedManualFitsTheHtmlSubset) {
     ASSERT_NE(end, std::string::npos) << "unclosed tag at " << i;
     for (size_t k = i + 1; k < end; k++) EXPECT_FALSE(islower((unsigned char)page[k])) << page.substr(i, end - i + 1);
   }
-  font = dialog_font;
+  font = display.dialog_font;
   int lines = 0;
   draw_html_text(page.c_str(), &lines, 0, 0, 1, 8, 76, 56, 616 - 12, 428, 0, 0, 0, 0);
   EXPECT_GT(lines, (428 - 8) / text_height(font));

@@ -41,16 +41,16 @@ TEST(Settings, KeysOutsideTheDisplaySectionAreIgnored) {
 }
 
 TEST(Startup, ScreenWideStateFollowsTheGrantedMode) {
-  EXPECT_EQ(SCREEN_W, screen_width);
-  EXPECT_EQ(SCREEN_H, screen_height);
-  EXPECT_EQ(screen_height - 26, status_y);
-  ASSERT_NE(nullptr, back_buffer);
-  EXPECT_EQ(screen_width, back_buffer->w);
-  EXPECT_EQ(screen_height, back_buffer->h);
-  EXPECT_EQ(32, bitmap_color_depth(back_buffer));
-  EXPECT_EQ(makecol(131, 153, 177), colour_steel);
-  EXPECT_EQ(makecol(173, 197, 222), colour_pale_blue);
-  EXPECT_EQ(dialog_font, font);
+  EXPECT_EQ(SCREEN_W, display.screen_width);
+  EXPECT_EQ(SCREEN_H, display.screen_height);
+  EXPECT_EQ(display.screen_height - 26, display.status_y);
+  ASSERT_NE(nullptr, display.back_buffer);
+  EXPECT_EQ(display.screen_width, display.back_buffer->w);
+  EXPECT_EQ(display.screen_height, display.back_buffer->h);
+  EXPECT_EQ(32, bitmap_color_depth(display.back_buffer));
+  EXPECT_EQ(makecol(131, 153, 177), display.colour_steel);
+  EXPECT_EQ(makecol(173, 197, 222), display.colour_pale_blue);
+  EXPECT_EQ(display.dialog_font, font);
 }
 
 TEST(Startup, PlaceholderColoursAreMagentaShades) {

@@ -58,7 +58,7 @@ class Textures : public testing::Test {
  protected:
   void SetUp() override {
     reset_program_state();
-    strcpy(tfd_path, dir.file("Test.TFD").c_str());
+    strcpy(terrain_paths.tfd_path, dir.file("Test.TFD").c_str());
   }
   // Declares texture t with the given file name, as the description does.
   void declare(int t, const char *filename) {
@@ -82,7 +82,7 @@ TEST_F(Textures, FileSizesChooseCopyAverageOrStretch) {
   declare(3, "checker.bmp");
   declare(4, "dot.bmp");
   texture_table.texture_count = 4;
-  ASSERT_EQ(0, load_textures());
+  ASSERT_EQ(0, load_textures(nullptr));
   EXPECT_EQ(4, texture_table.textures_loaded);
 
   EXPECT_EQ(256, entry(1).file_width);
@@ -121,7 +121,7 @@ TEST_F(Textures, SampleColourFromTheCornersOfLevelFive) {
   });
   declare(1, "corners.bmp");
   texture_table.texture_count = 1;
-  ASSERT_EQ(0, load_textures());
+  ASSERT_EQ(0, load_textures(nullptr));
   EXPECT_EQ((Rgb{50 + 25, 50 + 25, 50 + 25}), colour_rgb(entry(1).sample_color));
 }
 
@@ -138,7 +138,7 @@ TEST_F(Textures, PlaceholdersForUndeclaredAndMissingTextures) {
   EXPECT_EQ((Rgb{150, 0, 150}), placeholder[1]);
   EXPECT_EQ((Rgb{156, 0, 156}), placeholder[2]);
 
-  ASSERT_EQ(0, load_textures());
+  ASSERT_EQ(0, load_textures(nullptr));
   EXPECT_EQ(1, texture_table.textures_loaded);
   for (int t = 2; t <= 5; t++) {
     SCOPED_TRACE(t);
@@ -175,7 +175,7 @@ TEST_F(Textures, DamagedOrOversizedFilesGivePlaceholders) {
   const int n = sizeof(names) / sizeof(names[0]);
   for (int t = 1; t <= n; t++) declare(t, names[t - 1]);
   texture_table.texture_count = n;
-  ASSERT_EQ(0, load_textures());
+  ASSERT_EQ(0, load_textures(nullptr));
   EXPECT_EQ(0, texture_table.textures_loaded);
   for (int t = 1; t <= n; t++) {
     SCOPED_TRACE(names[t - 1]);
@@ -195,7 +195,7 @@ TEST_F(Textures, APathTooLongForTheBufferIsNotCut) {
   ASSERT_TRUE(file_exists(cut));
   declare(1, name.c_str());
   texture_table.texture_count = 1;
-  ASSERT_EQ(0, load_textures());
+  ASSERT_EQ(0, load_textures(nullptr));
   EXPECT_EQ(0, entry(1).loaded);
 }
 
@@ -203,20 +203,20 @@ TEST_F(Textures, ReloadingReplacesTheLevels) {
   save_flat(dir.file("a.bmp"), 256, 256, {10, 20, 30});
   declare(1, "a.bmp");
   texture_table.texture_count = 1;
-  ASSERT_EQ(0, load_textures());
+  ASSERT_EQ(0, load_textures(nullptr));
   save_flat(dir.file("a.bmp"), 256, 256, {100, 120, 140});
-  ASSERT_EQ(0, load_textures());
+  ASSERT_EQ(0, load_textures(nullptr));
   EXPECT_EQ((Rgb{100, 120, 140}), flat_colour(entry(1).levels[0]));
   EXPECT_EQ((Rgb{100, 120, 140}), flat_colour(entry(1).levels[7]));
 }
 
 TEST_F(Textures, NoEntriesAndLevelsWithoutABase) {
   texture_table.texture_count = 0;
-  EXPECT_EQ(0, load_textures());
+  EXPECT_EQ(0, load_textures(nullptr));
   EXPECT_EQ(nullptr, entry(1).levels[0]);
-  EXPECT_EQ(1, make_texture_levels(1));  // no level 0
-  EXPECT_EQ(1, make_texture_levels(0));
-  EXPECT_EQ(1, make_texture_levels(512));
+  EXPECT_NE(0, make_texture_levels(1));  // no level 0
+  EXPECT_NE(0, make_texture_levels(0));
+  EXPECT_NE(0, make_texture_levels(512));
 }
 
 TEST(ImageHeader, SizeLimits) {

@@ -39,7 +39,7 @@ TEST_F(TileMapFile, RandomMapRoundTripsByteForByte) {
                         (uint16_t)(rand() % 256), (uint16_t)(rand() % 256), (uint16_t)(rand() % 256)}});
   auto bytes = tile_file(tx, ty, 0x12345678, -42, records);
   write_file(dir.file("a.TFD"), bytes);
-  ASSERT_EQ(0, load_tile_map(dir.file("a.TFD").c_str()));
+  ASSERT_EQ(0, load_tile_map(dir.file("a.TFD").c_str(), nullptr));
   EXPECT_EQ(tx, tile_map.tiles_x);
   EXPECT_EQ(0x12345678, tile_map.header3);
   EXPECT_EQ(-42, tile_map.header4);
@@ -53,24 +53,28 @@ TEST_F(TileMapFile, RandomMapRoundTripsByteForByte) {
 
 TEST_F(TileMapFile, EmptyAndLimitSizes) {
   write_file(dir.file("empty.TFD"), tile_file(0, 0, 1, 2, {}));
-  EXPECT_EQ(0, load_tile_map(dir.file("empty.TFD").c_str()));
+  EXPECT_EQ(0, load_tile_map(dir.file("empty.TFD").c_str(), nullptr));
   EXPECT_EQ(0, tile_map.tiles_x);
 
-  // 4001 fails on the header alone, which stays in the model.
+  // 4001 fails on the header alone, and nothing of it reaches the model.
+  write_file(dir.file("small.TFD"), tile_file(3, 2, 1, 2, std::vector<Record>(3 * 2)));
+  ASSERT_EQ(0, load_tile_map(dir.file("small.TFD").c_str(), nullptr));
   write_file(dir.file("wide.TFD"), tile_file(4001, 1, 5, 6, {}));
-  EXPECT_EQ(1, load_tile_map(dir.file("wide.TFD").c_str()));
-  EXPECT_EQ(4001, tile_map.tiles_x);
-  EXPECT_EQ(5, tile_map.header3);
+  EXPECT_EQ(RESULT_BAD_HEADER, load_tile_map(dir.file("wide.TFD").c_str(), nullptr));
+  EXPECT_EQ(3, tile_map.tiles_x);
+  EXPECT_EQ(2, tile_map.tiles_y);
+  EXPECT_EQ(1, tile_map.header3);
   write_file(dir.file("neg.TFD"), tile_file(1, -1, 0, 0, {}));
-  EXPECT_EQ(1, load_tile_map(dir.file("neg.TFD").c_str()));
+  EXPECT_EQ(RESULT_BAD_HEADER, load_tile_map(dir.file("neg.TFD").c_str(), nullptr));
+  EXPECT_EQ(3, tile_map.tiles_x);
 
   // 4000 is accepted; a bare header reads every tile past the end.
   write_file(dir.file("tall.TFD"), tile_file(1, 4000, 0, 0, {}));
-  EXPECT_EQ(0, load_tile_map(dir.file("tall.TFD").c_str()));
+  EXPECT_EQ(0, load_tile_map(dir.file("tall.TFD").c_str(), nullptr));
   EXPECT_EQ(0, tile_at(0, 3999).texture);
   EXPECT_EQ(255, tile_at(0, 0).rotation);
 
-  EXPECT_EQ(1, load_tile_map(dir.file("missing.TFD").c_str()));
+  EXPECT_NE(0, load_tile_map(dir.file("missing.TFD").c_str(), nullptr));
 }
 
 TEST_F(TileMapFile, TextureWordRange) {
@@ -78,7 +82,7 @@ TEST_F(TileMapFile, TextureWordRange) {
                                           {{{0xFFFF, 0, 0, 0, 0, 0}},
                                            {{510, 0x0102, 0, 0, 0, 0}},
                                            {{0, 0, 0, 0, 0, 0}}}));
-  ASSERT_EQ(0, load_tile_map(dir.file("t.TFD").c_str()));
+  ASSERT_EQ(0, load_tile_map(dir.file("t.TFD").c_str(), nullptr));
   EXPECT_EQ(0, tile_at(0, 0).texture);
   EXPECT_EQ(511, tile_at(1, 0).texture);
   EXPECT_EQ(2, tile_at(1, 0).rotation);
@@ -95,7 +99,7 @@ TEST_F(TileMapFile, TextureWordRange) {
                                             {{{4, 1, 0, 0, 0, 0}},
                                              {{511, 0, 0, 0, 0, 0}},
                                              {{6, 0, 0, 0, 0, 0}}}));
-  EXPECT_EQ(1, load_tile_map(dir.file("bad.TFD").c_str()));
+  EXPECT_NE(0, load_tile_map(dir.file("bad.TFD").c_str(), nullptr));
   EXPECT_EQ(5, tile_at(0, 0).texture);
 }
 
@@ -104,7 +108,7 @@ TEST_F(TileMapFile, FileCutShortReadsMissingWordsAsEndOfFile) {
                          {{{9, 1, 1, 7, 7, 7}}, {{9, 1, 1, 7, 7, 7}}, {{9, 1, 1, 7, 7, 7}}});
   bytes.resize(bytes.size() - 5);  // the third record ends inside its fourth word
   write_file(dir.file("cut.TFD"), bytes);
-  ASSERT_EQ(0, load_tile_map(dir.file("cut.TFD").c_str()));
+  ASSERT_EQ(0, load_tile_map(dir.file("cut.TFD").c_str(), nullptr));
   const Tile &third = tile_at(0, 0);
   EXPECT_EQ(10, third.texture);
   EXPECT_EQ(1, third.tag);
@@ -116,23 +120,23 @@ TEST_F(TileMapFile, FileCutShortReadsMissingWordsAsEndOfFile) {
 
   // A header cut short reads its missing values as -1 and fails.
   write_file(dir.file("head.TFD"), std::vector<unsigned char>(6, 1));
-  EXPECT_EQ(1, load_tile_map(dir.file("head.TFD").c_str()));
+  EXPECT_NE(0, load_tile_map(dir.file("head.TFD").c_str(), nullptr));
 }
 
 TEST_F(TileMapFile, FailedSaveKeepsTheOriginal) {
   write_file(dir.file("keep.TFD"), tile_file(1, 1, 3, 4, {{{1, 2, 0, 0, 0, 0}}}));
-  ASSERT_EQ(0, load_tile_map(dir.file("keep.TFD").c_str()));
+  ASSERT_EQ(0, load_tile_map(dir.file("keep.TFD").c_str(), nullptr));
   auto before = read_file(dir.file("keep.TFD"));
   tile_at(0, 0).texture = 9;
   if (chmod(dir.path().c_str(), 0555) == 0 && access(dir.file("probe").c_str(), F_OK) != 0 &&
       geteuid() != 0) {
-    EXPECT_EQ(1, save_tile_map(dir.file("keep.TFD").c_str()));
+    EXPECT_NE(0, save_tile_map(dir.file("keep.TFD").c_str()));
     EXPECT_EQ(before, read_file(dir.file("keep.TFD")));
   }
   chmod(dir.path().c_str(), 0755);
   // A device that takes no bytes: the write fails and nothing is replaced.
   if (file_exists("/dev/full")) {
-    EXPECT_EQ(1, save_tile_map("/dev/full/x.TFD"));
+    EXPECT_NE(0, save_tile_map("/dev/full/x.TFD"));
   }
   ASSERT_EQ(0, save_tile_map(dir.file("keep.TFD").c_str()));
   EXPECT_EQ(8, read_file(dir.file("keep.TFD"))[16]);
@@ -144,9 +148,9 @@ namespace {
 
 TEST_F(TileMapFile, OnlyARegularFileIsReplaced) {
   write_file(dir.file("m.TFD"), tile_file(0, 0, 0, 0, {}));
-  ASSERT_EQ(0, load_tile_map(dir.file("m.TFD").c_str()));
-  EXPECT_EQ(1, save_tile_map("/dev/null"));
-  EXPECT_EQ(1, save_tile_map(dir.path().c_str()));
+  ASSERT_EQ(0, load_tile_map(dir.file("m.TFD").c_str(), nullptr));
+  EXPECT_NE(0, save_tile_map("/dev/null"));
+  EXPECT_NE(0, save_tile_map(dir.path().c_str()));
   // A link is followed: the file it names is replaced and the link stays.
   ASSERT_EQ(0, symlink(dir.file("m.TFD").c_str(), dir.file("link.TFD").c_str()));
   tile_map.header3 = 77;
