@@ -105,16 +105,20 @@ void next_overlay(KeyCommand &c) {
   c.view->overlay_mode = c.view->overlay_mode < 4 ? c.view->overlay_mode + 1 : 0;
 }
 
-void export_kind(int kind) { export_bitmap(kind, window_reporter()); }
-void export_data(KeyCommand &) { export_kind(EXPORT_DATA); }
-void export_water(KeyCommand &) { export_kind(EXPORT_WATER); }
-void export_textures(KeyCommand &) { export_kind(EXPORT_TEXTURES_4X); }
-void export_embossed(KeyCommand &) { export_kind(EXPORT_EMBOSSED_4X); }
-void export_heights(KeyCommand &) { export_kind(EXPORT_HEIGHT_4X); }
-void export_planning_maps(KeyCommand &) {
-  export_kind(EXPORT_PLANNING_MAP_1);
-  export_kind(EXPORT_PLANNING_MAP_2);
-  export_kind(EXPORT_PLANNING_MAP_3);
+// A failed export has said why in an alert; its first text must not stay in
+// the strip as if the export were still running.
+void export_kind(KeyCommand &c, int kind) {
+  if (export_bitmap(kind, window_reporter()) != RESULT_OK) c.redraw = 1;
+}
+void export_data(KeyCommand &c) { export_kind(c, EXPORT_DATA); }
+void export_water(KeyCommand &c) { export_kind(c, EXPORT_WATER); }
+void export_textures(KeyCommand &c) { export_kind(c, EXPORT_TEXTURES_4X); }
+void export_embossed(KeyCommand &c) { export_kind(c, EXPORT_EMBOSSED_4X); }
+void export_heights(KeyCommand &c) { export_kind(c, EXPORT_HEIGHT_4X); }
+void export_planning_maps(KeyCommand &c) {
+  export_kind(c, EXPORT_PLANNING_MAP_1);
+  export_kind(c, EXPORT_PLANNING_MAP_2);
+  export_kind(c, EXPORT_PLANNING_MAP_3);
 }
 
 void leave(KeyCommand &) { confirm_exit(); }
@@ -212,6 +216,7 @@ int need_met(int need, const ViewState &v, int key_delay) {
 
 const KeyRow *run_key_table(KeyCommand &command, int *redraw) {
   *redraw = 0;
+  command.redraw = 0;
   int count;
   const KeyRow *rows = key_table(&count);
   for (int k = 0; k < count; k++) {
@@ -221,7 +226,7 @@ const KeyRow *run_key_table(KeyCommand &command, int *redraw) {
     row.action(command);
     if (row.marks == MARKS_TILE_MAP) session.tilemap_modified = 1;
     if (row.marks == MARKS_HEIGHT_MAP) session.heightmap_modified = 1;
-    *redraw = row.redraw;
+    *redraw = row.redraw || command.redraw;
     if (row.pause_ms > 0) rest(row.pause_ms);
     return &row;
   }

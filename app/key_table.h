@@ -35,6 +35,7 @@ enum KeyMarks { MARKS_NOTHING, MARKS_TILE_MAP, MARKS_HEIGHT_MAP };
 struct KeyCommand {
   ViewState *view;
   int *key_delay;  // pacing of cursor movement, 0..KEY_DELAY_MAX
+  int redraw = 0;  // set by an action whose texts must leave the strip
 };
 
 enum { KEY_DELAY_MAX = 10, ZOOM_EDIT_MAX = 4 };
@@ -58,5 +59,5 @@ int need_met(int need, const ViewState &view, int key_delay);
 
 // Walks the table against the held keys (key[]) and carries out the first
 // matching row: its action, its mark, its pause. Returns that row (null when
-// none matched); *redraw is set when the row forces a redraw.
+// none matched); *redraw is set when the row or its action forces a redraw.
 const KeyRow *run_key_table(KeyCommand &command, int *redraw);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "app/startup.h"
+#include "terrain/stdio_packfile.h"
 #include "ui/dialog_theme.h"
 #include "ui/manual_text.h"
 
@@ -29,7 +30,7 @@ int show_manual() {
     read_error();
     return 1;
   }
-  PACKFILE *f = pack_fopen(MANUAL_FILE, "r");
+  PACKFILE *f = open_stdio_packfile(MANUAL_FILE, "rb");
   if (!f) {
     free(text);
     read_error();

@@ -3,6 +3,7 @@
 #include "app/editing.h"
 #include "app/session.h"
 #include "app/status_bar.h"
+#include "terrain/file_stamp.h"
 #include "terrain/height_map_file.h"
 #include "terrain/terrain_model.h"
 #include "terrain/tile_map_file.h"
@@ -22,12 +23,43 @@ static int ask_to_save(const char *question, const char *path) {
   }
 }
 
+// Which files of the terrain the user has let go of in this prompt, though
+// another program had changed them.
+struct OverwriteAnswers {
+  int tiles, heights;
+};
+
+// 1 when the file is as this program last saw it, or the user agrees to go
+// on all the same; each changed file is asked about once per prompt.
+static int overwrite_agreed(const FileStamp *stamp, const char *path, int *agreed) {
+  if (*agreed || !file_changed_on_disk(stamp, path)) return 1;
+  const int answer =
+      alert("Changed on disk since it was opened:", path, "Overwrite it?", "&Yes", "&No", 'y', 'n');
+  if (answer != 1) return 0;
+  *agreed = 1;
+  return 1;
+}
+
+// Before any map is written, both files of the terrain are compared with what
+// was read: the two on disk must never end up from two different programs
+// without the user having been asked.
+static int terrain_files_agreed(OverwriteAnswers *answers) {
+  if (!overwrite_agreed(&tile_map.stamp, terrain_paths.tfd_path, &answers->tiles)) return 0;
+  return height_map.heights_loaded <= 0 ||
+         overwrite_agreed(&height_map.stamp, terrain_paths.hfd_path, &answers->heights);
+}
+
 // Saves one map after a yes; a failed save keeps the program running, with
-// the original file untouched and the map still marked as changed.
+// the original file untouched and the map still marked as changed. So does a
+// no to overwriting a changed file, with nothing written.
 static void save_map(const char *message, int (*save)(const char *), const char *path,
-                     const char *error) {
+                     const char *error, OverwriteAnswers *answers) {
+  if (!terrain_files_agreed(answers)) {
+    session.run_state = RUN_CONTINUE;
+    return;
+  }
   show_progress("%s", message);
-  if (save(path) != 0) {
+  if (save(path) != RESULT_OK) {
     alert(error, "", path, "OK", nullptr, 'o', 0);
     session.run_state = RUN_CONTINUE;
   }
@@ -41,15 +73,18 @@ void confirm_exit() {
     session.run_state = RUN_END;
     return;
   }
+  OverwriteAnswers answers = {0, 0};
   if (ask_tiles) {
     session.run_state = ask_to_save("Save changes to TileMap:", terrain_paths.tfd_path);
     if (session.run_state == RUN_SAVED)
-      save_map(SAVING_TFD, save_tile_map, terrain_paths.tfd_path, "Error writing TFD file.");
+      save_map(SAVING_TFD, save_tile_map, terrain_paths.tfd_path, "Error writing TFD file.",
+               &answers);
     if (session.run_state == RUN_CONTINUE) return;
   }
   if (ask_heights) {
     session.run_state = ask_to_save("Save changes to HeightMap:", terrain_paths.hfd_path);
     if (session.run_state == RUN_SAVED)
-      save_map(SAVING_HFD, save_height_map, terrain_paths.hfd_path, "Error writing HFD file.");
+      save_map(SAVING_HFD, save_height_map, terrain_paths.hfd_path, "Error writing HFD file.",
+               &answers);
   }
 }

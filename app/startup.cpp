@@ -7,6 +7,8 @@
 #include "app/main_loop.h"
 #include "app/opening.h"
 #include "app/status_bar.h"
+#include "app/x_errors.h"
+#include "terrain/regular_file.h"
 #include "terrain/terrain_model.h"
 #include "ui/dialog_theme.h"
 
@@ -16,9 +18,19 @@ ProgramSettings read_settings() {
   s.screen_height = get_config_int("Display", "Screen-Height", 538);
   s.full_screen = get_config_int("Display", "FullScreen", 0);
   s.enable_targets = get_config_int("Display", "Enable_Targets", 1);
-  if (s.screen_width < 640) s.screen_width = 640;
-  if (s.screen_height < 480) s.screen_height = 480;
+  fit_settings_to_desktop(s, 0, 0);
   return s;
+}
+
+static int fit_size(int size, int desktop, int floor) {
+  const int limit = desktop > 0 && desktop < SETTINGS_MAX_SIZE ? desktop : SETTINGS_MAX_SIZE;
+  if (size > limit) size = limit;
+  return size < floor ? floor : size;
+}
+
+void fit_settings_to_desktop(ProgramSettings &s, int desktop_w, int desktop_h) {
+  s.screen_width = fit_size(s.screen_width, desktop_w, SETTINGS_MIN_WIDTH);
+  s.screen_height = fit_size(s.screen_height, desktop_h, SETTINGS_MIN_HEIGHT);
 }
 
 static const unsigned char startup_palette[8][3] = {
@@ -35,6 +47,11 @@ static int datafile_object_count(const DATAFILE *data) {
   int n = 0;
   while (data[n].type != DAT_END) n++;
   return n;
+}
+
+// The library's loader opens by name and would wait for good on a pipe.
+static DATAFILE *load_regular_datafile(const char *name) {
+  return regular_file_readable(name) ? load_datafile(name) : nullptr;
 }
 
 static void switch_in() { clear_keybuf(); }
@@ -57,7 +74,7 @@ int init_display(int width, int height) {
   clear_clipboards();
   init_placeholder_colours();
 
-  font_datafile = load_datafile(FONT_DATAFILE);
+  font_datafile = load_regular_datafile(FONT_DATAFILE);
   if (!font_datafile || datafile_object_count(font_datafile) < 6) {
     fprintf(stderr, "Veldkit: cannot load the fonts from %s\n", FONT_DATAFILE);
     return 1;
@@ -74,7 +91,7 @@ int init_display(int width, int height) {
   display.dialog_font = (FONT *)font_datafile[5].dat;
 
   set_color_conversion(COLORCONV_EXPAND_256 | COLORCONV_KEEP_TRANS);
-  symbol_datafile = load_datafile(SYMBOL_DATAFILE);
+  symbol_datafile = load_regular_datafile(SYMBOL_DATAFILE);
   set_color_conversion(COLORCONV_TOTAL);
   if (!symbol_datafile || datafile_object_count(symbol_datafile) < 6) {
     fprintf(stderr, "Veldkit: cannot load the runway symbols from %s\n", SYMBOL_DATAFILE);
@@ -117,10 +134,18 @@ int veldkit_main(int argc, char **argv) {
   install_timer();
   install_keyboard();
   install_mouse();
+  // The library leaves X protocol errors to the default handler, which ends
+  // the program; none of them is worth that.
+  install_x_error_recorder();
 
-  set_config_file(SETTINGS_FILE);
+  use_config_file(SETTINGS_FILE);
   ProgramSettings settings = read_settings();
   session.enable_targets = settings.enable_targets;
+  // A window larger than the desktop cannot be shown whole, and the display
+  // refuses sizes beyond its own limits with an error.
+  int desktop_w = 0, desktop_h = 0;
+  if (get_desktop_resolution(&desktop_w, &desktop_h) != 0) desktop_w = desktop_h = 0;
+  fit_settings_to_desktop(settings, desktop_w, desktop_h);
 
   set_uformat(U_ASCII);
   set_color_depth(32);

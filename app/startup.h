@@ -12,6 +12,12 @@
 #define FONT_DATAFILE "Veldkit1.dat"
 #define SYMBOL_DATAFILE "Veldkit2.dat"
 
+enum {
+  SETTINGS_MIN_WIDTH = 640,
+  SETTINGS_MIN_HEIGHT = 480,
+  SETTINGS_MAX_SIZE = 16384,  // either direction; far beyond any display
+};
+
 struct ProgramSettings {
   int screen_width;
   int screen_height;
@@ -20,9 +26,14 @@ struct ProgramSettings {
 };
 
 
-// Reads "Veldkit.ini" (the current configuration file) with defaults and
-// the 640 x 480 floors.
+// Reads "Veldkit.ini" (the current configuration file) with defaults, the
+// 640 x 480 floors and the 16384 ceiling.
 ProgramSettings read_settings();
+
+// Shrinks the size to what a desktop of desktop_w x desktop_h holds (a size
+// of 0 or less: unknown, no limit) and to the ceiling; the floors win over
+// a desktop smaller than they are.
+void fit_settings_to_desktop(ProgramSettings &s, int desktop_w, int desktop_h);
 
 // What needs no window: the display's size, colours, fonts and runway
 // symbols, the clipboards and the placeholder colours. 0, or 1 with a

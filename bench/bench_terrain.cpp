@@ -131,3 +131,25 @@ std::string make_bench_terrain(const std::string &dir, const std::string &name, 
   }
   return tfd;
 }
+
+std::string make_largest_target_file(const std::string &dir) {
+  mkdir(dir.c_str(), 0755);
+  const std::string path = dir + "/Largest_TARGETS.ini";
+  if (exists_file(path)) return path;
+  fprintf(stderr, "generating the 511 x 511 target file in %s ...\n", dir.c_str());
+  const std::string part = path + ".part";
+  FILE *f = fopen(part.c_str(), "w");
+  for (int a = 1; a <= 511; a++) {
+    fprintf(f, "[TargetArea%03d]\nName=Area %d\nPosition=%d, %d\nAlignment=%s\n", a, a, a * 1500,
+            a * 700, a % 2 ? "FRIENDLY" : "ENEMY");
+    fprintf(f, "Target[001].Type=Runway%d\nTarget[001].Offset=0, 0\nTarget[001].Heading=%d\n",
+            1 + a % 6, (a * 23) % 360);
+    for (int t = 2; t <= 511; t++)
+      fprintf(f, "Target[%03d].Type=Storage Building\nTarget[%03d].Offset=%d.5, %d\n", t, t,
+              t * 15 - 900, (t * 97) % 600 - 300);
+    fprintf(f, "\n");
+  }
+  fclose(f);
+  rename(part.c_str(), path.c_str());  // complete files only
+  return path;
+}

@@ -7,3 +7,7 @@
 // for a terrain of tiles x tiles, unless they are there already. Returns
 // the tile map's path.
 std::string make_bench_terrain(const std::string &dir, const std::string &name, int tiles);
+
+// Writes <dir>/Largest_TARGETS.ini, 511 areas of 511 targets (about 16 MB),
+// unless it is there already. Returns its path.
+std::string make_largest_target_file(const std::string &dir);

@@ -4,6 +4,8 @@
 //
 //   veldkit_bench [DATA_DIR]        the full run (terrains cached in DATA_DIR)
 //   veldkit_bench --open TFD        one opening in a fresh process (internal)
+//   veldkit_bench --bmp-writer DIR  only the BMP writers, into DIR
+//   veldkit_bench --targets [DIR]   only the largest target file
 #include <allegro.h>
 
 #include <algorithm>
@@ -26,6 +28,7 @@
 #include "render/map_view.h"
 #include "terrain/height_map_file.h"
 #include "terrain/relief_shading.h"
+#include "terrain/target_areas.h"
 #include "terrain/terrain_model.h"
 #include "terrain/tile_map_file.h"
 
@@ -171,6 +174,43 @@ static void bench_files(const std::string &tfd, const std::string &label) {
   fflush(stdout);
 }
 
+// The floor of any loader: the file read whole into fresh memory.
+static double read_whole(const std::string &path) {
+  Clock::time_point t0 = Clock::now();
+  FILE *f = fopen(path.c_str(), "rb");
+  if (!f) return 0;
+  fseek(f, 0, SEEK_END);
+  const long size = ftell(f);
+  fseek(f, 0, SEEK_SET);
+  char *bytes = (char *)malloc((size_t)size);
+  if (bytes && fread(bytes, 1, (size_t)size, f) != (size_t)size) fprintf(stderr, "short read\n");
+  fclose(f);
+  free(bytes);
+  return seconds_since(t0);
+}
+
+static void bench_targets(const std::string &path) {
+  std::vector<double> load, floor;
+  int areas = 0, target_count = 0;
+  for (int i = 0; i < RUNS; i++) {
+    floor.push_back(read_whole(path));
+    targets.area_count = targets.target_total = 0;
+    Clock::time_point t0 = Clock::now();
+    // No reporter: no texts and no pause.
+    load_target_areas(path.c_str(), nullptr);
+    load.push_back(seconds_since(t0));
+    areas = targets.area_count;
+    target_count = targets.target_total;
+  }
+  struct stat st;
+  const double mb = stat(path.c_str(), &st) == 0 ? st.st_size / 1048576.0 : 0;
+  printf("targets %d areas, %d targets (%.1f MB): load %.1f ms (without the 1 s pause), "
+         "read whole %.1f ms (target < 1 s)\n\n",
+         areas, target_count, mb, 1000 * median(load), 1000 * median(floor));
+  targets.area_count = targets.target_total = 0;
+  fflush(stdout);
+}
+
 static void bench_redraws() {
   printf("redraw at %d x %d (ms)      texture median / worst    height median / worst\n",
          display.screen_width, display.screen_height);
@@ -225,8 +265,49 @@ static void bench_exports(const std::string &work_dir) {
   if (old_cwd[0] && chdir(old_cwd) != 0) perror("chdir");
 }
 
+// The library's BMP saver against the one the exports use (a new file,
+// created without following links), on a 4000 x 4000 picture.
+static void bench_bmp_writer(const std::string &work_dir) {
+  mkdir(work_dir.c_str(), 0755);
+  BITMAP *picture = create_bitmap(4000, 4000);
+  if (!picture) return;
+  for (int y = 0; y < picture->h; y++)
+    for (int x = 0; x < picture->w; x++)
+      putpixel(picture, x, y, makecol(x & 255, y & 255, (x ^ y) & 255));
+  const std::string library = work_dir + "/library.bmp", ours = work_dir + "/new_file.bmp";
+  std::vector<double> library_t, ours_t;
+  for (int i = 0; i < 7; i++) {
+    remove(library.c_str());
+    remove(ours.c_str());
+    Clock::time_point t0 = Clock::now();
+    save_bmp(library.c_str(), picture, nullptr);
+    library_t.push_back(seconds_since(t0));
+    t0 = Clock::now();
+    save_new_bmp(ours.c_str(), picture, nullptr);
+    ours_t.push_back(seconds_since(t0));
+  }
+  printf("BMP of 4000 x 4000: library saver %.0f ms, new-file saver %.0f ms, ratio %.2f\n",
+         1000 * median(library_t), 1000 * median(ours_t), median(ours_t) / median(library_t));
+  remove(library.c_str());
+  remove(ours.c_str());
+  destroy_bitmap(picture);
+  fflush(stdout);
+}
+
 int main(int argc, char **argv) {
   if (argc == 3 && strcmp(argv[1], "--open") == 0) return open_once(argv[2]);
+  if (argc == 3 && strcmp(argv[1], "--bmp-writer") == 0) {
+    if (start_graphics(768, 538) != 0) return 1;
+    bench_bmp_writer(argv[2]);
+    return 0;
+  }
+  if (argc >= 2 && strcmp(argv[1], "--targets") == 0) {
+    const std::string dir = argc >= 3 ? argv[2] : "bench-data";
+    mkdir(dir.c_str(), 0755);
+    if (start_graphics(768, 538) != 0) return 1;
+    bench_targets(make_largest_target_file(dir + "/targets"));
+    return 0;
+  }
   std::string data_dir = argc >= 2 ? argv[1] : "bench-data";
   char abs_dir[4096];
   mkdir(data_dir.c_str(), 0755);
@@ -236,6 +317,7 @@ int main(int argc, char **argv) {
   const std::string full = make_bench_terrain(data_dir + "/full", "Full", 4000);
   const std::string mid = make_bench_terrain(data_dir + "/mid", "Mid", 1000);
   const std::string small = make_bench_terrain(data_dir + "/small", "Small", 128);
+  const std::string largest_targets = make_largest_target_file(data_dir + "/targets");
 
   printf("Veldkit benchmark, medians of several runs\n\n");
   OpenResult o = open_in_child(argv[0], full);
@@ -248,6 +330,7 @@ int main(int argc, char **argv) {
          s.frame_s, s.frame_s - 1.0);
   fflush(stdout);
 
+  bench_targets(largest_targets);
   bench_files(mid, "1000");
   bench_files(full, "4000");
   printf("\n");
@@ -266,6 +349,7 @@ int main(int argc, char **argv) {
   printf("\nrelief shading of %d x %d samples: %.0f ms\n\n", height_map.samples_x,
          height_map.samples_y, 1000 * median(shade));
   bench_exports(data_dir + "/exports");
+  bench_bmp_writer(data_dir + "/exports");
   release_textures();
   return 0;
 }

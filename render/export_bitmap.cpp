@@ -1,13 +1,19 @@
 #include "render/export_bitmap.h"
 
 #include <allegro.h>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "render/export_passes.h"
 #include "render/planning_map.h"
 #include "render/shade_cache.h"
 #include "render/tile_blocks.h"
 #include "terrain/relief_shading.h"
+#include "terrain/safe_file.h"
+#include "terrain/stdio_packfile.h"
 #include "terrain/terrain_model.h"
 #include "terrain/text_numbers.h"
 
@@ -18,6 +24,13 @@ static_assert(sizeof("Exporting Bitmap (%d) Done." BLANKS_46) == 73 + 1, "73 cha
 
 enum { OUTPUT_NUMBERS = 999, SUFFIX_SIZE = 64 };
 
+// Any directory entry takes a name: a folder, a device, a link, also one
+// that leads nowhere, which a write would follow into another folder.
+static int name_taken(const char *name) {
+  struct stat st;
+  return lstat(name, &st) == 0 || errno != ENOENT;
+}
+
 int numbered_output_name(const char *suffix, char *name) {
   char base[PATH_SIZE];
   replace_extension(base, get_filename(terrain_paths.tfd_path), "bmp", sizeof(base));
@@ -27,17 +40,32 @@ int numbered_output_name(const char *suffix, char *name) {
     append_number3(numbered, n);
     ustrzcpy(name, PATH_SIZE, base);
     insert_suffix(name, numbered, PATH_SIZE);
-    if (!exists(name)) return 0;
+    if (!name_taken(name)) return 0;
   }
   name[0] = 0;
   return 1;
 }
 
+// Whatever part of the file was written is gone already (save_new_bmp);
+// whatever has the name now is not ours to remove.
 static int failure(const Reporter *r, int result, const char *line1, const char *name) {
-  // Only a regular file can be ours: exists() ignores folders.
-  if (name[0] && exists(name)) delete_file(name);
   report_warning(r, WARNING_PLAIN, line1, name);
   return result;
+}
+
+int report_no_free_name(const Reporter *r) {
+  report_warning(r, WARNING_PLAIN, "No free file name for the export.", "");
+  return RESULT_NO_FREE_NAME;
+}
+
+int save_new_bmp(const char *name, BITMAP *bmp, const RGB *palette) {
+  PACKFILE *f = stdio_packfile_from_fd(create_new_file(name, 0666), "wb");
+  // Not created: whatever has the name now is not ours to remove.
+  if (!f) return RESULT_CANNOT_WRITE;
+  int failed = save_bmp_pf(f, bmp, palette) != 0 || pack_ferror(f);
+  if (pack_fclose(f) != 0) failed = 1;
+  if (failed) unlink(name);
+  return failed ? RESULT_CANNOT_WRITE : RESULT_OK;
 }
 
 int report_write_failure(const Reporter *r, const char *name) {
@@ -73,7 +101,7 @@ struct ExportJob {
 static int save_and_release(ExportJob &job, BITMAP *bmp, const RGB *palette) {
   const double writing = export_clock();
   job.timing.pixel_seconds = writing - job.started;
-  const int failed = save_bmp(job.name, bmp, palette) != 0;
+  const int failed = save_new_bmp(job.name, bmp, palette) != RESULT_OK;
   job.timing.write_seconds = export_clock() - writing;
   destroy_bitmap(bmp);
   return failed ? report_write_failure(job.reporter, job.name) : RESULT_OK;
@@ -125,7 +153,7 @@ int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing) {
   if (!suffix) return RESULT_UNKNOWN_KIND;
   report_progress(reporter, "Exporting Bitmap (%d)..." BLANKS_46, kind);
   char name[PATH_SIZE];
-  if (numbered_output_name(suffix, name)) return RESULT_NO_FREE_NAME;
+  if (numbered_output_name(suffix, name)) return report_no_free_name(reporter);
   reset_shade_cache();
   ExportJob job = {name, reporter, {0, 0}, export_clock()};
   const int result = kind >= EXPORT_PLANNING_MAP_1 ? export_planning_map(kind, job)

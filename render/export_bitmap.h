@@ -1,6 +1,8 @@
 // Whole-terrain bitmap exports and the numbered output names.
 #pragma once
 
+#include <allegro.h>
+
 #include "render/export_timing.h"
 #include "terrain/reporter.h"
 
@@ -23,11 +25,16 @@ enum ExportKind {
 int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing = nullptr);
 
 // The first free "<terrain><suffix>NNN.bmp" in the working directory, into
-// name (256 bytes); 0 when found, 1 when all of 000..998 exist.
+// name (256 bytes); 0 when found, 1 when all of 000..998 are taken.
 int numbered_output_name(const char *suffix, char *name);
 
-// Failures of an export or screenshot: remove whatever part of the file was
-// written, report the warning and return RESULT_CANNOT_WRITE or
-// RESULT_NO_MEMORY.
+// Saves bmp as a BMP file that did not exist before: created without
+// following any link and never over an existing entry. 0 when written, or
+// RESULT_CANNOT_WRITE, with whatever part of the file was written removed.
+int save_new_bmp(const char *name, BITMAP *bmp, const RGB *palette);
+
+// Failures of an export or screenshot: report the warning and return
+// RESULT_CANNOT_WRITE, RESULT_NO_MEMORY or RESULT_NO_FREE_NAME.
 int report_write_failure(const Reporter *r, const char *name);
 int report_memory_failure(const Reporter *r, const char *name);
+int report_no_free_name(const Reporter *r);

@@ -18,7 +18,7 @@ corpus="$build/corpus"
 export ASAN_OPTIONS="detect_leaks=0:allocator_may_return_null=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 status=0
-for target in tile_map height_map terrain_description target_areas html_text textures; do
+for target in tile_map height_map terrain_description target_areas html_text textures plain_image; do
   bin="$build/tests/fuzz/fuzz_$target"
   [ -x "$bin" ] || continue
   mkdir -p "$corpus/$target" "$build/crashes/$target"

@@ -6,6 +6,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "terrain/file_stamp.h"
 #include "terrain/grid_file.h"
 #include "terrain/height_palette.h"
 #include "terrain/safe_file.h"
@@ -238,7 +239,10 @@ static int detect_height_step(const SampleStats &stats, int max_height) {
 }
 
 int load_height_map(const char *path, const Reporter *reporter) {
-  PACKFILE *f = open_stdio_packfile(path, "rb");
+  struct stat opened;
+  PACKFILE *f = open_stdio_packfile(path, "rb", &opened);
+  // What was read is what a later save compares the file on disk with.
+  record_file_stamp(&height_map.stamp, path, f ? &opened : nullptr);
   if (!f) return RESULT_CANNOT_OPEN;
   int32_t sx, sy, header3, header4;
   read_grid_header(f, &sx, &sy, &header3, &header4);
@@ -303,5 +307,7 @@ int save_height_map(const char *path) {
     }
     if (pack_fwrite(height_chunk, row_bytes * rows, f) != row_bytes * rows) ok = 0;
   }
-  return safe_file_commit(&file, ok) == 0 ? RESULT_OK : RESULT_CANNOT_WRITE;
+  if (safe_file_commit(&file, ok) != 0) return RESULT_CANNOT_WRITE;
+  record_file_stamp(&height_map.stamp, path, &file.written);
+  return RESULT_OK;
 }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "terrain/stdio_packfile.h"
+
 enum {
   IMAGE_HEADER_BYTES = 512,
   IMAGE_MAX_SIDE = 32767,            // file_width and file_height are 16-bit
@@ -23,9 +25,10 @@ static uint32_t le32(const unsigned char *p) {
 
 static int accepted(int ok) { return ok ? IMAGE_HEADER_ACCEPTED : IMAGE_HEADER_REFUSED; }
 
-// Windows and OS/2 bitmaps. Run-length encoded ones are refused: the loader
-// writes past its bitmap on a damaged run.
-static int check_bmp(const unsigned char *h, long n) {
+// Windows and OS/2 bitmaps. Top-down and run-length ones go through a plain
+// copy: the loader cannot take the first and overruns its bitmap on a
+// damaged run in the second.
+static int check_bmp(const unsigned char *h, long n, uint64_t) {
   if (n < 26 || h[0] != 'B' || h[1] != 'M') return IMAGE_HEADER_REFUSED;
   const uint32_t info_size = le32(h + 14);
   long long width, height;
@@ -39,54 +42,78 @@ static int check_bmp(const unsigned char *h, long n) {
   } else if (info_size >= 40 && n >= 54) {
     width = (int32_t)le32(h + 18);
     height = (int32_t)le32(h + 22);
-    if (height < 0) height = -height;
     bits = le16(h + 28);
     compression = le32(h + 30);
   } else {
     return IMAGE_HEADER_REFUSED;
   }
+  const int top_down = height < 0;
+  if (top_down) height = -height;
   const int bits_ok = bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
   const int plain = compression == 0 || compression == 3;  // RGB or bit fields
-  return accepted(bits_ok && plain && image_size_accepted(width, height));
+  const int runs = (compression == 1 && bits == 8) || (compression == 2 && bits == 4);
+  if (!bits_ok || !image_size_accepted(width, height)) return IMAGE_HEADER_REFUSED;
+  if (plain) return top_down ? IMAGE_HEADER_PLAIN_COPY : IMAGE_HEADER_ACCEPTED;
+  return runs && !top_down ? IMAGE_HEADER_PLAIN_COPY : IMAGE_HEADER_REFUSED;  // runs go bottom-up only
 }
 
-static int check_pcx(const unsigned char *h, long n) {
+// PCX: 8 bits in one plane (indexed) or three (RGB); a row of fewer bytes
+// than the width would leave pixels the loader never writes.
+static int check_pcx(const unsigned char *h, long n, uint64_t) {
   if (n < 128 || h[0] != 0x0A) return IMAGE_HEADER_REFUSED;
   const long long width = (long long)le16(h + 8) - le16(h + 4) + 1;
   const long long height = (long long)le16(h + 10) - le16(h + 6) + 1;
-  return accepted(image_size_accepted(width, height));
+  const unsigned bits = h[3], planes = h[65], row_bytes = le16(h + 66);
+  const int layout_ok = bits == 8 && (planes == 1 || planes == 3) && row_bytes >= width;
+  return accepted(layout_ok && image_size_accepted(width, height));
 }
 
-// Targa: only the uncompressed kinds; the loader overruns its line buffer on
-// run-length packets, and on colour maps of more than 256 entries.
-static int check_tga(const unsigned char *h, long n) {
+// Targa: colour maps of at most 256 entries (the loader overruns its palette
+// on more). Run-length kinds go through a plain copy, as the loader overruns
+// its line buffer on their packets; so do 15-bit colour maps, which it
+// misreads.
+static int check_tga(const unsigned char *h, long n, uint64_t file_bytes) {
   if (n < 18) return IMAGE_HEADER_REFUSED;
   const unsigned map_type = h[1], image_type = h[2];
-  const unsigned map_first = le16(h + 3), map_length = le16(h + 5);
+  const unsigned map_first = le16(h + 3), map_length = le16(h + 5), map_bits = h[7];
   const unsigned bits = h[16];
-  if (map_type > 1 || (image_type != 1 && image_type != 2 && image_type != 3))
+  const int runs = image_type == 9 || image_type == 10 || image_type == 11;
+  if (map_type > 1 || (image_type != 1 && image_type != 2 && image_type != 3 && !runs))
     return IMAGE_HEADER_REFUSED;
   if (map_type == 1 && map_first + map_length > IMAGE_PALETTE_ENTRIES) return IMAGE_HEADER_REFUSED;
   const int bits_ok = bits == 8 || bits == 15 || bits == 16 || bits == 24 || bits == 32;
-  return accepted(bits_ok && image_size_accepted(le16(h + 12), le16(h + 14)));
+  const long long width = le16(h + 12), height = le16(h + 14);
+  if (!bits_ok || !image_size_accepted(width, height)) return IMAGE_HEADER_REFUSED;
+  // A cut plain file: the loader stops at its end and leaves the rest of the
+  // bitmap as it found the memory.
+  const long long map_bytes = map_type == 1 ? (long long)map_length * ((map_bits + 7) / 8) : 0;
+  if (!runs && 18 + h[0] + map_bytes + width * height * ((bits + 7) / 8) > (long long)file_bytes)
+    return IMAGE_HEADER_REFUSED;
+  return runs || (map_type == 1 && map_bits == 15) ? IMAGE_HEADER_PLAIN_COPY : IMAGE_HEADER_ACCEPTED;
+}
+
+// Interleaved and chunky bitmaps: the loader reads and writes past its rows
+// even on some sound files, so they always go through a plain copy.
+static int check_lbm(const unsigned char *h, long n, uint64_t) {
+  if (n < 12 || memcmp(h, "FORM", 4) != 0) return IMAGE_HEADER_REFUSED;
+  const int known = memcmp(h + 8, "ILBM", 4) == 0 || memcmp(h + 8, "PBM ", 4) == 0;
+  return known ? IMAGE_HEADER_PLAIN_COPY : IMAGE_HEADER_REFUSED;
 }
 
 ImageHeaderResult check_image_header(const char *path) {
   const char *ext = get_extension(path);
-  int (*check)(const unsigned char *, long) = nullptr;
+  int (*check)(const unsigned char *, long, uint64_t) = nullptr;
   if (ustricmp(ext, "bmp") == 0) check = check_bmp;
   else if (ustricmp(ext, "pcx") == 0) check = check_pcx;
   else if (ustricmp(ext, "tga") == 0) check = check_tga;
-  // The interleaved-bitmap loader reads and writes past its rows even on
-  // some sound files: never handed a texture.
-  else if (ustricmp(ext, "lbm") == 0) return IMAGE_HEADER_REFUSED;
+  else if (ustricmp(ext, "lbm") == 0) check = check_lbm;
   if (!check) return IMAGE_HEADER_UNKNOWN;
 
   unsigned char header[IMAGE_HEADER_BYTES];
-  PACKFILE *f = pack_fopen(path, F_READ);
+  PACKFILE *f = open_stdio_packfile(path, "rb");
   if (!f) return IMAGE_HEADER_REFUSED;
   const long n = pack_fread(header, sizeof(header), f);
   pack_fclose(f);
   if (n <= 0) return IMAGE_HEADER_REFUSED;
-  return (ImageHeaderResult)check(header, n);
+  return (ImageHeaderResult)check(header, n, file_size_ex(path));
 }

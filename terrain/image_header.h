@@ -1,12 +1,14 @@
 // A look at an image file's header before the library's loader reads it:
-// sizes beyond what a texture may have, and encodings the loaders cannot
-// take safely from a damaged file, are refused there.
+// sizes beyond what a texture may have, and headers that cannot describe
+// their pixels, are refused there; encodings the loaders cannot take safely
+// are marked for a plain copy (plain_image.h).
 #pragma once
 
 enum ImageHeaderResult {
   IMAGE_HEADER_ACCEPTED = 0,  // a known format whose header passed the checks
   IMAGE_HEADER_UNKNOWN = 1,   // not a format looked at here; the loader decides
-  IMAGE_HEADER_REFUSED = 2,   // damaged, too large or an unsafe encoding
+  IMAGE_HEADER_REFUSED = 2,   // damaged or too large
+  IMAGE_HEADER_PLAIN_COPY = 3,  // sound, but the loader must be given a plain copy
 };
 
 // Looks at the file by its extension, as the loader chooses its format.

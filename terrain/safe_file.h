@@ -2,16 +2,28 @@
 #pragma once
 
 #include <allegro.h>
+#include <sys/stat.h>
 
 struct SafeFile {
   PACKFILE *pack;
+  int fd;                  // the temporary file's descriptor, owned by pack
   char final_path[1024];
   char temp_path[1024];
+  struct stat written;     // the new file's status once committed
 };
 
-// Opens a temporary file beside path for writing; 0 on success.
+// Opens a temporary file beside path for writing; 0 on success. Refused: a
+// path that is not a regular file, and a file the user may not write.
 int safe_file_open(SafeFile *file, const char *path);
 
 // Closes the temporary file and renames it over the original when every
 // write succeeded (ok != 0); otherwise removes it. 0 on success.
 int safe_file_commit(SafeFile *file, int ok);
+
+// Creates path as a new file for writing: never an existing one, never
+// through a link (dangling or not). A descriptor, or -1.
+int create_new_file(const char *path, mode_t mode);
+
+// A new temporary name beginning with base and ending in ending, hard to
+// guess; it still has to be created with create_new_file. 0 when it fits.
+int make_temp_name(char *name, size_t size, const char *base, const char *ending);

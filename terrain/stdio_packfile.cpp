@@ -1,14 +1,20 @@
 #include "terrain/stdio_packfile.h"
 
 #include <cstdio>
+#include <unistd.h>
+
+#include "terrain/regular_file.h"
 
 static int stdio_fclose(void *file) { return fclose((FILE *)file) == 0 ? 0 : EOF; }
-static int stdio_getc(void *file) { return getc((FILE *)file); }
+// A stream belongs to one packfile, used by one thread: byte by byte, the
+// stream's lock would cost more than the byte (the library runs threads of
+// its own, so stdio takes it).
+static int stdio_getc(void *file) { return getc_unlocked((FILE *)file); }
 static int stdio_ungetc(int c, void *file) { return ungetc(c, (FILE *)file); }
 static long stdio_fread(void *p, long n, void *file) {
   return n > 0 ? (long)fread(p, 1, (size_t)n, (FILE *)file) : 0;
 }
-static int stdio_putc(int c, void *file) { return putc(c, (FILE *)file); }
+static int stdio_putc(int c, void *file) { return putc_unlocked(c, (FILE *)file); }
 static long stdio_fwrite(const void *p, long n, void *file) {
   return n > 0 ? (long)fwrite(p, 1, (size_t)n, (FILE *)file) : 0;
 }
@@ -23,10 +29,26 @@ static const PACKFILE_VTABLE stdio_vtable = {
     stdio_fwrite, stdio_fseek,  stdio_feof,   stdio_ferror,
 };
 
-PACKFILE *open_stdio_packfile(const char *path, const char *mode) {
-  FILE *file = fopen(path, mode);
+static PACKFILE *packfile_over(FILE *file) {
   if (!file) return nullptr;
   PACKFILE *pack = pack_fopen_vtable(&stdio_vtable, file);
   if (!pack) fclose(file);
   return pack;
+}
+
+PACKFILE *stdio_packfile_from_fd(int fd, const char *mode) {
+  if (fd < 0) return nullptr;
+  FILE *file = fdopen(fd, mode);
+  if (!file) close(fd);
+  return packfile_over(file);
+}
+
+PACKFILE *open_stdio_packfile(const char *path, const char *mode, struct stat *info) {
+  if (mode[0] == 'r') return stdio_packfile_from_fd(open_regular_file(path, info), mode);
+  return packfile_over(fopen(path, mode));
+}
+
+int flush_stdio_packfile(PACKFILE *pack) {
+  if (!pack || pack->vtable != &stdio_vtable) return EOF;
+  return fflush((FILE *)pack->userdata) == 0 ? 0 : EOF;
 }

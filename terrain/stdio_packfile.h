@@ -4,7 +4,17 @@
 #pragma once
 
 #include <allegro.h>
+#include <sys/stat.h>
 
 // mode as for fopen ("rb", "wb"); nullptr when the file cannot be opened.
-// Closed with pack_fclose like any packfile.
-PACKFILE *open_stdio_packfile(const char *path, const char *mode);
+// For reading, only a regular file opens (see regular_file.h); info then
+// receives its status. Closed with pack_fclose like any packfile.
+PACKFILE *open_stdio_packfile(const char *path, const char *mode, struct stat *info = nullptr);
+
+// A packfile over an open descriptor, which it owns from then on: it is
+// closed with the packfile, or at once when no packfile can be made.
+PACKFILE *stdio_packfile_from_fd(int fd, const char *mode);
+
+// Hands everything written so far to the system; 0 on success. Only for a
+// packfile made here.
+int flush_stdio_packfile(PACKFILE *pack);

@@ -3,13 +3,14 @@
 #include <cstdint>
 #include <cstring>
 
+#include "terrain/regular_file.h"
 #include "terrain/terrain_model.h"
 #include "terrain/text_numbers.h"
 
 enum { DESCRIPTION_VALUE_SIZE = 64 };
 
 int load_terrain_description(const char *path, const Reporter *reporter) {
-  set_config_file(path);
+  use_config_file(path);
   report_progress(reporter, "Loading DataFile");
 
   for (int n = 1; n < MAX_TEXTURES; n++) {

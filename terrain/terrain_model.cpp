@@ -61,6 +61,7 @@ void clear_terrain_model() {
   if (tx > 0 && ty > 0) zero_range(&tile_map.tiles[0][0], sizeof(tile_map.tiles[0]) * (size_t)tx);
   tile_map.tiles_x = tile_map.tiles_y = tile_map.header3 = tile_map.header4 = 0;
   tile_map.max_texture_used = 0;
+  tile_map.stamp.known = 0;
 
   const int sx = height_map.samples_x, sy = height_map.samples_y;
   if (sx > 0 && sy > 0) {
@@ -70,6 +71,7 @@ void clear_terrain_model() {
   height_map.samples_x = height_map.samples_y = height_map.header3 = height_map.header4 = 0;
   height_map.max_height = height_map.detected_height_step = height_map.height_step = 0;
   height_map.heights_loaded = 0;
+  height_map.stamp.known = 0;
   memset(height_palette, 0, sizeof(height_palette));
 
   for (int t = 0; t < MAX_TEXTURES; t++) {

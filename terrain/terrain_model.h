@@ -6,6 +6,8 @@
 #include <allegro.h>
 #include <cstdint>
 
+#include "terrain/file_stamp.h"
+
 enum {
   MAX_TILES = 4000,          // tile columns and rows
   MAX_SAMPLES = 16000,       // height sample columns and rows (4 per tile edge)
@@ -17,6 +19,8 @@ enum {
   NAME_SIZE = 64,            // names and target types hold at most 63
   TEXTURE_LEVELS = 8,
 };
+
+static_assert((int)STAMP_PATH_SIZE >= (int)PATH_SIZE, "a stamp keeps any path");
 
 struct Tile {
   int16_t texture;
@@ -32,6 +36,7 @@ struct TileMap {
   int32_t header4;
   Tile tiles[MAX_TILES][MAX_TILES];  // [x][y]
   int32_t max_texture_used;
+  FileStamp stamp;  // the file as it was read or last saved
 };
 
 struct HeightMap {
@@ -44,6 +49,7 @@ struct HeightMap {
   int32_t detected_height_step;
   int32_t height_step;
   int32_t heights_loaded;
+  FileStamp stamp;  // the file as it was read or last saved
 };
 
 struct TextureEntry {

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "terrain/image_header.h"
+#include "terrain/plain_image.h"
+#include "terrain/regular_file.h"
 #include "terrain/shrink_bitmap.h"
 #include "terrain/terrain_model.h"
 
@@ -31,10 +33,13 @@ static int texture_path(char *dest, const char *filename) {
 }
 
 // The file's bitmap in the program's colour depth, or null when the file is
-// missing, unreadable or of a size refused as a texture.
+// missing, unreadable, damaged or of a size refused as a texture.
 static BITMAP *read_texture_file(TextureEntry &entry, const char *path) {
-  if (!exists(path) || check_image_header(path) == IMAGE_HEADER_REFUSED) return nullptr;
-  BITMAP *file = load_bitmap(path, entry.palette);
+  if (!regular_file_readable(path)) return nullptr;
+  const ImageHeaderResult header = check_image_header(path);
+  if (header == IMAGE_HEADER_REFUSED) return nullptr;
+  BITMAP *file = header == IMAGE_HEADER_PLAIN_COPY ? load_plain_image(path, entry.palette)
+                                                   : load_bitmap(path, entry.palette);
   if (!file) return nullptr;
   if (!image_size_accepted(file->w, file->h)) {
     destroy_bitmap(file);

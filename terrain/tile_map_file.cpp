@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "terrain/file_stamp.h"
 #include "terrain/grid_file.h"
 #include "terrain/safe_file.h"
 #include "terrain/stdio_packfile.h"
@@ -44,7 +45,10 @@ static inline void encode_tile(const Tile *tile, unsigned char *r) {
 }
 
 int load_tile_map(const char *path, const Reporter *reporter) {
-  PACKFILE *f = open_stdio_packfile(path, "rb");
+  struct stat opened;
+  PACKFILE *f = open_stdio_packfile(path, "rb", &opened);
+  // What was read is what a later save compares the file on disk with.
+  record_file_stamp(&tile_map.stamp, path, f ? &opened : nullptr);
   if (!f) return RESULT_CANNOT_OPEN;
   int32_t tx, ty, header3, header4;
   read_grid_header(f, &tx, &ty, &header3, &header4);
@@ -112,5 +116,7 @@ int save_tile_map(const char *path) {
     }
     if (pack_fwrite(tile_chunk, row_bytes * rows, f) != row_bytes * rows) ok = 0;
   }
-  return safe_file_commit(&file, ok) == 0 ? RESULT_OK : RESULT_CANNOT_WRITE;
+  if (safe_file_commit(&file, ok) != 0) return RESULT_CANNOT_WRITE;
+  record_file_stamp(&tile_map.stamp, path, &file.written);
+  return RESULT_OK;
 }

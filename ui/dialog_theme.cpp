@@ -10,6 +10,7 @@ DialogTheme theme;
 
 // The library's file selector is the only window of this width.
 #define FILE_SELECTOR_WIDTH 346
+#define ALERT_OBJECTS 8
 
 void install_dialog_theme() {
   // The theme is the start-up colours under the names the dialogs read.
@@ -61,7 +62,37 @@ int theme_button_proc(int msg, DIALOG *d, int c) {
   return d_button_proc(msg, d, c);
 }
 
+// The library's alert boxes are a frame, three lines, three buttons and a
+// yield object; the file selector and the program's own dialogs differ.
+static int is_alert_box(const DIALOG *d) {
+  int n = 0;
+  while (n < ALERT_OBJECTS && d[n].proc) n++;
+  return n == ALERT_OBJECTS && !d[n].proc && d[ALERT_OBJECTS - 1].proc == d_yield_proc;
+}
+
+// While an alert is up the keyboard focus stays where the keys put it (on
+// the default button at first): a focus that followed the pointer would
+// leave Return with no button, or the wrong one, whenever the pointer
+// happened to cross the box.
+static int alert_saved_mouse_focus;
+static const DIALOG *alert_frame;
+
+static void alert_started(const DIALOG *d) {
+  if (alert_frame || !is_alert_box(d)) return;
+  alert_frame = d;
+  alert_saved_mouse_focus = gui_mouse_focus;
+  gui_mouse_focus = FALSE;
+}
+
+static void alert_ended(const DIALOG *d) {
+  if (d != alert_frame) return;
+  gui_mouse_focus = alert_saved_mouse_focus;
+  alert_frame = nullptr;
+}
+
 int theme_window_proc(int msg, DIALOG *d, int) {
+  if (msg == MSG_START) alert_started(d);
+  if (msg == MSG_END) alert_ended(d);
   if (msg != MSG_DRAW) return D_O_K;
   int x = d->x, y = d->y, w = d->w, h = d->h;
   draw_box(screen, x, y, x + w - 2, y + h - 2, d->bg, BOX_WINDOW);

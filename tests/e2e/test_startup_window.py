@@ -47,6 +47,34 @@ class StartupWindow(e2e.ProgramTestCase):
         program.hold_key("Escape")
         self.assertEqual(0, program.wait_exit(), program.output())
 
+    def test_hostile_sizes_give_a_window_that_fits_the_display(self):
+        textures = {1: ("grass.bmp", 0)}
+        bitmaps = {"grass.bmp": e2e.plain_texture((60, 140, 70))}
+        areas = [{"name": "Post", "position": (3000, 3000), "targets": [("Bunker", (0, 0))]}]
+        tfd = e2e.write_terrain(self.tmp, "Fits", [[1] * 6] * 5, [[0] * 24] * 20, textures, areas, bitmaps)
+        env = dict(os.environ, DISPLAY=self.display.name)
+        display_w, display_h = (int(v) for v in e2e.run(["xdotool", "getdisplaygeometry"], env=env).split())
+
+        def expected(value, floor, display):
+            number = int(value, 0)
+            if not -2 ** 63 <= number < 2 ** 63:  # beyond a long the reader saturates
+                number = 2 ** 63 - 1 if number > 0 else -2 ** 63
+            number = (number + 2 ** 31) % 2 ** 32 - 2 ** 31  # then keeps the low 32 bits
+            return max(floor, min(number, display, 16384))
+
+        for width, height in (("65536", "538"), ("40000", "40000"), ("2147483647", "2147483647"),
+                              ("100000", "538"), ("-1", "-2147483648"), ("768", "99999999999")):
+            with self.subTest(width=width, height=height):
+                program = self.program(tfd, settings={"Screen-Width": width, "Screen-Height": height})
+                program.wait_window()
+                picture = program.wait_settled()
+                want = (expected(width, 640, display_w), expected(height, 480, display_h))
+                self.assertEqual(want, picture[:2])
+                self.assertEqual(PANEL_TOP, pixel(picture, 300, want[1] - 26), "the strip is in view")
+                program.hold_key("Escape")
+                self.assertEqual(0, program.wait_exit(), program.output())
+                program.stop()
+
     def test_a_path_longer_than_255_characters_is_refused(self):
         path = os.path.join(self.tmp, "x" * 200, "y" * 60 + ".TFD")
         self.assertGreater(len(path), 255)

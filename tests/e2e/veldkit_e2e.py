@@ -17,6 +17,7 @@ ends, whatever happened.
 """
 
 import os
+import pwd
 import shutil
 import signal
 import struct
@@ -136,6 +137,75 @@ def _end_process(proc, grace=3.0):
 
 
 # ---------------------------------------------------------------------------
+# An ordinary user
+
+class OrdinaryUser:
+    """The user a program runs as where permissions matter: the tests' own
+    user when that is not root, otherwise an unprivileged account (nobody)
+    taken on with setpriv. `find()` gives None with the reason in `missing`
+    when neither is available."""
+
+    UNPRIVILEGED_NAMES = ("nobody",)
+    missing = ""
+
+    def __init__(self, uid, gid):
+        self.uid, self.gid = uid, gid
+
+    @classmethod
+    def find(cls):
+        if os.geteuid() != 0:
+            return cls(os.geteuid(), os.getegid())
+        if not shutil.which("setpriv"):
+            cls.missing = "setpriv is not installed"
+            return None
+        for name in cls.UNPRIVILEGED_NAMES:
+            try:
+                entry = pwd.getpwnam(name)
+            except KeyError:
+                continue
+            if entry.pw_uid != 0:
+                return cls(entry.pw_uid, entry.pw_gid)
+        cls.missing = "no unprivileged user account"
+        return None
+
+    def switching(self):
+        return os.geteuid() != self.uid
+
+    def own(self, *paths):
+        """Hands files and folders (with their content) to the user."""
+        if not self.switching():
+            return
+        for top in paths:
+            os.chown(top, self.uid, self.gid)
+            for folder, dirs, files in os.walk(top):
+                for name in dirs + files:
+                    os.chown(os.path.join(folder, name), self.uid, self.gid, follow_symlinks=False)
+
+    def command(self, args):
+        if not self.switching():
+            return list(args)
+        return ["setpriv", "--reuid=%d" % self.uid, "--regid=%d" % self.gid, "--clear-groups", "--"] + list(args)
+
+    def may_write(self, path):
+        """Whether the user may write path, as the system decides it."""
+        done = subprocess.run(self.command(["test", "-w", path]), stdin=subprocess.DEVNULL,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=COMMAND_TIMEOUT)
+        return done.returncode == 0
+
+    def environment(self, env, folder):
+        """The display's key, where one is needed, copied to where the user
+        may read it."""
+        cookie = env.get("XAUTHORITY")
+        if self.switching() and cookie and os.path.exists(cookie):
+            copy = os.path.join(folder, "Xauthority")
+            shutil.copy(cookie, copy)
+            os.chown(copy, self.uid, self.gid)
+            os.chmod(copy, 0o600)
+            env = dict(env, XAUTHORITY=copy)
+        return env
+
+
+# ---------------------------------------------------------------------------
 # The program
 
 class Program:
@@ -149,8 +219,13 @@ class Program:
             assert program.wait_exit() == 0
     """
 
-    def __init__(self, terrain, display, settings=None, args=None, keep_workdir=False):
+    def __init__(self, terrain, display, settings=None, args=None, keep_workdir=False, user=None,
+                 prepare=None):
+        """user: an OrdinaryUser to run as; prepare(workdir) is called once
+        the working folder is filled, just before the program starts."""
         self.terrain = terrain
+        self.user = user
+        self.prepare = prepare
         self.display = display
         self.settings = settings
         self.args = [terrain] if args is None else list(args)
@@ -178,7 +253,14 @@ class Program:
         self._out = open(os.path.join(self.workdir, "stdout.txt"), "wb")
         self._err = open(os.path.join(self.workdir, "stderr.txt"), "wb")
         env = dict(os.environ, DISPLAY=self.display.name)
-        self.proc = subprocess.Popen([BIN] + self.args, cwd=self.workdir, env=env, stdin=subprocess.DEVNULL,
+        command = [BIN] + self.args
+        if self.user is not None:
+            env = self.user.environment(env, self.workdir)
+            self.user.own(self.workdir)
+            command = self.user.command(command)
+        if self.prepare is not None:
+            self.prepare(self.workdir)
+        self.proc = subprocess.Popen(command, cwd=self.workdir, env=env, stdin=subprocess.DEVNULL,
                                      stdout=self._out, stderr=self._err, start_new_session=True)
         return self
 

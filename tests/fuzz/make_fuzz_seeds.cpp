@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/fuzz/fuzz_support.h"
+#include "tests/unit/sample_images.h"
 
 static std::string out_dir;
 
@@ -97,5 +98,43 @@ int main(int argc, char **argv) {
     remove(tmp.c_str());
   }
   destroy_bitmap(b);
+
+  // Top-down, run-length and interleaved files for the plain copies, and for
+  // the texture loader (whose first byte picks bmp 0, tga 2, lbm 3).
+  static uint32_t (*const picks[])(int, int) = {
+      [](int x, int y) { return (uint32_t)(x * 7 + y * 13) * 2654435761u >> 7; },
+      [](int x, int y) { return (uint32_t)(x / 5 + 3 * y) * 40503u; },
+      [](int x, int y) { return y % 3 ? (uint32_t)(x / 3 + y) | 1 : 0u; }};
+  struct Kind {
+    const char *name;
+    int plain_kind, texture_kind;
+    Bytes bytes;
+  };
+  for (int i = 0; i < 3; i++) {
+    const SamplePicture p8 = sample_picture(19, 7, 8, picks[i]), p4 = sample_picture(19, 7, 4, picks[i]);
+    const SamplePicture p16 = sample_picture(19, 7, 16, picks[i]), p32 = sample_picture(19, 7, 32, picks[i]);
+    const Kind kinds[] = {
+        {"down8", 0, 0, sample_bmp(p8, 8, true)},
+        {"down4", 0, 0, sample_bmp(p4, 4, true)},
+        {"down32", 0, 0, sample_bmp(p32, 32, true)},
+        {"rle8", 0, 0, sample_bmp_rle(p8, 8, i == 2)},
+        {"rle4", 0, 0, sample_bmp_rle(p4, 4, i == 2)},
+        {"tga9", 1, 2, sample_tga(p8, 9, 8, i == 0 ? 15 : 24, i == 1)},
+        {"tga10", 1, 2, sample_tga(i == 0 ? p16 : p32, 10, i == 0 ? 16 : 32, 0, i == 1, i == 2)},
+        {"tga11", 1, 2, sample_tga(p8, 11, 8, 0, false, i == 1)},
+        {"tga1_15", 1, 2, sample_tga(p8, 1, 8, 15, false)},
+        {"ilbm", 2, 3, sample_lbm(p4, 4, i != 0, i == 1 ? 1 : 0)},
+        {"ilbm8", 2, 3, sample_lbm(p8, 8, i != 1)},
+        {"pbm", 2, 3, sample_pbm(p8, i != 2)},
+    };
+    for (const Kind &k : kinds) {
+      const std::string name = std::string(k.name) + "_" + std::to_string(i);
+      Bytes bytes = k.bytes;
+      bytes.insert(bytes.begin(), (unsigned char)k.plain_kind);
+      seed("plain_image", name, bytes);
+      bytes[0] = (unsigned char)k.texture_kind;
+      seed("textures", name, bytes);
+    }
+  }
   return 0;
 }

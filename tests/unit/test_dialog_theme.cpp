@@ -190,3 +190,58 @@ TEST(DialogTheme, CappedAlertAnswersOneOrTwo) {
   EXPECT_EQ(answer_alert((KEY_N << 8) | 'n', "&No"), 2);
   EXPECT_EQ(answer_alert((KEY_Y << 8) | 'y', nullptr), 1);
 }
+
+namespace {
+// Moves the pointer while an alert is up, as a hand on the mouse does, and
+// presses Return once the box has seen the pointer arrive; Esc ends a box
+// that ignores Return, so the test never waits for ever.
+enum { POINTER_OUTSIDE, POINTER_ON_FRAME, POINTER_ON_SECOND, POINTER_ON_LAST };
+int pointer_target, idle_count, pressed_at;
+int moving_frame(int msg, DIALOG *d, int c) {
+  const int result = theme_window_proc(msg, d, c);
+  if (msg == MSG_START) {
+    idle_count = pressed_at = 0;
+  } else if (msg == MSG_IDLE) {
+    idle_count++;
+    int x = 5, y = 5;
+    const DIALOG *button = pointer_target == POINTER_ON_SECOND ? &d[5] : &d[6];
+    if (pointer_target == POINTER_ON_FRAME) {
+      x = d->x + 3;
+      y = d->y + d->h / 2;
+    } else if (pointer_target != POINTER_OUTSIDE) {
+      x = button->x + button->w / 2;
+      y = button->y + button->h / 2;
+    }
+    if (idle_count == 5) position_mouse(button->x + button->w / 2, button->y + button->h / 2);
+    if (idle_count == 30) position_mouse(x, y);
+    if (!pressed_at && idle_count > 30 && mouse_x == x && mouse_y == y) pressed_at = idle_count;
+    if (pressed_at && idle_count == pressed_at + 20) simulate_keypress((KEY_ENTER << 8) | 13);
+    if (idle_count == 3000) simulate_keypress((KEY_ESC << 8) | 27);
+  }
+  return result;
+}
+}  // namespace
+
+TEST(DialogTheme, ReturnAnswersAnAlertWithItsDefaultButtonWhereverThePointerIs) {
+  gui_shadow_box_proc = moving_frame;
+  const int targets[] = {POINTER_OUTSIDE, POINTER_ON_FRAME, POINTER_ON_SECOND, POINTER_ON_LAST};
+  for (int target : targets) {
+    pointer_target = target;
+    // The pointer crosses a button other than the default one on its way.
+    EXPECT_EQ(1, alert3("Save changes to TileMap:", "x.TFD", "before exit?", "&Yes", "&No",
+                        "&Return", 'y', 'n', 'r'))
+        << "pointer target " << target;
+    EXPECT_GT(pressed_at, 0) << "the pointer never arrived";
+    EXPECT_EQ(1, alert("Warning", "", "x", "OK", "&Skip", 'o', 's')) << "pointer target " << target;
+    // Between alerts the focus follows the pointer again, as the file
+    // selector and the manual viewer expect.
+    EXPECT_TRUE(gui_mouse_focus);
+  }
+  gui_shadow_box_proc = theme_window_proc;
+  position_mouse(5, 5);
+}
+
+TEST(DialogTheme, ShortcutKeysStillAnswerAlerts) {
+  EXPECT_EQ(answer_alert((KEY_N << 8) | 'n', "&No"), 2);
+  EXPECT_TRUE(gui_mouse_focus);
+}

@@ -157,7 +157,9 @@ TEST_F(ExportBitmap, NamesCountUpAndNeverOverwrite) {
   }
   const int before = files_in(dir.path());
   EXPECT_EQ(1, numbered_output_name("_Water1x_", name));
-  EXPECT_NE(0, export_bitmap(EXPORT_WATER, nullptr));
+  std::string texts;
+  EXPECT_EQ(RESULT_NO_FREE_NAME, export_answering(EXPORT_WATER, &texts));
+  EXPECT_EQ("No free file name for the export.||", texts);
   EXPECT_EQ(before, files_in(dir.path()));
   EXPECT_FALSE(file_exists(dir.file("Islands_Water1x_999.bmp")));
   EXPECT_NE(0, export_bitmap(3, nullptr));
@@ -421,19 +423,87 @@ TEST_F(ExportBitmap, PlanningMapMarksAndNames) {
   EXPECT_FALSE(file_exists(dir.file("Empty_Data1x_000.bmp")));
 }
 
-// A file that cannot be written: an alert, no file, result 1.
-TEST_F(ExportBitmap, FolderUnderTheNameAlertsAndLeavesNoFile) {
+// A file that cannot be written: a warning, no file, RESULT_CANNOT_WRITE.
+TEST_F(ExportBitmap, WriteFailureAlertsAndLeavesNoFile) {
   make_terrain(6, 5, 10);
-  // A folder under the output name: chosen (only files count as taken),
-  // then not writable, also for root.
-  ASSERT_EQ(0, mkdir(dir.file("Islands_Textures4x_000.bmp").c_str(), 0755));
+  signal(SIGXFSZ, SIG_IGN);
+  struct rlimit old_limit;
+  getrlimit(RLIMIT_FSIZE, &old_limit);
+  struct rlimit limit = old_limit;
+  limit.rlim_cur = 100;
+  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limit));
   std::string texts;
-  EXPECT_EQ(RESULT_CANNOT_WRITE, export_answering(EXPORT_TEXTURES_4X, &texts));
+  const int result = export_answering(EXPORT_TEXTURES_4X, &texts);
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+  signal(SIGXFSZ, SIG_DFL);
+  EXPECT_EQ(RESULT_CANNOT_WRITE, result);
   EXPECT_EQ("Error writing bitmap file.|Islands_Textures4x_000.bmp|", texts);
+  EXPECT_EQ(0, files_in(dir.path()));
+}
+
+// Every kind of directory entry takes a name, so an export never writes
+// through a link or into anything but a new file of its own.
+TEST_F(ExportBitmap, AnyEntryTakesTheNameAndLinksAreNeverFollowed) {
+  make_terrain(4, 3, 12);
+  const std::string elsewhere = dir.file("elsewhere");
+  ASSERT_EQ(0, mkdir(elsewhere.c_str(), 0755));
+  const std::string victim = elsewhere + "/victim.bmp";
+  write_text(victim, "keep");
+  const std::string first = dir.file("Islands_Data1x_000.bmp");
+  ASSERT_EQ(0, symlink((elsewhere + "/made.bmp").c_str(), first.c_str()));
+  ASSERT_EQ(0, symlink(victim.c_str(), dir.file("Islands_Data1x_001.bmp").c_str()));
+  ASSERT_EQ(0, mkdir(dir.file("Islands_Data1x_002.bmp").c_str(), 0755));
+  ASSERT_EQ(0, mkfifo(dir.file("Islands_Data1x_003.bmp").c_str(), 0644));
+  char name[PATH_SIZE];
+  ASSERT_EQ(0, numbered_output_name("_Data1x_", name));
+  EXPECT_STREQ("Islands_Data1x_004.bmp", name);
+  ASSERT_EQ(0, export_bitmap(EXPORT_DATA, nullptr));
   struct stat st;
-  ASSERT_EQ(0, stat(dir.file("Islands_Textures4x_000.bmp").c_str(), &st));
-  EXPECT_TRUE(S_ISDIR(st.st_mode));
-  EXPECT_EQ(1, files_in(dir.path()));
+  ASSERT_EQ(0, lstat(dir.file("Islands_Data1x_004.bmp").c_str(), &st));
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_FALSE(file_exists(elsewhere + "/made.bmp"));
+  EXPECT_EQ(std::vector<unsigned char>({'k', 'e', 'e', 'p'}), read_file(victim));
+  ASSERT_EQ(0, lstat(dir.file("Islands_Data1x_000.bmp").c_str(), &st));
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+  // The final file is created afresh: a link planted under the chosen name
+  // between choosing and writing makes the write fail, not follow it.
+  ASSERT_EQ(0, symlink(victim.c_str(), dir.file("planted.bmp").c_str()));
+  BITMAP *bmp = create_bitmap(3, 3);
+  clear_to_color(bmp, makecol(1, 2, 3));
+  EXPECT_EQ(RESULT_CANNOT_WRITE, save_new_bmp("planted.bmp", bmp, nullptr));
+  EXPECT_EQ(RESULT_CANNOT_WRITE, save_new_bmp("Islands_Data1x_004.bmp", bmp, nullptr));
+  EXPECT_EQ(std::vector<unsigned char>({'k', 'e', 'e', 'p'}), read_file(victim));
+  ASSERT_EQ(0, lstat(dir.file("planted.bmp").c_str(), &st));
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  // An existing file under the name is neither replaced nor removed.
+  EXPECT_FALSE(read_file(dir.file("Islands_Data1x_004.bmp")).empty());
+  destroy_bitmap(bmp);
+}
+
+// The new-file writer gives exactly the bytes of the library's own saver.
+TEST_F(ExportBitmap, NewFileBytesMatchTheLibrarySaver) {
+  PALETTE palette;
+  for (int i = 0; i < 256; i++) {
+    const unsigned char r = (unsigned char)(i % 64), b = (unsigned char)(i / 4);
+    palette[i] = RGB{r, (unsigned char)(63 - r), b, 0};
+  }
+  srand(5);
+  for (int depth : {8, 32}) {
+    for (int w : {1, 3, 17}) {
+      BITMAP *bmp = create_bitmap_ex(depth, w, 5);
+      for (int y = 0; y < 5; y++)
+        for (int x = 0; x < w; x++)
+          putpixel(bmp, x, y,
+                   depth == 8 ? rand() % 256 : makecol32(rand() % 256, rand() % 256, rand() % 256));
+      const std::string ours = dir.file("ours.bmp"), library = dir.file("library.bmp");
+      remove(ours.c_str());
+      ASSERT_EQ(0, save_new_bmp(ours.c_str(), bmp, depth == 8 ? palette : nullptr));
+      ASSERT_EQ(0, save_bmp(library.c_str(), bmp, depth == 8 ? palette : nullptr));
+      EXPECT_EQ(read_file(library), read_file(ours)) << depth << " bits, width " << w;
+      destroy_bitmap(bmp);
+    }
+  }
 }
 
 // Writing stops part way (file size limit): the partial file is removed.
@@ -464,7 +534,7 @@ TEST_F(ExportBitmap, ReadOnlyFolderAlertsAndLeavesNoFile) {
   ASSERT_EQ(0, chmod(dir.path().c_str(), 0555));
   for (int kind : {EXPORT_DATA, EXPORT_WATER, EXPORT_PLANNING_MAP_1}) {
     EXPECT_EQ(RESULT_CANNOT_WRITE, export_answering(kind, &texts));
-    EXPECT_EQ(0u, texts.find("Error writing bitmap file.||Islands_")) << texts;
+    EXPECT_EQ(0u, texts.find("Error writing bitmap file.|Islands_")) << texts;
   }
   chmod(dir.path().c_str(), 0755);
   EXPECT_EQ(0, files_in(dir.path()));

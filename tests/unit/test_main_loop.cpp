@@ -340,6 +340,25 @@ TEST_F(MainLoop, TileInformationBox) {
   EXPECT_EQ(0, session.tilemap_modified);
 }
 
+// A failed export has its alert; the strip is then drawn again, so that its
+// "Exporting..." line does not stay. A finished export keeps its message.
+TEST_F(MainLoop, FailedExportRedrawsTheStrip) {
+  AlertAnswers alerts;
+  alerts.answer_every(KEY_ANSWER_OK);
+  EXPECT_FALSE(command({KEY_F5}));
+  EXPECT_TRUE(alerts.shown.empty());
+  for (int n = 1; n < 999; n++) {
+    char name[64];
+    snprintf(name, sizeof(name), "plain_Data1x_%03d.bmp", n);
+    write_text(dir.file(name), "x");
+  }
+  const int files = files_in_working_dir();
+  EXPECT_TRUE(command({KEY_F5}));
+  ASSERT_EQ(1u, alerts.shown.size());
+  EXPECT_EQ("No free file name for the export.", alerts.shown[0].lines[0]);
+  EXPECT_EQ(files, files_in_working_dir());
+}
+
 TEST_F(MainLoop, EscAnsweredReturnGoesOn) {
   view.zoom_level = 4;
   press({KEY_R});

@@ -1,10 +1,14 @@
 // F1: the manual dialog, its place and parts, and the read error box.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/manual_viewer.h"
 #include "app/startup.h"
+#include "tests/unit/dialog_answers.h"
 #include "tests/unit/harness.h"
 #include "ui/dialog_theme.h"
 #include "ui/manual_text.h"
@@ -84,6 +88,28 @@ TEST(ManualViewer, MissingOrEmptyManualShowsTheReadError) {
     EXPECT_EQ(watch.objects[4].text, "OK");
     EXPECT_EQ(watch.objects[4].key, 13);
   }
+}
+
+// A pipe, a folder or a device in the place of the manual is reported as a
+// missing manual is, without waiting for a writer.
+TEST(ManualViewer, SpecialFilesAreReportedAsMissing) {
+  TempDir dir;
+  // A fault here would wait for good; the alarm ends the test program.
+  alarm(120);
+  for (const char *kind : {"missing", "pipe", "folder", "device"}) {
+    int made = 0;
+    if (strcmp(kind, "pipe") == 0) made = mkfifo(MANUAL_FILE, 0644);
+    if (strcmp(kind, "folder") == 0) made = mkdir(MANUAL_FILE, 0755);
+    if (strcmp(kind, "device") == 0) made = symlink("/dev/zero", MANUAL_FILE);
+    ASSERT_EQ(0, made) << kind;
+    AlertAnswers answers;
+    answers.answer_every(KEY_ANSWER_ENTER);
+    EXPECT_EQ(1, show_manual()) << kind;
+    EXPECT_EQ("  Read Error:  ||Veldkit.htm|", answers.texts()) << kind;
+    if (strcmp(kind, "folder") == 0) rmdir(MANUAL_FILE);
+    unlink(MANUAL_FILE);
+  }
+  alarm(0);
 }
 
 TEST(ManualViewer, CentredDialogWithCloseButtonAndTextBox) {

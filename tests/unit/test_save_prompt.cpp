@@ -9,6 +9,7 @@
 #include "app/editing.h"
 #include "app/save_prompt.h"
 #include "app/startup.h"
+#include "terrain/file_stamp.h"
 #include "terrain/height_map_file.h"
 #include "terrain/terrain_model.h"
 #include "terrain/tile_map_file.h"
@@ -325,6 +326,130 @@ TEST_F(SavePrompt, TilesSavedHeightsFailed) {
   confirm_exit();
   EXPECT_EQ(RUN_END, session.run_state);
   EXPECT_EQ(5u, alerts.shown.size());
+  EXPECT_EQ(0, alerts.unanswered);
+}
+
+// Another program's save: new bytes under a new file, as a rename leaves them.
+void save_by_another_program(const std::string &path, unsigned char fill) {
+  const std::string temp = path + ".other";
+  write_file(temp, std::vector<unsigned char>(40, fill));
+  ASSERT_EQ(0, rename(temp.c_str(), path.c_str()));
+}
+
+class ChangedOnDisk : public SavePrompt {
+ protected:
+  void SetUp() override {
+    SavePrompt::SetUp();
+    // As if the height map had been read from its file as well.
+    struct stat st;
+    ASSERT_EQ(0, stat(hfd.c_str(), &st));
+    record_file_stamp(&height_map.stamp, hfd.c_str(), &st);
+  }
+  static void expect_overwrite_question(const ShownAlert &box, const std::string &path) {
+    EXPECT_EQ("Changed on disk since it was opened:", box.lines[0]);
+    EXPECT_EQ(path, box.lines[1]);
+    EXPECT_EQ("Overwrite it?", box.lines[2]);
+    EXPECT_EQ((std::vector<std::string>{"&Yes", "&No"}), box.buttons);
+    EXPECT_EQ((std::vector<int>{'y', 'n'}), box.keys);
+  }
+};
+
+TEST_F(ChangedOnDisk, YesOverwritesTheOtherVersion) {
+  const auto expected = edit_tiles();
+  save_by_another_program(tfd, 0x55);
+  alerts.answer('y');
+  alerts.answer('y');
+  confirm_exit();
+  EXPECT_EQ(RUN_SAVED, session.run_state);
+  ASSERT_EQ(2u, alerts.shown.size());
+  expect_question(alerts.shown[0], "Save changes to TileMap:", terrain_paths.tfd_path);
+  expect_overwrite_question(alerts.shown[1], tfd);
+  EXPECT_EQ(expected, read_file(tfd));
+}
+
+TEST_F(ChangedOnDisk, NoReturnsToTheMapWithNothingWritten) {
+  const auto tiles = edit_tiles();
+  const auto heights = edit_heights();
+  save_by_another_program(tfd, 0x55);
+  alerts.answer('y');
+  alerts.answer('n');
+  confirm_exit();
+  EXPECT_EQ(RUN_CONTINUE, session.run_state);
+  ASSERT_EQ(2u, alerts.shown.size());  // no height question either
+  expect_overwrite_question(alerts.shown[1], tfd);
+  EXPECT_EQ(std::vector<unsigned char>(40, 0x55), read_file(tfd));
+  EXPECT_EQ(original_heights, read_file(hfd));
+  EXPECT_EQ(1, session.tilemap_modified);
+  EXPECT_EQ(1, session.heightmap_modified);
+  EXPECT_EQ(0, leftover_files(dir.path(), ".saving"));
+
+  // Asked again at the next Esc; a yes then saves both.
+  alerts.answer('y');
+  alerts.answer('y');
+  alerts.answer('y');
+  confirm_exit();
+  EXPECT_EQ(RUN_SAVED, session.run_state);
+  ASSERT_EQ(5u, alerts.shown.size());
+  expect_overwrite_question(alerts.shown[3], tfd);
+  expect_question(alerts.shown[4], "Save changes to HeightMap:", terrain_paths.hfd_path);
+  EXPECT_EQ(tiles, read_file(tfd));
+  EXPECT_EQ(heights, read_file(hfd));
+}
+
+// The two files belong together: before the first of them is written, a
+// change to the other one is asked about too, so that the pair on disk never
+// mixes two programs' versions unasked.
+TEST_F(ChangedOnDisk, TheOtherFileOfThePairIsAskedAboutFirst) {
+  edit_tiles();
+  save_by_another_program(hfd, 0x66);
+  alerts.answer('y');
+  alerts.answer('n');
+  confirm_exit();
+  EXPECT_EQ(RUN_CONTINUE, session.run_state);
+  ASSERT_EQ(2u, alerts.shown.size());
+  expect_overwrite_question(alerts.shown[1], hfd);
+  EXPECT_EQ(original_tiles, read_file(tfd));
+  EXPECT_EQ(std::vector<unsigned char>(40, 0x66), read_file(hfd));
+
+  // Heights only, tile map changed by the other program.
+  session.tilemap_modified = 0;
+  edit_heights();
+  save_by_another_program(tfd, 0x55);
+  save_by_another_program(hfd, 0x67);
+  alerts.answer('y');
+  alerts.answer('n');
+  confirm_exit();
+  EXPECT_EQ(RUN_CONTINUE, session.run_state);
+  ASSERT_EQ(4u, alerts.shown.size());
+  expect_question(alerts.shown[2], "Save changes to HeightMap:", terrain_paths.hfd_path);
+  expect_overwrite_question(alerts.shown[3], tfd);
+  EXPECT_EQ(std::vector<unsigned char>(40, 0x67), read_file(hfd));
+}
+
+TEST_F(ChangedOnDisk, EachFileIsAskedAboutOncePerPrompt) {
+  const auto tiles = edit_tiles();
+  edit_heights();
+  save_by_another_program(tfd, 0x55);
+  save_by_another_program(hfd, 0x66);
+  alerts.answer('y');  // save the tile map
+  alerts.answer('y');  // over the changed tile map
+  alerts.answer('y');  // and beside the changed height map
+  alerts.answer('r');  // not the height map, back to the map
+  confirm_exit();
+  EXPECT_EQ(RUN_CONTINUE, session.run_state);
+  ASSERT_EQ(4u, alerts.shown.size());
+  expect_overwrite_question(alerts.shown[1], tfd);
+  expect_overwrite_question(alerts.shown[2], hfd);
+  expect_question(alerts.shown[3], "Save changes to HeightMap:", terrain_paths.hfd_path);
+  EXPECT_EQ(tiles, read_file(tfd));
+
+  // The tile map saved here is no change; the height map still is one.
+  alerts.answer('y');
+  alerts.answer('n');
+  confirm_exit();
+  EXPECT_EQ(RUN_CONTINUE, session.run_state);
+  ASSERT_EQ(6u, alerts.shown.size());
+  expect_overwrite_question(alerts.shown[5], hfd);
   EXPECT_EQ(0, alerts.unanswered);
 }
 

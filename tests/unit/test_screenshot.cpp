@@ -1,6 +1,9 @@
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/startup.h"
 #include "app/status_bar.h"
@@ -61,6 +64,27 @@ TEST_F(Screenshot, PartlyWrittenFileIsRemoved) {
   EXPECT_EQ("Error writing bitmap file.|Islands_screenshot_000.bmp|", log.texts());
   EXPECT_TRUE(log.progress.empty());  // nothing was saved
   EXPECT_FALSE(file_exists(dir.file("Islands_screenshot_000.bmp")));
+}
+
+// With every number taken, also by links and folders, a warning says so and
+// nothing is written anywhere.
+TEST_F(Screenshot, NoFreeNameIsSaid) {
+  for (int n = 0; n < 999; n++) {
+    char name[64];
+    snprintf(name, sizeof(name), "Islands_screenshot_%03d.bmp", n);
+    if (n % 3 == 0)
+      ASSERT_EQ(0, symlink("nowhere/x.bmp", dir.file(name).c_str()));
+    else if (n % 3 == 1)
+      ASSERT_EQ(0, mkdir(dir.file(name).c_str(), 0755));
+    else
+      write_text(dir.file(name), "x");
+  }
+  ReportLog log;
+  EXPECT_EQ(RESULT_NO_FREE_NAME, save_screenshot(display.back_buffer, log.get()));
+  EXPECT_EQ("No free file name for the export.||", log.texts());
+  EXPECT_TRUE(log.progress.empty());
+  EXPECT_FALSE(file_exists(dir.file("Islands_screenshot_999.bmp")));
+  EXPECT_FALSE(file_exists(dir.file("nowhere")));
 }
 
 }  // namespace

@@ -1,3 +1,5 @@
+#include <climits>
+
 #include "app/startup.h"
 #include "terrain/terrain_model.h"
 #include "tests/unit/harness.h"
@@ -29,6 +31,47 @@ TEST(Settings, SmallSizesAreRaisedToTheFloors) {
   EXPECT_EQ(1024, s.screen_width);
   EXPECT_EQ(768, s.screen_height);
   EXPECT_EQ(0, s.enable_targets);
+}
+
+TEST(Settings, HostileSizesStayWithinTheCeiling) {
+  TempDir dir;
+  const char *values[] = {"65536", "40000", "2147483647", "100000", "99999999999999999999",
+                          "0x7fffffff", "-1", "-2147483648", "-99999999999"};
+  for (const char *w : values) {
+    for (const char *h : values) {
+      ProgramSettings s = settings_from(std::string("[Display]\nScreen-Width=") + w +
+                                        "\nScreen-Height=" + h + "\n", dir);
+      EXPECT_GE(s.screen_width, SETTINGS_MIN_WIDTH) << w;
+      EXPECT_LE(s.screen_width, SETTINGS_MAX_SIZE) << w;
+      EXPECT_GE(s.screen_height, SETTINGS_MIN_HEIGHT) << h;
+      EXPECT_LE(s.screen_height, SETTINGS_MAX_SIZE) << h;
+    }
+  }
+  ProgramSettings s = settings_from("[Display]\nScreen-Width=16384\nScreen-Height=16385\n", dir);
+  EXPECT_EQ(16384, s.screen_width);
+  EXPECT_EQ(16384, s.screen_height);
+}
+
+TEST(Settings, SizesFitTheDesktop) {
+  struct Case {
+    int w, h, desktop_w, desktop_h, want_w, want_h;
+  } cases[] = {
+      {768, 538, 1600, 1200, 768, 538},          // fits: unchanged
+      {65536, 40000, 1600, 1200, 1600, 1200},    // each direction on its own
+      {1920, 538, 1600, 1200, 1600, 538},
+      {INT_MAX, INT_MIN, 1600, 1200, 1600, 480},
+      {2000, 2000, 0, 0, 2000, 2000},            // unknown desktop: the ceiling only
+      {40000, 40000, -1, 0, 16384, 16384},
+      {40000, 40000, 30000, 20000, 16384, 16384},
+      {1000, 1000, 320, 200, 640, 480},          // the floors win over a tiny desktop
+      {300, 300, 1600, 1200, 640, 480},
+  };
+  for (const Case &c : cases) {
+    ProgramSettings s = {c.w, c.h, 0, 1};
+    fit_settings_to_desktop(s, c.desktop_w, c.desktop_h);
+    EXPECT_EQ(c.want_w, s.screen_width) << c.w << " on " << c.desktop_w;
+    EXPECT_EQ(c.want_h, s.screen_height) << c.h << " on " << c.desktop_h;
+  }
 }
 
 TEST(Settings, KeysOutsideTheDisplaySectionAreIgnored) {

@@ -6,6 +6,7 @@
 #include "terrain/terrain_model.h"
 #include "terrain/textures.h"
 #include "tests/unit/harness.h"
+#include "tests/unit/sample_images.h"
 
 namespace {
 
@@ -168,9 +169,13 @@ TEST_F(Textures, DamagedOrOversizedFilesGivePlaceholders) {
   std::vector<unsigned char> tga = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 2, 0, 24, 0, 0xFF, 1, 2, 3};
   write_file(dir.file("runs.tga"), tga);
   write_file(dir.file("cut.pcx"), {10, 5, 1, 8});
+  // A plain Targa cut short: the loader would leave the missing rows unset.
+  Bytes targa = sample_tga(sample_picture(16, 16, 24, [](int x, int) { return (uint32_t)x; }), 2, 24, 0, false);
+  targa.pop_back();
+  write_file(dir.file("cut.tga"), targa);
   write_text(dir.file("plane.lbm"), "FORM\0\0\0\x40ILBM");
   const char *names[] = {"empty.bmp", "byte.bmp", "text.bmp", "huge.bmp", "wide.bmp", "negative.bmp",
-                         "flat.bmp", "runs.bmp", "runs.tga", "cut.pcx", "plane.lbm", "subdir"};
+                         "flat.bmp", "runs.bmp", "runs.tga", "cut.pcx", "cut.tga", "plane.lbm", "subdir"};
   mkdir(dir.file("subdir").c_str(), 0700);
   const int n = sizeof(names) / sizeof(names[0]);
   for (int t = 1; t <= n; t++) declare(t, names[t - 1]);
@@ -184,6 +189,84 @@ TEST_F(Textures, DamagedOrOversizedFilesGivePlaceholders) {
     EXPECT_EQ(0, entry(t).file_height);
     ASSERT_NE(nullptr, entry(t).levels[7]);
   }
+}
+
+uint32_t stripes(int x, int y) { return (uint32_t)(x / 9 + y / 5) * 2654435761u >> 9; }
+
+TEST_F(Textures, EveryEncodingLoadsWithThePixelsOfItsPlainTwin) {
+  const SamplePicture p8 = sample_picture(256, 256, 8, stripes), p4 = sample_picture(256, 256, 4, stripes);
+  const SamplePicture p24 = sample_picture(256, 256, 24, stripes);
+  struct Pair {
+    const char *name, *twin;
+    Bytes bytes, twin_bytes;
+  } pairs[] = {
+      {"down.bmp", "up.bmp", sample_bmp(p8, 8, true), sample_bmp(p8, 8, false)},
+      {"rle8.bmp", "up.bmp", sample_bmp_rle(p8, 8), sample_bmp(p8, 8, false)},
+      {"rle4.bmp", "up4.bmp", sample_bmp_rle(p4, 4), sample_bmp(p4, 4, false)},
+      {"ilbm.lbm", "up.bmp", sample_lbm(p8, 8, true), sample_bmp(p8, 8, false)},
+      {"pbm.lbm", "up.bmp", sample_pbm(p8, false), sample_bmp(p8, 8, false)},
+      {"mapped.tga", "mapped1.tga", sample_tga(p8, 9, 8, 24, false), sample_tga(p8, 1, 8, 24, false)},
+      {"rgb.tga", "rgb2.tga", sample_tga(p24, 10, 24, 0, true, true), sample_tga(p24, 2, 24, 0, true)},
+      {"grey.tga", "grey3.tga", sample_tga(p8, 11, 8, 0, false), sample_tga(p8, 3, 8, 0, false)},
+  };
+  const int n = sizeof(pairs) / sizeof(pairs[0]);
+  for (int i = 0; i < n; i++) {
+    write_file(dir.file(pairs[i].name), pairs[i].bytes);
+    write_file(dir.file(pairs[i].twin), pairs[i].twin_bytes);
+    declare(2 * i + 1, pairs[i].name);
+    declare(2 * i + 2, pairs[i].twin);
+  }
+  texture_table.texture_count = 2 * n;
+  ASSERT_EQ(0, load_textures(nullptr));
+  EXPECT_EQ(2 * n, texture_table.textures_loaded);
+  for (int i = 0; i < n; i++) {
+    SCOPED_TRACE(pairs[i].name);
+    ASSERT_EQ(1, entry(2 * i + 1).loaded);
+    EXPECT_EQ(256, entry(2 * i + 1).file_height);
+    BITMAP *got = entry(2 * i + 1).levels[0], *want = entry(2 * i + 2).levels[0];
+    int wrong = 0;
+    for (int y = 0; y < 256; y++)
+      for (int x = 0; x < 256; x++) wrong += !(pixel_rgb(got, x, y) == pixel_rgb(want, x, y));
+    EXPECT_EQ(0, wrong);
+  }
+}
+
+TEST_F(Textures, PcxRowsMustHoldTheirPixels) {
+  BITMAP *indexed = create_bitmap_ex(8, 7, 5), *rgb = create_bitmap_ex(24, 7, 5);
+  for (int y = 0; y < 5; y++)
+    for (int x = 0; x < 7; x++) {
+      putpixel(indexed, x, y, 30 * x + y);
+      putpixel(rgb, x, y, makecol24(30 * x, 40 * y, 99));
+    }
+  PALETTE pal;
+  generate_332_palette(pal);
+  save_pcx(dir.file("indexed.pcx").c_str(), indexed, pal);
+  save_pcx(dir.file("rgb.pcx").c_str(), rgb, pal);
+  destroy_bitmap(indexed);
+  destroy_bitmap(rgb);
+  const Bytes good = read_file(dir.file("indexed.pcx"));
+  ASSERT_EQ(7, good[66]);  // bytes a row, as written
+  struct Change {
+    const char *name;
+    size_t at;
+    unsigned char value;
+  } changes[] = {{"no_row.pcx", 66, 0}, {"short_row.pcx", 66, 6}, {"two_planes.pcx", 65, 2},
+                 {"four_bits.pcx", 3, 4}};
+  declare(1, "indexed.pcx");
+  declare(2, "rgb.pcx");
+  for (int i = 0; i < 4; i++) {
+    Bytes bytes = good;
+    bytes[changes[i].at] = changes[i].value;
+    write_file(dir.file(changes[i].name), bytes);
+    declare(3 + i, changes[i].name);
+  }
+  texture_table.texture_count = 6;
+  ASSERT_EQ(0, load_textures(nullptr));
+  EXPECT_EQ(2, texture_table.textures_loaded);
+  EXPECT_EQ(7, entry(1).file_width);
+  EXPECT_EQ(7, entry(2).file_width);
+  EXPECT_EQ((Rgb{180, 160, 99}), pixel_rgb(entry(2).levels[0], 255, 255));  // the last pixel, stretched
+  for (int t = 3; t <= 6; t++) EXPECT_EQ(0, entry(t).loaded) << entry(t).filename;
 }
 
 TEST_F(Textures, APathTooLongForTheBufferIsNotCut) {

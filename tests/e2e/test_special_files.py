@@ -1,0 +1,132 @@
+"""Named pipes in the place of the files the program reads: it never waits
+on one, and shows exactly what it shows when that file is not there. Each
+case runs the program twice, once with the file missing and once with a pipe
+of that name, and compares every picture along the way."""
+import os
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import veldkit_e2e as e2e  # noqa: E402
+
+TX, TY = 6, 5
+
+
+def write_files(folder):
+    # Textures 1 and 2 only: their placeholder colours are the same in every run.
+    textures = {1: ("sea.bmp", 2), 2: ("land.bmp", 0)}
+    bitmaps = {"sea.bmp": e2e.plain_texture((40, 80, 140)),
+               "land.bmp": e2e.plain_texture((90, 150, 70), stripe=(60, 110, 50))}
+    tiles = [[1 + (x + y) % 2 for x in range(TX)] for y in range(TY)]
+    heights = [[10 * ((X + Y) % 7) for X in range(4 * TX)] for Y in range(4 * TY)]
+    areas = [{"name": "Port", "position": (5000, 4000), "targets": [("Crane", (0, 0))]}]
+    return e2e.write_terrain(folder, "Isle", tiles, heights, textures, areas, bitmaps)
+
+
+def put_in_place(path, pipe):
+    """Removes the file and, for the second run, leaves a pipe of that name."""
+    if os.path.lexists(path):
+        os.remove(path)
+    if pipe:
+        os.mkfifo(path)
+
+
+class SpecialFiles(e2e.ProgramTestCase):
+    def journey(self, pipe, terrain_files, work_files, keys):
+        """The pictures of one run: the first settled one, then one after each
+        key; the program must then end with exit code 0 on Escape."""
+        folder = os.path.join(self.tmp, "pipe" if pipe else "missing")
+        tfd = write_files(folder)
+        for name in terrain_files:
+            put_in_place(os.path.join(folder, name), pipe)
+
+        def prepare(workdir):
+            for name in work_files:
+                put_in_place(os.path.join(workdir, name), pipe)
+
+        # Both runs must show the same paths: the terrain is read through a
+        # link of one name to the run's folder.
+        link = os.path.join(self.tmp, "terrain")
+        if os.path.lexists(link):
+            os.remove(link)
+        os.symlink(folder, link)
+        program = self.program(os.path.join(link, os.path.basename(tfd)), prepare=prepare)
+        program.wait_window()
+        program.wait_settled(at_least=0.5, quiet=0.5)
+        # The pointer is drawn by the program: one move makes sure that it is
+        # drawn where the keys need it in both runs.
+        program.xdotool("mousemove", "--window", program.window, "9", "9")
+        program.xdotool("mousemove", "--window", program.window, "5", "5")
+        pictures = [program.wait_settled(at_least=0.5, quiet=0.5)]
+        for key in keys:
+            pictures.append(program.press_and_wait(key))
+        # Past the pause while the target areas load.
+        pictures.append(program.wait_settled(at_least=0.5, quiet=1.5))
+        program.hold_key("Escape")
+        self.assertEqual(0, program.wait_exit(), program.output())
+        program.stop()
+        return pictures
+
+    def compare(self, terrain_files, work_files, keys):
+        missing = self.journey(False, terrain_files, work_files, keys)
+        piped = self.journey(True, terrain_files, work_files, keys)
+        self.assertEqual(len(missing), len(piped))
+        for n, (a, b) in enumerate(zip(missing, piped)):
+            self.assertEqual(a[:2], b[:2], "window size at step %d" % n)
+            self.assertTrue(a[2] == b[2], "the picture at step %d differs from the missing file's" % n)
+        return missing
+
+    def test_height_map_texture_targets_settings_and_manual(self):
+        pictures = self.compare(["Isle.hfd", "land.bmp", "Isle_TARGETS.ini"], ["Veldkit.ini", "Veldkit.htm"],
+                                # height map, textures, unavailable textures, the target file's
+                                # read error, then the manual's read error
+                                ["o", "o", "o", "Return", "F1", "Return"])
+        self.assertEqual((768, 538), pictures[0][:2], "the default window size")
+        self.assertNotEqual(pictures[0], pictures[4], "the warnings were boxes over the map")
+        self.assertEqual(pictures[4], pictures[7], "the manual's box closed back to the map")
+
+    def test_tile_map(self):
+        # The error box; the file selector that follows lists the folder, whose
+        # entries differ, so it is only cancelled.
+        for pipe in (False, True):
+            folder = os.path.join(self.tmp, "tfd-pipe" if pipe else "tfd-missing")
+            os.makedirs(folder)
+            tfd = os.path.join(folder, "Isle.TFD")
+            put_in_place(tfd, pipe)
+            program = self.program(tfd)
+            program.wait_window()
+            program.wait_settled(at_least=0.5, quiet=0.5)
+            program.press_and_wait("o")  # "Error reading TFD file.", then the selector
+            program.expect_running("while the file selector is offered")
+            program.hold_key("Escape")
+            self.assertEqual(0, program.wait_exit(), program.output())
+
+    def test_terrain_description(self):
+        self.compare(["Isle_DATA.ini"], [], ["o", "o"])
+
+    def test_datafiles(self):
+        env = dict(os.environ, DISPLAY=self.display.name)
+        for name in ("Veldkit1.dat", "Veldkit2.dat"):
+            outcomes = []
+            for pipe in (False, True):
+                with tempfile.TemporaryDirectory() as work:
+                    for resource in e2e.RESOURCES:
+                        src = os.path.join(e2e.RUN_DIR, resource)
+                        if os.path.exists(src):
+                            with open(src, "rb") as f, open(os.path.join(work, resource), "wb") as g:
+                                g.write(f.read())
+                    put_in_place(os.path.join(work, name), pipe)
+                    try:
+                        done = subprocess.run([e2e.BIN], cwd=work, env=env, stdin=subprocess.DEVNULL,
+                                              capture_output=True, text=True, timeout=60)
+                    except subprocess.TimeoutExpired:
+                        self.fail("the program waited on %s as a pipe" % name)
+                    outcomes.append((done.returncode, done.stderr))
+            self.assertNotEqual(0, outcomes[0][0])
+            self.assertIn(name, outcomes[0][1])
+            self.assertEqual(outcomes[0], outcomes[1], name)
+
+
+if __name__ == "__main__":
+    e2e.main()
