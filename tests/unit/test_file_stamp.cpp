@@ -62,6 +62,16 @@ TEST_F(FileStampTest, LoadedFilesAreUnchanged) {
   EXPECT_EQ(0, file_changed_on_disk(&tile_map.stamp, hfd.c_str()));
 }
 
+// A cleared model has nothing to compare: the next terrain starts afresh.
+TEST_F(FileStampTest, ClearedModelForgetsItsFiles) {
+  write_file(tfd, grid_file(2, 2, 25, 9));  // one word longer: seen whatever the clock
+  write_file(hfd, grid_file(8, 8, 65, 21));
+  ASSERT_EQ(1, tiles_changed());
+  clear_terrain_model();
+  EXPECT_EQ(0, tiles_changed());
+  EXPECT_EQ(0, file_changed_on_disk(&height_map.stamp, hfd.c_str()));
+}
+
 TEST_F(FileStampTest, EveryKindOfChangeIsSeen) {
   const struct timespec loaded = mtime_of(tfd);
 
