@@ -27,19 +27,19 @@ static float clamp_to_float(double value) {
 
 // The first value of each key the reader asks for in the current area's
 // sections, found in one pass over the area's window (looking every key up
-// on its own made large files take minutes). A key is found when its
+// on its own took many seconds on large files). A key is found when its
 // stamp is the current pass's.
 struct FoundValue {
   long at;
   long length;
-  int stamp;
+  unsigned stamp;
 };
 
 enum { FIELD_TYPE, FIELD_OFFSET, FIELD_HEADING, TARGET_FIELDS };
 
 static FoundValue found_name, found_position, found_alignment;
 static FoundValue found_target[MAX_TARGETS][TARGET_FIELDS];
-static int found_stamp;
+static unsigned found_stamp;
 // A value lies within one window, so it always fits.
 static char value_text[TARGET_WINDOW_BYTES + 1];
 
@@ -99,7 +99,13 @@ static void keep_if_wanted(const char *text, const ConfigEntry &entry) {
 // and keeps the first value of every wanted key inside the sections named
 // section (a section may come back further down: its keys count again).
 static void scan_window(const char *text, long start, long end, const char *section) {
-  found_stamp++;
+  if (++found_stamp == 0) {
+    // After four thousand million passes: no stale stamp may match again.
+    found_name.stamp = found_position.stamp = found_alignment.stamp = 0;
+    for (auto &fields : found_target)
+      for (FoundValue &found : fields) found.stamp = 0;
+    found_stamp = 1;
+  }
   bool in_section = false;
   for (long at = start; at < end;) {
     // The window's end ends its last line, as it would the library's copy.

@@ -20,7 +20,15 @@ void insert_suffix(char *path, const char *text, int size) {
 
 void append_number3(char *text, int n) {
   char digits[16];
-  snprintf(digits, sizeof(digits), "%s%s%d", n < 100 ? "0" : "", n < 10 ? "0" : "", n);
+  if (n >= 0 && n <= 999) {
+    // The readers build hundreds of keys per file: no formatting for these.
+    digits[0] = (char)('0' + n / 100);
+    digits[1] = (char)('0' + n / 10 % 10);
+    digits[2] = (char)('0' + n % 10);
+    digits[3] = 0;
+  } else {
+    snprintf(digits, sizeof(digits), "%s%s%d", n < 100 ? "0" : "", n < 10 ? "0" : "", n);
+  }
   strcat(text, digits);
 }
 

@@ -10,10 +10,10 @@ static int32_t le32(const uint8_t *p) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   fuzz_init();
-  clear_terrain_model();
   if (size >= 8) {
     int32_t sx = le32(data), sy = le32(data + 4);
     if (sx >= 0 && sy >= 0 && sx <= 4 * MAX_TILES && sy <= 4 * MAX_TILES) {
+      if (!fuzz_grid_fits((long long)sx * sy, size, 2)) return 0;
       tile_map.tiles_x = sx / 4;
       tile_map.tiles_y = sy / 4;
     }
@@ -24,5 +24,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::string copy = path + ".copy";
     if (save_height_map(copy.c_str()) != 0) __builtin_trap();
   }
+  fuzz_reset_grids();
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,4 +51,34 @@ std::string fuzz_file(const char *name, const uint8_t *data, size_t size) {
     fclose(f);
   }
   return path;
+}
+
+enum { FUZZ_GRID_SLACK = 4096, FUZZ_GRID_TIMES = 4 };
+
+bool fuzz_grid_fits(long long cells, size_t size, long record_bytes) {
+  const long long held = (long long)(size / (size_t)record_bytes);
+  return cells <= FUZZ_GRID_TIMES * held + FUZZ_GRID_SLACK;
+}
+
+static bool within(int32_t v, int limit) { return v >= 0 && v <= limit; }
+
+void fuzz_reset_grids() {
+  // The loaders keep a refused header but write no cell under it.
+  const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
+  const int sx = height_map.samples_x, sy = height_map.samples_y;
+  const bool tiles_taken = within(tx, MAX_TILES) && within(ty, MAX_TILES);
+  const bool samples_taken = tiles_taken && sx == 4 * tx && sy == 4 * ty;
+  if (tiles_taken)
+    for (int x = 0; x < tx; x++) memset(tile_map.tiles[x], 0, sizeof(Tile) * (size_t)ty);
+  if (samples_taken) {
+    for (int x = 0; x < sx; x++) {
+      memset(height_map.heights[x], 0, sizeof(uint16_t) * (size_t)sy);
+      memset(shade_map[x], 0, (size_t)sy);
+    }
+  }
+  tile_map.tiles_x = tile_map.tiles_y = tile_map.header3 = tile_map.header4 = 0;
+  tile_map.max_texture_used = 0;
+  height_map.samples_x = height_map.samples_y = height_map.header3 = height_map.header4 = 0;
+  height_map.max_height = height_map.detected_height_step = height_map.height_step = 0;
+  height_map.heights_loaded = 0;
 }

@@ -9,5 +9,17 @@
 
 void fuzz_init();
 
+// Whether a grid of cells cells (a tile or a height sample each), declared
+// by size input bytes of which each cell takes record_bytes, is worth a
+// run: at most a few times what the bytes can fill, so that the work of a
+// run follows the size of its input. The loaders' limits are checked apart
+// from this, so larger grids are still declared and refused.
+bool fuzz_grid_fits(long long cells, size_t size, long record_bytes);
+
+// Zeroes what a grid run can have written: the tiles and height samples
+// within the stored extents and the headers and counters of both grids.
+// Far cheaper than clearing the whole model.
+void fuzz_reset_grids();
+
 // Writes the bytes to <scratch>/<name> and returns the path.
 std::string fuzz_file(const char *name, const uint8_t *data, size_t size);

@@ -11,9 +11,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size < 1) return 0;
   static const char *names[] = {"t.bmp", "t.pcx", "t.tga", "t.lbm"};
   const char *name = names[data[0] % 4];
-  clear_terrain_model();
+  // Only entry 1 is used; release_textures below gave its bitmaps back.
+  texture_table.textures_loaded = 0;
+  texture_table.textures[1].sample_color = makecol(150, 0, 150);
   std::string path = fuzz_file(name, data + 1, size - 1);
-  snprintf(terrain_paths.tfd_path, sizeof(terrain_paths.tfd_path), "%s", fuzz_file("t.TFD", nullptr, 0).c_str());
+  static const std::string tfd = fuzz_file("t.TFD", nullptr, 0);
+  snprintf(terrain_paths.tfd_path, sizeof(terrain_paths.tfd_path), "%s", tfd.c_str());
   snprintf(texture_table.textures[1].filename, PATH_SIZE, "%s", name);
   texture_table.textures_declared = texture_table.last_declared_texture = 1;
   texture_table.texture_count = 1;

@@ -70,12 +70,16 @@ int main(int argc, char **argv) {
             "[Texture001]\nFilename=water.bmp\nHasWater=2\n\n[Texture003]\nFilename=grass.bmp\nHasWater=-0012x\n");
   seed_text("terrain_description", "none", "[Texture002]\nFilename=NONE\n[Texture1]\nFilename=a.bmp\n");
 
-  seed_text("target_areas", "areas",
-            "[TargetArea001]\nName=Harbour\nPosition=12000.5, 8000\nAlignment=FRIENDLY\n"
-            "Target[001].Type=Runway3\nTarget[001].Offset=0,0\nTarget[001].Heading=-90\n"
-            "Target[002].Type=Hangar\nTarget[002].Offset=100, 0\n\n"
-            "[TargetArea002]\nName=Depot\nPosition=2e3,4000\nAlignment=ENEMY\n"
-            "Target[001].Type=Tank\nTarget[001].Offset=250\n");
+  // The reader alone and the comparison with the library's reader start
+  // from the same file.
+  const char *areas =
+      "[TargetArea001]\nName=Harbour\nPosition=12000.5, 8000\nAlignment=FRIENDLY\n"
+      "Target[001].Type=Runway3\nTarget[001].Offset=0,0\nTarget[001].Heading=-90\n"
+      "Target[002].Type=Hangar\nTarget[002].Offset=100, 0\n\n"
+      "[TargetArea002]\nName=Depot\nPosition=2e3,4000\nAlignment=ENEMY\n"
+      "Target[001].Type=Tank\nTarget[001].Offset=250\n";
+  seed_text("target_areas", "areas", areas);
+  seed_text("target_areas_library", "areas", areas);
 
   seed_text("html_text", "page",
             "<HTML><HEAD><TITLE>x</TITLE></HEAD><BODY><H1>Title</H1><P>Some words that wrap "

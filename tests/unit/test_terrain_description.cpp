@@ -1,4 +1,5 @@
 #include <climits>
+#include <cstdio>
 #include <cstring>
 
 #include "terrain/terrain_description.h"

@@ -20,6 +20,13 @@ TEST(AppendNumber3, PadsToThreeDigits) {
   EXPECT_EQ("x042", number3(42));
   EXPECT_EQ("x100", number3(100));
   EXPECT_EQ("x511", number3(511));
+  // Every number, inside the three digits and beyond, as the zero-padding
+  // format writes it.
+  for (int n = -1200; n <= 1200; n++) {
+    char want[32];
+    snprintf(want, sizeof(want), "x%s%s%d", n < 100 ? "0" : "", n < 10 ? "0" : "", n);
+    ASSERT_EQ(want, number3(n));
+  }
 }
 
 TEST(ParseLeadingInt, BlanksSignDigitsAndClamp) {
