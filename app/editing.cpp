@@ -1,27 +1,15 @@
 #include "app/editing.h"
 
-#include "app/main_loop.h"
 #include "terrain/terrain_model.h"
 
-int tilemap_modified;
-int heightmap_modified;
-ClipboardCell tile_clipboard[3][3];
-int32_t height_clipboard[4][4];
-
 void clear_clipboards() {
-  for (auto &row : tile_clipboard)
-    for (auto &cell : row) cell.texture = -1;
-  height_clipboard[0][0] = -1;
+  const Session empty;
+  for (int j = 0; j < 3; j++)
+    for (int i = 0; i < 3; i++) session.tile_clipboard[j][i] = empty.tile_clipboard[j][i];
+  session.height_clipboard[0][0] = -1;
 }
 
-int height_clipboard_empty() { return height_clipboard[0][0] == -1; }
-
-static int clamp_extent(int32_t n) { return n < 0 ? 0 : (n > MAX_TILES ? MAX_TILES : n); }
-
-int map_columns() { return clamp_extent(tile_map.tiles_x); }
-int map_rows() { return clamp_extent(tile_map.tiles_y); }
-
-int tile_on_map(int x, int y) { return x >= 0 && x < map_columns() && y >= 0 && y < map_rows(); }
+int height_clipboard_empty() { return session.height_clipboard[0][0] == -1; }
 
 void next_texture(int x, int y) {
   if (!tile_on_map(x, y)) return;
@@ -50,7 +38,7 @@ void next_tag(int x, int y) {
 void copy_tile_block(int x, int y) {
   for (int dy = -1; dy <= 1; dy++) {
     for (int dx = -1; dx <= 1; dx++) {
-      ClipboardCell &cell = tile_clipboard[dy + 1][dx + 1];
+      ClipboardCell &cell = session.tile_clipboard[dy + 1][dx + 1];
       if (!tile_on_map(x + dx, y + dy)) {
         cell.texture = -1;
         continue;
@@ -74,11 +62,11 @@ static void paste_cell(const ClipboardCell &cell, int x, int y) {
   tile.extra[0] = tile.extra[1] = tile.extra[2] = cell.extra;
 }
 
-void paste_tile(int x, int y) { paste_cell(tile_clipboard[1][1], x, y); }
+void paste_tile(int x, int y) { paste_cell(session.tile_clipboard[1][1], x, y); }
 
 void paste_tile_block(int x, int y) {
   for (int dy = -1; dy <= 1; dy++)
-    for (int dx = -1; dx <= 1; dx++) paste_cell(tile_clipboard[dy + 1][dx + 1], x + dx, y + dy);
+    for (int dx = -1; dx <= 1; dx++) paste_cell(session.tile_clipboard[dy + 1][dx + 1], x + dx, y + dy);
 }
 
 static uint16_t &sample_at(int x, int y, int i, int j) {
@@ -95,11 +83,10 @@ static uint16_t lowered(uint16_t h) {
   return (uint16_t)((int32_t)h > step ? h - step : 0);
 }
 
-// At zoom level 0 the view is close enough to pick single samples.
-static void change_heights(int x, int y, uint16_t (*rule)(uint16_t)) {
+static void change_heights(int x, int y, int picked, uint16_t (*rule)(uint16_t)) {
   if (!tile_on_map(x, y)) return;
-  if (zoom_level == 0) {
-    const unsigned sample = (unsigned)height_sample % 16;
+  if (picked != -1) {
+    const unsigned sample = (unsigned)picked % 16;
     uint16_t &h = sample_at(x, y, sample % 4, sample / 4);
     h = rule(h);
     return;
@@ -111,8 +98,8 @@ static void change_heights(int x, int y, uint16_t (*rule)(uint16_t)) {
     }
 }
 
-void raise_heights(int x, int y) { change_heights(x, y, raised); }
-void lower_heights(int x, int y) { change_heights(x, y, lowered); }
+void raise_heights(int x, int y, int picked) { change_heights(x, y, picked, raised); }
+void lower_heights(int x, int y, int picked) { change_heights(x, y, picked, lowered); }
 
 // A quarter turn clockwise with north up: the north-west sample goes north-east.
 void rotate_tile_heights(int x, int y) {
@@ -127,11 +114,11 @@ void rotate_tile_heights(int x, int y) {
 void copy_tile_heights(int x, int y) {
   if (!tile_on_map(x, y)) return;
   for (int i = 0; i < 4; i++)
-    for (int j = 0; j < 4; j++) height_clipboard[j][i] = sample_at(x, y, i, j);
+    for (int j = 0; j < 4; j++) session.height_clipboard[j][i] = sample_at(x, y, i, j);
 }
 
 void paste_tile_heights(int x, int y) {
   if (!tile_on_map(x, y)) return;
   for (int i = 0; i < 4; i++)
-    for (int j = 0; j < 4; j++) sample_at(x, y, i, j) = (uint16_t)height_clipboard[j][i];
+    for (int j = 0; j < 4; j++) sample_at(x, y, i, j) = (uint16_t)session.height_clipboard[j][i];
 }

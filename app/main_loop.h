@@ -1,26 +1,16 @@
 // The main loop: held keys to commands, redraws and the mouse readout.
 #pragma once
 
-enum EditMode { EDIT_TILES = 1, EDIT_HEIGHTS = 2 };
+#include "render/map_view.h"
 
-extern int zoom_level;     // 0..8, map scale 2^(8 - zoom_level) pixels per tile
-extern int edit_mode;      // EDIT_TILES or EDIT_HEIGHTS
-extern int overlay_mode;   // 0..4
-extern int height_sample;  // 0..15
-extern int cursor_x;
-extern int cursor_y;
-
-// Loop state kept between passes.
-extern int prev_x;        // cursor of the last redraw; prev_y -1 forces the next one
-extern int prev_y;
-extern int key_delay;     // 0..10, pacing of cursor movement
-extern int last_mouse_x;  // pointer position of the last readout
-extern int last_mouse_y;
+// The view, owned by the loop; read by the editing commands through it.
+extern ViewState view;
 
 // Set by the window's close button; the loop then runs the exit prompt.
 extern volatile int close_requested;
 
-// Puts the view in its start state for the open terrain.
+// Puts the view and the loop's pacing in their start state for the open
+// terrain: the cursor at the map's centre, the whole map in view.
 void reset_view();
 
 // Carries out the first command of the key table whose keys are held and
@@ -38,3 +28,15 @@ int view_scale();
 
 // The pointer's position in metres, or -1, -1 off the map.
 void mouse_readout(int mx, int my, int *x_metres, int *y_metres);
+
+// What the loop keeps between passes, reset with the view.
+struct LoopPacing {
+  int prev_x = -1;        // cursor of the last redraw; prev_y -1 forces the next one
+  int prev_y = -1;
+  int key_delay = 1;      // 0..10, pacing of cursor movement
+  int last_mouse_x = -1;  // pointer position of the last readout
+  int last_mouse_y = -1;
+};
+
+// The loop's own pacing, for tests that look into a pass.
+LoopPacing &loop_pacing();

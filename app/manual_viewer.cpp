@@ -40,9 +40,9 @@ int show_manual() {
   pack_fclose(f);
   text[got > 0 ? got : 0] = 0;
 
-  int x0 = (screen_width - MANUAL_W) / 2;
-  int y0 = (screen_height - MANUAL_H) / 2;
-  int fg = theme_fg_color, bg = theme_bg_color;
+  int x0 = (display.screen_width - MANUAL_W) / 2;
+  int y0 = (display.screen_height - MANUAL_H) / 2;
+  int fg = theme.fg_color, bg = theme.bg_color;
   DIALOG dialog[] = {
       {gui_shadow_box_proc, x0, y0, MANUAL_W, MANUAL_H, fg, bg, 0, 0, 0, 0, manual_title, nullptr, nullptr},
       {gui_button_proc, x0 + 610, y0 + 4, 16, 15, fg, bg, 'x', D_EXIT, 0, 0, close_label, nullptr, nullptr},

@@ -1,7 +1,7 @@
 #include "app/save_prompt.h"
 
 #include "app/editing.h"
-#include "app/startup.h"
+#include "app/session.h"
 #include "app/status_bar.h"
 #include "terrain/file_stamp.h"
 #include "terrain/height_map_file.h"
@@ -13,8 +13,14 @@ static const char SAVING_TFD[] = "Saving TFD...                                 
 static const char SAVING_HFD[] = "Saving HFD...                                              ";
 static_assert(sizeof(SAVING_TFD) == 60 && sizeof(SAVING_HFD) == 60, "59 characters");
 
+// The run state each answer leads to: Yes saves and ends, No ends without
+// saving, Return (or Esc) goes back to the map.
 static int ask_to_save(const char *question, const char *path) {
-  return alert3(question, path, "before exit?", "&Yes", "&No", "&Return", 'y', 'n', 'r');
+  switch (alert3(question, path, "before exit?", "&Yes", "&No", "&Return", 'y', 'n', 'r')) {
+    case 1: return RUN_SAVED;
+    case 2: return RUN_END;
+    default: return RUN_CONTINUE;
+  }
 }
 
 // Which files of the terrain the user has let go of in this prompt, though
@@ -38,9 +44,9 @@ static int overwrite_agreed(const FileStamp *stamp, const char *path, int *agree
 // was read: the two on disk must never end up from two different programs
 // without the user having been asked.
 static int terrain_files_agreed(OverwriteAnswers *answers) {
-  if (!overwrite_agreed(&tile_map_stamp, tfd_path, &answers->tiles)) return 0;
+  if (!overwrite_agreed(&tile_map.stamp, terrain_paths.tfd_path, &answers->tiles)) return 0;
   return height_map.heights_loaded <= 0 ||
-         overwrite_agreed(&height_map_stamp, hfd_path, &answers->heights);
+         overwrite_agreed(&height_map.stamp, terrain_paths.hfd_path, &answers->heights);
 }
 
 // Saves one map after a yes; a failed save keeps the program running, with
@@ -49,34 +55,36 @@ static int terrain_files_agreed(OverwriteAnswers *answers) {
 static void save_map(const char *message, int (*save)(const char *), const char *path,
                      const char *error, OverwriteAnswers *answers) {
   if (!terrain_files_agreed(answers)) {
-    run_state = RUN_CONTINUE;
+    session.run_state = RUN_CONTINUE;
     return;
   }
   show_progress("%s", message);
-  if (save(path) != 0) {
+  if (save(path) != RESULT_OK) {
     alert(error, "", path, "OK", nullptr, 'o', 0);
-    run_state = RUN_CONTINUE;
+    session.run_state = RUN_CONTINUE;
   }
 }
 
 void confirm_exit() {
-  const int ask_tiles = tilemap_modified != 0;
+  const int ask_tiles = session.tilemap_modified != 0;
   // Without a loaded height map there is nothing that could be saved.
-  const int ask_heights = heightmap_modified != 0 && height_map.heights_loaded > 0;
+  const int ask_heights = session.heightmap_modified != 0 && height_map.heights_loaded > 0;
   if (!ask_tiles && !ask_heights) {
-    run_state = RUN_END;
+    session.run_state = RUN_END;
     return;
   }
   OverwriteAnswers answers = {0, 0};
   if (ask_tiles) {
-    run_state = ask_to_save("Save changes to TileMap:", tfd_path);
-    if (run_state == RUN_SAVED)
-      save_map(SAVING_TFD, save_tile_map, tfd_path, "Error writing TFD file.", &answers);
-    if (run_state == RUN_CONTINUE) return;
+    session.run_state = ask_to_save("Save changes to TileMap:", terrain_paths.tfd_path);
+    if (session.run_state == RUN_SAVED)
+      save_map(SAVING_TFD, save_tile_map, terrain_paths.tfd_path, "Error writing TFD file.",
+               &answers);
+    if (session.run_state == RUN_CONTINUE) return;
   }
   if (ask_heights) {
-    run_state = ask_to_save("Save changes to HeightMap:", hfd_path);
-    if (run_state == RUN_SAVED)
-      save_map(SAVING_HFD, save_height_map, hfd_path, "Error writing HFD file.", &answers);
+    session.run_state = ask_to_save("Save changes to HeightMap:", terrain_paths.hfd_path);
+    if (session.run_state == RUN_SAVED)
+      save_map(SAVING_HFD, save_height_map, terrain_paths.hfd_path, "Error writing HFD file.",
+               &answers);
   }
 }

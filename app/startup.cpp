@@ -5,30 +5,12 @@
 
 #include "app/editing.h"
 #include "app/main_loop.h"
-#include "app/save_prompt.h"
+#include "app/opening.h"
 #include "app/status_bar.h"
 #include "app/x_errors.h"
-#include "terrain/open_terrain.h"
 #include "terrain/regular_file.h"
 #include "terrain/terrain_model.h"
 #include "ui/dialog_theme.h"
-
-int screen_width;
-int screen_height;
-int status_y;
-BITMAP *back_buffer;
-int run_state = RUN_CONTINUE;
-int terrain_open;
-int enable_targets;
-
-int colour_black, colour_white, colour_red, colour_terracotta, colour_blue;
-int colour_steel, colour_slate, colour_dark_slate, colour_pale_blue;
-
-FONT *label_font;
-FONT *map_font;
-FONT *message_font;
-FONT *dialog_font;
-BITMAP *runway_symbols[6];
 
 ProgramSettings read_settings() {
   ProgramSettings s;
@@ -77,25 +59,17 @@ static void switch_in() { clear_keybuf(); }
 // The library calls this from its own thread: the loop runs the prompt.
 static void close_button() { close_requested = 1; }
 
-int init_program() {
+int init_display(int width, int height) {
   for (int i = 0; i < 8; i++) {
     RGB rgb = {startup_palette[i][0], startup_palette[i][1], startup_palette[i][2], 0};
     set_color(i + 1, &rgb);
   }
 
-  colour_black = makecol(0, 0, 0);
-  colour_white = makecol(255, 255, 255);
-  colour_red = makecol(255, 0, 0);
-  colour_terracotta = makecol(215, 120, 80);
-  colour_blue = makecol(0, 0, 255);
-  colour_steel = makecol(131, 153, 177);
-  colour_slate = makecol(79, 101, 125);
-  colour_dark_slate = makecol(56, 72, 89);
-  colour_pale_blue = makecol(173, 197, 222);
+  make_display_colours();
 
-  screen_width = SCREEN_W;
-  screen_height = SCREEN_H;
-  status_y = screen_height - 26;
+  display.screen_width = width;
+  display.screen_height = height;
+  display.status_y = display.screen_height - 26;
 
   clear_clipboards();
   init_placeholder_colours();
@@ -111,10 +85,10 @@ int init_program() {
       return 1;
     }
   }
-  label_font = (FONT *)font_datafile[2].dat;
-  map_font = (FONT *)font_datafile[3].dat;
-  message_font = (FONT *)font_datafile[4].dat;
-  dialog_font = (FONT *)font_datafile[5].dat;
+  display.label_font = (FONT *)font_datafile[2].dat;
+  display.map_font = (FONT *)font_datafile[3].dat;
+  display.message_font = (FONT *)font_datafile[4].dat;
+  display.dialog_font = (FONT *)font_datafile[5].dat;
 
   set_color_conversion(COLORCONV_EXPAND_256 | COLORCONV_KEEP_TRANS);
   symbol_datafile = load_regular_datafile(SYMBOL_DATAFILE);
@@ -128,20 +102,24 @@ int init_program() {
       fprintf(stderr, "Veldkit: %s object %d is not a bitmap\n", SYMBOL_DATAFILE, i);
       return 1;
     }
-    runway_symbols[i] = (BITMAP *)symbol_datafile[i].dat;
+    display.runway_symbols[i] = (BITMAP *)symbol_datafile[i].dat;
   }
 
-  font = dialog_font;
+  font = display.dialog_font;
+  return 0;
+}
 
+int init_program() {
+  if (init_display(SCREEN_W, SCREEN_H) != 0) return 1;
   set_close_button_callback(close_button);
   set_display_switch_callback(SWITCH_IN, switch_in);
 
   install_dialog_theme();
 
-  back_buffer = create_bitmap(screen_width, screen_height);
-  if (!back_buffer) {
-    fprintf(stderr, "Veldkit: not enough memory for a %d x %d back buffer\n", screen_width,
-            screen_height);
+  display.back_buffer = create_bitmap(display.screen_width, display.screen_height);
+  if (!display.back_buffer) {
+    fprintf(stderr, "Veldkit: not enough memory for a %d x %d back buffer\n", display.screen_width,
+            display.screen_height);
     return 1;
   }
   return 0;
@@ -162,7 +140,7 @@ int veldkit_main(int argc, char **argv) {
 
   use_config_file(SETTINGS_FILE);
   ProgramSettings settings = read_settings();
-  enable_targets = settings.enable_targets;
+  session.enable_targets = settings.enable_targets;
   // A window larger than the desktop cannot be shown whole, and the display
   // refuses sizes beyond its own limits with an error.
   int desktop_w = 0, desktop_h = 0;
@@ -190,22 +168,22 @@ int veldkit_main(int argc, char **argv) {
     // A longer path would name a different file once cut: leave the path
     // empty so that the opening fails with the tile-map error.
     if (strlen(argv[1]) < PATH_SIZE) {
-      strcpy(tfd_path, argv[1]);
+      strcpy(terrain_paths.tfd_path, argv[1]);
     } else {
-      tfd_path[0] = 0;
+      terrain_paths.tfd_path[0] = 0;
     }
     open_terrain(0);
   }
-  run_state = RUN_CONTINUE;
-  if (!terrain_open) open_terrain(1);
+  session.run_state = RUN_CONTINUE;
+  if (!session.terrain_open) open_terrain(1);
 
-  if (terrain_open) {
+  if (session.terrain_open) {
     main_loop();
-    if (terrain_open) release_textures();
+    if (session.terrain_open) release_textures();
   }
 
-  destroy_bitmap(back_buffer);
-  back_buffer = nullptr;
+  destroy_bitmap(display.back_buffer);
+  display.back_buffer = nullptr;
   allegro_exit();
   return 0;
 }

@@ -4,16 +4,13 @@
 
 #include <allegro.h>
 
+#include "app/session.h"
+#include "ui/display.h"
+
 #define VELDKIT_VERSION "Veldkit v0.84"
 #define SETTINGS_FILE "Veldkit.ini"
 #define FONT_DATAFILE "Veldkit1.dat"
 #define SYMBOL_DATAFILE "Veldkit2.dat"
-
-enum {
-  RUN_SAVED = 1,      // saved, end
-  RUN_END = 2,        // nothing saved or nothing to open, end
-  RUN_CONTINUE = 3,   // keep going
-};
 
 enum {
   SETTINGS_MIN_WIDTH = 640,
@@ -28,22 +25,6 @@ struct ProgramSettings {
   int enable_targets;
 };
 
-extern int screen_width;
-extern int screen_height;
-extern int status_y;
-extern BITMAP *back_buffer;
-extern int run_state;
-extern int terrain_open;
-extern int enable_targets;
-
-extern int colour_black, colour_white, colour_red, colour_terracotta, colour_blue;
-extern int colour_steel, colour_slate, colour_dark_slate, colour_pale_blue;
-
-extern FONT *label_font;
-extern FONT *map_font;
-extern FONT *message_font;
-extern FONT *dialog_font;
-extern BITMAP *runway_symbols[6];
 
 // Reads "Veldkit.ini" (the current configuration file) with defaults, the
 // 640 x 480 floors and the 16384 ceiling.
@@ -54,7 +35,12 @@ ProgramSettings read_settings();
 // a desktop smaller than they are.
 void fit_settings_to_desktop(ProgramSettings &s, int desktop_w, int desktop_h);
 
-// Colours, clipboards, placeholders, datafiles, dialog look, callbacks and
+// What needs no window: the display's size, colours, fonts and runway
+// symbols, the clipboards and the placeholder colours. 0, or 1 with a
+// message on stderr when a datafile cannot be had.
+int init_display(int width, int height);
+
+// init_display for the screen, then the dialog look, the callbacks and
 // the back buffer. Returns 0, or 1 with a message on stderr when a datafile
 // or the back buffer cannot be had.
 int init_program();

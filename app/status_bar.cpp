@@ -10,10 +10,10 @@ void show_message(BITMAP *bmp, int x, int y, int scheme, const char *format, ...
   FONT *f;
   int fg, bg;
   switch (scheme) {
-    case SCHEME_LABEL: f = message_font; fg = colour_black; bg = colour_pale_blue; break;
-    case SCHEME_TITLE: f = dialog_font; fg = colour_dark_slate; bg = colour_pale_blue; break;
-    case SCHEME_VALUE: f = message_font; fg = colour_blue; bg = colour_pale_blue; break;
-    case SCHEME_OVERLAY: f = message_font; fg = colour_blue; bg = -1; break;
+    case SCHEME_LABEL: f = display.message_font; fg = display.colour_black; bg = display.colour_pale_blue; break;
+    case SCHEME_TITLE: f = display.dialog_font; fg = display.colour_dark_slate; bg = display.colour_pale_blue; break;
+    case SCHEME_VALUE: f = display.message_font; fg = display.colour_blue; bg = display.colour_pale_blue; break;
+    case SCHEME_OVERLAY: f = display.message_font; fg = display.colour_blue; bg = -1; break;
     default: return;
   }
   if (!bmp || !f) return;
@@ -28,7 +28,7 @@ void show_message(BITMAP *bmp, int x, int y, int scheme, const char *format, ...
 namespace {
 
 void draw_version(BITMAP *bmp, int width) {
-  show_message(bmp, width - 140, status_y + 13, SCHEME_TITLE, "%s - HELP:F1", VELDKIT_VERSION);
+  show_message(bmp, width - 140, display.status_y + 13, SCHEME_TITLE, "%s - HELP:F1", VELDKIT_VERSION);
 }
 
 // "height: ..." over the tile's 16 samples, read as unsigned 16-bit values.
@@ -42,22 +42,22 @@ void draw_height_range(BITMAP *bmp, int cursor_x, int cursor_y) {
     }
   }
   if (lowest == highest)
-    show_message(bmp, 400, status_y + 1, SCHEME_TITLE, "height: %4d flat", lowest);
+    show_message(bmp, 400, display.status_y + 1, SCHEME_TITLE, "height: %4d flat", lowest);
   else
-    show_message(bmp, 400, status_y + 1, SCHEME_TITLE, "height: %4d..%4d", lowest, highest);
+    show_message(bmp, 400, display.status_y + 1, SCHEME_TITLE, "height: %4d..%4d", lowest, highest);
 }
 
 }  // namespace
 
 void draw_status_bar(BITMAP *bmp, int cursor_x, int cursor_y) {
   if (!bmp) return;
-  draw_box(bmp, 0, status_y, bmp->w - 1, bmp->h - 1, colour_pale_blue, BOX_PANEL);
+  draw_box(bmp, 0, display.status_y, bmp->w - 1, bmp->h - 1, display.colour_pale_blue, BOX_PANEL);
   draw_version(bmp, bmp->w);
-  show_message(bmp, 3, status_y + 13, SCHEME_TITLE,
-               "%s - %dx%d - Textures: %d/%d - Targets/areas: %d/%d ", get_filename(tfd_path),
+  show_message(bmp, 3, display.status_y + 13, SCHEME_TITLE,
+               "%s - %dx%d - Textures: %d/%d - Targets/areas: %d/%d ", get_filename(terrain_paths.tfd_path),
                tile_map.tiles_x, tile_map.tiles_y, texture_table.textures_loaded,
-               texture_table.textures_declared, target_total, area_count);
-  show_message(bmp, 3, status_y + 1, SCHEME_LABEL,
+               texture_table.textures_declared, targets.target_total, targets.area_count);
+  show_message(bmp, 3, display.status_y + 1, SCHEME_LABEL,
                "xy:    ,      km:    ,     texture:    rotation:  tag:     ");
 
   // A cursor outside the grid has no tile to describe.
@@ -65,7 +65,7 @@ void draw_status_bar(BITMAP *bmp, int cursor_x, int cursor_y) {
   const Tile &tile = tile_at(cursor_x, cursor_y);
   int rows = tile_map.tiles_y;
   // The values fall into the blanks after their labels, column for column.
-  show_message(bmp, 3, status_y + 1, SCHEME_OVERLAY,
+  show_message(bmp, 3, display.status_y + 1, SCHEME_OVERLAY,
                "   %4d %4d     %4d %4d         %3d          %d     %d", cursor_x,
                rows - 1 - cursor_y, 2 * cursor_x + 1, 2 * (rows - cursor_y) - 1, (int)tile.texture,
                (int)tile.rotation, (int)tile.tag);
@@ -75,6 +75,6 @@ void draw_status_bar(BITMAP *bmp, int cursor_x, int cursor_y) {
 
 void draw_empty_status_bar(BITMAP *bmp) {
   if (!bmp) return;
-  draw_box(bmp, 0, status_y, screen_width - 1, screen_height - 1, colour_pale_blue, BOX_PANEL);
-  draw_version(bmp, screen_width);
+  draw_box(bmp, 0, display.status_y, display.screen_width - 1, display.screen_height - 1, display.colour_pale_blue, BOX_PANEL);
+  draw_version(bmp, display.screen_width);
 }

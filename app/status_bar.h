@@ -3,6 +3,8 @@
 
 #include <allegro.h>
 
+#include "ui/display.h"
+
 enum TextScheme {
   SCHEME_LABEL = 0,    // message font, black on pale blue
   SCHEME_TITLE = 1,    // dialog font, dark slate on pale blue
@@ -15,9 +17,10 @@ enum TextScheme {
 void show_message(BITMAP *bmp, int x, int y, int scheme, const char *format, ...);
 
 // Shows a progress message at its place in the strip, on the screen.
-#define show_progress(...) show_message(screen, 3, status_y + 13, SCHEME_VALUE, __VA_ARGS__)
+#define show_progress(...) show_message(screen, 3, display.status_y + 13, SCHEME_VALUE, __VA_ARGS__)
 
-// Paints the whole strip (all but the mouse readout) for the cursor tile.
+// Paints the whole strip (all but the mouse readout) for the cursor tile;
+// drawn after the map view.
 void draw_status_bar(BITMAP *bmp, int cursor_x, int cursor_y);
 
 // The empty strip start-up shows while the terrain loads.

@@ -2,15 +2,15 @@
 
 #include <X11/Xlib.h>
 
-int x_error_count;
-int x_last_error_code;
-int x_last_error_request;
+static XErrorsSeen seen;
 
 static int record_x_error(Display *, XErrorEvent *event) {
-  x_error_count++;
-  x_last_error_code = event->error_code;
-  x_last_error_request = event->request_code;
+  seen.count++;
+  seen.last_code = event->error_code;
+  seen.last_request = event->request_code;
   return 0;
 }
+
+XErrorsSeen x_errors_seen() { return seen; }
 
 void install_x_error_recorder() { XSetErrorHandler(record_x_error); }

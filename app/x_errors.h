@@ -5,9 +5,13 @@
 
 // Errors seen since the program started, and the last one's error code and
 // request code.
-extern int x_error_count;
-extern int x_last_error_code;
-extern int x_last_error_request;
+struct XErrorsSeen {
+  int count;
+  int last_code;
+  int last_request;
+};
+
+XErrorsSeen x_errors_seen();
 
 // Replaces the default X error handler, which prints the error and ends
 // the process, with one that only records it. Lost connections still end

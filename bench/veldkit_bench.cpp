@@ -25,14 +25,15 @@
 #include <vector>
 
 #include "app/main_loop.h"
+#include "app/opening.h"
 #include "app/startup.h"
+#include "app/status_bar.h"
 #include "bench/bench_terrain.h"
 #include "render/export_bitmap.h"
 #include "render/export_timing.h"
 #include "render/map_view.h"
 #include "terrain/height_map_file.h"
-#include "terrain/height_palette.h"
-#include "terrain/open_terrain.h"
+#include "terrain/relief_shading.h"
 #include "terrain/target_areas.h"
 #include "terrain/terrain_model.h"
 #include "terrain/tile_map_file.h"
@@ -93,30 +94,45 @@ static double filled_table_bytes() {
   double bytes = (double)tile_map.tiles_x * sizeof(tile_map.tiles[0]) +
                  (double)height_map.samples_x * sizeof(height_map.heights[0]) +
                  sizeof(height_palette) + sizeof(texture_table) +
-                 (double)(area_count + 1) * sizeof(TargetArea);
+                 (double)(targets.area_count + 1) * sizeof(TargetArea);
   for (int t = 1; t <= texture_table.texture_count; t++)
     for (BITMAP *level : texture_table.textures[t].levels)
       if (level) bytes += 4.0 * level->w * level->h;
   return bytes;
 }
 
+// Progress texts in the status strip as the window shows them; warnings
+// and pauses dropped (the pause after the target file only lets a person
+// read the message).
+static void strip_progress(void *, const char *text) { show_progress("%s", text); }
+static const Reporter strip_reporter = {strip_progress, nullptr, nullptr, nullptr};
+
+// Opens tfd into a cleared model, as the window does but for the pause.
+static int open_for_bench(const char *tfd) {
+  clear_terrain_model();
+  snprintf(terrain_paths.tfd_path, sizeof(terrain_paths.tfd_path), "%s", tfd);
+  session.enable_targets = 1;
+  OpenReport report;
+  if (open_terrain_files(1, &strip_reporter, &report) != OPEN_DONE) return 1;
+  session.terrain_open = 1;
+  return 0;
+}
+
 // One opening in this fresh process: time to the first drawn frame, memory.
 static int open_once(const char *tfd) {
   Clock::time_point t0 = Clock::now();
   if (start_graphics(768, 538) != 0) return 1;
-  snprintf(tfd_path, sizeof(tfd_path), "%s", tfd);
-  enable_targets = 1;
-  target_load_pause_ms = 0;  // the pause only lets the user read the message
   Clock::time_point t_open = Clock::now();
-  open_terrain(0);
+  const int failed = open_for_bench(tfd);
   double open_s = seconds_since(t_open);
-  if (!terrain_open) {
+  if (failed) {
     fprintf(stderr, "the terrain did not open\n");
     return 1;
   }
   reset_view();
-  draw_map_view(back_buffer, cursor_x, cursor_y);
-  blit(back_buffer, screen, 0, 0, 0, 0, screen_width, screen_height);
+  draw_map_view(display.back_buffer, view, session.enable_targets);
+  draw_status_bar(display.back_buffer, view.cursor_x, view.cursor_y);
+  blit(display.back_buffer, screen, 0, 0, 0, 0, display.screen_width, display.screen_height);
   double frame_s = seconds_since(t0);
   printf("open %.4f frame %.4f hwm_kb %ld rss_kb %ld table_bytes %.0f\n", open_s, frame_s,
          status_kb("VmHWM:"), status_kb("VmRSS:"), filled_table_bytes());
@@ -166,10 +182,10 @@ struct BenchTarget {
   double ratio, limit;
   std::string detail;
 };
-static std::vector<BenchTarget> targets;
+static std::vector<BenchTarget> bench_goals;
 
 static void note_target(const std::string &what, double ratio, double limit, const std::string &detail) {
-  targets.push_back({what, ratio, limit, detail});
+  bench_goals.push_back({what, ratio, limit, detail});
 }
 
 static std::string format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
@@ -231,11 +247,11 @@ static void bench_files(const std::string &tfd, const std::string &label) {
   for (int i = 0; i < RUNS; i++) {
     cat_t.push_back(time_command("cat '" + tfd + "' > /dev/null"));
     Clock::time_point t0 = Clock::now();
-    load_tile_map(tfd.c_str());
+    load_tile_map(tfd.c_str(), nullptr);
     load_t.push_back(seconds_since(t0));
     cat_h.push_back(time_command("cat '" + hfd + "' > /dev/null"));
     t0 = Clock::now();
-    load_height_map(hfd.c_str());
+    load_height_map(hfd.c_str(), nullptr);
     load_h.push_back(seconds_since(t0));
   }
   const std::string copy = out_dir + "/bench_copy";
@@ -287,43 +303,45 @@ static double read_whole(const std::string &path) {
 }
 
 static void bench_targets(const std::string &path) {
-  const int saved_pause = target_load_pause_ms;
-  target_load_pause_ms = 0;
   std::vector<double> load, floor;
-  int areas = 0, targets = 0;
+  int areas = 0, target_count = 0;
   for (int i = 0; i < RUNS; i++) {
     floor.push_back(read_whole(path));
-    area_count = target_total = 0;
+    targets.area_count = targets.target_total = 0;
     Clock::time_point t0 = Clock::now();
-    load_target_areas(path.c_str());
+    // No reporter: no texts and no pause.
+    load_target_areas(path.c_str(), nullptr);
     load.push_back(seconds_since(t0));
-    areas = area_count;
-    targets = target_total;
+    areas = targets.area_count;
+    target_count = targets.target_total;
   }
   struct stat st;
   const double mb = stat(path.c_str(), &st) == 0 ? st.st_size / 1048576.0 : 0;
   printf("targets %d areas, %d targets (%.1f MB): load %.1f ms (without the 1 s pause), "
          "read whole %.1f ms (target < 1 s)\n\n",
-         areas, targets, mb, 1000 * median(load), 1000 * median(floor));
-  area_count = target_total = 0;
-  target_load_pause_ms = saved_pause;
+         areas, target_count, mb, 1000 * median(load), 1000 * median(floor));
+  targets.area_count = targets.target_total = 0;
   fflush(stdout);
 }
 
 static void bench_redraws() {
   printf("redraw at %d x %d (ms)      texture median / worst    height median / worst\n",
-         screen_width, screen_height);
+         display.screen_width, display.screen_height);
   for (int z = 0; z <= 8; z++) {
     double med[2], worst[2];
     for (int mode = EDIT_TILES; mode <= EDIT_HEIGHTS; mode++) {
-      zoom_level = z;
-      edit_mode = mode;
+      view.zoom_level = z;
+      view.edit_mode = mode;
       std::vector<double> t;
       for (int i = 0; i < 21; i++) {
         // Move a little each time so every frame draws different tiles.
         int cx = tile_map.tiles_x / 2 + (i % 3), cy = tile_map.tiles_y / 2 - 1 + (i % 2);
         Clock::time_point t0 = Clock::now();
-        draw_map_view(back_buffer, cx, cy);
+        ViewState v = view;
+        v.cursor_x = cx;
+        v.cursor_y = cy;
+        draw_map_view(display.back_buffer, v, session.enable_targets);
+        draw_status_bar(display.back_buffer, cx, cy);
         t.push_back(seconds_since(t0));
       }
       med[mode - 1] = 1000 * median(t);
@@ -332,8 +350,8 @@ static void bench_redraws() {
     printf("  zoom %d                     %7.2f / %7.2f          %7.2f / %7.2f\n", z, med[0],
            worst[0], med[1], worst[1]);
   }
-  zoom_level = 8;
-  edit_mode = EDIT_TILES;
+  view.zoom_level = 8;
+  view.edit_mode = EDIT_TILES;
   fflush(stdout);
 }
 
@@ -378,7 +396,7 @@ static void bench_exports(const std::string &work_dir, const std::string &grid) 
       reset_peak_memory();
       const long before = status_kb("VmRSS:");
       Clock::time_point t0 = Clock::now();
-      failed |= export_bitmap(kind);
+      failed |= export_bitmap(kind, &strip_reporter) != RESULT_OK;
       ours.push_back(seconds_since(t0));
       const double grown = (status_kb("VmHWM:") - before) / 1024.0;
       if (grown > peak) peak = grown;
@@ -421,15 +439,12 @@ static double cpu_seconds() {
 // profiler to watch.
 static int export_once(int kind, const char *tfd) {
   if (start_graphics(768, 538) != 0) return 1;
-  snprintf(tfd_path, sizeof(tfd_path), "%s", tfd);
-  target_load_pause_ms = 0;
-  open_terrain(0);
-  if (!terrain_open) return 1;
+  if (open_for_bench(tfd) != 0) return 1;
   int failed = 0;
   for (int i = 0; i < 3; i++) {
     const double cpu0 = cpu_seconds();
     Clock::time_point t0 = Clock::now();
-    failed |= export_bitmap(kind);
+    failed |= export_bitmap(kind, &strip_reporter) != RESULT_OK;
     printf("export %d: %.1f ms, %.2f s of processor time%s\n", kind, 1000 * seconds_since(t0),
            cpu_seconds() - cpu0, failed ? " FAILED" : "");
     system("rm -f *.bmp");
@@ -507,10 +522,7 @@ int main(int argc, char **argv) {
   printf("\n");
 
   // The full terrain stays loaded for redraws and exports.
-  snprintf(tfd_path, sizeof(tfd_path), "%s", full.c_str());
-  enable_targets = 1;
-  target_load_pause_ms = 0;
-  open_terrain(0);
+  if (open_for_bench(full.c_str()) != 0) return 1;
   bench_redraws();
   std::vector<double> shade;
   for (int i = 0; i < 3; i++) {
@@ -521,13 +533,12 @@ int main(int argc, char **argv) {
   printf("\nrelief shading of %d x %d samples: %.0f ms\n\n", height_map.samples_x,
          height_map.samples_y, 1000 * median(shade));
   // The whole shade map is the bench's own: no export keeps it.
-  clear_terrain_model();
-  open_terrain(0);
+  if (open_for_bench(full.c_str()) != 0) return 1;
   bench_exports(data_dir + "/exports", grid);
   bench_bmp_writer(data_dir + "/exports");
 
   printf("\ntargets                                              ratio   limit   figures\n");
-  for (const BenchTarget &t : targets)
+  for (const BenchTarget &t : bench_goals)
     printf("  %-50s %6.2f  %5.2f   %s  %s\n", t.what.c_str(), t.ratio, t.limit, t.detail.c_str(),
            t.ratio <= t.limit ? "met" : "MISSED");
   release_textures();

@@ -7,22 +7,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/startup.h"
-#include "app/status_bar.h"
 #include "render/export_file.h"
 #include "render/export_passes.h"
 #include "render/export_rows.h"
 #include "render/export_stream.h"
-#include "render/export_timing.h"
 #include "render/planning_map.h"
 #include "render/shade_cache.h"
-#include "render/tile_blocks.h"
-#include "terrain/height_palette.h"
-#include "terrain/open_terrain.h"
+#include "terrain/relief_shading.h"
 #include "terrain/safe_file.h"
 #include "terrain/stdio_packfile.h"
-#include "terrain/terrain_description.h"
 #include "terrain/terrain_model.h"
+#include "terrain/text_numbers.h"
 
 // The trailing blanks cover the tail of a longer message in the strip.
 #define BLANKS_46 "                                              "
@@ -41,7 +36,7 @@ static int name_taken(const char *name) {
 
 int numbered_output_name(const char *suffix, char *name) {
   char base[PATH_SIZE];
-  replace_extension(base, get_filename(tfd_path), "bmp", sizeof(base));
+  replace_extension(base, get_filename(terrain_paths.tfd_path), "bmp", sizeof(base));
   for (int n = 0; n < OUTPUT_NUMBERS; n++) {
     char numbered[SUFFIX_SIZE];
     ustrzcpy(numbered, SUFFIX_SIZE - 3, suffix);  // room for the three digits
@@ -54,30 +49,34 @@ int numbered_output_name(const char *suffix, char *name) {
   return 1;
 }
 
-static int failure_alert(const char *line1, const char *name) {
-  alert(line1, "", name, "OK", nullptr, 'o', 0);
-  return 1;
+// Whatever part of the file was written is gone already (save_new_bmp);
+// whatever has the name now is not ours to remove.
+static int failure(const Reporter *r, int result, const char *line1, const char *name) {
+  report_warning(r, WARNING_PLAIN, line1, name);
+  return result;
 }
 
-int report_no_free_name() {
-  alert("No free file name for the export.", "", "", "OK", nullptr, 'o', 0);
-  return 1;
+int report_no_free_name(const Reporter *r) {
+  report_warning(r, WARNING_PLAIN, "No free file name for the export.", "");
+  return RESULT_NO_FREE_NAME;
 }
 
 int save_new_bmp(const char *name, BITMAP *bmp, const RGB *palette) {
   PACKFILE *f = stdio_packfile_from_fd(create_new_file(name, 0666), "wb");
   // Not created: whatever has the name now is not ours to remove.
-  if (!f) return 1;
+  if (!f) return RESULT_CANNOT_WRITE;
   int failed = save_bmp_pf(f, bmp, palette) != 0 || pack_ferror(f);
   if (pack_fclose(f) != 0) failed = 1;
   if (failed) unlink(name);
-  return failed;
+  return failed ? RESULT_CANNOT_WRITE : RESULT_OK;
 }
 
-int report_write_failure(const char *name) { return failure_alert("Error writing bitmap file.", name); }
+int report_write_failure(const Reporter *r, const char *name) {
+  return failure(r, RESULT_CANNOT_WRITE, "Error writing bitmap file.", name);
+}
 
-int report_memory_failure(const char *name) {
-  return failure_alert("Not enough memory for the export.", name);
+int report_memory_failure(const Reporter *r, const char *name) {
+  return failure(r, RESULT_NO_MEMORY, "Not enough memory for the export.", name);
 }
 
 static const char *output_suffix(int kind) {
@@ -94,92 +93,98 @@ static const char *output_suffix(int kind) {
   }
 }
 
-static double export_started;
-
-// The percentage in the strip, a few times a second at most.
-struct ExportProgress {
+// What one export is doing: where it reports, where its times go and
+// the percentage last shown.
+struct ExportJob {
   int kind;
+  const char *name;
+  const Reporter *reporter;
+  ExportTiming timing;
+  double started;
   int percent;
   double shown_at;
 };
+
+// The percentage in the strip, a few times a second at most.
 enum { PROGRESS_INTERVAL_MS = 250 };
 
-static void show_export_progress(void *context, int rows_written, int rows) {
-  ExportProgress &progress = *(ExportProgress *)context;
+static void report_export_progress(void *context, int rows_written, int rows) {
+  ExportJob &job = *(ExportJob *)context;
   const int percent = (int)(100LL * rows_written / (rows > 0 ? rows : 1));
   const double now = export_clock();
-  if (percent == progress.percent || now - progress.shown_at < PROGRESS_INTERVAL_MS / 1000.0) return;
-  progress.percent = percent;
-  progress.shown_at = now;
-  show_progress("Exporting Bitmap (%d)... %d%%" BLANKS_46, progress.kind, percent);
+  if (percent == job.percent || now - job.shown_at < PROGRESS_INTERVAL_MS / 1000.0) return;
+  job.percent = percent;
+  job.shown_at = now;
+  report_progress(job.reporter, "Exporting Bitmap (%d)... %d%%" BLANKS_46, job.kind, percent);
 }
 
 // Makes the picture's rows and writes them under a temporary name, which
-// becomes name once the file is complete. The file never had its final
-// name when something fails: whatever has that name then is not ours.
-static int write_picture(int kind, const RowSource &source, const char *name) {
+// becomes the job's name once the file is complete. The file never had its
+// final name when something fails: whatever has that name then is not ours.
+static int write_picture(ExportJob &job, const RowSource &source) {
   const double writing = export_clock();
-  last_export_timing.pixel_seconds = writing - export_started;
+  job.timing.pixel_seconds = writing - job.started;
   ExportFile file;
-  if (export_file_create(&file, name) != 0) return report_write_failure(name);
-  ExportProgress progress = {kind, -1, writing};
-  const StreamProgress report = {show_export_progress, &progress};
-  const StreamResult result = stream_bmp(file.fd, source, &report);
+  if (export_file_create(&file, job.name) != 0) return report_write_failure(job.reporter, job.name);
+  job.percent = -1;
+  job.shown_at = writing;
+  const StreamProgress progress = {report_export_progress, &job};
+  const StreamResult result = stream_bmp(file.fd, source, &progress);
   if (result != STREAM_WRITTEN) {
     export_file_discard(&file);
-    return result == STREAM_NO_MEMORY ? report_memory_failure(name) : report_write_failure(name);
+    return result == STREAM_NO_MEMORY ? report_memory_failure(job.reporter, job.name)
+                                      : report_write_failure(job.reporter, job.name);
   }
-  if (export_file_publish(&file, name) != 0) return report_write_failure(name);
-  last_export_timing.write_seconds = export_clock() - writing;
-  return 0;
+  if (export_file_publish(&file, job.name) != 0) return report_write_failure(job.reporter, job.name);
+  job.timing.write_seconds = export_clock() - writing;
+  return RESULT_OK;
 }
 
-static int write_bitmap(int kind, BITMAP *bmp, const char *name, const RGB *palette) {
-  const int failed = write_picture(kind, bitmap_row_source(bmp, palette), name);
+static int write_bitmap(ExportJob &job, BITMAP *bmp, const RGB *palette) {
+  const int result = write_picture(job, bitmap_row_source(bmp, palette));
   destroy_bitmap(bmp);
-  return failed;
+  return result;
 }
 
 // Kinds 1, 2, 5, 6, 7: rows made as they are written; the whole working
 // bitmap only when the tile blocks cannot stand for the sprites.
-static int export_picture(int kind, const char *name) {
-  int tx, ty;
-  export_extent(&tx, &ty);
+static int export_picture(ExportJob &job) {
+  const int tx = map_columns(), ty = map_rows();
   if (tx == 0 || ty == 0) {
-    alert("The terrain has no tiles to export.", "", name, "OK", nullptr, 'o', 0);
-    return 1;
+    report_warning(job.reporter, WARNING_PLAIN, "The terrain has no tiles to export.", job.name);
+    return RESULT_NO_TILES;
   }
   // The embossed picture's relief is also what the next planning maps use.
-  if (kind == EXPORT_EMBOSSED_4X) refresh_planning_relief();
+  if (job.kind == EXPORT_EMBOSSED_4X) refresh_planning_relief();
   RowSource source;
-  if (export_row_source(kind, &source) == 0) return write_picture(kind, source, name);
+  if (export_row_source(job.kind, &source) == 0) return write_picture(job, source);
 
   BITMAP *work = create_bitmap_ex(32, 4 * tx, 4 * ty);
-  if (!work) return report_memory_failure(name);
-  const int shaded = kind == EXPORT_EMBOSSED_4X;
+  if (!work) return report_memory_failure(job.reporter, job.name);
+  const int shaded = job.kind == EXPORT_EMBOSSED_4X;
   if (shaded) compute_shade_map();
   draw_texture_pass(work, shaded, 0);
-  return write_bitmap(kind, work, name, nullptr);
+  return write_bitmap(job, work, nullptr);
 }
 
-static int export_planning_map(int kind, const char *name) {
-  BITMAP *map = make_planning_map(kind);
-  if (!map) return report_memory_failure(name);
-  return write_bitmap(kind, map, name, nullptr);
+static int export_planning_map(ExportJob &job) {
+  BITMAP *map = make_planning_map(job.kind);
+  if (!map) return report_memory_failure(job.reporter, job.name);
+  return write_bitmap(job, map, nullptr);
 }
 
-int export_bitmap(int kind) {
+int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing) {
+  if (timing) *timing = ExportTiming{0, 0};
   const char *suffix = output_suffix(kind);
-  if (!suffix) return 1;
-  show_progress("Exporting Bitmap (%d)..." BLANKS_46, kind);
+  if (!suffix) return RESULT_UNKNOWN_KIND;
+  report_progress(reporter, "Exporting Bitmap (%d)..." BLANKS_46, kind);
   char name[PATH_SIZE];
-  if (numbered_output_name(suffix, name)) return report_no_free_name();
+  if (numbered_output_name(suffix, name)) return report_no_free_name(reporter);
   reset_shade_cache();
-  export_started = export_clock();
-  last_export_timing = {0, 0};
-  const int failed = kind >= EXPORT_PLANNING_MAP_1 ? export_planning_map(kind, name)
-                                                   : export_picture(kind, name);
-  if (failed) return 1;
-  show_progress("Exporting Bitmap (%d) Done." BLANKS_46, kind);
-  return 0;
+  ExportJob job = {kind, name, reporter, {0, 0}, export_clock(), -1, 0};
+  const int result = kind >= EXPORT_PLANNING_MAP_1 ? export_planning_map(job) : export_picture(job);
+  if (timing) *timing = job.timing;
+  if (result != RESULT_OK) return result;
+  report_progress(reporter, "Exporting Bitmap (%d) Done." BLANKS_46, kind);
+  return RESULT_OK;
 }

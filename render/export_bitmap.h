@@ -3,6 +3,9 @@
 
 #include <allegro.h>
 
+#include "render/export_timing.h"
+#include "terrain/reporter.h"
+
 enum ExportKind {
   EXPORT_DATA = 1,
   EXPORT_WATER = 2,
@@ -14,18 +17,24 @@ enum ExportKind {
   EXPORT_PLANNING_MAP_3 = 10,
 };
 
-int export_bitmap(int kind);  // 0 written, 1 not
+// Writes the next numbered file of the kind into the working directory,
+// with its progress texts and any failure reported. 0, or RESULT_NO_TILES,
+// RESULT_NO_MEMORY, RESULT_CANNOT_WRITE (no partial file is left),
+// RESULT_NO_FREE_NAME or RESULT_UNKNOWN_KIND. timing (may be null) receives
+// where the time went.
+int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing = nullptr);
 
 // The first free "<terrain><suffix>NNN.bmp" in the working directory, into
 // name (256 bytes); 0 when found, 1 when all of 000..998 are taken.
 int numbered_output_name(const char *suffix, char *name);
 
 // Saves bmp as a BMP file that did not exist before: created without
-// following any link and never over an existing entry. 0 when written; on a
-// failure whatever part of the file was written is removed.
+// following any link and never over an existing entry. 0 when written, or
+// RESULT_CANNOT_WRITE, with whatever part of the file was written removed.
 int save_new_bmp(const char *name, BITMAP *bmp, const RGB *palette);
 
-// The alerts of a failed export or screenshot; each returns 1.
-int report_write_failure(const char *name);
-int report_memory_failure(const char *name);
-int report_no_free_name();
+// Failures of an export or screenshot: report the warning and return
+// RESULT_CANNOT_WRITE, RESULT_NO_MEMORY or RESULT_NO_FREE_NAME.
+int report_write_failure(const Reporter *r, const char *name);
+int report_memory_failure(const Reporter *r, const char *name);
+int report_no_free_name(const Reporter *r);

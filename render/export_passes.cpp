@@ -16,9 +16,8 @@ enum { STRIP_COLUMNS = 64, STRIP_TILES = STRIP_COLUMNS / 4 };
 static int min_int(int a, int b) { return a < b ? a : b; }
 
 void export_extent(int *tiles_x, int *tiles_y) {
-  int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
-  *tiles_x = tx < 0 ? 0 : min_int(tx, MAX_TILES);
-  *tiles_y = ty < 0 ? 0 : min_int(ty, MAX_TILES);
+  *tiles_x = map_columns();
+  *tiles_y = map_rows();
 }
 
 void draw_data_pass(BITMAP *work) {

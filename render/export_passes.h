@@ -6,7 +6,7 @@
 
 #include <allegro.h>
 
-// The tile extent the exports work on, within the model's capacity.
+// The tile extent the exports work on: the map's.
 void export_extent(int *tiles_x, int *tiles_y);
 
 // Data map: red the texture number, green 64 per quarter turn, blue 64 per

@@ -5,7 +5,7 @@
 #include "render/export_bitmap.h"
 #include "render/export_passes.h"
 #include "render/shaded_blocks.h"
-#include "terrain/height_palette.h"
+#include "terrain/relief_shading.h"
 #include "terrain/terrain_model.h"
 
 namespace {
@@ -112,7 +112,7 @@ void produce_textures(const void *, int y0, int y1, unsigned char *out, long row
   const unsigned char *blocks[BAND_TILE_ROWS * STRIP_TILES];
   for (int x0 = 0; x0 < tiles_x; x0 += STRIP_TILES) {
     const int x1 = min_int(x0 + STRIP_TILES, tiles_x);
-    gather_blocks(tile_block_rows, x0, x1, t0, t1, blocks);
+    gather_blocks(shaded_blocks().rows, x0, x1, t0, t1, blocks);
     for (int y = y0; y < y1; y++) {
       unsigned char *p = row_at(out, row_bytes, y, y1) + 12 * x0;
       const unsigned char **row = blocks + (y / 4 - t0) * STRIP_TILES;
@@ -127,10 +127,10 @@ void produce_embossed(const void *, int y0, int y1, unsigned char *out, long row
   const int stride = y1 - y0;
   const uint16_t *blocks[BAND_TILE_ROWS * STRIP_TILES];
   uint8_t relief[STRIP_COLUMNS * STREAM_BAND_ROWS_MAX];
-  const uint32_t *shaded = shaded_bgr.data();
+  const uint32_t *shaded = shaded_blocks().bgr.data();
   for (int x0 = 0; x0 < tiles_x; x0 += STRIP_TILES) {
     const int x1 = min_int(x0 + STRIP_TILES, tiles_x);
-    gather_blocks(tile_block_colours, x0, x1, t0, t1, blocks);
+    gather_blocks(shaded_blocks().colours, x0, x1, t0, t1, blocks);
     relief_columns(4 * x0, 4 * x1, y0, y1, relief, stride);
     for (int y = y0; y < y1; y++) {
       unsigned char *p = row_at(out, row_bytes, y, y1) + 12 * x0;

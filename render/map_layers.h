@@ -16,6 +16,8 @@ struct MapGeometry {
   int X0, Y0;  // tile shown in the top-left cell
   // The on-map cells: i0 <= i < i1, j0 <= j < j1 (empty when i0 >= i1 or j0 >= j1).
   int i0, i1, j0, j1;
+  int overlay_mode;   // what the target overlay labels, 0..4
+  int height_sample;  // the picked sample of the cursor tile, 0..15
 };
 
 // Textures (zoom levels 0..7: the level bitmap turned by the tile's rotation;

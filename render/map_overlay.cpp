@@ -5,11 +5,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/main_loop.h"
-#include "app/startup.h"
 #include "render/map_layers.h"
-#include "terrain/height_palette.h"
 #include "terrain/terrain_model.h"
+#include "terrain/text_numbers.h"
+#include "ui/display.h"
 
 namespace {
 
@@ -52,7 +51,7 @@ void project(const MapGeometry &g, long long e, long long n, long long *px, long
 }
 
 void draw_runway_symbol(const MapGeometry &g, int m, int heading, long long px, long long py) {
-  BITMAP *symbol = runway_symbols[m - 1];
+  BITMAP *symbol = display.runway_symbols[m - 1];
   if (!symbol) return;
   const double half = 259.5 / (1 << g.zoom);
   const fixed angle = ftofix(heading * 256.0 / 360.0);
@@ -71,25 +70,25 @@ void draw_target(const MapGeometry &g, const TargetArea &area, int k, int colour
   const long long n = (long long)whole_metres(area.pos_y) + whole_metres(target.offset_y);
   long long px, py;
   project(g, e, n, &px, &py);
-  if (px < 0 || px > g.W || py < 0 || py > status_y) return;
+  if (px < 0 || px > g.W || py < 0 || py > display.status_y) return;
   const int x = (int)px, y = (int)py;
 
   if (k == 1 && area.runway_number >= 1 && area.runway_number <= 6)
     draw_runway_symbol(g, area.runway_number, target.heading, px, py);
 
-  if (g.zoom <= 1 && overlay_mode >= 2 && overlay_mode <= 4) {
+  if (g.zoom <= 1 && g.overlay_mode >= 2 && g.overlay_mode <= 4) {
     char label[LABEL_SIZE];
-    if (overlay_mode == 2)
+    if (g.overlay_mode == 2)
       tilde_label(label, target.type);
-    else if (overlay_mode == 3)
+    else if (g.overlay_mode == 3)
       snprintf(label, sizeof(label), "~%d", k);
     else
       snprintf(label, sizeof(label), "~%d,%d", truncated(target.file_offset_x),
                truncated(target.file_offset_y));
-    textout_ex(g.bmp, map_font, label, x + 6, y - 5, colour_black, colour_pale_blue);
+    textout_ex(g.bmp, display.map_font, label, x + 6, y - 5, display.colour_black, display.colour_pale_blue);
   }
 
-  if (overlay_mode > 0) {
+  if (g.overlay_mode > 0) {
     const int a = g.zoom <= 1 ? 2 : 1;
     hline(g.bmp, x - a, y, x + a, colour);
     vline(g.bmp, x, y - a, y + a, colour);
@@ -99,13 +98,13 @@ void draw_target(const MapGeometry &g, const TargetArea &area, int k, int colour
 void draw_area_mark(const MapGeometry &g, const TargetArea &area, int colour) {
   long long px, py;
   project(g, whole_metres(area.pos_x), whole_metres(area.pos_y), &px, &py);
-  if (!(px > 0 && px < g.W && py > 0 && py < status_y - 6)) return;
+  if (!(px > 0 && px < g.W && py > 0 && py < display.status_y - 6)) return;
   const int x = (int)px, y = (int)py;
   const bool runway = area.runway_number > 0;
   if (g.zoom <= 5) {
     char label[LABEL_SIZE];
     tilde_label(label, area.name);
-    textout_ex(g.bmp, label_font, label, x + 6, y - 5, colour_white, colour_slate);
+    textout_ex(g.bmp, display.label_font, label, x + 6, y - 5, display.colour_white, display.colour_slate);
     if (runway)
       circle(g.bmp, x, y, 3, colour);
     else
@@ -121,13 +120,13 @@ void draw_area_mark(const MapGeometry &g, const TargetArea &area, int colour) {
 }  // namespace
 
 void draw_target_overlay(const MapGeometry &g) {
-  const int areas = area_count < MAX_AREAS - 1 ? area_count : MAX_AREAS - 1;
+  const int areas = targets.area_count < MAX_AREAS - 1 ? targets.area_count : MAX_AREAS - 1;
   for (int n = 1; n <= areas; n++) {
-    const TargetArea &area = target_areas[n];
-    const int colour = area.enemy == 0 ? colour_blue : colour_red;
+    const TargetArea &area = targets.areas[n];
+    const int colour = area.enemy == 0 ? display.colour_blue : display.colour_red;
     if (g.zoom <= 4) {
-      const int targets = area.target_count < MAX_TARGETS - 1 ? area.target_count : MAX_TARGETS - 1;
-      for (int k = 1; k <= targets; k++) draw_target(g, area, k, colour);
+      const int shown = area.target_count < MAX_TARGETS - 1 ? area.target_count : MAX_TARGETS - 1;
+      for (int k = 1; k <= shown; k++) draw_target(g, area, k, colour);
     }
     draw_area_mark(g, area, colour);
   }
@@ -142,10 +141,10 @@ void draw_height_numbers(const MapGeometry &g, int cursor_x, int cursor_y) {
         for (int a = 0; a < 4; a++) {
           char label[LABEL_SIZE];
           snprintf(label, sizeof(label), "~%d", height_map.heights[4 * x + a][4 * y + b]);
-          const bool chosen = cursor_tile && 4 * b + a == height_sample;
-          textout_ex(g.bmp, map_font, label, 256 * i + 64 * a + 26, 256 * j + 64 * b + 26,
-                     chosen ? colour_black : colour_dark_slate,
-                     chosen ? colour_terracotta : colour_pale_blue);
+          const bool chosen = cursor_tile && 4 * b + a == g.height_sample;
+          textout_ex(g.bmp, display.map_font, label, 256 * i + 64 * a + 26, 256 * j + 64 * b + 26,
+                     chosen ? display.colour_black : display.colour_dark_slate,
+                     chosen ? display.colour_terracotta : display.colour_pale_blue);
         }
       }
     }

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/startup.h"
 #include "render/map_layers.h"
 #include "terrain/terrain_model.h"
+#include "ui/display.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ PixelArea writable_area(BITMAP *bmp) {
     a.x1 = min_int(a.x1, bmp->cr);
     a.y1 = min_int(a.y1, bmp->cb);
   }
-  a.y1 = min_int(a.y1, status_y);
+  a.y1 = min_int(a.y1, display.status_y);
   return a;
 }
 

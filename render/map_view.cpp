@@ -1,16 +1,15 @@
 #include "render/map_view.h"
 
-#include "app/main_loop.h"
-#include "app/startup.h"
-#include "app/status_bar.h"
 #include "render/map_layers.h"
 #include "terrain/terrain_model.h"
+#include "ui/display.h"
 
 namespace {
 
 int clamp_int(long long v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : (int)v); }
 
-MapGeometry view_geometry(BITMAP *bmp, int zoom, int cursor_x, int cursor_y) {
+MapGeometry view_geometry(BITMAP *bmp, int zoom, const ViewState &view) {
+  const int cursor_x = view.cursor_x, cursor_y = view.cursor_y;
   MapGeometry g;
   g.bmp = bmp;
   g.zoom = zoom;
@@ -18,16 +17,16 @@ MapGeometry view_geometry(BITMAP *bmp, int zoom, int cursor_x, int cursor_y) {
   g.S = 1 << g.shift;
   g.W = bmp->w;
   g.nx = g.W / g.S;
-  g.ny = (status_y > 0 ? status_y : 0) / g.S;
+  g.ny = (display.status_y > 0 ? display.status_y : 0) / g.S;
   g.X0 = cursor_x - g.nx / 2;
   g.Y0 = cursor_y - g.ny / 2;
-  // The grid is never addressed beyond its capacity, whatever the sizes say.
-  const int tx = clamp_int(tile_map.tiles_x, 0, MAX_TILES);
-  const int ty = clamp_int(tile_map.tiles_y, 0, MAX_TILES);
+  const int tx = map_columns(), ty = map_rows();
   g.i0 = clamp_int(-(long long)g.X0, 0, g.nx);
   g.i1 = clamp_int((long long)tx - g.X0, 0, g.nx);
   g.j0 = clamp_int(-(long long)g.Y0, 0, g.ny);
   g.j1 = clamp_int((long long)ty - g.Y0, 0, g.ny);
+  g.overlay_mode = view.overlay_mode;
+  g.height_sample = view.height_sample;
   return g;
 }
 
@@ -35,10 +34,10 @@ void draw_cursor_marks(const MapGeometry &g) {
   const int S = g.S, cx_cell = g.nx / 2, cy_cell = g.ny / 2;
   if (g.zoom <= 4)
     rect(g.bmp, S * cx_cell, S * cy_cell, S * (cx_cell + 1) - 1, S * (cy_cell + 1) - 1,
-         colour_black);
+         display.colour_black);
   const double cx = S * (cx_cell + 0.5), cy = S * (cy_cell + 0.5);
-  hline(g.bmp, (int)(cx - 6), (int)cy, (int)(cx + 6), colour_red);
-  vline(g.bmp, (int)cx, (int)(cy - 6), (int)(cy + 6), colour_red);
+  hline(g.bmp, (int)(cx - 6), (int)cy, (int)(cx + 6), display.colour_red);
+  vline(g.bmp, (int)cx, (int)(cy - 6), (int)(cy + 6), display.colour_red);
 }
 
 // A black fill; the corners are clamped to the int range, and a fill whose
@@ -46,15 +45,14 @@ void draw_cursor_marks(const MapGeometry &g) {
 void blank(BITMAP *bmp, long long x1, long long y1, long long x2, long long y2) {
   if (x2 < x1 || y2 < y1) return;
   rectfill(bmp, clamp_int(x1, -1, bmp->w), clamp_int(y1, -1, bmp->h), clamp_int(x2, -1, bmp->w),
-           clamp_int(y2, -1, bmp->h), colour_black);
+           clamp_int(y2, -1, bmp->h), display.colour_black);
 }
 
 void blank_outside_map(const MapGeometry &g) {
   const long long S = g.S, W = g.W, nx = g.nx, ny = g.ny, X0 = g.X0, Y0 = g.Y0;
-  const long long tx = clamp_int(tile_map.tiles_x, 0, MAX_TILES);
-  const long long ty = clamp_int(tile_map.tiles_y, 0, MAX_TILES);
-  if (nx * S < W) blank(g.bmp, nx * S, 0, W - 1, status_y - 1);
-  if (ny * S < status_y) blank(g.bmp, 0, ny * S, nx * S - 1, status_y - 1);
+  const long long tx = map_columns(), ty = map_rows();
+  if (nx * S < W) blank(g.bmp, nx * S, 0, W - 1, display.status_y - 1);
+  if (ny * S < display.status_y) blank(g.bmp, 0, ny * S, nx * S - 1, display.status_y - 1);
   if (X0 + nx > tx) blank(g.bmp, S * (tx - X0), 0, nx * S - 1, ny * S - 1);
   if (Y0 + ny > ty) blank(g.bmp, 0, S * (ty - Y0), nx * S - 1, ny * S - 1);
   if (X0 < 0) blank(g.bmp, 0, 0, S * -X0 - 1, ny * S - 1);
@@ -63,23 +61,23 @@ void blank_outside_map(const MapGeometry &g) {
 
 }  // namespace
 
-void draw_map_view(BITMAP *bmp, int cursor_x, int cursor_y) {
-  const int zoom = zoom_level < 0 ? 0 : (zoom_level > 8 ? 8 : zoom_level);
+void draw_map_view(BITMAP *bmp, const ViewState &view, int show_targets) {
+  const int zoom = view.zoom_level < 0 ? 0 : (view.zoom_level > 8 ? 8 : view.zoom_level);
   acquire_screen();
-  const MapGeometry g = view_geometry(bmp, zoom, cursor_x, cursor_y);
+  const MapGeometry g = view_geometry(bmp, zoom, view);
 
-  if (edit_mode == EDIT_HEIGHTS)
+  if (view.edit_mode == EDIT_HEIGHTS)
     draw_height_layer(g);
   else
     draw_texture_layer(g);
 
-  if (enable_targets) {
+  if (show_targets) {
     draw_target_overlay(g);
-    if (edit_mode == EDIT_HEIGHTS && zoom == 0) draw_height_numbers(g, cursor_x, cursor_y);
+    if (view.edit_mode == EDIT_HEIGHTS && zoom == 0)
+      draw_height_numbers(g, view.cursor_x, view.cursor_y);
   }
 
   draw_cursor_marks(g);
   blank_outside_map(g);
-  draw_status_bar(bmp, cursor_x, cursor_y);
   release_screen();
 }

@@ -1,6 +1,23 @@
-// The map view: tiles, overlay, cursor marks, blanking and the status strip.
+// The map view: tiles, target overlay, cursor marks and the blanking of what
+// lies off the map. The status strip is drawn by its caller afterwards.
 #pragma once
 
 #include <allegro.h>
 
-void draw_map_view(BITMAP *bmp, int cursor_x, int cursor_y);
+enum EditMode { EDIT_TILES = 1, EDIT_HEIGHTS = 2 };
+
+enum { ZOOM_LEVELS = 9, ZOOM_FARTHEST = 8 };
+
+// What the view shows and where.
+struct ViewState {
+  int zoom_level = ZOOM_FARTHEST;  // 0..8, map scale 2^(8 - zoom_level) pixels per tile
+  int edit_mode = EDIT_TILES;      // EDIT_TILES or EDIT_HEIGHTS
+  int overlay_mode = 0;            // 0..4: what the target overlay labels
+  int height_sample = 0;           // 0..15, row by row from the tile's north-west corner
+  int cursor_x = 0;                // cursor tile, drawn at the centre of the view
+  int cursor_y = 0;
+};
+
+// Paints the view into bmp above the status strip; the target overlay only
+// when show_targets is set.
+void draw_map_view(BITMAP *bmp, const ViewState &view, int show_targets);

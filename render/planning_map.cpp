@@ -4,14 +4,15 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/startup.h"
 #include "render/export_passes.h"
 #include "render/shade_cache.h"
 #include "render/shaded_blocks.h"
 #include "render/tile_blocks.h"
-#include "terrain/height_palette.h"
+#include "terrain/relief_shading.h"
 #include "terrain/terrain_model.h"
+#include "terrain/text_numbers.h"
 #include "terrain/work_threads.h"
+#include "ui/display.h"
 
 enum { PLANNING_BASE = 512, PLANNING_MAX = 4 * PLANNING_BASE };
 
@@ -120,7 +121,8 @@ static int fill_from_blocks(BITMAP *map, int f) {
   }
   prepare_shaded_blocks(current_pixel_shifts(), 1);
   const uint8_t *relief = planning_relief(f);
-  const uint32_t *shaded = shaded_pixels.data();
+  const ShadedBlocks &blocks = shaded_blocks();
+  const uint32_t *shaded = blocks.pixels.data();
   // Down a strip the sampled rows advance a few samples at a time, so the
   // grid columns they come from stay in the cache.
   run_parts(planning_parts(size), [&](int k) {
@@ -135,7 +137,7 @@ static int fill_from_blocks(BITMAP *map, int f) {
         if (column < 0) continue;
         const Tile &tile = tile_map.tiles[column / 4][row / 4];
         const uint16_t colour =
-            tile_block_colours[rotation_turn[tile.rotation]][block_index(tile)][(row % 4) * 4 + column % 4];
+            blocks.colours[rotation_turn[tile.rotation]][block_index(tile)][(row % 4) * 4 + column % 4];
         line[x] = shaded[colour * 256 + relief[(long)x * size + y]];
       }
     }
@@ -195,34 +197,34 @@ int planning_position(float pos_x, float pos_y, int f, int *px, int *py) {
 
 static void draw_grid(BITMAP *map, int f) {
   const int size = map->w;
-  rect(map, 0, 0, size - 1, size - 1, colour_black);
-  for (int k = 1; k <= 9; k++) hline(map, 1, round_to_int(k * 51.2 * f), size - 2, colour_black);
-  for (int k = 1; k <= 9; k++) vline(map, round_to_int(k * 51.2 * f), 1, size - 2, colour_black);
+  rect(map, 0, 0, size - 1, size - 1, display.colour_black);
+  for (int k = 1; k <= 9; k++) hline(map, 1, round_to_int(k * 51.2 * f), size - 2, display.colour_black);
+  for (int k = 1; k <= 9; k++) vline(map, round_to_int(k * 51.2 * f), 1, size - 2, display.colour_black);
 }
 
 static int area_limit() {
-  return area_count < 0 ? 0 : (area_count > MAX_AREAS - 1 ? MAX_AREAS - 1 : area_count);
+  return targets.area_count < 0 ? 0 : (targets.area_count > MAX_AREAS - 1 ? MAX_AREAS - 1 : targets.area_count);
 }
 
 static void draw_area_names(BITMAP *map, int f) {
-  FONT *text_font = label_font ? label_font : font;
+  FONT *text_font = display.label_font ? display.label_font : font;
   for (int n = 1; n <= area_limit(); n++) {
-    const TargetArea &area = target_areas[n];
+    const TargetArea &area = targets.areas[n];
     int px, py;
     if (area.runway_number <= 0 || planning_position(area.pos_x, area.pos_y, f, &px, &py)) continue;
     // "~" and at most 62 characters of the name fill the 64 bytes.
     char label[NAME_SIZE];
     snprintf(label, sizeof(label), "~%.*s", NAME_SIZE - 2, area.name);
-    textout_ex(map, text_font, label, px + 6, py - 5, colour_white, colour_slate);
+    textout_ex(map, text_font, label, px + 6, py - 5, display.colour_white, display.colour_slate);
   }
 }
 
 static void draw_area_marks(BITMAP *map, int kind, int f) {
   for (int n = 1; n <= area_limit(); n++) {
-    const TargetArea &area = target_areas[n];
+    const TargetArea &area = targets.areas[n];
     int px, py;
     if (planning_position(area.pos_x, area.pos_y, f, &px, &py)) continue;
-    const int colour = area.enemy ? colour_red : colour_blue;
+    const int colour = area.enemy ? display.colour_red : display.colour_blue;
     if (area.runway_number > 0)
       circle(map, px, py, kind == 8 ? 2 : 3, colour);
     else if (kind != 8)

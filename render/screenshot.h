@@ -1,4 +1,12 @@
-// Print Screen: the back buffer to a numbered BMP.
+// Print Screen: a picture of the window to a numbered BMP.
 #pragma once
 
-int save_screenshot();  // 0 written, 1 not
+#include <allegro.h>
+
+#include "terrain/reporter.h"
+
+// Saves picture as the next "_screenshot_" file, then reports its progress
+// text (after saving, so that the text is never part of a screenshot).
+// 0, or RESULT_NO_FREE_NAME, RESULT_CANNOT_WRITE (both reported), or
+// RESULT_NO_MEMORY without a picture.
+int save_screenshot(BITMAP *picture, const Reporter *reporter);

@@ -4,10 +4,9 @@
 
 #include "terrain/height_palette.h"
 
-unsigned char tile_block_rows[TILE_BLOCK_TURNS][MAX_TEXTURES + 1][4 * 12];
-uint16_t tile_block_colours[TILE_BLOCK_TURNS][MAX_TEXTURES + 1][16];
-std::vector<uint32_t> shaded_pixels;
-std::vector<uint32_t> shaded_bgr;
+static ShadedBlocks blocks;
+
+const ShadedBlocks &shaded_blocks() { return blocks; }
 
 void prepare_shaded_blocks(const PixelShifts &shifts, int shading) {
   std::unordered_map<uint32_t, uint16_t> numbers;
@@ -16,23 +15,23 @@ void prepare_shaded_blocks(const PixelShifts &shifts, int shading) {
     for (int texture = 0; texture <= MAX_TEXTURES; texture++)
       for (int k = 0; k < 16; k++) {
         const uint32_t pixel = tile_blocks[t][texture][k];
-        put_bgr(pixel_to_bgr(pixel, shifts), &tile_block_rows[t][texture][3 * k]);
+        put_bgr(pixel_to_bgr(pixel, shifts), &blocks.rows[t][texture][3 * k]);
         if (!shading) continue;
         // A block holds the level's pixels or 0: at most 16 colours per
         // texture, so the numbers fit 16 bits.
         auto found = numbers.emplace(pixel, (uint16_t)colours.size());
         if (found.second) colours.push_back(pixel);
-        tile_block_colours[t][texture][k] = found.first->second;
+        blocks.colours[t][texture][k] = found.first->second;
       }
-  shaded_pixels.clear();
-  shaded_bgr.clear();
+  blocks.pixels.clear();
+  blocks.bgr.clear();
   if (!shading) return;
-  shaded_pixels.resize(colours.size() * 256);
-  shaded_bgr.resize(colours.size() * 256);
+  blocks.pixels.resize(colours.size() * 256);
+  blocks.bgr.resize(colours.size() * 256);
   for (size_t n = 0; n < colours.size(); n++)
     for (int shade = 0; shade < 256; shade++) {
       const uint32_t pixel = (uint32_t)apply_shade((int)colours[n], shade);
-      shaded_pixels[n * 256 + shade] = pixel;
-      shaded_bgr[n * 256 + shade] = pixel_to_bgr(pixel, shifts);
+      blocks.pixels[n * 256 + shade] = pixel;
+      blocks.bgr[n * 256 + shade] = pixel_to_bgr(pixel, shifts);
     }
 }

@@ -9,15 +9,19 @@
 #include "render/bmp_rows.h"
 #include "render/tile_blocks.h"
 
-// The blocks' four rows as the file stores them: 12 bytes each.
-extern unsigned char tile_block_rows[TILE_BLOCK_TURNS][MAX_TEXTURES + 1][4 * 12];
+struct ShadedBlocks {
+  // The blocks' four rows as the file stores them: 12 bytes each.
+  unsigned char rows[TILE_BLOCK_TURNS][MAX_TEXTURES + 1][4 * 12];
+  // The blocks' pixels as colour numbers, and for each number and shade
+  // byte apply_shade(colour, shade) as a 32-bit pixel and as file bytes:
+  // [number * 256 + shade].
+  uint16_t colours[TILE_BLOCK_TURNS][MAX_TEXTURES + 1][16];
+  std::vector<uint32_t> pixels;
+  std::vector<uint32_t> bgr;
+};
 
-// The blocks' pixels as colour numbers, and for each number and shade byte
-// apply_shade(colour, shade) as a 32-bit pixel and as file bytes:
-// [number * 256 + shade].
-extern uint16_t tile_block_colours[TILE_BLOCK_TURNS][MAX_TEXTURES + 1][16];
-extern std::vector<uint32_t> shaded_pixels;
-extern std::vector<uint32_t> shaded_bgr;
+// What prepare_shaded_blocks made last; read-only while rows are made.
+const ShadedBlocks &shaded_blocks();
 
 // From the blocks prepare_tile_blocks made, on the main thread. The
 // shading tables only when shading is set (a few milliseconds per hundred

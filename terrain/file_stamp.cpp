@@ -2,9 +2,6 @@
 
 #include <cstring>
 
-FileStamp tile_map_stamp;
-FileStamp height_map_stamp;
-
 void record_file_stamp(FileStamp *stamp, const char *path, const struct stat *info) {
   stamp->known = 0;
   if (!info || !path || strlen(path) >= sizeof(stamp->path)) return;

@@ -5,20 +5,16 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
-#include "terrain/terrain_model.h"
+enum { STAMP_PATH_SIZE = 256 };
 
 struct FileStamp {
-  int known;              // 0: nothing recorded, nothing to compare
-  char path[PATH_SIZE];   // the name the file was read under
+  int known;                    // 0: nothing recorded, nothing to compare
+  char path[STAMP_PATH_SIZE];   // the name the file was read under
   dev_t device;
   ino_t inode;
   off_t size;
   struct timespec modified;
 };
-
-// The tile map's and the height map's files, as this program last saw them.
-extern FileStamp tile_map_stamp;
-extern FileStamp height_map_stamp;
 
 // Records the status of the file read or written under path; with a null
 // info (or a path too long to keep) the stamp is forgotten.

@@ -10,14 +10,13 @@
 #include <emmintrin.h>
 #endif
 
-#include "app/startup.h"
-#include "app/status_bar.h"
-#include "terrain/height_palette.h"
 #include "terrain/file_stamp.h"
 #include "terrain/grid_file.h"
+#include "terrain/height_palette.h"
 #include "terrain/safe_file.h"
 #include "terrain/stdio_packfile.h"
 #include "terrain/terrain_model.h"
+#include "terrain/text_numbers.h"
 #include "terrain/work_threads.h"
 
 enum {
@@ -283,22 +282,25 @@ static int detect_height_step(const SampleStats &stats, int max_height) {
   return s;
 }
 
-int load_height_map(const char *path) {
+int load_height_map(const char *path, const Reporter *reporter) {
   struct stat opened;
   PACKFILE *f = open_stdio_packfile(path, "rb", &opened);
   // What was read is what a later save compares the file on disk with.
-  record_file_stamp(&height_map_stamp, path, f ? &opened : nullptr);
-  if (!f) return 1;
-  read_grid_header(f, &height_map.samples_x, &height_map.samples_y, &height_map.header3,
-                   &height_map.header4);
-  const int sx = height_map.samples_x, sy = height_map.samples_y;
+  record_file_stamp(&height_map.stamp, path, f ? &opened : nullptr);
+  if (!f) return RESULT_CANNOT_OPEN;
+  int32_t sx, sy, header3, header4;
+  read_grid_header(f, &sx, &sy, &header3, &header4);
   // The tile map's sizes are at most 4000, so a match is never negative.
   if (sx > MAX_SAMPLES || sy > MAX_SAMPLES || sx != 4LL * tile_map.tiles_x ||
       sy != 4LL * tile_map.tiles_y || sx < 0 || sy < 0) {
     pack_fclose(f);
-    return 1;
+    return RESULT_BAD_HEADER;
   }
-  show_progress("Loading Heightmap (HFD)");
+  height_map.samples_x = sx;
+  height_map.samples_y = sy;
+  height_map.header3 = header3;
+  height_map.header4 = header4;
+  report_progress(reporter, "Loading Heightmap (HFD)");
   prepare_table_pages(height_map.heights[0], sizeof(height_map.heights[0]), sx, sizeof(uint16_t) * (size_t)sy);
 
   SampleStats stats = {};
@@ -318,13 +320,13 @@ int load_height_map(const char *path) {
   pack_fclose(f);
   height_map.max_height = (int32_t)stats.highest;
 
-  if (height_map.max_height > MAX_HEIGHT) return 1;
+  if (height_map.max_height > MAX_HEIGHT) return RESULT_BAD_DATA;
   const int step = detect_height_step(stats, height_map.max_height);
   height_map.detected_height_step = step;
   height_map.height_step = step;
   build_height_palette();
   height_map.heights_loaded = 1;
-  return 0;
+  return RESULT_OK;
 }
 
 static inline void put_word(unsigned char *p, unsigned w) {
@@ -363,10 +365,8 @@ static int write_chunk(void *context, int k, const unsigned char *chunk) {
 
 int save_height_map(const char *path) {
   const int sx = height_map.samples_x, sy = height_map.samples_y;
-  // Only a grid that fits the table can be written.
-  if (sx < 0 || sy < 0 || sx > MAX_SAMPLES || sy > MAX_SAMPLES) return 1;
   SafeFile file;
-  if (safe_file_open(&file, path) != 0) return 1;
+  if (safe_file_open(&file, path) != 0) return RESULT_CANNOT_WRITE;
   PACKFILE *f = file.pack;
   write_grid_header(f, sx, sy, height_map.header3, height_map.header4);
 
@@ -379,7 +379,7 @@ int save_height_map(const char *path) {
       result = write_chunk(f, k, height_chunk);
     }
   }
-  if (safe_file_commit(&file, result == ORDERED_DONE) != 0) return 1;
-  record_file_stamp(&height_map_stamp, path, &file.written);
-  return 0;
+  if (safe_file_commit(&file, result == ORDERED_DONE) != 0) return RESULT_CANNOT_WRITE;
+  record_file_stamp(&height_map.stamp, path, &file.written);
+  return RESULT_OK;
 }

@@ -2,5 +2,13 @@
 // one little-endian 16-bit sample each.
 #pragma once
 
-int load_height_map(const char *path);  // 0 success, 1 failure
-int save_height_map(const char *path);  // 0 success, 1 failure (original kept)
+#include "terrain/reporter.h"
+
+// 0, or RESULT_CANNOT_OPEN, RESULT_BAD_HEADER (sizes other than 4 samples
+// per tile of the loaded tile map: nothing stored) or RESULT_BAD_DATA (a
+// sample above MAX_HEIGHT: the samples are stored, the map is not marked
+// loaded). Success sets the height steps and the palette.
+int load_height_map(const char *path, const Reporter *reporter);
+
+// 0, or RESULT_CANNOT_WRITE with the original file kept.
+int save_height_map(const char *path);

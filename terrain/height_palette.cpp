@@ -1,18 +1,8 @@
 #include "terrain/height_palette.h"
 
 #include <allegro.h>
-#include <climits>
 
 #include "terrain/terrain_model.h"
-
-int round_to_int(double x) {
-  // Out of range or not a number: the nearest int, never undefined.
-  if (!(x == x)) return 0;
-  if (x >= (double)INT_MAX) return INT_MAX;
-  if (x <= (double)INT_MIN) return INT_MIN;
-  int t = (int)x;
-  return x - t > 0.5 ? t + 1 : t;
-}
 
 void build_height_palette() {
   int m = height_map.max_height;

@@ -1,21 +1,31 @@
-// Opening a terrain: the file selector, the derived names, the loaders in
-// their fixed order and every warning and error box.
+// Opening a terrain from its tile map's path: the derived names, the loaders
+// in their fixed order, and what went wrong, in order. No dialogs: the
+// caller shows the warnings (each also goes to the reporter as it happens).
 #pragma once
 
-void open_terrain(int select);
+#include "terrain/reporter.h"
 
-// Inserts text before the last four characters of path (size bytes in all).
-// A path shorter than four characters, or one the text would not fit into,
-// is emptied instead, so that it names no file at all rather than a
-// different one.
-void insert_suffix(char *path, const char *text, int size);
-
-// The boxes open_terrain showed, oldest first: their message and path lines.
-// Only the first TERRAIN_ALERT_LOG are kept; the count goes on.
-enum { TERRAIN_ALERT_LOG = 8 };
-struct TerrainAlert {
-  const char *message;
-  const char *path;
+enum OpenOutcome {
+  OPEN_DONE = 0,          // the terrain is open, perhaps with warnings
+  OPEN_NO_TILE_MAP = 1,   // the tile map cannot be read: nothing opens
+  OPEN_NO_TEXTURES = 2,   // the texture bitmaps cannot be made: nothing opens
 };
-extern TerrainAlert terrain_alert_log[TERRAIN_ALERT_LOG];
-extern int terrain_alert_count;
+
+enum { OPEN_WARNINGS_MAX = 8 };
+
+// The warnings of one opening, oldest first; only the first
+// OPEN_WARNINGS_MAX are kept, the count goes on.
+struct OpenReport {
+  int outcome;  // OpenOutcome
+  int warning_count;
+  Warning warnings[OPEN_WARNINGS_MAX];
+};
+
+// Derives the height map, description and target paths from
+// terrain_paths.tfd_path into terrain_paths.
+void derive_terrain_paths();
+
+// Loads the terrain named by terrain_paths.tfd_path into the model, which
+// must be in its start state (see clear_terrain_model); the target file only
+// when read_targets is set. Returns the outcome.
+int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *report);

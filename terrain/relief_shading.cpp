@@ -6,7 +6,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "terrain/height_palette.h"
+#include "terrain/relief_shading.h"
 #include "terrain/terrain_model.h"
 #include "terrain/work_threads.h"
 
@@ -125,10 +125,9 @@ inline int clamp_int(int v, int low, int high) { return v < low ? low : (v > hig
 }  // namespace
 
 void prepare_relief() {
-  relief.columns = height_map.samples_x < MAX_SAMPLES ? height_map.samples_x : MAX_SAMPLES;
-  relief.rows = height_map.samples_y < MAX_SAMPLES ? height_map.samples_y : MAX_SAMPLES;
-  if (relief.columns < 0) relief.columns = 0;
-  if (relief.rows < 0) relief.rows = 0;
+  // The loaders store only checked sizes: 0..MAX_SAMPLES.
+  relief.columns = height_map.samples_x;
+  relief.rows = height_map.samples_y;
   relief.max_height = height_map.max_height;
   // No inner samples to take a slope from, or a flat map: level ground.
   relief.level = relief.columns < 3 || relief.rows < 3 || relief.max_height <= 0;

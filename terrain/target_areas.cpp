@@ -7,42 +7,22 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/startup.h"
-#include "app/status_bar.h"
 #include "terrain/config_lines.h"
 #include "terrain/stdio_packfile.h"
-#include "terrain/terrain_description.h"
 #include "terrain/terrain_model.h"
+#include "terrain/text_numbers.h"
 
 enum {
   TARGET_WINDOW_BYTES = 45000,  // bytes of the file the config reader parses per area
   TARGET_VALUE_SIZE = 64,
-  TARGET_KEY_ENTER = 13,
+  TARGET_LOAD_PAUSE_MS = 1000,  // lets the first message be read before the areas follow
 };
-
-float parse_float(const char *text) {
-  const double value = strtod(text, nullptr);
-  // Positions feed screen arithmetic: keep them finite.
-  if (std::isnan(value)) return 0;
-  if (value > FLT_MAX) return FLT_MAX;
-  if (value < -FLT_MAX) return -FLT_MAX;
-  return (float)value;
-}
-
-float parse_float_after_comma(const char *text) {
-  const char *comma = strchr(text, ',');
-  return comma ? parse_float(comma + 1) : 0;
-}
 
 static float clamp_to_float(double value) {
   if (std::isnan(value)) return 0;
   if (value > FLT_MAX) return FLT_MAX;
   if (value < -FLT_MAX) return -FLT_MAX;
   return (float)value;
-}
-
-static void read_error(const char *path) {
-  alert("  Read Error:  ", "", path, "OK", nullptr, TARGET_KEY_ENTER, 0);
 }
 
 // The first value of each key the reader asks for in the current area's
@@ -194,7 +174,7 @@ static void turn_targets(TargetArea &area) {
   }
 }
 
-int read_target_text(const char *text, long size) {
+int read_target_text(const char *text, long size, const Reporter *reporter) {
   long p = 0;
   for (int n = 1; n < MAX_AREAS; n++) {
     if (n > 1 && p < size - 1) {
@@ -207,7 +187,7 @@ int read_target_text(const char *text, long size) {
     append_number3(section, n);
     strcat(section, "]");
     scan_window(text, p, p + window, section);
-    TargetArea &area = target_areas[n];
+    TargetArea &area = targets.areas[n];
     area.target_count = 0;
 
     copy_cut(area.name, value_or(text, found_name, "NONE"), NAME_SIZE);
@@ -218,40 +198,34 @@ int read_target_text(const char *text, long size) {
     area.pos_x = parse_float(position);
     area.pos_y = parse_float_after_comma(position);
     area.enemy = value_or(text, found_alignment, "NONE")[0] == 'F' ? 0 : 1;
-    area_count++;
+    targets.area_count++;
     area.runway_number = -1;
 
     read_targets(text, area);
     if (area.target_count > 1 && area.runway_number >= 0 && area.targets[1].heading != 0)
       turn_targets(area);
 
-    show_progress("Loading TargetArea: %3d - Targets: %3d", n, area.target_count);
-    target_total += area.target_count;
+    report_progress(reporter, "Loading TargetArea: %3d - Targets: %3d", n, area.target_count);
+    targets.target_total += area.target_count;
   }
-  return area_count;
+  return targets.area_count > 0 ? RESULT_OK : RESULT_NOTHING_READ;
 }
 
-int target_load_pause_ms = 1000;
-
-int load_target_areas(const char *path) {
+int load_target_areas(const char *path, const Reporter *reporter) {
   const uint64_t size = file_size_ex(path);
-  if (size == 0 || size > (uint64_t)LONG_MAX) {
-    read_error(path);
-    return 1;
-  }
+  if (size == 0 || size > (uint64_t)LONG_MAX) return RESULT_CANNOT_OPEN;
   PACKFILE *f = open_stdio_packfile(path, "rb");
   char *text = f ? (char *)malloc((size_t)size) : nullptr;
   const long got = text ? pack_fread(text, (long)size, f) : 0;
   if (f) pack_fclose(f);
   if (got <= 0) {
     free(text);
-    read_error(path);
-    return 1;
+    return RESULT_CANNOT_OPEN;
   }
 
-  show_progress("Loading TargetArea:     - Targets:" "                       ");
-  rest(target_load_pause_ms);
-  read_target_text(text, got);
+  report_progress(reporter, "Loading TargetArea:     - Targets:" "                       ");
+  report_pause(reporter, TARGET_LOAD_PAUSE_MS);
+  const int result = read_target_text(text, got, reporter);
   free(text);
-  return area_count;
+  return result;
 }

@@ -14,14 +14,8 @@ HeightMap height_map;
 uint8_t shade_map[MAX_SAMPLES][MAX_SAMPLES];
 int32_t height_palette[MAX_HEIGHT + 1];
 TextureTable texture_table;
-TargetArea target_areas[MAX_AREAS];
-int32_t area_count;
-int32_t target_total;
-
-char tfd_path[PATH_SIZE];
-char hfd_path[PATH_SIZE];
-char data_ini_path[PATH_SIZE];
-char targets_ini_path[PATH_SIZE];
+TargetSet targets;
+TerrainPaths terrain_paths;
 
 void init_placeholder_colours() {
   srand((unsigned)time(nullptr));
@@ -107,21 +101,17 @@ void prepare_table_pages(void *first_column, size_t column_bytes, int columns, s
   });
 }
 
-static int clamp_extent(int32_t n, int cap) { return n < 0 ? 0 : (n > cap ? cap : n); }
-
 void clear_terrain_model() {
   release_textures();
 
-  // The loaders store the header before their checks, so the extent may be
-  // anything: clear what the stored sizes can have reached, within the tables.
-  int tx = clamp_extent(tile_map.tiles_x, MAX_TILES);
-  int ty = clamp_extent(tile_map.tiles_y, MAX_TILES);
+  // Only the columns the stored sizes reach can hold anything.
+  const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
   if (tx > 0 && ty > 0) zero_range(&tile_map.tiles[0][0], sizeof(tile_map.tiles[0]) * (size_t)tx);
   tile_map.tiles_x = tile_map.tiles_y = tile_map.header3 = tile_map.header4 = 0;
   tile_map.max_texture_used = 0;
+  tile_map.stamp.known = 0;
 
-  int sx = clamp_extent(height_map.samples_x, MAX_SAMPLES);
-  int sy = clamp_extent(height_map.samples_y, MAX_SAMPLES);
+  const int sx = height_map.samples_x, sy = height_map.samples_y;
   if (sx > 0 && sy > 0) {
     zero_range(&height_map.heights[0][0], sizeof(height_map.heights[0]) * (size_t)sx);
     zero_range(&shade_map[0][0], sizeof(shade_map[0]) * (size_t)sx);
@@ -129,6 +119,7 @@ void clear_terrain_model() {
   height_map.samples_x = height_map.samples_y = height_map.header3 = height_map.header4 = 0;
   height_map.max_height = height_map.detected_height_step = height_map.height_step = 0;
   height_map.heights_loaded = 0;
+  height_map.stamp.known = 0;
   memset(height_palette, 0, sizeof(height_palette));
 
   for (int t = 0; t < MAX_TEXTURES; t++) {
@@ -142,5 +133,5 @@ void clear_terrain_model() {
   texture_table.textures_declared = texture_table.last_declared_texture = 0;
   texture_table.textures_loaded = texture_table.texture_count = 0;
 
-  area_count = target_total = 0;
+  targets.area_count = targets.target_total = 0;
 }

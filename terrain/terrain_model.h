@@ -6,6 +6,8 @@
 #include <allegro.h>
 #include <cstdint>
 
+#include "terrain/file_stamp.h"
+
 enum {
   MAX_TILES = 4000,          // tile columns and rows
   MAX_SAMPLES = 16000,       // height sample columns and rows (4 per tile edge)
@@ -17,6 +19,8 @@ enum {
   NAME_SIZE = 64,            // names and target types hold at most 63
   TEXTURE_LEVELS = 8,
 };
+
+static_assert((int)STAMP_PATH_SIZE >= (int)PATH_SIZE, "a stamp keeps any path");
 
 struct Tile {
   int16_t texture;
@@ -32,6 +36,7 @@ struct TileMap {
   int32_t header4;
   Tile tiles[MAX_TILES][MAX_TILES];  // [x][y]
   int32_t max_texture_used;
+  FileStamp stamp;  // the file as it was read or last saved
 };
 
 struct HeightMap {
@@ -44,6 +49,7 @@ struct HeightMap {
   int32_t detected_height_step;
   int32_t height_step;
   int32_t heights_loaded;
+  FileStamp stamp;  // the file as it was read or last saved
 };
 
 struct TextureEntry {
@@ -84,22 +90,39 @@ struct TargetArea {
   Target targets[MAX_TARGETS];
 };
 
+// The areas read from the target file: 1..area_count are in use.
+struct TargetSet {
+  TargetArea areas[MAX_AREAS];
+  int32_t area_count;
+  int32_t target_total;
+};
+
+// The tile map's path, as named by the user, and the three derived from it.
+struct TerrainPaths {
+  char tfd_path[PATH_SIZE];
+  char hfd_path[PATH_SIZE];
+  char data_ini_path[PATH_SIZE];
+  char targets_ini_path[PATH_SIZE];
+};
+
 extern TileMap tile_map;
 extern HeightMap height_map;
 extern uint8_t shade_map[MAX_SAMPLES][MAX_SAMPLES];  // [X][Y]
 extern int32_t height_palette[MAX_HEIGHT + 1];
 extern TextureTable texture_table;
-extern TargetArea target_areas[MAX_AREAS];
-extern int32_t area_count;
-extern int32_t target_total;
-
-extern char tfd_path[PATH_SIZE];
-extern char hfd_path[PATH_SIZE];
-extern char data_ini_path[PATH_SIZE];
-extern char targets_ini_path[PATH_SIZE];
+extern TargetSet targets;
+extern TerrainPaths terrain_paths;
 
 // The tile at (x, y); callers keep 0 <= x < tiles_x and 0 <= y < tiles_y.
 inline Tile &tile_at(int x, int y) { return tile_map.tiles[x][y]; }
+
+// The map's extent. The loaders store a header only after checking it, so
+// tiles_x and tiles_y always lie within 0..MAX_TILES.
+inline int map_columns() { return tile_map.tiles_x; }
+inline int map_rows() { return tile_map.tiles_y; }
+inline int tile_on_map(int x, int y) {
+  return x >= 0 && x < tile_map.tiles_x && y >= 0 && y < tile_map.tiles_y;
+}
 
 // Gives every texture entry its placeholder sample colour (a random magenta
 // shade; entries 1 and 2 fixed) and clears its loaded flag. Needs the

@@ -4,13 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/startup.h"
-#include "app/status_bar.h"
 #include "terrain/image_header.h"
 #include "terrain/plain_image.h"
 #include "terrain/regular_file.h"
+#include "terrain/shrink_bitmap.h"
 #include "terrain/terrain_model.h"
-#include "ui/shrink_bitmap.h"
 
 enum {
   TEXTURE_SIZE = 256,         // level 0 is TEXTURE_SIZE square
@@ -28,13 +26,13 @@ static void release_levels(TextureEntry &entry) {
 // not fit a path buffer (a cut path could name some other file).
 static int texture_path(char *dest, const char *filename) {
   char joined[PATH_SIZE * 2 + 16];
-  replace_filename(joined, tfd_path, filename, sizeof(joined));
+  replace_filename(joined, terrain_paths.tfd_path, filename, sizeof(joined));
   if (ustrlen(joined) > PATH_SIZE - 1) return 0;
   ustrzcpy(dest, PATH_SIZE, joined);
   return 1;
 }
 
-// The file's bitmap in the screen's colour depth, or null when the file is
+// The file's bitmap in the program's colour depth, or null when the file is
 // missing, unreadable, damaged or of a size refused as a texture.
 static BITMAP *read_texture_file(TextureEntry &entry, const char *path) {
   if (!regular_file_readable(path)) return nullptr;
@@ -47,7 +45,7 @@ static BITMAP *read_texture_file(TextureEntry &entry, const char *path) {
     destroy_bitmap(file);
     return nullptr;
   }
-  const int depth = bitmap_color_depth(screen);
+  const int depth = get_color_depth();
   if (bitmap_color_depth(file) != depth) {
     BITMAP *converted = create_bitmap_ex(depth, file->w, file->h);
     if (converted) {
@@ -79,7 +77,7 @@ static int make_level0(TextureEntry &entry, BITMAP *file) {
   return 0;
 }
 
-int load_textures() {
+int load_textures(const Reporter *reporter) {
   TextureTable &table = texture_table;
   int count = table.texture_count;
   if (count > MAX_TEXTURES - 1) count = MAX_TEXTURES - 1;
@@ -87,13 +85,13 @@ int load_textures() {
   for (int t = 1; t <= count; t++) {
     TextureEntry &entry = table.textures[t];
     if (t > table.last_declared_texture) strcpy(entry.filename, "NONE");
-    show_progress("Loading Texture: %3d/%3d : %s" "                       ", t,
-                  table.textures_declared, entry.filename);
+    report_progress(reporter, "Loading Texture: %3d/%3d : %s" "                       ", t,
+                    table.textures_declared, entry.filename);
 
     release_levels(entry);
     entry.loaded = 0;
     entry.levels[0] = create_bitmap(TEXTURE_SIZE, TEXTURE_SIZE);
-    if (!entry.levels[0]) return 1;
+    if (!entry.levels[0]) return RESULT_NO_MEMORY;
     clear_to_color(entry.levels[0], entry.sample_color);
     entry.file_width = entry.file_height = 0;
 
@@ -106,22 +104,22 @@ int load_textures() {
       entry.file_height = (int16_t)file->h;
       const int failed = make_level0(entry, file);
       destroy_bitmap(file);
-      if (failed) return 1;
+      if (failed) return RESULT_NO_MEMORY;
     }
-    if (make_texture_levels(t) != 0) return 1;
+    if (make_texture_levels(t) != 0) return RESULT_NO_MEMORY;
   }
-  show_progress("Loading Texture: Done." "                              ");
-  return 0;
+  report_progress(reporter, "Loading Texture: Done." "                              ");
+  return RESULT_OK;
 }
 
 int make_texture_levels(int t) {
-  if (t < 1 || t > MAX_TEXTURES - 1) return 1;
+  if (t < 1 || t > MAX_TEXTURES - 1) return RESULT_BAD_DATA;
   TextureEntry &entry = texture_table.textures[t];
-  if (!entry.levels[0]) return 1;
+  if (!entry.levels[0]) return RESULT_BAD_DATA;
   for (int k = 1; k < TEXTURE_LEVELS; k++) {
     if (entry.levels[k]) destroy_bitmap(entry.levels[k]);
     entry.levels[k] = shrink_bitmap(entry.levels[0], 1 << k, 1 << k);
-    if (!entry.levels[k]) return 1;
+    if (!entry.levels[k]) return RESULT_NO_MEMORY;
   }
 
   // The four corners of the 8 x 8 level, each component divided by 4.
@@ -136,5 +134,5 @@ int make_texture_levels(int t) {
     b += getb32(c) / 4;
   }
   entry.sample_color = makecol(r, g, b);
-  return 0;
+  return RESULT_OK;
 }

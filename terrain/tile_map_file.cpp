@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "app/startup.h"
-#include "app/status_bar.h"
 #include "terrain/file_stamp.h"
 #include "terrain/grid_file.h"
 #include "terrain/safe_file.h"
@@ -49,19 +47,23 @@ static inline void encode_tile(const Tile *tile, unsigned char *r) {
   memcpy(r + 8, &tail, sizeof(tail));
 }
 
-int load_tile_map(const char *path) {
+int load_tile_map(const char *path, const Reporter *reporter) {
   struct stat opened;
   PACKFILE *f = open_stdio_packfile(path, "rb", &opened);
   // What was read is what a later save compares the file on disk with.
-  record_file_stamp(&tile_map_stamp, path, f ? &opened : nullptr);
-  if (!f) return 1;
-  read_grid_header(f, &tile_map.tiles_x, &tile_map.tiles_y, &tile_map.header3, &tile_map.header4);
-  const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
+  record_file_stamp(&tile_map.stamp, path, f ? &opened : nullptr);
+  if (!f) return RESULT_CANNOT_OPEN;
+  int32_t tx, ty, header3, header4;
+  read_grid_header(f, &tx, &ty, &header3, &header4);
   if (tx > MAX_TILES || tx < 0 || ty > MAX_TILES || ty < 0) {
     pack_fclose(f);
-    return 1;
+    return RESULT_BAD_HEADER;
   }
-  show_progress("Loading Tilemap (TFD)");
+  tile_map.tiles_x = tx;
+  tile_map.tiles_y = ty;
+  tile_map.header3 = header3;
+  tile_map.header4 = header4;
+  report_progress(reporter, "Loading Tilemap (TFD)");
   prepare_table_pages(tile_map.tiles[0], sizeof(tile_map.tiles[0]), tx, sizeof(Tile) * (size_t)ty);
 
   const long row_bytes = (long)tx * TILE_RECORD_BYTES;
@@ -100,7 +102,7 @@ int load_tile_map(const char *path) {
     }
   }
   pack_fclose(f);
-  return failed;
+  return failed ? RESULT_BAD_DATA : RESULT_OK;
 }
 
 // Chunk k of the file's rows, encoded into out.
@@ -138,7 +140,7 @@ static int write_chunk(void *context, int k, const unsigned char *chunk) {
 
 int save_tile_map(const char *path) {
   SafeFile file;
-  if (safe_file_open(&file, path) != 0) return 1;
+  if (safe_file_open(&file, path) != 0) return RESULT_CANNOT_WRITE;
   PACKFILE *f = file.pack;
   const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
   write_grid_header(f, tx, ty, tile_map.header3, tile_map.header4);
@@ -152,7 +154,7 @@ int save_tile_map(const char *path) {
       result = write_chunk(f, k, tile_chunk);
     }
   }
-  if (safe_file_commit(&file, result == ORDERED_DONE) != 0) return 1;
-  record_file_stamp(&tile_map_stamp, path, &file.written);
-  return 0;
+  if (safe_file_commit(&file, result == ORDERED_DONE) != 0) return RESULT_CANNOT_WRITE;
+  record_file_stamp(&tile_map.stamp, path, &file.written);
+  return RESULT_OK;
 }

@@ -2,5 +2,12 @@
 // six little-endian words per tile.
 #pragma once
 
-int load_tile_map(const char *path);  // 0 success, 1 failure
-int save_tile_map(const char *path);  // 0 success, 1 failure (original kept)
+#include "terrain/reporter.h"
+
+// 0, or RESULT_CANNOT_OPEN, RESULT_BAD_HEADER (nothing stored) or
+// RESULT_BAD_DATA (a texture number outside the table: the tiles up to it
+// are stored).
+int load_tile_map(const char *path, const Reporter *reporter);
+
+// 0, or RESULT_CANNOT_WRITE with the original file kept.
+int save_tile_map(const char *path);

@@ -8,7 +8,9 @@
 #include <thread>
 #include <vector>
 
-int work_threads_setting = 0;
+static int work_threads_setting = 0;
+
+void set_work_threads(int threads) { work_threads_setting = threads; }
 
 enum { WORK_THREADS_MAX = 64 };
 

@@ -8,7 +8,7 @@
 
 // Threads a computation may use: 0 (the start value) means one per core;
 // tests set other counts to check that results do not depend on it.
-extern int work_threads_setting;
+void set_work_threads(int threads);
 
 // The number in force: the setting, or the core count, at least 1.
 int work_thread_count();

@@ -1,12 +1,12 @@
 #include "ui/dialog_theme.h"
 
-#include "app/startup.h"
+#include "ui/display.h"
 #include "ui/draw_box.h"
 #include "ui/list_box.h"
 #include "ui/print_label.h"
 #include "ui/shadow_blenders.h"
 
-int theme_fg_color, theme_bg_color, theme_mid_color, theme_light_color, theme_focus_color;
+DialogTheme theme;
 
 // The library's file selector is the only window of this width.
 #define FILE_SELECTOR_WIDTH 346
@@ -14,11 +14,11 @@ int theme_fg_color, theme_bg_color, theme_mid_color, theme_light_color, theme_fo
 
 void install_dialog_theme() {
   // The theme is the start-up colours under the names the dialogs read.
-  theme_fg_color = colour_black;
-  theme_bg_color = colour_steel;
-  theme_mid_color = colour_dark_slate;
-  theme_light_color = colour_pale_blue;
-  theme_focus_color = colour_blue;
+  theme.fg_color = display.colour_black;
+  theme.bg_color = display.colour_steel;
+  theme.mid_color = display.colour_dark_slate;
+  theme.light_color = display.colour_pale_blue;
+  theme.focus_color = display.colour_blue;
 
   gui_button_proc = theme_button_proc;
   gui_shadow_box_proc = theme_window_proc;
@@ -28,9 +28,9 @@ void install_dialog_theme() {
   gui_menu_draw_menu = theme_menu_box;
   gui_menu_draw_menu_item = theme_menu_item;
 
-  gui_bg_color = theme_bg_color;
-  gui_fg_color = theme_fg_color;
-  gui_mg_color = theme_mid_color;
+  gui_bg_color = theme.bg_color;
+  gui_fg_color = theme.fg_color;
+  gui_mg_color = theme.mid_color;
 }
 
 static const char *object_text(const DIALOG *d) { return d->dp ? (const char *)d->dp : ""; }
@@ -46,11 +46,11 @@ static void draw_button(DIALOG *d, int style, int label_colour) {
 
 int theme_button_proc(int msg, DIALOG *d, int c) {
   if (msg == MSG_DRAW) {
-    int colour = (d->flags & D_DISABLED) ? theme_mid_color : d->fg;
+    int colour = (d->flags & D_DISABLED) ? theme.mid_color : d->fg;
     int style = (d->flags & (D_SELECTED | D_DISABLED)) ? BOX_BUTTON_PRESSED : BOX_BUTTON;
     // While an exit button is held down its label keeps the normal colour.
     int held_exit = (d->flags & D_SELECTED) && (d->flags & D_EXIT);
-    if ((d->flags & D_GOTFOCUS) && !held_exit) colour = theme_focus_color;
+    if ((d->flags & D_GOTFOCUS) && !held_exit) colour = theme.focus_color;
     draw_button(d, style, colour);
     return D_O_K;
   }
@@ -105,7 +105,7 @@ int theme_window_proc(int msg, DIALOG *d, int) {
 
   if (d->dp) print_label(screen, 0, x + 6, y + 6, d->fg, -1, "%s", (const char *)d->dp);
   if (w == FILE_SELECTOR_WIDTH) {
-    hline(screen, x + 3, y + 3, x + 342, theme_focus_color);
+    hline(screen, x + 3, y + 3, x + 342, theme.focus_color);
     print_label(screen, 0, x + 6, y + 6, d->fg, -1, "%s", "file selection");
   }
   return D_O_K;
@@ -113,7 +113,7 @@ int theme_window_proc(int msg, DIALOG *d, int) {
 
 int theme_ctext_proc(int msg, DIALOG *d, int) {
   if (msg != MSG_DRAW) return D_O_K;
-  int colour = (d->flags & D_DISABLED) ? theme_mid_color : d->fg;
+  int colour = (d->flags & D_DISABLED) ? theme.mid_color : d->fg;
   print_label(screen, 1, d->x + d->w / 2, d->y, colour, -1, "%s", object_text(d));
   return D_O_K;
 }
@@ -127,8 +127,8 @@ void theme_menu_item(MENU *m, int x, int y, int w, int, int, int sel) {
   if (m->flags & D_DISABLED) {
     fg = gui_mg_color;
   } else if (sel) {
-    fg = theme_light_color;
-    bg = theme_mid_color;
+    fg = theme.light_color;
+    bg = theme.mid_color;
   }
   rectfill(screen, x + 1, y + 1, x + w - 2, y + text_height(font) + 2, bg);
   if (m->text && m->text[0]) gui_textout_ex(screen, m->text, x + 8, y + 1, fg, bg, FALSE);

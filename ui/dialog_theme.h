@@ -3,11 +3,16 @@
 
 #include <allegro.h>
 
-extern int theme_fg_color;
-extern int theme_bg_color;
-extern int theme_mid_color;
-extern int theme_light_color;
-extern int theme_focus_color;
+// The five colours of every dialog, taken from the start-up colours.
+struct DialogTheme {
+  int fg_color;
+  int bg_color;
+  int mid_color;
+  int light_color;
+  int focus_color;
+};
+
+extern DialogTheme theme;
 
 // Sets the five colours from the start-up colours and installs every hook
 // procedure; called after the start-up colours are made.

@@ -161,7 +161,7 @@ void list_click(DIALOG *d) {
 
 void draw_list_rows(DIALOG *d) {
   int x = d->x, y = d->y, w = d->w, h = d->h;
-  d->bg = theme_light_color;
+  d->bg = theme.light_color;
   int count = item_count(d);
   int th = text_height(font);
   int rows = row_count(d);
@@ -182,8 +182,8 @@ void draw_list_rows(DIALOG *d) {
     }
     int fg = ordinary, bg = d->bg;
     if (k == d->d1) {
-      fg = theme_light_color;
-      bg = theme_mid_color;
+      fg = theme.light_color;
+      bg = theme.mid_color;
     } else if (selection && selection[k]) {
       fg = d->bg;
       bg = gui_mg_color;
@@ -195,8 +195,8 @@ void draw_list_rows(DIALOG *d) {
     textout_ex(screen, font, text, x + 10, yy, fg, bg);
     if ((d->flags & D_GOTFOCUS) && k == d->d1) {
       triangle(screen, x + 3, yy + 2, x + 3, yy + th - 3, x + 7, yy + 1 + (th - 3) / 2,
-               theme_focus_color);
-      putpixel(screen, x + 3, yy + th - 3, theme_focus_color);
+               theme.focus_color);
+      putpixel(screen, x + 3, yy + th - 3, theme.focus_color);
     }
     int text_w = text_length(font, text);
     if (x + 10 + text_w <= right) rectfill(screen, x + 10 + text_w, yy, right, yy + th - 1, bg);

@@ -1,6 +1,6 @@
 #include "ui/manual_text.h"
 
-#include "app/startup.h"
+#include "ui/display.h"
 #include "ui/dialog_theme.h"
 #include "ui/list_box.h"
 
@@ -131,8 +131,8 @@ void draw_html_text(const char *text, int *line_count, int draw, int offset, int
         if (*p == '<') in_tag = 1;
         if (in_tag && b == 'H') {
           int bb = char_before(text, p, 2);
-          if (bb == '<') font = message_font;
-          if (bb == '/') font = dialog_font;
+          if (bb == '<') font = display.message_font;
+          if (bb == '/') font = display.dialog_font;
         }
         if (*p == '\t') {
           for (int k = 0; k < tab_size; k++) {
@@ -166,7 +166,7 @@ static int text_colour(DIALOG *d) { return (d->flags & D_DISABLED) ? gui_mg_colo
 
 static void measure(DIALOG *d, int *count) {
   draw_html_text((const char *)d->dp, count, 0, 0, !(d->flags & D_SELECTED), MANUAL_TAB_SIZE,
-                 d->x, d->y, d->w, d->h, d->flags & D_DISABLED, text_colour(d), theme_light_color,
+                 d->x, d->y, d->w, d->h, d->flags & D_DISABLED, text_colour(d), theme.light_color,
                  gui_mg_color);
 }
 
@@ -210,8 +210,8 @@ int manual_text_proc(int msg, DIALOG *d, int c) {
       }
       draw_html_text((const char *)d->dp, &d->d1, 1, d->d2, !(d->flags & D_SELECTED),
                      MANUAL_TAB_SIZE, d->x, d->y, d->w - bar, d->h, d->flags & D_DISABLED,
-                     text_colour(d), theme_light_color, gui_mg_color);
-      draw_scroll_frame(d, d->d1, d->d2, visible, theme_light_color);
+                     text_colour(d), theme.light_color, gui_mg_color);
+      draw_scroll_frame(d, d->d1, d->d2, visible, theme.light_color);
       return D_O_K;
     }
     case MSG_CLICK:

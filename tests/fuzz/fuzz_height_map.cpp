@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
   }
   std::string path = fuzz_file("f.hfd", data, size);
-  if (load_height_map(path.c_str()) == 0) {
+  if (load_height_map(path.c_str(), nullptr) == 0) {
     if (height_map.max_height > MAX_HEIGHT || !height_map.heights_loaded) __builtin_trap();
     std::string copy = path + ".copy";
     if (save_height_map(copy.c_str()) != 0) __builtin_trap();

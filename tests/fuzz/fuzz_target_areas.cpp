@@ -10,11 +10,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   fuzz_init();
   if (size == 0) return 0;  // an empty file asks the user, in a dialog
-  area_count = target_total = 0;
-  read_target_text((const char *)data, (long)size);
-  if (area_count < 0 || area_count > MAX_AREAS - 1) __builtin_trap();
-  for (int n = 1; n <= area_count; n++) {
-    const TargetArea &a = target_areas[n];
+  targets.area_count = targets.target_total = 0;
+  read_target_text((const char *)data, (long)size, nullptr);
+  if (targets.area_count < 0 || targets.area_count > MAX_AREAS - 1) __builtin_trap();
+  for (int n = 1; n <= targets.area_count; n++) {
+    const TargetArea &a = targets.areas[n];
     if (strnlen(a.name, NAME_SIZE) >= NAME_SIZE) __builtin_trap();
     if (a.target_count < 0 || a.target_count > MAX_TARGETS - 1) __builtin_trap();
     for (int t = 1; t <= a.target_count; t++)

@@ -16,11 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   texture_table.textures[1].sample_color = makecol(150, 0, 150);
   std::string path = fuzz_file(name, data + 1, size - 1);
   static const std::string tfd = fuzz_file("t.TFD", nullptr, 0);
-  snprintf(tfd_path, sizeof(tfd_path), "%s", tfd.c_str());
+  snprintf(terrain_paths.tfd_path, sizeof(terrain_paths.tfd_path), "%s", tfd.c_str());
   snprintf(texture_table.textures[1].filename, PATH_SIZE, "%s", name);
   texture_table.textures_declared = texture_table.last_declared_texture = 1;
   texture_table.texture_count = 1;
-  if (load_textures() != 0) __builtin_trap();
+  if (load_textures(nullptr) != 0) __builtin_trap();
   for (BITMAP *level : texture_table.textures[1].levels)
     if (!level) __builtin_trap();
   release_textures();

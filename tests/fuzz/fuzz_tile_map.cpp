@@ -20,11 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
       return 0;
   }
   std::string path = fuzz_file("f.TFD", data, size);
-  if (load_tile_map(path.c_str()) == 0) {
+  if (load_tile_map(path.c_str(), nullptr) == 0) {
     std::string copy = path + ".copy";
     if (save_tile_map(copy.c_str()) != 0) __builtin_trap();
     int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
-    if (load_tile_map(copy.c_str()) != 0 || tile_map.tiles_x != tx || tile_map.tiles_y != ty)
+    if (load_tile_map(copy.c_str(), nullptr) != 0 || tile_map.tiles_x != tx || tile_map.tiles_y != ty)
       __builtin_trap();
   }
   fuzz_reset_grids();

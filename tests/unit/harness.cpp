@@ -67,46 +67,29 @@ std::ostream &operator<<(std::ostream &os, const Rgb &c) {
   return os << "(" << c.r << ", " << c.g << ", " << c.b << ")";
 }
 
+ReportLog::ReportLog() {
+  reporter.context = this;
+  reporter.progress = [](void *c, const char *text) {
+    static_cast<ReportLog *>(c)->progress.push_back(text);
+  };
+  reporter.warning = [](void *c, const Warning &w) {
+    static_cast<ReportLog *>(c)->warnings.push_back({w.kind, w.message, w.path});
+  };
+  reporter.pause = [](void *c, int ms) { static_cast<ReportLog *>(c)->paused_ms += ms; };
+}
+
+std::string ReportLog::texts() const {
+  std::string all;
+  for (const Entry &w : warnings) all += w.message + "|" + w.path + "|";
+  return all;
+}
+
 void reset_program_state() {
   clear_terrain_model();
   clear_planning_relief();
-  clear_clipboards();
-  tilemap_modified = heightmap_modified = 0;
-  zoom_level = 8;
-  edit_mode = EDIT_TILES;
-  overlay_mode = 0;
-  height_sample = 0;
-  run_state = RUN_CONTINUE;
-  terrain_open = 0;
-  enable_targets = 1;
-  tfd_path[0] = hfd_path[0] = data_ini_path[0] = targets_ini_path[0] = 0;
+  session = Session();
+  session.enable_targets = 1;
+  view = ViewState();
+  terrain_paths = TerrainPaths();
 }
 
-int main(int argc, char **argv) {
-  testing::InitGoogleTest(&argc, argv);
-  if (allegro_init() != 0) {
-    fprintf(stderr, "the unit tests need an X display (run them under xvfb-run)\n");
-    return 1;
-  }
-  install_timer();
-  install_keyboard();
-  install_mouse();
-  set_uformat(U_ASCII);
-  set_color_depth(32);
-  if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, 768, 538, 0, 0) != 0) {
-    fprintf(stderr, "cannot set a 768 x 538 window: %s\n", allegro_error);
-    return 1;
-  }
-  // The datafiles are read from the run directory, the tests' working directory.
-  const char *run_dir = getenv("VELDKIT_RUN_DIR");
-  if (run_dir && chdir(run_dir) != 0) perror("chdir");
-  enable_targets = 1;
-  if (init_program() != 0) {
-    fprintf(stderr, "start-up failed: are Veldkit1.dat and Veldkit2.dat in the run directory?\n");
-    return 1;
-  }
-  int result = RUN_ALL_TESTS();
-  allegro_exit();
-  return result;
-}
-END_OF_MAIN()

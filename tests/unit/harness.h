@@ -5,6 +5,8 @@
 #include <allegro.h>
 #include <gtest/gtest.h>
 
+#include "terrain/reporter.h"
+
 #include <string>
 #include <vector>
 
@@ -55,6 +57,24 @@ struct MemoryScreen {
   }
   MemoryScreen(const MemoryScreen &) = delete;
   MemoryScreen &operator=(const MemoryScreen &) = delete;
+};
+
+// Keeps what loaders, writers and exports report, in order.
+struct ReportLog {
+  struct Entry {
+    int kind;
+    std::string message, path;
+  };
+  std::vector<std::string> progress;
+  std::vector<Entry> warnings;
+  int paused_ms = 0;
+  Reporter reporter;
+  ReportLog();
+  ReportLog(const ReportLog &) = delete;
+  ReportLog &operator=(const ReportLog &) = delete;
+  const Reporter *get() const { return &reporter; }
+  // Every warning as "message|path|", oldest first.
+  std::string texts() const;
 };
 
 // Puts the terrain model and view back to the start state between tests.

@@ -11,6 +11,7 @@
 #include "terrain/target_areas.h"
 #include "terrain/terrain_description.h"
 #include "terrain/terrain_model.h"
+#include "terrain/text_numbers.h"
 
 // The reference: every key looked up through the library's configuration
 // reader, one window of the text at a time, as the areas were first read.
@@ -63,7 +64,7 @@ void read(const char *text, long size) {
     set_config_data(text + p, (int)std::min(size - p, WINDOW));
     char section[32] = "TargetArea";
     append_number3(section, n);
-    TargetArea &area = target_areas[n];
+    TargetArea &area = targets.areas[n];
     area.target_count = 0;
     copy_cut(area.name, get_config_string(section, "Name", "NONE"), NAME_SIZE);
     if (strcmp(area.name, "NONE") == 0) break;
@@ -73,7 +74,7 @@ void read(const char *text, long size) {
     area.pos_x = parse_float(position);
     area.pos_y = parse_float_after_comma(position);
     area.enemy = get_config_string(section, "Alignment", "NONE")[0] == 'F' ? 0 : 1;
-    area_count++;
+    targets.area_count++;
     area.runway_number = -1;
     read_area_targets(section, area);
     if (area.target_count > 1 && area.runway_number >= 0 && area.targets[1].heading != 0) {
@@ -85,7 +86,7 @@ void read(const char *text, long size) {
         target.offset_y = to_float(x * sin(a) + y * cos(a));
       }
     }
-    target_total += area.target_count;
+    targets.target_total += area.target_count;
   }
 }
 
@@ -107,12 +108,12 @@ void forget(Outcome &o) {
 
 // The touched area records back to zero, so the next reading starts alike.
 void clear_touched(const Outcome &o) {
-  for (size_t n = 1; n < o.records.size() + 1 && n < MAX_AREAS; n++) memset(&target_areas[n], 0, sizeof(TargetArea));
+  for (size_t n = 1; n < o.records.size() + 1 && n < MAX_AREAS; n++) memset(&targets.areas[n], 0, sizeof(TargetArea));
 }
 
 Outcome take_outcome(int result) {
-  Outcome o = {result, area_count, target_total, {}};
-  for (int n = 1; n <= area_count + 1 && n < MAX_AREAS; n++) o.records.push_back(new TargetArea(target_areas[n]));
+  Outcome o = {result, targets.area_count, targets.target_total, {}};
+  for (int n = 1; n <= targets.area_count + 1 && n < MAX_AREAS; n++) o.records.push_back(new TargetArea(targets.areas[n]));
   return o;
 }
 
@@ -150,17 +151,17 @@ std::string difference(const Outcome &a, const Outcome &b) {
 }  // namespace
 
 std::string compare_with_library_reader(const char *text, long size) {
-  area_count = target_total = 0;
-  int result = read_target_text(text, size);
+  targets.area_count = targets.target_total = 0;
+  int result = read_target_text(text, size, nullptr);
   Outcome fast = take_outcome(result);
   clear_touched(fast);
-  area_count = target_total = 0;
+  targets.area_count = targets.target_total = 0;
   reference::read(text, size);
-  Outcome slow = take_outcome(area_count);
+  Outcome slow = take_outcome(targets.area_count > 0 ? RESULT_OK : RESULT_NOTHING_READ);
   clear_touched(slow);
   std::string diff = difference(fast, slow);
   forget(fast);
   forget(slow);
-  area_count = target_total = 0;
+  targets.area_count = targets.target_total = 0;
   return diff;
 }

@@ -85,7 +85,7 @@ TEST_F(DemoTerrain, TileMapNamesOnlyDeclaredTexturesAndUsesThemAll) {
 
   // The program's own reader takes it as it is.
   reset_program_state();
-  ASSERT_EQ(0, load_tile_map(demo_file("Demo.TFD").c_str()));
+  ASSERT_EQ(0, load_tile_map(demo_file("Demo.TFD").c_str(), nullptr));
   EXPECT_EQ(TILES, tile_map.tiles_x);
   EXPECT_LE(tile_map.max_texture_used, files.declared);
 }

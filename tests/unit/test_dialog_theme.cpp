@@ -27,7 +27,7 @@ char label[] = "OK";
 
 TEST(DialogTheme, WindowFaceAndTranslucentShadow) {
   MemoryScreen ms(makecol(200, 100, 50));
-  DIALOG d = {theme_window_proc, 100, 100, 120, 80, theme_fg_color, theme_bg_color, 0, 0, 0, 0, nullptr,
+  DIALOG d = {theme_window_proc, 100, 100, 120, 80, theme.fg_color, theme.bg_color, 0, 0, 0, 0, nullptr,
               nullptr, nullptr};
   EXPECT_EQ(object_message(&d, MSG_DRAW, 0), D_O_K);
   EXPECT_EQ(pixel_rgb(screen, 150, 150), STEEL);
@@ -49,9 +49,9 @@ TEST(DialogTheme, WindowFaceAndTranslucentShadow) {
 
 TEST(DialogTheme, TitleAndFileSelectorRule) {
   MemoryScreen ms(makecol(200, 100, 50));
-  font = dialog_font;
+  font = display.dialog_font;
   int th = text_height(font);
-  DIALOG plain = {theme_window_proc, 10, 10, 300, 100, theme_fg_color, theme_bg_color, 0, 0, 0, 0, nullptr,
+  DIALOG plain = {theme_window_proc, 10, 10, 300, 100, theme.fg_color, theme.bg_color, 0, 0, 0, 0, nullptr,
                   nullptr, nullptr};
   object_message(&plain, MSG_DRAW, 0);
   EXPECT_FALSE(any_pixel(16, 16, 200, 16 + th, BLACK));
@@ -63,7 +63,7 @@ TEST(DialogTheme, TitleAndFileSelectorRule) {
 
   // The library's file selector gets a blue rule and its own title even
   // without a text.
-  DIALOG selector = {theme_window_proc, 10, 200, 346, 100, theme_fg_color, theme_bg_color, 0, 0, 0, 0, nullptr,
+  DIALOG selector = {theme_window_proc, 10, 200, 346, 100, theme.fg_color, theme.bg_color, 0, 0, 0, 0, nullptr,
                      nullptr, nullptr};
   object_message(&selector, MSG_DRAW, 0);
   for (int x = 13; x <= 352; x++) ASSERT_EQ(pixel_rgb(screen, x, 203), BLUE) << x;
@@ -73,8 +73,8 @@ TEST(DialogTheme, TitleAndFileSelectorRule) {
 
 TEST(DialogTheme, ButtonFacesAndLabelColours) {
   MemoryScreen ms(makecol(200, 100, 50));
-  font = dialog_font;
-  DIALOG b = {theme_button_proc, 50, 50, 80, 20, theme_fg_color, theme_bg_color, 'o', D_EXIT, 0, 0, label,
+  font = display.dialog_font;
+  DIALOG b = {theme_button_proc, 50, 50, 80, 20, theme.fg_color, theme.bg_color, 'o', D_EXIT, 0, 0, label,
               nullptr, nullptr};
   Rgb up = {131, 154, 178}, pressed = {131, 152, 176};
 
@@ -103,8 +103,8 @@ TEST(DialogTheme, ButtonFacesAndLabelColours) {
 
 TEST(DialogTheme, KeyPressShowsThePressedFaceBeforeClosing) {
   MemoryScreen ms(makecol(200, 100, 50));
-  font = dialog_font;
-  DIALOG b = {theme_button_proc, 50, 50, 80, 20, theme_fg_color, theme_bg_color, 'o', D_EXIT | D_GOTFOCUS, 0, 0,
+  font = display.dialog_font;
+  DIALOG b = {theme_button_proc, 50, 50, 80, 20, theme.fg_color, theme.bg_color, 'o', D_EXIT | D_GOTFOCUS, 0, 0,
               label, nullptr, nullptr};
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(object_message(&b, MSG_KEY, 0), D_CLOSE);
@@ -122,15 +122,15 @@ TEST(DialogTheme, KeyPressShowsThePressedFaceBeforeClosing) {
 
 TEST(DialogTheme, CentredTextIsNeverTakenAsAFormat) {
   MemoryScreen ms(makecol(200, 100, 50));
-  font = dialog_font;
+  font = display.dialog_font;
   char text[] = "100%s done";
-  DIALOG t = {theme_ctext_proc, 100, 100, 200, 10, theme_fg_color, theme_bg_color, 0, 0, 0, 0, text,
+  DIALOG t = {theme_ctext_proc, 100, 100, 200, 10, theme.fg_color, theme.bg_color, 0, 0, 0, 0, text,
               nullptr, nullptr};
   object_message(&t, MSG_DRAW, 0);
   BITMAP *drawn = create_bitmap(400, 20);
   blit(screen, drawn, 0, 100, 0, 0, 400, 20);
   clear_to_color(screen, makecol(200, 100, 50));
-  textout_centre_ex(screen, font, text, 200, 100, theme_fg_color, -1);
+  textout_centre_ex(screen, font, text, 200, 100, theme.fg_color, -1);
   int differing = 0;
   for (int y = 0; y < 20; y++)
     for (int x = 0; x < 400; x++)
@@ -148,7 +148,7 @@ TEST(DialogTheme, CentredTextIsNeverTakenAsAFormat) {
 
 TEST(DialogTheme, MenuEntryColours) {
   MemoryScreen ms(makecol(200, 100, 50));
-  font = dialog_font;
+  font = display.dialog_font;
   int th = text_height(font);
   char text[] = "&Open";
   char empty[] = "";

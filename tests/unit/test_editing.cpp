@@ -71,11 +71,11 @@ TEST_F(Editing, TileFieldsStayInTheirRanges) {
 TEST_F(Editing, CornerCopyPastesOnlyTheFourMapTiles) {
   copy_tile_block(0, 0);
   int off_map = 0;
-  for (auto &row : tile_clipboard)
+  for (auto &row : session.tile_clipboard)
     for (auto &cell : row) off_map += cell.texture == -1;
   EXPECT_EQ(5, off_map);
-  EXPECT_EQ(tile_at(1, 1).texture, tile_clipboard[2][2].texture);
-  EXPECT_EQ(tile_at(1, 0).extra[2], tile_clipboard[1][2].extra);
+  EXPECT_EQ(tile_at(1, 1).texture, session.tile_clipboard[2][2].texture);
+  EXPECT_EQ(tile_at(1, 0).extra[2], session.tile_clipboard[1][2].extra);
 
   const Tile a = tile_at(0, 0), b = tile_at(1, 0), c = tile_at(0, 1), d = tile_at(1, 1);
   Tile before[6][5];
@@ -123,28 +123,26 @@ TEST_F(Editing, EmptyClipboardAndTextureZeroCellsPasteNothing) {
 }
 
 TEST_F(Editing, RaiseStopsAtMaxHeight) {
-  zoom_level = 1;
   fill_tile_heights(1, 1, 89);
   h(1, 1, 3, 3) = 95;
   h(1, 1, 0, 0) = 90;
-  raise_heights(1, 1);
+  raise_heights(1, 1, -1);
   EXPECT_EQ(99, h(1, 1, 1, 0));
   EXPECT_EQ(100, h(1, 1, 3, 3));
   EXPECT_EQ(100, h(1, 1, 0, 0));  // 90 is not below 100 - 10
-  raise_heights(1, 1);
+  raise_heights(1, 1, -1);
   for (int i = 0; i < 4; i++)
     for (int j = 0; j < 4; j++) EXPECT_EQ(100, h(1, 1, i, j));
   EXPECT_EQ(100, height_map.max_height);
 }
 
 TEST_F(Editing, LowerStopsAtZero) {
-  zoom_level = 2;
   fill_tile_heights(2, 3, 0);
   h(2, 3, 0, 0) = 11;
   h(2, 3, 1, 0) = 10;
   h(2, 3, 2, 0) = 3;
   h(2, 3, 3, 3) = 9999;
-  lower_heights(2, 3);
+  lower_heights(2, 3, -1);
   EXPECT_EQ(1, h(2, 3, 0, 0));
   EXPECT_EQ(0, h(2, 3, 1, 0));
   EXPECT_EQ(0, h(2, 3, 2, 0));
@@ -154,19 +152,15 @@ TEST_F(Editing, LowerStopsAtZero) {
 
 TEST_F(Editing, ZoomZeroChangesTheSelectedSampleOnly) {
   fill_tile_heights(3, 2, 40);
-  zoom_level = 0;
-  height_sample = 6;
-  raise_heights(3, 2);
+  raise_heights(3, 2, 6);
   for (int i = 0; i < 4; i++)
     for (int j = 0; j < 4; j++) EXPECT_EQ(i == 2 && j == 1 ? 50 : 40, h(3, 2, i, j)) << i << "," << j;
-  height_sample = 15;
-  lower_heights(3, 2);
+  lower_heights(3, 2, 15);
   EXPECT_EQ(30, h(3, 2, 3, 3));
   EXPECT_EQ(40, h(3, 2, 0, 0));
 
   fill_tile_heights(3, 2, 40);
-  zoom_level = 1;
-  raise_heights(3, 2);
+  raise_heights(3, 2, -1);
   for (int i = 0; i < 4; i++)
     for (int j = 0; j < 4; j++) EXPECT_EQ(50, h(3, 2, i, j));
   EXPECT_EQ(0, h(2, 2, 3, 0));  // the neighbours keep theirs
@@ -200,8 +194,8 @@ TEST_F(Editing, HeightPasteCopiesEverySampleIncludingZeros) {
   h(0, 0, 0, 0) = 0;
   copy_tile_heights(0, 0);
   EXPECT_FALSE(height_clipboard_empty());
-  EXPECT_EQ(0, height_clipboard[0][0]);
-  EXPECT_EQ(301, height_clipboard[1][3]);  // [j][i]
+  EXPECT_EQ(0, session.height_clipboard[0][0]);
+  EXPECT_EQ(301, session.height_clipboard[1][3]);  // [j][i]
 
   fill_tile_heights(5, 4, 555);
   paste_tile_heights(5, 4);

@@ -12,8 +12,8 @@
 #include "render/planning_map.h"
 #include "render/tile_blocks.h"
 #include "terrain/height_palette.h"
+#include "terrain/relief_shading.h"
 #include "terrain/terrain_model.h"
-#include "tests/unit/dialog_answers.h"
 #include "tests/unit/harness.h"
 
 namespace {
@@ -121,10 +121,9 @@ const Rgb BLACK = {0, 0, 0}, RED = {255, 0, 0}, BLUE = {0, 0, 255}, WHITE = {255
 // Runs an export answering any alert with "OK"; the alert texts go to
 // *texts.
 int export_answering(int kind, std::string *texts) {
-  AlertAnswers answer;
-  answer.answer_every(KEY_ANSWER_OK);
-  int result = export_bitmap(kind);
-  *texts = answer.texts();
+  ReportLog log;
+  int result = export_bitmap(kind, log.get());
+  *texts = log.texts();
   return result;
 }
 
@@ -132,7 +131,7 @@ class ExportBitmap : public testing::Test {
  protected:
   void SetUp() override {
     reset_program_state();
-    strcpy(tfd_path, "/no/such/folder/Islands.TFD");
+    strcpy(terrain_paths.tfd_path, "/no/such/folder/Islands.TFD");
   }
   void TearDown() override {
     clear_keybuf();
@@ -146,8 +145,8 @@ TEST_F(ExportBitmap, NamesCountUpAndNeverOverwrite) {
   char name[PATH_SIZE];
   ASSERT_EQ(0, numbered_output_name("_Data1x_", name));
   EXPECT_STREQ("Islands_Data1x_000.bmp", name);
-  ASSERT_EQ(0, export_bitmap(EXPORT_DATA));
-  ASSERT_EQ(0, export_bitmap(EXPORT_DATA));
+  ASSERT_EQ(0, export_bitmap(EXPORT_DATA, nullptr));
+  ASSERT_EQ(0, export_bitmap(EXPORT_DATA, nullptr));
   EXPECT_TRUE(file_exists(dir.file("Islands_Data1x_000.bmp")));
   EXPECT_TRUE(file_exists(dir.file("Islands_Data1x_001.bmp")));
   ASSERT_EQ(0, numbered_output_name("_screenshot_", name));
@@ -162,11 +161,11 @@ TEST_F(ExportBitmap, NamesCountUpAndNeverOverwrite) {
   const int before = files_in(dir.path());
   EXPECT_EQ(1, numbered_output_name("_Water1x_", name));
   std::string texts;
-  EXPECT_EQ(1, export_answering(EXPORT_WATER, &texts));
-  EXPECT_EQ("No free file name for the export.|||", texts);
+  EXPECT_EQ(RESULT_NO_FREE_NAME, export_answering(EXPORT_WATER, &texts));
+  EXPECT_EQ("No free file name for the export.||", texts);
   EXPECT_EQ(before, files_in(dir.path()));
   EXPECT_FALSE(file_exists(dir.file("Islands_Water1x_999.bmp")));
-  EXPECT_EQ(1, export_bitmap(3));
+  EXPECT_NE(0, export_bitmap(3, nullptr));
   EXPECT_EQ(before, files_in(dir.path()));
 }
 
@@ -175,7 +174,7 @@ TEST_F(ExportBitmap, DataMapChannelsSaturate) {
   tile_at(1, 2) = Tile{300, 2, 1, {0, 0, 0}};
   tile_at(0, 0) = Tile{5, 0, 0, {0, 0, 0}};
   tile_at(4, 1) = Tile{7, 255, 2, {0, 0, 0}};
-  ASSERT_EQ(0, export_bitmap(EXPORT_DATA));
+  ASSERT_EQ(0, export_bitmap(EXPORT_DATA, nullptr));
   BITMAP *bmp = load("Islands_Data1x_000.bmp");
   ASSERT_TRUE(bmp);
   EXPECT_EQ(5, bmp->w);
@@ -193,7 +192,7 @@ TEST_F(ExportBitmap, WaterMapIsEightBitWithItsOwnPalette) {
   for (int x = 0; x < 4; x++)
     for (int y = 0; y < 3; y++) tile_at(x, y).texture = (int16_t)(1 + (x + y) % 3);
   tile_at(3, 2).texture = 0;
-  ASSERT_EQ(0, export_bitmap(EXPORT_WATER));
+  ASSERT_EQ(0, export_bitmap(EXPORT_WATER, nullptr));
   set_color_conversion(COLORCONV_NONE);
   PALETTE pal;
   BITMAP *bmp = load_bitmap("Islands_Water1x_000.bmp", pal);
@@ -217,7 +216,7 @@ TEST_F(ExportBitmap, TexturePicturesEqualDrawnSprites) {
   make_terrain(37, 23, 4);
   ASSERT_EQ(0, prepare_tile_blocks());
   for (int kind : {EXPORT_TEXTURES_4X, EXPORT_EMBOSSED_4X}) {
-    ASSERT_EQ(0, export_bitmap(kind));
+    ASSERT_EQ(0, export_bitmap(kind, nullptr));
     BITMAP *ref = reference_picture(kind == EXPORT_EMBOSSED_4X);
     BITMAP *out = load(kind == EXPORT_TEXTURES_4X ? "Islands_Textures4x_000.bmp"
                                                   : "Islands_Embossed4x_000.bmp");
@@ -229,9 +228,9 @@ TEST_F(ExportBitmap, TexturePicturesEqualDrawnSprites) {
 
   for (int wide = 0; wide < 2; wide++) {
     reset_program_state();
-    strcpy(tfd_path, "Islands.TFD");
+    strcpy(terrain_paths.tfd_path, "Islands.TFD");
     make_terrain(wide ? 4000 : 2, wide ? 2 : 4000, 5);
-    ASSERT_EQ(0, export_bitmap(EXPORT_TEXTURES_4X));
+    ASSERT_EQ(0, export_bitmap(EXPORT_TEXTURES_4X, nullptr));
     BITMAP *ref = reference_picture(0);
     BITMAP *out = load(wide ? "Islands_Textures4x_002.bmp" : "Islands_Textures4x_001.bmp");
     ASSERT_TRUE(out);
@@ -243,14 +242,14 @@ TEST_F(ExportBitmap, TexturePicturesEqualDrawnSprites) {
 
 TEST_F(ExportBitmap, HeightMapGreysAndBlueSeaLevel) {
   make_terrain(25, 20, 6);
-  EXPECT_EQ(0, export_bitmap(EXPORT_TEXTURES_4X));
+  EXPECT_EQ(0, export_bitmap(EXPORT_TEXTURES_4X, nullptr));
   height_map.max_height = 1000;
   height_map.heights[0][0] = 4;
   height_map.heights[1][0] = 3;
   height_map.heights[2][0] = 1000;
   height_map.heights[3][0] = 0;
   height_map.heights[99][79] = 500;
-  ASSERT_EQ(0, export_bitmap(EXPORT_HEIGHT_4X));
+  ASSERT_EQ(0, export_bitmap(EXPORT_HEIGHT_4X, nullptr));
   BITMAP *bmp = load("Islands_Height4x_000.bmp");
   ASSERT_TRUE(bmp);
   EXPECT_EQ(100, bmp->w);
@@ -269,7 +268,7 @@ TEST_F(ExportBitmap, HeightMapGreysAndBlueSeaLevel) {
 
   // A flat map at 0: no division, every sample blue.
   height_map.max_height = 0;
-  ASSERT_EQ(0, export_bitmap(EXPORT_HEIGHT_4X));
+  ASSERT_EQ(0, export_bitmap(EXPORT_HEIGHT_4X, nullptr));
   bmp = load("Islands_Height4x_001.bmp");
   ASSERT_TRUE(bmp);
   int blue = 0;
@@ -289,17 +288,17 @@ TEST_F(ExportBitmap, PlanningMapsStretchTheShadedPictureUnderAGrid) {
   int number = 0;
   for (const auto &size : sizes) {
     reset_program_state();
-    strcpy(tfd_path, "Islands.TFD");
+    strcpy(terrain_paths.tfd_path, "Islands.TFD");
     make_terrain(size[0], size[1], 7 + number);
     for (int kind = 8; kind <= 10; kind++) {
-      ASSERT_EQ(0, export_bitmap(kind));
+      ASSERT_EQ(0, export_bitmap(kind, nullptr));
       const int E = 512 * planning_scale(kind);
       BITMAP *picture = reference_picture(1);
       BITMAP *ref = create_bitmap_ex(32, E, E);
       stretch_blit(picture, ref, 0, 0, picture->w, picture->h, 0, 0, E, E);
-      rect(ref, 0, 0, E - 1, E - 1, colour_black);
-      for (int row : lines[kind - 8]) hline(ref, 1, row, E - 2, colour_black);
-      for (int column : lines[kind - 8]) vline(ref, column, 1, E - 2, colour_black);
+      rect(ref, 0, 0, E - 1, E - 1, display.colour_black);
+      for (int row : lines[kind - 8]) hline(ref, 1, row, E - 2, display.colour_black);
+      for (int column : lines[kind - 8]) vline(ref, column, 1, E - 2, display.colour_black);
       char name[64];
       snprintf(name, sizeof(name), "Islands_PlanningMap%d_%03d.bmp", kind - 7, number);
       BITMAP *out = load(name);
@@ -321,27 +320,27 @@ TEST_F(ExportBitmap, PlanningMapMarksAndNames) {
   texture_table.textures[TEXTURES + 1].sample_color = makecol(200, 200, 200);
   for (int X = 0; X < 200; X++)
     for (int Y = 0; Y < 160; Y++) height_map.heights[X][Y] = 100;
-  area_count = 4;
+  targets.area_count = 4;
   // Centre, with a runway, enemy, and a name longer than a label can hold.
-  TargetArea &a1 = target_areas[1];
+  TargetArea &a1 = targets.areas[1];
   memset(a1.name, 'N', sizeof(a1.name));
   a1.pos_x = 50000;
   a1.pos_y = 40000;
   a1.enemy = 1;
   a1.runway_number = 2;
   // Without a runway, friendly.
-  TargetArea &a2 = target_areas[2];
+  TargetArea &a2 = targets.areas[2];
   strcpy(a2.name, "Depot");
   a2.pos_x = 25000;
   a2.pos_y = 20000;
   a2.enemy = 0;
   a2.runway_number = -1;
   // At the south-west corner, with a runway.
-  TargetArea &a3 = target_areas[3];
+  TargetArea &a3 = targets.areas[3];
   strcpy(a3.name, "Corner");
   a3.runway_number = 1;
   // Far off the map.
-  TargetArea &a4 = target_areas[4];
+  TargetArea &a4 = targets.areas[4];
   a4.pos_x = 3e38f;
   a4.pos_y = -3e38f;
   a4.runway_number = 3;
@@ -357,7 +356,7 @@ TEST_F(ExportBitmap, PlanningMapMarksAndNames) {
   EXPECT_EQ(256, px);
   EXPECT_EQ(256, py);
 
-  for (int kind = 8; kind <= 10; kind++) ASSERT_EQ(0, export_bitmap(kind));
+  for (int kind = 8; kind <= 10; kind++) ASSERT_EQ(0, export_bitmap(kind, nullptr));
   BITMAP *first = load("Islands_PlanningMap1_000.bmp");
   ASSERT_TRUE(first);
   const Rgb grey = pixel_rgb(first, 20, 20);
@@ -403,7 +402,7 @@ TEST_F(ExportBitmap, PlanningMapMarksAndNames) {
       int right = 0;
       for (int x = cx + 6; x < E; x++)
         if (pixel_rgb(map, x, cy - 5) == SLATE || pixel_rgb(map, x, cy - 5) == WHITE) right = x;
-      const int end = cx + 6 + text_length(label_font, ("~" + std::string(62, 'N')).c_str()) - 1;
+      const int end = cx + 6 + text_length(display.label_font, ("~" + std::string(62, 'N')).c_str()) - 1;
       EXPECT_EQ(end < E - 1 ? end : E - 1, right) << name;
     }
     destroy_bitmap(map);
@@ -411,23 +410,23 @@ TEST_F(ExportBitmap, PlanningMapMarksAndNames) {
 
   // No tiles: the maps still come out, the areas have no place.
   reset_program_state();
-  strcpy(tfd_path, "Empty.TFD");
-  area_count = 1;
-  target_areas[1].runway_number = 1;
+  strcpy(terrain_paths.tfd_path, "Empty.TFD");
+  targets.area_count = 1;
+  targets.areas[1].runway_number = 1;
   EXPECT_EQ(1, planning_position(0, 0, 1, &px, &py));
-  ASSERT_EQ(0, export_bitmap(EXPORT_PLANNING_MAP_2));
+  ASSERT_EQ(0, export_bitmap(EXPORT_PLANNING_MAP_2, nullptr));
   BITMAP *map = load("Empty_PlanningMap2_000.bmp");
   ASSERT_TRUE(map);
   EXPECT_EQ(1024, map->w);
   EXPECT_EQ(BLACK, pixel_rgb(map, 102, 500));
   destroy_bitmap(map);
   std::string texts;
-  EXPECT_EQ(1, export_answering(EXPORT_DATA, &texts));
-  EXPECT_EQ("The terrain has no tiles to export.||Empty_Data1x_000.bmp|", texts);
+  EXPECT_EQ(RESULT_NO_TILES, export_answering(EXPORT_DATA, &texts));
+  EXPECT_EQ("The terrain has no tiles to export.|Empty_Data1x_000.bmp|", texts);
   EXPECT_FALSE(file_exists(dir.file("Empty_Data1x_000.bmp")));
 }
 
-// A file that cannot be written: an alert, no file, result 1.
+// A file that cannot be written: a warning, no file, RESULT_CANNOT_WRITE.
 TEST_F(ExportBitmap, WriteFailureAlertsAndLeavesNoFile) {
   make_terrain(6, 5, 10);
   signal(SIGXFSZ, SIG_IGN);
@@ -440,8 +439,8 @@ TEST_F(ExportBitmap, WriteFailureAlertsAndLeavesNoFile) {
   const int result = export_answering(EXPORT_TEXTURES_4X, &texts);
   setrlimit(RLIMIT_FSIZE, &old_limit);
   signal(SIGXFSZ, SIG_DFL);
-  EXPECT_EQ(1, result);
-  EXPECT_EQ("Error writing bitmap file.||Islands_Textures4x_000.bmp|", texts);
+  EXPECT_EQ(RESULT_CANNOT_WRITE, result);
+  EXPECT_EQ("Error writing bitmap file.|Islands_Textures4x_000.bmp|", texts);
   EXPECT_EQ(0, files_in(dir.path()));
 }
 
@@ -461,7 +460,7 @@ TEST_F(ExportBitmap, AnyEntryTakesTheNameAndLinksAreNeverFollowed) {
   char name[PATH_SIZE];
   ASSERT_EQ(0, numbered_output_name("_Data1x_", name));
   EXPECT_STREQ("Islands_Data1x_004.bmp", name);
-  ASSERT_EQ(0, export_bitmap(EXPORT_DATA));
+  ASSERT_EQ(0, export_bitmap(EXPORT_DATA, nullptr));
   struct stat st;
   ASSERT_EQ(0, lstat(dir.file("Islands_Data1x_004.bmp").c_str(), &st));
   EXPECT_TRUE(S_ISREG(st.st_mode));
@@ -473,19 +472,16 @@ TEST_F(ExportBitmap, AnyEntryTakesTheNameAndLinksAreNeverFollowed) {
   // The final file is created afresh: a link planted under the chosen name
   // between choosing and writing makes the write fail, not follow it.
   ASSERT_EQ(0, symlink(victim.c_str(), dir.file("planted.bmp").c_str()));
-  AlertAnswers answer;
-  answer.answer_every(KEY_ANSWER_OK);
   BITMAP *bmp = create_bitmap(3, 3);
   clear_to_color(bmp, makecol(1, 2, 3));
-  EXPECT_EQ(1, save_new_bmp("planted.bmp", bmp, nullptr));
-  EXPECT_EQ(1, save_new_bmp("Islands_Data1x_004.bmp", bmp, nullptr));
+  EXPECT_EQ(RESULT_CANNOT_WRITE, save_new_bmp("planted.bmp", bmp, nullptr));
+  EXPECT_EQ(RESULT_CANNOT_WRITE, save_new_bmp("Islands_Data1x_004.bmp", bmp, nullptr));
   EXPECT_EQ(std::vector<unsigned char>({'k', 'e', 'e', 'p'}), read_file(victim));
   ASSERT_EQ(0, lstat(dir.file("planted.bmp").c_str(), &st));
   EXPECT_TRUE(S_ISLNK(st.st_mode));
   // An existing file under the name is neither replaced nor removed.
   EXPECT_FALSE(read_file(dir.file("Islands_Data1x_004.bmp")).empty());
   destroy_bitmap(bmp);
-  EXPECT_TRUE(answer.shown.empty());
 }
 
 // The new-file writer gives exactly the bytes of the library's own saver.
@@ -527,10 +523,10 @@ TEST_F(ExportBitmap, PartlyWrittenFileIsRemoved) {
                           export_answering(EXPORT_PLANNING_MAP_1, &texts[1])};
   setrlimit(RLIMIT_FSIZE, &old_limit);
   signal(SIGXFSZ, SIG_DFL);
-  EXPECT_EQ(1, results[0]);
-  EXPECT_EQ("Error writing bitmap file.||Islands_Embossed4x_000.bmp|", texts[0]);
-  EXPECT_EQ(1, results[1]);
-  EXPECT_EQ("Error writing bitmap file.||Islands_PlanningMap1_000.bmp|", texts[1]);
+  EXPECT_EQ(RESULT_CANNOT_WRITE, results[0]);
+  EXPECT_EQ("Error writing bitmap file.|Islands_Embossed4x_000.bmp|", texts[0]);
+  EXPECT_EQ(RESULT_CANNOT_WRITE, results[1]);
+  EXPECT_EQ("Error writing bitmap file.|Islands_PlanningMap1_000.bmp|", texts[1]);
   EXPECT_EQ(0, files_in(dir.path()));
 }
 
@@ -540,11 +536,51 @@ TEST_F(ExportBitmap, ReadOnlyFolderAlertsAndLeavesNoFile) {
   std::string texts;
   ASSERT_EQ(0, chmod(dir.path().c_str(), 0555));
   for (int kind : {EXPORT_DATA, EXPORT_WATER, EXPORT_PLANNING_MAP_1}) {
-    EXPECT_EQ(1, export_answering(kind, &texts));
-    EXPECT_EQ(0u, texts.find("Error writing bitmap file.||Islands_")) << texts;
+    EXPECT_EQ(RESULT_CANNOT_WRITE, export_answering(kind, &texts));
+    EXPECT_EQ(0u, texts.find("Error writing bitmap file.|Islands_")) << texts;
   }
   chmod(dir.path().c_str(), 0755);
   EXPECT_EQ(0, files_in(dir.path()));
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define UNDER_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define UNDER_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+// The largest picture, 16000 x 16000: the library can make it whole (the
+// export does so when the tile blocks cannot stand for the sprites), and
+// when not even the export's bands can be had the export says so and
+// writes nothing.
+TEST_F(ExportBitmap, WorkingBitmapOfTheLargestTerrain) {
+#ifdef UNDER_ADDRESS_SANITIZER
+  GTEST_SKIP() << "address-space limits do not mix with the sanitizer";
+#else
+  BITMAP *big = create_bitmap_ex(32, 16000, 16000);
+  EXPECT_TRUE(big != nullptr);
+  if (big) destroy_bitmap(big);
+
+  tile_map.tiles_x = tile_map.tiles_y = 4000;
+  struct rlimit old_limit;
+  getrlimit(RLIMIT_AS, &old_limit);
+  struct rlimit limit = old_limit;
+  limit.rlim_cur = 1u << 20;
+  FILE *status = fopen("/proc/self/statm", "r");
+  unsigned long pages = 0;
+  if (status && fscanf(status, "%lu", &pages) == 1)
+    limit.rlim_cur += (rlim_t)pages * (rlim_t)sysconf(_SC_PAGESIZE);
+  if (status) fclose(status);
+  ASSERT_EQ(0, setrlimit(RLIMIT_AS, &limit));
+  std::string texts;
+  const int result = export_answering(EXPORT_TEXTURES_4X, &texts);
+  setrlimit(RLIMIT_AS, &old_limit);
+  EXPECT_EQ(RESULT_NO_MEMORY, result);
+  EXPECT_EQ("Not enough memory for the export.|Islands_Textures4x_000.bmp|", texts);
+  EXPECT_EQ(0, files_in(dir.path()));
+#endif
 }
 
 }  // namespace

@@ -19,10 +19,10 @@
 #include "render/planning_map.h"
 #include "render/shade_cache.h"
 #include "render/tile_blocks.h"
-#include "terrain/height_palette.h"
+#include "terrain/relief_shading.h"
 #include "terrain/terrain_model.h"
+#include "terrain/text_numbers.h"
 #include "terrain/work_threads.h"
-#include "tests/unit/dialog_answers.h"
 #include "tests/unit/harness.h"
 
 namespace {
@@ -126,11 +126,10 @@ class ExportStream : public testing::Test {
  protected:
   void SetUp() override {
     reset_program_state();
-    strcpy(tfd_path, "Isle.TFD");
+    strcpy(terrain_paths.tfd_path, "Isle.TFD");
   }
   void TearDown() override {
-    work_threads_setting = 0;
-    clear_keybuf();
+    set_work_threads(0);
     reset_program_state();
   }
   TempDir dir;
@@ -144,14 +143,14 @@ TEST_F(ExportStream, FilesEqualTheSavedWorkingBitmap) {
   unsigned seed = 1;
   for (const auto &size : sizes) {
     reset_program_state();
-    strcpy(tfd_path, "Isle.TFD");
+    strcpy(terrain_paths.tfd_path, "Isle.TFD");
     make_terrain(size[0], size[1], seed++);
     for (int kind : {EXPORT_DATA, EXPORT_WATER, EXPORT_TEXTURES_4X, EXPORT_EMBOSSED_4X, EXPORT_HEIGHT_4X}) {
       const std::vector<unsigned char> reference = saved_working_bitmap(kind);
       ASSERT_GT(reference.size(), 54u);
       for (int threads : {1, 3}) {
-        work_threads_setting = threads;
-        ASSERT_EQ(0, export_bitmap(kind));
+        set_work_threads(threads);
+        ASSERT_EQ(0, export_bitmap(kind, nullptr));
         char name[64];
         snprintf(name, sizeof(name), "Isle_%s_000.bmp", suffix_of(kind));
         const std::vector<unsigned char> streamed = read_file(dir.file(name));
@@ -177,7 +176,7 @@ TEST_F(ExportStream, RowWriterMatchesTheLibrary) {
       save_bmp("library.bmp", bmp, bits == 8 ? palette : nullptr);
       const int fd = open("streamed.bmp", O_WRONLY | O_CREAT | O_TRUNC, 0644);
       ASSERT_GE(fd, 0);
-      work_threads_setting = 2;
+      set_work_threads(2);
       EXPECT_EQ(STREAM_WRITTEN, stream_bmp(fd, bitmap_row_source(bmp, bits == 8 ? palette : nullptr), nullptr));
       close(fd);
       EXPECT_EQ(-1, first_difference(read_file("library.bmp"), read_file("streamed.bmp")))
@@ -208,7 +207,7 @@ TEST_F(ExportStream, BandsComeOutInFileOrder) {
   const RowSource source = {10, 5000, 24, nullptr, numbered_rows, nullptr};
   const BmpLayout layout = bmp_layout(10, 5000, 24);
   for (int threads : {1, 2, 7}) {
-    work_threads_setting = threads;
+    set_work_threads(threads);
     const int fd = open("rows.bmp", O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ProgressLog log;
     const StreamProgress progress = {note_progress, &log};
@@ -318,18 +317,18 @@ TEST_F(ExportStream, PlanningMapsKeepTheLastRelief) {
   std::vector<uint16_t> old_heights;
   for (int X = 0; X < 120; X++) old_heights.insert(old_heights.end(), height_map.heights[X], height_map.heights[X] + 80);
 
-  ASSERT_EQ(0, export_bitmap(EXPORT_PLANNING_MAP_2));
+  ASSERT_EQ(0, export_bitmap(EXPORT_PLANNING_MAP_2, nullptr));
   BITMAP *ref = planning_reference(EXPORT_PLANNING_MAP_2);  // shade map all 0
   EXPECT_EQ(0, differing_pixels(ref, "Isle_PlanningMap2_000.bmp"));
   destroy_bitmap(ref);
 
-  ASSERT_EQ(0, export_bitmap(EXPORT_EMBOSSED_4X));
+  ASSERT_EQ(0, export_bitmap(EXPORT_EMBOSSED_4X, nullptr));
   for (int X = 0; X < 120; X++)
     for (int Y = 0; Y < 80; Y++) height_map.heights[X][Y] = (uint16_t)((X * 37 + Y * 11) % 700);
-  work_threads_setting = 3;
-  ASSERT_EQ(0, export_bitmap(EXPORT_PLANNING_MAP_3));
-  ASSERT_EQ(0, export_bitmap(EXPORT_PLANNING_MAP_1));
-  ASSERT_EQ(0, export_bitmap(EXPORT_PLANNING_MAP_2));
+  set_work_threads(3);
+  ASSERT_EQ(0, export_bitmap(EXPORT_PLANNING_MAP_3, nullptr));
+  ASSERT_EQ(0, export_bitmap(EXPORT_PLANNING_MAP_1, nullptr));
+  ASSERT_EQ(0, export_bitmap(EXPORT_PLANNING_MAP_2, nullptr));
 
   // Map 3 still has the relief of the heights before the edit.
   std::vector<uint16_t> new_heights;
@@ -379,22 +378,21 @@ TEST_F(ExportStream, LargePicturesNeedOnlyAFewBands) {
   make_terrain(4000, 600, 3);
   struct rlimit old_limit;
   getrlimit(RLIMIT_AS, &old_limit);
-  work_threads_setting = 2;
+  set_work_threads(2);
   struct rlimit limit = old_limit;
   // The picture is 16000 x 2400 pixels: 150 MB as a working bitmap.
   limit.rlim_cur = address_space_in_use() + (48u << 20);
   ASSERT_EQ(0, setrlimit(RLIMIT_AS, &limit));
-  const int written = export_bitmap(EXPORT_TEXTURES_4X);
+  const int written = export_bitmap(EXPORT_TEXTURES_4X, nullptr);
+  ReportLog log;
   limit.rlim_cur = address_space_in_use() + (1u << 20);
   setrlimit(RLIMIT_AS, &limit);
-  AlertAnswers answer;
-  answer.answer_every(KEY_ANSWER_OK);
-  const int refused = export_bitmap(EXPORT_TEXTURES_4X);
+  const int refused = export_bitmap(EXPORT_TEXTURES_4X, log.get());
   setrlimit(RLIMIT_AS, &old_limit);
   EXPECT_EQ(0, written);
   EXPECT_EQ(54 + 16000LL * 3 * 2400, (long long)read_file(dir.file("Isle_Textures4x_000.bmp")).size());
-  EXPECT_EQ(1, refused);
-  EXPECT_EQ("Not enough memory for the export.||Isle_Textures4x_001.bmp|", answer.texts());
+  EXPECT_EQ(RESULT_NO_MEMORY, refused);
+  EXPECT_EQ("Not enough memory for the export.|Isle_Textures4x_001.bmp|", log.texts());
   EXPECT_EQ(1, files_in(dir.path()));
 #endif
 }

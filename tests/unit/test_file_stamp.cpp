@@ -43,11 +43,11 @@ class FileStampTest : public testing::Test {
     original = grid_file(2, 2, 24, 1);
     write_file(tfd, original);
     write_file(hfd, grid_file(8, 8, 64, 20));
-    ASSERT_EQ(0, load_tile_map(tfd.c_str()));
-    ASSERT_EQ(0, load_height_map(hfd.c_str()));
+    ASSERT_EQ(0, load_tile_map(tfd.c_str(), nullptr));
+    ASSERT_EQ(0, load_height_map(hfd.c_str(), nullptr));
   }
   void TearDown() override { reset_program_state(); }
-  int tiles_changed() { return file_changed_on_disk(&tile_map_stamp, tfd.c_str()); }
+  int tiles_changed() { return file_changed_on_disk(&tile_map.stamp, tfd.c_str()); }
   TempDir dir;
   std::string tfd, hfd;
   std::vector<unsigned char> original;
@@ -55,11 +55,21 @@ class FileStampTest : public testing::Test {
 
 TEST_F(FileStampTest, LoadedFilesAreUnchanged) {
   EXPECT_EQ(0, tiles_changed());
-  EXPECT_EQ(0, file_changed_on_disk(&height_map_stamp, hfd.c_str()));
+  EXPECT_EQ(0, file_changed_on_disk(&height_map.stamp, hfd.c_str()));
   // A stamp speaks only for the name it was taken under.
-  EXPECT_EQ(0, file_changed_on_disk(&tile_map_stamp, hfd.c_str()));
+  EXPECT_EQ(0, file_changed_on_disk(&tile_map.stamp, hfd.c_str()));
   unlink(hfd.c_str());
-  EXPECT_EQ(0, file_changed_on_disk(&tile_map_stamp, hfd.c_str()));
+  EXPECT_EQ(0, file_changed_on_disk(&tile_map.stamp, hfd.c_str()));
+}
+
+// A cleared model has nothing to compare: the next terrain starts afresh.
+TEST_F(FileStampTest, ClearedModelForgetsItsFiles) {
+  write_file(tfd, grid_file(2, 2, 25, 9));  // one word longer: seen whatever the clock
+  write_file(hfd, grid_file(8, 8, 65, 21));
+  ASSERT_EQ(1, tiles_changed());
+  clear_terrain_model();
+  EXPECT_EQ(0, tiles_changed());
+  EXPECT_EQ(0, file_changed_on_disk(&height_map.stamp, hfd.c_str()));
 }
 
 TEST_F(FileStampTest, EveryKindOfChangeIsSeen) {
@@ -70,7 +80,7 @@ TEST_F(FileStampTest, EveryKindOfChangeIsSeen) {
   set_mtime(dir.file("other"), loaded);
   ASSERT_EQ(0, rename(dir.file("other").c_str(), tfd.c_str()));
   EXPECT_EQ(1, tiles_changed());
-  ASSERT_EQ(0, load_tile_map(tfd.c_str()));
+  ASSERT_EQ(0, load_tile_map(tfd.c_str(), nullptr));
   EXPECT_EQ(0, tiles_changed());
 
   // Rewritten in place: the time moves on, even by a nanosecond.
@@ -78,7 +88,7 @@ TEST_F(FileStampTest, EveryKindOfChangeIsSeen) {
   later.tv_nsec = later.tv_nsec == 999999999 ? 0 : later.tv_nsec + 1;
   set_mtime(tfd, later);
   EXPECT_EQ(1, tiles_changed());
-  ASSERT_EQ(0, load_tile_map(tfd.c_str()));
+  ASSERT_EQ(0, load_tile_map(tfd.c_str(), nullptr));
 
   // Grown with the time put back.
   const struct timespec before = mtime_of(tfd);
@@ -87,7 +97,7 @@ TEST_F(FileStampTest, EveryKindOfChangeIsSeen) {
   write_file(tfd, longer);
   set_mtime(tfd, before);
   EXPECT_EQ(1, tiles_changed());
-  ASSERT_EQ(0, load_tile_map(tfd.c_str()));
+  ASSERT_EQ(0, load_tile_map(tfd.c_str(), nullptr));
 
   // Gone.
   ASSERT_EQ(0, unlink(tfd.c_str()));
@@ -101,18 +111,18 @@ TEST_F(FileStampTest, SavesRecordTheirOwnFile) {
   EXPECT_EQ(0, tiles_changed());
   height_map.heights[0][0] = 30;
   ASSERT_EQ(0, save_height_map(hfd.c_str()));
-  EXPECT_EQ(0, file_changed_on_disk(&height_map_stamp, hfd.c_str()));
+  EXPECT_EQ(0, file_changed_on_disk(&height_map.stamp, hfd.c_str()));
 
   // Through a link: the name is the link's, the file the one it leads to.
   const std::string link = dir.file("link.TFD");
   ASSERT_EQ(0, symlink(tfd.c_str(), link.c_str()));
   ASSERT_EQ(0, save_tile_map(link.c_str()));
-  EXPECT_EQ(0, file_changed_on_disk(&tile_map_stamp, link.c_str()));
+  EXPECT_EQ(0, file_changed_on_disk(&tile_map.stamp, link.c_str()));
 
   // A failed load forgets: there is nothing left to compare with.
-  EXPECT_EQ(1, load_tile_map(dir.file("missing.TFD").c_str()));
-  EXPECT_EQ(0, tile_map_stamp.known);
-  EXPECT_EQ(0, file_changed_on_disk(&tile_map_stamp, dir.file("missing.TFD").c_str()));
+  EXPECT_EQ(RESULT_CANNOT_OPEN, load_tile_map(dir.file("missing.TFD").c_str(), nullptr));
+  EXPECT_EQ(0, tile_map.stamp.known);
+  EXPECT_EQ(0, file_changed_on_disk(&tile_map.stamp, dir.file("missing.TFD").c_str()));
 }
 
 }  // namespace

@@ -50,7 +50,7 @@ class HeightMapFile : public testing::Test {
     for (const auto &run : runs) samples.insert(samples.end(), run.first, run.second);
     samples.resize(80 * 80, 0);
     write_file(dir.file("s.HFD"), height_file(80, 80, 0, 0, samples));
-    return load_height_map(dir.file("s.HFD").c_str());
+    return load_height_map(dir.file("s.HFD").c_str(), nullptr);
   }
   TempDir dir;
 };
@@ -65,7 +65,7 @@ TEST_F(HeightMapFile, RoundTripAndRowOrder) {
   for (int i = 0; i < sx * sy; i++) samples.push_back((uint16_t)(rand() % 10000));
   auto bytes = height_file(sx, sy, 0x0BADF00D, -3, samples);
   write_file(dir.file("a.HFD"), bytes);
-  ASSERT_EQ(0, load_height_map(dir.file("a.HFD").c_str()));
+  ASSERT_EQ(0, load_height_map(dir.file("a.HFD").c_str(), nullptr));
   EXPECT_EQ(1, height_map.heights_loaded);
   EXPECT_EQ(sx, height_map.samples_x);
   EXPECT_EQ(0x0BADF00D, height_map.header3);
@@ -83,23 +83,23 @@ TEST_F(HeightMapFile, SizeMustBeFourTimesTheTileMap) {
   tile_map.tiles_x = 10;
   tile_map.tiles_y = 8;
   write_file(dir.file("tall.HFD"), height_file(40, 33, 7, 8, std::vector<uint16_t>(40 * 33, 1)));
-  EXPECT_EQ(1, load_height_map(dir.file("tall.HFD").c_str()));
-  EXPECT_EQ(33, height_map.samples_y);  // the header is kept
-  EXPECT_EQ(7, height_map.header3);
+  EXPECT_EQ(RESULT_BAD_HEADER, load_height_map(dir.file("tall.HFD").c_str(), nullptr));
+  EXPECT_EQ(0, height_map.samples_y);  // nothing of the header is kept
+  EXPECT_EQ(0, height_map.header3);
   EXPECT_EQ(0, height_map.heights[0][0]);
   EXPECT_EQ(0, height_map.heights_loaded);
   write_file(dir.file("ok.HFD"), height_file(40, 32, 0, 0, std::vector<uint16_t>(40 * 32, 1)));
-  EXPECT_EQ(0, load_height_map(dir.file("ok.HFD").c_str()));
+  EXPECT_EQ(0, load_height_map(dir.file("ok.HFD").c_str(), nullptr));
 
   // More than 16000 fails even when it matches the tile map's sizes.
   tile_map.tiles_x = 4001;
   write_file(dir.file("wide.HFD"), height_file(16004, 32, 0, 0, {}));
-  EXPECT_EQ(1, load_height_map(dir.file("wide.HFD").c_str()));
+  EXPECT_NE(0, load_height_map(dir.file("wide.HFD").c_str(), nullptr));
 
   tile_map.tiles_x = tile_map.tiles_y = 0;
   write_file(dir.file("empty.HFD"), height_file(0, 0, 0, 0, {}));
-  EXPECT_EQ(0, load_height_map(dir.file("empty.HFD").c_str()));
-  EXPECT_EQ(1, load_height_map(dir.file("missing.HFD").c_str()));
+  EXPECT_EQ(0, load_height_map(dir.file("empty.HFD").c_str(), nullptr));
+  EXPECT_NE(0, load_height_map(dir.file("missing.HFD").c_str(), nullptr));
 }
 
 TEST_F(HeightMapFile, HighestAllowedSampleIs9999) {
@@ -111,7 +111,7 @@ TEST_F(HeightMapFile, HighestAllowedSampleIs9999) {
   reset_program_state();
   tile_map.tiles_x = tile_map.tiles_y = 20;
   height_map.detected_height_step = height_map.height_step = 4;
-  EXPECT_EQ(1, load_values({{3, 17}, {1, 10000}, {1, 23}}));
+  EXPECT_EQ(RESULT_BAD_DATA, load_values({{3, 17}, {1, 10000}, {1, 23}}));
   EXPECT_EQ(10000, height_map.max_height);
   // The samples stay; the steps and the loaded flag do not change.
   EXPECT_EQ(17, height_map.heights[2][79]);
@@ -127,7 +127,7 @@ TEST_F(HeightMapFile, FileCutShortReadsEndOfFileAndFails) {
   auto bytes = height_file(80, 80, 0, 0, samples);
   bytes.resize(16 + 2 * 100 + 1);  // 100 whole samples and one byte of the next
   write_file(dir.file("cut.HFD"), bytes);
-  EXPECT_EQ(1, load_height_map(dir.file("cut.HFD").c_str()));
+  EXPECT_NE(0, load_height_map(dir.file("cut.HFD").c_str(), nullptr));
   EXPECT_EQ(65535, height_map.max_height);
   EXPECT_EQ(12, height_map.heights[19][78]);  // sample 99: second file row, column 19
   EXPECT_EQ(65535, height_map.heights[20][78]);  // the partial word
@@ -192,7 +192,7 @@ TEST_F(HeightMapFile, StepCountsLeaveOutWhatDoesNotCount) {
         for (int k = 0; k < run.first; k++) samples[places[next++]] = run.second;
       write_file(dir.file("e.HFD"), height_file(n, n, 0, 0, samples));
       height_map.max_height = 0;
-      ASSERT_EQ(0, load_height_map(dir.file("e.HFD").c_str()));
+      ASSERT_EQ(0, load_height_map(dir.file("e.HFD").c_str(), nullptr));
       EXPECT_EQ(c.step, height_map.detected_height_step)
           << c.runs[0].second << (at_edges ? " at the edges" : " inside");
     }
@@ -214,11 +214,11 @@ TEST_F(HeightMapFile, FailedSaveKeepsTheOriginal) {
   const auto before = read_file(path);
   height_map.heights[0][79] = 9;
   if (geteuid() != 0 && chmod(dir.path().c_str(), 0555) == 0) {
-    EXPECT_EQ(1, save_height_map(path.c_str()));
+    EXPECT_NE(0, save_height_map(path.c_str()));
     EXPECT_EQ(before, read_file(path));
     chmod(dir.path().c_str(), 0755);
   }
-  EXPECT_EQ(1, save_height_map("/dev/full/x.HFD"));
+  EXPECT_NE(0, save_height_map("/dev/full/x.HFD"));
   EXPECT_EQ(before, read_file(path));
 
   // Writing stops part-way (file size limit, effective for root too).
@@ -231,12 +231,12 @@ TEST_F(HeightMapFile, FailedSaveKeepsTheOriginal) {
   const int result = save_height_map(path.c_str());
   setrlimit(RLIMIT_FSIZE, &old_limit);
   signal(SIGXFSZ, old_handler);
-  EXPECT_EQ(1, result);
+  EXPECT_EQ(RESULT_CANNOT_WRITE, result);
   EXPECT_EQ(before, read_file(path));
 
   // The rename over a folder of that name fails: the folder stays as it was.
   ASSERT_EQ(0, mkdir(dir.file("folder.HFD").c_str(), 0755));
-  EXPECT_EQ(1, save_height_map(dir.file("folder.HFD").c_str()));
+  EXPECT_NE(0, save_height_map(dir.file("folder.HFD").c_str()));
   EXPECT_TRUE(dir_entries(dir.file("folder.HFD")).empty());
   // No temporary file is left behind.
   auto names = dir_entries(dir.path());
@@ -272,16 +272,16 @@ TEST_F(HeightMapFile, ThreadsDoNotChangeLoadsOrSaves) {
     reset_program_state();
     tile_map.tiles_x = 37;
     tile_map.tiles_y = 95;
-    work_threads_setting = threads;
+    set_work_threads(threads);
     // Whole: the highest sample and the step found from all chunks.
-    ASSERT_EQ(0, load_height_map(dir.file("whole.HFD").c_str()));
+    ASSERT_EQ(0, load_height_map(dir.file("whole.HFD").c_str(), nullptr));
     EXPECT_EQ(8999, height_map.max_height);
     EXPECT_EQ(10, height_map.detected_height_step);
     // Cut: end-of-file words, above the highest allowed sample, so it fails.
     reset_program_state();
     tile_map.tiles_x = 37;
     tile_map.tiles_y = 95;
-    EXPECT_EQ(1, load_height_map(dir.file("cut.HFD").c_str()));
+    EXPECT_EQ(RESULT_BAD_DATA, load_height_map(dir.file("cut.HFD").c_str(), nullptr));
     ASSERT_EQ(0, save_height_map(dir.file("saved.HFD").c_str()));
     std::vector<uint16_t> loaded;
     for (int x = 0; x < sx; x++) loaded.insert(loaded.end(), height_map.heights[x], height_map.heights[x] + sy);
@@ -299,7 +299,7 @@ TEST_F(HeightMapFile, ThreadsDoNotChangeLoadsOrSaves) {
     EXPECT_TRUE(saved == first_saved) << threads << " threads";
     EXPECT_EQ(first_max, height_map.max_height);
   }
-  work_threads_setting = 0;
+  set_work_threads(0);
   // The save writes back what was loaded, row for row.
   ASSERT_EQ(bytes.size() + 1001, first_saved.size());
   EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + 16 + 2 * sx * 300, first_saved.begin()));

@@ -4,22 +4,12 @@
 #include <cstring>
 
 #include "terrain/height_palette.h"
+#include "terrain/relief_shading.h"
+#include "terrain/text_numbers.h"
 #include "terrain/terrain_model.h"
 #include "tests/unit/harness.h"
 
 namespace {
-
-TEST(RoundToInt, HalvesGoTowardZero) {
-  EXPECT_EQ(2, round_to_int(2.5));
-  EXPECT_EQ(3, round_to_int(2.6));
-  EXPECT_EQ(-2, round_to_int(-2.7));
-  EXPECT_EQ(0, round_to_int(-0.4));
-  EXPECT_EQ(0, round_to_int(0.5));
-  EXPECT_EQ(1, round_to_int(0.5000001));
-  EXPECT_EQ(7, round_to_int(7.0));
-  EXPECT_EQ(2147483647, round_to_int(1e300));
-  EXPECT_EQ(0, round_to_int(__builtin_nan("")));
-}
 
 struct Hsv {
   float h, s, v;

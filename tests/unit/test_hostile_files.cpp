@@ -12,7 +12,7 @@
 #include "render/map_view.h"
 #include "render/screenshot.h"
 #include "terrain/height_map_file.h"
-#include "terrain/open_terrain.h"
+#include "app/opening.h"
 #include "terrain/target_areas.h"
 #include "terrain/terrain_description.h"
 #include "terrain/terrain_model.h"
@@ -49,10 +49,8 @@ class HostileFiles : public testing::Test {
  protected:
   void SetUp() override {
     reset_program_state();
-    target_load_pause_ms = 0;
   }
   void TearDown() override {
-    target_load_pause_ms = 1000;
     reset_program_state();
   }
   TempDir dir;
@@ -60,42 +58,42 @@ class HostileFiles : public testing::Test {
 
 TEST_F(HostileFiles, TextureNumbersOutsideTheTable) {
   write_file(dir.file("a.TFD"), tile_file(2, 2, 0xFFFD));  // texture -2
-  EXPECT_EQ(1, load_tile_map(dir.file("a.TFD").c_str()));
+  EXPECT_NE(0, load_tile_map(dir.file("a.TFD").c_str(), nullptr));
   write_file(dir.file("b.TFD"), tile_file(2, 2, 511));  // texture 512
-  EXPECT_EQ(1, load_tile_map(dir.file("b.TFD").c_str()));
+  EXPECT_NE(0, load_tile_map(dir.file("b.TFD").c_str(), nullptr));
   write_file(dir.file("c.TFD"), tile_file(-3, 2, 0));
-  EXPECT_EQ(1, load_tile_map(dir.file("c.TFD").c_str()));
+  EXPECT_NE(0, load_tile_map(dir.file("c.TFD").c_str(), nullptr));
   write_file(dir.file("d.TFD"), tile_file(0, 0, 0));
   auto huge = read_file(dir.file("d.TFD"));
   huge[0] = huge[1] = huge[2] = 0xFF;
   huge[3] = 0x7F;  // 2 147 483 647 columns, and nothing after the header
   write_file(dir.file("d.TFD"), huge);
-  EXPECT_EQ(1, load_tile_map(dir.file("d.TFD").c_str()));
+  EXPECT_NE(0, load_tile_map(dir.file("d.TFD").c_str(), nullptr));
 }
 
 TEST_F(HostileFiles, HeightMapsOfTheWrongSizeOrTooHigh) {
   write_file(dir.file("m.TFD"), tile_file(3, 2, 0));
-  ASSERT_EQ(0, load_tile_map(dir.file("m.TFD").c_str()));
+  ASSERT_EQ(0, load_tile_map(dir.file("m.TFD").c_str(), nullptr));
   write_file(dir.file("wide.hfd"), height_file(16, 8, 5));
-  EXPECT_EQ(1, load_height_map(dir.file("wide.hfd").c_str()));
+  EXPECT_NE(0, load_height_map(dir.file("wide.hfd").c_str(), nullptr));
   write_file(dir.file("high.hfd"), height_file(12, 8, 65535));
-  EXPECT_EQ(1, load_height_map(dir.file("high.hfd").c_str()));
+  EXPECT_NE(0, load_height_map(dir.file("high.hfd").c_str(), nullptr));
   EXPECT_EQ(0, height_map.heights_loaded);
   auto cut = height_file(12, 8, 100);
   cut.resize(cut.size() - 3);
   write_file(dir.file("cut.hfd"), cut);
-  EXPECT_EQ(1, load_height_map(dir.file("cut.hfd").c_str()));
+  EXPECT_NE(0, load_height_map(dir.file("cut.hfd").c_str(), nullptr));
   EXPECT_EQ(0, height_map.heights_loaded);
 }
 
 TEST_F(HostileFiles, DescriptionFilesOfEveryShape) {
   write_text(dir.file("empty.ini"), "");
-  EXPECT_EQ(0, load_terrain_description(dir.file("empty.ini").c_str()));
+  EXPECT_EQ(RESULT_NOTHING_READ, load_terrain_description(dir.file("empty.ini").c_str(), nullptr));
 
   std::string garbage;
   for (int i = 0; i < 200000; i++) garbage += (char)((i * 7919) % 256);
   write_text(dir.file("garbage.ini"), garbage);
-  EXPECT_EQ(0, load_terrain_description(dir.file("garbage.ini").c_str()));
+  EXPECT_EQ(RESULT_NOTHING_READ, load_terrain_description(dir.file("garbage.ini").c_str(), nullptr));
 
   // Sections out of order, one far down a long file, and 10 000-character
   // names and values: all found, the long file name cut to 255 characters.
@@ -106,7 +104,8 @@ TEST_F(HostileFiles, DescriptionFilesOfEveryShape) {
   while (text.size() < 10u * 1024 * 1024) text += "; a comment line to make the file long\n";
   text += "[Texture511]\nFilename=last.bmp\n";
   write_text(dir.file("long.ini"), text);
-  EXPECT_EQ(3, load_terrain_description(dir.file("long.ini").c_str()));
+  EXPECT_EQ(0, load_terrain_description(dir.file("long.ini").c_str(), nullptr));
+  EXPECT_EQ(3, texture_table.textures_declared);
   EXPECT_EQ(511, texture_table.last_declared_texture);
   EXPECT_EQ(255u, strlen(texture_table.textures[1].filename));
   EXPECT_STREQ("c.bmp", texture_table.textures[3].filename);
@@ -117,45 +116,46 @@ TEST_F(HostileFiles, TargetFilesOfEveryShape) {
   std::string garbage;
   for (int i = 0; i < 100000; i++) garbage += (char)(1 + (i * 31) % 255);
   write_text(dir.file("garbage.ini"), garbage);
-  EXPECT_EQ(0, load_target_areas(dir.file("garbage.ini").c_str()));
+  EXPECT_EQ(RESULT_NOTHING_READ, load_target_areas(dir.file("garbage.ini").c_str(), nullptr));
 
   // Area 2 before area 1: the scan never goes back, so only area 1 is read.
   write_text(dir.file("order.ini"),
              "[TargetArea002]\nName=b\nPosition=1,1\n[TargetArea001]\nName=a\nPosition=2,2\n");
-  EXPECT_EQ(1, load_target_areas(dir.file("order.ini").c_str()));
-  EXPECT_STREQ("a", target_areas[1].name);
+  EXPECT_EQ(0, load_target_areas(dir.file("order.ini").c_str(), nullptr));
+  EXPECT_EQ(1, targets.area_count);
+  EXPECT_STREQ("a", targets.areas[1].name);
 
   // 100 000 sections that are not areas, then values of 10 000 characters.
-  area_count = target_total = 0;
+  targets.area_count = targets.target_total = 0;
   std::string text = "[TargetArea001]\nName=" + std::string(10000, 'N') + "\nPosition=" +
                      std::string(10000, '7') + ",5\nTarget[001].Type=" + std::string(10000, 'T') +
                      "\nTarget[001].Offset=1e300,-1e300\n";
   for (int i = 0; i < 100000; i++) text += "[Other" + std::to_string(i) + "]\n";
   write_text(dir.file("many.ini"), text);
-  EXPECT_EQ(1, load_target_areas(dir.file("many.ini").c_str()));
-  EXPECT_EQ(63u, strlen(target_areas[1].name));
-  EXPECT_EQ(63u, strlen(target_areas[1].targets[1].type));
-  EXPECT_EQ(1, target_total);
+  EXPECT_EQ(0, load_target_areas(dir.file("many.ini").c_str(), nullptr));
+  EXPECT_EQ(1, targets.area_count);
+  EXPECT_EQ(63u, strlen(targets.areas[1].name));
+  EXPECT_EQ(63u, strlen(targets.areas[1].targets[1].type));
+  EXPECT_EQ(1, targets.target_total);
 }
 
 TEST_F(HostileFiles, TinyTerrainsOpenAndDraw) {
   for (int n : {0, 1}) {
     reset_program_state();
-    target_load_pause_ms = 0;
     write_file(dir.file("T.TFD"), tile_file(n, n, 0));
     write_file(dir.file("T.hfd"), height_file(4 * n, 4 * n, 30));
     write_text(dir.file("T_DATA.ini"), "[Texture001]\nFilename=none.bmp\n");
     write_text(dir.file("T_TARGETS.ini"), "[TargetArea001]\nName=a\nPosition=0,0\n");
-    snprintf(tfd_path, sizeof(tfd_path), "%s", dir.file("T.TFD").c_str());
+    snprintf(terrain_paths.tfd_path, sizeof(terrain_paths.tfd_path), "%s", dir.file("T.TFD").c_str());
     AlertAnswers answers;
     answers.answer_every(KEY_ANSWER_OK);
     open_terrain(0);
-    EXPECT_EQ(1, terrain_open) << n;
+    EXPECT_EQ(1, session.terrain_open) << n;
     reset_view();
     for (int z = 0; z <= 8; z++) {
-      zoom_level = z;
+      view.zoom_level = z;
       for (int mode : {EDIT_TILES, EDIT_HEIGHTS}) {
-        edit_mode = mode;
+        view.edit_mode = mode;
         main_loop_pass();  // draws only what is on the map
       }
     }
@@ -170,14 +170,14 @@ TEST_F(HostileFiles, PathsAtTheLimit) {
   std::string path = dir.file(name);
   ASSERT_EQ(255u, path.size());
   write_file(path, tile_file(2, 2, 0));
-  snprintf(tfd_path, sizeof(tfd_path), "%s", path.c_str());
-  enable_targets = 0;  // its read-error box answers to Enter only
+  snprintf(terrain_paths.tfd_path, sizeof(terrain_paths.tfd_path), "%s", path.c_str());
+  session.enable_targets = 0;  // its read-error box answers to Enter only
   AlertAnswers answers;
   answers.answer_every(KEY_ANSWER_OK);
   open_terrain(0);
-  EXPECT_EQ(1, terrain_open);
+  EXPECT_EQ(1, session.terrain_open);
   EXPECT_NE(std::string::npos, answers.texts().find("Warning: Error reading _DATA.INI file."));
-  EXPECT_EQ(0u, strlen(data_ini_path));
+  EXPECT_EQ(0u, strlen(terrain_paths.data_ini_path));
   release_textures();
 }
 
@@ -203,26 +203,25 @@ TEST_F(FullDevice, SavesKeepTheOriginalAndExportsLeaveNothing) {
   const std::string tfd = mount_point + "/Full.TFD", hfd = mount_point + "/Full.hfd";
   write_file(tfd, tile_file(20, 20, 0));         // 4 816 bytes
   write_file(hfd, height_file(80, 80, 10));      // 12 816 bytes
-  ASSERT_EQ(0, load_tile_map(tfd.c_str()));
-  ASSERT_EQ(0, load_height_map(hfd.c_str()));
+  ASSERT_EQ(0, load_tile_map(tfd.c_str(), nullptr));
+  ASSERT_EQ(0, load_height_map(hfd.c_str(), nullptr));
   // Fill the rest of the device.
   write_file(mount_point + "/filler", std::vector<unsigned char>(70 * 1024, 1));
   auto tfd_before = read_file(tfd), hfd_before = read_file(hfd);
   tile_at(3, 3).texture = 7;
   height_map.heights[5][5] = 99;
-  EXPECT_EQ(1, save_tile_map(tfd.c_str()));
-  EXPECT_EQ(1, save_height_map(hfd.c_str()));
+  EXPECT_NE(0, save_tile_map(tfd.c_str()));
+  EXPECT_NE(0, save_height_map(hfd.c_str()));
   EXPECT_EQ(tfd_before, read_file(tfd));
   EXPECT_EQ(hfd_before, read_file(hfd));
 
   // Exports and screenshots into the full working directory.
   ASSERT_EQ(0, chdir(mount_point.c_str()));
-  snprintf(tfd_path, sizeof(tfd_path), "%s", tfd.c_str());
-  AlertAnswers answers;
-  answers.answer_every(KEY_ANSWER_OK);
-  EXPECT_EQ(1, export_bitmap(EXPORT_TEXTURES_4X));
-  EXPECT_EQ(1, save_screenshot());
-  EXPECT_NE(std::string::npos, answers.texts().find("Error writing bitmap file."));
+  snprintf(terrain_paths.tfd_path, sizeof(terrain_paths.tfd_path), "%s", tfd.c_str());
+  ReportLog log;
+  EXPECT_EQ(RESULT_CANNOT_WRITE, export_bitmap(EXPORT_TEXTURES_4X, log.get()));
+  EXPECT_EQ(RESULT_CANNOT_WRITE, save_screenshot(display.back_buffer, log.get()));
+  EXPECT_NE(std::string::npos, log.texts().find("Error writing bitmap file."));
   EXPECT_FALSE(file_exists(mount_point + "/Full_Textures4x_000.bmp"));
   EXPECT_FALSE(file_exists(mount_point + "/Full_screenshot_000.bmp"));
   ASSERT_EQ(0, chdir(dir.path().c_str()));

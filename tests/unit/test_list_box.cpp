@@ -52,9 +52,9 @@ struct FakeMouse {
 
 // A list of the given number of rows at (40, 40).
 DIALOG list_object(DIALOG_PROC proc, int rows, int flags = 0) {
-  font = dialog_font;
+  font = display.dialog_font;
   int th = text_height(font);
-  DIALOG d = {proc, 40, 40, 200, rows * th + 4, theme_fg_color, theme_bg_color, 0, flags, 0, 0,
+  DIALOG d = {proc, 40, 40, 200, rows * th + 4, theme.fg_color, theme.bg_color, 0, flags, 0, 0,
               (void *)get_item, nullptr, nullptr};
   return d;
 }
@@ -240,7 +240,7 @@ TEST(ListBoxLook, RowsAndFocusMarker) {
   object_message(&d, MSG_DRAW, 0);
   int th = text_height(font);
   int right = d.x + d.w - 3;  // no scroll bar: fewer items than rows
-  EXPECT_EQ(d.bg, theme_light_color);
+  EXPECT_EQ(d.bg, theme.light_color);
 
   // The cursor row is dark, the others and the empty rows light.
   Rgb mid = {56, 72, 89}, light = {173, 197, 222}, blue = {0, 0, 255};

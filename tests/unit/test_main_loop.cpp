@@ -31,7 +31,7 @@ void open_map(int tx, int ty) {
   tile_map.tiles_y = ty;
   for (int x = 0; x < tx; x++)
     for (int y = 0; y < ty; y++) tile_at(x, y).texture = (int16_t)(1 + (x + y) % TEXTURES);
-  terrain_open = 1;
+  session.terrain_open = 1;
   reset_view();
 }
 
@@ -50,12 +50,12 @@ void press(std::initializer_list<int> keys) {
 
 // The command alone; true when it asked for a redraw.
 bool command(std::initializer_list<int> keys) {
-  prev_x = cursor_x;
-  prev_y = cursor_y;
+  loop_pacing().prev_x = view.cursor_x;
+  loop_pacing().prev_y = view.cursor_y;
   hold(keys, 1);
   run_key_command();
   hold(keys, 0);
-  return prev_y == -1;
+  return loop_pacing().prev_y == -1;
 }
 
 int files_in_working_dir() {
@@ -71,7 +71,7 @@ class MainLoop : public testing::Test {
   void SetUp() override {
     reset_program_state();
     give_textures_levels();
-    snprintf(tfd_path, PATH_SIZE, "%s", dir.file("plain.TFD").c_str());
+    snprintf(terrain_paths.tfd_path, PATH_SIZE, "%s", dir.file("plain.TFD").c_str());
     open_map(50, 40);
   }
   void TearDown() override {
@@ -92,135 +92,135 @@ class MainLoop : public testing::Test {
 
 TEST_F(MainLoop, StartState) {
   open_map(200, 200);
-  EXPECT_EQ(100, cursor_x);
-  EXPECT_EQ(99, cursor_y);
-  EXPECT_EQ(8, zoom_level);
-  EXPECT_EQ(EDIT_TILES, edit_mode);
-  EXPECT_EQ(-1, prev_x);
-  EXPECT_EQ(-1, prev_y);
-  EXPECT_EQ(1, key_delay);
+  EXPECT_EQ(100, view.cursor_x);
+  EXPECT_EQ(99, view.cursor_y);
+  EXPECT_EQ(8, view.zoom_level);
+  EXPECT_EQ(EDIT_TILES, view.edit_mode);
+  EXPECT_EQ(-1, loop_pacing().prev_x);
+  EXPECT_EQ(-1, loop_pacing().prev_y);
+  EXPECT_EQ(1, loop_pacing().key_delay);
 
   // The first pass draws at once and remembers the cursor.
   main_loop_pass();
-  EXPECT_EQ(100, prev_x);
-  EXPECT_EQ(99, prev_y);
+  EXPECT_EQ(100, loop_pacing().prev_x);
+  EXPECT_EQ(99, loop_pacing().prev_y);
 }
 
 TEST_F(MainLoop, ShiftRActsAsRWhenTargetsAreOff) {
-  zoom_level = 4;
-  enable_targets = 0;
-  tile_at(cursor_x, cursor_y).rotation = 1;
+  view.zoom_level = 4;
+  session.enable_targets = 0;
+  tile_at(view.cursor_x, view.cursor_y).rotation = 1;
   EXPECT_TRUE(command({KEY_LSHIFT, KEY_R}));
-  EXPECT_EQ(2, tile_at(cursor_x, cursor_y).rotation);
-  EXPECT_EQ(1, tilemap_modified);
+  EXPECT_EQ(2, tile_at(view.cursor_x, view.cursor_y).rotation);
+  EXPECT_EQ(1, session.tilemap_modified);
 }
 
 TEST_F(MainLoop, ShiftRReloadsTargetsAndWarns) {
-  zoom_level = 4;
-  snprintf(targets_ini_path, PATH_SIZE, "%s", dir.file("plain_TARGETS.ini").c_str());
-  write_text(targets_ini_path, "[Nothing]\nSomething=1\n");
-  area_count = 7;
-  target_total = 30;
+  view.zoom_level = 4;
+  snprintf(terrain_paths.targets_ini_path, PATH_SIZE, "%s", dir.file("plain_TARGETS.ini").c_str());
+  write_text(terrain_paths.targets_ini_path, "[Nothing]\nSomething=1\n");
+  targets.area_count = 7;
+  targets.target_total = 30;
   AlertAnswers alerts;
   alerts.answer('o');
   EXPECT_TRUE(command({KEY_LSHIFT, KEY_R}));
-  EXPECT_EQ(0, area_count);
-  EXPECT_EQ(0, target_total);
-  EXPECT_EQ(0, tile_at(cursor_x, cursor_y).rotation);
-  EXPECT_EQ(0, tilemap_modified);
+  EXPECT_EQ(0, targets.area_count);
+  EXPECT_EQ(0, targets.target_total);
+  EXPECT_EQ(0, tile_at(view.cursor_x, view.cursor_y).rotation);
+  EXPECT_EQ(0, session.tilemap_modified);
   ASSERT_EQ(1u, alerts.shown.size());
   EXPECT_EQ(0, alerts.unanswered);
   const ShownAlert &box = alerts.shown.back();
   EXPECT_EQ("Warning: Error reading _TARGETS.INI file.", box.lines[0]);
   EXPECT_EQ("", box.lines[1]);
-  EXPECT_EQ(targets_ini_path, box.lines[2]);
+  EXPECT_EQ(terrain_paths.targets_ini_path, box.lines[2]);
   EXPECT_EQ(std::vector<std::string>{"OK"}, box.buttons);
   EXPECT_EQ(std::vector<int>{'o'}, box.keys);
 }
 
 TEST_F(MainLoop, ShiftTabStepsBackOnlyForSamplesAtZoomZero) {
   use_heights(10);
-  zoom_level = 0;
+  view.zoom_level = 0;
   EXPECT_TRUE(command({KEY_LSHIFT, KEY_TAB}));  // tile mode: as Tab
-  EXPECT_EQ(1, overlay_mode);
+  EXPECT_EQ(1, view.overlay_mode);
 
-  edit_mode = EDIT_HEIGHTS;
+  view.edit_mode = EDIT_HEIGHTS;
   EXPECT_TRUE(command({KEY_LSHIFT, KEY_TAB}));
-  EXPECT_EQ(15, height_sample);
+  EXPECT_EQ(15, view.height_sample);
   EXPECT_TRUE(command({KEY_TAB}));
-  EXPECT_EQ(0, height_sample);
-  EXPECT_EQ(1, overlay_mode);
+  EXPECT_EQ(0, view.height_sample);
+  EXPECT_EQ(1, view.overlay_mode);
 
-  zoom_level = 1;
-  overlay_mode = 4;
+  view.zoom_level = 1;
+  view.overlay_mode = 4;
   EXPECT_TRUE(command({KEY_LSHIFT, KEY_TAB}));
-  EXPECT_EQ(0, overlay_mode);
-  EXPECT_EQ(0, height_sample);
+  EXPECT_EQ(0, view.overlay_mode);
+  EXPECT_EQ(0, view.height_sample);
 }
 
 TEST_F(MainLoop, EditingKeysFallThroughAboveZoomFour) {
   use_heights(10);
-  const Tile before = tile_at(cursor_x, cursor_y);
+  const Tile before = tile_at(view.cursor_x, view.cursor_y);
   for (int zoom = 5; zoom <= 8; zoom++) {
-    zoom_level = zoom;
+    view.zoom_level = zoom;
     for (int mode : {EDIT_TILES, EDIT_HEIGHTS}) {
-      edit_mode = mode;
+      view.edit_mode = mode;
       for (int k : {KEY_PGUP, KEY_PGDN, KEY_R, KEY_T, KEY_C, KEY_V, KEY_B, KEY_D, KEY_F}) {
-        key_delay = 3;
+        loop_pacing().key_delay = 3;
         EXPECT_FALSE(command({k})) << "zoom " << zoom << " key " << k;
-        EXPECT_EQ(4, key_delay) << "zoom " << zoom << " key " << k;
+        EXPECT_EQ(4, loop_pacing().key_delay) << "zoom " << zoom << " key " << k;
       }
     }
   }
-  EXPECT_EQ(0, memcmp(&before, &tile_at(cursor_x, cursor_y), sizeof(Tile)));
+  EXPECT_EQ(0, memcmp(&before, &tile_at(view.cursor_x, view.cursor_y), sizeof(Tile)));
   EXPECT_EQ(10, height_map.height_step);
-  EXPECT_EQ(0, tilemap_modified);
-  EXPECT_EQ(0, heightmap_modified);
+  EXPECT_EQ(0, session.tilemap_modified);
+  EXPECT_EQ(0, session.heightmap_modified);
   EXPECT_TRUE(height_clipboard_empty());
 
-  key_delay = 10;
+  loop_pacing().key_delay = 10;
   command({KEY_Q});
-  EXPECT_EQ(10, key_delay);
+  EXPECT_EQ(10, loop_pacing().key_delay);
 }
 
 TEST_F(MainLoop, MovementStepsAndEdges) {
-  zoom_level = 7;
-  cursor_x = 48;
-  key_delay = 2;
+  view.zoom_level = 7;
+  view.cursor_x = 48;
+  loop_pacing().key_delay = 2;
   press({KEY_RIGHT});
-  EXPECT_EQ(49, cursor_x);
-  EXPECT_EQ(1, key_delay);
-  EXPECT_EQ(49, prev_x);  // the moved cursor was drawn
+  EXPECT_EQ(49, view.cursor_x);
+  EXPECT_EQ(1, loop_pacing().key_delay);
+  EXPECT_EQ(49, loop_pacing().prev_x);  // the moved cursor was drawn
   press({KEY_6_PAD});
-  EXPECT_EQ(49, cursor_x);
-  EXPECT_EQ(0, key_delay);
+  EXPECT_EQ(49, view.cursor_x);
+  EXPECT_EQ(0, loop_pacing().key_delay);
   press({KEY_LEFT});
-  EXPECT_EQ(46, cursor_x);
-  EXPECT_EQ(0, key_delay);
+  EXPECT_EQ(46, view.cursor_x);
+  EXPECT_EQ(0, loop_pacing().key_delay);
 
-  zoom_level = 5;
-  cursor_y = 1;
+  view.zoom_level = 5;
+  view.cursor_y = 1;
   press({KEY_UP});
-  EXPECT_EQ(0, cursor_y);
+  EXPECT_EQ(0, view.cursor_y);
   press({KEY_2_PAD});
-  EXPECT_EQ(2, cursor_y);
+  EXPECT_EQ(2, view.cursor_y);
 
-  zoom_level = 4;
+  view.zoom_level = 4;
   press({KEY_8_PAD});
-  EXPECT_EQ(1, cursor_y);
-  cursor_x = 0;
+  EXPECT_EQ(1, view.cursor_y);
+  view.cursor_x = 0;
   press({KEY_4_PAD});
-  EXPECT_EQ(0, cursor_x);
-  EXPECT_EQ(0, prev_x);
+  EXPECT_EQ(0, view.cursor_x);
+  EXPECT_EQ(0, loop_pacing().prev_x);
 }
 
 TEST_F(MainLoop, TextureKeysKeepTheRange) {
-  zoom_level = 0;
-  Tile &tile = tile_at(cursor_x, cursor_y);
+  view.zoom_level = 0;
+  Tile &tile = tile_at(view.cursor_x, view.cursor_y);
   tile.texture = TEXTURES;
   EXPECT_TRUE(command({KEY_PGUP}));
   EXPECT_EQ(TEXTURES, tile.texture);
-  EXPECT_EQ(1, tilemap_modified);  // marked although unchanged
+  EXPECT_EQ(1, session.tilemap_modified);  // marked although unchanged
 
   tile.texture = 1;
   EXPECT_TRUE(command({KEY_PGDN}));
@@ -234,22 +234,22 @@ TEST_F(MainLoop, TextureKeysKeepTheRange) {
   tile.texture = 3;
   press({KEY_PGDN});
   EXPECT_EQ(2, tile.texture);
-  EXPECT_EQ(0, heightmap_modified);
+  EXPECT_EQ(0, session.heightmap_modified);
 }
 
 TEST_F(MainLoop, TagAndStepKeys) {
-  zoom_level = 2;
+  view.zoom_level = 2;
   EXPECT_TRUE(command({KEY_T}));
-  EXPECT_EQ(1, tile_at(cursor_x, cursor_y).tag);
+  EXPECT_EQ(1, tile_at(view.cursor_x, view.cursor_y).tag);
 
   use_heights(4);
-  edit_mode = EDIT_HEIGHTS;
+  view.edit_mode = EDIT_HEIGHTS;
   EXPECT_FALSE(command({KEY_T}));
   EXPECT_EQ(10, height_map.height_step);
   command({KEY_T});
   EXPECT_EQ(4, height_map.height_step);
-  EXPECT_EQ(1, tile_at(cursor_x, cursor_y).tag);
-  EXPECT_EQ(0, heightmap_modified);
+  EXPECT_EQ(1, tile_at(view.cursor_x, view.cursor_y).tag);
+  EXPECT_EQ(0, session.heightmap_modified);
 
   height_map.detected_height_step = height_map.height_step = 10;
   command({KEY_T});
@@ -258,36 +258,36 @@ TEST_F(MainLoop, TagAndStepKeys) {
 
 TEST_F(MainLoop, HeightKeysMarkTheHeightMap) {
   use_heights(10);
-  zoom_level = 3;
+  view.zoom_level = 3;
   EXPECT_FALSE(command({KEY_F}));  // empty clipboard: nothing
-  EXPECT_EQ(0, heightmap_modified);
+  EXPECT_EQ(0, session.heightmap_modified);
 
   EXPECT_TRUE(command({KEY_M}));
-  EXPECT_EQ(EDIT_HEIGHTS, edit_mode);
-  height_map.heights[4 * cursor_x][4 * cursor_y] = 7;
+  EXPECT_EQ(EDIT_HEIGHTS, view.edit_mode);
+  height_map.heights[4 * view.cursor_x][4 * view.cursor_y] = 7;
   EXPECT_TRUE(command({KEY_PGUP}));
-  EXPECT_EQ(17, height_map.heights[4 * cursor_x][4 * cursor_y]);
-  EXPECT_EQ(0, tilemap_modified);
-  EXPECT_EQ(1, heightmap_modified);
+  EXPECT_EQ(17, height_map.heights[4 * view.cursor_x][4 * view.cursor_y]);
+  EXPECT_EQ(0, session.tilemap_modified);
+  EXPECT_EQ(1, session.heightmap_modified);
 
   EXPECT_FALSE(command({KEY_D}));
-  cursor_x++;
+  view.cursor_x++;
   EXPECT_TRUE(command({KEY_F}));
-  EXPECT_EQ(17, height_map.heights[4 * cursor_x][4 * cursor_y]);
+  EXPECT_EQ(17, height_map.heights[4 * view.cursor_x][4 * view.cursor_y]);
   EXPECT_TRUE(command({KEY_R}));
-  EXPECT_EQ(17, height_map.heights[4 * cursor_x + 3][4 * cursor_y]);
+  EXPECT_EQ(17, height_map.heights[4 * view.cursor_x + 3][4 * view.cursor_y]);
   EXPECT_TRUE(command({KEY_PGDN}));
-  EXPECT_EQ(7, height_map.heights[4 * cursor_x + 3][4 * cursor_y]);
+  EXPECT_EQ(7, height_map.heights[4 * view.cursor_x + 3][4 * view.cursor_y]);
 
   EXPECT_TRUE(command({KEY_M}));
-  EXPECT_EQ(EDIT_TILES, edit_mode);
-  EXPECT_EQ(0, tilemap_modified);
+  EXPECT_EQ(EDIT_TILES, view.edit_mode);
+  EXPECT_EQ(0, session.tilemap_modified);
 }
 
 TEST_F(MainLoop, CommandsWithoutTheirDataDoNothing) {
-  zoom_level = 3;
+  view.zoom_level = 3;
   EXPECT_FALSE(command({KEY_M}));
-  EXPECT_EQ(EDIT_TILES, edit_mode);
+  EXPECT_EQ(EDIT_TILES, view.edit_mode);
   EXPECT_FALSE(command({KEY_D}));
   EXPECT_TRUE(height_clipboard_empty());
 
@@ -295,29 +295,29 @@ TEST_F(MainLoop, CommandsWithoutTheirDataDoNothing) {
   const int before = files_in_working_dir();
   for (int k : {KEY_F6, KEY_F8, KEY_F9, KEY_F10}) EXPECT_FALSE(command({k}));
   EXPECT_EQ(before, files_in_working_dir());
-  EXPECT_EQ(0, tilemap_modified);
-  EXPECT_EQ(0, heightmap_modified);
+  EXPECT_EQ(0, session.tilemap_modified);
+  EXPECT_EQ(0, session.heightmap_modified);
 }
 
 TEST_F(MainLoop, EmptyClipboardPasteStillMarks) {
-  zoom_level = 4;
-  const Tile before = tile_at(cursor_x, cursor_y);
+  view.zoom_level = 4;
+  const Tile before = tile_at(view.cursor_x, view.cursor_y);
   EXPECT_TRUE(command({KEY_V}));
-  EXPECT_EQ(1, tilemap_modified);
-  tilemap_modified = 0;
+  EXPECT_EQ(1, session.tilemap_modified);
+  session.tilemap_modified = 0;
   EXPECT_TRUE(command({KEY_B}));
-  EXPECT_EQ(1, tilemap_modified);
-  EXPECT_EQ(0, memcmp(&before, &tile_at(cursor_x, cursor_y), sizeof(Tile)));
+  EXPECT_EQ(1, session.tilemap_modified);
+  EXPECT_EQ(0, memcmp(&before, &tile_at(view.cursor_x, view.cursor_y), sizeof(Tile)));
 
-  tilemap_modified = 0;
+  session.tilemap_modified = 0;
   EXPECT_FALSE(command({KEY_C}));
-  EXPECT_EQ(0, tilemap_modified);
-  EXPECT_EQ(before.texture, tile_clipboard[1][1].texture);
+  EXPECT_EQ(0, session.tilemap_modified);
+  EXPECT_EQ(before.texture, session.tile_clipboard[1][1].texture);
 }
 
 TEST_F(MainLoop, TileInformationBox) {
-  zoom_level = 6;  // not an editing command: any zoom level
-  tile_at(cursor_x, cursor_y).texture = 3;
+  view.zoom_level = 6;  // not an editing command: any zoom level
+  tile_at(view.cursor_x, view.cursor_y).texture = 3;
   snprintf(texture_table.textures[3].filename, PATH_SIZE, "meadow.bmp");
   texture_table.textures[3].file_width = 256;
   texture_table.textures[3].file_height = 128;
@@ -333,11 +333,11 @@ TEST_F(MainLoop, TileInformationBox) {
   EXPECT_EQ(std::vector<std::string>{"&Return"}, box.buttons);
   EXPECT_EQ(std::vector<int>{'r'}, box.keys);
 
-  tile_at(cursor_x, cursor_y).texture = 5;  // never loaded
+  tile_at(view.cursor_x, view.cursor_y).texture = 5;  // never loaded
   alerts.answer('r');
   command({KEY_I});
   EXPECT_EQ("0x0", alerts.shown.back().lines[2]);
-  EXPECT_EQ(0, tilemap_modified);
+  EXPECT_EQ(0, session.tilemap_modified);
 }
 
 // A failed export has its alert; the strip is then drawn again, so that its
@@ -360,54 +360,54 @@ TEST_F(MainLoop, FailedExportRedrawsTheStrip) {
 }
 
 TEST_F(MainLoop, EscAnsweredReturnGoesOn) {
-  zoom_level = 4;
+  view.zoom_level = 4;
   press({KEY_R});
   AlertAnswers alerts;
   alerts.answer('r');
-  const int x = cursor_x, y = cursor_y;
+  const int x = view.cursor_x, y = view.cursor_y;
   press({KEY_ESC});
-  EXPECT_EQ(RUN_CONTINUE, run_state);
+  EXPECT_EQ(RUN_CONTINUE, session.run_state);
   ASSERT_EQ(1u, alerts.shown.size());
   EXPECT_EQ("Save changes to TileMap:", alerts.shown[0].lines[0]);
-  EXPECT_EQ(1, tilemap_modified);
-  EXPECT_EQ(x, cursor_x);
-  EXPECT_EQ(y, cursor_y);
-  EXPECT_EQ(4, zoom_level);
+  EXPECT_EQ(1, session.tilemap_modified);
+  EXPECT_EQ(x, view.cursor_x);
+  EXPECT_EQ(y, view.cursor_y);
+  EXPECT_EQ(4, view.zoom_level);
 }
 
 TEST_F(MainLoop, CloseButtonActsAsEsc) {
-  zoom_level = 4;
+  view.zoom_level = 4;
   command({KEY_R});
   AlertAnswers alerts;
   alerts.answer('r');
   close_requested = 1;
   main_loop_pass();
   EXPECT_EQ(0, close_requested);
-  EXPECT_EQ(RUN_CONTINUE, run_state);
+  EXPECT_EQ(RUN_CONTINUE, session.run_state);
   ASSERT_EQ(1u, alerts.shown.size());
   EXPECT_EQ("Save changes to TileMap:", alerts.shown[0].lines[0]);
 
   // Nothing changed: the program ends without a question.
-  tilemap_modified = 0;
+  session.tilemap_modified = 0;
   close_requested = 1;
   main_loop_pass();
-  EXPECT_EQ(RUN_END, run_state);
+  EXPECT_EQ(RUN_END, session.run_state);
   EXPECT_EQ(1u, alerts.shown.size());
 }
 
 TEST_F(MainLoop, LoopStartsFreshAndEndsOnClose) {
-  cursor_x = 3;
-  zoom_level = 2;
+  view.cursor_x = 3;
+  view.zoom_level = 2;
   close_requested = 1;
   main_loop();
-  EXPECT_EQ(RUN_END, run_state);
-  EXPECT_EQ(25, cursor_x);
-  EXPECT_EQ(19, cursor_y);
-  EXPECT_EQ(8, zoom_level);
+  EXPECT_EQ(RUN_END, session.run_state);
+  EXPECT_EQ(25, view.cursor_x);
+  EXPECT_EQ(19, view.cursor_y);
+  EXPECT_EQ(8, view.zoom_level);
 
   // Not entered at all without an open terrain or once the state is set.
-  run_state = RUN_CONTINUE;
-  terrain_open = 0;
+  session.run_state = RUN_CONTINUE;
+  session.terrain_open = 0;
   close_requested = 1;
   main_loop();
   EXPECT_EQ(1, close_requested);
@@ -415,8 +415,8 @@ TEST_F(MainLoop, LoopStartsFreshAndEndsOnClose) {
 
 TEST_F(MainLoop, MouseReadout) {
   open_map(200, 200);
-  ASSERT_EQ(768, screen_width);
-  ASSERT_EQ(512, status_y);
+  ASSERT_EQ(768, display.screen_width);
+  ASSERT_EQ(512, display.status_y);
   int x, y;
   mouse_readout(0, 0, &x, &y);
   EXPECT_EQ(-1, x);
@@ -429,7 +429,7 @@ TEST_F(MainLoop, MouseReadout) {
   EXPECT_EQ(200000, y);
 
   // The east edge still reads, one pixel beyond does not; likewise south.
-  cursor_x = 199;
+  view.cursor_x = 199;
   mouse_readout(385, 256, &x, &y);
   EXPECT_EQ(400000, x);
   mouse_readout(386, 256, &x, &y);
@@ -441,8 +441,8 @@ TEST_F(MainLoop, MouseReadout) {
   EXPECT_EQ(-1, y);
 
   // At zoom level 0 a tile is 256 pixels; the cursor tile starts at (256, 256).
-  zoom_level = 0;
-  cursor_x = 100;
+  view.zoom_level = 0;
+  view.cursor_x = 100;
   mouse_readout(256, 256, &x, &y);
   EXPECT_EQ(200000, x);
   EXPECT_EQ(202000, y);
@@ -460,25 +460,25 @@ TEST_F(MainLoop, DegenerateMapsKeepTheCursorOnTheMap) {
     open_map(size[0], size[1]);
     use_heights(10);
     const bool has_tiles = size[0] > 0 && size[1] > 0;
-    EXPECT_EQ(size[0] > 0 ? size[0] / 2 : 0, cursor_x);
-    EXPECT_EQ(size[1] > 1 ? size[1] / 2 - 1 : 0, cursor_y);
+    EXPECT_EQ(size[0] > 0 ? size[0] / 2 : 0, view.cursor_x);
+    EXPECT_EQ(size[1] > 1 ? size[1] / 2 - 1 : 0, view.cursor_y);
 
     // Whole passes for the moves and the redraws, the commands alone for the rest.
-    clear_to_color(back_buffer, makecol(255, 255, 255));
+    clear_to_color(display.back_buffer, makecol(255, 255, 255));
     for (int zoom : {8, 0}) {
-      zoom_level = zoom;
+      view.zoom_level = zoom;
       for (int k : {KEY_LEFT, KEY_UP, KEY_RIGHT, KEY_DOWN, KEY_DOWN, KEY_RIGHT}) {
         press({k});
-        ASSERT_TRUE(cursor_x >= 0 && cursor_y >= 0);
+        ASSERT_TRUE(view.cursor_x >= 0 && view.cursor_y >= 0);
         if (has_tiles) {
-          ASSERT_TRUE(tile_on_map(cursor_x, cursor_y));
+          ASSERT_TRUE(tile_on_map(view.cursor_x, view.cursor_y));
         }
       }
     }
     for (int zoom : {4, 0}) {
-      zoom_level = zoom;
+      view.zoom_level = zoom;
       for (int mode : {EDIT_TILES, EDIT_HEIGHTS}) {
-        edit_mode = mode;
+        view.edit_mode = mode;
         for (int k : {KEY_PGUP, KEY_PGDN, KEY_R, KEY_T, KEY_C, KEY_V, KEY_B, KEY_D, KEY_F})
           command({k});
       }
@@ -491,11 +491,11 @@ TEST_F(MainLoop, DegenerateMapsKeepTheCursorOnTheMap) {
     EXPECT_EQ(has_tiles ? 1u : 0u, alerts.shown.size());
     EXPECT_EQ(0, alerts.unanswered);
 
-    EXPECT_EQ(has_tiles, tilemap_modified == 1);
-    EXPECT_EQ(has_tiles, heightmap_modified == 1);
+    EXPECT_EQ(has_tiles, session.tilemap_modified == 1);
+    EXPECT_EQ(has_tiles, session.heightmap_modified == 1);
     if (!has_tiles) {
       int x, y;
-      EXPECT_EQ(Rgb({0, 0, 0}), pixel_rgb(back_buffer, 10, 10));  // the empty view
+      EXPECT_EQ(Rgb({0, 0, 0}), pixel_rgb(display.back_buffer, 10, 10));  // the empty view
       for (int mx : {0, 384, 767})
         for (int my : {0, 256, 537}) {
           mouse_readout(mx, my, &x, &y);

@@ -26,12 +26,12 @@ struct Render {
 // Lays the text out and draws it into a box at (BX, BY); keeps a copy of
 // the box's pixels.
 void render(Render &r, const char *text, int offset = 0, int w = BW, int h = BH, int wrap = 1) {
-  font = dialog_font;
-  draw_html_text(text, &r.lines, 1, offset, wrap, 8, BX, BY, w, h, 0, theme_fg_color, theme_light_color,
-                 theme_mid_color);
+  font = display.dialog_font;
+  draw_html_text(text, &r.lines, 1, offset, wrap, 8, BX, BY, w, h, 0, theme.fg_color, theme.light_color,
+                 theme.mid_color);
   r.box = create_bitmap(w, h);
   blit(screen, r.box, BX, BY, 0, 0, w, h);
-  font = dialog_font;
+  font = display.dialog_font;
 }
 
 int measure(const char *text, int w = BW, int wrap = 1) {
@@ -72,7 +72,7 @@ TEST(ManualText, WithoutBodyTagTheBoxIsEmptyAndHasOneLine) {
   EXPECT_EQ(r.lines, 1);
   // Everything inside the frame area is the background (the column at
   // x + 2 is only filled beside drawn lines).
-  EXPECT_TRUE(all_colour(r.box, 3, 2, BW - 1, BH - 1, theme_light_color));
+  EXPECT_TRUE(all_colour(r.box, 3, 2, BW - 1, BH - 1, theme.light_color));
   EXPECT_EQ(measure(nullptr), 1);
   // The search for the body tag starts at the second character.
   EXPECT_EQ(measure("<BODY>one<BR>two"), 1);
@@ -85,9 +85,9 @@ TEST(ManualText, BodyFollowedByParagraphGivesAnEmptyFirstLine) {
   Render r;
   render(r, "<HTML><BODY><P>abc");
   EXPECT_EQ(r.lines, 2);
-  int th = text_height(dialog_font);
-  EXPECT_TRUE(all_colour(r.box, 2, 2, BW - 1, 4 + th - 1, theme_light_color));
-  EXPECT_FALSE(all_colour(r.box, 2, 4 + th, BW - 1, 4 + 2 * th - 1, theme_light_color));
+  int th = text_height(display.dialog_font);
+  EXPECT_TRUE(all_colour(r.box, 2, 2, BW - 1, 4 + th - 1, theme.light_color));
+  EXPECT_FALSE(all_colour(r.box, 2, 4 + th, BW - 1, 4 + 2 * th - 1, theme.light_color));
 }
 
 TEST(ManualText, OnlyUpperCaseTagsBreakLines) {
@@ -119,37 +119,37 @@ TEST(ManualText, HeadingsSwitchTheFontWhileDrawing) {
   EXPECT_EQ(closed.lines, 2);
 
   int lines;
-  font = dialog_font;
+  font = display.dialog_font;
   draw_html_text("<HTML><BODY><H1>Title</H1>text", &lines, 1, 0, 1, 8, BX, BY, BW, BH, 0, 0, 0, 0);
-  EXPECT_EQ(font, dialog_font);
+  EXPECT_EQ(font, display.dialog_font);
 
   // A drawn heading start without its end leaves the heading font in force.
-  font = dialog_font;
+  font = display.dialog_font;
   draw_html_text("<HTML><BODY><H1>Title", &lines, 1, 0, 1, 8, BX, BY, BW, BH, 0, 0, 0, 0);
-  EXPECT_EQ(font, message_font);
+  EXPECT_EQ(font, display.message_font);
 
   // So does HR, which also begins with H.
-  font = dialog_font;
+  font = display.dialog_font;
   draw_html_text("<HTML><BODY>a<HR>b", &lines, 1, 0, 1, 8, BX, BY, BW, BH, 0, 0, 0, 0);
   EXPECT_EQ(lines, 1);
-  EXPECT_EQ(font, message_font);
+  EXPECT_EQ(font, display.message_font);
 
   // Measuring alone never switches.
-  font = dialog_font;
+  font = display.dialog_font;
   draw_html_text("<HTML><BODY><H1>Title", &lines, 0, 0, 1, 8, BX, BY, BW, BH, 0, 0, 0, 0);
-  EXPECT_EQ(font, dialog_font);
+  EXPECT_EQ(font, display.dialog_font);
 
   // A heading above the drawn lines is not drawn, so it switches nothing.
-  font = dialog_font;
+  font = display.dialog_font;
   draw_html_text("<HTML><BODY><H1>a<BR>b<BR>c", &lines, 1, 3, 1, 8, BX, BY, BW, BH, 0, 0, 0, 0);
-  EXPECT_EQ(font, dialog_font);
-  font = dialog_font;
+  EXPECT_EQ(font, display.dialog_font);
+  font = display.dialog_font;
 }
 
 TEST(ManualText, LongWordIsCutAtTheBoxWidthWithoutLosingCharacters) {
   MemoryScreen ms;
-  font = dialog_font;
-  int cw = text_length(dialog_font, "a");
+  font = display.dialog_font;
+  int cw = text_length(display.dialog_font, "a");
   int w = 100;
   // Characters fit while the line stays narrower than w - 8.
   int per_line = 0;
@@ -167,8 +167,8 @@ TEST(ManualText, LongWordIsCutAtTheBoxWidthWithoutLosingCharacters) {
 
 TEST(ManualText, WordsWrapAtTheLastBlank) {
   MemoryScreen ms;
-  font = dialog_font;
-  int cw = text_length(dialog_font, "a");
+  font = display.dialog_font;
+  int cw = text_length(display.dialog_font, "a");
   int w = 8 + cw * 12 + 1;  // room for twelve characters
   Render wrapped, broken;
   render(wrapped, "<HTML><BODY>aaaa bbbb cccc dddd", 0, w);
@@ -182,8 +182,8 @@ TEST(ManualText, EntitiesAndAmpersandsAreDrawnAsTheyStand) {
   Render r;
   render(r, "<HTML><BODY>&amp;&x");
   clear_to_color(screen, makecol(9, 9, 9));
-  rectfill(screen, BX + 2, BY + 2, BX + BW - 1, BY + BH - 1, theme_light_color);
-  textout_ex(screen, dialog_font, "&amp;&x", BX + 6, BY + 4, theme_fg_color, theme_light_color);
+  rectfill(screen, BX + 2, BY + 2, BX + BW - 1, BY + BH - 1, theme.light_color);
+  textout_ex(screen, display.dialog_font, "&amp;&x", BX + 6, BY + 4, theme.fg_color, theme.light_color);
   BITMAP *expected = create_bitmap(BW, BH);
   blit(screen, expected, BX, BY, 0, 0, BW, BH);
   EXPECT_TRUE(same_pixels(r.box, expected, 3));
@@ -222,7 +222,7 @@ TEST(ManualText, UnclosedTagsAndMissingBodyEndStopAtTheTerminator) {
 namespace {
 DIALOG text_box(const char *text, int visible_lines) {
   int th = text_height(font);
-  DIALOG d = {manual_text_proc, BX, BY, 400, visible_lines * th + 8, theme_fg_color, theme_bg_color, 0, 0, 0, 0,
+  DIALOG d = {manual_text_proc, BX, BY, 400, visible_lines * th + 8, theme.fg_color, theme.bg_color, 0, 0, 0, 0,
               (void *)text, nullptr, nullptr};
   return d;
 }
@@ -236,7 +236,7 @@ std::string numbered_lines(int n) {
 
 TEST(ManualTextBox, EndShowsTheLastFullPage) {
   MemoryScreen ms;
-  font = dialog_font;
+  font = display.dialog_font;
   std::string text = numbered_lines(200);
   DIALOG d = text_box(text.c_str(), 50);
   object_message(&d, MSG_START, 0);
@@ -265,7 +265,7 @@ TEST(ManualTextBox, EndShowsTheLastFullPage) {
 
 TEST(ManualTextBox, WheelOnAShortTextChangesNothingVisible) {
   MemoryScreen ms;
-  font = dialog_font;
+  font = display.dialog_font;
   std::string text = numbered_lines(5);
   DIALOG d = text_box(text.c_str(), 20);
   object_message(&d, MSG_DRAW, 0);
@@ -285,7 +285,7 @@ TEST(ManualTextBox, WheelOnAShortTextChangesNothingVisible) {
 
 TEST(ManualTextBox, WheelScrollsThreeLinesWithinTheText) {
   MemoryScreen ms;
-  font = dialog_font;
+  font = display.dialog_font;
   std::string text = numbered_lines(30);
   DIALOG d = text_box(text.c_str(), 10);
   object_message(&d, MSG_DRAW, 0);
@@ -315,11 +315,11 @@ TEST(ManualText, RandomBytesNeverReadPastTheTerminator) {
     char *text = exact_copy(s);
     int w = 1 + rng() % 320, h = 1 + rng() % 240;
     int lines = -1;
-    font = dialog_font;
-    draw_html_text(text, &lines, rng() % 2, rng() % 6, rng() % 2, 8, 10, 10, w, h, rng() % 2, theme_fg_color,
-                   theme_light_color, theme_mid_color);
+    font = display.dialog_font;
+    draw_html_text(text, &lines, rng() % 2, rng() % 6, rng() % 2, 8, 10, 10, w, h, rng() % 2, theme.fg_color,
+                   theme.light_color, theme.mid_color);
     EXPECT_GE(lines, 1);
     free(text);
   }
-  font = dialog_font;
+  font = display.dialog_font;
 }

@@ -1,10 +1,14 @@
 // F1: the manual dialog, its place and parts, and the read error box.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/manual_viewer.h"
 #include "app/startup.h"
+#include "tests/unit/dialog_answers.h"
 #include "tests/unit/harness.h"
 #include "ui/dialog_theme.h"
 #include "ui/manual_text.h"
@@ -86,6 +90,28 @@ TEST(ManualViewer, MissingOrEmptyManualShowsTheReadError) {
   }
 }
 
+// A pipe, a folder or a device in the place of the manual is reported as a
+// missing manual is, without waiting for a writer.
+TEST(ManualViewer, SpecialFilesAreReportedAsMissing) {
+  TempDir dir;
+  // A fault here would wait for good; the alarm ends the test program.
+  alarm(120);
+  for (const char *kind : {"missing", "pipe", "folder", "device"}) {
+    int made = 0;
+    if (strcmp(kind, "pipe") == 0) made = mkfifo(MANUAL_FILE, 0644);
+    if (strcmp(kind, "folder") == 0) made = mkdir(MANUAL_FILE, 0755);
+    if (strcmp(kind, "device") == 0) made = symlink("/dev/zero", MANUAL_FILE);
+    ASSERT_EQ(0, made) << kind;
+    AlertAnswers answers;
+    answers.answer_every(KEY_ANSWER_ENTER);
+    EXPECT_EQ(1, show_manual()) << kind;
+    EXPECT_EQ("  Read Error:  ||Veldkit.htm|", answers.texts()) << kind;
+    if (strcmp(kind, "folder") == 0) rmdir(MANUAL_FILE);
+    unlink(MANUAL_FILE);
+  }
+  alarm(0);
+}
+
 TEST(ManualViewer, CentredDialogWithCloseButtonAndTextBox) {
   TempDir dir;
   std::string page = "<HTML>\n<BODY>\n<H1>Manual</H1>\n<P>Some text.</P>\n</BODY>\n</HTML>\n";
@@ -105,8 +131,8 @@ TEST(ManualViewer, CentredDialogWithCloseButtonAndTextBox) {
   EXPECT_EQ(window.w, 630);
   EXPECT_EQ(window.h, 476);
   EXPECT_EQ(window.text, "Manual: Veldkit.htm");
-  EXPECT_EQ(window.fg, theme_fg_color);
-  EXPECT_EQ(window.bg, theme_bg_color);
+  EXPECT_EQ(window.fg, theme.fg_color);
+  EXPECT_EQ(window.bg, theme.bg_color);
 
   EXPECT_EQ(close.proc, gui_button_proc);
   EXPECT_EQ(close.x, 69 + 610);
@@ -123,7 +149,7 @@ TEST(ManualViewer, CentredDialogWithCloseButtonAndTextBox) {
   EXPECT_EQ(box.y, 31 + 25);
   EXPECT_EQ(box.w, 616);
   EXPECT_EQ(box.h, 428);
-  EXPECT_EQ(box.fg, theme_fg_color);
+  EXPECT_EQ(box.fg, theme.fg_color);
   // The box holds the file's bytes, ended by a terminator.
   EXPECT_EQ(watch.manual_text, page);
 }
@@ -154,7 +180,7 @@ TEST(ManualViewer, TheStagedManualFitsTheHtmlSubset) {
     ASSERT_NE(end, std::string::npos) << "unclosed tag at " << i;
     for (size_t k = i + 1; k < end; k++) EXPECT_FALSE(islower((unsigned char)page[k])) << page.substr(i, end - i + 1);
   }
-  font = dialog_font;
+  font = display.dialog_font;
   int lines = 0;
   draw_html_text(page.c_str(), &lines, 0, 0, 1, 8, 76, 56, 616 - 12, 428, 0, 0, 0, 0);
   EXPECT_GT(lines, (428 - 8) / text_height(font));

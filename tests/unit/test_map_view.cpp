@@ -2,21 +2,31 @@
 #include <cstring>
 #include <string>
 
-#include "app/main_loop.h"
-#include "app/startup.h"
 #include "render/map_view.h"
+#include "ui/display.h"
 #include "terrain/terrain_model.h"
 #include "tests/unit/harness.h"
 
 namespace {
+
+// The view the tests draw; show_targets as the setting Enable_Targets.
+ViewState view;
+int show_targets;
+
+void draw_view(BITMAP *bmp, int cx, int cy) {
+  ViewState v = view;
+  v.cursor_x = cx;
+  v.cursor_y = cy;
+  draw_map_view(bmp, v, show_targets);
+}
 
 int sample_colour(int v) { return makecol(v % 251, (v / 7) % 253, (v * 13) % 255); }
 
 // The view as drawn by the library's own calls, cell by cell and pixel by
 // pixel, without the overlay: the oracle for the renderer's direct writes.
 void reference_view(BITMAP *bmp, int cx, int cy) {
-  const int S = 1 << (8 - zoom_level), W = bmp->w;
-  const int nx = W / S, ny = status_y / S, X0 = cx - nx / 2, Y0 = cy - ny / 2;
+  const int S = 1 << (8 - view.zoom_level), W = bmp->w;
+  const int nx = W / S, ny = display.status_y / S, X0 = cx - nx / 2, Y0 = cy - ny / 2;
   const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
   for (int j = 0; j < ny; j++) {
     for (int i = 0; i < nx; i++) {
@@ -24,17 +34,17 @@ void reference_view(BITMAP *bmp, int cx, int cy) {
       if (x < 0 || y < 0 || x >= tx || y >= ty) continue;
       const Tile &tile = tile_at(x, y);
       const TextureEntry &entry = texture_table.textures[tile.texture];
-      if (edit_mode == EDIT_HEIGHTS) {
+      if (view.edit_mode == EDIT_HEIGHTS) {
         for (int v = 0; v < S; v++)
           for (int u = 0; u < S; u++) {
             int h = height_map.heights[4 * x + 4 * u / S][4 * y + 4 * v / S];
             putpixel(bmp, i * S + u, j * S + v, height_palette[h > 9999 ? 9999 : h]);
           }
-      } else if (zoom_level == 8) {
+      } else if (view.zoom_level == 8) {
         putpixel(bmp, i, j, entry.sample_color);
       } else {
         BITMAP *level = tile.texture >= 1 && tile.texture <= texture_table.texture_count
-                            ? entry.levels[zoom_level]
+                            ? entry.levels[view.zoom_level]
                             : nullptr;
         if (level)
           rotate_sprite(bmp, level, i * S, j * S, itofix(tile.rotation * 64));
@@ -43,15 +53,15 @@ void reference_view(BITMAP *bmp, int cx, int cy) {
       }
     }
   }
-  if (zoom_level <= 4)
+  if (view.zoom_level <= 4)
     rect(bmp, S * (nx / 2), S * (ny / 2), S * (nx / 2 + 1) - 1, S * (ny / 2 + 1) - 1,
-         colour_black);
+         display.colour_black);
   const double fx = S * (nx / 2 + 0.5), fy = S * (ny / 2 + 0.5);
-  hline(bmp, (int)(fx - 6), (int)fy, (int)(fx + 6), colour_red);
-  vline(bmp, (int)fx, (int)(fy - 6), (int)(fy + 6), colour_red);
-  const int b = colour_black;
-  if (nx * S < W) rectfill(bmp, nx * S, 0, W - 1, status_y - 1, b);
-  if (ny * S < status_y) rectfill(bmp, 0, ny * S, nx * S - 1, status_y - 1, b);
+  hline(bmp, (int)(fx - 6), (int)fy, (int)(fx + 6), display.colour_red);
+  vline(bmp, (int)fx, (int)(fy - 6), (int)(fy + 6), display.colour_red);
+  const int b = display.colour_black;
+  if (nx * S < W) rectfill(bmp, nx * S, 0, W - 1, display.status_y - 1, b);
+  if (ny * S < display.status_y) rectfill(bmp, 0, ny * S, nx * S - 1, display.status_y - 1, b);
   if (X0 + nx > tx) rectfill(bmp, S * (tx - X0), 0, nx * S - 1, ny * S - 1, b);
   if (Y0 + ny > ty) rectfill(bmp, 0, S * (ty - Y0), nx * S - 1, ny * S - 1, b);
   if (X0 < 0) rectfill(bmp, 0, 0, S * -X0 - 1, ny * S - 1, b);
@@ -76,12 +86,13 @@ class MapView : public testing::Test {
  protected:
   void SetUp() override {
     reset_program_state();
-    saved_status_y = status_y;
-    enable_targets = 0;
+    view = ViewState();
+    saved_status_y = display.status_y;
+    show_targets = 0;
     for (int v = 0; v <= MAX_HEIGHT; v++) height_palette[v] = sample_colour(v);
   }
   void TearDown() override {
-    status_y = saved_status_y;
+    display.status_y = saved_status_y;
     for (BITMAP *b : bitmaps) destroy_bitmap(b);
     reset_program_state();
   }
@@ -132,19 +143,19 @@ TEST_F(MapView, DirectWritesMatchTheLibraryAtEveryZoomLevel) {
   // One level missing: that entry is drawn as a cell of its sample colour there.
   destroy_bitmap(texture_table.textures[2].levels[3]);
   texture_table.textures[2].levels[3] = nullptr;
-  status_y = 471;
+  display.status_y = 471;
   BITMAP *got = bitmap(701, 497), *want = bitmap(701, 497);
   const int cursors[][2] = {{0, 0}, {18, 11}, {36, 22}, {3, 20}};
   for (int mode : {EDIT_TILES, EDIT_HEIGHTS}) {
     for (int z = 0; z <= 8; z++) {
       for (const auto &c : cursors) {
-        edit_mode = mode;
-        zoom_level = z;
+        view.edit_mode = mode;
+        view.zoom_level = z;
         fill_noise(got, z * 7 + mode);
         blit(got, want, 0, 0, 0, 0, got->w, got->h);
-        draw_map_view(got, c[0], c[1]);
+        draw_view(got, c[0], c[1]);
         reference_view(want, c[0], c[1]);
-        ASSERT_EQ(-1, first_difference(got, want, status_y))
+        ASSERT_EQ(-1, first_difference(got, want, display.status_y))
             << "mode " << mode << " zoom " << z << " cursor " << c[0] << "," << c[1];
       }
     }
@@ -154,17 +165,17 @@ TEST_F(MapView, DirectWritesMatchTheLibraryAtEveryZoomLevel) {
 TEST_F(MapView, ClippedAndShortBitmapsAreNotWrittenOutside) {
   make_textures(3);
   make_terrain(40, 40, 3);
-  status_y = 500;  // deeper than the bitmap
+  display.status_y = 500;  // deeper than the bitmap
   BITMAP *got = bitmap(300, 200), *want = bitmap(300, 200);
   for (int mode : {EDIT_TILES, EDIT_HEIGHTS}) {
     for (int z = 0; z <= 8; z++) {
-      edit_mode = mode;
-      zoom_level = z;
+      view.edit_mode = mode;
+      view.zoom_level = z;
       fill_noise(got, 3);
       blit(got, want, 0, 0, 0, 0, got->w, got->h);
       set_clip_rect(got, 13, 7, 250, 180);
       set_clip_rect(want, 13, 7, 250, 180);
-      draw_map_view(got, 20, 20);
+      draw_view(got, 20, 20);
       reference_view(want, 20, 20);
       ASSERT_EQ(-1, first_difference(got, want, got->h)) << "mode " << mode << " zoom " << z;
     }
@@ -178,20 +189,20 @@ TEST_F(MapView, ScreenGoesThroughTheLibraryWithTheSamePixels) {
   BITMAP *mem = bitmap(SCREEN_W, SCREEN_H), *shown = bitmap(SCREEN_W, SCREEN_H);
   for (int mode : {EDIT_TILES, EDIT_HEIGHTS}) {
     for (int z : {1, 6, 7, 8}) {
-      edit_mode = mode;
-      zoom_level = z;
+      view.edit_mode = mode;
+      view.zoom_level = z;
       clear_to_color(screen, 0);
       clear_to_color(mem, 0);
-      draw_map_view(screen, 15, 15);
-      draw_map_view(mem, 15, 15);
+      draw_view(screen, 15, 15);
+      draw_view(mem, 15, 15);
       blit(screen, shown, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
-      ASSERT_EQ(-1, first_difference(shown, mem, status_y)) << "mode " << mode << " zoom " << z;
+      ASSERT_EQ(-1, first_difference(shown, mem, display.status_y)) << "mode " << mode << " zoom " << z;
     }
   }
 }
 
 TEST_F(MapView, GeometryOfA1024x768ScreenAtZoomLevel8) {
-  status_y = 742;
+  display.status_y = 742;
   tile_map.tiles_x = tile_map.tiles_y = 2000;
   for (int t = 1; t <= 3; t++) texture_table.textures[t].sample_color = makecol(10 * t, 20, 30);
   for (int x = 400; x < 1600; x++)
@@ -199,7 +210,7 @@ TEST_F(MapView, GeometryOfA1024x768ScreenAtZoomLevel8) {
   tile_at(1000 - 512, 1000 - 371).texture = 3;
   tile_at(1000 - 511, 1000 - 371).texture = 1;
   BITMAP *bmp = bitmap(1024, 768);
-  draw_map_view(bmp, 1000, 1000);
+  draw_view(bmp, 1000, 1000);
   const Rgb red = {255, 0, 0};
   for (int x = 506; x <= 518; x++) EXPECT_EQ(red, pixel_rgb(bmp, x, 371)) << x;
   for (int y = 365; y <= 377; y++) EXPECT_EQ(red, pixel_rgb(bmp, 512, y)) << y;
@@ -214,14 +225,14 @@ TEST_F(MapView, GeometryOfA1024x768ScreenAtZoomLevel8) {
 }
 
 TEST_F(MapView, GeometryOfA1024x768ScreenAtZoomLevel0) {
-  status_y = 742;
+  display.status_y = 742;
   make_textures(1);
   tile_map.tiles_x = tile_map.tiles_y = 10;
   for (int x = 0; x < 10; x++)
     for (int y = 0; y < 10; y++) tile_at(x, y).texture = 1;
-  zoom_level = 0;
+  view.zoom_level = 0;
   BITMAP *bmp = bitmap(1024, 768);
-  draw_map_view(bmp, 5, 5);
+  draw_view(bmp, 5, 5);
   const Rgb black = {0, 0, 0};
   // The cursor cell spans (512, 256)..(767, 511), outlined in black.
   for (int y = 256; y <= 511; y += 17) {
@@ -251,17 +262,17 @@ TEST_F(MapView, GeometryOfA1024x768ScreenAtZoomLevel0) {
 }
 
 TEST_F(MapView, WestEdgeOfAFiveColumnView) {
-  status_y = 256;
+  display.status_y = 256;
   tile_map.tiles_x = tile_map.tiles_y = 8;
   for (int x = 0; x < 8; x++)
     for (int y = 0; y < 8; y++) tile_at(x, y).texture = (int16_t)(1 + x);
-  zoom_level = 2;  // S = 64, nx = 5, ny = 4
+  view.zoom_level = 2;  // S = 64, nx = 5, ny = 4
   BITMAP *bmp = bitmap(5 * 64 + 10, 282);
-  draw_map_view(bmp, 2, 2);
+  draw_view(bmp, 2, 2);
   // X0 = 0: pixel column 0 shows tile column 0, nothing blanked on the west.
   for (int y = 0; y < 256; y += 9)
     EXPECT_EQ(texture_table.textures[1].sample_color, getpixel(bmp, 0, y));
-  draw_map_view(bmp, 0, 2);
+  draw_view(bmp, 0, 2);
   // X0 = -2: pixel columns 0..127 are black, column 128 shows tile column 0.
   const Rgb black = {0, 0, 0};
   for (int y = 0; y < 256; y += 9) {
@@ -288,10 +299,10 @@ TEST_F(MapView, TilesWithoutLevelBitmapsShowTheirSampleColour) {
   for (int z = 0; z <= 8; z++) {
     // A view of exactly 3 x 3 cells: cell (i, j) shows tile (i, j).
     const int S = 1 << (8 - z);
-    status_y = 3 * S;
+    display.status_y = 3 * S;
     BITMAP *bmp = bitmap(3 * S, 3 * S + 26);
-    zoom_level = z;
-    draw_map_view(bmp, 1, 1);
+    view.zoom_level = z;
+    draw_view(bmp, 1, 1);
     EXPECT_EQ(makecol(200, 0, 201), getpixel(bmp, 0, 0)) << z;
     EXPECT_EQ(makecol(200, 0, 201), getpixel(bmp, S - 1, S - 1)) << z;
     if (z == 5 || z == 8) {
@@ -306,11 +317,11 @@ TEST_F(MapView, HeightColoursAtZoomLevel7UseTheEvenSamples) {
   tile_map.tiles_x = tile_map.tiles_y = 300;
   for (int X = 0; X < 1200; X++)
     for (int Y = 0; Y < 1200; Y++) height_map.heights[X][Y] = (uint16_t)((X * 7 + Y * 3) % 10000);
-  edit_mode = EDIT_HEIGHTS;
-  zoom_level = 7;
-  status_y = 200;
+  view.edit_mode = EDIT_HEIGHTS;
+  view.zoom_level = 7;
+  display.status_y = 200;
   BITMAP *bmp = bitmap(200, 226);
-  draw_map_view(bmp, 150, 150);
+  draw_view(bmp, 150, 150);
   // Cell (0, 0) shows tile (100, 100).
   const int x = 100, y = 100;
   for (int v = 0; v < 2; v++)
@@ -323,7 +334,7 @@ TEST_F(MapView, HeightColoursAtZoomLevel7UseTheEvenSamples) {
 
 // A target area around tile (tx, ty) of a 20 x 20 map, as metres.
 TargetArea &add_area(float east, float north, int runway) {
-  TargetArea &a = target_areas[++area_count];
+  TargetArea &a = targets.areas[++targets.area_count];
   memset(&a, 0, sizeof(a));
   strcpy(a.name, "Field");
   a.pos_x = east;
@@ -338,24 +349,24 @@ TEST_F(MapView, OverlayOnlyWhenTargetsAreEnabled) {
   tile_map.tiles_x = tile_map.tiles_y = 20;
   for (int x = 0; x < 20; x++)
     for (int y = 0; y < 20; y++) tile_at(x, y).texture = 1;
-  status_y = 512;
-  zoom_level = 0;
-  edit_mode = EDIT_HEIGHTS;
+  display.status_y = 512;
+  view.zoom_level = 0;
+  view.edit_mode = EDIT_HEIGHTS;
   BITMAP *with = bitmap(768, 538), *without = bitmap(768, 538);
-  draw_map_view(without, 10, 10);
+  draw_view(without, 10, 10);
   TargetArea &a = add_area(2000 * 10 + 500, 2000 * 10 - 300, 1);
   a.target_count = 1;
   a.targets[1].heading = 30;
-  overlay_mode = 3;
-  draw_map_view(with, 10, 10);
-  EXPECT_EQ(-1, first_difference(with, without, status_y));
-  enable_targets = 1;
-  draw_map_view(with, 10, 10);
-  EXPECT_NE(-1, first_difference(with, without, status_y));
+  view.overlay_mode = 3;
+  draw_view(with, 10, 10);
+  EXPECT_EQ(-1, first_difference(with, without, display.status_y));
+  show_targets = 1;
+  draw_view(with, 10, 10);
+  EXPECT_NE(-1, first_difference(with, without, display.status_y));
   // Without areas, height editing at zoom level 0 still adds the numbers.
-  area_count = 0;
-  draw_map_view(with, 10, 10);
-  EXPECT_NE(-1, first_difference(with, without, status_y));
+  targets.area_count = 0;
+  draw_view(with, 10, 10);
+  EXPECT_NE(-1, first_difference(with, without, display.status_y));
 }
 
 int count_colour(BITMAP *bmp, int x0, int y0, int x1, int y1, int colour) {
@@ -368,24 +379,24 @@ int count_colour(BITMAP *bmp, int x0, int y0, int x1, int y1, int colour) {
 
 TEST_F(MapView, AreaMarksAndRunwaySymbols) {
   tile_map.tiles_x = tile_map.tiles_y = 20;
-  status_y = 512;
-  enable_targets = 1;
-  zoom_level = 0;
+  display.status_y = 512;
+  show_targets = 1;
+  view.zoom_level = 0;
   BITMAP *plain = bitmap(768, 538), *marked = bitmap(768, 538);
-  draw_map_view(plain, 10, 10);
+  draw_view(plain, 10, 10);
   // X0 = 9, Y0 = 9: east 2000 * 10 + 1000 m is px 384; north 20437 m is py 200.
   const float east = 2000 * 10 + 1000, north = 20437;
   for (int runway : {-1, 0, 7, 1}) {
-    area_count = 0;
+    targets.area_count = 0;
     TargetArea &a = add_area(east, north, runway);
     a.target_count = 1;
     a.targets[1].heading = 0;
-    draw_map_view(marked, 10, 10);
+    draw_view(marked, 10, 10);
     // Circle of radius 3 for a runway area, square of +-2 otherwise.
     const bool circle_mark = runway > 0;
-    EXPECT_EQ(circle_mark, getpixel(marked, 387, 200) == colour_red) << runway;
-    EXPECT_EQ(circle_mark, getpixel(marked, 384, 197) == colour_red) << runway;
-    EXPECT_EQ(!circle_mark, getpixel(marked, 382, 199) == colour_red) << runway;
+    EXPECT_EQ(circle_mark, getpixel(marked, 387, 200) == display.colour_red) << runway;
+    EXPECT_EQ(circle_mark, getpixel(marked, 384, 197) == display.colour_red) << runway;
+    EXPECT_EQ(!circle_mark, getpixel(marked, 382, 199) == display.colour_red) << runway;
     // The runway symbol only for numbers 1..6: it changes the picture away from the mark.
     const bool symbol = runway >= 1 && runway <= 6;
     bool changed = false;
@@ -399,15 +410,15 @@ TEST_F(MapView, AreaMarksAndRunwaySymbols) {
   // The symbol is the datafile object turned by the heading and scaled by the
   // zoom level, centred on target 1: at zoom level 1 its corner is
   // (round(384 - 259.5 / 2), round(200 - 259.5 / 2)).
-  zoom_level = 1;  // X0 = 7, Y0 = 8
-  area_count = 0;
+  view.zoom_level = 1;  // X0 = 7, Y0 = 8
+  targets.area_count = 0;
   TargetArea &field = add_area(20000, 20875, 2);
   field.target_count = 1;
   field.targets[1].heading = 30;
-  draw_map_view(marked, 10, 10);
-  area_count = 0;
-  draw_map_view(plain, 10, 10);
-  rotate_scaled_sprite(plain, runway_symbols[1], 254, 70, ftofix(30 * 256.0 / 360.0), ftofix(0.5));
+  draw_view(marked, 10, 10);
+  targets.area_count = 0;
+  draw_view(plain, 10, 10);
+  rotate_scaled_sprite(plain, display.runway_symbols[1], 254, 70, ftofix(30 * 256.0 / 360.0), ftofix(0.5));
   int differing = 0;
   for (int y = 0; y < 512; y++)
     for (int x = 0; x < 768; x++) {
@@ -418,61 +429,61 @@ TEST_F(MapView, AreaMarksAndRunwaySymbols) {
   EXPECT_EQ(0, differing);
 
   // At zoom levels 6..8 the marks shrink: circle of radius 2, square of +-1.
-  zoom_level = 6;  // S = 4, nx = 192, X0 = -86, Y0 = -54
-  area_count = 0;
+  view.zoom_level = 6;  // S = 4, nx = 192, X0 = -86, Y0 = -54
+  targets.area_count = 0;
   add_area(2000 * 5, 2000 * 10, 0);  // px = 4 * (5 + 86) = 364, py = 4 * (54 + 10) = 256
-  draw_map_view(marked, 10, 10);
-  EXPECT_EQ(colour_red, getpixel(marked, 363, 255));
-  EXPECT_NE(colour_red, getpixel(marked, 362, 254));
-  EXPECT_EQ(0, count_colour(marked, 370, 240, 400, 260, colour_slate));  // no label
+  draw_view(marked, 10, 10);
+  EXPECT_EQ(display.colour_red, getpixel(marked, 363, 255));
+  EXPECT_NE(display.colour_red, getpixel(marked, 362, 254));
+  EXPECT_EQ(0, count_colour(marked, 370, 240, 400, 260, display.colour_slate));  // no label
 }
 
 TEST_F(MapView, VisibilityLimitsOfTargetsAndAreas) {
   tile_map.tiles_x = tile_map.tiles_y = 20;
-  status_y = 512;
-  enable_targets = 1;
-  zoom_level = 0;
-  overlay_mode = 1;  // crosses, no labels
+  display.status_y = 512;
+  show_targets = 1;
+  view.zoom_level = 0;
+  view.overlay_mode = 1;  // crosses, no labels
   BITMAP *bmp = bitmap(768, 538);
   // X0 = 9, Y0 = 9, S = 256: px = W = 768 at east 2000 * 12; py = 512 at north 2000 * 9.
   auto target_at = [&](float east, float north) {
-    area_count = 0;
+    targets.area_count = 0;
     TargetArea &a = add_area(0, 0, -1);  // the area itself lies off the view
     a.target_count = 1;
     a.targets[1].offset_x = east;
     a.targets[1].offset_y = north;
-    draw_map_view(bmp, 10, 10);
+    draw_view(bmp, 10, 10);
   };
   target_at(2000 * 12, 2000 * 10);  // px = W passes: its cross reaches column W - 1
-  EXPECT_EQ(colour_red, getpixel(bmp, 767, 256));
+  EXPECT_EQ(display.colour_red, getpixel(bmp, 767, 256));
   target_at(2000 * 12 + 8, 2000 * 10);  // px = W + 1 is skipped
-  EXPECT_NE(colour_red, getpixel(bmp, 767, 256));
+  EXPECT_NE(display.colour_red, getpixel(bmp, 767, 256));
   target_at(19563, 2000 * 9);  // px = 200, py = status_y passes
-  EXPECT_EQ(colour_red, getpixel(bmp, 200, 511));
+  EXPECT_EQ(display.colour_red, getpixel(bmp, 200, 511));
   target_at(19563, 2000 * 9 - 8);  // py = status_y + 1 is skipped
-  EXPECT_NE(colour_red, getpixel(bmp, 200, 511));
+  EXPECT_NE(display.colour_red, getpixel(bmp, 200, 511));
 
   // Areas: px = W and py = status_y - 6 are not drawn, one pixel less is.
   auto area_at = [&](float east, float north) {
-    area_count = 0;
+    targets.area_count = 0;
     add_area(east, north, -1);
-    draw_map_view(bmp, 10, 10);
+    draw_view(bmp, 10, 10);
   };
   area_at(23993, 2000 * 10);  // px = 767
-  EXPECT_EQ(colour_red, getpixel(bmp, 765, 256));
+  EXPECT_EQ(display.colour_red, getpixel(bmp, 765, 256));
   area_at(24000, 2000 * 10);  // px = 768
-  EXPECT_NE(colour_red, getpixel(bmp, 766, 256));
+  EXPECT_NE(display.colour_red, getpixel(bmp, 766, 256));
   area_at(19563, 18054);  // py = 505
-  EXPECT_EQ(colour_red, getpixel(bmp, 200, 503));
+  EXPECT_EQ(display.colour_red, getpixel(bmp, 200, 503));
   area_at(19563, 18046);  // py = 506
-  EXPECT_NE(colour_red, getpixel(bmp, 200, 504));
+  EXPECT_NE(display.colour_red, getpixel(bmp, 200, 504));
 }
 
 TEST_F(MapView, TargetLabelsAndLongNames) {
   tile_map.tiles_x = tile_map.tiles_y = 20;
-  status_y = 512;
-  enable_targets = 1;
-  zoom_level = 0;
+  display.status_y = 512;
+  show_targets = 1;
+  view.zoom_level = 0;
   BITMAP *got = bitmap(768, 538), *want = bitmap(768, 538);
   // Area off the view, one target at (px, py) = (128, 128).
   TargetArea &a = add_area(0, 0, -1);
@@ -490,37 +501,37 @@ TEST_F(MapView, TargetLabelsAndLongNames) {
     std::string text;
   } cases[] = {{4, "~12,-7"}, {3, "~1"}, {2, long_type}};
   for (const auto &c : cases) {
-    overlay_mode = 1;
-    draw_map_view(want, 10, 10);
-    textout_ex(want, map_font, c.text.c_str(), 128 + 6, 128 - 5, colour_black, colour_pale_blue);
-    overlay_mode = c.mode;
-    draw_map_view(got, 10, 10);
-    EXPECT_EQ(-1, first_difference(got, want, status_y)) << c.text;
+    view.overlay_mode = 1;
+    draw_view(want, 10, 10);
+    textout_ex(want, display.map_font, c.text.c_str(), 128 + 6, 128 - 5, display.colour_black, display.colour_pale_blue);
+    view.overlay_mode = c.mode;
+    draw_view(got, 10, 10);
+    EXPECT_EQ(-1, first_difference(got, want, display.status_y)) << c.text;
   }
   // Level 2 has crosses but no labels.
-  zoom_level = 2;
-  overlay_mode = 3;
-  draw_map_view(got, 10, 10);
-  EXPECT_EQ(0, count_colour(got, 0, 0, 767, 511, colour_pale_blue));
+  view.zoom_level = 2;
+  view.overlay_mode = 3;
+  draw_view(got, 10, 10);
+  EXPECT_EQ(0, count_colour(got, 0, 0, 767, 511, display.colour_pale_blue));
 }
 
 TEST_F(MapView, HeightNumbersMarkTheChosenSample) {
   tile_map.tiles_x = tile_map.tiles_y = 4;
-  status_y = 512;
-  enable_targets = 1;
-  zoom_level = 0;
-  edit_mode = EDIT_HEIGHTS;
-  height_sample = 6;  // row 1, column 2
+  display.status_y = 512;
+  show_targets = 1;
+  view.zoom_level = 0;
+  view.edit_mode = EDIT_HEIGHTS;
+  view.height_sample = 6;  // row 1, column 2
   BITMAP *bmp = bitmap(768, 538);
-  draw_map_view(bmp, 1, 1);  // X0 = 0, Y0 = 0: the cursor tile is cell (1, 1)
+  draw_view(bmp, 1, 1);  // X0 = 0, Y0 = 0: the cursor tile is cell (1, 1)
   for (int b = 0; b < 4; b++)
     for (int a = 0; a < 4; a++) {
       const int x = 256 + 64 * a, y = 256 + 64 * b;
-      const int n = count_colour(bmp, x, y, x + 63, y + 63, colour_terracotta);
+      const int n = count_colour(bmp, x, y, x + 63, y + 63, display.colour_terracotta);
       EXPECT_EQ(4 * b + a == 6, n > 0) << a << "," << b;
     }
-  EXPECT_EQ(0, count_colour(bmp, 0, 0, 255, 255, colour_terracotta));
-  EXPECT_LT(0, count_colour(bmp, 0, 0, 255, 255, colour_pale_blue));
+  EXPECT_EQ(0, count_colour(bmp, 0, 0, 255, 255, display.colour_terracotta));
+  EXPECT_LT(0, count_colour(bmp, 0, 0, 255, 255, display.colour_pale_blue));
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "app/opening.h"
 #include "app/startup.h"
-#include "terrain/open_terrain.h"
 #include "terrain/terrain_model.h"
 #include "tests/unit/dialog_answers.h"
 #include "tests/unit/harness.h"
@@ -56,8 +56,7 @@ class OpenTerrain : public testing::Test {
  protected:
   void SetUp() override {
     reset_program_state();
-    terrain_alert_count = 0;
-    strcpy(tfd_path, dir.file("Desert.TFD").c_str());
+    strcpy(terrain_paths.tfd_path, dir.file("Desert.TFD").c_str());
   }
   void TearDown() override { clear_keybuf(); }
 
@@ -73,78 +72,68 @@ class OpenTerrain : public testing::Test {
     destroy_bitmap(bmp);
   }
 
+  // Opens in the window; the boxes it shows are the report's warnings, in
+  // order, each with its message, an empty line and its path.
   void open(int select, int key = KEY_ANSWER_OK) {
     AlertAnswers answer;
     answer.answer_every(key);
-    open_terrain(select);
+    open_terrain(select, &report);
+    // The file selector's own frame comes first when it is asked for.
+    const size_t first = answer.shown.size() - (size_t)report.warning_count;
+    ASSERT_EQ(select == 1 ? 1u : 0u, first);
+    for (int i = 0; i < report.warning_count && i < OPEN_WARNINGS_MAX; i++) {
+      EXPECT_EQ(report.warnings[i].message, answer.shown[first + i].lines[0]);
+      EXPECT_EQ("", answer.shown[first + i].lines[1]);
+      EXPECT_EQ(report.warnings[i].path, answer.shown[first + i].lines[2]);
+    }
   }
 
   std::vector<std::string> alerts() {
     std::vector<std::string> out;
-    for (int i = 0; i < terrain_alert_count && i < TERRAIN_ALERT_LOG; i++)
-      out.push_back(terrain_alert_log[i].message);
+    for (int i = 0; i < report.warning_count && i < OPEN_WARNINGS_MAX; i++)
+      out.push_back(report.warnings[i].message);
     return out;
   }
+  OpenReport report = {};
   using Alerts = std::vector<std::string>;
 
   TempDir dir;
 };
 
-TEST(InsertSuffix, BeforeTheLastFourCharacters) {
-  char path[PATH_SIZE] = "D:\\maps\\Desert.ini";
-  insert_suffix(path, "_DATA", sizeof(path));
-  EXPECT_STREQ("D:\\maps\\Desert_DATA.ini", path);
-
-  char tiny[PATH_SIZE] = "ini";  // no room for four characters behind the text
-  insert_suffix(tiny, "_DATA", sizeof(tiny));
-  EXPECT_STREQ("", tiny);
-
-  // Exactly 255 characters fit; one more empties the path rather than cut it.
-  std::string fits = std::string(PATH_SIZE - 1 - 4 - 5, 'a') + ".ini";
-  char full[PATH_SIZE];
-  strcpy(full, fits.c_str());
-  insert_suffix(full, "_DATA", sizeof(full));
-  EXPECT_EQ(std::string(PATH_SIZE - 1 - 4 - 5, 'a') + "_DATA.ini", full);
-  strcpy(full, ("b" + fits).c_str());
-  insert_suffix(full, "_DATA", sizeof(full));
-  EXPECT_STREQ("", full);
-}
-
 TEST_F(OpenTerrain, ReadsTheFourFilesBesideTheTileMap) {
   write_terrain();
   open(0);
   EXPECT_EQ(Alerts{}, alerts());
-  EXPECT_EQ(1, terrain_open);
-  EXPECT_EQ(RUN_CONTINUE, run_state);
-  EXPECT_EQ(dir.file("Desert.hfd"), hfd_path);
-  EXPECT_EQ(dir.file("Desert_DATA.ini"), data_ini_path);
-  EXPECT_EQ(dir.file("Desert_TARGETS.ini"), targets_ini_path);
+  EXPECT_EQ(1, session.terrain_open);
+  EXPECT_EQ(RUN_CONTINUE, session.run_state);
+  EXPECT_EQ(dir.file("Desert.hfd"), terrain_paths.hfd_path);
+  EXPECT_EQ(dir.file("Desert_DATA.ini"), terrain_paths.data_ini_path);
+  EXPECT_EQ(dir.file("Desert_TARGETS.ini"), terrain_paths.targets_ini_path);
   EXPECT_EQ(4, tile_map.tiles_x);
   EXPECT_EQ(1, height_map.heights_loaded);
   EXPECT_EQ(2, texture_table.texture_count);
   EXPECT_EQ(2, texture_table.textures_loaded);
-  EXPECT_EQ(1, area_count);
+  EXPECT_EQ(1, targets.area_count);
 }
 
 TEST_F(OpenTerrain, TileMapFailuresEndTheOpening) {
   write_terrain();
-  strcpy(tfd_path, dir.file("Absent.TFD").c_str());
+  strcpy(terrain_paths.tfd_path, dir.file("Absent.TFD").c_str());
   open(0);
   EXPECT_EQ(Alerts{"Error reading TFD file."}, alerts());
-  EXPECT_STREQ(tfd_path, terrain_alert_log[0].path);
-  EXPECT_EQ(RUN_END, run_state);
-  EXPECT_EQ(0, terrain_open);
+  EXPECT_STREQ(terrain_paths.tfd_path, report.warnings[0].path);
+  EXPECT_EQ(RUN_END, session.run_state);
+  EXPECT_EQ(0, session.terrain_open);
 
   // Texture 512 does not fit the table: the tiles before it stay, nothing else loads.
   reset_program_state();
-  terrain_alert_count = 0;
   write_tile_map(dir.file("Desert.TFD"), 4, 3, [](int x, int y) { return x == 3 && y == 0 ? 512 : 7; });
-  strcpy(tfd_path, dir.file("Desert.TFD").c_str());
+  strcpy(terrain_paths.tfd_path, dir.file("Desert.TFD").c_str());
   open(0);
   EXPECT_EQ(Alerts{"Error reading TFD file."}, alerts());
-  EXPECT_EQ(0, terrain_open);
+  EXPECT_EQ(0, session.terrain_open);
   EXPECT_EQ(0, height_map.heights_loaded);
-  EXPECT_EQ(0, area_count);
+  EXPECT_EQ(0, targets.area_count);
 }
 
 TEST_F(OpenTerrain, MissingHeightMapOpensWithoutHeights) {
@@ -152,8 +141,8 @@ TEST_F(OpenTerrain, MissingHeightMapOpensWithoutHeights) {
   remove(dir.file("Desert.hfd").c_str());
   open(0);
   EXPECT_EQ(Alerts{"Warning: Error reading HFD file."}, alerts());
-  EXPECT_STREQ(hfd_path, terrain_alert_log[0].path);
-  EXPECT_EQ(1, terrain_open);
+  EXPECT_STREQ(terrain_paths.hfd_path, report.warnings[0].path);
+  EXPECT_EQ(1, session.terrain_open);
   EXPECT_EQ(0, height_map.heights_loaded);
 }
 
@@ -164,9 +153,9 @@ TEST_F(OpenTerrain, MissingDescriptionLeavesPlaceholders) {
   EXPECT_EQ((Alerts{"Warning: Error reading _DATA.INI file.",
                     "Warning: Tilemap refers to unavailable textures."}),
             alerts());
-  EXPECT_STREQ(data_ini_path, terrain_alert_log[0].path);
-  EXPECT_STREQ("", terrain_alert_log[1].path);
-  EXPECT_EQ(1, terrain_open);
+  EXPECT_STREQ(terrain_paths.data_ini_path, report.warnings[0].path);
+  EXPECT_STREQ("", report.warnings[1].path);
+  EXPECT_EQ(1, session.terrain_open);
   EXPECT_EQ(2, texture_table.texture_count);
   EXPECT_NE(nullptr, texture_table.textures[2].levels[0]);
 }
@@ -178,8 +167,8 @@ TEST_F(OpenTerrain, TextureFileNotLoadedButNotUsed) {
              "[Texture003]\nFilename=lost.bmp\n");
   open(0);
   EXPECT_EQ(Alerts{"Warning: Error reading certain texture files."}, alerts());
-  EXPECT_STREQ("", terrain_alert_log[0].path);
-  EXPECT_EQ(1, terrain_open);
+  EXPECT_STREQ("", report.warnings[0].path);
+  EXPECT_EQ(1, session.terrain_open);
   EXPECT_EQ(3, texture_table.texture_count);
 }
 
@@ -190,7 +179,7 @@ TEST_F(OpenTerrain, TilesBeyondTheDeclaredTextures) {
   write_description(dir.file("Desert_DATA.ini"), 30, "sand.bmp");
   open(0);
   EXPECT_EQ(Alerts{"Warning: Tilemap refers to unavailable textures."}, alerts());
-  EXPECT_EQ(1, terrain_open);
+  EXPECT_EQ(1, session.terrain_open);
   EXPECT_EQ(40, texture_table.texture_count);
   EXPECT_EQ(30, texture_table.textures_loaded);
   for (int t = 31; t <= 40; t++) {
@@ -206,35 +195,35 @@ TEST_F(OpenTerrain, TargetFileProblems) {
   write_text(dir.file("Desert_TARGETS.ini"), "[Somewhere]\nName=else\n");
   open(0);
   EXPECT_EQ(Alerts{"Warning: Error reading _TARGETS.INI file."}, alerts());
-  EXPECT_STREQ(targets_ini_path, terrain_alert_log[0].path);
-  EXPECT_EQ(1, terrain_open);
+  EXPECT_STREQ(terrain_paths.targets_ini_path, report.warnings[0].path);
+  EXPECT_EQ(1, session.terrain_open);
 
   // A missing file gives only the read-error box, which answers to Enter.
   reset_program_state();
-  terrain_alert_count = 0;
-  strcpy(tfd_path, dir.file("Desert.TFD").c_str());
+  strcpy(terrain_paths.tfd_path, dir.file("Desert.TFD").c_str());
   remove(dir.file("Desert_TARGETS.ini").c_str());
   open(0, KEY_ANSWER_ENTER);
-  EXPECT_EQ(Alerts{}, alerts());
-  EXPECT_EQ(1, terrain_open);
-  EXPECT_EQ(0, area_count);
+  EXPECT_EQ(Alerts{"  Read Error:  "}, alerts());
+  EXPECT_EQ(WARNING_READ_ERROR, report.warnings[0].kind);
+  EXPECT_EQ(1, session.terrain_open);
+  EXPECT_EQ(0, targets.area_count);
 }
 
 TEST_F(OpenTerrain, TargetsSwitchedOffAreNotRead) {
   write_terrain();
-  enable_targets = 0;
+  session.enable_targets = 0;
   open(0);
   EXPECT_EQ(Alerts{}, alerts());
-  EXPECT_EQ(1, terrain_open);
-  EXPECT_EQ(0, area_count);
+  EXPECT_EQ(1, session.terrain_open);
+  EXPECT_EQ(0, targets.area_count);
 }
 
 TEST_F(OpenTerrain, CancelledSelectorLoadsNothing) {
   write_terrain();
   open(1, KEY_ANSWER_ESC);
   EXPECT_EQ(Alerts{}, alerts());
-  EXPECT_EQ(RUN_END, run_state);
-  EXPECT_EQ(0, terrain_open);
+  EXPECT_EQ(RUN_END, session.run_state);
+  EXPECT_EQ(0, session.terrain_open);
   EXPECT_EQ(0, tile_map.tiles_x);
 }
 
@@ -242,18 +231,17 @@ TEST_F(OpenTerrain, SecondAttemptStartsFromACleanModel) {
   write_terrain();
   // First attempt: a tile map that fails after textures up to 50 were met.
   write_tile_map(dir.file("Broken.TFD"), 6, 6, [](int x, int y) { return y == 0 && x == 5 ? 600 : 50; });
-  strcpy(tfd_path, dir.file("Broken.TFD").c_str());
+  strcpy(terrain_paths.tfd_path, dir.file("Broken.TFD").c_str());
   open(0, KEY_ANSWER_ENTER);
-  ASSERT_EQ(0, terrain_open);
+  ASSERT_EQ(0, session.terrain_open);
   ASSERT_EQ(50, tile_map.max_texture_used);
 
   // Start-up goes on to the selector, which starts from the given path.
-  run_state = RUN_CONTINUE;
-  strcpy(tfd_path, dir.file("Desert.TFD").c_str());
-  terrain_alert_count = 0;
+  session.run_state = RUN_CONTINUE;
+  strcpy(terrain_paths.tfd_path, dir.file("Desert.TFD").c_str());
   open(1, KEY_ANSWER_ENTER);
   EXPECT_EQ(Alerts{}, alerts());
-  EXPECT_EQ(1, terrain_open);
+  EXPECT_EQ(1, session.terrain_open);
   EXPECT_EQ(2, tile_map.max_texture_used);
   EXPECT_EQ(2, texture_table.texture_count);
   EXPECT_EQ(0, tile_at(5, 5).texture);  // outside the new map, cleared
@@ -274,12 +262,12 @@ TEST_F(OpenTerrain, DerivedNamesThatDoNotFitNameNoFile) {
   const std::string tfd = folder + "/Desert.TFD";
   ASSERT_LE(tfd.size(), (size_t)PATH_SIZE - 1);
   write_tile_map(tfd, 2, 2, [](int, int) { return 1; });
-  strcpy(tfd_path, tfd.c_str());
+  strcpy(terrain_paths.tfd_path, tfd.c_str());
   open(0, KEY_ANSWER_ENTER);
-  EXPECT_EQ(folder + "/Desert.hfd", hfd_path);
-  EXPECT_EQ(folder + "/Desert_DATA.ini", data_ini_path);
-  EXPECT_STREQ("", targets_ini_path);
-  EXPECT_EQ(1, terrain_open);
+  EXPECT_EQ(folder + "/Desert.hfd", terrain_paths.hfd_path);
+  EXPECT_EQ(folder + "/Desert_DATA.ini", terrain_paths.data_ini_path);
+  EXPECT_STREQ("", terrain_paths.targets_ini_path);
+  EXPECT_EQ(1, session.terrain_open);
 }
 
 }  // namespace

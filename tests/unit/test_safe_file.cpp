@@ -49,7 +49,7 @@ class SafeFileTest : public testing::Test {
     reset_program_state();
     tfd = dir.file("land.TFD");
     write_file(tfd, small_tile_map());
-    ASSERT_EQ(0, load_tile_map(tfd.c_str()));
+    ASSERT_EQ(0, load_tile_map(tfd.c_str(), nullptr));
   }
   void TearDown() override { reset_program_state(); }
   TempDir dir;
@@ -156,7 +156,7 @@ TEST_F(SafeFileTest, ReadOnlyFileIsNotReplaced) {
   ASSERT_EQ(0, chmod(tfd.c_str(), 0444));
   const int refused = save_as_nobody(dir, tfd);
   if (refused < 0) GTEST_SKIP() << "no unprivileged user to save as";
-  EXPECT_EQ(1, refused);
+  EXPECT_EQ(RESULT_CANNOT_WRITE, refused);
   EXPECT_EQ(original, read_file(tfd));
   EXPECT_EQ(0, entries_ending(dir, ".saving"));
   struct stat st;

@@ -74,9 +74,9 @@ class SavePrompt : public testing::Test {
     hfd = dir.file("land.hfd");
     original_tiles = tile_file(tile_words());
     write_file(tfd, original_tiles);
-    ASSERT_EQ(0, load_tile_map(tfd.c_str()));
-    snprintf(tfd_path, PATH_SIZE, "%s", tfd.c_str());
-    snprintf(hfd_path, PATH_SIZE, "%s", hfd.c_str());
+    ASSERT_EQ(0, load_tile_map(tfd.c_str(), nullptr));
+    snprintf(terrain_paths.tfd_path, PATH_SIZE, "%s", tfd.c_str());
+    snprintf(terrain_paths.hfd_path, PATH_SIZE, "%s", hfd.c_str());
 
     height_map.samples_x = 4 * TX;
     height_map.samples_y = 4 * TY;
@@ -88,14 +88,14 @@ class SavePrompt : public testing::Test {
     height_map.heights_loaded = 1;
     original_heights = std::vector<unsigned char>(16 + 2 * 16 * TX * TY, 0xEE);
     write_file(hfd, original_heights);
-    terrain_open = 1;
+    session.terrain_open = 1;
   }
   void TearDown() override { reset_program_state(); }
 
   // The texture of tile (1, 0) goes up by one: the second record of the last file row.
   std::vector<unsigned char> edit_tiles() {
     tile_at(1, 0).texture++;
-    tilemap_modified = 1;
+    session.tilemap_modified = 1;
     std::vector<uint16_t> words = tile_words();
     words[((TY - 1) * TX + 1) * 6]++;
     return tile_file(words);
@@ -103,7 +103,7 @@ class SavePrompt : public testing::Test {
   std::vector<unsigned char> edit_heights() {
     height_map.heights[5][0] = 0;
     height_map.heights[0][7] = 1107;
-    heightmap_modified = 1;
+    session.heightmap_modified = 1;
     return height_file_of_model();
   }
   // The height-map writer may still be missing; the tests that need a
@@ -131,15 +131,15 @@ class SavePrompt : public testing::Test {
 
 TEST_F(SavePrompt, NothingChangedEndsWithoutQuestion) {
   confirm_exit();
-  EXPECT_EQ(RUN_END, run_state);
+  EXPECT_EQ(RUN_END, session.run_state);
   EXPECT_TRUE(alerts.shown.empty());
 
   // A height flag without a loaded height map has nothing to save either.
   height_map.heights_loaded = 0;
-  heightmap_modified = 1;
-  run_state = RUN_CONTINUE;
+  session.heightmap_modified = 1;
+  session.run_state = RUN_CONTINUE;
   confirm_exit();
-  EXPECT_EQ(RUN_END, run_state);
+  EXPECT_EQ(RUN_END, session.run_state);
   EXPECT_TRUE(alerts.shown.empty());
 }
 
@@ -147,19 +147,19 @@ TEST_F(SavePrompt, TileMapYesWritesIt) {
   const auto expected = edit_tiles();
   alerts.answer('y');
   confirm_exit();
-  EXPECT_EQ(RUN_SAVED, run_state);
+  EXPECT_EQ(RUN_SAVED, session.run_state);
   ASSERT_EQ(1u, alerts.shown.size());
-  expect_question(alerts.shown[0], "Save changes to TileMap:", tfd_path);
+  expect_question(alerts.shown[0], "Save changes to TileMap:", terrain_paths.tfd_path);
   EXPECT_EQ(expected, read_file(tfd));
   EXPECT_EQ(original_heights, read_file(hfd));
-  EXPECT_EQ(1, tilemap_modified);  // never cleared
+  EXPECT_EQ(1, session.tilemap_modified);  // never cleared
 }
 
 TEST_F(SavePrompt, TileMapNoKeepsTheFile) {
   edit_tiles();
   alerts.answer('n');
   confirm_exit();
-  EXPECT_EQ(RUN_END, run_state);
+  EXPECT_EQ(RUN_END, session.run_state);
   EXPECT_EQ(1u, alerts.shown.size());
   EXPECT_EQ(original_tiles, read_file(tfd));
 }
@@ -169,21 +169,21 @@ TEST_F(SavePrompt, TileMapReturnSkipsTheHeightQuestion) {
   edit_heights();
   alerts.answer('r');
   confirm_exit();
-  EXPECT_EQ(RUN_CONTINUE, run_state);
+  EXPECT_EQ(RUN_CONTINUE, session.run_state);
   EXPECT_EQ(1u, alerts.shown.size());
   EXPECT_EQ(original_tiles, read_file(tfd));
   EXPECT_EQ(original_heights, read_file(hfd));
-  EXPECT_EQ(1, tilemap_modified);
-  EXPECT_EQ(1, heightmap_modified);
+  EXPECT_EQ(1, session.tilemap_modified);
+  EXPECT_EQ(1, session.heightmap_modified);
 
   // The next Esc asks about both again.
   alerts.answer('n');
   alerts.answer('n');
   confirm_exit();
-  EXPECT_EQ(RUN_END, run_state);
+  EXPECT_EQ(RUN_END, session.run_state);
   ASSERT_EQ(3u, alerts.shown.size());
-  expect_question(alerts.shown[1], "Save changes to TileMap:", tfd_path);
-  expect_question(alerts.shown[2], "Save changes to HeightMap:", hfd_path);
+  expect_question(alerts.shown[1], "Save changes to TileMap:", terrain_paths.tfd_path);
+  expect_question(alerts.shown[2], "Save changes to HeightMap:", terrain_paths.hfd_path);
   EXPECT_EQ(0, alerts.unanswered);
   EXPECT_EQ(original_tiles, read_file(tfd));
   EXPECT_EQ(original_heights, read_file(hfd));
@@ -193,21 +193,21 @@ TEST_F(SavePrompt, HeightMapOnlyAsksOnce) {
   edit_heights();
   alerts.answer('n');
   confirm_exit();
-  EXPECT_EQ(RUN_END, run_state);
+  EXPECT_EQ(RUN_END, session.run_state);
   ASSERT_EQ(1u, alerts.shown.size());
-  expect_question(alerts.shown[0], "Save changes to HeightMap:", hfd_path);
+  expect_question(alerts.shown[0], "Save changes to HeightMap:", terrain_paths.hfd_path);
   EXPECT_EQ(original_heights, read_file(hfd));
 
   alerts.answer('r');
   confirm_exit();
-  EXPECT_EQ(RUN_CONTINUE, run_state);
+  EXPECT_EQ(RUN_CONTINUE, session.run_state);
 }
 
 TEST_F(SavePrompt, HeightMapYesWritesIt) {
   const auto expected = edit_heights();
   alerts.answer('y');
   confirm_exit();
-  EXPECT_EQ(RUN_SAVED, run_state);
+  EXPECT_EQ(RUN_SAVED, session.run_state);
   EXPECT_EQ(1u, alerts.shown.size());
   EXPECT_EQ(expected, read_file(hfd));
   EXPECT_EQ(original_tiles, read_file(tfd));
@@ -219,7 +219,7 @@ TEST_F(SavePrompt, TileNoHeightYesWritesOnlyHeights) {
   alerts.answer('n');
   alerts.answer('y');
   confirm_exit();
-  EXPECT_EQ(RUN_SAVED, run_state);
+  EXPECT_EQ(RUN_SAVED, session.run_state);
   EXPECT_EQ(2u, alerts.shown.size());
   EXPECT_EQ(original_tiles, read_file(tfd));
   EXPECT_EQ(expected, read_file(hfd));
@@ -231,7 +231,7 @@ TEST_F(SavePrompt, TileYesHeightReturnGoesOn) {
   alerts.answer('y');
   alerts.answer('r');
   confirm_exit();
-  EXPECT_EQ(RUN_CONTINUE, run_state);
+  EXPECT_EQ(RUN_CONTINUE, session.run_state);
   EXPECT_EQ(2u, alerts.shown.size());
   EXPECT_EQ(expected, read_file(tfd));
   EXPECT_EQ(original_heights, read_file(hfd));
@@ -239,7 +239,7 @@ TEST_F(SavePrompt, TileYesHeightReturnGoesOn) {
   alerts.answer('n');
   alerts.answer('n');
   confirm_exit();
-  EXPECT_EQ(RUN_END, run_state);
+  EXPECT_EQ(RUN_END, session.run_state);
   EXPECT_EQ(4u, alerts.shown.size());
   EXPECT_EQ(0, alerts.unanswered);
 }
@@ -250,18 +250,18 @@ TEST_F(SavePrompt, FailedTileSaveReturnsToTheMap) {
   const std::string blocked = dir.file("blocked.TFD");
   ASSERT_EQ(0, mkdir(blocked.c_str(), 0755));
   write_text(blocked + "/keep", "x");
-  snprintf(tfd_path, PATH_SIZE, "%s", blocked.c_str());
+  snprintf(terrain_paths.tfd_path, PATH_SIZE, "%s", blocked.c_str());
   edit_tiles();
   edit_heights();
   alerts.answer('y');
   alerts.answer('o');
   confirm_exit();
-  EXPECT_EQ(RUN_CONTINUE, run_state);
+  EXPECT_EQ(RUN_CONTINUE, session.run_state);
   ASSERT_EQ(2u, alerts.shown.size());  // no height question after the failure
-  expect_error(alerts.shown[1], "Error writing TFD file.", tfd_path);
+  expect_error(alerts.shown[1], "Error writing TFD file.", terrain_paths.tfd_path);
   EXPECT_EQ(0, alerts.unanswered);
-  EXPECT_EQ(1, tilemap_modified);
-  EXPECT_EQ(1, heightmap_modified);
+  EXPECT_EQ(1, session.tilemap_modified);
+  EXPECT_EQ(1, session.heightmap_modified);
   EXPECT_TRUE(file_exists(blocked + "/keep"));
   EXPECT_EQ(0, leftover_files(dir.path(), ".saving"));
   EXPECT_EQ(original_heights, read_file(hfd));
@@ -274,26 +274,26 @@ TEST_F(SavePrompt, FailedTileSaveInReadOnlyFolderKeepsTheOriginal) {
   const std::string locked = folder + "/land.TFD";
   write_file(locked, original_tiles);
   ASSERT_EQ(0, chmod(folder.c_str(), 0555));
-  snprintf(tfd_path, PATH_SIZE, "%s", locked.c_str());
+  snprintf(terrain_paths.tfd_path, PATH_SIZE, "%s", locked.c_str());
   edit_tiles();
   alerts.answer('y');
   alerts.answer('o');
   confirm_exit();
   chmod(folder.c_str(), 0755);
-  EXPECT_EQ(RUN_CONTINUE, run_state);
+  EXPECT_EQ(RUN_CONTINUE, session.run_state);
   ASSERT_EQ(2u, alerts.shown.size());
-  expect_error(alerts.shown[1], "Error writing TFD file.", tfd_path);
+  expect_error(alerts.shown[1], "Error writing TFD file.", terrain_paths.tfd_path);
   EXPECT_EQ(original_tiles, read_file(locked));
 }
 
 TEST_F(SavePrompt, FailedTileSaveToADevice) {
   // A device is never replaced, also not by root.
-  snprintf(tfd_path, PATH_SIZE, "/dev/full");
+  snprintf(terrain_paths.tfd_path, PATH_SIZE, "/dev/full");
   edit_tiles();
   alerts.answer('y');
   alerts.answer('o');
   confirm_exit();
-  EXPECT_EQ(RUN_CONTINUE, run_state);
+  EXPECT_EQ(RUN_CONTINUE, session.run_state);
   ASSERT_EQ(2u, alerts.shown.size());
   expect_error(alerts.shown[1], "Error writing TFD file.", "/dev/full");
   struct stat st;
@@ -305,26 +305,26 @@ TEST_F(SavePrompt, TilesSavedHeightsFailed) {
   const std::string blocked = dir.file("blocked.hfd");
   ASSERT_EQ(0, mkdir(blocked.c_str(), 0755));
   write_text(blocked + "/keep", "x");
-  snprintf(hfd_path, PATH_SIZE, "%s", blocked.c_str());
+  snprintf(terrain_paths.hfd_path, PATH_SIZE, "%s", blocked.c_str());
   const auto expected = edit_tiles();
   edit_heights();
   alerts.answer('y');
   alerts.answer('y');
   alerts.answer('o');
   confirm_exit();
-  EXPECT_EQ(RUN_CONTINUE, run_state);
+  EXPECT_EQ(RUN_CONTINUE, session.run_state);
   ASSERT_EQ(3u, alerts.shown.size());
-  expect_error(alerts.shown[2], "Error writing HFD file.", hfd_path);
+  expect_error(alerts.shown[2], "Error writing HFD file.", terrain_paths.hfd_path);
   EXPECT_EQ(expected, read_file(tfd));
   EXPECT_TRUE(file_exists(blocked + "/keep"));
-  EXPECT_EQ(1, tilemap_modified);
-  EXPECT_EQ(1, heightmap_modified);
+  EXPECT_EQ(1, session.tilemap_modified);
+  EXPECT_EQ(1, session.heightmap_modified);
 
   // Both are asked about again; this time the user gives up on saving.
   alerts.answer('n');
   alerts.answer('n');
   confirm_exit();
-  EXPECT_EQ(RUN_END, run_state);
+  EXPECT_EQ(RUN_END, session.run_state);
   EXPECT_EQ(5u, alerts.shown.size());
   EXPECT_EQ(0, alerts.unanswered);
 }
@@ -343,7 +343,7 @@ class ChangedOnDisk : public SavePrompt {
     // As if the height map had been read from its file as well.
     struct stat st;
     ASSERT_EQ(0, stat(hfd.c_str(), &st));
-    record_file_stamp(&height_map_stamp, hfd.c_str(), &st);
+    record_file_stamp(&height_map.stamp, hfd.c_str(), &st);
   }
   static void expect_overwrite_question(const ShownAlert &box, const std::string &path) {
     EXPECT_EQ("Changed on disk since it was opened:", box.lines[0]);
@@ -360,9 +360,9 @@ TEST_F(ChangedOnDisk, YesOverwritesTheOtherVersion) {
   alerts.answer('y');
   alerts.answer('y');
   confirm_exit();
-  EXPECT_EQ(RUN_SAVED, run_state);
+  EXPECT_EQ(RUN_SAVED, session.run_state);
   ASSERT_EQ(2u, alerts.shown.size());
-  expect_question(alerts.shown[0], "Save changes to TileMap:", tfd_path);
+  expect_question(alerts.shown[0], "Save changes to TileMap:", terrain_paths.tfd_path);
   expect_overwrite_question(alerts.shown[1], tfd);
   EXPECT_EQ(expected, read_file(tfd));
 }
@@ -374,13 +374,13 @@ TEST_F(ChangedOnDisk, NoReturnsToTheMapWithNothingWritten) {
   alerts.answer('y');
   alerts.answer('n');
   confirm_exit();
-  EXPECT_EQ(RUN_CONTINUE, run_state);
+  EXPECT_EQ(RUN_CONTINUE, session.run_state);
   ASSERT_EQ(2u, alerts.shown.size());  // no height question either
   expect_overwrite_question(alerts.shown[1], tfd);
   EXPECT_EQ(std::vector<unsigned char>(40, 0x55), read_file(tfd));
   EXPECT_EQ(original_heights, read_file(hfd));
-  EXPECT_EQ(1, tilemap_modified);
-  EXPECT_EQ(1, heightmap_modified);
+  EXPECT_EQ(1, session.tilemap_modified);
+  EXPECT_EQ(1, session.heightmap_modified);
   EXPECT_EQ(0, leftover_files(dir.path(), ".saving"));
 
   // Asked again at the next Esc; a yes then saves both.
@@ -388,10 +388,10 @@ TEST_F(ChangedOnDisk, NoReturnsToTheMapWithNothingWritten) {
   alerts.answer('y');
   alerts.answer('y');
   confirm_exit();
-  EXPECT_EQ(RUN_SAVED, run_state);
+  EXPECT_EQ(RUN_SAVED, session.run_state);
   ASSERT_EQ(5u, alerts.shown.size());
   expect_overwrite_question(alerts.shown[3], tfd);
-  expect_question(alerts.shown[4], "Save changes to HeightMap:", hfd_path);
+  expect_question(alerts.shown[4], "Save changes to HeightMap:", terrain_paths.hfd_path);
   EXPECT_EQ(tiles, read_file(tfd));
   EXPECT_EQ(heights, read_file(hfd));
 }
@@ -405,23 +405,23 @@ TEST_F(ChangedOnDisk, TheOtherFileOfThePairIsAskedAboutFirst) {
   alerts.answer('y');
   alerts.answer('n');
   confirm_exit();
-  EXPECT_EQ(RUN_CONTINUE, run_state);
+  EXPECT_EQ(RUN_CONTINUE, session.run_state);
   ASSERT_EQ(2u, alerts.shown.size());
   expect_overwrite_question(alerts.shown[1], hfd);
   EXPECT_EQ(original_tiles, read_file(tfd));
   EXPECT_EQ(std::vector<unsigned char>(40, 0x66), read_file(hfd));
 
   // Heights only, tile map changed by the other program.
-  tilemap_modified = 0;
+  session.tilemap_modified = 0;
   edit_heights();
   save_by_another_program(tfd, 0x55);
   save_by_another_program(hfd, 0x67);
   alerts.answer('y');
   alerts.answer('n');
   confirm_exit();
-  EXPECT_EQ(RUN_CONTINUE, run_state);
+  EXPECT_EQ(RUN_CONTINUE, session.run_state);
   ASSERT_EQ(4u, alerts.shown.size());
-  expect_question(alerts.shown[2], "Save changes to HeightMap:", hfd_path);
+  expect_question(alerts.shown[2], "Save changes to HeightMap:", terrain_paths.hfd_path);
   expect_overwrite_question(alerts.shown[3], tfd);
   EXPECT_EQ(std::vector<unsigned char>(40, 0x67), read_file(hfd));
 }
@@ -436,18 +436,18 @@ TEST_F(ChangedOnDisk, EachFileIsAskedAboutOncePerPrompt) {
   alerts.answer('y');  // and beside the changed height map
   alerts.answer('r');  // not the height map, back to the map
   confirm_exit();
-  EXPECT_EQ(RUN_CONTINUE, run_state);
+  EXPECT_EQ(RUN_CONTINUE, session.run_state);
   ASSERT_EQ(4u, alerts.shown.size());
   expect_overwrite_question(alerts.shown[1], tfd);
   expect_overwrite_question(alerts.shown[2], hfd);
-  expect_question(alerts.shown[3], "Save changes to HeightMap:", hfd_path);
+  expect_question(alerts.shown[3], "Save changes to HeightMap:", terrain_paths.hfd_path);
   EXPECT_EQ(tiles, read_file(tfd));
 
   // The tile map saved here is no change; the height map still is one.
   alerts.answer('y');
   alerts.answer('n');
   confirm_exit();
-  EXPECT_EQ(RUN_CONTINUE, run_state);
+  EXPECT_EQ(RUN_CONTINUE, session.run_state);
   ASSERT_EQ(6u, alerts.shown.size());
   expect_overwrite_question(alerts.shown[5], hfd);
   EXPECT_EQ(0, alerts.unanswered);

@@ -18,31 +18,33 @@ class Screenshot : public testing::Test {
  protected:
   void SetUp() override {
     reset_program_state();
-    strcpy(tfd_path, "/elsewhere/Islands.TFD");
+    strcpy(terrain_paths.tfd_path, "/elsewhere/Islands.TFD");
   }
   void TearDown() override { clear_keybuf(); }
   TempDir dir;
 };
 
-TEST_F(Screenshot, SavesTheBackBufferWithoutScreenMessages) {
-  clear_to_color(back_buffer, makecol(10, 20, 30));
-  rectfill(back_buffer, 5, 5, 200, 40, makecol(250, 200, 100));
-  blit(back_buffer, screen, 0, 0, 0, 0, back_buffer->w, back_buffer->h);
-  show_progress("Loading something...");
-  ASSERT_EQ(0, save_screenshot());
-  ASSERT_EQ(0, save_screenshot());
+TEST_F(Screenshot, SavesThePictureThenReportsIt) {
+  clear_to_color(display.back_buffer, makecol(10, 20, 30));
+  rectfill(display.back_buffer, 5, 5, 200, 40, makecol(250, 200, 100));
+  ReportLog log;
+  ASSERT_EQ(0, save_screenshot(display.back_buffer, log.get()));
+  ASSERT_EQ(0, save_screenshot(display.back_buffer, log.get()));
+  ASSERT_EQ(2u, log.progress.size());
+  EXPECT_EQ("Saving Screenshot..." + std::string(46, ' '), log.progress[1]);
+  EXPECT_TRUE(log.warnings.empty());
   auto first = read_file(dir.file("Islands_screenshot_000.bmp"));
   EXPECT_FALSE(first.empty());
   EXPECT_EQ(first, read_file(dir.file("Islands_screenshot_001.bmp")));
 
   BITMAP *shot = load_bitmap(dir.file("Islands_screenshot_000.bmp").c_str(), nullptr);
   ASSERT_TRUE(shot);
-  ASSERT_EQ(screen_width, shot->w);
-  ASSERT_EQ(screen_height, shot->h);
+  ASSERT_EQ(display.screen_width, shot->w);
+  ASSERT_EQ(display.screen_height, shot->h);
   int differing = 0;
   for (int y = 0; y < shot->h; y++)
     for (int x = 0; x < shot->w; x++)
-      differing += !(pixel_rgb(shot, x, y) == pixel_rgb(back_buffer, x, y));
+      differing += !(pixel_rgb(shot, x, y) == pixel_rgb(display.back_buffer, x, y));
   EXPECT_EQ(0, differing);
   destroy_bitmap(shot);
 }
@@ -54,17 +56,17 @@ TEST_F(Screenshot, PartlyWrittenFileIsRemoved) {
   struct rlimit limit = old_limit;
   limit.rlim_cur = 5000;
   ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limit));
-  AlertAnswers answer;
-  answer.answer_every(KEY_ANSWER_OK);
-  int result = save_screenshot();
+  ReportLog log;
+  int result = save_screenshot(display.back_buffer, log.get());
   setrlimit(RLIMIT_FSIZE, &old_limit);
   signal(SIGXFSZ, SIG_DFL);
-  EXPECT_EQ(1, result);
-  EXPECT_EQ("Error writing bitmap file.||Islands_screenshot_000.bmp|", answer.texts());
+  EXPECT_EQ(RESULT_CANNOT_WRITE, result);
+  EXPECT_EQ("Error writing bitmap file.|Islands_screenshot_000.bmp|", log.texts());
+  EXPECT_TRUE(log.progress.empty());  // nothing was saved
   EXPECT_FALSE(file_exists(dir.file("Islands_screenshot_000.bmp")));
 }
 
-// With every number taken, also by links and folders, an alert says so and
+// With every number taken, also by links and folders, a warning says so and
 // nothing is written anywhere.
 TEST_F(Screenshot, NoFreeNameIsSaid) {
   for (int n = 0; n < 999; n++) {
@@ -77,10 +79,10 @@ TEST_F(Screenshot, NoFreeNameIsSaid) {
     else
       write_text(dir.file(name), "x");
   }
-  AlertAnswers answer;
-  answer.answer_every(KEY_ANSWER_OK);
-  EXPECT_EQ(1, save_screenshot());
-  EXPECT_EQ("No free file name for the export.|||", answer.texts());
+  ReportLog log;
+  EXPECT_EQ(RESULT_NO_FREE_NAME, save_screenshot(display.back_buffer, log.get()));
+  EXPECT_EQ("No free file name for the export.||", log.texts());
+  EXPECT_TRUE(log.progress.empty());
   EXPECT_FALSE(file_exists(dir.file("Islands_screenshot_999.bmp")));
   EXPECT_FALSE(file_exists(dir.file("nowhere")));
 }

@@ -2,7 +2,7 @@
 #include <cstdlib>
 
 #include "tests/unit/harness.h"
-#include "ui/shrink_bitmap.h"
+#include "terrain/shrink_bitmap.h"
 
 namespace {
 

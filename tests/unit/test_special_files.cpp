@@ -1,5 +1,5 @@
-// Named pipes, folders and devices in the place of each file the program
-// reads: none of them may block it, and each is reported exactly as a file
+// Named pipes, folders and devices in the place of each file of a terrain:
+// none of them may block the opening, and each is reported exactly as a file
 // that is not there.
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,12 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/manual_viewer.h"
-#include "app/startup.h"
 #include "terrain/open_terrain.h"
-#include "terrain/target_areas.h"
 #include "terrain/terrain_model.h"
-#include "tests/unit/dialog_answers.h"
 #include "tests/unit/harness.h"
 
 namespace {
@@ -65,35 +61,31 @@ class SpecialFiles : public testing::Test {
   void SetUp() override {
     // A fault here would wait for good; the alarm ends the test program.
     alarm(120);
-    target_load_pause_ms = 0;
   }
   void TearDown() override {
-    target_load_pause_ms = 1000;
-    clear_keybuf();
     reset_program_state();
     alarm(0);
   }
 
-  // Every box the opening shows, and what it opened, with one file of the
+  // Every warning of the opening, and what it opened, with one file of the
   // terrain replaced by the kind of entry.
   std::string open_with(const char *name, Kind kind) {
     TempDir dir;
     write_terrain(dir);
     replace(dir.file(name), kind);
     reset_program_state();
-    snprintf(tfd_path, PATH_SIZE, "%s", dir.file("Dune.TFD").c_str());
-    AlertAnswers answers;
-    // Every box has the one button "OK", taking Return.
-    answers.answer_every(KEY_ANSWER_ENTER);
-    open_terrain(0);
+    snprintf(terrain_paths.tfd_path, PATH_SIZE, "%s", dir.file("Dune.TFD").c_str());
+    ReportLog log;
+    OpenReport report;
+    open_terrain_files(1, log.get(), &report);
     // The folder's name differs from run to run; the outcome must not.
-    std::string texts = answers.texts();
+    std::string texts = log.texts();
     for (size_t at; (at = texts.find(dir.path())) != std::string::npos;)
       texts.replace(at, dir.path().size(), "DIR");
-    return texts + " open=" + std::to_string(terrain_open) +
+    return texts + " open=" + std::to_string(report.outcome == OPEN_DONE) +
            " heights=" + std::to_string(height_map.heights_loaded) +
            " textures=" + std::to_string(texture_table.textures_loaded) +
-           " areas=" + std::to_string(area_count);
+           " areas=" + std::to_string(targets.area_count);
   }
 };
 
@@ -102,31 +94,17 @@ TEST_F(SpecialFiles, EachTerrainFileIsReportedAsMissing) {
   const struct {
     const char *name, *first_box;
   } files[] = {
-      {"Dune.TFD", "Error reading TFD file.||DIR/Dune.TFD|"},
-      {"Dune.hfd", "Warning: Error reading HFD file.||DIR/Dune.hfd|"},
-      {"Dune_DATA.ini", "Warning: Error reading _DATA.INI file.||DIR/Dune_DATA.ini|"},
-      {"sand.bmp", "Warning: Error reading certain texture files.|||"},
-      {"Dune_TARGETS.ini", "  Read Error:  ||DIR/Dune_TARGETS.ini|"},
+      {"Dune.TFD", "Error reading TFD file.|DIR/Dune.TFD|"},
+      {"Dune.hfd", "Warning: Error reading HFD file.|DIR/Dune.hfd|"},
+      {"Dune_DATA.ini", "Warning: Error reading _DATA.INI file.|DIR/Dune_DATA.ini|"},
+      {"sand.bmp", "Warning: Error reading certain texture files.||"},
+      {"Dune_TARGETS.ini", "  Read Error:  |DIR/Dune_TARGETS.ini|"},
   };
   for (const auto &file : files) {
     const std::string missing = open_with(file.name, MISSING);
     EXPECT_EQ(0u, missing.find(file.first_box)) << missing;
     for (Kind kind : {PIPE, FOLDER, DEVICE})
       EXPECT_EQ(missing, open_with(file.name, kind)) << file.name << " as kind " << kind;
-  }
-}
-
-TEST_F(SpecialFiles, ManualIsReportedAsMissing) {
-  TempDir dir;
-  for (Kind kind : {MISSING, PIPE, FOLDER, DEVICE}) {
-    write_text(dir.file("Veldkit.htm"), "<p>manual</p>");
-    replace(dir.file("Veldkit.htm"), kind);
-    AlertAnswers answers;
-    answers.answer_every(KEY_ANSWER_ENTER);
-    EXPECT_EQ(1, show_manual()) << kind;
-    EXPECT_EQ("  Read Error:  ||Veldkit.htm|", answers.texts()) << kind;
-    if (kind == FOLDER) rmdir(dir.file("Veldkit.htm").c_str());
-    unlink(dir.file("Veldkit.htm").c_str());
   }
 }
 

@@ -1,12 +1,8 @@
 #include <climits>
 
 #include "app/startup.h"
-#include "app/x_errors.h"
 #include "terrain/terrain_model.h"
 #include "tests/unit/harness.h"
-
-// After the test framework: Xlib's macros (None, Bool) clash with its names.
-#include <X11/Xlib.h>
 
 namespace {
 
@@ -78,23 +74,6 @@ TEST(Settings, SizesFitTheDesktop) {
   }
 }
 
-TEST(XErrors, AnErrorReplyIsRecordedAndTheProgramGoesOn) {
-  Display *display = XOpenDisplay(nullptr);
-  ASSERT_NE(nullptr, display);
-  install_x_error_recorder();
-  const int before = x_error_count;
-  // A window id the client never created: the server answers BadWindow.
-  XMapWindow(display, (Window)0x7ffffff0);
-  XSync(display, False);
-  EXPECT_EQ(before + 1, x_error_count);
-  EXPECT_EQ(BadWindow, x_last_error_code);
-  XResizeWindow(display, DefaultRootWindow(display), 0, 0);  // a size of 0: BadValue
-  XSync(display, False);
-  EXPECT_EQ(before + 2, x_error_count);
-  EXPECT_EQ(BadValue, x_last_error_code);
-  XCloseDisplay(display);
-}
-
 TEST(Settings, KeysOutsideTheDisplaySectionAreIgnored) {
   TempDir dir;
   ProgramSettings s = settings_from("Screen-Width = 1200\n[Other]\nFullScreen = 1\n", dir);
@@ -105,16 +84,16 @@ TEST(Settings, KeysOutsideTheDisplaySectionAreIgnored) {
 }
 
 TEST(Startup, ScreenWideStateFollowsTheGrantedMode) {
-  EXPECT_EQ(SCREEN_W, screen_width);
-  EXPECT_EQ(SCREEN_H, screen_height);
-  EXPECT_EQ(screen_height - 26, status_y);
-  ASSERT_NE(nullptr, back_buffer);
-  EXPECT_EQ(screen_width, back_buffer->w);
-  EXPECT_EQ(screen_height, back_buffer->h);
-  EXPECT_EQ(32, bitmap_color_depth(back_buffer));
-  EXPECT_EQ(makecol(131, 153, 177), colour_steel);
-  EXPECT_EQ(makecol(173, 197, 222), colour_pale_blue);
-  EXPECT_EQ(dialog_font, font);
+  EXPECT_EQ(SCREEN_W, display.screen_width);
+  EXPECT_EQ(SCREEN_H, display.screen_height);
+  EXPECT_EQ(display.screen_height - 26, display.status_y);
+  ASSERT_NE(nullptr, display.back_buffer);
+  EXPECT_EQ(display.screen_width, display.back_buffer->w);
+  EXPECT_EQ(display.screen_height, display.back_buffer->h);
+  EXPECT_EQ(32, bitmap_color_depth(display.back_buffer));
+  EXPECT_EQ(makecol(131, 153, 177), display.colour_steel);
+  EXPECT_EQ(makecol(173, 197, 222), display.colour_pale_blue);
+  EXPECT_EQ(display.dialog_font, font);
 }
 
 TEST(Startup, PlaceholderColoursAreMagentaShades) {

@@ -19,11 +19,11 @@ class StatusBar : public testing::Test {
     want = blank();
     tile_map.tiles_x = 100;
     tile_map.tiles_y = 80;
-    strcpy(tfd_path, "/some/dir/MAP.TFD");
+    strcpy(terrain_paths.tfd_path, "/some/dir/MAP.TFD");
     texture_table.textures_loaded = 3;
     texture_table.textures_declared = 5;
-    target_total = 2;
-    area_count = 1;
+    targets.target_total = 2;
+    targets.area_count = 1;
     Tile &t = tile_at(0, 0);
     t.texture = 123;
     t.rotation = 2;
@@ -38,25 +38,25 @@ class StatusBar : public testing::Test {
     reset_program_state();
   }
   BITMAP *blank() {
-    BITMAP *b = create_bitmap_ex(32, screen_width, screen_height);
+    BITMAP *b = create_bitmap_ex(32, display.screen_width, display.screen_height);
     clear_to_color(b, paper);
     return b;
   }
   // The strip as its parts are laid out: panel, version, summary, labels.
   void expected_frame(const char *summary) {
-    draw_box(want, 0, status_y, want->w - 1, want->h - 1, colour_pale_blue, BOX_PANEL);
-    textout_ex(want, dialog_font, "Veldkit v0.84 - HELP:F1", want->w - 140, status_y + 13,
-               colour_dark_slate, colour_pale_blue);
-    textout_ex(want, dialog_font, summary, 3, status_y + 13, colour_dark_slate, colour_pale_blue);
-    textout_ex(want, message_font, LABELS, 3, status_y + 1, colour_black, colour_pale_blue);
+    draw_box(want, 0, display.status_y, want->w - 1, want->h - 1, display.colour_pale_blue, BOX_PANEL);
+    textout_ex(want, display.dialog_font, "Veldkit v0.84 - HELP:F1", want->w - 140, display.status_y + 13,
+               display.colour_dark_slate, display.colour_pale_blue);
+    textout_ex(want, display.dialog_font, summary, 3, display.status_y + 13, display.colour_dark_slate, display.colour_pale_blue);
+    textout_ex(want, display.message_font, LABELS, 3, display.status_y + 1, display.colour_black, display.colour_pale_blue);
   }
   // A number right-aligned so that its last digit is in the given column of
   // the label line.
   void expected_number(int value, int last_column) {
     std::string text = std::to_string(value);
     int column = last_column + 1 - (int)text.size();
-    int x = 3 + column * text_length(message_font, "0");
-    textout_ex(want, message_font, text.c_str(), x, status_y + 1, colour_blue, -1);
+    int x = 3 + column * text_length(display.message_font, "0");
+    textout_ex(want, display.message_font, text.c_str(), x, display.status_y + 1, display.colour_blue, -1);
   }
   void expected_cursor(int x, int y_from_south, int km_x, int km_y, int texture, int rotation, int tag) {
     expected_number(x, 6);
@@ -69,7 +69,7 @@ class StatusBar : public testing::Test {
     expected_number(tag, 53 + (int)std::to_string(tag).size());
   }
   void expected_height(const char *text) {
-    textout_ex(want, dialog_font, text, 400, status_y + 1, colour_dark_slate, colour_pale_blue);
+    textout_ex(want, display.dialog_font, text, 400, display.status_y + 1, display.colour_dark_slate, display.colour_pale_blue);
   }
   int differing_pixels() {
     int n = 0;
@@ -89,7 +89,7 @@ class StatusBar : public testing::Test {
 const char *SUMMARY = "MAP.TFD - 100x80 - Textures: 3/5 - Targets/areas: 2/1 ";
 
 TEST_F(StatusBar, TopLeftTileWithoutHeights) {
-  ASSERT_EQ(text_length(message_font, "0"), text_length(message_font, "x"));  // monospaced
+  ASSERT_EQ(text_length(display.message_font, "0"), text_length(display.message_font, "x"));  // monospaced
   set_tile_heights(0, 0, 250);  // not shown: no height map is loaded
   draw_status_bar(got, 0, 0);
   expected_frame(SUMMARY);
@@ -137,9 +137,9 @@ TEST_F(StatusBar, SamplesAreReadAsUnsigned) {
 
 TEST_F(StatusBar, EmptyStripShowsOnlyTheVersion) {
   draw_empty_status_bar(got);
-  draw_box(want, 0, status_y, screen_width - 1, screen_height - 1, colour_pale_blue, BOX_PANEL);
-  textout_ex(want, dialog_font, "Veldkit v0.84 - HELP:F1", screen_width - 140, status_y + 13,
-             colour_dark_slate, colour_pale_blue);
+  draw_box(want, 0, display.status_y, display.screen_width - 1, display.screen_height - 1, display.colour_pale_blue, BOX_PANEL);
+  textout_ex(want, display.dialog_font, "Veldkit v0.84 - HELP:F1", display.screen_width - 140, display.status_y + 13,
+             display.colour_dark_slate, display.colour_pale_blue);
   EXPECT_EQ(0, differing_pixels());
 }
 
@@ -154,10 +154,10 @@ TEST_F(StatusBar, MessageSchemes) {
     int scheme;
     FONT *f;
     int fg, bg;
-  } cases[] = {{SCHEME_LABEL, message_font, colour_black, colour_pale_blue},
-               {SCHEME_TITLE, dialog_font, colour_dark_slate, colour_pale_blue},
-               {SCHEME_VALUE, message_font, colour_blue, colour_pale_blue},
-               {SCHEME_OVERLAY, message_font, colour_blue, -1}};
+  } cases[] = {{SCHEME_LABEL, display.message_font, display.colour_black, display.colour_pale_blue},
+               {SCHEME_TITLE, display.dialog_font, display.colour_dark_slate, display.colour_pale_blue},
+               {SCHEME_VALUE, display.message_font, display.colour_blue, display.colour_pale_blue},
+               {SCHEME_OVERLAY, display.message_font, display.colour_blue, -1}};
   for (const Case &c : cases) {
     clear_to_color(got, paper);
     clear_to_color(want, paper);
@@ -173,12 +173,12 @@ TEST_F(StatusBar, MessageSchemes) {
 }
 
 TEST_F(StatusBar, MessagesAreCutTo255Characters) {
-  int w = text_length(message_font, "W");
+  int w = text_length(display.message_font, "W");
   BITMAP *wide = create_bitmap_ex(32, 3 + 300 * w, 20);
   clear_to_color(wide, paper);
   show_message(wide, 3, 0, SCHEME_VALUE, "%s", std::string(300, 'W').c_str());
   // The opaque background covers exactly the characters drawn.
-  EXPECT_EQ(colour_pale_blue, getpixel(wide, 3 + 255 * w - 1, 0));
+  EXPECT_EQ(display.colour_pale_blue, getpixel(wide, 3 + 255 * w - 1, 0));
   EXPECT_EQ(paper, getpixel(wide, 3 + 255 * w, 0));
   destroy_bitmap(wide);
 }

@@ -59,7 +59,7 @@ class Textures : public testing::Test {
  protected:
   void SetUp() override {
     reset_program_state();
-    strcpy(tfd_path, dir.file("Test.TFD").c_str());
+    strcpy(terrain_paths.tfd_path, dir.file("Test.TFD").c_str());
   }
   // Declares texture t with the given file name, as the description does.
   void declare(int t, const char *filename) {
@@ -83,7 +83,7 @@ TEST_F(Textures, FileSizesChooseCopyAverageOrStretch) {
   declare(3, "checker.bmp");
   declare(4, "dot.bmp");
   texture_table.texture_count = 4;
-  ASSERT_EQ(0, load_textures());
+  ASSERT_EQ(0, load_textures(nullptr));
   EXPECT_EQ(4, texture_table.textures_loaded);
 
   EXPECT_EQ(256, entry(1).file_width);
@@ -122,7 +122,7 @@ TEST_F(Textures, SampleColourFromTheCornersOfLevelFive) {
   });
   declare(1, "corners.bmp");
   texture_table.texture_count = 1;
-  ASSERT_EQ(0, load_textures());
+  ASSERT_EQ(0, load_textures(nullptr));
   EXPECT_EQ((Rgb{50 + 25, 50 + 25, 50 + 25}), colour_rgb(entry(1).sample_color));
 }
 
@@ -139,7 +139,7 @@ TEST_F(Textures, PlaceholdersForUndeclaredAndMissingTextures) {
   EXPECT_EQ((Rgb{150, 0, 150}), placeholder[1]);
   EXPECT_EQ((Rgb{156, 0, 156}), placeholder[2]);
 
-  ASSERT_EQ(0, load_textures());
+  ASSERT_EQ(0, load_textures(nullptr));
   EXPECT_EQ(1, texture_table.textures_loaded);
   for (int t = 2; t <= 5; t++) {
     SCOPED_TRACE(t);
@@ -180,7 +180,7 @@ TEST_F(Textures, DamagedOrOversizedFilesGivePlaceholders) {
   const int n = sizeof(names) / sizeof(names[0]);
   for (int t = 1; t <= n; t++) declare(t, names[t - 1]);
   texture_table.texture_count = n;
-  ASSERT_EQ(0, load_textures());
+  ASSERT_EQ(0, load_textures(nullptr));
   EXPECT_EQ(0, texture_table.textures_loaded);
   for (int t = 1; t <= n; t++) {
     SCOPED_TRACE(names[t - 1]);
@@ -217,7 +217,7 @@ TEST_F(Textures, EveryEncodingLoadsWithThePixelsOfItsPlainTwin) {
     declare(2 * i + 2, pairs[i].twin);
   }
   texture_table.texture_count = 2 * n;
-  ASSERT_EQ(0, load_textures());
+  ASSERT_EQ(0, load_textures(nullptr));
   EXPECT_EQ(2 * n, texture_table.textures_loaded);
   for (int i = 0; i < n; i++) {
     SCOPED_TRACE(pairs[i].name);
@@ -261,7 +261,7 @@ TEST_F(Textures, PcxRowsMustHoldTheirPixels) {
     declare(3 + i, changes[i].name);
   }
   texture_table.texture_count = 6;
-  ASSERT_EQ(0, load_textures());
+  ASSERT_EQ(0, load_textures(nullptr));
   EXPECT_EQ(2, texture_table.textures_loaded);
   EXPECT_EQ(7, entry(1).file_width);
   EXPECT_EQ(7, entry(2).file_width);
@@ -278,7 +278,7 @@ TEST_F(Textures, APathTooLongForTheBufferIsNotCut) {
   ASSERT_TRUE(file_exists(cut));
   declare(1, name.c_str());
   texture_table.texture_count = 1;
-  ASSERT_EQ(0, load_textures());
+  ASSERT_EQ(0, load_textures(nullptr));
   EXPECT_EQ(0, entry(1).loaded);
 }
 
@@ -286,20 +286,20 @@ TEST_F(Textures, ReloadingReplacesTheLevels) {
   save_flat(dir.file("a.bmp"), 256, 256, {10, 20, 30});
   declare(1, "a.bmp");
   texture_table.texture_count = 1;
-  ASSERT_EQ(0, load_textures());
+  ASSERT_EQ(0, load_textures(nullptr));
   save_flat(dir.file("a.bmp"), 256, 256, {100, 120, 140});
-  ASSERT_EQ(0, load_textures());
+  ASSERT_EQ(0, load_textures(nullptr));
   EXPECT_EQ((Rgb{100, 120, 140}), flat_colour(entry(1).levels[0]));
   EXPECT_EQ((Rgb{100, 120, 140}), flat_colour(entry(1).levels[7]));
 }
 
 TEST_F(Textures, NoEntriesAndLevelsWithoutABase) {
   texture_table.texture_count = 0;
-  EXPECT_EQ(0, load_textures());
+  EXPECT_EQ(0, load_textures(nullptr));
   EXPECT_EQ(nullptr, entry(1).levels[0]);
-  EXPECT_EQ(1, make_texture_levels(1));  // no level 0
-  EXPECT_EQ(1, make_texture_levels(0));
-  EXPECT_EQ(1, make_texture_levels(512));
+  EXPECT_NE(0, make_texture_levels(1));  // no level 0
+  EXPECT_NE(0, make_texture_levels(0));
+  EXPECT_NE(0, make_texture_levels(512));
 }
 
 TEST(ImageHeader, SizeLimits) {

@@ -42,7 +42,7 @@ TEST_F(TileMapFile, RandomMapRoundTripsByteForByte) {
                         (uint16_t)(rand() % 256), (uint16_t)(rand() % 256), (uint16_t)(rand() % 256)}});
   auto bytes = tile_file(tx, ty, 0x12345678, -42, records);
   write_file(dir.file("a.TFD"), bytes);
-  ASSERT_EQ(0, load_tile_map(dir.file("a.TFD").c_str()));
+  ASSERT_EQ(0, load_tile_map(dir.file("a.TFD").c_str(), nullptr));
   EXPECT_EQ(tx, tile_map.tiles_x);
   EXPECT_EQ(0x12345678, tile_map.header3);
   EXPECT_EQ(-42, tile_map.header4);
@@ -56,24 +56,28 @@ TEST_F(TileMapFile, RandomMapRoundTripsByteForByte) {
 
 TEST_F(TileMapFile, EmptyAndLimitSizes) {
   write_file(dir.file("empty.TFD"), tile_file(0, 0, 1, 2, {}));
-  EXPECT_EQ(0, load_tile_map(dir.file("empty.TFD").c_str()));
+  EXPECT_EQ(0, load_tile_map(dir.file("empty.TFD").c_str(), nullptr));
   EXPECT_EQ(0, tile_map.tiles_x);
 
-  // 4001 fails on the header alone, which stays in the model.
+  // 4001 fails on the header alone, and nothing of it reaches the model.
+  write_file(dir.file("small.TFD"), tile_file(3, 2, 1, 2, std::vector<Record>(3 * 2)));
+  ASSERT_EQ(0, load_tile_map(dir.file("small.TFD").c_str(), nullptr));
   write_file(dir.file("wide.TFD"), tile_file(4001, 1, 5, 6, {}));
-  EXPECT_EQ(1, load_tile_map(dir.file("wide.TFD").c_str()));
-  EXPECT_EQ(4001, tile_map.tiles_x);
-  EXPECT_EQ(5, tile_map.header3);
+  EXPECT_EQ(RESULT_BAD_HEADER, load_tile_map(dir.file("wide.TFD").c_str(), nullptr));
+  EXPECT_EQ(3, tile_map.tiles_x);
+  EXPECT_EQ(2, tile_map.tiles_y);
+  EXPECT_EQ(1, tile_map.header3);
   write_file(dir.file("neg.TFD"), tile_file(1, -1, 0, 0, {}));
-  EXPECT_EQ(1, load_tile_map(dir.file("neg.TFD").c_str()));
+  EXPECT_EQ(RESULT_BAD_HEADER, load_tile_map(dir.file("neg.TFD").c_str(), nullptr));
+  EXPECT_EQ(3, tile_map.tiles_x);
 
   // 4000 is accepted; a bare header reads every tile past the end.
   write_file(dir.file("tall.TFD"), tile_file(1, 4000, 0, 0, {}));
-  EXPECT_EQ(0, load_tile_map(dir.file("tall.TFD").c_str()));
+  EXPECT_EQ(0, load_tile_map(dir.file("tall.TFD").c_str(), nullptr));
   EXPECT_EQ(0, tile_at(0, 3999).texture);
   EXPECT_EQ(255, tile_at(0, 0).rotation);
 
-  EXPECT_EQ(1, load_tile_map(dir.file("missing.TFD").c_str()));
+  EXPECT_NE(0, load_tile_map(dir.file("missing.TFD").c_str(), nullptr));
 }
 
 TEST_F(TileMapFile, TextureWordRange) {
@@ -81,7 +85,7 @@ TEST_F(TileMapFile, TextureWordRange) {
                                           {{{0xFFFF, 0, 0, 0, 0, 0}},
                                            {{510, 0x0102, 0, 0, 0, 0}},
                                            {{0, 0, 0, 0, 0, 0}}}));
-  ASSERT_EQ(0, load_tile_map(dir.file("t.TFD").c_str()));
+  ASSERT_EQ(0, load_tile_map(dir.file("t.TFD").c_str(), nullptr));
   EXPECT_EQ(0, tile_at(0, 0).texture);
   EXPECT_EQ(511, tile_at(1, 0).texture);
   EXPECT_EQ(2, tile_at(1, 0).rotation);
@@ -98,7 +102,7 @@ TEST_F(TileMapFile, TextureWordRange) {
                                             {{{4, 1, 0, 0, 0, 0}},
                                              {{511, 0, 0, 0, 0, 0}},
                                              {{6, 0, 0, 0, 0, 0}}}));
-  EXPECT_EQ(1, load_tile_map(dir.file("bad.TFD").c_str()));
+  EXPECT_NE(0, load_tile_map(dir.file("bad.TFD").c_str(), nullptr));
   EXPECT_EQ(5, tile_at(0, 0).texture);
 }
 
@@ -107,7 +111,7 @@ TEST_F(TileMapFile, FileCutShortReadsMissingWordsAsEndOfFile) {
                          {{{9, 1, 1, 7, 7, 7}}, {{9, 1, 1, 7, 7, 7}}, {{9, 1, 1, 7, 7, 7}}});
   bytes.resize(bytes.size() - 5);  // the third record ends inside its fourth word
   write_file(dir.file("cut.TFD"), bytes);
-  ASSERT_EQ(0, load_tile_map(dir.file("cut.TFD").c_str()));
+  ASSERT_EQ(0, load_tile_map(dir.file("cut.TFD").c_str(), nullptr));
   const Tile &third = tile_at(0, 0);
   EXPECT_EQ(10, third.texture);
   EXPECT_EQ(1, third.tag);
@@ -119,23 +123,23 @@ TEST_F(TileMapFile, FileCutShortReadsMissingWordsAsEndOfFile) {
 
   // A header cut short reads its missing values as -1 and fails.
   write_file(dir.file("head.TFD"), std::vector<unsigned char>(6, 1));
-  EXPECT_EQ(1, load_tile_map(dir.file("head.TFD").c_str()));
+  EXPECT_NE(0, load_tile_map(dir.file("head.TFD").c_str(), nullptr));
 }
 
 TEST_F(TileMapFile, FailedSaveKeepsTheOriginal) {
   write_file(dir.file("keep.TFD"), tile_file(1, 1, 3, 4, {{{1, 2, 0, 0, 0, 0}}}));
-  ASSERT_EQ(0, load_tile_map(dir.file("keep.TFD").c_str()));
+  ASSERT_EQ(0, load_tile_map(dir.file("keep.TFD").c_str(), nullptr));
   auto before = read_file(dir.file("keep.TFD"));
   tile_at(0, 0).texture = 9;
   if (chmod(dir.path().c_str(), 0555) == 0 && access(dir.file("probe").c_str(), F_OK) != 0 &&
       geteuid() != 0) {
-    EXPECT_EQ(1, save_tile_map(dir.file("keep.TFD").c_str()));
+    EXPECT_NE(0, save_tile_map(dir.file("keep.TFD").c_str()));
     EXPECT_EQ(before, read_file(dir.file("keep.TFD")));
   }
   chmod(dir.path().c_str(), 0755);
   // A device that takes no bytes: the write fails and nothing is replaced.
   if (file_exists("/dev/full")) {
-    EXPECT_EQ(1, save_tile_map("/dev/full/x.TFD"));
+    EXPECT_NE(0, save_tile_map("/dev/full/x.TFD"));
   }
   ASSERT_EQ(0, save_tile_map(dir.file("keep.TFD").c_str()));
   EXPECT_EQ(8, read_file(dir.file("keep.TFD"))[16]);
@@ -147,9 +151,9 @@ namespace {
 
 TEST_F(TileMapFile, OnlyARegularFileIsReplaced) {
   write_file(dir.file("m.TFD"), tile_file(0, 0, 0, 0, {}));
-  ASSERT_EQ(0, load_tile_map(dir.file("m.TFD").c_str()));
-  EXPECT_EQ(1, save_tile_map("/dev/null"));
-  EXPECT_EQ(1, save_tile_map(dir.path().c_str()));
+  ASSERT_EQ(0, load_tile_map(dir.file("m.TFD").c_str(), nullptr));
+  EXPECT_NE(0, save_tile_map("/dev/null"));
+  EXPECT_NE(0, save_tile_map(dir.path().c_str()));
   // A link is followed: the file it names is replaced and the link stays.
   ASSERT_EQ(0, symlink(dir.file("m.TFD").c_str(), dir.file("link.TFD").c_str()));
   tile_map.header3 = 77;
@@ -176,9 +180,9 @@ TEST_F(TileMapFile, LargeMapsRoundTripOnAnyNumberOfThreads) {
   const auto bytes = tile_file(tx, ty, 3, 4, records);
   write_file(dir.file("big.TFD"), bytes);
   for (int threads : {1, 3}) {
-    work_threads_setting = threads;
+    set_work_threads(threads);
     reset_program_state();
-    ASSERT_EQ(0, load_tile_map(dir.file("big.TFD").c_str()));
+    ASSERT_EQ(0, load_tile_map(dir.file("big.TFD").c_str(), nullptr));
     EXPECT_EQ(records[(ty - 1 - 150) * tx + 52].words[1], tile_at(52, 150).rotation);
     ASSERT_EQ(0, save_tile_map(dir.file("copy.TFD").c_str()));
     // Rotation, tag and extra words keep their low bytes only.
@@ -187,7 +191,7 @@ TEST_F(TileMapFile, LargeMapsRoundTripOnAnyNumberOfThreads) {
       if ((k - 16) % 12 >= 2) expected[k + 1] = 0;
     EXPECT_TRUE(read_file(dir.file("copy.TFD")) == expected) << threads << " threads";
   }
-  work_threads_setting = 0;
+  set_work_threads(0);
 
   // A bad texture in a later chunk: the tiles after it keep what they had.
   records[130 * tx + 9].words[0] = 600;
@@ -195,7 +199,7 @@ TEST_F(TileMapFile, LargeMapsRoundTripOnAnyNumberOfThreads) {
   reset_program_state();
   for (int x = 0; x < tx; x++)
     for (int y = 0; y < ty; y++) tile_at(x, y).texture = 77;
-  EXPECT_EQ(1, load_tile_map(dir.file("bad.TFD").c_str()));
+  EXPECT_EQ(RESULT_BAD_DATA, load_tile_map(dir.file("bad.TFD").c_str(), nullptr));
   EXPECT_EQ(records[130 * tx + 8].words[0] + 1, tile_at(8, ty - 1 - 130).texture);
   EXPECT_EQ(601, tile_at(9, ty - 1 - 130).texture);
   EXPECT_EQ(77, tile_at(10, ty - 1 - 130).texture);
@@ -228,7 +232,7 @@ TEST_F(TileMapFile, LoadingFaultsInOnlyTheUsedRows) {
 
   const int tx = 4000, ty = 3;
   write_file(dir.file("wide.TFD"), tile_file(tx, ty, 0, 0, std::vector<Record>(tx * ty, Record{{4, 1, 0, 0, 0, 0}})));
-  ASSERT_EQ(0, load_tile_map(dir.file("wide.TFD").c_str()));
+  ASSERT_EQ(0, load_tile_map(dir.file("wide.TFD").c_str(), nullptr));
   EXPECT_EQ(5, tile_at(3999, 2).texture);
   const size_t resident = resident_pages(tile_map.tiles, table);
   EXPECT_GE(resident, 3000u);  // each column starts on a page of its own, but a few

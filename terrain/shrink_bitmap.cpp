@@ -1,4 +1,4 @@
-#include "ui/shrink_bitmap.h"
+#include "terrain/shrink_bitmap.h"
 
 #include <cstdint>
 

@@ -1,0 +1,234 @@
+#include "app/key_table.h"
+
+#include <allegro.h>
+#include <cstdio>
+
+#include "app/editing.h"
+#include "app/manual_viewer.h"
+#include "app/save_prompt.h"
+#include "app/session.h"
+#include "app/window_reporter.h"
+#include "render/export_bitmap.h"
+#include "render/screenshot.h"
+#include "terrain/target_areas.h"
+#include "terrain/terrain_model.h"
+#include "ui/display.h"
+
+namespace {
+
+// One tile in the direction unless the cursor is on that edge.
+void step_cursor(ViewState &v, int dx, int dy) {
+  const int x = v.cursor_x + dx, y = v.cursor_y + dy;
+  if (tile_on_map(x, y)) {
+    v.cursor_x = x;
+    v.cursor_y = y;
+  }
+}
+
+// Farther out the view is smaller per tile, so a press moves more tiles.
+void move_cursor(KeyCommand &c, int dx, int dy) {
+  step_cursor(*c.view, dx, dy);
+  if (*c.key_delay > 0) (*c.key_delay)--;
+  if (c.view->zoom_level > 4) step_cursor(*c.view, dx, dy);
+  if (c.view->zoom_level > 6) step_cursor(*c.view, dx, dy);
+}
+
+void move_left(KeyCommand &c) { move_cursor(c, -1, 0); }
+void move_right(KeyCommand &c) { move_cursor(c, 1, 0); }
+void move_up(KeyCommand &c) { move_cursor(c, 0, -1); }
+void move_down(KeyCommand &c) { move_cursor(c, 0, 1); }
+
+// The sample the height commands change: one at zoom level 0, else all.
+int picked_sample(const ViewState &v) { return v.zoom_level == 0 ? v.height_sample : -1; }
+
+void next_texture_here(KeyCommand &c) { next_texture(c.view->cursor_x, c.view->cursor_y); }
+void previous_texture_here(KeyCommand &c) { previous_texture(c.view->cursor_x, c.view->cursor_y); }
+void raise_heights_here(KeyCommand &c) {
+  raise_heights(c.view->cursor_x, c.view->cursor_y, picked_sample(*c.view));
+}
+void lower_heights_here(KeyCommand &c) {
+  lower_heights(c.view->cursor_x, c.view->cursor_y, picked_sample(*c.view));
+}
+void rotate_tile_here(KeyCommand &c) { rotate_tile(c.view->cursor_x, c.view->cursor_y); }
+void rotate_heights_here(KeyCommand &c) { rotate_tile_heights(c.view->cursor_x, c.view->cursor_y); }
+void next_tag_here(KeyCommand &c) { next_tag(c.view->cursor_x, c.view->cursor_y); }
+void copy_tiles_here(KeyCommand &c) { copy_tile_block(c.view->cursor_x, c.view->cursor_y); }
+void paste_tile_here(KeyCommand &c) { paste_tile(c.view->cursor_x, c.view->cursor_y); }
+void paste_tiles_here(KeyCommand &c) { paste_tile_block(c.view->cursor_x, c.view->cursor_y); }
+void copy_heights_here(KeyCommand &c) { copy_tile_heights(c.view->cursor_x, c.view->cursor_y); }
+void paste_heights_here(KeyCommand &c) { paste_tile_heights(c.view->cursor_x, c.view->cursor_y); }
+
+void toggle_height_step(KeyCommand &) {
+  height_map.height_step = height_map.height_step == 10 ? height_map.detected_height_step : 10;
+}
+
+// The areas loaded so far are dropped first; a file that cannot be read
+// leaves none.
+void reload_target_areas(KeyCommand &) {
+  targets.area_count = 0;
+  targets.target_total = 0;
+  const char *path = terrain_paths.targets_ini_path;
+  const int result = load_target_areas(path, window_reporter());
+  if (result == RESULT_CANNOT_OPEN)
+    report_warning(window_reporter(), WARNING_READ_ERROR, "  Read Error:  ", path);
+  else if (result != RESULT_OK)
+    report_warning(window_reporter(), WARNING_PLAIN, "Warning: Error reading _TARGETS.INI file.",
+                   path);
+}
+
+void toggle_display(KeyCommand &c) {
+  c.view->edit_mode = c.view->edit_mode >= EDIT_HEIGHTS ? EDIT_TILES : c.view->edit_mode + 1;
+}
+
+void show_tile_info(KeyCommand &c) {
+  const int t = tile_at(c.view->cursor_x, c.view->cursor_y).texture;
+  const char *name = "";
+  int width = 0, height = 0;
+  if (t >= 0 && t < MAX_TEXTURES) {
+    const TextureEntry &entry = texture_table.textures[t];
+    name = entry.filename;
+    width = entry.file_width;
+    height = entry.file_height;
+  }
+  char size[32];
+  snprintf(size, sizeof(size), "%dx%d", width, height);
+  alert("Tile File &Info:", name, size, "&Return", nullptr, 'r', 0);
+}
+
+void previous_sample(KeyCommand &c) {
+  c.view->height_sample = c.view->height_sample > 0 ? c.view->height_sample - 1 : 15;
+}
+void next_sample(KeyCommand &c) {
+  c.view->height_sample = c.view->height_sample < 15 ? c.view->height_sample + 1 : 0;
+}
+void next_overlay(KeyCommand &c) {
+  c.view->overlay_mode = c.view->overlay_mode < 4 ? c.view->overlay_mode + 1 : 0;
+}
+
+// A failed export has said why in an alert; its first text must not stay in
+// the strip as if the export were still running.
+void export_kind(KeyCommand &c, int kind) {
+  if (export_bitmap(kind, window_reporter()) != RESULT_OK) c.redraw = 1;
+}
+void export_data(KeyCommand &c) { export_kind(c, EXPORT_DATA); }
+void export_water(KeyCommand &c) { export_kind(c, EXPORT_WATER); }
+void export_textures(KeyCommand &c) { export_kind(c, EXPORT_TEXTURES_4X); }
+void export_embossed(KeyCommand &c) { export_kind(c, EXPORT_EMBOSSED_4X); }
+void export_heights(KeyCommand &c) { export_kind(c, EXPORT_HEIGHT_4X); }
+void export_planning_maps(KeyCommand &c) {
+  export_kind(c, EXPORT_PLANNING_MAP_1);
+  export_kind(c, EXPORT_PLANNING_MAP_2);
+  export_kind(c, EXPORT_PLANNING_MAP_3);
+}
+
+void leave(KeyCommand &) { confirm_exit(); }
+void manual(KeyCommand &) { show_manual(); }
+void zoom_in(KeyCommand &c) { c.view->zoom_level--; }
+void zoom_out(KeyCommand &c) { c.view->zoom_level++; }
+void screenshot(KeyCommand &) { save_screenshot(display.back_buffer, window_reporter()); }
+void slow_down(KeyCommand &c) { (*c.key_delay)++; }
+
+// clang-format off
+const KeyRow KEY_ROWS[] = {
+  // keys                        modifier    condition                 need                    action                 marks             redraw pause
+  {{KEY_LEFT, KEY_4_PAD},        0,          WHEN_ALWAYS,              NEED_NOTHING,           move_left,             MARKS_NOTHING,    0, 0},
+  {{KEY_RIGHT, KEY_6_PAD},       0,          WHEN_ALWAYS,              NEED_NOTHING,           move_right,            MARKS_NOTHING,    0, 0},
+  {{KEY_UP, KEY_8_PAD},          0,          WHEN_ALWAYS,              NEED_NOTHING,           move_up,               MARKS_NOTHING,    0, 0},
+  {{KEY_DOWN, KEY_2_PAD},        0,          WHEN_ALWAYS,              NEED_NOTHING,           move_down,             MARKS_NOTHING,    0, 0},
+  {{KEY_PGUP, 0},                0,          WHEN_TILE_EDITING,        NEED_TILE,              next_texture_here,     MARKS_TILE_MAP,   1, 0},
+  {{KEY_PGDN, 0},                0,          WHEN_TILE_EDITING,        NEED_TILE,              previous_texture_here, MARKS_TILE_MAP,   1, 0},
+  {{KEY_PGUP, 0},                0,          WHEN_HEIGHT_EDITING,      NEED_TILE,              raise_heights_here,    MARKS_HEIGHT_MAP, 1, 0},
+  {{KEY_PGDN, 0},                0,          WHEN_HEIGHT_EDITING,      NEED_TILE,              lower_heights_here,    MARKS_HEIGHT_MAP, 1, 0},
+  {{KEY_R, 0},                   KEY_LSHIFT, WHEN_TARGETS_ENABLED,     NEED_NOTHING,           reload_target_areas,   MARKS_NOTHING,    1, 100},
+  {{KEY_R, 0},                   0,          WHEN_TILE_EDITING,        NEED_TILE,              rotate_tile_here,      MARKS_TILE_MAP,   1, 0},
+  {{KEY_R, 0},                   0,          WHEN_HEIGHT_EDITING,      NEED_TILE,              rotate_heights_here,   MARKS_HEIGHT_MAP, 1, 0},
+  {{KEY_T, 0},                   0,          WHEN_TILE_EDITING,        NEED_TILE,              next_tag_here,         MARKS_TILE_MAP,   1, 0},
+  {{KEY_T, 0},                   0,          WHEN_HEIGHT_EDITING,      NEED_NOTHING,           toggle_height_step,    MARKS_NOTHING,    0, 200},
+  {{KEY_C, 0},                   0,          WHEN_TILE_EDITING,        NEED_TILE,              copy_tiles_here,       MARKS_NOTHING,    0, 0},
+  {{KEY_V, 0},                   0,          WHEN_TILE_EDITING,        NEED_TILE,              paste_tile_here,       MARKS_TILE_MAP,   1, 0},
+  {{KEY_B, 0},                   0,          WHEN_TILE_EDITING,        NEED_TILE,              paste_tiles_here,      MARKS_TILE_MAP,   1, 0},
+  {{KEY_D, 0},                   0,          WHEN_EDIT_ZOOM,           NEED_HEIGHTS_TILE,      copy_heights_here,     MARKS_NOTHING,    0, 0},
+  {{KEY_F, 0},                   0,          WHEN_EDIT_ZOOM,           NEED_HEIGHT_COPY,       paste_heights_here,    MARKS_HEIGHT_MAP, 1, 0},
+  {{KEY_M, 0},                   0,          WHEN_ALWAYS,              NEED_HEIGHTS,           toggle_display,        MARKS_NOTHING,    1, 200},
+  {{KEY_I, 0},                   0,          WHEN_ALWAYS,              NEED_TILE,              show_tile_info,        MARKS_NOTHING,    0, 0},
+  {{KEY_TAB, 0},                 KEY_LSHIFT, WHEN_PICKING_SAMPLES,     NEED_NOTHING,           previous_sample,       MARKS_NOTHING,    1, 100},
+  {{KEY_TAB, 0},                 0,          WHEN_PICKING_SAMPLES,     NEED_NOTHING,           next_sample,           MARKS_NOTHING,    1, 100},
+  {{KEY_TAB, 0},                 0,          WHEN_NOT_PICKING_SAMPLES, NEED_NOTHING,           next_overlay,          MARKS_NOTHING,    1, 100},
+  {{KEY_F5, 0},                  0,          WHEN_ALWAYS,              NEED_NOTHING,           export_data,           MARKS_NOTHING,    0, 0},
+  {{KEY_F6, 0},                  0,          WHEN_ALWAYS,              NEED_DECLARED_TEXTURES, export_water,          MARKS_NOTHING,    0, 0},
+  {{KEY_F7, 0},                  0,          WHEN_ALWAYS,              NEED_NOTHING,           export_textures,       MARKS_NOTHING,    0, 0},
+  {{KEY_F8, 0},                  0,          WHEN_ALWAYS,              NEED_HEIGHTS,           export_embossed,       MARKS_NOTHING,    0, 0},
+  {{KEY_F9, 0},                  0,          WHEN_ALWAYS,              NEED_HEIGHTS,           export_heights,        MARKS_NOTHING,    0, 0},
+  {{KEY_F10, 0},                 0,          WHEN_ALWAYS,              NEED_HEIGHTS,           export_planning_maps,  MARKS_NOTHING,    0, 0},
+  {{KEY_ESC, 0},                 0,          WHEN_ALWAYS,              NEED_NOTHING,           leave,                 MARKS_NOTHING,    0, 0},
+  {{KEY_F1, 0},                  0,          WHEN_ALWAYS,              NEED_NOTHING,           manual,                MARKS_NOTHING,    0, 0},
+  {{KEY_EQUALS, KEY_PLUS_PAD},   0,          WHEN_ALWAYS,              NEED_ZOOM_IN_ROOM,      zoom_in,               MARKS_NOTHING,    1, 0},
+  {{KEY_MINUS, KEY_MINUS_PAD},   0,          WHEN_ALWAYS,              NEED_ZOOM_OUT_ROOM,     zoom_out,              MARKS_NOTHING,    1, 0},
+  {{KEY_PRTSCR, 0},              0,          WHEN_ALWAYS,              NEED_NOTHING,           screenshot,            MARKS_NOTHING,    0, 0},
+  {{0, 0},                       0,          WHEN_ALWAYS,              NEED_SLOWER_ROOM,       slow_down,             MARKS_NOTHING,    0, 10},
+};
+// clang-format on
+
+int keys_held(const KeyRow &row) {
+  if (row.keys[0] == 0 && row.keys[1] == 0) return 1;
+  if (row.modifier && !key[row.modifier]) return 0;
+  return (row.keys[0] && key[row.keys[0]]) || (row.keys[1] && key[row.keys[1]]);
+}
+
+}  // namespace
+
+const KeyRow *key_table(int *count) {
+  *count = (int)(sizeof(KEY_ROWS) / sizeof(KEY_ROWS[0]));
+  return KEY_ROWS;
+}
+
+int condition_holds(int condition, const ViewState &v) {
+  const int edit_zoom = v.zoom_level <= ZOOM_EDIT_MAX;
+  const int picking = v.edit_mode == EDIT_HEIGHTS && v.zoom_level == 0;
+  switch (condition) {
+    case WHEN_ALWAYS: return 1;
+    case WHEN_TILE_EDITING: return v.edit_mode == EDIT_TILES && edit_zoom;
+    case WHEN_HEIGHT_EDITING: return v.edit_mode == EDIT_HEIGHTS && edit_zoom;
+    case WHEN_EDIT_ZOOM: return edit_zoom;
+    case WHEN_TARGETS_ENABLED: return session.enable_targets != 0;
+    case WHEN_PICKING_SAMPLES: return picking;
+    case WHEN_NOT_PICKING_SAMPLES: return v.zoom_level > 0 || v.edit_mode < EDIT_HEIGHTS;
+    default: return 0;
+  }
+}
+
+int need_met(int need, const ViewState &v, int key_delay) {
+  const int tile = tile_on_map(v.cursor_x, v.cursor_y);
+  const int heights = height_map.heights_loaded > 0;
+  switch (need) {
+    case NEED_NOTHING: return 1;
+    case NEED_TILE: return tile;
+    case NEED_HEIGHTS: return heights;
+    case NEED_HEIGHTS_TILE: return heights && tile;
+    case NEED_HEIGHT_COPY: return heights && !height_clipboard_empty() && tile;
+    case NEED_DECLARED_TEXTURES: return texture_table.last_declared_texture > 0;
+    case NEED_ZOOM_IN_ROOM: return v.zoom_level > 0;
+    case NEED_ZOOM_OUT_ROOM: return v.zoom_level < ZOOM_FARTHEST;
+    case NEED_SLOWER_ROOM: return key_delay < KEY_DELAY_MAX;
+    default: return 0;
+  }
+}
+
+const KeyRow *run_key_table(KeyCommand &command, int *redraw) {
+  *redraw = 0;
+  command.redraw = 0;
+  int count;
+  const KeyRow *rows = key_table(&count);
+  for (int k = 0; k < count; k++) {
+    const KeyRow &row = rows[k];
+    if (!keys_held(row) || !condition_holds(row.condition, *command.view)) continue;
+    if (!need_met(row.need, *command.view, *command.key_delay)) return &row;
+    row.action(command);
+    if (row.marks == MARKS_TILE_MAP) session.tilemap_modified = 1;
+    if (row.marks == MARKS_HEIGHT_MAP) session.heightmap_modified = 1;
+    *redraw = row.redraw || command.redraw;
+    if (row.pause_ms > 0) rest(row.pause_ms);
+    return &row;
+  }
+  return nullptr;
+}

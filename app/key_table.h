@@ -1,0 +1,63 @@
+// The main loop's key commands as one table: the first row whose keys are
+// held and whose condition holds is carried out.
+#pragma once
+
+#include "render/map_view.h"
+
+// When a row applies at all; otherwise the search goes on with the next row.
+enum KeyCondition {
+  WHEN_ALWAYS,
+  WHEN_TILE_EDITING,         // texture display at zoom level 4 or closer
+  WHEN_HEIGHT_EDITING,       // height display at zoom level 4 or closer
+  WHEN_EDIT_ZOOM,            // zoom level 4 or closer, either display
+  WHEN_TARGETS_ENABLED,      // the setting Enable_Targets is not 0
+  WHEN_PICKING_SAMPLES,      // height display at zoom level 0
+  WHEN_NOT_PICKING_SAMPLES,  // any other display or zoom level
+};
+
+// What a row needs to do anything; a row that applies but lacks it ends the
+// search doing nothing.
+enum KeyNeed {
+  NEED_NOTHING,
+  NEED_TILE,               // a cursor tile on the map
+  NEED_HEIGHTS,            // a loaded height map
+  NEED_HEIGHTS_TILE,       // both
+  NEED_HEIGHT_COPY,        // both, and copied heights
+  NEED_DECLARED_TEXTURES,  // a texture declared by the terrain description
+  NEED_ZOOM_IN_ROOM,       // a closer zoom level
+  NEED_ZOOM_OUT_ROOM,      // a farther zoom level
+  NEED_SLOWER_ROOM,        // the movement pacing below its top
+};
+
+enum KeyMarks { MARKS_NOTHING, MARKS_TILE_MAP, MARKS_HEIGHT_MAP };
+
+// What an action works on.
+struct KeyCommand {
+  ViewState *view;
+  int *key_delay;  // pacing of cursor movement, 0..KEY_DELAY_MAX
+  int redraw = 0;  // set by an action whose texts must leave the strip
+};
+
+enum { KEY_DELAY_MAX = 10, ZOOM_EDIT_MAX = 4 };
+
+struct KeyRow {
+  int keys[2];    // held when either is down; both 0: any key
+  int modifier;   // must be held as well; 0: none
+  int condition;  // KeyCondition
+  int need;       // KeyNeed
+  void (*action)(KeyCommand &command);
+  int marks;      // KeyMarks: the map the row marks modified
+  int redraw;     // 1: the view is redrawn although the cursor stayed
+  int pause_ms;   // pause after the action
+};
+
+// The rows in their order of precedence; *count receives their number.
+const KeyRow *key_table(int *count);
+
+int condition_holds(int condition, const ViewState &view);
+int need_met(int need, const ViewState &view, int key_delay);
+
+// Walks the table against the held keys (key[]) and carries out the first
+// matching row: its action, its mark, its pause. Returns that row (null when
+// none matched); *redraw is set when the row or its action forces a redraw.
+const KeyRow *run_key_table(KeyCommand &command, int *redraw);

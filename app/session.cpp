@@ -1,0 +1,3 @@
+#include "app/session.h"
+
+Session session;

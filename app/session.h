@@ -1,0 +1,31 @@
+// The shell's state for one run: whether the program goes on, whether a
+// terrain is open, the settings that change what it does, and the edits
+// not yet saved. Owned by the shell; reset with one assignment.
+#pragma once
+
+#include <cstdint>
+
+enum RunState {
+  RUN_SAVED = 1,     // saved, end
+  RUN_END = 2,       // nothing saved or nothing to open, end
+  RUN_CONTINUE = 3,  // keep going
+};
+
+struct ClipboardCell {
+  int16_t texture = -1;  // -1: no tile
+  uint8_t rotation = 0;
+  uint8_t tag = 0;
+  uint8_t extra = 0;
+};
+
+struct Session {
+  int run_state = RUN_CONTINUE;
+  int terrain_open = 0;
+  int enable_targets = 0;  // the setting Enable_Targets
+  int tilemap_modified = 0;
+  int heightmap_modified = 0;
+  ClipboardCell tile_clipboard[3][3];        // [dy + 1][dx + 1]
+  int32_t height_clipboard[4][4] = {{-1}};  // [j][i]; empty while [0][0] is -1
+};
+
+extern Session session;

@@ -1,0 +1,21 @@
+#include "app/window_reporter.h"
+
+#include <allegro.h>
+
+#include "app/status_bar.h"
+
+enum { KEY_CODE_ENTER = 13 };
+
+static void show_progress_text(void *, const char *text) { show_progress("%s", text); }
+
+static void show_warning(void *, const Warning &w) {
+  const int shortcut = w.kind == WARNING_READ_ERROR ? (int)KEY_CODE_ENTER : (int)'o';
+  alert(w.message, "", w.path, "OK", nullptr, shortcut, 0);
+}
+
+static void pause_for(void *, int milliseconds) { rest(milliseconds); }
+
+const Reporter *window_reporter() {
+  static const Reporter reporter = {show_progress_text, show_warning, pause_for, nullptr};
+  return &reporter;
+}

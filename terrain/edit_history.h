@@ -1,0 +1,57 @@
+// The edits of the open terrain, step by step, for undo and redo, and where
+// the last save of each map lies among them.
+#pragma once
+
+#include <cstdint>
+
+enum HistoryMap {
+  HISTORY_TILE_MAP = 0,
+  HISTORY_HEIGHT_MAP = 1,
+  HISTORY_MAPS = 2,
+};
+
+enum HistoryAction {
+  HISTORY_TEXTURE,         // next or previous texture of a tile
+  HISTORY_ROTATION,        // quarter turn of a tile
+  HISTORY_TAG,             // next tag of a tile
+  HISTORY_PASTE_TILE,      // the clipboard's centre cell pasted on a tile
+  HISTORY_PASTE_BLOCK,     // all nine cells pasted around a tile
+  HISTORY_RAISE,           // the 16 heights of a tile raised
+  HISTORY_LOWER,           // the 16 heights of a tile lowered
+  HISTORY_RAISE_SAMPLE,    // one height sample raised
+  HISTORY_LOWER_SAMPLE,    // one height sample lowered
+  HISTORY_ROTATE_HEIGHTS,  // quarter turn of a tile's heights
+  HISTORY_PASTE_HEIGHTS,   // the height clipboard pasted on a tile
+  HISTORY_ACTIONS,
+};
+
+enum {
+  HISTORY_MAX_STEPS = 10000,  // the oldest step goes when a new one would exceed this
+  HISTORY_TEXT_SIZE = 64,
+};
+
+// Around every edit of tile (x, y): begin remembers what the action may
+// change (sample: the height sample of a single-sample action), end keeps the
+// step with the values before and after and drops the steps that could have
+// been redone. A tile off the map is recorded as a step that changes nothing.
+void history_begin(int action, int x, int y, int sample);
+void history_end();
+
+// Puts back the last edit (or makes the next undone one again): 0 with the
+// tile it changed and its description ("texture of tile 12, 40"), or 1 when
+// there is none.
+int history_undo(int *x, int *y, char *text, int size);
+int history_redo(int *x, int *y, char *text, int size);
+
+int history_undo_count();
+int history_redo_count();
+
+// 1 while the map differs from its state at the last save (or at opening),
+// as far as the edits since then tell.
+int history_map_changed(int map);
+
+// The map's current state is the saved one.
+void history_mark_saved(int map);
+
+// Forgets every step: the state of a newly opened terrain counts as saved.
+void history_clear();

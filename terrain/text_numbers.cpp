@@ -1,0 +1,81 @@
+#include "terrain/text_numbers.h"
+
+#include <allegro.h>
+#include <cctype>
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+void insert_suffix(char *path, const char *text, int size) {
+  const int length = ustrlen(path), added = ustrlen(text);
+  if (length < 4 || ustrsize(path) + ustrsize(text) > size - 1) {
+    if (size > 0) path[0] = 0;
+    return;
+  }
+  for (int i = 0; i < added; i++) uinsert(path, ustrlen(path) - 4, ugetat(text, i));
+}
+
+void append_number3(char *text, int n) {
+  char digits[16];
+  if (n >= 0 && n <= 999) {
+    // The readers build hundreds of keys per file: no formatting for these.
+    digits[0] = (char)('0' + n / 100);
+    digits[1] = (char)('0' + n / 10 % 10);
+    digits[2] = (char)('0' + n % 10);
+    digits[3] = 0;
+  } else {
+    snprintf(digits, sizeof(digits), "%s%s%d", n < 100 ? "0" : "", n < 10 ? "0" : "", n);
+  }
+  strcat(text, digits);
+}
+
+long parse_leading_int(const char *text, long low, long high) {
+  const unsigned char *p = (const unsigned char *)text;
+  while (*p && isspace(*p)) p++;
+  int negative = 0;
+  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  // The magnitude stops growing far beyond any range a caller asks for, so a
+  // long run of digits clamps instead of overflowing.
+  const long long saturated = 100000000000000000LL;
+  long long magnitude = 0;
+  for (; *p >= '0' && *p <= '9'; p++)
+    if (magnitude < saturated) magnitude = magnitude * 10 + (*p - '0');
+  const long long value = negative ? -magnitude : magnitude;
+  if (value < low) return low;
+  if (value > high) return high;
+  return (long)value;
+}
+
+float parse_float(const char *text) {
+  const double value = strtod(text, nullptr);
+  // Positions feed screen arithmetic: keep them finite.
+  if (std::isnan(value)) return 0;
+  if (value > FLT_MAX) return FLT_MAX;
+  if (value < -FLT_MAX) return -FLT_MAX;
+  return (float)value;
+}
+
+float parse_float_after_comma(const char *text) {
+  const char *comma = strchr(text, ',');
+  return comma ? parse_float(comma + 1) : 0;
+}
+
+void copy_cut(char *dest, const char *src, int size) {
+  if (size <= 0) return;
+  size_t n = strlen(src);
+  if (n > (size_t)size - 1) n = (size_t)size - 1;
+  memcpy(dest, src, n);
+  dest[n] = 0;
+}
+
+int round_to_int(double x) {
+  // Out of range or not a number: the nearest int, never undefined.
+  if (!(x == x)) return 0;
+  if (x >= (double)INT_MAX) return INT_MAX;
+  if (x <= (double)INT_MIN) return INT_MIN;
+  int t = (int)x;
+  return x - t > 0.5 ? t + 1 : t;
+}

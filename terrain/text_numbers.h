@@ -1,0 +1,31 @@
+// Small helpers for the texts and numbers of the terrain files.
+#pragma once
+
+// Inserts text before the last four characters of path (size bytes in all).
+// A path shorter than four characters, or one the text would not fit into,
+// is emptied instead, so that it names no file at all rather than a
+// different one.
+void insert_suffix(char *path, const char *text, int size);
+
+// Appends n (0..999) padded with zeros to three digits.
+void append_number3(char *text, int n);
+
+// The integer at the start of text: leading blanks, an optional sign and the
+// decimal digits that follow; 0 without digits. Values beyond low..high are
+// clamped, however many digits there are.
+long parse_leading_int(const char *text, long low, long high);
+
+// The number at the start of text, finite: NaN reads as 0, values beyond
+// the float range as the largest float of their sign.
+float parse_float(const char *text);
+
+// The number after the first comma, as parse_float; 0 without a comma.
+float parse_float_after_comma(const char *text);
+
+// Copies src into dest of size bytes, cut to size - 1 characters.
+void copy_cut(char *dest, const char *src, int size);
+
+// x truncated toward zero, one more when the part cut off exceeds one half
+// (so negative values are only truncated); NaN gives 0 and values beyond the
+// int range its ends.
+int round_to_int(double x);

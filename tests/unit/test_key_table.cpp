@@ -1,0 +1,188 @@
+// The key table against the two places a user reads about the keys: the
+// README's key table and the manual's key list.
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/key_table.h"
+#include "tests/unit/harness.h"
+
+namespace {
+
+std::string source_file(const std::string &name) {
+  const char *root = getenv("VELDKIT_SOURCE_DIR");
+  std::ifstream in(std::string(root ? root : "..") + "/" + name);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// How each document names a key.
+struct KeyName {
+  int key;
+  const char *readme;
+  const char *manual;
+};
+const KeyName KEY_NAMES[] = {
+    {KEY_LEFT, "Arrow keys", "Arrow keys"},     {KEY_4_PAD, "keypad 4", "4, 6, 8 and 2 on the keypad"},
+    {KEY_RIGHT, "Arrow keys", "Arrow keys"},    {KEY_6_PAD, "keypad 4/6/8/2", "4, 6, 8 and 2 on the keypad"},
+    {KEY_UP, "Arrow keys", "Arrow keys"},       {KEY_8_PAD, "keypad 4/6/8/2", "4, 6, 8 and 2 on the keypad"},
+    {KEY_DOWN, "Arrow keys", "Arrow keys"},     {KEY_2_PAD, "keypad 4/6/8/2", "4, 6, 8 and 2 on the keypad"},
+    {KEY_PGUP, "Page Up", "Page Up"},           {KEY_PGDN, "Page Down", "Page Down"},
+    {KEY_R, "`R`", "R -"},                      {KEY_T, "`T`", "T -"},
+    {KEY_C, "`C`", "C -"},                      {KEY_V, "`V`", "V -"},
+    {KEY_B, "`B`", "B -"},                      {KEY_D, "`D`", "D -"},
+    {KEY_F, "`F`", "F -"},                      {KEY_M, "`M`", "M -"},
+    {KEY_I, "`I`", "I -"},                      {KEY_TAB, "Tab", "Tab"},
+    {KEY_F5, "F5", "F5"},                       {KEY_F6, "F6", "F6"},
+    {KEY_F7, "F7", "F7"},                       {KEY_F8, "F8", "F8"},
+    {KEY_F9, "F9", "F9"},                       {KEY_F10, "F10", "F10"},
+    {KEY_ESC, "Esc", "Esc"},                    {KEY_F1, "F1", "F1"},
+    {KEY_EQUALS, "`=`", "= or + on the keypad"}, {KEY_PLUS_PAD, "keypad `+`", "+ on the keypad"},
+    {KEY_MINUS, "`-`", "- or - on the keypad"}, {KEY_MINUS_PAD, "keypad `-`", "- on the keypad"},
+    {KEY_PRTSCR, "Print Screen", "Print Screen"}, {KEY_LSHIFT, "Left Shift", "Left Shift"},
+};
+
+const KeyName *name_of(int key) {
+  for (const KeyName &n : KEY_NAMES)
+    if (n.key == key) return &n;
+  return nullptr;
+}
+
+// What the documents say for each condition and need, lower case.
+std::string readme_when(const KeyRow &row) {
+  switch (row.condition) {
+    case WHEN_TILE_EDITING: return "texture display";
+    case WHEN_HEIGHT_EDITING: return "height display, level 4 or closer";
+    case WHEN_EDIT_ZOOM: return "level 4 or closer";
+    case WHEN_TARGETS_ENABLED: return "target areas are enabled";
+    case WHEN_PICKING_SAMPLES: return "height display at the closest zoom";
+    default: break;
+  }
+  switch (row.need) {
+    case NEED_HEIGHTS: return "height map";
+    case NEED_DECLARED_TEXTURES: return "textures are declared";
+    default: return "always";
+  }
+}
+
+std::string manual_when(const KeyRow &row) {
+  switch (row.condition) {
+    case WHEN_TILE_EDITING: return "tile editing.";
+    case WHEN_HEIGHT_EDITING: return "height editing.";
+    case WHEN_EDIT_ZOOM: return "zoom level 4 or closer";
+    case WHEN_TARGETS_ENABLED: return "only when enable_targets is not 0";
+    case WHEN_PICKING_SAMPLES: return "height display at zoom level 0";
+    case WHEN_NOT_PICKING_SAMPLES: return "in height display at zoom level 0 it selects";
+    default: break;
+  }
+  switch (row.need) {
+    case NEED_HEIGHTS: return "only with a height map.";
+    case NEED_DECLARED_TEXTURES: return "only when the texture list declares a texture.";
+    default: return "always";
+  }
+}
+
+std::string lower(std::string s) {
+  for (char &c : s) c = (char)tolower((unsigned char)c);
+  return s;
+}
+
+// The README's key table as (keys, when) cells.
+std::vector<std::pair<std::string, std::string>> readme_rows() {
+  const std::string text = source_file("README.md");
+  const size_t start = text.find("## Keys");
+  std::vector<std::pair<std::string, std::string>> rows;
+  std::istringstream lines(text.substr(start, text.find("\n## ", start + 1) - start));
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.rfind("| ", 0) != 0 || line.find("---") != std::string::npos) continue;
+    std::vector<std::string> cells;
+    std::stringstream cellstream(line.substr(1));
+    std::string cell;
+    while (std::getline(cellstream, cell, '|')) cells.push_back(cell);
+    if (cells.size() >= 3 && cells[0] != " Key ") rows.push_back({cells[0], lower(cells[2])});
+  }
+  return rows;
+}
+
+// The manual's key list: one line per key, "<keys> - <what>. <when>."
+std::vector<std::string> manual_lines() {
+  const std::string text = source_file("resources/Veldkit.htm");
+  const size_t start = text.find("<H2>4. Keys</H2>"), end = text.find("<H2>5.", start);
+  std::vector<std::string> out;
+  std::string part = text.substr(start, end - start), line;
+  for (size_t p; (p = part.find("<BR>")) != std::string::npos;) part.replace(p, 4, "\n");
+  for (size_t p; (p = part.find("</P>")) != std::string::npos;) part.replace(p, 4, "\n");
+  std::istringstream lines(part);
+  while (std::getline(lines, line))
+    if (line.find(" - ") != std::string::npos) out.push_back(line.substr(line.find('>') + 1));
+  return out;
+}
+
+TEST(KeyTable, RowsAreWellFormed) {
+  int count;
+  const KeyRow *rows = key_table(&count);
+  ASSERT_EQ(35, count);
+  for (int k = 0; k < count; k++) {
+    EXPECT_NE(nullptr, rows[k].action) << k;
+    // Only the last row takes any key; every other names at least one.
+    EXPECT_EQ(k == count - 1, rows[k].keys[0] == 0 && rows[k].keys[1] == 0) << k;
+    // A row that marks a map changed also shows the change.
+    if (rows[k].marks != MARKS_NOTHING) {
+      EXPECT_EQ(1, rows[k].redraw) << k;
+    }
+  }
+}
+
+TEST(KeyTable, EveryRowIsInTheReadme) {
+  const auto readme = readme_rows();
+  ASSERT_GE(readme.size(), 20u);
+  int count;
+  const KeyRow *rows = key_table(&count);
+  std::vector<bool> used(readme.size());
+  for (int k = 0; k < count - 1; k++) {
+    const KeyRow &row = rows[k];
+    bool found = false;
+    for (size_t r = 0; r < readme.size() && !found; r++) {
+      bool keys = readme[r].first.find(name_of(row.keys[0])->readme) != std::string::npos;
+      // The README writes the modifier as "Shift" or "Left Shift".
+      const bool shifted = readme[r].first.find("Shift") != std::string::npos;
+      keys = keys && shifted == (row.modifier != 0);
+      if (keys && readme[r].second.find(readme_when(row)) != std::string::npos) found = used[r] = true;
+    }
+    EXPECT_TRUE(found) << "row " << k + 1 << ": " << name_of(row.keys[0])->readme << ", "
+                       << readme_when(row);
+  }
+  for (size_t r = 0; r < readme.size(); r++) EXPECT_TRUE(used[r]) << readme[r].first;
+}
+
+TEST(KeyTable, EveryRowIsInTheManual) {
+  const auto manual = manual_lines();
+  ASSERT_GE(manual.size(), 25u);
+  int count;
+  const KeyRow *rows = key_table(&count);
+  for (int k = 0; k < count - 1; k++) {
+    const KeyRow &row = rows[k];
+    bool found = false;
+    for (int key : row.keys) {
+      if (!key) continue;
+      const std::string name = name_of(key)->manual;
+      for (const std::string &line : manual) {
+        const bool keys = line.find(name) != std::string::npos &&
+                          (row.modifier ? line.rfind("Left Shift", 0) == 0
+                                        : line.rfind("Left Shift", 0) != 0);
+        if (keys && lower(line).find(manual_when(row)) != std::string::npos) found = true;
+      }
+    }
+    EXPECT_TRUE(found) << "row " << k + 1 << ": " << name_of(row.keys[0])->manual << ", "
+                       << manual_when(row);
+  }
+  bool any_other = false;
+  for (const std::string &line : manual) any_other |= line.rfind("Any other key", 0) == 0;
+  EXPECT_TRUE(any_other);
+}
+
+}  // namespace
