@@ -16,6 +16,7 @@
 #include "render/export_passes.h"
 #include "render/export_rows.h"
 #include "render/export_stream.h"
+#include "render/export_timing.h"
 #include "render/planning_map.h"
 #include "render/shade_cache.h"
 #include "render/tile_blocks.h"
@@ -350,6 +351,36 @@ TEST_F(ExportStream, PlanningMapsKeepTheLastRelief) {
                                                                      : "Isle_PlanningMap2_001.bmp"));
     destroy_bitmap(ref);
   }
+}
+
+// The strip's texts of a long export: the opening text, percentages that
+// only climb, no more often than four times a second, then "Done"; each as
+// long as the opening text or longer, so it covers it.
+TEST_F(ExportStream, ProgressInPercentAFewTimesASecond) {
+  make_terrain(4000, 600, 5);
+  set_work_threads(1);
+  ReportLog log;
+  const double started = export_clock();
+  ASSERT_EQ(0, export_bitmap(EXPORT_EMBOSSED_4X, log.get()));
+  const double seconds = export_clock() - started;
+  ASSERT_GE(log.progress.size(), 2u);
+  const std::string blanks(46, ' ');
+  EXPECT_EQ("Exporting Bitmap (6)..." + blanks, log.progress.front());
+  EXPECT_EQ("Exporting Bitmap (6) Done." + blanks, log.progress.back());
+  int last = -1;
+  for (size_t i = 1; i + 1 < log.progress.size(); i++) {
+    int percent = -1;
+    char tail[8] = "";
+    const std::string &text = log.progress[i];
+    ASSERT_EQ(2, sscanf(text.c_str(), "Exporting Bitmap (6)... %d%7s", &percent, tail)) << text;
+    EXPECT_STREQ("%", tail);
+    EXPECT_GE(text.size(), log.progress.front().size());
+    EXPECT_GT(percent, last);
+    EXPECT_LE(percent, 100);
+    last = percent;
+  }
+  EXPECT_LE((double)log.progress.size() - 2, seconds * 4 + 1);
+  EXPECT_TRUE(log.warnings.empty());
 }
 
 // A picture far larger than the memory left is still written: only a few
