@@ -32,14 +32,12 @@ static int texture_path(char *dest, const char *filename) {
   return 1;
 }
 
-// The file's bitmap in the program's colour depth, or null when the file is
-// missing, unreadable, damaged or of a size refused as a texture.
-static BITMAP *read_texture_file(TextureEntry &entry, const char *path) {
+BITMAP *read_texture_file(const char *path, RGB *palette) {
   if (!regular_file_readable(path)) return nullptr;
   const ImageHeaderResult header = check_image_header(path);
   if (header == IMAGE_HEADER_REFUSED) return nullptr;
-  BITMAP *file = header == IMAGE_HEADER_PLAIN_COPY ? load_plain_image(path, entry.palette)
-                                                   : load_bitmap(path, entry.palette);
+  BITMAP *file = header == IMAGE_HEADER_PLAIN_COPY ? load_plain_image(path, palette)
+                                                   : load_bitmap(path, palette);
   if (!file) return nullptr;
   if (!image_size_accepted(file->w, file->h)) {
     destroy_bitmap(file);
@@ -49,7 +47,7 @@ static BITMAP *read_texture_file(TextureEntry &entry, const char *path) {
   if (bitmap_color_depth(file) != depth) {
     BITMAP *converted = create_bitmap_ex(depth, file->w, file->h);
     if (converted) {
-      select_palette(entry.palette);
+      select_palette(palette);
       blit(file, converted, 0, 0, 0, 0, file->w, file->h);
       unselect_palette();
     }
@@ -96,7 +94,7 @@ int load_textures(const Reporter *reporter) {
     entry.file_width = entry.file_height = 0;
 
     char path[PATH_SIZE];
-    BITMAP *file = texture_path(path, entry.filename) ? read_texture_file(entry, path) : nullptr;
+    BITMAP *file = texture_path(path, entry.filename) ? read_texture_file(path, entry.palette) : nullptr;
     if (file) {
       table.textures_loaded++;
       entry.loaded = 1;
