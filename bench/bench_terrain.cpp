@@ -118,6 +118,35 @@ static void write_targets(const std::string &path, int tiles) {
   fclose(f);
 }
 
+std::string make_bench_grid(const std::string &tfd) {
+  FILE *f = fopen(tfd.c_str(), "rb");
+  int32_t tiles = 0;
+  unsigned char b[4];
+  if (f && fread(b, 1, 4, f) == 4) tiles = b[0] | b[1] << 8 | b[2] << 16 | b[3] << 24;
+  if (f) fclose(f);
+  const int samples = 4 * tiles;
+  const std::string base = tfd.substr(0, tfd.size() - 4);
+  const std::string grid = base + ".bil";
+  if (exists_file(base + ".hdr")) return grid;
+  fprintf(stderr, "writing the %d x %d height grid %s ...\n", samples, samples, grid.c_str());
+  f = fopen(grid.c_str(), "wb");
+  std::vector<unsigned char> row;
+  for (int y = 0; y < samples; y++) {
+    row.clear();
+    for (int x = 0; x < samples; x++) put16(row, (unsigned)height_at(x, y, samples));
+    fwrite(row.data(), 1, row.size(), f);
+  }
+  fclose(f);
+  // Written last: its presence means the grid is complete.
+  f = fopen((base + ".hdr").c_str(), "w");
+  fprintf(f,
+          "BYTEORDER I\nLAYOUT BIL\nNROWS %d\nNCOLS %d\nNBANDS 1\nNBITS 16\n"
+          "BANDROWBYTES %d\nTOTALROWBYTES %d\nULXMAP 250\nULYMAP %d\nXDIM 500\nYDIM 500\n",
+          samples, samples, 2 * samples, 2 * samples, 500 * samples - 250);
+  fclose(f);
+  return grid;
+}
+
 std::string make_bench_terrain(const std::string &dir, const std::string &name, int tiles) {
   mkdir(dir.c_str(), 0755);
   const std::string base = dir + "/" + name;

@@ -8,6 +8,11 @@
 // the tile map's path.
 std::string make_bench_terrain(const std::string &dir, const std::string &name, int tiles);
 
+// The terrain's heights as a grid other tools read (ENVI/EHdr: <name>.bil,
+// 16-bit little-endian, north row first, with its <name>.hdr), written
+// once beside the tile map. Returns the .bil path.
+std::string make_bench_grid(const std::string &tfd);
+
 // Writes <dir>/Largest_TARGETS.ini, 511 areas of 511 targets (about 16 MB),
 // unless it is there already. Returns its path.
 std::string make_largest_target_file(const std::string &dir);

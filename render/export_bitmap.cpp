@@ -7,10 +7,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "render/export_file.h"
 #include "render/export_passes.h"
+#include "render/export_rows.h"
+#include "render/export_stream.h"
 #include "render/planning_map.h"
 #include "render/shade_cache.h"
-#include "render/tile_blocks.h"
 #include "terrain/relief_shading.h"
 #include "terrain/safe_file.h"
 #include "terrain/stdio_packfile.h"
@@ -21,6 +23,7 @@
 #define BLANKS_46 "                                              "
 static_assert(sizeof("Exporting Bitmap (%d)..." BLANKS_46) == 70 + 1, "70 characters");
 static_assert(sizeof("Exporting Bitmap (%d) Done." BLANKS_46) == 73 + 1, "73 characters");
+static_assert(sizeof("Exporting Bitmap (%d)... %d%%" BLANKS_46) == 75 + 1, "covers the first message");
 
 enum { OUTPUT_NUMBERS = 999, SUFFIX_SIZE = 64 };
 
@@ -90,61 +93,84 @@ static const char *output_suffix(int kind) {
   }
 }
 
-// What one export is doing: where it reports and where its times go.
+// What one export is doing: where it reports, where its times go and
+// the percentage last shown.
 struct ExportJob {
+  int kind;
   const char *name;
   const Reporter *reporter;
   ExportTiming timing;
   double started;
+  int percent;
+  double shown_at;
 };
 
-static int save_and_release(ExportJob &job, BITMAP *bmp, const RGB *palette) {
-  const double writing = export_clock();
-  job.timing.pixel_seconds = writing - job.started;
-  const int failed = save_new_bmp(job.name, bmp, palette) != RESULT_OK;
-  job.timing.write_seconds = export_clock() - writing;
-  destroy_bitmap(bmp);
-  return failed ? report_write_failure(job.reporter, job.name) : RESULT_OK;
+// The percentage in the strip, a few times a second at most.
+enum { PROGRESS_INTERVAL_MS = 250 };
+
+static void report_export_progress(void *context, int rows_written, int rows) {
+  ExportJob &job = *(ExportJob *)context;
+  const int percent = (int)(100LL * rows_written / (rows > 0 ? rows : 1));
+  const double now = export_clock();
+  if (percent == job.percent || now - job.shown_at < PROGRESS_INTERVAL_MS / 1000.0) return;
+  job.percent = percent;
+  job.shown_at = now;
+  report_progress(job.reporter, "Exporting Bitmap (%d)... %d%%" BLANKS_46, job.kind, percent);
 }
 
-// Kinds 1, 2, 5, 6, 7: one working bitmap, saved as it is.
-static int export_picture(int kind, ExportJob &job) {
-  int tx, ty;
-  export_extent(&tx, &ty);
+// Makes the picture's rows and writes them under a temporary name, which
+// becomes the job's name once the file is complete. The file never had its
+// final name when something fails: whatever has that name then is not ours.
+static int write_picture(ExportJob &job, const RowSource &source) {
+  const double writing = export_clock();
+  job.timing.pixel_seconds = writing - job.started;
+  ExportFile file;
+  if (export_file_create(&file, job.name) != 0) return report_write_failure(job.reporter, job.name);
+  job.percent = -1;
+  job.shown_at = writing;
+  const StreamProgress progress = {report_export_progress, &job};
+  const StreamResult result = stream_bmp(file.fd, source, &progress);
+  if (result != STREAM_WRITTEN) {
+    export_file_discard(&file);
+    return result == STREAM_NO_MEMORY ? report_memory_failure(job.reporter, job.name)
+                                      : report_write_failure(job.reporter, job.name);
+  }
+  if (export_file_publish(&file, job.name) != 0) return report_write_failure(job.reporter, job.name);
+  job.timing.write_seconds = export_clock() - writing;
+  return RESULT_OK;
+}
+
+static int write_bitmap(ExportJob &job, BITMAP *bmp, const RGB *palette) {
+  const int result = write_picture(job, bitmap_row_source(bmp, palette));
+  destroy_bitmap(bmp);
+  return result;
+}
+
+// Kinds 1, 2, 5, 6, 7: rows made as they are written; the whole working
+// bitmap only when the tile blocks cannot stand for the sprites.
+static int export_picture(ExportJob &job) {
+  const int tx = map_columns(), ty = map_rows();
   if (tx == 0 || ty == 0) {
     report_warning(job.reporter, WARNING_PLAIN, "The terrain has no tiles to export.", job.name);
     return RESULT_NO_TILES;
   }
-  const int scale = (kind == EXPORT_DATA || kind == EXPORT_WATER) ? 1 : 4;
+  // The embossed picture's relief is also what the next planning maps use.
+  if (job.kind == EXPORT_EMBOSSED_4X) refresh_planning_relief();
+  RowSource source;
+  if (export_row_source(job.kind, &source) == 0) return write_picture(job, source);
 
-  PALETTE water_palette;
-  if (kind == EXPORT_WATER) {
-    memcpy(water_palette, black_palette, sizeof(PALETTE));
-    water_palette[1].r = 32;
-  }
-
-  BITMAP *work = create_bitmap_ex(kind == EXPORT_WATER ? 8 : 32, scale * tx, scale * ty);
+  BITMAP *work = create_bitmap_ex(32, 4 * tx, 4 * ty);
   if (!work) return report_memory_failure(job.reporter, job.name);
-
-  switch (kind) {
-    case EXPORT_DATA: draw_data_pass(work); break;
-    case EXPORT_WATER: draw_water_pass(work); break;
-    case EXPORT_HEIGHT_4X: draw_height_pass(work); break;
-    default: {
-      const int blocks_ready = prepare_tile_blocks() == 0;
-      const int shaded = kind == EXPORT_EMBOSSED_4X;
-      if (shaded) compute_shade_map();
-      draw_texture_pass(work, shaded, blocks_ready);
-      break;
-    }
-  }
-  return save_and_release(job, work, kind == EXPORT_WATER ? water_palette : nullptr);
+  const int shaded = job.kind == EXPORT_EMBOSSED_4X;
+  if (shaded) compute_shade_map();
+  draw_texture_pass(work, shaded, 0);
+  return write_bitmap(job, work, nullptr);
 }
 
-static int export_planning_map(int kind, ExportJob &job) {
-  BITMAP *map = make_planning_map(kind);
+static int export_planning_map(ExportJob &job) {
+  BITMAP *map = make_planning_map(job.kind);
   if (!map) return report_memory_failure(job.reporter, job.name);
-  return save_and_release(job, map, nullptr);
+  return write_bitmap(job, map, nullptr);
 }
 
 int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing) {
@@ -155,9 +181,8 @@ int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing) {
   char name[PATH_SIZE];
   if (numbered_output_name(suffix, name)) return report_no_free_name(reporter);
   reset_shade_cache();
-  ExportJob job = {name, reporter, {0, 0}, export_clock()};
-  const int result = kind >= EXPORT_PLANNING_MAP_1 ? export_planning_map(kind, job)
-                                                   : export_picture(kind, job);
+  ExportJob job = {kind, name, reporter, {0, 0}, export_clock(), -1, 0};
+  const int result = kind >= EXPORT_PLANNING_MAP_1 ? export_planning_map(job) : export_picture(job);
   if (timing) *timing = job.timing;
   if (result != RESULT_OK) return result;
   report_progress(reporter, "Exporting Bitmap (%d) Done." BLANKS_46, kind);

@@ -2,16 +2,19 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "render/export_passes.h"
 #include "render/shade_cache.h"
+#include "render/shaded_blocks.h"
 #include "render/tile_blocks.h"
 #include "terrain/relief_shading.h"
 #include "terrain/terrain_model.h"
 #include "terrain/text_numbers.h"
+#include "terrain/work_threads.h"
 #include "ui/display.h"
 
-enum { PLANNING_BASE = 512, PLANNING_MAX = 4 * PLANNING_BASE, STRIP_COLUMNS = 16, PREFETCH_ROWS = 4 };
+enum { PLANNING_BASE = 512, PLANNING_MAX = 4 * PLANNING_BASE };
 
 int planning_scale(int kind) { return kind == 10 ? 4 : (kind == 9 ? 2 : 1); }
 
@@ -44,70 +47,126 @@ static int probe_stretch(int source_size, int map_size, int horizontal, int *out
   return failed;
 }
 
-// The stretched, shaded texture picture, pixel by pixel from the tile
-// blocks; 1 when the probes cannot be made.
-static int fill_from_blocks(BITMAP *map) {
+// The relief at the samples each planning map picks, column by column
+// ([x * E + y]), as the last embossed export or first planning map found
+// it; all 0 until then, as the shade map is.
+static uint8_t relief_512[512 * 512], relief_1024[1024 * 1024], relief_2048[2048 * 2048];
+
+static uint8_t *planning_relief(int f) {
+  return f == 4 ? relief_2048 : (f == 2 ? relief_1024 : relief_512);
+}
+
+// Set once a relief was stored: clearing before then touches nothing.
+static bool planning_relief_stored = false;
+
+void clear_planning_relief() {
+  if (!planning_relief_stored) return;
+  memset(relief_512, 0, sizeof(relief_512));
+  memset(relief_1024, 0, sizeof(relief_1024));
+  memset(relief_2048, 0, sizeof(relief_2048));
+}
+
+// Map columns handled by one part of a parallel pass.
+enum { PLANNING_PART_COLUMNS = 64 };
+
+static int planning_parts(int size) {
+  return (size + PLANNING_PART_COLUMNS - 1) / PLANNING_PART_COLUMNS;
+}
+
+// The stretch of the current terrain onto an E x E map; 1 when a probe
+// cannot be made.
+static int probe_planning_stretch(int size) {
   int tx, ty;
   export_extent(&tx, &ty);
+  return probe_stretch(4 * tx, size, 1, stretch_columns) || probe_stretch(4 * ty, size, 0, stretch_rows);
+}
+
+void refresh_planning_relief() {
+  int tx, ty;
+  export_extent(&tx, &ty);
+  if (tx == 0 || ty == 0) return;
+  prepare_relief();
+  planning_relief_stored = true;
+  for (int f = 1; f <= 4; f *= 2) {
+    const int size = PLANNING_BASE * f;
+    uint8_t *relief = planning_relief(f);
+    if (probe_planning_stretch(size)) {
+      memset(relief, 0, (size_t)size * size);
+      continue;
+    }
+    run_parts(planning_parts(size), [&](int k) {
+      const int x0 = k * PLANNING_PART_COLUMNS;
+      const int x1 = x0 + PLANNING_PART_COLUMNS < size ? x0 + PLANNING_PART_COLUMNS : size;
+      for (int x = x0; x < x1; x++) {
+        uint8_t *column = relief + (long)x * size;
+        for (int y = 0; y < size; y++) {
+          const int c = stretch_columns[x], r = stretch_rows[y];
+          column[y] = (c >= 0 && r >= 0) ? relief_at(c, r) : 0;
+        }
+      }
+    });
+  }
+}
+
+// The stretched, shaded texture picture, pixel by pixel from the tile
+// blocks, strips of columns on all cores; 1 when the probes cannot be made.
+static int fill_from_blocks(BITMAP *map, int f) {
   const int size = map->w;
-  if (probe_stretch(4 * tx, size, 1, stretch_columns) || probe_stretch(4 * ty, size, 0, stretch_rows))
-    return 1;
+  if (probe_planning_stretch(size)) return 1;
   for (int k = 0; k < size; k++) {
     if (stretch_columns[k] < 0 || stretch_rows[k] < 0) {
       clear_to_color(map, 0);
       break;
     }
   }
-  // The samples are far apart, so nearly every read misses the caches:
-  // the grids are fetched a few rows ahead and the remembered shades a
-  // strip row ahead of their use.
-  for (int x0 = 0; x0 < size; x0 += STRIP_COLUMNS) {
-    const int x1 = x0 + STRIP_COLUMNS < size ? x0 + STRIP_COLUMNS : size;
+  prepare_shaded_blocks(current_pixel_shifts(), 1);
+  const uint8_t *relief = planning_relief(f);
+  const ShadedBlocks &blocks = shaded_blocks();
+  const uint32_t *shaded = blocks.pixels.data();
+  // Down a strip the sampled rows advance a few samples at a time, so the
+  // grid columns they come from stay in the cache.
+  run_parts(planning_parts(size), [&](int k) {
+    const int x0 = k * PLANNING_PART_COLUMNS;
+    const int x1 = x0 + PLANNING_PART_COLUMNS < size ? x0 + PLANNING_PART_COLUMNS : size;
     for (int y = 0; y < size; y++) {
-      const int ahead = y + PREFETCH_ROWS < size ? stretch_rows[y + PREFETCH_ROWS] : -1;
-      if (ahead >= 0) {
-        for (int x = x0; x < x1; x++) {
-          const int column = stretch_columns[x];
-          if (column < 0) continue;
-          __builtin_prefetch(&tile_map.tiles[column / 4][ahead / 4]);
-          __builtin_prefetch(&shade_map[column][ahead]);
-        }
-      }
       const int row = stretch_rows[y];
       if (row < 0) continue;
-      uint32_t colours[STRIP_COLUMNS];
-      uint8_t shades[STRIP_COLUMNS];
-      uint64_t keys[STRIP_COLUMNS];
-      ShadeCacheSlot *slots[STRIP_COLUMNS];
-      for (int x = x0; x < x1; x++) {
-        const int column = stretch_columns[x], k = x - x0;
-        if (column < 0) continue;
-        colours[k] = tile_block(tile_map.tiles[column / 4][row / 4])[(row % 4) * 4 + column % 4];
-        shades[k] = shade_map[column][row];
-        keys[k] = shade_key((int)colours[k], shades[k]);
-        slots[k] = shade_slot(keys[k]);
-        __builtin_prefetch(slots[k]);
-      }
       uint32_t *line = (uint32_t *)map->line[y];
       for (int x = x0; x < x1; x++) {
-        const int k = x - x0;
-        if (stretch_columns[x] < 0) continue;
-        line[x] = (uint32_t)shade_in_slot(slots[k], keys[k], (int)colours[k], shades[k]);
+        const int column = stretch_columns[x];
+        if (column < 0) continue;
+        const Tile &tile = tile_map.tiles[column / 4][row / 4];
+        const uint16_t colour =
+            blocks.colours[rotation_turn[tile.rotation]][block_index(tile)][(row % 4) * 4 + column % 4];
+        line[x] = shaded[colour * 256 + relief[(long)x * size + y]];
       }
     }
-  }
+  });
   return 0;
 }
 
-// Without usable tile blocks: the full-size picture, stretched.
-static int fill_from_working_bitmap(BITMAP *map) {
+// Without usable tile blocks: the full-size picture, stretched, then each
+// picked pixel shaded with its relief.
+static int fill_from_working_bitmap(BITMAP *map, int f) {
   int tx, ty;
   export_extent(&tx, &ty);
+  const int size = map->w;
+  if (probe_planning_stretch(size)) return 1;
   BITMAP *work = create_bitmap_ex(32, 4 * tx, 4 * ty);
   if (!work) return 1;
-  draw_texture_pass(work, 1, 0);
+  draw_texture_pass(work, 0, 0);
+  clear_to_color(map, 0);
   stretch_blit(work, map, 0, 0, work->w, work->h, 0, 0, map->w, map->h);
   destroy_bitmap(work);
+  const uint8_t *relief = planning_relief(f);
+  for (int x = 0; x < size; x++) {
+    if (stretch_columns[x] < 0) continue;
+    for (int y = 0; y < size; y++) {
+      if (stretch_rows[y] < 0) continue;
+      uint32_t *pixel = (uint32_t *)map->line[y] + x;
+      *pixel = (uint32_t)cached_shade((int)*pixel, relief[(long)x * size + y]);
+    }
+  }
   return 0;
 }
 
@@ -179,13 +238,13 @@ BITMAP *make_planning_map(int kind) {
   int tx, ty;
   export_extent(&tx, &ty);
   const int blocks_ready = prepare_tile_blocks() == 0;
-  if (kind == 8) compute_shade_map();
+  if (kind == 8) refresh_planning_relief();
   BITMAP *map = create_bitmap_ex(32, size, size);
   if (!map) return nullptr;
   if (tx == 0 || ty == 0) {
     clear_to_color(map, 0);
   } else {
-    const int failed = blocks_ready ? fill_from_blocks(map) : fill_from_working_bitmap(map);
+    const int failed = blocks_ready ? fill_from_blocks(map, f) : fill_from_working_bitmap(map, f);
     if (failed) {
       destroy_bitmap(map);
       return nullptr;

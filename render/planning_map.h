@@ -9,8 +9,15 @@
 int planning_scale(int kind);
 
 // The finished map, or NULL when a bitmap cannot be had. Kind 8 first
-// recomputes shade_map; kinds 9 and 10 use it as it is.
+// recomputes the relief; kinds 9 and 10 use it as it is.
 BITMAP *make_planning_map(int kind);
+
+// The relief of the terrain's heights at every sample the three planning
+// maps pick, kept for the maps that follow. The embossed export and the
+// first planning map recompute it; clearing sets it to 0 as at start-up.
+// The planning maps never need the whole relief of the terrain.
+void refresh_planning_relief();
+void clear_planning_relief();
 
 // Where an area position (metres east and north of the south-west corner)
 // lies on the map; 1 when the terrain has no tiles to place it on.

@@ -13,4 +13,9 @@ void write_grid_header(PACKFILE *f, int32_t a, int32_t b, int32_t c, int32_t d);
 // 0xFFFF, the packfile layer's end-of-file value.
 void read_grid_words(PACKFILE *f, unsigned char *buffer, long n);
 
+// The same for n bytes at a file offset of descriptor fd, apart from any
+// stream position; safe on several threads at once.
+enum { GRID_HEADER_BYTES = 16 };
+void read_grid_words_at(int fd, long long offset, unsigned char *buffer, long n);
+
 inline unsigned word_at(const unsigned char *p) { return p[0] | (p[1] << 8); }

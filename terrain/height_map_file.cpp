@@ -1,6 +1,10 @@
 #include "terrain/height_map_file.h"
 
+#include <atomic>
+#include <cstdlib>
+#include <new>
 #include <cstring>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -13,6 +17,7 @@
 #include "terrain/stdio_packfile.h"
 #include "terrain/terrain_model.h"
 #include "terrain/text_numbers.h"
+#include "terrain/work_threads.h"
 
 enum {
   // File rows per chunk: each sample column then receives a run of this many
@@ -49,11 +54,11 @@ static inline void note_sample(SampleStats *stats, unsigned d) {
 
 // Stores chunk rows r_begin..r_end - 1, columns x_begin..x_end - 1, into the
 // grid one sample at a time: chunk row r is memory row y_top - r.
-static void store_samples(int x_begin, int x_end, int r_begin, int r_end, long row_bytes,
-                          int y_top, SampleStats *stats) {
+static void store_samples(const unsigned char *chunk, int x_begin, int x_end, int r_begin,
+                          int r_end, long row_bytes, int y_top, SampleStats *stats) {
   for (int x = x_begin; x < x_end; x++) {
     uint16_t *column = height_map.heights[x];
-    const unsigned char *p = height_chunk + (long)r_begin * row_bytes + 2 * x;
+    const unsigned char *p = chunk + (long)r_begin * row_bytes + 2 * x;
     for (int r = r_begin; r < r_end; r++, p += row_bytes) {
       const unsigned d = word_at(p);
       column[y_top - r] = (uint16_t)d;
@@ -142,7 +147,8 @@ static inline __m128i min8(__m128i a0, __m128i a1, __m128i a2, __m128i a3, __m12
 // are taken from the bottom up so that the samples come out in memory
 // order. A band of columns at a time, eight rows after eight, so that the
 // columns' runs stay in the cache until they are complete.
-static void store_blocks(int rows8, int columns8, long row_bytes, int y_top, SampleStats *stats) {
+static void store_blocks(const unsigned char *chunk, int rows8, int columns8, long row_bytes,
+                         int y_top, SampleStats *stats) {
   static_assert(HEIGHT_BLOCK_COLUMNS / 8 * HEIGHT_CHUNK_ROWS <= 65535,
                 "the lane counters of one band must not overflow");
   const __m128i small_limit = _mm_set1_epi16(STEP_SAMPLE_LIMIT - 32768);
@@ -152,7 +158,7 @@ static void store_blocks(int rows8, int columns8, long row_bytes, int y_top, Sam
   for (int xb = 0; xb < columns8; xb += HEIGHT_BLOCK_COLUMNS) {
     const int xb_end = xb + HEIGHT_BLOCK_COLUMNS < columns8 ? xb + HEIGHT_BLOCK_COLUMNS : columns8;
     for (int r0 = 0; r0 < rows8; r0 += 8) {
-      const unsigned char *row = height_chunk + (long)r0 * row_bytes;
+      const unsigned char *row = chunk + (long)r0 * row_bytes;
       const int y = y_top - (r0 + 7);
       for (int x0 = xb; x0 < xb_end; x0 += 8) {
         const unsigned char *p = row + 2 * x0;
@@ -211,15 +217,53 @@ static void store_blocks(int rows8, int columns8, long row_bytes, int y_top, Sam
 #endif
 
 // Moves a chunk of rows into the grid's columns.
-static void store_chunk(int rows, int sx, long row_bytes, int y_top, SampleStats *stats) {
+static void store_chunk(const unsigned char *chunk, int rows, int sx, long row_bytes, int y_top,
+                        SampleStats *stats) {
   int rows8 = 0, columns8 = 0;
 #if defined(__SSE2__)
   rows8 = rows & ~7;
   columns8 = sx & ~7;
-  store_blocks(rows8, columns8, row_bytes, y_top, stats);
+  store_blocks(chunk, rows8, columns8, row_bytes, y_top, stats);
 #endif
-  store_samples(columns8, sx, 0, rows, row_bytes, y_top, stats);
-  store_samples(0, columns8, rows8, rows, row_bytes, y_top, stats);
+  store_samples(chunk, columns8, sx, 0, rows, row_bytes, y_top, stats);
+  store_samples(chunk, 0, columns8, rows8, rows, row_bytes, y_top, stats);
+}
+
+static void add_stats(SampleStats *total, const SampleStats &part) {
+  if (part.highest > total->highest) total->highest = part.highest;
+  total->c5 += part.c5;
+  total->c6 += part.c6;
+  total->c8 += part.c8;
+  total->c10 += part.c10;
+  total->c12 += part.c12;
+}
+
+// The chunks read at their own offsets and stored on every core, each
+// thread with a buffer of its own; a thread held up elsewhere leaves its
+// share to the others. The statistics do not depend on the order. 1 when
+// a buffer cannot be had: some chunks may be stored, none counted.
+static int load_chunks_in_parallel(int fd, int sx, int sy, SampleStats *stats) {
+  const long row_bytes = (long)sx * 2;
+  const int chunks = (sy + HEIGHT_CHUNK_ROWS - 1) / HEIGHT_CHUNK_ROWS;
+  std::vector<SampleStats> chunk_stats((size_t)chunks, SampleStats{0, 0, 0, 0, 0, 0});
+  std::atomic<int> failed(0);
+  run_parts(chunks, [&](int c) {
+    thread_local std::vector<unsigned char> chunk;
+    if (failed) return;
+    try {
+      chunk.resize((size_t)(HEIGHT_CHUNK_ROWS * row_bytes));
+    } catch (const std::bad_alloc &) {
+      failed = 1;
+      return;
+    }
+    const int i0 = c * HEIGHT_CHUNK_ROWS;
+    const int rows = sy - i0 < HEIGHT_CHUNK_ROWS ? sy - i0 : HEIGHT_CHUNK_ROWS;
+    read_grid_words_at(fd, GRID_HEADER_BYTES + (long long)i0 * row_bytes, chunk.data(), row_bytes * rows);
+    store_chunk(chunk.data(), rows, sx, row_bytes, sy - 1 - i0, &chunk_stats[(size_t)c]);
+  });
+  if (failed) return 1;
+  for (const SampleStats &part : chunk_stats) add_stats(stats, part);
+  return 0;
 }
 
 // The step the editor raises and lowers heights by, from how many small
@@ -257,15 +301,21 @@ int load_height_map(const char *path, const Reporter *reporter) {
   height_map.header3 = header3;
   height_map.header4 = header4;
   report_progress(reporter, "Loading Heightmap (HFD)");
+  prepare_table_pages(height_map.heights[0], sizeof(height_map.heights[0]), sx, sizeof(uint16_t) * (size_t)sy);
 
   SampleStats stats = {};
   stats.highest = height_map.max_height > 0 ? (unsigned)height_map.max_height : 0;
   const long row_bytes = (long)sx * 2;
-  for (int i0 = 0; i0 < sy; i0 += HEIGHT_CHUNK_ROWS) {
-    const int rows = sy - i0 < HEIGHT_CHUNK_ROWS ? sy - i0 : HEIGHT_CHUNK_ROWS;
-    read_grid_words(f, height_chunk, row_bytes * rows);
-    // File row i0 + r is memory row sy - 1 - i0 - r.
-    store_chunk(rows, sx, row_bytes, sy - 1 - i0, &stats);
+  FILE *stream = stdio_packfile_stream(f);
+  // Without the stream (or memory for the threads' buffers), chunk after
+  // chunk through the packfile; the chunks stored so far are stored again.
+  if (!stream || load_chunks_in_parallel(fileno(stream), sx, sy, &stats) != 0) {
+    for (int i0 = 0; i0 < sy; i0 += HEIGHT_CHUNK_ROWS) {
+      const int rows = sy - i0 < HEIGHT_CHUNK_ROWS ? sy - i0 : HEIGHT_CHUNK_ROWS;
+      read_grid_words(f, height_chunk, row_bytes * rows);
+      // File row i0 + r is memory row sy - 1 - i0 - r.
+      store_chunk(height_chunk, rows, sx, row_bytes, sy - 1 - i0, &stats);
+    }
   }
   pack_fclose(f);
   height_map.max_height = (int32_t)stats.highest;
@@ -284,6 +334,35 @@ static inline void put_word(unsigned char *p, unsigned w) {
   p[1] = (unsigned char)(w >> 8);
 }
 
+// Chunk k of the file's rows into out: file row i0 + r holds memory row
+// y_top - r; a band of columns at a time keeps the columns being read in
+// the cache.
+static void encode_chunk(int k, unsigned char *out) {
+  const int sx = height_map.samples_x, sy = height_map.samples_y;
+  const long row_bytes = (long)sx * 2;
+  const int i0 = k * HEIGHT_CHUNK_ROWS;
+  const int rows = sy - i0 < HEIGHT_CHUNK_ROWS ? sy - i0 : HEIGHT_CHUNK_ROWS;
+  const int y_top = sy - 1 - i0;
+  for (int xb = 0; xb < sx; xb += HEIGHT_BLOCK_COLUMNS) {
+    const int xb_end = xb + HEIGHT_BLOCK_COLUMNS < sx ? xb + HEIGHT_BLOCK_COLUMNS : sx;
+    for (int r = 0; r < rows; r++) {
+      unsigned char *p = out + r * row_bytes;
+      for (int x = xb; x < xb_end; x++) put_word(p + 2 * x, height_map.heights[x][y_top - r]);
+    }
+  }
+}
+
+static long chunk_bytes(int k) {
+  const int rows = height_map.samples_y - k * HEIGHT_CHUNK_ROWS;
+  return (long)height_map.samples_x * 2 * (rows < HEIGHT_CHUNK_ROWS ? rows : HEIGHT_CHUNK_ROWS);
+}
+
+// Chunks are encoded on the other cores while this one writes.
+static void make_chunk(void *, int k, unsigned char *out) { encode_chunk(k, out); }
+static int write_chunk(void *context, int k, const unsigned char *chunk) {
+  return pack_fwrite(chunk, chunk_bytes(k), (PACKFILE *)context) == chunk_bytes(k) ? 0 : 1;
+}
+
 int save_height_map(const char *path) {
   const int sx = height_map.samples_x, sy = height_map.samples_y;
   SafeFile file;
@@ -291,23 +370,16 @@ int save_height_map(const char *path) {
   PACKFILE *f = file.pack;
   write_grid_header(f, sx, sy, height_map.header3, height_map.header4);
 
-  int ok = 1;
-  const long row_bytes = (long)sx * 2;
-  for (int i0 = 0; i0 < sy && ok; i0 += HEIGHT_CHUNK_ROWS) {
-    const int rows = sy - i0 < HEIGHT_CHUNK_ROWS ? sy - i0 : HEIGHT_CHUNK_ROWS;
-    // File row i0 + r holds memory row y_top - r; a band of columns at a
-    // time keeps the columns being read in the cache.
-    const int y_top = sy - 1 - i0;
-    for (int xb = 0; xb < sx; xb += HEIGHT_BLOCK_COLUMNS) {
-      const int xb_end = xb + HEIGHT_BLOCK_COLUMNS < sx ? xb + HEIGHT_BLOCK_COLUMNS : sx;
-      for (int r = 0; r < rows; r++) {
-        unsigned char *p = height_chunk + r * row_bytes;
-        for (int x = xb; x < xb_end; x++) put_word(p + 2 * x, height_map.heights[x][y_top - r]);
-      }
+  const int chunks = sx > 0 && sy > 0 ? (sy + HEIGHT_CHUNK_ROWS - 1) / HEIGHT_CHUNK_ROWS : 0;
+  int result = run_in_order(chunks, sizeof(height_chunk), make_chunk, write_chunk, f);
+  if (result == ORDERED_NO_MEMORY) {
+    result = ORDERED_DONE;
+    for (int k = 0; k < chunks && result == ORDERED_DONE; k++) {
+      encode_chunk(k, height_chunk);
+      result = write_chunk(f, k, height_chunk);
     }
-    if (pack_fwrite(height_chunk, row_bytes * rows, f) != row_bytes * rows) ok = 0;
   }
-  if (safe_file_commit(&file, ok) != 0) return RESULT_CANNOT_WRITE;
+  if (safe_file_commit(&file, result == ORDERED_DONE) != 0) return RESULT_CANNOT_WRITE;
   record_file_stamp(&height_map.stamp, path, &file.written);
   return RESULT_OK;
 }

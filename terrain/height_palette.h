@@ -3,3 +3,4 @@
 
 void build_height_palette();
 int apply_shade(int colour, int shade);
+

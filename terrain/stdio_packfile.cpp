@@ -52,3 +52,7 @@ int flush_stdio_packfile(PACKFILE *pack) {
   if (!pack || pack->vtable != &stdio_vtable) return EOF;
   return fflush((FILE *)pack->userdata) == 0 ? 0 : EOF;
 }
+
+FILE *stdio_packfile_stream(PACKFILE *pack) {
+  return pack && pack->vtable == &stdio_vtable ? (FILE *)pack->userdata : nullptr;
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <allegro.h>
+#include <cstdio>
 #include <sys/stat.h>
 
 // mode as for fopen ("rb", "wb"); nullptr when the file cannot be opened.
@@ -18,3 +19,8 @@ PACKFILE *stdio_packfile_from_fd(int fd, const char *mode);
 // Hands everything written so far to the system; 0 on success. Only for a
 // packfile made here.
 int flush_stdio_packfile(PACKFILE *pack);
+
+// The stream under a packfile made here, nullptr for any other packfile:
+// for readers that fetch parts of the file at known offsets (pread on its
+// descriptor) apart from the packfile's position.
+FILE *stdio_packfile_stream(PACKFILE *pack);

@@ -1,10 +1,13 @@
 #include "terrain/terrain_model.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <sys/mman.h>
 #include <unistd.h>
+
+#include "terrain/work_threads.h"
 
 TileMap tile_map;
 HeightMap height_map;
@@ -51,6 +54,51 @@ static void zero_range(void *start, size_t size) {
   }
   memset(start, 0, inner_begin - begin);
   memset((void *)inner_end, 0, end - inner_end);
+}
+
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23
+#endif
+
+// Pieces of a table faulted in by one part.
+static const size_t TABLE_PIECE_BYTES = 32u << 20;
+
+// Faults in the pages of [start, start + bytes).
+static void populate(uintptr_t start, size_t bytes) {
+  const uintptr_t page = (uintptr_t)sysconf(_SC_PAGESIZE);
+  const uintptr_t begin = start & ~(page - 1);
+  const uintptr_t end = (start + bytes + page - 1) & ~(page - 1);
+  if (begin >= end || madvise((void *)begin, end - begin, MADV_POPULATE_WRITE) == 0 || errno != EINVAL)
+    return;
+  // An older kernel: touch one byte a page, keeping what it holds.
+  for (uintptr_t p = begin; p < end; p += page) *(volatile char *)p = *(volatile char *)p;
+}
+
+void prepare_table_pages(void *first_column, size_t column_bytes, int columns, size_t used_bytes) {
+  if (columns <= 0 || used_bytes == 0) return;
+  // Faulting fresh pages on every core beats faulting them one by one as
+  // the file is read. No huge pages: on virtual machines that hand free
+  // memory back to their host, a huge page is mostly taken from such
+  // memory, and touching it first costs several times what small pages
+  // recently freed in the guest cost (measured: 640 MB in 1.6 to 3 s
+  // against 0.4 s).
+  const uintptr_t start = (uintptr_t)first_column;
+  if (2 * used_bytes >= column_bytes) {
+    // Most of each column is used: the whole range, in large pieces.
+    const size_t bytes = column_bytes * (size_t)(columns - 1) + used_bytes;
+    const int parts = (int)((bytes + TABLE_PIECE_BYTES - 1) / TABLE_PIECE_BYTES);
+    run_parts(parts, [&](int k) {
+      const size_t offset = (size_t)k * TABLE_PIECE_BYTES;
+      populate(start + offset, bytes - offset < TABLE_PIECE_BYTES ? bytes - offset : TABLE_PIECE_BYTES);
+    });
+    return;
+  }
+  // Short columns: only the used start of each.
+  const int per_part = (int)(TABLE_PIECE_BYTES / column_bytes) + 1;
+  run_parts((columns + per_part - 1) / per_part, [&](int k) {
+    for (int x = k * per_part; x < (k + 1) * per_part && x < columns; x++)
+      populate(start + (size_t)x * column_bytes, used_bytes);
+  });
 }
 
 void clear_terrain_model() {

@@ -132,6 +132,12 @@ void init_placeholder_colours();
 // Destroys the level bitmaps of entries 1..texture_count that have them.
 void release_textures();
 
+// Readies the pages of the part of a column-ordered table a terrain is
+// about to fill, the first used_bytes of each of columns columns
+// column_bytes apart: all faulted in at once, on every core. The contents
+// stay as they are.
+void prepare_table_pages(void *first_column, size_t column_bytes, int columns, size_t used_bytes);
+
 // Returns the model to its start state before a second opening attempt:
 // counters and the used extents of the grids are zeroed, texture bitmaps
 // released, placeholder colours drawn afresh.

@@ -7,12 +7,15 @@
 #include "terrain/safe_file.h"
 #include "terrain/stdio_packfile.h"
 #include "terrain/terrain_model.h"
+#include "terrain/work_threads.h"
 
 enum {
   TILE_RECORD_BYTES = 12,
   // Rows per chunk. The grid is stored by columns, so each chunk is written
   // column by column: one short run of neighbouring tiles per column.
   TILE_CHUNK_ROWS = 64,
+  // Columns moved together: their runs of the chunk stay in the cache.
+  TILE_BLOCK_COLUMNS = 16,
 };
 
 static unsigned char tile_chunk[TILE_CHUNK_ROWS * MAX_TILES * TILE_RECORD_BYTES];
@@ -61,6 +64,7 @@ int load_tile_map(const char *path, const Reporter *reporter) {
   tile_map.header3 = header3;
   tile_map.header4 = header4;
   report_progress(reporter, "Loading Tilemap (TFD)");
+  prepare_table_pages(tile_map.tiles[0], sizeof(tile_map.tiles[0]), tx, sizeof(Tile) * (size_t)ty);
 
   const long row_bytes = (long)tx * TILE_RECORD_BYTES;
   int failed = 0;
@@ -82,18 +86,56 @@ int load_tile_map(const char *path, const Reporter *reporter) {
       if (texture > tile_map.max_texture_used) tile_map.max_texture_used = texture;
     }
 
-    for (int x = 0; x < tx; x++) {
-      // File row i holds memory row ty - 1 - i: the chunk's rows run up the column.
-      Tile *column = tile_map.tiles[x];
-      const unsigned char *record = tile_chunk + (long)x * TILE_RECORD_BYTES;
-      for (int r = 0; r < rows; r++, record += row_bytes) {
-        if ((long)r * tx + x >= count) break;
-        decode_tile(record, &column[ty - 1 - (i0 + r)]);
+    // File row i holds memory row ty - 1 - i: the chunk's rows run up the
+    // columns. A few columns at a time, so that both the records read and
+    // the column runs written stay in the cache.
+    for (int x0 = 0; x0 < tx; x0 += TILE_BLOCK_COLUMNS) {
+      const int x1 = x0 + TILE_BLOCK_COLUMNS < tx ? x0 + TILE_BLOCK_COLUMNS : tx;
+      for (int r = 0; r < rows; r++) {
+        const unsigned char *record = tile_chunk + (long)r * row_bytes + (long)x0 * TILE_RECORD_BYTES;
+        const int y = ty - 1 - (i0 + r);
+        for (int x = x0; x < x1; x++, record += TILE_RECORD_BYTES) {
+          if ((long)r * tx + x >= count) break;
+          decode_tile(record, &tile_map.tiles[x][y]);
+        }
       }
     }
   }
   pack_fclose(f);
   return failed ? RESULT_BAD_DATA : RESULT_OK;
+}
+
+// Chunk k of the file's rows, encoded into out.
+static void encode_chunk(int k, unsigned char *out) {
+  const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
+  const long row_bytes = (long)tx * TILE_RECORD_BYTES;
+  const int i0 = k * TILE_CHUNK_ROWS;
+  const int rows = ty - i0 < TILE_CHUNK_ROWS ? ty - i0 : TILE_CHUNK_ROWS;
+  // File row i holds memory row ty - 1 - i.
+  const int y_low = ty - i0 - rows;
+  for (int x0 = 0; x0 < tx; x0 += TILE_BLOCK_COLUMNS) {
+    const int x1 = x0 + TILE_BLOCK_COLUMNS < tx ? x0 + TILE_BLOCK_COLUMNS : tx;
+    // Each column's run lies in a page of its own: the next block's runs
+    // are fetched while this one is encoded.
+    for (int x = x1; x < x1 + TILE_BLOCK_COLUMNS && x < tx; x++)
+      for (int y = y_low; y < y_low + rows; y += 8) __builtin_prefetch(&tile_map.tiles[x][y]);
+    for (int r = 0; r < rows; r++) {
+      unsigned char *record = out + (long)r * row_bytes + (long)x0 * TILE_RECORD_BYTES;
+      const int y = ty - 1 - (i0 + r);
+      for (int x = x0; x < x1; x++, record += TILE_RECORD_BYTES) encode_tile(&tile_map.tiles[x][y], record);
+    }
+  }
+}
+
+static long chunk_bytes(int k) {
+  const int rows = tile_map.tiles_y - k * TILE_CHUNK_ROWS;
+  return (long)tile_map.tiles_x * TILE_RECORD_BYTES * (rows < TILE_CHUNK_ROWS ? rows : TILE_CHUNK_ROWS);
+}
+
+// Chunks are encoded on the other cores while this one writes.
+static void make_chunk(void *, int k, unsigned char *out) { encode_chunk(k, out); }
+static int write_chunk(void *context, int k, const unsigned char *chunk) {
+  return pack_fwrite(chunk, chunk_bytes(k), (PACKFILE *)context) == chunk_bytes(k) ? 0 : 1;
 }
 
 int save_tile_map(const char *path) {
@@ -103,20 +145,16 @@ int save_tile_map(const char *path) {
   const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
   write_grid_header(f, tx, ty, tile_map.header3, tile_map.header4);
 
-  int ok = 1;
-  const long row_bytes = (long)tx * TILE_RECORD_BYTES;
-  for (int i0 = 0; i0 < ty && ok; i0 += TILE_CHUNK_ROWS) {
-    const int rows = ty - i0 < TILE_CHUNK_ROWS ? ty - i0 : TILE_CHUNK_ROWS;
-    for (int x = 0; x < tx; x++) {
-      const Tile *column = tile_map.tiles[x];
-      unsigned char *record = tile_chunk + (long)x * TILE_RECORD_BYTES;
-      for (int r = 0; r < rows; r++, record += row_bytes) {
-        encode_tile(&column[ty - 1 - (i0 + r)], record);
-      }
+  const int chunks = tx > 0 && ty > 0 ? (ty + TILE_CHUNK_ROWS - 1) / TILE_CHUNK_ROWS : 0;
+  int result = run_in_order(chunks, sizeof(tile_chunk), make_chunk, write_chunk, f);
+  if (result == ORDERED_NO_MEMORY) {
+    result = ORDERED_DONE;
+    for (int k = 0; k < chunks && result == ORDERED_DONE; k++) {
+      encode_chunk(k, tile_chunk);
+      result = write_chunk(f, k, tile_chunk);
     }
-    if (pack_fwrite(tile_chunk, row_bytes * rows, f) != row_bytes * rows) ok = 0;
   }
-  if (safe_file_commit(&file, ok) != 0) return RESULT_CANNOT_WRITE;
+  if (safe_file_commit(&file, result == ORDERED_DONE) != 0) return RESULT_CANNOT_WRITE;
   record_file_stamp(&tile_map.stamp, path, &file.written);
   return RESULT_OK;
 }

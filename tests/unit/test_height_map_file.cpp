@@ -8,6 +8,7 @@
 
 #include "terrain/height_map_file.h"
 #include "terrain/terrain_model.h"
+#include "terrain/work_threads.h"
 #include "tests/unit/harness.h"
 
 namespace {
@@ -243,6 +244,65 @@ TEST_F(HeightMapFile, FailedSaveKeepsTheOriginal) {
   EXPECT_EQ((std::vector<std::string>{"folder.HFD", "keep.HFD", "s.HFD"}), names);
   ASSERT_EQ(0, save_height_map(path.c_str()));
   EXPECT_EQ(9, read_file(path)[16]);
+}
+
+}  // namespace
+
+namespace {
+
+// Many chunks, a file cut inside a sample: loads and saves on one thread
+// and on several give the same heights, statistics and bytes.
+TEST_F(HeightMapFile, ThreadsDoNotChangeLoadsOrSaves) {
+  tile_map.tiles_x = 37;
+  tile_map.tiles_y = 95;
+  const int sx = 148, sy = 380;
+  srand(21);
+  std::vector<uint16_t> samples((size_t)sx * sy);
+  for (uint16_t &s : samples) s = (uint16_t)(rand() % 3 == 0 ? 10 * (rand() % 6) : rand() % 9000);
+  const std::vector<unsigned char> whole = height_file(sx, sy, 5, 6, samples);
+  write_file(dir.file("whole.HFD"), whole);
+  std::vector<unsigned char> bytes = whole;
+  bytes.resize(bytes.size() - 1001);
+  write_file(dir.file("cut.HFD"), bytes);
+
+  std::vector<uint16_t> first;
+  std::vector<unsigned char> first_saved;
+  int first_max = 0;
+  for (int threads : {1, 3, 8}) {
+    reset_program_state();
+    tile_map.tiles_x = 37;
+    tile_map.tiles_y = 95;
+    set_work_threads(threads);
+    // Whole: the highest sample and the step found from all chunks.
+    ASSERT_EQ(0, load_height_map(dir.file("whole.HFD").c_str(), nullptr));
+    EXPECT_EQ(8999, height_map.max_height);
+    EXPECT_EQ(10, height_map.detected_height_step);
+    // Cut: end-of-file words, above the highest allowed sample, so it fails.
+    reset_program_state();
+    tile_map.tiles_x = 37;
+    tile_map.tiles_y = 95;
+    EXPECT_EQ(RESULT_BAD_DATA, load_height_map(dir.file("cut.HFD").c_str(), nullptr));
+    ASSERT_EQ(0, save_height_map(dir.file("saved.HFD").c_str()));
+    std::vector<uint16_t> loaded;
+    for (int x = 0; x < sx; x++) loaded.insert(loaded.end(), height_map.heights[x], height_map.heights[x] + sy);
+    const std::vector<unsigned char> saved = read_file(dir.file("saved.HFD"));
+    if (first.empty()) {
+      first = loaded;
+      first_saved = saved;
+      first_max = height_map.max_height;
+      // The missing samples read as end of file; the one cut in half too.
+      EXPECT_EQ(0xFFFF, height_map.heights[sx - 1][0]);
+      EXPECT_EQ(samples[(size_t)(sy - 4) * sx + 7], height_map.heights[7][3]);
+      continue;
+    }
+    EXPECT_TRUE(loaded == first) << threads << " threads";
+    EXPECT_TRUE(saved == first_saved) << threads << " threads";
+    EXPECT_EQ(first_max, height_map.max_height);
+  }
+  set_work_threads(0);
+  // The save writes back what was loaded, row for row.
+  ASSERT_EQ(bytes.size() + 1001, first_saved.size());
+  EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + 16 + 2 * sx * 300, first_saved.begin()));
 }
 
 }  // namespace

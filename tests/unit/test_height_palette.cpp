@@ -169,13 +169,56 @@ int reference_shade(int x, int y, int m) {
 TEST_F(ShadeMap, RoughGroundMatchesThePlainFormula) {
   height_map.samples_x = 64;
   height_map.samples_y = 48;
-  for (int m : {1, 37, 500, 9999}) {
+  for (int m : {1, 2, 3, 7, 37, 255, 256, 500, 1021, 4096, 7919, 9973, 9999}) {
     height_map.max_height = m;
     srand(m);
     fill([](int, int) { return rand() % (height_map.max_height + 1); });
     compute_shade_map();
     for (int x = 1; x < 63; x++)
       for (int y = 1; y < 47; y++) ASSERT_EQ(reference_shade(x, y, m), shade_map[x][y]) << m << " " << x << "," << y;
+  }
+}
+
+// Cliffs of the full height next to flat ground give the steepest
+// gradients the tables hold, in every direction.
+TEST_F(ShadeMap, SteepestSlopesMatchThePlainFormula) {
+  height_map.samples_x = 40;
+  height_map.samples_y = 40;
+  for (int m : {1, 3, 999, 9998, 9999}) {
+    height_map.max_height = m;
+    srand(m + 1);
+    fill([](int, int) { return rand() % 2 ? height_map.max_height : 0; });
+    compute_shade_map();
+    for (int x = 1; x < 39; x++)
+      for (int y = 1; y < 39; y++) ASSERT_EQ(reference_shade(x, y, m), shade_map[x][y]) << m << " " << x << "," << y;
+  }
+}
+
+// Any window of samples, at the edges, across them and past the height
+// map's extent, has the values the whole shade map has there.
+TEST_F(ShadeMap, WindowsEqualTheWholeMap) {
+  for (int m : {0, 1, 613}) {
+    height_map.samples_x = 37;
+    height_map.samples_y = 29;
+    height_map.max_height = m;
+    srand(m + 5);
+    fill([](int x, int y) {
+      const int h = rand() % (height_map.max_height + 1);
+      return (x + y) % 17 == 0 ? h + 20000 : h;  // some samples far above the highest
+    });
+    compute_shade_map();
+    prepare_relief();
+    uint8_t window[45 * 40];
+    for (int trial = 0; trial < 60; trial++) {
+      const int x0 = rand() % 40, x1 = x0 + 1 + rand() % 6, y0 = rand() % 33, y1 = y0 + 1 + rand() % 8;
+      relief_columns(x0, x1, y0, y1, window, y1 - y0);
+      for (int x = x0; x < x1; x++)
+        for (int y = y0; y < y1; y++) {
+          const int whole = x < 37 && y < 29 ? shade_map[x][y] : 0;
+          ASSERT_EQ(whole, window[(x - x0) * (y1 - y0) + (y - y0)]) << m << " " << x << "," << y;
+          ASSERT_EQ(whole, relief_at(x, y));
+        }
+    }
   }
 }
 

@@ -1,9 +1,12 @@
+#include <cstdint>
 #include <cstdlib>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "terrain/terrain_model.h"
 #include "terrain/tile_map_file.h"
+#include "terrain/work_threads.h"
 #include "tests/unit/harness.h"
 
 namespace {
@@ -159,6 +162,81 @@ TEST_F(TileMapFile, OnlyARegularFileIsReplaced) {
   struct stat st;
   ASSERT_EQ(0, lstat(dir.file("link.TFD").c_str(), &st));
   EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+}  // namespace
+
+namespace {
+
+// Several chunks and a width that is no multiple of the column blocks:
+// round trips byte for byte on one thread and on several.
+TEST_F(TileMapFile, LargeMapsRoundTripOnAnyNumberOfThreads) {
+  const int tx = 53, ty = 200;
+  std::vector<Record> records;
+  srand(17);
+  for (int i = 0; i < tx * ty; i++)
+    records.push_back({{(uint16_t)(rand() % 511), (uint16_t)(rand() % 256), (uint16_t)(rand() % 3),
+                        (uint16_t)(rand() % 256), (uint16_t)(rand() % 256), (uint16_t)(rand() % 256)}});
+  const auto bytes = tile_file(tx, ty, 3, 4, records);
+  write_file(dir.file("big.TFD"), bytes);
+  for (int threads : {1, 3}) {
+    set_work_threads(threads);
+    reset_program_state();
+    ASSERT_EQ(0, load_tile_map(dir.file("big.TFD").c_str(), nullptr));
+    EXPECT_EQ(records[(ty - 1 - 150) * tx + 52].words[1], tile_at(52, 150).rotation);
+    ASSERT_EQ(0, save_tile_map(dir.file("copy.TFD").c_str()));
+    // Rotation, tag and extra words keep their low bytes only.
+    auto expected = bytes;
+    for (size_t k = 16; k < expected.size(); k += 2)
+      if ((k - 16) % 12 >= 2) expected[k + 1] = 0;
+    EXPECT_TRUE(read_file(dir.file("copy.TFD")) == expected) << threads << " threads";
+  }
+  set_work_threads(0);
+
+  // A bad texture in a later chunk: the tiles after it keep what they had.
+  records[130 * tx + 9].words[0] = 600;
+  write_file(dir.file("bad.TFD"), tile_file(tx, ty, 0, 0, records));
+  reset_program_state();
+  for (int x = 0; x < tx; x++)
+    for (int y = 0; y < ty; y++) tile_at(x, y).texture = 77;
+  EXPECT_EQ(RESULT_BAD_DATA, load_tile_map(dir.file("bad.TFD").c_str(), nullptr));
+  EXPECT_EQ(records[130 * tx + 8].words[0] + 1, tile_at(8, ty - 1 - 130).texture);
+  EXPECT_EQ(601, tile_at(9, ty - 1 - 130).texture);
+  EXPECT_EQ(77, tile_at(10, ty - 1 - 130).texture);
+  EXPECT_EQ(77, tile_at(0, 0).texture);
+}
+
+}  // namespace
+
+namespace {
+
+size_t resident_pages(const void *start, size_t bytes) {
+  const size_t page = (size_t)sysconf(_SC_PAGESIZE);
+  const uintptr_t begin = (uintptr_t)start & ~(page - 1);
+  const size_t pages = ((uintptr_t)start + bytes - begin + page - 1) / page;
+  std::vector<unsigned char> in_core(pages);
+  if (mincore((void *)begin, pages * page, in_core.data()) != 0) return (size_t)-1;
+  size_t count = 0;
+  for (unsigned char c : in_core) count += c & 1;
+  return count;
+}
+
+// A wide, short map: each column's few used tiles are faulted in, not the
+// whole table (128 MB).
+TEST_F(TileMapFile, LoadingFaultsInOnlyTheUsedRows) {
+  const size_t table = sizeof(tile_map.tiles);
+  const size_t page = (size_t)sysconf(_SC_PAGESIZE);
+  const uintptr_t begin = ((uintptr_t)tile_map.tiles + page - 1) & ~(page - 1);
+  ASSERT_EQ(0, madvise((void *)begin, ((uintptr_t)tile_map.tiles + table - begin) & ~(page - 1), MADV_DONTNEED));
+  ASSERT_LT(resident_pages(tile_map.tiles, table), 16u);
+
+  const int tx = 4000, ty = 3;
+  write_file(dir.file("wide.TFD"), tile_file(tx, ty, 0, 0, std::vector<Record>(tx * ty, Record{{4, 1, 0, 0, 0, 0}})));
+  ASSERT_EQ(0, load_tile_map(dir.file("wide.TFD").c_str(), nullptr));
+  EXPECT_EQ(5, tile_at(3999, 2).texture);
+  const size_t resident = resident_pages(tile_map.tiles, table);
+  EXPECT_GE(resident, 3000u);  // each column starts on a page of its own, but a few
+  EXPECT_LE(resident, 4100u);  // and not the 31250 pages of the whole table
 }
 
 }  // namespace
