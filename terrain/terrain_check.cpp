@@ -300,7 +300,7 @@ void check_target_sections(Checker &c, const char *path, const char *text, long 
       (*sections)++;
       area.number = n;
       if (n != previous + 1)
-        problem(c, path, "target area %d: section [%.*s] %s", n, (int)entry.name_length, name,
+        problem(c, path, "target area %d: section %.*s %s", n, (int)entry.name_length, name,
                 previous == 0 ? "comes first, before [TargetArea001]"
                               : "is out of order");
       previous = n;
