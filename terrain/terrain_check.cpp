@@ -135,7 +135,7 @@ int check_tile_map(Checker &c) {
     const int texture = (int16_t)(uint16_t)((r[0] | r[1] << 8) + 1);
     if (texture >= 0 && texture < MAX_TEXTURES) return;
     if (bad.shown()) {
-      const int x = (int)(k % tx), y = ty - 1 - (int)(k / tx);
+      const int x = (int)(k % tx), y = (int)(k / tx);
       problem(c, path, "tile %d,%d: texture number %d is outside 0..%d", x, y, texture,
               MAX_TEXTURES - 1);
     }
@@ -175,7 +175,7 @@ void check_height_map(Checker &c) {
   for_each_record(fd, 2, (long long)sx * sy, [&](long long k, const unsigned char *r) {
     const int height = r[0] | r[1] << 8;
     if (height <= MAX_HEIGHT || !high.shown()) return;
-    const int X = (int)(k % sx), Y = sy - 1 - (int)(k / sx);
+    const int X = (int)(k % sx), Y = (int)(k / sx);
     problem(c, path, "sample %d,%d (tile %d,%d): height %d is over %d", X, Y, X / 4, Y / 4, height,
             MAX_HEIGHT);
   });
@@ -206,11 +206,12 @@ void check_textures(Checker &c) {
     for (int y = 0; y < tile_map.tiles_y; y++) {
       const int t = column[y].texture;
       if (t < 0 || t >= MAX_TEXTURES) continue;  // the loader refuses these
-      // Columns come west to east: the first tile is the northernmost of
-      // the westernmost column unless a later column reaches further north.
-      if (uses[t]++ == 0 || y < first_y[t]) {
+      // The first in the file's order: rows from the south edge, each from
+      // the west. Columns come west to east, so only a lower row wins.
+      const int row = tile_map.tiles_y - 1 - y;
+      if (uses[t]++ == 0 || row < first_y[t]) {
         first_x[t] = x;
-        first_y[t] = y;
+        first_y[t] = row;
       }
     }
   }

@@ -1,6 +1,8 @@
 // Checking a terrain before it ships: every problem of its files, one line
-// each, naming the file, the place and what is wrong. Data only: the lines
-// go to whatever the caller hands over.
+// each, naming the file, the place and what is wrong. Places count as the
+// status strip does: columns from the west edge, rows from the south edge,
+// both from 0 (for tiles and for height samples alike), which is also the
+// files' order. Data only: the lines go to whatever the caller hands over.
 #pragma once
 
 enum CheckOutcome {

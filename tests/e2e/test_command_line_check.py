@@ -82,12 +82,13 @@ class Check(unittest.TestCase):
             f.truncate(16 + 12 * (TX * TY - 4))
         found = self.lines(tfd, 1)
         self.assertIn("shorter than the %d its header gives" % (16 + 12 * TX * TY), found[0])
-        # The tiles the file lacks read as no texture: the four of the bottom row's east end.
-        self.assertTrue(found[1].endswith("Cape.TFD: texture 0: used by 4 tiles (first tile 2,0) but it is not declared"),
+        # The tiles the file lacks read as no texture: the east end of the
+        # last row in the file, the northernmost (rows count from the south).
+        self.assertTrue(found[1].endswith("Cape.TFD: texture 0: used by 4 tiles (first tile 2,4) but it is not declared"),
                         found)
 
         bad = tiles(lambda x, y: 700 if (x, y) in ((1, 2), (4, 4)) else 1)
-        self.assertEqual(["tile 1,2", "tile 4,4"],
+        self.assertEqual(["tile 1,2", "tile 4,0"],
                          sorted(l.split(": ")[1] for l in self.lines(self.terrain(bad), 2)))
 
         r = check(os.path.join(self.tmp, "None.TFD"), self.tmp)
@@ -108,10 +109,10 @@ class Check(unittest.TestCase):
         self.assertEqual(11, len(found), found)
         self.assertIn("Cape.hfd: 3 more samples over 9999", found[-1])
         listed = {tuple(int(v) for v in l.split("sample ")[1].split(" ")[0].split(",")) for l in found[:-1]}
-        self.assertTrue(listed <= set(spots), listed)
-        # Listed in the file's order, from the south edge; places count from the north-west.
-        self.assertTrue(found[0].endswith("Cape.hfd: sample 0,2 (tile 0,0): height 10000 is over 9999"), found)
-        self.assertTrue(found[7].endswith("Cape.hfd: sample 4,1 (tile 1,0): height 10004 is over 9999"), found)
+        self.assertTrue(listed <= {(X, 4 * TY - 1 - Y) for X, Y in spots}, listed)
+        # Listed in the file's order; rows count from the south edge, as in the status strip.
+        self.assertTrue(found[0].endswith("Cape.hfd: sample 0,17 (tile 0,4): height 10000 is over 9999"), found)
+        self.assertTrue(found[7].endswith("Cape.hfd: sample 4,18 (tile 1,4): height 10004 is over 9999"), found)
 
     def test_textures(self):
         found = self.lines(self.terrain(textures=None, bitmaps={}), 1)
