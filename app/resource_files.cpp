@@ -56,6 +56,8 @@ int find_resource(const char *name, char *path) {
     const int written = folder[0] ? snprintf(path, RESOURCE_PATH_SIZE, "%s/%s", folder, name)
                                   : snprintf(path, RESOURCE_PATH_SIZE, "%s", name);
     if (written <= 0 || written >= RESOURCE_PATH_SIZE) continue;
+    // A pipe or device counts as missing here, as it does for every file
+    // the program reads.
     if (regular_file_readable(path)) return 1;
   }
   snprintf(path, RESOURCE_PATH_SIZE, "%s", name);

@@ -15,5 +15,5 @@ int resource_folders(const char *exe_path, const char *installed,
 
 // The path of the first readable regular file called name in the folders
 // of this program, into path (RESOURCE_PATH_SIZE bytes); name itself when
-// no folder holds it, so that a message names the file. 1 when found.
+// no folder holds one, so that a message names the file. 1 when found.
 int find_resource(const char *name, char *path);

@@ -122,9 +122,11 @@ TEST(ResourceFiles, TheWorkingDirectoryComesFirst) {
   write_text(dir.file("Local.htm"), "<p>here</p>");
   EXPECT_EQ(1, find_resource("Local.htm", path));
   EXPECT_STREQ("Local.htm", path);
-  // A folder by the name is no file.
+  // A folder or a pipe by the name counts as missing.
   mkdir(dir.file("Folder.dat").c_str(), 0755);
   EXPECT_EQ(0, find_resource("Folder.dat", path));
+  mkfifo(dir.file("Pipe.dat").c_str(), 0644);
+  EXPECT_EQ(0, find_resource("Pipe.dat", path));
 }
 
 class BatchExport : public ::testing::Test {
