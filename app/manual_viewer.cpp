@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "app/resource_files.h"
 #include "app/startup.h"
 #include "terrain/stdio_packfile.h"
 #include "ui/dialog_theme.h"
@@ -19,7 +20,9 @@ static void read_error() {
 }
 
 int show_manual() {
-  int64_t size = file_size_ex(MANUAL_FILE);
+  char path[RESOURCE_PATH_SIZE];
+  find_resource(MANUAL_FILE, path);
+  int64_t size = file_size_ex(path);
   // An empty file counts as missing; one too large to hold cannot be read.
   if (size <= 0 || size >= INT_MAX) {
     read_error();
@@ -30,7 +33,7 @@ int show_manual() {
     read_error();
     return 1;
   }
-  PACKFILE *f = open_stdio_packfile(MANUAL_FILE, "rb");
+  PACKFILE *f = open_stdio_packfile(path, "rb");
   if (!f) {
     free(text);
     read_error();

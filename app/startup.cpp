@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/command_line.h"
 #include "app/editing.h"
 #include "app/main_loop.h"
 #include "app/opening.h"
+#include "app/resource_files.h"
 #include "app/status_bar.h"
 #include "app/x_errors.h"
 #include "terrain/regular_file.h"
@@ -50,8 +52,11 @@ static int datafile_object_count(const DATAFILE *data) {
 }
 
 // The library's loader opens by name and would wait for good on a pipe.
-static DATAFILE *load_regular_datafile(const char *name) {
-  return regular_file_readable(name) ? load_datafile(name) : nullptr;
+// The file is looked for wherever the program's resources may be; *path
+// receives where (the bare name when nowhere).
+static DATAFILE *load_regular_datafile(const char *name, char *path) {
+  find_resource(name, path);
+  return regular_file_readable(path) ? load_datafile(path) : nullptr;
 }
 
 static void switch_in() { clear_keybuf(); }
@@ -74,14 +79,15 @@ int init_display(int width, int height) {
   clear_clipboards();
   init_placeholder_colours();
 
-  font_datafile = load_regular_datafile(FONT_DATAFILE);
+  char path[RESOURCE_PATH_SIZE];
+  font_datafile = load_regular_datafile(FONT_DATAFILE, path);
   if (!font_datafile || datafile_object_count(font_datafile) < 6) {
-    fprintf(stderr, "Veldkit: cannot load the fonts from %s\n", FONT_DATAFILE);
+    fprintf(stderr, "Veldkit: cannot load the fonts from %s\n", path);
     return 1;
   }
   for (int i = 2; i <= 5; i++) {
     if (font_datafile[i].type != DAT_FONT) {
-      fprintf(stderr, "Veldkit: %s object %d is not a font\n", FONT_DATAFILE, i);
+      fprintf(stderr, "Veldkit: %s object %d is not a font\n", path, i);
       return 1;
     }
   }
@@ -91,15 +97,15 @@ int init_display(int width, int height) {
   display.dialog_font = (FONT *)font_datafile[5].dat;
 
   set_color_conversion(COLORCONV_EXPAND_256 | COLORCONV_KEEP_TRANS);
-  symbol_datafile = load_regular_datafile(SYMBOL_DATAFILE);
+  symbol_datafile = load_regular_datafile(SYMBOL_DATAFILE, path);
   set_color_conversion(COLORCONV_TOTAL);
   if (!symbol_datafile || datafile_object_count(symbol_datafile) < 6) {
-    fprintf(stderr, "Veldkit: cannot load the runway symbols from %s\n", SYMBOL_DATAFILE);
+    fprintf(stderr, "Veldkit: cannot load the runway symbols from %s\n", path);
     return 1;
   }
   for (int i = 0; i < 6; i++) {
     if (symbol_datafile[i].type != DAT_BITMAP) {
-      fprintf(stderr, "Veldkit: %s object %d is not a bitmap\n", SYMBOL_DATAFILE, i);
+      fprintf(stderr, "Veldkit: %s object %d is not a bitmap\n", path, i);
       return 1;
     }
     display.runway_symbols[i] = (BITMAP *)symbol_datafile[i].dat;
@@ -126,6 +132,8 @@ int init_program() {
 }
 
 int veldkit_main(int argc, char **argv) {
+  const CommandLine command = parse_command_line(argc, argv);
+  if (command.mode != COMMAND_WINDOW) return run_command_line(command);
   if (allegro_init() != 0) {
     // Without a system driver nothing else of the library may be called.
     fputs("Unable to set graphics mode\n", stderr);

@@ -10,9 +10,13 @@
 //   veldkit_bench --export K TFD    opens TFD and times export K alone (for profiles)
 //   veldkit_bench --bmp-writer DIR  only the BMP writers, into DIR
 //   veldkit_bench --targets [DIR]   only the largest target file
+//   veldkit_bench --command-line [DIR]  every export of the full terrain in
+//                                   the window against the command line
+//   veldkit_bench --exports-without-display TFD DIR   (internal)
 #include <allegro.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
@@ -24,6 +28,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "app/batch_export.h"
+#include "app/command_line.h"
 #include "app/main_loop.h"
 #include "app/opening.h"
 #include "app/startup.h"
@@ -481,9 +487,85 @@ static void bench_bmp_writer(const std::string &work_dir) {
   fflush(stdout);
 }
 
+// Every kind, as --export all writes them, in seconds; the terrain is open.
+static double time_all_exports(const std::string &work_dir) {
+  mkdir(work_dir.c_str(), 0755);
+  char old_cwd[4096];
+  if (!getcwd(old_cwd, sizeof(old_cwd)) || chdir(work_dir.c_str()) != 0) return -1;
+  system("rm -f ./*.bmp");
+  int kinds[8];
+  const int n = export_kinds_of("all", kinds);
+  Clock::time_point t0 = Clock::now();
+  const int failed = export_kinds(kinds, n);
+  const double seconds = seconds_since(t0);
+  system("rm -f ./*.bmp");
+  if (chdir(old_cwd) != 0) perror("chdir");
+  return failed ? -1 : seconds;
+}
+
+// The command line's exports in this fresh process, without a display.
+static int exports_without_display(const char *tfd, const std::string &work_dir) {
+  if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) return 1;
+  set_uformat(U_ASCII);
+  set_color_depth(32);
+  if (init_display(768, 538) != 0) return 1;
+  snprintf(terrain_paths.tfd_path, sizeof(terrain_paths.tfd_path), "%s", tfd);
+  OpenReport report;
+  if (open_terrain_files(1, nullptr, &report) != OPEN_DONE) return 1;
+  printf("exports %.4f\n", time_all_exports(work_dir));
+  return 0;
+}
+
+// The same exports in the window's process and in one without a display,
+// and the whole command (opening included) as a user runs it.
+static void bench_command_line(const char *self, const std::string &data_dir) {
+  const std::string full = make_bench_terrain(data_dir + "/full", "Full", 4000);
+  snprintf(terrain_paths.tfd_path, sizeof(terrain_paths.tfd_path), "%s", full.c_str());
+  session.enable_targets = 1;
+  open_terrain(0);
+  std::vector<double> window, headless, command;
+  for (int i = 0; i < 3; i++) {
+    window.push_back(time_all_exports(data_dir + "/exports"));
+    const std::string cmd = std::string(self) + " --exports-without-display '" + full + "' '" +
+                            data_dir + "/exports'";
+    FILE *p = popen(cmd.c_str(), "r");
+    double seconds = -1;
+    if (!p || fscanf(p, "exports %lf", &seconds) != 1) fprintf(stderr, "the run without a display failed\n");
+    if (p) pclose(p);
+    headless.push_back(seconds);
+  }
+  char program[4096];
+  const ssize_t got = readlink("/proc/self/exe", program, sizeof(program) - 1);
+  program[got > 0 ? got : 0] = 0;
+  // The program beside the run directory's resources: build/run/veldkit.
+  const std::string veldkit = std::string(program).substr(0, std::string(program).rfind("/bench/")) + "/run/veldkit";
+  for (int i = 0; i < 3; i++) {
+    command.push_back(time_command("cd '" + data_dir + "/exports' && env -u DISPLAY '" + veldkit +
+                                   "' --export all '" + full + "' 2>/dev/null"));
+    system(("rm -f '" + data_dir + "/exports'/*.bmp").c_str());
+  }
+  printf("every export of 4000 x 4000 (all eight files): window %.2f s, without a display %.2f s "
+         "(ratio %.2f, target <= 1)\n",
+         median(window), median(headless), median(headless) / median(window));
+  printf("veldkit --export all, the whole command with the opening: %.2f s\n", median(command));
+  fflush(stdout);
+}
+
 int main(int argc, char **argv) {
   if (argc == 3 && strcmp(argv[1], "--open") == 0) return open_once(argv[2]);
   if (argc == 4 && strcmp(argv[1], "--export") == 0) return export_once(atoi(argv[2]), argv[3]);
+  if (argc == 4 && strcmp(argv[1], "--exports-without-display") == 0)
+    return exports_without_display(argv[2], argv[3]);
+  if (argc >= 2 && strcmp(argv[1], "--command-line") == 0) {
+    std::string dir = argc >= 3 ? argv[2] : "bench-data";
+    mkdir(dir.c_str(), 0755);
+    char abs_dir[4096];
+    if (realpath(dir.c_str(), abs_dir)) dir = abs_dir;
+    if (start_graphics(768, 538) != 0) return 1;
+    bench_command_line(argv[0], dir);
+    release_textures();
+    return 0;
+  }
   if (argc == 3 && strcmp(argv[1], "--bmp-writer") == 0) {
     if (start_graphics(768, 538) != 0) return 1;
     bench_bmp_writer(argv[2]);
@@ -542,6 +624,7 @@ int main(int argc, char **argv) {
     printf("  %-50s %6.2f  %5.2f   %s  %s\n", t.what.c_str(), t.ratio, t.limit, t.detail.c_str(),
            t.ratio <= t.limit ? "met" : "MISSED");
   release_textures();
+  bench_command_line(argv[0], data_dir);
   return 0;
 }
 END_OF_MAIN()

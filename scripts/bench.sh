@@ -15,4 +15,9 @@ if ! command -v gdaldem > /dev/null; then
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq gdal-bin > /dev/null
 fi
 cd "$root/build/run"
+# --command-line: only the exports of the full terrain, in the window and
+# without a display.
+if [ "${1:-}" = "--command-line" ]; then
+  exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --command-line "$root/bench-data"
+fi
 xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" "$root/bench-data"

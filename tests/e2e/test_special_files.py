@@ -2,13 +2,24 @@
 on one, and shows exactly what it shows when that file is not there. Each
 case runs the program twice, once with the file missing and once with a pipe
 of that name, and compares every picture along the way."""
+import atexit
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import veldkit_e2e as e2e  # noqa: E402
+
+# A copy of the program alone in a folder: without it the program would
+# find the run directory's resources beside itself whenever those of the
+# working directory are missing.
+_LONE = tempfile.mkdtemp(prefix="veldkit-lone-")
+atexit.register(shutil.rmtree, _LONE, True)
+os.mkdir(os.path.join(_LONE, "bin"))
+shutil.copy(e2e.BIN, os.path.join(_LONE, "bin", "veldkit"))
+e2e.BIN = os.path.join(_LONE, "bin", "veldkit")
 
 TX, TY = 6, 5
 

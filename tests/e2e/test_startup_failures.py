@@ -9,8 +9,8 @@ BIN = os.environ["VELDKIT_BIN"]
 RUN_DIR = os.environ["VELDKIT_RUN_DIR"]
 
 
-def run(args, cwd, env):
-    return subprocess.run([BIN] + args, cwd=cwd, env=env, capture_output=True, text=True, timeout=60)
+def run(args, cwd, env, program=BIN):
+    return subprocess.run([program] + args, cwd=cwd, env=env, capture_output=True, text=True, timeout=60)
 
 
 def main():
@@ -23,20 +23,24 @@ def main():
         if r.returncode != 1 or "Unable to set graphics mode" not in r.stderr:
             failures.append("no display: rc=%d stderr=%r" % (r.returncode, r.stderr))
 
-        # A working directory without the datafiles: a message naming the file.
-        r = run([], tmp, dict(os.environ))
+        # A program whose folders hold no datafiles (its own, and the data
+        # folder an installed tree would have beside it): a message naming the file.
+        os.mkdir(os.path.join(tmp, "bin"))
+        lone = os.path.join(tmp, "bin", "veldkit")
+        shutil.copy(BIN, lone)
+        r = run([], tmp, dict(os.environ), lone)
         if r.returncode == 0 or "Veldkit1.dat" not in r.stderr:
             failures.append("missing fonts: rc=%d stderr=%r" % (r.returncode, r.stderr))
 
         shutil.copy(os.path.join(RUN_DIR, "Veldkit1.dat"), tmp)
-        r = run([], tmp, dict(os.environ))
+        r = run([], tmp, dict(os.environ), lone)
         if r.returncode == 0 or "Veldkit2.dat" not in r.stderr:
             failures.append("missing symbols: rc=%d stderr=%r" % (r.returncode, r.stderr))
 
         # A datafile that is not one.
         with open(os.path.join(tmp, "Veldkit2.dat"), "wb") as f:
             f.write(b"not a datafile at all")
-        r = run([], tmp, dict(os.environ))
+        r = run([], tmp, dict(os.environ), lone)
         if r.returncode == 0 or "Veldkit2.dat" not in r.stderr:
             failures.append("broken symbols: rc=%d stderr=%r" % (r.returncode, r.stderr))
 

@@ -1,0 +1,43 @@
+// The command line: which mode a run is in, its usage text, and the modes
+// that need no window (exports, checks, help and version).
+#pragma once
+
+#include <cstdio>
+
+enum CommandMode {
+  COMMAND_WINDOW,   // no option: the window, with the terrain named if any
+  COMMAND_EXPORT,   // --export KIND[,KIND...] TERRAIN
+  COMMAND_CHECK,    // --check TERRAIN
+  COMMAND_HELP,     // --help, -h
+  COMMAND_VERSION,  // --version
+  COMMAND_USAGE_ERROR,
+};
+
+enum CommandExit {
+  COMMAND_EXIT_DONE = 0,
+  COMMAND_EXIT_FAILED = 1,  // an export failed, or the check found problems
+  COMMAND_EXIT_USAGE = 2,   // a usage error, or the tile map cannot be read
+};
+
+enum { COMMAND_KINDS_MAX = 64 };
+
+struct CommandLine {
+  int mode;                      // CommandMode
+  int kinds[COMMAND_KINDS_MAX];  // export kinds in the order asked for
+  int kind_count;
+  const char *terrain;  // the tile map's path, or null
+  char error[160];      // what is wrong with a usage error
+};
+
+// Reads the arguments. A run is in a command-line mode when an argument
+// begins with "--" (or is "-h"); every other command line keeps the window.
+CommandLine parse_command_line(int argc, char **argv);
+
+// The export kinds a KIND word stands for, in writing order, into kinds
+// (room for at least 8); their number, or 0 for an unknown word.
+int export_kinds_of(const char *word, int *kinds);
+
+void print_usage(FILE *out);
+
+// Runs a mode other than COMMAND_WINDOW and returns the exit code.
+int run_command_line(const CommandLine &command);

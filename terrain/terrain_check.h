@@ -1,0 +1,29 @@
+// Checking a terrain before it ships: every problem of its files, one line
+// each, naming the file, the place and what is wrong. Places count as the
+// status strip does: columns from the west edge, rows from the south edge,
+// both from 0 (for tiles and for height samples alike), which is also the
+// files' order. Data only: the lines go to whatever the caller hands over.
+#pragma once
+
+enum CheckOutcome {
+  CHECK_CLEAN = 0,        // nothing to report
+  CHECK_PROBLEMS = 1,     // at least one line was written
+  CHECK_NO_TILE_MAP = 2,  // the tile map cannot be read: the terrain does not open
+};
+
+enum {
+  // Problems of one kind that repeat (bad samples, bad texture numbers) are
+  // listed up to this many, then counted in one more line.
+  CHECK_REPEATS_SHOWN = 10,
+  TILE_METRES = 2000,  // the side of a tile
+};
+
+struct CheckOutput {
+  void (*line)(void *context, const char *text);
+  void *context;
+};
+
+// Opens the terrain named by terrain_paths.tfd_path into the model (which
+// must be in its start state), the target areas included, and writes one
+// line per problem. *problems (may be null) receives their number.
+int check_terrain(const CheckOutput &output, int *problems);

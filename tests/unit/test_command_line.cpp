@@ -1,0 +1,198 @@
+#include <algorithm>
+#include <cstring>
+#include <dirent.h>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "app/batch_export.h"
+#include "app/command_line.h"
+#include "app/console_reporter.h"
+#include "app/resource_files.h"
+#include "render/export_bitmap.h"
+#include "terrain/terrain_model.h"
+#include "tests/unit/harness.h"
+
+namespace {
+
+CommandLine parse(std::vector<std::string> words) {
+  static std::vector<std::string> kept;
+  kept = words;
+  kept.insert(kept.begin(), "veldkit");
+  static std::vector<char *> argv;
+  argv.clear();
+  for (std::string &w : kept) argv.push_back(&w[0]);
+  argv.push_back(nullptr);
+  return parse_command_line((int)kept.size(), argv.data());
+}
+
+TEST(CommandLine, WithoutOptionsTheWindowKeepsItsArguments) {
+  EXPECT_EQ(COMMAND_WINDOW, parse({}).mode);
+  EXPECT_EQ(nullptr, parse({}).terrain);
+  CommandLine c = parse({"Isle.TFD"});
+  EXPECT_EQ(COMMAND_WINDOW, c.mode);
+  EXPECT_STREQ("Isle.TFD", c.terrain);
+  // Two terrains: the file selector, as ever; a single dash names a file.
+  EXPECT_EQ(nullptr, parse({"a.TFD", "b.TFD"}).terrain);
+  EXPECT_EQ(COMMAND_WINDOW, parse({"-x.TFD"}).mode);
+}
+
+TEST(CommandLine, ModesAndTheirArguments) {
+  EXPECT_EQ(COMMAND_HELP, parse({"--help"}).mode);
+  EXPECT_EQ(COMMAND_HELP, parse({"-h"}).mode);
+  EXPECT_EQ(COMMAND_VERSION, parse({"--version"}).mode);
+  CommandLine c = parse({"--check", "Isle.TFD"});
+  EXPECT_EQ(COMMAND_CHECK, c.mode);
+  EXPECT_STREQ("Isle.TFD", c.terrain);
+
+  const char *wrong[][4] = {{"--bogus"},          {"--help", "x"},           {"--version", "--help"},
+                            {"--check"},          {"--check", "a", "b"},     {"--check", "--help"},
+                            {"--export", "data"}, {"--export", "data", "--x"}, {"Isle.TFD", "--check"},
+                            {"--export", "", "a"}, {"--export", "data,,height", "a"}, {"--export", "map", "a"}};
+  for (auto &words : wrong) {
+    std::vector<std::string> v;
+    for (const char *w : words)
+      if (w) v.push_back(w);
+    CommandLine bad = parse(v);
+    EXPECT_EQ(COMMAND_USAGE_ERROR, bad.mode) << v[0] << " " << (v.size() > 1 ? v[1] : "");
+    EXPECT_NE(0u, strlen(bad.error));
+  }
+}
+
+TEST(CommandLine, KindListsExpandInOrder) {
+  CommandLine c = parse({"--export", "height,PLANNING,data", "Isle.TFD"});
+  ASSERT_EQ(COMMAND_EXPORT, c.mode);
+  const std::vector<int> want = {EXPORT_HEIGHT_4X, EXPORT_PLANNING_MAP_1, EXPORT_PLANNING_MAP_2,
+                                 EXPORT_PLANNING_MAP_3, EXPORT_DATA};
+  EXPECT_EQ(want, std::vector<int>(c.kinds, c.kinds + c.kind_count));
+
+  // "all" is every single kind once, in the order of the keys F5 to F10.
+  int all[8], one[8];
+  ASSERT_EQ(8, export_kinds_of("all", all));
+  std::vector<int> each;
+  for (const char *w : {"data", "water", "textures", "embossed", "height", "planning"}) {
+    const int n = export_kinds_of(w, one);
+    ASSERT_GT(n, 0) << w;
+    each.insert(each.end(), one, one + n);
+  }
+  EXPECT_EQ(each, std::vector<int>(all, all + 8));
+  EXPECT_EQ(0, export_kinds_of("dat", one));
+
+  // A list longer than the room for it is refused, not cut.
+  std::string many = "all";
+  for (int i = 0; i < 8; i++) many += ",all";
+  EXPECT_EQ(COMMAND_USAGE_ERROR, parse({"--export", many, "a"}).mode);
+}
+
+TEST(ConsoleReporter, WarningLinesLoseTheStripPadding) {
+  char line[128];
+  console_warning_line(Warning{WARNING_READ_ERROR, "  Read Error:  ", "x/A_TARGETS.ini"}, line, sizeof(line));
+  EXPECT_STREQ("Read Error: x/A_TARGETS.ini", line);
+  console_warning_line(Warning{WARNING_PLAIN, "Warning: Error reading certain texture files.", ""}, line,
+                       sizeof(line));
+  EXPECT_STREQ("Warning: Error reading certain texture files.", line);
+  console_warning_line(Warning{WARNING_PLAIN, "   ", nullptr}, line, sizeof(line));
+  EXPECT_STREQ("", line);
+}
+
+TEST(ResourceFiles, FoldersInTheirOrder) {
+  char folders[RESOURCE_FOLDERS_MAX][RESOURCE_PATH_SIZE];
+  int n = resource_folders("/opt/vk/bin/veldkit", "/usr/share/veldkit", folders);
+  ASSERT_EQ(4, n);
+  EXPECT_STREQ("", folders[0]);
+  EXPECT_STREQ("/opt/vk/bin", folders[1]);
+  EXPECT_STREQ("/opt/vk/bin/../share/veldkit", folders[2]);
+  EXPECT_STREQ("/usr/share/veldkit", folders[3]);
+  // Unknown program, nothing installed, the same folder twice.
+  EXPECT_EQ(1, resource_folders(nullptr, "", folders));
+  EXPECT_EQ(3, resource_folders("/p/bin/veldkit", "/p/bin/../share/veldkit", folders));
+  EXPECT_EQ(3, resource_folders("/veldkit", nullptr, folders));
+  EXPECT_STREQ("/", folders[1]);
+  // A path too long to hold is left out rather than cut.
+  const std::string long_path = "/" + std::string(RESOURCE_PATH_SIZE, 'a') + "/veldkit";
+  EXPECT_EQ(1, resource_folders(long_path.c_str(), "", folders));
+}
+
+TEST(ResourceFiles, TheWorkingDirectoryComesFirst) {
+  TempDir dir;
+  char path[RESOURCE_PATH_SIZE];
+  // The test programs have no resources beside them: only local files count.
+  EXPECT_EQ(0, find_resource("No such resource.dat", path));
+  EXPECT_STREQ("No such resource.dat", path);
+  write_text(dir.file("Local.htm"), "<p>here</p>");
+  EXPECT_EQ(1, find_resource("Local.htm", path));
+  EXPECT_STREQ("Local.htm", path);
+  // A folder or a pipe by the name counts as missing.
+  mkdir(dir.file("Folder.dat").c_str(), 0755);
+  EXPECT_EQ(0, find_resource("Folder.dat", path));
+  mkfifo(dir.file("Pipe.dat").c_str(), 0644);
+  EXPECT_EQ(0, find_resource("Pipe.dat", path));
+}
+
+class BatchExport : public ::testing::Test {
+ protected:
+  void SetUp() override { reset_program_state(); }
+  void TearDown() override { reset_program_state(); }
+};
+
+std::vector<std::string> bitmaps_in(const std::string &folder) {
+  std::vector<std::string> names;
+  DIR *d = opendir(folder.c_str());
+  while (dirent *e = d ? readdir(d) : nullptr)
+    if (strstr(e->d_name, ".bmp")) names.push_back(e->d_name);
+  if (d) closedir(d);
+  return names;
+}
+
+void small_terrain(int tx, int ty) {
+  strcpy(terrain_paths.tfd_path, "Odd.TFD");
+  tile_map.tiles_x = tx;
+  tile_map.tiles_y = ty;
+  for (int x = 0; x < tx; x++)
+    for (int y = 0; y < ty; y++) tile_at(x, y).texture = (int16_t)(1 + (x + y) % 2);
+  height_map.samples_x = 4 * tx;
+  height_map.samples_y = 4 * ty;
+  for (int X = 0; X < 4 * tx; X++)
+    for (int Y = 0; Y < 4 * ty; Y++) height_map.heights[X][Y] = (uint16_t)(X * Y % 70);
+  height_map.max_height = 69;
+  height_map.heights_loaded = 1;
+  texture_table.last_declared_texture = 2;
+}
+
+// The sizes the percentage is reckoned against are those of the files
+// written, whatever the row padding.
+TEST_F(BatchExport, ExpectedBytesAreTheWrittenFileSizes) {
+  int all[8];
+  ASSERT_EQ(8, export_kinds_of("all", all));
+  for (int tx : {1, 2, 3, 5}) {
+    small_terrain(tx, 3);
+    for (int kind : all) {
+      TempDir dir;
+      ASSERT_EQ(0, export_kinds(&kind, 1)) << kind;
+      const std::vector<std::string> names = bitmaps_in(dir.path());
+      ASSERT_EQ(1u, names.size()) << kind;
+      struct stat st;
+      ASSERT_EQ(0, stat(dir.file(names[0]).c_str(), &st));
+      EXPECT_EQ((long long)st.st_size, export_file_bytes(kind)) << kind << " " << tx;
+    }
+  }
+}
+
+// Where the key would do nothing, the kind is refused and nothing written;
+// the other kinds of the list still are.
+TEST_F(BatchExport, RefusedKindsWriteNothingAndFail) {
+  small_terrain(4, 4);
+  height_map.heights_loaded = 0;
+  texture_table.last_declared_texture = 0;
+  TempDir dir;
+  int kinds[8];
+  const int n = export_kinds_of("all", kinds);
+  EXPECT_EQ(1, export_kinds(kinds, n));
+  std::vector<std::string> names = bitmaps_in(dir.path());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ((std::vector<std::string>{"Odd_Data1x_000.bmp", "Odd_Textures4x_000.bmp"}), names);
+  const int data = EXPORT_DATA;
+  EXPECT_EQ(0, export_kinds(&data, 1));
+}
+
+}  // namespace
