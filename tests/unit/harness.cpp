@@ -11,6 +11,7 @@
 #include "app/editing.h"
 #include "app/main_loop.h"
 #include "app/startup.h"
+#include "terrain/edit_history.h"
 #include "terrain/terrain_model.h"
 
 TempDir::TempDir() {
@@ -85,6 +86,7 @@ std::string ReportLog::texts() const {
 
 void reset_program_state() {
   clear_terrain_model();
+  history_clear();
   session = Session();
   session.enable_targets = 1;
   view = ViewState();

@@ -6,7 +6,9 @@
 
 #include "app/editing.h"
 #include "app/main_loop.h"
+#include "app/save_prompt.h"
 #include "app/startup.h"
+#include "terrain/edit_history.h"
 #include "terrain/terrain_model.h"
 #include "tests/unit/dialog_answers.h"
 #include "tests/unit/harness.h"
@@ -112,7 +114,7 @@ TEST_F(MainLoop, ShiftRActsAsRWhenTargetsAreOff) {
   tile_at(view.cursor_x, view.cursor_y).rotation = 1;
   EXPECT_TRUE(command({KEY_LSHIFT, KEY_R}));
   EXPECT_EQ(2, tile_at(view.cursor_x, view.cursor_y).rotation);
-  EXPECT_EQ(1, session.tilemap_modified);
+  EXPECT_EQ(1, tile_map_unsaved());
 }
 
 TEST_F(MainLoop, ShiftRReloadsTargetsAndWarns) {
@@ -127,7 +129,7 @@ TEST_F(MainLoop, ShiftRReloadsTargetsAndWarns) {
   EXPECT_EQ(0, targets.area_count);
   EXPECT_EQ(0, targets.target_total);
   EXPECT_EQ(0, tile_at(view.cursor_x, view.cursor_y).rotation);
-  EXPECT_EQ(0, session.tilemap_modified);
+  EXPECT_EQ(0, tile_map_unsaved());
   ASSERT_EQ(1u, alerts.shown.size());
   EXPECT_EQ(0, alerts.unanswered);
   const ShownAlert &box = alerts.shown.back();
@@ -174,8 +176,8 @@ TEST_F(MainLoop, EditingKeysFallThroughAboveZoomFour) {
   }
   EXPECT_EQ(0, memcmp(&before, &tile_at(view.cursor_x, view.cursor_y), sizeof(Tile)));
   EXPECT_EQ(10, height_map.height_step);
-  EXPECT_EQ(0, session.tilemap_modified);
-  EXPECT_EQ(0, session.heightmap_modified);
+  EXPECT_EQ(0, tile_map_unsaved());
+  EXPECT_EQ(0, height_map_unsaved());
   EXPECT_TRUE(height_clipboard_empty());
 
   loop_pacing().key_delay = 10;
@@ -220,7 +222,7 @@ TEST_F(MainLoop, TextureKeysKeepTheRange) {
   tile.texture = TEXTURES;
   EXPECT_TRUE(command({KEY_PGUP}));
   EXPECT_EQ(TEXTURES, tile.texture);
-  EXPECT_EQ(1, session.tilemap_modified);  // marked although unchanged
+  EXPECT_EQ(1, tile_map_unsaved());  // marked although unchanged
 
   tile.texture = 1;
   EXPECT_TRUE(command({KEY_PGDN}));
@@ -234,7 +236,7 @@ TEST_F(MainLoop, TextureKeysKeepTheRange) {
   tile.texture = 3;
   press({KEY_PGDN});
   EXPECT_EQ(2, tile.texture);
-  EXPECT_EQ(0, session.heightmap_modified);
+  EXPECT_EQ(0, height_map_unsaved());
 }
 
 TEST_F(MainLoop, TagAndStepKeys) {
@@ -249,7 +251,7 @@ TEST_F(MainLoop, TagAndStepKeys) {
   command({KEY_T});
   EXPECT_EQ(4, height_map.height_step);
   EXPECT_EQ(1, tile_at(view.cursor_x, view.cursor_y).tag);
-  EXPECT_EQ(0, session.heightmap_modified);
+  EXPECT_EQ(0, height_map_unsaved());
 
   height_map.detected_height_step = height_map.height_step = 10;
   command({KEY_T});
@@ -260,15 +262,15 @@ TEST_F(MainLoop, HeightKeysMarkTheHeightMap) {
   use_heights(10);
   view.zoom_level = 3;
   EXPECT_FALSE(command({KEY_F}));  // empty clipboard: nothing
-  EXPECT_EQ(0, session.heightmap_modified);
+  EXPECT_EQ(0, height_map_unsaved());
 
   EXPECT_TRUE(command({KEY_M}));
   EXPECT_EQ(EDIT_HEIGHTS, view.edit_mode);
   height_map.heights[4 * view.cursor_x][4 * view.cursor_y] = 7;
   EXPECT_TRUE(command({KEY_PGUP}));
   EXPECT_EQ(17, height_map.heights[4 * view.cursor_x][4 * view.cursor_y]);
-  EXPECT_EQ(0, session.tilemap_modified);
-  EXPECT_EQ(1, session.heightmap_modified);
+  EXPECT_EQ(0, tile_map_unsaved());
+  EXPECT_EQ(1, height_map_unsaved());
 
   EXPECT_FALSE(command({KEY_D}));
   view.cursor_x++;
@@ -281,7 +283,7 @@ TEST_F(MainLoop, HeightKeysMarkTheHeightMap) {
 
   EXPECT_TRUE(command({KEY_M}));
   EXPECT_EQ(EDIT_TILES, view.edit_mode);
-  EXPECT_EQ(0, session.tilemap_modified);
+  EXPECT_EQ(0, tile_map_unsaved());
 }
 
 TEST_F(MainLoop, CommandsWithoutTheirDataDoNothing) {
@@ -295,23 +297,23 @@ TEST_F(MainLoop, CommandsWithoutTheirDataDoNothing) {
   const int before = files_in_working_dir();
   for (int k : {KEY_F6, KEY_F8, KEY_F9, KEY_F10}) EXPECT_FALSE(command({k}));
   EXPECT_EQ(before, files_in_working_dir());
-  EXPECT_EQ(0, session.tilemap_modified);
-  EXPECT_EQ(0, session.heightmap_modified);
+  EXPECT_EQ(0, tile_map_unsaved());
+  EXPECT_EQ(0, height_map_unsaved());
 }
 
 TEST_F(MainLoop, EmptyClipboardPasteStillMarks) {
   view.zoom_level = 4;
   const Tile before = tile_at(view.cursor_x, view.cursor_y);
   EXPECT_TRUE(command({KEY_V}));
-  EXPECT_EQ(1, session.tilemap_modified);
-  session.tilemap_modified = 0;
+  EXPECT_EQ(1, tile_map_unsaved());
+  history_mark_saved(HISTORY_TILE_MAP);
   EXPECT_TRUE(command({KEY_B}));
-  EXPECT_EQ(1, session.tilemap_modified);
+  EXPECT_EQ(1, tile_map_unsaved());
   EXPECT_EQ(0, memcmp(&before, &tile_at(view.cursor_x, view.cursor_y), sizeof(Tile)));
 
-  session.tilemap_modified = 0;
+  history_mark_saved(HISTORY_TILE_MAP);
   EXPECT_FALSE(command({KEY_C}));
-  EXPECT_EQ(0, session.tilemap_modified);
+  EXPECT_EQ(0, tile_map_unsaved());
   EXPECT_EQ(before.texture, session.tile_clipboard[1][1].texture);
 }
 
@@ -337,7 +339,7 @@ TEST_F(MainLoop, TileInformationBox) {
   alerts.answer('r');
   command({KEY_I});
   EXPECT_EQ("0x0", alerts.shown.back().lines[2]);
-  EXPECT_EQ(0, session.tilemap_modified);
+  EXPECT_EQ(0, tile_map_unsaved());
 }
 
 // A failed export has its alert; the strip is then drawn again, so that its
@@ -369,7 +371,7 @@ TEST_F(MainLoop, EscAnsweredReturnGoesOn) {
   EXPECT_EQ(RUN_CONTINUE, session.run_state);
   ASSERT_EQ(1u, alerts.shown.size());
   EXPECT_EQ("Save changes to TileMap:", alerts.shown[0].lines[0]);
-  EXPECT_EQ(1, session.tilemap_modified);
+  EXPECT_EQ(1, tile_map_unsaved());
   EXPECT_EQ(x, view.cursor_x);
   EXPECT_EQ(y, view.cursor_y);
   EXPECT_EQ(4, view.zoom_level);
@@ -388,7 +390,7 @@ TEST_F(MainLoop, CloseButtonActsAsEsc) {
   EXPECT_EQ("Save changes to TileMap:", alerts.shown[0].lines[0]);
 
   // Nothing changed: the program ends without a question.
-  session.tilemap_modified = 0;
+  history_mark_saved(HISTORY_TILE_MAP);
   close_requested = 1;
   main_loop_pass();
   EXPECT_EQ(RUN_END, session.run_state);
@@ -491,8 +493,8 @@ TEST_F(MainLoop, DegenerateMapsKeepTheCursorOnTheMap) {
     EXPECT_EQ(has_tiles ? 1u : 0u, alerts.shown.size());
     EXPECT_EQ(0, alerts.unanswered);
 
-    EXPECT_EQ(has_tiles, session.tilemap_modified == 1);
-    EXPECT_EQ(has_tiles, session.heightmap_modified == 1);
+    EXPECT_EQ(has_tiles, tile_map_unsaved() == 1);
+    EXPECT_EQ(has_tiles, height_map_unsaved() == 1);
     if (!has_tiles) {
       int x, y;
       EXPECT_EQ(Rgb({0, 0, 0}), pixel_rgb(display.back_buffer, 10, 10));  // the empty view

@@ -9,6 +9,7 @@
 #include "app/editing.h"
 #include "app/save_prompt.h"
 #include "app/startup.h"
+#include "terrain/edit_history.h"
 #include "terrain/file_stamp.h"
 #include "terrain/height_map_file.h"
 #include "terrain/terrain_model.h"
@@ -94,16 +95,20 @@ class SavePrompt : public testing::Test {
 
   // The texture of tile (1, 0) goes up by one: the second record of the last file row.
   std::vector<unsigned char> edit_tiles() {
+    history_begin(HISTORY_TEXTURE, 1, 0, 0);
     tile_at(1, 0).texture++;
-    session.tilemap_modified = 1;
+    history_end();
     std::vector<uint16_t> words = tile_words();
     words[((TY - 1) * TX + 1) * 6]++;
     return tile_file(words);
   }
   std::vector<unsigned char> edit_heights() {
+    history_begin(HISTORY_LOWER_SAMPLE, 1, 0, 1);
     height_map.heights[5][0] = 0;
+    history_end();
+    history_begin(HISTORY_RAISE_SAMPLE, 0, 1, 12);
     height_map.heights[0][7] = 1107;
-    session.heightmap_modified = 1;
+    history_end();
     return height_file_of_model();
   }
   // The height-map writer may still be missing; the tests that need a
@@ -134,9 +139,9 @@ TEST_F(SavePrompt, NothingChangedEndsWithoutQuestion) {
   EXPECT_EQ(RUN_END, session.run_state);
   EXPECT_TRUE(alerts.shown.empty());
 
-  // A height flag without a loaded height map has nothing to save either.
+  // A height step without a loaded height map has nothing to save either.
+  edit_heights();
   height_map.heights_loaded = 0;
-  session.heightmap_modified = 1;
   session.run_state = RUN_CONTINUE;
   confirm_exit();
   EXPECT_EQ(RUN_END, session.run_state);
@@ -152,7 +157,7 @@ TEST_F(SavePrompt, TileMapYesWritesIt) {
   expect_question(alerts.shown[0], "Save changes to TileMap:", terrain_paths.tfd_path);
   EXPECT_EQ(expected, read_file(tfd));
   EXPECT_EQ(original_heights, read_file(hfd));
-  EXPECT_EQ(1, session.tilemap_modified);  // never cleared
+  EXPECT_EQ(0, tile_map_unsaved());
 }
 
 TEST_F(SavePrompt, TileMapNoKeepsTheFile) {
@@ -173,8 +178,8 @@ TEST_F(SavePrompt, TileMapReturnSkipsTheHeightQuestion) {
   EXPECT_EQ(1u, alerts.shown.size());
   EXPECT_EQ(original_tiles, read_file(tfd));
   EXPECT_EQ(original_heights, read_file(hfd));
-  EXPECT_EQ(1, session.tilemap_modified);
-  EXPECT_EQ(1, session.heightmap_modified);
+  EXPECT_EQ(1, tile_map_unsaved());
+  EXPECT_EQ(1, height_map_unsaved());
 
   // The next Esc asks about both again.
   alerts.answer('n');
@@ -236,11 +241,12 @@ TEST_F(SavePrompt, TileYesHeightReturnGoesOn) {
   EXPECT_EQ(expected, read_file(tfd));
   EXPECT_EQ(original_heights, read_file(hfd));
 
-  alerts.answer('n');
+  // The saved tile map is no change any more: only the heights are asked about.
   alerts.answer('n');
   confirm_exit();
   EXPECT_EQ(RUN_END, session.run_state);
-  EXPECT_EQ(4u, alerts.shown.size());
+  ASSERT_EQ(3u, alerts.shown.size());
+  expect_question(alerts.shown[2], "Save changes to HeightMap:", terrain_paths.hfd_path);
   EXPECT_EQ(0, alerts.unanswered);
 }
 
@@ -260,8 +266,8 @@ TEST_F(SavePrompt, FailedTileSaveReturnsToTheMap) {
   ASSERT_EQ(2u, alerts.shown.size());  // no height question after the failure
   expect_error(alerts.shown[1], "Error writing TFD file.", terrain_paths.tfd_path);
   EXPECT_EQ(0, alerts.unanswered);
-  EXPECT_EQ(1, session.tilemap_modified);
-  EXPECT_EQ(1, session.heightmap_modified);
+  EXPECT_EQ(1, tile_map_unsaved());
+  EXPECT_EQ(1, height_map_unsaved());
   EXPECT_TRUE(file_exists(blocked + "/keep"));
   EXPECT_EQ(0, leftover_files(dir.path(), ".saving"));
   EXPECT_EQ(original_heights, read_file(hfd));
@@ -317,15 +323,15 @@ TEST_F(SavePrompt, TilesSavedHeightsFailed) {
   expect_error(alerts.shown[2], "Error writing HFD file.", terrain_paths.hfd_path);
   EXPECT_EQ(expected, read_file(tfd));
   EXPECT_TRUE(file_exists(blocked + "/keep"));
-  EXPECT_EQ(1, session.tilemap_modified);
-  EXPECT_EQ(1, session.heightmap_modified);
+  EXPECT_EQ(0, tile_map_unsaved());
+  EXPECT_EQ(1, height_map_unsaved());
 
-  // Both are asked about again; this time the user gives up on saving.
-  alerts.answer('n');
+  // Only the height map is asked about again; this time the user gives up.
   alerts.answer('n');
   confirm_exit();
   EXPECT_EQ(RUN_END, session.run_state);
-  EXPECT_EQ(5u, alerts.shown.size());
+  ASSERT_EQ(4u, alerts.shown.size());
+  expect_question(alerts.shown[3], "Save changes to HeightMap:", terrain_paths.hfd_path);
   EXPECT_EQ(0, alerts.unanswered);
 }
 
@@ -379,8 +385,8 @@ TEST_F(ChangedOnDisk, NoReturnsToTheMapWithNothingWritten) {
   expect_overwrite_question(alerts.shown[1], tfd);
   EXPECT_EQ(std::vector<unsigned char>(40, 0x55), read_file(tfd));
   EXPECT_EQ(original_heights, read_file(hfd));
-  EXPECT_EQ(1, session.tilemap_modified);
-  EXPECT_EQ(1, session.heightmap_modified);
+  EXPECT_EQ(1, tile_map_unsaved());
+  EXPECT_EQ(1, height_map_unsaved());
   EXPECT_EQ(0, leftover_files(dir.path(), ".saving"));
 
   // Asked again at the next Esc; a yes then saves both.
@@ -411,8 +417,10 @@ TEST_F(ChangedOnDisk, TheOtherFileOfThePairIsAskedAboutFirst) {
   EXPECT_EQ(original_tiles, read_file(tfd));
   EXPECT_EQ(std::vector<unsigned char>(40, 0x66), read_file(hfd));
 
-  // Heights only, tile map changed by the other program.
-  session.tilemap_modified = 0;
+  // Heights only (the tile edit undone), tile map changed by the other program.
+  int x, y;
+  char text[HISTORY_TEXT_SIZE];
+  ASSERT_EQ(0, history_undo(&x, &y, text, sizeof(text)));
   edit_heights();
   save_by_another_program(tfd, 0x55);
   save_by_another_program(hfd, 0x67);
