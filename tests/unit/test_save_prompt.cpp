@@ -461,4 +461,130 @@ TEST_F(ChangedOnDisk, EachFileIsAskedAboutOncePerPrompt) {
   EXPECT_EQ(0, alerts.unanswered);
 }
 
+// Saving in place: the same writers and boxes as the exit prompt, without a
+// question, and the saved state is what Esc then compares with.
+class SaveNow : public ChangedOnDisk {};
+
+TEST_F(SaveNow, NothingChangedWritesNothing) {
+  EXPECT_EQ(0, save_changed_maps());
+  EXPECT_TRUE(alerts.shown.empty());
+  EXPECT_EQ(original_tiles, read_file(tfd));
+  EXPECT_EQ(original_heights, read_file(hfd));
+  EXPECT_EQ(0, leftover_files(dir.path(), ".saving"));
+}
+
+TEST_F(SaveNow, ChangedMapsAreWrittenAndCountAsSaved) {
+  const auto tiles = edit_tiles();
+  EXPECT_EQ(0, save_changed_maps());
+  EXPECT_TRUE(alerts.shown.empty());
+  EXPECT_EQ(tiles, read_file(tfd));
+  EXPECT_EQ(original_heights, read_file(hfd));  // the heights were not changed
+  EXPECT_EQ(0, tile_map_unsaved());
+
+  const auto heights = edit_heights();
+  EXPECT_EQ(1, height_map_unsaved());
+  EXPECT_EQ(0, save_changed_maps());
+  EXPECT_EQ(heights, read_file(hfd));
+  EXPECT_EQ(0, height_map_unsaved());
+
+  // Esc now ends without a question.
+  confirm_exit();
+  EXPECT_EQ(RUN_END, session.run_state);
+  EXPECT_TRUE(alerts.shown.empty());
+}
+
+TEST_F(SaveNow, UndoingPastTheSaveChangesTheMapAgain) {
+  // The texture of tile (1, 0) raised by one or two.
+  std::vector<unsigned char> raised[3];
+  for (int k = 0; k < 3; k++) {
+    std::vector<uint16_t> words = tile_words();
+    words[((TY - 1) * TX + 1) * 6] = (uint16_t)(words[((TY - 1) * TX + 1) * 6] + k);
+    raised[k] = tile_file(words);
+  }
+  edit_tiles();
+  edit_tiles();
+  ASSERT_EQ(0, save_changed_maps());
+  EXPECT_EQ(raised[2], read_file(tfd));
+  int x, y;
+  char text[HISTORY_TEXT_SIZE];
+  ASSERT_EQ(0, history_undo(&x, &y, text, sizeof(text)));
+  EXPECT_EQ(1, tile_map_unsaved());
+  ASSERT_EQ(0, history_redo(&x, &y, text, sizeof(text)));
+  EXPECT_EQ(0, tile_map_unsaved());
+  ASSERT_EQ(0, history_undo(&x, &y, text, sizeof(text)));
+
+  // Saving the undone state writes it; redoing is then a change.
+  ASSERT_EQ(0, save_changed_maps());
+  EXPECT_EQ(raised[1], read_file(tfd));
+  EXPECT_EQ(0, tile_map_unsaved());
+  ASSERT_EQ(0, history_redo(&x, &y, text, sizeof(text)));
+  EXPECT_EQ(1, tile_map_unsaved());
+  ASSERT_EQ(0, history_undo(&x, &y, text, sizeof(text)));
+  ASSERT_EQ(0, history_undo(&x, &y, text, sizeof(text)));
+  EXPECT_EQ(1, tile_map_unsaved());  // back at the state as opened, not as saved
+  EXPECT_TRUE(alerts.shown.empty());
+}
+
+TEST_F(SaveNow, FailedTileSaveKeepsTheOriginalAndTheEdits) {
+  const std::string blocked = dir.file("blocked.TFD");
+  ASSERT_EQ(0, mkdir(blocked.c_str(), 0755));
+  write_text(blocked + "/keep", "x");
+  snprintf(terrain_paths.tfd_path, PATH_SIZE, "%s", blocked.c_str());
+  edit_tiles();
+  edit_heights();
+  alerts.answer('o');
+  EXPECT_EQ(1, save_changed_maps());
+  ASSERT_EQ(1u, alerts.shown.size());
+  expect_error(alerts.shown[0], "Error writing TFD file.", terrain_paths.tfd_path);
+  EXPECT_TRUE(file_exists(blocked + "/keep"));
+  // The height map waits for the tile map, as at the exit prompt.
+  EXPECT_EQ(original_heights, read_file(hfd));
+  EXPECT_EQ(1, tile_map_unsaved());
+  EXPECT_EQ(1, height_map_unsaved());
+  EXPECT_EQ(0, leftover_files(dir.path(), ".saving"));
+
+  // Esc still asks about both.
+  alerts.answer('r');
+  confirm_exit();
+  EXPECT_EQ(RUN_CONTINUE, session.run_state);
+  expect_question(alerts.shown[1], "Save changes to TileMap:", terrain_paths.tfd_path);
+}
+
+TEST_F(SaveNow, FailedHeightSaveKeepsTheSavedTiles) {
+  const std::string blocked = dir.file("blocked.hfd");
+  ASSERT_EQ(0, mkdir(blocked.c_str(), 0755));
+  snprintf(terrain_paths.hfd_path, PATH_SIZE, "%s", blocked.c_str());
+  const auto tiles = edit_tiles();
+  edit_heights();
+  alerts.answer('o');
+  EXPECT_EQ(1, save_changed_maps());
+  ASSERT_EQ(1u, alerts.shown.size());
+  expect_error(alerts.shown[0], "Error writing HFD file.", terrain_paths.hfd_path);
+  EXPECT_EQ(tiles, read_file(tfd));
+  EXPECT_EQ(0, tile_map_unsaved());
+  EXPECT_EQ(1, height_map_unsaved());
+}
+
+TEST_F(SaveNow, FileChangedOnDiskIsAskedAboutEveryTime) {
+  const auto tiles = edit_tiles();
+  save_by_another_program(tfd, 0x55);
+  alerts.answer('n');
+  EXPECT_EQ(1, save_changed_maps());
+  ASSERT_EQ(1u, alerts.shown.size());
+  expect_overwrite_question(alerts.shown[0], tfd);
+  EXPECT_EQ(std::vector<unsigned char>(40, 0x55), read_file(tfd));
+  EXPECT_EQ(1, tile_map_unsaved());
+
+  alerts.answer('y');
+  EXPECT_EQ(0, save_changed_maps());
+  ASSERT_EQ(2u, alerts.shown.size());
+  expect_overwrite_question(alerts.shown[1], tfd);
+  EXPECT_EQ(tiles, read_file(tfd));
+
+  // The file as this program saved it is not asked about again.
+  edit_tiles();
+  EXPECT_EQ(0, save_changed_maps());
+  EXPECT_EQ(2u, alerts.shown.size());
+}
+
 }  // namespace
