@@ -152,7 +152,9 @@ TEST(KeyTable, RowsAreWellFormed) {
     // Only the last of the first 35 rows takes any key; every other names at least one.
     EXPECT_EQ(k == 34, rows[k].keys[0] == 0 && rows[k].keys[1] == 0) << k;
     for (int key : rows[k].keys) {
-      if (key) EXPECT_NE(nullptr, name_of(key)) << "row " << k + 1 << " key " << key;
+      if (key) {
+        EXPECT_NE(nullptr, name_of(key)) << "row " << k + 1 << " key " << key;
+      }
     }
     // A row that marks a map changed also shows the change.
     if (rows[k].marks != MARKS_NOTHING) {
