@@ -228,7 +228,7 @@ std::vector<int> model_state() {
 struct Command {
   const char *name;
   std::function<void(int, int)> run;
-  const char *undo_text;  // what undo says about tile (x, y), with %d, %d for them
+  const char *undo_text;  // what undo says, with %d, %d for the tile as the strip names it
 };
 
 // Every editing command, at random tiles and in random order (the edge and
@@ -263,7 +263,7 @@ TEST_F(Editing, EveryEditIsOneStepThatUndoAndRedoWalk) {
     c.run(x, y);
     states.push_back(model_state());
     char text[HISTORY_TEXT_SIZE];
-    snprintf(text, sizeof(text), c.undo_text, x, y);
+    snprintf(text, sizeof(text), c.undo_text, x, 4 - y);  // rows counted from the south
     texts.push_back(text);
     ASSERT_EQ(n + 1, history_undo_count()) << c.name;
   }

@@ -541,19 +541,19 @@ TEST_F(MainLoop, UndoAndRedoGoToTheTileAndSaySo) {
   const Tile second_after = tile_at(x0 + 1, y0 + 1);
   view.cursor_x = view.cursor_y = 0;
 
-  EXPECT_EQ("Undo: rotation of tile 26, 20", note_of({KEY_LCONTROL, KEY_Z}));
+  EXPECT_EQ("Undo: rotation of tile 26, 19", note_of({KEY_LCONTROL, KEY_Z}));
   EXPECT_EQ(0, memcmp(&second_before, &tile_at(x0 + 1, y0 + 1), sizeof(Tile)));
   EXPECT_EQ(x0 + 1, view.cursor_x);
   EXPECT_EQ(y0 + 1, view.cursor_y);
-  EXPECT_EQ("Undo: texture of tile 25, 19", note_of({KEY_RCONTROL, KEY_Z}));
+  EXPECT_EQ("Undo: texture of tile 25, 20", note_of({KEY_RCONTROL, KEY_Z}));
   EXPECT_EQ(0, memcmp(&first_before, &first, sizeof(Tile)));
   EXPECT_EQ(x0, view.cursor_x);
   EXPECT_EQ(0, tile_map_unsaved());  // back at the opened state
   EXPECT_EQ("Nothing to undo.", note_of({KEY_LCONTROL, KEY_Z}));
 
-  EXPECT_EQ("Redo: texture of tile 25, 19", note_of({KEY_LCONTROL, KEY_Y}));
+  EXPECT_EQ("Redo: texture of tile 25, 20", note_of({KEY_LCONTROL, KEY_Y}));
   EXPECT_EQ(1, tile_map_unsaved());
-  EXPECT_EQ("Redo: rotation of tile 26, 20", note_of({KEY_RCONTROL, KEY_LSHIFT, KEY_Z}));
+  EXPECT_EQ("Redo: rotation of tile 26, 19", note_of({KEY_RCONTROL, KEY_LSHIFT, KEY_Z}));
   EXPECT_EQ(0, memcmp(&second_after, &tile_at(x0 + 1, y0 + 1), sizeof(Tile)));
   EXPECT_EQ("Nothing to redo.", note_of({KEY_LCONTROL, KEY_RSHIFT, KEY_Z}));
 
@@ -579,7 +579,7 @@ TEST_F(MainLoop, UndoNoteIsShownAfterTheRedraw) {
   BITMAP *copy = create_bitmap(screen->w, screen->h);
   blit(screen, copy, 0, 0, 0, 0, screen->w, screen->h);
   char expected[64];
-  snprintf(expected, sizeof(expected), "%-59s", "Undo: tag of tile 25, 19");
+  snprintf(expected, sizeof(expected), "%-59s", "Undo: tag of tile 25, 20");
   show_message(copy, 3, display.status_y + 13, SCHEME_VALUE, "%s", expected);
   int differing = 0, strip = 0;
   for (int y = 0; y < screen->h; y++)
