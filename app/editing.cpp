@@ -1,6 +1,20 @@
 #include "app/editing.h"
 
+#include "terrain/edit_history.h"
 #include "terrain/terrain_model.h"
+
+namespace {
+
+// Every accepted edit is one step of the history, even one that changes
+// nothing: the key was pressed, so the map counts as changed until undone.
+struct EditStep {
+  EditStep(int action, int x, int y, int sample = 0) { history_begin(action, x, y, sample); }
+  ~EditStep() { history_end(); }
+  EditStep(const EditStep &) = delete;
+  EditStep &operator=(const EditStep &) = delete;
+};
+
+}  // namespace
 
 void clear_clipboards() {
   const Session empty;
@@ -13,24 +27,28 @@ int height_clipboard_empty() { return session.height_clipboard[0][0] == -1; }
 
 void next_texture(int x, int y) {
   if (!tile_on_map(x, y)) return;
+  EditStep step(HISTORY_TEXTURE, x, y);
   Tile &tile = tile_at(x, y);
   if (tile.texture < texture_table.texture_count) tile.texture++;
 }
 
 void previous_texture(int x, int y) {
   if (!tile_on_map(x, y)) return;
+  EditStep step(HISTORY_TEXTURE, x, y);
   Tile &tile = tile_at(x, y);
   if (tile.texture > 1) tile.texture--;
 }
 
 void rotate_tile(int x, int y) {
   if (!tile_on_map(x, y)) return;
+  EditStep step(HISTORY_ROTATION, x, y);
   Tile &tile = tile_at(x, y);
   tile.rotation = tile.rotation < 3 ? tile.rotation + 1 : 0;
 }
 
 void next_tag(int x, int y) {
   if (!tile_on_map(x, y)) return;
+  EditStep step(HISTORY_TAG, x, y);
   Tile &tile = tile_at(x, y);
   tile.tag = tile.tag < 2 ? tile.tag + 1 : 0;
 }
@@ -62,9 +80,15 @@ static void paste_cell(const ClipboardCell &cell, int x, int y) {
   tile.extra[0] = tile.extra[1] = tile.extra[2] = cell.extra;
 }
 
-void paste_tile(int x, int y) { paste_cell(session.tile_clipboard[1][1], x, y); }
+void paste_tile(int x, int y) {
+  if (!tile_on_map(x, y)) return;
+  EditStep step(HISTORY_PASTE_TILE, x, y);
+  paste_cell(session.tile_clipboard[1][1], x, y);
+}
 
 void paste_tile_block(int x, int y) {
+  if (!tile_on_map(x, y)) return;
+  EditStep step(HISTORY_PASTE_BLOCK, x, y);
   for (int dy = -1; dy <= 1; dy++)
     for (int dx = -1; dx <= 1; dx++) paste_cell(session.tile_clipboard[dy + 1][dx + 1], x + dx, y + dy);
 }
@@ -83,14 +107,17 @@ static uint16_t lowered(uint16_t h) {
   return (uint16_t)((int32_t)h > step ? h - step : 0);
 }
 
-static void change_heights(int x, int y, int picked, uint16_t (*rule)(uint16_t)) {
+static void change_heights(int x, int y, int picked, uint16_t (*rule)(uint16_t), int tile_action,
+                           int sample_action) {
   if (!tile_on_map(x, y)) return;
   if (picked != -1) {
+    EditStep step(sample_action, x, y, picked);
     const unsigned sample = (unsigned)picked % 16;
     uint16_t &h = sample_at(x, y, sample % 4, sample / 4);
     h = rule(h);
     return;
   }
+  EditStep step(tile_action, x, y);
   for (int i = 0; i < 4; i++)
     for (int j = 0; j < 4; j++) {
       uint16_t &h = sample_at(x, y, i, j);
@@ -98,12 +125,17 @@ static void change_heights(int x, int y, int picked, uint16_t (*rule)(uint16_t))
     }
 }
 
-void raise_heights(int x, int y, int picked) { change_heights(x, y, picked, raised); }
-void lower_heights(int x, int y, int picked) { change_heights(x, y, picked, lowered); }
+void raise_heights(int x, int y, int picked) {
+  change_heights(x, y, picked, raised, HISTORY_RAISE, HISTORY_RAISE_SAMPLE);
+}
+void lower_heights(int x, int y, int picked) {
+  change_heights(x, y, picked, lowered, HISTORY_LOWER, HISTORY_LOWER_SAMPLE);
+}
 
 // A quarter turn clockwise with north up: the north-west sample goes north-east.
 void rotate_tile_heights(int x, int y) {
   if (!tile_on_map(x, y)) return;
+  EditStep step(HISTORY_ROTATE_HEIGHTS, x, y);
   uint16_t old[4][4];  // [i][j]
   for (int i = 0; i < 4; i++)
     for (int j = 0; j < 4; j++) old[i][j] = sample_at(x, y, i, j);
@@ -119,6 +151,7 @@ void copy_tile_heights(int x, int y) {
 
 void paste_tile_heights(int x, int y) {
   if (!tile_on_map(x, y)) return;
+  EditStep step(HISTORY_PASTE_HEIGHTS, x, y);
   for (int i = 0; i < 4; i++)
     for (int j = 0; j < 4; j++) sample_at(x, y, i, j) = (uint16_t)session.height_clipboard[j][i];
 }

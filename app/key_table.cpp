@@ -10,6 +10,7 @@
 #include "app/window_reporter.h"
 #include "render/export_bitmap.h"
 #include "render/screenshot.h"
+#include "terrain/edit_history.h"
 #include "terrain/target_areas.h"
 #include "terrain/terrain_model.h"
 #include "ui/display.h"
@@ -128,6 +129,33 @@ void zoom_out(KeyCommand &c) { c.view->zoom_level++; }
 void screenshot(KeyCommand &) { save_screenshot(display.back_buffer, window_reporter()); }
 void slow_down(KeyCommand &c) { (*c.key_delay)++; }
 
+// Padded like the progress messages so that they cover a longer text.
+void note(KeyCommand &c, const char *what, const char *text) {
+  char line[KEY_NOTE_SIZE];
+  snprintf(line, sizeof(line), "%s%s", what, text);
+  snprintf(c.note, sizeof(c.note), "%-59s", line);
+}
+
+// Undo and redo go to the tile they changed, so that the user sees it.
+void step_history(KeyCommand &c, int (*step)(int *, int *, char *, int), const char *what,
+                  const char *none) {
+  int x, y;
+  char text[HISTORY_TEXT_SIZE];
+  if (step(&x, &y, text, sizeof(text)) != 0) {
+    note(c, "", none);
+    return;
+  }
+  if (tile_on_map(x, y)) {
+    c.view->cursor_x = x;
+    c.view->cursor_y = y;
+  }
+  note(c, what, text);
+}
+void undo(KeyCommand &c) { step_history(c, history_undo, "Undo: ", "Nothing to undo."); }
+void redo(KeyCommand &c) { step_history(c, history_redo, "Redo: ", "Nothing to redo."); }
+
+void save_now(KeyCommand &) { save_changed_maps(); }
+
 // clang-format off
 const KeyRow KEY_ROWS[] = {
   // keys                        modifier    condition                 need                    action                 marks             redraw pause
@@ -166,14 +194,22 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_MINUS, KEY_MINUS_PAD},   0,          WHEN_ALWAYS,              NEED_ZOOM_OUT_ROOM,     zoom_out,              MARKS_NOTHING,    1, 0},
   {{KEY_PRTSCR, 0},              0,          WHEN_ALWAYS,              NEED_NOTHING,           screenshot,            MARKS_NOTHING,    0, 0},
   {{0, 0},                       0,          WHEN_ALWAYS,              NEED_SLOWER_ROOM,       slow_down,             MARKS_NOTHING,    0, 10},
+  {{KEY_S, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           save_now,              MARKS_NOTHING,    1, 0},
+  {{KEY_Z, 0},         MODIFIER_CTRL_SHIFT, WHEN_ALWAYS,              NEED_NOTHING,           redo,                  MARKS_NOTHING,    1, 0},
+  {{KEY_Z, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           undo,                  MARKS_NOTHING,    1, 0},
+  {{KEY_Y, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           redo,                  MARKS_NOTHING,    1, 0},
 };
 // clang-format on
 
+int any_key_row(const KeyRow &row) { return row.keys[0] == 0 && row.keys[1] == 0; }
+
 int keys_held(const KeyRow &row) {
-  if (row.keys[0] == 0 && row.keys[1] == 0) return 1;
-  if (row.modifier && !key[row.modifier]) return 0;
+  if (any_key_row(row)) return 1;
+  if (!modifier_held(row.modifier)) return 0;
   return (row.keys[0] && key[row.keys[0]]) || (row.keys[1] && key[row.keys[1]]);
 }
+
+int ctrl_held() { return key[KEY_LCONTROL] || key[KEY_RCONTROL]; }
 
 }  // namespace
 
@@ -214,21 +250,33 @@ int need_met(int need, const ViewState &v, int key_delay) {
   }
 }
 
+int modifier_held(int modifier) {
+  switch (modifier) {
+    case 0: return 1;
+    case MODIFIER_CTRL: return ctrl_held();
+    case MODIFIER_CTRL_SHIFT: return ctrl_held() && (key[KEY_LSHIFT] || key[KEY_RSHIFT]);
+    default: return modifier > 0 && modifier < KEY_MAX && key[modifier];
+  }
+}
+
 const KeyRow *run_key_table(KeyCommand &command, int *redraw) {
   *redraw = 0;
   command.redraw = 0;
+  command.note[0] = 0;
   int count;
   const KeyRow *rows = key_table(&count);
-  for (int k = 0; k < count; k++) {
-    const KeyRow &row = rows[k];
-    if (!keys_held(row) || !condition_holds(row.condition, *command.view)) continue;
-    if (!need_met(row.need, *command.view, *command.key_delay)) return &row;
-    row.action(command);
-    if (row.marks == MARKS_TILE_MAP) session.tilemap_modified = 1;
-    if (row.marks == MARKS_HEIGHT_MAP) session.heightmap_modified = 1;
-    *redraw = row.redraw || command.redraw;
-    if (row.pause_ms > 0) rest(row.pause_ms);
-    return &row;
+  // First the rows that name their keys, in order, then the one for any key.
+  for (int pass = 0; pass < 2; pass++) {
+    for (int k = 0; k < count; k++) {
+      const KeyRow &row = rows[k];
+      if (any_key_row(row) != pass) continue;
+      if (!keys_held(row) || !condition_holds(row.condition, *command.view)) continue;
+      if (!need_met(row.need, *command.view, *command.key_delay)) return &row;
+      row.action(command);
+      *redraw = row.redraw || command.redraw;
+      if (row.pause_ms > 0) rest(row.pause_ms);
+      return &row;
+    }
   }
   return nullptr;
 }

@@ -31,22 +31,27 @@ enum KeyNeed {
 
 enum KeyMarks { MARKS_NOTHING, MARKS_TILE_MAP, MARKS_HEIGHT_MAP };
 
+enum { KEY_DELAY_MAX = 10, ZOOM_EDIT_MAX = 4, KEY_NOTE_SIZE = 128 };
+
 // What an action works on.
 struct KeyCommand {
   ViewState *view;
   int *key_delay;  // pacing of cursor movement, 0..KEY_DELAY_MAX
   int redraw = 0;  // set by an action whose texts must leave the strip
+  char note[KEY_NOTE_SIZE] = "";  // shown in the strip once the view is redrawn
 };
 
-enum { KEY_DELAY_MAX = 10, ZOOM_EDIT_MAX = 4 };
+// Modifiers beyond single keys: either Ctrl key, and either Ctrl key with
+// either Shift key.
+enum { MODIFIER_CTRL = KEY_MAX + 1, MODIFIER_CTRL_SHIFT = KEY_MAX + 2 };
 
 struct KeyRow {
   int keys[2];    // held when either is down; both 0: any key
-  int modifier;   // must be held as well; 0: none
+  int modifier;   // must be held as well (a key or a MODIFIER_...); 0: none
   int condition;  // KeyCondition
   int need;       // KeyNeed
   void (*action)(KeyCommand &command);
-  int marks;      // KeyMarks: the map the row marks modified
+  int marks;      // KeyMarks: the map the row's edit changes (its history step marks it)
   int redraw;     // 1: the view is redrawn although the cursor stayed
   int pause_ms;   // pause after the action
 };
@@ -57,7 +62,10 @@ const KeyRow *key_table(int *count);
 int condition_holds(int condition, const ViewState &view);
 int need_met(int need, const ViewState &view, int key_delay);
 
+int modifier_held(int modifier);
+
 // Walks the table against the held keys (key[]) and carries out the first
-// matching row: its action, its mark, its pause. Returns that row (null when
+// matching row: its action and its pause. The row for any key is the last
+// resort, taken only when no row names a held key. Returns that row (null when
 // none matched); *redraw is set when the row or its action forces a redraw.
 const KeyRow *run_key_table(KeyCommand &command, int *redraw);

@@ -16,6 +16,16 @@ static LoopPacing pacing;
 
 volatile int close_requested;
 
+// Written only by the library's mouse thread: how many left presses there
+// have been, and where the last one was.
+static struct {
+  volatile int count;
+  volatile int x, y;
+} left_presses;
+
+// What the last key command wants said in the strip after the redraw.
+static char strip_note[KEY_NOTE_SIZE];
+
 static void force_redraw() { pacing.prev_y = -1; }
 
 // Keeps the cursor on the map; an empty map parks it at 0, 0, where the
@@ -37,6 +47,7 @@ void reset_view() {
   view.cursor_y = map_rows() / 2 - 1;
   keep_cursor_on_map();
   pacing = LoopPacing();
+  forget_mouse_input();
 }
 
 LoopPacing &loop_pacing() { return pacing; }
@@ -59,6 +70,61 @@ void mouse_readout(int mx, int my, int *x_metres, int *y_metres) {
   *y_metres = (int)y;
 }
 
+int tile_under_pointer(int mx, int my, int *x, int *y) {
+  if (mx < 0 || my < 0 || mx >= display.screen_width || my >= display.status_y) return 1;
+  int x_metres, y_metres;
+  mouse_readout(mx, my, &x_metres, &y_metres);
+  if (x_metres < 0 || y_metres < 0) return 1;
+  // The readout gives the pixel's west and north edges: the pixel lies east
+  // of the first and south of the second.
+  const int tx = x_metres / 2000, ty = map_rows() - (y_metres + 1999) / 2000;
+  if (!tile_on_map(tx, ty)) return 1;
+  *x = tx;
+  *y = ty;
+  return 0;
+}
+
+void note_left_press(int mx, int my) {
+  left_presses.x = mx;
+  left_presses.y = my;
+  left_presses.count = left_presses.count + 1;
+}
+
+// Runs on the library's mouse thread: it only records.
+static void mouse_flags(int flags) {
+  if (flags & MOUSE_FLAG_LEFT_DOWN) note_left_press(mouse_x, mouse_y);
+}
+
+void install_mouse_recorder() { mouse_callback = mouse_flags; }
+
+void forget_mouse_input() {
+  pacing.presses_taken = left_presses.count;
+  pacing.wheel_taken = mouse_z;
+}
+
+void take_mouse_input() {
+  const int presses = left_presses.count;
+  if (presses != pacing.presses_taken) {
+    pacing.presses_taken = presses;
+    int x, y;
+    if (tile_under_pointer(left_presses.x, left_presses.y, &x, &y) == 0) {
+      view.cursor_x = x;
+      view.cursor_y = y;
+    }
+  }
+  const int wheel = mouse_z;
+  if (wheel != pacing.wheel_taken) {
+    long long zoom = (long long)view.zoom_level - ((long long)wheel - pacing.wheel_taken);
+    pacing.wheel_taken = wheel;
+    if (zoom < 0) zoom = 0;
+    if (zoom > ZOOM_FARTHEST) zoom = ZOOM_FARTHEST;
+    if (zoom != view.zoom_level) {
+      view.zoom_level = (int)zoom;
+      force_redraw();
+    }
+  }
+}
+
 static void draw_mouse_readout(BITMAP *bmp, int mx, int my) {
   int x, y;
   mouse_readout(mx, my, &x, &y);
@@ -71,6 +137,7 @@ void run_key_command() {
   int redraw = 0;
   run_key_table(command, &redraw);
   if (redraw) force_redraw();
+  snprintf(strip_note, sizeof(strip_note), "%s", command.note);
 }
 
 // The view of a map without tiles: nothing to show but the empty strip.
@@ -101,20 +168,28 @@ static void redraw() {
 
 void main_loop_pass() {
   keep_cursor_on_map();
+  take_mouse_input();
   if (close_requested) {
     // The close button only leaves a note: the prompt runs here, as for Esc.
     close_requested = 0;
     confirm_exit();
     clear_keybuf();
+    forget_mouse_input();
   } else if (keypressed()) {
     if (key[KEY_RSHIFT]) rest(100);
     run_key_command();
     clear_keybuf();
+    forget_mouse_input();
   } else {
     rest(5);
   }
 
+  keep_cursor_on_map();
   if (view.cursor_x != pacing.prev_x || view.cursor_y != pacing.prev_y) redraw();
+  if (strip_note[0]) {
+    show_progress("%s", strip_note);
+    strip_note[0] = 0;
+  }
 
   const int mx = mouse_x, my = mouse_y;
   if (mx != pacing.last_mouse_x || my != pacing.last_mouse_y) {

@@ -29,6 +29,28 @@ int view_scale();
 // The pointer's position in metres, or -1, -1 off the map.
 void mouse_readout(int mx, int my, int *x_metres, int *y_metres);
 
+// The tile under a pixel of the map view: the tile whose area holds the
+// point the mouse readout names there. 0 with the tile, 1 off the map or
+// on the status strip.
+int tile_under_pointer(int mx, int my, int *x, int *y);
+
+// Records a press of the left button at (mx, my). Called by the library's
+// mouse thread through the callback, so that a click shorter than a pass of
+// the loop still counts; the loop takes it at its next pass.
+void note_left_press(int mx, int my);
+
+// Makes the library report every press of the left button.
+void install_mouse_recorder();
+
+// Clicks and wheel notches since the last pass: a click on the map moves
+// the cursor to the tile under it, each notch zooms one level in (away from
+// the user) or out, the cursor tile staying where it is.
+void take_mouse_input();
+
+// Drops the clicks and notches made so far: those made while a dialog was
+// open were meant for the dialog.
+void forget_mouse_input();
+
 // What the loop keeps between passes, reset with the view.
 struct LoopPacing {
   int prev_x = -1;        // cursor of the last redraw; prev_y -1 forces the next one
@@ -36,6 +58,8 @@ struct LoopPacing {
   int key_delay = 1;      // 0..10, pacing of cursor movement
   int last_mouse_x = -1;  // pointer position of the last readout
   int last_mouse_y = -1;
+  int presses_taken = 0;  // left presses the loop has acted on
+  int wheel_taken = 0;    // wheel position the loop has zoomed to
 };
 
 // The loop's own pacing, for tests that look into a pass.

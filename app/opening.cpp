@@ -4,6 +4,7 @@
 
 #include "app/session.h"
 #include "app/window_reporter.h"
+#include "terrain/edit_history.h"
 #include "terrain/terrain_model.h"
 
 enum { OPEN_DIALOG_SIZE = 400 };
@@ -29,4 +30,6 @@ void open_terrain(int select, OpenReport *report) {
     return;
   }
   session.terrain_open = 1;
+  // The terrain as read is the saved state; no step of another may be undone.
+  history_clear();
 }

@@ -3,6 +3,7 @@
 #include "app/editing.h"
 #include "app/session.h"
 #include "app/status_bar.h"
+#include "terrain/edit_history.h"
 #include "terrain/file_stamp.h"
 #include "terrain/height_map_file.h"
 #include "terrain/terrain_model.h"
@@ -49,26 +50,48 @@ static int terrain_files_agreed(OverwriteAnswers *answers) {
          overwrite_agreed(&height_map.stamp, terrain_paths.hfd_path, &answers->heights);
 }
 
-// Saves one map after a yes; a failed save keeps the program running, with
-// the original file untouched and the map still marked as changed. So does a
-// no to overwriting a changed file, with nothing written.
-static void save_map(const char *message, int (*save)(const char *), const char *path,
-                     const char *error, OverwriteAnswers *answers) {
-  if (!terrain_files_agreed(answers)) {
-    session.run_state = RUN_CONTINUE;
-    return;
-  }
+// Saves one map; a failed save leaves the original file untouched and the
+// map still changed, and so does a no to overwriting a changed file, with
+// nothing written. 0 when saved.
+static int save_map(const char *message, int (*save)(const char *), const char *path,
+                    const char *error, int map, OverwriteAnswers *answers) {
+  if (!terrain_files_agreed(answers)) return 1;
   show_progress("%s", message);
   if (save(path) != RESULT_OK) {
     alert(error, "", path, "OK", nullptr, 'o', 0);
-    session.run_state = RUN_CONTINUE;
+    return 1;
   }
+  history_mark_saved(map);
+  return 0;
+}
+
+static int save_tiles(OverwriteAnswers *answers) {
+  return save_map(SAVING_TFD, save_tile_map, terrain_paths.tfd_path, "Error writing TFD file.",
+                  HISTORY_TILE_MAP, answers);
+}
+
+static int save_heights(OverwriteAnswers *answers) {
+  return save_map(SAVING_HFD, save_height_map, terrain_paths.hfd_path, "Error writing HFD file.",
+                  HISTORY_HEIGHT_MAP, answers);
+}
+
+int tile_map_unsaved() { return history_map_changed(HISTORY_TILE_MAP); }
+
+// Without a loaded height map there is nothing that could be saved.
+int height_map_unsaved() {
+  return height_map.heights_loaded > 0 && history_map_changed(HISTORY_HEIGHT_MAP);
+}
+
+int save_changed_maps() {
+  OverwriteAnswers answers = {0, 0};
+  if (tile_map_unsaved() && save_tiles(&answers) != 0) return 1;
+  if (height_map_unsaved() && save_heights(&answers) != 0) return 1;
+  return 0;
 }
 
 void confirm_exit() {
-  const int ask_tiles = session.tilemap_modified != 0;
-  // Without a loaded height map there is nothing that could be saved.
-  const int ask_heights = session.heightmap_modified != 0 && height_map.heights_loaded > 0;
+  const int ask_tiles = tile_map_unsaved();
+  const int ask_heights = height_map_unsaved();
   if (!ask_tiles && !ask_heights) {
     session.run_state = RUN_END;
     return;
@@ -76,15 +99,11 @@ void confirm_exit() {
   OverwriteAnswers answers = {0, 0};
   if (ask_tiles) {
     session.run_state = ask_to_save("Save changes to TileMap:", terrain_paths.tfd_path);
-    if (session.run_state == RUN_SAVED)
-      save_map(SAVING_TFD, save_tile_map, terrain_paths.tfd_path, "Error writing TFD file.",
-               &answers);
+    if (session.run_state == RUN_SAVED && save_tiles(&answers) != 0) session.run_state = RUN_CONTINUE;
     if (session.run_state == RUN_CONTINUE) return;
   }
   if (ask_heights) {
     session.run_state = ask_to_save("Save changes to HeightMap:", terrain_paths.hfd_path);
-    if (session.run_state == RUN_SAVED)
-      save_map(SAVING_HFD, save_height_map, terrain_paths.hfd_path, "Error writing HFD file.",
-               &answers);
+    if (session.run_state == RUN_SAVED && save_heights(&answers) != 0) session.run_state = RUN_CONTINUE;
   }
 }

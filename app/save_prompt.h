@@ -1,4 +1,14 @@
-// The exit prompt: offers to save a changed tile map and height map.
+// The exit prompt, and saving in place: both write the changed tile map and
+// height map through the same steps.
 #pragma once
 
 void confirm_exit();
+
+// Saves every changed map now, asking first about a file another program
+// changed. 0 when nothing is left unsaved; 1 when a map could not be saved
+// or the user kept the other program's file (the edits stay in memory).
+int save_changed_maps();
+
+// Whether the tile map or the height map has changes not saved.
+int tile_map_unsaved();
+int height_map_unsaved();

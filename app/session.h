@@ -1,6 +1,7 @@
 // The shell's state for one run: whether the program goes on, whether a
-// terrain is open, the settings that change what it does, and the edits
-// not yet saved. Owned by the shell; reset with one assignment.
+// terrain is open, the settings that change what it does, and the
+// clipboards. Owned by the shell; reset with one assignment. Which edits are
+// not yet saved, the edit history knows.
 #pragma once
 
 #include <cstdint>
@@ -22,8 +23,6 @@ struct Session {
   int run_state = RUN_CONTINUE;
   int terrain_open = 0;
   int enable_targets = 0;  // the setting Enable_Targets
-  int tilemap_modified = 0;
-  int heightmap_modified = 0;
   ClipboardCell tile_clipboard[3][3];        // [dy + 1][dx + 1]
   int32_t height_clipboard[4][4] = {{-1}};  // [j][i]; empty while [0][0] is -1
 };

@@ -142,6 +142,7 @@ int veldkit_main(int argc, char **argv) {
   install_timer();
   install_keyboard();
   install_mouse();
+  install_mouse_recorder();
   // The library leaves X protocol errors to the default handler, which ends
   // the program; none of them is worth that.
   install_x_error_recorder();

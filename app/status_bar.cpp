@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 
+#include "app/save_prompt.h"
 #include "app/startup.h"
 #include "terrain/terrain_model.h"
 #include "ui/draw_box.h"
@@ -53,9 +54,11 @@ void draw_status_bar(BITMAP *bmp, int cursor_x, int cursor_y) {
   if (!bmp) return;
   draw_box(bmp, 0, display.status_y, bmp->w - 1, bmp->h - 1, display.colour_pale_blue, BOX_PANEL);
   draw_version(bmp, bmp->w);
+  // "*" after the name while a map has changes not saved.
+  const char *unsaved = tile_map_unsaved() || height_map_unsaved() ? "*" : "";
   show_message(bmp, 3, display.status_y + 13, SCHEME_TITLE,
-               "%s - %dx%d - Textures: %d/%d - Targets/areas: %d/%d ", get_filename(terrain_paths.tfd_path),
-               tile_map.tiles_x, tile_map.tiles_y, texture_table.textures_loaded,
+               "%s%s - %dx%d - Textures: %d/%d - Targets/areas: %d/%d ", get_filename(terrain_paths.tfd_path),
+               unsaved, tile_map.tiles_x, tile_map.tiles_y, texture_table.textures_loaded,
                texture_table.textures_declared, targets.target_total, targets.area_count);
   show_message(bmp, 3, display.status_y + 1, SCHEME_LABEL,
                "xy:    ,      km:    ,     texture:    rotation:  tag:     ");

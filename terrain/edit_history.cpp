@@ -91,10 +91,12 @@ void describe(const HistoryStep &step, char *text, int size) {
       "heights rotated on tile", "heights pasted on tile",
   };
   if (size <= 0) return;
+  // The tile as the status strip's xy names it: rows count from the south edge.
+  const int row = map_rows() - 1 - step.y;
   if (step.action == HISTORY_RAISE_SAMPLE || step.action == HISTORY_LOWER_SAMPLE) {
-    snprintf(text, size, "height sample %d %s %d, %d", step.sample, what[step.action], step.x, step.y);
+    snprintf(text, size, "height sample %d %s %d, %d", step.sample, what[step.action], step.x, row);
   } else {
-    snprintf(text, size, "%s %d, %d", what[step.action], step.x, step.y);
+    snprintf(text, size, "%s %d, %d", what[step.action], step.x, row);
   }
 }
 

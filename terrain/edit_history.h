@@ -38,7 +38,8 @@ void history_begin(int action, int x, int y, int sample);
 void history_end();
 
 // Puts back the last edit (or makes the next undone one again): 0 with the
-// tile it changed and its description ("texture of tile 12, 40"), or 1 when
+// tile it changed and its description ("texture of tile 12, 40", the row
+// counted from the south edge as the status strip counts it), or 1 when
 // there is none.
 int history_undo(int *x, int *y, char *text, int size);
 int history_redo(int *x, int *y, char *text, int size);

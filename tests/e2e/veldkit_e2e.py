@@ -395,6 +395,24 @@ class Program:
         for ch in text:
             self.hold_key(self._KEYSYMS.get(ch, ch), gap=gap)
 
+    # -- mouse --
+
+    def click(self, x, y, gap=KEY_GAP):
+        """A short left click at (x, y) in the window: pressed and released
+        at once, quicker than a pass of the program's loop."""
+        self.expect_running("before a click at %d, %d" % (x, y))
+        self.xdotool("mousemove", "--window", self.window, str(x), str(y), "mousedown", "1", "mouseup", "1")
+        time.sleep(gap)
+
+    def wheel(self, notches, gap=KEY_GAP):
+        """Turns the wheel: positive notches away from the user (button 4),
+        negative towards (button 5)."""
+        self.expect_running("before turning the wheel")
+        button = "4" if notches > 0 else "5"
+        for _ in range(abs(notches)):
+            self.xdotool("click", button)
+            time.sleep(gap)
+
     # -- pictures --
 
     def grab(self):

@@ -12,6 +12,7 @@
 #include "app/main_loop.h"
 #include "app/startup.h"
 #include "render/planning_map.h"
+#include "terrain/edit_history.h"
 #include "terrain/terrain_model.h"
 
 TempDir::TempDir() {
@@ -87,6 +88,7 @@ std::string ReportLog::texts() const {
 void reset_program_state() {
   clear_terrain_model();
   clear_planning_relief();
+  history_clear();
   session = Session();
   session.enable_targets = 1;
   view = ViewState();

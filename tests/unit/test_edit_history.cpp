@@ -183,11 +183,13 @@ TEST_F(EditHistory, StepsNameTheirTileAndStayOnTheMap) {
   ASSERT_EQ(history_undo(&x, &y, text, sizeof(text)), 0);
   EXPECT_EQ(x, 6);
   EXPECT_EQ(y, 4);
-  EXPECT_STREQ(text, "texture of tile 6, 4");
+  // Named as the strip names the tile: its row counted from the south edge.
+  EXPECT_STREQ(text, "texture of tile 6, 0");
   history_begin(HISTORY_RAISE_SAMPLE, 2, 3, 6);
   history_end();
   ASSERT_EQ(history_undo(&x, &y, text, sizeof(text)), 0);
-  EXPECT_STREQ(text, "height sample 6 raised on tile 2, 3");
+  EXPECT_EQ(y, 3);
+  EXPECT_STREQ(text, "height sample 6 raised on tile 2, 1");
 
   // A 3 x 3 paste at the corner covers the four tiles on the map and
   // nothing beyond; a tile off the map is a step that changes nothing.

@@ -1,8 +1,13 @@
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
 
 #include "app/editing.h"
 #include "app/main_loop.h"
+#include "terrain/edit_history.h"
 #include "terrain/terrain_model.h"
 #include "tests/unit/harness.h"
 
@@ -205,6 +210,104 @@ TEST_F(Editing, HeightPasteCopiesEverySampleIncludingZeros) {
   fill_tile_heights(1, 4, 555);
   paste_tile_heights(1, 4);
   EXPECT_EQ(h(0, 0, 3, 1), h(1, 4, 3, 1));
+}
+
+// The whole model as bytes: the tiles field by field, then every sample.
+std::vector<int> model_state() {
+  std::vector<int> state;
+  for (int x = 0; x < 6; x++)
+    for (int y = 0; y < 5; y++) {
+      const Tile &t = tile_at(x, y);
+      state.insert(state.end(), {t.texture, t.rotation, t.tag, t.extra[0], t.extra[1], t.extra[2]});
+    }
+  for (int x = 0; x < 24; x++)
+    for (int y = 0; y < 20; y++) state.push_back(height_map.heights[x][y]);
+  return state;
+}
+
+struct Command {
+  const char *name;
+  std::function<void(int, int)> run;
+  const char *undo_text;  // what undo says, with %d, %d for the tile as the strip names it
+};
+
+// Every editing command, at random tiles and in random order (the edge and
+// corner tiles included): each is one step, undo gives back exactly the
+// state before it, and redo exactly the state after it.
+TEST_F(Editing, EveryEditIsOneStepThatUndoAndRedoWalk) {
+  std::mt19937 random(17);
+  copy_tile_block(2, 2);
+  copy_tile_heights(3, 1);
+  const Command commands[] = {
+      {"next texture", next_texture, "texture of tile %d, %d"},
+      {"previous texture", previous_texture, "texture of tile %d, %d"},
+      {"rotate", rotate_tile, "rotation of tile %d, %d"},
+      {"tag", next_tag, "tag of tile %d, %d"},
+      {"paste", paste_tile, "paste on tile %d, %d"},
+      {"paste block", paste_tile_block, "3 x 3 paste around tile %d, %d"},
+      {"raise", [](int x, int y) { raise_heights(x, y, -1); }, "heights raised on tile %d, %d"},
+      {"lower", [](int x, int y) { lower_heights(x, y, -1); }, "heights lowered on tile %d, %d"},
+      {"raise sample", [](int x, int y) { raise_heights(x, y, 6); }, "height sample 6 raised on tile %d, %d"},
+      {"lower sample", [](int x, int y) { lower_heights(x, y, 9); }, "height sample 9 lowered on tile %d, %d"},
+      {"rotate heights", rotate_tile_heights, "heights rotated on tile %d, %d"},
+      {"paste heights", paste_tile_heights, "heights pasted on tile %d, %d"},
+  };
+  for (int x = 0; x < 24; x++)
+    for (int y = 0; y < 20; y++) height_map.heights[x][y] = (uint16_t)(random() % 101);
+
+  std::vector<std::vector<int>> states{model_state()};
+  std::vector<std::string> texts;
+  for (int n = 0; n < 300; n++) {
+    const Command &c = commands[random() % (sizeof(commands) / sizeof(commands[0]))];
+    const int x = (int)(random() % 6), y = (int)(random() % 5);
+    c.run(x, y);
+    states.push_back(model_state());
+    char text[HISTORY_TEXT_SIZE];
+    snprintf(text, sizeof(text), c.undo_text, x, 4 - y);  // rows counted from the south
+    texts.push_back(text);
+    ASSERT_EQ(n + 1, history_undo_count()) << c.name;
+  }
+  // Copies change nothing and are no steps.
+  copy_tile_block(1, 1);
+  copy_tile_heights(1, 1);
+  EXPECT_EQ(300, history_undo_count());
+
+  for (int n = 299; n >= 0; n--) {
+    int x, y;
+    char text[HISTORY_TEXT_SIZE];
+    ASSERT_EQ(0, history_undo(&x, &y, text, sizeof(text)));
+    ASSERT_EQ(texts[n], text);
+    ASSERT_EQ(states[n], model_state()) << texts[n];
+  }
+  for (int n = 0; n < 300; n++) {
+    int x, y;
+    char text[HISTORY_TEXT_SIZE];
+    ASSERT_EQ(0, history_redo(&x, &y, text, sizeof(text)));
+    ASSERT_EQ(states[n + 1], model_state()) << texts[n];
+  }
+}
+
+// A key that changes nothing (the last texture, an empty clipboard) is still
+// a step: the map counts as changed until it is undone.
+TEST_F(Editing, UnchangingEditsAreStepsThatChangeTheMap) {
+  tile_at(1, 1).texture = 20;
+  const auto before = model_state();
+  next_texture(1, 1);
+  paste_tile(2, 2);
+  EXPECT_EQ(before, model_state());
+  EXPECT_EQ(2, history_undo_count());
+  EXPECT_TRUE(history_map_changed(HISTORY_TILE_MAP));
+  EXPECT_FALSE(history_map_changed(HISTORY_HEIGHT_MAP));
+  int x, y;
+  char text[HISTORY_TEXT_SIZE];
+  history_undo(&x, &y, text, sizeof(text));
+  history_undo(&x, &y, text, sizeof(text));
+  EXPECT_FALSE(history_map_changed(HISTORY_TILE_MAP));
+
+  // Off the map nothing is recorded.
+  next_texture(6, 0);
+  raise_heights(0, 5, -1);
+  EXPECT_EQ(0, history_undo_count());
 }
 
 }  // namespace

@@ -43,7 +43,28 @@ const KeyName KEY_NAMES[] = {
     {KEY_EQUALS, "`=`", "= or + on the keypad"}, {KEY_PLUS_PAD, "keypad `+`", "+ on the keypad"},
     {KEY_MINUS, "`-`", "- or - on the keypad"}, {KEY_MINUS_PAD, "keypad `-`", "- on the keypad"},
     {KEY_PRTSCR, "Print Screen", "Print Screen"}, {KEY_LSHIFT, "Left Shift", "Left Shift"},
+    {KEY_S, "`S`", "S -"},                      {KEY_Z, "`Z`", "Z -"},
+    {KEY_Y, "`Y`", "Y -"},
 };
+
+// How the documents write a row's modifier: the words a key cell or line
+// holds exactly when the row has that modifier.
+bool with_ctrl(int modifier) { return modifier == MODIFIER_CTRL || modifier == MODIFIER_CTRL_SHIFT; }
+bool with_shift(int modifier) { return modifier == KEY_LSHIFT || modifier == MODIFIER_CTRL_SHIFT; }
+
+std::string manual_prefix(int modifier) {
+  switch (modifier) {
+    case KEY_LSHIFT: return "Left Shift + ";
+    case MODIFIER_CTRL: return "Ctrl + ";
+    case MODIFIER_CTRL_SHIFT: return "Ctrl + Shift + ";
+    default: return "";
+  }
+}
+
+// The pointer's rows in the README and lines in the manual stand for no key.
+bool about_the_mouse(const std::string &text) {
+  return text.find("click") != std::string::npos || text.find("wheel") != std::string::npos;
+}
 
 const KeyName *name_of(int key) {
   for (const KeyName &n : KEY_NAMES)
@@ -125,11 +146,16 @@ std::vector<std::string> manual_lines() {
 TEST(KeyTable, RowsAreWellFormed) {
   int count;
   const KeyRow *rows = key_table(&count);
-  ASSERT_EQ(35, count);
+  ASSERT_EQ(39, count);
   for (int k = 0; k < count; k++) {
     EXPECT_NE(nullptr, rows[k].action) << k;
-    // Only the last row takes any key; every other names at least one.
-    EXPECT_EQ(k == count - 1, rows[k].keys[0] == 0 && rows[k].keys[1] == 0) << k;
+    // Only the last of the first 35 rows takes any key; every other names at least one.
+    EXPECT_EQ(k == 34, rows[k].keys[0] == 0 && rows[k].keys[1] == 0) << k;
+    for (int key : rows[k].keys) {
+      if (key) {
+        EXPECT_NE(nullptr, name_of(key)) << "row " << k + 1 << " key " << key;
+      }
+    }
     // A row that marks a map changed also shows the change.
     if (rows[k].marks != MARKS_NOTHING) {
       EXPECT_EQ(1, rows[k].redraw) << k;
@@ -143,20 +169,30 @@ TEST(KeyTable, EveryRowIsInTheReadme) {
   int count;
   const KeyRow *rows = key_table(&count);
   std::vector<bool> used(readme.size());
-  for (int k = 0; k < count - 1; k++) {
+  for (int k = 0; k < count; k++) {
     const KeyRow &row = rows[k];
+    if (row.keys[0] == 0) continue;
     bool found = false;
     for (size_t r = 0; r < readme.size() && !found; r++) {
-      bool keys = readme[r].first.find(name_of(row.keys[0])->readme) != std::string::npos;
-      // The README writes the modifier as "Shift" or "Left Shift".
-      const bool shifted = readme[r].first.find("Shift") != std::string::npos;
-      keys = keys && shifted == (row.modifier != 0);
+      const std::string &cell = readme[r].first;
+      bool keys = cell.find(name_of(row.keys[0])->readme) != std::string::npos;
+      // The README writes the modifiers as "Shift" or "Left Shift", and "Ctrl".
+      keys = keys && with_shift(row.modifier) == (cell.find("Shift") != std::string::npos);
+      keys = keys && with_ctrl(row.modifier) == (cell.find("Ctrl") != std::string::npos);
       if (keys && readme[r].second.find(readme_when(row)) != std::string::npos) found = used[r] = true;
     }
     EXPECT_TRUE(found) << "row " << k + 1 << ": " << name_of(row.keys[0])->readme << ", "
                        << readme_when(row);
   }
-  for (size_t r = 0; r < readme.size(); r++) EXPECT_TRUE(used[r]) << readme[r].first;
+  int mouse_rows = 0;
+  for (size_t r = 0; r < readme.size(); r++) {
+    if (about_the_mouse(readme[r].first)) {
+      mouse_rows++;
+      continue;
+    }
+    EXPECT_TRUE(used[r]) << readme[r].first;
+  }
+  EXPECT_EQ(2, mouse_rows);  // the click and the wheel
 }
 
 TEST(KeyTable, EveryRowIsInTheManual) {
@@ -164,16 +200,18 @@ TEST(KeyTable, EveryRowIsInTheManual) {
   ASSERT_GE(manual.size(), 25u);
   int count;
   const KeyRow *rows = key_table(&count);
-  for (int k = 0; k < count - 1; k++) {
+  for (int k = 0; k < count; k++) {
     const KeyRow &row = rows[k];
+    if (row.keys[0] == 0) continue;
     bool found = false;
     for (int key : row.keys) {
       if (!key) continue;
       const std::string name = name_of(key)->manual;
+      const std::string prefix = manual_prefix(row.modifier);
       for (const std::string &line : manual) {
+        const bool modified = line.rfind("Left Shift", 0) == 0 || line.rfind("Ctrl", 0) == 0;
         const bool keys = line.find(name) != std::string::npos &&
-                          (row.modifier ? line.rfind("Left Shift", 0) == 0
-                                        : line.rfind("Left Shift", 0) != 0);
+                          (row.modifier ? line.rfind(prefix + name, 0) == 0 : !modified);
         if (keys && lower(line).find(manual_when(row)) != std::string::npos) found = true;
       }
     }
@@ -181,8 +219,13 @@ TEST(KeyTable, EveryRowIsInTheManual) {
                        << manual_when(row);
   }
   bool any_other = false;
-  for (const std::string &line : manual) any_other |= line.rfind("Any other key", 0) == 0;
+  int mouse_lines = 0;
+  for (const std::string &line : manual) {
+    any_other |= line.rfind("Any other key", 0) == 0;
+    mouse_lines += about_the_mouse(line.substr(0, line.find(" - ")));
+  }
   EXPECT_TRUE(any_other);
+  EXPECT_EQ(2, mouse_lines);  // the click and the wheel
 }
 
 }  // namespace

@@ -1,12 +1,19 @@
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <map>
+#include <string>
 
 #include "app/editing.h"
+#include "app/key_table.h"
 #include "app/main_loop.h"
+#include "app/save_prompt.h"
 #include "app/startup.h"
+#include "app/status_bar.h"
+#include "terrain/edit_history.h"
 #include "terrain/terrain_model.h"
 #include "tests/unit/dialog_answers.h"
 #include "tests/unit/harness.h"
@@ -112,7 +119,7 @@ TEST_F(MainLoop, ShiftRActsAsRWhenTargetsAreOff) {
   tile_at(view.cursor_x, view.cursor_y).rotation = 1;
   EXPECT_TRUE(command({KEY_LSHIFT, KEY_R}));
   EXPECT_EQ(2, tile_at(view.cursor_x, view.cursor_y).rotation);
-  EXPECT_EQ(1, session.tilemap_modified);
+  EXPECT_EQ(1, tile_map_unsaved());
 }
 
 TEST_F(MainLoop, ShiftRReloadsTargetsAndWarns) {
@@ -127,7 +134,7 @@ TEST_F(MainLoop, ShiftRReloadsTargetsAndWarns) {
   EXPECT_EQ(0, targets.area_count);
   EXPECT_EQ(0, targets.target_total);
   EXPECT_EQ(0, tile_at(view.cursor_x, view.cursor_y).rotation);
-  EXPECT_EQ(0, session.tilemap_modified);
+  EXPECT_EQ(0, tile_map_unsaved());
   ASSERT_EQ(1u, alerts.shown.size());
   EXPECT_EQ(0, alerts.unanswered);
   const ShownAlert &box = alerts.shown.back();
@@ -174,8 +181,8 @@ TEST_F(MainLoop, EditingKeysFallThroughAboveZoomFour) {
   }
   EXPECT_EQ(0, memcmp(&before, &tile_at(view.cursor_x, view.cursor_y), sizeof(Tile)));
   EXPECT_EQ(10, height_map.height_step);
-  EXPECT_EQ(0, session.tilemap_modified);
-  EXPECT_EQ(0, session.heightmap_modified);
+  EXPECT_EQ(0, tile_map_unsaved());
+  EXPECT_EQ(0, height_map_unsaved());
   EXPECT_TRUE(height_clipboard_empty());
 
   loop_pacing().key_delay = 10;
@@ -220,7 +227,7 @@ TEST_F(MainLoop, TextureKeysKeepTheRange) {
   tile.texture = TEXTURES;
   EXPECT_TRUE(command({KEY_PGUP}));
   EXPECT_EQ(TEXTURES, tile.texture);
-  EXPECT_EQ(1, session.tilemap_modified);  // marked although unchanged
+  EXPECT_EQ(1, tile_map_unsaved());  // marked although unchanged
 
   tile.texture = 1;
   EXPECT_TRUE(command({KEY_PGDN}));
@@ -234,7 +241,7 @@ TEST_F(MainLoop, TextureKeysKeepTheRange) {
   tile.texture = 3;
   press({KEY_PGDN});
   EXPECT_EQ(2, tile.texture);
-  EXPECT_EQ(0, session.heightmap_modified);
+  EXPECT_EQ(0, height_map_unsaved());
 }
 
 TEST_F(MainLoop, TagAndStepKeys) {
@@ -249,7 +256,7 @@ TEST_F(MainLoop, TagAndStepKeys) {
   command({KEY_T});
   EXPECT_EQ(4, height_map.height_step);
   EXPECT_EQ(1, tile_at(view.cursor_x, view.cursor_y).tag);
-  EXPECT_EQ(0, session.heightmap_modified);
+  EXPECT_EQ(0, height_map_unsaved());
 
   height_map.detected_height_step = height_map.height_step = 10;
   command({KEY_T});
@@ -260,15 +267,15 @@ TEST_F(MainLoop, HeightKeysMarkTheHeightMap) {
   use_heights(10);
   view.zoom_level = 3;
   EXPECT_FALSE(command({KEY_F}));  // empty clipboard: nothing
-  EXPECT_EQ(0, session.heightmap_modified);
+  EXPECT_EQ(0, height_map_unsaved());
 
   EXPECT_TRUE(command({KEY_M}));
   EXPECT_EQ(EDIT_HEIGHTS, view.edit_mode);
   height_map.heights[4 * view.cursor_x][4 * view.cursor_y] = 7;
   EXPECT_TRUE(command({KEY_PGUP}));
   EXPECT_EQ(17, height_map.heights[4 * view.cursor_x][4 * view.cursor_y]);
-  EXPECT_EQ(0, session.tilemap_modified);
-  EXPECT_EQ(1, session.heightmap_modified);
+  EXPECT_EQ(0, tile_map_unsaved());
+  EXPECT_EQ(1, height_map_unsaved());
 
   EXPECT_FALSE(command({KEY_D}));
   view.cursor_x++;
@@ -281,7 +288,7 @@ TEST_F(MainLoop, HeightKeysMarkTheHeightMap) {
 
   EXPECT_TRUE(command({KEY_M}));
   EXPECT_EQ(EDIT_TILES, view.edit_mode);
-  EXPECT_EQ(0, session.tilemap_modified);
+  EXPECT_EQ(0, tile_map_unsaved());
 }
 
 TEST_F(MainLoop, CommandsWithoutTheirDataDoNothing) {
@@ -295,23 +302,23 @@ TEST_F(MainLoop, CommandsWithoutTheirDataDoNothing) {
   const int before = files_in_working_dir();
   for (int k : {KEY_F6, KEY_F8, KEY_F9, KEY_F10}) EXPECT_FALSE(command({k}));
   EXPECT_EQ(before, files_in_working_dir());
-  EXPECT_EQ(0, session.tilemap_modified);
-  EXPECT_EQ(0, session.heightmap_modified);
+  EXPECT_EQ(0, tile_map_unsaved());
+  EXPECT_EQ(0, height_map_unsaved());
 }
 
 TEST_F(MainLoop, EmptyClipboardPasteStillMarks) {
   view.zoom_level = 4;
   const Tile before = tile_at(view.cursor_x, view.cursor_y);
   EXPECT_TRUE(command({KEY_V}));
-  EXPECT_EQ(1, session.tilemap_modified);
-  session.tilemap_modified = 0;
+  EXPECT_EQ(1, tile_map_unsaved());
+  history_mark_saved(HISTORY_TILE_MAP);
   EXPECT_TRUE(command({KEY_B}));
-  EXPECT_EQ(1, session.tilemap_modified);
+  EXPECT_EQ(1, tile_map_unsaved());
   EXPECT_EQ(0, memcmp(&before, &tile_at(view.cursor_x, view.cursor_y), sizeof(Tile)));
 
-  session.tilemap_modified = 0;
+  history_mark_saved(HISTORY_TILE_MAP);
   EXPECT_FALSE(command({KEY_C}));
-  EXPECT_EQ(0, session.tilemap_modified);
+  EXPECT_EQ(0, tile_map_unsaved());
   EXPECT_EQ(before.texture, session.tile_clipboard[1][1].texture);
 }
 
@@ -337,7 +344,7 @@ TEST_F(MainLoop, TileInformationBox) {
   alerts.answer('r');
   command({KEY_I});
   EXPECT_EQ("0x0", alerts.shown.back().lines[2]);
-  EXPECT_EQ(0, session.tilemap_modified);
+  EXPECT_EQ(0, tile_map_unsaved());
 }
 
 // A failed export has its alert; the strip is then drawn again, so that its
@@ -369,7 +376,7 @@ TEST_F(MainLoop, EscAnsweredReturnGoesOn) {
   EXPECT_EQ(RUN_CONTINUE, session.run_state);
   ASSERT_EQ(1u, alerts.shown.size());
   EXPECT_EQ("Save changes to TileMap:", alerts.shown[0].lines[0]);
-  EXPECT_EQ(1, session.tilemap_modified);
+  EXPECT_EQ(1, tile_map_unsaved());
   EXPECT_EQ(x, view.cursor_x);
   EXPECT_EQ(y, view.cursor_y);
   EXPECT_EQ(4, view.zoom_level);
@@ -388,7 +395,7 @@ TEST_F(MainLoop, CloseButtonActsAsEsc) {
   EXPECT_EQ("Save changes to TileMap:", alerts.shown[0].lines[0]);
 
   // Nothing changed: the program ends without a question.
-  session.tilemap_modified = 0;
+  history_mark_saved(HISTORY_TILE_MAP);
   close_requested = 1;
   main_loop_pass();
   EXPECT_EQ(RUN_END, session.run_state);
@@ -491,8 +498,8 @@ TEST_F(MainLoop, DegenerateMapsKeepTheCursorOnTheMap) {
     EXPECT_EQ(has_tiles ? 1u : 0u, alerts.shown.size());
     EXPECT_EQ(0, alerts.unanswered);
 
-    EXPECT_EQ(has_tiles, session.tilemap_modified == 1);
-    EXPECT_EQ(has_tiles, session.heightmap_modified == 1);
+    EXPECT_EQ(has_tiles, tile_map_unsaved() == 1);
+    EXPECT_EQ(has_tiles, height_map_unsaved() == 1);
     if (!has_tiles) {
       int x, y;
       EXPECT_EQ(Rgb({0, 0, 0}), pixel_rgb(display.back_buffer, 10, 10));  // the empty view
@@ -504,6 +511,251 @@ TEST_F(MainLoop, DegenerateMapsKeepTheCursorOnTheMap) {
         }
     }
   }
+}
+
+// What a command wants said in the strip, without the padding.
+std::string note_of(std::initializer_list<int> keys) {
+  KeyCommand c = {&view, &loop_pacing().key_delay};
+  int redraw;
+  hold(keys, 1);
+  run_key_table(c, &redraw);
+  hold(keys, 0);
+  std::string text = c.note;
+  if (!text.empty()) {
+    EXPECT_EQ(59u, text.size()) << text;
+  }
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+TEST_F(MainLoop, UndoAndRedoGoToTheTileAndSaySo) {
+  view.zoom_level = 4;
+  const int x0 = view.cursor_x, y0 = view.cursor_y;
+  Tile &first = tile_at(x0, y0);
+  const Tile first_before = first;
+  press({KEY_PGUP});
+  press({KEY_RIGHT});
+  press({KEY_DOWN});
+  const Tile second_before = tile_at(x0 + 1, y0 + 1);
+  press({KEY_R});
+  const Tile second_after = tile_at(x0 + 1, y0 + 1);
+  view.cursor_x = view.cursor_y = 0;
+
+  EXPECT_EQ("Undo: rotation of tile 26, 19", note_of({KEY_LCONTROL, KEY_Z}));
+  EXPECT_EQ(0, memcmp(&second_before, &tile_at(x0 + 1, y0 + 1), sizeof(Tile)));
+  EXPECT_EQ(x0 + 1, view.cursor_x);
+  EXPECT_EQ(y0 + 1, view.cursor_y);
+  EXPECT_EQ("Undo: texture of tile 25, 20", note_of({KEY_RCONTROL, KEY_Z}));
+  EXPECT_EQ(0, memcmp(&first_before, &first, sizeof(Tile)));
+  EXPECT_EQ(x0, view.cursor_x);
+  EXPECT_EQ(0, tile_map_unsaved());  // back at the opened state
+  EXPECT_EQ("Nothing to undo.", note_of({KEY_LCONTROL, KEY_Z}));
+
+  EXPECT_EQ("Redo: texture of tile 25, 20", note_of({KEY_LCONTROL, KEY_Y}));
+  EXPECT_EQ(1, tile_map_unsaved());
+  EXPECT_EQ("Redo: rotation of tile 26, 19", note_of({KEY_RCONTROL, KEY_LSHIFT, KEY_Z}));
+  EXPECT_EQ(0, memcmp(&second_after, &tile_at(x0 + 1, y0 + 1), sizeof(Tile)));
+  EXPECT_EQ("Nothing to redo.", note_of({KEY_LCONTROL, KEY_RSHIFT, KEY_Z}));
+
+  // Without Ctrl the keys are no commands: only the pacing slows down.
+  loop_pacing().key_delay = 2;
+  EXPECT_EQ("", note_of({KEY_Z}));
+  EXPECT_EQ(3, loop_pacing().key_delay);
+  EXPECT_EQ("", note_of({KEY_LSHIFT, KEY_Y}));
+  EXPECT_EQ(1, tile_map_unsaved());
+  // With Ctrl they do not slow it down.
+  note_of({KEY_LCONTROL, KEY_Y});
+  EXPECT_EQ(4, loop_pacing().key_delay);
+}
+
+// The pass draws the view first and the note over it, where progress
+// messages go: drawing the same text once more changes no pixel.
+TEST_F(MainLoop, UndoNoteIsShownAfterTheRedraw) {
+  MemoryScreen memory;
+  view.zoom_level = 4;
+  press({KEY_T});
+  press({KEY_LEFT});
+  press({KEY_LCONTROL, KEY_Z});
+  BITMAP *copy = create_bitmap(screen->w, screen->h);
+  blit(screen, copy, 0, 0, 0, 0, screen->w, screen->h);
+  char expected[64];
+  snprintf(expected, sizeof(expected), "%-59s", "Undo: tag of tile 25, 20");
+  show_message(copy, 3, display.status_y + 13, SCHEME_VALUE, "%s", expected);
+  int differing = 0, strip = 0;
+  for (int y = 0; y < screen->h; y++)
+    for (int x = 0; x < screen->w; x++) {
+      differing += getpixel(copy, x, y) != getpixel(screen, x, y);
+      strip += getpixel(screen, x, y) == display.colour_blue;
+    }
+  EXPECT_EQ(0, differing);
+  EXPECT_GT(strip, 50);  // the text is there in blue
+  destroy_bitmap(copy);
+}
+
+TEST_F(MainLoop, SaveKeyWritesChangedMapsAndStays) {
+  write_text(terrain_paths.tfd_path, "old");
+  view.zoom_level = 4;
+  press({KEY_PGUP});
+  AlertAnswers alerts;
+  loop_pacing().key_delay = 5;
+  press({KEY_RCONTROL, KEY_S});
+  EXPECT_EQ(5, loop_pacing().key_delay);
+  EXPECT_TRUE(alerts.shown.empty());
+  EXPECT_EQ(RUN_CONTINUE, session.run_state);
+  EXPECT_EQ(0, tile_map_unsaved());
+  EXPECT_EQ(16u + 12u * 50 * 40, read_file(terrain_paths.tfd_path).size());
+
+  // A plain S is no save.
+  press({KEY_T});
+  press({KEY_S});
+  EXPECT_EQ(1, tile_map_unsaved());
+  press({KEY_LCONTROL, KEY_S});
+  EXPECT_EQ(0, tile_map_unsaved());
+  press({KEY_ESC});
+  EXPECT_EQ(RUN_END, session.run_state);
+  EXPECT_TRUE(alerts.shown.empty());
+}
+
+TEST_F(MainLoop, SaveKeyFailureShowsTheErrorAndKeepsTheEdits) {
+  snprintf(terrain_paths.tfd_path, PATH_SIZE, "%s", dir.file("folder.TFD").c_str());
+  ASSERT_EQ(0, mkdir(terrain_paths.tfd_path, 0755));
+  view.zoom_level = 4;
+  press({KEY_PGUP});
+  const Tile edited = tile_at(view.cursor_x, view.cursor_y);
+  AlertAnswers alerts;
+  alerts.answer('o');
+  press({KEY_LCONTROL, KEY_S});
+  ASSERT_EQ(1u, alerts.shown.size());
+  EXPECT_EQ("Error writing TFD file.", alerts.shown[0].lines[0]);
+  EXPECT_EQ(RUN_CONTINUE, session.run_state);
+  EXPECT_EQ(1, tile_map_unsaved());
+  EXPECT_EQ(0, memcmp(&edited, &tile_at(view.cursor_x, view.cursor_y), sizeof(Tile)));
+}
+
+// Each texture its own colour, so that a pixel of the view names its tile.
+class MouseOnTheMap : public MainLoop {
+ protected:
+  enum { COLUMNS = 9, ROWS = 7 };
+  void SetUp() override {
+    reset_program_state();
+    snprintf(terrain_paths.tfd_path, PATH_SIZE, "%s", dir.file("plain.TFD").c_str());
+    texture_table.texture_count = COLUMNS * ROWS;
+    for (int t = 1; t <= COLUMNS * ROWS; t++) {
+      const int colour = makecol(3 * t, 250 - 3 * t, 77);
+      texture_of[colour] = t;
+      texture_table.textures[t].sample_color = colour;  // the one-pixel view
+      for (int k = 0; k < TEXTURE_LEVELS; k++) {
+        BITMAP *level = create_bitmap(256 >> k, 256 >> k);
+        clear_to_color(level, colour);
+        texture_table.textures[t].levels[k] = level;
+      }
+    }
+    tile_map.tiles_x = COLUMNS;
+    tile_map.tiles_y = ROWS;
+    for (int x = 0; x < COLUMNS; x++)
+      for (int y = 0; y < ROWS; y++) tile_at(x, y).texture = (int16_t)(1 + x + COLUMNS * y);
+    session.terrain_open = 1;
+    reset_view();
+  }
+  std::map<int, int> texture_of;
+};
+
+TEST_F(MouseOnTheMap, TheTileUnderThePointerIsTheOneDrawnThere) {
+  BITMAP *bmp = display.back_buffer;
+  const int cursors[][2] = {{4, 2}, {0, 0}, {8, 6}, {1, 5}};
+  for (int zoom = 0; zoom <= ZOOM_FARTHEST; zoom++)
+    for (auto &cursor : cursors) {
+      SCOPED_TRACE(testing::Message() << "zoom " << zoom << " cursor " << cursor[0] << "," << cursor[1]);
+      view.zoom_level = zoom;
+      view.cursor_x = cursor[0];
+      view.cursor_y = cursor[1];
+      draw_map_view(bmp, view, 0);
+      int matched = 0, wrong = 0, black_named = 0;
+      for (int my = 0; my < display.status_y; my++)
+        for (int mx = 0; mx < display.screen_width; mx++) {
+          const int colour = getpixel(bmp, mx, my);
+          const auto drawn = texture_of.find(colour);
+          int x, y;
+          const int off = tile_under_pointer(mx, my, &x, &y);
+          if (drawn == texture_of.end()) {
+            // Black is off the map, or the cursor's frame on it.
+            black_named += colour == display.colour_black && off == 0;
+            continue;
+          }
+          if (off != 0 || tile_at(x, y).texture != drawn->second) {
+            if (wrong++ < 3) ADD_FAILURE() << "pixel " << mx << "," << my;
+          } else {
+            matched++;
+          }
+        }
+      EXPECT_EQ(0, wrong);
+      EXPECT_GT(matched, 0);
+      EXPECT_LE(black_named, zoom <= 4 ? 4 * (1 << (8 - zoom)) : 0);
+      int x, y;
+      EXPECT_EQ(1, tile_under_pointer(display.screen_width / 2, display.status_y, &x, &y));
+      EXPECT_EQ(1, tile_under_pointer(display.screen_width / 2, display.screen_height - 1, &x, &y));
+    }
+}
+
+TEST_F(MouseOnTheMap, AShortClickMovesTheCursor) {
+  view.zoom_level = 2;  // 64 pixels a tile: the cursor tile's cell starts at (384, 256)
+  view.cursor_x = 4;
+  view.cursor_y = 3;
+  main_loop_pass();
+  // Pressed and released between two passes: only the press was recorded.
+  note_left_press(384 + 64 + 10, 256 - 64 + 5);
+  main_loop_pass();
+  EXPECT_EQ(5, view.cursor_x);
+  EXPECT_EQ(2, view.cursor_y);
+  EXPECT_EQ(5, loop_pacing().prev_x);  // drawn there
+
+  // Nothing on the strip or off the map; the next pass does not repeat a click.
+  note_left_press(10, display.status_y + 3);
+  main_loop_pass();
+  note_left_press(2, 2);
+  main_loop_pass();
+  EXPECT_EQ(5, view.cursor_x);
+  EXPECT_EQ(2, view.cursor_y);
+
+  // Two clicks between passes: the last one counts.
+  note_left_press(384 - 64, 256);
+  note_left_press(384 + 64, 256 + 64);
+  main_loop_pass();
+  EXPECT_EQ(6, view.cursor_x);
+  EXPECT_EQ(3, view.cursor_y);
+
+  // Clicks made while a dialog was open were meant for the dialog.
+  note_left_press(384 + 64, 256);
+  forget_mouse_input();
+  main_loop_pass();
+  EXPECT_EQ(6, view.cursor_x);
+}
+
+TEST_F(MouseOnTheMap, WheelZoomsOneLevelPerNotch) {
+  view.cursor_x = 2;
+  view.cursor_y = 5;
+  main_loop_pass();
+  EXPECT_EQ(8, view.zoom_level);
+  mouse_z += 3;  // three notches away from the user
+  main_loop_pass();
+  EXPECT_EQ(5, view.zoom_level);
+  EXPECT_EQ(2, view.cursor_x);
+  EXPECT_EQ(5, view.cursor_y);
+  mouse_z -= 1;
+  main_loop_pass();
+  EXPECT_EQ(6, view.zoom_level);
+  // Past the last level the wheel stops there, and turns back at once.
+  mouse_z += 20;
+  main_loop_pass();
+  EXPECT_EQ(0, view.zoom_level);
+  mouse_z -= 1;
+  main_loop_pass();
+  EXPECT_EQ(1, view.zoom_level);
+  mouse_z -= 30;
+  main_loop_pass();
+  EXPECT_EQ(ZOOM_FARTHEST, view.zoom_level);
+  EXPECT_EQ(2, view.cursor_x);
+  EXPECT_EQ(5, view.cursor_y);
 }
 
 }  // namespace

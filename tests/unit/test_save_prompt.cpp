@@ -9,6 +9,7 @@
 #include "app/editing.h"
 #include "app/save_prompt.h"
 #include "app/startup.h"
+#include "terrain/edit_history.h"
 #include "terrain/file_stamp.h"
 #include "terrain/height_map_file.h"
 #include "terrain/terrain_model.h"
@@ -94,16 +95,20 @@ class SavePrompt : public testing::Test {
 
   // The texture of tile (1, 0) goes up by one: the second record of the last file row.
   std::vector<unsigned char> edit_tiles() {
+    history_begin(HISTORY_TEXTURE, 1, 0, 0);
     tile_at(1, 0).texture++;
-    session.tilemap_modified = 1;
+    history_end();
     std::vector<uint16_t> words = tile_words();
     words[((TY - 1) * TX + 1) * 6]++;
     return tile_file(words);
   }
   std::vector<unsigned char> edit_heights() {
+    history_begin(HISTORY_LOWER_SAMPLE, 1, 0, 1);
     height_map.heights[5][0] = 0;
+    history_end();
+    history_begin(HISTORY_RAISE_SAMPLE, 0, 1, 12);
     height_map.heights[0][7] = 1107;
-    session.heightmap_modified = 1;
+    history_end();
     return height_file_of_model();
   }
   // The height-map writer may still be missing; the tests that need a
@@ -134,9 +139,9 @@ TEST_F(SavePrompt, NothingChangedEndsWithoutQuestion) {
   EXPECT_EQ(RUN_END, session.run_state);
   EXPECT_TRUE(alerts.shown.empty());
 
-  // A height flag without a loaded height map has nothing to save either.
+  // A height step without a loaded height map has nothing to save either.
+  edit_heights();
   height_map.heights_loaded = 0;
-  session.heightmap_modified = 1;
   session.run_state = RUN_CONTINUE;
   confirm_exit();
   EXPECT_EQ(RUN_END, session.run_state);
@@ -152,7 +157,7 @@ TEST_F(SavePrompt, TileMapYesWritesIt) {
   expect_question(alerts.shown[0], "Save changes to TileMap:", terrain_paths.tfd_path);
   EXPECT_EQ(expected, read_file(tfd));
   EXPECT_EQ(original_heights, read_file(hfd));
-  EXPECT_EQ(1, session.tilemap_modified);  // never cleared
+  EXPECT_EQ(0, tile_map_unsaved());
 }
 
 TEST_F(SavePrompt, TileMapNoKeepsTheFile) {
@@ -173,8 +178,8 @@ TEST_F(SavePrompt, TileMapReturnSkipsTheHeightQuestion) {
   EXPECT_EQ(1u, alerts.shown.size());
   EXPECT_EQ(original_tiles, read_file(tfd));
   EXPECT_EQ(original_heights, read_file(hfd));
-  EXPECT_EQ(1, session.tilemap_modified);
-  EXPECT_EQ(1, session.heightmap_modified);
+  EXPECT_EQ(1, tile_map_unsaved());
+  EXPECT_EQ(1, height_map_unsaved());
 
   // The next Esc asks about both again.
   alerts.answer('n');
@@ -236,11 +241,12 @@ TEST_F(SavePrompt, TileYesHeightReturnGoesOn) {
   EXPECT_EQ(expected, read_file(tfd));
   EXPECT_EQ(original_heights, read_file(hfd));
 
-  alerts.answer('n');
+  // The saved tile map is no change any more: only the heights are asked about.
   alerts.answer('n');
   confirm_exit();
   EXPECT_EQ(RUN_END, session.run_state);
-  EXPECT_EQ(4u, alerts.shown.size());
+  ASSERT_EQ(3u, alerts.shown.size());
+  expect_question(alerts.shown[2], "Save changes to HeightMap:", terrain_paths.hfd_path);
   EXPECT_EQ(0, alerts.unanswered);
 }
 
@@ -260,8 +266,8 @@ TEST_F(SavePrompt, FailedTileSaveReturnsToTheMap) {
   ASSERT_EQ(2u, alerts.shown.size());  // no height question after the failure
   expect_error(alerts.shown[1], "Error writing TFD file.", terrain_paths.tfd_path);
   EXPECT_EQ(0, alerts.unanswered);
-  EXPECT_EQ(1, session.tilemap_modified);
-  EXPECT_EQ(1, session.heightmap_modified);
+  EXPECT_EQ(1, tile_map_unsaved());
+  EXPECT_EQ(1, height_map_unsaved());
   EXPECT_TRUE(file_exists(blocked + "/keep"));
   EXPECT_EQ(0, leftover_files(dir.path(), ".saving"));
   EXPECT_EQ(original_heights, read_file(hfd));
@@ -317,15 +323,15 @@ TEST_F(SavePrompt, TilesSavedHeightsFailed) {
   expect_error(alerts.shown[2], "Error writing HFD file.", terrain_paths.hfd_path);
   EXPECT_EQ(expected, read_file(tfd));
   EXPECT_TRUE(file_exists(blocked + "/keep"));
-  EXPECT_EQ(1, session.tilemap_modified);
-  EXPECT_EQ(1, session.heightmap_modified);
+  EXPECT_EQ(0, tile_map_unsaved());
+  EXPECT_EQ(1, height_map_unsaved());
 
-  // Both are asked about again; this time the user gives up on saving.
-  alerts.answer('n');
+  // Only the height map is asked about again; this time the user gives up.
   alerts.answer('n');
   confirm_exit();
   EXPECT_EQ(RUN_END, session.run_state);
-  EXPECT_EQ(5u, alerts.shown.size());
+  ASSERT_EQ(4u, alerts.shown.size());
+  expect_question(alerts.shown[3], "Save changes to HeightMap:", terrain_paths.hfd_path);
   EXPECT_EQ(0, alerts.unanswered);
 }
 
@@ -379,8 +385,8 @@ TEST_F(ChangedOnDisk, NoReturnsToTheMapWithNothingWritten) {
   expect_overwrite_question(alerts.shown[1], tfd);
   EXPECT_EQ(std::vector<unsigned char>(40, 0x55), read_file(tfd));
   EXPECT_EQ(original_heights, read_file(hfd));
-  EXPECT_EQ(1, session.tilemap_modified);
-  EXPECT_EQ(1, session.heightmap_modified);
+  EXPECT_EQ(1, tile_map_unsaved());
+  EXPECT_EQ(1, height_map_unsaved());
   EXPECT_EQ(0, leftover_files(dir.path(), ".saving"));
 
   // Asked again at the next Esc; a yes then saves both.
@@ -411,8 +417,10 @@ TEST_F(ChangedOnDisk, TheOtherFileOfThePairIsAskedAboutFirst) {
   EXPECT_EQ(original_tiles, read_file(tfd));
   EXPECT_EQ(std::vector<unsigned char>(40, 0x66), read_file(hfd));
 
-  // Heights only, tile map changed by the other program.
-  session.tilemap_modified = 0;
+  // Heights only (the tile edit undone), tile map changed by the other program.
+  int x, y;
+  char text[HISTORY_TEXT_SIZE];
+  ASSERT_EQ(0, history_undo(&x, &y, text, sizeof(text)));
   edit_heights();
   save_by_another_program(tfd, 0x55);
   save_by_another_program(hfd, 0x67);
@@ -451,6 +459,132 @@ TEST_F(ChangedOnDisk, EachFileIsAskedAboutOncePerPrompt) {
   ASSERT_EQ(6u, alerts.shown.size());
   expect_overwrite_question(alerts.shown[5], hfd);
   EXPECT_EQ(0, alerts.unanswered);
+}
+
+// Saving in place: the same writers and boxes as the exit prompt, without a
+// question, and the saved state is what Esc then compares with.
+class SaveNow : public ChangedOnDisk {};
+
+TEST_F(SaveNow, NothingChangedWritesNothing) {
+  EXPECT_EQ(0, save_changed_maps());
+  EXPECT_TRUE(alerts.shown.empty());
+  EXPECT_EQ(original_tiles, read_file(tfd));
+  EXPECT_EQ(original_heights, read_file(hfd));
+  EXPECT_EQ(0, leftover_files(dir.path(), ".saving"));
+}
+
+TEST_F(SaveNow, ChangedMapsAreWrittenAndCountAsSaved) {
+  const auto tiles = edit_tiles();
+  EXPECT_EQ(0, save_changed_maps());
+  EXPECT_TRUE(alerts.shown.empty());
+  EXPECT_EQ(tiles, read_file(tfd));
+  EXPECT_EQ(original_heights, read_file(hfd));  // the heights were not changed
+  EXPECT_EQ(0, tile_map_unsaved());
+
+  const auto heights = edit_heights();
+  EXPECT_EQ(1, height_map_unsaved());
+  EXPECT_EQ(0, save_changed_maps());
+  EXPECT_EQ(heights, read_file(hfd));
+  EXPECT_EQ(0, height_map_unsaved());
+
+  // Esc now ends without a question.
+  confirm_exit();
+  EXPECT_EQ(RUN_END, session.run_state);
+  EXPECT_TRUE(alerts.shown.empty());
+}
+
+TEST_F(SaveNow, UndoingPastTheSaveChangesTheMapAgain) {
+  // The texture of tile (1, 0) raised by one or two.
+  std::vector<unsigned char> raised[3];
+  for (int k = 0; k < 3; k++) {
+    std::vector<uint16_t> words = tile_words();
+    words[((TY - 1) * TX + 1) * 6] = (uint16_t)(words[((TY - 1) * TX + 1) * 6] + k);
+    raised[k] = tile_file(words);
+  }
+  edit_tiles();
+  edit_tiles();
+  ASSERT_EQ(0, save_changed_maps());
+  EXPECT_EQ(raised[2], read_file(tfd));
+  int x, y;
+  char text[HISTORY_TEXT_SIZE];
+  ASSERT_EQ(0, history_undo(&x, &y, text, sizeof(text)));
+  EXPECT_EQ(1, tile_map_unsaved());
+  ASSERT_EQ(0, history_redo(&x, &y, text, sizeof(text)));
+  EXPECT_EQ(0, tile_map_unsaved());
+  ASSERT_EQ(0, history_undo(&x, &y, text, sizeof(text)));
+
+  // Saving the undone state writes it; redoing is then a change.
+  ASSERT_EQ(0, save_changed_maps());
+  EXPECT_EQ(raised[1], read_file(tfd));
+  EXPECT_EQ(0, tile_map_unsaved());
+  ASSERT_EQ(0, history_redo(&x, &y, text, sizeof(text)));
+  EXPECT_EQ(1, tile_map_unsaved());
+  ASSERT_EQ(0, history_undo(&x, &y, text, sizeof(text)));
+  ASSERT_EQ(0, history_undo(&x, &y, text, sizeof(text)));
+  EXPECT_EQ(1, tile_map_unsaved());  // back at the state as opened, not as saved
+  EXPECT_TRUE(alerts.shown.empty());
+}
+
+TEST_F(SaveNow, FailedTileSaveKeepsTheOriginalAndTheEdits) {
+  const std::string blocked = dir.file("blocked.TFD");
+  ASSERT_EQ(0, mkdir(blocked.c_str(), 0755));
+  write_text(blocked + "/keep", "x");
+  snprintf(terrain_paths.tfd_path, PATH_SIZE, "%s", blocked.c_str());
+  edit_tiles();
+  edit_heights();
+  alerts.answer('o');
+  EXPECT_EQ(1, save_changed_maps());
+  ASSERT_EQ(1u, alerts.shown.size());
+  expect_error(alerts.shown[0], "Error writing TFD file.", terrain_paths.tfd_path);
+  EXPECT_TRUE(file_exists(blocked + "/keep"));
+  // The height map waits for the tile map, as at the exit prompt.
+  EXPECT_EQ(original_heights, read_file(hfd));
+  EXPECT_EQ(1, tile_map_unsaved());
+  EXPECT_EQ(1, height_map_unsaved());
+  EXPECT_EQ(0, leftover_files(dir.path(), ".saving"));
+
+  // Esc still asks about both.
+  alerts.answer('r');
+  confirm_exit();
+  EXPECT_EQ(RUN_CONTINUE, session.run_state);
+  expect_question(alerts.shown[1], "Save changes to TileMap:", terrain_paths.tfd_path);
+}
+
+TEST_F(SaveNow, FailedHeightSaveKeepsTheSavedTiles) {
+  const std::string blocked = dir.file("blocked.hfd");
+  ASSERT_EQ(0, mkdir(blocked.c_str(), 0755));
+  snprintf(terrain_paths.hfd_path, PATH_SIZE, "%s", blocked.c_str());
+  const auto tiles = edit_tiles();
+  edit_heights();
+  alerts.answer('o');
+  EXPECT_EQ(1, save_changed_maps());
+  ASSERT_EQ(1u, alerts.shown.size());
+  expect_error(alerts.shown[0], "Error writing HFD file.", terrain_paths.hfd_path);
+  EXPECT_EQ(tiles, read_file(tfd));
+  EXPECT_EQ(0, tile_map_unsaved());
+  EXPECT_EQ(1, height_map_unsaved());
+}
+
+TEST_F(SaveNow, FileChangedOnDiskIsAskedAboutEveryTime) {
+  const auto tiles = edit_tiles();
+  save_by_another_program(tfd, 0x55);
+  alerts.answer('n');
+  EXPECT_EQ(1, save_changed_maps());
+  ASSERT_EQ(1u, alerts.shown.size());
+  expect_overwrite_question(alerts.shown[0], tfd);
+  EXPECT_EQ(std::vector<unsigned char>(40, 0x55), read_file(tfd));
+  EXPECT_EQ(1, tile_map_unsaved());
+
+  alerts.answer('y');
+  EXPECT_EQ(0, save_changed_maps());
+  ASSERT_EQ(2u, alerts.shown.size());
+  expect_overwrite_question(alerts.shown[1], tfd);
+  EXPECT_EQ(tiles, read_file(tfd));
+
+  // The file as this program saved it is not asked about again.
+  edit_tiles();
+  EXPECT_EQ(0, save_changed_maps());
+  EXPECT_EQ(2u, alerts.shown.size());
 }
 
 }  // namespace

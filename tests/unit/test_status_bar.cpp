@@ -2,6 +2,7 @@
 
 #include "app/startup.h"
 #include "app/status_bar.h"
+#include "terrain/edit_history.h"
 #include "terrain/terrain_model.h"
 #include "tests/unit/harness.h"
 #include "ui/draw_box.h"
@@ -181,6 +182,37 @@ TEST_F(StatusBar, MessagesAreCutTo255Characters) {
   EXPECT_EQ(display.colour_pale_blue, getpixel(wide, 3 + 255 * w - 1, 0));
   EXPECT_EQ(paper, getpixel(wide, 3 + 255 * w, 0));
   destroy_bitmap(wide);
+}
+
+// "*" after the file name while either map has changes not saved; the strip
+// is otherwise the same, and undoing the change gives back the plain strip.
+TEST_F(StatusBar, UnsavedChangesAreMarkedAfterTheName) {
+  height_map.heights_loaded = 1;
+  set_tile_heights(0, 0, 5);
+  const int actions[] = {HISTORY_TAG, HISTORY_RAISE};
+  for (int action : actions) {
+    SCOPED_TRACE(action);
+    history_begin(action, 0, 0, 0);
+    history_end();
+    clear_to_color(got, paper);
+    clear_to_color(want, paper);
+    draw_status_bar(got, 0, 0);
+    expected_frame("MAP.TFD* - 100x80 - Textures: 3/5 - Targets/areas: 2/1 ");
+    expected_cursor(0, 79, 1, 159, 123, 2, 7);
+    expected_height("height:    5 flat");
+    EXPECT_EQ(0, differing_pixels());
+
+    int x, y;
+    char text[HISTORY_TEXT_SIZE];
+    ASSERT_EQ(0, history_undo(&x, &y, text, sizeof(text)));
+    clear_to_color(got, paper);
+    clear_to_color(want, paper);
+    draw_status_bar(got, 0, 0);
+    expected_frame(SUMMARY);
+    expected_cursor(0, 79, 1, 159, 123, 2, 7);
+    expected_height("height:    5 flat");
+    EXPECT_EQ(0, differing_pixels());
+  }
 }
 
 }  // namespace
