@@ -394,7 +394,7 @@ TEST_F(ExportStream, ProgressInPercentAFewTimesASecond) {
 #endif
 #endif
 
-rlim_t address_space_in_use() {
+[[maybe_unused]] rlim_t address_space_in_use() {
   FILE *status = fopen("/proc/self/statm", "r");
   unsigned long pages = 0;
   if (status && fscanf(status, "%lu", &pages) != 1) pages = 0;
