@@ -72,8 +72,8 @@ int export_kinds(const int *kinds, int count) {
     // The export takes the same first free name.
     char name[PATH_SIZE];
     if (numbered_output_name(info->suffix, name)) name[0] = 0;
-    start_file_progress(name, export_file_bytes(info->kind));
-    const int result = export_bitmap(info->kind, console_reporter());
+    start_file_progress(name);
+    const int result = export_bitmap(info->kind, console_export_reporter());
     finish_file_progress(result == 0 && name[0]);
     if (result != 0) failed = 1;
   }
