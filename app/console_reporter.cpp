@@ -11,10 +11,11 @@ void console_warning_line(const Warning &warning, char *line, int size) {
   int length = (int)strlen(message);
   while (length > 0 && message[length - 1] == ' ') length--;
   const char *path = warning.path ? warning.path : "";
+  const char *detail = warning.detail ? warning.detail : "";
   if (path[0])
-    snprintf(line, size, "%.*s %s", length, message, path);
+    snprintf(line, size, "%.*s %s%s%s", length, message, path, detail[0] ? " " : "", detail);
   else
-    snprintf(line, size, "%.*s", length, message);
+    snprintf(line, size, "%.*s%s%s", length, message, detail[0] ? " " : "", detail);
 }
 
 namespace {

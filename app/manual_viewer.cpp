@@ -1,11 +1,10 @@
 #include "app/manual_viewer.h"
 
-#include <climits>
 #include <cstdlib>
 
 #include "app/resource_files.h"
 #include "app/startup.h"
-#include "terrain/stdio_packfile.h"
+#include "terrain/regular_file.h"
 #include "ui/dialog_theme.h"
 #include "ui/manual_text.h"
 
@@ -22,26 +21,14 @@ static void read_error() {
 int show_manual() {
   char path[RESOURCE_PATH_SIZE];
   find_resource(MANUAL_FILE, path);
-  int64_t size = file_size_ex(path);
-  // An empty file counts as missing; one too large to hold cannot be read.
-  if (size <= 0 || size >= INT_MAX) {
-    read_error();
-    return 1;
-  }
-  char *text = (char *)malloc((size_t)size + 1);
-  if (!text) {
-    read_error();
-    return 1;
-  }
-  PACKFILE *f = open_stdio_packfile(path, "rb");
-  if (!f) {
+  long size = 0;
+  char *text = read_whole_file(path, &size);
+  // An empty file counts as missing; one over the limit is not read at all.
+  if (!text || size == 0) {
     free(text);
     read_error();
     return 1;
   }
-  long got = pack_fread(text, (long)size, f);
-  pack_fclose(f);
-  text[got > 0 ? got : 0] = 0;
 
   int x0 = (display.screen_width - MANUAL_W) / 2;
   int y0 = (display.screen_height - MANUAL_H) / 2;

@@ -10,7 +10,10 @@ static void show_progress_text(void *, const char *text) { show_progress("%s", t
 
 static void show_warning(void *, const Warning &w) {
   const int shortcut = w.kind == WARNING_READ_ERROR ? (int)KEY_CODE_ENTER : (int)'o';
-  alert(w.message, "", w.path, "OK", nullptr, shortcut, 0);
+  if (w.detail)
+    alert(w.message, w.path, w.detail, "OK", nullptr, shortcut, 0);
+  else
+    alert(w.message, "", w.path, "OK", nullptr, shortcut, 0);
 }
 
 static void pause_for(void *, int milliseconds) { rest(milliseconds); }

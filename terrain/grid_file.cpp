@@ -18,10 +18,11 @@ void write_grid_header(PACKFILE *f, int32_t a, int32_t b, int32_t c, int32_t d) 
   pack_iputl(d, f);
 }
 
-void read_grid_words(PACKFILE *f, unsigned char *buffer, long n) {
+long read_grid_words(PACKFILE *f, unsigned char *buffer, long n) {
   long got = pack_fread(buffer, n, f);
   if (got < 0) got = 0;
   if (got < n) memset(buffer + (got & ~1L), 0xFF, n - (got & ~1L));
+  return got;
 }
 
 void read_grid_words_at(int fd, long long offset, unsigned char *buffer, long n) {

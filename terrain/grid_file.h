@@ -10,8 +10,9 @@ void read_grid_header(PACKFILE *f, int32_t *a, int32_t *b, int32_t *c, int32_t *
 void write_grid_header(PACKFILE *f, int32_t a, int32_t b, int32_t c, int32_t d);
 
 // Reads n bytes into buffer. Words the file does not hold completely read as
-// 0xFFFF, the packfile layer's end-of-file value.
-void read_grid_words(PACKFILE *f, unsigned char *buffer, long n);
+// 0xFFFF, the packfile layer's end-of-file value. Returns the bytes the
+// file held.
+long read_grid_words(PACKFILE *f, unsigned char *buffer, long n);
 
 // The same for n bytes at a file offset of descriptor fd, apart from any
 // stream position; safe on several threads at once.

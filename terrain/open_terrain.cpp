@@ -1,6 +1,7 @@
 #include "terrain/open_terrain.h"
 
 #include <allegro.h>
+#include <cstdio>
 
 #include "terrain/height_map_file.h"
 #include "terrain/target_areas.h"
@@ -42,11 +43,11 @@ static int tiles_use_unavailable_textures() {
 }
 
 static void warn(OpenReport *report, const Reporter *reporter, int kind, const char *message,
-                 const char *path) {
+                 const char *path, const char *detail = nullptr) {
   if (report->warning_count >= 0 && report->warning_count < OPEN_WARNINGS_MAX)
-    report->warnings[report->warning_count] = Warning{kind, message, path};
+    report->warnings[report->warning_count] = Warning{kind, message, path, detail};
   report->warning_count++;
-  report_warning(reporter, kind, message, path);
+  report_warning(reporter, kind, message, path, detail);
 }
 
 // The number of entries that get bitmaps: every declared one and every one
@@ -70,6 +71,14 @@ int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *r
     warn(report, reporter, WARNING_PLAIN, "Error reading TFD file.", terrain_paths.tfd_path);
   }
   if (report->outcome == OPEN_DONE) {
+    const long long tiles = (long long)tile_map.tiles_x * tile_map.tiles_y;
+    if (tile_map.records_read < tiles) {
+      // The missing tiles read as the packfile layer's end-of-file words.
+      snprintf(report->detail, sizeof(report->detail), "%lld of %lld tiles read.",
+               (long long)tile_map.records_read, tiles);
+      warn(report, reporter, WARNING_PLAIN, "Warning: Tile map file is shorter than its size.",
+           terrain_paths.tfd_path, report->detail);
+    }
     if (load_height_map(terrain_paths.hfd_path, reporter) != RESULT_OK)
       warn(report, reporter, WARNING_PLAIN, "Warning: Error reading HFD file.",
            terrain_paths.hfd_path);

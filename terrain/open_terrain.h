@@ -19,6 +19,7 @@ struct OpenReport {
   int outcome;  // OpenOutcome
   int warning_count;
   Warning warnings[OPEN_WARNINGS_MAX];
+  char detail[64];  // the third line of the short tile map's warning
 };
 
 // Derives the height map, description and target paths from

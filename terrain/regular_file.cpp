@@ -37,31 +37,40 @@ int regular_file_readable(const char *path) {
   return 1;
 }
 
-// The whole file, or nullptr; *size is its length in bytes.
-static char *read_whole_file(const char *path, int *size) {
-  struct stat st;
-  const int fd = open_regular_file(path, &st);
-  if (fd < 0) return nullptr;
+char *read_whole_file(const char *path, long *size, int *why) {
+  int result = WHOLE_FILE_READ;
   char *text = nullptr;
   long got = 0;
-  // One byte more than the file, so that an empty file is no failed allocation.
-  if (st.st_size < INT_MAX && (text = (char *)malloc((size_t)st.st_size + 1)) != nullptr) {
+  struct stat st;
+  const int fd = open_regular_file(path, &st);
+  if (fd < 0) {
+    result = WHOLE_FILE_CANNOT_OPEN;
+  } else if (st.st_size > (off_t)WHOLE_FILE_LIMIT) {
+    result = WHOLE_FILE_TOO_LARGE;
+  } else if ((text = (char *)malloc((size_t)st.st_size + 1)) == nullptr) {
+    result = WHOLE_FILE_NO_MEMORY;
+  } else {
+    // What the file held when opened: one that grows meanwhile is not followed.
     while (got < st.st_size) {
       const ssize_t n = read(fd, text + got, (size_t)(st.st_size - got));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
       got += n;
     }
+    text[got] = 0;
   }
-  close(fd);
-  *size = (int)got;
+  if (fd >= 0) close(fd);
+  *size = got;
+  if (why) *why = result;
   return text;
 }
 
-void use_config_file(const char *path) {
-  int size = 0;
-  char *text = read_whole_file(path, &size);
+int use_config_file(const char *path) {
+  long size = 0;
+  int why = WHOLE_FILE_READ;
+  char *text = read_whole_file(path, &size, &why);
   // The library keeps its own copy of the text.
-  set_config_data(text ? text : "", text ? size : 0);
+  set_config_data(text ? text : "", text ? (int)size : 0);
   free(text);
+  return why;
 }

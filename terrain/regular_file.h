@@ -14,7 +14,25 @@ int open_regular_file(const char *path, struct stat *info = nullptr);
 // loaders, which take a name only.
 int regular_file_readable(const char *path);
 
+// Files read whole (settings, terrain description, target file, manual) may
+// hold at most this much: far above any real one, and memory never grows
+// with a file's size beyond it.
+enum { WHOLE_FILE_LIMIT = 64 << 20 };
+
+enum WholeFileResult {
+  WHOLE_FILE_READ = 0,
+  WHOLE_FILE_CANNOT_OPEN = 1,  // missing, not a regular file, unreadable
+  WHOLE_FILE_TOO_LARGE = 2,    // over WHOLE_FILE_LIMIT; nothing was read
+  WHOLE_FILE_NO_MEMORY = 3,
+};
+
+// The whole of a regular file in fresh memory, with a zero byte after its
+// *size bytes (free it), or nullptr with *why set. *why (may be null) gets a
+// WholeFileResult.
+char *read_whole_file(const char *path, long *size, int *why = nullptr);
+
 // The library's current configuration becomes the content of path. A file
-// that cannot be read as a regular file gives an empty configuration, as a
-// missing one does. Nothing is ever written back.
-void use_config_file(const char *path);
+// that cannot be read as a regular file, or is over the limit, gives an
+// empty configuration, as a missing one does. Nothing is ever written back.
+// Returns a WholeFileResult.
+int use_config_file(const char *path);

@@ -15,9 +15,10 @@ void report_progress(const Reporter *r, const char *format, ...) {
   r->progress(r->context, text);
 }
 
-void report_warning(const Reporter *r, int kind, const char *message, const char *path) {
+void report_warning(const Reporter *r, int kind, const char *message, const char *path,
+                    const char *detail) {
   if (!r || !r->warning) return;
-  r->warning(r->context, Warning{kind, message, path ? path : ""});
+  r->warning(r->context, Warning{kind, message, path ? path : "", detail});
 }
 
 void report_pause(const Reporter *r, int milliseconds) {

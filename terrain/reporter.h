@@ -29,6 +29,7 @@ struct Warning {
   int kind;             // WarningKind
   const char *message;  // first line
   const char *path;     // the file it is about, or ""
+  const char *detail;   // a third line, or null
 };
 
 // Any callback may be null: that kind of report is then dropped.
@@ -44,5 +45,6 @@ struct Reporter {
 // Formats into 256 characters, as the status strip shows it. r may be null.
 void report_progress(const Reporter *r, const char *format, ...)
     __attribute__((format(printf, 2, 3)));
-void report_warning(const Reporter *r, int kind, const char *message, const char *path);
+void report_warning(const Reporter *r, int kind, const char *message, const char *path,
+                    const char *detail = nullptr);
 void report_pause(const Reporter *r, int milliseconds);

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "terrain/config_lines.h"
-#include "terrain/stdio_packfile.h"
+#include "terrain/regular_file.h"
 #include "terrain/terrain_model.h"
 #include "terrain/text_numbers.h"
 
@@ -212,20 +212,17 @@ int read_target_text(const char *text, long size, const Reporter *reporter) {
 }
 
 int load_target_areas(const char *path, const Reporter *reporter) {
-  const uint64_t size = file_size_ex(path);
-  if (size == 0 || size > (uint64_t)LONG_MAX) return RESULT_CANNOT_OPEN;
-  PACKFILE *f = open_stdio_packfile(path, "rb");
-  char *text = f ? (char *)malloc((size_t)size) : nullptr;
-  const long got = text ? pack_fread(text, (long)size, f) : 0;
-  if (f) pack_fclose(f);
-  if (got <= 0) {
+  long size = 0;
+  // Empty, over the limit or unreadable: all the same read error.
+  char *text = read_whole_file(path, &size);
+  if (!text || size == 0) {
     free(text);
     return RESULT_CANNOT_OPEN;
   }
 
   report_progress(reporter, "Loading TargetArea:     - Targets:" "                       ");
   report_pause(reporter, TARGET_LOAD_PAUSE_MS);
-  const int result = read_target_text(text, got, reporter);
+  const int result = read_target_text(text, size, reporter);
   free(text);
   return result;
 }

@@ -101,12 +101,21 @@ void prepare_table_pages(void *first_column, size_t column_bytes, int columns, s
   });
 }
 
+void clear_tile_high_bytes() {
+  const int tx = tile_map.tiles_x;
+  if (tile_map.high_byte_tiles > 0 && tx > 0)
+    zero_range(&tile_map.high_bytes[0][0], sizeof(tile_map.high_bytes[0]) * (size_t)tx);
+  tile_map.high_byte_tiles = 0;
+}
+
 void clear_terrain_model() {
   release_textures();
 
   // Only the columns the stored sizes reach can hold anything.
   const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
   if (tx > 0 && ty > 0) zero_range(&tile_map.tiles[0][0], sizeof(tile_map.tiles[0]) * (size_t)tx);
+  clear_tile_high_bytes();
+  tile_map.records_read = 0;
   tile_map.tiles_x = tile_map.tiles_y = tile_map.header3 = tile_map.header4 = 0;
   tile_map.max_texture_used = 0;
   tile_map.stamp.known = 0;

@@ -29,6 +29,14 @@ struct Tile {
   uint8_t extra[3];
 };
 
+// The high bytes of a tile record's rotation, tag and three extra words. The
+// program works on the low bytes only; these are kept as read, by place, so
+// that a save writes every byte it did not edit back unchanged.
+enum { TILE_HIGH_WORDS = 5 };
+struct TileHighBytes {
+  uint8_t word[TILE_HIGH_WORDS];
+};
+
 struct TileMap {
   int32_t tiles_x;
   int32_t tiles_y;
@@ -37,6 +45,12 @@ struct TileMap {
   Tile tiles[MAX_TILES][MAX_TILES];  // [x][y]
   int32_t max_texture_used;
   FileStamp stamp;  // the file as it was read or last saved
+  // Whole records the file held; below tiles_x * tiles_y for a cut file.
+  int64_t records_read;
+  // Tiles with any high byte set. While 0 the table below is all zero and
+  // never touched, so files without high bytes cost nothing more.
+  int64_t high_byte_tiles;
+  TileHighBytes high_bytes[MAX_TILES][MAX_TILES];  // [x][y]
 };
 
 struct HeightMap {
@@ -137,6 +151,9 @@ void release_textures();
 // column_bytes apart: all faulted in at once, on every core. The contents
 // stay as they are.
 void prepare_table_pages(void *first_column, size_t column_bytes, int columns, size_t used_bytes);
+
+// Zeroes the kept high bytes of the tiles within the stored extent.
+void clear_tile_high_bytes();
 
 // Returns the model to its start state before a second opening attempt:
 // counters and the used extents of the grids are zeroed, texture bitmaps

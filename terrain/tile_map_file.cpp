@@ -47,6 +47,12 @@ static inline void encode_tile(const Tile *tile, unsigned char *r) {
   memcpy(r + 8, &tail, sizeof(tail));
 }
 
+static void keep_high_bytes(const unsigned char *record, int x, int y) {
+  TileHighBytes &high = tile_map.high_bytes[x][y];
+  for (int w = 0; w < TILE_HIGH_WORDS; w++) high.word[w] = record[2 * w + 3];
+  tile_map.high_byte_tiles++;
+}
+
 int load_tile_map(const char *path, const Reporter *reporter) {
   struct stat opened;
   PACKFILE *f = open_stdio_packfile(path, "rb", &opened);
@@ -59,6 +65,8 @@ int load_tile_map(const char *path, const Reporter *reporter) {
     pack_fclose(f);
     return RESULT_BAD_HEADER;
   }
+  // High bytes of a terrain read before are not this file's.
+  clear_tile_high_bytes();
   tile_map.tiles_x = tx;
   tile_map.tiles_y = ty;
   tile_map.header3 = header3;
@@ -68,9 +76,13 @@ int load_tile_map(const char *path, const Reporter *reporter) {
 
   const long row_bytes = (long)tx * TILE_RECORD_BYTES;
   int failed = 0;
+  long long bytes_read = 0;
   for (int i0 = 0; i0 < ty && !failed; i0 += TILE_CHUNK_ROWS) {
     const int rows = ty - i0 < TILE_CHUNK_ROWS ? ty - i0 : TILE_CHUNK_ROWS;
-    read_grid_words(f, tile_chunk, row_bytes * rows);
+    const long got = read_grid_words(f, tile_chunk, row_bytes * rows);
+    bytes_read += got;
+    // Words past the end read as 0xFFFF: their high bytes are not the file's.
+    const long whole = got / TILE_RECORD_BYTES;
 
     // The tiles up to and including the first bad texture number are kept,
     // in file order; the load then fails.
@@ -95,13 +107,16 @@ int load_tile_map(const char *path, const Reporter *reporter) {
         const unsigned char *record = tile_chunk + (long)r * row_bytes + (long)x0 * TILE_RECORD_BYTES;
         const int y = ty - 1 - (i0 + r);
         for (int x = x0; x < x1; x++, record += TILE_RECORD_BYTES) {
-          if ((long)r * tx + x >= count) break;
+          const long k = (long)r * tx + x;
+          if (k >= count) break;
           decode_tile(record, &tile_map.tiles[x][y]);
+          if ((record[3] | record[5] | record[7] | record[9] | record[11]) && k < whole) keep_high_bytes(record, x, y);
         }
       }
     }
   }
   pack_fclose(f);
+  tile_map.records_read = bytes_read / TILE_RECORD_BYTES;
   return failed ? RESULT_BAD_DATA : RESULT_OK;
 }
 
@@ -123,6 +138,15 @@ static void encode_chunk(int k, unsigned char *out) {
       unsigned char *record = out + (long)r * row_bytes + (long)x0 * TILE_RECORD_BYTES;
       const int y = ty - 1 - (i0 + r);
       for (int x = x0; x < x1; x++, record += TILE_RECORD_BYTES) encode_tile(&tile_map.tiles[x][y], record);
+    }
+    if (tile_map.high_byte_tiles == 0) continue;
+    for (int r = 0; r < rows; r++) {
+      unsigned char *record = out + (long)r * row_bytes + (long)x0 * TILE_RECORD_BYTES;
+      const int y = ty - 1 - (i0 + r);
+      for (int x = x0; x < x1; x++, record += TILE_RECORD_BYTES) {
+        const TileHighBytes &high = tile_map.high_bytes[x][y];
+        for (int w = 0; w < TILE_HIGH_WORDS; w++) record[2 * w + 3] = high.word[w];
+      }
     }
   }
 }

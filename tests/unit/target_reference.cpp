@@ -5,9 +5,12 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <vector>
 
+#include "terrain/regular_file.h"
 #include "terrain/target_areas.h"
 #include "terrain/terrain_description.h"
 #include "terrain/terrain_model.h"
@@ -164,4 +167,80 @@ std::string compare_with_library_reader(const char *text, long size) {
   forget(slow);
   targets.area_count = targets.target_total = 0;
   return diff;
+}
+
+namespace {
+
+struct DescriptionOutcome {
+  int result, declared, last;
+  std::vector<std::string> names;
+  std::vector<int> water;
+};
+
+DescriptionOutcome take_description(int result) {
+  DescriptionOutcome o = {result, texture_table.textures_declared, texture_table.last_declared_texture, {}, {}};
+  for (int n = 1; n < MAX_TEXTURES; n++) {
+    o.names.push_back(texture_table.textures[n].filename);
+    o.water.push_back(texture_table.textures[n].has_water);
+  }
+  return o;
+}
+
+void reset_description() {
+  texture_table.textures_declared = texture_table.last_declared_texture = 0;
+  for (TextureEntry &e : texture_table.textures) {
+    e.filename[0] = 0;
+    e.has_water = 0;
+  }
+}
+
+}  // namespace
+
+std::string compare_description_with_library(const char *path) {
+  reset_description();
+  const DescriptionOutcome fast = take_description(load_terrain_description(path, nullptr));
+  reset_description();
+
+  // The sections the text could name: "texture" and three digits, in any case.
+  long size = 0;
+  char *text = read_whole_file(path, &size);
+  std::vector<bool> named(MAX_TEXTURES, false);
+  for (long i = 0; text && i + 10 <= size; i++) {
+    if (strncasecmp(text + i, "texture", 7) != 0) continue;
+    const char *d = text + i + 7;
+    if (d[0] < '0' || d[0] > '9' || d[1] < '0' || d[1] > '9' || d[2] < '0' || d[2] > '9') continue;
+    const int n = (d[0] - '0') * 100 + (d[1] - '0') * 10 + (d[2] - '0');
+    if (n > 0 && n < MAX_TEXTURES) named[n] = true;
+  }
+  set_config_data(text ? text : "", text ? (int)size : 0);
+  free(text);
+  for (int n = 1; n < MAX_TEXTURES; n++) {
+    TextureEntry &entry = texture_table.textures[n];
+    char section[32] = "Texture";
+    append_number3(section, n);
+    copy_cut(entry.filename, named[n] ? get_config_string(section, "Filename", "NONE") : "NONE", PATH_SIZE);
+    if (strcmp(entry.filename, "NONE") == 0) continue;
+    texture_table.textures_declared++;
+    texture_table.last_declared_texture = n;
+    char water[64];
+    copy_cut(water, get_config_string(section, "HasWater", "NONE"), sizeof(water));
+    entry.has_water = (int16_t)parse_leading_int(water, INT16_MIN, INT16_MAX);
+  }
+  const DescriptionOutcome slow =
+      take_description(texture_table.textures_declared > 0 ? RESULT_OK : RESULT_NOTHING_READ);
+  reset_description();
+
+  char line[640];
+  if (fast.result != slow.result || fast.declared != slow.declared || fast.last != slow.last) {
+    snprintf(line, sizeof(line), "result %d / %d, declared %d / %d, last %d / %d", fast.result, slow.result,
+             fast.declared, slow.declared, fast.last, slow.last);
+    return line;
+  }
+  for (int i = 0; i < MAX_TEXTURES - 1; i++) {
+    if (fast.names[i] == slow.names[i] && fast.water[i] == slow.water[i]) continue;
+    snprintf(line, sizeof(line), "texture %d: %s / %s, water %d / %d", i + 1, fast.names[i].c_str(),
+             slow.names[i].c_str(), fast.water[i], slow.water[i]);
+    return line;
+  }
+  return "";
 }

@@ -12,3 +12,9 @@
 // must start zeroed; both readings' records are zeroed again afterwards
 // and the counters set to 0.
 std::string compare_with_library_reader(const char *text, long size);
+
+// Reads the terrain description at path with load_terrain_description and
+// with the library's look-ups; "" when both leave the same counters, file
+// names and water flags, else the first difference. Only sections the text
+// names are looked up: no other can hold a key.
+std::string compare_description_with_library(const char *path);

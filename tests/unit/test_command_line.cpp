@@ -86,13 +86,16 @@ TEST(CommandLine, KindListsExpandInOrder) {
 
 TEST(ConsoleReporter, WarningLinesLoseTheStripPadding) {
   char line[128];
-  console_warning_line(Warning{WARNING_READ_ERROR, "  Read Error:  ", "x/A_TARGETS.ini"}, line, sizeof(line));
+  console_warning_line(Warning{WARNING_READ_ERROR, "  Read Error:  ", "x/A_TARGETS.ini", nullptr}, line, sizeof(line));
   EXPECT_STREQ("Read Error: x/A_TARGETS.ini", line);
-  console_warning_line(Warning{WARNING_PLAIN, "Warning: Error reading certain texture files.", ""}, line,
+  console_warning_line(Warning{WARNING_PLAIN, "Warning: Error reading certain texture files.", "", nullptr}, line,
                        sizeof(line));
   EXPECT_STREQ("Warning: Error reading certain texture files.", line);
-  console_warning_line(Warning{WARNING_PLAIN, "   ", nullptr}, line, sizeof(line));
+  console_warning_line(Warning{WARNING_PLAIN, "   ", nullptr, nullptr}, line, sizeof(line));
   EXPECT_STREQ("", line);
+  // A third line joins the same line.
+  console_warning_line(Warning{WARNING_PLAIN, "Short.", "a/B.TFD", "3 of 9 tiles read."}, line, sizeof(line));
+  EXPECT_STREQ("Short. a/B.TFD 3 of 9 tiles read.", line);
 }
 
 TEST(ResourceFiles, FoldersInTheirOrder) {

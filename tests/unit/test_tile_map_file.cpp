@@ -91,11 +91,11 @@ TEST_F(TileMapFile, TextureWordRange) {
   EXPECT_EQ(2, tile_at(1, 0).rotation);
   EXPECT_EQ(511, tile_map.max_texture_used);
 
-  // The rotation word 0x0102 is written back with a zero high byte.
+  // The rotation word 0x0102 is written back whole.
   ASSERT_EQ(0, save_tile_map(dir.file("u.TFD").c_str()));
   auto out = read_file(dir.file("u.TFD"));
   EXPECT_EQ(0x02, out[16 + 12 + 2]);
-  EXPECT_EQ(0x00, out[16 + 12 + 3]);
+  EXPECT_EQ(0x01, out[16 + 12 + 3]);
 
   // Texture 512 fails; the tiles before it stay.
   write_file(dir.file("bad.TFD"), tile_file(3, 1, 0, 0,
@@ -120,6 +120,10 @@ TEST_F(TileMapFile, FileCutShortReadsMissingWordsAsEndOfFile) {
   EXPECT_EQ(0, fourth.texture);
   EXPECT_EQ(255, fourth.rotation);
   EXPECT_EQ(255, fourth.extra[2]);
+  EXPECT_EQ(2, tile_map.records_read);
+  // The end-of-file words' high bytes are no file's: a save writes zeros.
+  ASSERT_EQ(0, save_tile_map(dir.file("full.TFD").c_str()));
+  EXPECT_EQ(0, read_file(dir.file("full.TFD"))[16 + 3 * 12 + 3]);
 
   // A header cut short reads its missing values as -1 and fails.
   write_file(dir.file("head.TFD"), std::vector<unsigned char>(6, 1));
@@ -168,30 +172,51 @@ TEST_F(TileMapFile, OnlyARegularFileIsReplaced) {
 
 namespace {
 
-// Several chunks and a width that is no multiple of the column blocks:
-// round trips byte for byte on one thread and on several.
-TEST_F(TileMapFile, LargeMapsRoundTripOnAnyNumberOfThreads) {
+// Several chunks and a width that is no multiple of the column blocks, high
+// bytes in some records: after edits of the low bytes a save changes only
+// those, on one thread and on several.
+TEST_F(TileMapFile, LargeMapsKeepEveryByteNotEditedOnAnyNumberOfThreads) {
   const int tx = 53, ty = 200;
   std::vector<Record> records;
   srand(17);
-  for (int i = 0; i < tx * ty; i++)
-    records.push_back({{(uint16_t)(rand() % 511), (uint16_t)(rand() % 256), (uint16_t)(rand() % 3),
-                        (uint16_t)(rand() % 256), (uint16_t)(rand() % 256), (uint16_t)(rand() % 256)}});
+  for (int i = 0; i < tx * ty; i++) {
+    const int high = i % 3 == 0 ? 0 : 255;
+    records.push_back({{(uint16_t)(rand() % 511), (uint16_t)(rand() % (high * 256 + 256)),
+                        (uint16_t)(rand() % 3), (uint16_t)(rand() % (high * 256 + 256)),
+                        (uint16_t)(rand() % 256), (uint16_t)(rand() % (high * 256 + 256))}});
+  }
   const auto bytes = tile_file(tx, ty, 3, 4, records);
   write_file(dir.file("big.TFD"), bytes);
   for (int threads : {1, 3}) {
     set_work_threads(threads);
     reset_program_state();
     ASSERT_EQ(0, load_tile_map(dir.file("big.TFD").c_str(), nullptr));
-    EXPECT_EQ(records[(ty - 1 - 150) * tx + 52].words[1], tile_at(52, 150).rotation);
-    ASSERT_EQ(0, save_tile_map(dir.file("copy.TFD").c_str()));
-    // Rotation, tag and extra words keep their low bytes only.
+    EXPECT_EQ(records[(ty - 1 - 150) * tx + 52].words[1] & 0xFF, tile_at(52, 150).rotation);
     auto expected = bytes;
-    for (size_t k = 16; k < expected.size(); k += 2)
-      if ((k - 16) % 12 >= 2) expected[k + 1] = 0;
+    for (int e = 0; e < 300; e++) {
+      const int x = rand() % tx, y = rand() % ty;
+      Tile &t = tile_at(x, y);
+      t.texture = (int16_t)(rand() % 512);
+      t.rotation = (uint8_t)rand();
+      t.tag = (uint8_t)rand();
+      t.extra[0] = t.extra[1] = t.extra[2] = (uint8_t)rand();
+      unsigned char *r = &expected[16 + 12 * ((size_t)(ty - 1 - y) * tx + x)];
+      r[0] = (unsigned char)(t.texture - 1);
+      r[1] = (unsigned char)((t.texture - 1) >> 8);
+      const uint8_t low[5] = {t.rotation, t.tag, t.extra[0], t.extra[1], t.extra[2]};
+      for (int w = 0; w < 5; w++) r[2 + 2 * w] = low[w];
+    }
+    ASSERT_EQ(0, save_tile_map(dir.file("copy.TFD").c_str()));
     EXPECT_TRUE(read_file(dir.file("copy.TFD")) == expected) << threads << " threads";
   }
   set_work_threads(0);
+
+  // The next file's tiles get none of these high bytes.
+  const auto plain = tile_file(tx, ty, 3, 4, std::vector<Record>(tx * ty, Record{{4, 1, 0, 0, 0, 0}}));
+  write_file(dir.file("plain.TFD"), plain);
+  ASSERT_EQ(0, load_tile_map(dir.file("plain.TFD").c_str(), nullptr));
+  ASSERT_EQ(0, save_tile_map(dir.file("copy.TFD").c_str()));
+  EXPECT_TRUE(read_file(dir.file("copy.TFD")) == plain);
 
   // A bad texture in a later chunk: the tiles after it keep what they had.
   records[130 * tx + 9].words[0] = 600;
@@ -237,6 +262,8 @@ TEST_F(TileMapFile, LoadingFaultsInOnlyTheUsedRows) {
   const size_t resident = resident_pages(tile_map.tiles, table);
   EXPECT_GE(resident, 3000u);  // each column starts on a page of its own, but a few
   EXPECT_LE(resident, 8000u);  // and far from the 31250 pages of the whole table (neighbours may add a few hundred)
+  // Without high bytes their table is never touched.
+  EXPECT_LT(resident_pages(tile_map.high_bytes, sizeof(tile_map.high_bytes)), 16u);
 }
 
 }  // namespace
