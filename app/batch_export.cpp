@@ -12,20 +12,19 @@ namespace {
 
 struct KindInfo {
   int kind;
-  const char *suffix;  // as the export names its files
   const char *what;    // for a refusal
   int need;            // KeyNeed of the kind's key
 };
 
 const KindInfo KINDS[] = {
-    {EXPORT_DATA, "_Data1x_", "data map", NEED_NOTHING},
-    {EXPORT_WATER, "_Water1x_", "water map", NEED_DECLARED_TEXTURES},
-    {EXPORT_TEXTURES_4X, "_Textures4x_", "texture map", NEED_NOTHING},
-    {EXPORT_EMBOSSED_4X, "_Embossed4x_", "embossed map", NEED_HEIGHTS},
-    {EXPORT_HEIGHT_4X, "_Height4x_", "height map picture", NEED_HEIGHTS},
-    {EXPORT_PLANNING_MAP_1, "_PlanningMap1_", "planning map 1", NEED_HEIGHTS},
-    {EXPORT_PLANNING_MAP_2, "_PlanningMap2_", "planning map 2", NEED_HEIGHTS},
-    {EXPORT_PLANNING_MAP_3, "_PlanningMap3_", "planning map 3", NEED_HEIGHTS},
+    {EXPORT_DATA, "data map", NEED_NOTHING},
+    {EXPORT_WATER, "water map", NEED_DECLARED_TEXTURES},
+    {EXPORT_TEXTURES_4X, "texture map", NEED_NOTHING},
+    {EXPORT_EMBOSSED_4X, "embossed map", NEED_HEIGHTS},
+    {EXPORT_HEIGHT_4X, "height map picture", NEED_HEIGHTS},
+    {EXPORT_PLANNING_MAP_1, "planning map 1", NEED_HEIGHTS},
+    {EXPORT_PLANNING_MAP_2, "planning map 2", NEED_HEIGHTS},
+    {EXPORT_PLANNING_MAP_3, "planning map 3", NEED_HEIGHTS},
 };
 
 const KindInfo *kind_info(int kind) {
@@ -69,12 +68,10 @@ int export_kinds(const int *kinds, int count) {
       failed = 1;
       continue;
     }
-    // The export takes the same first free name.
-    char name[PATH_SIZE];
-    if (numbered_output_name(info->suffix, name)) name[0] = 0;
-    start_file_progress(name);
-    const int result = export_bitmap(info->kind, console_export_reporter());
-    finish_file_progress(result == 0 && name[0]);
+    start_file_progress();
+    char written[PATH_SIZE];
+    const int result = export_bitmap(info->kind, console_export_reporter(), nullptr, written);
+    finish_file_progress(result == 0 ? written : nullptr);
     if (result != 0) failed = 1;
   }
   return failed;

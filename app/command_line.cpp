@@ -15,6 +15,7 @@
 #include "terrain/regular_file.h"
 #include "terrain/terrain_check.h"
 #include "terrain/terrain_model.h"
+#include "terrain/text_numbers.h"
 
 namespace {
 
@@ -89,19 +90,22 @@ int start_without_display() {
   return init_display(settings.screen_width, settings.screen_height);
 }
 
-void set_terrain_path(const char *path) {
-  // A longer path would name a different file once cut: leave it empty so
-  // that the opening fails with the tile-map error, as in the window.
+// The terrain's path into the model; a longer one than a path may be would
+// name a different file once cut, so it is refused, named in the message.
+bool set_terrain_path(const char *path) {
   if (strlen(path) < PATH_SIZE) {
     strcpy(terrain_paths.tfd_path, path);
-  } else {
-    terrain_paths.tfd_path[0] = 0;
+    return true;
   }
+  char cut[PATH_CUT_SIZE];
+  cut_middle(path, PATH_CUT_KEEP, cut, sizeof(cut));
+  report_warning(console_reporter(), WARNING_PLAIN, "Error reading TFD file.", cut, PATH_TOO_LONG_TEXT);
+  return false;
 }
 
 int run_exports(const CommandLine &c) {
   if (start_without_display() != 0) return COMMAND_EXIT_FAILED;
-  set_terrain_path(c.terrain);
+  if (!set_terrain_path(c.terrain)) return COMMAND_EXIT_USAGE;
   OpenReport report;
   const int outcome = open_terrain_files(session.enable_targets != 0, console_reporter(), &report);
   int code = COMMAND_EXIT_DONE;
@@ -117,23 +121,26 @@ int run_exports(const CommandLine &c) {
 }
 
 void print_problem(void *, const char *text) { printf("%s\n", text); }
+void print_note(void *, const char *text) { fprintf(stderr, "%s\n", text); }
 
 int run_check(const CommandLine &c) {
   if (start_without_display() != 0) return COMMAND_EXIT_FAILED;
-  set_terrain_path(c.terrain);
-  const CheckOutput output = {print_problem, nullptr};
+  if (!set_terrain_path(c.terrain)) return COMMAND_EXIT_USAGE;
+  const CheckOutput output = {print_problem, print_note, nullptr};
   int problems = 0;
   const int outcome = check_terrain(output, &problems);
   fflush(stdout);
   release_textures();
+  char name[4 * PATH_SIZE];
+  quote_name(c.terrain, name, sizeof(name));
   if (outcome == CHECK_NO_TILE_MAP) {
-    fprintf(stderr, "%s: the tile map cannot be read; nothing else was checked.\n", c.terrain);
+    fprintf(stderr, "%s: the tile map cannot be read; nothing else was checked.\n", name);
     return COMMAND_EXIT_USAGE;
   }
   if (problems == 0)
-    fprintf(stderr, "%s: no problems found.\n", c.terrain);
+    fprintf(stderr, "%s: no problems found.\n", name);
   else
-    fprintf(stderr, "%s: %d problem%s found.\n", c.terrain, problems, problems == 1 ? "" : "s");
+    fprintf(stderr, "%s: %d problem%s found.\n", name, problems, problems == 1 ? "" : "s");
   return outcome == CHECK_CLEAN ? COMMAND_EXIT_DONE : COMMAND_EXIT_FAILED;
 }
 
@@ -151,43 +158,65 @@ int export_kinds_of(const char *word, int *kinds) {
 CommandLine parse_command_line(int argc, char **argv) {
   CommandLine c{};
   c.mode = COMMAND_WINDOW;
-  bool options = false;
-  for (int i = 1; i < argc; i++) options = options || is_option(argv[i]);
-  if (!options) {
-    c.terrain = argc == 2 ? argv[1] : nullptr;
-    return c;
-  }
-  const char *option = argv[1];
-  const int rest = argc - 2;
-  if (strcmp(option, "--help") == 0 || strcmp(option, "-h") == 0) {
-    c.mode = COMMAND_HELP;
-    return rest == 0 ? c : usage_error(c, "%s takes no arguments", option);
-  }
-  if (strcmp(option, "--version") == 0) {
-    c.mode = COMMAND_VERSION;
-    return rest == 0 ? c : usage_error(c, "%s takes no arguments", option);
-  }
-  if (strcmp(option, "--check") == 0) {
-    if (rest != 1 || is_option(argv[2])) return usage_error(c, "%s takes one terrain", option);
-    c.mode = COMMAND_CHECK;
-    c.terrain = argv[2];
-    return c;
-  }
-  if (strcmp(option, "--export") == 0) {
-    if (rest != 2 || is_option(argv[2]) || is_option(argv[3]))
-      return usage_error(c, "%s takes a list of kinds and one terrain", option);
-    if (!read_kinds(c, argv[2])) {
+  // Options and the terrain in any order; "--" ends the options.
+  const char *mode_option = nullptr;
+  const char *kinds = nullptr;
+  const char *positional[2] = {nullptr, nullptr};
+  int positionals = 0;
+  bool options_over = false, any_option = false;
+  for (int i = 1; i < argc; i++) {
+    const char *arg = argv[i];
+    if (!options_over && strcmp(arg, "--") == 0) {
+      options_over = true;
+      continue;
+    }
+    if (options_over || !is_option(arg)) {
+      if (positionals < 2) positional[positionals] = arg;
+      positionals++;
+      continue;
+    }
+    any_option = true;
+    int mode = COMMAND_USAGE_ERROR;
+    if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) mode = COMMAND_HELP;
+    else if (strcmp(arg, "--version") == 0) mode = COMMAND_VERSION;
+    else if (strcmp(arg, "--check") == 0) mode = COMMAND_CHECK;
+    else if (strcmp(arg, "--export") == 0) mode = COMMAND_EXPORT;
+    else return usage_error(c, "unknown option %s", arg);
+    if (mode_option) {
+      snprintf(c.error, sizeof(c.error), "%.60s and %.60s cannot be given together", mode_option, arg);
       c.mode = COMMAND_USAGE_ERROR;
       return c;
     }
-    c.mode = COMMAND_EXPORT;
-    c.terrain = argv[3];
+    mode_option = arg;
+    c.mode = mode;
+    if (mode == COMMAND_EXPORT) {
+      if (i + 1 >= argc || is_option(argv[i + 1]))
+        return usage_error(c, "%s takes a list of kinds and one terrain", arg);
+      kinds = argv[++i];
+    }
+  }
+  if (!any_option) {
+    // Without options: one terrain, or the file selector.
+    c.terrain = positionals == 1 ? positional[0] : nullptr;
     return c;
   }
-  for (int i = 1; i < argc; i++) {
-    if (is_option(argv[i])) return usage_error(c, "unknown option %s", argv[i]);
+  switch (c.mode) {
+    case COMMAND_HELP:
+    case COMMAND_VERSION:
+      return positionals == 0 ? c : usage_error(c, "%s takes no arguments", mode_option);
+    case COMMAND_CHECK:
+      if (positionals != 1) return usage_error(c, "%s takes one terrain", mode_option);
+      c.terrain = positional[0];
+      return c;
+    default:  // COMMAND_EXPORT
+      if (positionals != 1) return usage_error(c, "%s takes a list of kinds and one terrain", mode_option);
+      if (!read_kinds(c, kinds)) {
+        c.mode = COMMAND_USAGE_ERROR;
+        return c;
+      }
+      c.terrain = positional[0];
+      return c;
   }
-  return usage_error(c, "%s", "unknown option");
 }
 
 void print_usage(FILE *out) {
@@ -197,6 +226,7 @@ void print_usage(FILE *out) {
         "  veldkit --check TERRAIN.TFD                    list every problem of the terrain\n"
         "  veldkit --help                                 show this text\n"
         "  veldkit --version                              show the version\n"
+        "Options and the terrain may come in any order; -- ends the options.\n"
         "\n"
         "Kinds: data, water, textures, embossed, height, planning (the three planning\n"
         "maps), all (every kind, in the order of the keys F5 to F10).\n"

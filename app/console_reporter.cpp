@@ -4,13 +4,16 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "terrain/text_numbers.h"
+
 void console_warning_line(const Warning &warning, char *line, int size) {
   // The strip pads some messages with blanks; a line needs none.
   const char *message = warning.message ? warning.message : "";
   while (*message == ' ') message++;
   int length = (int)strlen(message);
   while (length > 0 && message[length - 1] == ' ') length--;
-  const char *path = warning.path ? warning.path : "";
+  char path[1024];
+  quote_name(warning.path ? warning.path : "", path, sizeof(path));
   const char *detail = warning.detail ? warning.detail : "";
   if (path[0])
     snprintf(line, size, "%.*s %s%s%s", length, message, path, detail[0] ? " " : "", detail);
@@ -20,10 +23,9 @@ void console_warning_line(const Warning &warning, char *line, int size) {
 
 namespace {
 
-// The export running now and the width of the progress line last drawn, so
-// that the next line, a warning or the file's name covers it.
+// The width of the progress line last drawn, so that the next line, a
+// warning or the file's name covers it.
 struct ProgressLine {
-  char name[256];
   int shown_width;
 };
 
@@ -66,13 +68,14 @@ const Reporter *console_export_reporter() {
   return &reporter;
 }
 
-void start_file_progress(const char *name) {
-  snprintf(progress.name, sizeof(progress.name), "%s", name);
+void start_file_progress() {
   progress.shown_width = 0;
 }
 
-void finish_file_progress(int written) {
+void finish_file_progress(const char *written) {
   clear_progress_line();
-  if (written) fprintf(stderr, "%s\n", progress.name);
+  char name[1024];
+  quote_name(written ? written : "", name, sizeof(name));
+  if (written && written[0]) fprintf(stderr, "%s\n", name);
   fflush(stderr);
 }

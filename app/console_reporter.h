@@ -15,8 +15,9 @@ void console_warning_line(const Warning &warning, char *line, int size);
 // line redrawn in place, when standard error is a terminal.
 const Reporter *console_export_reporter();
 
-// Around one export into the file called name; one at a time.
-void start_file_progress(const char *name);
+// Around one export; one at a time.
+void start_file_progress();
 
-// Ends the progress line; prints the name as its own line when written.
-void finish_file_progress(int written);
+// Ends the progress line; prints the name written (null or "" when none)
+// as its own line.
+void finish_file_progress(const char *written);

@@ -9,9 +9,12 @@
 #include "app/opening.h"
 #include "app/resource_files.h"
 #include "app/status_bar.h"
+#include "app/window_reporter.h"
 #include "app/x_errors.h"
+#include "terrain/open_terrain.h"
 #include "terrain/regular_file.h"
 #include "terrain/terrain_model.h"
+#include "terrain/text_numbers.h"
 #include "ui/dialog_theme.h"
 
 ProgramSettings read_settings() {
@@ -173,15 +176,17 @@ int veldkit_main(int argc, char **argv) {
 
   draw_empty_status_bar(screen);
 
-  if (argc == 2) {
-    // A longer path would name a different file once cut: leave the path
-    // empty so that the opening fails with the tile-map error.
-    if (strlen(argv[1]) < PATH_SIZE) {
-      strcpy(terrain_paths.tfd_path, argv[1]);
+  if (command.terrain) {
+    // A longer path would name a different file once cut: it is refused,
+    // named, and the file selector follows.
+    if (strlen(command.terrain) < PATH_SIZE) {
+      strcpy(terrain_paths.tfd_path, command.terrain);
+      open_terrain(0);
     } else {
-      terrain_paths.tfd_path[0] = 0;
+      char cut[PATH_CUT_SIZE];
+      cut_middle(command.terrain, PATH_CUT_KEEP, cut, sizeof(cut));
+      report_warning(window_reporter(), WARNING_PLAIN, "Error reading TFD file.", cut, PATH_TOO_LONG_TEXT);
     }
-    open_terrain(0);
   }
   session.run_state = RUN_CONTINUE;
   if (!session.terrain_open) open_terrain(1);

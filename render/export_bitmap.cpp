@@ -13,6 +13,7 @@
 #include "render/export_stream.h"
 #include "render/planning_map.h"
 #include "render/shade_cache.h"
+#include "terrain/open_terrain.h"
 #include "terrain/relief_shading.h"
 #include "terrain/safe_file.h"
 #include "terrain/stdio_packfile.h"
@@ -35,18 +36,32 @@ static int name_taken(const char *name) {
 }
 
 int numbered_output_name(const char *suffix, char *name) {
-  char base[PATH_SIZE];
+  char base[PATH_SIZE * 2];
   replace_extension(base, get_filename(terrain_paths.tfd_path), "bmp", sizeof(base));
   for (int n = 0; n < OUTPUT_NUMBERS; n++) {
     char numbered[SUFFIX_SIZE];
     ustrzcpy(numbered, SUFFIX_SIZE - 3, suffix);  // room for the three digits
     append_number3(numbered, n);
-    ustrzcpy(name, PATH_SIZE, base);
-    insert_suffix(name, numbered, PATH_SIZE);
+    char whole[sizeof(base) + SUFFIX_SIZE];
+    ustrzcpy(whole, sizeof(whole), base);
+    insert_suffix(whole, numbered, sizeof(whole));
+    if (strlen(whole) > PATH_SIZE - 1 || !whole[0]) {
+      // No file may have so long a name: it is named, cut, and refused.
+      cut_middle(whole[0] ? whole : base, PATH_CUT_KEEP, name, PATH_SIZE);
+      return OUTPUT_NAME_TOO_LONG;
+    }
+    ustrzcpy(name, PATH_SIZE, whole);
     if (!name_taken(name)) return 0;
   }
   name[0] = 0;
   return 1;
+}
+
+int report_name_failure(const Reporter *r, int found, const char *name) {
+  if (found != OUTPUT_NAME_TOO_LONG) return report_no_free_name(r);
+  report_warning(r, WARNING_PLAIN, "Error writing bitmap file.", name,
+                 "The file name is longer than 255 characters.");
+  return RESULT_CANNOT_WRITE;
 }
 
 // Whatever part of the file was written is gone already (save_new_bmp);
@@ -97,7 +112,8 @@ static const char *output_suffix(int kind) {
 // the percentage last shown.
 struct ExportJob {
   int kind;
-  const char *name;
+  char *name;  // PATH_SIZE bytes; the final name once written
+  const char *suffix;
   const Reporter *reporter;
   ExportTiming timing;
   double started;
@@ -135,7 +151,17 @@ static int write_picture(ExportJob &job, const RowSource &source) {
     return result == STREAM_NO_MEMORY ? report_memory_failure(job.reporter, job.name)
                                       : report_write_failure(job.reporter, job.name);
   }
-  if (export_file_publish(&file, job.name) != 0) return report_write_failure(job.reporter, job.name);
+  // Another export may have taken the name meanwhile: the next free one.
+  for (;;) {
+    const int published = export_file_publish(&file, job.name);
+    if (published == 0) break;
+    if (published != EXPORT_NAME_TAKEN) return report_write_failure(job.reporter, job.name);
+    const int found = numbered_output_name(job.suffix, job.name);
+    if (found != 0) {
+      export_file_discard(&file);
+      return report_name_failure(job.reporter, found, job.name);
+    }
+  }
   job.timing.write_seconds = export_clock() - writing;
   return RESULT_OK;
 }
@@ -173,17 +199,19 @@ static int export_planning_map(ExportJob &job) {
   return write_bitmap(job, map, nullptr);
 }
 
-int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing) {
+int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing, char *final_name) {
   if (timing) *timing = ExportTiming{0, 0};
   const char *suffix = output_suffix(kind);
   if (!suffix) return RESULT_UNKNOWN_KIND;
   report_progress(reporter, "Exporting Bitmap (%d)..." BLANKS_46, kind);
   char name[PATH_SIZE];
-  if (numbered_output_name(suffix, name)) return report_no_free_name(reporter);
+  const int found = numbered_output_name(suffix, name);
+  if (found != 0) return report_name_failure(reporter, found, name);
   reset_shade_cache();
-  ExportJob job = {kind, name, reporter, {0, 0}, export_clock(), -1, 0};
+  ExportJob job = {kind, name, suffix, reporter, {0, 0}, export_clock(), -1, 0};
   const int result = kind >= EXPORT_PLANNING_MAP_1 ? export_planning_map(job) : export_picture(job);
   if (timing) *timing = job.timing;
+  if (final_name) snprintf(final_name, PATH_SIZE, "%s", result == RESULT_OK ? name : "");
   if (result != RESULT_OK) return result;
   report_progress(reporter, "Exporting Bitmap (%d) Done." BLANKS_46, kind);
   return RESULT_OK;

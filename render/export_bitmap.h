@@ -21,12 +21,22 @@ enum ExportKind {
 // with its progress texts and any failure reported. 0, or RESULT_NO_TILES,
 // RESULT_NO_MEMORY, RESULT_CANNOT_WRITE (no partial file is left),
 // RESULT_NO_FREE_NAME or RESULT_UNKNOWN_KIND. timing (may be null) receives
-// where the time went.
-int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing = nullptr);
+// where the time went, final_name (PATH_SIZE bytes, may be null) the name
+// written: the first free one at the start, or the next free one at the end
+// when another export took that meanwhile.
+int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing = nullptr,
+                  char *final_name = nullptr);
 
 // The first free "<terrain><suffix>NNN.bmp" in the working directory, into
-// name (256 bytes); 0 when found, 1 when all of 000..998 are taken.
+// name (256 bytes); 0 when found, 1 when all of 000..998 are taken,
+// OUTPUT_NAME_TOO_LONG when the name would be longer than a file name may
+// be (name then holds it cut in the middle, to be shown).
+enum { OUTPUT_NAME_TOO_LONG = 2 };
 int numbered_output_name(const char *suffix, char *name);
+
+// Reports what numbered_output_name found (1 or OUTPUT_NAME_TOO_LONG) and
+// returns RESULT_NO_FREE_NAME or RESULT_CANNOT_WRITE.
+int report_name_failure(const Reporter *r, int found, const char *name);
 
 // Saves bmp as a BMP file that did not exist before: created without
 // following any link and never over an existing entry. 0 when written, or

@@ -8,6 +8,8 @@
 #include <sys/random.h>
 #include <unistd.h>
 
+#include "terrain/temp_files.h"
+
 // The final name's folder and at most this much of its file name go into
 // the temporary one, so that it stays within the system's name limit.
 enum { TEMP_NAME_KEEP = 200 };
@@ -36,39 +38,55 @@ int export_file_create(ExportFile *file, const char *name) {
     if (written < 0 || written >= (int)sizeof(file->temp_name)) break;
     // The same permissions a plain new file gets (the umask applies).
     file->fd = open(file->temp_name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (file->fd >= 0) return 0;
+    if (file->fd >= 0) {
+      track_temp_file(file->temp_name);
+      return 0;
+    }
     if (errno != EEXIST) break;
   }
   file->temp_name[0] = 0;
   return 1;
 }
 
-// The final name for the complete file, never over an existing one.
+// The final name for the complete file, never over an existing one: 0,
+// EXPORT_NAME_TAKEN or 1.
 static int give_name(const char *temp_name, const char *name) {
 #ifdef RENAME_NOREPLACE
   if (renameat2(AT_FDCWD, temp_name, AT_FDCWD, name, RENAME_NOREPLACE) == 0) return 0;
+  if (errno == EEXIST) return EXPORT_NAME_TAKEN;
   if (errno != EINVAL && errno != ENOSYS) return 1;
 #endif
   // A file system without the flag: a second link never replaces either.
-  if (link(temp_name, name) != 0) return 1;
+  if (link(temp_name, name) != 0) return errno == EEXIST ? EXPORT_NAME_TAKEN : 1;
   unlink(temp_name);
   return 0;
 }
 
 int export_file_publish(ExportFile *file, const char *name) {
-  const int closed = close(file->fd) == 0;
-  file->fd = -1;
-  if (closed && give_name(file->temp_name, name) == 0) {
+  if (file->fd >= 0) {
+    const int closed = close(file->fd) == 0;
+    file->fd = -1;
+    if (!closed) {
+      export_file_discard(file);
+      return 1;
+    }
+  }
+  const int named = give_name(file->temp_name, name);
+  if (named == 0) {
+    forget_temp_file(file->temp_name);
     file->temp_name[0] = 0;
     return 0;
   }
-  export_file_discard(file);
-  return 1;
+  if (named != EXPORT_NAME_TAKEN) export_file_discard(file);
+  return named;
 }
 
 void export_file_discard(ExportFile *file) {
   if (file->fd >= 0) close(file->fd);
   file->fd = -1;
-  if (file->temp_name[0]) unlink(file->temp_name);
+  if (file->temp_name[0]) {
+    unlink(file->temp_name);
+    forget_temp_file(file->temp_name);
+  }
   file->temp_name[0] = 0;
 }

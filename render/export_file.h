@@ -15,9 +15,12 @@ struct ExportFile {
 // nobody can guess or have taken; 0 when done.
 int export_file_create(ExportFile *file, const char *name);
 
+enum { EXPORT_NAME_TAKEN = 2 };
+
 // Closes the temporary file and gives it the final name; 0 when done,
-// 1 when closing failed or name exists by now (the temporary file is
-// removed then).
+// EXPORT_NAME_TAKEN when name exists by now (the complete file is kept
+// under its temporary name, for another try under another name), 1 when
+// closing or naming failed (the temporary file is removed then).
 int export_file_publish(ExportFile *file, const char *name);
 
 // Closes and removes the temporary file.

@@ -9,7 +9,8 @@ static_assert(sizeof("Saving Screenshot..." BLANKS_46) == 66 + 1, "66 characters
 int save_screenshot(BITMAP *picture, const Reporter *reporter) {
   char name[PATH_SIZE];
   if (!picture) return RESULT_NO_MEMORY;
-  if (numbered_output_name("_screenshot_", name)) return report_no_free_name(reporter);
+  const int found = numbered_output_name("_screenshot_", name);
+  if (found != 0) return report_name_failure(reporter, found, name);
   if (save_new_bmp(name, picture, nullptr) != RESULT_OK) return report_write_failure(reporter, name);
   // Reported after saving: the text is never part of a screenshot.
   report_progress(reporter, "Saving Screenshot..." BLANKS_46);

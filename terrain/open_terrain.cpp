@@ -11,23 +11,39 @@
 #include "terrain/textures.h"
 #include "terrain/tile_map_file.h"
 
-// The tile map's path with a new extension, or an empty path when the result
-// would not fit (a cut name could be some other file).
-static void derive_path(char *dest, const char *extension, const char *suffix) {
+void sibling_path(int sibling, char *dest, int size) {
+  static const char *const extensions[] = {"hfd", "ini", "ini"};
+  static const char *const suffixes[] = {nullptr, "_DATA", "_TARGETS"};
+  replace_extension(dest, terrain_paths.tfd_path, extensions[sibling], size);
+  if (suffixes[sibling]) insert_suffix(dest, suffixes[sibling], size);
+}
+
+static void derive_path(int sibling, char *dest) {
   char joined[PATH_SIZE * 2];
-  replace_extension(joined, terrain_paths.tfd_path, extension, sizeof(joined));
+  sibling_path(sibling, joined, sizeof(joined));
   if (ustrsize(joined) > PATH_SIZE - 1) {
     dest[0] = 0;
     return;
   }
   ustrzcpy(dest, PATH_SIZE, joined);
-  if (suffix) insert_suffix(dest, suffix, PATH_SIZE);
 }
 
 void derive_terrain_paths() {
-  derive_path(terrain_paths.hfd_path, "hfd", nullptr);
-  derive_path(terrain_paths.data_ini_path, "ini", "_DATA");
-  derive_path(terrain_paths.targets_ini_path, "ini", "_TARGETS");
+  derive_path(SIBLING_HFD, terrain_paths.hfd_path);
+  derive_path(SIBLING_DATA_INI, terrain_paths.data_ini_path);
+  derive_path(SIBLING_TARGETS_INI, terrain_paths.targets_ini_path);
+}
+
+// What a warning about a sibling names: its path, or the whole name cut in
+// the middle when it was too long to be read; *detail then says why.
+static const char *sibling_named(OpenReport *report, int sibling, const char *path, const char **detail) {
+  *detail = nullptr;
+  if (path[0] || !terrain_paths.tfd_path[0]) return path;
+  char whole[PATH_SIZE * 2];
+  sibling_path(sibling, whole, sizeof(whole));
+  cut_middle(whole, PATH_CUT_KEEP, report->long_paths[sibling], PATH_CUT_SIZE);
+  *detail = PATH_TOO_LONG_TEXT;
+  return report->long_paths[sibling];
 }
 
 // 1 when a tile of the map names a texture entry whose bitmap was not loaded.
@@ -79,12 +95,15 @@ int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *r
       warn(report, reporter, WARNING_PLAIN, "Warning: Tile map file is shorter than its size.",
            terrain_paths.tfd_path, report->detail);
     }
-    if (load_height_map(terrain_paths.hfd_path, reporter) != RESULT_OK)
-      warn(report, reporter, WARNING_PLAIN, "Warning: Error reading HFD file.",
-           terrain_paths.hfd_path);
-    if (load_terrain_description(terrain_paths.data_ini_path, reporter) != RESULT_OK)
-      warn(report, reporter, WARNING_PLAIN, "Warning: Error reading _DATA.INI file.",
-           terrain_paths.data_ini_path);
+    const char *detail = nullptr;
+    if (load_height_map(terrain_paths.hfd_path, reporter) != RESULT_OK) {
+      const char *named = sibling_named(report, SIBLING_HFD, terrain_paths.hfd_path, &detail);
+      warn(report, reporter, WARNING_PLAIN, "Warning: Error reading HFD file.", named, detail);
+    }
+    if (load_terrain_description(terrain_paths.data_ini_path, reporter) != RESULT_OK) {
+      const char *named = sibling_named(report, SIBLING_DATA_INI, terrain_paths.data_ini_path, &detail);
+      warn(report, reporter, WARNING_PLAIN, "Warning: Error reading _DATA.INI file.", named, detail);
+    }
   }
   count_textures();
 
@@ -101,11 +120,13 @@ int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *r
 
   if (read_targets) {
     const int result = load_target_areas(terrain_paths.targets_ini_path, reporter);
+    const char *detail = nullptr;
+    const char *named =
+        sibling_named(report, SIBLING_TARGETS_INI, terrain_paths.targets_ini_path, &detail);
     if (result == RESULT_CANNOT_OPEN)
-      warn(report, reporter, WARNING_READ_ERROR, "  Read Error:  ", terrain_paths.targets_ini_path);
+      warn(report, reporter, WARNING_READ_ERROR, "  Read Error:  ", named, detail);
     else if (result != RESULT_OK)
-      warn(report, reporter, WARNING_PLAIN, "Warning: Error reading _TARGETS.INI file.",
-           terrain_paths.targets_ini_path);
+      warn(report, reporter, WARNING_PLAIN, "Warning: Error reading _TARGETS.INI file.", named, detail);
   }
   return OPEN_DONE;
 }

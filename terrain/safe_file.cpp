@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "terrain/stdio_packfile.h"
+#include "terrain/temp_files.h"
 
 enum {
   TEMP_NAME_LETTERS = 12,
@@ -68,10 +69,12 @@ int safe_file_open(SafeFile *file, const char *path) {
     if (file->fd < 0 && errno != EEXIST) return 1;
   }
   if (file->fd < 0) return 1;
+  track_temp_file(file->temp_path);
   file->pack = stdio_packfile_from_fd(file->fd, "wb");
   if (!file->pack) {
     file->fd = -1;
     remove(file->temp_path);
+    forget_temp_file(file->temp_path);
     return 1;
   }
   return 0;
@@ -92,7 +95,8 @@ int safe_file_commit(SafeFile *file, int ok) {
   if (pack_fclose(file->pack) != 0) ok = 0;
   file->pack = nullptr;
   file->fd = -1;
-  if (ok && rename(file->temp_path, file->final_path) == 0) return 0;
-  remove(file->temp_path);
-  return 1;
+  const int renamed = ok && rename(file->temp_path, file->final_path) == 0;
+  if (!renamed) remove(file->temp_path);
+  forget_temp_file(file->temp_path);
+  return renamed ? 0 : 1;
 }

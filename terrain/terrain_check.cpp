@@ -6,8 +6,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <dirent.h>
+#include <string>
 #include <sys/stat.h>
+#include <vector>
 #include <unistd.h>
 
 #include "terrain/config_lines.h"
@@ -30,17 +35,31 @@ struct Checker {
   int problems;
 };
 
+void emit(void (*to)(void *, const char *), void *context, const char *file, const char *format,
+          va_list args) {
+  char what[LINE_SIZE];
+  vsnprintf(what, sizeof(what), format, args);
+  char name[4 * PATH_SIZE];
+  quote_name(file, name, sizeof(name));
+  char line[LINE_SIZE + sizeof(name) + 2];
+  snprintf(line, sizeof(line), "%s: %s", name, what);
+  if (to) to(context, line);
+}
+
 __attribute__((format(printf, 3, 4))) void problem(Checker &c, const char *file,
                                                    const char *format, ...) {
-  char what[LINE_SIZE];
   va_list args;
   va_start(args, format);
-  vsnprintf(what, sizeof(what), format, args);
+  emit(c.output->line, c.output->context, file, format, args);
   va_end(args);
-  char line[LINE_SIZE + PATH_SIZE];
-  snprintf(line, sizeof(line), "%s: %s", file, what);
   c.problems++;
-  if (c.output->line) c.output->line(c.output->context, line);
+}
+
+__attribute__((format(printf, 3, 4))) void note(Checker &c, const char *file, const char *format, ...) {
+  va_list args;
+  va_start(args, format);
+  emit(c.output->note, c.output->context, file, format, args);
+  va_end(args);
 }
 
 // A problem that may repeat many times: the first few are listed.
@@ -52,6 +71,25 @@ struct Repeats {
       problem(c, file, "%ld more %s", count - CHECK_REPEATS_SHOWN, what);
   }
 };
+
+// A sibling whose path is too long to be read, named by its whole name.
+bool sibling_too_long(Checker &c, int sibling, const char *path) {
+  if (path[0] || !terrain_paths.tfd_path[0]) return false;
+  char whole[PATH_SIZE * 2], shown[PATH_CUT_SIZE];
+  sibling_path(sibling, whole, sizeof(whole));
+  cut_middle(whole, PATH_CUT_KEEP, shown, sizeof(shown));
+  problem(c, shown, "the path is longer than %d characters, so the file is not read", PATH_SIZE - 1);
+  return true;
+}
+
+// A file read whole that is over the limit, reported with its size.
+bool too_large(Checker &c, const char *path) {
+  struct stat st;
+  if (stat(path, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= (off_t)WHOLE_FILE_LIMIT) return false;
+  problem(c, path, "%lld bytes, over the %d MB a file of its kind may hold; it is not read",
+          (long long)st.st_size, (int)(WHOLE_FILE_LIMIT >> 20));
+  return true;
+}
 
 // Why a file is not there to read: missing, or there but unreadable.
 const char *absence(const char *path) {
@@ -130,8 +168,15 @@ int check_tile_map(Checker &c) {
     problem(c, path, "%lld bytes, shorter than the %lld its header gives for %d x %d tiles", size,
             expected, tx, ty);
 
-  Repeats bad;
+  Repeats bad, high;
   for_each_record(fd, TILE_RECORD_BYTES, (long long)tx * ty, [&](long long k, const unsigned char *r) {
+    if ((r[3] | r[5] | r[7] | r[9] | r[11]) && high.shown()) {
+      note(c, path,
+           "note: tile %d,%d: high bytes set in its words (rotation 0x%04X, tag 0x%04X, extra 0x%04X "
+           "0x%04X 0x%04X); Veldkit edits the low bytes and keeps the high bytes as read",
+           (int)(k % tx), (int)(k / tx), r[2] | r[3] << 8, r[4] | r[5] << 8, r[6] | r[7] << 8,
+           r[8] | r[9] << 8, r[10] | r[11] << 8);
+    }
     const int texture = (int16_t)(uint16_t)((r[0] | r[1] << 8) + 1);
     if (texture >= 0 && texture < MAX_TEXTURES) return;
     if (bad.shown()) {
@@ -141,12 +186,15 @@ int check_tile_map(Checker &c) {
     }
   });
   close(fd);
+  if (high.count > CHECK_REPEATS_SHOWN)
+    note(c, path, "note: %ld more tiles with high bytes set", high.count - CHECK_REPEATS_SHOWN);
   bad.summarise(c, path, "tiles with a texture number outside 0..511");
   return bad.count > 0 ? CHECK_NO_TILE_MAP : CHECK_CLEAN;
 }
 
 void check_height_map(Checker &c) {
   const char *path = terrain_paths.hfd_path;
+  if (sibling_too_long(c, SIBLING_HFD, path)) return;
   int32_t header[4];
   long long size = 0;
   const int fd = open_grid(path, header, &size);
@@ -186,7 +234,8 @@ void check_height_map(Checker &c) {
 // The texture list, the declared files and the numbers the tiles use.
 void check_textures(Checker &c) {
   const char *list = terrain_paths.data_ini_path;
-  if (!regular_file_readable(list)) problem(c, list, "%s", absence(list));
+  if (sibling_too_long(c, SIBLING_DATA_INI, list) || too_large(c, list)) {
+  } else if (!regular_file_readable(list)) problem(c, list, "%s", absence(list));
   else if (texture_table.textures_declared == 0) problem(c, list, "declares no texture");
 
   for (int n = 1; n < MAX_TEXTURES; n++) {
@@ -325,23 +374,16 @@ void check_target_sections(Checker &c, const char *path, const char *text, long 
 
 void check_targets(Checker &c) {
   const char *path = terrain_paths.targets_ini_path;
-  struct stat st;
-  const int fd = open_regular_file(path, &st);
-  if (fd < 0) {
+  if (sibling_too_long(c, SIBLING_TARGETS_INI, path) || too_large(c, path)) return;
+  long size = 0;
+  char *text = read_whole_file(path, &size);
+  if (!text) {
     problem(c, path, "%s", absence(path));
     return;
   }
-  char *text = st.st_size > 0 ? (char *)malloc((size_t)st.st_size) : nullptr;
-  long size = 0;
-  while (text && size < st.st_size) {
-    const ssize_t n = read(fd, text + size, (size_t)(st.st_size - size));
-    if (n <= 0) break;
-    size += n;
-  }
-  close(fd);
   if (size == 0) {
     free(text);
-    problem(c, path, st.st_size == 0 ? "empty" : "cannot be read");
+    problem(c, path, "empty");
     return;
   }
   int sections = 0;
@@ -358,6 +400,64 @@ void check_targets(Checker &c) {
   }
   if (sections > targets.area_count)
     problem(c, path, "only %d of the %d target areas are read", targets.area_count, sections);
+}
+
+// name is "<stem>.<letters><ending>" with count letters or digits.
+bool temp_name_of(const char *name, int count, const char *ending, std::string *stem) {
+  const size_t length = strlen(name), tail = strlen(ending) + (size_t)count + 1;
+  if (length <= tail || strcmp(name + length - strlen(ending), ending) != 0) return false;
+  const char *letters = name + length - tail;
+  if (letters[0] != '.') return false;
+  for (int i = 1; i <= count; i++)
+    if (!isalnum((unsigned char)letters[i])) return false;
+  *stem = std::string(name, length - tail);
+  return true;
+}
+
+// Temporary files of this terrain that a save or an export cut off by a
+// kill or a power loss left behind: saves write beside the maps, exports
+// into the working folder (under at most the first 200 characters of their
+// name).
+void list_leftovers(Checker &c) {
+  const char *tfd_name = get_filename(terrain_paths.tfd_path);
+  const char *hfd_name = get_filename(terrain_paths.hfd_path);
+  char base[PATH_SIZE];
+  replace_extension(base, tfd_name, "", sizeof(base));
+  const size_t dot = strlen(base);
+  if (dot > 0 && base[dot - 1] == '.') base[dot - 1] = 0;
+  const std::string export_prefix = std::string(base) + "_";
+
+  char folder[PATH_SIZE];
+  snprintf(folder, sizeof(folder), "%.*s", (int)(tfd_name - terrain_paths.tfd_path), terrain_paths.tfd_path);
+  const char *folders[2] = {folder[0] ? folder : "./", "./"};
+  struct stat first_folder = {};
+  for (int f = 0; f < 2; f++) {
+    struct stat st;
+    if (stat(folders[f], &st) != 0) continue;
+    if (f == 1 && st.st_dev == first_folder.st_dev && st.st_ino == first_folder.st_ino) break;
+    if (f == 0) first_folder = st;
+    DIR *dir = opendir(folders[f]);
+    if (!dir) continue;
+    std::vector<std::string> found[2];
+    while (const dirent *e = readdir(dir)) {
+      std::string stem;
+      if (temp_name_of(e->d_name, 12, ".saving", &stem) && (stem == tfd_name || (hfd_name[0] && stem == hfd_name)))
+        found[0].push_back(e->d_name);
+      else if (temp_name_of(e->d_name, 16, ".part", &stem) &&
+               (stem.compare(0, export_prefix.size(), export_prefix) == 0 ||
+                (stem.size() == 200 && export_prefix.compare(0, 200, stem) == 0)))
+        found[1].push_back(e->d_name);
+    }
+    closedir(dir);
+    for (int kind = 0; kind < 2; kind++) {
+      std::sort(found[kind].begin(), found[kind].end());
+      for (const std::string &name : found[kind]) {
+        const std::string path = (strcmp(folders[f], "./") == 0 ? std::string() : std::string(folders[f])) + name;
+        note(c, path.c_str(), "note: left by %s that was cut off (Veldkit killed, or the power lost); it may be deleted",
+             kind == 0 ? "a save" : "an export");
+      }
+    }
+  }
 }
 
 }  // namespace
@@ -379,6 +479,7 @@ int check_terrain(const CheckOutput &output, int *problems) {
       check_targets(c);
     }
   }
+  if (outcome != CHECK_NO_TILE_MAP || terrain_paths.tfd_path[0]) list_leftovers(c);
   if (problems) *problems = c.problems;
   if (outcome == CHECK_NO_TILE_MAP) return outcome;
   return c.problems > 0 ? CHECK_PROBLEMS : CHECK_CLEAN;

@@ -18,8 +18,13 @@ enum {
   TILE_METRES = 2000,  // the side of a tile
 };
 
+// Problems go to line; notes (things worth knowing that are no fault of the
+// terrain, such as high bytes kept as read or files left by a cut save) go
+// to note and are not counted. File names in both are quoted when they hold
+// control characters, so that each stays one line.
 struct CheckOutput {
   void (*line)(void *context, const char *text);
+  void (*note)(void *context, const char *text);
   void *context;
 };
 

@@ -79,3 +79,39 @@ int round_to_int(double x) {
   int t = (int)x;
   return x - t > 0.5 ? t + 1 : t;
 }
+
+void cut_middle(const char *text, int keep, char *out, int size) {
+  const int length = (int)strlen(text);
+  if (length <= keep || keep < 5) {
+    snprintf(out, (size_t)size, "%s", text);
+    return;
+  }
+  const int head = (keep - 3) / 2, tail = keep - 3 - head;
+  snprintf(out, (size_t)size, "%.*s...%s", head, text, text + length - tail);
+}
+
+void quote_name(const char *text, char *out, int size) {
+  bool plain = true;
+  for (const unsigned char *p = (const unsigned char *)text; *p && plain; p++) plain = *p >= 0x20 && *p != 0x7F;
+  if (plain || size < 4) {
+    snprintf(out, (size_t)size, "%s", text);
+    return;
+  }
+  // Room is kept for the closing quote; an escape that does not fit is left out.
+  int at = snprintf(out, (size_t)size, "$'");
+  for (const unsigned char *p = (const unsigned char *)text; *p; p++) {
+    char piece[8];
+    if (*p == '\n') snprintf(piece, sizeof(piece), "\\n");
+    else if (*p == '\t') snprintf(piece, sizeof(piece), "\\t");
+    else if (*p == '\r') snprintf(piece, sizeof(piece), "\\r");
+    else if (*p == '\\' || *p == '\'') snprintf(piece, sizeof(piece), "\\%c", *p);
+    else if (*p < 0x20 || *p == 0x7F) snprintf(piece, sizeof(piece), "\\x%02x", *p);
+    else snprintf(piece, sizeof(piece), "%c", *p);
+    const int n = (int)strlen(piece);
+    if (at + n + 2 > size) break;
+    memcpy(out + at, piece, (size_t)n);
+    at += n;
+  }
+  out[at++] = '\'';
+  out[at] = 0;
+}

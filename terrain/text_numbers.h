@@ -29,3 +29,12 @@ void copy_cut(char *dest, const char *src, int size);
 // (so negative values are only truncated); NaN gives 0 and values beyond the
 // int range its ends.
 int round_to_int(double x);
+
+// text, or when longer than keep characters its start and end joined by
+// "..." (keep characters in all), into out of size bytes.
+void cut_middle(const char *text, int keep, char *out, int size);
+
+// text as a terminal line may show it: unchanged without control
+// characters, else quoted as a shell reads it back ($'Bad\nName.TFD').
+// Cut to fit out (size bytes).
+void quote_name(const char *text, char *out, int size);

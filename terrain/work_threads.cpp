@@ -85,7 +85,8 @@ int run_in_order(int chunks, size_t buffer_bytes, void (*make)(void *context, in
   ring.chunks = chunks;
   ring.make = make;
   ring.context = context;
-  const int workers = work_thread_count() < chunks ? work_thread_count() : chunks;
+  // A single chunk is made here: a thread would only wait for it.
+  const int workers = chunks == 1 ? 0 : work_thread_count() < chunks ? work_thread_count() : chunks;
   // One buffer being consumed, one made and waiting, one per worker.
   ring.slots = workers + 2 < chunks ? workers + 2 : chunks;
   int result = ORDERED_DONE;

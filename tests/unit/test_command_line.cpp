@@ -47,7 +47,7 @@ TEST(CommandLine, ModesAndTheirArguments) {
 
   const char *wrong[][4] = {{"--bogus"},          {"--help", "x"},           {"--version", "--help"},
                             {"--check"},          {"--check", "a", "b"},     {"--check", "--help"},
-                            {"--export", "data"}, {"--export", "data", "--x"}, {"Isle.TFD", "--check"},
+                            {"--export", "data"}, {"--export", "data", "--x"}, {"--check", "--export", "data", "a"},
                             {"--export", "", "a"}, {"--export", "data,,height", "a"}, {"--export", "map", "a"}};
   for (auto &words : wrong) {
     std::vector<std::string> v;

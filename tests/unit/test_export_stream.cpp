@@ -235,16 +235,21 @@ TEST_F(ExportStream, BandsComeOutInFileOrder) {
 }
 
 // The temporary file never takes a name that exists: a file that appears
-// under the final name meanwhile stays as it was.
+// under the final name meanwhile stays as it was, and the complete file is
+// kept for another name.
 TEST_F(ExportStream, FinishedFileNeverReplacesAnother) {
   ExportFile file;
   ASSERT_EQ(0, export_file_create(&file, "Isle_Data1x_000.bmp"));
   ASSERT_EQ(0, write(file.fd, "new", 3) == 3 ? 0 : 1);
   write_text("Isle_Data1x_000.bmp", "theirs");
-  EXPECT_EQ(1, export_file_publish(&file, "Isle_Data1x_000.bmp"));
-  EXPECT_EQ(1, files_in(dir.path()));
+  EXPECT_EQ(EXPORT_NAME_TAKEN, export_file_publish(&file, "Isle_Data1x_000.bmp"));
+  EXPECT_EQ(2, files_in(dir.path()));
   const std::vector<unsigned char> theirs = read_file("Isle_Data1x_000.bmp");
   EXPECT_EQ("theirs", std::string(theirs.begin(), theirs.end()));
+  EXPECT_EQ(0, export_file_publish(&file, "Isle_Data1x_002.bmp"));
+  const std::vector<unsigned char> ours = read_file("Isle_Data1x_002.bmp");
+  EXPECT_EQ("new", std::string(ours.begin(), ours.end()));
+  EXPECT_EQ(2, files_in(dir.path()));
 
   // Two temporary files for one name never clash.
   ExportFile a, b;
@@ -252,8 +257,9 @@ TEST_F(ExportStream, FinishedFileNeverReplacesAnother) {
   ASSERT_EQ(0, export_file_create(&b, "Isle_Data1x_001.bmp"));
   EXPECT_STRNE(a.temp_name, b.temp_name);
   EXPECT_EQ(0, export_file_publish(&a, "Isle_Data1x_001.bmp"));
-  EXPECT_EQ(1, export_file_publish(&b, "Isle_Data1x_001.bmp"));
-  EXPECT_EQ(2, files_in(dir.path()));
+  EXPECT_EQ(EXPORT_NAME_TAKEN, export_file_publish(&b, "Isle_Data1x_001.bmp"));
+  export_file_discard(&b);
+  EXPECT_EQ(3, files_in(dir.path()));
 }
 
 // Killed part way, a writer leaves its partial file under the temporary

@@ -73,7 +73,8 @@ class OpenTerrain : public testing::Test {
   }
 
   // Opens in the window; the boxes it shows are the report's warnings, in
-  // order, each with its message, an empty line and its path.
+  // order, each with its message, an empty line and its path (or its
+  // message, its path and its third line).
   void open(int select, int key = KEY_ANSWER_OK) {
     AlertAnswers answer;
     answer.answer_every(key);
@@ -83,8 +84,9 @@ class OpenTerrain : public testing::Test {
     ASSERT_EQ(select == 1 ? 1u : 0u, first);
     for (int i = 0; i < report.warning_count && i < OPEN_WARNINGS_MAX; i++) {
       EXPECT_EQ(report.warnings[i].message, answer.shown[first + i].lines[0]);
-      EXPECT_EQ("", answer.shown[first + i].lines[1]);
-      EXPECT_EQ(report.warnings[i].path, answer.shown[first + i].lines[2]);
+      const Warning &w = report.warnings[i];
+      EXPECT_EQ(w.detail ? w.path : "", answer.shown[first + i].lines[1]);
+      EXPECT_EQ(w.detail ? w.detail : w.path, answer.shown[first + i].lines[2]);
     }
   }
 
@@ -268,6 +270,30 @@ TEST_F(OpenTerrain, DerivedNamesThatDoNotFitNameNoFile) {
   EXPECT_EQ(folder + "/Desert_DATA.ini", terrain_paths.data_ini_path);
   EXPECT_STREQ("", terrain_paths.targets_ini_path);
   EXPECT_EQ(1, session.terrain_open);
+  // The target file is named, cut in the middle, with the reason.
+  const Warning &last = report.warnings[report.warning_count - 1];
+  EXPECT_STREQ("  Read Error:  ", last.message);
+  EXPECT_STREQ("The path is longer than 255 characters.", last.detail);
+  const std::string shown = last.path;
+  EXPECT_EQ(72u, shown.size());
+  EXPECT_EQ(folder.substr(0, 34) + "...", shown.substr(0, 37));
+  EXPECT_EQ("Desert_TARGETS.ini", shown.substr(shown.size() - 18));
+}
+
+// A tile map shorter than its header says opens, with a warning that says
+// how much of it there was; the missing tiles read as end-of-file words.
+TEST_F(OpenTerrain, ShortTileMapOpensWithAWarning) {
+  write_terrain();
+  std::vector<unsigned char> bytes = read_file(dir.file("Desert.TFD"));
+  bytes.resize(bytes.size() - 12 * 4 - 5);
+  write_file(dir.file("Desert.TFD"), bytes);
+  open(0);
+  ASSERT_LE(1, report.warning_count);
+  EXPECT_STREQ("Warning: Tile map file is shorter than its size.", report.warnings[0].message);
+  EXPECT_EQ(dir.file("Desert.TFD"), report.warnings[0].path);
+  EXPECT_STREQ("7 of 12 tiles read.", report.warnings[0].detail);
+  EXPECT_EQ(1, session.terrain_open);
+  EXPECT_EQ(0, tile_at(3, 0).texture);
 }
 
 }  // namespace
