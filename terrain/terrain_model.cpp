@@ -75,7 +75,9 @@ static void populate(uintptr_t start, size_t bytes) {
 }
 
 void prepare_table_pages(void *first_column, size_t column_bytes, int columns, size_t used_bytes) {
-  if (columns <= 0 || used_bytes == 0) return;
+  // A small grid's pages are faulted in as it is stored, sooner than a
+  // call per column could fault them.
+  if (columns <= 0 || used_bytes == 0 || (size_t)columns * used_bytes < TABLE_PIECE_BYTES) return;
   // Faulting fresh pages on every core beats faulting them one by one as
   // the file is read. No huge pages: on virtual machines that hand free
   // memory back to their host, a huge page is mostly taken from such

@@ -66,9 +66,12 @@ int main(int argc, char **argv) {
     }
   }
 
-  seed_text("terrain_description", "two",
-            "[Texture001]\nFilename=water.bmp\nHasWater=2\n\n[Texture003]\nFilename=grass.bmp\nHasWater=-0012x\n");
-  seed_text("terrain_description", "none", "[Texture002]\nFilename=NONE\n[Texture1]\nFilename=a.bmp\n");
+  for (const char *target : {"terrain_description", "terrain_description_library"}) {
+    seed_text(target, "two",
+              "[Texture001]\nFilename=water.bmp\nHasWater=2\n\n[Texture003]\nFilename=grass.bmp\nHasWater=-0012x\n");
+    seed_text(target, "none", "[Texture002]\nFilename=NONE\n[Texture1]\nFilename=a.bmp\n");
+    seed_text(target, "again", "[texture004]\r\nHasWater=\n[Texture004]\nfilename = b.bmp \nHASWATER=7\n");
+  }
 
   // The reader alone and the comparison with the library's reader start
   // from the same file.

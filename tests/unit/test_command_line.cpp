@@ -11,6 +11,7 @@
 #include "app/resource_files.h"
 #include "render/export_bitmap.h"
 #include "terrain/terrain_model.h"
+#include "terrain/text_numbers.h"
 #include "tests/unit/harness.h"
 
 namespace {
@@ -57,6 +58,58 @@ TEST(CommandLine, ModesAndTheirArguments) {
     EXPECT_EQ(COMMAND_USAGE_ERROR, bad.mode) << v[0] << " " << (v.size() > 1 ? v[1] : "");
     EXPECT_NE(0u, strlen(bad.error));
   }
+}
+
+// Options and the terrain in any order; "--" ends the options, so that a
+// terrain whose name begins with dashes can be named.
+TEST(CommandLine, OptionsAndTheTerrainInAnyOrder) {
+  struct Case {
+    std::vector<std::string> words;
+    int mode;
+    const char *terrain;
+  };
+  const Case cases[] = {
+      {{"T.TFD", "--export", "data"}, COMMAND_EXPORT, "T.TFD"},
+      {{"--export", "data", "T.TFD"}, COMMAND_EXPORT, "T.TFD"},
+      {{"T.TFD", "--check"}, COMMAND_CHECK, "T.TFD"},
+      {{"--check", "--", "--odd.TFD"}, COMMAND_CHECK, "--odd.TFD"},
+      {{"--", "--odd.TFD", "--check"}, COMMAND_WINDOW, nullptr},
+      {{"--", "--odd.TFD"}, COMMAND_WINDOW, "--odd.TFD"},
+      {{"--export", "data", "--", "-h"}, COMMAND_EXPORT, "-h"},
+      {{"--version", "--"}, COMMAND_VERSION, nullptr},
+      {{"T.TFD", "--check", "U.TFD"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--check", "T.TFD", "--export", "data"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"T.TFD", "--export"}, COMMAND_USAGE_ERROR, nullptr},
+  };
+  for (const Case &k : cases) {
+    const CommandLine c = parse(k.words);
+    std::string all;
+    for (const std::string &w : k.words) all += w + " ";
+    EXPECT_EQ(k.mode, c.mode) << all;
+    if (k.mode != COMMAND_USAGE_ERROR) {
+      EXPECT_STREQ(k.terrain, c.terrain) << all;
+    }
+  }
+}
+
+// Long names are cut in the middle to what was asked; names with control
+// characters are quoted as a shell reads them back, each on one line.
+TEST(CommandLine, NamesAsATerminalShowsThem) {
+  char out[64];
+  cut_middle("abcdefghijklmnopqrstuvwxyz", 11, out, sizeof(out));
+  EXPECT_STREQ("abcd...wxyz", out);
+  cut_middle("short", 11, out, sizeof(out));
+  EXPECT_STREQ("short", out);
+  const char *quoted[][2] = {{"Plain Name.TFD", "Plain Name.TFD"},
+                             {"Bad\nName.TFD", "$'Bad\\nName.TFD'"},
+                             {"it's\t\x01\x7f\\", "$'it\\'s\\t\\x01\\x7f\\\\'"}};
+  for (auto &q : quoted) {
+    quote_name(q[0], out, sizeof(out));
+    EXPECT_STREQ(q[1], out);
+  }
+  // Cut to the room there is, still closed.
+  quote_name("\n\n\n\n\n\n\n\n", out, 12);
+  EXPECT_STREQ("$'\\n\\n\\n\\n'", out);
 }
 
 TEST(CommandLine, KindListsExpandInOrder) {

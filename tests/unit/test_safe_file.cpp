@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -13,6 +14,8 @@
 
 #include "terrain/height_map_file.h"
 #include "terrain/safe_file.h"
+#include "terrain/stdio_packfile.h"
+#include "terrain/temp_files.h"
 #include "terrain/terrain_model.h"
 #include "terrain/tile_map_file.h"
 #include "tests/unit/harness.h"
@@ -168,6 +171,53 @@ TEST_F(SafeFileTest, ReadOnlyFileIsNotReplaced) {
   ASSERT_EQ(0, chmod(tfd.c_str(), 0644));
   EXPECT_EQ(0, save_as_nobody(dir, tfd));
   EXPECT_NE(original, read_file(tfd));
+}
+
+}  // namespace
+
+namespace {
+
+// Interrupted while a save writes: the temporary file goes, the original
+// stays, and the process ends by the signal itself. A file done with is
+// not touched, and a signal ignored from the start stays ignored.
+TEST_F(SafeFileTest, InterruptsRemoveTheFileBeingWritten) {
+  const std::vector<unsigned char> original = read_file(tfd);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      SafeFile file;
+      if (safe_file_open(&file, tfd.c_str()) != 0) _exit(3);
+      pack_fwrite("partial", 7, file.pack);
+      flush_stdio_packfile(file.pack);
+      const std::string done = dir.file("done.part");
+      write_file(done, {1});
+      track_temp_file(done.c_str());
+      forget_temp_file(done.c_str());
+      raise(sig);
+      _exit(4);
+    }
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFSIGNALED(status)) << sig << ": " << status;
+    EXPECT_EQ(sig, WTERMSIG(status));
+    EXPECT_EQ(0, entries_ending(dir, ".saving")) << sig;
+    EXPECT_TRUE(file_exists(dir.file("done.part")));
+    EXPECT_EQ(original, read_file(tfd));
+  }
+
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGHUP, SIG_IGN);
+    SafeFile file;
+    if (safe_file_open(&file, tfd.c_str()) != 0) _exit(3);
+    raise(SIGHUP);
+    _exit(safe_file_commit(&file, 1) == 0 ? 0 : 5);
+  }
+  int status = 0;
+  ASSERT_EQ(child, waitpid(child, &status, 0));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
+#include "terrain/regular_file.h"
 #include "terrain/terrain_description.h"
 #include "terrain/terrain_model.h"
 #include "tests/unit/harness.h"
+#include "tests/unit/target_reference.h"
 
 namespace {
 
@@ -62,6 +65,49 @@ TEST_F(TerrainDescription, CountersOnlyRise) {
   EXPECT_EQ(2, texture_table.textures_declared);
   EXPECT_EQ(2, texture_table.last_declared_texture);
   EXPECT_STREQ("NONE", texture_table.textures[4].filename);
+}
+
+// The one-pass reader against the library's look-ups: sections that come
+// back, keys in any case, empty values, blanks, line ends of every kind,
+// zero bytes, Latin-1 capitals and pieces of random text.
+TEST_F(TerrainDescription, SameAsTheLibraryLookUps) {
+  const std::string shapes[] = {
+      "[Texture001]\nFilename=\nFilename=late.bmp\n[Texture001]\nHasWater=3\n",
+      "[texture002]\r\nFILENAME = a b.bmp  \r\nhaswater\t=\t-4\r\n",
+      "Filename=outside.bmp\n[Texture003]\n  Filename=inside.bmp\n[Other]\nHasWater=9\n",
+      "[Texture004] trailing\nFilename=x.bmp\n[Texture004\nFilename=y.bmp\n",
+      std::string("[Texture005]\nFilename=cut") + '\0' + "off.bmp\n",
+      "[TEXTURE006]\rFilename=r.bmp\r\r[Texture007]\n\rFilename=q.bmp",
+      "[Texture0008]\nFilename=long.bmp\n[Texture511]\nFilename=last.bmp\n[Texture512]\nFilename=no.bmp\n",
+      "[Texture009]\nFilename#comment\nFilename=\xc4.bmp\n[Texture\xc9" "09]\nFilename=latin.bmp\n",
+      "[Texture010]\nFilename=" + std::string(300, 'n') + "\nHasWater=" + std::string(80, '7') + "\n",
+  };
+  for (const std::string &text : shapes) {
+    write_text(dir.file("s_DATA.ini"), text);
+    EXPECT_EQ("", compare_description_with_library(dir.file("s_DATA.ini").c_str())) << text;
+  }
+  static const char *const pieces[] = {"[Texture0", "[texture1", "]", "\n", "\r", "\r\n", "=", " ", "\t",
+                                       "Filename", "HASWATER", "a.bmp", "-12", "#", "[Other]", "NONE"};
+  for (unsigned seed = 1; seed <= 300; seed++) {
+    srand(seed);
+    std::string text;
+    for (int i = 0, n = rand() % 120; i < n; i++) {
+      text += pieces[rand() % 16];
+      if (rand() % 4 == 0) text += std::to_string(rand() % 10);
+    }
+    write_text(dir.file("r_DATA.ini"), text);
+    ASSERT_EQ("", compare_description_with_library(dir.file("r_DATA.ini").c_str())) << "seed " << seed;
+  }
+}
+
+// A description over the limit for files read whole is not read at all.
+TEST_F(TerrainDescription, OverTheSizeLimitIsNotRead) {
+  const std::string path = dir.file("big_DATA.ini");
+  write_text(path, "[Texture001]\nFilename=a.bmp\n");
+  ASSERT_EQ(0, truncate(path.c_str(), (off_t)WHOLE_FILE_LIMIT + 1));
+  EXPECT_EQ(RESULT_NOTHING_READ, load_terrain_description(path.c_str(), nullptr));
+  ASSERT_EQ(0, truncate(path.c_str(), (off_t)WHOLE_FILE_LIMIT));
+  EXPECT_EQ(0, load_terrain_description(path.c_str(), nullptr));
 }
 
 }  // namespace
