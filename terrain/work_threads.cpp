@@ -85,10 +85,13 @@ int run_in_order(int chunks, size_t buffer_bytes, void (*make)(void *context, in
   ring.chunks = chunks;
   ring.make = make;
   ring.context = context;
-  // A single chunk is made here: a thread would only wait for it.
-  const int workers = chunks == 1 ? 0 : work_thread_count() < chunks ? work_thread_count() : chunks;
-  // One buffer being consumed, one made and waiting, one per worker.
-  ring.slots = workers + 2 < chunks ? workers + 2 : chunks;
+  // A single chunk, or a single core: made here, as a thread would only
+  // take turns with this one.
+  const int threads_usable = work_thread_count();
+  const int workers = chunks == 1 || threads_usable == 1 ? 0 : threads_usable < chunks ? threads_usable : chunks;
+  // One buffer being consumed, one made and waiting, one per worker; alone,
+  // one buffer is made and consumed in turn.
+  ring.slots = workers == 0 ? 1 : workers + 2 < chunks ? workers + 2 : chunks;
   int result = ORDERED_DONE;
   // Mapped apart from the heap, so that they go back to the system at the
   // end; zero from the start.

@@ -11,6 +11,7 @@
 #include "app/editing.h"
 #include "app/startup.h"
 #include "terrain/terrain_model.h"
+#include "terrain/work_threads.h"
 
 static std::string scratch;
 
@@ -19,6 +20,8 @@ void fuzz_init() {
   if (done) return;
   done = true;
   install_allegro(SYSTEM_NONE, &errno, atexit);
+  // One run at a time on one core: helper threads would only take turns.
+  set_work_threads(1);
   set_uformat(U_ASCII);
   set_color_depth(32);
   display.screen_width = 768;
