@@ -13,6 +13,7 @@
 //   veldkit_bench --command-line [DIR]  every export of the full terrain in
 //                                   the window against the command line
 //   veldkit_bench --exports-without-display TFD DIR   (internal)
+//   veldkit_bench --opening [DIR]   only the opening of the full terrain
 #include <allegro.h>
 
 #include <algorithm>
@@ -576,6 +577,14 @@ int main(int argc, char **argv) {
     mkdir(dir.c_str(), 0755);
     if (start_graphics(768, 538) != 0) return 1;
     bench_targets(make_largest_target_file(dir + "/targets"));
+    return 0;
+  }
+  if (argc >= 2 && strcmp(argv[1], "--opening") == 0) {
+    std::string dir = argc >= 3 ? argv[2] : "bench-data";
+    mkdir(dir.c_str(), 0755);
+    const std::string self = argv[0];
+    floor_reader = self.substr(0, self.rfind('/') + 1) + "veldkit_floor_reader";
+    bench_opening(argv[0], make_bench_terrain(dir + "/full", "Full", 4000));
     return 0;
   }
   std::string data_dir = argc >= 2 ? argv[1] : "bench-data";

@@ -15,6 +15,10 @@ if ! command -v gdaldem > /dev/null; then
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq gdal-bin > /dev/null
 fi
 cd "$root/build/run"
+# --opening: only the opening of the full terrain against its floor.
+if [ "${1:-}" = "--opening" ]; then
+  exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --opening "$root/bench-data"
+fi
 # --command-line: only the exports of the full terrain, in the window and
 # without a display.
 if [ "${1:-}" = "--command-line" ]; then
