@@ -75,3 +75,13 @@ bool config_name_is(const char *text, const ConfigEntry &entry, const char *name
     if (lower_case(a[i]) != lower_case(b[i])) return false;
   return i == entry.name_length && !b[i];
 }
+
+bool config_next_entry(const char *text, long size, long *at, ConfigEntry *entry) {
+  while (*at < size) {
+    const ConfigLine line = config_line_at(text, size, *at);
+    *at = line.next;
+    *entry = config_entry_of(text, line.start, line.end);
+    if (entry->name_length > 0) return true;
+  }
+  return false;
+}

@@ -36,3 +36,7 @@ bool config_is_section(const char *text, const ConfigEntry &entry);
 // Whether the entry's name equals name (terminated), ignoring the case of
 // letters as the library's comparison does (ASCII and Latin-1 capitals).
 bool config_name_is(const char *text, const ConfigEntry &entry, const char *name);
+
+// The next entry with a name in text[*at..size), blank lines and comments
+// passed over; *at moves past its line. false when there is none.
+bool config_next_entry(const char *text, long size, long *at, ConfigEntry *entry);

@@ -335,11 +335,9 @@ void check_target_sections(Checker &c, const char *path, const char *text, long 
   area = AreaKeys();
   int previous = 0;
   *sections = 0;
-  for (long at = 0; at < size;) {
-    const ConfigLine line = config_line_at(text, size, at);
-    at = line.next;
-    const ConfigEntry entry = config_entry_of(text, line.start, line.end);
-    if (entry.name_length == 0) continue;
+  long at = 0;
+  ConfigEntry entry;
+  while (config_next_entry(text, size, &at, &entry)) {
     const char *name = text + entry.name;
     long rest = 0;
     if (config_is_section(text, entry)) {

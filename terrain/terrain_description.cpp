@@ -41,11 +41,9 @@ static int texture_section(const char *text, const ConfigEntry &entry) {
 
 static void find_keys(const char *text, long size, DescriptionKeys &keys) {
   int section = 0;
-  for (long at = 0; at < size;) {
-    const ConfigLine line = config_line_at(text, size, at);
-    at = line.next;
-    const ConfigEntry entry = config_entry_of(text, line.start, line.end);
-    if (entry.name_length == 0) continue;
+  long at = 0;
+  ConfigEntry entry;
+  while (config_next_entry(text, size, &at, &entry)) {
     if (config_is_section(text, entry)) {
       section = texture_section(text, entry);
     } else if (section > 0) {
