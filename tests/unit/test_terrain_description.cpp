@@ -67,9 +67,9 @@ TEST_F(TerrainDescription, CountersOnlyRise) {
   EXPECT_STREQ("NONE", texture_table.textures[4].filename);
 }
 
-// The one-pass reader against the library's look-ups: sections that come
-// back, keys in any case, empty values, blanks, line ends of every kind,
-// zero bytes, Latin-1 capitals and pieces of random text.
+// The one-pass reader against the library's look-ups (random text is the
+// fuzz target's): sections that come back, keys in any case, empty values,
+// blanks, line ends of every kind, zero bytes and Latin-1 capitals.
 TEST_F(TerrainDescription, SameAsTheLibraryLookUps) {
   const std::string shapes[] = {
       "[Texture001]\nFilename=\nFilename=late.bmp\n[Texture001]\nHasWater=3\n",
@@ -85,18 +85,6 @@ TEST_F(TerrainDescription, SameAsTheLibraryLookUps) {
   for (const std::string &text : shapes) {
     write_text(dir.file("s_DATA.ini"), text);
     EXPECT_EQ("", compare_description_with_library(dir.file("s_DATA.ini").c_str())) << text;
-  }
-  static const char *const pieces[] = {"[Texture0", "[texture1", "]", "\n", "\r", "\r\n", "=", " ", "\t",
-                                       "Filename", "HASWATER", "a.bmp", "-12", "#", "[Other]", "NONE"};
-  for (unsigned seed = 1; seed <= 300; seed++) {
-    srand(seed);
-    std::string text;
-    for (int i = 0, n = rand() % 120; i < n; i++) {
-      text += pieces[rand() % 16];
-      if (rand() % 4 == 0) text += std::to_string(rand() % 10);
-    }
-    write_text(dir.file("r_DATA.ini"), text);
-    ASSERT_EQ("", compare_description_with_library(dir.file("r_DATA.ini").c_str())) << "seed " << seed;
   }
 }
 
