@@ -36,13 +36,15 @@ int export_file_create(ExportFile *file, const char *name) {
     const int written = snprintf(file->temp_name, sizeof(file->temp_name), "%.*s.%s.part",
                                  (int)TEMP_NAME_KEEP, name, tag);
     if (written < 0 || written >= (int)sizeof(file->temp_name)) break;
-    // The same permissions a plain new file gets (the umask applies).
+    // Known to the interrupt handlers before it exists, so that no moment
+    // is left in which it exists unknown. The same permissions a plain new
+    // file gets (the umask applies).
+    track_temp_file(file->temp_name);
     file->fd = open(file->temp_name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (file->fd >= 0) {
-      track_temp_file(file->temp_name);
-      return 0;
-    }
-    if (errno != EEXIST) break;
+    if (file->fd >= 0) return 0;
+    const int why = errno;
+    forget_temp_file(file->temp_name);
+    if (why != EEXIST) break;
   }
   file->temp_name[0] = 0;
   return 1;

@@ -65,11 +65,14 @@ int safe_file_open(SafeFile *file, const char *path) {
   for (int i = 0; i < TEMP_NAME_TRIES && file->fd < 0; i++) {
     if (make_temp_name(file->temp_path, sizeof(file->temp_path), file->final_path, ".saving") != 0)
       return 1;
+    // Known to the interrupt handlers before it exists.
+    track_temp_file(file->temp_path);
     file->fd = create_new_file(file->temp_path, 0666);
-    if (file->fd < 0 && errno != EEXIST) return 1;
+    const int why = errno;
+    if (file->fd < 0) forget_temp_file(file->temp_path);
+    if (file->fd < 0 && why != EEXIST) return 1;
   }
   if (file->fd < 0) return 1;
-  track_temp_file(file->temp_path);
   file->pack = stdio_packfile_from_fd(file->fd, "wb");
   if (!file->pack) {
     file->fd = -1;
