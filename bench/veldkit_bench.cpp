@@ -584,6 +584,7 @@ int main(int argc, char **argv) {
     mkdir(dir.c_str(), 0755);
     const std::string self = argv[0];
     floor_reader = self.substr(0, self.rfind('/') + 1) + "veldkit_floor_reader";
+    if (start_graphics(1920, 1080) != 0) return 1;
     bench_opening(argv[0], make_bench_terrain(dir + "/full", "Full", 4000));
     return 0;
   }
