@@ -28,8 +28,11 @@ static int accepted(int ok) { return ok ? IMAGE_HEADER_ACCEPTED : IMAGE_HEADER_R
 // Windows and OS/2 bitmaps. Top-down and run-length ones go through a plain
 // copy: the loader cannot take the first and overruns its bitmap on a
 // damaged run in the second.
-static int check_bmp(const unsigned char *h, long n, uint64_t) {
+static int check_bmp(const unsigned char *h, long n, uint64_t file_size) {
   if (n < 26 || h[0] != 'B' || h[1] != 'M') return IMAGE_HEADER_REFUSED;
+  // Pixels said to begin past the end: the loader would read its way there
+  // a byte at a time, seconds for a file of a few bytes.
+  if (le32(h + 10) > file_size) return IMAGE_HEADER_REFUSED;
   const uint32_t info_size = le32(h + 14);
   long long width, height;
   unsigned bits;

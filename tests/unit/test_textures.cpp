@@ -174,8 +174,13 @@ TEST_F(Textures, DamagedOrOversizedFilesGivePlaceholders) {
   targa.pop_back();
   write_file(dir.file("cut.tga"), targa);
   write_text(dir.file("plane.lbm"), "FORM\0\0\0\x40ILBM");
-  const char *names[] = {"empty.bmp", "byte.bmp", "text.bmp", "huge.bmp", "wide.bmp", "negative.bmp",
-                         "flat.bmp", "runs.bmp", "runs.tga", "cut.pcx", "cut.tga", "plane.lbm", "subdir"};
+  // Pixels said to begin 2 GB in: the loader would read its way there for seconds.
+  std::vector<unsigned char> far = bmp_header(4, 4);
+  far.resize(far.size() + 4 * 4 * 4);
+  far[10] = 0x76, far[11] = 0, far[12] = 0, far[13] = 0x7e;
+  write_file(dir.file("far.bmp"), far);
+  const char *names[] = {"empty.bmp", "byte.bmp", "text.bmp", "huge.bmp", "wide.bmp", "negative.bmp", "flat.bmp",
+                         "runs.bmp", "runs.tga", "cut.pcx", "cut.tga", "plane.lbm", "far.bmp", "subdir"};
   mkdir(dir.file("subdir").c_str(), 0700);
   const int n = sizeof(names) / sizeof(names[0]);
   for (int t = 1; t <= n; t++) declare(t, names[t - 1]);
