@@ -54,24 +54,6 @@ class CommandLine(unittest.TestCase):
     def tearDown(self):
         shutil.rmtree(self.tmp, ignore_errors=True)
 
-    def test_high_bytes_are_notes_and_a_cut_map_warns(self):
-        tfd = write_files(os.path.join(self.tmp, "t"))
-        r = headless([tfd, "--check"], self.out)  # the option after the terrain
-        self.assertEqual((0, ""), (r.returncode, r.stdout), r.stderr)
-        notes = r.stderr.splitlines()
-        self.assertEqual(12, len(notes), notes)  # ten tiles, a count, the summary
-        self.assertIn("Reef.TFD: note: tile 0,0: high bytes set in its words (rotation 0x0100, tag 0x0200, "
-                      "extra 0x1234 0xABCD 0x00FF)", notes[0])
-        self.assertIn("note: 90 more tiles with high bytes set", notes[10])
-        self.assertIn("no problems found", notes[11])
-
-        with open(tfd, "r+b") as f:
-            f.truncate(16 + 12 * 37 + 5)
-        r = headless(["--export", "data", tfd], self.out)
-        self.assertEqual(0, r.returncode, r.stderr)
-        self.assertIn("Warning: Tile map file is shorter than its size. %s 37 of 100 tiles read." % tfd,
-                      r.stderr.splitlines())
-
     def test_exports_racing_for_one_number_all_end_well(self):
         tfd = write_files(os.path.join(self.tmp, "t"), tiles=[[1 + (x * y) % 2 for x in range(150)]
                                                                for y in range(150)])
@@ -141,31 +123,6 @@ class CommandLine(unittest.TestCase):
         self.assertEqual(2, len(notes), r.stderr)
         self.assertTrue(notes[0].startswith(left[0] + ": note: left by a save"), notes)
         self.assertTrue(notes[1].startswith(os.path.basename(left[1]) + ": note: left by an export"), notes)
-
-    def test_long_and_strange_names_are_named(self):
-        long_path = os.path.join(self.tmp, "d" * 200, "e" * 60 + ".TFD")
-        for args in (["--check", long_path], ["--export", "data", long_path]):
-            r = headless(args, self.out)
-            self.assertEqual(2, r.returncode, r.stderr)
-            self.assertIn("Error reading TFD file. %s...%s The path is longer than 255 characters."
-                          % (long_path[:34], long_path[-35:]), r.stderr)
-
-        # A name that leaves no room for the export's suffix.
-        tfd = write_files(os.path.join(self.tmp, "n"), name="L" * 242)
-        r = headless(["--export", "data", os.path.relpath(tfd, self.out)], self.out)
-        self.assertEqual(1, r.returncode, r.stderr)
-        self.assertIn("Error writing bitmap file. %s..." % ("L" * 34), r.stderr)
-        self.assertIn("_Data1x_000.bmp The file name is longer than 255 characters.", r.stderr)
-        self.assertEqual([], os.listdir(self.out))
-
-        tfd = write_files(os.path.join(self.tmp, "q"), name="Bad\nName")
-        r = headless(["--export", "data", "--", tfd], self.out)
-        self.assertEqual(0, r.returncode, r.stderr)
-        self.assertEqual(["$'Bad\\nName_Data1x_000.bmp'"], r.stderr.splitlines())
-        r = headless(["--check", tfd], self.out)
-        self.assertTrue(r.stderr.endswith("/q/Bad\\nName.TFD': no problems found.\n"), r.stderr)
-        self.assertTrue(r.stderr.startswith("$'"), r.stderr)
-
 
 class WindowSave(e2e.ProgramTestCase):
     def test_an_edit_and_a_save_keep_every_byte_not_edited(self):
