@@ -1,9 +1,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
-#include "terrain/regular_file.h"
 #include "terrain/terrain_description.h"
 #include "terrain/terrain_model.h"
 #include "tests/unit/harness.h"
@@ -86,16 +84,6 @@ TEST_F(TerrainDescription, SameAsTheLibraryLookUps) {
     write_text(dir.file("s_DATA.ini"), text);
     EXPECT_EQ("", compare_description_with_library(dir.file("s_DATA.ini").c_str())) << text;
   }
-}
-
-// A description over the limit for files read whole is not read at all.
-TEST_F(TerrainDescription, OverTheSizeLimitIsNotRead) {
-  const std::string path = dir.file("big_DATA.ini");
-  write_text(path, "[Texture001]\nFilename=a.bmp\n");
-  ASSERT_EQ(0, truncate(path.c_str(), (off_t)WHOLE_FILE_LIMIT + 1));
-  EXPECT_EQ(RESULT_NOTHING_READ, load_terrain_description(path.c_str(), nullptr));
-  ASSERT_EQ(0, truncate(path.c_str(), (off_t)WHOLE_FILE_LIMIT));
-  EXPECT_EQ(0, load_terrain_description(path.c_str(), nullptr));
 }
 
 }  // namespace
