@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(liballegro4-dev libx11-dev cmake g++ pkg-config libgtest-dev xvfb xauth xdotool python3)
+packages=(liballegro4-dev libx11-dev libpng-dev libjpeg-dev zlib1g-dev cmake g++ pkg-config libgtest-dev xvfb xauth xdotool python3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

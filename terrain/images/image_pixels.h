@@ -1,0 +1,24 @@
+// Pictures read from the files today's image tools write (PNG, JPEG, BMPs
+// with the newer info headers): each reader turns a whole file's bytes into
+// 8-bit RGBA rows, and one routine makes the texture bitmap of them.
+#pragma once
+
+#include <allegro.h>
+
+struct ImagePixels {
+  int width, height;
+  unsigned char *rgba;  // width * height * 4 bytes, top row first (malloc)
+};
+
+void free_image_pixels(ImagePixels *image);
+
+// A 32-bit bitmap of the pixels; a pixel whose alpha is below 128 becomes
+// the mask colour, as a masked BMP pixel is. Null when memory is short.
+BITMAP *image_pixels_bitmap(const ImagePixels &image);
+
+// Readers: 0 with out filled, 1 when the bytes are not a sound file of the
+// kind or its size is refused as a texture (nothing to free then).
+int read_png_pixels(const unsigned char *data, long size, ImagePixels *out);
+int read_jpeg_pixels(const unsigned char *data, long size, ImagePixels *out);
+// A Windows bitmap with a 52-, 56-, 64-, 108- or 124-byte info header.
+int read_bmp_info_pixels(const unsigned char *data, long size, ImagePixels *out);
