@@ -19,6 +19,9 @@ int image_size_accepted(long long width, long long height) {
 }
 
 static unsigned le16(const unsigned char *p) { return p[0] | (p[1] << 8); }
+static uint32_t be32(const unsigned char *p) {
+  return ((uint32_t)p[0] << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+}
 static uint32_t le32(const unsigned char *p) {
   return p[0] | (p[1] << 8) | (p[2] << 16) | ((uint32_t)p[3] << 24);
 }
@@ -52,6 +55,9 @@ static int check_bmp(const unsigned char *h, long n, uint64_t file_size) {
   }
   const int top_down = height < 0;
   if (top_down) height = -height;
+  // The newer info headers, which the library's loader does not know.
+  if (info_size == 52 || info_size == 56 || info_size == 64 || info_size == 108 || info_size == 124)
+    return image_size_accepted(width, height) ? IMAGE_HEADER_PIXELS : IMAGE_HEADER_REFUSED;
   const int bits_ok = bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
   const int plain = compression == 0 || compression == 3;  // RGB or bit fields
   const int runs = (compression == 1 && bits == 8) || (compression == 2 && bits == 4);
@@ -103,6 +109,20 @@ static int check_lbm(const unsigned char *h, long n, uint64_t) {
   return known ? IMAGE_HEADER_PLAIN_COPY : IMAGE_HEADER_REFUSED;
 }
 
+// PNG: the signature and the size in its first chunk, which must be IHDR.
+static int check_png(const unsigned char *h, long n, uint64_t) {
+  static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (n < 24 || memcmp(h, signature, 8) != 0 || memcmp(h + 12, "IHDR", 4) != 0) return IMAGE_HEADER_REFUSED;
+  const long long width = be32(h + 16), height = be32(h + 20);
+  return image_size_accepted(width, height) ? IMAGE_HEADER_PIXELS : IMAGE_HEADER_REFUSED;
+}
+
+// JPEG: the start-of-image marker; its size comes later, and the reader
+// checks it before any pixels are decoded.
+static int check_jpeg(const unsigned char *h, long n, uint64_t) {
+  return n >= 3 && h[0] == 0xFF && h[1] == 0xD8 && h[2] == 0xFF ? IMAGE_HEADER_PIXELS : IMAGE_HEADER_REFUSED;
+}
+
 ImageHeaderResult check_image_header(const char *path) {
   const char *ext = get_extension(path);
   int (*check)(const unsigned char *, long, uint64_t) = nullptr;
@@ -110,6 +130,8 @@ ImageHeaderResult check_image_header(const char *path) {
   else if (ustricmp(ext, "pcx") == 0) check = check_pcx;
   else if (ustricmp(ext, "tga") == 0) check = check_tga;
   else if (ustricmp(ext, "lbm") == 0) check = check_lbm;
+  else if (ustricmp(ext, "png") == 0) check = check_png;
+  else if (ustricmp(ext, "jpg") == 0 || ustricmp(ext, "jpeg") == 0) check = check_jpeg;
   if (!check) return IMAGE_HEADER_UNKNOWN;
 
   unsigned char header[IMAGE_HEADER_BYTES];

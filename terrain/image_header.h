@@ -9,6 +9,7 @@ enum ImageHeaderResult {
   IMAGE_HEADER_UNKNOWN = 1,   // not a format looked at here; the loader decides
   IMAGE_HEADER_REFUSED = 2,   // damaged or too large
   IMAGE_HEADER_PLAIN_COPY = 3,  // sound, but the loader must be given a plain copy
+  IMAGE_HEADER_PIXELS = 4,      // sound so far; read by images/image_pixels.h
 };
 
 // Looks at the file by its extension, as the loader chooses its format.

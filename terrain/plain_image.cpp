@@ -374,9 +374,7 @@ BITMAP *load_plain_bytes(const PlainImage *image, RGB *palette) {
   return bmp;
 }
 
-// The whole file in fresh memory (malloc), or null when it cannot be read or
-// is larger than any sound file of these kinds.
-static unsigned char *read_whole_file(const char *path, long *size) {
+unsigned char *read_image_file(const char *path, long *size) {
   const uint64_t expected = file_size_ex(path);
   if (expected == 0 || expected > PLAIN_MAX_FILE_BYTES) return nullptr;
   PACKFILE *f = open_stdio_packfile(path, "rb");
@@ -399,7 +397,7 @@ BITMAP *load_plain_image(const char *path, RGB *palette) {
   else if (ustricmp(ext, "lbm") == 0) rewrite = plain_lbm;
   if (!rewrite) return nullptr;
   long size = 0;
-  unsigned char *data = read_whole_file(path, &size);
+  unsigned char *data = read_image_file(path, &size);
   if (!data) return nullptr;
   PlainImage image;
   const int failed = rewrite(data, size, &image);

@@ -30,6 +30,10 @@ void free_plain_image(PlainImage *image);
 // The library's loader on the plain file; null when it cannot read it.
 BITMAP *load_plain_bytes(const PlainImage *image, RGB *palette);
 
+// The whole file in fresh memory (malloc), or null when it cannot be read or
+// is larger than any sound image file (128 MB).
+unsigned char *read_image_file(const char *path, long *size);
+
 // The file at path by its extension (bmp, tga, lbm) through the above; null
 // when it cannot be read or is not sound.
 BITMAP *load_plain_image(const char *path, RGB *palette);

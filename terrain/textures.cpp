@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "terrain/image_header.h"
+#include "terrain/images/image_pixels.h"
 #include "terrain/plain_image.h"
 #include "terrain/regular_file.h"
 #include "terrain/shrink_bitmap.h"
@@ -37,7 +38,8 @@ BITMAP *read_texture_file(const char *path, RGB *palette) {
   const ImageHeaderResult header = check_image_header(path);
   if (header == IMAGE_HEADER_REFUSED) return nullptr;
   BITMAP *file = header == IMAGE_HEADER_PLAIN_COPY ? load_plain_image(path, palette)
-                                                   : load_bitmap(path, palette);
+                 : header == IMAGE_HEADER_PIXELS    ? load_image_pixels(path)
+                                                    : load_bitmap(path, palette);
   if (!file) return nullptr;
   if (!image_size_accepted(file->w, file->h)) {
     destroy_bitmap(file);

@@ -12,6 +12,10 @@ struct ImagePixels {
 
 void free_image_pixels(ImagePixels *image);
 
+// For the readers: out sized width x height with fresh, zeroed pixels; 1 when
+// the size is refused as a texture (image_size_accepted) or memory is short.
+int start_image_pixels(ImagePixels *out, long long width, long long height);
+
 // A 32-bit bitmap of the pixels; a pixel whose alpha is below 128 becomes
 // the mask colour, as a masked BMP pixel is. Null when memory is short.
 BITMAP *image_pixels_bitmap(const ImagePixels &image);
@@ -22,3 +26,8 @@ int read_png_pixels(const unsigned char *data, long size, ImagePixels *out);
 int read_jpeg_pixels(const unsigned char *data, long size, ImagePixels *out);
 // A Windows bitmap with a 52-, 56-, 64-, 108- or 124-byte info header.
 int read_bmp_info_pixels(const unsigned char *data, long size, ImagePixels *out);
+
+// The file at path through the reader its extension names (png, jpg, jpeg,
+// bmp), read whole within the plain copies' file limit; null when it cannot
+// be read, is not sound, or memory is short.
+BITMAP *load_image_pixels(const char *path);
