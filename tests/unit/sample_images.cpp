@@ -1,5 +1,11 @@
 #include "tests/unit/sample_images.h"
 
+#include <cstdio>
+#include <cstdlib>
+
+#include <jpeglib.h>
+#include <png.h>
+
 namespace {
 
 void le16(Bytes &out, unsigned v) {
@@ -30,17 +36,19 @@ int run_length(const std::vector<uint32_t> &v, size_t i, size_t end, int limit) 
   return n;
 }
 
-// The 14-byte file header and 40-byte info header of a Windows bitmap.
+// The 14-byte file header and the info header (40 bytes unless told) of a
+// Windows bitmap; from 52 bytes on, the red, green and blue masks follow its
+// first 40 bytes, from 56 on the alpha mask too, and zeros fill the rest.
 Bytes bmp_headers(const SamplePicture &pic, int bits, int32_t height, uint32_t compression,
-                  uint32_t data_size) {
+                  uint32_t data_size, uint32_t info = 40, const uint32_t *masks = nullptr) {
   const uint32_t colours = bits <= 8 ? 1u << bits : 0;
-  const uint32_t offset = 54 + 4 * colours;
+  const uint32_t offset = 14 + info + 4 * colours;
   Bytes out;
   text(out, "BM");
   le32(out, offset + data_size);
   le32(out, 0);
   le32(out, offset);
-  le32(out, 40);
+  le32(out, info);
   le32(out, (uint32_t)pic.w);
   le32(out, (uint32_t)height);
   le16(out, 1);
@@ -51,6 +59,7 @@ Bytes bmp_headers(const SamplePicture &pic, int bits, int32_t height, uint32_t c
   le32(out, 2835);
   le32(out, colours);
   le32(out, 0);
+  for (uint32_t i = 0; 40 + 4 * i < info; i++) le32(out, masks && i < 4 && 44 + 4 * i <= info ? masks[i] : 0);
   for (uint32_t i = 0; i < colours; i++) {
     const SampleRgb c = i < pic.palette.size() ? pic.palette[i] : SampleRgb{0, 0, 0};
     out.push_back((unsigned char)c.b);
@@ -124,6 +133,18 @@ Bytes sample_bmp(const SamplePicture &pic, int bits, bool top_down) {
     data.insert(data.end(), row.begin(), row.end());
   }
   Bytes out = bmp_headers(pic, bits, top_down ? -pic.h : pic.h, 0, (uint32_t)data.size());
+  out.insert(out.end(), data.begin(), data.end());
+  return out;
+}
+
+Bytes sample_bmp_info(const SamplePicture &pic, int bits, uint32_t info, uint32_t compression,
+                      const uint32_t masks[4], bool top_down) {
+  Bytes data;
+  for (int r = 0; r < pic.h; r++) {
+    const Bytes row = bmp_row(pic, top_down ? r : pic.h - 1 - r, bits);
+    data.insert(data.end(), row.begin(), row.end());
+  }
+  Bytes out = bmp_headers(pic, bits, top_down ? -pic.h : pic.h, compression, (uint32_t)data.size(), info, masks);
   out.insert(out.end(), data.begin(), data.end());
   return out;
 }
@@ -320,4 +341,75 @@ long long plain_file_size(const unsigned char *b, long size, bool targa) {
   if (size < 54 || b[0] != 'B' || b[1] != 'M' || (le32(30) != 0 && le32(30) != 3) || (int32_t)le32(22) <= 0)
     return -1;
   return le32(10) + (le32(18) * le16(28) + 31) / 32 * 4 * le32(22);
+}
+
+// The writers' errors are the libraries' defaults: tests give them sound
+// pictures, and a fault in one ends the program.
+Bytes sample_png(int w, int h, int colour, int depth, bool interlaced, const std::vector<uint16_t> &samples,
+                 const std::vector<SampleRgb> &palette, const std::vector<uint16_t> &trns) {
+  Bytes out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_set_write_fn(png, &out, [](png_structp p, png_bytep b, size_t n) {
+    Bytes *o = (Bytes *)png_get_io_ptr(p);
+    o->insert(o->end(), b, b + n);
+  }, nullptr);
+  png_set_IHDR(png, info, (png_uint_32)w, (png_uint_32)h, depth, colour,
+               interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  std::vector<png_color> plte;
+  for (const SampleRgb &c : palette) plte.push_back({(png_byte)c.r, (png_byte)c.g, (png_byte)c.b});
+  if (!plte.empty()) png_set_PLTE(png, info, plte.data(), (int)plte.size());
+  png_color_16 key = {0, 0, 0, 0, 0};
+  Bytes alphas(trns.begin(), trns.end());
+  if (!trns.empty() && colour == PNG_COLOR_TYPE_PALETTE) {
+    png_set_tRNS(png, info, alphas.data(), (int)alphas.size(), nullptr);
+  } else if (!trns.empty()) {
+    key.gray = trns[0];
+    key.red = trns[0], key.green = trns[1 % trns.size()], key.blue = trns[2 % trns.size()];
+    png_set_tRNS(png, info, nullptr, 0, &key);
+  }
+  png_write_info(png, info);
+  const int channels = (int)(samples.size() / ((size_t)w * h));
+  const size_t row_bytes = ((size_t)w * channels * depth + 7) / 8;
+  Bytes rows(row_bytes * h, 0);
+  for (size_t i = 0; i < samples.size(); i++) {
+    const size_t y = i / ((size_t)w * channels), k = i % ((size_t)w * channels), bit = k * depth;
+    unsigned char *row = rows.data() + y * row_bytes;
+    if (depth == 16) row[2 * k] = (unsigned char)(samples[i] >> 8), row[2 * k + 1] = (unsigned char)samples[i];
+    else row[bit / 8] |= (unsigned char)(samples[i] << (8 - depth - bit % 8));
+  }
+  std::vector<png_bytep> pointers;
+  for (int y = 0; y < h; y++) pointers.push_back(rows.data() + y * row_bytes);
+  png_write_image(png, pointers.data());
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return out;
+}
+
+Bytes sample_jpeg(int w, int h, int components, bool progressive, const std::vector<unsigned char> &samples) {
+  jpeg_compress_struct c;
+  jpeg_error_mgr errors;
+  c.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&c);
+  unsigned char *mem = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&c, &mem, &size);
+  c.image_width = (JDIMENSION)w;
+  c.image_height = (JDIMENSION)h;
+  c.input_components = components;
+  c.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
+  jpeg_set_defaults(&c);
+  jpeg_set_quality(&c, 100, TRUE);
+  for (int i = 0; i < c.num_components; i++) c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
+  if (progressive) jpeg_simple_progression(&c);
+  jpeg_start_compress(&c, TRUE);
+  while (c.next_scanline < c.image_height) {
+    JSAMPROW row = (JSAMPROW)samples.data() + (size_t)c.next_scanline * w * components;
+    jpeg_write_scanlines(&c, &row, 1);
+  }
+  jpeg_finish_compress(&c);
+  jpeg_destroy_compress(&c);
+  Bytes out(mem, mem + size);
+  free(mem);
+  return out;
 }

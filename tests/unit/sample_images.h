@@ -30,6 +30,12 @@ SamplePicture sample_picture(int w, int h, int bits, uint32_t (*pick)(int x, int
 // Windows bitmap, uncompressed, bottom-up or top-down (negative height).
 Bytes sample_bmp(const SamplePicture &pic, int bits, bool top_down);
 
+// The same with an info header of info bytes (52, 56, 64, 108, 124), the
+// given compression (0 or bit fields 3 or 6) and red, green, blue and alpha
+// masks (those the header has room for).
+Bytes sample_bmp_info(const SamplePicture &pic, int bits, uint32_t info, uint32_t compression,
+                      const uint32_t masks[4], bool top_down);
+
 // Windows bitmap with run-length rows: bits 8 (RLE8) or 4 (RLE4). Runs of
 // three or more equal values are encoded, the rest is written in absolute
 // mode; skip_zero_rows leaves rows whose values are all 0 out with a delta.
@@ -52,3 +58,14 @@ Bytes sample_pbm(const SamplePicture &pic, bool packed);
 // uncompressed or with bit fields, or a Targa of types 1 to 3), worked out
 // from the layout alone; -1 when the header is not of such a file.
 long long plain_file_size(const unsigned char *bytes, long size, bool targa);
+
+// PNG of the given colour type and depth; samples holds the channels the type
+// has, per pixel, top row first. palette is PLTE for type 3; trns, when not
+// empty, is the tRNS chunk: the alphas of the first palette entries, or the
+// one grey or RGB value that is transparent. The writer is libpng's.
+Bytes sample_png(int w, int h, int colour, int depth, bool interlaced, const std::vector<uint16_t> &samples,
+                 const std::vector<SampleRgb> &palette = {}, const std::vector<uint16_t> &trns = {});
+
+// JPEG by libjpeg at quality 100 without subsampling: components 1 (grey),
+// 3 (RGB) or 4 (CMYK), samples interleaved, top row first.
+Bytes sample_jpeg(int w, int h, int components, bool progressive, const std::vector<unsigned char> &samples);
