@@ -25,6 +25,7 @@ const KindInfo KINDS[] = {
     {EXPORT_PLANNING_MAP_1, "planning map 1", NEED_HEIGHTS},
     {EXPORT_PLANNING_MAP_2, "planning map 2", NEED_HEIGHTS},
     {EXPORT_PLANNING_MAP_3, "planning map 3", NEED_HEIGHTS},
+    {EXPORT_HEIGHTS16, "height grid", NEED_HEIGHTS},
 };
 
 const KindInfo *kind_info(int kind) {
@@ -54,7 +55,7 @@ long long export_file_bytes(int kind) {
   return 54 + (paletted ? 1024 : 0) + stride * h;
 }
 
-int export_kinds(const int *kinds, int count) {
+int export_kinds(const int *kinds, int count, int format) {
   int failed = 0;
   const ViewState view{};
   for (int i = 0; i < count; i++) {
@@ -70,7 +71,7 @@ int export_kinds(const int *kinds, int count) {
     }
     start_file_progress();
     char written[PATH_SIZE];
-    const int result = export_bitmap(info->kind, console_export_reporter(), nullptr, written);
+    const int result = export_bitmap(info->kind, console_export_reporter(), nullptr, written, format);
     finish_file_progress(result == 0 ? written : nullptr);
     if (result != 0) failed = 1;
   }

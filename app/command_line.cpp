@@ -11,6 +11,7 @@
 #include "app/session.h"
 #include "app/startup.h"
 #include "render/export_bitmap.h"
+#include "terrain/height_import.h"
 #include "terrain/open_terrain.h"
 #include "terrain/regular_file.h"
 #include "terrain/terrain_check.h"
@@ -32,6 +33,7 @@ const KindWord KIND_WORDS[] = {
     {"embossed", {EXPORT_EMBOSSED_4X}, 1},
     {"height", {EXPORT_HEIGHT_4X}, 1},
     {"planning", {EXPORT_PLANNING_MAP_1, EXPORT_PLANNING_MAP_2, EXPORT_PLANNING_MAP_3}, 3},
+    {"heights16", {EXPORT_HEIGHTS16}, 1},
     {"all",
      {EXPORT_DATA, EXPORT_WATER, EXPORT_TEXTURES_4X, EXPORT_EMBOSSED_4X, EXPORT_HEIGHT_4X,
       EXPORT_PLANNING_MAP_1, EXPORT_PLANNING_MAP_2, EXPORT_PLANNING_MAP_3},
@@ -75,6 +77,29 @@ bool read_kinds(CommandLine &c, const char *list) {
   }
 }
 
+// The value of --format or --fit.
+bool read_value(CommandLine &c, const char *option, const char *value) {
+  if (strcmp(option, "--format") == 0) {
+    const char *names[] = {"bmp", "png", "raw"};
+    for (int f = 0; f < 3; f++) {
+      if (strcasecmp(value, names[f]) != 0) continue;
+      c.format = f;
+      return true;
+    }
+    c = usage_error(c, "unknown format \"%.40s\" (bmp, png or raw)", value);
+    return false;
+  }
+  char *end = nullptr;
+  errno = 0;
+  const long fit = strtol(value, &end, 10);
+  if (errno == 0 && end != value && *end == 0 && fit >= 1 && fit <= MAX_HEIGHT) {
+    c.fit = (int)fit;
+    return true;
+  }
+  c = usage_error(c, "--fit takes a height from 1 to 9999, not \"%.40s\"", value);
+  return false;
+}
+
 // The library without a display: memory bitmaps in the window's colour
 // depth, the fonts and symbols the planning maps draw with, the settings.
 int start_without_display() {
@@ -85,6 +110,7 @@ int start_without_display() {
   use_config_file(SETTINGS_FILE);
   const ProgramSettings settings = read_settings();
   session.enable_targets = settings.enable_targets;
+  if (session.export_format < 0) session.export_format = settings.export_format;
   set_uformat(U_ASCII);
   set_color_depth(32);
   return init_display(settings.screen_width, settings.screen_height);
@@ -104,6 +130,7 @@ bool set_terrain_path(const char *path) {
 }
 
 int run_exports(const CommandLine &c) {
+  session.export_format = c.format;
   if (start_without_display() != 0) return COMMAND_EXIT_FAILED;
   if (!set_terrain_path(c.terrain)) return COMMAND_EXIT_USAGE;
   OpenReport report;
@@ -113,11 +140,25 @@ int run_exports(const CommandLine &c) {
     code = COMMAND_EXIT_USAGE;
   } else if (outcome != OPEN_DONE) {
     code = COMMAND_EXIT_FAILED;
-  } else if (export_kinds(c.kinds, c.kind_count) != 0) {
+  } else if (export_kinds(c.kinds, c.kind_count, session.export_format) != 0) {
     code = COMMAND_EXIT_FAILED;
   }
   release_textures();
   return code;
+}
+
+int run_import(const CommandLine &c) {
+  if (start_without_display() != 0) return COMMAND_EXIT_FAILED;
+  char why[2 * PATH_SIZE], written[2 * PATH_SIZE];
+  const int result = import_heights(c.heights, c.terrain, c.fit, why, written, sizeof(why));
+  if (result == IMPORT_WRITTEN) {
+    char name[4 * PATH_SIZE];
+    quote_name(written, name, sizeof(name));
+    fprintf(stderr, "%s\n", name);
+    return COMMAND_EXIT_DONE;
+  }
+  fprintf(stderr, "%s\n", why);
+  return result == IMPORT_REFUSED ? COMMAND_EXIT_USAGE : COMMAND_EXIT_FAILED;
 }
 
 void print_problem(void *, const char *text) { printf("%s\n", text); }
@@ -158,6 +199,7 @@ int export_kinds_of(const char *word, int *kinds) {
 CommandLine parse_command_line(int argc, char **argv) {
   CommandLine c{};
   c.mode = COMMAND_WINDOW;
+  c.format = -1;
   // Options and the terrain in any order; "--" ends the options.
   const char *mode_option = nullptr;
   const char *kinds = nullptr;
@@ -176,11 +218,17 @@ CommandLine parse_command_line(int argc, char **argv) {
       continue;
     }
     any_option = true;
+    if (strcmp(arg, "--format") == 0 || strcmp(arg, "--fit") == 0) {
+      if (i + 1 >= argc) return usage_error(c, "%s takes a value", arg);
+      if (!read_value(c, arg, argv[++i])) return c;
+      continue;
+    }
     int mode = COMMAND_USAGE_ERROR;
     if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) mode = COMMAND_HELP;
     else if (strcmp(arg, "--version") == 0) mode = COMMAND_VERSION;
     else if (strcmp(arg, "--check") == 0) mode = COMMAND_CHECK;
     else if (strcmp(arg, "--export") == 0) mode = COMMAND_EXPORT;
+    else if (strcmp(arg, "--import-heights") == 0) mode = COMMAND_IMPORT_HEIGHTS;
     else return usage_error(c, "unknown option %s", arg);
     if (mode_option) {
       snprintf(c.error, sizeof(c.error), "%.60s and %.60s cannot be given together", mode_option, arg);
@@ -195,8 +243,14 @@ CommandLine parse_command_line(int argc, char **argv) {
       kinds = argv[++i];
     }
   }
-  if (!any_option) {
-    // Without options: one terrain, or the file selector.
+  if (c.fit && c.mode != COMMAND_IMPORT_HEIGHTS) return usage_error(c, "%s", "--fit goes with --import-heights");
+  if (c.format == EXPORT_FORMAT_RAW && c.mode != COMMAND_EXPORT)
+    return usage_error(c, "%s", "--format raw is for heights16 exports only");
+  if (c.format >= 0 && c.mode != COMMAND_EXPORT && c.mode != COMMAND_WINDOW)
+    return usage_error(c, "%s", "--format goes with --export or the window");
+  if (!any_option || (c.mode == COMMAND_WINDOW && c.format >= 0)) {
+    // Without a mode: one terrain, or the file selector.
+    if (positionals > 1 && c.format >= 0) return usage_error(c, "%s", "the window takes one terrain");
     c.terrain = positionals == 1 ? positional[0] : nullptr;
     return c;
   }
@@ -208,12 +262,19 @@ CommandLine parse_command_line(int argc, char **argv) {
       if (positionals != 1) return usage_error(c, "%s takes one terrain", mode_option);
       c.terrain = positional[0];
       return c;
+    case COMMAND_IMPORT_HEIGHTS:
+      if (positionals != 2) return usage_error(c, "%s takes a picture and one terrain", mode_option);
+      c.heights = positional[0];
+      c.terrain = positional[1];
+      return c;
     default:  // COMMAND_EXPORT
       if (positionals != 1) return usage_error(c, "%s takes a list of kinds and one terrain", mode_option);
       if (!read_kinds(c, kinds)) {
         c.mode = COMMAND_USAGE_ERROR;
         return c;
       }
+      for (int k = 0; k < c.kind_count && c.format == EXPORT_FORMAT_RAW; k++)
+        if (c.kinds[k] != EXPORT_HEIGHTS16) return usage_error(c, "%s", "--format raw is for heights16 exports only");
       c.terrain = positional[0];
       return c;
   }
@@ -224,13 +285,20 @@ void print_usage(FILE *out) {
         "  veldkit [TERRAIN.TFD]                          open the terrain in the window\n"
         "  veldkit --export KIND[,KIND...] TERRAIN.TFD    write exports into the working directory\n"
         "  veldkit --check TERRAIN.TFD                    list every problem of the terrain\n"
+        "  veldkit --import-heights FILE TERRAIN.TFD [--fit MAX]\n"
+        "                                                 write the terrain's height map from a\n"
+        "                                                 grey PNG (8 or 16 bits) or a .r16/.raw grid\n"
         "  veldkit --help                                 show this text\n"
         "  veldkit --version                              show the version\n"
         "Options and the terrain may come in any order; -- ends the options.\n"
         "\n"
         "Kinds: data, water, textures, embossed, height, planning (the three planning\n"
-        "maps), all (every kind, in the order of the keys F5 to F10).\n"
-        "--export and --check need no display.\n"
+        "maps), all (every kind, in the order of the keys F5 to F10), heights16 (the\n"
+        "height samples as a 16-bit grey PNG, Left Shift + F9).\n"
+        "--format bmp|png    the exports' and screenshots' format (the setting [Export]\n"
+        "                    Format, else bmp); raw writes heights16 as .r16 words\n"
+        "--fit MAX           scale the picture's whole range onto heights 0..MAX\n"
+        "--export, --check and --import-heights need no display.\n"
         "\n"
         "Exit status: 0 done; 1 an export failed or was refused, or the check found\n"
         "problems; 2 a usage error or a tile map that cannot be read.\n",
@@ -243,6 +311,7 @@ int run_command_line(const CommandLine &c) {
     case COMMAND_VERSION: printf("%s\n", VELDKIT_VERSION); return COMMAND_EXIT_DONE;
     case COMMAND_EXPORT: return run_exports(c);
     case COMMAND_CHECK: return run_check(c);
+    case COMMAND_IMPORT_HEIGHTS: return run_import(c);
     default:
       fprintf(stderr, "veldkit: %s\n\n", c.error);
       print_usage(stderr);

@@ -10,6 +10,7 @@ enum CommandMode {
   COMMAND_CHECK,    // --check TERRAIN
   COMMAND_HELP,     // --help, -h
   COMMAND_VERSION,  // --version
+  COMMAND_IMPORT_HEIGHTS,  // --import-heights FILE TERRAIN [--fit MAX]
   COMMAND_USAGE_ERROR,
 };
 
@@ -26,6 +27,9 @@ struct CommandLine {
   int kinds[COMMAND_KINDS_MAX];  // export kinds in the order asked for
   int kind_count;
   const char *terrain;  // the tile map's path, or null
+  int format;           // ExportFormat of --format, or -1 for the settings' one
+  const char *heights;  // the picture of --import-heights
+  int fit;              // MAX of --fit, or 0
   char error[160];      // what is wrong with a usage error
 };
 

@@ -109,8 +109,9 @@ void next_overlay(KeyCommand &c) {
 // A failed export has said why in an alert; its first text must not stay in
 // the strip as if the export were still running.
 void export_kind(KeyCommand &c, int kind) {
-  if (export_bitmap(kind, window_reporter()) != RESULT_OK) c.redraw = 1;
+  if (export_bitmap(kind, window_reporter(), nullptr, nullptr, session.export_format) != RESULT_OK) c.redraw = 1;
 }
+void export_heights16(KeyCommand &c) { export_kind(c, EXPORT_HEIGHTS16); }
 void export_data(KeyCommand &c) { export_kind(c, EXPORT_DATA); }
 void export_water(KeyCommand &c) { export_kind(c, EXPORT_WATER); }
 void export_textures(KeyCommand &c) { export_kind(c, EXPORT_TEXTURES_4X); }
@@ -126,7 +127,7 @@ void leave(KeyCommand &) { confirm_exit(); }
 void manual(KeyCommand &) { show_manual(); }
 void zoom_in(KeyCommand &c) { c.view->zoom_level--; }
 void zoom_out(KeyCommand &c) { c.view->zoom_level++; }
-void screenshot(KeyCommand &) { save_screenshot(display.back_buffer, window_reporter()); }
+void screenshot(KeyCommand &) { save_screenshot(display.back_buffer, window_reporter(), session.export_format); }
 void slow_down(KeyCommand &c) { (*c.key_delay)++; }
 
 // Padded like the progress messages so that they cover a longer text.
@@ -186,6 +187,7 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_F6, 0},                  0,          WHEN_ALWAYS,              NEED_DECLARED_TEXTURES, export_water,          MARKS_NOTHING,    0, 0},
   {{KEY_F7, 0},                  0,          WHEN_ALWAYS,              NEED_NOTHING,           export_textures,       MARKS_NOTHING,    0, 0},
   {{KEY_F8, 0},                  0,          WHEN_ALWAYS,              NEED_HEIGHTS,           export_embossed,       MARKS_NOTHING,    0, 0},
+  {{KEY_F9, 0},                  KEY_LSHIFT, WHEN_ALWAYS,              NEED_HEIGHTS,           export_heights16,      MARKS_NOTHING,    0, 0},
   {{KEY_F9, 0},                  0,          WHEN_ALWAYS,              NEED_HEIGHTS,           export_heights,        MARKS_NOTHING,    0, 0},
   {{KEY_F10, 0},                 0,          WHEN_ALWAYS,              NEED_HEIGHTS,           export_planning_maps,  MARKS_NOTHING,    0, 0},
   {{KEY_ESC, 0},                 0,          WHEN_ALWAYS,              NEED_NOTHING,           leave,                 MARKS_NOTHING,    0, 0},

@@ -23,6 +23,7 @@ struct Session {
   int run_state = RUN_CONTINUE;
   int terrain_open = 0;
   int enable_targets = 0;  // the setting Enable_Targets
+  int export_format = 0;   // ExportFormat: the setting [Export] Format, or --format
   ClipboardCell tile_clipboard[3][3];        // [dy + 1][dx + 1]
   int32_t height_clipboard[4][4] = {{-1}};  // [j][i]; empty while [0][0] is -1
 };

@@ -11,6 +11,7 @@
 #include "app/status_bar.h"
 #include "app/window_reporter.h"
 #include "app/x_errors.h"
+#include "render/export_bitmap.h"
 #include "terrain/open_terrain.h"
 #include "terrain/regular_file.h"
 #include "terrain/terrain_model.h"
@@ -23,6 +24,8 @@ ProgramSettings read_settings() {
   s.screen_height = get_config_int("Display", "Screen-Height", 538);
   s.full_screen = get_config_int("Display", "FullScreen", 0);
   s.enable_targets = get_config_int("Display", "Enable_Targets", 1);
+  const char *format = get_config_string("Export", "Format", "bmp");
+  s.export_format = format && ustricmp(format, "png") == 0 ? EXPORT_FORMAT_PNG : EXPORT_FORMAT_BMP;
   fit_settings_to_desktop(s, 0, 0);
   return s;
 }
@@ -153,6 +156,7 @@ int veldkit_main(int argc, char **argv) {
   use_config_file(SETTINGS_FILE);
   ProgramSettings settings = read_settings();
   session.enable_targets = settings.enable_targets;
+  session.export_format = command.format >= 0 ? command.format : settings.export_format;
   // A window larger than the desktop cannot be shown whole, and the display
   // refuses sizes beyond its own limits with an error.
   int desktop_w = 0, desktop_h = 0;

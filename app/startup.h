@@ -23,6 +23,7 @@ struct ProgramSettings {
   int screen_height;
   int full_screen;
   int enable_targets;
+  int export_format;  // ExportFormat of [Export] Format: bmp (also for an unknown word) or png
 };
 
 

@@ -35,9 +35,9 @@ static int name_taken(const char *name) {
   return lstat(name, &st) == 0 || errno != ENOENT;
 }
 
-int numbered_output_name(const char *suffix, char *name) {
+int numbered_output_name(const char *suffix, char *name, const char *extension) {
   char base[PATH_SIZE * 2];
-  replace_extension(base, get_filename(terrain_paths.tfd_path), "bmp", sizeof(base));
+  replace_extension(base, get_filename(terrain_paths.tfd_path), extension, sizeof(base));
   for (int n = 0; n < OUTPUT_NUMBERS; n++) {
     char numbered[SUFFIX_SIZE];
     ustrzcpy(numbered, SUFFIX_SIZE - 3, suffix);  // room for the three digits
@@ -86,6 +86,15 @@ int save_new_bmp(const char *name, BITMAP *bmp, const RGB *palette) {
   return failed ? RESULT_CANNOT_WRITE : RESULT_OK;
 }
 
+int save_new_png(const char *name, BITMAP *bmp) {
+  const int fd = create_new_file(name, 0666);
+  if (fd < 0) return RESULT_CANNOT_WRITE;
+  int failed = stream_png(fd, bitmap_row_source(bmp, nullptr), nullptr) != STREAM_WRITTEN;
+  if (close(fd) != 0) failed = 1;
+  if (failed) unlink(name);
+  return failed ? RESULT_CANNOT_WRITE : RESULT_OK;
+}
+
 int report_write_failure(const Reporter *r, const char *name) {
   return failure(r, RESULT_CANNOT_WRITE, "Error writing bitmap file.", name);
 }
@@ -104,8 +113,14 @@ static const char *output_suffix(int kind) {
     case EXPORT_PLANNING_MAP_1: return "_PlanningMap1_";
     case EXPORT_PLANNING_MAP_2: return "_PlanningMap2_";
     case EXPORT_PLANNING_MAP_3: return "_PlanningMap3_";
+    case EXPORT_HEIGHTS16: return "_Heights16_";
     default: return nullptr;
   }
+}
+
+const char *export_extension(int kind, int format) {
+  if (format == EXPORT_FORMAT_RAW) return kind == EXPORT_HEIGHTS16 ? "r16" : nullptr;
+  return format == EXPORT_FORMAT_PNG || kind == EXPORT_HEIGHTS16 ? "png" : "bmp";
 }
 
 // What one export is doing: where it reports, where its times go and
@@ -114,6 +129,7 @@ struct ExportJob {
   int kind;
   char *name;  // PATH_SIZE bytes; the final name once written
   const char *suffix;
+  const char *extension;
   const Reporter *reporter;
   ExportTiming timing;
   double started;
@@ -145,7 +161,9 @@ static int write_picture(ExportJob &job, const RowSource &source) {
   job.percent = -1;
   job.shown_at = writing;
   const StreamProgress progress = {report_export_progress, &job};
-  const StreamResult result = stream_bmp(file.fd, source, &progress);
+  const StreamResult result = strcmp(job.extension, "png") == 0   ? stream_png(file.fd, source, &progress)
+                             : strcmp(job.extension, "r16") == 0 ? stream_raw16(file.fd, source, &progress)
+                                                                 : stream_bmp(file.fd, source, &progress);
   if (result != STREAM_WRITTEN) {
     export_file_discard(&file);
     return result == STREAM_NO_MEMORY ? report_memory_failure(job.reporter, job.name)
@@ -156,7 +174,7 @@ static int write_picture(ExportJob &job, const RowSource &source) {
     const int published = export_file_publish(&file, job.name);
     if (published == 0) break;
     if (published != EXPORT_NAME_TAKEN) return report_write_failure(job.reporter, job.name);
-    const int found = numbered_output_name(job.suffix, job.name);
+    const int found = numbered_output_name(job.suffix, job.name, job.extension);
     if (found != 0) {
       export_file_discard(&file);
       return report_name_failure(job.reporter, found, job.name);
@@ -199,17 +217,29 @@ static int export_planning_map(ExportJob &job) {
   return write_bitmap(job, map, nullptr);
 }
 
-int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing, char *final_name) {
+static int export_heights16(ExportJob &job) {
+  if (map_columns() == 0 || map_rows() == 0) {
+    report_warning(job.reporter, WARNING_PLAIN, "The terrain has no tiles to export.", job.name);
+    return RESULT_NO_TILES;
+  }
+  return write_picture(job, heights16_row_source());
+}
+
+int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing, char *final_name, int format) {
   if (timing) *timing = ExportTiming{0, 0};
+  if (final_name) final_name[0] = 0;
   const char *suffix = output_suffix(kind);
-  if (!suffix) return RESULT_UNKNOWN_KIND;
+  const char *extension = export_extension(kind, format);
+  if (!suffix || !extension) return RESULT_UNKNOWN_KIND;
   report_progress(reporter, "Exporting Bitmap (%d)..." BLANKS_46, kind);
   char name[PATH_SIZE];
-  const int found = numbered_output_name(suffix, name);
+  const int found = numbered_output_name(suffix, name, extension);
   if (found != 0) return report_name_failure(reporter, found, name);
   reset_shade_cache();
-  ExportJob job = {kind, name, suffix, reporter, {0, 0}, export_clock(), -1, 0};
-  const int result = kind >= EXPORT_PLANNING_MAP_1 ? export_planning_map(job) : export_picture(job);
+  ExportJob job = {kind, name, suffix, extension, reporter, {0, 0}, export_clock(), -1, 0};
+  const int result = kind == EXPORT_HEIGHTS16        ? export_heights16(job)
+                     : kind >= EXPORT_PLANNING_MAP_1 ? export_planning_map(job)
+                                                     : export_picture(job);
   if (timing) *timing = job.timing;
   if (final_name) snprintf(final_name, PATH_SIZE, "%s", result == RESULT_OK ? name : "");
   if (result != RESULT_OK) return result;

@@ -182,6 +182,13 @@ void prepare_height_colours(const PixelShifts &shifts) {
     height_bgr[h] = grey[max_height > 0 ? min_int(h * 255 / max_height, 255) : 0];
 }
 
+void produce_heights16(const void *, int y0, int y1, unsigned char *out, long row_bytes) {
+  for (int x = 0; x < 4 * tiles_x; x++) {
+    const uint16_t *column = height_map.heights[x];
+    for (int y = y0; y < y1; y++) memcpy(row_at(out, row_bytes, y, y1) + 2 * x, &column[y], 2);
+  }
+}
+
 }  // namespace
 
 int export_row_source(int kind, RowSource *source) {
@@ -221,4 +228,9 @@ RowSource bitmap_row_source(BITMAP *bmp, const RGB *palette) {
   bitmap_rows = BitmapRows{bmp, bitmap_color_depth(bmp), current_pixel_shifts()};
   const int bits = bitmap_rows.depth == 8 ? 8 : 24;
   return RowSource{bmp->w, bmp->h, bits, palette, produce_bitmap_rows, &bitmap_rows};
+}
+
+RowSource heights16_row_source() {
+  export_extent(&tiles_x, &tiles_y);
+  return RowSource{4 * tiles_x, 4 * tiles_y, 16, nullptr, produce_heights16, nullptr};
 }

@@ -15,3 +15,6 @@ int export_row_source(int kind, RowSource *source);
 // A finished 8-bit or 32-bit bitmap as a row source (its lines are read
 // from the worker threads, nothing else of the library).
 RowSource bitmap_row_source(BITMAP *bmp, const RGB *palette);
+
+// The height samples themselves, 16 bits a pixel, the north row first.
+RowSource heights16_row_source();

@@ -9,7 +9,8 @@
 // A picture made band by band.
 struct RowSource {
   int width, height;
-  int bits;            // 8 or 24 bits per pixel in the file
+  int bits;            // 8 or 24 bits per pixel in the file; 16: grey 16-bit
+                       // values in the machine's order (PNG and raw only)
   const RGB *palette;  // 8 bits only
   // Makes picture rows y0..y1 - 1 (row 0 at the top) in file order: out +
   // k * row_bytes receives row y1 - 1 - k, without its padding bytes. Runs
@@ -29,6 +30,13 @@ enum StreamResult { STREAM_WRITTEN = 0, STREAM_WRITE_FAILED = 1, STREAM_NO_MEMOR
 // Writes the whole file (header, palette, rows) to fd from its current
 // position. progress may be nullptr.
 StreamResult stream_bmp(int fd, const RowSource &source, const StreamProgress *progress);
+
+// The same picture as a PNG file: 8-bit RGB, 8-bit palette or 16-bit grey,
+// its bands filtered and compressed on every core.
+StreamResult stream_png(int fd, const RowSource &source, const StreamProgress *progress);
+
+// 16-bit rows as little-endian words, the top row first, no header.
+StreamResult stream_raw16(int fd, const RowSource &source, const StreamProgress *progress);
 
 // Rows per band for a row size: about 8 MB, a multiple of 4 rows (a tile at
 // 4 pixels per tile), at most STREAM_BAND_ROWS_MAX.

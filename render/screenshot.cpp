@@ -6,12 +6,14 @@
 #define BLANKS_46 "                                              "
 static_assert(sizeof("Saving Screenshot..." BLANKS_46) == 66 + 1, "66 characters");
 
-int save_screenshot(BITMAP *picture, const Reporter *reporter) {
+int save_screenshot(BITMAP *picture, const Reporter *reporter, int format) {
   char name[PATH_SIZE];
   if (!picture) return RESULT_NO_MEMORY;
-  const int found = numbered_output_name("_screenshot_", name);
+  const int png = format == EXPORT_FORMAT_PNG;
+  const int found = numbered_output_name("_screenshot_", name, png ? "png" : "bmp");
   if (found != 0) return report_name_failure(reporter, found, name);
-  if (save_new_bmp(name, picture, nullptr) != RESULT_OK) return report_write_failure(reporter, name);
+  const int saved = png ? save_new_png(name, picture) : save_new_bmp(name, picture, nullptr);
+  if (saved != RESULT_OK) return report_write_failure(reporter, name);
   // Reported after saving: the text is never part of a screenshot.
   report_progress(reporter, "Saving Screenshot..." BLANKS_46);
   return RESULT_OK;

@@ -67,7 +67,7 @@ TEST(Settings, SizesFitTheDesktop) {
       {300, 300, 1600, 1200, 640, 480},
   };
   for (const Case &c : cases) {
-    ProgramSettings s = {c.w, c.h, 0, 1};
+    ProgramSettings s = {c.w, c.h, 0, 1, 0};
     fit_settings_to_desktop(s, c.desktop_w, c.desktop_h);
     EXPECT_EQ(c.want_w, s.screen_width) << c.w << " on " << c.desktop_w;
     EXPECT_EQ(c.want_h, s.screen_height) << c.h << " on " << c.desktop_h;

@@ -1,0 +1,198 @@
+#include "terrain/height_import.h"
+
+#include <allegro.h>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "terrain/file_stamp.h"
+#include "terrain/grid_file.h"
+#include "terrain/height_map_file.h"
+#include "terrain/images/png_grey.h"
+#include "terrain/open_terrain.h"
+#include "terrain/terrain_model.h"
+
+enum { IMPORT_BATCH_ROWS = 64 };
+
+namespace {
+
+struct Import {
+  int samples_x, samples_y;
+  int fit;          // 0: as they are
+  long full_range;  // the format's largest value
+  long long over;   // values above MAX_HEIGHT
+  uint16_t scaled[65536];
+};
+
+uint32_t le32(const unsigned char *p) { return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24; }
+
+// The first 16 bytes of a grid file; 0 when it holds them.
+int read_header(const char *path, int32_t *fields, struct stat *info) {
+  const int fd = open(path, O_RDONLY | O_NONBLOCK);
+  if (fd < 0) return 1;
+  unsigned char head[GRID_HEADER_BYTES];
+  const int ok = fstat(fd, info) == 0 && S_ISREG(info->st_mode) && read(fd, head, sizeof(head)) == sizeof(head);
+  close(fd);
+  for (int k = 0; k < 4 && ok; k++) fields[k] = (int32_t)le32(head + 4 * k);
+  return ok ? 0 : 1;
+}
+
+// Rows of the picture into the grid, [x][y]: a batch at a time, so that
+// each grid column gets one run of the batch's rows.
+void take_rows(void *context, int y0, int count, const uint16_t *values) {
+  Import &im = *(Import *)context;
+  for (int x = 0; x < im.samples_x; x++) {
+    uint16_t *column = height_map.heights[x] + y0;
+    for (int k = 0; k < count; k++) {
+      const uint16_t v = im.scaled[values[(size_t)k * im.samples_x + x]];
+      column[k] = v;
+      im.over += v > MAX_HEIGHT;
+    }
+  }
+}
+
+// The value each possible input gets: itself, or its place on 0..fit.
+void prepare_scale(Import &im) {
+  for (long v = 0; v < 65536; v++) {
+    long out = v;
+    if (im.fit) out = v > im.full_range ? im.fit : (v * im.fit * 2 + im.full_range) / (2 * im.full_range);
+    im.scaled[v] = (uint16_t)out;
+  }
+}
+
+const char *file_part(const char *path) { return get_filename(path); }
+
+// The picture's size in samples, as a user reads it.
+void describe_raw(long long bytes, char *out, size_t size) {
+  const long long samples = bytes / 2;
+  const long long side = (long long)llround(sqrt((double)samples));
+  if (bytes % 2) snprintf(out, size, "%lld bytes, not whole 16-bit samples", bytes);
+  else if (side * side == samples) snprintf(out, size, "%lld x %lld samples", side, side);
+  else snprintf(out, size, "%lld samples", samples);
+}
+
+int read_raw(FILE *file, Import &im) {
+  std::vector<uint16_t> batch((size_t)im.samples_x * IMPORT_BATCH_ROWS);
+  for (int y0 = 0; y0 < im.samples_y; y0 += IMPORT_BATCH_ROWS) {
+    const int n = im.samples_y - y0 < IMPORT_BATCH_ROWS ? im.samples_y - y0 : IMPORT_BATCH_ROWS;
+    const size_t count = (size_t)n * im.samples_x;
+    if (fread(batch.data(), 2, count, file) != count) return 1;
+    // Little-endian words in the file: the same on this machine's order.
+    for (size_t i = 0; i < count; i++) {
+      const unsigned char *p = (const unsigned char *)&batch[i];
+      batch[i] = (uint16_t)(p[0] | p[1] << 8);
+    }
+    take_rows(&im, y0, n, batch.data());
+  }
+  return 0;
+}
+
+}  // namespace
+
+int import_heights(const char *picture_path, const char *tfd_path, int fit, char *why, char *written,
+                   size_t size) {
+  why[0] = written[0] = 0;
+  int32_t tfd[4];
+  struct stat info;
+  if (read_header(tfd_path, tfd, &info) != 0 || tfd[0] < 1 || tfd[0] > MAX_TILES || tfd[1] < 1 ||
+      tfd[1] > MAX_TILES) {
+    snprintf(why, size, "%s: not a tile map that can be read.", file_part(tfd_path));
+    return IMPORT_REFUSED;
+  }
+  static Import im;
+  im.samples_x = 4 * tfd[0];
+  im.samples_y = 4 * tfd[1];
+  im.fit = fit;
+  im.over = 0;
+
+  // The height map beside the tile map, its own header fields kept; as
+  // read now, before the picture, which may take a while.
+  snprintf(terrain_paths.tfd_path, sizeof(terrain_paths.tfd_path), "%s", tfd_path);
+  derive_terrain_paths();
+  const char *hfd = terrain_paths.hfd_path;
+  if (!hfd[0]) {
+    snprintf(why, size, "%s: the height map's path is longer than 255 characters.", file_part(tfd_path));
+    return IMPORT_REFUSED;
+  }
+  int32_t old[4] = {0, 0, 0, 0};
+  FileStamp stamp;
+  const int existed = read_header(hfd, old, &info) == 0;
+  record_file_stamp(&stamp, hfd, existed ? &info : nullptr);
+  height_map.header3 = existed ? old[2] : 0;
+  height_map.header4 = existed ? old[3] : 0;
+  FILE *file = fopen(picture_path, "rb");
+  if (!file || fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (file) fclose(file);
+    snprintf(why, size, "%s: cannot be read.", file_part(picture_path));
+    return IMPORT_REFUSED;
+  }
+  const char *ext = get_extension(picture_path);
+  const int png = ustricmp(ext, "png") == 0;
+  if (!png && ustricmp(ext, "r16") != 0 && ustricmp(ext, "raw") != 0) {
+    fclose(file);
+    snprintf(why, size, "%s: not a .png, .r16 or .raw file.", file_part(picture_path));
+    return IMPORT_REFUSED;
+  }
+  int width = 0, height = 0, bits = 16;
+  char found[96] = "";
+  if (png) {
+    const int looked = png_grey_size(file, &width, &height, &bits);
+    if (looked != GREY_READ) {
+      fclose(file);
+      snprintf(why, size, "%s: %s", file_part(picture_path),
+               looked == GREY_NOT_GREY ? "a colour picture; heights need a grey one (8 or 16 bits)."
+                                       : "not a PNG picture that can be read.");
+      return IMPORT_REFUSED;
+    }
+    snprintf(found, sizeof(found), "%d x %d samples", width, height);
+  } else if ((long long)info.st_size == 2LL * im.samples_x * im.samples_y) {
+    width = im.samples_x;
+    height = im.samples_y;
+  } else {
+    describe_raw((long long)info.st_size, found, sizeof(found));
+  }
+  if (width != im.samples_x || height != im.samples_y) {
+    fclose(file);
+    snprintf(why, size, "%s: %s; %s needs %d x %d.", file_part(picture_path), found, file_part(tfd_path),
+             im.samples_x, im.samples_y);
+    return IMPORT_REFUSED;
+  }
+  im.full_range = bits == 8 ? 255 : 65535;
+  prepare_scale(im);
+
+  height_map.samples_x = im.samples_x;
+  height_map.samples_y = im.samples_y;
+  int failed;
+  if (png) {
+    const GreyRows rows = {take_rows, &im};
+    failed = png_grey_read(file, rows) != GREY_READ;
+  } else {
+    failed = read_raw(file, im);
+  }
+  fclose(file);
+  if (failed) {
+    snprintf(why, size, "%s: damaged or cut short; nothing written.", file_part(picture_path));
+    return IMPORT_REFUSED;
+  }
+  if (im.over > 0) {
+    snprintf(why, size, "%s: %lld sample%s above 9999; nothing written (--fit MAX scales them).",
+             file_part(picture_path), im.over, im.over == 1 ? "" : "s");
+    return IMPORT_REFUSED;
+  }
+
+  // Another program wrote it meanwhile: its work is not ours to replace.
+  if (existed && file_changed_on_disk(&stamp, hfd)) {
+    snprintf(why, size, "%s changed on disk during the import; nothing written.", file_part(hfd));
+    return IMPORT_CANNOT_WRITE;
+  }
+  if (save_height_map(hfd) != 0) {
+    snprintf(why, size, "%s cannot be written.", hfd);
+    return IMPORT_CANNOT_WRITE;
+  }
+  snprintf(written, size, "%s", hfd);
+  return IMPORT_WRITTEN;
+}
