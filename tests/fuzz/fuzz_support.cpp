@@ -10,6 +10,8 @@
 
 #include "app/editing.h"
 #include "app/startup.h"
+#include "terrain/image_header.h"
+#include "terrain/images/image_pixels.h"
 #include "terrain/terrain_model.h"
 #include "terrain/work_threads.h"
 
@@ -84,4 +86,17 @@ void fuzz_reset_grids() {
   height_map.samples_x = height_map.samples_y = height_map.header3 = height_map.header4 = 0;
   height_map.max_height = height_map.detected_height_step = height_map.height_step = 0;
   height_map.heights_loaded = 0;
+}
+
+int fuzz_image_reader(int (*read)(const unsigned char *, long, ImagePixels *), const uint8_t *data, size_t size) {
+  fuzz_init();
+  ImagePixels image;
+  if (read(data, (long)size, &image) != 0) return 0;
+  if (!image_size_accepted(image.width, image.height) || !image.rgba) __builtin_trap();
+  if ((long long)image.width * image.height <= 256 * 256) {
+    BITMAP *bmp = image_pixels_bitmap(image);
+    if (bmp) destroy_bitmap(bmp);
+  }
+  free_image_pixels(&image);
+  return 0;
 }

@@ -23,3 +23,9 @@ void fuzz_reset_grids();
 
 // Writes the bytes to <scratch>/<name> and returns the path.
 std::string fuzz_file(const char *name, const uint8_t *data, size_t size);
+
+// One run of an image reader (images/image_pixels.h) on the bytes: a picture
+// it gives must be within the texture size limits; small ones are made into
+// bitmaps too.
+struct ImagePixels;
+int fuzz_image_reader(int (*read)(const unsigned char *, long, ImagePixels *), const uint8_t *data, size_t size);
