@@ -552,7 +552,147 @@ static void bench_command_line(const char *self, const std::string &data_dir) {
   fflush(stdout);
 }
 
+// The one file an export wrote into the working directory, by its ending.
+static std::string written_file(const char *ending) {
+  char name[PATH_SIZE] = "";
+  FILE *ls = popen(("ls *" + std::string(ending) + " 2>/dev/null | head -1").c_str(), "r");
+  if (ls && fgets(name, sizeof(name), ls)) name[strcspn(name, "\n")] = 0;
+  if (ls) pclose(ls);
+  return name;
+}
+
+static void print_goals() {
+  printf("\ntargets                                              ratio   limit   figures\n");
+  for (const BenchTarget &t : bench_goals)
+    printf("  %-50s %6.2f  %5.2f   %s  %s\n", t.what.c_str(), t.ratio, t.limit, t.detail.c_str(),
+           t.ratio <= t.limit ? "met" : "MISSED");
+}
+
+// PNG exports and the height import of the full terrain against GDAL
+// doing the same conversions, and the memory of every PNG export.
+static int bench_png(const char *program, const std::string &full, const std::string &work_dir) {
+  char old_cwd[4096];
+  if (!getcwd(old_cwd, sizeof(old_cwd))) old_cwd[0] = 0;
+  system(("rm -rf '" + work_dir + "' && mkdir -p '" + work_dir + "'").c_str());
+  if (chdir(work_dir.c_str()) != 0 || open_for_bench(full.c_str()) != 0) return 1;
+  const bool gdal = system("command -v gdal_translate > /dev/null") == 0;
+  if (!gdal) printf("gdal_translate is not installed: no comparison (scripts/bench.sh installs gdal-bin)\n");
+
+  // F7 as PNG, and GDAL turning the BMP of the same export into PNG.
+  export_bitmap(EXPORT_TEXTURES_4X, &strip_reporter);
+  const std::string bmp = written_file(".bmp");
+  std::vector<double> ours, theirs;
+  long long our_bytes = 0, their_bytes = 0;
+  for (int i = 0; i < 3; i++) {
+    system("sync");
+    Clock::time_point t0 = Clock::now();
+    export_bitmap(EXPORT_TEXTURES_4X, &strip_reporter, nullptr, nullptr, EXPORT_FORMAT_PNG);
+    ours.push_back(seconds_since(t0));
+    const std::string png = written_file(".png");
+    our_bytes = file_bytes(png);
+    remove(png.c_str());
+    if (!gdal) continue;
+    system("sync");
+    theirs.push_back(time_command("gdal_translate -q -of PNG -co ZLEVEL=1 '" + bmp + "' gdal.png"));
+    their_bytes = file_bytes("gdal.png");
+    system("rm -f gdal.png gdal.png.aux.xml");
+  }
+  remove(bmp.c_str());
+  printf("F7 as PNG: %.0f ms, %.1f MB; gdal_translate of its BMP: %.0f ms, %.1f MB\n", 1000 * median(ours),
+         our_bytes / 1e6, 1000 * median(theirs), their_bytes / 1e6);
+  if (gdal) {
+    note_target("F7 PNG / gdal_translate BMP to PNG", median(ours) / median(theirs), 0.5,
+                format("%.0f ms / %.0f ms", 1000 * median(ours), 1000 * median(theirs)));
+    note_target("F7 PNG bytes / gdal_translate's", (double)our_bytes / (double)their_bytes, 1.1,
+                format("%.1f MB / %.1f MB", our_bytes / 1e6, their_bytes / 1e6));
+  }
+
+  // The height samples: ours as PNG against GDAL's of the same raw grid.
+  export_bitmap(EXPORT_HEIGHTS16, &strip_reporter, nullptr, nullptr, EXPORT_FORMAT_RAW);
+  const std::string raw = written_file(".r16");
+  FILE *vrt = fopen("grid.vrt", "w");
+  if (vrt) {
+    fprintf(vrt,
+            "<VRTDataset rasterXSize=\"%d\" rasterYSize=\"%d\"><VRTRasterBand dataType=\"UInt16\" band=\"1\" "
+            "subClass=\"VRTRawRasterBand\"><SourceFilename relativeToVRT=\"1\">%s</SourceFilename>"
+            "<ByteOrder>LSB</ByteOrder><PixelOffset>2</PixelOffset><LineOffset>%d</LineOffset>"
+            "</VRTRasterBand></VRTDataset>\n",
+            height_map.samples_x, height_map.samples_y, raw.c_str(), 2 * height_map.samples_x);
+    fclose(vrt);
+  }
+  ours.clear();
+  theirs.clear();
+  std::string heights_png;
+  for (int i = 0; i < 3; i++) {
+    if (!heights_png.empty()) remove(heights_png.c_str());
+    system("sync");
+    Clock::time_point t0 = Clock::now();
+    export_bitmap(EXPORT_HEIGHTS16, &strip_reporter, nullptr, nullptr, EXPORT_FORMAT_PNG);
+    ours.push_back(seconds_since(t0));
+    heights_png = written_file(".png");
+    if (!gdal) continue;
+    system("rm -f gdal.png; sync");
+    theirs.push_back(time_command("gdal_translate -q -of PNG -co ZLEVEL=1 grid.vrt gdal.png"));
+  }
+  printf("heights16 PNG: %.0f ms, %.1f MB; gdal_translate of the raw grid: %.0f ms, %.1f MB\n",
+         1000 * median(ours), file_bytes(heights_png) / 1e6, 1000 * median(theirs), file_bytes("gdal.png") / 1e6);
+  if (gdal)
+    note_target("heights16 PNG / gdal_translate raw to PNG", median(ours) / median(theirs), 0.5,
+                format("%.0f ms / %.0f ms", 1000 * median(ours), 1000 * median(theirs)));
+
+  // The import, the whole command, against GDAL turning the PNG into a raw grid.
+  const std::string veldkit = std::string(program).substr(0, std::string(program).rfind("/bench/")) + "/run/veldkit";
+  system(("mkdir -p import && ln -sf '" + full + "' import/Full.TFD").c_str());
+  ours.clear();
+  theirs.clear();
+  for (int i = 0; i < 3; i++) {
+    system("sync");
+    ours.push_back(time_command("env -u DISPLAY '" + veldkit + "' --import-heights '" + heights_png +
+                                "' import/Full.TFD 2>/dev/null"));
+    if (!gdal) continue;
+    system("rm -f gdal.raw*; sync");
+    theirs.push_back(time_command("gdal_translate -q -of ENVI '" + heights_png + "' gdal.raw"));
+  }
+  std::string hfd = full.substr(0, full.size() - 3) + "hfd";
+  const bool same = system(("cmp -s import/Full.hfd '" + hfd + "'").c_str()) == 0;
+  printf("--import-heights of that PNG: %.0f ms (%s); gdal_translate of it to a raw grid: %.0f ms\n",
+         1000 * median(ours), same ? "the height map byte for byte" : "HEIGHT MAP DIFFERS", 1000 * median(theirs));
+  if (gdal)
+    note_target("--import-heights / gdal_translate PNG to raw", median(ours) / median(theirs), 0.8,
+                format("%.0f ms / %.0f ms", 1000 * median(ours), 1000 * median(theirs)));
+  system("rm -rf import gdal.* grid.vrt *.r16 *.png");
+
+  // Memory of every kind as PNG.
+  double worst = 0;
+  const int kinds[] = {1, 2, 5, 6, 7, 8, 9, 10, 11};
+  for (int kind : kinds) {
+    reset_peak_memory();
+    const long before = status_kb("VmRSS:");
+    Clock::time_point t0 = Clock::now();
+    const int failed = export_bitmap(kind, &strip_reporter, nullptr, nullptr, EXPORT_FORMAT_PNG) != RESULT_OK;
+    const double took = seconds_since(t0);
+    const double grown = (status_kb("VmHWM:") - before) / 1024.0;
+    printf("  PNG kind %2d: %7.0f ms, peak +%5.1f MB%s\n", kind, 1000 * took, grown, failed ? " FAILED" : "");
+    if (grown > worst) worst = grown;
+    system("rm -f *.png");
+  }
+  note_target("peak memory of any PNG export over the open terrain, MB", worst / 64, 1.0,
+              format("%.1f MB (target 64 MB)", worst));
+  print_goals();
+  release_textures();
+  if (old_cwd[0] && chdir(old_cwd) != 0) perror("chdir");
+  return 0;
+}
+
 int main(int argc, char **argv) {
+  if (argc >= 2 && strcmp(argv[1], "--png") == 0) {
+    std::string dir = argc >= 3 ? argv[2] : "bench-data";
+    mkdir(dir.c_str(), 0755);
+    char abs_dir[4096];
+    if (realpath(dir.c_str(), abs_dir)) dir = abs_dir;
+    if (start_graphics(768, 538) != 0) return 1;
+    return bench_png(argv[0], make_bench_terrain(dir + "/full", "Full", 4000), dir + "/png");
+  }
   if (argc == 3 && strcmp(argv[1], "--open") == 0) return open_once(argv[2]);
   if (argc == 4 && strcmp(argv[1], "--export") == 0) return export_once(atoi(argv[2]), argv[3]);
   if (argc == 4 && strcmp(argv[1], "--exports-without-display") == 0)
@@ -629,11 +769,10 @@ int main(int argc, char **argv) {
   bench_exports(data_dir + "/exports", grid);
   bench_bmp_writer(data_dir + "/exports");
 
-  printf("\ntargets                                              ratio   limit   figures\n");
-  for (const BenchTarget &t : bench_goals)
-    printf("  %-50s %6.2f  %5.2f   %s  %s\n", t.what.c_str(), t.ratio, t.limit, t.detail.c_str(),
-           t.ratio <= t.limit ? "met" : "MISSED");
+  print_goals();
   release_textures();
+  // The PNG exports, in a fresh process of their own.
+  system(("'" + std::string(argv[0]) + "' --png '" + data_dir + "'").c_str());
   bench_command_line(argv[0], data_dir);
   return 0;
 }

@@ -19,6 +19,10 @@ cd "$root/build/run"
 if [ "${1:-}" = "--opening" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --opening "$root/bench-data"
 fi
+# --png: only the PNG exports and the height import of the full terrain.
+if [ "${1:-}" = "--png" ]; then
+  exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --png "$root/bench-data"
+fi
 # --command-line: only the exports of the full terrain, in the window and
 # without a display.
 if [ "${1:-}" = "--command-line" ]; then

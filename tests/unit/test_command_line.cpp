@@ -80,6 +80,18 @@ TEST(CommandLine, OptionsAndTheTerrainInAnyOrder) {
       {{"T.TFD", "--check", "U.TFD"}, COMMAND_USAGE_ERROR, nullptr},
       {{"--check", "T.TFD", "--export", "data"}, COMMAND_USAGE_ERROR, nullptr},
       {{"T.TFD", "--export"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--format", "png", "T.TFD"}, COMMAND_WINDOW, "T.TFD"},
+      {{"--export", "heights16", "T.TFD", "--format", "raw"}, COMMAND_EXPORT, "T.TFD"},
+      {{"--import-heights", "h.png", "T.TFD", "--fit", "9999"}, COMMAND_IMPORT_HEIGHTS, "T.TFD"},
+      {{"--format", "raw", "--export", "heights16,data", "T.TFD"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--format", "raw", "T.TFD"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--format", "gif", "--export", "data", "T.TFD"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--format", "png", "--check", "T.TFD"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--fit", "10", "--export", "data", "T.TFD"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--import-heights", "h.png", "T.TFD", "--fit", "10000"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--import-heights", "h.png", "T.TFD", "--fit", "0"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--import-heights", "T.TFD"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--format"}, COMMAND_USAGE_ERROR, nullptr},
   };
   for (const Case &k : cases) {
     const CommandLine c = parse(k.words);
@@ -88,6 +100,9 @@ TEST(CommandLine, OptionsAndTheTerrainInAnyOrder) {
     EXPECT_EQ(k.mode, c.mode) << all;
     if (k.mode != COMMAND_USAGE_ERROR) {
       EXPECT_STREQ(k.terrain, c.terrain) << all;
+    }
+    if (k.words.size() > 1 && k.words[0] == "--format" && k.mode != COMMAND_USAGE_ERROR) {
+      EXPECT_EQ(EXPORT_FORMAT_PNG, c.format) << all;
     }
   }
 }

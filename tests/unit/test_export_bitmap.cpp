@@ -1,3 +1,4 @@
+#include <csetjmp>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -7,11 +8,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <png.h>
+
 #include "app/startup.h"
 #include "render/export_bitmap.h"
 #include "render/planning_map.h"
+#include "render/screenshot.h"
 #include "render/tile_blocks.h"
+#include "terrain/height_import.h"
+#include "terrain/height_map_file.h"
 #include "terrain/height_palette.h"
+#include "terrain/work_threads.h"
 #include "terrain/relief_shading.h"
 #include "terrain/terrain_model.h"
 #include "tests/unit/harness.h"
@@ -584,3 +591,193 @@ TEST_F(ExportBitmap, WorkingBitmapOfTheLargestTerrain) {
 }
 
 }  // namespace
+
+namespace {
+
+// A picture file's rows as the file stores them, top row first: RGB or
+// index bytes, or 16-bit words high byte first, and its palette.
+struct FileRows {
+  int width = 0, height = 0, bits = 0;
+  std::vector<std::vector<unsigned char>> rows;
+  std::vector<unsigned char> palette;  // r, g, b of each entry
+};
+
+void png_error_jump(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+
+// libpng's reader, untransformed, stands for every other program.
+bool read_png_rows(const std::string &path, FileRows *out) {
+  FILE *f = fopen(path.c_str(), "rb");
+  if (!f) return false;
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, png_error_jump, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    fclose(f);
+    return false;
+  }
+  png_init_io(png, f);
+  png_read_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+  out->width = (int)png_get_image_width(png, info);
+  out->height = (int)png_get_image_height(png, info);
+  out->bits = png_get_bit_depth(png, info) * png_get_channels(png, info);
+  const size_t row_bytes = png_get_rowbytes(png, info);
+  png_bytepp rows = png_get_rows(png, info);
+  for (int y = 0; y < out->height; y++) out->rows.emplace_back(rows[y], rows[y] + row_bytes);
+  png_colorp colours;
+  int n = 0;
+  if (png_get_PLTE(png, info, &colours, &n))
+    for (int i = 0; i < n; i++) out->palette.insert(out->palette.end(), {colours[i].red, colours[i].green, colours[i].blue});
+  png_destroy_read_struct(&png, &info, nullptr);
+  fclose(f);
+  return true;
+}
+
+// A BMP's rows turned the PNG way: top row first, red before blue.
+FileRows read_bmp_rows(const std::string &path) {
+  const std::vector<unsigned char> d = read_file(path);
+  FileRows out;
+  auto le32 = [&](size_t p) { return (int)(d[p] | d[p + 1] << 8 | d[p + 2] << 16 | (uint32_t)d[p + 3] << 24); };
+  out.width = le32(18);
+  out.height = le32(22);
+  out.bits = d[28];
+  const size_t pixel_bytes = (size_t)out.width * out.bits / 8, stride = (pixel_bytes + 3) & ~(size_t)3;
+  for (int y = 0; y < out.height; y++) {
+    const unsigned char *row = d.data() + le32(10) + (size_t)(out.height - 1 - y) * stride;
+    std::vector<unsigned char> r(row, row + pixel_bytes);
+    for (size_t i = 0; out.bits == 24 && i < r.size(); i += 3) std::swap(r[i], r[i + 2]);
+    out.rows.push_back(r);
+  }
+  for (int i = 0; out.bits == 8 && i < 256; i++) out.palette.insert(out.palette.end(), {d[56 + 4 * i], d[55 + 4 * i], d[54 + 4 * i]});
+  return out;
+}
+
+std::string newest(const char *suffix, const char *ext) {
+  char name[PATH_SIZE] = "";
+  for (int n = 0; n < 999; n++) {
+    char candidate[PATH_SIZE];
+    snprintf(candidate, sizeof(candidate), "Islands%s%03d.%s", suffix, n, ext);
+    if (!file_exists(candidate)) break;
+    strcpy(name, candidate);
+  }
+  return name;
+}
+
+}  // namespace
+
+// Every kind and the screenshot as PNG hold the BMP's very pixels (and the
+// water map its palette), whatever the number of threads and bands; the
+// tallest pictures span many bands.
+TEST_F(ExportBitmap, PngHoldsTheBmpsPixels) {
+  make_terrain(70, 41, 11);
+  texture_table.textures[2].has_water = 2;
+  const struct {
+    int kind;
+    const char *suffix;
+  } kinds[] = {{EXPORT_DATA, "_Data1x_"},           {EXPORT_WATER, "_Water1x_"},
+               {EXPORT_TEXTURES_4X, "_Textures4x_"}, {EXPORT_EMBOSSED_4X, "_Embossed4x_"},
+               {EXPORT_HEIGHT_4X, "_Height4x_"},     {EXPORT_PLANNING_MAP_1, "_PlanningMap1_"},
+               {EXPORT_PLANNING_MAP_3, "_PlanningMap3_"}};
+  for (int threads : {1, 3}) {
+    set_work_threads(threads);
+    for (const auto &k : kinds) {
+      ASSERT_EQ(0, export_bitmap(k.kind, nullptr));
+      char written[PATH_SIZE];
+      ASSERT_EQ(0, export_bitmap(k.kind, nullptr, nullptr, written, EXPORT_FORMAT_PNG));
+      EXPECT_EQ(newest(k.suffix, "png"), written);
+      FileRows png;
+      ASSERT_TRUE(read_png_rows(written, &png)) << written;
+      const FileRows bmp = read_bmp_rows(newest(k.suffix, "bmp"));
+      EXPECT_EQ(bmp.width, png.width) << written;
+      EXPECT_EQ(bmp.bits, png.bits) << written;
+      EXPECT_TRUE(bmp.rows == png.rows) << written << " on " << threads << " threads";
+      EXPECT_TRUE(bmp.palette == png.palette) << written;
+    }
+  }
+  set_work_threads(0);
+  BITMAP *window = create_bitmap_ex(32, 300, 200);
+  for (int y = 0; y < 200; y++)
+    for (int x = 0; x < 300; x++) putpixel(window, x, y, makecol(x, y, x ^ y));
+  ASSERT_EQ(0, save_screenshot(window, nullptr, EXPORT_FORMAT_PNG));
+  ASSERT_EQ(0, save_screenshot(window, nullptr));
+  destroy_bitmap(window);
+  FileRows png;
+  ASSERT_TRUE(read_png_rows(newest("_screenshot_", "png"), &png));
+  EXPECT_TRUE(read_bmp_rows(newest("_screenshot_", "bmp")).rows == png.rows);
+}
+
+// The samples out as PNG and raw words, and back: the height map file
+// byte for byte; refusals write nothing.
+TEST_F(ExportBitmap, HeightsOutAndBackAndRefusals) {
+  make_terrain(9, 7, 12);
+  height_map.heights[35][27] = 9999;
+  height_map.header3 = 77;
+  height_map.header4 = -5;
+  strcpy(terrain_paths.tfd_path, "Islands.TFD");
+  std::vector<unsigned char> tfd;
+  for (int32_t v : {9, 7, 0, 0}) put_le32(tfd, v);
+  write_file("Islands.TFD", tfd);
+  ASSERT_EQ(0, save_height_map("Islands.hfd"));
+  const std::vector<unsigned char> original = read_file("Islands.hfd");
+
+  ASSERT_EQ(0, export_bitmap(EXPORT_HEIGHTS16, nullptr, nullptr, nullptr, EXPORT_FORMAT_PNG));
+  ASSERT_EQ(0, export_bitmap(EXPORT_HEIGHTS16, nullptr, nullptr, nullptr, EXPORT_FORMAT_RAW));
+  FileRows png;
+  ASSERT_TRUE(read_png_rows("Islands_Heights16_000.png", &png));
+  const std::vector<unsigned char> raw = read_file("Islands_Heights16_000.r16");
+  ASSERT_EQ(16, png.bits);
+  ASSERT_EQ(28u, png.rows.size());
+  ASSERT_EQ(2u * 36 * 28, raw.size());
+  for (int y = 0; y < 28; y++)
+    for (int x = 0; x < 36; x++) {
+      const int v = height_map.heights[x][y];
+      ASSERT_EQ(v, png.rows[y][2 * x] << 8 | png.rows[y][2 * x + 1]) << x << "," << y;
+      ASSERT_EQ(v, raw[2 * (36 * y + x)] | raw[2 * (36 * y + x) + 1] << 8) << x << "," << y;
+    }
+
+  char why[600], written[600];
+  for (const char *picture : {"Islands_Heights16_000.png", "Islands_Heights16_000.r16"}) {
+    remove("Islands.hfd");
+    write_file("Islands.hfd", std::vector<unsigned char>(original.begin(), original.begin() + 16));
+    EXPECT_EQ(IMPORT_WRITTEN, import_heights(picture, "Islands.TFD", 0, why, written, sizeof(why))) << why;
+    EXPECT_TRUE(read_file("Islands.hfd") == original) << picture;
+  }
+
+  // Over 9999: refused with the count, or fitted onto 0..MAX.
+  std::vector<unsigned char> high = raw;
+  high[0] = high[1] = 0xFF;  // 65535
+  high[2] = 0x00, high[3] = 0x80;  // 32768
+  high[4] = 0x10, high[5] = 0x27;  // 10000
+  write_file("High.raw", high);
+  EXPECT_EQ(IMPORT_REFUSED, import_heights("High.raw", "Islands.TFD", 0, why, written, sizeof(why)));
+  EXPECT_STREQ("High.raw: 3 samples above 9999; nothing written (--fit MAX scales them).", why);
+  EXPECT_TRUE(read_file("Islands.hfd") == original);
+  EXPECT_EQ(IMPORT_WRITTEN, import_heights("High.raw", "Islands.TFD", 5000, why, written, sizeof(why)));
+  const std::vector<unsigned char> fitted = read_file("Islands.hfd");
+  // The file stores rows from the south: the picture's top-left sample is
+  // the first word of the last row.
+  const size_t north_west = 16 + 2 * 36 * 27;
+  EXPECT_EQ(5000, fitted[north_west] | fitted[north_west + 1] << 8);
+  EXPECT_EQ(2500, fitted[north_west + 2] | fitted[north_west + 3] << 8);  // 32768 x 5000 / 65535 = 2500.04
+  EXPECT_EQ(763, fitted[north_west + 4] | fitted[north_west + 5] << 8);   // 10000 x 5000 / 65535 = 762.95
+
+  const std::vector<unsigned char> png_bytes = read_file("Islands_Heights16_000.png");
+  write_file("Cut.png", std::vector<unsigned char>(png_bytes.begin(), png_bytes.begin() + png_bytes.size() / 2));
+  write_file("Short.r16", std::vector<unsigned char>(raw.begin(), raw.end() - 2));
+  ASSERT_EQ(0, export_bitmap(EXPORT_DATA, nullptr, nullptr, nullptr, EXPORT_FORMAT_PNG));
+  write_file("Other.TFD", std::vector<unsigned char>(tfd.begin(), tfd.begin() + 12));
+  const struct {
+    const char *picture, *terrain, *why;
+  } refused[] = {
+      {"Cut.png", "Islands.TFD", "Cut.png: damaged or cut short; nothing written."},
+      {"Short.r16", "Islands.TFD", "Short.r16: 1007 samples; Islands.TFD needs 36 x 28."},
+      {"Islands_Data1x_000.png", "Islands.TFD", "Islands_Data1x_000.png: a colour picture; heights need a grey one (8 or 16 bits)."},
+      {"Islands.hfd", "Islands.TFD", "Islands.hfd: not a .png, .r16 or .raw file."},
+      {"Islands_Heights16_000.png", "Other.TFD", "Other.TFD: not a tile map that can be read."},
+      {"Missing.png", "Islands.TFD", "Missing.png: cannot be read."},
+  };
+  for (const auto &r : refused) {
+    EXPECT_EQ(IMPORT_REFUSED, import_heights(r.picture, r.terrain, 0, why, written, sizeof(why)));
+    EXPECT_STREQ(r.why, why);
+    EXPECT_TRUE(read_file("Islands.hfd") == fitted) << r.picture;
+  }
+}

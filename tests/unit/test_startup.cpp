@@ -83,6 +83,15 @@ TEST(Settings, KeysOutsideTheDisplaySectionAreIgnored) {
   EXPECT_EQ(-1, s.full_screen);  // windowed: only values above 0 ask for full screen
 }
 
+TEST(Settings, ExportFormatIsPngOnlyWhenItSaysSo) {
+  TempDir dir;
+  const struct {
+    const char *text;
+    int format;
+  } cases[] = {{"", 0}, {"[Export]\nFormat = PNG\n", 1}, {"[Export]\nFormat = gif\n", 0}, {"Format = png\n", 0}};
+  for (const auto &c : cases) EXPECT_EQ(c.format, settings_from(c.text, dir).export_format) << c.text;
+}
+
 TEST(Startup, ScreenWideStateFollowsTheGrantedMode) {
   EXPECT_EQ(SCREEN_W, display.screen_width);
   EXPECT_EQ(SCREEN_H, display.screen_height);
