@@ -144,33 +144,21 @@ int main(int argc, char **argv) {
     }
   }
 
-  // Pictures for the readers of today's formats: a few of each kind.
+  // Pictures for the readers of today's formats, a few of each kind.
   std::vector<uint16_t> samples;
   for (int i = 0; i < 19 * 7 * 4; i++) samples.push_back((uint16_t)(i * 40503));
-  const std::vector<uint16_t> s1(19 * 7, 1);
-  std::vector<uint16_t> low;
-  for (uint16_t v : samples) low.push_back(v & 0xF);
-  const SamplePicture p4 = sample_picture(19, 7, 4, picks[0]);
-  seed("png_texture", "grey1", sample_png(19, 7, 0, 1, false, s1));
-  seed("png_texture", "palette4", sample_png(19, 7, 3, 4, true, std::vector<uint16_t>(low.begin(), low.begin() + 19 * 7),
-                                             p4.palette, {0, 100, 200}));
+  const SamplePicture p4 = sample_picture(19, 7, 4, picks[0]), p32 = sample_picture(19, 7, 32, picks[0]);
+  std::vector<uint16_t> index(19 * 7), rgba8(19 * 7 * 4);
+  for (size_t i = 0; i < rgba8.size(); i++) rgba8[i] = samples[i] & 0xFF, index[i / 4] = samples[i] & 0xF;
+  seed("png_texture", "palette4", sample_png(19, 7, 3, 4, true, index, p4.palette, {0, 100, 200}));
   seed("png_texture", "rgb16", sample_png(19, 7, 2, 16, true, std::vector<uint16_t>(samples.begin(), samples.begin() + 19 * 7 * 3), {}, {1, 2, 3}));
-  std::vector<uint16_t> bytes8;
-  for (uint16_t v : samples) bytes8.push_back(v & 0xFF);
-  seed("png_texture", "rgba8", sample_png(19, 7, 6, 8, false, bytes8));
-  seed("png_texture", "grey_alpha16", sample_png(19, 7, 4, 16, false, std::vector<uint16_t>(samples.begin(), samples.begin() + 19 * 7 * 2)));
-  std::vector<unsigned char> rgb;
-  for (int i = 0; i < 19 * 7 * 3; i++) rgb.push_back((unsigned char)(i * 3));
+  seed("png_texture", "rgba8", sample_png(19, 7, 6, 8, false, rgba8));
+  const Bytes rgb(rgba8.begin(), rgba8.begin() + 19 * 7 * 3);
   seed("jpeg_texture", "baseline", sample_jpeg(19, 7, 3, false, rgb));
-  seed("jpeg_texture", "progressive", sample_jpeg(19, 7, 3, true, rgb));
-  seed("jpeg_texture", "grey", sample_jpeg(19, 7, 1, true, std::vector<unsigned char>(rgb.begin(), rgb.begin() + 19 * 7)));
-  const uint32_t argb[4] = {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, rgb565[4] = {0xF800, 0x7E0, 0x1F, 0},
-                 argb1555[4] = {0x7C00, 0x3E0, 0x1F, 0x8000};
-  const SamplePicture p32 = sample_picture(19, 7, 32, picks[0]), p16 = sample_picture(19, 7, 16, picks[1]);
+  seed("jpeg_texture", "progressive_grey", sample_jpeg(19, 7, 1, true, Bytes(rgb.begin(), rgb.begin() + 19 * 7)));
+  const uint32_t argb[4] = {0xFF0000, 0xFF00, 0xFF, 0xFF000000}, argb1555[4] = {0x7C00, 0x3E0, 0x1F, 0x8000};
   seed("bmp_info_texture", "v5_32", sample_bmp_info(p32, 32, 124, 3, argb, false));
-  seed("bmp_info_texture", "v4_16", sample_bmp_info(p16, 16, 108, 3, rgb565, true));
-  seed("bmp_info_texture", "alpha56", sample_bmp_info(p16, 16, 56, 6, argb1555, false));
+  seed("bmp_info_texture", "alpha56_16", sample_bmp_info(sample_picture(19, 7, 16, picks[1]), 16, 56, 6, argb1555, true));
   seed("bmp_info_texture", "os2_4", sample_bmp_info(p4, 4, 64, 0, argb, true));
-  seed("bmp_info_texture", "v5_8", sample_bmp_info(sample_picture(19, 7, 8, picks[2]), 8, 124, 0, argb, false));
   return 0;
 }
