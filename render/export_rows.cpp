@@ -182,10 +182,18 @@ void prepare_height_colours(const PixelShifts &shifts) {
     height_bgr[h] = grey[max_height > 0 ? min_int(h * 255 / max_height, 255) : 0];
 }
 
+// A few columns at a time: each row gets one short run, each column is
+// read down its band.
 void produce_heights16(const void *, int y0, int y1, unsigned char *out, long row_bytes) {
-  for (int x = 0; x < 4 * tiles_x; x++) {
-    const uint16_t *column = height_map.heights[x];
-    for (int y = y0; y < y1; y++) memcpy(row_at(out, row_bytes, y, y1) + 2 * x, &column[y], 2);
+  enum { COLUMNS = 16 };
+  const int columns = 4 * tiles_x;
+  for (int x0 = 0; x0 < columns; x0 += COLUMNS) {
+    const int n = min_int(COLUMNS, columns - x0);
+    for (int y = y0; y < y1; y++) {
+      uint16_t run[COLUMNS];
+      for (int k = 0; k < n; k++) run[k] = height_map.heights[x0 + k][y];
+      memcpy(row_at(out, row_bytes, y, y1) + 2 * x0, run, 2 * (size_t)n);
+    }
   }
 }
 

@@ -1,6 +1,7 @@
 #include "terrain/height_import.h"
 
 #include <allegro.h>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -11,9 +12,9 @@
 
 #include "terrain/file_stamp.h"
 #include "terrain/grid_file.h"
-#include "terrain/height_map_file.h"
 #include "terrain/images/png_grey.h"
 #include "terrain/open_terrain.h"
+#include "terrain/safe_file.h"
 #include "terrain/terrain_model.h"
 
 enum { IMPORT_BATCH_ROWS = 64 };
@@ -25,7 +26,10 @@ struct Import {
   int fit;          // 0: as they are
   long full_range;  // the format's largest value
   long long over;   // values above MAX_HEIGHT
+  int fd;           // the new height map file
+  int failed;       // a write failed
   uint16_t scaled[65536];
+  std::vector<unsigned char> rows;  // a batch in the file's order
 };
 
 uint32_t le32(const unsigned char *p) { return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24; }
@@ -41,18 +45,38 @@ int read_header(const char *path, int32_t *fields, struct stat *info) {
   return ok ? 0 : 1;
 }
 
-// Rows of the picture into the grid, [x][y]: a batch at a time, so that
-// each grid column gets one run of the batch's rows.
+int pwrite_fully(int fd, const unsigned char *p, size_t n, off_t at) {
+  while (n > 0) {
+    const ssize_t done = pwrite(fd, p, n, at);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return 1;
+    p += done;
+    n -= (size_t)done;
+    at += done;
+  }
+  return 0;
+}
+
+// Rows of the picture straight into the height map file, which stores
+// them from the south: a batch is one block of the file, its rows turned.
 void take_rows(void *context, int y0, int count, const uint16_t *values) {
   Import &im = *(Import *)context;
-  for (int x = 0; x < im.samples_x; x++) {
-    uint16_t *column = height_map.heights[x] + y0;
-    for (int k = 0; k < count; k++) {
-      const uint16_t v = im.scaled[values[(size_t)k * im.samples_x + x]];
-      column[k] = v;
-      im.over += v > MAX_HEIGHT;
+  const size_t row_bytes = 2 * (size_t)im.samples_x;
+  im.rows.resize(row_bytes * (size_t)count);
+  for (int k = 0; k < count; k++) {
+    unsigned char *out = im.rows.data() + row_bytes * (size_t)(count - 1 - k);
+    const uint16_t *in = values + (size_t)k * im.samples_x;
+    long long over = 0;
+    for (int x = 0; x < im.samples_x; x++) {
+      const uint16_t v = im.scaled[in[x]];
+      over += v > MAX_HEIGHT;
+      out[2 * x] = (unsigned char)v;
+      out[2 * x + 1] = (unsigned char)(v >> 8);
     }
+    im.over += over;
   }
+  const off_t at = GRID_HEADER_BYTES + (off_t)row_bytes * (im.samples_y - y0 - count);
+  if (!im.failed && pwrite_fully(im.fd, im.rows.data(), im.rows.size(), at) != 0) im.failed = 1;
 }
 
 // The value each possible input gets: itself, or its place on 0..fit.
@@ -62,6 +86,10 @@ void prepare_scale(Import &im) {
     if (im.fit) out = v > im.full_range ? im.fit : (v * im.fit * 2 + im.full_range) / (2 * im.full_range);
     im.scaled[v] = (uint16_t)out;
   }
+}
+
+void put_le32(unsigned char *p, int32_t v) {
+  for (int k = 0; k < 4; k++) p[k] = (unsigned char)((uint32_t)v >> (8 * k));
 }
 
 const char *file_part(const char *path) { return get_filename(path); }
@@ -122,8 +150,6 @@ int import_heights(const char *picture_path, const char *tfd_path, int fit, char
   FileStamp stamp;
   const int existed = read_header(hfd, old, &info) == 0;
   record_file_stamp(&stamp, hfd, existed ? &info : nullptr);
-  height_map.header3 = existed ? old[2] : 0;
-  height_map.header4 = existed ? old[3] : 0;
   FILE *file = fopen(picture_path, "rb");
   if (!file || fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
     if (file) fclose(file);
@@ -163,18 +189,31 @@ int import_heights(const char *picture_path, const char *tfd_path, int fit, char
   }
   im.full_range = bits == 8 ? 255 : 65535;
   prepare_scale(im);
-
-  height_map.samples_x = im.samples_x;
-  height_map.samples_y = im.samples_y;
-  int failed;
+  SafeFile out;
+  if (safe_file_open(&out, hfd) != 0) {
+    fclose(file);
+    snprintf(why, size, "%s cannot be written.", hfd);
+    return IMPORT_CANNOT_WRITE;
+  }
+  im.fd = out.fd;
+  im.failed = 0;
+  unsigned char head[GRID_HEADER_BYTES];
+  const int32_t fields[4] = {im.samples_x, im.samples_y, existed ? old[2] : 0, existed ? old[3] : 0};
+  for (int k = 0; k < 4; k++) put_le32(head + 4 * k, fields[k]);
+  im.failed = pwrite_fully(im.fd, head, sizeof(head), 0);
+  int damaged;
   if (png) {
     const GreyRows rows = {take_rows, &im};
-    failed = png_grey_read(file, rows) != GREY_READ;
+    damaged = png_grey_read(file, rows) != GREY_READ;
   } else {
-    failed = read_raw(file, im);
+    damaged = read_raw(file, im);
   }
   fclose(file);
-  if (failed) {
+  const int keep = !damaged && im.over == 0 && !im.failed;
+  // Another program wrote it meanwhile: its work is not ours to replace.
+  const int changed = keep && existed && file_changed_on_disk(&stamp, hfd);
+  const int committed = safe_file_commit(&out, keep && !changed) == 0;
+  if (damaged) {
     snprintf(why, size, "%s: damaged or cut short; nothing written.", file_part(picture_path));
     return IMPORT_REFUSED;
   }
@@ -183,13 +222,11 @@ int import_heights(const char *picture_path, const char *tfd_path, int fit, char
              file_part(picture_path), im.over, im.over == 1 ? "" : "s");
     return IMPORT_REFUSED;
   }
-
-  // Another program wrote it meanwhile: its work is not ours to replace.
-  if (existed && file_changed_on_disk(&stamp, hfd)) {
+  if (changed) {
     snprintf(why, size, "%s changed on disk during the import; nothing written.", file_part(hfd));
     return IMPORT_CANNOT_WRITE;
   }
-  if (save_height_map(hfd) != 0) {
+  if (im.failed || !committed) {
     snprintf(why, size, "%s cannot be written.", hfd);
     return IMPORT_CANNOT_WRITE;
   }

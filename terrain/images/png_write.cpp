@@ -96,47 +96,81 @@ size_t frame_chunk(unsigned char *out, const char *type, size_t data_bytes) {
   return data_bytes + PNG_CHUNK_FRAME;
 }
 
-int paeth(int a, int b, int c) {
-  const int p = a + b - c;
-  const int pa = abs(p - a), pb = abs(p - b), pc = abs(p - c);
+// The predictor as the format defines it, without branches.
+inline int paeth(int a, int b, int c) {
+  const int pa = abs(b - c), pb = abs(a - c), pc = abs(a + b - 2 * c);
   return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
 }
 
-// The row under one filter, into out (filter byte first); the sum of its
-// bytes taken as signed, the measure libpng's own writer chooses by. One
-// loop per filter, so that each is a plain loop the compiler can widen.
-unsigned long filter_row(int filter, const unsigned char *row, const unsigned char *above, long n, int bpp,
-                         unsigned char *out) {
-  static const unsigned char zero_row[8] = {0};
+// What filter predicts for byte i of row (above: the row before, or null).
+inline int predicted(int filter, const unsigned char *row, const unsigned char *above, long i, int bpp) {
+  const int a = i >= bpp ? row[i - bpp] : 0;
+  const int b = above ? above[i] : 0;
+  switch (filter) {
+    case 1: return a;
+    case 2: return b;
+    case 3: return (a + b) >> 1;
+    case 4: return paeth(a, b, above && i >= bpp ? above[i - bpp] : 0);
+    default: return 0;
+  }
+}
+
+// The row under one filter, into out (filter byte first). One loop per
+// filter, so that each is a plain loop.
+void filter_row(int filter, const unsigned char *row, const unsigned char *above, long n, int bpp,
+                unsigned char *out) {
   out[0] = (unsigned char)filter;
   unsigned char *f = out + 1;
   const long lead = bpp < n ? bpp : n;
+  for (long i = 0; i < lead; i++) f[i] = (unsigned char)(row[i] - predicted(filter, row, above, i, bpp));
   if (!above && (filter == 2 || filter == 4)) filter = filter == 2 ? 0 : 1;  // nothing above: Up is None, Paeth is Sub
   switch (filter) {
-    case 0: memcpy(f, row, (size_t)n); break;
+    case 0: memcpy(f + lead, row + lead, (size_t)(n - lead)); break;
     case 1:
-      memcpy(f, row, (size_t)lead);
       for (long i = bpp; i < n; i++) f[i] = (unsigned char)(row[i] - row[i - bpp]);
       break;
     case 2:
-      for (long i = 0; i < n; i++) f[i] = (unsigned char)(row[i] - above[i]);
+      for (long i = bpp; i < n; i++) f[i] = (unsigned char)(row[i] - above[i]);
       break;
-    case 3: {
-      const unsigned char *b = above ? above : zero_row;
-      const long step = above ? 1 : 0;
-      for (long i = 0; i < lead; i++) f[i] = (unsigned char)(row[i] - (b[i * step] >> 1));
-      for (long i = bpp; i < n; i++) f[i] = (unsigned char)(row[i] - ((row[i - bpp] + b[i * step]) >> 1));
+    case 3:
+      for (long i = bpp; i < n; i++)
+        f[i] = (unsigned char)(row[i] - ((row[i - bpp] + (above ? above[i] : 0)) >> 1));
       break;
-    }
     default:
-      for (long i = 0; i < lead; i++) f[i] = (unsigned char)(row[i] - above[i]);
       for (long i = bpp; i < n; i++)
         f[i] = (unsigned char)(row[i] - paeth(row[i - bpp], above[i], above[i - bpp]));
       break;
   }
-  unsigned long sum = 0;
-  for (long i = 0; i < n; i++) sum += f[i] < 128 ? f[i] : 256 - f[i];
-  return sum;
+}
+
+enum {
+  PNG_SAMPLE_WINDOWS = 8,       // places of a long row the filters are tried on
+  PNG_SAMPLE_WINDOW_BYTES = 256,
+};
+
+// The filter libpng's own writer would choose, the one whose bytes taken
+// as signed sum least, judged on a few windows of a long row: trying every
+// filter on every byte would cost more than the compression.
+int choose_filter(const unsigned char *row, const unsigned char *above, long n, int bpp) {
+  const long window = n > PNG_SAMPLE_WINDOWS * PNG_SAMPLE_WINDOW_BYTES ? (long)PNG_SAMPLE_WINDOW_BYTES : n;
+  const int windows = window < n ? PNG_SAMPLE_WINDOWS : 1;
+  unsigned long best = ~0UL;
+  int best_filter = 0;
+  for (int filter = 0; filter < PNG_FILTERS; filter++) {
+    unsigned long sum = 0;
+    for (int w = 0; w < windows; w++) {
+      const long start = windows == 1 ? 0 : (n - window) * w / (windows - 1);
+      for (long i = start; i < start + window; i++) {
+        const unsigned char v = (unsigned char)(row[i] - predicted(filter, row, above, i, bpp));
+        sum += v < 128 ? v : 256 - v;
+      }
+    }
+    if (sum < best) {
+      best = sum;
+      best_filter = filter;
+    }
+  }
+  return best_filter;
 }
 
 }  // namespace
@@ -152,7 +186,7 @@ int png_file_head(const PngShape &shape, std::vector<unsigned char> *out) {
 
 size_t png_band_scratch_bytes(const PngShape &shape, int rows) {
   const size_t row = (size_t)png_pixel_bytes(shape) + 1;
-  return row * ((size_t)rows + PNG_FILTERS);
+  return row * (size_t)rows;
 }
 
 size_t png_band_out_bytes(const PngShape &shape, int rows) {
@@ -168,7 +202,6 @@ PngBand png_band_chunk(const PngShape &shape, const unsigned char *const *rows, 
   const size_t row_out = (size_t)n + 1;
   const int bpp = bytes_per_pixel(shape);
   unsigned char *filtered = scratch;
-  unsigned char *trial = scratch + row_out * (size_t)count;
   for (int r = 0; r < count; r++) {
     const unsigned char *prior = r == 0 ? above : rows[r - 1];
     unsigned char *dest = filtered + row_out * (size_t)r;
@@ -177,16 +210,7 @@ PngBand png_band_chunk(const PngShape &shape, const unsigned char *const *rows, 
       filter_row(0, rows[r], prior, n, bpp, dest);
       continue;
     }
-    unsigned long best = ~0UL;
-    int best_filter = 0;
-    for (int filter = 0; filter < PNG_FILTERS; filter++) {
-      const unsigned long sum = filter_row(filter, rows[r], prior, n, bpp, trial + row_out * (size_t)filter);
-      if (sum < best) {
-        best = sum;
-        best_filter = filter;
-      }
-    }
-    memcpy(dest, trial + row_out * (size_t)best_filter, row_out);
+    filter_row(choose_filter(rows[r], prior, n, bpp), rows[r], prior, n, bpp, dest);
   }
   band.filtered_bytes = row_out * (size_t)count;
   band.adler = (uint32_t)adler32(adler32(0L, Z_NULL, 0), filtered, (uInt)band.filtered_bytes);
