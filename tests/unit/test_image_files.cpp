@@ -23,7 +23,7 @@ Pixels decode(Reader read, const Bytes &file) {
   return p;
 }
 
-uint32_t hash(int i) { return (uint32_t)(i * 40503 + (i >> 7) * 7) * 2654435761u >> 5; }
+uint32_t hash(int i) { return ((uint32_t)i * 40503 + (uint32_t)(i >> 7) * 7) * 2654435761u >> 5; }
 int scaled(uint32_t v, uint32_t max) { return (int)std::lround(v * 255.0 / max); }
 
 // Every colour type and depth, interlaced or not, with and without tRNS; 16
