@@ -386,7 +386,8 @@ Bytes sample_png(int w, int h, int colour, int depth, bool interlaced, const std
   return out;
 }
 
-Bytes sample_jpeg(int w, int h, int components, bool progressive, const std::vector<unsigned char> &samples) {
+Bytes sample_jpeg(int w, int h, int components, bool progressive, const std::vector<unsigned char> &samples,
+                  int steps) {
   jpeg_compress_struct c;
   jpeg_error_mgr errors;
   c.err = jpeg_std_error(&errors);
@@ -402,6 +403,10 @@ Bytes sample_jpeg(int w, int h, int components, bool progressive, const std::vec
   jpeg_set_quality(&c, 100, TRUE);
   for (int i = 0; i < c.num_components; i++) c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
   if (progressive) jpeg_simple_progression(&c);
+  std::vector<jpeg_scan_info> scans(1, jpeg_scan_info{1, {0}, 0, 0, 0, 0});
+  for (int k = 1; k <= 63 && steps > 0; k++)
+    for (int a = steps - 1; a >= 0; a--) scans.push_back({1, {0}, k, k, a == steps - 1 ? 0 : a + 1, a});
+  if (steps > 0) c.scan_info = scans.data(), c.num_scans = (int)scans.size();
   jpeg_start_compress(&c, TRUE);
   while (c.next_scanline < c.image_height) {
     JSAMPROW row = (JSAMPROW)samples.data() + (size_t)c.next_scanline * w * components;

@@ -67,5 +67,8 @@ Bytes sample_png(int w, int h, int colour, int depth, bool interlaced, const std
                  const std::vector<SampleRgb> &palette = {}, const std::vector<uint16_t> &trns = {});
 
 // JPEG by libjpeg at quality 100 without subsampling: components 1 (grey),
-// 3 (RGB) or 4 (CMYK), samples interleaved, top row first.
-Bytes sample_jpeg(int w, int h, int components, bool progressive, const std::vector<unsigned char> &samples);
+// 3 (RGB) or 4 (CMYK), samples interleaved, top row first. Grey progressive
+// files with steps > 0 are sent in 1 + 63 * steps scans: each AC coefficient
+// on its own, in steps successive approximations.
+Bytes sample_jpeg(int w, int h, int components, bool progressive, const std::vector<unsigned char> &samples,
+                  int steps = 0);

@@ -172,10 +172,12 @@ TEST(ImageFiles, DamagedAndUnsupportedFilesAreRefused) {
                  {read_png_pixels, sample_png(4096, 4097, 0, 1, false, many)},
                  {read_jpeg_pixels, sample_jpeg(32768, 1, 1, false, std::vector<unsigned char>(32768))},
                  {read_jpeg_pixels, sample_jpeg(8, 8, 4, false, std::vector<unsigned char>(8 * 8 * 4))},
+                 {read_jpeg_pixels, sample_jpeg(8, 8, 1, true, smooth(8, 8, 1), 5)},  // 316 scans
                  {read_bmp_info_pixels, sample_bmp_info(pic, 32, 108, 3, broken, false)},
                  {read_bmp_info_pixels, sample_bmp_info(pic, 32, 124, 1, argb, false)},
                  {read_bmp_info_pixels, sample_bmp_info(pic, 32, 64, 3, argb, false)}};
   for (const auto &r : refused) EXPECT_TRUE(decode(r.read, r.file).empty());
+  EXPECT_FALSE(decode(read_jpeg_pixels, sample_jpeg(8, 8, 1, true, smooth(8, 8, 1), 4)).empty());  // 253 scans
 }
 
 // Through the texture loader, by extension: the new BMP headers no longer
