@@ -114,10 +114,11 @@ struct TopDownState {
   uint32_t adler;
 };
 
+// What a made band holds before its bytes.
 struct BandResult {
   PngBand band;
-  int rows;
 };
+static_assert(sizeof(BandResult) <= TOP_DOWN_HEAD, "room for the band's result");
 
 void top_down_rows_of(const TopDownState &s, int b, int *y0, int *y1) {
   *y0 = b * s.band_rows;
@@ -162,7 +163,7 @@ void make_top_down_band(void *context, int b, unsigned char *buffer) {
     to_file_order(s, row);
     if (y >= y0) rows[y - y0] = row;
   }
-  BandResult result = {{0, 1, 0}, y1 - y0};
+  BandResult result = {{0, 1, 0}};
   if (s.png) {
     const unsigned char *above = first < y0 ? made_row(s, raw, first, y1) : nullptr;
     result.band = png_band_chunk(s.shape, rows, y1 - y0, above, b == s.bands - 1, buffer + s.scratch_offset,
