@@ -160,5 +160,18 @@ int main(int argc, char **argv) {
   seed("bmp_info_texture", "v5_32", sample_bmp_info(p32, 32, 124, 3, argb, false));
   seed("bmp_info_texture", "alpha56_16", sample_bmp_info(sample_picture(19, 7, 16, picks[1]), 16, 56, 6, argb1555, true));
   seed("bmp_info_texture", "os2_4", sample_bmp_info(p4, 4, 64, 0, argb, true));
+
+  // Height pictures of a 2 x 1 tile map (8 x 4 samples): the first byte
+  // picks the format, the size and whether the values are fitted.
+  const std::vector<uint16_t> grid(samples.begin(), samples.begin() + 32);
+  Bytes grey = sample_png(8, 4, 0, 16, false, grid);
+  grey.insert(grey.begin(), 0x01);
+  seed("height_import", "grey16", grey);
+  grey = sample_png(8, 4, 0, 8, true, std::vector<uint16_t>(index.begin(), index.begin() + 32));
+  grey.insert(grey.begin(), 0x81);
+  seed("height_import", "grey8_fitted", grey);
+  Bytes words = {0x41};
+  for (uint16_t v : grid) words.insert(words.end(), {(unsigned char)(v % 9000), (unsigned char)(v % 9000 >> 8)});
+  seed("height_import", "raw", words);
   return 0;
 }
