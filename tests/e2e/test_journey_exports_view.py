@@ -7,7 +7,6 @@ import os
 import struct
 import sys
 import time
-import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import veldkit_e2e as e2e  # noqa: E402
@@ -153,47 +152,19 @@ class ExportsAndViewing(e2e.ProgramTestCase):
                 time.sleep(0.1)
             program.wait_redrawn()
         self.assertFalse(os.path.exists(program.file("Isle_Height4x_000.png")), "F9 stays apart")
-        width, height, depth, colour, rows = read_png(program.file("Isle_Heights16_000.png"))
-        self.assertEqual((4 * TX, 4 * TY, 16, 0), (width, height, depth, colour))
-        for Y, row in enumerate(heights()):
-            self.assertEqual(row, [v for v in struct.unpack(">%dH" % width, rows[Y])], Y)
-        self.assertEqual((768, 538, 8, 2), read_png(program.file("Isle_screenshot_000.png"))[:4])
+        self.assertEqual((4 * TX, 4 * TY, 16, 0), png_header(program.file("Isle_Heights16_000.png")))
+        self.assertEqual((768, 538, 8, 2), png_header(program.file("Isle_screenshot_000.png")))
         program.hold_key("Escape")
         self.assertEqual(0, program.wait_exit(), program.output())
 
 
-def read_png(path):
-    """(width, height, bit depth, colour type, rows) of a grey or RGB PNG,
-    decoded with zlib alone."""
+def png_header(path):
+    """(width, height, bit depth, colour type) of a PNG; its pixels are the
+    unit tests' business."""
     with open(path, "rb") as f:
-        data = f.read()
-    assert data[:8] == b"\x89PNG\r\n\x1a\n", path
-    pos, idat = 8, b""
-    while pos < len(data):
-        length, kind = struct.unpack_from(">I4s", data, pos)
-        body = data[pos + 8:pos + 8 + length]
-        assert zlib.crc32(kind + body) == struct.unpack_from(">I", data, pos + 8 + length)[0], kind
-        if kind == b"IHDR":
-            width, height, depth, colour = struct.unpack_from(">IIBB", body)
-        elif kind == b"IDAT":
-            idat += body
-        pos += 12 + length
-    raw = zlib.decompress(idat)
-    bpp = {0: depth // 8, 2: 3 * depth // 8}[colour]
-    stride = width * bpp
-    rows, prior = [], bytearray(stride)
-    for y in range(height):
-        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for i in range(stride):
-            a = line[i - bpp] if i >= bpp else 0
-            b, c = prior[i], prior[i - bpp] if i >= bpp else 0
-            p = a + b - c
-            guess = [0, a, b, (a + b) // 2,
-                     a if abs(p - a) <= abs(p - b) and abs(p - a) <= abs(p - c) else b if abs(p - b) <= abs(p - c) else c][kind]
-            line[i] = (line[i] + guess) & 255
-        rows.append(bytes(line))
-        prior = line
-    return width, height, depth, colour, rows
+        data = f.read(33)
+    assert data[:16] == b"\x89PNG\r\n\x1a\n\x00\x00\x00\x0dIHDR", path
+    return struct.unpack_from(">IIBB", data, 16)
 
 
 if __name__ == "__main__":
