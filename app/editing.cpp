@@ -1,5 +1,6 @@
 #include "app/editing.h"
 
+#include "terrain/area/area_edits.h"
 #include "terrain/edit_history.h"
 #include "terrain/terrain_model.h"
 
@@ -17,80 +18,48 @@ struct EditStep {
 }  // namespace
 
 void clear_clipboards() {
-  const Session empty;
-  for (int j = 0; j < 3; j++)
-    for (int i = 0; i < 3; i++) session.tile_clipboard[j][i] = empty.tile_clipboard[j][i];
+  session.tile_clipboard = TileStamp();
   session.height_clipboard[0][0] = -1;
 }
 
 int height_clipboard_empty() { return session.height_clipboard[0][0] == -1; }
 
-void next_texture(int x, int y) {
+// One tile under a rule, as one step.
+static void change_tile(int x, int y, int action, void (*rule)(Tile &)) {
   if (!tile_on_map(x, y)) return;
-  EditStep step(HISTORY_TEXTURE, x, y);
-  Tile &tile = tile_at(x, y);
-  if (tile.texture < texture_table.texture_count) tile.texture++;
+  EditStep step(action, x, y);
+  rule(tile_at(x, y));
 }
 
-void previous_texture(int x, int y) {
-  if (!tile_on_map(x, y)) return;
-  EditStep step(HISTORY_TEXTURE, x, y);
-  Tile &tile = tile_at(x, y);
-  if (tile.texture > 1) tile.texture--;
-}
+void next_texture(int x, int y) { change_tile(x, y, HISTORY_TEXTURE, raise_texture); }
+void previous_texture(int x, int y) { change_tile(x, y, HISTORY_TEXTURE, lower_texture); }
+void rotate_tile(int x, int y) { change_tile(x, y, HISTORY_ROTATION, turn_tile); }
+void next_tag(int x, int y) { change_tile(x, y, HISTORY_TAG, next_tile_tag); }
 
-void rotate_tile(int x, int y) {
-  if (!tile_on_map(x, y)) return;
-  EditStep step(HISTORY_ROTATION, x, y);
-  Tile &tile = tile_at(x, y);
-  tile.rotation = tile.rotation < 3 ? tile.rotation + 1 : 0;
-}
-
-void next_tag(int x, int y) {
-  if (!tile_on_map(x, y)) return;
-  EditStep step(HISTORY_TAG, x, y);
-  Tile &tile = tile_at(x, y);
-  tile.tag = tile.tag < 2 ? tile.tag + 1 : 0;
-}
-
-void copy_tile_block(int x, int y) {
-  for (int dy = -1; dy <= 1; dy++) {
-    for (int dx = -1; dx <= 1; dx++) {
-      ClipboardCell &cell = session.tile_clipboard[dy + 1][dx + 1];
-      if (!tile_on_map(x + dx, y + dy)) {
-        cell.texture = -1;
-        continue;
-      }
-      const Tile &tile = tile_at(x + dx, y + dy);
-      cell.texture = tile.texture;
-      cell.rotation = tile.rotation;
-      cell.tag = tile.tag;
-      cell.extra = tile.extra[2];
-    }
-  }
-}
+void copy_tile_block(int x, int y) { copy_stamp(&session.tile_clipboard, x - 1, y - 1, x + 1, y + 1); }
 
 // Cells without a texture (off the map when copied, or texture 0) are never pasted.
-static void paste_cell(const ClipboardCell &cell, int x, int y) {
-  if (cell.texture <= 0 || !tile_on_map(x, y)) return;
-  Tile &tile = tile_at(x, y);
-  tile.texture = cell.texture;
-  tile.rotation = cell.rotation;
-  tile.tag = cell.tag;
-  tile.extra[0] = tile.extra[1] = tile.extra[2] = cell.extra;
+static void paste_on(const StampCell &cell, int x, int y) {
+  if (tile_on_map(x, y)) paste_cell(cell, tile_at(x, y));
 }
 
 void paste_tile(int x, int y) {
   if (!tile_on_map(x, y)) return;
   EditStep step(HISTORY_PASTE_TILE, x, y);
-  paste_cell(session.tile_clipboard[1][1], x, y);
+  paste_on(session.tile_clipboard.centre(), x, y);
 }
 
 void paste_tile_block(int x, int y) {
   if (!tile_on_map(x, y)) return;
+  const TileStamp &stamp = session.tile_clipboard;
+  // Any other size than 3 x 3 is an area step; 3 x 3 is the step it always was.
+  if (stamp.w != 3 || stamp.h != 3) {
+    area_stamp(stamp, x - stamp.w / 2, y - stamp.h / 2);
+    return;
+  }
   EditStep step(HISTORY_PASTE_BLOCK, x, y);
   for (int dy = -1; dy <= 1; dy++)
-    for (int dx = -1; dx <= 1; dx++) paste_cell(session.tile_clipboard[dy + 1][dx + 1], x + dx, y + dy);
+    for (int dx = -1; dx <= 1; dx++) paste_on(stamp.at(dx + 1, dy + 1), x + dx, y + dy);
 }
 
 static uint16_t &sample_at(int x, int y, int i, int j) {

@@ -6,17 +6,12 @@
 
 #include <cstdint>
 
+#include "terrain/area/tile_stamp.h"
+
 enum RunState {
   RUN_SAVED = 1,     // saved, end
   RUN_END = 2,       // nothing saved or nothing to open, end
   RUN_CONTINUE = 3,  // keep going
-};
-
-struct ClipboardCell {
-  int16_t texture = -1;  // -1: no tile
-  uint8_t rotation = 0;
-  uint8_t tag = 0;
-  uint8_t extra = 0;
 };
 
 struct Session {
@@ -24,7 +19,7 @@ struct Session {
   int terrain_open = 0;
   int enable_targets = 0;  // the setting Enable_Targets
   int export_format = 0;   // ExportFormat: the setting [Export] Format, or --format
-  ClipboardCell tile_clipboard[3][3];        // [dy + 1][dx + 1]
+  TileStamp tile_clipboard;  // 3 x 3 empty cells until a copy
   int32_t height_clipboard[4][4] = {{-1}};  // [j][i]; empty while [0][0] is -1
 };
 

@@ -1,10 +1,26 @@
 #include "terrain/edit_history.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "terrain/terrain_model.h"
 
 namespace {
+
+// An area step's tiles: those that changed within their bounding
+// rectangle, column by column (the grid's own order), each with its value
+// in the other state. Undo and redo swap these with the map, so one copy
+// serves both ways.
+struct AreaStep {
+  int left, top, right, bottom;  // where undo and redo put the cursor
+  long long covered;             // for the text
+  int w, h;
+  int cl = 0, ct = 0, cr = -1, cb = -1;  // bounds of the changed tiles
+  std::vector<uint64_t> mask;            // a bit per tile of the bounds; empty: all changed
+  std::vector<Tile> values;
+  long long bytes() const { return (long long)(values.capacity() * sizeof(Tile) + mask.capacity() * 8); }
+};
 
 struct TileChange {
   int32_t x, y;
@@ -17,6 +33,7 @@ struct HistoryStep {
   int16_t count;  // tiles changed; 0 for a step off the map
   int16_t sample;
   int32_t x, y;
+  AreaStep *area;  // area steps only (owned)
   union {
     TileChange tiles[9];
     struct {
@@ -37,13 +54,46 @@ struct History {
   uint32_t saved_id[HISTORY_MAPS];
   uint32_t base_id[HISTORY_MAPS];
   HistoryStep pending;
+  long long area_bytes;
 };
+
+// What an area command may change, as it was before: the rectangle's tiles
+// column by column, or the tiles touched so far with a bit per map tile.
+struct AreaCapture {
+  int action;
+  int touches;
+  int left, top, right, bottom;
+  std::vector<Tile> before;
+  std::vector<uint64_t> seen;
+  std::vector<std::pair<int64_t, Tile>> touched;  // x * MAX_TILES + y, and the value before
+};
+AreaCapture capture_area;
 
 // All zero at start, so it lies in BSS; ids count from 1, 0 is the opening state.
 History history;
 
 int step_map(const HistoryStep &step) {
-  return step.action >= HISTORY_RAISE ? HISTORY_HEIGHT_MAP : HISTORY_TILE_MAP;
+  return step.action >= HISTORY_RAISE && step.action <= HISTORY_PASTE_HEIGHTS ? HISTORY_HEIGHT_MAP
+                                                                              : HISTORY_TILE_MAP;
+}
+
+// Swaps the step's values with the map's: the other state in both.
+void swap_area(AreaStep &area) {
+  size_t k = 0, bit = 0;
+  for (int x = area.cl; x <= area.cr; x++) {
+    Tile *column = tile_map.tiles[x];
+    for (int y = area.ct; y <= area.cb; y++, bit++) {
+      if (!area.mask.empty() && !(area.mask[bit / 64] >> (bit % 64) & 1)) continue;
+      std::swap(column[y], area.values[k++]);
+    }
+  }
+}
+
+void free_area(HistoryStep &step) {
+  if (!step.area) return;
+  history.area_bytes -= step.area->bytes();
+  delete step.area;
+  step.area = nullptr;
 }
 
 HistoryStep &step_at(int k) { return history.steps[(history.first + k) % HISTORY_MAX_STEPS]; }
@@ -70,7 +120,11 @@ void capture(HistoryStep &step, int after) {
   }
 }
 
-void restore(const HistoryStep &step, int after) {
+void restore(HistoryStep &step, int after) {
+  if (step.area) {
+    swap_area(*step.area);
+    return;
+  }
   if (step_map(step) == HISTORY_HEIGHT_MAP) {
     if (step.count == 0) return;
     const uint16_t *values = after ? step.heights.after : step.heights.before;
@@ -90,7 +144,19 @@ void describe(const HistoryStep &step, char *text, int size) {
       "heights lowered on tile", "raised on tile",         "lowered on tile",
       "heights rotated on tile", "heights pasted on tile",
   };
+  static const char *const area_what[] = {"texture of %lld tiles", "rotation of %lld tiles", "tag of %lld tiles",
+                                          "paste on %lld tiles",  "paste of %d x %d tiles", "fill of %d x %d tiles",
+                                          "flood fill of %lld tiles", "paint stroke of %lld tiles"};
   if (size <= 0) return;
+  if (step.area) {
+    const AreaStep &a = *step.area;
+    const char *format = area_what[step.action - HISTORY_AREA_TEXTURE];
+    if (step.action == HISTORY_AREA_STAMP || step.action == HISTORY_AREA_FILL)
+      snprintf(text, size, format, a.w, a.h);
+    else
+      snprintf(text, size, format, a.covered);
+    return;
+  }
   // The tile as the status strip's xy names it: rows count from the south edge.
   const int row = map_rows() - 1 - step.y;
   if (step.action == HISTORY_RAISE_SAMPLE || step.action == HISTORY_LOWER_SAMPLE) {
@@ -109,11 +175,151 @@ uint32_t state_id(int map) {
   return history.base_id[map];
 }
 
+// Drops the oldest step: its map's state then is the base.
+void drop_oldest() {
+  HistoryStep &oldest = step_at(0);
+  history.base_id[step_map(oldest)] = oldest.id;
+  free_area(oldest);
+  history.first = (history.first + 1) % HISTORY_MAX_STEPS;
+  history.applied--;
+  history.total--;
+}
+
+// Keeps the pending step: the steps that could have been redone go, and the
+// oldest while there are too many or the area steps hold too much.
+void keep_pending() {
+  HistoryStep &step = history.pending;
+  step.id = ++history.next_id;
+  for (int k = history.applied; k < history.total; k++) free_area(step_at(k));
+  history.total = history.applied;
+  if (step.area) history.area_bytes += step.area->bytes();
+  while (history.total > 0 &&
+         (history.total == HISTORY_MAX_STEPS || history.area_bytes > HISTORY_MAX_BYTES))
+    drop_oldest();
+  step_at(history.applied) = step;
+  history.total = ++history.applied;
+  step.area = nullptr;
+}
+
+void start_pending(int action) {
+  HistoryStep &step = history.pending;
+  step.action = (int16_t)action;
+  step.area = nullptr;
+  step.count = 0;
+}
+
 }  // namespace
+
+void history_begin_area(int action, int left, int top, int right, int bottom) {
+  AreaCapture &c = capture_area;
+  c.action = action;
+  c.touches = 0;
+  c.left = std::max(left, 0);
+  c.top = std::max(top, 0);
+  c.right = std::min(right, map_columns() - 1);
+  c.bottom = std::min(bottom, map_rows() - 1);
+  c.before.clear();
+  if (c.left > c.right || c.top > c.bottom) return;
+  const size_t h = (size_t)(c.bottom - c.top + 1);
+  c.before.resize((size_t)(c.right - c.left + 1) * h);
+  for (int x = c.left; x <= c.right; x++)
+    std::copy(tile_map.tiles[x] + c.top, tile_map.tiles[x] + c.bottom + 1, c.before.begin() + (size_t)(x - c.left) * h);
+}
+
+void history_begin_touches(int action) {
+  AreaCapture &c = capture_area;
+  c.action = action;
+  c.touches = 1;
+  c.touched.clear();
+  c.seen.assign(((size_t)MAX_TILES * MAX_TILES + 63) / 64, 0);
+}
+
+int history_touch(int x, int y) {
+  AreaCapture &c = capture_area;
+  if (!c.touches || !tile_on_map(x, y)) return 0;
+  const int64_t index = (int64_t)x * MAX_TILES + y;
+  uint64_t &word = c.seen[(size_t)index / 64];
+  if (word >> (index % 64) & 1) return 0;
+  word |= 1ULL << (index % 64);
+  c.touched.push_back({index, tile_at(x, y)});
+  return 1;
+}
+
+static bool same_tile(const Tile &a, const Tile &b) {
+  return a.texture == b.texture && a.rotation == b.rotation && a.tag == b.tag && a.extra[0] == b.extra[0] &&
+         a.extra[1] == b.extra[1] && a.extra[2] == b.extra[2];
+}
+
+void history_end_area(long long covered, int w, int h, int left, int top, int right, int bottom) {
+  AreaCapture &c = capture_area;
+  AreaStep *area = new AreaStep();
+  area->left = left;
+  area->top = top;
+  area->right = right;
+  area->bottom = bottom;
+  area->covered = covered;
+  area->w = w;
+  area->h = h;
+  // The tiles that changed, each with its value before, in column order.
+  std::vector<std::pair<int64_t, Tile>> changed;
+  if (c.touches) {
+    std::sort(c.touched.begin(), c.touched.end(),
+              [](const std::pair<int64_t, Tile> &a, const std::pair<int64_t, Tile> &b) { return a.first < b.first; });
+    for (const auto &t : c.touched)
+      if (!same_tile(t.second, tile_map.tiles[t.first / MAX_TILES][t.first % MAX_TILES])) changed.push_back(t);
+    c.touched = std::vector<std::pair<int64_t, Tile>>();
+    c.seen = std::vector<uint64_t>();
+  } else if (!c.before.empty()) {
+    const size_t rows = (size_t)(c.bottom - c.top + 1);
+    size_t count = 0;
+    for (int x = c.left; x <= c.right; x++) {
+      const Tile *column = tile_map.tiles[x] + c.top, *was = c.before.data() + (size_t)(x - c.left) * rows;
+      for (size_t y = 0; y < rows; y++) count += !same_tile(was[y], column[y]);
+    }
+    if (count == c.before.size()) {
+      // Every tile changed: the copy taken before is the step's values as it is.
+      area->cl = c.left, area->ct = c.top, area->cr = c.right, area->cb = c.bottom;
+      area->values.swap(c.before);
+    } else {
+      changed.reserve(count);
+      for (int x = c.left; x <= c.right; x++) {
+        const Tile *column = tile_map.tiles[x], *was = c.before.data() + (size_t)(x - c.left) * rows;
+        for (int y = c.top; y <= c.bottom; y++)
+          if (!same_tile(was[y - c.top], column[y])) changed.push_back({(int64_t)x * MAX_TILES + y, was[y - c.top]});
+      }
+    }
+  }
+  c.before = std::vector<Tile>();
+  if (!changed.empty()) {
+    area->cl = area->ct = MAX_TILES;
+    for (const auto &t : changed) {
+      const int x = (int)(t.first / MAX_TILES), y = (int)(t.first % MAX_TILES);
+      area->cl = std::min(area->cl, x), area->cr = std::max(area->cr, x);
+      area->ct = std::min(area->ct, y), area->cb = std::max(area->cb, y);
+    }
+    const long long rows = area->cb - area->ct + 1, bits = (area->cr - area->cl + 1) * rows;
+    if ((long long)changed.size() < bits) area->mask.assign((size_t)(bits + 63) / 64, 0);
+    area->values.reserve(changed.size());
+    for (const auto &t : changed) {
+      const long long bit = (t.first / MAX_TILES - area->cl) * rows + (t.first % MAX_TILES - area->ct);
+      if (!area->mask.empty()) area->mask[(size_t)bit / 64] |= 1ULL << (bit % 64);
+      area->values.push_back(t.second);
+    }
+  }
+  start_pending(c.action);
+  HistoryStep &step = history.pending;
+  step.x = left + (right - left) / 2;
+  step.y = top + (bottom - top) / 2;
+  step.area = area;
+  keep_pending();
+}
+
+long long history_area_bytes() { return history.area_bytes; }
 
 void history_begin(int action, int x, int y, int sample) {
   HistoryStep &step = history.pending;
-  step.action = (int16_t)(action >= 0 && action < HISTORY_ACTIONS ? action : HISTORY_TEXTURE);
+  step.area = nullptr;
+  step.action = (int16_t)(action >= 0 && action < HISTORY_AREA_TEXTURE ? action : HISTORY_TEXTURE);
   step.x = x;
   step.y = y;
   step.sample = (int16_t)(sample & 15);
@@ -130,23 +336,13 @@ void history_begin(int action, int x, int y, int sample) {
 }
 
 void history_end() {
-  HistoryStep &step = history.pending;
-  capture(step, 1);
-  step.id = ++history.next_id;
-  history.total = history.applied;
-  if (history.total == HISTORY_MAX_STEPS) {
-    const HistoryStep &oldest = step_at(0);
-    history.base_id[step_map(oldest)] = oldest.id;
-    history.first = (history.first + 1) % HISTORY_MAX_STEPS;
-    history.applied--;
-  }
-  step_at(history.applied) = step;
-  history.total = ++history.applied;
+  capture(history.pending, 1);
+  keep_pending();
 }
 
 int history_undo(int *x, int *y, char *text, int size) {
   if (history.applied == 0) return 1;
-  const HistoryStep &step = step_at(--history.applied);
+  HistoryStep &step = step_at(--history.applied);
   restore(step, 0);
   *x = step.x;
   *y = step.y;
@@ -156,7 +352,7 @@ int history_undo(int *x, int *y, char *text, int size) {
 
 int history_redo(int *x, int *y, char *text, int size) {
   if (history.applied == history.total) return 1;
-  const HistoryStep &step = step_at(history.applied++);
+  HistoryStep &step = step_at(history.applied++);
   restore(step, 1);
   *x = step.x;
   *y = step.y;
@@ -177,6 +373,7 @@ void history_mark_saved(int map) {
 }
 
 void history_clear() {
+  for (int k = 0; k < history.total; k++) free_area(step_at(k));
   history.first = history.applied = history.total = 0;
   // Ids go on counting, so that no state of the old terrain matches a new one.
   const uint32_t opened = ++history.next_id;

@@ -22,6 +22,15 @@ enum HistoryAction {
   HISTORY_LOWER_SAMPLE,    // one height sample lowered
   HISTORY_ROTATE_HEIGHTS,  // quarter turn of a tile's heights
   HISTORY_PASTE_HEIGHTS,   // the height clipboard pasted on a tile
+  // Area steps: any number of tiles, kept apart from the ring.
+  HISTORY_AREA_TEXTURE,    // next or previous texture of the selected tiles
+  HISTORY_AREA_ROTATION,   // quarter turn of the selected tiles
+  HISTORY_AREA_TAG,        // next tag of the selected tiles
+  HISTORY_AREA_PASTE,      // the clipboard's centre cell on the selected tiles
+  HISTORY_AREA_STAMP,      // every cell of the clipboard pasted
+  HISTORY_AREA_FILL,       // the selection filled with the clipboard
+  HISTORY_AREA_FLOOD,      // a region of one texture filled
+  HISTORY_AREA_STROKE,     // a brush stroke
   HISTORY_ACTIONS,
 };
 
@@ -30,12 +39,30 @@ enum {
   HISTORY_TEXT_SIZE = 64,
 };
 
+// ... and when the area steps would hold more than this.
+const long long HISTORY_MAX_BYTES = 512LL << 20;
+
 // Around every edit of tile (x, y): begin remembers what the action may
 // change (sample: the height sample of a single-sample action), end keeps the
 // step with the values before and after and drops the steps that could have
 // been redone. A tile off the map is recorded as a step that changes nothing.
 void history_begin(int action, int x, int y, int sample);
 void history_end();
+
+// Around an area command. begin_area remembers the tiles of the rectangle
+// (inclusive corners, clipped to the map); begin_touches remembers nothing
+// until touch is called for a tile, before it changes (a stroke, whose
+// extent is not known in advance). end_area keeps only the tiles that
+// changed; covered, w and h are what the step's text says ("fill of w x h
+// tiles", "flood fill of covered tiles"), left..bottom the rectangle whose
+// centre undo and redo go to.
+void history_begin_area(int action, int left, int top, int right, int bottom);
+void history_begin_touches(int action);
+int history_touch(int x, int y);  // 1 the first time for the tile
+void history_end_area(long long covered, int w, int h, int left, int top, int right, int bottom);
+
+// Bytes the area steps hold.
+long long history_area_bytes();
 
 // Puts back the last edit (or makes the next undone one again): 0 with the
 // tile it changed and its description ("texture of tile 12, 40", the row

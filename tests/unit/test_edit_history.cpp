@@ -79,7 +79,7 @@ TEST_F(EditHistory, UndoAndRedoWalkThroughEveryStateTheEditsPassed) {
   std::mt19937 random(7);
   std::vector<Snapshot> states{snapshot()};
   for (int n = 0; n < 300; n++) {
-    edit((int)(random() % HISTORY_ACTIONS), (int)(random() % COLUMNS), (int)(random() % ROWS), random);
+    edit((int)(random() % HISTORY_AREA_TEXTURE), (int)(random() % COLUMNS), (int)(random() % ROWS), random);
     states.push_back(snapshot());
   }
   int x, y;

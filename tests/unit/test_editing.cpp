@@ -76,11 +76,10 @@ TEST_F(Editing, TileFieldsStayInTheirRanges) {
 TEST_F(Editing, CornerCopyPastesOnlyTheFourMapTiles) {
   copy_tile_block(0, 0);
   int off_map = 0;
-  for (auto &row : session.tile_clipboard)
-    for (auto &cell : row) off_map += cell.texture == -1;
+  for (auto &cell : session.tile_clipboard.cells) off_map += cell.texture == -1;
   EXPECT_EQ(5, off_map);
-  EXPECT_EQ(tile_at(1, 1).texture, session.tile_clipboard[2][2].texture);
-  EXPECT_EQ(tile_at(1, 0).extra[2], session.tile_clipboard[1][2].extra);
+  EXPECT_EQ(tile_at(1, 1).texture, session.tile_clipboard.at(2, 2).texture);
+  EXPECT_EQ(tile_at(1, 0).extra[2], session.tile_clipboard.at(2, 1).extra);
 
   const Tile a = tile_at(0, 0), b = tile_at(1, 0), c = tile_at(0, 1), d = tile_at(1, 1);
   Tile before[6][5];

@@ -319,7 +319,7 @@ TEST_F(MainLoop, EmptyClipboardPasteStillMarks) {
   history_mark_saved(HISTORY_TILE_MAP);
   EXPECT_FALSE(command({KEY_C}));
   EXPECT_EQ(0, tile_map_unsaved());
-  EXPECT_EQ(before.texture, session.tile_clipboard[1][1].texture);
+  EXPECT_EQ(before.texture, session.tile_clipboard.centre().texture);
 }
 
 TEST_F(MainLoop, TileInformationBox) {
