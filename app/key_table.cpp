@@ -3,6 +3,7 @@
 #include <allegro.h>
 #include <cstdio>
 
+#include "app/area_keys.h"
 #include "app/editing.h"
 #include "app/manual_viewer.h"
 #include "app/save_prompt.h"
@@ -164,16 +165,25 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_RIGHT, KEY_6_PAD},       0,          WHEN_ALWAYS,              NEED_NOTHING,           move_right,            MARKS_NOTHING,    0, 0},
   {{KEY_UP, KEY_8_PAD},          0,          WHEN_ALWAYS,              NEED_NOTHING,           move_up,               MARKS_NOTHING,    0, 0},
   {{KEY_DOWN, KEY_2_PAD},        0,          WHEN_ALWAYS,              NEED_NOTHING,           move_down,             MARKS_NOTHING,    0, 0},
+  {{KEY_PGUP, 0},                0,          WHEN_SELECTION_TILES,     NEED_NOTHING,           raise_selected_textures, MARKS_TILE_MAP, 1, 0},
+  {{KEY_PGDN, 0},                0,          WHEN_SELECTION_TILES,     NEED_NOTHING,           lower_selected_textures, MARKS_TILE_MAP, 1, 0},
   {{KEY_PGUP, 0},                0,          WHEN_TILE_EDITING,        NEED_TILE,              next_texture_here,     MARKS_TILE_MAP,   1, 0},
   {{KEY_PGDN, 0},                0,          WHEN_TILE_EDITING,        NEED_TILE,              previous_texture_here, MARKS_TILE_MAP,   1, 0},
   {{KEY_PGUP, 0},                0,          WHEN_HEIGHT_EDITING,      NEED_TILE,              raise_heights_here,    MARKS_HEIGHT_MAP, 1, 0},
   {{KEY_PGDN, 0},                0,          WHEN_HEIGHT_EDITING,      NEED_TILE,              lower_heights_here,    MARKS_HEIGHT_MAP, 1, 0},
   {{KEY_R, 0},                   KEY_LSHIFT, WHEN_TARGETS_ENABLED,     NEED_NOTHING,           reload_target_areas,   MARKS_NOTHING,    1, 100},
+  {{KEY_R, 0},                   0,          WHEN_SELECTION_TILES,     NEED_NOTHING,           turn_selected_tiles,   MARKS_TILE_MAP,   1, 0},
   {{KEY_R, 0},                   0,          WHEN_TILE_EDITING,        NEED_TILE,              rotate_tile_here,      MARKS_TILE_MAP,   1, 0},
   {{KEY_R, 0},                   0,          WHEN_HEIGHT_EDITING,      NEED_TILE,              rotate_heights_here,   MARKS_HEIGHT_MAP, 1, 0},
+  {{KEY_T, 0},                   0,          WHEN_SELECTION_TILES,     NEED_NOTHING,           next_selected_tags,    MARKS_TILE_MAP,   1, 0},
   {{KEY_T, 0},                   0,          WHEN_TILE_EDITING,        NEED_TILE,              next_tag_here,         MARKS_TILE_MAP,   1, 0},
   {{KEY_T, 0},                   0,          WHEN_HEIGHT_EDITING,      NEED_NOTHING,           toggle_height_step,    MARKS_NOTHING,    0, 200},
+  {{KEY_A, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           select_whole_map,      MARKS_NOTHING,    1, 0},
+  {{KEY_C, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           copy_selection,        MARKS_NOTHING,    0, 0},
+  {{KEY_V, 0},         MODIFIER_CTRL,       WHEN_TEXTURE_DISPLAY,     NEED_TILE,              paste_stamp_at_corner, MARKS_TILE_MAP,   1, 0},
+  {{KEY_F, 0},         MODIFIER_CTRL,       WHEN_TEXTURE_DISPLAY,     NEED_NOTHING,           fill_selection,        MARKS_TILE_MAP,   1, 0},
   {{KEY_C, 0},                   0,          WHEN_TILE_EDITING,        NEED_TILE,              copy_tiles_here,       MARKS_NOTHING,    0, 0},
+  {{KEY_V, 0},                   0,          WHEN_SELECTION_TILES,     NEED_NOTHING,           paste_on_selection,    MARKS_TILE_MAP,   1, 0},
   {{KEY_V, 0},                   0,          WHEN_TILE_EDITING,        NEED_TILE,              paste_tile_here,       MARKS_TILE_MAP,   1, 0},
   {{KEY_B, 0},                   0,          WHEN_TILE_EDITING,        NEED_TILE,              paste_tiles_here,      MARKS_TILE_MAP,   1, 0},
   {{KEY_D, 0},                   0,          WHEN_EDIT_ZOOM,           NEED_HEIGHTS_TILE,      copy_heights_here,     MARKS_NOTHING,    0, 0},
@@ -197,6 +207,9 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_PRTSCR, 0},              0,          WHEN_ALWAYS,              NEED_NOTHING,           screenshot,            MARKS_NOTHING,    0, 0},
   {{0, 0},                       0,          WHEN_ALWAYS,              NEED_SLOWER_ROOM,       slow_down,             MARKS_NOTHING,    0, 10},
   {{KEY_S, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           save_now,              MARKS_NOTHING,    1, 0},
+  {{KEY_P, 0},                   0,          WHEN_ALWAYS,              NEED_NOTHING,           toggle_paint_mode,     MARKS_NOTHING,    1, 200},
+  {{KEY_CLOSEBRACE, 0},          0,          WHEN_PAINTING,            NEED_NOTHING,           grow_brush,            MARKS_NOTHING,    1, 100},
+  {{KEY_OPENBRACE, 0},           0,          WHEN_PAINTING,            NEED_NOTHING,           shrink_brush,          MARKS_NOTHING,    1, 100},
   {{KEY_Z, 0},         MODIFIER_CTRL_SHIFT, WHEN_ALWAYS,              NEED_NOTHING,           redo,                  MARKS_NOTHING,    1, 0},
   {{KEY_Z, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           undo,                  MARKS_NOTHING,    1, 0},
   {{KEY_Y, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           redo,                  MARKS_NOTHING,    1, 0},
@@ -231,6 +244,9 @@ int condition_holds(int condition, const ViewState &v) {
     case WHEN_TARGETS_ENABLED: return session.enable_targets != 0;
     case WHEN_PICKING_SAMPLES: return picking;
     case WHEN_NOT_PICKING_SAMPLES: return v.zoom_level > 0 || v.edit_mode < EDIT_HEIGHTS;
+    case WHEN_SELECTION_TILES: return v.selected && v.edit_mode == EDIT_TILES;
+    case WHEN_TEXTURE_DISPLAY: return v.edit_mode == EDIT_TILES;
+    case WHEN_PAINTING: return v.paint_mode;
     default: return 0;
   }
 }

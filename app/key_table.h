@@ -13,6 +13,9 @@ enum KeyCondition {
   WHEN_TARGETS_ENABLED,      // the setting Enable_Targets is not 0
   WHEN_PICKING_SAMPLES,      // height display at zoom level 0
   WHEN_NOT_PICKING_SAMPLES,  // any other display or zoom level
+  WHEN_SELECTION_TILES,      // texture display with a selection, any zoom level
+  WHEN_TEXTURE_DISPLAY,      // texture display at any zoom level
+  WHEN_PAINTING,             // paint mode
 };
 
 // What a row needs to do anything; a row that applies but lacks it ends the

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/key_table.h"
+#include "app/mouse_gestures.h"
 #include "app/save_prompt.h"
 #include "app/session.h"
 #include "app/status_bar.h"
@@ -15,13 +16,6 @@ ViewState view;
 static LoopPacing pacing;
 
 volatile int close_requested;
-
-// Written only by the library's mouse thread: how many left presses there
-// have been, and where the last one was.
-static struct {
-  volatile int count;
-  volatile int x, y;
-} left_presses;
 
 // What the last key command wants said in the strip after the redraw.
 static char strip_note[KEY_NOTE_SIZE];
@@ -84,34 +78,26 @@ int tile_under_pointer(int mx, int my, int *x, int *y) {
   return 0;
 }
 
-void note_left_press(int mx, int my) {
-  left_presses.x = mx;
-  left_presses.y = my;
-  left_presses.count = left_presses.count + 1;
-}
+void note_left_press(int mx, int my) { record_mouse_event(MOUSE_LEFT_DOWN, mx, my); }
 
 // Runs on the library's mouse thread: it only records.
 static void mouse_flags(int flags) {
-  if (flags & MOUSE_FLAG_LEFT_DOWN) note_left_press(mouse_x, mouse_y);
+  const int mx = mouse_x, my = mouse_y;
+  if (flags & MOUSE_FLAG_LEFT_DOWN) record_mouse_event(MOUSE_LEFT_DOWN, mx, my);
+  if (flags & MOUSE_FLAG_LEFT_UP) record_mouse_event(MOUSE_LEFT_UP, mx, my);
+  if (flags & MOUSE_FLAG_RIGHT_DOWN) record_mouse_event(MOUSE_RIGHT_DOWN, mx, my);
+  if (flags & MOUSE_FLAG_RIGHT_UP) record_mouse_event(MOUSE_RIGHT_UP, mx, my);
 }
 
 void install_mouse_recorder() { mouse_callback = mouse_flags; }
 
 void forget_mouse_input() {
-  pacing.presses_taken = left_presses.count;
+  finish_mouse_gestures();
   pacing.wheel_taken = mouse_z;
 }
 
 void take_mouse_input() {
-  const int presses = left_presses.count;
-  if (presses != pacing.presses_taken) {
-    pacing.presses_taken = presses;
-    int x, y;
-    if (tile_under_pointer(left_presses.x, left_presses.y, &x, &y) == 0) {
-      view.cursor_x = x;
-      view.cursor_y = y;
-    }
-  }
+  if (run_mouse_gestures(view, mouse_x, mouse_y, key[KEY_LCONTROL] || key[KEY_RCONTROL])) force_redraw();
   const int wheel = mouse_z;
   if (wheel != pacing.wheel_taken) {
     long long zoom = (long long)view.zoom_level - ((long long)wheel - pacing.wheel_taken);
@@ -149,7 +135,7 @@ static void draw_empty_view(BITMAP *bmp) {
 static void redraw() {
   if (cursor_on_map()) {
     draw_map_view(display.back_buffer, view, session.enable_targets);
-    draw_status_bar(display.back_buffer, view.cursor_x, view.cursor_y);
+    draw_status_bar(display.back_buffer, view.cursor_x, view.cursor_y, &view);
   } else {
     draw_empty_view(display.back_buffer);
   }
@@ -177,6 +163,8 @@ void main_loop_pass() {
     forget_mouse_input();
   } else if (keypressed()) {
     if (key[KEY_RSHIFT]) rest(100);
+    // A drag or stroke under way ends first: the command may be undo.
+    finish_mouse_gestures();
     run_key_command();
     clear_keybuf();
     forget_mouse_input();

@@ -34,21 +34,20 @@ void mouse_readout(int mx, int my, int *x_metres, int *y_metres);
 // on the status strip.
 int tile_under_pointer(int mx, int my, int *x, int *y);
 
-// Records a press of the left button at (mx, my). Called by the library's
-// mouse thread through the callback, so that a click shorter than a pass of
-// the loop still counts; the loop takes it at its next pass.
+// Records a press of the left button at (mx, my), as the library's mouse
+// thread does through the callback.
 void note_left_press(int mx, int my);
 
-// Makes the library report every press of the left button.
+// Makes the library report every press and release of the buttons.
 void install_mouse_recorder();
 
-// Clicks and wheel notches since the last pass: a click on the map moves
-// the cursor to the tile under it, each notch zooms one level in (away from
-// the user) or out, the cursor tile staying where it is.
+// The mouse since the last pass: its gestures (mouse_gestures.h), and each
+// wheel notch zooms one level in (away from the user) or out, the cursor
+// tile staying where it is.
 void take_mouse_input();
 
-// Drops the clicks and notches made so far: those made while a dialog was
-// open were meant for the dialog.
+// Ends a gesture under way and drops the clicks and notches made so far:
+// those made while a dialog was open were meant for the dialog.
 void forget_mouse_input();
 
 // What the loop keeps between passes, reset with the view.
@@ -58,7 +57,6 @@ struct LoopPacing {
   int key_delay = 1;      // 0..10, pacing of cursor movement
   int last_mouse_x = -1;  // pointer position of the last readout
   int last_mouse_y = -1;
-  int presses_taken = 0;  // left presses the loop has acted on
   int wheel_taken = 0;    // wheel position the loop has zoomed to
 };
 

@@ -1,6 +1,7 @@
 #include "app/status_bar.h"
 
 #include <cstdarg>
+#include <cstdio>
 
 #include "app/save_prompt.h"
 #include "app/startup.h"
@@ -50,7 +51,14 @@ void draw_height_range(BITMAP *bmp, int cursor_x, int cursor_y) {
 
 }  // namespace
 
-void draw_status_bar(BITMAP *bmp, int cursor_x, int cursor_y) {
+void selection_and_brush_text(const ViewState &view, char *text, int size) {
+  char selection[48] = "", brush[32] = "";
+  if (view.selected) snprintf(selection, sizeof(selection), "Selection %d x %d", view.selection.width(), view.selection.height());
+  if (view.paint_mode) snprintf(brush, sizeof(brush), "Paint %d x %d", view.brush_size, view.brush_size);
+  snprintf(text, size, "%s%s%s", selection, selection[0] && brush[0] ? "  " : "", brush);
+}
+
+void draw_status_bar(BITMAP *bmp, int cursor_x, int cursor_y, const ViewState *view) {
   if (!bmp) return;
   draw_box(bmp, 0, display.status_y, bmp->w - 1, bmp->h - 1, display.colour_pale_blue, BOX_PANEL);
   draw_version(bmp, bmp->w);
@@ -60,6 +68,12 @@ void draw_status_bar(BITMAP *bmp, int cursor_x, int cursor_y) {
                "%s%s - %dx%d - Textures: %d/%d - Targets/areas: %d/%d ", get_filename(terrain_paths.tfd_path),
                unsaved, tile_map.tiles_x, tile_map.tiles_y, texture_table.textures_loaded,
                texture_table.textures_declared, targets.target_total, targets.area_count);
+  char area[96] = "";
+  if (view) selection_and_brush_text(*view, area, sizeof(area));
+  // Right-aligned before the version, where the terrain's line has room.
+  if (area[0] && display.message_font)
+    show_message(bmp, bmp->w - 148 - text_length(display.message_font, area), display.status_y + 13, SCHEME_VALUE,
+                 "%s", area);
   show_message(bmp, 3, display.status_y + 1, SCHEME_LABEL,
                "xy:    ,      km:    ,     texture:    rotation:  tag:     ");
 

@@ -3,6 +3,7 @@
 
 #include <allegro.h>
 
+#include "render/map_view.h"
 #include "ui/display.h"
 
 enum TextScheme {
@@ -20,8 +21,12 @@ void show_message(BITMAP *bmp, int x, int y, int scheme, const char *format, ...
 #define show_progress(...) show_message(screen, 3, display.status_y + 13, SCHEME_VALUE, __VA_ARGS__)
 
 // Paints the whole strip (all but the mouse readout) for the cursor tile;
-// drawn after the map view.
-void draw_status_bar(BITMAP *bmp, int cursor_x, int cursor_y);
+// drawn after the map view. With a view, also its selection's size and the
+// brush in paint mode.
+void draw_status_bar(BITMAP *bmp, int cursor_x, int cursor_y, const ViewState *view = nullptr);
+
+// The selection's size and the brush, as the strip shows them ("" for neither).
+void selection_and_brush_text(const ViewState &view, char *text, int size);
 
 // The empty strip start-up shows while the terrain loads.
 void draw_empty_status_bar(BITMAP *bmp);

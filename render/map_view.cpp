@@ -30,6 +30,20 @@ MapGeometry view_geometry(BITMAP *bmp, int zoom, const ViewState &view) {
   return g;
 }
 
+// The selection's outline, a tile's edge outside its tiles: white with a
+// black line outside, seen on any texture at any zoom level.
+void draw_selection(const MapGeometry &g, const TileRect &r) {
+  const long long S = g.S;
+  const long long x1 = (r.left - (long long)g.X0) * S, y1 = (r.top - (long long)g.Y0) * S;
+  const long long x2 = (r.right + 1LL - g.X0) * S - 1, y2 = (r.bottom + 1LL - g.Y0) * S - 1;
+  // Far off the view: nothing of the outline shows, and the corners stay in int range.
+  if (x2 < -2 || y2 < -2 || x1 > g.W + 2 || y1 > display.status_y + 2) return;
+  const int c1 = clamp_int(x1, -4, g.W + 4), r1 = clamp_int(y1, -4, display.status_y + 4);
+  const int c2 = clamp_int(x2, -4, g.W + 4), r2 = clamp_int(y2, -4, display.status_y + 4);
+  rect(g.bmp, c1 - 1, r1 - 1, c2 + 1, r2 + 1, display.colour_black);
+  rect(g.bmp, c1, r1, c2, r2, display.colour_white);
+}
+
 void draw_cursor_marks(const MapGeometry &g) {
   const int S = g.S, cx_cell = g.nx / 2, cy_cell = g.ny / 2;
   if (g.zoom <= 4)
@@ -77,6 +91,7 @@ void draw_map_view(BITMAP *bmp, const ViewState &view, int show_targets) {
       draw_height_numbers(g, view.cursor_x, view.cursor_y);
   }
 
+  if (view.selected) draw_selection(g, view.selection);
   draw_cursor_marks(g);
   blank_outside_map(g);
   release_screen();

@@ -4,9 +4,11 @@
 
 #include <allegro.h>
 
+#include "terrain/area/area_edits.h"
+
 enum EditMode { EDIT_TILES = 1, EDIT_HEIGHTS = 2 };
 
-enum { ZOOM_LEVELS = 9, ZOOM_FARTHEST = 8 };
+enum { ZOOM_LEVELS = 9, ZOOM_FARTHEST = 8, BRUSH_SIZE_MAX = 64 };
 
 // What the view shows and where.
 struct ViewState {
@@ -16,6 +18,10 @@ struct ViewState {
   int height_sample = 0;           // 0..15, row by row from the tile's north-west corner
   int cursor_x = 0;                // cursor tile, drawn at the centre of the view
   int cursor_y = 0;
+  int selected = 0;                // 1 while there is a selection
+  TileRect selection = {0, 0, -1, -1};  // the selected tiles, on the map
+  int paint_mode = 0;              // P: the left button paints
+  int brush_size = 1;              // 1..BRUSH_SIZE_MAX tiles a side
 };
 
 // Paints the view into bmp above the status strip; the target overlay only

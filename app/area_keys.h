@@ -1,0 +1,18 @@
+// The keys of the area tools: selection, the stamp clipboard, fills and
+// the brush; each an action of the key table.
+#pragma once
+
+#include "app/key_table.h"
+
+void select_whole_map(KeyCommand &c);
+void copy_selection(KeyCommand &c);
+void paste_stamp_at_corner(KeyCommand &c);
+void fill_selection(KeyCommand &c);
+void raise_selected_textures(KeyCommand &c);
+void lower_selected_textures(KeyCommand &c);
+void turn_selected_tiles(KeyCommand &c);
+void next_selected_tags(KeyCommand &c);
+void paste_on_selection(KeyCommand &c);
+void toggle_paint_mode(KeyCommand &c);
+void grow_brush(KeyCommand &c);
+void shrink_brush(KeyCommand &c);

@@ -1,0 +1,157 @@
+#include "app/mouse_gestures.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include "app/main_loop.h"
+#include "terrain/terrain_model.h"
+#include "app/session.h"
+#include "terrain/area/area_edits.h"
+#include "ui/display.h"
+
+namespace {
+
+struct MouseEvent {
+  int kind, x, y;
+};
+
+// Written by the mouse thread (head), read by the loop (tail); a full ring
+// drops the newest events.
+enum { MOUSE_EVENTS = 64 };
+struct EventRing {
+  MouseEvent events[MOUSE_EVENTS];
+  std::atomic<unsigned> head{0}, tail{0};
+};
+EventRing ring;
+
+struct Gesture {
+  int state = GESTURE_IDLE;
+  int anchor_x = 0, anchor_y = 0;  // the tile a right drag started on
+  int last_x = 0, last_y = 0;      // the tile a stroke reached
+};
+Gesture gesture;
+
+// The tile under a pixel, also off the map (for a drag that leaves it).
+void pointer_tile(const ViewState &view, int mx, int my, int *x, int *y) {
+  const int s = view_scale();
+  *x = view.cursor_x - display.screen_width / (2 * s) + std::max(mx, 0) / s;
+  *y = view.cursor_y - display.status_y / (2 * s) + std::max(my, 0) / s;
+}
+
+// The tile on the map under a pixel of the map view; 1 when none.
+int tile_at_pixel(const ViewState &view, int mx, int my, int *x, int *y) {
+  if (mx < 0 || my < 0 || mx >= display.screen_width || my >= display.status_y) return 1;
+  pointer_tile(view, mx, my, x, y);
+  return tile_on_map(*x, *y) ? 0 : 1;
+}
+
+void clamp_to_map(int *x, int *y) {
+  *x = std::clamp(*x, 0, std::max(map_columns() - 1, 0));
+  *y = std::clamp(*y, 0, std::max(map_rows() - 1, 0));
+}
+
+void select_between(ViewState &view, int x, int y) {
+  clamp_to_map(&x, &y);
+  view.selected = 1;
+  view.selection = {std::min(gesture.anchor_x, x), std::min(gesture.anchor_y, y), std::max(gesture.anchor_x, x),
+                    std::max(gesture.anchor_y, y)};
+}
+
+// The stroke on to the tile under (mx, my): a straight line of squares.
+int paint_to(const ViewState &view, int mx, int my) {
+  int x, y;
+  pointer_tile(view, mx, my, &x, &y);
+  // Off the map the line only needs to reach the brush's width beyond it.
+  x = std::clamp(x, -BRUSH_SIZE_MAX, map_columns() + BRUSH_SIZE_MAX);
+  y = std::clamp(y, -BRUSH_SIZE_MAX, map_rows() + BRUSH_SIZE_MAX);
+  if (x == gesture.last_x && y == gesture.last_y) return 0;
+  stroke_line(gesture.last_x, gesture.last_y, x, y, view.brush_size, session.tile_clipboard.centre());
+  gesture.last_x = x;
+  gesture.last_y = y;
+  return 1;
+}
+
+// drawn: the view as the pass found it, the one the user clicked on.
+int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int ctrl) {
+  int x, y;
+  const int on_map = tile_at_pixel(drawn, e.x, e.y, &x, &y) == 0;
+  const int textures = view.edit_mode == EDIT_TILES;
+  switch (gesture.state * 4 + e.kind) {
+    case GESTURE_IDLE * 4 + MOUSE_LEFT_DOWN:
+      if (!on_map) return 0;
+      if (view.paint_mode && textures) {
+        stroke_begin();
+        gesture.state = GESTURE_PAINTING;
+        gesture.last_x = x;
+        gesture.last_y = y;
+        stroke_line(x, y, x, y, view.brush_size, session.tile_clipboard.centre());
+      } else if (ctrl && textures) {
+        area_flood(session.tile_clipboard.centre(), x, y, view.selected ? &view.selection : nullptr);
+      } else {
+        view.cursor_x = x;
+        view.cursor_y = y;
+      }
+      return 1;
+    case GESTURE_PAINTING * 4 + MOUSE_LEFT_UP:
+      paint_to(drawn, e.x, e.y);
+      stroke_end();
+      gesture.state = GESTURE_IDLE;
+      return 1;
+    case GESTURE_IDLE * 4 + MOUSE_RIGHT_DOWN:
+      if (!on_map) return 0;
+      gesture.state = GESTURE_SELECTING;
+      gesture.anchor_x = x;
+      gesture.anchor_y = y;
+      select_between(view, x, y);
+      return 1;
+    case GESTURE_SELECTING * 4 + MOUSE_RIGHT_UP: {
+      gesture.state = GESTURE_IDLE;
+      pointer_tile(drawn, e.x, e.y, &x, &y);
+      clamp_to_map(&x, &y);
+      // Pressed and released on one tile: a click, which clears.
+      if (x == gesture.anchor_x && y == gesture.anchor_y)
+        view.selected = 0;
+      else
+        select_between(view, x, y);
+      return 1;
+    }
+    default: return 0;  // a button the gesture under way does not use
+  }
+}
+
+}  // namespace
+
+void record_mouse_event(int kind, int mx, int my) {
+  const unsigned head = ring.head.load(std::memory_order_relaxed);
+  if (head - ring.tail.load(std::memory_order_acquire) >= MOUSE_EVENTS) return;
+  ring.events[head % MOUSE_EVENTS] = {kind, mx, my};
+  ring.head.store(head + 1, std::memory_order_release);
+}
+
+int run_mouse_gestures(ViewState &view, int mx, int my, int ctrl) {
+  int redraw = 0;
+  const ViewState drawn = view;
+  for (unsigned tail = ring.tail.load(); tail != ring.head.load(std::memory_order_acquire); tail++) {
+    redraw |= on_event(view, drawn, ring.events[tail % MOUSE_EVENTS], ctrl);
+    ring.tail.store(tail + 1, std::memory_order_release);
+  }
+  if (gesture.state == GESTURE_SELECTING) {
+    int x, y;
+    pointer_tile(view, mx, my, &x, &y);
+    const TileRect before = view.selection;
+    select_between(view, x, y);
+    const TileRect &now = view.selection;
+    redraw |= now.left != before.left || now.top != before.top || now.right != before.right || now.bottom != before.bottom;
+  } else if (gesture.state == GESTURE_PAINTING) {
+    redraw |= paint_to(view, mx, my);
+  }
+  return redraw;
+}
+
+void finish_mouse_gestures() {
+  if (gesture.state == GESTURE_PAINTING) stroke_end();
+  gesture.state = GESTURE_IDLE;
+  ring.tail.store(ring.head.load(std::memory_order_acquire), std::memory_order_release);
+}
+
+int mouse_gesture_state() { return gesture.state; }

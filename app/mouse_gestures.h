@@ -1,0 +1,25 @@
+// What the mouse does on the map, as one small state machine: a left click
+// moves the cursor, Ctrl + left click flood-fills, a left drag in paint mode
+// paints, a right drag selects and a right click clears the selection.
+#pragma once
+
+#include "render/map_view.h"
+
+enum MouseEventKind { MOUSE_LEFT_DOWN, MOUSE_LEFT_UP, MOUSE_RIGHT_DOWN, MOUSE_RIGHT_UP };
+
+enum GestureState { GESTURE_IDLE, GESTURE_SELECTING, GESTURE_PAINTING };
+
+// Records a button event at a pixel. Called on the library's mouse thread,
+// so that a click shorter than a pass of the loop still counts.
+void record_mouse_event(int kind, int mx, int my);
+
+// The events recorded since the last pass, then the pointer's travel with
+// a button held (mx, my: where it is now; ctrl: either Ctrl key held).
+// Returns 1 when the view must be redrawn.
+int run_mouse_gestures(ViewState &view, int mx, int my, int ctrl);
+
+// Ends a drag or stroke under way (the stroke is kept as its step) and
+// drops the events recorded: before a key command or after a dialog.
+void finish_mouse_gestures();
+
+int mouse_gesture_state();
