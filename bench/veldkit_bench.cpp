@@ -36,6 +36,8 @@
 #include "app/startup.h"
 #include "app/status_bar.h"
 #include "bench/bench_terrain.h"
+#include "terrain/area/area_edits.h"
+#include "terrain/edit_history.h"
 #include "render/export_bitmap.h"
 #include "render/export_timing.h"
 #include "render/map_view.h"
@@ -568,6 +570,128 @@ static void print_goals() {
            t.ratio <= t.limit ? "met" : "MISSED");
 }
 
+// The floor of the area commands: the whole tile table copied into fresh memory.
+static double time_table_copy() {
+  const size_t bytes = (size_t)tile_map.tiles_x * sizeof(tile_map.tiles[0]);
+  Clock::time_point t0 = Clock::now();
+  char *copy = (char *)malloc(bytes);
+  if (copy) memcpy(copy, tile_map.tiles, bytes);
+  const double t = seconds_since(t0);
+  if (copy) {
+    volatile char keep = copy[bytes / 2];
+    (void)keep;
+  }
+  free(copy);
+  return t;
+}
+
+static uint64_t table_sum() {
+  uint64_t sum = 0;
+  for (int x = 0; x < tile_map.tiles_x; x++)
+    for (int y = 0; y < tile_map.tiles_y; y++) {
+      const Tile &t = tile_map.tiles[x][y];
+      sum = sum * 31 + (uint64_t)(t.texture * 16 + t.rotation * 4 + t.tag);
+    }
+  return sum;
+}
+
+template <class Work>
+static double time_of(const Work &work) {
+  Clock::time_point t0 = Clock::now();
+  work();
+  return seconds_since(t0);
+}
+
+// Whole-map fill, flood fill and their undo and redo against the table
+// copy, the fill's step's bytes, and the frames of a 64-tile brush stroke.
+static int bench_areas(const std::string &full) {
+  if (open_for_bench(full.c_str()) != 0) return 1;
+  const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
+  const TileRect all = {0, 0, tx - 1, ty - 1};
+  TileStamp stamp;
+  copy_stamp(&stamp, tx / 2 - 1, ty / 2 - 1, tx / 2 + 1, ty / 2 + 1);
+  std::vector<double> floor, fill, undo, redo, flood, flood_undo;
+  long long step_bytes = 0, changed_bytes = (long long)tx * ty * sizeof(Tile);
+  int x, y;
+  char text[HISTORY_TEXT_SIZE];
+  for (int i = 0; i < 3; i++) {
+    history_clear();
+    // Every tile changes, this run and the next.
+    for (StampCell &c : stamp.cells) c.rotation = (uint8_t)((c.rotation + 1) % 4);
+    floor.push_back(time_table_copy());
+    const uint64_t before = table_sum();
+    fill.push_back(time_of([&] { area_fill(stamp, all); }));
+    step_bytes = history_area_bytes();
+    undo.push_back(time_of([&] { history_undo(&x, &y, text, sizeof(text)); }));
+    if (table_sum() != before) printf("  UNDO DID NOT RESTORE THE TILES\n");
+    redo.push_back(time_of([&] { history_redo(&x, &y, text, sizeof(text)); }));
+  }
+  // A map of one texture, flooded whole.
+  for (int i = 0; i < 3; i++) {
+    history_clear();
+    for (int c = 0; c < tx; c++)
+      for (int r = 0; r < ty; r++) tile_map.tiles[c][r].texture = (int16_t)(1 + i % 2);
+    const StampCell cell = {(int16_t)(2 - i % 2), 0, 0, 0};
+    flood.push_back(time_of([&] { area_flood(cell, tx / 2, ty / 2, nullptr); }));
+    flood_undo.push_back(time_of([&] { history_undo(&x, &y, text, sizeof(text)); }));
+  }
+  const double copy = median(floor);
+  printf("tile table copy into fresh memory: %.0f ms\n", 1000 * copy);
+  const struct {
+    const char *what;
+    const std::vector<double> &t;
+  } rows[] = {{"Ctrl + A, Ctrl + F of 4000 x 4000, 3 x 3 clipboard", fill},
+              {"  its undo", undo},
+              {"  its redo", redo},
+              {"flood fill of one texture, 16 million tiles", flood},
+              {"  its undo", flood_undo}};
+  for (const auto &r : rows) {
+    printf("  %-52s %6.0f ms  %.2f x the copy\n", r.what, 1000 * median(r.t), median(r.t) / copy);
+    note_target(std::string(r.what) + " / table copy", median(r.t) / copy, 3.0,
+                format("%.0f ms / %.0f ms", 1000 * median(r.t), 1000 * copy));
+  }
+  printf("  the fill's undo step: %.1f MB for %.1f MB of changed tiles\n", step_bytes / 1048576.0,
+         changed_bytes / 1048576.0);
+  note_target("whole-map fill's step / bytes of the tiles it changed", (double)step_bytes / changed_bytes, 1.0,
+              format("%.1f MB / %.1f MB", step_bytes / 1048576.0, changed_bytes / 1048576.0));
+
+  // A stroke across the window, a frame per pointer position: the line
+  // painted and the view drawn and shown, as the main loop does.
+  history_clear();
+  reset_view();
+  view.brush_size = 64;
+  for (int zoom : {8, 5, 2}) {
+    view.zoom_level = zoom;
+    const int scale = 1 << (8 - zoom);
+    double worst = 0;
+    std::vector<double> frames;
+    stroke_begin();
+    int last_x = view.cursor_x - display.screen_width / (2 * scale), last_y = view.cursor_y;
+    for (int px = 0; px < display.screen_width; px += 12) {
+      const int tile_x = view.cursor_x - display.screen_width / (2 * scale) + px / scale;
+      const int tile_y = view.cursor_y + (px % 50 - 25) / scale;
+      const double t = time_of([&] {
+        stroke_line(last_x, last_y, tile_x, tile_y, view.brush_size, stamp.centre());
+        draw_map_view(display.back_buffer, view, session.enable_targets);
+        draw_status_bar(display.back_buffer, view.cursor_x, view.cursor_y, &view);
+        blit(display.back_buffer, screen, 0, 0, 0, 0, display.screen_width, display.screen_height);
+      });
+      last_x = tile_x;
+      last_y = tile_y;
+      frames.push_back(t);
+      worst = std::max(worst, t);
+    }
+    const double end = time_of([] { stroke_end(); });
+    printf("  64-tile brush stroke across the window at zoom %d: %zu frames, median %.1f ms, worst %.1f ms; "
+           "its end %.1f ms\n", zoom, frames.size(), 1000 * median(frames), 1000 * worst, 1000 * end);
+    note_target(format("brush stroke frame at zoom %d, ms / 16", zoom), 1000 * worst / 16, 1.0,
+                format("worst %.1f ms", 1000 * worst));
+  }
+  print_goals();
+  release_textures();
+  return 0;
+}
+
 // PNG exports and the height import of the full terrain against GDAL
 // doing the same conversions, and the memory of every PNG export.
 static int bench_png(const char *program, const std::string &full, const std::string &work_dir) {
@@ -685,6 +809,12 @@ static int bench_png(const char *program, const std::string &full, const std::st
 }
 
 int main(int argc, char **argv) {
+  if (argc >= 2 && strcmp(argv[1], "--areas") == 0) {
+    std::string dir = argc >= 3 ? argv[2] : "bench-data";
+    mkdir(dir.c_str(), 0755);
+    if (start_graphics(768, 538) != 0) return 1;
+    return bench_areas(make_bench_terrain(dir + "/full", "Full", 4000));
+  }
   if (argc >= 2 && strcmp(argv[1], "--png") == 0) {
     std::string dir = argc >= 3 ? argv[2] : "bench-data";
     mkdir(dir.c_str(), 0755);
@@ -771,7 +901,8 @@ int main(int argc, char **argv) {
 
   print_goals();
   release_textures();
-  // The PNG exports, in a fresh process of their own.
+  // The PNG exports and the area commands, in fresh processes of their own.
+  system(("'" + std::string(argv[0]) + "' --areas '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --png '" + data_dir + "'").c_str());
   bench_command_line(argv[0], data_dir);
   return 0;
