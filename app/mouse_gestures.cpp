@@ -153,5 +153,3 @@ void finish_mouse_gestures() {
   gesture.state = GESTURE_IDLE;
   ring.tail.store(ring.head.load(std::memory_order_acquire), std::memory_order_release);
 }
-
-int mouse_gesture_state() { return gesture.state; }

@@ -21,5 +21,3 @@ int run_mouse_gestures(ViewState &view, int mx, int my, int ctrl);
 // Ends a drag or stroke under way (the stroke is kept as its step) and
 // drops the events recorded: before a key command or after a dialog.
 void finish_mouse_gestures();
-
-int mouse_gesture_state();

@@ -173,5 +173,3 @@ void stroke_end() {
   const TileRect &r = stroke.bounds;
   history_end_area(stroke.painted, r.width(), r.height(), r.left, r.top, r.right, r.bottom);
 }
-
-int stroke_running() { return stroke.running; }

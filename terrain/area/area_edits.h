@@ -39,4 +39,3 @@ long long area_flood(const StampCell &cell, int x, int y, const TileRect *within
 void stroke_begin();
 void stroke_line(int x0, int y0, int x1, int y1, int size, const StampCell &cell);
 void stroke_end();
-int stroke_running();
