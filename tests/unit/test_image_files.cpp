@@ -3,7 +3,6 @@
 // each checked against a small model of what the file holds.
 #include <cmath>
 #include <cstdlib>
-#include <random>
 
 #include "terrain/images/image_pixels.h"
 #include "terrain/textures.h"
@@ -134,7 +133,7 @@ TEST(ImageFiles, JpegBaselineAndProgressive) {
 }
 
 // Cut at every length, a file is refused or gives all its pixels (a PNG
-// whose image data is whole); changed bytes never crash or hang a reader;
+// whose image data is whole; changed bytes are the fuzz targets' business);
 // sizes past the limits, CMYK, run-length and broken masks are refused.
 TEST(ImageFiles, DamagedAndUnsupportedFilesAreRefused) {
   const SamplePicture pic = sample_picture(7, 5, 32, [](int x, int y) { return hash(x * 5 + y); });
@@ -147,7 +146,6 @@ TEST(ImageFiles, DamagedAndUnsupportedFilesAreRefused) {
   } sound[] = {{read_png_pixels, sample_png(7, 5, 0, 16, true, grey)},
                {read_jpeg_pixels, sample_jpeg(7, 5, 3, true, smooth(7, 5, 3))},
                {read_bmp_info_pixels, sample_bmp_info(pic, 32, 124, 3, argb, false)}};
-  std::mt19937 random(7);
   for (const auto &s : sound) {
     const Pixels whole = decode(s.read, s.file);
     ASSERT_FALSE(whole.empty());
@@ -156,11 +154,6 @@ TEST(ImageFiles, DamagedAndUnsupportedFilesAreRefused) {
       if (!cut.empty()) {
         EXPECT_TRUE(cut == whole) << "cut at " << n;
       }
-    }
-    for (int i = 0; i < 2000; i++) {
-      Bytes changed = s.file;
-      for (int k = random() % 4; k >= 0; k--) changed[random() % changed.size()] = (unsigned char)random();
-      decode(s.read, changed);
     }
   }
   uint32_t broken[4] = {0xFF00FF, 0xFF00, 0xFF, 0};
