@@ -3,7 +3,9 @@
 #include <cstdio>
 
 #include "app/session.h"
-#include "terrain/area/area_edits.h"
+#include "terrain/area/height_edits.h"
+#include "terrain/text_numbers.h"
+#include "ui/text_prompt.h"
 
 namespace {
 
@@ -11,6 +13,16 @@ namespace {
 void say(KeyCommand &c, const char *text) { snprintf(c.note, sizeof(c.note), "%-59s", text); }
 
 void on_selection(KeyCommand &c, int rule) { area_apply(rule, c.view->selection, session.tile_clipboard); }
+
+void heights_on_selection(KeyCommand &c, int rule) {
+  heights_apply(rule, c.view->selection, 0, session.height_clipboard);
+}
+
+void heights_on_area(KeyCommand &c, int rule, int value) {
+  const ViewState &v = *c.view;
+  const TileRect here = {v.cursor_x, v.cursor_y, v.cursor_x, v.cursor_y};
+  heights_apply(rule, v.selected ? v.selection : here, value, session.height_clipboard);
+}
 
 }  // namespace
 
@@ -27,6 +39,7 @@ void copy_selection(KeyCommand &c) {
   }
   const TileRect &r = c.view->selection;
   copy_stamp(&session.tile_clipboard, r.left, r.top, r.right, r.bottom);
+  if (c.view->edit_mode == EDIT_HEIGHTS) copy_height_stamp(&session.height_stamp, r);
   char text[64];
   snprintf(text, sizeof(text), "Copied %d x %d tiles.", r.width(), r.height());
   say(c, text);
@@ -40,6 +53,46 @@ void fill_selection(KeyCommand &c) {
     return;
   }
   area_fill(session.tile_clipboard, c.view->selection);
+}
+
+void paste_height_stamp_at_corner(KeyCommand &c) {
+  if (session.height_stamp.w == 0) {
+    say(c, "No heights copied.");
+    return;
+  }
+  heights_stamp(session.height_stamp, c.view->cursor_x, c.view->cursor_y);
+}
+
+void fill_selection_heights(KeyCommand &c) {
+  if (!c.view->selected) {
+    say(c, "Nothing selected.");
+  } else if (session.height_stamp.w == 0) {
+    say(c, "No heights copied.");
+  } else {
+    heights_fill(session.height_stamp, c.view->selection);
+  }
+}
+
+void raise_selected_heights(KeyCommand &c) { heights_on_selection(c, HEIGHTS_RAISE); }
+void lower_selected_heights(KeyCommand &c) { heights_on_selection(c, HEIGHTS_LOWER); }
+void turn_selected_heights(KeyCommand &c) { heights_on_selection(c, HEIGHTS_TURN); }
+void paste_heights_on_selection(KeyCommand &c) { heights_on_selection(c, HEIGHTS_PASTE); }
+void level_heights(KeyCommand &c) { heights_on_area(c, HEIGHTS_LEVEL, 0); }
+void smooth_heights(KeyCommand &c) { heights_on_area(c, HEIGHTS_SMOOTH, 0); }
+void ramp_heights(KeyCommand &c) { heights_on_area(c, HEIGHTS_RAMP, 0); }
+
+void set_heights(KeyCommand &c) {
+  c.redraw = 1;
+  char text[40];
+  if (!ask_text("Set height (0-9999):", text, sizeof(text)) || !text[0]) return;
+  long height;
+  if (parse_whole_numbers(text, &height, 1) != 0 || height > MAX_HEIGHT) {
+    char line[80];
+    snprintf(line, sizeof(line), "Not a height of 0 to 9999: %s", text);
+    say(c, line);
+    return;
+  }
+  heights_on_area(c, HEIGHTS_SET, (int)height);
 }
 
 void raise_selected_textures(KeyCommand &c) { on_selection(c, AREA_RAISE_TEXTURE); }

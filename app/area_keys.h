@@ -1,5 +1,5 @@
-// The keys of the area tools: selection, the stamp clipboard, fills and
-// the brush; each an action of the key table.
+// The keys of the area tools: selection, the stamp clipboards, fills, the
+// height tools and the brush; each an action of the key table.
 #pragma once
 
 #include "app/key_table.h"
@@ -13,6 +13,17 @@ void lower_selected_textures(KeyCommand &c);
 void turn_selected_tiles(KeyCommand &c);
 void next_selected_tags(KeyCommand &c);
 void paste_on_selection(KeyCommand &c);
+void paste_height_stamp_at_corner(KeyCommand &c);
+void fill_selection_heights(KeyCommand &c);
+void raise_selected_heights(KeyCommand &c);
+void lower_selected_heights(KeyCommand &c);
+void turn_selected_heights(KeyCommand &c);
+void paste_heights_on_selection(KeyCommand &c);
+// On the selection, or without one the cursor tile.
+void level_heights(KeyCommand &c);
+void smooth_heights(KeyCommand &c);
+void set_heights(KeyCommand &c);
+void ramp_heights(KeyCommand &c);
 void toggle_paint_mode(KeyCommand &c);
 void grow_brush(KeyCommand &c);
 void shrink_brush(KeyCommand &c);

@@ -1,6 +1,6 @@
 #include "app/editing.h"
 
-#include "terrain/area/area_edits.h"
+#include "terrain/area/height_edits.h"
 #include "terrain/edit_history.h"
 #include "terrain/terrain_model.h"
 
@@ -20,6 +20,7 @@ struct EditStep {
 void clear_clipboards() {
   session.tile_clipboard = TileStamp();
   session.height_clipboard[0][0] = -1;
+  session.height_stamp = HeightStamp();
 }
 
 int height_clipboard_empty() { return session.height_clipboard[0][0] == -1; }
@@ -66,16 +67,6 @@ static uint16_t &sample_at(int x, int y, int i, int j) {
   return height_map.heights[4 * x + i][4 * y + j];
 }
 
-static uint16_t raised(uint16_t h) {
-  const int32_t step = height_map.height_step, top = height_map.max_height;
-  return (uint16_t)((int32_t)h < top - step ? h + step : top);
-}
-
-static uint16_t lowered(uint16_t h) {
-  const int32_t step = height_map.height_step;
-  return (uint16_t)((int32_t)h > step ? h - step : 0);
-}
-
 static void change_heights(int x, int y, int picked, uint16_t (*rule)(uint16_t), int tile_action,
                            int sample_action) {
   if (!tile_on_map(x, y)) return;
@@ -95,21 +86,16 @@ static void change_heights(int x, int y, int picked, uint16_t (*rule)(uint16_t),
 }
 
 void raise_heights(int x, int y, int picked) {
-  change_heights(x, y, picked, raised, HISTORY_RAISE, HISTORY_RAISE_SAMPLE);
+  change_heights(x, y, picked, raised_height, HISTORY_RAISE, HISTORY_RAISE_SAMPLE);
 }
 void lower_heights(int x, int y, int picked) {
-  change_heights(x, y, picked, lowered, HISTORY_LOWER, HISTORY_LOWER_SAMPLE);
+  change_heights(x, y, picked, lowered_height, HISTORY_LOWER, HISTORY_LOWER_SAMPLE);
 }
 
-// A quarter turn clockwise with north up: the north-west sample goes north-east.
 void rotate_tile_heights(int x, int y) {
   if (!tile_on_map(x, y)) return;
   EditStep step(HISTORY_ROTATE_HEIGHTS, x, y);
-  uint16_t old[4][4];  // [i][j]
-  for (int i = 0; i < 4; i++)
-    for (int j = 0; j < 4; j++) old[i][j] = sample_at(x, y, i, j);
-  for (int i = 0; i < 4; i++)
-    for (int j = 0; j < 4; j++) sample_at(x, y, i, j) = old[j][3 - i];
+  turn_tile_samples(x, y);
 }
 
 void copy_tile_heights(int x, int y) {
@@ -121,6 +107,5 @@ void copy_tile_heights(int x, int y) {
 void paste_tile_heights(int x, int y) {
   if (!tile_on_map(x, y)) return;
   EditStep step(HISTORY_PASTE_HEIGHTS, x, y);
-  for (int i = 0; i < 4; i++)
-    for (int j = 0; j < 4; j++) sample_at(x, y, i, j) = (uint16_t)session.height_clipboard[j][i];
+  paste_tile_samples(x, y, session.height_clipboard);
 }

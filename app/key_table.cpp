@@ -167,12 +167,15 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_DOWN, KEY_2_PAD},        0,          WHEN_ALWAYS,              NEED_NOTHING,           move_down,             MARKS_NOTHING,    0, 0},
   {{KEY_PGUP, 0},                0,          WHEN_SELECTION_TILES,     NEED_NOTHING,           raise_selected_textures, MARKS_TILE_MAP, 1, 0},
   {{KEY_PGDN, 0},                0,          WHEN_SELECTION_TILES,     NEED_NOTHING,           lower_selected_textures, MARKS_TILE_MAP, 1, 0},
+  {{KEY_PGUP, 0},                0,          WHEN_SELECTION_HEIGHTS,   NEED_HEIGHTS,           raise_selected_heights, MARKS_HEIGHT_MAP, 1, 0},
+  {{KEY_PGDN, 0},                0,          WHEN_SELECTION_HEIGHTS,   NEED_HEIGHTS,           lower_selected_heights, MARKS_HEIGHT_MAP, 1, 0},
   {{KEY_PGUP, 0},                0,          WHEN_TILE_EDITING,        NEED_TILE,              next_texture_here,     MARKS_TILE_MAP,   1, 0},
   {{KEY_PGDN, 0},                0,          WHEN_TILE_EDITING,        NEED_TILE,              previous_texture_here, MARKS_TILE_MAP,   1, 0},
   {{KEY_PGUP, 0},                0,          WHEN_HEIGHT_EDITING,      NEED_TILE,              raise_heights_here,    MARKS_HEIGHT_MAP, 1, 0},
   {{KEY_PGDN, 0},                0,          WHEN_HEIGHT_EDITING,      NEED_TILE,              lower_heights_here,    MARKS_HEIGHT_MAP, 1, 0},
   {{KEY_R, 0},                   KEY_LSHIFT, WHEN_TARGETS_ENABLED,     NEED_NOTHING,           reload_target_areas,   MARKS_NOTHING,    1, 100},
   {{KEY_R, 0},                   0,          WHEN_SELECTION_TILES,     NEED_NOTHING,           turn_selected_tiles,   MARKS_TILE_MAP,   1, 0},
+  {{KEY_R, 0},                   0,          WHEN_SELECTION_HEIGHTS,   NEED_HEIGHTS,           turn_selected_heights, MARKS_HEIGHT_MAP, 1, 0},
   {{KEY_R, 0},                   0,          WHEN_TILE_EDITING,        NEED_TILE,              rotate_tile_here,      MARKS_TILE_MAP,   1, 0},
   {{KEY_R, 0},                   0,          WHEN_HEIGHT_EDITING,      NEED_TILE,              rotate_heights_here,   MARKS_HEIGHT_MAP, 1, 0},
   {{KEY_T, 0},                   0,          WHEN_SELECTION_TILES,     NEED_NOTHING,           next_selected_tags,    MARKS_TILE_MAP,   1, 0},
@@ -182,11 +185,14 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_C, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           copy_selection,        MARKS_NOTHING,    0, 0},
   {{KEY_V, 0},         MODIFIER_CTRL,       WHEN_TEXTURE_DISPLAY,     NEED_TILE,              paste_stamp_at_corner, MARKS_TILE_MAP,   1, 0},
   {{KEY_F, 0},         MODIFIER_CTRL,       WHEN_TEXTURE_DISPLAY,     NEED_NOTHING,           fill_selection,        MARKS_TILE_MAP,   1, 0},
+  {{KEY_V, 0},         MODIFIER_CTRL,       WHEN_HEIGHT_DISPLAY,      NEED_HEIGHTS_TILE,      paste_height_stamp_at_corner, MARKS_HEIGHT_MAP, 1, 0},
+  {{KEY_F, 0},         MODIFIER_CTRL,       WHEN_HEIGHT_DISPLAY,      NEED_HEIGHTS,           fill_selection_heights, MARKS_HEIGHT_MAP, 1, 0},
   {{KEY_C, 0},                   0,          WHEN_TILE_EDITING,        NEED_TILE,              copy_tiles_here,       MARKS_NOTHING,    0, 0},
   {{KEY_V, 0},                   0,          WHEN_SELECTION_TILES,     NEED_NOTHING,           paste_on_selection,    MARKS_TILE_MAP,   1, 0},
   {{KEY_V, 0},                   0,          WHEN_TILE_EDITING,        NEED_TILE,              paste_tile_here,       MARKS_TILE_MAP,   1, 0},
   {{KEY_B, 0},                   0,          WHEN_TILE_EDITING,        NEED_TILE,              paste_tiles_here,      MARKS_TILE_MAP,   1, 0},
   {{KEY_D, 0},                   0,          WHEN_EDIT_ZOOM,           NEED_HEIGHTS_TILE,      copy_heights_here,     MARKS_NOTHING,    0, 0},
+  {{KEY_F, 0},                   0,          WHEN_SELECTION_HEIGHTS,   NEED_HEIGHT_COPY,       paste_heights_on_selection, MARKS_HEIGHT_MAP, 1, 0},
   {{KEY_F, 0},                   0,          WHEN_EDIT_ZOOM,           NEED_HEIGHT_COPY,       paste_heights_here,    MARKS_HEIGHT_MAP, 1, 0},
   {{KEY_M, 0},                   0,          WHEN_ALWAYS,              NEED_HEIGHTS,           toggle_display,        MARKS_NOTHING,    1, 200},
   {{KEY_I, 0},                   0,          WHEN_ALWAYS,              NEED_TILE,              show_tile_info,        MARKS_NOTHING,    0, 0},
@@ -213,6 +219,10 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_Z, 0},         MODIFIER_CTRL_SHIFT, WHEN_ALWAYS,              NEED_NOTHING,           redo,                  MARKS_NOTHING,    1, 0},
   {{KEY_Z, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           undo,                  MARKS_NOTHING,    1, 0},
   {{KEY_Y, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           redo,                  MARKS_NOTHING,    1, 0},
+  {{KEY_L, 0},                   0,          WHEN_HEIGHT_AREA,         NEED_HEIGHTS_TILE,      level_heights,         MARKS_HEIGHT_MAP, 1, 0},
+  {{KEY_S, 0},                   0,          WHEN_HEIGHT_AREA,         NEED_HEIGHTS_TILE,      smooth_heights,        MARKS_HEIGHT_MAP, 1, 0},
+  {{KEY_H, 0},                   0,          WHEN_HEIGHT_AREA,         NEED_HEIGHTS_TILE,      set_heights,           MARKS_HEIGHT_MAP, 1, 0},
+  {{KEY_G, 0},                   0,          WHEN_HEIGHT_AREA,         NEED_HEIGHTS_TILE,      ramp_heights,          MARKS_HEIGHT_MAP, 1, 0},
 };
 // clang-format on
 
@@ -247,6 +257,9 @@ int condition_holds(int condition, const ViewState &v) {
     case WHEN_SELECTION_TILES: return v.selected && v.edit_mode == EDIT_TILES;
     case WHEN_TEXTURE_DISPLAY: return v.edit_mode == EDIT_TILES;
     case WHEN_PAINTING: return v.paint_mode;
+    case WHEN_SELECTION_HEIGHTS: return v.selected && v.edit_mode == EDIT_HEIGHTS;
+    case WHEN_HEIGHT_DISPLAY: return v.edit_mode == EDIT_HEIGHTS;
+    case WHEN_HEIGHT_AREA: return v.edit_mode == EDIT_HEIGHTS && (v.selected || edit_zoom);
     default: return 0;
   }
 }

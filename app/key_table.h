@@ -16,6 +16,9 @@ enum KeyCondition {
   WHEN_SELECTION_TILES,      // texture display with a selection, any zoom level
   WHEN_TEXTURE_DISPLAY,      // texture display at any zoom level
   WHEN_PAINTING,             // paint mode
+  WHEN_SELECTION_HEIGHTS,    // height display with a selection, any zoom level
+  WHEN_HEIGHT_DISPLAY,       // height display at any zoom level
+  WHEN_HEIGHT_AREA,          // height display with a selection, or at zoom level 4 or closer
 };
 
 // What a row needs to do anything; a row that applies but lacks it ends the

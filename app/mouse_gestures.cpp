@@ -65,7 +65,7 @@ int paint_to(const ViewState &view, int mx, int my) {
   x = std::clamp(x, -BRUSH_SIZE_MAX, map_columns() + BRUSH_SIZE_MAX);
   y = std::clamp(y, -BRUSH_SIZE_MAX, map_rows() + BRUSH_SIZE_MAX);
   if (x == gesture.last_x && y == gesture.last_y) return 0;
-  stroke_line(gesture.last_x, gesture.last_y, x, y, view.brush_size, session.tile_clipboard.centre());
+  stroke_line(gesture.last_x, gesture.last_y, x, y, view.brush_size);
   gesture.last_x = x;
   gesture.last_y = y;
   return 1;
@@ -79,12 +79,14 @@ int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int c
   switch (gesture.state * 4 + e.kind) {
     case GESTURE_IDLE * 4 + MOUSE_LEFT_DOWN:
       if (!on_map) return 0;
-      if (view.paint_mode && textures) {
-        stroke_begin();
+      if (view.paint_mode) {
+        // On heights Ctrl lowers; on tiles the clipboard's centre cell is the paint.
+        stroke_begin(textures ? BRUSH_TILES : ctrl ? BRUSH_LOWER_HEIGHTS : BRUSH_RAISE_HEIGHTS,
+                     session.tile_clipboard.centre());
         gesture.state = GESTURE_PAINTING;
         gesture.last_x = x;
         gesture.last_y = y;
-        stroke_line(x, y, x, y, view.brush_size, session.tile_clipboard.centre());
+        stroke_line(x, y, x, y, view.brush_size);
       } else if (ctrl && textures) {
         area_flood(session.tile_clipboard.centre(), x, y, view.selected ? &view.selection : nullptr);
       } else {

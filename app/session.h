@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "terrain/area/tile_stamp.h"
+#include "terrain/area/height_edits.h"
 
 enum RunState {
   RUN_SAVED = 1,     // saved, end
@@ -21,6 +21,7 @@ struct Session {
   int export_format = 0;   // ExportFormat: the setting [Export] Format, or --format
   TileStamp tile_clipboard;  // 3 x 3 empty cells until a copy
   int32_t height_clipboard[4][4] = {{-1}};  // [j][i]; empty while [0][0] is -1
+  HeightStamp height_stamp;  // the selection's heights at Ctrl + C in height display
 };
 
 extern Session session;

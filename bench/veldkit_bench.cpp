@@ -665,13 +665,13 @@ static int bench_areas(const std::string &full) {
     const int scale = 1 << (8 - zoom);
     double worst = 0;
     std::vector<double> frames;
-    stroke_begin();
+    stroke_begin(BRUSH_TILES, stamp.centre());
     int last_x = view.cursor_x - display.screen_width / (2 * scale), last_y = view.cursor_y;
     for (int px = 0; px < display.screen_width; px += 12) {
       const int tile_x = view.cursor_x - display.screen_width / (2 * scale) + px / scale;
       const int tile_y = view.cursor_y + (px % 50 - 25) / scale;
       const double t = time_of([&] {
-        stroke_line(last_x, last_y, tile_x, tile_y, view.brush_size, stamp.centre());
+        stroke_line(last_x, last_y, tile_x, tile_y, view.brush_size);
         draw_map_view(display.back_buffer, view, session.enable_targets);
         draw_status_bar(display.back_buffer, view.cursor_x, view.cursor_y, &view);
         blit(display.back_buffer, screen, 0, 0, 0, 0, display.screen_width, display.screen_height);

@@ -2,9 +2,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 #include <vector>
 
+#include "terrain/sample_changes.h"
 #include "terrain/terrain_model.h"
+#include "terrain/work_threads.h"
 
 namespace {
 
@@ -19,7 +24,10 @@ struct AreaStep {
   int cl = 0, ct = 0, cr = -1, cb = -1;  // bounds of the changed tiles
   std::vector<uint64_t> mask;            // a bit per tile of the bounds; empty: all changed
   std::vector<Tile> values;
-  long long bytes() const { return (long long)(values.capacity() * sizeof(Tile) + mask.capacity() * 8); }
+  SampleChanges samples;                 // a height step's instead
+  long long bytes() const {
+    return (long long)(values.capacity() * sizeof(Tile) + mask.capacity() * 8) + samples.bytes();
+  }
 };
 
 struct TileChange {
@@ -62,8 +70,11 @@ struct History {
 struct AreaCapture {
   int action;
   int touches;
+  int heights;  // a height action: the samples below instead of tiles
   int left, top, right, bottom;
   std::vector<Tile> before;
+  uint16_t *samples_before = nullptr;                      // the rectangle's samples, column by column
+  std::vector<std::pair<int64_t, uint16_t>> touched_samples;  // X * MAX_SAMPLES + Y
   std::vector<uint64_t> seen;
   std::vector<std::pair<int64_t, Tile>> touched;  // x * MAX_TILES + y, and the value before
 };
@@ -72,13 +83,15 @@ AreaCapture capture_area;
 // All zero at start, so it lies in BSS; ids count from 1, 0 is the opening state.
 History history;
 
-int step_map(const HistoryStep &step) {
-  return step.action >= HISTORY_RAISE && step.action <= HISTORY_PASTE_HEIGHTS ? HISTORY_HEIGHT_MAP
-                                                                              : HISTORY_TILE_MAP;
+int height_action(int action) {
+  return (action >= HISTORY_RAISE && action <= HISTORY_PASTE_HEIGHTS) || action >= HISTORY_AREA_RAISE_HEIGHTS;
 }
+
+int step_map(const HistoryStep &step) { return height_action(step.action) ? HISTORY_HEIGHT_MAP : HISTORY_TILE_MAP; }
 
 // Swaps the step's values with the map's: the other state in both.
 void swap_area(AreaStep &area) {
+  area.samples.swap_with_map();
   size_t k = 0, bit = 0;
   for (int x = area.cl; x <= area.cr; x++) {
     Tile *column = tile_map.tiles[x];
@@ -144,17 +157,23 @@ void describe(const HistoryStep &step, char *text, int size) {
       "heights lowered on tile", "raised on tile",         "lowered on tile",
       "heights rotated on tile", "heights pasted on tile",
   };
-  static const char *const area_what[] = {"texture of %lld tiles", "rotation of %lld tiles", "tag of %lld tiles",
-                                          "paste on %lld tiles",  "paste of %d x %d tiles", "fill of %d x %d tiles",
-                                          "flood fill of %lld tiles", "paint stroke of %lld tiles"};
+  // Steps of a counted number of tiles say so; the others their width and height.
+  static const char *const area_what[] = {
+      "texture of %lld tiles", "rotation of %lld tiles", "tag of %lld tiles", "paste on %lld tiles",
+      "paste of %d x %d tiles", "fill of %d x %d tiles", "flood fill of %lld tiles", "paint stroke of %lld tiles",
+      "heights raised on %d x %d tiles", "heights lowered on %d x %d tiles", "heights rotated on %d x %d tiles",
+      "heights pasted on %d x %d tiles", "level of %d x %d tiles", "smooth of %d x %d tiles",
+      "set height of %d x %d tiles", "ramp of %d x %d tiles", "height paste of %d x %d tiles",
+      "height fill of %d x %d tiles", "height stroke of %lld tiles"};
+  static_assert(sizeof(area_what) / sizeof(area_what[0]) == HISTORY_ACTIONS - HISTORY_AREA_TEXTURE, "a text per step");
   if (size <= 0) return;
   if (step.area) {
     const AreaStep &a = *step.area;
     const char *format = area_what[step.action - HISTORY_AREA_TEXTURE];
-    if (step.action == HISTORY_AREA_STAMP || step.action == HISTORY_AREA_FILL)
-      snprintf(text, size, format, a.w, a.h);
-    else
+    if (strstr(format, "%lld"))
       snprintf(text, size, format, a.covered);
+    else
+      snprintf(text, size, format, a.w, a.h);
     return;
   }
   // The tile as the status strip's xy names it: rows count from the south edge.
@@ -214,12 +233,27 @@ void history_begin_area(int action, int left, int top, int right, int bottom) {
   AreaCapture &c = capture_area;
   c.action = action;
   c.touches = 0;
+  c.heights = height_action(action);
   c.left = std::max(left, 0);
   c.top = std::max(top, 0);
   c.right = std::min(right, map_columns() - 1);
   c.bottom = std::min(bottom, map_rows() - 1);
   c.before.clear();
+  free(c.samples_before);
+  c.samples_before = nullptr;
   if (c.left > c.right || c.top > c.bottom) return;
+  if (c.heights) {
+    const int columns = 4 * (c.right - c.left + 1);
+    const size_t rows = 4 * (size_t)(c.bottom - c.top + 1);
+    c.samples_before = (uint16_t *)malloc((size_t)columns * rows * 2);
+    if (!c.samples_before) throw std::bad_alloc();
+    const int parts = std::min(columns, 64);
+    run_parts(parts, [&](int k) {
+      for (int x = columns * k / parts; x < columns * (k + 1) / parts; x++)
+        memcpy(c.samples_before + (size_t)x * rows, height_map.heights[4 * c.left + x] + 4 * c.top, rows * 2);
+    });
+    return;
+  }
   const size_t h = (size_t)(c.bottom - c.top + 1);
   c.before.resize((size_t)(c.right - c.left + 1) * h);
   for (int x = c.left; x <= c.right; x++)
@@ -230,7 +264,9 @@ void history_begin_touches(int action) {
   AreaCapture &c = capture_area;
   c.action = action;
   c.touches = 1;
+  c.heights = height_action(action);
   c.touched.clear();
+  c.touched_samples.clear();
   c.seen.assign(((size_t)MAX_TILES * MAX_TILES + 63) / 64, 0);
 }
 
@@ -241,7 +277,13 @@ int history_touch(int x, int y) {
   uint64_t &word = c.seen[(size_t)index / 64];
   if (word >> (index % 64) & 1) return 0;
   word |= 1ULL << (index % 64);
-  c.touched.push_back({index, tile_at(x, y)});
+  if (!c.heights) {
+    c.touched.push_back({index, tile_at(x, y)});
+    return 1;
+  }
+  for (int i = 0; i < 4; i++)
+    for (int j = 0; j < 4; j++)
+      c.touched_samples.push_back({(int64_t)(4 * x + i) * MAX_SAMPLES + 4 * y + j, height_map.heights[4 * x + i][4 * y + j]});
   return 1;
 }
 
@@ -262,7 +304,16 @@ void history_end_area(long long covered, int w, int h, int left, int top, int ri
   area->h = h;
   // The tiles that changed, each with its value before, in column order.
   std::vector<std::pair<int64_t, Tile>> changed;
-  if (c.touches) {
+  if (c.heights && c.touches) {
+    std::sort(c.touched_samples.begin(), c.touched_samples.end());
+    area->samples.take_list(c.touched_samples);
+    c.touched_samples = std::vector<std::pair<int64_t, uint16_t>>();
+    c.seen = std::vector<uint64_t>();
+  } else if (c.heights) {
+    if (c.samples_before)
+      area->samples.take_copy(4 * c.left, 4 * c.top, 4 * c.right + 3, 4 * c.bottom + 3, c.samples_before);
+    c.samples_before = nullptr;
+  } else if (c.touches) {
     std::sort(c.touched.begin(), c.touched.end(),
               [](const std::pair<int64_t, Tile> &a, const std::pair<int64_t, Tile> &b) { return a.first < b.first; });
     for (const auto &t : c.touched)

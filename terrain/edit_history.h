@@ -31,6 +31,18 @@ enum HistoryAction {
   HISTORY_AREA_FILL,       // the selection filled with the clipboard
   HISTORY_AREA_FLOOD,      // a region of one texture filled
   HISTORY_AREA_STROKE,     // a brush stroke
+  // Area steps on the height map.
+  HISTORY_AREA_RAISE_HEIGHTS,   // the selected tiles' heights raised
+  HISTORY_AREA_LOWER_HEIGHTS,   // ... lowered
+  HISTORY_AREA_ROTATE_HEIGHTS,  // ... each tile's turned a quarter
+  HISTORY_AREA_PASTE_HEIGHTS,   // the height clipboard pasted on each tile
+  HISTORY_AREA_LEVEL,           // every sample the area's mean
+  HISTORY_AREA_SMOOTH,          // one pass of 3 x 3 means
+  HISTORY_AREA_SET_HEIGHT,      // every sample one height
+  HISTORY_AREA_RAMP,            // an even slope from one side to the other
+  HISTORY_AREA_HEIGHT_STAMP,    // the copied heights pasted
+  HISTORY_AREA_HEIGHT_FILL,     // the selection filled with the copied heights
+  HISTORY_AREA_HEIGHT_STROKE,   // a brush stroke raising or lowering
   HISTORY_ACTIONS,
 };
 
@@ -59,6 +71,7 @@ void history_end();
 void history_begin_area(int action, int left, int top, int right, int bottom);
 void history_begin_touches(int action);
 int history_touch(int x, int y);  // 1 the first time for the tile
+// For a height action both remember the tiles' 16 samples each.
 void history_end_area(long long covered, int w, int h, int left, int top, int right, int bottom);
 
 // Bytes the area steps hold.

@@ -115,3 +115,25 @@ void quote_name(const char *text, char *out, int size) {
   out[at++] = '\'';
   out[at] = 0;
 }
+
+int parse_whole_numbers(const char *text, long *values, int count) {
+  const char *p = text;
+  for (int n = 0; n < count; n++) {
+    while (*p == ' ' || *p == '\t') p++;
+    if (n > 0 && *p == ',') {
+      p++;
+      while (*p == ' ' || *p == '\t') p++;
+    }
+    if (*p < '0' || *p > '9') return 1;
+    long v = 0;
+    for (int digits = 0; *p >= '0' && *p <= '9'; p++, digits++) {
+      if (digits == 9) return 1;
+      v = v * 10 + (*p - '0');
+    }
+    values[n] = v;
+    // Numbers must be apart: "12,34" and "12 34" but not "1234" read as two.
+    if (n + 1 < count && *p != ' ' && *p != '\t' && *p != ',') return 1;
+  }
+  while (*p == ' ' || *p == '\t') p++;
+  return *p ? 1 : 0;
+}

@@ -38,3 +38,8 @@ void cut_middle(const char *text, int keep, char *out, int size);
 // characters, else quoted as a shell reads it back ($'Bad\nName.TFD').
 // Cut to fit out (size bytes).
 void quote_name(const char *text, char *out, int size);
+
+// Exactly count whole numbers of decimal digits in text, apart by blanks, a
+// comma or both, blanks around: 0 with them in values (each at most
+// 999999999, more digits count as unreadable), 1 for any other text.
+int parse_whole_numbers(const char *text, long *values, int count);

@@ -4,21 +4,13 @@
 #include <cstdlib>
 #include <vector>
 
+#include "terrain/area/height_edits.h"
 #include "terrain/edit_history.h"
 
 namespace {
 
 const int AREA_ACTIONS[] = {HISTORY_AREA_TEXTURE, HISTORY_AREA_TEXTURE, HISTORY_AREA_ROTATION, HISTORY_AREA_TAG,
                             HISTORY_AREA_PASTE};
-
-// rect within the map; false when nothing of it is left.
-bool clip(TileRect &r) {
-  r.left = std::max(r.left, 0);
-  r.top = std::max(r.top, 0);
-  r.right = std::min(r.right, map_columns() - 1);
-  r.bottom = std::min(r.bottom, map_rows() - 1);
-  return r.left <= r.right && r.top <= r.bottom;
-}
 
 template <class Change>
 void each_tile(const TileRect &r, const Change &change) {
@@ -34,18 +26,28 @@ void end_rect(long long covered, int w, int h, const TileRect &r) {
 
 struct Stroke {
   int running = 0;
+  int kind = BRUSH_TILES;
+  StampCell cell;
   long long painted = 0;
   TileRect bounds = {0, 0, -1, -1};
 };
 Stroke stroke;
 
-void paint_square(int x, int y, int size, const StampCell &cell) {
+void paint_square(int x, int y, int size) {
   TileRect r = {x - (size - 1) / 2, y - (size - 1) / 2, x + size / 2, y + size / 2};
-  if (!clip(r)) return;
+  if (!clip_to_map(r)) return;
   each_tile(r, [&](int tx, int ty, Tile &tile) {
     if (!history_touch(tx, ty)) return;
-    paste_cell(cell, tile);
     stroke.painted++;
+    if (stroke.kind == BRUSH_TILES) {
+      paste_cell(stroke.cell, tile);
+      return;
+    }
+    for (int i = 0; i < 4; i++) {
+      uint16_t *column = height_map.heights[4 * tx + i] + 4 * ty;
+      for (int j = 0; j < 4; j++)
+        column[j] = stroke.kind == BRUSH_RAISE_HEIGHTS ? raised_height(column[j]) : lowered_height(column[j]);
+    }
   });
   if (stroke.bounds.right < stroke.bounds.left) {
     stroke.bounds = r;
@@ -57,10 +59,18 @@ void paint_square(int x, int y, int size, const StampCell &cell) {
 
 }  // namespace
 
+bool clip_to_map(TileRect &r) {
+  r.left = std::max(r.left, 0);
+  r.top = std::max(r.top, 0);
+  r.right = std::min(r.right, map_columns() - 1);
+  r.bottom = std::min(r.bottom, map_rows() - 1);
+  return r.left <= r.right && r.top <= r.bottom;
+}
+
 void area_apply(int rule, const TileRect &rect, const TileStamp &stamp) {
   if (rule < AREA_RAISE_TEXTURE || rule > AREA_PASTE_CENTRE) return;
   TileRect r = rect;
-  if (!clip(r)) return;
+  if (!clip_to_map(r)) return;
   history_begin_area(AREA_ACTIONS[rule], r.left, r.top, r.right, r.bottom);
   const StampCell centre = stamp.centre();
   each_tile(r, [&](int, int, Tile &tile) {
@@ -78,7 +88,7 @@ void area_apply(int rule, const TileRect &rect, const TileStamp &stamp) {
 void area_stamp(const TileStamp &stamp, int x0, int y0) {
   TileRect r = {x0, y0, x0 + stamp.w - 1, y0 + stamp.h - 1};
   const TileRect placed = r;
-  if (!clip(r)) r = {x0, y0, x0 - 1, y0 - 1};
+  if (!clip_to_map(r)) r = {x0, y0, x0 - 1, y0 - 1};
   history_begin_area(HISTORY_AREA_STAMP, r.left, r.top, r.right, r.bottom);
   if (r.left <= r.right) each_tile(r, [&](int x, int y, Tile &tile) { paste_cell(stamp.at(x - x0, y - y0), tile); });
   end_rect((long long)stamp.w * stamp.h, stamp.w, stamp.h, r.left <= r.right ? r : placed);
@@ -86,7 +96,7 @@ void area_stamp(const TileStamp &stamp, int x0, int y0) {
 
 void area_fill(const TileStamp &stamp, const TileRect &rect) {
   TileRect r = rect;
-  if (!clip(r)) return;
+  if (!clip_to_map(r)) return;
   history_begin_area(HISTORY_AREA_FILL, r.left, r.top, r.right, r.bottom);
   // Column by column: the stamp's column for x, its rows repeating down.
   for (int x = r.left; x <= r.right; x++) {
@@ -103,7 +113,7 @@ void area_fill(const TileStamp &stamp, const TileRect &rect) {
 
 long long area_flood(const StampCell &cell, int x, int y, const TileRect *within) {
   TileRect b = within ? *within : TileRect{0, 0, map_columns() - 1, map_rows() - 1};
-  if (!clip(b) || x < b.left || x > b.right || y < b.top || y > b.bottom) return 0;
+  if (!clip_to_map(b) || x < b.left || x > b.right || y < b.top || y > b.bottom) return 0;
   const int16_t texture = tile_at(x, y).texture;
   const long long rows = b.height();
   std::vector<uint64_t> marks((size_t)((long long)b.width() * rows + 63) / 64);
@@ -146,20 +156,22 @@ long long area_flood(const StampCell &cell, int x, int y, const TileRect *within
   return filled;
 }
 
-void stroke_begin() {
+void stroke_begin(int kind, const StampCell &cell) {
   stroke = Stroke();
   stroke.running = 1;
-  history_begin_touches(HISTORY_AREA_STROKE);
+  stroke.kind = kind;
+  stroke.cell = cell;
+  history_begin_touches(kind == BRUSH_TILES ? HISTORY_AREA_STROKE : HISTORY_AREA_HEIGHT_STROKE);
 }
 
-void stroke_line(int x0, int y0, int x1, int y1, int size, const StampCell &cell) {
+void stroke_line(int x0, int y0, int x1, int y1, int size) {
   if (!stroke.running) return;
   size = std::clamp(size, 1, (int)MAX_TILES);
   // Every tile of the straight line, so that a fast stroke leaves no gap.
   const int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0), step_x = x0 < x1 ? 1 : -1, step_y = y0 < y1 ? 1 : -1;
   int error = dx + dy;
   for (;;) {
-    paint_square(x0, y0, size, cell);
+    paint_square(x0, y0, size);
     if (x0 == x1 && y0 == y1) break;
     const int e2 = 2 * error;
     if (e2 >= dy) error += dy, x0 += step_x;

@@ -11,6 +11,9 @@ struct TileRect {
   int height() const { return bottom - top + 1; }
 };
 
+// rect cut to the map; false when nothing of it is left.
+bool clip_to_map(TileRect &rect);
+
 enum AreaRule {
   AREA_RAISE_TEXTURE,  // Page Up on each tile
   AREA_LOWER_TEXTURE,  // Page Down
@@ -36,6 +39,9 @@ long long area_flood(const StampCell &cell, int x, int y, const TileRect *within
 
 // A brush stroke: begin, then squares of size x size tiles (tiles x - (size
 // - 1) / 2 .. x + size / 2, likewise y) along each straight line, then end.
-void stroke_begin();
-void stroke_line(int x0, int y0, int x1, int y1, int size, const StampCell &cell);
+// Each tile under it changes once: it gets the cell, or its heights are
+// raised or lowered by the height step.
+enum BrushKind { BRUSH_TILES, BRUSH_RAISE_HEIGHTS, BRUSH_LOWER_HEIGHTS };
+void stroke_begin(int kind, const StampCell &cell);
+void stroke_line(int x0, int y0, int x1, int y1, int size);
 void stroke_end();

@@ -127,8 +127,8 @@ TEST_F(AreaEdits, CommandsMatchTheModelAndUndoWalksBackExactly) {
     states.push_back(want);
   }
   // A stroke of a few random lines, each tile painted once.
-  stroke_begin();
-  for (int k = 0; k < 5; k++) stroke_line((int)(r() % 40) - 8, (int)(r() % 30) - 6, (int)(r() % 40) - 8, (int)(r() % 30) - 6, 1 + k, stamp.centre());
+  stroke_begin(BRUSH_TILES, stamp.centre());
+  for (int k = 0; k < 5; k++) stroke_line((int)(r() % 40) - 8, (int)(r() % 30) - 6, (int)(r() % 40) - 8, (int)(r() % 30) - 6, 1 + k);
   stroke_end();
   states.push_back(grid());
 
@@ -149,10 +149,10 @@ TEST_F(AreaEdits, CommandsMatchTheModelAndUndoWalksBackExactly) {
 // to the middle of it.
 TEST_F(AreaEdits, StrokesPaintTheLineAndTheirSquares) {
   const StampCell cell = {3, 1, 2, 7};
-  stroke_begin();
-  stroke_line(2, 5, 9, 5, 1, cell);  // 8 tiles
-  stroke_line(9, 5, 12, 8, 1, cell);  // 3 more on the diagonal
-  stroke_line(20, 2, 20, 2, 4, cell);  // 19..22 x 1..4: 16 tiles
+  stroke_begin(BRUSH_TILES, cell);
+  stroke_line(2, 5, 9, 5, 1);  // 8 tiles
+  stroke_line(9, 5, 12, 8, 1);  // 3 more on the diagonal
+  stroke_line(20, 2, 20, 2, 4);  // 19..22 x 1..4: 16 tiles
   stroke_end();
   int painted = 0;
   for (int x = 0; x < COLUMNS; x++)

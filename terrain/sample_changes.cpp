@@ -1,0 +1,147 @@
+#include "terrain/sample_changes.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+
+#include "terrain/terrain_model.h"
+#include "terrain/work_threads.h"
+
+namespace {
+
+// Columns lo..hi - 1 of part k of n.
+template <class Columns>
+void each_column_part(int columns, const Columns &work) {
+  const int parts = std::min(columns, 64);
+  run_parts(parts, [&](int k) {
+    work((int)((long long)columns * k / parts), (int)((long long)columns * (k + 1) / parts));
+  });
+}
+
+struct ColumnCount {
+  long long changed = 0;
+  int first = 0, last = -1;  // rows of the first and last change
+};
+
+}  // namespace
+
+SampleChanges::~SampleChanges() { free_all(); }
+
+void SampleChanges::free_all() {
+  free(values_);
+  values_ = nullptr;
+  count_ = 0;
+  mask_ = std::vector<uint64_t>();
+  column_start_ = std::vector<int64_t>();
+}
+
+void SampleChanges::take_copy(int left, int top, int right, int bottom, uint16_t *before) {
+  free_all();
+  const int columns = right - left + 1;
+  const size_t rows = (size_t)(bottom - top + 1);
+  std::vector<ColumnCount> counts((size_t)std::max(columns, 0));
+  each_column_part(columns, [&](int c0, int c1) {
+    for (int c = c0; c < c1; c++) {
+      const uint16_t *now = height_map.heights[left + c] + top, *was = before + (size_t)c * rows;
+      ColumnCount &n = counts[(size_t)c];
+      for (size_t y = 0; y < rows; y++) {
+        if (now[y] == was[y]) continue;
+        if (!n.changed++) n.first = (int)y;
+        n.last = (int)y;
+      }
+    }
+  });
+  long long changed = 0;
+  int cl = columns, cr = -1, ct = (int)rows, cb = -1;
+  for (int c = 0; c < columns; c++) {
+    const ColumnCount &n = counts[(size_t)c];
+    if (!n.changed) continue;
+    changed += n.changed;
+    cl = std::min(cl, c), cr = c;
+    ct = std::min(ct, n.first), cb = std::max(cb, n.last);
+  }
+  if (changed == 0) {
+    free(before);
+    return;
+  }
+  const size_t words = (size_t)(cb - ct + 64) / 64;
+  const long long whole = 2LL * columns * (long long)rows,
+                  masked = (long long)(cr - cl + 1) * (long long)(words * 8 + 8) + 2 * changed;
+  if (whole <= masked) {
+    // Unchanged samples swap with themselves, so keeping them costs only memory.
+    left_ = left, top_ = top, right_ = right, bottom_ = bottom;
+    masked_ = 0;
+    values_ = before;
+    count_ = (long long)columns * (long long)rows;
+    return;
+  }
+  left_ = left + cl, right_ = left + cr, top_ = top + ct, bottom_ = top + cb;
+  masked_ = 1;
+  column_words_ = words;
+  mask_.assign((size_t)(cr - cl + 1) * words, 0);
+  column_start_.resize((size_t)(cr - cl + 2));
+  // In place: a changed sample never moves past its own place.
+  size_t kept = 0;
+  for (int c = cl; c <= cr; c++) {
+    column_start_[(size_t)(c - cl)] = (int64_t)kept;
+    const uint16_t *now = height_map.heights[left + c] + top, *was = before + (size_t)c * rows;
+    uint64_t *bits = mask_.data() + (size_t)(c - cl) * words;
+    for (int y = ct; y <= cb; y++) {
+      if (now[y] == was[y]) continue;
+      before[kept++] = was[y];
+      bits[(y - ct) / 64] |= 1ULL << ((y - ct) % 64);
+    }
+  }
+  column_start_.back() = (int64_t)kept;
+  uint16_t *smaller = (uint16_t *)realloc(before, kept * 2);
+  values_ = smaller ? smaller : before;
+  count_ = (long long)kept;
+}
+
+void SampleChanges::take_list(const std::vector<std::pair<int64_t, uint16_t>> &list) {
+  free_all();
+  std::vector<std::pair<int64_t, uint16_t>> changed;
+  for (const auto &s : list)
+    if (height_map.heights[s.first / MAX_SAMPLES][s.first % MAX_SAMPLES] != s.second) changed.push_back(s);
+  if (changed.empty()) return;
+  left_ = (int)(changed.front().first / MAX_SAMPLES), right_ = (int)(changed.back().first / MAX_SAMPLES);
+  top_ = MAX_SAMPLES, bottom_ = -1;
+  for (const auto &s : changed) top_ = std::min(top_, (int)(s.first % MAX_SAMPLES)), bottom_ = std::max(bottom_, (int)(s.first % MAX_SAMPLES));
+  masked_ = 1;
+  column_words_ = (size_t)(bottom_ - top_ + 64) / 64;
+  mask_.assign((size_t)(right_ - left_ + 1) * column_words_, 0);
+  column_start_.assign((size_t)(right_ - left_ + 2), 0);
+  values_ = (uint16_t *)malloc(changed.size() * 2);
+  if (!values_) throw std::bad_alloc();
+  for (size_t k = 0; k < changed.size(); k++) {
+    const int c = (int)(changed[k].first / MAX_SAMPLES) - left_, y = (int)(changed[k].first % MAX_SAMPLES) - top_;
+    mask_[(size_t)c * column_words_ + (size_t)y / 64] |= 1ULL << (y % 64);
+    column_start_[(size_t)c + 1]++;
+    values_[k] = changed[k].second;
+  }
+  for (size_t c = 1; c < column_start_.size(); c++) column_start_[c] += column_start_[c - 1];
+  count_ = (long long)changed.size();
+}
+
+void SampleChanges::swap_with_map() {
+  if (!count_) return;
+  const size_t rows = (size_t)(bottom_ - top_ + 1);
+  each_column_part(right_ - left_ + 1, [&](int c0, int c1) {
+    for (int c = c0; c < c1; c++) {
+      uint16_t *column = height_map.heights[left_ + c] + top_;
+      if (!masked_) {
+        std::swap_ranges(column, column + rows, values_ + (size_t)c * rows);
+        continue;
+      }
+      uint16_t *value = values_ + column_start_[(size_t)c];
+      const uint64_t *bits = mask_.data() + (size_t)c * column_words_;
+      for (size_t w = 0; w < column_words_; w++)
+        for (uint64_t word = bits[w]; word; word &= word - 1)
+          std::swap(column[w * 64 + (size_t)__builtin_ctzll(word)], *value++);
+    }
+  });
+}
+
+long long SampleChanges::bytes() const {
+  return 2 * count_ + (long long)(mask_.capacity() + column_start_.capacity()) * 8;
+}

@@ -1,0 +1,41 @@
+// The height samples a step of the history changed, each with its value in
+// the other state: undo and redo swap them with the map, so one copy serves
+// both ways. Kept in whichever form takes less memory: every sample of a
+// rectangle, or a bit per sample of the changed ones' bounds and only their
+// values.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+class SampleChanges {
+ public:
+  SampleChanges() = default;
+  ~SampleChanges();
+  SampleChanges(const SampleChanges &) = delete;
+  SampleChanges &operator=(const SampleChanges &) = delete;
+
+  // From before: the samples of columns left..right, rows top..bottom, as
+  // they were before the command, column by column (malloc'd; this takes
+  // it), compared with the map as it is now.
+  void take_copy(int left, int top, int right, int bottom, uint16_t *before);
+  // From (X * MAX_SAMPLES + Y, value before) pairs in increasing order,
+  // some of which may not have changed.
+  void take_list(const std::vector<std::pair<int64_t, uint16_t>> &list);
+
+  void swap_with_map();
+  long long bytes() const;
+  long long count() const { return count_; }  // samples kept
+
+ private:
+  void free_all();
+  int left_ = 0, top_ = 0, right_ = -1, bottom_ = -1;
+  int masked_ = 0;                     // 0: every sample of the rectangle
+  size_t column_words_ = 0;            // mask words per column
+  std::vector<uint64_t> mask_;         // column by column
+  std::vector<int64_t> column_start_;  // index in values_ of each column's first
+  uint16_t *values_ = nullptr;
+  long long count_ = 0;
+};
