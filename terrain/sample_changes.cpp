@@ -33,6 +33,13 @@ void SampleChanges::free_all() {
   count_ = 0;
   mask_ = std::vector<uint64_t>();
   column_start_ = std::vector<int64_t>();
+  places_ = std::vector<uint32_t>();
+}
+
+int SampleChanges::smallest_form(long long changed, long long columns, long long rows, long long whole) const {
+  const long long masked = columns * ((rows + 63) / 64 * 8 + 8) + 2 * changed, listed = 6 * changed;
+  if (whole >= 0 && whole <= masked && whole <= listed) return WHOLE;
+  return masked < listed ? MASKED : LISTED;
 }
 
 void SampleChanges::take_copy(int left, int top, int right, int bottom, uint16_t *before) {
@@ -64,35 +71,38 @@ void SampleChanges::take_copy(int left, int top, int right, int bottom, uint16_t
     free(before);
     return;
   }
-  const size_t words = (size_t)(cb - ct + 64) / 64;
-  const long long whole = 2LL * columns * (long long)rows,
-                  masked = (long long)(cr - cl + 1) * (long long)(words * 8 + 8) + 2 * changed;
-  if (whole <= masked) {
+  form_ = smallest_form(changed, cr - cl + 1, cb - ct + 1, 2LL * columns * (long long)rows);
+  if (form_ == WHOLE) {
     // Unchanged samples swap with themselves, so keeping them costs only memory.
     left_ = left, top_ = top, right_ = right, bottom_ = bottom;
-    masked_ = 0;
     values_ = before;
     count_ = (long long)columns * (long long)rows;
     return;
   }
   left_ = left + cl, right_ = left + cr, top_ = top + ct, bottom_ = top + cb;
-  masked_ = 1;
-  column_words_ = words;
-  mask_.assign((size_t)(cr - cl + 1) * words, 0);
-  column_start_.resize((size_t)(cr - cl + 2));
+  column_words_ = (size_t)(cb - ct + 64) / 64;
+  if (form_ == MASKED) {
+    mask_.assign((size_t)(cr - cl + 1) * column_words_, 0);
+    column_start_.resize((size_t)(cr - cl + 2));
+  } else {
+    places_.reserve((size_t)changed);
+  }
   // In place: a changed sample never moves past its own place.
   size_t kept = 0;
   for (int c = cl; c <= cr; c++) {
-    column_start_[(size_t)(c - cl)] = (int64_t)kept;
+    if (form_ == MASKED) column_start_[(size_t)(c - cl)] = (int64_t)kept;
     const uint16_t *now = height_map.heights[left + c] + top, *was = before + (size_t)c * rows;
-    uint64_t *bits = mask_.data() + (size_t)(c - cl) * words;
+    uint64_t *bits = form_ == MASKED ? mask_.data() + (size_t)(c - cl) * column_words_ : nullptr;
     for (int y = ct; y <= cb; y++) {
       if (now[y] == was[y]) continue;
       before[kept++] = was[y];
-      bits[(y - ct) / 64] |= 1ULL << ((y - ct) % 64);
+      if (bits)
+        bits[(y - ct) / 64] |= 1ULL << ((y - ct) % 64);
+      else
+        places_.push_back((uint32_t)(left + c) * MAX_SAMPLES + (uint32_t)(top + y));
     }
   }
-  column_start_.back() = (int64_t)kept;
+  if (form_ == MASKED) column_start_.back() = (int64_t)kept;
   uint16_t *smaller = (uint16_t *)realloc(before, kept * 2);
   values_ = smaller ? smaller : before;
   count_ = (long long)kept;
@@ -106,18 +116,25 @@ void SampleChanges::take_list(const std::vector<std::pair<int64_t, uint16_t>> &l
   if (changed.empty()) return;
   left_ = (int)(changed.front().first / MAX_SAMPLES), right_ = (int)(changed.back().first / MAX_SAMPLES);
   top_ = MAX_SAMPLES, bottom_ = -1;
-  for (const auto &s : changed) top_ = std::min(top_, (int)(s.first % MAX_SAMPLES)), bottom_ = std::max(bottom_, (int)(s.first % MAX_SAMPLES));
-  masked_ = 1;
+  for (const auto &s : changed)
+    top_ = std::min(top_, (int)(s.first % MAX_SAMPLES)), bottom_ = std::max(bottom_, (int)(s.first % MAX_SAMPLES));
+  form_ = smallest_form((long long)changed.size(), right_ - left_ + 1, bottom_ - top_ + 1, -1);
   column_words_ = (size_t)(bottom_ - top_ + 64) / 64;
-  mask_.assign((size_t)(right_ - left_ + 1) * column_words_, 0);
-  column_start_.assign((size_t)(right_ - left_ + 2), 0);
+  if (form_ == MASKED) {
+    mask_.assign((size_t)(right_ - left_ + 1) * column_words_, 0);
+    column_start_.assign((size_t)(right_ - left_ + 2), 0);
+  }
   values_ = (uint16_t *)malloc(changed.size() * 2);
   if (!values_) throw std::bad_alloc();
   for (size_t k = 0; k < changed.size(); k++) {
+    values_[k] = changed[k].second;
+    if (form_ == LISTED) {
+      places_.push_back((uint32_t)changed[k].first);
+      continue;
+    }
     const int c = (int)(changed[k].first / MAX_SAMPLES) - left_, y = (int)(changed[k].first % MAX_SAMPLES) - top_;
     mask_[(size_t)c * column_words_ + (size_t)y / 64] |= 1ULL << (y % 64);
     column_start_[(size_t)c + 1]++;
-    values_[k] = changed[k].second;
   }
   for (size_t c = 1; c < column_start_.size(); c++) column_start_[c] += column_start_[c - 1];
   count_ = (long long)changed.size();
@@ -125,11 +142,16 @@ void SampleChanges::take_list(const std::vector<std::pair<int64_t, uint16_t>> &l
 
 void SampleChanges::swap_with_map() {
   if (!count_) return;
+  if (form_ == LISTED) {
+    for (size_t k = 0; k < places_.size(); k++)
+      std::swap(height_map.heights[places_[k] / MAX_SAMPLES][places_[k] % MAX_SAMPLES], values_[k]);
+    return;
+  }
   const size_t rows = (size_t)(bottom_ - top_ + 1);
   each_column_part(right_ - left_ + 1, [&](int c0, int c1) {
     for (int c = c0; c < c1; c++) {
       uint16_t *column = height_map.heights[left_ + c] + top_;
-      if (!masked_) {
+      if (form_ == WHOLE) {
         std::swap_ranges(column, column + rows, values_ + (size_t)c * rows);
         continue;
       }
@@ -143,5 +165,5 @@ void SampleChanges::swap_with_map() {
 }
 
 long long SampleChanges::bytes() const {
-  return 2 * count_ + (long long)(mask_.capacity() + column_start_.capacity()) * 8;
+  return 2 * count_ + (long long)(mask_.capacity() + column_start_.capacity()) * 8 + (long long)places_.capacity() * 4;
 }

@@ -1,8 +1,8 @@
 // The height samples a step of the history changed, each with its value in
 // the other state: undo and redo swap them with the map, so one copy serves
-// both ways. Kept in whichever form takes less memory: every sample of a
-// rectangle, or a bit per sample of the changed ones' bounds and only their
-// values.
+// both ways. Kept in whichever form takes least memory: every sample of a
+// rectangle; a bit per sample of the changed ones' bounds and only their
+// values; or the changed ones' places and values.
 #pragma once
 
 #include <cstddef>
@@ -30,9 +30,13 @@ class SampleChanges {
   long long count() const { return count_; }  // samples kept
 
  private:
+  enum Form { WHOLE, MASKED, LISTED };
   void free_all();
+  // Chooses the form for changed samples within bounds of columns x rows.
+  int smallest_form(long long changed, long long columns, long long rows, long long whole) const;
   int left_ = 0, top_ = 0, right_ = -1, bottom_ = -1;
-  int masked_ = 0;                     // 0: every sample of the rectangle
+  int form_ = WHOLE;
+  std::vector<uint32_t> places_;       // LISTED: X * MAX_SAMPLES + Y of each
   size_t column_words_ = 0;            // mask words per column
   std::vector<uint64_t> mask_;         // column by column
   std::vector<int64_t> column_start_;  // index in values_ of each column's first

@@ -186,18 +186,24 @@ void copy_height_stamp(HeightStamp *stamp, const TileRect &rect) {
 
 // The samples of r from the stamp laid with its cell (0, 0) on tile (x0, y0), repeating.
 static void lay_stamp(int action, const HeightStamp &stamp, TileRect r, int x0, int y0, int w, int h) {
-  if (stamp.w <= 0 || stamp.h <= 0 || !clip_to_map(r)) return;
+  if (stamp.w <= 0 || stamp.h <= 0) return;
+  // Wholly off the map it is still a step, as the tile stamp's is.
+  const TileRect placed = r;
+  const bool on_map = clip_to_map(r);
+  if (!on_map) r = {placed.left, placed.top, placed.left - 1, placed.top - 1};
   history_begin_area(action, r.left, r.top, r.right, r.bottom);
   const SampleRect s = samples_of(r);
   const int columns = 4 * stamp.w, rows = 4 * stamp.h;
-  each_columns(s.x0, s.x1, [&](int c0, int c1) {
-    for (int x = c0; x < c1; x++) {
-      const uint16_t *from = stamp.samples.data() + (size_t)((x - 4 * x0) % columns) * rows;
-      uint16_t *column = height_map.heights[x];
-      for (int y = s.y0, j = (s.y0 - 4 * y0) % rows; y <= s.y1; y++, j = j + 1 == rows ? 0 : j + 1)
-        column[y] = from[j];
-    }
-  });
+  if (on_map)
+    each_columns(s.x0, s.x1, [&](int c0, int c1) {
+      for (int x = c0; x < c1; x++) {
+        const uint16_t *from = stamp.samples.data() + (size_t)((x - 4 * x0) % columns) * rows;
+        uint16_t *column = height_map.heights[x];
+        for (int y = s.y0, j = (s.y0 - 4 * y0) % rows; y <= s.y1; y++, j = j + 1 == rows ? 0 : j + 1)
+          column[y] = from[j];
+      }
+    });
+  if (!on_map) r = placed;
   history_end_area((long long)w * h, w, h, r.left, r.top, r.right, r.bottom);
 }
 
