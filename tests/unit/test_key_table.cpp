@@ -46,7 +46,8 @@ const KeyName KEY_NAMES[] = {
     {KEY_S, "`S`", "S -"},                      {KEY_Z, "`Z`", "Z -"},
     {KEY_Y, "`Y`", "Y -"},                      {KEY_A, "`A`", "A -"},
     {KEY_P, "`P`", "P -"},                      {KEY_CLOSEBRACE, "`]`", "] -"},
-    {KEY_OPENBRACE, "`[`", "[ -"},
+    {KEY_OPENBRACE, "`[`", "[ -"},              {KEY_L, "`L`", "L -"},
+    {KEY_H, "`H`", "H -"},                      {KEY_G, "`G`", "G -"},
 };
 
 // How the documents write a row's modifier: the words a key cell or line
@@ -85,6 +86,9 @@ std::string readme_when(const KeyRow &row) {
     case WHEN_SELECTION_TILES: return "with a selection, texture display";
     case WHEN_TEXTURE_DISPLAY: return "texture display, any zoom";
     case WHEN_PAINTING: return "in paint mode";
+    case WHEN_SELECTION_HEIGHTS: return "with a selection, height display";
+    case WHEN_HEIGHT_DISPLAY: return "height display, any zoom";
+    case WHEN_HEIGHT_AREA: return "height display, a selection or level 4 or closer";
     default: break;
   }
   switch (row.need) {
@@ -105,6 +109,9 @@ std::string manual_when(const KeyRow &row) {
     case WHEN_SELECTION_TILES: return "with a selection, in texture display";
     case WHEN_TEXTURE_DISPLAY: return "texture display at any zoom";
     case WHEN_PAINTING: return "in paint mode";
+    case WHEN_SELECTION_HEIGHTS: return "with a selection, in height display";
+    case WHEN_HEIGHT_DISPLAY: return "in height display at any zoom";
+    case WHEN_HEIGHT_AREA: return "in height display, on a selection or at zoom level 4 or closer";
     default: break;
   }
   switch (row.need) {
@@ -154,7 +161,7 @@ std::vector<std::string> manual_lines() {
 TEST(KeyTable, RowsAreWellFormed) {
   int count;
   const KeyRow *rows = key_table(&count);
-  ASSERT_EQ(52, count);
+  ASSERT_EQ(64, count);
   int any_key_rows = 0;
   for (int k = 0; k < count; k++) {
     EXPECT_NE(nullptr, rows[k].action) << k;
@@ -202,7 +209,7 @@ TEST(KeyTable, EveryRowIsInTheReadme) {
     }
     EXPECT_TRUE(used[r]) << readme[r].first;
   }
-  EXPECT_EQ(6, mouse_rows);  // click, wheel, right drag, right click, Ctrl + click, paint
+  EXPECT_EQ(7, mouse_rows);  // click, wheel, right drag, right click, Ctrl + click, paint, paint heights
 }
 
 TEST(KeyTable, EveryRowIsInTheManual) {
@@ -235,7 +242,7 @@ TEST(KeyTable, EveryRowIsInTheManual) {
     mouse_lines += about_the_mouse(line.substr(0, line.find(" - ")));
   }
   EXPECT_TRUE(any_other);
-  EXPECT_EQ(6, mouse_lines);  // click, wheel, right drag, right click, Ctrl + click, paint
+  EXPECT_EQ(7, mouse_lines);  // click, wheel, right drag, right click, Ctrl + click, paint, paint heights
 }
 
 }  // namespace
