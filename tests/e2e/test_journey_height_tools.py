@@ -63,7 +63,8 @@ class HeightToolsJourney(e2e.ProgramTestCase):
     def test_level_smooth_set_and_ramp(self):
         textures = {1: ("tex1.bmp", 0)}
         bitmaps = {"tex1.bmp": e2e.plain_texture((90, 140, 60))}
-        tfd = e2e.write_terrain(self.tmp, "Hills", [[1] * TX] * TY, start_heights(), textures, None, bitmaps)
+        areas = [{"name": "Ridge", "position": (3000, 3000), "targets": [("Tower", (0, 0))]}]
+        tfd = e2e.write_terrain(self.tmp, "Hills", [[1] * TX] * TY, start_heights(), textures, areas, bitmaps)
         hfd = os.path.join(self.tmp, "Hills.hfd")
         with open(hfd, "wb") as f:
             f.write(e2e.hfd_bytes(start_heights(), 3, 77))
