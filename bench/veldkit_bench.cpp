@@ -14,6 +14,7 @@
 //                                   the window against the command line
 //   veldkit_bench --exports-without-display TFD DIR   (internal)
 //   veldkit_bench --opening [DIR]   only the opening of the full terrain
+//   veldkit_bench --heights [DIR]   only the height commands on the full terrain
 #include <allegro.h>
 
 #include <algorithm>
@@ -36,7 +37,7 @@
 #include "app/startup.h"
 #include "app/status_bar.h"
 #include "bench/bench_terrain.h"
-#include "terrain/area/area_edits.h"
+#include "terrain/area/height_edits.h"
 #include "terrain/edit_history.h"
 #include "render/export_bitmap.h"
 #include "render/export_timing.h"
@@ -46,6 +47,7 @@
 #include "terrain/target_areas.h"
 #include "terrain/terrain_model.h"
 #include "terrain/tile_map_file.h"
+#include "terrain/work_threads.h"
 
 using Clock = std::chrono::steady_clock;
 
@@ -602,6 +604,43 @@ static double time_of(const Work &work) {
   return seconds_since(t0);
 }
 
+// A stroke across the window, a frame per pointer position: the line
+// painted and the view drawn and shown, as the main loop does.
+static void stroke_frames(int kind, const StampCell &cell) {
+  const char *what = kind == BRUSH_TILES ? "tile" : "height";
+  history_clear();
+  reset_view();
+  view.edit_mode = kind == BRUSH_TILES ? EDIT_TILES : EDIT_HEIGHTS;
+  view.brush_size = 64;
+  for (int zoom : {8, 5, 2}) {
+    view.zoom_level = zoom;
+    const int scale = 1 << (8 - zoom);
+    double worst = 0;
+    std::vector<double> frames;
+    stroke_begin(kind, cell);
+    int last_x = view.cursor_x - display.screen_width / (2 * scale), last_y = view.cursor_y;
+    for (int px = 0; px < display.screen_width; px += 12) {
+      const int tile_x = view.cursor_x - display.screen_width / (2 * scale) + px / scale;
+      const int tile_y = view.cursor_y + (px % 50 - 25) / scale;
+      const double t = time_of([&] {
+        stroke_line(last_x, last_y, tile_x, tile_y, view.brush_size);
+        draw_map_view(display.back_buffer, view, session.enable_targets);
+        draw_status_bar(display.back_buffer, view.cursor_x, view.cursor_y, &view);
+        blit(display.back_buffer, screen, 0, 0, 0, 0, display.screen_width, display.screen_height);
+      });
+      last_x = tile_x;
+      last_y = tile_y;
+      frames.push_back(t);
+      worst = std::max(worst, t);
+    }
+    const double end = time_of([] { stroke_end(); });
+    printf("  64-tile %s brush stroke across the window at zoom %d: %zu frames, median %.1f ms, worst %.1f ms; "
+           "its end %.1f ms\n", what, zoom, frames.size(), 1000 * median(frames), 1000 * worst, 1000 * end);
+    note_target(format("%s brush stroke frame at zoom %d, ms / 16", what, zoom), 1000 * worst / 16, 1.0,
+                format("worst %.1f ms", 1000 * worst));
+  }
+}
+
 // Whole-map fill, flood fill and their undo and redo against the table
 // copy, the fill's step's bytes, and the frames of a 64-tile brush stroke.
 static int bench_areas(const std::string &full) {
@@ -655,38 +694,75 @@ static int bench_areas(const std::string &full) {
   note_target("whole-map fill's step / bytes of the tiles it changed", (double)step_bytes / changed_bytes, 1.0,
               format("%.1f MB / %.1f MB", step_bytes / 1048576.0, changed_bytes / 1048576.0));
 
-  // A stroke across the window, a frame per pointer position: the line
-  // painted and the view drawn and shown, as the main loop does.
-  history_clear();
-  reset_view();
-  view.brush_size = 64;
-  for (int zoom : {8, 5, 2}) {
-    view.zoom_level = zoom;
-    const int scale = 1 << (8 - zoom);
-    double worst = 0;
-    std::vector<double> frames;
-    stroke_begin(BRUSH_TILES, stamp.centre());
-    int last_x = view.cursor_x - display.screen_width / (2 * scale), last_y = view.cursor_y;
-    for (int px = 0; px < display.screen_width; px += 12) {
-      const int tile_x = view.cursor_x - display.screen_width / (2 * scale) + px / scale;
-      const int tile_y = view.cursor_y + (px % 50 - 25) / scale;
-      const double t = time_of([&] {
-        stroke_line(last_x, last_y, tile_x, tile_y, view.brush_size);
-        draw_map_view(display.back_buffer, view, session.enable_targets);
-        draw_status_bar(display.back_buffer, view.cursor_x, view.cursor_y, &view);
-        blit(display.back_buffer, screen, 0, 0, 0, 0, display.screen_width, display.screen_height);
-      });
-      last_x = tile_x;
-      last_y = tile_y;
-      frames.push_back(t);
-      worst = std::max(worst, t);
+  stroke_frames(BRUSH_TILES, stamp.centre());
+  print_goals();
+  release_textures();
+  return 0;
+}
+
+// The floor of the height commands: the whole height table copied into
+// fresh memory, the columns spread over the cores.
+static double time_height_copy() {
+  const int columns = height_map.samples_x;
+  const size_t rows = (size_t)height_map.samples_y;
+  Clock::time_point t0 = Clock::now();
+  uint16_t *copy = (uint16_t *)malloc((size_t)columns * rows * 2);
+  if (!copy) return 0;
+  run_parts(64, [&](int k) {
+    for (int x = columns * k / 64; x < columns * (k + 1) / 64; x++)
+      memcpy(copy + (size_t)x * rows, height_map.heights[x], rows * 2);
+  });
+  const double t = seconds_since(t0);
+  volatile uint16_t keep = copy[(size_t)columns * rows / 2];
+  (void)keep;
+  free(copy);
+  return t;
+}
+
+static uint64_t heights_sum() {
+  uint64_t sum = 0;
+  for (int x = 0; x < height_map.samples_x; x++)
+    for (int y = 0; y < height_map.samples_y; y++) sum = sum * 31 + height_map.heights[x][y];
+  return sum;
+}
+
+// Ctrl + A, then each height command on the whole map and its undo, against
+// the height table copy; then the frames of a 64-tile brush on heights.
+static int bench_heights(const std::string &full) {
+  if (open_for_bench(full.c_str()) != 0) return 1;
+  const TileRect all = {0, 0, tile_map.tiles_x - 1, tile_map.tiles_y - 1};
+  static const struct {
+    const char *what;
+    int rule;
+  } commands[] = {{"L, level", HEIGHTS_LEVEL}, {"S, smooth", HEIGHTS_SMOOTH}, {"H, set 1234", HEIGHTS_SET},
+                  {"G, ramp", HEIGHTS_RAMP}};
+  std::vector<double> floor;
+  int x, y;
+  char text[HISTORY_TEXT_SIZE];
+  printf("height commands on %d x %d samples:\n", height_map.samples_x, height_map.samples_y);
+  for (const auto &c : commands) {
+    std::vector<double> run, undo;
+    long long bytes = 0;
+    for (int i = 0; i < 3; i++) {
+      history_clear();
+      floor.push_back(time_height_copy());
+      const uint64_t before = heights_sum();
+      run.push_back(time_of([&] { heights_apply(c.rule, all, 1234, session.height_clipboard); }));
+      bytes = history_area_bytes();
+      undo.push_back(time_of([&] { history_undo(&x, &y, text, sizeof(text)); }));
+      if (heights_sum() != before) printf("  UNDO DID NOT RESTORE THE HEIGHTS\n");
     }
-    const double end = time_of([] { stroke_end(); });
-    printf("  64-tile brush stroke across the window at zoom %d: %zu frames, median %.1f ms, worst %.1f ms; "
-           "its end %.1f ms\n", zoom, frames.size(), 1000 * median(frames), 1000 * worst, 1000 * end);
-    note_target(format("brush stroke frame at zoom %d, ms / 16", zoom), 1000 * worst / 16, 1.0,
-                format("worst %.1f ms", 1000 * worst));
+    history_clear();
+    const double copy = median(floor);
+    printf("  %-12s %6.0f ms, %.2f x the copy (%.0f ms); undo %6.0f ms, %.2f x; step %.0f MB\n", c.what,
+           1000 * median(run), median(run) / copy, 1000 * copy, 1000 * median(undo), median(undo) / copy,
+           bytes / 1048576.0);
+    note_target(format("Ctrl + A, %s / height table copy", c.what), median(run) / copy, 4.0,
+                format("%.0f ms / %.0f ms", 1000 * median(run), 1000 * copy));
+    note_target(format("  its undo / height table copy"), median(undo) / copy, 4.0,
+                format("%.0f ms / %.0f ms", 1000 * median(undo), 1000 * copy));
   }
+  stroke_frames(BRUSH_RAISE_HEIGHTS, StampCell());
   print_goals();
   release_textures();
   return 0;
@@ -815,6 +891,12 @@ int main(int argc, char **argv) {
     if (start_graphics(768, 538) != 0) return 1;
     return bench_areas(make_bench_terrain(dir + "/full", "Full", 4000));
   }
+  if (argc >= 2 && strcmp(argv[1], "--heights") == 0) {
+    std::string dir = argc >= 3 ? argv[2] : "bench-data";
+    mkdir(dir.c_str(), 0755);
+    if (start_graphics(768, 538) != 0) return 1;
+    return bench_heights(make_bench_terrain(dir + "/full", "Full", 4000));
+  }
   if (argc >= 2 && strcmp(argv[1], "--png") == 0) {
     std::string dir = argc >= 3 ? argv[2] : "bench-data";
     mkdir(dir.c_str(), 0755);
@@ -903,6 +985,7 @@ int main(int argc, char **argv) {
   release_textures();
   // The PNG exports and the area commands, in fresh processes of their own.
   system(("'" + std::string(argv[0]) + "' --areas '" + data_dir + "'").c_str());
+  system(("'" + std::string(argv[0]) + "' --heights '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --png '" + data_dir + "'").c_str());
   bench_command_line(argv[0], data_dir);
   return 0;

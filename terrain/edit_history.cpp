@@ -1,6 +1,8 @@
 #include "terrain/edit_history.h"
 
 #include <algorithm>
+#include <array>
+#include <deque>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -74,7 +76,9 @@ struct AreaCapture {
   int left, top, right, bottom;
   std::vector<Tile> before;
   uint16_t *samples_before = nullptr;                      // the rectangle's samples, column by column
-  std::vector<std::pair<int64_t, uint16_t>> touched_samples;  // X * MAX_SAMPLES + Y
+  // Touched tiles' samples [4 * i + j]; a deque grows without copying, so
+  // that no frame of a long stroke pays for it.
+  std::deque<std::pair<int64_t, std::array<uint16_t, 16>>> touched_heights;
   std::vector<uint64_t> seen;
   std::vector<std::pair<int64_t, Tile>> touched;  // x * MAX_TILES + y, and the value before
 };
@@ -266,7 +270,7 @@ void history_begin_touches(int action) {
   c.touches = 1;
   c.heights = height_action(action);
   c.touched.clear();
-  c.touched_samples.clear();
+  c.touched_heights.clear();
   c.seen.assign(((size_t)MAX_TILES * MAX_TILES + 63) / 64, 0);
 }
 
@@ -281,9 +285,10 @@ int history_touch(int x, int y) {
     c.touched.push_back({index, tile_at(x, y)});
     return 1;
   }
+  c.touched_heights.emplace_back();
+  c.touched_heights.back().first = index;
   for (int i = 0; i < 4; i++)
-    for (int j = 0; j < 4; j++)
-      c.touched_samples.push_back({(int64_t)(4 * x + i) * MAX_SAMPLES + 4 * y + j, height_map.heights[4 * x + i][4 * y + j]});
+    for (int j = 0; j < 4; j++) c.touched_heights.back().second[4 * i + j] = height_map.heights[4 * x + i][4 * y + j];
   return 1;
 }
 
@@ -305,9 +310,22 @@ void history_end_area(long long covered, int w, int h, int left, int top, int ri
   // The tiles that changed, each with its value before, in column order.
   std::vector<std::pair<int64_t, Tile>> changed;
   if (c.heights && c.touches) {
-    std::sort(c.touched_samples.begin(), c.touched_samples.end());
-    area->samples.take_list(c.touched_samples);
-    c.touched_samples = std::vector<std::pair<int64_t, uint16_t>>();
+    // Tiles in column order give their samples in column order: a tile
+    // column's four sample columns, each down all its tiles.
+    std::vector<std::pair<int64_t, std::array<uint16_t, 16>>> tiles(c.touched_heights.begin(), c.touched_heights.end());
+    c.touched_heights = {};
+    std::sort(tiles.begin(), tiles.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::vector<std::pair<int64_t, uint16_t>> samples;
+    samples.reserve(tiles.size() * 16);
+    for (size_t k = 0, next; k < tiles.size(); k = next) {
+      const int64_t x = tiles[k].first / MAX_TILES;
+      for (next = k; next < tiles.size() && tiles[next].first / MAX_TILES == x;) next++;
+      for (int i = 0; i < 4; i++)
+        for (size_t t = k; t < next; t++)
+          for (int j = 0; j < 4; j++)
+            samples.push_back({(4 * x + i) * MAX_SAMPLES + 4 * (tiles[t].first % MAX_TILES) + j, tiles[t].second[4 * i + j]});
+    }
+    area->samples.take_list(samples);
     c.seen = std::vector<uint64_t>();
   } else if (c.heights) {
     if (c.samples_before)

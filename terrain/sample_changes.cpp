@@ -110,34 +110,42 @@ void SampleChanges::take_copy(int left, int top, int right, int bottom, uint16_t
 
 void SampleChanges::take_list(const std::vector<std::pair<int64_t, uint16_t>> &list) {
   free_all();
-  std::vector<std::pair<int64_t, uint16_t>> changed;
-  for (const auto &s : list)
-    if (height_map.heights[s.first / MAX_SAMPLES][s.first % MAX_SAMPLES] != s.second) changed.push_back(s);
-  if (changed.empty()) return;
-  left_ = (int)(changed.front().first / MAX_SAMPLES), right_ = (int)(changed.back().first / MAX_SAMPLES);
-  top_ = MAX_SAMPLES, bottom_ = -1;
-  for (const auto &s : changed)
-    top_ = std::min(top_, (int)(s.first % MAX_SAMPLES)), bottom_ = std::max(bottom_, (int)(s.first % MAX_SAMPLES));
-  form_ = smallest_form((long long)changed.size(), right_ - left_ + 1, bottom_ - top_ + 1, -1);
+  auto changed = [](const std::pair<int64_t, uint16_t> &s) {
+    return height_map.heights[s.first / MAX_SAMPLES][s.first % MAX_SAMPLES] != s.second;
+  };
+  // Counted first, so that every table is taken once at its size.
+  long long n = 0;
+  left_ = MAX_SAMPLES, top_ = MAX_SAMPLES, right_ = bottom_ = -1;
+  for (const auto &s : list) {
+    if (!changed(s)) continue;
+    n++;
+    const int x = (int)(s.first / MAX_SAMPLES), y = (int)(s.first % MAX_SAMPLES);
+    left_ = std::min(left_, x), right_ = std::max(right_, x);
+    top_ = std::min(top_, y), bottom_ = std::max(bottom_, y);
+  }
+  if (n == 0) return;
+  form_ = smallest_form(n, right_ - left_ + 1, bottom_ - top_ + 1, -1);
   column_words_ = (size_t)(bottom_ - top_ + 64) / 64;
   if (form_ == MASKED) {
     mask_.assign((size_t)(right_ - left_ + 1) * column_words_, 0);
     column_start_.assign((size_t)(right_ - left_ + 2), 0);
+  } else {
+    places_.reserve((size_t)n);
   }
-  values_ = (uint16_t *)malloc(changed.size() * 2);
+  values_ = (uint16_t *)malloc((size_t)n * 2);
   if (!values_) throw std::bad_alloc();
-  for (size_t k = 0; k < changed.size(); k++) {
-    values_[k] = changed[k].second;
+  for (const auto &s : list) {
+    if (!changed(s)) continue;
+    values_[count_++] = s.second;
     if (form_ == LISTED) {
-      places_.push_back((uint32_t)changed[k].first);
+      places_.push_back((uint32_t)s.first);
       continue;
     }
-    const int c = (int)(changed[k].first / MAX_SAMPLES) - left_, y = (int)(changed[k].first % MAX_SAMPLES) - top_;
+    const int c = (int)(s.first / MAX_SAMPLES) - left_, y = (int)(s.first % MAX_SAMPLES) - top_;
     mask_[(size_t)c * column_words_ + (size_t)y / 64] |= 1ULL << (y % 64);
     column_start_[(size_t)c + 1]++;
   }
   for (size_t c = 1; c < column_start_.size(); c++) column_start_[c] += column_start_[c - 1];
-  count_ = (long long)changed.size();
 }
 
 void SampleChanges::swap_with_map() {
