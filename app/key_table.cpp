@@ -6,6 +6,7 @@
 #include "app/area_keys.h"
 #include "app/editing.h"
 #include "app/manual_viewer.h"
+#include "app/navigation.h"
 #include "app/save_prompt.h"
 #include "app/session.h"
 #include "app/window_reporter.h"
@@ -178,6 +179,8 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_R, 0},                   0,          WHEN_SELECTION_HEIGHTS,   NEED_HEIGHTS,           turn_selected_heights, MARKS_HEIGHT_MAP, 1, 0},
   {{KEY_R, 0},                   0,          WHEN_TILE_EDITING,        NEED_TILE,              rotate_tile_here,      MARKS_TILE_MAP,   1, 0},
   {{KEY_R, 0},                   0,          WHEN_HEIGHT_EDITING,      NEED_TILE,              rotate_heights_here,   MARKS_HEIGHT_MAP, 1, 0},
+  {{KEY_T, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_TILE,              find_target_area,      MARKS_NOTHING,    0, 0},
+  {{KEY_G, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_TILE,              go_to_tile,            MARKS_NOTHING,    0, 0},
   {{KEY_T, 0},                   0,          WHEN_SELECTION_TILES,     NEED_NOTHING,           next_selected_tags,    MARKS_TILE_MAP,   1, 0},
   {{KEY_T, 0},                   0,          WHEN_TILE_EDITING,        NEED_TILE,              next_tag_here,         MARKS_TILE_MAP,   1, 0},
   {{KEY_T, 0},                   0,          WHEN_HEIGHT_EDITING,      NEED_NOTHING,           toggle_height_step,    MARKS_NOTHING,    0, 200},
@@ -206,6 +209,7 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_F9, 0},                  KEY_LSHIFT, WHEN_ALWAYS,              NEED_HEIGHTS,           export_heights16,      MARKS_NOTHING,    0, 0},
   {{KEY_F9, 0},                  0,          WHEN_ALWAYS,              NEED_HEIGHTS,           export_heights,        MARKS_NOTHING,    0, 0},
   {{KEY_F10, 0},                 0,          WHEN_ALWAYS,              NEED_HEIGHTS,           export_planning_maps,  MARKS_NOTHING,    0, 0},
+  {{KEY_ESC, 0},                 0,          WHEN_OVERVIEW,            NEED_NOTHING,           leave_overview,        MARKS_NOTHING,    1, 200},
   {{KEY_ESC, 0},                 0,          WHEN_ALWAYS,              NEED_NOTHING,           leave,                 MARKS_NOTHING,    0, 0},
   {{KEY_F1, 0},                  0,          WHEN_ALWAYS,              NEED_NOTHING,           manual,                MARKS_NOTHING,    0, 0},
   {{KEY_EQUALS, KEY_PLUS_PAD},   0,          WHEN_ALWAYS,              NEED_ZOOM_IN_ROOM,      zoom_in,               MARKS_NOTHING,    1, 0},
@@ -213,6 +217,7 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_PRTSCR, 0},              0,          WHEN_ALWAYS,              NEED_NOTHING,           screenshot,            MARKS_NOTHING,    0, 0},
   {{0, 0},                       0,          WHEN_ALWAYS,              NEED_SLOWER_ROOM,       slow_down,             MARKS_NOTHING,    0, 10},
   {{KEY_S, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           save_now,              MARKS_NOTHING,    1, 0},
+  {{KEY_O, 0},                   0,          WHEN_ALWAYS,              NEED_TILE,              toggle_overview,       MARKS_NOTHING,    1, 200},
   {{KEY_P, 0},                   0,          WHEN_ALWAYS,              NEED_NOTHING,           toggle_paint_mode,     MARKS_NOTHING,    1, 200},
   {{KEY_CLOSEBRACE, 0},          0,          WHEN_PAINTING,            NEED_NOTHING,           grow_brush,            MARKS_NOTHING,    1, 100},
   {{KEY_OPENBRACE, 0},           0,          WHEN_PAINTING,            NEED_NOTHING,           shrink_brush,          MARKS_NOTHING,    1, 100},
@@ -260,6 +265,7 @@ int condition_holds(int condition, const ViewState &v) {
     case WHEN_SELECTION_HEIGHTS: return v.selected && v.edit_mode == EDIT_HEIGHTS;
     case WHEN_HEIGHT_DISPLAY: return v.edit_mode == EDIT_HEIGHTS;
     case WHEN_HEIGHT_AREA: return v.edit_mode == EDIT_HEIGHTS && (v.selected || edit_zoom);
+    case WHEN_OVERVIEW: return v.overview;
     default: return 0;
   }
 }

@@ -19,6 +19,7 @@ enum KeyCondition {
   WHEN_SELECTION_HEIGHTS,    // height display with a selection, any zoom level
   WHEN_HEIGHT_DISPLAY,       // height display at any zoom level
   WHEN_HEIGHT_AREA,          // height display with a selection, or at zoom level 4 or closer
+  WHEN_OVERVIEW,             // the overview is shown
 };
 
 // What a row needs to do anything; a row that applies but lacks it ends the

@@ -7,7 +7,9 @@
 #include "app/mouse_gestures.h"
 #include "app/save_prompt.h"
 #include "app/session.h"
+#include "app/navigation.h"
 #include "app/status_bar.h"
+#include "render/overview.h"
 #include "terrain/terrain_model.h"
 #include "ui/display.h"
 
@@ -31,6 +33,8 @@ static void keep_cursor_on_map() {
   if (view.cursor_x < 0) view.cursor_x = 0;
   if (view.cursor_y < 0) view.cursor_y = 0;
 }
+
+static int ctrl_down() { return key[KEY_LCONTROL] || key[KEY_RCONTROL]; }
 
 static int cursor_on_map() { return tile_on_map(view.cursor_x, view.cursor_y); }
 
@@ -97,7 +101,7 @@ void forget_mouse_input() {
 }
 
 void take_mouse_input() {
-  if (run_mouse_gestures(view, mouse_x, mouse_y, key[KEY_LCONTROL] || key[KEY_RCONTROL])) force_redraw();
+  if (run_mouse_gestures(view, mouse_x, mouse_y, ctrl_down())) force_redraw();
   const int wheel = mouse_z;
   if (wheel != pacing.wheel_taken) {
     long long zoom = (long long)view.zoom_level - ((long long)wheel - pacing.wheel_taken);
@@ -105,7 +109,8 @@ void take_mouse_input() {
     if (zoom < 0) zoom = 0;
     if (zoom > ZOOM_FARTHEST) zoom = ZOOM_FARTHEST;
     if (zoom != view.zoom_level) {
-      view.zoom_level = (int)zoom;
+      // On the overview the pointer is on no tile of the map view.
+      zoom_about(view, (int)zoom, view.overview ? -1 : mouse_x, mouse_y);
       force_redraw();
     }
   }
@@ -114,6 +119,14 @@ void take_mouse_input() {
 static void draw_mouse_readout(BITMAP *bmp, int mx, int my) {
   int x, y;
   mouse_readout(mx, my, &x, &y);
+  char ruler[RULER_TEXT_SIZE];
+  // With Ctrl held over the map: distance and bearing from the cursor tile.
+  if (!view.overview && ctrl_down() && x >= 0 && my < display.status_y &&
+      ruler_text(view.cursor_x, view.cursor_y, x, y, ruler, sizeof(ruler)) == 0) {
+    show_message(bmp, display.screen_width - 171, display.status_y + 1, SCHEME_LABEL, "Ruler:   ");
+    show_message(bmp, display.screen_width - 107, display.status_y + 1, SCHEME_VALUE, "%15s", ruler);
+    return;
+  }
   show_message(bmp, display.screen_width - 171, display.status_y + 1, SCHEME_LABEL, "Mouse xy:");
   show_message(bmp, display.screen_width - 107, display.status_y + 1, SCHEME_VALUE, "%7d,%7d", x, y);
 }
@@ -133,7 +146,10 @@ static void draw_empty_view(BITMAP *bmp) {
 }
 
 static void redraw() {
-  if (cursor_on_map()) {
+  if (cursor_on_map() && view.overview) {
+    draw_overview(display.back_buffer, view);
+    draw_status_bar(display.back_buffer, view.cursor_x, view.cursor_y, &view);
+  } else if (cursor_on_map()) {
     draw_map_view(display.back_buffer, view, session.enable_targets);
     draw_status_bar(display.back_buffer, view.cursor_x, view.cursor_y, &view);
   } else {
@@ -180,10 +196,11 @@ void main_loop_pass() {
   }
 
   const int mx = mouse_x, my = mouse_y;
-  if (mx != pacing.last_mouse_x || my != pacing.last_mouse_y) {
+  if (mx != pacing.last_mouse_x || my != pacing.last_mouse_y || ctrl_down() != pacing.last_ctrl) {
     draw_mouse_readout(screen, mx, my);
     pacing.last_mouse_x = mx;
     pacing.last_mouse_y = my;
+    pacing.last_ctrl = ctrl_down();
   }
 }
 

@@ -58,6 +58,7 @@ struct LoopPacing {
   int last_mouse_x = -1;  // pointer position of the last readout
   int last_mouse_y = -1;
   int wheel_taken = 0;    // wheel position the loop has zoomed to
+  int last_ctrl = 0;      // Ctrl held at the last readout (the ruler's)
 };
 
 // The loop's own pacing, for tests that look into a pass.

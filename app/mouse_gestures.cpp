@@ -6,6 +6,7 @@
 #include "app/main_loop.h"
 #include "terrain/terrain_model.h"
 #include "app/session.h"
+#include "render/overview.h"
 #include "terrain/area/area_edits.h"
 #include "ui/display.h"
 
@@ -26,8 +27,10 @@ EventRing ring;
 
 struct Gesture {
   int state = GESTURE_IDLE;
-  int anchor_x = 0, anchor_y = 0;  // the tile a right drag started on
-  int last_x = 0, last_y = 0;      // the tile a stroke reached
+  int anchor_x = 0, anchor_y = 0;  // the tile a right drag started on; a left drag's cursor at the press
+  int last_x = 0, last_y = 0;      // the tile a stroke reached; the tile a left press was on
+  int press_x = 0, press_y = 0;    // the pixel of a left press
+  int moved = 0;                   // a left drag has moved the map by a tile
 };
 Gesture gesture;
 
@@ -71,11 +74,38 @@ int paint_to(const ViewState &view, int mx, int my) {
   return 1;
 }
 
+// The map follows the pointer: the cursor at the press less the travel in
+// whole tiles.
+int pan_to(ViewState &view, int mx, int my) {
+  const int s = view_scale(), dx = (mx - gesture.press_x) / s, dy = (my - gesture.press_y) / s;
+  if (dx == 0 && dy == 0 && !gesture.moved) return 0;
+  gesture.moved = 1;
+  int x = gesture.anchor_x - dx, y = gesture.anchor_y - dy;
+  clamp_to_map(&x, &y);
+  if (x == view.cursor_x && y == view.cursor_y) return 0;
+  view.cursor_x = x;
+  view.cursor_y = y;
+  return 1;
+}
+
+// A click on the overview goes to its tile and leaves it.
+int overview_click(ViewState &view, const MouseEvent &e) {
+  if (e.kind != MOUSE_LEFT_DOWN) return 0;
+  const OverviewLayout l = overview_layout(map_columns(), map_rows(), display.screen_width, display.status_y);
+  int x, y;
+  if (overview_tile_at(l, e.x, e.y, &x, &y) != 0) return 0;
+  view.cursor_x = x;
+  view.cursor_y = y;
+  view.overview = 0;
+  return 1;
+}
+
 // drawn: the view as the pass found it, the one the user clicked on.
 int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int ctrl) {
   int x, y;
   const int on_map = tile_at_pixel(drawn, e.x, e.y, &x, &y) == 0;
   const int textures = view.edit_mode == EDIT_TILES;
+  if (view.overview && gesture.state == GESTURE_IDLE) return overview_click(view, e);
   switch (gesture.state * 4 + e.kind) {
     case GESTURE_IDLE * 4 + MOUSE_LEFT_DOWN:
       if (!on_map) return 0;
@@ -90,8 +120,20 @@ int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int c
       } else if (ctrl && textures) {
         area_flood(session.tile_clipboard.centre(), x, y, view.selected ? &view.selection : nullptr);
       } else {
-        view.cursor_x = x;
-        view.cursor_y = y;
+        // A drag or, should it move no whole tile, a click.
+        gesture.state = GESTURE_PANNING;
+        gesture.press_x = e.x, gesture.press_y = e.y;
+        gesture.anchor_x = view.cursor_x, gesture.anchor_y = view.cursor_y;
+        gesture.last_x = x, gesture.last_y = y;
+        gesture.moved = 0;
+      }
+      return 1;
+    case GESTURE_PANNING * 4 + MOUSE_LEFT_UP:
+      gesture.state = GESTURE_IDLE;
+      pan_to(view, e.x, e.y);
+      if (!gesture.moved) {
+        view.cursor_x = gesture.last_x;
+        view.cursor_y = gesture.last_y;
       }
       return 1;
     case GESTURE_PAINTING * 4 + MOUSE_LEFT_UP:
@@ -146,8 +188,24 @@ int run_mouse_gestures(ViewState &view, int mx, int my, int ctrl) {
     redraw |= now.left != before.left || now.top != before.top || now.right != before.right || now.bottom != before.bottom;
   } else if (gesture.state == GESTURE_PAINTING) {
     redraw |= paint_to(view, mx, my);
+  } else if (gesture.state == GESTURE_PANNING) {
+    redraw |= pan_to(view, mx, my);
   }
   return redraw;
+}
+
+void zoom_about(ViewState &view, int zoom, int mx, int my) {
+  const int before = 1 << (8 - view.zoom_level), after = 1 << (8 - zoom);
+  view.zoom_level = zoom;
+  if (mx < 0 || my < 0 || mx >= display.screen_width || my >= display.status_y) return;
+  // The tile under the pointer, as the view drew it, then the cursor that puts it there again.
+  const int tx = view.cursor_x - display.screen_width / (2 * before) + mx / before;
+  const int ty = view.cursor_y - display.status_y / (2 * before) + my / before;
+  int x = tx + display.screen_width / (2 * after) - mx / after;
+  int y = ty + display.status_y / (2 * after) - my / after;
+  clamp_to_map(&x, &y);
+  view.cursor_x = x;
+  view.cursor_y = y;
 }
 
 void finish_mouse_gestures() {

@@ -1,13 +1,14 @@
-// What the mouse does on the map, as one small state machine: a left click
-// moves the cursor, Ctrl + left click flood-fills, a left drag in paint mode
-// paints, a right drag selects and a right click clears the selection.
+// What the mouse does on the map, as one small state machine: a left drag
+// moves the map, a left click moves the cursor, Ctrl + left click
+// flood-fills, a left drag in paint mode paints, a right drag selects and a
+// right click clears the selection; on the overview a click goes there.
 #pragma once
 
 #include "render/map_view.h"
 
 enum MouseEventKind { MOUSE_LEFT_DOWN, MOUSE_LEFT_UP, MOUSE_RIGHT_DOWN, MOUSE_RIGHT_UP };
 
-enum GestureState { GESTURE_IDLE, GESTURE_SELECTING, GESTURE_PAINTING };
+enum GestureState { GESTURE_IDLE, GESTURE_SELECTING, GESTURE_PAINTING, GESTURE_PANNING };
 
 // Records a button event at a pixel. Called on the library's mouse thread,
 // so that a click shorter than a pass of the loop still counts.
@@ -17,6 +18,10 @@ void record_mouse_event(int kind, int mx, int my);
 // a button held (mx, my: where it is now; ctrl: either Ctrl key held).
 // Returns 1 when the view must be redrawn.
 int run_mouse_gestures(ViewState &view, int mx, int my, int ctrl);
+
+// Zooms to level zoom so that the tile under pixel (mx, my) stays under it,
+// as far as the map's edges allow; a pixel off the map view keeps the cursor.
+void zoom_about(ViewState &view, int zoom, int mx, int my);
 
 // Ends a drag or stroke under way (the stroke is kept as its step) and
 // drops the events recorded: before a key command or after a dialog.

@@ -22,6 +22,7 @@ struct ViewState {
   TileRect selection = {0, 0, -1, -1};  // the selected tiles, on the map
   int paint_mode = 0;              // P: the left button paints
   int brush_size = 1;              // 1..BRUSH_SIZE_MAX tiles a side
+  int overview = 0;                // O: the whole terrain instead of the map
 };
 
 // Paints the view into bmp above the status strip; the target overlay only

@@ -65,6 +65,7 @@ struct History {
   uint32_t base_id[HISTORY_MAPS];
   HistoryStep pending;
   long long area_bytes;
+  unsigned changes;
 };
 
 // What an area command may change, as it was before: the rectangle's tiles
@@ -221,6 +222,7 @@ void keep_pending() {
     drop_oldest();
   step_at(history.applied) = step;
   history.total = ++history.applied;
+  history.changes++;
   step.area = nullptr;
 }
 
@@ -413,6 +415,7 @@ int history_undo(int *x, int *y, char *text, int size) {
   if (history.applied == 0) return 1;
   HistoryStep &step = step_at(--history.applied);
   restore(step, 0);
+  history.changes++;
   *x = step.x;
   *y = step.y;
   describe(step, text, size);
@@ -423,6 +426,7 @@ int history_redo(int *x, int *y, char *text, int size) {
   if (history.applied == history.total) return 1;
   HistoryStep &step = step_at(history.applied++);
   restore(step, 1);
+  history.changes++;
   *x = step.x;
   *y = step.y;
   describe(step, text, size);
@@ -430,6 +434,7 @@ int history_redo(int *x, int *y, char *text, int size) {
 }
 
 int history_undo_count() { return history.applied; }
+unsigned history_changes() { return history.changes; }
 int history_redo_count() { return history.total - history.applied; }
 
 int history_map_changed(int map) {
@@ -444,6 +449,7 @@ void history_mark_saved(int map) {
 void history_clear() {
   for (int k = 0; k < history.total; k++) free_area(step_at(k));
   history.first = history.applied = history.total = 0;
+  history.changes++;
   // Ids go on counting, so that no state of the old terrain matches a new one.
   const uint32_t opened = ++history.next_id;
   for (int m = 0; m < HISTORY_MAPS; m++) history.saved_id[m] = history.base_id[m] = opened;

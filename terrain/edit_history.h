@@ -85,6 +85,9 @@ int history_undo(int *x, int *y, char *text, int size);
 int history_redo(int *x, int *y, char *text, int size);
 
 int history_undo_count();
+// Changes with every edit, undo, redo and clearing: pictures made from the
+// maps stay good while it does not.
+unsigned history_changes();
 int history_redo_count();
 
 // 1 while the map differs from its state at the last save (or at opening),
