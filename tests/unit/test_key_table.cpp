@@ -48,6 +48,7 @@ const KeyName KEY_NAMES[] = {
     {KEY_P, "`P`", "P -"},                      {KEY_CLOSEBRACE, "`]`", "] -"},
     {KEY_OPENBRACE, "`[`", "[ -"},              {KEY_L, "`L`", "L -"},
     {KEY_H, "`H`", "H -"},                      {KEY_G, "`G`", "G -"},
+    {KEY_O, "`O`", "O -"},
 };
 
 // How the documents write a row's modifier: the words a key cell or line
@@ -66,7 +67,8 @@ std::string manual_prefix(int modifier) {
 
 // The pointer's rows in the README and lines in the manual stand for no key.
 bool about_the_mouse(const std::string &text) {
-  return text.find("click") != std::string::npos || text.find("wheel") != std::string::npos;
+  return text.find("click") != std::string::npos || text.find("wheel") != std::string::npos ||
+         text.find("pointer") != std::string::npos;
 }
 
 const KeyName *name_of(int key) {
@@ -89,6 +91,7 @@ std::string readme_when(const KeyRow &row) {
     case WHEN_SELECTION_HEIGHTS: return "with a selection, height display";
     case WHEN_HEIGHT_DISPLAY: return "height display, any zoom";
     case WHEN_HEIGHT_AREA: return "height display, a selection or level 4 or closer";
+    case WHEN_OVERVIEW: return "on the overview";
     default: break;
   }
   switch (row.need) {
@@ -112,6 +115,7 @@ std::string manual_when(const KeyRow &row) {
     case WHEN_SELECTION_HEIGHTS: return "with a selection, in height display";
     case WHEN_HEIGHT_DISPLAY: return "in height display at any zoom";
     case WHEN_HEIGHT_AREA: return "in height display, on a selection or at zoom level 4 or closer";
+    case WHEN_OVERVIEW: return "on the overview";
     default: break;
   }
   switch (row.need) {
@@ -161,7 +165,7 @@ std::vector<std::string> manual_lines() {
 TEST(KeyTable, RowsAreWellFormed) {
   int count;
   const KeyRow *rows = key_table(&count);
-  ASSERT_EQ(62, count);
+  ASSERT_EQ(66, count);
   int any_key_rows = 0;
   for (int k = 0; k < count; k++) {
     EXPECT_NE(nullptr, rows[k].action) << k;
@@ -209,7 +213,7 @@ TEST(KeyTable, EveryRowIsInTheReadme) {
     }
     EXPECT_TRUE(used[r]) << readme[r].first;
   }
-  EXPECT_EQ(7, mouse_rows);  // click, wheel, right drag, right click, Ctrl + click, paint, paint heights
+  EXPECT_EQ(10, mouse_rows);  // click, drag, wheel, overview click, ruler, right drag, right click, Ctrl + click, paint, paint heights
 }
 
 TEST(KeyTable, EveryRowIsInTheManual) {
@@ -242,7 +246,7 @@ TEST(KeyTable, EveryRowIsInTheManual) {
     mouse_lines += about_the_mouse(line.substr(0, line.find(" - ")));
   }
   EXPECT_TRUE(any_other);
-  EXPECT_EQ(7, mouse_lines);  // click, wheel, right drag, right click, Ctrl + click, paint, paint heights
+  EXPECT_EQ(10, mouse_lines);  // click, drag, wheel, overview click, ruler, right drag, right click, Ctrl + click, paint, paint heights
 }
 
 }  // namespace
