@@ -30,6 +30,7 @@ struct Gesture {
   int anchor_x = 0, anchor_y = 0;  // the tile a right drag started on; a left drag's cursor at the press
   int last_x = 0, last_y = 0;      // the tile a stroke reached; the tile a left press was on
   int press_x = 0, press_y = 0;    // the pixel of a left press
+  int seen_x = 0, seen_y = 0;      // where the pointer last was with the button held
   int moved = 0;                   // a left drag has moved the map by a tile
 };
 Gesture gesture;
@@ -88,6 +89,16 @@ int pan_to(ViewState &view, int mx, int my) {
   return 1;
 }
 
+// The left button's release at (mx, my): a drag ends there, a click goes to its tile.
+void end_pan(ViewState &view, int mx, int my) {
+  gesture.state = GESTURE_IDLE;
+  pan_to(view, mx, my);
+  if (!gesture.moved) {
+    view.cursor_x = gesture.last_x;
+    view.cursor_y = gesture.last_y;
+  }
+}
+
 // A click on the overview goes to its tile and leaves it.
 int overview_click(ViewState &view, const MouseEvent &e) {
   if (e.kind != MOUSE_LEFT_DOWN) return 0;
@@ -122,20 +133,19 @@ int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int c
       } else {
         // A drag or, should it move no whole tile, a click.
         gesture.state = GESTURE_PANNING;
-        gesture.press_x = e.x, gesture.press_y = e.y;
+        gesture.press_x = gesture.seen_x = e.x, gesture.press_y = gesture.seen_y = e.y;
         gesture.anchor_x = view.cursor_x, gesture.anchor_y = view.cursor_y;
         gesture.last_x = x, gesture.last_y = y;
         gesture.moved = 0;
       }
       return 1;
     case GESTURE_PANNING * 4 + MOUSE_LEFT_UP:
-      gesture.state = GESTURE_IDLE;
-      pan_to(view, e.x, e.y);
-      if (!gesture.moved) {
-        view.cursor_x = gesture.last_x;
-        view.cursor_y = gesture.last_y;
-      }
+      end_pan(view, e.x, e.y);
       return 1;
+    case GESTURE_PANNING * 4 + MOUSE_LEFT_DOWN:
+      // The release was missed: the press before ends where it was last seen.
+      end_pan(view, gesture.seen_x, gesture.seen_y);
+      return on_event(view, drawn, e, ctrl) | 1;
     case GESTURE_PAINTING * 4 + MOUSE_LEFT_UP:
       paint_to(drawn, e.x, e.y);
       stroke_end();
@@ -188,8 +198,13 @@ int run_mouse_gestures(ViewState &view, int mx, int my, int ctrl) {
     redraw |= now.left != before.left || now.top != before.top || now.right != before.right || now.bottom != before.bottom;
   } else if (gesture.state == GESTURE_PAINTING) {
     redraw |= paint_to(view, mx, my);
-  } else if (gesture.state == GESTURE_PANNING) {
+  } else if (gesture.state == GESTURE_PANNING && (mouse_b & 1)) {
+    gesture.seen_x = mx, gesture.seen_y = my;
     redraw |= pan_to(view, mx, my);
+  } else if (gesture.state == GESTURE_PANNING) {
+    // Released without an event (or a press recorded alone): it ends where last seen.
+    end_pan(view, gesture.seen_x, gesture.seen_y);
+    redraw = 1;
   }
   return redraw;
 }

@@ -5,11 +5,13 @@
 #include <cstring>
 #include <initializer_list>
 #include <map>
+#include <random>
 #include <string>
 
 #include "app/editing.h"
 #include "app/key_table.h"
 #include "app/main_loop.h"
+#include "app/mouse_gestures.h"
 #include "app/save_prompt.h"
 #include "app/startup.h"
 #include "app/status_bar.h"
@@ -731,9 +733,65 @@ TEST_F(MouseOnTheMap, AShortClickMovesTheCursor) {
   EXPECT_EQ(6, view.cursor_x);
 }
 
+// A left drag moves the map by the pointer's travel in whole tiles; one
+// that travels less than a tile is a click.
+TEST_F(MouseOnTheMap, ADragMovesTheMapByWholeTiles) {
+  const struct {
+    int zoom, dx, dy, want_x, want_y;
+  } cases[] = {{2, 130, -70, 2, 4}, {2, -64, 0, 5, 3}, {2, 63, -63, 4, 3},  // 63 pixels: a click on the press tile
+               {2, 1000, 0, 0, 3},  {8, 3, 2, 1, 1},     {5, -17, 9, 6, 2}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(testing::Message() << "zoom " << c.zoom << " travel " << c.dx << "," << c.dy);
+    view.zoom_level = c.zoom;
+    view.cursor_x = 4;
+    view.cursor_y = 3;
+    main_loop_pass();
+    record_mouse_event(MOUSE_LEFT_DOWN, 386, 257);  // on the map at every zoom
+    record_mouse_event(MOUSE_LEFT_UP, 386 + c.dx, 257 + c.dy);
+    main_loop_pass();
+    EXPECT_EQ(c.want_x, view.cursor_x);
+    EXPECT_EQ(c.want_y, view.cursor_y);
+  }
+}
+
+// A notch keeps the tile under the pointer under it, unless the map's edge
+// stops the cursor.
+TEST_F(MouseOnTheMap, WheelZoomsAboutThePointer) {
+  tile_map.tiles_x = 300;
+  tile_map.tiles_y = 200;
+  std::mt19937 r(23);
+  int kept = 0;
+  for (int n = 0; n < 400; n++) {
+    view.zoom_level = 1 + (int)(r() % 7);
+    view.cursor_x = (int)(r() % 300);
+    view.cursor_y = (int)(r() % 200);
+    main_loop_pass();
+    mouse_x = (int)(r() % (unsigned)display.screen_width);
+    mouse_y = (int)(r() % (unsigned)display.status_y);
+    int x, y;
+    if (tile_under_pointer(mouse_x, mouse_y, &x, &y) != 0) continue;
+    const int cx = view.cursor_x, cy = view.cursor_y;
+    mouse_z += r() % 2 ? 1 : -1;
+    main_loop_pass();
+    const int s = view_scale();
+    const int want_x = x + display.screen_width / (2 * s) - mouse_x / s, want_y = y + display.status_y / (2 * s) - mouse_y / s;
+    if (want_x < 0 || want_y < 0 || want_x >= 300 || want_y >= 200) continue;
+    int after_x, after_y;
+    ASSERT_EQ(0, tile_under_pointer(mouse_x, mouse_y, &after_x, &after_y));
+    ASSERT_EQ(x, after_x) << n << " from " << cx << "," << cy;
+    ASSERT_EQ(y, after_y) << n;
+    kept++;
+  }
+  EXPECT_GT(kept, 100);
+  mouse_x = mouse_y = 0;
+}
+
 TEST_F(MouseOnTheMap, WheelZoomsOneLevelPerNotch) {
   view.cursor_x = 2;
   view.cursor_y = 5;
+  // The pointer on the cursor tile at every zoom level: the cursor stays.
+  mouse_x = display.screen_width / 2;
+  mouse_y = display.status_y / 2;
   main_loop_pass();
   EXPECT_EQ(8, view.zoom_level);
   mouse_z += 3;  // three notches away from the user

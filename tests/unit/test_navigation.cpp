@@ -1,0 +1,121 @@
+// The overview's scale, place and clicks for odd terrain and window sizes,
+// the ruler against a hand computation, the go-to reader and the target
+// area filter.
+#include <random>
+#include <vector>
+
+#include "app/navigation.h"
+#include "render/overview.h"
+#include "terrain/terrain_model.h"
+#include "tests/unit/harness.h"
+
+namespace {
+
+TEST(Overview, LargestFittingScaleCentred) {
+  const struct {
+    int tiles_x, tiles_y, w, h;
+    OverviewLayout want;
+  } cases[] = {
+      {4000, 4000, 768, 512, {-3, 500, 500, 134, 6}},
+      {128, 128, 768, 512, {2, 512, 512, 128, 0}},
+      {1, 1, 768, 512, {8, 256, 256, 256, 128}},
+      {3001, 7, 768, 512, {-2, 751, 2, 8, 255}},  // the last pixel holds one tile column of four
+      {5, 3000, 1000, 700, {-3, 1, 375, 499, 162}},
+      {0, 10, 768, 512, {0, 0, 0, 0, 0}},
+  };
+  for (const auto &c : cases) {
+    const OverviewLayout l = overview_layout(c.tiles_x, c.tiles_y, c.w, c.h);
+    EXPECT_EQ(c.want.shift, l.shift) << c.tiles_x << " x " << c.tiles_y;
+    EXPECT_EQ(c.want.width, l.width) << c.tiles_x;
+    EXPECT_EQ(c.want.height, l.height) << c.tiles_x;
+    EXPECT_EQ(c.want.left, l.left) << c.tiles_x;
+    EXPECT_EQ(c.want.top, l.top) << c.tiles_x;
+  }
+}
+
+// For random sizes: the picture fits and twice the scale would not; a
+// click on any pixel names a tile that pixel shows, and off it nothing.
+TEST(Overview, ClicksNameTheTilesUnderThem) {
+  reset_program_state();
+  std::mt19937 r(17);
+  for (int n = 0; n < 300; n++) {
+    tile_map.tiles_x = 1 + (int)(r() % 4000);
+    tile_map.tiles_y = 1 + (int)(r() % 4000);
+    const int w = 200 + (int)(r() % 1800), h = 100 + (int)(r() % 1200);
+    const OverviewLayout l = overview_layout(tile_map.tiles_x, tile_map.tiles_y, w, h);
+    SCOPED_TRACE(testing::Message() << tile_map.tiles_x << " x " << tile_map.tiles_y << " in " << w << " x " << h);
+    const double scale = l.shift >= 0 ? 1 << l.shift : 1.0 / (1 << -l.shift);
+    ASSERT_LE(tile_map.tiles_x * scale, w);
+    ASSERT_LE(tile_map.tiles_y * scale, h);
+    if (l.shift < 8) {
+      ASSERT_TRUE(tile_map.tiles_x * scale * 2 > w || tile_map.tiles_y * scale * 2 > h);
+    }
+    for (int k = 0; k < 50; k++) {
+      const int mx = (int)(r() % (unsigned)w), my = (int)(r() % (unsigned)h);
+      int x = -1, y = -1;
+      const bool inside = mx >= l.left && mx < l.left + l.width && my >= l.top && my < l.top + l.height;
+      ASSERT_EQ(inside ? 0 : 1, overview_tile_at(l, mx, my, &x, &y)) << mx << "," << my;
+      if (!inside) continue;
+      ASSERT_TRUE(x >= 0 && x < tile_map.tiles_x && y >= 0 && y < tile_map.tiles_y);
+      // The tile's pixels start at floor(tile x scale) from the picture's corner.
+      const int cell = std::max(1, (int)scale);
+      ASSERT_TRUE(mx - l.left >= (int)(x * scale) && mx - l.left < (int)(x * scale) + cell) << mx << " " << x;
+      ASSERT_TRUE(my - l.top >= (int)(y * scale) && my - l.top < (int)(y * scale) + cell) << my << " " << y;
+    }
+  }
+}
+
+TEST(Navigation, RulerGivesDistanceAndBearingFromTheCursorTile) {
+  reset_program_state();
+  tile_map.tiles_x = tile_map.tiles_y = 100;
+  // Tile (20, 79) has its centre 41 km east, 41 km north of the south-west corner.
+  const struct {
+    long long dx, dy;
+    const char *want;
+  } cases[] = {{9000, 8400, "12.3 km 047"}, {0, 12400, "12.4 km 000"}, {-5000, -5000, "7.1 km 225"},
+               {3000, -12000, "12.4 km 166"}, {0, 0, "0.0 km 000"},     {-100, 40000, "40.0 km 000"}};  // -0.1 degrees is north
+  for (const auto &c : cases) {
+    char text[RULER_TEXT_SIZE];
+    ASSERT_EQ(0, ruler_text(20, 79, 41000 + c.dx, 41000 + c.dy, text, sizeof(text)));
+    EXPECT_STREQ(c.want, text);
+  }
+}
+
+TEST(Navigation, GoToReadsTwoNumbersAsTheStripCountsThem) {
+  reset_program_state();
+  tile_map.tiles_x = 40;
+  tile_map.tiles_y = 30;
+  const struct {
+    const char *text;
+    int result, x, y;  // the map tile for result 0
+  } cases[] = {{"12, 5", 0, 12, 24}, {" 12 5 ", 0, 12, 24}, {"0,0", 0, 0, 29},  {"39 ,29", 0, 39, 0},
+               {"12,,5", 1, 0, 0},   {"12", 1, 0, 0},       {"1 2 3", 1, 0, 0}, {"-1, 4", 1, 0, 0},
+               {"a, b", 1, 0, 0},    {"40, 0", 2, 0, 0},    {"3, 30", 2, 0, 0}, {"9999999999, 1", 1, 0, 0}};
+  for (const auto &c : cases) {
+    int x = -1, y = -1;
+    long tx, ty;
+    EXPECT_EQ(c.result, read_tile_place(c.text, &x, &y, &tx, &ty)) << c.text;
+    if (c.result == 0) {
+      EXPECT_EQ(c.x, x) << c.text;
+      EXPECT_EQ(c.y, y) << c.text;
+    }
+  }
+}
+
+TEST(Navigation, FilterKeepsNamesHoldingTheLettersInNumberOrder) {
+  reset_program_state();
+  const char *names[] = {"Airbase North", "Rail Yard", "AIR DEFENCE", "Harbour", ""};
+  targets.area_count = 5;
+  for (int k = 0; k < 5; k++) snprintf(targets.areas[k + 1].name, NAME_SIZE, "%s", names[k]);
+  const struct {
+    const char *typed;
+    std::vector<int> want;
+  } cases[] = {{"", {1, 2, 3, 4, 5}}, {"air", {1, 3}}, {"AR", {2, 4}}, {"r", {1, 2, 3, 4}}, {"zz", {}}};
+  for (const auto &c : cases) {
+    std::vector<int> got;
+    filter_target_areas(c.typed, &got);
+    EXPECT_EQ(c.want, got) << c.typed;
+  }
+}
+
+}  // namespace
