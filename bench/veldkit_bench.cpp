@@ -15,6 +15,7 @@
 //   veldkit_bench --exports-without-display TFD DIR   (internal)
 //   veldkit_bench --opening [DIR]   only the opening of the full terrain
 //   veldkit_bench --heights [DIR]   only the height commands on the full terrain
+//   veldkit_bench --navigation [DIR]  only the overview and drags on the full terrain
 #include <allegro.h>
 
 #include <algorithm>
@@ -42,6 +43,7 @@
 #include "render/export_bitmap.h"
 #include "render/export_timing.h"
 #include "render/map_view.h"
+#include "render/overview.h"
 #include "terrain/height_map_file.h"
 #include "terrain/relief_shading.h"
 #include "terrain/target_areas.h"
@@ -768,6 +770,57 @@ static int bench_heights(const std::string &full) {
   return 0;
 }
 
+// The overview of the full terrain, first and again, and a left drag across
+// the window at every zoom level: each frame the cursor the drag gives, the
+// view drawn and shown.
+static int bench_navigation(const std::string &full) {
+  if (open_for_bench(full.c_str()) != 0) return 1;
+  reset_view();
+  printf("overview of %d x %d tiles in %d x %d pixels:\n", tile_map.tiles_x, tile_map.tiles_y, display.screen_width,
+         display.status_y);
+  for (int mode : {EDIT_TILES, EDIT_HEIGHTS}) {
+    view.edit_mode = mode;
+    const char *what = mode == EDIT_TILES ? "texture display" : "height display";
+    const double first = time_of([] { draw_overview(display.back_buffer, view); });
+    std::vector<double> later;
+    for (int i = 0; i < 20; i++) {
+      view.cursor_x = (view.cursor_x + 97) % tile_map.tiles_x;
+      later.push_back(time_of([] {
+        draw_overview(display.back_buffer, view);
+        blit(display.back_buffer, screen, 0, 0, 0, 0, display.screen_width, display.screen_height);
+      }));
+    }
+    const double worst = *std::max_element(later.begin(), later.end());
+    printf("  %s: first %.0f ms, later ones worst %.1f ms\n", what, 1000 * first, 1000 * worst);
+    note_target(format("first overview, %s, ms / 200", what), 1000 * first / 200, 1.0, format("%.0f ms", 1000 * first));
+    note_target(format("  later ones, ms / 16"), 1000 * worst / 16, 1.0, format("worst %.1f ms", 1000 * worst));
+  }
+  view.edit_mode = EDIT_TILES;
+  for (int zoom = 0; zoom <= ZOOM_FARTHEST; zoom++) {
+    reset_view();
+    view.zoom_level = zoom;
+    const int s = view_scale(), x0 = view.cursor_x, y0 = view.cursor_y;
+    std::vector<double> frames;
+    for (int px = 0; px < display.screen_width; px += 12) {
+      frames.push_back(time_of([&] {
+        view.cursor_x = std::max(0, x0 - px / s);
+        view.cursor_y = std::min(tile_map.tiles_y - 1, y0 + (px / 3) / s);
+        draw_map_view(display.back_buffer, view, session.enable_targets);
+        draw_status_bar(display.back_buffer, view.cursor_x, view.cursor_y, &view);
+        blit(display.back_buffer, screen, 0, 0, 0, 0, display.screen_width, display.screen_height);
+      }));
+    }
+    const double worst = *std::max_element(frames.begin(), frames.end());
+    printf("  drag across the window at zoom %d: %zu frames, median %.1f ms, worst %.1f ms\n", zoom, frames.size(),
+           1000 * median(frames), 1000 * worst);
+    note_target(format("drag frame at zoom %d, ms / 16", zoom), 1000 * worst / 16, 1.0,
+                format("worst %.1f ms", 1000 * worst));
+  }
+  print_goals();
+  release_textures();
+  return 0;
+}
+
 // PNG exports and the height import of the full terrain against GDAL
 // doing the same conversions, and the memory of every PNG export.
 static int bench_png(const char *program, const std::string &full, const std::string &work_dir) {
@@ -897,6 +950,12 @@ int main(int argc, char **argv) {
     if (start_graphics(768, 538) != 0) return 1;
     return bench_heights(make_bench_terrain(dir + "/full", "Full", 4000));
   }
+  if (argc >= 2 && strcmp(argv[1], "--navigation") == 0) {
+    std::string dir = argc >= 3 ? argv[2] : "bench-data";
+    mkdir(dir.c_str(), 0755);
+    if (start_graphics(768, 538) != 0) return 1;
+    return bench_navigation(make_bench_terrain(dir + "/full", "Full", 4000));
+  }
   if (argc >= 2 && strcmp(argv[1], "--png") == 0) {
     std::string dir = argc >= 3 ? argv[2] : "bench-data";
     mkdir(dir.c_str(), 0755);
@@ -986,6 +1045,7 @@ int main(int argc, char **argv) {
   // The PNG exports and the area commands, in fresh processes of their own.
   system(("'" + std::string(argv[0]) + "' --areas '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --heights '" + data_dir + "'").c_str());
+  system(("'" + std::string(argv[0]) + "' --navigation '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --png '" + data_dir + "'").c_str());
   bench_command_line(argv[0], data_dir);
   return 0;
