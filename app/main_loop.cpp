@@ -1,6 +1,7 @@
 #include "app/main_loop.h"
 
 #include <cmath>
+#include <algorithm>
 #include <cstdio>
 
 #include "app/key_table.h"
@@ -116,9 +117,25 @@ void take_mouse_input() {
   }
 }
 
+// The point under a pixel of the overview, west and north edges in metres as
+// mouse_readout gives them for the map view.
+static void overview_readout(int mx, int my, int *x_metres, int *y_metres) {
+  const OverviewLayout l = overview_layout(map_columns(), map_rows(), display.screen_width, display.status_y);
+  int tx, ty;
+  *x_metres = *y_metres = -1;
+  if (overview_tile_at(l, mx, my, &tx, &ty) != 0) return;
+  const long long px = mx - l.left, py = my - l.top;
+  auto metres = [&](long long pixels) { return l.shift >= 0 ? (pixels * 2000) >> l.shift : (pixels * 2000) << -l.shift; };
+  *x_metres = (int)std::min(metres(px), 2000LL * map_columns());
+  *y_metres = (int)std::max(2000LL * map_rows() - metres(py), 0LL);
+}
+
 static void draw_mouse_readout(BITMAP *bmp, int mx, int my) {
   int x, y;
-  mouse_readout(mx, my, &x, &y);
+  if (view.overview)
+    overview_readout(mx, my, &x, &y);
+  else
+    mouse_readout(mx, my, &x, &y);
   char ruler[RULER_TEXT_SIZE];
   // With Ctrl held over the map: distance and bearing from the cursor tile.
   if (!view.overview && ctrl_down() && x >= 0 && my < display.status_y &&
