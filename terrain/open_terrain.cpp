@@ -11,11 +11,15 @@
 #include "terrain/textures.h"
 #include "terrain/tile_map_file.h"
 
-void sibling_path(int sibling, char *dest, int size) {
+void sibling_path_of(const char *tfd_path, int sibling, char *dest, int size) {
   static const char *const extensions[] = {"hfd", "ini", "ini"};
   static const char *const suffixes[] = {nullptr, "_DATA", "_TARGETS"};
-  replace_extension(dest, terrain_paths.tfd_path, extensions[sibling], size);
+  replace_extension(dest, tfd_path, extensions[sibling], size);
   if (suffixes[sibling]) insert_suffix(dest, suffixes[sibling], size);
+}
+
+void sibling_path(int sibling, char *dest, int size) {
+  sibling_path_of(terrain_paths.tfd_path, sibling, dest, size);
 }
 
 static void derive_path(int sibling, char *dest) {

@@ -40,6 +40,8 @@ enum TerrainSibling { SIBLING_HFD, SIBLING_DATA_INI, SIBLING_TARGETS_INI };
 
 // The sibling's whole name, however long, into dest (size bytes).
 void sibling_path(int sibling, char *dest, int size);
+// The same for any tile map's path.
+void sibling_path_of(const char *tfd_path, int sibling, char *dest, int size);
 
 // Loads the terrain named by terrain_paths.tfd_path into the model, which
 // must be in its start state (see clear_terrain_model); the target file only
