@@ -225,6 +225,18 @@ static int export_heights16(ExportJob &job) {
   return write_picture(job, heights16_row_source());
 }
 
+int export_picture_file(const char *suffix, const char *extension, const RowSource &source,
+                        const Reporter *reporter, char *final_name) {
+  final_name[0] = 0;
+  char name[PATH_SIZE];
+  const int found = numbered_output_name(suffix, name, extension);
+  if (found != 0) return report_name_failure(reporter, found, name);
+  ExportJob job = {0, name, suffix, extension, reporter, {0, 0}, export_clock(), -1, 0};
+  const int result = write_picture(job, source);
+  if (result == RESULT_OK) snprintf(final_name, PATH_SIZE, "%s", name);
+  return result;
+}
+
 int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing, char *final_name, int format) {
   if (timing) *timing = ExportTiming{0, 0};
   if (final_name) final_name[0] = 0;

@@ -50,6 +50,14 @@ int numbered_output_name(const char *suffix, char *name, const char *extension =
 // returns RESULT_NO_FREE_NAME or RESULT_CANNOT_WRITE.
 int report_name_failure(const Reporter *r, int found, const char *name);
 
+// Writes a picture made in bands to the next free numbered name of the
+// suffix ("bmp" or "png" extension), as an export's file is written and
+// named. 0 with its name in final_name (PATH_SIZE bytes), or the failure
+// reported and returned.
+struct RowSource;
+int export_picture_file(const char *suffix, const char *extension, const RowSource &source,
+                        const Reporter *reporter, char *final_name);
+
 // Saves bmp as a BMP file that did not exist before: created without
 // following any link and never over an existing entry. 0 when written, or
 // RESULT_CANNOT_WRITE, with whatever part of the file was written removed.
