@@ -4,17 +4,21 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <strings.h>
+#include <vector>
 
 #include "app/batch_export.h"
 #include "app/console_reporter.h"
 #include "app/session.h"
 #include "app/startup.h"
+#include "render/diff_picture.h"
 #include "render/export_bitmap.h"
 #include "terrain/height_import.h"
 #include "terrain/open_terrain.h"
 #include "terrain/regular_file.h"
 #include "terrain/terrain_check.h"
+#include "terrain/terrain_diff.h"
 #include "terrain/terrain_model.h"
 #include "terrain/text_numbers.h"
 
@@ -185,7 +189,62 @@ int run_check(const CommandLine &c) {
   return outcome == CHECK_CLEAN ? COMMAND_EXIT_DONE : COMMAND_EXIT_FAILED;
 }
 
+void print_diff_lines(FILE *out, long long count, const std::vector<std::string> &lines, const char *what) {
+  for (const std::string &line : lines) fprintf(out, "%s\n", line.c_str());
+  const long long rest = count - (long long)lines.size();
+  if (rest > 0) fprintf(out, "... and %lld more %s%s\n", rest, what, rest == 1 ? "" : "s");
+}
+
+// The picture, named on err; false when it cannot be written.
+bool write_picture_of(const CommandLine &c, const TerrainDiff &d, FILE *err) {
+  if (d.tiles_x == 0 || d.tiles_y == 0) {
+    fputs("No picture written: the terrains have no tiles.\n", err);
+    return true;
+  }
+  // Named after the first terrain, numbered as its exports are.
+  copy_cut(terrain_paths.tfd_path, c.terrain, PATH_SIZE);
+  char written[PATH_SIZE], name[4 * PATH_SIZE];
+  if (write_diff_picture(d.marks.data(), d.tiles_x, d.tiles_y, c.format == EXPORT_FORMAT_PNG, console_reporter(),
+                         written) != RESULT_OK)
+    return false;
+  quote_name(written, name, sizeof(name));
+  fprintf(err, "%s\n", name);
+  return true;
+}
+
 }  // namespace
+
+int run_diff(const CommandLine &c, FILE *out, FILE *err) {
+  // No display and no settings: the library's text functions only.
+  set_uformat(U_ASCII);
+  const TerrainDiff d = diff_terrains(c.terrain, c.other, c.picture);
+  if (d.outcome != DIFF_COMPARED) {
+    fprintf(err, "%s\n", d.why.c_str());
+    return COMMAND_EXIT_USAGE;
+  }
+  for (const std::string &note : d.notes) fprintf(err, "%s\n", note.c_str());
+  std::vector<std::string> lines;
+  for (const DiffTile &t : d.tiles) lines.push_back(diff_tile_line(t));
+  print_diff_lines(out, d.tiles_changed, lines, "tile");
+  lines.clear();
+  for (const DiffHeightTile &t : d.heights) lines.push_back(diff_height_line(t));
+  print_diff_lines(out, d.height_tiles_changed, lines, "height tile");
+  fflush(out);
+  const bool pictured = !c.picture || write_picture_of(c, d, err);
+  const long long tiles = d.tiles_changed, heights = d.height_tiles_changed;
+  if (d.heights_compared && tiles + heights > 0)
+    fprintf(err, "%lld tile%s and %lld height tile%s differ.\n", tiles, tiles == 1 ? "" : "s", heights,
+            heights == 1 ? "" : "s");
+  else if (d.heights_compared)
+    fputs("The terrains are the same.\n", err);
+  else if (tiles > 0)
+    fprintf(err, "%lld tile%s.\n", tiles, tiles == 1 ? " differs" : "s differ");
+  else
+    fputs("The tile maps are the same.\n", err);
+  fflush(err);
+  if (!pictured) return COMMAND_EXIT_USAGE;
+  return tiles + heights > 0 ? COMMAND_EXIT_FAILED : COMMAND_EXIT_DONE;
+}
 
 int export_kinds_of(const char *word, int *kinds) {
   for (const KindWord &k : KIND_WORDS) {
@@ -218,6 +277,10 @@ CommandLine parse_command_line(int argc, char **argv) {
       continue;
     }
     any_option = true;
+    if (strcmp(arg, "--picture") == 0) {
+      c.picture = 1;
+      continue;
+    }
     if (strcmp(arg, "--format") == 0 || strcmp(arg, "--fit") == 0) {
       if (i + 1 >= argc) return usage_error(c, "%s takes a value", arg);
       if (!read_value(c, arg, argv[++i])) return c;
@@ -229,6 +292,7 @@ CommandLine parse_command_line(int argc, char **argv) {
     else if (strcmp(arg, "--check") == 0) mode = COMMAND_CHECK;
     else if (strcmp(arg, "--export") == 0) mode = COMMAND_EXPORT;
     else if (strcmp(arg, "--import-heights") == 0) mode = COMMAND_IMPORT_HEIGHTS;
+    else if (strcmp(arg, "--diff") == 0) mode = COMMAND_DIFF;
     else return usage_error(c, "unknown option %s", arg);
     if (mode_option) {
       snprintf(c.error, sizeof(c.error), "%.60s and %.60s cannot be given together", mode_option, arg);
@@ -246,8 +310,11 @@ CommandLine parse_command_line(int argc, char **argv) {
   if (c.fit && c.mode != COMMAND_IMPORT_HEIGHTS) return usage_error(c, "%s", "--fit goes with --import-heights");
   if (c.format == EXPORT_FORMAT_RAW && c.mode != COMMAND_EXPORT)
     return usage_error(c, "%s", "--format raw is for heights16 exports only");
-  if (c.format >= 0 && c.mode != COMMAND_EXPORT && c.mode != COMMAND_WINDOW)
-    return usage_error(c, "%s", "--format goes with --export or the window");
+  if (c.picture && c.mode != COMMAND_DIFF) return usage_error(c, "%s", "--picture goes with --diff");
+  if (c.format >= 0 && c.mode == COMMAND_DIFF && !c.picture)
+    return usage_error(c, "%s", "--format goes with --diff only for its --picture");
+  if (c.format >= 0 && c.mode != COMMAND_EXPORT && c.mode != COMMAND_WINDOW && c.mode != COMMAND_DIFF)
+    return usage_error(c, "%s", "--format goes with --export, --diff --picture or the window");
   if (!any_option || (c.mode == COMMAND_WINDOW && c.format >= 0)) {
     // Without a mode: one terrain, or the file selector.
     if (positionals > 1 && c.format >= 0) return usage_error(c, "%s", "the window takes one terrain");
@@ -266,6 +333,11 @@ CommandLine parse_command_line(int argc, char **argv) {
       if (positionals != 2) return usage_error(c, "%s takes a picture and one terrain", mode_option);
       c.heights = positional[0];
       c.terrain = positional[1];
+      return c;
+    case COMMAND_DIFF:
+      if (positionals != 2) return usage_error(c, "%s takes two terrains", mode_option);
+      c.terrain = positional[0];
+      c.other = positional[1];
       return c;
     default:  // COMMAND_EXPORT
       if (positionals != 1) return usage_error(c, "%s takes a list of kinds and one terrain", mode_option);
@@ -288,6 +360,7 @@ void print_usage(FILE *out) {
         "  veldkit --import-heights FILE TERRAIN.TFD [--fit MAX]\n"
         "                                                 write the terrain's height map from a\n"
         "                                                 grey PNG (8 or 16 bits) or a .r16/.raw grid\n"
+        "  veldkit --diff A.TFD B.TFD [--picture]           list the tiles and heights that differ\n"
         "  veldkit --help                                 show this text\n"
         "  veldkit --version                              show the version\n"
         "Options and the terrain may come in any order; -- ends the options.\n"
@@ -298,10 +371,17 @@ void print_usage(FILE *out) {
         "--format bmp|png    the exports' and screenshots' format (the setting [Export]\n"
         "                    Format, else bmp); raw writes heights16 as .r16 words\n"
         "--fit MAX           scale the picture's whole range onto heights 0..MAX\n"
-        "--export, --check and --import-heights need no display.\n"
+        "--picture           also write A_Diff_NNN.bmp (.png with --format png), one\n"
+        "                    pixel per tile: red where the tile records differ, blue\n"
+        "                    where the heights do, magenta both\n"
+        "--diff lists changed tiles row by row from the south edge (y = 0) up, each row\n"
+        "west to east, the first 100 of each kind; its summary goes to standard error.\n"
+        "--export, --check, --import-heights and --diff need no display.\n"
         "\n"
         "Exit status: 0 done; 1 an export failed or was refused, or the check found\n"
-        "problems; 2 a usage error or a tile map that cannot be read.\n",
+        "problems; 2 a usage error or a tile map that cannot be read.\n"
+        "For --diff: 0 the terrains are the same, 1 they differ, 2 a usage error,\n"
+        "terrains of different sizes or a file that cannot be read or written.\n",
         out);
 }
 
@@ -312,6 +392,7 @@ int run_command_line(const CommandLine &c) {
     case COMMAND_EXPORT: return run_exports(c);
     case COMMAND_CHECK: return run_check(c);
     case COMMAND_IMPORT_HEIGHTS: return run_import(c);
+    case COMMAND_DIFF: return run_diff(c, stdout, stderr);
     default:
       fprintf(stderr, "veldkit: %s\n\n", c.error);
       print_usage(stderr);

@@ -11,13 +11,14 @@ enum CommandMode {
   COMMAND_HELP,     // --help, -h
   COMMAND_VERSION,  // --version
   COMMAND_IMPORT_HEIGHTS,  // --import-heights FILE TERRAIN [--fit MAX]
+  COMMAND_DIFF,            // --diff A B [--picture]
   COMMAND_USAGE_ERROR,
 };
 
 enum CommandExit {
   COMMAND_EXIT_DONE = 0,
-  COMMAND_EXIT_FAILED = 1,  // an export failed, or the check found problems
-  COMMAND_EXIT_USAGE = 2,   // a usage error, or the tile map cannot be read
+  COMMAND_EXIT_FAILED = 1,  // an export failed, the check found problems, the terrains differ
+  COMMAND_EXIT_USAGE = 2,   // a usage error, or a tile map cannot be read
 };
 
 enum { COMMAND_KINDS_MAX = 64 };
@@ -30,6 +31,8 @@ struct CommandLine {
   int format;           // ExportFormat of --format, or -1 for the settings' one
   const char *heights;  // the picture of --import-heights
   int fit;              // MAX of --fit, or 0
+  const char *other;    // the second terrain of --diff
+  int picture;          // --picture
   char error[160];      // what is wrong with a usage error
 };
 
@@ -45,3 +48,6 @@ void print_usage(FILE *out);
 
 // Runs a mode other than COMMAND_WINDOW and returns the exit code.
 int run_command_line(const CommandLine &command);
+
+// --diff, its lists to out and its notes and summary to err.
+int run_diff(const CommandLine &command, FILE *out, FILE *err);
