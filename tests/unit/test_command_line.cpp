@@ -92,6 +92,14 @@ TEST(CommandLine, OptionsAndTheTerrainInAnyOrder) {
       {{"--import-heights", "h.png", "T.TFD", "--fit", "0"}, COMMAND_USAGE_ERROR, nullptr},
       {{"--import-heights", "T.TFD"}, COMMAND_USAGE_ERROR, nullptr},
       {{"--format"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--diff", "T.TFD", "U.TFD"}, COMMAND_DIFF, "T.TFD"},
+      {{"U.TFD", "--picture", "--diff", "--", "-T.TFD"}, COMMAND_DIFF, "U.TFD"},
+      {{"--format", "png", "--picture", "--diff", "T.TFD", "U.TFD"}, COMMAND_DIFF, "T.TFD"},
+      {{"--diff", "T.TFD"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--picture", "T.TFD"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--diff", "T.TFD", "U.TFD", "--format", "png"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--diff", "T.TFD", "U.TFD", "--picture", "--format", "raw"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--diff", "T.TFD", "U.TFD", "--check"}, COMMAND_USAGE_ERROR, nullptr},
   };
   for (const Case &k : cases) {
     const CommandLine c = parse(k.words);
