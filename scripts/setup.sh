@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Veldkit needs when any is missing, then
 # configures and builds into the given build folder (default: build).
+#   scripts/setup.sh --packages   only installs what is missing
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(liballegro4-dev libx11-dev libpng-dev libjpeg-dev zlib1g-dev cmake g++ pkg-config libgtest-dev xvfb xauth xdotool python3)
+packages=(liballegro4-dev libx11-dev libpng-dev libjpeg-dev zlib1g-dev cmake g++ pkg-config libgtest-dev xvfb xauth xdotool python3 dpkg-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -16,6 +17,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
+
+[ "${1:-}" = --packages ] && exit 0
 
 build_dir="${1:-build}"
 shift || true
