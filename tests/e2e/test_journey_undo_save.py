@@ -116,11 +116,14 @@ class UndoAndSave(e2e.ProgramTestCase):
         keys(program, "ctrl+shift+z")
 
         # One notch in (32 pixels a tile), a click one tile west and one south.
+        # The wheel zooms about the pointer: on the cursor tile it stays.
         program.wait_redrawn()
+        program.xdotool("mousemove", "--window", program.window, str(CELL_X), str(CELL_Y))
         program.wheel(1)
         program.wait_redrawn()
         program.click(CELL_X - 32 + 5, CELL_Y + 32 + 5)
         x, y = x - 1, y + 1
+        program.xdotool("mousemove", "--window", program.window, str(CELL_X), str(CELL_Y))
         program.wheel(-1)  # back to level 4, the cursor tile kept
         keys(program, "m", "Prior", "Prior", "ctrl+z")  # heights raised once
         m.raise_(x, y)
