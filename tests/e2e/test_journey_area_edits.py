@@ -95,10 +95,7 @@ class AreaJourney(e2e.ProgramTestCase):
                 paste(tiles, x, y, centre)
         self.assertEqual(CURSOR, (TX // 2, TY // 2 - 1))
 
-        program.hold_key("ctrl+s")
-        program.wait_redrawn()
-        program.hold_key("Escape")
-        self.assertEqual(0, program.wait_exit(), program.output())
+        self.assertEqual(0, program.save_and_quit(), program.output())
         with open(tfd, "rb") as f:
             self.assertEqual(e2e.tfd_bytes(tiles), f.read())
 

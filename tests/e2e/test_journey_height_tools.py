@@ -110,10 +110,7 @@ class HeightToolsJourney(e2e.ProgramTestCase):
         program.hold_key("g")
         ramp(h, CURSOR[0], CURSOR[1], CURSOR[0], CURSOR[1])
 
-        program.hold_key("ctrl+s")
-        program.wait_redrawn()
-        program.hold_key("Escape")
-        self.assertEqual(0, program.wait_exit(), program.output())
+        self.assertEqual(0, program.save_and_quit(), program.output())
         with open(hfd, "rb") as f:
             self.assertEqual(e2e.hfd_bytes(h, 3, 77), f.read())
 

@@ -95,10 +95,7 @@ class NavigationJourney(e2e.ProgramTestCase):
         program.hold_key("t")
         next_tag(16, 9)
 
-        program.hold_key("ctrl+s")
-        program.wait_redrawn()
-        program.hold_key("Escape")
-        self.assertEqual(0, program.wait_exit(), program.output())
+        self.assertEqual(0, program.save_and_quit(), program.output())
         with open(tfd, "rb") as f:
             self.assertEqual(e2e.tfd_bytes(tiles), f.read())
 

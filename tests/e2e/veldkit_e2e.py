@@ -374,6 +374,13 @@ class Program:
 
     # -- keyboard --
 
+    def save_and_quit(self):
+        """Ctrl+S, then Esc; returns the exit status."""
+        self.hold_key("ctrl+s")
+        self.wait_redrawn()
+        self.hold_key("Escape")
+        return self.wait_exit()
+
     def hold_key(self, key, seconds=KEY_HOLD, gap=KEY_GAP):
         """Holds a key (an X keysym name such as Right, equal, Escape) for a
         moment, as a person does; the main loop reads held keys."""
