@@ -71,7 +71,10 @@ class SpecialFiles(e2e.ProgramTestCase):
         program.xdotool("mousemove", "--window", program.window, "5", "5")
         pictures = [program.wait_settled(at_least=0.5, quiet=0.5)]
         for key in keys:
-            pictures.append(program.press_and_wait(key))
+            # Still for longer than the pause while the target areas load,
+            # which follows the last alert: on a slow machine a shorter wait
+            # can end inside it.
+            pictures.append(program.press_and_wait(key, quiet=1.5))
         # Past the pause while the target areas load.
         pictures.append(program.wait_settled(at_least=0.5, quiet=1.5))
         program.hold_key("Escape")

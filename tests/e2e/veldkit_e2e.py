@@ -350,23 +350,24 @@ class Program:
         """Waits for the view to settle after commands; returns the picture."""
         return self.wait_settled(at_least=0.5, quiet=0.6)
 
-    def wait_changed(self, before, timeout=20):
+    def wait_changed(self, before, timeout=20, quiet=0.5):
         """Waits until the window's picture differs from `before` (a dialog
-        opened or closed), then until it settles; returns the picture."""
+        opened or closed), then until it has been still for `quiet` seconds;
+        returns the picture."""
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
             self.expect_running("while waiting for the window to change")
             if self.grab() != before:
-                return self.wait_settled(at_least=0.2, quiet=0.5)
+                return self.wait_settled(at_least=0.2, quiet=quiet)
             time.sleep(0.1)
         raise E2EError("the window did not change within %ss" % timeout)
 
-    def press_and_wait(self, key):
+    def press_and_wait(self, key, quiet=0.5):
         """Holds a key that opens or closes a dialog, and waits until the
         window shows it, however slow the machine."""
         before = self.grab()
         self.hold_key(key)
-        return self.wait_changed(before)
+        return self.wait_changed(before, quiet=quiet)
 
     def xdotool(self, *args, check=True):
         env = dict(os.environ, DISPLAY=self.display.name)
