@@ -97,43 +97,54 @@ struct BlockFinds {
   std::vector<DiffHeightTile> heights;
 };
 
-void compare_tile_maps(const GridFile &a, const GridFile &b, TerrainDiff &d) {
-  const int tx = d.tiles_x, ty = d.tiles_y;
-  const long row_bytes = (long)tx * DIFF_RECORD_BYTES;
-  const int blocks = (ty + DIFF_TILE_BLOCK_ROWS - 1) / DIFF_TILE_BLOCK_ROWS;
+// Reads both files in blocks of tile rows on every core and calls
+// on_row(pa, pb, y, found) for each tile row of tile_row_bytes that differs;
+// the finds come back in row order.
+template <typename OnRow>
+std::vector<BlockFinds> differing_rows(const GridFile &a, const GridFile &b, int ty, int block_rows,
+                                       long tile_row_bytes, OnRow on_row) {
+  const int blocks = (ty + block_rows - 1) / block_rows;
   std::vector<BlockFinds> finds((size_t)blocks);
-  uint8_t *marks = d.marks.empty() ? nullptr : d.marks.data();
   run_parts(blocks, [&](int k) {
-    const int y0 = k * DIFF_TILE_BLOCK_ROWS;
-    const int rows = ty - y0 < DIFF_TILE_BLOCK_ROWS ? ty - y0 : DIFF_TILE_BLOCK_ROWS;
-    const long bytes = rows * row_bytes;
+    const int y0 = k * block_rows;
+    const int rows = ty - y0 < block_rows ? ty - y0 : block_rows;
+    const long bytes = rows * tile_row_bytes;
     BlockPair &block = thread_blocks((size_t)bytes);
     // File row i is the row i from the south edge.
-    const long long offset = GRID_HEADER_BYTES + (long long)y0 * row_bytes;
+    const long long offset = GRID_HEADER_BYTES + (long long)y0 * tile_row_bytes;
     read_grid_words_at(a.fd, offset, block.a.data(), bytes);
     read_grid_words_at(b.fd, offset, block.b.data(), bytes);
     if (memcmp(block.a.data(), block.b.data(), (size_t)bytes) == 0) return;
-    BlockFinds &found = finds[(size_t)k];
     for (int r = 0; r < rows; r++) {
-      const unsigned char *pa = block.a.data() + r * row_bytes, *pb = block.b.data() + r * row_bytes;
-      if (memcmp(pa, pb, (size_t)row_bytes) == 0) continue;
-      for (int x = 0; x < tx; x++, pa += DIFF_RECORD_BYTES, pb += DIFF_RECORD_BYTES) {
-        if (memcmp(pa, pb, DIFF_RECORD_BYTES) == 0) continue;
-        found.count++;
-        if (marks) marks[(long)(ty - 1 - (y0 + r)) * tx + x] |= DIFF_MARK_TILE;
-        if (found.tiles.size() >= DIFF_LINES_SHOWN) continue;
-        DiffTile t;
-        t.x = x;
-        t.y = y0 + r;
-        for (int w = 0; w < DIFF_TILE_WORDS; w++) {
-          t.a[w] = (uint16_t)word_at(pa + 2 * w);
-          t.b[w] = (uint16_t)word_at(pb + 2 * w);
-        }
-        found.tiles.push_back(t);
-      }
+      const unsigned char *pa = block.a.data() + r * tile_row_bytes, *pb = block.b.data() + r * tile_row_bytes;
+      if (memcmp(pa, pb, (size_t)tile_row_bytes) != 0) on_row(pa, pb, y0 + r, finds[(size_t)k]);
     }
   });
-  for (BlockFinds &f : finds) {
+  return finds;
+}
+
+void compare_tile_maps(const GridFile &a, const GridFile &b, TerrainDiff &d) {
+  const int tx = d.tiles_x, ty = d.tiles_y;
+  uint8_t *marks = d.marks.empty() ? nullptr : d.marks.data();
+  const std::vector<BlockFinds> finds = differing_rows(
+      a, b, ty, DIFF_TILE_BLOCK_ROWS, (long)tx * DIFF_RECORD_BYTES,
+      [&](const unsigned char *pa, const unsigned char *pb, int y, BlockFinds &found) {
+        for (int x = 0; x < tx; x++, pa += DIFF_RECORD_BYTES, pb += DIFF_RECORD_BYTES) {
+          if (memcmp(pa, pb, DIFF_RECORD_BYTES) == 0) continue;
+          found.count++;
+          if (marks) marks[(long)(ty - 1 - y) * tx + x] |= DIFF_MARK_TILE;
+          if (found.tiles.size() >= DIFF_LINES_SHOWN) continue;
+          DiffTile t;
+          t.x = x;
+          t.y = y;
+          for (int w = 0; w < DIFF_TILE_WORDS; w++) {
+            t.a[w] = (uint16_t)word_at(pa + 2 * w);
+            t.b[w] = (uint16_t)word_at(pb + 2 * w);
+          }
+          found.tiles.push_back(t);
+        }
+      });
+  for (const BlockFinds &f : finds) {
     d.tiles_changed += f.count;
     for (const DiffTile &t : f.tiles)
       if (d.tiles.size() < DIFF_LINES_SHOWN) d.tiles.push_back(t);
@@ -163,37 +174,23 @@ bool height_tile_changed(const unsigned char *pa, const unsigned char *pb, long 
 void compare_height_maps(const GridFile &a, const GridFile &b, TerrainDiff &d) {
   const int tx = d.tiles_x, ty = d.tiles_y;
   const long row_bytes = 8L * tx;  // 4 samples a tile, 2 bytes each
-  const long tile_row_bytes = 4 * row_bytes;
-  const int blocks = (ty + DIFF_HEIGHT_BLOCK_ROWS - 1) / DIFF_HEIGHT_BLOCK_ROWS;
-  std::vector<BlockFinds> finds((size_t)blocks);
   uint8_t *marks = d.marks.empty() ? nullptr : d.marks.data();
-  run_parts(blocks, [&](int k) {
-    const int y0 = k * DIFF_HEIGHT_BLOCK_ROWS;
-    const int rows = ty - y0 < DIFF_HEIGHT_BLOCK_ROWS ? ty - y0 : DIFF_HEIGHT_BLOCK_ROWS;
-    const long bytes = rows * tile_row_bytes;
-    BlockPair &block = thread_blocks((size_t)bytes);
-    const long long offset = GRID_HEADER_BYTES + (long long)y0 * tile_row_bytes;
-    read_grid_words_at(a.fd, offset, block.a.data(), bytes);
-    read_grid_words_at(b.fd, offset, block.b.data(), bytes);
-    if (memcmp(block.a.data(), block.b.data(), (size_t)bytes) == 0) return;
-    BlockFinds &found = finds[(size_t)k];
-    for (int r = 0; r < rows; r++) {
-      // A tile row's four sample rows lie together in the file.
-      const unsigned char *pa = block.a.data() + r * tile_row_bytes, *pb = block.b.data() + r * tile_row_bytes;
-      if (memcmp(pa, pb, (size_t)tile_row_bytes) == 0) continue;
-      for (int x = 0; x < tx; x++) {
-        DiffHeightTile t;
-        if (!height_tile_changed(pa, pb, row_bytes, x, &t)) continue;
-        found.count++;
-        if (marks) marks[(long)(ty - 1 - (y0 + r)) * tx + x] |= DIFF_MARK_HEIGHTS;
-        if (found.heights.size() >= DIFF_LINES_SHOWN) continue;
-        t.x = x;
-        t.y = y0 + r;
-        found.heights.push_back(t);
-      }
-    }
-  });
-  for (BlockFinds &f : finds) {
+  // A tile row's four sample rows lie together in the file.
+  const std::vector<BlockFinds> finds = differing_rows(
+      a, b, ty, DIFF_HEIGHT_BLOCK_ROWS, 4 * row_bytes,
+      [&](const unsigned char *pa, const unsigned char *pb, int y, BlockFinds &found) {
+        for (int x = 0; x < tx; x++) {
+          DiffHeightTile t;
+          if (!height_tile_changed(pa, pb, row_bytes, x, &t)) continue;
+          found.count++;
+          if (marks) marks[(long)(ty - 1 - y) * tx + x] |= DIFF_MARK_HEIGHTS;
+          if (found.heights.size() >= DIFF_LINES_SHOWN) continue;
+          t.x = x;
+          t.y = y;
+          found.heights.push_back(t);
+        }
+      });
+  for (const BlockFinds &f : finds) {
     d.height_tiles_changed += f.count;
     for (const DiffHeightTile &t : f.heights)
       if (d.heights.size() < DIFF_LINES_SHOWN) d.heights.push_back(t);
