@@ -9,9 +9,6 @@
 
 namespace {
 
-// Padded like the progress messages, so that it covers a longer text.
-void say(KeyCommand &c, const char *text) { snprintf(c.note, sizeof(c.note), "%-59s", text); }
-
 void on_selection(KeyCommand &c, int rule) { area_apply(rule, c.view->selection, session.tile_clipboard); }
 
 void heights_on_selection(KeyCommand &c, int rule) {
@@ -34,7 +31,7 @@ void select_whole_map(KeyCommand &c) {
 
 void copy_selection(KeyCommand &c) {
   if (!c.view->selected) {
-    say(c, "Nothing selected.");
+    key_note(c, "Nothing selected.");
     return;
   }
   const TileRect &r = c.view->selection;
@@ -42,14 +39,14 @@ void copy_selection(KeyCommand &c) {
   if (c.view->edit_mode == EDIT_HEIGHTS) copy_height_stamp(&session.height_stamp, r);
   char text[64];
   snprintf(text, sizeof(text), "Copied %d x %d tiles.", r.width(), r.height());
-  say(c, text);
+  key_note(c, text);
 }
 
 void paste_stamp_at_corner(KeyCommand &c) { area_stamp(session.tile_clipboard, c.view->cursor_x, c.view->cursor_y); }
 
 void fill_selection(KeyCommand &c) {
   if (!c.view->selected) {
-    say(c, "Nothing selected.");
+    key_note(c, "Nothing selected.");
     return;
   }
   area_fill(session.tile_clipboard, c.view->selection);
@@ -57,7 +54,7 @@ void fill_selection(KeyCommand &c) {
 
 void paste_height_stamp_at_corner(KeyCommand &c) {
   if (session.height_stamp.w == 0) {
-    say(c, "No heights copied.");
+    key_note(c, "No heights copied.");
     return;
   }
   heights_stamp(session.height_stamp, c.view->cursor_x, c.view->cursor_y);
@@ -65,9 +62,9 @@ void paste_height_stamp_at_corner(KeyCommand &c) {
 
 void fill_selection_heights(KeyCommand &c) {
   if (!c.view->selected) {
-    say(c, "Nothing selected.");
+    key_note(c, "Nothing selected.");
   } else if (session.height_stamp.w == 0) {
-    say(c, "No heights copied.");
+    key_note(c, "No heights copied.");
   } else {
     heights_fill(session.height_stamp, c.view->selection);
   }
@@ -89,7 +86,7 @@ void set_heights(KeyCommand &c) {
   if (parse_whole_numbers(text, &height, 1) != 0 || height > MAX_HEIGHT) {
     char line[80];
     snprintf(line, sizeof(line), "Not a height of 0 to 9999: %s", text);
-    say(c, line);
+    key_note(c, line);
     return;
   }
   heights_on_area(c, HEIGHTS_SET, (int)height);

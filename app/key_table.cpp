@@ -17,6 +17,8 @@
 #include "terrain/terrain_model.h"
 #include "ui/display.h"
 
+void key_note(KeyCommand &c, const char *text) { snprintf(c.note, sizeof(c.note), "%-59s", text); }
+
 namespace {
 
 // One tile in the direction unless the cursor is on that edge.
@@ -132,11 +134,10 @@ void zoom_out(KeyCommand &c) { c.view->zoom_level++; }
 void screenshot(KeyCommand &) { save_screenshot(display.back_buffer, window_reporter(), session.export_format); }
 void slow_down(KeyCommand &c) { (*c.key_delay)++; }
 
-// Padded like the progress messages so that they cover a longer text.
 void note(KeyCommand &c, const char *what, const char *text) {
   char line[KEY_NOTE_SIZE];
   snprintf(line, sizeof(line), "%s%s", what, text);
-  snprintf(c.note, sizeof(c.note), "%-59s", line);
+  key_note(c, line);
 }
 
 // Undo and redo go to the tile they changed, so that the user sees it.

@@ -48,6 +48,10 @@ struct KeyCommand {
   char note[KEY_NOTE_SIZE] = "";  // shown in the strip once the view is redrawn
 };
 
+// Sets the strip's note, padded like the progress messages so that it
+// covers a longer text.
+void key_note(KeyCommand &c, const char *text);
+
 // Modifiers beyond single keys: either Ctrl key, and either Ctrl key with
 // either Shift key.
 enum { MODIFIER_CTRL = KEY_MAX + 1, MODIFIER_CTRL_SHIFT = KEY_MAX + 2 };

@@ -17,9 +17,6 @@
 
 namespace {
 
-// Padded like the progress messages, so that it covers a longer text.
-void say(KeyCommand &c, const char *text) { snprintf(c.note, sizeof(c.note), "%-59s", text); }
-
 // The tile holding an area's position (metres east and north of the south-west corner).
 void area_tile(const TargetArea &a, int *x, int *y) {
   const long long east = (long long)floor(a.pos_x / 2000.0), north = (long long)floor(a.pos_y / 2000.0);
@@ -126,10 +123,10 @@ void go_to_tile(KeyCommand &c) {
   char line[96];
   if (result == 1) {
     snprintf(line, sizeof(line), "Not a tile: %s", text);
-    say(c, line);
+    key_note(c, line);
   } else if (result == 2) {
     snprintf(line, sizeof(line), "Tile %ld, %ld is off the map (%d x %d tiles).", tx, ty, map_columns(), map_rows());
-    say(c, line);
+    key_note(c, line);
   } else {
     c.view->cursor_x = x;
     c.view->cursor_y = y;
@@ -139,7 +136,7 @@ void go_to_tile(KeyCommand &c) {
 
 void find_target_area(KeyCommand &c) {
   if (targets.area_count <= 0) {
-    say(c, "No target areas.");
+    key_note(c, "No target areas.");
     return;
   }
   c.redraw = 1;
