@@ -20,6 +20,11 @@ struct MapGeometry {
   int height_sample;  // the picked sample of the cursor tile, 0..15
 };
 
+struct ViewState;
+
+// The view's geometry in bmp, the map centred on the cursor tile.
+MapGeometry view_geometry(BITMAP *bmp, const ViewState &view);
+
 // Textures (zoom levels 0..7: the level bitmap turned by the tile's rotation;
 // 8: one pixel of the entry's sample colour).
 void draw_texture_layer(const MapGeometry &g);

@@ -8,7 +8,10 @@ namespace {
 
 int clamp_int(long long v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : (int)v); }
 
-MapGeometry view_geometry(BITMAP *bmp, int zoom, const ViewState &view) {
+}  // namespace
+
+MapGeometry view_geometry(BITMAP *bmp, const ViewState &view) {
+  const int zoom = clamp_int(view.zoom_level, 0, 8);
   const int cursor_x = view.cursor_x, cursor_y = view.cursor_y;
   MapGeometry g;
   g.bmp = bmp;
@@ -29,6 +32,8 @@ MapGeometry view_geometry(BITMAP *bmp, int zoom, const ViewState &view) {
   g.height_sample = view.height_sample;
   return g;
 }
+
+namespace {
 
 // The selection's outline, a tile's edge outside its tiles: white with a
 // black line outside, seen on any texture at any zoom level.
@@ -76,9 +81,8 @@ void blank_outside_map(const MapGeometry &g) {
 }  // namespace
 
 void draw_map_view(BITMAP *bmp, const ViewState &view, int show_targets) {
-  const int zoom = view.zoom_level < 0 ? 0 : (view.zoom_level > 8 ? 8 : view.zoom_level);
   acquire_screen();
-  const MapGeometry g = view_geometry(bmp, zoom, view);
+  const MapGeometry g = view_geometry(bmp, view);
 
   if (view.edit_mode == EDIT_HEIGHTS)
     draw_height_layer(g);
@@ -87,7 +91,7 @@ void draw_map_view(BITMAP *bmp, const ViewState &view, int show_targets) {
 
   if (show_targets) {
     draw_target_overlay(g);
-    if (view.edit_mode == EDIT_HEIGHTS && zoom == 0)
+    if (view.edit_mode == EDIT_HEIGHTS && g.zoom == 0)
       draw_height_numbers(g, view.cursor_x, view.cursor_y);
   }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "render/map_layers.h"
 #include "terrain/edit_history.h"
 #include "terrain/height_palette.h"
 #include "terrain/terrain_model.h"
@@ -137,10 +138,10 @@ void draw_overview(BITMAP *bmp, const ViewState &view) {
     p.layout = l;
   }
   if (p.bitmap) blit(p.bitmap, bmp, 0, 0, l.left, l.top, l.width, l.height);
-  // The tiles the map view shows, as it centres them on the cursor.
-  const int scale = 1 << (8 - view.zoom_level);
-  const int nx = area_w / scale, ny = area_h / scale;
-  const long long x0 = view.cursor_x - nx / 2, y0 = view.cursor_y - ny / 2;
+  // The tiles the map view shows.
+  const MapGeometry g = view_geometry(bmp, view);
+  const int nx = g.nx, ny = g.ny;
+  const long long x0 = g.X0, y0 = g.Y0;
   const int x1 = l.left + pixel_of(l, x0), y1 = l.top + pixel_of(l, y0);
   const int x2 = l.left + std::max(pixel_of(l, x0 + nx) - 1, pixel_of(l, x0));
   const int y2 = l.top + std::max(pixel_of(l, y0 + ny) - 1, pixel_of(l, y0));
