@@ -1,11 +1,9 @@
-"""A journey through the height tools in height display: right drags to
-select, then L to level, S to smooth, H with a typed height and G for a
-ramp, one on the cursor tile alone, then Ctrl + S. The saved height map is
-compared byte for byte with what the test works out itself."""
+"""The height tools in height display: right drags select, then L, S, H
+with a typed height and G, on a selection and on the cursor tile alone, then
+Ctrl + S; the saved height map must be the test's own, byte for byte."""
 import math
 import os
 import sys
-import time
 from fractions import Fraction
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -15,100 +13,68 @@ TX, TY = 20, 14
 SX, SY = 4 * TX, 4 * TY
 S = 16  # pixels a tile at zoom level 4
 CURSOR = (TX // 2, TY // 2 - 1)  # the start cursor, drawn in the middle of the view
+# Rough enough that a mean, a smoothing pass and a ramp all round.
+START = [[(7 * x * x + 53 * y + 3 * x * y) % 1500 + 100 for x in range(SX)] for y in range(SY)]
 
 
-def start_heights():
-    # Rough enough that a mean, a smoothing pass and a ramp all round.
-    return [[(7 * x * x + 53 * y + 3 * x * y) % 1500 + 100 for x in range(SX)] for y in range(SY)]
-
-
-def pixel(x, y):
-    """The middle of tile (x, y) in the 768 x 538 window at zoom level 4."""
+def pixel(x, y):  # the middle of a tile in the 768 x 538 window at zoom level 4
     return (x - CURSOR[0] + 768 // S // 2) * S + S // 2, (y - CURSOR[1] + 512 // S // 2) * S + S // 2
-
-
-def samples(left, top, right, bottom):
-    return [(x, y) for y in range(4 * top, 4 * bottom + 4) for x in range(4 * left, 4 * right + 4)]
 
 
 def mean(values):
     return (sum(values) + len(values) // 2) // len(values)
 
 
-def level(h, area):
-    m = mean([h[y][x] for x, y in area])
-    for x, y in area:
-        h[y][x] = m
-
-
-def smooth(h, area):
-    old = [row[:] for row in h]
-    for x, y in area:
-        h[y][x] = mean([old[y + j][x + i] for i in (-1, 0, 1) for j in (-1, 0, 1)
-                        if 0 <= x + i < SX and 0 <= y + j < SY])
-
-
-def ramp(h, left, top, right, bottom):
-    xs, ys = range(4 * left, 4 * right + 4), range(4 * top, 4 * bottom + 4)
+def rule(h, key, xs, ys):
+    """The samples a key sets, worked out from the old map alone."""
+    cells = [(x, y) for x in xs for y in ys]
+    if key in "lh":
+        return dict.fromkeys(cells, 1234 if key == "h" else mean([h[y][x] for x, y in cells]))
+    if key == "s":
+        return {(x, y): mean([h[y + j][x + i] for i in (-1, 0, 1) for j in (-1, 0, 1)
+                              if 0 <= x + i < SX and 0 <= y + j < SY]) for x, y in cells}
     lines = [[(x, y) for y in ys] for x in xs] if len(xs) > len(ys) else [[(x, y) for x in xs] for y in ys]
     a, b = (Fraction(sum(h[y][x] for x, y in line), len(line)) for line in (lines[0], lines[-1]))
-    n = len(lines)
-    for c, line in enumerate(lines):
-        value = math.floor(a + (b - a) * Fraction(c, n - 1) + Fraction(1, 2))
-        for x, y in line:
-            h[y][x] = value
+    return {p: math.floor(a + (b - a) * Fraction(c, len(lines) - 1) + Fraction(1, 2))
+            for c, line in enumerate(lines) for p in line}
+
+
+STEPS = [((2, 2), (6, 5), "l"),
+         ((5, 13), (0, 4), "s"),  # over the levelled block and the map's west and south edges
+         ((14, 8), (17, 10), "h"),  # 1234 typed
+         ((5, 10), (16, 12), "g"),  # from the smoothed edge to partly set heights, 48 x 12
+         ((3, 1), None, "g")]  # a right click clears, so G ramps the cursor tile by its rows
 
 
 class HeightToolsJourney(e2e.ProgramTestCase):
     def test_level_smooth_set_and_ramp(self):
-        textures = {1: ("tex1.bmp", 0)}
-        bitmaps = {"tex1.bmp": e2e.plain_texture((90, 140, 60))}
         areas = [{"name": "Ridge", "position": (3000, 3000), "targets": [("Tower", (0, 0))]}]
-        tfd = e2e.write_terrain(self.tmp, "Hills", [[1] * TX] * TY, start_heights(), textures, areas, bitmaps)
+        tfd = e2e.write_terrain(self.tmp, "Hills", [[1] * TX] * TY, None, {1: ("tex1.bmp", 0)}, areas,
+                                {"tex1.bmp": e2e.plain_texture((90, 140, 60))})
         hfd = os.path.join(self.tmp, "Hills.hfd")
         with open(hfd, "wb") as f:
-            f.write(e2e.hfd_bytes(start_heights(), 3, 77))
+            f.write(e2e.hfd_bytes(START, 3, 77))
         program = self.program(tfd)
-        program.wait_window()
-        program.wait_settled()
-        program.hold_keys("m", "equal", "equal", "equal", "equal")
-        program.wait_redrawn()
-        h = start_heights()
+        program.wait_ready("m", "equal", "equal", "equal", "equal")
+        h = [row[:] for row in START]
 
-        def move(x, y):
-            program.xdotool("mousemove", "--window", program.window, str(x), str(y))
-            time.sleep(0.08)
+        def at(tile):  # the pointer on a tile, then a pause for the main loop to see it
+            return ["mousemove", "--window", program.window, *map(str, pixel(*tile)), "sleep", "0.1"]
 
-        def select(x0, y0, x1, y1):
-            move(*pixel(x0, y0))
-            program.xdotool("mousedown", "3")
-            time.sleep(0.1)
-            move(*pixel((x0 + x1) // 2, (y0 + y1) // 2))
-            move(*pixel(x1, y1))
-            program.xdotool("mouseup", "3")
-            time.sleep(0.3)
-
-        select(2, 2, 6, 5)
-        program.hold_key("l")
-        level(h, samples(2, 2, 6, 5))
-        # Over the levelled block and along the west and south edges of the map.
-        select(5, 13, 0, 4)
-        program.hold_key("s")
-        smooth(h, samples(0, 4, 5, 13))
-        select(14, 8, 17, 10)
-        program.press_and_wait("h")
-        program.type_text("1234\n")
-        for x, y in samples(14, 8, 17, 10):
-            h[y][x] = 1234
-        # From the smoothed edge to partly set heights, 48 columns by 12 rows.
-        select(5, 10, 16, 12)
-        program.hold_key("g")
-        ramp(h, 5, 10, 16, 12)
-        # A right click clears: G then ramps the cursor tile by its rows.
-        program.xdotool("mousemove", "--window", program.window, *map(str, pixel(3, 1)), "click", "3")
-        time.sleep(0.3)
-        program.hold_key("g")
-        ramp(h, CURSOR[0], CURSOR[1], CURSOR[0], CURSOR[1])
+        for first, far, key in STEPS:
+            if far:
+                middle = ((first[0] + far[0]) // 2, (first[1] + far[1]) // 2)
+                program.xdotool(*at(first), "mousedown", "3", *at(middle), *at(far), "mouseup", "3", "sleep", "0.3")
+            else:
+                program.xdotool(*at(first), "click", "3", "sleep", "0.3")
+            if key == "h":
+                program.press_and_wait("h")
+                program.type_text("1234\n")
+            else:
+                program.hold_key(key)
+            (x0, x1), (y0, y1) = (sorted(c) for c in zip(*((first, far) if far else (CURSOR, CURSOR))))
+            for (x, y), value in rule(h, key, range(4 * x0, 4 * x1 + 4), range(4 * y0, 4 * y1 + 4)).items():
+                h[y][x] = value
 
         self.assertEqual(0, program.save_and_quit(), program.output())
         with open(hfd, "rb") as f:

@@ -1,17 +1,14 @@
-"""A journey through the ways of moving about: a left drag, a wheel notch
-over the map, a click on the overview, Ctrl + G with typed numbers and
-Ctrl + T with typed letters. Each is followed by an edit on the cursor tile,
-so the saved tile map, compared byte for byte with what the test works out
-itself, shows where each one left the cursor."""
+"""The ways of moving about: a left drag, a wheel notch over the map, a
+click on the overview, Ctrl + G with typed numbers and Ctrl + T with typed
+letters, each followed by an edit on the cursor tile, so the saved tile map,
+byte for byte, shows where each one left the cursor."""
 import os
 import sys
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import veldkit_e2e as e2e  # noqa: E402
 
 TX, TY = 40, 30
-SHOTS = {"overview": "/tmp/nav_overview.png", "goto": "/tmp/nav_goto.png", "find": "/tmp/nav_find.png"}
 
 
 def start_tiles():
@@ -27,73 +24,47 @@ class NavigationJourney(e2e.ProgramTestCase):
                  {"name": "Harbour North", "position": (33500, 41999), "targets": [("Crane", (10, 0))]},
                  {"name": "Quarry Road", "position": (70000, 50000), "targets": [("Depot", (0, 10))]}]
         heights = [[(x * 7 + y * 3) % 400 + 50 for x in range(4 * TX)] for y in range(4 * TY)]
-        tfd = e2e.write_terrain(self.tmp, "Vale", [[1] * TX] * TY, heights, textures, areas, bitmaps)
-        with open(tfd, "wb") as f:
-            f.write(e2e.tfd_bytes(start_tiles()))
+        tfd = e2e.write_terrain(self.tmp, "Vale", start_tiles(), heights, textures, areas, bitmaps)
         program = self.program(tfd)
-        program.wait_window()
-        program.wait_settled()
-        program.hold_keys("equal", "equal", "equal", "equal")  # zoom level 4, 16 pixels a tile
-        program.wait_redrawn()
+        program.wait_ready("equal", "equal", "equal", "equal")  # zoom level 4, 16 pixels a tile
         tiles = start_tiles()
 
-        def raise_texture(x, y):
-            tiles[y][x][0] = min(tiles[y][x][0] + 1, 4)
+        def edit(x, y, *keys):  # Page Up raises the texture, T steps the tag
+            program.hold_keys(*keys)
+            tile = tiles[y][x]
+            tile[0] = min(tile[0] + ("Prior" in keys), 4)
+            tile[2] = (tile[2] + ("t" in keys)) % 3
 
-        def next_tag(x, y):
-            tiles[y][x][2] = (tiles[y][x][2] + 1) % 3
+        def at(x, y):
+            return ["mousemove", "--window", program.window, str(x), str(y), "sleep", "0.1"]
 
-        def move(x, y):
-            program.xdotool("mousemove", "--window", program.window, str(x), str(y))
-            time.sleep(0.08)
+        def dialog(key, text):
+            program.press_and_wait(key)
+            program.type_text(text)
+            program.wait_redrawn()
+            program.press_and_wait("Return")
 
         # Left 83 and down 53 pixels: -5 and 3 whole tiles, truncated toward zero.
-        move(400, 300)
-        program.xdotool("mousedown", "1")
-        time.sleep(0.1)
-        for p in ((380, 310), (340, 330), (317, 353)):
-            move(*p)
-        program.xdotool("mouseup", "1")
-        time.sleep(0.3)
-        program.hold_key("Prior")
-        raise_texture(20 + 5, 14 - 3)
-
+        program.xdotool(*at(400, 300), "mousedown", "1", *at(380, 310), *at(340, 330), *at(317, 353),
+                        "mouseup", "1", "sleep", "0.3")
+        edit(20 + 5, 14 - 3, "Prior")
         # At zoom level 5 (8 pixels) pixel 460, 200 is on tile 25 - 48 + 57, 11 - 32 + 25 = 34, 4;
         # at level 4 it stays there with the cursor on 34 + 24 - 28, 4 + 16 - 12 = 30, 8.
         program.hold_key("minus")
-        move(460, 200)
-        program.xdotool("click", "4")
-        time.sleep(0.3)
-        program.hold_key("t")
-        next_tag(30, 8)
-
+        program.xdotool(*at(460, 200))
+        program.wheel(1)
+        edit(30, 8, "t")
         # A 40 x 30 map fits 16 pixels a tile: 640 x 480 at 64, 16.
         program.press_and_wait("o")
-        program.screenshot(SHOTS["overview"])
         program.click(64 + 7 * 16 + 5, 16 + 22 * 16 + 9)
         program.wait_redrawn()
-        program.hold_key("Prior")
-        raise_texture(7, 22)
-
+        edit(7, 22, "Prior")
         # Strip row 5 counts from the south edge: model row 29 - 5.
-        program.press_and_wait("ctrl+g")
-        program.type_text("12, 5")
-        program.wait_redrawn()
-        program.screenshot(SHOTS["goto"])
-        program.press_and_wait("Return")
-        program.hold_keys("Prior", "t")
-        raise_texture(12, 24)
-        next_tag(12, 24)
-
-        # "nor" finds Harbour North only when case is ignored; its tile is
-        # 33500 // 2000, 29 - 41999 // 2000.
-        program.press_and_wait("ctrl+t")
-        program.type_text("nor")
-        program.wait_redrawn()
-        program.screenshot(SHOTS["find"])
-        program.press_and_wait("Return")
-        program.hold_key("t")
-        next_tag(16, 9)
+        dialog("ctrl+g", "12, 5")
+        edit(12, 24, "Prior", "t")
+        # "nor" finds Harbour North only when case is ignored; its tile is 33500 // 2000, 29 - 41999 // 2000.
+        dialog("ctrl+t", "nor")
+        edit(16, 9, "t")
 
         self.assertEqual(0, program.save_and_quit(), program.output())
         with open(tfd, "rb") as f:

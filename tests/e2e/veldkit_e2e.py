@@ -346,6 +346,14 @@ class Program:
             time.sleep(0.15)
         raise E2EError("the window kept changing for %ss" % timeout)
 
+    def wait_ready(self, *keys):
+        """Waits for the window and the loading, then presses keys (a zoom,
+        say) and waits for the view to be drawn again."""
+        self.wait_window()
+        self.wait_settled()
+        self.hold_keys(*keys)
+        return self.wait_redrawn()
+
     def wait_redrawn(self):
         """Waits for the view to settle after commands; returns the picture."""
         return self.wait_settled(at_least=0.5, quiet=0.6)
