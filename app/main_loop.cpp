@@ -120,7 +120,7 @@ void take_mouse_input() {
 // The point under a pixel of the overview, west and north edges in metres as
 // mouse_readout gives them for the map view.
 static void overview_readout(int mx, int my, int *x_metres, int *y_metres) {
-  const OverviewLayout l = overview_layout(map_columns(), map_rows(), display.screen_width, display.status_y);
+  const OverviewLayout l = screen_overview_layout();
   int tx, ty;
   *x_metres = *y_metres = -1;
   if (overview_tile_at(l, mx, my, &tx, &ty) != 0) return;

@@ -37,7 +37,7 @@ Gesture gesture;
 
 // The tile under a pixel, also off the map (for a drag that leaves it).
 void pointer_tile(const ViewState &view, int mx, int my, int *x, int *y) {
-  const int s = view_scale();
+  const int s = 1 << (8 - view.zoom_level);
   *x = view.cursor_x - display.screen_width / (2 * s) + std::max(mx, 0) / s;
   *y = view.cursor_y - display.status_y / (2 * s) + std::max(my, 0) / s;
 }
@@ -102,7 +102,7 @@ void end_pan(ViewState &view, int mx, int my) {
 // A click on the overview goes to its tile and leaves it.
 int overview_click(ViewState &view, const MouseEvent &e) {
   if (e.kind != MOUSE_LEFT_DOWN) return 0;
-  const OverviewLayout l = overview_layout(map_columns(), map_rows(), display.screen_width, display.status_y);
+  const OverviewLayout l = screen_overview_layout();
   int x, y;
   if (overview_tile_at(l, e.x, e.y, &x, &y) != 0) return 0;
   view.cursor_x = x;
@@ -210,14 +210,15 @@ int run_mouse_gestures(ViewState &view, int mx, int my, int ctrl) {
 }
 
 void zoom_about(ViewState &view, int zoom, int mx, int my) {
-  const int before = 1 << (8 - view.zoom_level), after = 1 << (8 - zoom);
+  const ViewState before = view;
   view.zoom_level = zoom;
   if (mx < 0 || my < 0 || mx >= display.screen_width || my >= display.status_y) return;
-  // The tile under the pointer, as the view drew it, then the cursor that puts it there again.
-  const int tx = view.cursor_x - display.screen_width / (2 * before) + mx / before;
-  const int ty = view.cursor_y - display.status_y / (2 * before) + my / before;
-  int x = tx + display.screen_width / (2 * after) - mx / after;
-  int y = ty + display.status_y / (2 * after) - my / after;
+  // The tile under the pointer before, and the one there now: the cursor
+  // moves by their difference to put the first there again.
+  int was_x, was_y, now_x, now_y;
+  pointer_tile(before, mx, my, &was_x, &was_y);
+  pointer_tile(view, mx, my, &now_x, &now_y);
+  int x = view.cursor_x + was_x - now_x, y = view.cursor_y + was_y - now_y;
   clamp_to_map(&x, &y);
   view.cursor_x = x;
   view.cursor_y = y;

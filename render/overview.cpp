@@ -107,6 +107,10 @@ OverviewLayout overview_layout(int tiles_x, int tiles_y, int area_w, int area_h)
   return l;
 }
 
+OverviewLayout screen_overview_layout() {
+  return overview_layout(map_columns(), map_rows(), display.screen_width, display.status_y);
+}
+
 int overview_tile_at(const OverviewLayout &l, int mx, int my, int *x, int *y) {
   const int px = mx - l.left, py = my - l.top;
   if (l.width == 0 || px < 0 || py < 0 || px >= l.width || py >= l.height) return 1;

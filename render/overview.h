@@ -18,6 +18,9 @@ struct OverviewLayout {
 // all zero for an empty map.
 OverviewLayout overview_layout(int tiles_x, int tiles_y, int area_w, int area_h);
 
+// The layout of the loaded map in the window's view area.
+OverviewLayout screen_overview_layout();
+
 // The tile under pixel (mx, my) (for a pixel of many tiles, the middle one
 // of them on the map): 0 with it, 1 off the picture.
 int overview_tile_at(const OverviewLayout &layout, int mx, int my, int *x, int *y);
