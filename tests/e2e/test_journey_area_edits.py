@@ -35,14 +35,9 @@ class AreaJourney(e2e.ProgramTestCase):
         bitmaps = {"tex%d.bmp" % n: e2e.plain_texture((60 * n, 90, 200 - 50 * n)) for n in range(1, 4)}
         areas = [{"name": "Field", "position": (3000, 3000), "alignment": "FRIENDLY", "targets": [("Tower", (0, 0))]}]
         heights = [[20] * (4 * TX) for _ in range(4 * TY)]
-        tfd = e2e.write_terrain(self.tmp, "Isle", [[1] * TX] * TY, heights, textures, areas, bitmaps)
-        with open(tfd, "wb") as f:
-            f.write(e2e.tfd_bytes(start_tiles()))
+        tfd = e2e.write_terrain(self.tmp, "Isle", start_tiles(), heights, textures, areas, bitmaps)
         program = self.program(tfd)
-        program.wait_window()
-        program.wait_settled()
-        program.hold_keys("equal", "equal", "equal", "equal")
-        program.wait_redrawn()
+        program.wait_ready("equal", "equal", "equal", "equal")
         tiles = start_tiles()
 
         def move(x, y):
