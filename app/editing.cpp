@@ -6,8 +6,8 @@
 
 namespace {
 
-// Every accepted edit is one step of the history, even one that changes
-// nothing: the key was pressed, so the map counts as changed until undone.
+// Every edit that changes a byte is one step of the history; one that
+// changes nothing leaves no step and the map as saved.
 struct EditStep {
   EditStep(int action, int x, int y, int sample = 0) { history_begin(action, x, y, sample); }
   ~EditStep() { history_end(); }

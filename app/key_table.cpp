@@ -234,13 +234,20 @@ const KeyRow KEY_ROWS[] = {
 
 int any_key_row(const KeyRow &row) { return row.keys[0] == 0 && row.keys[1] == 0; }
 
-int keys_held(const KeyRow &row) {
+int row_takes(const KeyRow &row, const KeyPress &press) {
   if (any_key_row(row)) return 1;
-  if (!modifier_held(row.modifier)) return 0;
-  return (row.keys[0] && key[row.keys[0]]) || (row.keys[1] && key[row.keys[1]]);
+  if (!modifier_held(row.modifier, press.modifiers)) return 0;
+  return press.scancode > 0 && (row.keys[0] == press.scancode || row.keys[1] == press.scancode);
 }
 
-int ctrl_held() { return key[KEY_LCONTROL] || key[KEY_RCONTROL]; }
+// What the strip says for an edit key that changed no byte.
+const char *unchanged_text(const KeyRow &row) {
+  if (row.action == raise_heights_here || row.action == raise_selected_heights)
+    return "Nothing changed: the heights are at 9999.";
+  if (row.action == lower_heights_here || row.action == lower_selected_heights)
+    return "Nothing changed: the heights are at 0.";
+  return "Nothing changed.";
+}
 
 }  // namespace
 
@@ -288,16 +295,22 @@ int need_met(int need, const ViewState &v, int key_delay) {
   }
 }
 
-int modifier_held(int modifier) {
+int modifier_held(int modifier, int modifiers) {
+  const int ctrl = modifiers & (KEY_MOD_LCTRL | KEY_MOD_RCTRL), shift = modifiers & (KEY_MOD_LSHIFT | KEY_MOD_RSHIFT);
   switch (modifier) {
     case 0: return 1;
-    case MODIFIER_CTRL: return ctrl_held();
-    case MODIFIER_CTRL_SHIFT: return ctrl_held() && (key[KEY_LSHIFT] || key[KEY_RSHIFT]);
-    default: return modifier > 0 && modifier < KEY_MAX && key[modifier];
+    case MODIFIER_CTRL: return ctrl != 0;
+    case MODIFIER_CTRL_SHIFT: return ctrl && shift;
+    case KEY_LSHIFT: return (modifiers & KEY_MOD_LSHIFT) != 0;
+    case KEY_RSHIFT: return (modifiers & KEY_MOD_RSHIFT) != 0;
+    case KEY_LCONTROL: return (modifiers & KEY_MOD_LCTRL) != 0;
+    case KEY_RCONTROL: return (modifiers & KEY_MOD_RCTRL) != 0;
+    case KEY_ALT: return (modifiers & KEY_MOD_ALT) != 0;
+    default: return 0;
   }
 }
 
-const KeyRow *run_key_table(KeyCommand &command, int *redraw) {
+const KeyRow *run_key_table(KeyCommand &command, const KeyPress &press, int *redraw) {
   *redraw = 0;
   command.redraw = 0;
   command.note[0] = 0;
@@ -308,9 +321,12 @@ const KeyRow *run_key_table(KeyCommand &command, int *redraw) {
     for (int k = 0; k < count; k++) {
       const KeyRow &row = rows[k];
       if (any_key_row(row) != pass) continue;
-      if (!keys_held(row) || !condition_holds(row.condition, *command.view)) continue;
+      if (!row_takes(row, press) || !condition_holds(row.condition, *command.view)) continue;
       if (!need_met(row.need, *command.view, *command.key_delay)) return &row;
+      const unsigned changes = history_changes();
       row.action(command);
+      if (row.marks != MARKS_NOTHING && history_changes() == changes && !command.note[0])
+        key_note(command, unchanged_text(row));
       *redraw = row.redraw || command.redraw;
       if (row.pause_ms > 0) rest(row.pause_ms);
       return &row;

@@ -1,7 +1,9 @@
-// The main loop's key commands as one table: the first row whose keys are
-// held and whose condition holds is carried out.
+// The main loop's key commands as one table: the first row that names the
+// key pressed, whose modifiers were held with it and whose condition holds
+// is carried out.
 #pragma once
 
+#include "app/key_presses.h"
 #include "render/map_view.h"
 
 // When a row applies at all; otherwise the search goes on with the next row.
@@ -57,8 +59,8 @@ void key_note(KeyCommand &c, const char *text);
 enum { MODIFIER_CTRL = KEY_MAX + 1, MODIFIER_CTRL_SHIFT = KEY_MAX + 2 };
 
 struct KeyRow {
-  int keys[2];    // held when either is down; both 0: any key
-  int modifier;   // must be held as well (a key or a MODIFIER_...); 0: none
+  int keys[2];    // the key pressed is either; both 0: any key
+  int modifier;   // held with it (a modifier key or a MODIFIER_...); 0: none needed
   int condition;  // KeyCondition
   int need;       // KeyNeed
   void (*action)(KeyCommand &command);
@@ -73,10 +75,12 @@ const KeyRow *key_table(int *count);
 int condition_holds(int condition, const ViewState &view);
 int need_met(int need, const ViewState &view, int key_delay);
 
-int modifier_held(int modifier);
+// Whether a row's modifier is among modifiers (KeyModifierBits).
+int modifier_held(int modifier, int modifiers);
 
-// Walks the table against the held keys (key[]) and carries out the first
+// Walks the table against the key pressed and carries out the first
 // matching row: its action and its pause. The row for any key is the last
-// resort, taken only when no row names a held key. Returns that row (null when
+// resort, taken only when no row takes the key. Returns that row (null when
 // none matched); *redraw is set when the row or its action forces a redraw.
-const KeyRow *run_key_table(KeyCommand &command, int *redraw);
+// An edit row whose action made no step of the history says so in the note.
+const KeyRow *run_key_table(KeyCommand &command, const KeyPress &press, int *redraw);

@@ -11,6 +11,7 @@
 #include "app/navigation.h"
 #include "app/status_bar.h"
 #include "render/overview.h"
+#include "terrain/edit_history.h"
 #include "terrain/terrain_model.h"
 #include "ui/display.h"
 
@@ -148,12 +149,25 @@ static void draw_mouse_readout(BITMAP *bmp, int mx, int my) {
   show_message(bmp, display.screen_width - 107, display.status_y + 1, SCHEME_VALUE, "%7d,%7d", x, y);
 }
 
-void run_key_command() {
+void run_key_command(const KeyPress &press) {
   KeyCommand command = {&view, &pacing.key_delay};
   int redraw = 0;
-  run_key_table(command, &redraw);
+  run_key_table(command, press, &redraw);
   if (redraw) force_redraw();
   snprintf(strip_note, sizeof(strip_note), "%s", command.note);
+}
+
+// The first time the history lets old steps go, the user learns it then,
+// not at an undo that finds nothing.
+static void note_dropped_steps() {
+  const int n = history_take_dropped();
+  if (n <= 0) return;
+  char text[KEY_NOTE_SIZE];
+  if (n == 1)
+    snprintf(text, sizeof(text), "Undo history full: the oldest edit can no longer be undone.");
+  else
+    snprintf(text, sizeof(text), "Undo history full: the oldest %d edits can no longer be undone.", n);
+  snprintf(strip_note, sizeof(strip_note), "%-59s", text);
 }
 
 // The view of a map without tiles: nothing to show but the empty strip.
@@ -195,15 +209,20 @@ void main_loop_pass() {
     clear_keybuf();
     forget_mouse_input();
   } else if (keypressed()) {
-    if (key[KEY_RSHIFT]) rest(100);
-    // A drag or stroke under way ends first: the command may be undo.
-    finish_mouse_gestures();
-    run_key_command();
-    clear_keybuf();
-    forget_mouse_input();
+    // One key a pass, each as it was pressed: keys typed while a command ran
+    // wait their turn instead of being dropped.
+    KeyPress press;
+    if (read_key_press(&press) == 0) {
+      if (key[KEY_RSHIFT]) rest(100);
+      // A drag or stroke under way ends first: the command may be undo.
+      finish_mouse_gestures();
+      run_key_command(press);
+      forget_mouse_input();
+    }
   } else {
     rest(5);
   }
+  note_dropped_steps();
 
   keep_cursor_on_map();
   if (view.cursor_x != pacing.prev_x || view.cursor_y != pacing.prev_y) redraw();

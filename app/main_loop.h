@@ -1,6 +1,7 @@
-// The main loop: held keys to commands, redraws and the mouse readout.
+// The main loop: key presses to commands, redraws and the mouse readout.
 #pragma once
 
+#include "app/key_presses.h"
 #include "render/map_view.h"
 
 // The view, owned by the loop; read by the editing commands through it.
@@ -13,9 +14,8 @@ extern volatile int close_requested;
 // terrain: the cursor at the map's centre, the whole map in view.
 void reset_view();
 
-// Carries out the first command of the key table whose keys are held and
-// whose condition holds.
-void run_key_command();
+// Carries out the first command of the key table that takes the press.
+void run_key_command(const KeyPress &press);
 
 // One pass: a waiting key's command, a redraw when needed, the readout.
 void main_loop_pass();

@@ -43,8 +43,10 @@ void pointer_tile(const ViewState &view, int mx, int my, int *x, int *y) {
 }
 
 // The tile on the map under a pixel of the map view; 1 when none.
+int in_map_view(int mx, int my) { return mx >= 0 && my >= 0 && mx < display.screen_width && my < display.status_y; }
+
 int tile_at_pixel(const ViewState &view, int mx, int my, int *x, int *y) {
-  if (mx < 0 || my < 0 || mx >= display.screen_width || my >= display.status_y) return 1;
+  if (!in_map_view(mx, my)) return 1;
   pointer_tile(view, mx, my, x, y);
   return tile_on_map(*x, *y) ? 0 : 1;
 }
@@ -61,13 +63,18 @@ void select_between(ViewState &view, int x, int y) {
                     std::max(gesture.anchor_y, y)};
 }
 
+// The tile a stroke reaches under (mx, my); off the map the line only needs
+// to reach the brush's width beyond it.
+void stroke_tile(const ViewState &view, int mx, int my, int *x, int *y) {
+  pointer_tile(view, mx, my, x, y);
+  *x = std::clamp(*x, -BRUSH_SIZE_MAX, map_columns() + BRUSH_SIZE_MAX);
+  *y = std::clamp(*y, -BRUSH_SIZE_MAX, map_rows() + BRUSH_SIZE_MAX);
+}
+
 // The stroke on to the tile under (mx, my): a straight line of squares.
 int paint_to(const ViewState &view, int mx, int my) {
   int x, y;
-  pointer_tile(view, mx, my, &x, &y);
-  // Off the map the line only needs to reach the brush's width beyond it.
-  x = std::clamp(x, -BRUSH_SIZE_MAX, map_columns() + BRUSH_SIZE_MAX);
-  y = std::clamp(y, -BRUSH_SIZE_MAX, map_rows() + BRUSH_SIZE_MAX);
+  stroke_tile(view, mx, my, &x, &y);
   if (x == gesture.last_x && y == gesture.last_y) return 0;
   stroke_line(gesture.last_x, gesture.last_y, x, y, view.brush_size);
   gesture.last_x = x;
@@ -119,16 +126,18 @@ int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int c
   if (view.overview && gesture.state == GESTURE_IDLE) return overview_click(view, e);
   switch (gesture.state * 4 + e.kind) {
     case GESTURE_IDLE * 4 + MOUSE_LEFT_DOWN:
-      if (!on_map) return 0;
-      if (view.paint_mode) {
+      if (view.paint_mode && in_map_view(e.x, e.y)) {
+        // A stroke may start off the map and paint the tiles it then crosses.
         // On heights Ctrl lowers; on tiles the clipboard's centre cell is the paint.
         stroke_begin(textures ? BRUSH_TILES : ctrl ? BRUSH_LOWER_HEIGHTS : BRUSH_RAISE_HEIGHTS,
                      session.tile_clipboard.centre());
         gesture.state = GESTURE_PAINTING;
-        gesture.last_x = x;
-        gesture.last_y = y;
-        stroke_line(x, y, x, y, view.brush_size);
-      } else if (ctrl && textures) {
+        stroke_tile(drawn, e.x, e.y, &gesture.last_x, &gesture.last_y);
+        stroke_line(gesture.last_x, gesture.last_y, gesture.last_x, gesture.last_y, view.brush_size);
+        return 1;
+      }
+      if (!on_map) return 0;
+      if (ctrl && textures) {
         area_flood(session.tile_clipboard.centre(), x, y, view.selected ? &view.selection : nullptr);
       } else {
         // A drag or, should it move no whole tile, a click.

@@ -5,6 +5,7 @@
 
 #include "app/command_line.h"
 #include "app/editing.h"
+#include "app/key_presses.h"
 #include "app/main_loop.h"
 #include "app/opening.h"
 #include "app/resource_files.h"
@@ -147,6 +148,7 @@ int veldkit_main(int argc, char **argv) {
   }
   install_timer();
   install_keyboard();
+  install_key_recorder();
   install_mouse();
   install_mouse_recorder();
   // The library leaves X protocol errors to the default handler, which ends

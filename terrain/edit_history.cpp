@@ -66,6 +66,8 @@ struct History {
   HistoryStep pending;
   long long area_bytes;
   unsigned changes;
+  int dropped;         // steps dropped since the last report
+  int dropped_told;    // the drop has been reported since opening
 };
 
 // What an area command may change, as it was before: the rectangle's tiles
@@ -90,6 +92,11 @@ History history;
 
 int height_action(int action) {
   return (action >= HISTORY_RAISE && action <= HISTORY_PASTE_HEIGHTS) || action >= HISTORY_AREA_RAISE_HEIGHTS;
+}
+
+bool same_tile(const Tile &a, const Tile &b) {
+  return a.texture == b.texture && a.rotation == b.rotation && a.tag == b.tag && a.extra[0] == b.extra[0] &&
+         a.extra[1] == b.extra[1] && a.extra[2] == b.extra[2];
 }
 
 int step_map(const HistoryStep &step) { return height_action(step.action) ? HISTORY_HEIGHT_MAP : HISTORY_TILE_MAP; }
@@ -207,6 +214,7 @@ void drop_oldest() {
   history.first = (history.first + 1) % HISTORY_MAX_STEPS;
   history.applied--;
   history.total--;
+  history.dropped++;
 }
 
 // Keeps the pending step: the steps that could have been redone go, and the
@@ -294,12 +302,7 @@ int history_touch(int x, int y) {
   return 1;
 }
 
-static bool same_tile(const Tile &a, const Tile &b) {
-  return a.texture == b.texture && a.rotation == b.rotation && a.tag == b.tag && a.extra[0] == b.extra[0] &&
-         a.extra[1] == b.extra[1] && a.extra[2] == b.extra[2];
-}
-
-void history_end_area(long long covered, int w, int h, int left, int top, int right, int bottom) {
+int history_end_area(long long covered, int w, int h, int left, int top, int right, int bottom) {
   AreaCapture &c = capture_area;
   AreaStep *area = new AreaStep();
   area->left = left;
@@ -377,15 +380,27 @@ void history_end_area(long long covered, int w, int h, int left, int top, int ri
       area->values.push_back(t.second);
     }
   }
+  if (area->cr < area->cl && area->samples.count() == 0) {
+    delete area;
+    return 0;
+  }
   start_pending(c.action);
   HistoryStep &step = history.pending;
   step.x = left + (right - left) / 2;
   step.y = top + (bottom - top) / 2;
   step.area = area;
   keep_pending();
+  return 1;
 }
 
 long long history_area_bytes() { return history.area_bytes; }
+
+int history_take_dropped() {
+  const int n = history.dropped_told ? 0 : history.dropped;
+  history.dropped = 0;
+  if (n > 0) history.dropped_told = 1;
+  return n;
+}
 
 void history_begin(int action, int x, int y, int sample) {
   HistoryStep &step = history.pending;
@@ -406,9 +421,17 @@ void history_begin(int action, int x, int y, int sample) {
   capture(step, 0);
 }
 
-void history_end() {
-  capture(history.pending, 1);
+int history_end() {
+  HistoryStep &step = history.pending;
+  capture(step, 1);
+  int changed = 0;
+  if (step_map(step) == HISTORY_HEIGHT_MAP)
+    changed = step.count > 0 && memcmp(step.heights.before, step.heights.after, sizeof(step.heights.before)) != 0;
+  for (int n = 0; n < step.count && !changed && step_map(step) == HISTORY_TILE_MAP; n++)
+    changed = !same_tile(step.tiles[n].before, step.tiles[n].after);
+  if (!changed) return 0;
   keep_pending();
+  return 1;
 }
 
 int history_undo(int *x, int *y, char *text, int size) {
@@ -449,6 +472,7 @@ void history_mark_saved(int map) {
 void history_clear() {
   for (int k = 0; k < history.total; k++) free_area(step_at(k));
   history.first = history.applied = history.total = 0;
+  history.dropped = history.dropped_told = 0;
   history.changes++;
   // Ids go on counting, so that no state of the old terrain matches a new one.
   const uint32_t opened = ++history.next_id;

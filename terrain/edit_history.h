@@ -57,9 +57,10 @@ const long long HISTORY_MAX_BYTES = 512LL << 20;
 // Around every edit of tile (x, y): begin remembers what the action may
 // change (sample: the height sample of a single-sample action), end keeps the
 // step with the values before and after and drops the steps that could have
-// been redone. A tile off the map is recorded as a step that changes nothing.
+// been redone. An edit that changed no byte (or a tile off the map) is no
+// step: end returns 0 for it, 1 for a step kept.
 void history_begin(int action, int x, int y, int sample);
-void history_end();
+int history_end();
 
 // Around an area command. begin_area remembers the tiles of the rectangle
 // (inclusive corners, clipped to the map); begin_touches remembers nothing
@@ -71,11 +72,16 @@ void history_end();
 void history_begin_area(int action, int left, int top, int right, int bottom);
 void history_begin_touches(int action);
 int history_touch(int x, int y);  // 1 the first time for the tile
-// For a height action both remember the tiles' 16 samples each.
-void history_end_area(long long covered, int w, int h, int left, int top, int right, int bottom);
+// For a height action both remember the tiles' 16 samples each. Returns 1
+// when the step was kept, 0 when nothing changed and there is no step.
+int history_end_area(long long covered, int w, int h, int left, int top, int right, int bottom);
 
 // Bytes the area steps hold.
 long long history_area_bytes();
+
+// Steps dropped to keep within the bounds since the last call (0 after the
+// first report since opening: the strip says it once).
+int history_take_dropped();
 
 // Puts back the last edit (or makes the next undone one again): 0 with the
 // tile it changed and its description ("texture of tile 12, 40", the row

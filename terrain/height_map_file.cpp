@@ -267,7 +267,8 @@ static int load_chunks_in_parallel(int fd, int sx, int sy, SampleStats *stats) {
 }
 
 // The step the editor raises and lowers heights by, from how many small
-// samples are multiples of 5, 6, 8, 10 and 12.
+// samples are multiples of 5, 6, 8, 10 and 12; at least 1, so that a flat or
+// low map can still be raised.
 static int detect_height_step(const SampleStats &stats, int max_height) {
   int s = round_to_int(max_height / 255);
   if (stats.c8 > STEP_MIN_COUNT) s = 8;
@@ -279,7 +280,7 @@ static int detect_height_step(const SampleStats &stats, int max_height) {
     s = 12;
     if (stats.c6 >= 2 * stats.c12) s = 6;
   }
-  return s;
+  return s > 0 ? s : 1;
 }
 
 int load_height_map(const char *path, const Reporter *reporter) {

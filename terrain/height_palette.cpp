@@ -44,6 +44,9 @@ void build_height_palette() {
     } while (h < g_limit);
   }
   height_palette[0] = makecol(0, 63, 88);
+  // Edits may raise samples above the map's highest height at opening; the
+  // scale stays, they take its top colour.
+  for (int i = m + 1; i <= MAX_HEIGHT; i++) height_palette[i] = height_palette[m];
 }
 
 int apply_shade(int colour, int shade) {

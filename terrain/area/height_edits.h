@@ -3,14 +3,18 @@
 // keys and the area commands share them.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
 #include "terrain/area/area_edits.h"
 
+// A raise stops at the format's highest height and never lowers a sample
+// above it; a lower stops at 0.
 inline uint16_t raised_height(uint16_t h) {
-  const int32_t step = height_map.height_step, top = height_map.max_height;
-  return (uint16_t)((int32_t)h < top - step ? h + step : top);
+  const int32_t step = height_map.height_step, top = MAX_HEIGHT;
+  if ((int32_t)h < top - step) return (uint16_t)(h + step);
+  return (uint16_t)std::max((int32_t)h, top);
 }
 inline uint16_t lowered_height(uint16_t h) {
   const int32_t step = height_map.height_step;

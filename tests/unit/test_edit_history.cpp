@@ -117,16 +117,21 @@ TEST_F(EditHistory, NewEditDropsTheRedoSteps) {
 TEST_F(EditHistory, OldestStepsGoFirstAtTheLimit) {
   const int extra = 25;
   std::vector<Snapshot> early;
+  std::mt19937 random(3);
   for (int n = 0; n < HISTORY_MAX_STEPS + extra; n++) {
-    edit(n % 2 ? HISTORY_TEXTURE : HISTORY_LOWER, n % COLUMNS, (n / COLUMNS) % ROWS);
-    if (n == extra - 1) early.push_back(snapshot());
+    edit(n % 2 ? HISTORY_TEXTURE : HISTORY_LOWER, n % COLUMNS, (n / COLUMNS) % ROWS, random);
+    if (n >= extra - 1) early.push_back(snapshot());
   }
+  // Told once: the first report counts the steps dropped so far, later ones nothing.
+  EXPECT_EQ(extra, history_take_dropped());
+  edit(HISTORY_TEXTURE, 0, 0, random);
+  EXPECT_EQ(0, history_take_dropped());
   EXPECT_EQ(history_undo_count(), HISTORY_MAX_STEPS);
   int x, y, undone = 0;
   char text[HISTORY_TEXT_SIZE];
   while (history_undo(&x, &y, text, sizeof(text)) == 0) undone++;
   EXPECT_EQ(undone, HISTORY_MAX_STEPS);
-  EXPECT_TRUE(snapshot() == early[0]) << "the state after the dropped steps";
+  EXPECT_TRUE(snapshot() == early[1]) << "the state after the dropped steps";
   // The opening state lies beyond the kept steps: both maps stay changed.
   EXPECT_EQ(history_map_changed(HISTORY_TILE_MAP), 1);
   EXPECT_EQ(history_map_changed(HISTORY_HEIGHT_MAP), 1);
@@ -170,10 +175,13 @@ TEST_F(EditHistory, SavedStateIsTrackedThroughUndoAndRedo) {
   history_mark_saved(HISTORY_TILE_MAP);
   EXPECT_EQ(history_map_changed(HISTORY_TILE_MAP), 0);
 
-  // An edit that changes nothing still counts, as the modified flags always did.
+  // An edit that changes nothing is no step: the map stays as saved.
   history_begin(HISTORY_TAG, 3, 3, 0);
-  history_end();
-  EXPECT_EQ(history_map_changed(HISTORY_TILE_MAP), 1);
+  EXPECT_EQ(0, history_end());
+  history_begin(HISTORY_RAISE, 3, 3, 0);
+  EXPECT_EQ(0, history_end());
+  EXPECT_EQ(history_map_changed(HISTORY_TILE_MAP), 0);
+  EXPECT_EQ(history_redo(&x, &y, text, sizeof(text)), 0);  // the tag edit's redo survives
 }
 
 TEST_F(EditHistory, StepsNameTheirTileAndStayOnTheMap) {
@@ -186,18 +194,19 @@ TEST_F(EditHistory, StepsNameTheirTileAndStayOnTheMap) {
   // Named as the strip names the tile: its row counted from the south edge.
   EXPECT_STREQ(text, "texture of tile 6, 0");
   history_begin(HISTORY_RAISE_SAMPLE, 2, 3, 6);
+  height_map.heights[8 + 2][12 + 1]++;
   history_end();
   ASSERT_EQ(history_undo(&x, &y, text, sizeof(text)), 0);
   EXPECT_EQ(y, 3);
   EXPECT_STREQ(text, "height sample 6 raised on tile 2, 1");
 
   // A 3 x 3 paste at the corner covers the four tiles on the map and
-  // nothing beyond; a tile off the map is a step that changes nothing.
+  // nothing beyond; a tile off the map is no step.
   const Snapshot before = snapshot();
   edit(HISTORY_PASTE_BLOCK, 0, 0);
   edit(HISTORY_PASTE_HEIGHTS, COLUMNS, 0);
   edit(HISTORY_TEXTURE, -1, 2);
-  EXPECT_EQ(history_undo_count(), 3);
+  EXPECT_EQ(history_undo_count(), 1);
   while (history_undo(&x, &y, text, sizeof(text)) == 0) {
   }
   EXPECT_TRUE(snapshot() == before);

@@ -34,7 +34,9 @@ TEST_F(HeightPalette, BandsForAThousandMetres) {
   height_map.max_height = 1000;
   build_height_palette();
   EXPECT_EQ(makecol(0, 63, 88), height_palette[0]);
-  EXPECT_EQ(sentinel, height_palette[1001]);
+  // Heights raised above the map's top by edits take the top colour.
+  EXPECT_EQ(height_palette[1000], height_palette[1001]);
+  EXPECT_EQ(height_palette[1000], height_palette[MAX_HEIGHT]);
   for (int i = 1; i <= 1000; i++) ASSERT_NE(sentinel, height_palette[i]) << i;
 
   // Upper band: full value, hue running from red at 819 on to magenta.
@@ -76,7 +78,7 @@ TEST_F(HeightPalette, FlatMapHasOnlyTheSeaColour) {
   height_map.max_height = 0;
   build_height_palette();
   EXPECT_EQ(makecol(0, 63, 88), height_palette[0]);
-  EXPECT_EQ(sentinel, height_palette[1]);
+  EXPECT_EQ(makecol(0, 63, 88), height_palette[1]);
 }
 
 TEST_F(HeightPalette, EveryHeightOfTheHighestMapIsColoured) {
@@ -86,7 +88,7 @@ TEST_F(HeightPalette, EveryHeightOfTheHighestMapIsColoured) {
     build_height_palette();
     for (int i = 0; i <= m; i++) ASSERT_NE(sentinel, height_palette[i]) << m << " " << i;
     if (m < MAX_HEIGHT) {
-      EXPECT_EQ(sentinel, height_palette[m + 1]);
+      EXPECT_EQ(height_palette[m], height_palette[m + 1]);
     }
   }
 }

@@ -48,10 +48,18 @@ void hold(std::initializer_list<int> keys, int state) {
   for (int k : keys) key[k] = (char)state;
 }
 
-// A whole pass while the keys are held and a key code waits, as when typed.
+// The last key is pressed while the others are held.
+KeyPress press_of(std::initializer_list<int> keys) {
+  hold(keys, 1);
+  KeyPress p = key_press_now(*(keys.end() - 1));
+  hold(keys, 0);
+  return p;
+}
+
+// A whole pass with the press waiting in the buffer, as when typed.
 void press(std::initializer_list<int> keys) {
   hold(keys, 1);
-  simulate_keypress((KEY_SPACE << 8) | ' ');
+  simulate_ukeypress(0, *(keys.end() - 1));
   main_loop_pass();
   hold(keys, 0);
   clear_keybuf();
@@ -61,9 +69,7 @@ void press(std::initializer_list<int> keys) {
 bool command(std::initializer_list<int> keys) {
   loop_pacing().prev_x = view.cursor_x;
   loop_pacing().prev_y = view.cursor_y;
-  hold(keys, 1);
-  run_key_command();
-  hold(keys, 0);
+  run_key_command(press_of(keys));
   return loop_pacing().prev_y == -1;
 }
 
@@ -229,7 +235,7 @@ TEST_F(MainLoop, TextureKeysKeepTheRange) {
   tile.texture = TEXTURES;
   EXPECT_TRUE(command({KEY_PGUP}));
   EXPECT_EQ(TEXTURES, tile.texture);
-  EXPECT_EQ(1, tile_map_unsaved());  // marked although unchanged
+  EXPECT_EQ(0, tile_map_unsaved());  // unchanged: no step, not marked
 
   tile.texture = 1;
   EXPECT_TRUE(command({KEY_PGDN}));
@@ -308,17 +314,15 @@ TEST_F(MainLoop, CommandsWithoutTheirDataDoNothing) {
   EXPECT_EQ(0, height_map_unsaved());
 }
 
-TEST_F(MainLoop, EmptyClipboardPasteStillMarks) {
+TEST_F(MainLoop, EmptyClipboardPasteChangesNothing) {
   view.zoom_level = 4;
   const Tile before = tile_at(view.cursor_x, view.cursor_y);
   EXPECT_TRUE(command({KEY_V}));
-  EXPECT_EQ(1, tile_map_unsaved());
-  history_mark_saved(HISTORY_TILE_MAP);
   EXPECT_TRUE(command({KEY_B}));
-  EXPECT_EQ(1, tile_map_unsaved());
+  EXPECT_EQ(0, tile_map_unsaved());
+  EXPECT_EQ(0, history_undo_count());
   EXPECT_EQ(0, memcmp(&before, &tile_at(view.cursor_x, view.cursor_y), sizeof(Tile)));
 
-  history_mark_saved(HISTORY_TILE_MAP);
   EXPECT_FALSE(command({KEY_C}));
   EXPECT_EQ(0, tile_map_unsaved());
   EXPECT_EQ(before.texture, session.tile_clipboard.centre().texture);
@@ -519,9 +523,7 @@ TEST_F(MainLoop, DegenerateMapsKeepTheCursorOnTheMap) {
 std::string note_of(std::initializer_list<int> keys) {
   KeyCommand c = {&view, &loop_pacing().key_delay};
   int redraw;
-  hold(keys, 1);
-  run_key_table(c, &redraw);
-  hold(keys, 0);
+  run_key_table(c, press_of(keys), &redraw);
   std::string text = c.note;
   if (!text.empty()) {
     EXPECT_EQ(59u, text.size()) << text;
@@ -568,6 +570,83 @@ TEST_F(MainLoop, UndoAndRedoGoToTheTileAndSaySo) {
   // With Ctrl they do not slow it down.
   note_of({KEY_LCONTROL, KEY_Y});
   EXPECT_EQ(4, loop_pacing().key_delay);
+}
+
+// An edit key that changes no byte makes no step, leaves the map as saved
+// and says why.
+TEST_F(MainLoop, EditsThatChangeNothingSaySo) {
+  use_heights(10);
+  view.zoom_level = 4;
+  tile_at(view.cursor_x, view.cursor_y).texture = TEXTURES;
+  const struct {
+    int mode;
+    std::initializer_list<int> keys;
+    uint16_t height;
+    const char *note;
+  } cases[] = {
+      {EDIT_TILES, {KEY_PGUP}, 0, "Nothing changed."},
+      {EDIT_TILES, {KEY_V}, 0, "Nothing changed."},
+      {EDIT_HEIGHTS, {KEY_PGUP}, 9999, "Nothing changed: the heights are at 9999."},
+      {EDIT_HEIGHTS, {KEY_PGDN}, 0, "Nothing changed: the heights are at 0."},
+      {EDIT_HEIGHTS, {KEY_L}, 40, "Nothing changed."},
+  };
+  for (const auto &c : cases) {
+    view.edit_mode = c.mode;
+    for (int i = 0; i < 4; i++)
+      for (int j = 0; j < 4; j++) height_map.heights[4 * view.cursor_x + i][4 * view.cursor_y + j] = c.height;
+    EXPECT_EQ(c.note, note_of(c.keys)) << c.note;
+    EXPECT_EQ(0, history_undo_count());
+    EXPECT_EQ(0, tile_map_unsaved());
+    EXPECT_EQ(0, height_map_unsaved());
+  }
+  // All selected at 9999 but one sample: a step, and no note.
+  view.edit_mode = EDIT_HEIGHTS;
+  note_of({KEY_LCONTROL, KEY_A});
+  for (int x = 0; x < 4 * tile_map.tiles_x; x++)
+    for (int y = 0; y < 4 * tile_map.tiles_y; y++) height_map.heights[x][y] = 9999;
+  EXPECT_EQ("Nothing changed: the heights are at 9999.", note_of({KEY_PGUP}));
+  height_map.heights[5][7] = 9000;
+  EXPECT_EQ("", note_of({KEY_PGUP}));
+  EXPECT_EQ(9010, height_map.heights[5][7]);
+  EXPECT_EQ(1, height_map_unsaved());
+}
+
+// Each press is carried out once, with the modifiers held when it was
+// pressed, however short: taps queued while the loop was busy all count.
+// A held key's repeats that are still queued when it is let go do not.
+TEST_F(MainLoop, EveryPressCountsOnceWithItsModifiers) {
+  install_key_recorder();
+  view.zoom_level = 4;
+  view.paint_mode = 1;
+  for (int n = 0; n < 9; n++) simulate_ukeypress(0, KEY_CLOSEBRACE);
+  for (int n = 0; n < 9; n++) main_loop_pass();
+  EXPECT_EQ(10, view.brush_size);
+  view.paint_mode = 0;
+
+  // Ctrl held at the press and let go before the loop looks is still Ctrl + Z.
+  const int tag = tile_at(view.cursor_x, view.cursor_y).tag;
+  simulate_ukeypress(0, KEY_T);
+  main_loop_pass();
+  EXPECT_EQ((tag + 1) % 3, tile_at(view.cursor_x, view.cursor_y).tag);
+  hold({KEY_LCONTROL}, 1);
+  simulate_ukeypress(0, KEY_Z);
+  hold({KEY_LCONTROL}, 0);
+  main_loop_pass();
+  EXPECT_EQ(tag, tile_at(view.cursor_x, view.cursor_y).tag);
+  EXPECT_EQ(0, history_undo_count());
+
+  const int x = view.cursor_x;
+  key[KEY_RIGHT] = 1;
+  keyboard_lowlevel_callback(KEY_RIGHT);
+  simulate_ukeypress(0, KEY_RIGHT);
+  keyboard_lowlevel_callback(KEY_RIGHT);  // held: a repeat
+  simulate_ukeypress(0, KEY_RIGHT);
+  keyboard_lowlevel_callback(KEY_RIGHT | 0x80);
+  key[KEY_RIGHT] = 0;
+  for (int n = 0; n < 3; n++) main_loop_pass();
+  EXPECT_EQ(x + 1, view.cursor_x);
+  keyboard_lowlevel_callback = nullptr;
+  keyboard_ucallback = nullptr;
 }
 
 // The pass draws the view first and the note over it, where progress
