@@ -47,6 +47,15 @@ int buffered_key(int code, int *scancode) {
   return code;
 }
 
+// Whether the next record is a repeat of the key: repeats that piled up
+// while the loop was busy are one, as a held key's always were.
+bool repeat_follows(int scancode) {
+  const unsigned tail = ring.tail.load(std::memory_order_relaxed);
+  if (tail == ring.head.load(std::memory_order_acquire)) return false;
+  const KeyRecord &r = ring.records[tail % KEY_RECORDS];
+  return r.repeat && r.scancode == scancode;
+}
+
 // The record of the key just read from the buffer, if the ring has it.
 bool take_record(int scancode, int code, KeyRecord *found) {
   unsigned tail = ring.tail.load(std::memory_order_relaxed);
@@ -90,7 +99,7 @@ int read_key_press(KeyPress *press) {
       *press = key_press_now(scancode);
       return 0;
     }
-    if (r.repeat && !key[scancode]) continue;
+    if (r.repeat && (!key[scancode] || repeat_follows(scancode))) continue;
     press->scancode = scancode;
     press->modifiers = r.modifiers;
     press->repeat = r.repeat;

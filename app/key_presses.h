@@ -20,9 +20,9 @@ struct KeyPress {
 // Records every key as the library buffers it. Once, after install_keyboard.
 void install_key_recorder();
 
-// The next key of the buffer: 0 with it, 1 when none waits. A repeat of a
-// key already released is passed over: a held key's repeats that piled up
-// while the loop was busy stop when the key does.
+// The next key of the buffer: 0 with it, 1 when none waits. Repeats that
+// piled up while the loop was busy count as one, and none once the key is
+// let go: a held key stops when it does.
 int read_key_press(KeyPress *press);
 
 // A press of scancode with the modifiers held now (for keys the recorder

@@ -328,7 +328,8 @@ const KeyRow *run_key_table(KeyCommand &command, const KeyPress &press, int *red
       if (row.marks != MARKS_NOTHING && history_changes() == changes && !command.note[0])
         key_note(command, unchanged_text(row));
       *redraw = row.redraw || command.redraw;
-      if (row.pause_ms > 0) rest(row.pause_ms);
+      // The pause paces a held key's repeats; a press is never held back.
+      if (row.pause_ms > 0 && press.repeat) rest(row.pause_ms);
       return &row;
     }
   }

@@ -66,7 +66,7 @@ struct KeyRow {
   void (*action)(KeyCommand &command);
   int marks;      // KeyMarks: the map the row's edit changes (its history step marks it)
   int redraw;     // 1: the view is redrawn although the cursor stayed
-  int pause_ms;   // pause after the action
+  int pause_ms;   // pause after the action of a repeat (a key held down)
 };
 
 // The rows in their order of precedence; *count receives their number.
@@ -79,7 +79,7 @@ int need_met(int need, const ViewState &view, int key_delay);
 int modifier_held(int modifier, int modifiers);
 
 // Walks the table against the key pressed and carries out the first
-// matching row: its action and its pause. The row for any key is the last
+// matching row: its action and, for a repeat, its pause. The row for any key is the last
 // resort, taken only when no row takes the key. Returns that row (null when
 // none matched); *redraw is set when the row or its action forces a redraw.
 // An edit row whose action made no step of the history says so in the note.

@@ -1,6 +1,7 @@
 """A journey through the area tools with the real mouse: right drags to
 select, Ctrl + C and Ctrl + F, a right click, a Ctrl + click flood fill and
-a brush stroke, then Ctrl + S. The saved tile map is compared byte for byte
+brush strokes (one started off the map, after quick taps that each grow
+the brush), then Ctrl + S. The saved tile map is compared byte for byte
 with what the test works out itself."""
 import os
 import sys
@@ -87,6 +88,19 @@ class AreaJourney(e2e.ProgramTestCase):
         drag(1, [pixel(1, 0), pixel(4, 0), pixel(8, 0)])
         for x in range(0, 10):
             for y in (0, 1):
+                paste(tiles, x, y, centre)
+        # Nine quick taps of ], each shorter than a pass of the loop and its
+        # pause: every one counts, 3 x 3 to 12 x 12. Then a stroke that
+        # starts off the map, on the black, and crosses it: it paints the
+        # tiles its 12 x 12 squares cover, columns 0..8, rows 7..13.
+        taps = []
+        for _ in range(9):
+            taps += ["keydown", "bracketright", "sleep", "0.06", "keyup", "bracketright", "sleep", "0.03"]
+        program.xdotool(*taps)
+        program.wait_redrawn()
+        drag(1, [pixel(-3, 12), pixel(0, 12), pixel(2, 12)])
+        for x in range(0, 9):
+            for y in range(7, 14):
                 paste(tiles, x, y, centre)
         self.assertEqual(CURSOR, (TX // 2, TY // 2 - 1))
 
