@@ -67,6 +67,9 @@ bool take_record(int scancode, int code, KeyRecord *found) {
     ring.tail.store(tail + 1, std::memory_order_release);
     return true;
   }
+  // Not recorded (the ring was full): every record is of a key before it,
+  // read already, and goes, so that the ring never stays full.
+  ring.tail.store(head, std::memory_order_release);
   return false;
 }
 
