@@ -19,7 +19,7 @@ def start_heights():
     for Y in range(4 * TY):  # a slope rising to the east in the tiles of column 8
         for i in range(4):
             h[Y][32 + i] = 100 + 20 * i
-    h[0][0] = 300  # the highest sample: raising stops here
+    h[0][0] = 300  # the highest sample at opening: raising goes past it
     h[21][34] = 295
     return h
 
@@ -53,7 +53,6 @@ class Model:
     def __init__(self):
         self.tiles = start_tiles()
         self.h = start_heights()
-        self.top = max(max(row) for row in self.h)
         self.block = None
         self.heights_clip = None
 
@@ -94,7 +93,7 @@ class Model:
     def raise_(self, x, y, only=None):
         for X, Y in ([only] if only else self.samples(x, y)):
             v = self.h[Y][X]
-            self.h[Y][X] = v + STEP if v < self.top - STEP else self.top
+            self.h[Y][X] = v + STEP if v < 9999 - STEP else max(v, 9999)
 
     def lower(self, x, y):
         for X, Y in self.samples(x, y):

@@ -62,7 +62,6 @@ class Model:
     def __init__(self):
         self.tiles = start_tiles()
         self.h = start_heights()
-        self.top = max(max(row) for row in self.h)
 
     def next_texture(self, x, y):
         t = self.tiles[y][x]
@@ -76,7 +75,7 @@ class Model:
         for j in range(4):
             for i in range(4):
                 v = self.h[4 * y + j][4 * x + i]
-                self.h[4 * y + j][4 * x + i] = v + STEP if v < self.top - STEP else self.top
+                self.h[4 * y + j][4 * x + i] = v + STEP if v < 9999 - STEP else max(v, 9999)
 
     def tfd(self):
         return e2e.tfd_bytes(self.tiles, HEADER3, HEADER4)

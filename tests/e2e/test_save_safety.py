@@ -19,10 +19,11 @@ def start_tiles():
 
 
 def edited_tiles():
-    """What Page Up at the start cursor makes of the tiles."""
+    """What Page Down at the start cursor makes of the tiles: the tile there
+    has the last texture, so Page Up would change nothing and be no edit."""
     tiles = start_tiles()
     tile = tiles[CURSOR[1]][CURSOR[0]]
-    tile[0] = min(tile[0] + 1, 3)
+    tile[0] = max(tile[0] - 1, 1)
     return tiles
 
 
@@ -50,7 +51,7 @@ class SaveSafety(e2e.ProgramTestCase):
         return program
 
     def edit(self, program):
-        program.hold_keys("equal", "equal", "equal", "equal", "Prior")  # zoom level 4, next texture
+        program.hold_keys("equal", "equal", "equal", "equal", "Next")  # zoom level 4, previous texture
         program.wait_redrawn()
 
     def test_read_only_tile_map_is_not_replaced(self):

@@ -192,7 +192,12 @@ TEST_F(StatusBar, UnsavedChangesAreMarkedAfterTheName) {
   const int actions[] = {HISTORY_TAG, HISTORY_RAISE};
   for (int action : actions) {
     SCOPED_TRACE(action);
-    history_begin(action, 0, 0, 0);
+    // A change off the cursor tile, so that only the mark differs.
+    history_begin(action, 1, 1, 0);
+    if (action == HISTORY_TAG)
+      tile_at(1, 1).tag ^= 1;
+    else
+      height_map.heights[4][4]++;
     history_end();
     clear_to_color(got, paper);
     clear_to_color(want, paper);
