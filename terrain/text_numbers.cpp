@@ -90,23 +90,54 @@ void cut_middle(const char *text, int keep, char *out, int size) {
   snprintf(out, (size_t)size, "%.*s...%s", head, text, text + length - tail);
 }
 
+// The length of the printable UTF-8 character of two or more bytes at p, or
+// 0: overlong forms, surrogates, values past U+10FFFF and the C1 controls
+// (U+0080..U+009F) are no printable characters.
+static int printable_utf8(const unsigned char *p) {
+  int n;
+  unsigned value;
+  if (*p >= 0xC2 && *p <= 0xDF) n = 2, value = *p & 0x1Fu;
+  else if (*p >= 0xE0 && *p <= 0xEF) n = 3, value = *p & 0x0Fu;
+  else if (*p >= 0xF0 && *p <= 0xF4) n = 4, value = *p & 0x07u;
+  else return 0;
+  for (int k = 1; k < n; k++) {
+    if ((p[k] & 0xC0) != 0x80) return 0;
+    value = value << 6 | (p[k] & 0x3Fu);
+  }
+  static const unsigned least[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (value < least[n] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF) || value < 0xA0) return 0;
+  return n;
+}
+
 void quote_name(const char *text, char *out, int size) {
   bool plain = true;
-  for (const unsigned char *p = (const unsigned char *)text; *p && plain; p++) plain = *p >= 0x20 && *p != 0x7F;
+  for (const unsigned char *p = (const unsigned char *)text; *p && plain;) {
+    const int n = *p < 0x80 ? 1 : printable_utf8(p);
+    plain = n > 1 || (n == 1 && *p >= 0x20 && *p != 0x7F);
+    p += n;
+  }
   if (plain || size < 4) {
     snprintf(out, (size_t)size, "%s", text);
     return;
   }
-  // Room is kept for the closing quote; an escape that does not fit is left out.
+  // Room is kept for the closing quote; an escape or a character that does
+  // not fit is left out.
   int at = snprintf(out, (size_t)size, "$'");
-  for (const unsigned char *p = (const unsigned char *)text; *p; p++) {
+  for (const unsigned char *p = (const unsigned char *)text; *p;) {
     char piece[8];
-    if (*p == '\n') snprintf(piece, sizeof(piece), "\\n");
+    int taken = 1;
+    const int utf8 = *p < 0x80 ? 0 : printable_utf8(p);
+    if (utf8) {
+      memcpy(piece, p, (size_t)utf8);
+      piece[utf8] = 0;
+      taken = utf8;
+    } else if (*p == '\n') snprintf(piece, sizeof(piece), "\\n");
     else if (*p == '\t') snprintf(piece, sizeof(piece), "\\t");
     else if (*p == '\r') snprintf(piece, sizeof(piece), "\\r");
     else if (*p == '\\' || *p == '\'') snprintf(piece, sizeof(piece), "\\%c", *p);
-    else if (*p < 0x20 || *p == 0x7F) snprintf(piece, sizeof(piece), "\\x%02x", *p);
+    else if (*p < 0x20 || *p >= 0x7F) snprintf(piece, sizeof(piece), "\\x%02x", *p);
     else snprintf(piece, sizeof(piece), "%c", *p);
+    p += taken;
     const int n = (int)strlen(piece);
     if (at + n + 2 > size) break;
     memcpy(out + at, piece, (size_t)n);

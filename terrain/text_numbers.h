@@ -34,9 +34,11 @@ int round_to_int(double x);
 // "..." (keep characters in all), into out of size bytes.
 void cut_middle(const char *text, int keep, char *out, int size);
 
-// text as a terminal line may show it: unchanged without control
-// characters, else quoted as a shell reads it back ($'Bad\nName.TFD').
-// Cut to fit out (size bytes).
+// text as a terminal line may show it: unchanged when it is printable
+// UTF-8 (Wüste.TFD), else quoted as a shell reads it back, control
+// characters and bytes that are no UTF-8 escaped ($'Bad\nName.TFD',
+// $'bad\xff.TFD'). Cut to fit out (size bytes); the quoted form never
+// inside a character or an escape.
 void quote_name(const char *text, char *out, int size);
 
 // Exactly count whole numbers of decimal digits in text, apart by blanks, a

@@ -114,15 +114,30 @@ TEST(CommandLine, OptionsAndTheTerrainInAnyOrder) {
 }
 
 // Cut in the middle; quoted as a shell reads the name back, closed even
-// when cut to the room there is.
+// when cut to the room there is, never inside a character.
 TEST(CommandLine, NamesAsATerminalShowsThem) {
   char out[64];
   cut_middle("abcdefghijklmnopqrstuvwxyz", 11, out, sizeof(out));
   EXPECT_STREQ("abcd...wxyz", out);
-  quote_name("it's\t\x01\x7f\\", out, sizeof(out));
-  EXPECT_STREQ("$'it\\'s\\t\\x01\\x7f\\\\'", out);
-  quote_name("\n\n\n\n\n\n\n\n", out, 12);
-  EXPECT_STREQ("$'\\n\\n\\n\\n'", out);
+  const struct {
+    const char *name;
+    int room;
+    const char *shown;
+  } names[] = {
+      {"it's\t\x01\x7f\\", 64, "$'it\\'s\\t\\x01\\x7f\\\\'"},
+      {"\n\n\n\n\n\n\n\n", 12, "$'\\n\\n\\n\\n'"},
+      {"W\xc3\xbcste \xe6\xb2\x99.TFD", 64, "W\xc3\xbcste \xe6\xb2\x99.TFD"},  // UTF-8 stays as it is
+      {"bad\xff\xfe.TFD", 64, "$'bad\\xff\\xfe.TFD'"},
+      {"\xc3\xbc\n", 64, "$'\xc3\xbc\\n'"},                      // a character kept whole in quotes
+      {"\xc3(", 64, "$'\\xc3('"},                               // a lead byte without its tail
+      {"\xc0\xaf\xed\xa0\x80", 64, "$'\\xc0\\xaf\\xed\\xa0\\x80'"},  // overlong, surrogate
+      {"\xc2\x85", 64, "$'\\xc2\\x85'"},                         // U+0085, a C1 control
+      {"\n\xe6\xb2\x99", 7, "$'\\n'"},                            // no room for the whole character
+  };
+  for (const auto &n : names) {
+    quote_name(n.name, out, n.room);
+    EXPECT_STREQ(n.shown, out) << n.name;
+  }
 }
 
 TEST(CommandLine, KindListsExpandInOrder) {
