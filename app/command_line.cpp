@@ -93,15 +93,23 @@ bool read_value(CommandLine &c, const char *option, const char *value) {
     c = usage_error(c, "unknown format \"%.40s\" (bmp, png or raw)", value);
     return false;
   }
-  char *end = nullptr;
+  // Digits only: strtol alone would pass over blanks, a sign or a tail.
+  const size_t digits = strspn(value, "0123456789");
   errno = 0;
-  const long fit = strtol(value, &end, 10);
-  if (errno == 0 && end != value && *end == 0 && fit >= 1 && fit <= MAX_HEIGHT) {
+  const long fit = digits > 0 && value[digits] == 0 ? strtol(value, nullptr, 10) : 0;
+  if (errno == 0 && fit >= 1 && fit <= MAX_HEIGHT) {
     c.fit = (int)fit;
     return true;
   }
   c = usage_error(c, "--fit takes a height from 1 to 9999, not \"%.40s\"", value);
   return false;
+}
+
+// A name the shell passed empty ("" or an unset variable) names no file.
+bool name_empty(CommandLine &c, const char *name, const char *what) {
+  if (name[0]) return false;
+  c = usage_error(c, "the %s's name is empty", what);
+  return true;
 }
 
 // The library without a display: memory bitmaps in the window's colour
@@ -277,6 +285,10 @@ CommandLine parse_command_line(int argc, char **argv) {
       continue;
     }
     any_option = true;
+    // Every option once: a second value would silently win over the first.
+    const bool twice = (strcmp(arg, "--picture") == 0 && c.picture) || (strcmp(arg, "--format") == 0 && c.format >= 0) ||
+                       (strcmp(arg, "--fit") == 0 && c.fit);
+    if (twice) return usage_error(c, "%s given twice", arg);
     if (strcmp(arg, "--picture") == 0) {
       c.picture = 1;
       continue;
@@ -294,6 +306,7 @@ CommandLine parse_command_line(int argc, char **argv) {
     else if (strcmp(arg, "--import-heights") == 0) mode = COMMAND_IMPORT_HEIGHTS;
     else if (strcmp(arg, "--diff") == 0) mode = COMMAND_DIFF;
     else return usage_error(c, "unknown option %s", arg);
+    if (mode_option && mode == c.mode) return usage_error(c, "%s given twice", arg);
     if (mode_option) {
       snprintf(c.error, sizeof(c.error), "%.60s and %.60s cannot be given together", mode_option, arg);
       c.mode = COMMAND_USAGE_ERROR;
@@ -318,6 +331,8 @@ CommandLine parse_command_line(int argc, char **argv) {
   if (!any_option || (c.mode == COMMAND_WINDOW && c.format >= 0)) {
     // Without a mode: one terrain, or the file selector.
     if (positionals > 1 && c.format >= 0) return usage_error(c, "%s", "the window takes one terrain");
+    for (int k = 0; k < positionals && k < 2; k++)
+      if (name_empty(c, positional[k], "terrain")) return c;
     c.terrain = positionals == 1 ? positional[0] : nullptr;
     return c;
   }
@@ -327,15 +342,18 @@ CommandLine parse_command_line(int argc, char **argv) {
       return positionals == 0 ? c : usage_error(c, "%s takes no arguments", mode_option);
     case COMMAND_CHECK:
       if (positionals != 1) return usage_error(c, "%s takes one terrain", mode_option);
+      if (name_empty(c, positional[0], "terrain")) return c;
       c.terrain = positional[0];
       return c;
     case COMMAND_IMPORT_HEIGHTS:
       if (positionals != 2) return usage_error(c, "%s takes a picture and one terrain", mode_option);
+      if (name_empty(c, positional[0], "picture") || name_empty(c, positional[1], "terrain")) return c;
       c.heights = positional[0];
       c.terrain = positional[1];
       return c;
     case COMMAND_DIFF:
       if (positionals != 2) return usage_error(c, "%s takes two terrains", mode_option);
+      if (name_empty(c, positional[0], "terrain") || name_empty(c, positional[1], "terrain")) return c;
       c.terrain = positional[0];
       c.other = positional[1];
       return c;
@@ -347,33 +365,43 @@ CommandLine parse_command_line(int argc, char **argv) {
       }
       for (int k = 0; k < c.kind_count && c.format == EXPORT_FORMAT_RAW; k++)
         if (c.kinds[k] != EXPORT_HEIGHTS16) return usage_error(c, "%s", "--format raw is for heights16 exports only");
+      if (name_empty(c, positional[0], "terrain")) return c;
       c.terrain = positional[0];
       return c;
   }
 }
 
 void print_usage(FILE *out) {
+  // Every description starts in column 33; a longer command puts its
+  // description on the lines below it.
   fputs("Usage:\n"
-        "  veldkit [TERRAIN.TFD]                          open the terrain in the window\n"
-        "  veldkit --export KIND[,KIND...] TERRAIN.TFD    write exports into the working directory\n"
-        "  veldkit --check TERRAIN.TFD                    list every problem of the terrain\n"
+        "  veldkit [TERRAIN.TFD]         open the terrain in the window\n"
+        "  veldkit --export KIND[,KIND...] TERRAIN.TFD\n"
+        "                                write exports into the working directory\n"
+        "  veldkit --check TERRAIN.TFD   list every problem of the terrain\n"
         "  veldkit --import-heights FILE TERRAIN.TFD [--fit MAX]\n"
-        "                                                 write the terrain's height map from a\n"
-        "                                                 grey PNG (8 or 16 bits) or a .r16/.raw grid\n"
-        "  veldkit --diff A.TFD B.TFD [--picture]           list the tiles and heights that differ\n"
-        "  veldkit --help                                 show this text\n"
-        "  veldkit --version                              show the version\n"
-        "Options and the terrain may come in any order; -- ends the options.\n"
+        "                                write the terrain's height map from a grey\n"
+        "                                PNG of 8 or 16 bits without alpha, or a\n"
+        "                                .r16/.raw grid\n"
+        "  veldkit --diff A.TFD B.TFD [--picture]\n"
+        "                                list the tiles and heights that differ\n"
+        "  veldkit --help                show this text\n"
+        "  veldkit --version             show the version\n"
+        "Options and the terrain may come in any order; -- ends the options. Each\n"
+        "option may be given once.\n"
         "\n"
         "Kinds: data, water, textures, embossed, height, planning (the three planning\n"
         "maps), all (every kind, in the order of the keys F5 to F10), heights16 (the\n"
         "height samples as a 16-bit grey PNG, Left Shift + F9).\n"
-        "--format bmp|png    the exports' and screenshots' format (the setting [Export]\n"
-        "                    Format, else bmp); raw writes heights16 as .r16 words\n"
-        "--fit MAX           scale the picture's whole range onto heights 0..MAX\n"
-        "--picture           also write A_Diff_NNN.bmp (.png with --format png), one\n"
-        "                    pixel per tile: red where the tile records differ, blue\n"
-        "                    where the heights do, magenta both\n"
+        "--format bmp|png|raw            the exports' and screenshots' format (the\n"
+        "                                setting [Export] Format, else bmp); raw\n"
+        "                                writes heights16 as .r16 words\n"
+        "--fit MAX                       scale the picture's whole range onto heights\n"
+        "                                0..MAX (1 to 9999, digits only)\n"
+        "--picture                       also write A_Diff_NNN.bmp (.png with --format\n"
+        "                                png), one pixel per tile: red where the tile\n"
+        "                                records differ, blue where the heights do,\n"
+        "                                magenta both\n"
         "--diff lists changed tiles row by row from the south edge (y = 0) up, each row\n"
         "west to east, the first 100 of each kind; its summary goes to standard error.\n"
         "--export, --check, --import-heights and --diff need no display.\n"
@@ -394,8 +422,8 @@ int run_command_line(const CommandLine &c) {
     case COMMAND_IMPORT_HEIGHTS: return run_import(c);
     case COMMAND_DIFF: return run_diff(c, stdout, stderr);
     default:
-      fprintf(stderr, "veldkit: %s\n\n", c.error);
-      print_usage(stderr);
+      // The one line of what is wrong; the whole usage would scroll it away.
+      fprintf(stderr, "veldkit: %s\nTry 'veldkit --help'.\n", c.error);
       return COMMAND_EXIT_USAGE;
   }
 }
