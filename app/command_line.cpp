@@ -21,6 +21,7 @@
 #include "terrain/terrain_diff.h"
 #include "terrain/terrain_model.h"
 #include "terrain/text_numbers.h"
+#include "terrain/tile_map_file.h"
 
 namespace {
 
@@ -130,8 +131,14 @@ int start_without_display() {
 
 // The terrain's path into the model; a longer one than a path may be would
 // name a different file once cut, so it is refused, named in the message.
+// A tile map that does not open is named in the line every mode gives it.
 bool set_terrain_path(const char *path) {
   if (strlen(path) < PATH_SIZE) {
+    char line[6 * PATH_SIZE];
+    if (tile_map_unopened(path, line, sizeof(line))) {
+      fprintf(stderr, "%s\n", line);
+      return false;
+    }
     strcpy(terrain_paths.tfd_path, path);
     return true;
   }

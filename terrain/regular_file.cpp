@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -13,7 +14,7 @@ int open_regular_file(const char *path, struct stat *info) {
   // the descriptor, in case the name was given to something else meanwhile.
   if (!path || stat(path, &st) != 0) return -1;
   if (!S_ISREG(st.st_mode)) {
-    errno = EINVAL;
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     return -1;
   }
   const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -28,6 +29,11 @@ int open_regular_file(const char *path, struct stat *info) {
   if (flags != -1) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   if (info) *info = st;
   return fd;
+}
+
+const char *open_failure_reason(int error) {
+  // EINVAL is what open_regular_file leaves for a pipe, a device or a socket.
+  return error == EINVAL ? "not a regular file" : strerror(error);
 }
 
 int regular_file_readable(const char *path) {

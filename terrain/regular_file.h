@@ -6,9 +6,16 @@
 #include <sys/stat.h>
 
 // A read-only descriptor of path, or -1 when the file cannot be opened or is
-// not a regular file. With info, the status of the opened file is stored
+// not a regular file (errno EISDIR for a folder, EINVAL for anything else
+// that is no regular file). With info, the status of the opened file is stored
 // there, taken from the very descriptor that is returned.
 int open_regular_file(const char *path, struct stat *info = nullptr);
+
+// The reason open_regular_file failed, from the errno it left (taken right
+// after it): the system's text ("No such file or directory", "Permission
+// denied", "Is a directory"), or "not a regular file" for a pipe, a device
+// or the like.
+const char *open_failure_reason(int error);
 
 // 1 when path opens as a regular file for reading, else 0. For the library's
 // loaders, which take a name only.

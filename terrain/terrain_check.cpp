@@ -91,10 +91,16 @@ bool too_large(Checker &c, const char *path) {
   return true;
 }
 
-// Why a file is not there to read: missing, or there but unreadable.
-const char *absence(const char *path) {
+// Why a file is not there to read: missing, or there but unreadable and
+// the system's reason, from one more try to open it.
+std::string absence(const char *path) {
+  const int fd = open_regular_file(path);
+  const int error = fd < 0 ? errno : 0;
+  if (fd >= 0) close(fd);
   struct stat st;
-  return lstat(path, &st) != 0 && errno == ENOENT ? "missing" : "cannot be read";
+  if (error == ENOENT && lstat(path, &st) != 0) return "missing";
+  if (error == ENOENT) return "cannot be read: the link leads nowhere";
+  return error ? std::string("cannot be read: ") + open_failure_reason(error) : "cannot be read";
 }
 
 int32_t int_at(const unsigned char *p) {
@@ -149,7 +155,7 @@ int check_tile_map(Checker &c) {
   long long size = 0;
   const int fd = open_grid(path, header, &size);
   if (fd == -1) {
-    problem(c, path, "%s", absence(path));
+    problem(c, path, "%s", absence(path).c_str());
     return CHECK_NO_TILE_MAP;
   }
   if (fd == -2) {
@@ -199,7 +205,7 @@ void check_height_map(Checker &c) {
   long long size = 0;
   const int fd = open_grid(path, header, &size);
   if (fd == -1) {
-    problem(c, path, "%s", absence(path));
+    problem(c, path, "%s", absence(path).c_str());
     return;
   }
   if (fd == -2) {
@@ -235,7 +241,7 @@ void check_height_map(Checker &c) {
 void check_textures(Checker &c) {
   const char *list = terrain_paths.data_ini_path;
   if (sibling_too_long(c, SIBLING_DATA_INI, list) || too_large(c, list)) {
-  } else if (!regular_file_readable(list)) problem(c, list, "%s", absence(list));
+  } else if (!regular_file_readable(list)) problem(c, list, "%s", absence(list).c_str());
   else if (texture_table.textures_declared == 0) problem(c, list, "declares no texture");
 
   for (int n = 1; n < MAX_TEXTURES; n++) {
@@ -243,8 +249,8 @@ void check_textures(Checker &c) {
     if (strcmp(entry.filename, "NONE") == 0 || entry.loaded == 1) continue;
     char file[PATH_SIZE * 2 + 16];
     replace_filename(file, terrain_paths.tfd_path, entry.filename, sizeof(file));
-    const char *why = regular_file_readable(file) ? "cannot be read as a texture" : absence(file);
-    problem(c, file, "texture %d: %s", n, why);
+    const std::string why = regular_file_readable(file) ? "cannot be read as a texture" : absence(file);
+    problem(c, file, "texture %d: %s", n, why.c_str());
   }
 
   static long uses[MAX_TEXTURES];
@@ -376,7 +382,7 @@ void check_targets(Checker &c) {
   long size = 0;
   char *text = read_whole_file(path, &size);
   if (!text) {
-    problem(c, path, "%s", absence(path));
+    problem(c, path, "%s", absence(path).c_str());
     return;
   }
   if (size == 0) {

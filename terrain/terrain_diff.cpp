@@ -12,6 +12,7 @@
 #include "terrain/regular_file.h"
 #include "terrain/terrain_model.h"
 #include "terrain/text_numbers.h"
+#include "terrain/tile_map_file.h"
 #include "terrain/work_threads.h"
 
 namespace {
@@ -37,11 +38,14 @@ struct GridFile {
   }
 };
 
-// Opens a grid file and reads its header; why not, or "" when open.
-std::string open_grid(const char *path, GridFile *g) {
+// Opens a grid file and reads its header; why not, or "" when open. *error
+// (may be null) gets the system's error when it does not open, else 0.
+std::string open_grid(const char *path, GridFile *g, int *error = nullptr) {
   struct stat st;
   g->fd = open_regular_file(path, &st);
-  if (g->fd < 0) return lstat(path, &st) != 0 && errno == ENOENT ? "missing" : "not a readable file";
+  const int why = g->fd < 0 ? errno : 0;
+  if (error) *error = why;
+  if (g->fd < 0) return why == ENOENT ? "missing" : open_failure_reason(why);
   g->size = st.st_size;
   if (g->size < GRID_HEADER_BYTES) return "shorter than its 16-byte header";
   unsigned char bytes[GRID_HEADER_BYTES];
@@ -200,14 +204,17 @@ void compare_height_maps(const GridFile &a, const GridFile &b, TerrainDiff &d) {
 // Opens a tile map; false with d.why set when it cannot be compared.
 bool open_tile_map(const char *path, GridFile *g, TerrainDiff &d) {
   std::string why;
+  int error = 0;
   if (strlen(path) > PATH_SIZE - 1) why = "its path is longer than 255 characters";
-  else why = open_grid(path, g);
+  else why = open_grid(path, g, &error);
   const int32_t tx = g->header[0], ty = g->header[1];
   if (why.empty() && (tx < 0 || ty < 0 || tx > MAX_TILES || ty > MAX_TILES))
     why = printed("%d x %d tiles, over %d x %d", tx, ty, MAX_TILES, MAX_TILES);
   if (why.empty()) return true;
   d.outcome = DIFF_CANNOT_READ;
-  d.why = printed("%s: the tile map cannot be read (%s).", quoted(path).c_str(), why.c_str());
+  char line[2 * DIFF_NAME_SIZE];
+  tile_map_failure_line(path, error, why.c_str(), line, sizeof(line));
+  d.why = line;
   return false;
 }
 

@@ -1,12 +1,17 @@
 #include "terrain/tile_map_file.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 #include "terrain/file_stamp.h"
 #include "terrain/grid_file.h"
+#include "terrain/regular_file.h"
 #include "terrain/safe_file.h"
 #include "terrain/stdio_packfile.h"
 #include "terrain/terrain_model.h"
+#include "terrain/text_numbers.h"
 #include "terrain/work_threads.h"
 
 enum {
@@ -181,4 +186,24 @@ int save_tile_map(const char *path) {
   if (safe_file_commit(&file, result == ORDERED_DONE) != 0) return RESULT_CANNOT_WRITE;
   record_file_stamp(&tile_map.stamp, path, &file.written);
   return RESULT_OK;
+}
+
+void tile_map_failure_line(const char *path, int error, const char *reason, char *line, int size) {
+  char name[4 * PATH_SIZE];
+  quote_name(path, name, sizeof(name));
+  if (error == ENOENT)
+    snprintf(line, (size_t)size, "%s: the tile map does not exist.", name);
+  else
+    snprintf(line, (size_t)size, "%s: the tile map cannot be read: %s.", name,
+             error ? open_failure_reason(error) : reason);
+}
+
+int tile_map_unopened(const char *path, char *line, int size) {
+  const int fd = open_regular_file(path);
+  if (fd >= 0) {
+    close(fd);
+    return 0;
+  }
+  tile_map_failure_line(path, errno, "", line, size);
+  return 1;
 }

@@ -91,10 +91,10 @@ class Check(unittest.TestCase):
         self.assertEqual(["tile 1,2", "tile 4,0"],
                          sorted(l.split(": ")[1] for l in self.lines(self.terrain(bad), 2)))
 
-        r = check(os.path.join(self.tmp, "None.TFD"), self.tmp)
-        self.assertEqual(2, r.returncode)
-        self.assertIn("None.TFD: missing", r.stdout)
-        self.assertIn("cannot be read", r.stderr)
+        # No tile map: the line every mode gives, and nothing checked.
+        none = os.path.join(self.tmp, "None.TFD")
+        r = check(none, self.tmp)
+        self.assertEqual((2, "", none + ": the tile map does not exist.\n"), (r.returncode, r.stdout, r.stderr))
 
     def test_height_map(self):
         self.only(self.terrain(height_grid=None), "Cape.hfd", "missing")

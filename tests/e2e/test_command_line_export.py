@@ -164,12 +164,17 @@ class ExportCommands(unittest.TestCase):
                      ["--check"], ["--check", tfd, tfd], ["--help", "x"], [tfd, "--version"]):
             r = headless(args, self.out)
             self.assertEqual(2, r.returncode, args)
-            self.assertIn("Usage:", r.stderr, args)
+            # What is wrong and where to look, not the whole usage.
+            lines = r.stderr.splitlines()
+            self.assertEqual(["veldkit:", "Try 'veldkit --help'."], [lines[0].split(" ")[0], lines[1]], args)
+            self.assertEqual(2, len(lines), args)
             self.assertEqual("", r.stdout, args)
-        for missing in (os.path.join(self.tmp, "Gone.TFD"), "x" * 300 + ".TFD"):
+        gone = os.path.join(self.tmp, "Gone.TFD")
+        for missing, said in ((gone, gone + ": the tile map does not exist."),
+                              ("x" * 300 + ".TFD", "Error reading TFD file.")):
             r = headless(["--export", "data", missing], self.out)
             self.assertEqual(2, r.returncode, r.stderr)
-            self.assertIn("Error reading TFD file.", r.stderr)
+            self.assertIn(said, r.stderr)
         self.assertEqual([], bmp_names(self.out))
 
     def test_help_and_version(self):

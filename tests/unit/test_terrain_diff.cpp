@@ -173,7 +173,7 @@ TEST(TerrainDiff, AgreesWithAPlainModelOfTheFiles) {
   // A file that cannot be compared is named; the usage errors are test_command_line's.
   const Outcome gone = diff({"--diff", "A.TFD", "Gone.TFD"});
   EXPECT_EQ(2, gone.code);
-  EXPECT_EQ("Gone.TFD: the tile map cannot be read (missing).\n", gone.err);
+  EXPECT_EQ("Gone.TFD: the tile map does not exist.\n", gone.err);
 }
 
 // One pixel per tile, the north row at the top, in the same colours in
