@@ -2,6 +2,7 @@
 
 #include <allegro.h>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -14,8 +15,11 @@
 #include "terrain/grid_file.h"
 #include "terrain/images/png_grey.h"
 #include "terrain/open_terrain.h"
+#include "terrain/regular_file.h"
 #include "terrain/safe_file.h"
 #include "terrain/terrain_model.h"
+#include "terrain/text_numbers.h"
+#include "terrain/tile_map_file.h"
 
 enum { IMPORT_BATCH_ROWS = 64 };
 
@@ -27,29 +31,32 @@ struct Import {
   long full_range;  // the format's largest value
   long long over;   // values above MAX_HEIGHT
   int fd;           // the new height map file
-  int failed;       // a write failed
+  int failed;       // the system's error of a failed write, or 0
   uint16_t scaled[65536];
   std::vector<unsigned char> rows;  // a batch in the file's order
 };
 
 uint32_t le32(const unsigned char *p) { return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24; }
 
-// The first 16 bytes of a grid file; 0 when it holds them.
+// The first 16 bytes of a grid file: 0 when it holds them, -1 when it does
+// not open (errno tells why), 1 when it is shorter.
 int read_header(const char *path, int32_t *fields, struct stat *info) {
-  const int fd = open(path, O_RDONLY | O_NONBLOCK);
-  if (fd < 0) return 1;
+  const int fd = open_regular_file(path, info);
+  if (fd < 0) return -1;
   unsigned char head[GRID_HEADER_BYTES];
-  const int ok = fstat(fd, info) == 0 && S_ISREG(info->st_mode) && read(fd, head, sizeof(head)) == sizeof(head);
+  const int ok = read(fd, head, sizeof(head)) == sizeof(head);
   close(fd);
   for (int k = 0; k < 4 && ok; k++) fields[k] = (int32_t)le32(head + 4 * k);
   return ok ? 0 : 1;
 }
 
+// 0, or the system's error of the write.
 int pwrite_fully(int fd, const unsigned char *p, size_t n, off_t at) {
   while (n > 0) {
     const ssize_t done = pwrite(fd, p, n, at);
     if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) return 1;
+    if (done < 0) return errno;
+    if (done == 0) return EIO;
     p += done;
     n -= (size_t)done;
     at += done;
@@ -76,7 +83,7 @@ void take_rows(void *context, int y0, int count, const uint16_t *values) {
     im.over += over;
   }
   const off_t at = GRID_HEADER_BYTES + (off_t)row_bytes * (im.samples_y - y0 - count);
-  if (!im.failed && pwrite_fully(im.fd, im.rows.data(), im.rows.size(), at) != 0) im.failed = 1;
+  if (!im.failed) im.failed = pwrite_fully(im.fd, im.rows.data(), im.rows.size(), at);
 }
 
 // The value each possible input gets: itself, or its place on 0..fit.
@@ -92,7 +99,36 @@ void put_le32(unsigned char *p, int32_t v) {
   for (int k = 0; k < 4; k++) p[k] = (unsigned char)((uint32_t)v >> (8 * k));
 }
 
-const char *file_part(const char *path) { return get_filename(path); }
+// A name as messages show it: quoted when it is no printable text.
+struct Shown {
+  char text[4 * PATH_SIZE];
+  explicit Shown(const char *name) { quote_name(name, text, sizeof(text)); }
+};
+
+// The file's name without its folder, as shown.
+Shown file_part(const char *path) { return Shown(get_filename(path)); }
+
+// What the PNG is, when it is no grey picture that heights come from.
+void describe_png(int looked, const GreyShape &shape, char *out, size_t size) {
+  if (looked == GREY_NOT_GREY) snprintf(out, size, "a colour picture");
+  else if (looked == GREY_NOT_PLAIN) snprintf(out, size, "a %d-bit grey PNG%s", shape.bits, shape.alpha ? " with alpha" : "");
+  else snprintf(out, size, "not a PNG picture that can be read");
+}
+
+// Why the height map cannot be written, as one line.
+void cannot_write(const char *hfd, int error, int creating, char *why, size_t size) {
+  const Shown name(hfd);
+  const char *reason = error ? strerror(error) : "the system gave no reason";
+  if (error == EISDIR || error == EINVAL) reason = open_failure_reason(error);
+  if (!creating) {
+    snprintf(why, size, "%s cannot be written: %s.", name.text, reason);
+    return;
+  }
+  char folder[PATH_MAX];
+  folder_of_file(hfd, folder, sizeof(folder));
+  const Shown where(folder);
+  snprintf(why, size, "%s cannot be written: no file can be created in %s: %s.", name.text, where.text, reason);
+}
 
 // The picture's size in samples, as a user reads it.
 void describe_raw(long long bytes, char *out, size_t size) {
@@ -126,9 +162,13 @@ int import_heights(const char *picture_path, const char *tfd_path, int fit, char
   why[0] = written[0] = 0;
   int32_t tfd[4];
   struct stat info;
-  if (read_header(tfd_path, tfd, &info) != 0 || tfd[0] < 1 || tfd[0] > MAX_TILES || tfd[1] < 1 ||
-      tfd[1] > MAX_TILES) {
-    snprintf(why, size, "%s: not a tile map that can be read.", file_part(tfd_path));
+  const int header = read_header(tfd_path, tfd, &info);
+  if (header != 0 || tfd[0] < 1 || tfd[0] > MAX_TILES || tfd[1] < 1 || tfd[1] > MAX_TILES) {
+    const int error = header < 0 ? errno : 0;
+    char reason[96] = "";
+    if (header > 0) snprintf(reason, sizeof(reason), "shorter than its %d-byte header", GRID_HEADER_BYTES);
+    else if (header == 0) snprintf(reason, sizeof(reason), "%d x %d tiles, not 1 to %d a side", tfd[0], tfd[1], MAX_TILES);
+    tile_map_failure_line(tfd_path, error, reason, why, (int)size);
     return IMPORT_REFUSED;
   }
   static Import im;
@@ -143,37 +183,48 @@ int import_heights(const char *picture_path, const char *tfd_path, int fit, char
   derive_terrain_paths();
   const char *hfd = terrain_paths.hfd_path;
   if (!hfd[0]) {
-    snprintf(why, size, "%s: the height map's path is longer than 255 characters.", file_part(tfd_path));
+    snprintf(why, size, "%s: the height map's path is longer than 255 characters.", file_part(tfd_path).text);
     return IMPORT_REFUSED;
   }
   int32_t old[4] = {0, 0, 0, 0};
   FileStamp stamp;
   const int existed = read_header(hfd, old, &info) == 0;
   record_file_stamp(&stamp, hfd, existed ? &info : nullptr);
-  FILE *file = fopen(picture_path, "rb");
-  if (!file || fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
-    if (file) fclose(file);
-    snprintf(why, size, "%s: cannot be read.", file_part(picture_path));
+  const int picture_fd = open_regular_file(picture_path, &info);
+  if (picture_fd < 0) {
+    const int error = errno;
+    snprintf(why, size, "%s: cannot be read: %s.", file_part(picture_path).text, open_failure_reason(error));
+    return IMPORT_REFUSED;
+  }
+  FILE *file = fdopen(picture_fd, "rb");
+  if (!file) {
+    const int error = errno;
+    close(picture_fd);
+    snprintf(why, size, "%s: cannot be read: %s.", file_part(picture_path).text, strerror(error));
     return IMPORT_REFUSED;
   }
   const char *ext = get_extension(picture_path);
   const int png = ustricmp(ext, "png") == 0;
   if (!png && ustricmp(ext, "r16") != 0 && ustricmp(ext, "raw") != 0) {
     fclose(file);
-    snprintf(why, size, "%s: not a .png, .r16 or .raw file.", file_part(picture_path));
+    snprintf(why, size, "%s: not a .png, .r16 or .raw file.", file_part(picture_path).text);
     return IMPORT_REFUSED;
   }
   int width = 0, height = 0, bits = 16;
   char found[96] = "";
   if (png) {
-    const int looked = png_grey_size(file, &width, &height, &bits);
+    GreyShape shape;
+    const int looked = png_grey_size(file, &shape);
     if (looked != GREY_READ) {
       fclose(file);
-      snprintf(why, size, "%s: %s", file_part(picture_path),
-               looked == GREY_NOT_GREY ? "a colour picture; heights need a grey one (8 or 16 bits)."
-                                       : "not a PNG picture that can be read.");
+      describe_png(looked, shape, found, sizeof(found));
+      snprintf(why, size, "%s: %s%s", file_part(picture_path).text, found,
+               looked == GREY_NOT_PNG ? "." : "; " IMPORT_ACCEPTED_TEXT);
       return IMPORT_REFUSED;
     }
+    width = shape.width;
+    height = shape.height;
+    bits = shape.bits;
     snprintf(found, sizeof(found), "%d x %d samples", width, height);
   } else if ((long long)info.st_size == 2LL * im.samples_x * im.samples_y) {
     width = im.samples_x;
@@ -183,7 +234,7 @@ int import_heights(const char *picture_path, const char *tfd_path, int fit, char
   }
   if (width != im.samples_x || height != im.samples_y) {
     fclose(file);
-    snprintf(why, size, "%s: %s; %s needs %d x %d.", file_part(picture_path), found, file_part(tfd_path),
+    snprintf(why, size, "%s: %s; %s needs %d x %d.", file_part(picture_path).text, found, file_part(tfd_path).text,
              im.samples_x, im.samples_y);
     return IMPORT_REFUSED;
   }
@@ -192,11 +243,10 @@ int import_heights(const char *picture_path, const char *tfd_path, int fit, char
   SafeFile out;
   if (safe_file_open(&out, hfd) != 0) {
     fclose(file);
-    snprintf(why, size, "%s cannot be written.", hfd);
+    cannot_write(hfd, out.error, out.creating, why, size);
     return IMPORT_CANNOT_WRITE;
   }
   im.fd = out.fd;
-  im.failed = 0;
   unsigned char head[GRID_HEADER_BYTES];
   const int32_t fields[4] = {im.samples_x, im.samples_y, existed ? old[2] : 0, existed ? old[3] : 0};
   for (int k = 0; k < 4; k++) put_le32(head + 4 * k, fields[k]);
@@ -214,20 +264,20 @@ int import_heights(const char *picture_path, const char *tfd_path, int fit, char
   const int changed = keep && existed && file_changed_on_disk(&stamp, hfd);
   const int committed = safe_file_commit(&out, keep && !changed) == 0;
   if (damaged) {
-    snprintf(why, size, "%s: damaged or cut short; nothing written.", file_part(picture_path));
+    snprintf(why, size, "%s: damaged or cut short; nothing written.", file_part(picture_path).text);
     return IMPORT_REFUSED;
   }
   if (im.over > 0) {
     snprintf(why, size, "%s: %lld sample%s above 9999; nothing written (--fit MAX scales them).",
-             file_part(picture_path), im.over, im.over == 1 ? "" : "s");
+             file_part(picture_path).text, im.over, im.over == 1 ? "" : "s");
     return IMPORT_REFUSED;
   }
   if (changed) {
-    snprintf(why, size, "%s changed on disk during the import; nothing written.", file_part(hfd));
+    snprintf(why, size, "%s changed on disk during the import; nothing written.", file_part(hfd).text);
     return IMPORT_CANNOT_WRITE;
   }
   if (im.failed || !committed) {
-    snprintf(why, size, "%s cannot be written.", hfd);
+    cannot_write(hfd, im.failed ? im.failed : out.error, 0, why, size);
     return IMPORT_CANNOT_WRITE;
   }
   snprintf(written, size, "%s", hfd);

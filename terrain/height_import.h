@@ -1,8 +1,12 @@
-// Heights from other terrain tools: a grey PNG (8 or 16 bits) or a bare
-// grid of little-endian 16-bit words becomes the terrain's height map file.
+// Heights from other terrain tools: a grey PNG (8 or 16 bits, no alpha) or
+// a bare grid of little-endian 16-bit words becomes the terrain's height
+// map file.
 #pragma once
 
 #include <cstddef>
+
+// What a refused PNG's message says is accepted.
+#define IMPORT_ACCEPTED_TEXT "heights come from an 8- or 16-bit grey PNG without alpha, or a .r16/.raw file."
 
 enum HeightImportResult {
   IMPORT_WRITTEN = 0,

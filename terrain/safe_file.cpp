@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -44,9 +45,18 @@ int make_temp_name(char *name, size_t size, const char *base, const char *ending
   return snprintf(name, size, "%s.%s%s", base, tail, ending) < (int)size ? 0 : 1;
 }
 
+void folder_of_file(const char *path, char *out, size_t size) {
+  const char *slash = strrchr(path, '/');
+  std::string folder = slash ? std::string(path, slash == path ? 1 : (size_t)(slash - path)) : std::string(".");
+  char resolved[PATH_MAX];
+  snprintf(out, size, "%s", realpath(folder.c_str(), resolved) ? resolved : folder.c_str());
+}
+
 int safe_file_open(SafeFile *file, const char *path) {
   file->pack = nullptr;
   file->fd = -1;
+  file->error = ENAMETOOLONG;
+  file->creating = 0;
   // Write beside the file a link points to, so the rename replaces the file
   // and not the link.
   char resolved[PATH_MAX];
@@ -59,8 +69,14 @@ int safe_file_open(SafeFile *file, const char *path) {
   if (stat(file->final_path, &st) == 0) {
     // Only a regular file is replaced: never a device, a folder or the like;
     // and only one the user may write, though the folder would allow the rename.
-    if (!S_ISREG(st.st_mode)) return 1;
-    if (faccessat(AT_FDCWD, file->final_path, W_OK, AT_EACCESS) != 0) return 1;
+    if (!S_ISREG(st.st_mode)) {
+      file->error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+      return 1;
+    }
+    if (faccessat(AT_FDCWD, file->final_path, W_OK, AT_EACCESS) != 0) {
+      file->error = errno;
+      return 1;
+    }
   }
   for (int i = 0; i < TEMP_NAME_TRIES && file->fd < 0; i++) {
     if (make_temp_name(file->temp_path, sizeof(file->temp_path), file->final_path, ".saving") != 0)
@@ -70,11 +86,21 @@ int safe_file_open(SafeFile *file, const char *path) {
     file->fd = create_new_file(file->temp_path, 0666);
     const int why = errno;
     if (file->fd < 0) forget_temp_file(file->temp_path);
-    if (file->fd < 0 && why != EEXIST) return 1;
+    if (file->fd < 0 && why != EEXIST) {
+      file->error = why;
+      file->creating = 1;
+      return 1;
+    }
   }
-  if (file->fd < 0) return 1;
+  if (file->fd < 0) {
+    file->error = EEXIST;
+    file->creating = 1;
+    return 1;
+  }
+  file->error = 0;
   file->pack = stdio_packfile_from_fd(file->fd, "wb");
   if (!file->pack) {
+    file->error = ENOMEM;
     file->fd = -1;
     remove(file->temp_path);
     forget_temp_file(file->temp_path);
@@ -87,18 +113,25 @@ int safe_file_commit(SafeFile *file, int ok) {
   if (!file->pack) return 1;
   // Everything is handed to the system before the new file's status is
   // taken: closing then changes nothing that a later comparison looks at.
-  if (pack_ferror(file->pack) || flush_stdio_packfile(file->pack) != 0) ok = 0;
+  // The reason of the first call that fails; an earlier failed write's is
+  // its writer's to keep.
+  const auto failed = [file, &ok]() {
+    if (ok) file->error = errno;
+    ok = 0;
+  };
+  if (pack_ferror(file->pack)) ok = 0;
+  if (ok && flush_stdio_packfile(file->pack) != 0) failed();
   if (ok) {
     // The new file keeps the permissions of the one it replaces.
     struct stat old_stat;
-    if (stat(file->final_path, &old_stat) == 0 && fchmod(file->fd, old_stat.st_mode & 07777) != 0)
-      ok = 0;
-    if (fstat(file->fd, &file->written) != 0) ok = 0;
+    if (stat(file->final_path, &old_stat) == 0 && fchmod(file->fd, old_stat.st_mode & 07777) != 0) failed();
+    if (ok && fstat(file->fd, &file->written) != 0) failed();
   }
-  if (pack_fclose(file->pack) != 0) ok = 0;
+  if (pack_fclose(file->pack) != 0 && ok) failed();
   file->pack = nullptr;
   file->fd = -1;
-  const int renamed = ok && rename(file->temp_path, file->final_path) == 0;
+  if (ok && rename(file->temp_path, file->final_path) != 0) failed();
+  const int renamed = ok;
   if (!renamed) remove(file->temp_path);
   forget_temp_file(file->temp_path);
   return renamed ? 0 : 1;

@@ -10,15 +10,23 @@ struct SafeFile {
   char final_path[1024];
   char temp_path[1024];
   struct stat written;     // the new file's status once committed
+  int error;               // errno of the call that failed, 0 when none is known
+  int creating;            // 1 when the temporary file could not be created
 };
 
 // Opens a temporary file beside path for writing; 0 on success. Refused: a
-// path that is not a regular file, and a file the user may not write.
+// path that is not a regular file (error EISDIR for a folder, EINVAL for
+// the rest), and a file the user may not write.
 int safe_file_open(SafeFile *file, const char *path);
 
 // Closes the temporary file and renames it over the original when every
 // write succeeded (ok != 0); otherwise removes it. 0 on success.
 int safe_file_commit(SafeFile *file, int ok);
+
+// The absolute path of the folder path is in (the working directory for a
+// bare name), into out (size bytes): what a message names when no file can
+// be created there. As given when it cannot be resolved.
+void folder_of_file(const char *path, char *out, size_t size);
 
 // Creates path as a new file for writing: never an existing one, never
 // through a link (dangling or not). A descriptor, or -1.

@@ -16,26 +16,28 @@ void grey_warning(png_structp, png_const_charp) {}
 
 struct GreyRead {
   FILE *file;
-  int width, height, bits, interlaced;
+  GreyShape shape;
+  int interlaced;
   uint16_t *values;  // a batch of rows, or the whole picture when interlaced (malloc)
 };
 
-// Sets up the transforms: 1, 2 and 4 bits widened to 8, alpha dropped, 16
-// bits in the machine's order.
+// Sets up the transforms: 16 bits in the machine's order. Depths below 8
+// and alpha are refused rather than widened or dropped, which would make
+// heights the file does not hold.
 int start_read(png_structp png, png_infop info, GreyRead *r) {
   png_init_io(png, r->file);
   png_set_user_limits(png, GREY_MAX_SIDE, GREY_MAX_SIDE);
   png_read_info(png, info);
   const int colour = png_get_color_type(png, info);
+  r->shape.width = (int)png_get_image_width(png, info);
+  r->shape.height = (int)png_get_image_height(png, info);
+  r->shape.bits = png_get_bit_depth(png, info);
+  r->shape.alpha = colour == PNG_COLOR_TYPE_GRAY_ALPHA;
   if (colour != PNG_COLOR_TYPE_GRAY && colour != PNG_COLOR_TYPE_GRAY_ALPHA) return GREY_NOT_GREY;
-  r->width = (int)png_get_image_width(png, info);
-  r->height = (int)png_get_image_height(png, info);
-  r->bits = png_get_bit_depth(png, info) == 16 ? 16 : 8;
+  if (r->shape.alpha || r->shape.bits < 8) return GREY_NOT_PLAIN;
   r->interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
-  if (png_get_bit_depth(png, info) < 8) png_set_expand_gray_1_2_4_to_8(png);
-  if (colour == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_strip_alpha(png);
   // Eight-bit values are widened to 16 bits with a zero high byte.
-  if (r->bits == 8) png_set_filler(png, 0, PNG_FILLER_AFTER);
+  if (r->shape.bits == 8) png_set_filler(png, 0, PNG_FILLER_AFTER);
   else png_set_swap(png);
   if (r->interlaced) png_set_interlace_handling(png);
   png_read_update_info(png, info);
@@ -54,20 +56,21 @@ int read_grey(GreyRead *r, const GreyRows *rows) {
   }
   int result = start_read(png, info, r);
   if (result == GREY_READ && rows) {
-    const size_t batch = r->interlaced ? (size_t)r->height : (size_t)GREY_BATCH_ROWS;
-    r->values = (uint16_t *)malloc((size_t)r->width * batch * sizeof(uint16_t));
+    const size_t batch = r->interlaced ? (size_t)r->shape.height : (size_t)GREY_BATCH_ROWS;
+    r->values = (uint16_t *)malloc((size_t)r->shape.width * batch * sizeof(uint16_t));
     if (!r->values) result = GREY_TOO_LARGE;
   }
   if (result == GREY_READ && rows) {
     if (r->interlaced) {
       // Each pass adds its pixels to the rows the passes before it left.
       for (int pass = png_set_interlace_handling(png); pass > 0; pass--)
-        for (int y = 0; y < r->height; y++) png_read_row(png, (png_bytep)(r->values + (size_t)y * r->width), nullptr);
-      rows->take(rows->context, 0, r->height, r->values);
+        for (int y = 0; y < r->shape.height; y++)
+          png_read_row(png, (png_bytep)(r->values + (size_t)y * r->shape.width), nullptr);
+      rows->take(rows->context, 0, r->shape.height, r->values);
     } else {
-      for (int y0 = 0; y0 < r->height; y0 += GREY_BATCH_ROWS) {
-        const int n = r->height - y0 < GREY_BATCH_ROWS ? r->height - y0 : GREY_BATCH_ROWS;
-        for (int k = 0; k < n; k++) png_read_row(png, (png_bytep)(r->values + (size_t)k * r->width), nullptr);
+      for (int y0 = 0; y0 < r->shape.height; y0 += GREY_BATCH_ROWS) {
+        const int n = r->shape.height - y0 < GREY_BATCH_ROWS ? r->shape.height - y0 : GREY_BATCH_ROWS;
+        for (int k = 0; k < n; k++) png_read_row(png, (png_bytep)(r->values + (size_t)k * r->shape.width), nullptr);
         rows->take(rows->context, y0, n, r->values);
       }
     }
@@ -79,18 +82,16 @@ int read_grey(GreyRead *r, const GreyRows *rows) {
 
 }  // namespace
 
-int png_grey_size(FILE *file, int *width, int *height, int *bits) {
-  GreyRead r = {file, 0, 0, 0, 0, nullptr};
+int png_grey_size(FILE *file, GreyShape *shape) {
+  GreyRead r = {file, {0, 0, 0, 0}, 0, nullptr};
   const int result = read_grey(&r, nullptr);
   rewind(file);
-  *width = r.width;
-  *height = r.height;
-  *bits = r.bits;
+  *shape = r.shape;
   return result;
 }
 
 int png_grey_read(FILE *file, const GreyRows &rows) {
-  GreyRead r = {file, 0, 0, 0, 0, nullptr};
+  GreyRead r = {file, {0, 0, 0, 0}, 0, nullptr};
   const int result = read_grey(&r, &rows);
   free(r.values);
   return result;

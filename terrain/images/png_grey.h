@@ -16,11 +16,20 @@ enum GreyResult {
   GREY_NOT_PNG = 1,   // damaged, or not a PNG file
   GREY_NOT_GREY = 2,  // a colour or palette picture
   GREY_TOO_LARGE = 3, // sizes beyond any grid
+  GREY_NOT_PLAIN = 4, // grey, but of 1, 2 or 4 bits or with alpha: values
+                      // that are no heights as they are
 };
 
-// Reads the header: width, height and bits (8 or 16; 1, 2 and 4 bits are
-// widened to 8), and leaves file at the start. GREY_READ, or why not.
-int png_grey_size(FILE *file, int *width, int *height, int *bits);
+// What the header says.
+struct GreyShape {
+  int width, height;
+  int bits;   // the file's own depth: 1, 2, 4, 8 or 16
+  int alpha;  // 1 for grey with alpha
+};
+
+// Reads the header and leaves file at the start. GREY_READ for grey of 8
+// or 16 bits without alpha, else why not (shape holds what was read).
+int png_grey_size(FILE *file, GreyShape *shape);
 
 // Reads the whole picture, handing its rows to rows in order.
 int png_grey_read(FILE *file, const GreyRows &rows);

@@ -770,10 +770,13 @@ TEST_F(ExportBitmap, HeightsOutAndBackAndRefusals) {
   } refused[] = {
       {"Cut.png", "Islands.TFD", "Cut.png: damaged or cut short; nothing written."},
       {"Short.r16", "Islands.TFD", "Short.r16: 1007 samples; Islands.TFD needs 36 x 28."},
-      {"Islands_Data1x_000.png", "Islands.TFD", "Islands_Data1x_000.png: a colour picture; heights need a grey one (8 or 16 bits)."},
+      {"Islands_Data1x_000.png", "Islands.TFD",
+       "Islands_Data1x_000.png: a colour picture; heights come from an 8- or 16-bit grey PNG without alpha, or a "
+       ".r16/.raw file."},
       {"Islands.hfd", "Islands.TFD", "Islands.hfd: not a .png, .r16 or .raw file."},
-      {"Islands_Heights16_000.png", "Other.TFD", "Other.TFD: not a tile map that can be read."},
-      {"Missing.png", "Islands.TFD", "Missing.png: cannot be read."},
+      {"Islands_Heights16_000.png", "Other.TFD", "Other.TFD: the tile map cannot be read: shorter than its 16-byte header."},
+      {"Islands_Heights16_000.png", "Gone.TFD", "Gone.TFD: the tile map does not exist."},
+      {"Missing.png", "Islands.TFD", "Missing.png: cannot be read: No such file or directory."},
   };
   for (const auto &r : refused) {
     EXPECT_EQ(IMPORT_REFUSED, import_heights(r.picture, r.terrain, 0, why, written, sizeof(why)));
