@@ -3,6 +3,7 @@
 #include <allegro.h>
 #include <cerrno>
 #include <cstdio>
+#include <climits>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -57,10 +58,17 @@ int numbered_output_name(const char *suffix, char *name, const char *extension) 
   return 1;
 }
 
-int report_name_failure(const Reporter *r, int found, const char *name) {
+// The first line of a write failure names the kind of file: heights are
+// no bitmap.
+static void error_writing(const char *word, char *line, size_t size) {
+  snprintf(line, size, "Error writing %s file.", word);
+}
+
+int report_name_failure(const Reporter *r, int found, const char *name, const char *word) {
   if (found != OUTPUT_NAME_TOO_LONG) return report_no_free_name(r);
-  report_warning(r, WARNING_PLAIN, "Error writing bitmap file.", name,
-                 "The file name is longer than 255 characters.");
+  char line[64];
+  error_writing(word, line, sizeof(line));
+  report_warning(r, WARNING_PLAIN, line, name, "The file name is longer than 255 characters.");
   return RESULT_CANNOT_WRITE;
 }
 
@@ -71,32 +79,79 @@ static int failure(const Reporter *r, int result, const char *line1, const char 
   return result;
 }
 
+void write_failure_detail(const char *name, int error, int creating, char *out, size_t size) {
+  if (!error) {
+    snprintf(out, size, "%s", "");
+    return;
+  }
+  if (!creating) {
+    snprintf(out, size, "%s.", strerror(error));
+    return;
+  }
+  // The folder by its absolute path: a bare name says nothing of where.
+  char folder[PATH_MAX], shown[4 * PATH_MAX];
+  folder_of_file(name, folder, sizeof(folder));
+  quote_name(folder, shown, sizeof(shown));
+  snprintf(out, size, "No file can be created in %s: %s.", shown, strerror(error));
+}
+
 int report_no_free_name(const Reporter *r) {
   report_warning(r, WARNING_PLAIN, "No free file name for the export.", "");
   return RESULT_NO_FREE_NAME;
 }
 
-int save_new_bmp(const char *name, BITMAP *bmp, const RGB *palette) {
-  PACKFILE *f = stdio_packfile_from_fd(create_new_file(name, 0666), "wb");
-  // Not created: whatever has the name now is not ours to remove.
-  if (!f) return RESULT_CANNOT_WRITE;
-  int failed = save_bmp_pf(f, bmp, palette) != 0 || pack_ferror(f);
-  if (pack_fclose(f) != 0) failed = 1;
-  if (failed) unlink(name);
-  return failed ? RESULT_CANNOT_WRITE : RESULT_OK;
-}
-
-int save_new_png(const char *name, BITMAP *bmp) {
+int save_new_bmp(const char *name, BITMAP *bmp, const RGB *palette, WriteError *error) {
+  WriteError ignored;
+  if (!error) error = &ignored;
+  *error = WriteError{0, 0};
   const int fd = create_new_file(name, 0666);
-  if (fd < 0) return RESULT_CANNOT_WRITE;
-  int failed = stream_png(fd, bitmap_row_source(bmp, nullptr), nullptr) != STREAM_WRITTEN;
-  if (close(fd) != 0) failed = 1;
+  // Not created: whatever has the name now is not ours to remove.
+  if (fd < 0) {
+    *error = WriteError{errno, 1};
+    return RESULT_CANNOT_WRITE;
+  }
+  PACKFILE *f = stdio_packfile_from_fd(fd, "wb");
+  if (!f) {
+    *error = WriteError{ENOMEM, 0};
+    unlink(name);
+    return RESULT_CANNOT_WRITE;
+  }
+  // The library's writer keeps no reason; the stream's last failed call,
+  // or the flush that closing makes, has it.
+  int failed = save_bmp_pf(f, bmp, palette) != 0 || pack_ferror(f);
+  if (failed) error->error = errno;
+  if (pack_fclose(f) != 0 && !failed) {
+    failed = 1;
+    error->error = errno;
+  }
   if (failed) unlink(name);
   return failed ? RESULT_CANNOT_WRITE : RESULT_OK;
 }
 
-int report_write_failure(const Reporter *r, const char *name) {
-  return failure(r, RESULT_CANNOT_WRITE, "Error writing bitmap file.", name);
+int save_new_png(const char *name, BITMAP *bmp, WriteError *error) {
+  WriteError ignored;
+  if (!error) error = &ignored;
+  *error = WriteError{0, 0};
+  const int fd = create_new_file(name, 0666);
+  if (fd < 0) {
+    *error = WriteError{errno, 1};
+    return RESULT_CANNOT_WRITE;
+  }
+  int failed = stream_png(fd, bitmap_row_source(bmp, nullptr), nullptr, &error->error) != STREAM_WRITTEN;
+  if (close(fd) != 0 && !failed) {
+    failed = 1;
+    error->error = errno;
+  }
+  if (failed) unlink(name);
+  return failed ? RESULT_CANNOT_WRITE : RESULT_OK;
+}
+
+int report_write_failure(const Reporter *r, const char *name, const WriteError &error, const char *word) {
+  char line[64], detail[4 * PATH_MAX + 128];
+  error_writing(word, line, sizeof(line));
+  write_failure_detail(name, error.error, error.creating, detail, sizeof(detail));
+  report_warning(r, WARNING_PLAIN, line, name, detail[0] ? detail : nullptr);
+  return RESULT_CANNOT_WRITE;
 }
 
 int report_memory_failure(const Reporter *r, const char *name) {
@@ -150,34 +205,41 @@ static void report_export_progress(void *context, int rows_written, int rows) {
   report_progress(job.reporter, "Exporting Bitmap (%d)... %d%%" BLANKS_46, job.kind, percent);
 }
 
+// The word for the file a kind writes.
+static const char *file_word(int kind) { return kind == EXPORT_HEIGHTS16 ? "heights" : "bitmap"; }
+
 // Makes the picture's rows and writes them under a temporary name, which
 // becomes the job's name once the file is complete. The file never had its
 // final name when something fails: whatever has that name then is not ours.
 static int write_picture(ExportJob &job, const RowSource &source) {
   const double writing = export_clock();
   job.timing.pixel_seconds = writing - job.started;
+  const char *word = file_word(job.kind);
   ExportFile file;
-  if (export_file_create(&file, job.name) != 0) return report_write_failure(job.reporter, job.name);
+  if (export_file_create(&file, job.name) != 0)
+    return report_write_failure(job.reporter, job.name, WriteError{file.error, 1}, word);
   job.percent = -1;
   job.shown_at = writing;
   const StreamProgress progress = {report_export_progress, &job};
-  const StreamResult result = strcmp(job.extension, "png") == 0   ? stream_png(file.fd, source, &progress)
-                             : strcmp(job.extension, "r16") == 0 ? stream_raw16(file.fd, source, &progress)
-                                                                 : stream_bmp(file.fd, source, &progress);
+  int error = 0;
+  const StreamResult result = strcmp(job.extension, "png") == 0   ? stream_png(file.fd, source, &progress, &error)
+                             : strcmp(job.extension, "r16") == 0 ? stream_raw16(file.fd, source, &progress, &error)
+                                                                 : stream_bmp(file.fd, source, &progress, &error);
   if (result != STREAM_WRITTEN) {
     export_file_discard(&file);
     return result == STREAM_NO_MEMORY ? report_memory_failure(job.reporter, job.name)
-                                      : report_write_failure(job.reporter, job.name);
+                                      : report_write_failure(job.reporter, job.name, WriteError{error, 0}, word);
   }
   // Another export may have taken the name meanwhile: the next free one.
   for (;;) {
     const int published = export_file_publish(&file, job.name);
     if (published == 0) break;
-    if (published != EXPORT_NAME_TAKEN) return report_write_failure(job.reporter, job.name);
+    if (published != EXPORT_NAME_TAKEN)
+      return report_write_failure(job.reporter, job.name, WriteError{file.error, 0}, word);
     const int found = numbered_output_name(job.suffix, job.name, job.extension);
     if (found != 0) {
       export_file_discard(&file);
-      return report_name_failure(job.reporter, found, job.name);
+      return report_name_failure(job.reporter, found, job.name, word);
     }
   }
   job.timing.write_seconds = export_clock() - writing;
@@ -246,7 +308,7 @@ int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing, char
   report_progress(reporter, "Exporting Bitmap (%d)..." BLANKS_46, kind);
   char name[PATH_SIZE];
   const int found = numbered_output_name(suffix, name, extension);
-  if (found != 0) return report_name_failure(reporter, found, name);
+  if (found != 0) return report_name_failure(reporter, found, name, file_word(kind));
   reset_shade_cache();
   ExportJob job = {kind, name, suffix, extension, reporter, {0, 0}, export_clock(), -1, 0};
   const int result = kind == EXPORT_HEIGHTS16        ? export_heights16(job)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <allegro.h>
+#include <cstddef>
 
 #include "render/export_timing.h"
 #include "terrain/reporter.h"
@@ -47,8 +48,16 @@ enum { OUTPUT_NAME_TOO_LONG = 2 };
 int numbered_output_name(const char *suffix, char *name, const char *extension = "bmp");
 
 // Reports what numbered_output_name found (1 or OUTPUT_NAME_TOO_LONG) and
-// returns RESULT_NO_FREE_NAME or RESULT_CANNOT_WRITE.
-int report_name_failure(const Reporter *r, int found, const char *name);
+// returns RESULT_NO_FREE_NAME or RESULT_CANNOT_WRITE. word names the kind of
+// file in the message ("bitmap", "heights").
+int report_name_failure(const Reporter *r, int found, const char *name, const char *word = "bitmap");
+
+// Why a file was not written: the system's error of the call that failed
+// (0 when none is known), and whether it was the creation of the file.
+struct WriteError {
+  int error;
+  int creating;
+};
 
 // Writes a picture made in bands to the next free numbered name of the
 // suffix ("bmp" or "png" extension), as an export's file is written and
@@ -60,13 +69,22 @@ int export_picture_file(const char *suffix, const char *extension, const RowSour
 
 // Saves bmp as a BMP file that did not exist before: created without
 // following any link and never over an existing entry. 0 when written, or
-// RESULT_CANNOT_WRITE, with whatever part of the file was written removed.
-int save_new_bmp(const char *name, BITMAP *bmp, const RGB *palette);
+// RESULT_CANNOT_WRITE, with whatever part of the file was written removed
+// and why in error (may be null).
+int save_new_bmp(const char *name, BITMAP *bmp, const RGB *palette, WriteError *error = nullptr);
 // The same as a PNG file of the same pixels.
-int save_new_png(const char *name, BITMAP *bmp);
+int save_new_png(const char *name, BITMAP *bmp, WriteError *error = nullptr);
+
+// The warning's third line for a file not written, into out (size bytes):
+// the system's reason ("No space left on device."), and when the file could
+// not be created, the absolute path of its folder ("No file can be created
+// in /home/ann/maps: Permission denied."); "" when no reason is known.
+void write_failure_detail(const char *name, int error, int creating, char *out, size_t size);
 
 // Failures of an export or screenshot: report the warning and return
-// RESULT_CANNOT_WRITE, RESULT_NO_MEMORY or RESULT_NO_FREE_NAME.
-int report_write_failure(const Reporter *r, const char *name);
+// RESULT_CANNOT_WRITE, RESULT_NO_MEMORY or RESULT_NO_FREE_NAME. The write
+// failure's first line names the kind of file by word.
+int report_write_failure(const Reporter *r, const char *name, const WriteError &error = WriteError{0, 0},
+                         const char *word = "bitmap");
 int report_memory_failure(const Reporter *r, const char *name);
 int report_no_free_name(const Reporter *r);

@@ -30,6 +30,7 @@ static void random_tag(char *out, size_t size) {
 int export_file_create(ExportFile *file, const char *name) {
   file->fd = -1;
   file->temp_name[0] = 0;
+  file->error = ENAMETOOLONG;
   for (int attempt = 0; attempt < 16; attempt++) {
     char tag[17];
     random_tag(tag, sizeof(tag));
@@ -41,25 +42,32 @@ int export_file_create(ExportFile *file, const char *name) {
     // file gets (the umask applies).
     track_temp_file(file->temp_name);
     file->fd = open(file->temp_name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (file->fd >= 0) return 0;
-    const int why = errno;
+    file->error = errno;
+    if (file->fd >= 0) {
+      file->error = 0;
+      return 0;
+    }
     forget_temp_file(file->temp_name);
-    if (why != EEXIST) break;
+    if (file->error != EEXIST) break;
   }
   file->temp_name[0] = 0;
   return 1;
 }
 
 // The final name for the complete file, never over an existing one: 0,
-// EXPORT_NAME_TAKEN or 1.
-static int give_name(const char *temp_name, const char *name) {
+// EXPORT_NAME_TAKEN or 1 with *error set.
+static int give_name(const char *temp_name, const char *name, int *error) {
 #ifdef RENAME_NOREPLACE
   if (renameat2(AT_FDCWD, temp_name, AT_FDCWD, name, RENAME_NOREPLACE) == 0) return 0;
-  if (errno == EEXIST) return EXPORT_NAME_TAKEN;
-  if (errno != EINVAL && errno != ENOSYS) return 1;
+  *error = errno;
+  if (*error == EEXIST) return EXPORT_NAME_TAKEN;
+  if (*error != EINVAL && *error != ENOSYS) return 1;
 #endif
   // A file system without the flag: a second link never replaces either.
-  if (link(temp_name, name) != 0) return errno == EEXIST ? EXPORT_NAME_TAKEN : 1;
+  if (link(temp_name, name) != 0) {
+    *error = errno;
+    return *error == EEXIST ? EXPORT_NAME_TAKEN : 1;
+  }
   unlink(temp_name);
   return 0;
 }
@@ -67,13 +75,14 @@ static int give_name(const char *temp_name, const char *name) {
 int export_file_publish(ExportFile *file, const char *name) {
   if (file->fd >= 0) {
     const int closed = close(file->fd) == 0;
+    file->error = closed ? 0 : errno;
     file->fd = -1;
     if (!closed) {
       export_file_discard(file);
       return 1;
     }
   }
-  const int named = give_name(file->temp_name, name);
+  const int named = give_name(file->temp_name, name, &file->error);
   if (named == 0) {
     forget_temp_file(file->temp_name);
     file->temp_name[0] = 0;

@@ -23,7 +23,8 @@ int write_fully(int fd, const unsigned char *p, long n) {
   while (n > 0) {
     const ssize_t done = write(fd, p, (size_t)n);
     if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) return 1;
+    if (done < 0) return errno;
+    if (done == 0) return EIO;
     p += done;
     n -= done;
   }
@@ -38,6 +39,7 @@ struct StreamState {
   int band_rows;
   int fd;
   const StreamProgress *progress;
+  int error;  // of the write that failed
 
   // Picture rows of band b: the bands run up from the bottom row.
   void rows_of(int b, int *y0, int *y1) const {
@@ -54,10 +56,11 @@ void make_band(void *context, int b, unsigned char *out) {
 }
 
 int write_band(void *context, int b, const unsigned char *band) {
-  const StreamState &state = *(const StreamState *)context;
+  StreamState &state = *(StreamState *)context;
   int y0, y1;
   state.rows_of(b, &y0, &y1);
-  if (write_fully(state.fd, band, (long)(y1 - y0) * state.layout.row_bytes)) return 1;
+  state.error = write_fully(state.fd, band, (long)(y1 - y0) * state.layout.row_bytes);
+  if (state.error) return 1;
   if (state.progress && state.progress->report)
     state.progress->report(state.progress->context, state.layout.height - y0, state.layout.height);
   return 0;
@@ -65,17 +68,22 @@ int write_band(void *context, int b, const unsigned char *band) {
 
 }  // namespace
 
-StreamResult stream_bmp(int fd, const RowSource &source, const StreamProgress *progress) {
+StreamResult stream_bmp(int fd, const RowSource &source, const StreamProgress *progress, int *error) {
+  int ignored;
+  if (!error) error = &ignored;
+  *error = 0;
   StreamState state;
   state.source = &source;
   state.layout = bmp_layout(source.width, source.height, source.bits);
   state.fd = fd;
   state.progress = progress;
+  state.error = 0;
   const BmpLayout &layout = state.layout;
 
   std::vector<unsigned char> header((size_t)layout.header_bytes);
   bmp_header(layout, source.palette, header.data());
-  if (write_fully(fd, header.data(), layout.header_bytes)) return STREAM_WRITE_FAILED;
+  *error = write_fully(fd, header.data(), layout.header_bytes);
+  if (*error) return STREAM_WRITE_FAILED;
   if (layout.height <= 0 || layout.width <= 0) return STREAM_WRITTEN;
 
   // The producers never write the padding at the rows' ends: the buffers
@@ -83,7 +91,9 @@ StreamResult stream_bmp(int fd, const RowSource &source, const StreamProgress *p
   state.band_rows = stream_band_rows(layout.row_bytes);
   const int bands = (layout.height + state.band_rows - 1) / state.band_rows;
   const size_t band_bytes = (size_t)state.band_rows * (size_t)layout.row_bytes;
-  switch (run_in_order(bands, band_bytes, make_band, write_band, &state)) {
+  const int ordered = run_in_order(bands, band_bytes, make_band, write_band, &state);
+  *error = state.error;
+  switch (ordered) {
     case ORDERED_DONE: return STREAM_WRITTEN;
     case ORDERED_NO_MEMORY: return STREAM_NO_MEMORY;
     default: return STREAM_WRITE_FAILED;
@@ -112,6 +122,7 @@ struct TopDownState {
   int fd;
   const StreamProgress *progress;
   uint32_t adler;
+  int error;  // of the write that failed
 };
 
 // What a made band holds before its bytes.
@@ -182,7 +193,8 @@ int write_top_down_band(void *context, int b, const unsigned char *buffer) {
   BandResult result;
   memcpy(&result, buffer, sizeof(result));
   if (result.band.chunk_bytes == 0) return 1;
-  if (write_fully(s.fd, buffer + s.out_offset, (long)result.band.chunk_bytes)) return 1;
+  s.error = write_fully(s.fd, buffer + s.out_offset, (long)result.band.chunk_bytes);
+  if (s.error) return 1;
   if (s.png) s.adler = png_join_adler(s.adler, result.band);
   int y0, y1;
   top_down_rows_of(s, b, &y0, &y1);
@@ -192,7 +204,10 @@ int write_top_down_band(void *context, int b, const unsigned char *buffer) {
 
 size_t round_up(size_t n) { return (n + 63) & ~(size_t)63; }
 
-StreamResult stream_top_down(int fd, const RowSource &source, const StreamProgress *progress, int png) {
+StreamResult stream_top_down(int fd, const RowSource &source, const StreamProgress *progress, int png, int *error) {
+  int ignored;
+  if (!error) error = &ignored;
+  *error = 0;
   TopDownState s;
   s.source = &source;
   s.png = png;
@@ -202,6 +217,7 @@ StreamResult stream_top_down(int fd, const RowSource &source, const StreamProgre
   s.fd = fd;
   s.progress = progress;
   s.adler = 1;
+  s.error = 0;
   if (source.width <= 0 || source.height <= 0) return STREAM_WRITE_FAILED;
   s.stride = ((long)source.width * (source.bits / 8) + 3) & ~3L;
   s.out_row = png_pixel_bytes(s.shape);
@@ -220,8 +236,13 @@ StreamResult stream_top_down(int fd, const RowSource &source, const StreamProgre
 
   std::vector<unsigned char> head;
   if (png && png_file_head(s.shape, &head) != 0) return STREAM_NO_MEMORY;
-  if (!head.empty() && write_fully(fd, head.data(), (long)head.size())) return STREAM_WRITE_FAILED;
-  switch (run_in_order(s.bands, s.buffer_bytes, make_top_down_band, write_top_down_band, &s)) {
+  if (!head.empty()) {
+    *error = write_fully(fd, head.data(), (long)head.size());
+    if (*error) return STREAM_WRITE_FAILED;
+  }
+  const int ordered = run_in_order(s.bands, s.buffer_bytes, make_top_down_band, write_top_down_band, &s);
+  *error = s.error;
+  switch (ordered) {
     case ORDERED_DONE: break;
     case ORDERED_NO_MEMORY: return STREAM_NO_MEMORY;
     default: return STREAM_WRITE_FAILED;
@@ -229,15 +250,16 @@ StreamResult stream_top_down(int fd, const RowSource &source, const StreamProgre
   if (!png) return STREAM_WRITTEN;
   std::vector<unsigned char> tail;
   png_file_tail(s.adler, &tail);
-  return write_fully(fd, tail.data(), (long)tail.size()) ? STREAM_WRITE_FAILED : STREAM_WRITTEN;
+  *error = write_fully(fd, tail.data(), (long)tail.size());
+  return *error ? STREAM_WRITE_FAILED : STREAM_WRITTEN;
 }
 
 }  // namespace
 
-StreamResult stream_png(int fd, const RowSource &source, const StreamProgress *progress) {
-  return stream_top_down(fd, source, progress, 1);
+StreamResult stream_png(int fd, const RowSource &source, const StreamProgress *progress, int *error) {
+  return stream_top_down(fd, source, progress, 1, error);
 }
 
-StreamResult stream_raw16(int fd, const RowSource &source, const StreamProgress *progress) {
-  return stream_top_down(fd, source, progress, 0);
+StreamResult stream_raw16(int fd, const RowSource &source, const StreamProgress *progress, int *error) {
+  return stream_top_down(fd, source, progress, 0, error);
 }

@@ -28,20 +28,22 @@ struct StreamProgress {
 enum StreamResult { STREAM_WRITTEN = 0, STREAM_WRITE_FAILED = 1, STREAM_NO_MEMORY = 2 };
 
 // Writes the whole file (header, palette, rows) to fd from its current
-// position. progress may be nullptr.
-StreamResult stream_bmp(int fd, const RowSource &source, const StreamProgress *progress);
+// position. progress may be nullptr; error (may be nullptr) gets the
+// system's error of a failed write, taken right after it, else 0.
+StreamResult stream_bmp(int fd, const RowSource &source, const StreamProgress *progress, int *error = nullptr);
 
 // The same picture as a PNG file: 8-bit RGB, 8-bit palette or 16-bit grey,
 // its bands filtered and compressed on every core.
-StreamResult stream_png(int fd, const RowSource &source, const StreamProgress *progress);
+StreamResult stream_png(int fd, const RowSource &source, const StreamProgress *progress, int *error = nullptr);
 
 // 16-bit rows as little-endian words, the top row first, no header.
-StreamResult stream_raw16(int fd, const RowSource &source, const StreamProgress *progress);
+StreamResult stream_raw16(int fd, const RowSource &source, const StreamProgress *progress, int *error = nullptr);
 
 // Rows per band for a row size: about 8 MB, a multiple of 4 rows (a tile at
 // 4 pixels per tile), at most STREAM_BAND_ROWS_MAX.
 enum { STREAM_BAND_ROWS_MAX = 256 };
 int stream_band_rows(long row_bytes);
 
-// Writes n bytes whole, across short writes and interruptions; 0 when done.
+// Writes n bytes whole, across short writes and interruptions; 0 when done,
+// else the system's error of the write that failed.
 int write_fully(int fd, const unsigned char *p, long n);

@@ -12,8 +12,9 @@ int save_screenshot(BITMAP *picture, const Reporter *reporter, int format) {
   const int png = format == EXPORT_FORMAT_PNG;
   const int found = numbered_output_name("_screenshot_", name, png ? "png" : "bmp");
   if (found != 0) return report_name_failure(reporter, found, name);
-  const int saved = png ? save_new_png(name, picture) : save_new_bmp(name, picture, nullptr);
-  if (saved != RESULT_OK) return report_write_failure(reporter, name);
+  WriteError error;
+  const int saved = png ? save_new_png(name, picture, &error) : save_new_bmp(name, picture, nullptr, &error);
+  if (saved != RESULT_OK) return report_write_failure(reporter, name, error);
   // Reported after saving: the text is never part of a screenshot.
   report_progress(reporter, "Saving Screenshot..." BLANKS_46);
   return RESULT_OK;

@@ -74,7 +74,7 @@ ReportLog::ReportLog() {
     static_cast<ReportLog *>(c)->progress.push_back(text);
   };
   reporter.warning = [](void *c, const Warning &w) {
-    static_cast<ReportLog *>(c)->warnings.push_back({w.kind, w.message, w.path});
+    static_cast<ReportLog *>(c)->warnings.push_back({w.kind, w.message, w.path, w.detail ? w.detail : ""});
   };
   reporter.pause = [](void *c, int ms) { static_cast<ReportLog *>(c)->paused_ms += ms; };
 }

@@ -63,7 +63,7 @@ struct MemoryScreen {
 struct ReportLog {
   struct Entry {
     int kind;
-    std::string message, path;
+    std::string message, path, detail;
   };
   std::vector<std::string> progress;
   std::vector<Entry> warnings;

@@ -1,3 +1,5 @@
+#include <cerrno>
+#include <climits>
 #include <csetjmp>
 #include <csignal>
 #include <cstdio>
@@ -433,21 +435,35 @@ TEST_F(ExportBitmap, PlanningMapMarksAndNames) {
   EXPECT_FALSE(file_exists(dir.file("Empty_Data1x_000.bmp")));
 }
 
-// A file that cannot be written: a warning, no file, RESULT_CANNOT_WRITE.
+// A file that cannot be written: a warning that names the kind of file and
+// the system's reason, no file, RESULT_CANNOT_WRITE.
 TEST_F(ExportBitmap, WriteFailureAlertsAndLeavesNoFile) {
   make_terrain(6, 5, 10);
+  const struct {
+    int kind, format;
+    const char *texts;
+  } failures[] = {
+      {EXPORT_TEXTURES_4X, EXPORT_FORMAT_BMP, "Error writing bitmap file.|Islands_Textures4x_000.bmp|"},
+      {EXPORT_DATA, EXPORT_FORMAT_PNG, "Error writing bitmap file.|Islands_Data1x_000.png|"},
+      {EXPORT_HEIGHTS16, EXPORT_FORMAT_PNG, "Error writing heights file.|Islands_Heights16_000.png|"},
+      {EXPORT_HEIGHTS16, EXPORT_FORMAT_RAW, "Error writing heights file.|Islands_Heights16_000.r16|"},
+  };
   signal(SIGXFSZ, SIG_IGN);
   struct rlimit old_limit;
   getrlimit(RLIMIT_FSIZE, &old_limit);
   struct rlimit limit = old_limit;
   limit.rlim_cur = 100;
-  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limit));
-  std::string texts;
-  const int result = export_answering(EXPORT_TEXTURES_4X, &texts);
-  setrlimit(RLIMIT_FSIZE, &old_limit);
+  for (const auto &f : failures) {
+    ReportLog log;
+    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limit));
+    const int result = export_bitmap(f.kind, log.get(), nullptr, nullptr, f.format);
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+    EXPECT_EQ(RESULT_CANNOT_WRITE, result) << f.texts;
+    EXPECT_EQ(f.texts, log.texts());
+    ASSERT_EQ(1u, log.warnings.size());
+    EXPECT_EQ(std::string(strerror(EFBIG)) + ".", log.warnings[0].detail);
+  }
   signal(SIGXFSZ, SIG_DFL);
-  EXPECT_EQ(RESULT_CANNOT_WRITE, result);
-  EXPECT_EQ("Error writing bitmap file.|Islands_Textures4x_000.bmp|", texts);
   EXPECT_EQ(0, files_in(dir.path()));
 }
 
@@ -540,11 +556,16 @@ TEST_F(ExportBitmap, PartlyWrittenFileIsRemoved) {
 TEST_F(ExportBitmap, ReadOnlyFolderAlertsAndLeavesNoFile) {
   if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
   make_terrain(6, 5, 11);
-  std::string texts;
+  char folder[PATH_MAX];
+  ASSERT_TRUE(realpath(dir.path().c_str(), folder));
   ASSERT_EQ(0, chmod(dir.path().c_str(), 0555));
   for (int kind : {EXPORT_DATA, EXPORT_WATER, EXPORT_PLANNING_MAP_1}) {
-    EXPECT_EQ(RESULT_CANNOT_WRITE, export_answering(kind, &texts));
-    EXPECT_EQ(0u, texts.find("Error writing bitmap file.|Islands_")) << texts;
+    ReportLog log;
+    EXPECT_EQ(RESULT_CANNOT_WRITE, export_bitmap(kind, log.get()));
+    EXPECT_EQ(0u, log.texts().find("Error writing bitmap file.|Islands_")) << log.texts();
+    // A bare name says nothing of where: the folder by its whole path.
+    ASSERT_EQ(1u, log.warnings.size());
+    EXPECT_EQ("No file can be created in " + std::string(folder) + ": Permission denied.", log.warnings[0].detail);
   }
   chmod(dir.path().c_str(), 0755);
   EXPECT_EQ(0, files_in(dir.path()));

@@ -11,6 +11,7 @@
 #include "render/export_bitmap.h"
 #include "render/map_view.h"
 #include "render/screenshot.h"
+#include "terrain/height_import.h"
 #include "terrain/height_map_file.h"
 #include "app/opening.h"
 #include "terrain/target_areas.h"
@@ -221,10 +222,23 @@ TEST_F(FullDevice, SavesKeepTheOriginalAndExportsLeaveNothing) {
   ReportLog log;
   EXPECT_EQ(RESULT_CANNOT_WRITE, export_bitmap(EXPORT_TEXTURES_4X, log.get()));
   EXPECT_EQ(RESULT_CANNOT_WRITE, save_screenshot(display.back_buffer, log.get()));
-  EXPECT_NE(std::string::npos, log.texts().find("Error writing bitmap file."));
+  // Heights are named as heights, in both their formats; each says why.
+  EXPECT_EQ(RESULT_CANNOT_WRITE, export_bitmap(EXPORT_HEIGHTS16, log.get(), nullptr, nullptr, EXPORT_FORMAT_RAW));
+  EXPECT_EQ(RESULT_CANNOT_WRITE, export_bitmap(EXPORT_HEIGHTS16, log.get(), nullptr, nullptr, EXPORT_FORMAT_PNG));
+  EXPECT_EQ("Error writing bitmap file.|Full_Textures4x_000.bmp|Error writing bitmap file.|Full_screenshot_000.bmp|"
+            "Error writing heights file.|Full_Heights16_000.r16|Error writing heights file.|Full_Heights16_000.png|",
+            log.texts());
+  for (const ReportLog::Entry &w : log.warnings) EXPECT_EQ("No space left on device.", w.detail) << w.path;
   EXPECT_FALSE(file_exists(mount_point + "/Full_Textures4x_000.bmp"));
   EXPECT_FALSE(file_exists(mount_point + "/Full_screenshot_000.bmp"));
   ASSERT_EQ(0, chdir(dir.path().c_str()));
+
+  // An import onto the full device keeps the height map and says why.
+  write_file(dir.file("h.r16"), std::vector<unsigned char>(2 * 80 * 80, 0));
+  char why[1200], written[1200];
+  EXPECT_EQ(IMPORT_CANNOT_WRITE, import_heights(dir.file("h.r16").c_str(), tfd.c_str(), 0, why, written, sizeof(why)));
+  EXPECT_EQ(hfd + " cannot be written: No space left on device.", std::string(why));
+  EXPECT_EQ(hfd_before, read_file(hfd));
   for (const char *name : {"/Full.TFD", "/Full.hfd", "/filler"})
     EXPECT_TRUE(file_exists(mount_point + name));
 }
