@@ -111,7 +111,8 @@ Shown file_part(const char *path) { return Shown(get_filename(path)); }
 // What the PNG is, when it is no grey picture that heights come from.
 void describe_png(int looked, const GreyShape &shape, char *out, size_t size) {
   if (looked == GREY_NOT_GREY) snprintf(out, size, "a colour picture");
-  else if (looked == GREY_NOT_PLAIN) snprintf(out, size, "a %d-bit grey PNG%s", shape.bits, shape.alpha ? " with alpha" : "");
+  else if (looked == GREY_NOT_PLAIN)
+    snprintf(out, size, "%s %d-bit grey PNG%s", shape.bits == 8 ? "an" : "a", shape.bits, shape.alpha ? " with alpha" : "");
   else snprintf(out, size, "not a PNG picture that can be read");
 }
 

@@ -24,6 +24,7 @@
 #include "terrain/relief_shading.h"
 #include "terrain/terrain_model.h"
 #include "tests/unit/harness.h"
+#include "tests/unit/sample_images.h"
 
 namespace {
 
@@ -786,9 +787,25 @@ TEST_F(ExportBitmap, HeightsOutAndBackAndRefusals) {
   write_file("Short.r16", std::vector<unsigned char>(raw.begin(), raw.end() - 2));
   ASSERT_EQ(0, export_bitmap(EXPORT_DATA, nullptr, nullptr, nullptr, EXPORT_FORMAT_PNG));
   write_file("Other.TFD", std::vector<unsigned char>(tfd.begin(), tfd.begin() + 12));
+  // Grey of fewer bits, or with alpha, would be widened or cut into heights
+  // the file does not hold.
+  for (const auto &grey : {std::make_pair(1, 0), {2, 0}, {4, 0}, {8, 4}, {16, 4}}) {
+    const std::vector<uint16_t> samples((size_t)(grey.second ? 2 : 1) * 36 * 28, 1);
+    write_file("Grey" + std::to_string(grey.first) + (grey.second ? "a" : "") + ".png",
+               sample_png(36, 28, grey.second, grey.first, false, samples));
+  }
+  ASSERT_EQ(0, mkfifo("Pipe.r16", 0644));
   const struct {
     const char *picture, *terrain, *why;
   } refused[] = {
+      {"Grey1.png", "Islands.TFD", "Grey1.png: a 1-bit grey PNG; " IMPORT_ACCEPTED_TEXT},
+      {"Grey2.png", "Islands.TFD", "Grey2.png: a 2-bit grey PNG; " IMPORT_ACCEPTED_TEXT},
+      {"Grey4.png", "Islands.TFD",
+       "Grey4.png: a 4-bit grey PNG; heights come from an 8- or 16-bit grey PNG without alpha, or a .r16/.raw file."},
+      {"Grey8a.png", "Islands.TFD", "Grey8a.png: an 8-bit grey PNG with alpha; " IMPORT_ACCEPTED_TEXT},
+      {"Grey16a.png", "Islands.TFD", "Grey16a.png: a 16-bit grey PNG with alpha; " IMPORT_ACCEPTED_TEXT},
+      {"Pipe.r16", "Islands.TFD", "Pipe.r16: cannot be read: not a regular file."},  // never waits for a writer
+      {"bad\xff.r16", "Islands.TFD", "$'bad\\xff.r16': cannot be read: No such file or directory."},
       {"Cut.png", "Islands.TFD", "Cut.png: damaged or cut short; nothing written."},
       {"Short.r16", "Islands.TFD", "Short.r16: 1007 samples; Islands.TFD needs 36 x 28."},
       {"Islands_Data1x_000.png", "Islands.TFD",
@@ -804,4 +821,10 @@ TEST_F(ExportBitmap, HeightsOutAndBackAndRefusals) {
     EXPECT_STREQ(r.why, why);
     EXPECT_TRUE(read_file("Islands.hfd") == fitted) << r.picture;
   }
+
+  // A height map that cannot be written says why, for root too.
+  write_file("Dir.TFD", tfd);
+  ASSERT_EQ(0, mkdir("Dir.hfd", 0755));
+  EXPECT_EQ(IMPORT_CANNOT_WRITE, import_heights("Islands_Heights16_000.r16", "Dir.TFD", 0, why, written, sizeof(why)));
+  EXPECT_STREQ("Dir.hfd cannot be written: Is a directory.", why);
 }
