@@ -1,7 +1,9 @@
 #include "app/startup.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 #include "app/command_line.h"
 #include "app/editing.h"
@@ -66,6 +68,25 @@ static DATAFILE *load_regular_datafile(const char *name, char *path) {
   return regular_file_readable(path) ? load_datafile(path) : nullptr;
 }
 
+// A path as a terminal line shows it.
+struct Shown {
+  char text[4 * RESOURCE_PATH_SIZE];
+  explicit Shown(const char *path) { quote_name(path, text, sizeof(text)); }
+};
+
+// A datafile that did not load: the system's reason when it does not open,
+// else it is damaged.
+static void datafile_failure(const char *what, const char *path) {
+  const int fd = open_regular_file(path);
+  const int error = errno;
+  if (fd >= 0) {
+    close(fd);
+    fprintf(stderr, "Veldkit: cannot load %s from %s\n", what, Shown(path).text);
+    return;
+  }
+  fprintf(stderr, "Veldkit: cannot load %s from %s: %s\n", what, Shown(path).text, open_failure_reason(error));
+}
+
 static void switch_in() { clear_keybuf(); }
 
 // The library calls this from its own thread: the loop runs the prompt.
@@ -89,12 +110,12 @@ int init_display(int width, int height) {
   char path[RESOURCE_PATH_SIZE];
   font_datafile = load_regular_datafile(FONT_DATAFILE, path);
   if (!font_datafile || datafile_object_count(font_datafile) < 6) {
-    fprintf(stderr, "Veldkit: cannot load the fonts from %s\n", path);
+    datafile_failure("the fonts", path);
     return 1;
   }
   for (int i = 2; i <= 5; i++) {
     if (font_datafile[i].type != DAT_FONT) {
-      fprintf(stderr, "Veldkit: %s object %d is not a font\n", path, i);
+      fprintf(stderr, "Veldkit: %s object %d is not a font\n", Shown(path).text, i);
       return 1;
     }
   }
@@ -107,12 +128,12 @@ int init_display(int width, int height) {
   symbol_datafile = load_regular_datafile(SYMBOL_DATAFILE, path);
   set_color_conversion(COLORCONV_TOTAL);
   if (!symbol_datafile || datafile_object_count(symbol_datafile) < 6) {
-    fprintf(stderr, "Veldkit: cannot load the runway symbols from %s\n", path);
+    datafile_failure("the runway symbols", path);
     return 1;
   }
   for (int i = 0; i < 6; i++) {
     if (symbol_datafile[i].type != DAT_BITMAP) {
-      fprintf(stderr, "Veldkit: %s object %d is not a bitmap\n", path, i);
+      fprintf(stderr, "Veldkit: %s object %d is not a bitmap\n", Shown(path).text, i);
       return 1;
     }
     display.runway_symbols[i] = (BITMAP *)symbol_datafile[i].dat;
