@@ -1,7 +1,8 @@
 """Runs that end well whatever is thrown at them: high bytes kept through an
 edit and a save, a cut tile map, exports racing for one number, a huge
-target file, interrupts during an export, leftovers listed, names too long
-or with control characters, options after the terrain."""
+target file, interrupts during an export, leftovers listed, names that are
+no text printed as a shell reads them, usage errors in one line, files that
+cannot be written named with the reason."""
 import os
 import shutil
 import signal
@@ -38,6 +39,14 @@ def headless(args, cwd, timeout=120):
     env.pop("DISPLAY", None)
     return subprocess.run([e2e.BIN] + args, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
                           capture_output=True, text=True, timeout=timeout)
+
+
+def headless_bytes(args, cwd):
+    """As headless, the output as bytes: names need not be text."""
+    env = dict(os.environ)
+    env.pop("DISPLAY", None)
+    return subprocess.run([e2e.BIN] + args, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
+                          capture_output=True, timeout=120)
 
 
 def read(path):
@@ -123,6 +132,58 @@ class CommandLine(unittest.TestCase):
         self.assertEqual(2, len(notes), r.stderr)
         self.assertTrue(notes[0].startswith(left[0] + ": note: left by a save"), notes)
         self.assertTrue(notes[1].startswith(os.path.basename(left[1]) + ": note: left by an export"), notes)
+
+    def test_names_are_printed_as_a_shell_reads_them(self):
+        folder = os.path.join(self.tmp, "t")
+        bad = write_files(folder, name=os.fsdecode(b"bad\xff\xfe"))
+        good = write_files(folder, name="W\u00fcste")
+        for tfd, shown in ((bad, b"$'bad\\xff\\xfe_Data1x_000.bmp'\n"), (good, "W\u00fcste_Data1x_000.bmp\n".encode())):
+            r = headless_bytes(["--export", "data", tfd], self.out)
+            self.assertEqual((0, shown), (r.returncode, r.stderr))
+        r = headless_bytes(["--check", os.fsdecode(b"gone\xff.TFD")], self.out)
+        self.assertEqual((2, b"$'gone\\xff.TFD': the tile map does not exist.\n"), (r.returncode, r.stderr))
+
+    def test_usage_errors_say_what_in_one_line(self):
+        tfd = write_files(os.path.join(self.tmp, "t"))
+        for args, line in (([""], "the terrain's name is empty"),
+                           (["--import-heights", "", tfd], "the picture's name is empty"),
+                           (["--diff", tfd, ""], "the terrain's name is empty"),
+                           (["--import-heights", "h.r16", tfd, "--fit", "5", "--fit", "7"], "--fit given twice"),
+                           (["--import-heights", "h.r16", tfd, "--fit", " 5"],
+                            '--fit takes a height from 1 to 9999, not " 5"')):
+            r = headless(args, self.out)
+            self.assertEqual((2, "", "veldkit: %s\nTry 'veldkit --help'.\n" % line),
+                             (r.returncode, r.stdout, r.stderr), args)
+
+    def test_files_that_cannot_be_written_say_why(self):
+        tfd = write_files(os.path.join(self.tmp, "t"))
+        picture = os.path.join(self.tmp, "h.r16")
+        with open(picture, "wb") as f:
+            f.write(bytes(2 * 4 * TX * 4 * TY))
+        # A folder by the height map's name stops root too.
+        hfd = tfd[:-4] + ".hfd"
+        os.remove(hfd)
+        os.mkdir(hfd)
+        r = headless(["--import-heights", picture, tfd], self.out)
+        self.assertEqual((1, hfd + " cannot be written: Is a directory.\n"), (r.returncode, r.stderr))
+        if os.geteuid() == 0:
+            self.skipTest("root writes into read-only folders")
+        os.rmdir(hfd)
+        folder = os.path.dirname(tfd)
+        os.chmod(folder, 0o555)
+        os.chmod(self.out, 0o555)
+        try:
+            r = headless(["--import-heights", picture, tfd], self.out)
+            self.assertEqual((1, "%s cannot be written: no file can be created in %s: Permission denied.\n"
+                              % (hfd, os.path.realpath(folder))), (r.returncode, r.stderr))
+            r = headless(["--export", "data", tfd], self.out)
+            self.assertEqual(1, r.returncode)
+            self.assertIn("Error writing bitmap file. Reef_Data1x_000.bmp No file can be created in %s: "
+                          "Permission denied." % os.path.realpath(self.out), r.stderr.splitlines())
+        finally:
+            os.chmod(folder, 0o755)
+            os.chmod(self.out, 0o755)
+
 
 class WindowSave(e2e.ProgramTestCase):
     def test_an_edit_and_a_save_keep_every_byte_not_edited(self):
