@@ -1,11 +1,14 @@
 #include "app/save_prompt.h"
 
+#include <climits>
+
 #include "app/editing.h"
 #include "app/session.h"
 #include "app/status_bar.h"
 #include "terrain/edit_history.h"
 #include "terrain/file_stamp.h"
 #include "terrain/height_map_file.h"
+#include "terrain/safe_file.h"
 #include "terrain/terrain_model.h"
 #include "terrain/tile_map_file.h"
 
@@ -53,12 +56,16 @@ static int terrain_files_agreed(OverwriteAnswers *answers) {
 // Saves one map; a failed save leaves the original file untouched and the
 // map still changed, and so does a no to overwriting a changed file, with
 // nothing written. 0 when saved.
-static int save_map(const char *message, int (*save)(const char *), const char *path,
+static int save_map(const char *message, int (*save)(const char *, WriteError *), const char *path,
                     const char *error, int map, OverwriteAnswers *answers) {
   if (!terrain_files_agreed(answers)) return 1;
   show_progress("%s", message);
-  if (save(path) != RESULT_OK) {
-    alert(error, "", path, "OK", nullptr, 'o', 0);
+  WriteError why{0, 0};
+  if (save(path, &why) != RESULT_OK) {
+    // The file, then why: the system's reason, or the folder it cannot be made in.
+    char reason[4 * PATH_MAX + 128];
+    write_failure_text(path, why, reason, sizeof(reason));
+    alert(error, reason[0] ? path : "", reason[0] ? reason : path, "OK", nullptr, 'o', 0);
     return 1;
   }
   history_mark_saved(map);

@@ -79,22 +79,6 @@ static int failure(const Reporter *r, int result, const char *line1, const char 
   return result;
 }
 
-void write_failure_detail(const char *name, int error, int creating, char *out, size_t size) {
-  if (!error) {
-    snprintf(out, size, "%s", "");
-    return;
-  }
-  if (!creating) {
-    snprintf(out, size, "%s.", strerror(error));
-    return;
-  }
-  // The folder by its absolute path: a bare name says nothing of where.
-  char folder[PATH_MAX], shown[4 * PATH_MAX];
-  folder_of_file(name, folder, sizeof(folder));
-  quote_name(folder, shown, sizeof(shown));
-  snprintf(out, size, "No file can be created in %s: %s.", shown, strerror(error));
-}
-
 int report_no_free_name(const Reporter *r) {
   report_warning(r, WARNING_PLAIN, "No free file name for the export.", "");
   return RESULT_NO_FREE_NAME;
@@ -149,7 +133,7 @@ int save_new_png(const char *name, BITMAP *bmp, WriteError *error) {
 int report_write_failure(const Reporter *r, const char *name, const WriteError &error, const char *word) {
   char line[64], detail[4 * PATH_MAX + 128];
   error_writing(word, line, sizeof(line));
-  write_failure_detail(name, error.error, error.creating, detail, sizeof(detail));
+  write_failure_text(name, error, detail, sizeof(detail));
   report_warning(r, WARNING_PLAIN, line, name, detail[0] ? detail : nullptr);
   return RESULT_CANNOT_WRITE;
 }

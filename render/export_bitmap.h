@@ -2,10 +2,10 @@
 #pragma once
 
 #include <allegro.h>
-#include <cstddef>
 
 #include "render/export_timing.h"
 #include "terrain/reporter.h"
+#include "terrain/safe_file.h"
 
 enum ExportKind {
   EXPORT_DATA = 1,
@@ -52,12 +52,6 @@ int numbered_output_name(const char *suffix, char *name, const char *extension =
 // file in the message ("bitmap", "heights").
 int report_name_failure(const Reporter *r, int found, const char *name, const char *word = "bitmap");
 
-// Why a file was not written: the system's error of the call that failed
-// (0 when none is known), and whether it was the creation of the file.
-struct WriteError {
-  int error;
-  int creating;
-};
 
 // Writes a picture made in bands to the next free numbered name of the
 // suffix ("bmp" or "png" extension), as an export's file is written and
@@ -74,12 +68,6 @@ int export_picture_file(const char *suffix, const char *extension, const RowSour
 int save_new_bmp(const char *name, BITMAP *bmp, const RGB *palette, WriteError *error = nullptr);
 // The same as a PNG file of the same pixels.
 int save_new_png(const char *name, BITMAP *bmp, WriteError *error = nullptr);
-
-// The warning's third line for a file not written, into out (size bytes):
-// the system's reason ("No space left on device."), and when the file could
-// not be created, the absolute path of its folder ("No file can be created
-// in /home/ann/maps: Permission denied."); "" when no reason is known.
-void write_failure_detail(const char *name, int error, int creating, char *out, size_t size);
 
 // Failures of an export or screenshot: report the warning and return
 // RESULT_CANNOT_WRITE, RESULT_NO_MEMORY or RESULT_NO_FREE_NAME. The write

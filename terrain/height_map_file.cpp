@@ -361,26 +361,28 @@ static long chunk_bytes(int k) {
 // Chunks are encoded on the other cores while this one writes.
 static void make_chunk(void *, int k, unsigned char *out) { encode_chunk(k, out); }
 static int write_chunk(void *context, int k, const unsigned char *chunk) {
-  return pack_fwrite(chunk, chunk_bytes(k), (PACKFILE *)context) == chunk_bytes(k) ? 0 : 1;
+  return write_chunk_whole((ChunkWriter *)context, chunk, chunk_bytes(k));
 }
 
-int save_height_map(const char *path) {
+int save_height_map(const char *path, WriteError *why) {
   const int sx = height_map.samples_x, sy = height_map.samples_y;
   SafeFile file;
-  if (safe_file_open(&file, path) != 0) return RESULT_CANNOT_WRITE;
+  if (safe_file_open(&file, path) != 0) return write_failed(why, file.error, file.creating);
   PACKFILE *f = file.pack;
+  ChunkWriter out = {f, 0};
   write_grid_header(f, sx, sy, height_map.header3, height_map.header4);
 
   const int chunks = sx > 0 && sy > 0 ? (sy + HEIGHT_CHUNK_ROWS - 1) / HEIGHT_CHUNK_ROWS : 0;
-  int result = run_in_order(chunks, sizeof(height_chunk), make_chunk, write_chunk, f);
+  int result = run_in_order(chunks, sizeof(height_chunk), make_chunk, write_chunk, &out);
   if (result == ORDERED_NO_MEMORY) {
     result = ORDERED_DONE;
     for (int k = 0; k < chunks && result == ORDERED_DONE; k++) {
       encode_chunk(k, height_chunk);
-      result = write_chunk(f, k, height_chunk);
+      result = write_chunk(&out, k, height_chunk);
     }
   }
-  if (safe_file_commit(&file, result == ORDERED_DONE) != 0) return RESULT_CANNOT_WRITE;
+  if (safe_file_commit(&file, result == ORDERED_DONE) != 0)
+    return write_failed(why, out.error ? out.error : file.error, 0);
   record_file_stamp(&height_map.stamp, path, &file.written);
   return RESULT_OK;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "terrain/reporter.h"
+#include "terrain/safe_file.h"
 
 // 0, or RESULT_CANNOT_OPEN, RESULT_BAD_HEADER (sizes other than 4 samples
 // per tile of the loaded tile map: nothing stored) or RESULT_BAD_DATA (a
@@ -10,5 +11,6 @@
 // loaded). Success sets the height steps and the palette.
 int load_height_map(const char *path, const Reporter *reporter);
 
-// 0, or RESULT_CANNOT_WRITE with the original file kept.
-int save_height_map(const char *path);
+// 0, or RESULT_CANNOT_WRITE with the original file kept and why in why
+// (may be null).
+int save_height_map(const char *path, WriteError *why = nullptr);

@@ -1,5 +1,6 @@
 #include "terrain/safe_file.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -11,8 +12,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "terrain/reporter.h"
 #include "terrain/stdio_packfile.h"
 #include "terrain/temp_files.h"
+#include "terrain/text_numbers.h"
 
 enum {
   TEMP_NAME_LETTERS = 12,
@@ -50,6 +53,35 @@ void folder_of_file(const char *path, char *out, size_t size) {
   std::string folder = slash ? std::string(path, slash == path ? 1 : (size_t)(slash - path)) : std::string(".");
   char resolved[PATH_MAX];
   snprintf(out, size, "%s", realpath(folder.c_str(), resolved) ? resolved : folder.c_str());
+}
+
+void write_failure_text(const char *path, const WriteError &why, char *out, size_t size) {
+  char reason[128];
+  // What open_regular_file and safe_file_open leave for what is no regular file.
+  snprintf(reason, sizeof(reason), "%s", why.error == EINVAL ? "not a regular file" : strerror(why.error));
+  if (!why.error) {
+    snprintf(out, size, "%s", "");
+  } else if (!why.creating) {
+    reason[0] = (char)toupper((unsigned char)reason[0]);
+    snprintf(out, size, "%s.", reason);
+  } else {
+    // The folder by its absolute path: a bare name says nothing of where.
+    char folder[PATH_MAX], shown[4 * PATH_MAX];
+    folder_of_file(path, folder, sizeof(folder));
+    quote_name(folder, shown, sizeof(shown));
+    snprintf(out, size, "No file can be created in %s: %s.", shown, reason);
+  }
+}
+
+int write_failed(WriteError *why, int error, int creating) {
+  if (why) *why = WriteError{error, creating};
+  return RESULT_CANNOT_WRITE;
+}
+
+int write_chunk_whole(ChunkWriter *writer, const unsigned char *bytes, long n) {
+  if (pack_fwrite(bytes, n, writer->pack) == n) return 0;
+  if (!writer->error) writer->error = errno ? errno : EIO;
+  return 1;
 }
 
 int safe_file_open(SafeFile *file, const char *path) {

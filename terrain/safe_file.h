@@ -2,6 +2,7 @@
 #pragma once
 
 #include <allegro.h>
+#include <cstddef>
 #include <sys/stat.h>
 
 struct SafeFile {
@@ -22,6 +23,31 @@ int safe_file_open(SafeFile *file, const char *path);
 // Closes the temporary file and renames it over the original when every
 // write succeeded (ok != 0); otherwise removes it. 0 on success.
 int safe_file_commit(SafeFile *file, int ok);
+
+// Why a file was not written: the system's error of the call that failed
+// (0 when none is known), and whether it was the creation of the file.
+struct WriteError {
+  int error;
+  int creating;
+};
+
+// What a message's line says of a write that failed, into out (size
+// bytes): the system's reason ("No space left on device."), and when the
+// file could not be created, the absolute path of its folder, quoted as
+// quote_name does ("No file can be created in /home/ann/maps: Permission
+// denied."); "" when no reason is known.
+void write_failure_text(const char *path, const WriteError &why, char *out, size_t size);
+
+// Sets *why (may be null) and returns RESULT_CANNOT_WRITE.
+int write_failed(WriteError *why, int error, int creating);
+
+// A writer of whole chunks to a safe file's packfile for run_in_order: the
+// system's error of the first short write is kept.
+struct ChunkWriter {
+  PACKFILE *pack;
+  int error;
+};
+int write_chunk_whole(ChunkWriter *writer, const unsigned char *bytes, long n);
 
 // The absolute path of the folder path is in (the working directory for a
 // bare name), into out (size bytes): what a message names when no file can

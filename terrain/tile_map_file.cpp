@@ -164,26 +164,28 @@ static long chunk_bytes(int k) {
 // Chunks are encoded on the other cores while this one writes.
 static void make_chunk(void *, int k, unsigned char *out) { encode_chunk(k, out); }
 static int write_chunk(void *context, int k, const unsigned char *chunk) {
-  return pack_fwrite(chunk, chunk_bytes(k), (PACKFILE *)context) == chunk_bytes(k) ? 0 : 1;
+  return write_chunk_whole((ChunkWriter *)context, chunk, chunk_bytes(k));
 }
 
-int save_tile_map(const char *path) {
+int save_tile_map(const char *path, WriteError *why) {
   SafeFile file;
-  if (safe_file_open(&file, path) != 0) return RESULT_CANNOT_WRITE;
+  if (safe_file_open(&file, path) != 0) return write_failed(why, file.error, file.creating);
   PACKFILE *f = file.pack;
+  ChunkWriter out = {f, 0};
   const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
   write_grid_header(f, tx, ty, tile_map.header3, tile_map.header4);
 
   const int chunks = tx > 0 && ty > 0 ? (ty + TILE_CHUNK_ROWS - 1) / TILE_CHUNK_ROWS : 0;
-  int result = run_in_order(chunks, sizeof(tile_chunk), make_chunk, write_chunk, f);
+  int result = run_in_order(chunks, sizeof(tile_chunk), make_chunk, write_chunk, &out);
   if (result == ORDERED_NO_MEMORY) {
     result = ORDERED_DONE;
     for (int k = 0; k < chunks && result == ORDERED_DONE; k++) {
       encode_chunk(k, tile_chunk);
-      result = write_chunk(f, k, tile_chunk);
+      result = write_chunk(&out, k, tile_chunk);
     }
   }
-  if (safe_file_commit(&file, result == ORDERED_DONE) != 0) return RESULT_CANNOT_WRITE;
+  if (safe_file_commit(&file, result == ORDERED_DONE) != 0)
+    return write_failed(why, out.error ? out.error : file.error, 0);
   record_file_stamp(&tile_map.stamp, path, &file.written);
   return RESULT_OK;
 }

@@ -3,14 +3,16 @@
 #pragma once
 
 #include "terrain/reporter.h"
+#include "terrain/safe_file.h"
 
 // 0, or RESULT_CANNOT_OPEN, RESULT_BAD_HEADER (nothing stored) or
 // RESULT_BAD_DATA (a texture number outside the table: the tiles up to it
 // are stored).
 int load_tile_map(const char *path, const Reporter *reporter);
 
-// 0, or RESULT_CANNOT_WRITE with the original file kept.
-int save_tile_map(const char *path);
+// 0, or RESULT_CANNOT_WRITE with the original file kept and why in why
+// (may be null).
+int save_tile_map(const char *path, WriteError *why = nullptr);
 
 // The one line for a tile map that cannot be opened, the same in every
 // mode: "Desert.TFD: the tile map does not exist." when nothing has the name

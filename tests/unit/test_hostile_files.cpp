@@ -1,5 +1,6 @@
 // Files as they come from other people's terrains, older tools and
 // half-finished work: each gives its defined outcome and the program goes on.
+#include <cerrno>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -211,8 +212,11 @@ TEST_F(FullDevice, SavesKeepTheOriginalAndExportsLeaveNothing) {
   auto tfd_before = read_file(tfd), hfd_before = read_file(hfd);
   tile_at(3, 3).texture = 7;
   height_map.heights[5][5] = 99;
-  EXPECT_NE(0, save_tile_map(tfd.c_str()));
-  EXPECT_NE(0, save_height_map(hfd.c_str()));
+  WriteError tiles_why{0, 0}, heights_why{0, 0};
+  EXPECT_NE(0, save_tile_map(tfd.c_str(), &tiles_why));
+  EXPECT_NE(0, save_height_map(hfd.c_str(), &heights_why));
+  EXPECT_EQ(ENOSPC, tiles_why.error);  // what the window's alert says
+  EXPECT_EQ(ENOSPC, heights_why.error);
   EXPECT_EQ(tfd_before, read_file(tfd));
   EXPECT_EQ(hfd_before, read_file(hfd));
 

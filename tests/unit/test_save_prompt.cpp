@@ -1,3 +1,4 @@
+#include <climits>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -120,10 +121,11 @@ class SavePrompt : public testing::Test {
     EXPECT_EQ((std::vector<std::string>{"&Yes", "&No", "&Return"}), box.buttons);
     EXPECT_EQ((std::vector<int>{'y', 'n', 'r'}), box.keys);
   }
-  static void expect_error(const ShownAlert &box, const char *text, const char *path) {
+  // The file, then the system's reason.
+  static void expect_error(const ShownAlert &box, const char *text, const char *path, const std::string &reason) {
     EXPECT_EQ(text, box.lines[0]);
-    EXPECT_EQ("", box.lines[1]);
-    EXPECT_EQ(path, box.lines[2]);
+    EXPECT_EQ(path, box.lines[1]);
+    EXPECT_EQ(reason, box.lines[2]);
     EXPECT_EQ(std::vector<std::string>{"OK"}, box.buttons);
     EXPECT_EQ(std::vector<int>{'o'}, box.keys);
   }
@@ -264,7 +266,7 @@ TEST_F(SavePrompt, FailedTileSaveReturnsToTheMap) {
   confirm_exit();
   EXPECT_EQ(RUN_CONTINUE, session.run_state);
   ASSERT_EQ(2u, alerts.shown.size());  // no height question after the failure
-  expect_error(alerts.shown[1], "Error writing TFD file.", terrain_paths.tfd_path);
+  expect_error(alerts.shown[1], "Error writing TFD file.", terrain_paths.tfd_path, "Is a directory.");
   EXPECT_EQ(0, alerts.unanswered);
   EXPECT_EQ(1, tile_map_unsaved());
   EXPECT_EQ(1, height_map_unsaved());
@@ -288,7 +290,10 @@ TEST_F(SavePrompt, FailedTileSaveInReadOnlyFolderKeepsTheOriginal) {
   chmod(folder.c_str(), 0755);
   EXPECT_EQ(RUN_CONTINUE, session.run_state);
   ASSERT_EQ(2u, alerts.shown.size());
-  expect_error(alerts.shown[1], "Error writing TFD file.", terrain_paths.tfd_path);
+  char resolved[PATH_MAX];
+  ASSERT_TRUE(realpath(folder.c_str(), resolved));
+  expect_error(alerts.shown[1], "Error writing TFD file.", terrain_paths.tfd_path,
+               "No file can be created in " + std::string(resolved) + ": Permission denied.");
   EXPECT_EQ(original_tiles, read_file(locked));
 }
 
@@ -301,7 +306,7 @@ TEST_F(SavePrompt, FailedTileSaveToADevice) {
   confirm_exit();
   EXPECT_EQ(RUN_CONTINUE, session.run_state);
   ASSERT_EQ(2u, alerts.shown.size());
-  expect_error(alerts.shown[1], "Error writing TFD file.", "/dev/full");
+  expect_error(alerts.shown[1], "Error writing TFD file.", "/dev/full", "Not a regular file.");
   struct stat st;
   ASSERT_EQ(0, stat("/dev/full", &st));
   EXPECT_TRUE(S_ISCHR(st.st_mode));
@@ -320,7 +325,7 @@ TEST_F(SavePrompt, TilesSavedHeightsFailed) {
   confirm_exit();
   EXPECT_EQ(RUN_CONTINUE, session.run_state);
   ASSERT_EQ(3u, alerts.shown.size());
-  expect_error(alerts.shown[2], "Error writing HFD file.", terrain_paths.hfd_path);
+  expect_error(alerts.shown[2], "Error writing HFD file.", terrain_paths.hfd_path, "Is a directory.");
   EXPECT_EQ(expected, read_file(tfd));
   EXPECT_TRUE(file_exists(blocked + "/keep"));
   EXPECT_EQ(0, tile_map_unsaved());
@@ -535,7 +540,7 @@ TEST_F(SaveNow, FailedTileSaveKeepsTheOriginalAndTheEdits) {
   alerts.answer('o');
   EXPECT_EQ(1, save_changed_maps());
   ASSERT_EQ(1u, alerts.shown.size());
-  expect_error(alerts.shown[0], "Error writing TFD file.", terrain_paths.tfd_path);
+  expect_error(alerts.shown[0], "Error writing TFD file.", terrain_paths.tfd_path, "Is a directory.");
   EXPECT_TRUE(file_exists(blocked + "/keep"));
   // The height map waits for the tile map, as at the exit prompt.
   EXPECT_EQ(original_heights, read_file(hfd));
@@ -559,7 +564,7 @@ TEST_F(SaveNow, FailedHeightSaveKeepsTheSavedTiles) {
   alerts.answer('o');
   EXPECT_EQ(1, save_changed_maps());
   ASSERT_EQ(1u, alerts.shown.size());
-  expect_error(alerts.shown[0], "Error writing HFD file.", terrain_paths.hfd_path);
+  expect_error(alerts.shown[0], "Error writing HFD file.", terrain_paths.hfd_path, "Is a directory.");
   EXPECT_EQ(tiles, read_file(tfd));
   EXPECT_EQ(0, tile_map_unsaved());
   EXPECT_EQ(1, height_map_unsaved());
