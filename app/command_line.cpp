@@ -293,8 +293,8 @@ CommandLine parse_command_line(int argc, char **argv) {
     }
     any_option = true;
     // Every option once: a second value would silently win over the first.
-    const bool twice = (strcmp(arg, "--picture") == 0 && c.picture) || (strcmp(arg, "--format") == 0 && c.format >= 0) ||
-                       (strcmp(arg, "--fit") == 0 && c.fit);
+    const bool twice = (strcmp(arg, "--picture") == 0 && c.picture) ||
+                       (strcmp(arg, "--format") == 0 && c.format >= 0) || (strcmp(arg, "--fit") == 0 && c.fit);
     if (twice) return usage_error(c, "%s given twice", arg);
     if (strcmp(arg, "--picture") == 0) {
       c.picture = 1;

@@ -1,6 +1,7 @@
 #include "terrain/height_import.h"
 
 #include <allegro.h>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -112,23 +113,17 @@ Shown file_part(const char *path) { return Shown(get_filename(path)); }
 void describe_png(int looked, const GreyShape &shape, char *out, size_t size) {
   if (looked == GREY_NOT_GREY) snprintf(out, size, "a colour picture");
   else if (looked == GREY_NOT_PLAIN)
-    snprintf(out, size, "%s %d-bit grey PNG%s", shape.bits == 8 ? "an" : "a", shape.bits, shape.alpha ? " with alpha" : "");
+    snprintf(out, size, "%s %d-bit grey PNG%s", shape.bits == 8 ? "an" : "a", shape.bits,
+             shape.alpha ? " with alpha" : "");
   else snprintf(out, size, "not a PNG picture that can be read");
 }
 
 // Why the height map cannot be written, as one line.
-void cannot_write(const char *hfd, int error, int creating, char *why, size_t size) {
-  const Shown name(hfd);
-  const char *reason = error ? strerror(error) : "the system gave no reason";
-  if (error == EISDIR || error == EINVAL) reason = open_failure_reason(error);
-  if (!creating) {
-    snprintf(why, size, "%s cannot be written: %s.", name.text, reason);
-    return;
-  }
-  char folder[PATH_MAX];
-  folder_of_file(hfd, folder, sizeof(folder));
-  const Shown where(folder);
-  snprintf(why, size, "%s cannot be written: no file can be created in %s: %s.", name.text, where.text, reason);
+void cannot_write(const char *hfd, const WriteError &error, char *why, size_t size) {
+  char reason[4 * PATH_MAX + 128];
+  write_failure_text(hfd, error, reason, sizeof(reason));
+  if (error.creating) reason[0] = (char)tolower((unsigned char)reason[0]);  // mid-sentence
+  snprintf(why, size, "%s cannot be written: %s", Shown(hfd).text, reason[0] ? reason : "the system gave no reason.");
 }
 
 // The picture's size in samples, as a user reads it.
@@ -168,7 +163,8 @@ int import_heights(const char *picture_path, const char *tfd_path, int fit, char
     const int error = header < 0 ? errno : 0;
     char reason[96] = "";
     if (header > 0) snprintf(reason, sizeof(reason), "shorter than its %d-byte header", GRID_HEADER_BYTES);
-    else if (header == 0) snprintf(reason, sizeof(reason), "%d x %d tiles, not 1 to %d a side", tfd[0], tfd[1], MAX_TILES);
+    else if (header == 0)
+      snprintf(reason, sizeof(reason), "%d x %d tiles, not 1 to %d a side", tfd[0], tfd[1], MAX_TILES);
     tile_map_failure_line(tfd_path, error, reason, why, (int)size);
     return IMPORT_REFUSED;
   }
@@ -244,7 +240,7 @@ int import_heights(const char *picture_path, const char *tfd_path, int fit, char
   SafeFile out;
   if (safe_file_open(&out, hfd) != 0) {
     fclose(file);
-    cannot_write(hfd, out.error, out.creating, why, size);
+    cannot_write(hfd, WriteError{out.error, out.creating}, why, size);
     return IMPORT_CANNOT_WRITE;
   }
   im.fd = out.fd;
@@ -278,7 +274,7 @@ int import_heights(const char *picture_path, const char *tfd_path, int fit, char
     return IMPORT_CANNOT_WRITE;
   }
   if (im.failed || !committed) {
-    cannot_write(hfd, im.failed ? im.failed : out.error, 0, why, size);
+    cannot_write(hfd, WriteError{im.failed ? im.failed : out.error, 0}, why, size);
     return IMPORT_CANNOT_WRITE;
   }
   snprintf(written, size, "%s", hfd);

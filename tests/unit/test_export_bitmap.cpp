@@ -812,7 +812,8 @@ TEST_F(ExportBitmap, HeightsOutAndBackAndRefusals) {
        "Islands_Data1x_000.png: a colour picture; heights come from an 8- or 16-bit grey PNG without alpha, or a "
        ".r16/.raw file."},
       {"Islands.hfd", "Islands.TFD", "Islands.hfd: not a .png, .r16 or .raw file."},
-      {"Islands_Heights16_000.png", "Other.TFD", "Other.TFD: the tile map cannot be read: shorter than its 16-byte header."},
+      {"Islands_Heights16_000.png", "Other.TFD",
+       "Other.TFD: the tile map cannot be read: shorter than its 16-byte header."},
       {"Islands_Heights16_000.png", "Gone.TFD", "Gone.TFD: the tile map does not exist."},
       {"Missing.png", "Islands.TFD", "Missing.png: cannot be read: No such file or directory."},
   };
