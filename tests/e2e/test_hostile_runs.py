@@ -147,10 +147,7 @@ class CommandLine(unittest.TestCase):
         tfd = write_files(os.path.join(self.tmp, "t"))
         for args, line in (([""], "the terrain's name is empty"),
                            (["--import-heights", "", tfd], "the picture's name is empty"),
-                           (["--diff", tfd, ""], "the terrain's name is empty"),
-                           (["--import-heights", "h.r16", tfd, "--fit", "5", "--fit", "7"], "--fit given twice"),
-                           (["--import-heights", "h.r16", tfd, "--fit", " 5"],
-                            '--fit takes a height from 1 to 9999, not " 5"')):
+                           (["--import-heights", "h.r16", tfd, "--fit", "5", "--fit", "7"], "--fit given twice")):
             r = headless(args, self.out)
             self.assertEqual((2, "", "veldkit: %s\nTry 'veldkit --help'.\n" % line),
                              (r.returncode, r.stdout, r.stderr), args)
