@@ -68,12 +68,6 @@ static DATAFILE *load_regular_datafile(const char *name, char *path) {
   return regular_file_readable(path) ? load_datafile(path) : nullptr;
 }
 
-// A path as a terminal line shows it.
-struct Shown {
-  char text[4 * RESOURCE_PATH_SIZE];
-  explicit Shown(const char *path) { quote_name(path, text, sizeof(text)); }
-};
-
 // A datafile that did not load: the system's reason when it does not open,
 // else it is damaged.
 static void datafile_failure(const char *what, const char *path) {
@@ -81,10 +75,10 @@ static void datafile_failure(const char *what, const char *path) {
   const int error = errno;
   if (fd >= 0) {
     close(fd);
-    fprintf(stderr, "Veldkit: cannot load %s from %s\n", what, Shown(path).text);
+    fprintf(stderr, "Veldkit: cannot load %s from %s\n", what, QuotedName(path).text);
     return;
   }
-  fprintf(stderr, "Veldkit: cannot load %s from %s: %s\n", what, Shown(path).text, open_failure_reason(error));
+  fprintf(stderr, "Veldkit: cannot load %s from %s: %s\n", what, QuotedName(path).text, open_failure_reason(error));
 }
 
 static void switch_in() { clear_keybuf(); }
@@ -115,7 +109,7 @@ int init_display(int width, int height) {
   }
   for (int i = 2; i <= 5; i++) {
     if (font_datafile[i].type != DAT_FONT) {
-      fprintf(stderr, "Veldkit: %s object %d is not a font\n", Shown(path).text, i);
+      fprintf(stderr, "Veldkit: %s object %d is not a font\n", QuotedName(path).text, i);
       return 1;
     }
   }
@@ -133,7 +127,7 @@ int init_display(int width, int height) {
   }
   for (int i = 0; i < 6; i++) {
     if (symbol_datafile[i].type != DAT_BITMAP) {
-      fprintf(stderr, "Veldkit: %s object %d is not a bitmap\n", Shown(path).text, i);
+      fprintf(stderr, "Veldkit: %s object %d is not a bitmap\n", QuotedName(path).text, i);
       return 1;
     }
     display.runway_symbols[i] = (BITMAP *)symbol_datafile[i].dat;

@@ -100,14 +100,8 @@ void put_le32(unsigned char *p, int32_t v) {
   for (int k = 0; k < 4; k++) p[k] = (unsigned char)((uint32_t)v >> (8 * k));
 }
 
-// A name as messages show it: quoted when it is no printable text.
-struct Shown {
-  char text[4 * PATH_SIZE];
-  explicit Shown(const char *name) { quote_name(name, text, sizeof(text)); }
-};
-
-// The file's name without its folder, as shown.
-Shown file_part(const char *path) { return Shown(get_filename(path)); }
+// The file's name without its folder, as messages show it.
+QuotedName file_part(const char *path) { return QuotedName(get_filename(path)); }
 
 // What the PNG is, when it is no grey picture that heights come from.
 void describe_png(int looked, const GreyShape &shape, char *out, size_t size) {
@@ -123,7 +117,7 @@ void cannot_write(const char *hfd, const WriteError &error, char *why, size_t si
   char reason[4 * PATH_MAX + 128];
   write_failure_text(hfd, error, reason, sizeof(reason));
   if (error.creating) reason[0] = (char)tolower((unsigned char)reason[0]);  // mid-sentence
-  snprintf(why, size, "%s cannot be written: %s", Shown(hfd).text, reason[0] ? reason : "the system gave no reason.");
+  snprintf(why, size, "%s cannot be written: %s", QuotedName(hfd).text, reason[0] ? reason : "the system gave no reason.");
 }
 
 // The picture's size in samples, as a user reads it.

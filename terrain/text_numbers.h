@@ -41,6 +41,13 @@ void cut_middle(const char *text, int keep, char *out, int size);
 // inside a character or an escape.
 void quote_name(const char *text, char *out, int size);
 
+// A name as quote_name shows it, in a buffer of its own, for the arguments
+// of a message: QuotedName(path).text. Room for any path the system takes.
+struct QuotedName {
+  char text[4 * 4096];
+  explicit QuotedName(const char *name) { quote_name(name, text, sizeof(text)); }
+};
+
 // Exactly count whole numbers of decimal digits in text, apart by blanks, a
 // comma or both, blanks around: 0 with them in values (each at most
 // 999999999, more digits count as unreadable), 1 for any other text.
