@@ -161,7 +161,8 @@ class ExportCommands(unittest.TestCase):
     def test_usage_errors_and_unreadable_tile_maps(self):
         tfd = write_files(os.path.join(self.tmp, "t"))
         for args in (["--bogus"], ["--export", "data"], ["--export", "maps", tfd], ["--export", "data,", tfd],
-                     ["--check"], ["--check", tfd, tfd], ["--help", "x"], [tfd, "--version"]):
+                     ["--check"], ["--check", tfd, tfd], ["--help", "x"], [tfd, "--version"], [""],
+                     ["--import-heights", "", tfd], ["--import-heights", "h.r16", tfd, "--fit", "5", "--fit", "7"]):
             r = headless(args, self.out)
             self.assertEqual(2, r.returncode, args)
             # What is wrong and where to look, not the whole usage.

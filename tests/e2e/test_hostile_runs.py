@@ -1,8 +1,8 @@
 """Runs that end well whatever is thrown at them: high bytes kept through an
 edit and a save, a cut tile map, exports racing for one number, a huge
 target file, interrupts during an export, leftovers listed, names that are
-no text printed as a shell reads them, usage errors in one line, files that
-cannot be written named with the reason."""
+no text printed as a shell reads them, files that cannot be written named
+with the reason."""
 import os
 import shutil
 import signal
@@ -142,15 +142,6 @@ class CommandLine(unittest.TestCase):
             self.assertEqual((0, shown), (r.returncode, r.stderr))
         r = headless_bytes(["--check", os.fsdecode(b"gone\xff.TFD")], self.out)
         self.assertEqual((2, b"$'gone\\xff.TFD': the tile map does not exist.\n"), (r.returncode, r.stderr))
-
-    def test_usage_errors_say_what_in_one_line(self):
-        tfd = write_files(os.path.join(self.tmp, "t"))
-        for args, line in (([""], "the terrain's name is empty"),
-                           (["--import-heights", "", tfd], "the picture's name is empty"),
-                           (["--import-heights", "h.r16", tfd, "--fit", "5", "--fit", "7"], "--fit given twice")):
-            r = headless(args, self.out)
-            self.assertEqual((2, "", "veldkit: %s\nTry 'veldkit --help'.\n" % line),
-                             (r.returncode, r.stdout, r.stderr), args)
 
     def test_files_that_cannot_be_written_say_why(self):
         tfd = write_files(os.path.join(self.tmp, "t"))
