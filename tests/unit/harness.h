@@ -52,6 +52,9 @@ struct MemoryScreen {
     clear_to_color(screen, colour);
   }
   ~MemoryScreen() {
+    // A pass may have shown the pointer on it: the library's thread would
+    // draw it there again when the pointer moves.
+    show_mouse(nullptr);
     destroy_bitmap(screen);
     screen = saved;
   }
