@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "app/session.h"
-#include "terrain/area/height_edits.h"
-#include "terrain/text_numbers.h"
+#include "core/text_numbers.h"
+#include "edit/height_edits.h"
 #include "ui/text_prompt.h"
 
 namespace {

@@ -4,9 +4,9 @@
 
 #include "app/console_reporter.h"
 #include "app/key_table.h"
-#include "render/export_bitmap.h"
-#include "render/planning_map.h"
-#include "terrain/terrain_model.h"
+#include "core/terrain_model.h"
+#include "render/export/export_bitmap.h"
+#include "render/export/planning_map.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "terrain/text_numbers.h"
+#include "core/text_numbers.h"
 
 void console_warning_line(const Warning &warning, char *line, int size) {
   // The strip pads some messages with blanks; a line needs none.

@@ -2,7 +2,7 @@
 // warnings as lines, the progress of an export on a terminal.
 #pragma once
 
-#include "terrain/reporter.h"
+#include "core/reporter.h"
 
 // Warnings as one line each: the message without the strip's padding, then
 // the file it is about. Progress texts and pauses are dropped.

@@ -1,8 +1,8 @@
 #include "app/editing.h"
 
-#include "terrain/area/height_edits.h"
-#include "terrain/edit_history.h"
-#include "terrain/terrain_model.h"
+#include "core/terrain_model.h"
+#include "edit/edit_history.h"
+#include "edit/height_edits.h"
 
 namespace {
 

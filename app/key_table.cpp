@@ -10,11 +10,11 @@
 #include "app/save_prompt.h"
 #include "app/session.h"
 #include "app/window_reporter.h"
-#include "render/export_bitmap.h"
-#include "render/screenshot.h"
-#include "terrain/edit_history.h"
-#include "terrain/target_areas.h"
-#include "terrain/terrain_model.h"
+#include "core/terrain_model.h"
+#include "edit/edit_history.h"
+#include "files/target_areas.h"
+#include "render/export/export_bitmap.h"
+#include "render/view/screenshot.h"
 #include "ui/display.h"
 
 void key_note(KeyCommand &c, const char *text) { snprintf(c.note, sizeof(c.note), "%-59s", text); }

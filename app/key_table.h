@@ -4,7 +4,7 @@
 #pragma once
 
 #include "app/key_presses.h"
-#include "render/map_view.h"
+#include "render/view/map_view.h"
 
 // When a row applies at all; otherwise the search goes on with the next row.
 enum KeyCondition {

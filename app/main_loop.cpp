@@ -6,13 +6,13 @@
 
 #include "app/key_table.h"
 #include "app/mouse_gestures.h"
+#include "app/navigation.h"
 #include "app/save_prompt.h"
 #include "app/session.h"
-#include "app/navigation.h"
 #include "app/status_bar.h"
-#include "render/overview.h"
-#include "terrain/edit_history.h"
-#include "terrain/terrain_model.h"
+#include "core/terrain_model.h"
+#include "edit/edit_history.h"
+#include "render/view/overview.h"
 #include "ui/display.h"
 
 ViewState view;

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "app/key_presses.h"
-#include "render/map_view.h"
+#include "render/view/map_view.h"
 
 // The view, owned by the loop; read by the editing commands through it.
 extern ViewState view;

@@ -4,7 +4,7 @@
 
 #include "app/resource_files.h"
 #include "app/startup.h"
-#include "terrain/regular_file.h"
+#include "core/regular_file.h"
 #include "ui/dialog_theme.h"
 #include "ui/manual_text.h"
 

@@ -4,10 +4,10 @@
 #include <atomic>
 
 #include "app/main_loop.h"
-#include "terrain/terrain_model.h"
 #include "app/session.h"
-#include "render/overview.h"
-#include "terrain/area/area_edits.h"
+#include "core/terrain_model.h"
+#include "edit/area_edits.h"
+#include "render/view/overview.h"
 #include "ui/display.h"
 
 namespace {

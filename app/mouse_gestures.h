@@ -4,7 +4,7 @@
 // right click clears the selection; on the overview a click goes there.
 #pragma once
 
-#include "render/map_view.h"
+#include "render/view/map_view.h"
 
 enum MouseEventKind { MOUSE_LEFT_DOWN, MOUSE_LEFT_UP, MOUSE_RIGHT_DOWN, MOUSE_RIGHT_UP };
 

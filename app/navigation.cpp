@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <string>
 
-#include "terrain/terrain_model.h"
-#include "terrain/text_numbers.h"
+#include "core/terrain_model.h"
+#include "core/text_numbers.h"
 #include "ui/dialog_theme.h"
 #include "ui/display.h"
 #include "ui/list_box.h"

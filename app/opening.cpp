@@ -4,8 +4,8 @@
 
 #include "app/session.h"
 #include "app/window_reporter.h"
-#include "terrain/edit_history.h"
-#include "terrain/terrain_model.h"
+#include "core/terrain_model.h"
+#include "edit/edit_history.h"
 
 enum { OPEN_DIALOG_SIZE = 400 };
 

@@ -2,7 +2,7 @@
 // their progress in the status strip and their warnings as alert boxes.
 #pragma once
 
-#include "terrain/open_terrain.h"
+#include "files/open_terrain.h"
 
 // With select set, asks for the tile map first (a cancel ends the program);
 // otherwise opens terrain_paths.tfd_path. A second call starts from a

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "terrain/regular_file.h"
+#include "core/regular_file.h"
 
 #ifndef VELDKIT_DATA_DIR
 #define VELDKIT_DATA_DIR ""

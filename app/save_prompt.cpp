@@ -5,12 +5,12 @@
 #include "app/editing.h"
 #include "app/session.h"
 #include "app/status_bar.h"
-#include "terrain/edit_history.h"
-#include "terrain/file_stamp.h"
-#include "terrain/height_map_file.h"
-#include "terrain/safe_file.h"
-#include "terrain/terrain_model.h"
-#include "terrain/tile_map_file.h"
+#include "core/file_stamp.h"
+#include "core/safe_file.h"
+#include "core/terrain_model.h"
+#include "edit/edit_history.h"
+#include "files/height_map_file.h"
+#include "files/tile_map_file.h"
 
 // Padded to 59 characters so that they cover the tail of a longer message.
 static const char SAVING_TFD[] = "Saving TFD...                                              ";

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "terrain/area/height_edits.h"
+#include "edit/height_edits.h"
 
 enum RunState {
   RUN_SAVED = 1,     // saved, end

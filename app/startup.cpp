@@ -14,11 +14,11 @@
 #include "app/status_bar.h"
 #include "app/window_reporter.h"
 #include "app/x_errors.h"
-#include "render/export_bitmap.h"
-#include "terrain/open_terrain.h"
-#include "terrain/regular_file.h"
-#include "terrain/terrain_model.h"
-#include "terrain/text_numbers.h"
+#include "core/regular_file.h"
+#include "core/terrain_model.h"
+#include "core/text_numbers.h"
+#include "files/open_terrain.h"
+#include "render/export/export_bitmap.h"
 #include "ui/dialog_theme.h"
 
 ProgramSettings read_settings() {

@@ -5,7 +5,7 @@
 
 #include "app/save_prompt.h"
 #include "app/startup.h"
-#include "terrain/terrain_model.h"
+#include "core/terrain_model.h"
 #include "ui/draw_box.h"
 
 void show_message(BITMAP *bmp, int x, int y, int scheme, const char *format, ...) {

@@ -3,7 +3,7 @@
 
 #include <allegro.h>
 
-#include "render/map_view.h"
+#include "render/view/map_view.h"
 #include "ui/display.h"
 
 enum TextScheme {

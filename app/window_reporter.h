@@ -2,7 +2,7 @@
 // progress texts in the status strip, warnings as alert boxes.
 #pragma once
 
-#include "terrain/reporter.h"
+#include "core/reporter.h"
 
 // Progress at (3, status_y + 13) on the screen in SCHEME_VALUE; a warning as
 // an alert with its message, an empty line and its path, one button "OK";

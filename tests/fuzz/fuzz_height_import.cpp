@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "terrain/height_import.h"
-#include "terrain/terrain_model.h"
+#include "core/terrain_model.h"
+#include "files/height_import.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {

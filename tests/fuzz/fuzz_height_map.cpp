@@ -1,7 +1,7 @@
 // The height map reader on arbitrary bytes, with a tile map of the size the
 // bytes' own header asks for (so that most inputs get past the size check).
-#include "terrain/height_map_file.h"
-#include "terrain/terrain_model.h"
+#include "core/terrain_model.h"
+#include "files/height_map_file.h"
 #include "tests/fuzz/fuzz_support.h"
 
 static int32_t le32(const uint8_t *p) {

@@ -1,5 +1,5 @@
 // The JPEG reader on arbitrary bytes, fed from memory.
-#include "terrain/images/image_pixels.h"
+#include "images/image_pixels.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {

@@ -4,7 +4,7 @@
 // plain loader then reads.
 #include <allegro.h>
 
-#include "terrain/plain_image.h"
+#include "images/plain_image.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/unit/sample_images.h"
 

@@ -10,10 +10,10 @@
 
 #include "app/editing.h"
 #include "app/startup.h"
-#include "terrain/image_header.h"
-#include "terrain/images/image_pixels.h"
-#include "terrain/terrain_model.h"
-#include "terrain/work_threads.h"
+#include "core/terrain_model.h"
+#include "core/work_threads.h"
+#include "images/image_header.h"
+#include "images/image_pixels.h"
 
 static std::string scratch;
 

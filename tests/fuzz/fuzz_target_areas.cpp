@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "terrain/target_areas.h"
-#include "terrain/terrain_model.h"
+#include "core/terrain_model.h"
+#include "files/target_areas.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {

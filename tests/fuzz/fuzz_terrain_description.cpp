@@ -2,8 +2,8 @@
 // own look-ups in terrain_description_library).
 #include <cstring>
 
-#include "terrain/terrain_description.h"
-#include "terrain/terrain_model.h"
+#include "core/terrain_model.h"
+#include "files/terrain_description.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {

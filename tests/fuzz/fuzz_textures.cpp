@@ -4,8 +4,8 @@
 // which costs a hundred times as much.
 #include <allegro.h>
 
-#include "terrain/terrain_model.h"
-#include "terrain/textures.h"
+#include "core/terrain_model.h"
+#include "images/textures.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {

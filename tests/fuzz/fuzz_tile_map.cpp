@@ -1,8 +1,8 @@
 // The tile map reader on arbitrary bytes; what loads must save and load again.
 #include <cstring>
 
-#include "terrain/terrain_model.h"
-#include "terrain/tile_map_file.h"
+#include "core/terrain_model.h"
+#include "files/tile_map_file.h"
 #include "tests/fuzz/fuzz_support.h"
 
 static int32_t le32(const uint8_t *p) {

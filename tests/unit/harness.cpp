@@ -11,9 +11,9 @@
 #include "app/editing.h"
 #include "app/main_loop.h"
 #include "app/startup.h"
-#include "render/planning_map.h"
-#include "terrain/edit_history.h"
-#include "terrain/terrain_model.h"
+#include "core/terrain_model.h"
+#include "edit/edit_history.h"
+#include "render/export/planning_map.h"
 
 TempDir::TempDir() {
   char tmpl[] = "/tmp/veldkit-test-XXXXXX";

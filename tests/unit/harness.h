@@ -5,7 +5,7 @@
 #include <allegro.h>
 #include <gtest/gtest.h>
 
-#include "terrain/reporter.h"
+#include "core/reporter.h"
 
 #include <string>
 #include <vector>

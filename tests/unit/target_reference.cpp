@@ -10,11 +10,11 @@
 #include <strings.h>
 #include <vector>
 
-#include "terrain/regular_file.h"
-#include "terrain/target_areas.h"
-#include "terrain/terrain_description.h"
-#include "terrain/terrain_model.h"
-#include "terrain/text_numbers.h"
+#include "core/regular_file.h"
+#include "core/terrain_model.h"
+#include "core/text_numbers.h"
+#include "files/target_areas.h"
+#include "files/terrain_description.h"
 
 // The reference: every key looked up through the library's configuration
 // reader, one window of the text at a time, as the areas were first read.

@@ -4,8 +4,8 @@
 #include <random>
 #include <vector>
 
-#include "terrain/area/area_edits.h"
-#include "terrain/edit_history.h"
+#include "edit/area_edits.h"
+#include "edit/edit_history.h"
 #include "tests/unit/harness.h"
 
 namespace {

@@ -10,9 +10,9 @@
 #include "app/command_line.h"
 #include "app/console_reporter.h"
 #include "app/resource_files.h"
-#include "render/export_bitmap.h"
-#include "terrain/terrain_model.h"
-#include "terrain/text_numbers.h"
+#include "core/terrain_model.h"
+#include "core/text_numbers.h"
+#include "render/export/export_bitmap.h"
 #include "tests/unit/harness.h"
 
 namespace {

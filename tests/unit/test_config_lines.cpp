@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "terrain/config_lines.h"
+#include "files/config_lines.h"
 #include "tests/unit/harness.h"
 
 namespace {

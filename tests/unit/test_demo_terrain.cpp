@@ -5,8 +5,8 @@
 #include <set>
 #include <string>
 
-#include "terrain/terrain_model.h"
-#include "terrain/tile_map_file.h"
+#include "core/terrain_model.h"
+#include "files/tile_map_file.h"
 #include "tests/unit/harness.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <random>
 #include <vector>
 
-#include "terrain/edit_history.h"
-#include "terrain/terrain_model.h"
+#include "core/terrain_model.h"
+#include "edit/edit_history.h"
 #include "tests/unit/harness.h"
 
 namespace {

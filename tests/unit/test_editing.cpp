@@ -7,8 +7,8 @@
 
 #include "app/editing.h"
 #include "app/main_loop.h"
-#include "terrain/edit_history.h"
-#include "terrain/terrain_model.h"
+#include "core/terrain_model.h"
+#include "edit/edit_history.h"
 #include "tests/unit/harness.h"
 
 namespace {

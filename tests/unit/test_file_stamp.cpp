@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <string>
 
-#include "terrain/file_stamp.h"
-#include "terrain/height_map_file.h"
-#include "terrain/terrain_model.h"
-#include "terrain/tile_map_file.h"
+#include "core/file_stamp.h"
+#include "core/terrain_model.h"
+#include "files/height_map_file.h"
+#include "files/tile_map_file.h"
 #include "tests/unit/harness.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <random>
 #include <vector>
 
-#include "terrain/area/height_edits.h"
-#include "terrain/edit_history.h"
-#include "terrain/work_threads.h"
+#include "core/work_threads.h"
+#include "edit/edit_history.h"
+#include "edit/height_edits.h"
 #include "tests/unit/harness.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "terrain/height_map_file.h"
-#include "terrain/terrain_model.h"
-#include "terrain/work_threads.h"
+#include "core/terrain_model.h"
+#include "core/work_threads.h"
+#include "files/height_map_file.h"
 #include "tests/unit/harness.h"
 
 namespace {

@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "terrain/height_palette.h"
-#include "terrain/relief_shading.h"
-#include "terrain/text_numbers.h"
-#include "terrain/terrain_model.h"
+#include "core/height_palette.h"
+#include "core/relief_shading.h"
+#include "core/terrain_model.h"
+#include "core/text_numbers.h"
 #include "tests/unit/harness.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "terrain/images/image_pixels.h"
-#include "terrain/textures.h"
+#include "images/image_pixels.h"
+#include "images/textures.h"
 #include "tests/unit/harness.h"
 #include "tests/unit/sample_images.h"
 

@@ -15,8 +15,8 @@
 #include "app/save_prompt.h"
 #include "app/startup.h"
 #include "app/status_bar.h"
-#include "terrain/edit_history.h"
-#include "terrain/terrain_model.h"
+#include "core/terrain_model.h"
+#include "edit/edit_history.h"
 #include "tests/unit/dialog_answers.h"
 #include "tests/unit/harness.h"
 

@@ -2,10 +2,10 @@
 #include <cstring>
 #include <string>
 
-#include "render/map_view.h"
-#include "ui/display.h"
-#include "terrain/terrain_model.h"
+#include "core/terrain_model.h"
+#include "render/view/map_view.h"
 #include "tests/unit/harness.h"
+#include "ui/display.h"
 
 namespace {
 

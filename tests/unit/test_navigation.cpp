@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "app/navigation.h"
-#include "render/overview.h"
-#include "terrain/terrain_model.h"
+#include "core/terrain_model.h"
+#include "render/view/overview.h"
 #include "tests/unit/harness.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "app/opening.h"
 #include "app/startup.h"
-#include "terrain/terrain_model.h"
+#include "core/terrain_model.h"
 #include "tests/unit/dialog_answers.h"
 #include "tests/unit/harness.h"
 

@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "terrain/plain_image.h"
+#include "images/plain_image.h"
 #include "tests/unit/harness.h"
 #include "tests/unit/sample_images.h"
 

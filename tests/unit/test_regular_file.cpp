@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "terrain/regular_file.h"
-#include "terrain/stdio_packfile.h"
+#include "core/regular_file.h"
+#include "core/stdio_packfile.h"
 #include "tests/unit/harness.h"
 
 namespace {

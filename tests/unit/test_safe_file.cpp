@@ -12,12 +12,12 @@
 #include <set>
 #include <string>
 
-#include "terrain/height_map_file.h"
-#include "terrain/safe_file.h"
-#include "terrain/stdio_packfile.h"
-#include "terrain/temp_files.h"
-#include "terrain/terrain_model.h"
-#include "terrain/tile_map_file.h"
+#include "core/safe_file.h"
+#include "core/stdio_packfile.h"
+#include "core/temp_files.h"
+#include "core/terrain_model.h"
+#include "files/height_map_file.h"
+#include "files/tile_map_file.h"
 #include "tests/unit/harness.h"
 
 namespace {

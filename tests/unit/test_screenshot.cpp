@@ -7,8 +7,8 @@
 
 #include "app/startup.h"
 #include "app/status_bar.h"
-#include "render/screenshot.h"
-#include "terrain/terrain_model.h"
+#include "core/terrain_model.h"
+#include "render/view/screenshot.h"
 #include "tests/unit/dialog_answers.h"
 #include "tests/unit/harness.h"
 

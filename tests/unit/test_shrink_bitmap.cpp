@@ -1,8 +1,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "images/shrink_bitmap.h"
 #include "tests/unit/harness.h"
-#include "terrain/shrink_bitmap.h"
 
 namespace {
 

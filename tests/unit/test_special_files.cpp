@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "terrain/open_terrain.h"
-#include "terrain/terrain_model.h"
+#include "core/terrain_model.h"
+#include "files/open_terrain.h"
 #include "tests/unit/harness.h"
 
 namespace {

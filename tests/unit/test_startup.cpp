@@ -1,7 +1,7 @@
 #include <climits>
 
 #include "app/startup.h"
-#include "terrain/terrain_model.h"
+#include "core/terrain_model.h"
 #include "tests/unit/harness.h"
 
 namespace {

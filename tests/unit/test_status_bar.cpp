@@ -2,8 +2,8 @@
 
 #include "app/startup.h"
 #include "app/status_bar.h"
-#include "terrain/edit_history.h"
-#include "terrain/terrain_model.h"
+#include "core/terrain_model.h"
+#include "edit/edit_history.h"
 #include "tests/unit/harness.h"
 #include "ui/draw_box.h"
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "terrain/target_areas.h"
-#include "terrain/terrain_model.h"
-#include "terrain/text_numbers.h"
+#include "core/terrain_model.h"
+#include "core/text_numbers.h"
+#include "files/target_areas.h"
 #include "tests/unit/harness.h"
 #include "tests/unit/target_reference.h"
 

@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "terrain/terrain_description.h"
-#include "terrain/terrain_model.h"
+#include "core/terrain_model.h"
+#include "files/terrain_description.h"
 #include "tests/unit/harness.h"
 #include "tests/unit/target_reference.h"
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "terrain/images/image_pixels.h"
-#include "terrain/work_threads.h"
+#include "core/work_threads.h"
+#include "images/image_pixels.h"
 #include "tests/unit/harness.h"
 
 namespace {

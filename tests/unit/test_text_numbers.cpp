@@ -2,8 +2,8 @@
 #include <cstring>
 #include <string>
 
-#include "terrain/terrain_model.h"
-#include "terrain/text_numbers.h"
+#include "core/terrain_model.h"
+#include "core/text_numbers.h"
 #include "tests/unit/harness.h"
 
 namespace {

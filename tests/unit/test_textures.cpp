@@ -2,9 +2,9 @@
 #include <functional>
 #include <string>
 
-#include "terrain/image_header.h"
-#include "terrain/terrain_model.h"
-#include "terrain/textures.h"
+#include "core/terrain_model.h"
+#include "images/image_header.h"
+#include "images/textures.h"
 #include "tests/unit/harness.h"
 #include "tests/unit/sample_images.h"
 

@@ -4,9 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "terrain/terrain_model.h"
-#include "terrain/tile_map_file.h"
-#include "terrain/work_threads.h"
+#include "core/terrain_model.h"
+#include "core/work_threads.h"
+#include "files/tile_map_file.h"
 #include "tests/unit/harness.h"
 
 namespace {

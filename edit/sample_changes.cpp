@@ -1,0 +1,177 @@
+#include "edit/sample_changes.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+
+#include "core/terrain_model.h"
+#include "core/work_threads.h"
+
+namespace {
+
+// Columns lo..hi - 1 of part k of n.
+template <class Columns>
+void each_column_part(int columns, const Columns &work) {
+  const int parts = std::min(columns, 64);
+  run_parts(parts, [&](int k) {
+    work((int)((long long)columns * k / parts), (int)((long long)columns * (k + 1) / parts));
+  });
+}
+
+struct ColumnCount {
+  long long changed = 0;
+  int first = 0, last = -1;  // rows of the first and last change
+};
+
+}  // namespace
+
+SampleChanges::~SampleChanges() { free_all(); }
+
+void SampleChanges::free_all() {
+  free(values_);
+  values_ = nullptr;
+  count_ = 0;
+  mask_ = std::vector<uint64_t>();
+  column_start_ = std::vector<int64_t>();
+  places_ = std::vector<uint32_t>();
+}
+
+int SampleChanges::smallest_form(long long changed, long long columns, long long rows, long long whole) const {
+  const long long masked = columns * ((rows + 63) / 64 * 8 + 8) + 2 * changed, listed = 6 * changed;
+  if (whole >= 0 && whole <= masked && whole <= listed) return WHOLE;
+  return masked < listed ? MASKED : LISTED;
+}
+
+void SampleChanges::take_copy(int left, int top, int right, int bottom, uint16_t *before) {
+  free_all();
+  const int columns = right - left + 1;
+  const size_t rows = (size_t)(bottom - top + 1);
+  std::vector<ColumnCount> counts((size_t)std::max(columns, 0));
+  each_column_part(columns, [&](int c0, int c1) {
+    for (int c = c0; c < c1; c++) {
+      const uint16_t *now = height_map.heights[left + c] + top, *was = before + (size_t)c * rows;
+      ColumnCount &n = counts[(size_t)c];
+      for (size_t y = 0; y < rows; y++) {
+        if (now[y] == was[y]) continue;
+        if (!n.changed++) n.first = (int)y;
+        n.last = (int)y;
+      }
+    }
+  });
+  long long changed = 0;
+  int cl = columns, cr = -1, ct = (int)rows, cb = -1;
+  for (int c = 0; c < columns; c++) {
+    const ColumnCount &n = counts[(size_t)c];
+    if (!n.changed) continue;
+    changed += n.changed;
+    cl = std::min(cl, c), cr = c;
+    ct = std::min(ct, n.first), cb = std::max(cb, n.last);
+  }
+  if (changed == 0) {
+    free(before);
+    return;
+  }
+  form_ = smallest_form(changed, cr - cl + 1, cb - ct + 1, 2LL * columns * (long long)rows);
+  if (form_ == WHOLE) {
+    // Unchanged samples swap with themselves, so keeping them costs only memory.
+    left_ = left, top_ = top, right_ = right, bottom_ = bottom;
+    values_ = before;
+    count_ = (long long)columns * (long long)rows;
+    return;
+  }
+  left_ = left + cl, right_ = left + cr, top_ = top + ct, bottom_ = top + cb;
+  column_words_ = (size_t)(cb - ct + 64) / 64;
+  if (form_ == MASKED) {
+    mask_.assign((size_t)(cr - cl + 1) * column_words_, 0);
+    column_start_.resize((size_t)(cr - cl + 2));
+  } else {
+    places_.reserve((size_t)changed);
+  }
+  // In place: a changed sample never moves past its own place.
+  size_t kept = 0;
+  for (int c = cl; c <= cr; c++) {
+    if (form_ == MASKED) column_start_[(size_t)(c - cl)] = (int64_t)kept;
+    const uint16_t *now = height_map.heights[left + c] + top, *was = before + (size_t)c * rows;
+    uint64_t *bits = form_ == MASKED ? mask_.data() + (size_t)(c - cl) * column_words_ : nullptr;
+    for (int y = ct; y <= cb; y++) {
+      if (now[y] == was[y]) continue;
+      before[kept++] = was[y];
+      if (bits)
+        bits[(y - ct) / 64] |= 1ULL << ((y - ct) % 64);
+      else
+        places_.push_back((uint32_t)(left + c) * MAX_SAMPLES + (uint32_t)(top + y));
+    }
+  }
+  if (form_ == MASKED) column_start_.back() = (int64_t)kept;
+  uint16_t *smaller = (uint16_t *)realloc(before, kept * 2);
+  values_ = smaller ? smaller : before;
+  count_ = (long long)kept;
+}
+
+void SampleChanges::take_list(const std::vector<std::pair<int64_t, uint16_t>> &list) {
+  free_all();
+  auto changed = [](const std::pair<int64_t, uint16_t> &s) {
+    return height_map.heights[s.first / MAX_SAMPLES][s.first % MAX_SAMPLES] != s.second;
+  };
+  // Counted first, so that every table is taken once at its size.
+  long long n = 0;
+  left_ = MAX_SAMPLES, top_ = MAX_SAMPLES, right_ = bottom_ = -1;
+  for (const auto &s : list) {
+    if (!changed(s)) continue;
+    n++;
+    const int x = (int)(s.first / MAX_SAMPLES), y = (int)(s.first % MAX_SAMPLES);
+    left_ = std::min(left_, x), right_ = std::max(right_, x);
+    top_ = std::min(top_, y), bottom_ = std::max(bottom_, y);
+  }
+  if (n == 0) return;
+  form_ = smallest_form(n, right_ - left_ + 1, bottom_ - top_ + 1, -1);
+  column_words_ = (size_t)(bottom_ - top_ + 64) / 64;
+  if (form_ == MASKED) {
+    mask_.assign((size_t)(right_ - left_ + 1) * column_words_, 0);
+    column_start_.assign((size_t)(right_ - left_ + 2), 0);
+  } else {
+    places_.reserve((size_t)n);
+  }
+  values_ = (uint16_t *)malloc((size_t)n * 2);
+  if (!values_) throw std::bad_alloc();
+  for (const auto &s : list) {
+    if (!changed(s)) continue;
+    values_[count_++] = s.second;
+    if (form_ == LISTED) {
+      places_.push_back((uint32_t)s.first);
+      continue;
+    }
+    const int c = (int)(s.first / MAX_SAMPLES) - left_, y = (int)(s.first % MAX_SAMPLES) - top_;
+    mask_[(size_t)c * column_words_ + (size_t)y / 64] |= 1ULL << (y % 64);
+    column_start_[(size_t)c + 1]++;
+  }
+  for (size_t c = 1; c < column_start_.size(); c++) column_start_[c] += column_start_[c - 1];
+}
+
+void SampleChanges::swap_with_map() {
+  if (!count_) return;
+  if (form_ == LISTED) {
+    for (size_t k = 0; k < places_.size(); k++)
+      std::swap(height_map.heights[places_[k] / MAX_SAMPLES][places_[k] % MAX_SAMPLES], values_[k]);
+    return;
+  }
+  const size_t rows = (size_t)(bottom_ - top_ + 1);
+  each_column_part(right_ - left_ + 1, [&](int c0, int c1) {
+    for (int c = c0; c < c1; c++) {
+      uint16_t *column = height_map.heights[left_ + c] + top_;
+      if (form_ == WHOLE) {
+        std::swap_ranges(column, column + rows, values_ + (size_t)c * rows);
+        continue;
+      }
+      uint16_t *value = values_ + column_start_[(size_t)c];
+      const uint64_t *bits = mask_.data() + (size_t)c * column_words_;
+      for (size_t w = 0; w < column_words_; w++)
+        for (uint64_t word = bits[w]; word; word &= word - 1)
+          std::swap(column[w * 64 + (size_t)__builtin_ctzll(word)], *value++);
+    }
+  });
+}
+
+long long SampleChanges::bytes() const {
+  return 2 * count_ + (long long)(mask_.capacity() + column_start_.capacity()) * 8 + (long long)places_.capacity() * 4;
+}

@@ -1,0 +1,49 @@
+// Opening a terrain from its tile map's path: the derived names, the loaders
+// in their fixed order, and what went wrong, in order. No dialogs: the
+// caller shows the warnings (each also goes to the reporter as it happens).
+#pragma once
+
+#include "core/reporter.h"
+
+enum OpenOutcome {
+  OPEN_DONE = 0,          // the terrain is open, perhaps with warnings
+  OPEN_NO_TILE_MAP = 1,   // the tile map cannot be read: nothing opens
+  OPEN_NO_TEXTURES = 2,   // the texture bitmaps cannot be made: nothing opens
+};
+
+enum {
+  OPEN_WARNINGS_MAX = 8,
+  // A path too long to use is shown cut in the middle to this many characters.
+  PATH_CUT_KEEP = 72,
+  PATH_CUT_SIZE = PATH_CUT_KEEP + 1,
+};
+
+#define PATH_TOO_LONG_TEXT "The path is longer than 255 characters."
+
+
+// The warnings of one opening, oldest first; only the first
+// OPEN_WARNINGS_MAX are kept, the count goes on.
+struct OpenReport {
+  int outcome;  // OpenOutcome
+  int warning_count;
+  Warning warnings[OPEN_WARNINGS_MAX];
+  char detail[64];  // the third line of the short tile map's warning
+  char long_paths[3][PATH_CUT_SIZE];  // siblings too long to read, cut to be shown
+};
+
+// Derives the height map, description and target paths from
+// terrain_paths.tfd_path into terrain_paths. One that would be longer than
+// a path may be is left empty: a cut name could be some other file.
+void derive_terrain_paths();
+
+enum TerrainSibling { SIBLING_HFD, SIBLING_DATA_INI, SIBLING_TARGETS_INI };
+
+// The sibling's whole name, however long, into dest (size bytes).
+void sibling_path(int sibling, char *dest, int size);
+// The same for any tile map's path.
+void sibling_path_of(const char *tfd_path, int sibling, char *dest, int size);
+
+// Loads the terrain named by terrain_paths.tfd_path into the model, which
+// must be in its start state (see clear_terrain_model); the target file only
+// when read_targets is set. Returns the outcome.
+int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *report);

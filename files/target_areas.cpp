@@ -1,0 +1,228 @@
+#include "files/target_areas.h"
+
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/regular_file.h"
+#include "core/terrain_model.h"
+#include "core/text_numbers.h"
+#include "files/config_lines.h"
+
+enum {
+  TARGET_WINDOW_BYTES = 45000,  // bytes of the file the config reader parses per area
+  TARGET_VALUE_SIZE = 64,
+  TARGET_LOAD_PAUSE_MS = 1000,  // lets the first message be read before the areas follow
+};
+
+static float clamp_to_float(double value) {
+  if (std::isnan(value)) return 0;
+  if (value > FLT_MAX) return FLT_MAX;
+  if (value < -FLT_MAX) return -FLT_MAX;
+  return (float)value;
+}
+
+// The first value of each key the reader asks for in the current area's
+// sections, found in one pass over the area's window (looking every key up
+// on its own took many seconds on large files). A key is found when its
+// stamp is the current pass's.
+struct FoundValue {
+  long at;
+  long length;
+  unsigned stamp;
+};
+
+enum { FIELD_TYPE, FIELD_OFFSET, FIELD_HEADING, TARGET_FIELDS };
+
+static FoundValue found_name, found_position, found_alignment;
+static FoundValue found_target[MAX_TARGETS][TARGET_FIELDS];
+static unsigned found_stamp;
+// A value lies within one window, so it always fits.
+static char value_text[TARGET_WINDOW_BYTES + 1];
+
+static void keep_first(FoundValue &found, const ConfigEntry &entry) {
+  if (found.stamp == found_stamp) return;
+  found.at = entry.value;
+  found.length = entry.value_length;
+  found.stamp = found_stamp;
+}
+
+static bool ascii_equal_ci(const char *a, const char *b, long n) {
+  for (long i = 0; i < n; i++) {
+    const char x = a[i] >= 'A' && a[i] <= 'Z' ? a[i] + 32 : a[i];
+    if (x != b[i]) return false;
+  }
+  return true;
+}
+
+// Target[NNN].Type, .Offset or .Heading, NNN as append_number3 writes
+// 1..511; the field, or -1 for any other name.
+static int target_field(const char *name, long length, int *t) {
+  static const char *const fields[TARGET_FIELDS] = {"type", "offset", "heading"};
+  if (length < 16 || !ascii_equal_ci(name, "target[", 7)) return -1;
+  const char *digits = name + 7;
+  for (int i = 0; i < 3; i++)
+    if (digits[i] < '0' || digits[i] > '9') return -1;
+  if (digits[3] != ']' || digits[4] != '.') return -1;
+  const int n = (digits[0] - '0') * 100 + (digits[1] - '0') * 10 + (digits[2] - '0');
+  if (n < 1 || n >= MAX_TARGETS) return -1;
+  for (int f = 0; f < TARGET_FIELDS; f++) {
+    const long field_length = (long)strlen(fields[f]);
+    if (length == 12 + field_length && ascii_equal_ci(name + 12, fields[f], field_length)) {
+      *t = n;
+      return f;
+    }
+  }
+  return -1;
+}
+
+static void keep_if_wanted(const char *text, const ConfigEntry &entry) {
+  const char *name = text + entry.name;
+  const long length = entry.name_length;
+  if (length == 4 && ascii_equal_ci(name, "name", 4)) {
+    keep_first(found_name, entry);
+  } else if (length == 8 && ascii_equal_ci(name, "position", 8)) {
+    keep_first(found_position, entry);
+  } else if (length == 9 && ascii_equal_ci(name, "alignment", 9)) {
+    keep_first(found_alignment, entry);
+  } else {
+    int t = 0;
+    const int field = target_field(name, length, &t);
+    if (field >= 0) keep_first(found_target[t][field], entry);
+  }
+}
+
+// Reads the window text[start..end) as the library's reader would parse it
+// and keeps the first value of every wanted key inside the sections named
+// section (a section may come back further down: its keys count again).
+static void scan_window(const char *text, long start, long end, const char *section) {
+  if (++found_stamp == 0) {
+    // After four thousand million passes: no stale stamp may match again.
+    found_name.stamp = found_position.stamp = found_alignment.stamp = 0;
+    for (auto &fields : found_target)
+      for (FoundValue &found : fields) found.stamp = 0;
+    found_stamp = 1;
+  }
+  bool in_section = false;
+  for (long at = start; at < end;) {
+    // The window's end ends its last line, as it would the library's copy.
+    const ConfigLine line = config_line_at(text, end, at);
+    at = line.next;
+    long first = line.start;
+    while (first < line.end && (text[first] == ' ' || text[first] == '\t' || text[first] == '\f' ||
+                                text[first] == '\v'))
+      first++;
+    // Outside the section only a header can matter.
+    if (!in_section && (first == line.end || text[first] != '[')) continue;
+    const ConfigEntry entry = config_entry_of(text, line.start, line.end);
+    if (entry.name_length == 0) continue;
+    if (config_is_section(text, entry)) {
+      in_section = config_name_is(text, entry, section);
+    } else if (in_section) {
+      keep_if_wanted(text, entry);
+    }
+  }
+}
+
+// The value as a string, or fallback when the key was not found. An empty
+// value counts as missing, as in the library's look-ups (and a later entry
+// of the same key does not count).
+static const char *value_or(const char *text, const FoundValue &found, const char *fallback) {
+  if (found.stamp != found_stamp || found.length == 0) return fallback;
+  memcpy(value_text, text + found.at, (size_t)found.length);
+  value_text[found.length] = 0;
+  return value_text;
+}
+
+// The targets of one area, from the values found; returns target_count.
+static int read_targets(const char *text, TargetArea &area) {
+  for (int t = 1; t < MAX_TARGETS; t++) {
+    Target &target = area.targets[t];
+    copy_cut(target.type, value_or(text, found_target[t][FIELD_TYPE], "NONE"), NAME_SIZE);
+    if (strcmp(target.type, "NONE") == 0) break;
+
+    const char *offset = value_or(text, found_target[t][FIELD_OFFSET], "NONE");
+    const float x = parse_float(offset), y = parse_float_after_comma(offset);
+    target.offset_x = target.file_offset_x = x;
+    target.offset_y = target.file_offset_y = y;
+    area.target_count++;
+
+    if (t == 1 && strncmp(target.type, "Runway", 6) == 0) {
+      const char *value = value_or(text, found_target[1][FIELD_HEADING], "");
+      const int read = value[0] ? (int)strtol(value, nullptr, 0) : 0;
+      // Kept within 0..359; a negative heading counts from the full turn.
+      const int heading = read % 360;
+      target.heading = heading < 0 ? heading + 360 : heading;
+      area.runway_number = (int32_t)parse_leading_int(target.type + 6, INT32_MIN, INT32_MAX);
+    }
+  }
+  return area.target_count;
+}
+
+// Turns the other targets of a runway area clockwise by the runway heading.
+static void turn_targets(TargetArea &area) {
+  const double a = -area.targets[1].heading * 0.01745329;
+  const double c = cos(a), s = sin(a);
+  for (int t = 2; t <= area.target_count; t++) {
+    Target &target = area.targets[t];
+    const double x = target.offset_x, y = target.offset_y;
+    target.offset_x = clamp_to_float(x * c - y * s);
+    target.offset_y = clamp_to_float(x * s + y * c);
+  }
+}
+
+int read_target_text(const char *text, long size, const Reporter *reporter) {
+  long p = 0;
+  for (int n = 1; n < MAX_AREAS; n++) {
+    if (n > 1 && p < size - 1) {
+      p++;
+      while (p < size - 1 && !(text[p] == '\n' && text[p + 1] == '[')) p++;
+    }
+    const long window = size - p < (long)TARGET_WINDOW_BYTES ? size - p : (long)TARGET_WINDOW_BYTES;
+
+    char section[32] = "[TargetArea";
+    append_number3(section, n);
+    strcat(section, "]");
+    scan_window(text, p, p + window, section);
+    TargetArea &area = targets.areas[n];
+    area.target_count = 0;
+
+    copy_cut(area.name, value_or(text, found_name, "NONE"), NAME_SIZE);
+    if (strcmp(area.name, "NONE") == 0) break;
+    char position[TARGET_VALUE_SIZE];
+    copy_cut(position, value_or(text, found_position, "NONE"), sizeof(position));
+    if (strcmp(position, "NONE") == 0) break;
+    area.pos_x = parse_float(position);
+    area.pos_y = parse_float_after_comma(position);
+    area.enemy = value_or(text, found_alignment, "NONE")[0] == 'F' ? 0 : 1;
+    targets.area_count++;
+    area.runway_number = -1;
+
+    read_targets(text, area);
+    if (area.target_count > 1 && area.runway_number >= 0 && area.targets[1].heading != 0)
+      turn_targets(area);
+
+    report_progress(reporter, "Loading TargetArea: %3d - Targets: %3d", n, area.target_count);
+    targets.target_total += area.target_count;
+  }
+  return targets.area_count > 0 ? RESULT_OK : RESULT_NOTHING_READ;
+}
+
+int load_target_areas(const char *path, const Reporter *reporter) {
+  long size = 0;
+  // Empty, over the limit or unreadable: all the same read error.
+  char *text = read_whole_file(path, &size);
+  if (!text || size == 0) {
+    free(text);
+    return RESULT_CANNOT_OPEN;
+  }
+
+  report_progress(reporter, "Loading TargetArea:     - Targets:" "                       ");
+  report_pause(reporter, TARGET_LOAD_PAUSE_MS);
+  const int result = read_target_text(text, size, reporter);
+  free(text);
+  return result;
+}

@@ -1,0 +1,211 @@
+#include "files/tile_map_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+#include "core/file_stamp.h"
+#include "core/regular_file.h"
+#include "core/safe_file.h"
+#include "core/stdio_packfile.h"
+#include "core/terrain_model.h"
+#include "core/text_numbers.h"
+#include "core/work_threads.h"
+#include "files/grid_file.h"
+
+enum {
+  TILE_RECORD_BYTES = 12,
+  // Rows per chunk. The grid is stored by columns, so each chunk is written
+  // column by column: one short run of neighbouring tiles per column.
+  TILE_CHUNK_ROWS = 64,
+  // Columns moved together: their runs of the chunk stay in the cache.
+  TILE_BLOCK_COLUMNS = 16,
+};
+
+static unsigned char tile_chunk[TILE_CHUNK_ROWS * MAX_TILES * TILE_RECORD_BYTES];
+
+static inline int16_t texture_of(const unsigned char *record) {
+  return (int16_t)(word_at(record) + 1);
+}
+
+// Tiles are moved as whole 8-byte values: texture, rotation, tag, the three
+// extra bytes and a zero pad, in memory order.
+static_assert(sizeof(Tile) == 8, "a tile is moved as one 64-bit value");
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "tiles are packed little-endian");
+
+static inline void decode_tile(const unsigned char *r, Tile *tile) {
+  const uint64_t v = (uint64_t)(uint16_t)texture_of(r) | (uint64_t)r[2] << 16 |
+                     (uint64_t)r[4] << 24 | (uint64_t)r[6] << 32 | (uint64_t)r[8] << 40 |
+                     (uint64_t)r[10] << 48;
+  memcpy(tile, &v, sizeof(v));
+}
+
+static inline void encode_tile(const Tile *tile, unsigned char *r) {
+  uint64_t v;
+  memcpy(&v, tile, sizeof(v));
+  // texture - 1, rotation, tag, extra[0] as four words; extra[1], extra[2] as two.
+  const uint64_t head = (uint64_t)(uint16_t)(v - 1) | ((v >> 16) & 0xFF) << 16 |
+                        ((v >> 24) & 0xFF) << 32 | ((v >> 32) & 0xFF) << 48;
+  const uint32_t tail = (uint32_t)((v >> 40) & 0xFF) | (uint32_t)((v >> 48) & 0xFF) << 16;
+  memcpy(r, &head, sizeof(head));
+  memcpy(r + 8, &tail, sizeof(tail));
+}
+
+static void keep_high_bytes(const unsigned char *record, int x, int y) {
+  TileHighBytes &high = tile_map.high_bytes[x][y];
+  for (int w = 0; w < TILE_HIGH_WORDS; w++) high.word[w] = record[2 * w + 3];
+  tile_map.high_byte_tiles++;
+}
+
+int load_tile_map(const char *path, const Reporter *reporter) {
+  struct stat opened;
+  PACKFILE *f = open_stdio_packfile(path, "rb", &opened);
+  // What was read is what a later save compares the file on disk with.
+  record_file_stamp(&tile_map.stamp, path, f ? &opened : nullptr);
+  if (!f) return RESULT_CANNOT_OPEN;
+  int32_t tx, ty, header3, header4;
+  read_grid_header(f, &tx, &ty, &header3, &header4);
+  if (tx > MAX_TILES || tx < 0 || ty > MAX_TILES || ty < 0) {
+    pack_fclose(f);
+    return RESULT_BAD_HEADER;
+  }
+  // High bytes of a terrain read before are not this file's.
+  clear_tile_high_bytes();
+  tile_map.tiles_x = tx;
+  tile_map.tiles_y = ty;
+  tile_map.header3 = header3;
+  tile_map.header4 = header4;
+  report_progress(reporter, "Loading Tilemap (TFD)");
+  prepare_table_pages(tile_map.tiles[0], sizeof(tile_map.tiles[0]), tx, sizeof(Tile) * (size_t)ty);
+
+  const long row_bytes = (long)tx * TILE_RECORD_BYTES;
+  int failed = 0;
+  long long bytes_read = 0;
+  for (int i0 = 0; i0 < ty && !failed; i0 += TILE_CHUNK_ROWS) {
+    const int rows = ty - i0 < TILE_CHUNK_ROWS ? ty - i0 : TILE_CHUNK_ROWS;
+    const long got = read_grid_words(f, tile_chunk, row_bytes * rows);
+    bytes_read += got;
+    // Words past the end read as 0xFFFF: their high bytes are not the file's.
+    const long whole = got / TILE_RECORD_BYTES;
+
+    // The tiles up to and including the first bad texture number are kept,
+    // in file order; the load then fails.
+    long count = (long)rows * tx;
+    const unsigned char *p = tile_chunk;
+    for (long k = 0; k < count; k++, p += TILE_RECORD_BYTES) {
+      const int16_t texture = texture_of(p);
+      if (texture > MAX_TEXTURES - 1 || texture < 0) {
+        count = k + 1;
+        failed = 1;
+        break;
+      }
+      if (texture > tile_map.max_texture_used) tile_map.max_texture_used = texture;
+    }
+
+    // File row i holds memory row ty - 1 - i: the chunk's rows run up the
+    // columns. A few columns at a time, so that both the records read and
+    // the column runs written stay in the cache.
+    for (int x0 = 0; x0 < tx; x0 += TILE_BLOCK_COLUMNS) {
+      const int x1 = x0 + TILE_BLOCK_COLUMNS < tx ? x0 + TILE_BLOCK_COLUMNS : tx;
+      for (int r = 0; r < rows; r++) {
+        const unsigned char *record = tile_chunk + (long)r * row_bytes + (long)x0 * TILE_RECORD_BYTES;
+        const int y = ty - 1 - (i0 + r);
+        for (int x = x0; x < x1; x++, record += TILE_RECORD_BYTES) {
+          const long k = (long)r * tx + x;
+          if (k >= count) break;
+          decode_tile(record, &tile_map.tiles[x][y]);
+          if ((record[3] | record[5] | record[7] | record[9] | record[11]) && k < whole) keep_high_bytes(record, x, y);
+        }
+      }
+    }
+  }
+  pack_fclose(f);
+  tile_map.records_read = bytes_read / TILE_RECORD_BYTES;
+  return failed ? RESULT_BAD_DATA : RESULT_OK;
+}
+
+// Chunk k of the file's rows, encoded into out.
+static void encode_chunk(int k, unsigned char *out) {
+  const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
+  const long row_bytes = (long)tx * TILE_RECORD_BYTES;
+  const int i0 = k * TILE_CHUNK_ROWS;
+  const int rows = ty - i0 < TILE_CHUNK_ROWS ? ty - i0 : TILE_CHUNK_ROWS;
+  // File row i holds memory row ty - 1 - i.
+  const int y_low = ty - i0 - rows;
+  for (int x0 = 0; x0 < tx; x0 += TILE_BLOCK_COLUMNS) {
+    const int x1 = x0 + TILE_BLOCK_COLUMNS < tx ? x0 + TILE_BLOCK_COLUMNS : tx;
+    // Each column's run lies in a page of its own: the next block's runs
+    // are fetched while this one is encoded.
+    for (int x = x1; x < x1 + TILE_BLOCK_COLUMNS && x < tx; x++)
+      for (int y = y_low; y < y_low + rows; y += 8) __builtin_prefetch(&tile_map.tiles[x][y]);
+    for (int r = 0; r < rows; r++) {
+      unsigned char *record = out + (long)r * row_bytes + (long)x0 * TILE_RECORD_BYTES;
+      const int y = ty - 1 - (i0 + r);
+      for (int x = x0; x < x1; x++, record += TILE_RECORD_BYTES) encode_tile(&tile_map.tiles[x][y], record);
+    }
+    if (tile_map.high_byte_tiles == 0) continue;
+    for (int r = 0; r < rows; r++) {
+      unsigned char *record = out + (long)r * row_bytes + (long)x0 * TILE_RECORD_BYTES;
+      const int y = ty - 1 - (i0 + r);
+      for (int x = x0; x < x1; x++, record += TILE_RECORD_BYTES) {
+        const TileHighBytes &high = tile_map.high_bytes[x][y];
+        for (int w = 0; w < TILE_HIGH_WORDS; w++) record[2 * w + 3] = high.word[w];
+      }
+    }
+  }
+}
+
+static long chunk_bytes(int k) {
+  const int rows = tile_map.tiles_y - k * TILE_CHUNK_ROWS;
+  return (long)tile_map.tiles_x * TILE_RECORD_BYTES * (rows < TILE_CHUNK_ROWS ? rows : TILE_CHUNK_ROWS);
+}
+
+// Chunks are encoded on the other cores while this one writes.
+static void make_chunk(void *, int k, unsigned char *out) { encode_chunk(k, out); }
+static int write_chunk(void *context, int k, const unsigned char *chunk) {
+  return write_chunk_whole((ChunkWriter *)context, chunk, chunk_bytes(k));
+}
+
+int save_tile_map(const char *path, WriteError *why) {
+  SafeFile file;
+  if (safe_file_open(&file, path) != 0) return write_failed(why, file.error, file.creating);
+  PACKFILE *f = file.pack;
+  ChunkWriter out = {f, 0};
+  const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
+  write_grid_header(f, tx, ty, tile_map.header3, tile_map.header4);
+
+  const int chunks = tx > 0 && ty > 0 ? (ty + TILE_CHUNK_ROWS - 1) / TILE_CHUNK_ROWS : 0;
+  int result = run_in_order(chunks, sizeof(tile_chunk), make_chunk, write_chunk, &out);
+  if (result == ORDERED_NO_MEMORY) {
+    result = ORDERED_DONE;
+    for (int k = 0; k < chunks && result == ORDERED_DONE; k++) {
+      encode_chunk(k, tile_chunk);
+      result = write_chunk(&out, k, tile_chunk);
+    }
+  }
+  if (safe_file_commit(&file, result == ORDERED_DONE) != 0)
+    return write_failed(why, out.error ? out.error : file.error, 0);
+  record_file_stamp(&tile_map.stamp, path, &file.written);
+  return RESULT_OK;
+}
+
+void tile_map_failure_line(const char *path, int error, const char *reason, char *line, int size) {
+  char name[4 * PATH_SIZE];
+  quote_name(path, name, sizeof(name));
+  if (error == ENOENT)
+    snprintf(line, (size_t)size, "%s: the tile map does not exist.", name);
+  else
+    snprintf(line, (size_t)size, "%s: the tile map cannot be read: %s.", name,
+             error ? open_failure_reason(error) : reason);
+}
+
+int tile_map_unopened(const char *path, char *line, int size) {
+  const int fd = open_regular_file(path);
+  if (fd >= 0) {
+    close(fd);
+    return 0;
+  }
+  tile_map_failure_line(path, errno, "", line, size);
+  return 1;
+}

@@ -1,0 +1,138 @@
+#include "images/textures.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/regular_file.h"
+#include "core/terrain_model.h"
+#include "images/image_header.h"
+#include "images/image_pixels.h"
+#include "images/plain_image.h"
+#include "images/shrink_bitmap.h"
+
+enum {
+  TEXTURE_SIZE = 256,         // level 0 is TEXTURE_SIZE square
+  TEXTURE_SAMPLE_LEVEL = 5,   // 8 x 8: its corners make the sample colour
+};
+
+static void release_levels(TextureEntry &entry) {
+  for (int k = 0; k < TEXTURE_LEVELS; k++) {
+    if (entry.levels[k]) destroy_bitmap(entry.levels[k]);
+    entry.levels[k] = nullptr;
+  }
+}
+
+// The texture's file in the tile map's folder; 0 when the joined path does
+// not fit a path buffer (a cut path could name some other file).
+static int texture_path(char *dest, const char *filename) {
+  char joined[PATH_SIZE * 2 + 16];
+  replace_filename(joined, terrain_paths.tfd_path, filename, sizeof(joined));
+  if (ustrlen(joined) > PATH_SIZE - 1) return 0;
+  ustrzcpy(dest, PATH_SIZE, joined);
+  return 1;
+}
+
+BITMAP *read_texture_file(const char *path, RGB *palette) {
+  if (!regular_file_readable(path)) return nullptr;
+  const ImageHeaderResult header = check_image_header(path);
+  if (header == IMAGE_HEADER_REFUSED) return nullptr;
+  BITMAP *file = header == IMAGE_HEADER_PLAIN_COPY ? load_plain_image(path, palette)
+                 : header == IMAGE_HEADER_PIXELS    ? load_image_pixels(path)
+                                                    : load_bitmap(path, palette);
+  if (!file) return nullptr;
+  if (!image_size_accepted(file->w, file->h)) {
+    destroy_bitmap(file);
+    return nullptr;
+  }
+  const int depth = get_color_depth();
+  if (bitmap_color_depth(file) != depth) {
+    BITMAP *converted = create_bitmap_ex(depth, file->w, file->h);
+    if (converted) {
+      select_palette(palette);
+      blit(file, converted, 0, 0, 0, 0, file->w, file->h);
+      unselect_palette();
+    }
+    destroy_bitmap(file);
+    file = converted;
+  }
+  return file;
+}
+
+// Level 0 from the file bitmap: square files of 512, 1024 and 2048 pixels are
+// block-averaged, 256 copied, any other size stretched. 1 when a bitmap
+// cannot be created.
+static int make_level0(TextureEntry &entry, BITMAP *file) {
+  const int w = file->w, h = file->h;
+  if (w == TEXTURE_SIZE && h == TEXTURE_SIZE) {
+    blit(file, entry.levels[0], 0, 0, 0, 0, w, h);
+  } else if (w == h && (w == 512 || w == 1024 || w == 2048)) {
+    BITMAP *averaged = shrink_bitmap(file, w / TEXTURE_SIZE, h / TEXTURE_SIZE);
+    if (!averaged) return 1;
+    destroy_bitmap(entry.levels[0]);
+    entry.levels[0] = averaged;
+  } else {
+    stretch_blit(file, entry.levels[0], 0, 0, w, h, 0, 0, TEXTURE_SIZE, TEXTURE_SIZE);
+  }
+  return 0;
+}
+
+int load_textures(const Reporter *reporter) {
+  TextureTable &table = texture_table;
+  int count = table.texture_count;
+  if (count > MAX_TEXTURES - 1) count = MAX_TEXTURES - 1;
+
+  for (int t = 1; t <= count; t++) {
+    TextureEntry &entry = table.textures[t];
+    if (t > table.last_declared_texture) strcpy(entry.filename, "NONE");
+    report_progress(reporter, "Loading Texture: %3d/%3d : %s" "                       ", t,
+                    table.textures_declared, entry.filename);
+
+    release_levels(entry);
+    entry.loaded = 0;
+    entry.levels[0] = create_bitmap(TEXTURE_SIZE, TEXTURE_SIZE);
+    if (!entry.levels[0]) return RESULT_NO_MEMORY;
+    clear_to_color(entry.levels[0], entry.sample_color);
+    entry.file_width = entry.file_height = 0;
+
+    char path[PATH_SIZE];
+    BITMAP *file = texture_path(path, entry.filename) ? read_texture_file(path, entry.palette) : nullptr;
+    if (file) {
+      table.textures_loaded++;
+      entry.loaded = 1;
+      entry.file_width = (int16_t)file->w;
+      entry.file_height = (int16_t)file->h;
+      const int failed = make_level0(entry, file);
+      destroy_bitmap(file);
+      if (failed) return RESULT_NO_MEMORY;
+    }
+    if (make_texture_levels(t) != 0) return RESULT_NO_MEMORY;
+  }
+  report_progress(reporter, "Loading Texture: Done." "                              ");
+  return RESULT_OK;
+}
+
+int make_texture_levels(int t) {
+  if (t < 1 || t > MAX_TEXTURES - 1) return RESULT_BAD_DATA;
+  TextureEntry &entry = texture_table.textures[t];
+  if (!entry.levels[0]) return RESULT_BAD_DATA;
+  for (int k = 1; k < TEXTURE_LEVELS; k++) {
+    if (entry.levels[k]) destroy_bitmap(entry.levels[k]);
+    entry.levels[k] = shrink_bitmap(entry.levels[0], 1 << k, 1 << k);
+    if (!entry.levels[k]) return RESULT_NO_MEMORY;
+  }
+
+  // The four corners of the 8 x 8 level, each component divided by 4.
+  BITMAP *level = entry.levels[TEXTURE_SAMPLE_LEVEL];
+  const int corner_x[4] = {0, 0, level->w - 1, level->w - 1};
+  const int corner_y[4] = {0, level->h - 1, 0, level->h - 1};
+  int r = 0, g = 0, b = 0;
+  for (int i = 0; i < 4; i++) {
+    const int c = ((const int32_t *)level->line[corner_y[i]])[corner_x[i]];
+    r += getr32(c) / 4;
+    g += getg32(c) / 4;
+    b += getb32(c) / 4;
+  }
+  entry.sample_color = makecol(r, g, b);
+  return RESULT_OK;
+}

@@ -1,0 +1,306 @@
+#include "render/export/export_bitmap.h"
+
+#include <allegro.h>
+#include <cerrno>
+#include <cstdio>
+#include <climits>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/relief_shading.h"
+#include "core/safe_file.h"
+#include "core/stdio_packfile.h"
+#include "core/terrain_model.h"
+#include "core/text_numbers.h"
+#include "files/open_terrain.h"
+#include "render/export/export_file.h"
+#include "render/export/export_passes.h"
+#include "render/export/export_rows.h"
+#include "render/export/export_stream.h"
+#include "render/export/planning_map.h"
+#include "render/export/shade_cache.h"
+
+// The trailing blanks cover the tail of a longer message in the strip.
+#define BLANKS_46 "                                              "
+static_assert(sizeof("Exporting Bitmap (%d)..." BLANKS_46) == 70 + 1, "70 characters");
+static_assert(sizeof("Exporting Bitmap (%d) Done." BLANKS_46) == 73 + 1, "73 characters");
+static_assert(sizeof("Exporting Bitmap (%d)... %d%%" BLANKS_46) == 75 + 1, "covers the first message");
+
+enum { OUTPUT_NUMBERS = 999, SUFFIX_SIZE = 64 };
+
+// Any directory entry takes a name: a folder, a device, a link, also one
+// that leads nowhere, which a write would follow into another folder.
+static int name_taken(const char *name) {
+  struct stat st;
+  return lstat(name, &st) == 0 || errno != ENOENT;
+}
+
+int numbered_output_name(const char *suffix, char *name, const char *extension) {
+  char base[PATH_SIZE * 2];
+  replace_extension(base, get_filename(terrain_paths.tfd_path), extension, sizeof(base));
+  for (int n = 0; n < OUTPUT_NUMBERS; n++) {
+    char numbered[SUFFIX_SIZE];
+    ustrzcpy(numbered, SUFFIX_SIZE - 3, suffix);  // room for the three digits
+    append_number3(numbered, n);
+    char whole[sizeof(base) + SUFFIX_SIZE];
+    ustrzcpy(whole, sizeof(whole), base);
+    insert_suffix(whole, numbered, sizeof(whole));
+    if (strlen(whole) > PATH_SIZE - 1 || !whole[0]) {
+      // No file may have so long a name: it is named, cut, and refused.
+      cut_middle(whole[0] ? whole : base, PATH_CUT_KEEP, name, PATH_SIZE);
+      return OUTPUT_NAME_TOO_LONG;
+    }
+    ustrzcpy(name, PATH_SIZE, whole);
+    if (!name_taken(name)) return 0;
+  }
+  name[0] = 0;
+  return 1;
+}
+
+// The first line of a write failure names the kind of file: heights are
+// no bitmap.
+static void error_writing(const char *word, char *line, size_t size) {
+  snprintf(line, size, "Error writing %s file.", word);
+}
+
+int report_name_failure(const Reporter *r, int found, const char *name, const char *word) {
+  if (found != OUTPUT_NAME_TOO_LONG) return report_no_free_name(r);
+  char line[64];
+  error_writing(word, line, sizeof(line));
+  report_warning(r, WARNING_PLAIN, line, name, "The file name is longer than 255 characters.");
+  return RESULT_CANNOT_WRITE;
+}
+
+// Whatever part of the file was written is gone already (save_new_bmp);
+// whatever has the name now is not ours to remove.
+static int failure(const Reporter *r, int result, const char *line1, const char *name) {
+  report_warning(r, WARNING_PLAIN, line1, name);
+  return result;
+}
+
+int report_no_free_name(const Reporter *r) {
+  report_warning(r, WARNING_PLAIN, "No free file name for the export.", "");
+  return RESULT_NO_FREE_NAME;
+}
+
+int save_new_bmp(const char *name, BITMAP *bmp, const RGB *palette, WriteError *error) {
+  WriteError ignored;
+  if (!error) error = &ignored;
+  *error = WriteError{0, 0};
+  const int fd = create_new_file(name, 0666);
+  // Not created: whatever has the name now is not ours to remove.
+  if (fd < 0) {
+    *error = WriteError{errno, 1};
+    return RESULT_CANNOT_WRITE;
+  }
+  PACKFILE *f = stdio_packfile_from_fd(fd, "wb");
+  if (!f) {
+    *error = WriteError{ENOMEM, 0};
+    unlink(name);
+    return RESULT_CANNOT_WRITE;
+  }
+  // The library's writer keeps no reason; the stream's last failed call,
+  // or the flush that closing makes, has it.
+  int failed = save_bmp_pf(f, bmp, palette) != 0 || pack_ferror(f);
+  if (failed) error->error = errno;
+  if (pack_fclose(f) != 0 && !failed) {
+    failed = 1;
+    error->error = errno;
+  }
+  if (failed) unlink(name);
+  return failed ? RESULT_CANNOT_WRITE : RESULT_OK;
+}
+
+int save_new_png(const char *name, BITMAP *bmp, WriteError *error) {
+  WriteError ignored;
+  if (!error) error = &ignored;
+  *error = WriteError{0, 0};
+  const int fd = create_new_file(name, 0666);
+  if (fd < 0) {
+    *error = WriteError{errno, 1};
+    return RESULT_CANNOT_WRITE;
+  }
+  int failed = stream_png(fd, bitmap_row_source(bmp, nullptr), nullptr, &error->error) != STREAM_WRITTEN;
+  if (close(fd) != 0 && !failed) {
+    failed = 1;
+    error->error = errno;
+  }
+  if (failed) unlink(name);
+  return failed ? RESULT_CANNOT_WRITE : RESULT_OK;
+}
+
+int report_write_failure(const Reporter *r, const char *name, const WriteError &error, const char *word) {
+  char line[64], detail[4 * PATH_MAX + 128];
+  error_writing(word, line, sizeof(line));
+  write_failure_text(name, error, detail, sizeof(detail));
+  report_warning(r, WARNING_PLAIN, line, name, detail[0] ? detail : nullptr);
+  return RESULT_CANNOT_WRITE;
+}
+
+int report_memory_failure(const Reporter *r, const char *name) {
+  return failure(r, RESULT_NO_MEMORY, "Not enough memory for the export.", name);
+}
+
+static const char *output_suffix(int kind) {
+  switch (kind) {
+    case EXPORT_DATA: return "_Data1x_";
+    case EXPORT_WATER: return "_Water1x_";
+    case EXPORT_TEXTURES_4X: return "_Textures4x_";
+    case EXPORT_EMBOSSED_4X: return "_Embossed4x_";
+    case EXPORT_HEIGHT_4X: return "_Height4x_";
+    case EXPORT_PLANNING_MAP_1: return "_PlanningMap1_";
+    case EXPORT_PLANNING_MAP_2: return "_PlanningMap2_";
+    case EXPORT_PLANNING_MAP_3: return "_PlanningMap3_";
+    case EXPORT_HEIGHTS16: return "_Heights16_";
+    default: return nullptr;
+  }
+}
+
+const char *export_extension(int kind, int format) {
+  if (format == EXPORT_FORMAT_RAW) return kind == EXPORT_HEIGHTS16 ? "r16" : nullptr;
+  return format == EXPORT_FORMAT_PNG || kind == EXPORT_HEIGHTS16 ? "png" : "bmp";
+}
+
+// What one export is doing: where it reports, where its times go and
+// the percentage last shown.
+struct ExportJob {
+  int kind;
+  char *name;  // PATH_SIZE bytes; the final name once written
+  const char *suffix;
+  const char *extension;
+  const Reporter *reporter;
+  ExportTiming timing;
+  double started;
+  int percent;
+  double shown_at;
+};
+
+// The percentage in the strip, a few times a second at most.
+enum { PROGRESS_INTERVAL_MS = 250 };
+
+static void report_export_progress(void *context, int rows_written, int rows) {
+  ExportJob &job = *(ExportJob *)context;
+  const int percent = (int)(100LL * rows_written / (rows > 0 ? rows : 1));
+  const double now = export_clock();
+  if (percent == job.percent || now - job.shown_at < PROGRESS_INTERVAL_MS / 1000.0) return;
+  job.percent = percent;
+  job.shown_at = now;
+  report_progress(job.reporter, "Exporting Bitmap (%d)... %d%%" BLANKS_46, job.kind, percent);
+}
+
+// The word for the file a kind writes.
+static const char *file_word(int kind) { return kind == EXPORT_HEIGHTS16 ? "heights" : "bitmap"; }
+
+// Makes the picture's rows and writes them under a temporary name, which
+// becomes the job's name once the file is complete. The file never had its
+// final name when something fails: whatever has that name then is not ours.
+static int write_picture(ExportJob &job, const RowSource &source) {
+  const double writing = export_clock();
+  job.timing.pixel_seconds = writing - job.started;
+  const char *word = file_word(job.kind);
+  ExportFile file;
+  if (export_file_create(&file, job.name) != 0)
+    return report_write_failure(job.reporter, job.name, WriteError{file.error, 1}, word);
+  job.percent = -1;
+  job.shown_at = writing;
+  const StreamProgress progress = {report_export_progress, &job};
+  int error = 0;
+  const StreamResult result = strcmp(job.extension, "png") == 0   ? stream_png(file.fd, source, &progress, &error)
+                             : strcmp(job.extension, "r16") == 0 ? stream_raw16(file.fd, source, &progress, &error)
+                                                                 : stream_bmp(file.fd, source, &progress, &error);
+  if (result != STREAM_WRITTEN) {
+    export_file_discard(&file);
+    return result == STREAM_NO_MEMORY ? report_memory_failure(job.reporter, job.name)
+                                      : report_write_failure(job.reporter, job.name, WriteError{error, 0}, word);
+  }
+  // Another export may have taken the name meanwhile: the next free one.
+  for (;;) {
+    const int published = export_file_publish(&file, job.name);
+    if (published == 0) break;
+    if (published != EXPORT_NAME_TAKEN)
+      return report_write_failure(job.reporter, job.name, WriteError{file.error, 0}, word);
+    const int found = numbered_output_name(job.suffix, job.name, job.extension);
+    if (found != 0) {
+      export_file_discard(&file);
+      return report_name_failure(job.reporter, found, job.name, word);
+    }
+  }
+  job.timing.write_seconds = export_clock() - writing;
+  return RESULT_OK;
+}
+
+static int write_bitmap(ExportJob &job, BITMAP *bmp, const RGB *palette) {
+  const int result = write_picture(job, bitmap_row_source(bmp, palette));
+  destroy_bitmap(bmp);
+  return result;
+}
+
+// Kinds 1, 2, 5, 6, 7: rows made as they are written; the whole working
+// bitmap only when the tile blocks cannot stand for the sprites.
+static int export_picture(ExportJob &job) {
+  const int tx = map_columns(), ty = map_rows();
+  if (tx == 0 || ty == 0) {
+    report_warning(job.reporter, WARNING_PLAIN, "The terrain has no tiles to export.", job.name);
+    return RESULT_NO_TILES;
+  }
+  // The embossed picture's relief is also what the next planning maps use.
+  if (job.kind == EXPORT_EMBOSSED_4X) refresh_planning_relief();
+  RowSource source;
+  if (export_row_source(job.kind, &source) == 0) return write_picture(job, source);
+
+  BITMAP *work = create_bitmap_ex(32, 4 * tx, 4 * ty);
+  if (!work) return report_memory_failure(job.reporter, job.name);
+  const int shaded = job.kind == EXPORT_EMBOSSED_4X;
+  if (shaded) compute_shade_map();
+  draw_texture_pass(work, shaded, 0);
+  return write_bitmap(job, work, nullptr);
+}
+
+static int export_planning_map(ExportJob &job) {
+  BITMAP *map = make_planning_map(job.kind);
+  if (!map) return report_memory_failure(job.reporter, job.name);
+  return write_bitmap(job, map, nullptr);
+}
+
+static int export_heights16(ExportJob &job) {
+  if (map_columns() == 0 || map_rows() == 0) {
+    report_warning(job.reporter, WARNING_PLAIN, "The terrain has no tiles to export.", job.name);
+    return RESULT_NO_TILES;
+  }
+  return write_picture(job, heights16_row_source());
+}
+
+int export_picture_file(const char *suffix, const char *extension, const RowSource &source,
+                        const Reporter *reporter, char *final_name) {
+  final_name[0] = 0;
+  char name[PATH_SIZE];
+  const int found = numbered_output_name(suffix, name, extension);
+  if (found != 0) return report_name_failure(reporter, found, name);
+  ExportJob job = {0, name, suffix, extension, reporter, {0, 0}, export_clock(), -1, 0};
+  const int result = write_picture(job, source);
+  if (result == RESULT_OK) snprintf(final_name, PATH_SIZE, "%s", name);
+  return result;
+}
+
+int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing, char *final_name, int format) {
+  if (timing) *timing = ExportTiming{0, 0};
+  if (final_name) final_name[0] = 0;
+  const char *suffix = output_suffix(kind);
+  const char *extension = export_extension(kind, format);
+  if (!suffix || !extension) return RESULT_UNKNOWN_KIND;
+  report_progress(reporter, "Exporting Bitmap (%d)..." BLANKS_46, kind);
+  char name[PATH_SIZE];
+  const int found = numbered_output_name(suffix, name, extension);
+  if (found != 0) return report_name_failure(reporter, found, name, file_word(kind));
+  reset_shade_cache();
+  ExportJob job = {kind, name, suffix, extension, reporter, {0, 0}, export_clock(), -1, 0};
+  const int result = kind == EXPORT_HEIGHTS16        ? export_heights16(job)
+                     : kind >= EXPORT_PLANNING_MAP_1 ? export_planning_map(job)
+                                                     : export_picture(job);
+  if (timing) *timing = job.timing;
+  if (final_name) snprintf(final_name, PATH_SIZE, "%s", result == RESULT_OK ? name : "");
+  if (result != RESULT_OK) return result;
+  report_progress(reporter, "Exporting Bitmap (%d) Done." BLANKS_46, kind);
+  return RESULT_OK;
+}

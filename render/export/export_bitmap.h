@@ -1,0 +1,78 @@
+// Whole-terrain bitmap exports and the numbered output names.
+#pragma once
+
+#include <allegro.h>
+
+#include "core/reporter.h"
+#include "core/safe_file.h"
+#include "render/export/export_timing.h"
+
+enum ExportKind {
+  EXPORT_DATA = 1,
+  EXPORT_WATER = 2,
+  EXPORT_TEXTURES_4X = 5,
+  EXPORT_EMBOSSED_4X = 6,
+  EXPORT_HEIGHT_4X = 7,
+  EXPORT_PLANNING_MAP_1 = 8,
+  EXPORT_PLANNING_MAP_2 = 9,
+  EXPORT_PLANNING_MAP_3 = 10,
+  EXPORT_HEIGHTS16 = 11,  // the samples themselves, as a 16-bit grey picture
+};
+
+// The file format of exports and screenshots.
+enum ExportFormat {
+  EXPORT_FORMAT_BMP = 0,
+  EXPORT_FORMAT_PNG = 1,
+  EXPORT_FORMAT_RAW = 2,  // EXPORT_HEIGHTS16 only: bare little-endian words
+};
+
+// The extension a kind is written with in a format: heights are never a
+// BMP, and raw is for heights only (nullptr for other kinds).
+const char *export_extension(int kind, int format);
+
+// Writes the next numbered file of the kind into the working directory,
+// with its progress texts and any failure reported. 0, or RESULT_NO_TILES,
+// RESULT_NO_MEMORY, RESULT_CANNOT_WRITE (no partial file is left),
+// RESULT_NO_FREE_NAME or RESULT_UNKNOWN_KIND. timing (may be null) receives
+// where the time went, final_name (PATH_SIZE bytes, may be null) the name
+// written: the first free one at the start, or the next free one at the end
+// when another export took that meanwhile.
+int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing = nullptr,
+                  char *final_name = nullptr, int format = EXPORT_FORMAT_BMP);
+
+// The first free "<terrain><suffix>NNN.<extension>" in the working directory, into
+// name (256 bytes); 0 when found, 1 when all of 000..998 are taken,
+// OUTPUT_NAME_TOO_LONG when the name would be longer than a file name may
+// be (name then holds it cut in the middle, to be shown).
+enum { OUTPUT_NAME_TOO_LONG = 2 };
+int numbered_output_name(const char *suffix, char *name, const char *extension = "bmp");
+
+// Reports what numbered_output_name found (1 or OUTPUT_NAME_TOO_LONG) and
+// returns RESULT_NO_FREE_NAME or RESULT_CANNOT_WRITE. word names the kind of
+// file in the message ("bitmap", "heights").
+int report_name_failure(const Reporter *r, int found, const char *name, const char *word = "bitmap");
+
+
+// Writes a picture made in bands to the next free numbered name of the
+// suffix ("bmp" or "png" extension), as an export's file is written and
+// named. 0 with its name in final_name (PATH_SIZE bytes), or the failure
+// reported and returned.
+struct RowSource;
+int export_picture_file(const char *suffix, const char *extension, const RowSource &source,
+                        const Reporter *reporter, char *final_name);
+
+// Saves bmp as a BMP file that did not exist before: created without
+// following any link and never over an existing entry. 0 when written, or
+// RESULT_CANNOT_WRITE, with whatever part of the file was written removed
+// and why in error (may be null).
+int save_new_bmp(const char *name, BITMAP *bmp, const RGB *palette, WriteError *error = nullptr);
+// The same as a PNG file of the same pixels.
+int save_new_png(const char *name, BITMAP *bmp, WriteError *error = nullptr);
+
+// Failures of an export or screenshot: report the warning and return
+// RESULT_CANNOT_WRITE, RESULT_NO_MEMORY or RESULT_NO_FREE_NAME. The write
+// failure's first line names the kind of file by word.
+int report_write_failure(const Reporter *r, const char *name, const WriteError &error = WriteError{0, 0},
+                         const char *word = "bitmap");
+int report_memory_failure(const Reporter *r, const char *name);
+int report_no_free_name(const Reporter *r);

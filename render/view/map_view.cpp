@@ -1,0 +1,102 @@
+#include "render/view/map_view.h"
+
+#include "core/terrain_model.h"
+#include "render/view/map_layers.h"
+#include "ui/display.h"
+
+namespace {
+
+int clamp_int(long long v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : (int)v); }
+
+}  // namespace
+
+MapGeometry view_geometry(BITMAP *bmp, const ViewState &view) {
+  const int zoom = clamp_int(view.zoom_level, 0, 8);
+  const int cursor_x = view.cursor_x, cursor_y = view.cursor_y;
+  MapGeometry g;
+  g.bmp = bmp;
+  g.zoom = zoom;
+  g.shift = 8 - zoom;
+  g.S = 1 << g.shift;
+  g.W = bmp->w;
+  g.nx = g.W / g.S;
+  g.ny = (display.status_y > 0 ? display.status_y : 0) / g.S;
+  g.X0 = cursor_x - g.nx / 2;
+  g.Y0 = cursor_y - g.ny / 2;
+  const int tx = map_columns(), ty = map_rows();
+  g.i0 = clamp_int(-(long long)g.X0, 0, g.nx);
+  g.i1 = clamp_int((long long)tx - g.X0, 0, g.nx);
+  g.j0 = clamp_int(-(long long)g.Y0, 0, g.ny);
+  g.j1 = clamp_int((long long)ty - g.Y0, 0, g.ny);
+  g.overlay_mode = view.overlay_mode;
+  g.height_sample = view.height_sample;
+  return g;
+}
+
+namespace {
+
+// The selection's outline, a tile's edge outside its tiles: white with a
+// black line outside, seen on any texture at any zoom level.
+void draw_selection(const MapGeometry &g, const TileRect &r) {
+  const long long S = g.S;
+  const long long x1 = (r.left - (long long)g.X0) * S, y1 = (r.top - (long long)g.Y0) * S;
+  const long long x2 = (r.right + 1LL - g.X0) * S - 1, y2 = (r.bottom + 1LL - g.Y0) * S - 1;
+  // Far off the view: nothing of the outline shows, and the corners stay in int range.
+  if (x2 < -2 || y2 < -2 || x1 > g.W + 2 || y1 > display.status_y + 2) return;
+  const int c1 = clamp_int(x1, -4, g.W + 4), r1 = clamp_int(y1, -4, display.status_y + 4);
+  const int c2 = clamp_int(x2, -4, g.W + 4), r2 = clamp_int(y2, -4, display.status_y + 4);
+  rect(g.bmp, c1 - 1, r1 - 1, c2 + 1, r2 + 1, display.colour_black);
+  rect(g.bmp, c1, r1, c2, r2, display.colour_white);
+}
+
+void draw_cursor_marks(const MapGeometry &g) {
+  const int S = g.S, cx_cell = g.nx / 2, cy_cell = g.ny / 2;
+  if (g.zoom <= 4)
+    rect(g.bmp, S * cx_cell, S * cy_cell, S * (cx_cell + 1) - 1, S * (cy_cell + 1) - 1,
+         display.colour_black);
+  const double cx = S * (cx_cell + 0.5), cy = S * (cy_cell + 0.5);
+  hline(g.bmp, (int)(cx - 6), (int)cy, (int)(cx + 6), display.colour_red);
+  vline(g.bmp, (int)cx, (int)(cy - 6), (int)(cy + 6), display.colour_red);
+}
+
+// A black fill; the corners are clamped to the int range, and a fill whose
+// corners are the wrong way round has nothing to cover.
+void blank(BITMAP *bmp, long long x1, long long y1, long long x2, long long y2) {
+  if (x2 < x1 || y2 < y1) return;
+  rectfill(bmp, clamp_int(x1, -1, bmp->w), clamp_int(y1, -1, bmp->h), clamp_int(x2, -1, bmp->w),
+           clamp_int(y2, -1, bmp->h), display.colour_black);
+}
+
+void blank_outside_map(const MapGeometry &g) {
+  const long long S = g.S, W = g.W, nx = g.nx, ny = g.ny, X0 = g.X0, Y0 = g.Y0;
+  const long long tx = map_columns(), ty = map_rows();
+  if (nx * S < W) blank(g.bmp, nx * S, 0, W - 1, display.status_y - 1);
+  if (ny * S < display.status_y) blank(g.bmp, 0, ny * S, nx * S - 1, display.status_y - 1);
+  if (X0 + nx > tx) blank(g.bmp, S * (tx - X0), 0, nx * S - 1, ny * S - 1);
+  if (Y0 + ny > ty) blank(g.bmp, 0, S * (ty - Y0), nx * S - 1, ny * S - 1);
+  if (X0 < 0) blank(g.bmp, 0, 0, S * -X0 - 1, ny * S - 1);
+  if (Y0 < 0) blank(g.bmp, 0, 0, nx * S - 1, S * -Y0 - 1);
+}
+
+}  // namespace
+
+void draw_map_view(BITMAP *bmp, const ViewState &view, int show_targets) {
+  acquire_screen();
+  const MapGeometry g = view_geometry(bmp, view);
+
+  if (view.edit_mode == EDIT_HEIGHTS)
+    draw_height_layer(g);
+  else
+    draw_texture_layer(g);
+
+  if (show_targets) {
+    draw_target_overlay(g);
+    if (view.edit_mode == EDIT_HEIGHTS && g.zoom == 0)
+      draw_height_numbers(g, view.cursor_x, view.cursor_y);
+  }
+
+  if (view.selected) draw_selection(g, view.selection);
+  draw_cursor_marks(g);
+  blank_outside_map(g);
+  release_screen();
+}
