@@ -1,7 +1,7 @@
 #include "ui/manual_text.h"
 
-#include "ui/display.h"
 #include "ui/dialog_theme.h"
+#include "ui/display.h"
 #include "ui/list_box.h"
 
 #define MANUAL_TAB_SIZE 8
