@@ -139,3 +139,15 @@ int run_in_order(int chunks, size_t buffer_bytes, void (*make)(void *context, in
   for (unsigned char *buffer : ring.buffers) munmap(buffer, buffer_bytes);
   return result;
 }
+
+int run_in_order_or_alone(int chunks, size_t buffer_bytes, void (*make)(void *context, int k, unsigned char *buffer),
+                          int (*consume)(void *context, int k, const unsigned char *buffer), void *context,
+                          unsigned char *spare) {
+  const int result = run_in_order(chunks, buffer_bytes, make, consume, context);
+  if (result != ORDERED_NO_MEMORY) return result;
+  for (int k = 0; k < chunks; k++) {
+    make(context, k, spare);
+    if (consume(context, k, spare) != 0) return ORDERED_STOPPED;
+  }
+  return ORDERED_DONE;
+}

@@ -33,3 +33,10 @@ void run_parts(int parts, const Part &part) {
 enum { ORDERED_DONE = 0, ORDERED_STOPPED = 1, ORDERED_NO_MEMORY = 2 };
 int run_in_order(int chunks, size_t buffer_bytes, void (*make)(void *context, int k, unsigned char *buffer),
                  int (*consume)(void *context, int k, const unsigned char *buffer), void *context);
+
+// The same, and when the buffers cannot be had, chunk after chunk on the
+// caller's thread through one buffer of its own (spare, buffer_bytes long):
+// a write that must not fail for want of memory. Never returns 2.
+int run_in_order_or_alone(int chunks, size_t buffer_bytes, void (*make)(void *context, int k, unsigned char *buffer),
+                          int (*consume)(void *context, int k, const unsigned char *buffer), void *context,
+                          unsigned char *spare);

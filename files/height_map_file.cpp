@@ -373,14 +373,7 @@ int save_height_map(const char *path, WriteError *why) {
   write_grid_header(f, sx, sy, height_map.header3, height_map.header4);
 
   const int chunks = sx > 0 && sy > 0 ? (sy + HEIGHT_CHUNK_ROWS - 1) / HEIGHT_CHUNK_ROWS : 0;
-  int result = run_in_order(chunks, sizeof(height_chunk), make_chunk, write_chunk, &out);
-  if (result == ORDERED_NO_MEMORY) {
-    result = ORDERED_DONE;
-    for (int k = 0; k < chunks && result == ORDERED_DONE; k++) {
-      encode_chunk(k, height_chunk);
-      result = write_chunk(&out, k, height_chunk);
-    }
-  }
+  const int result = run_in_order_or_alone(chunks, sizeof(height_chunk), make_chunk, write_chunk, &out, height_chunk);
   if (safe_file_commit(&file, result == ORDERED_DONE) != 0)
     return write_failed(why, out.error ? out.error : file.error, 0);
   record_file_stamp(&height_map.stamp, path, &file.written);

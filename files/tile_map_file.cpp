@@ -176,14 +176,7 @@ int save_tile_map(const char *path, WriteError *why) {
   write_grid_header(f, tx, ty, tile_map.header3, tile_map.header4);
 
   const int chunks = tx > 0 && ty > 0 ? (ty + TILE_CHUNK_ROWS - 1) / TILE_CHUNK_ROWS : 0;
-  int result = run_in_order(chunks, sizeof(tile_chunk), make_chunk, write_chunk, &out);
-  if (result == ORDERED_NO_MEMORY) {
-    result = ORDERED_DONE;
-    for (int k = 0; k < chunks && result == ORDERED_DONE; k++) {
-      encode_chunk(k, tile_chunk);
-      result = write_chunk(&out, k, tile_chunk);
-    }
-  }
+  const int result = run_in_order_or_alone(chunks, sizeof(tile_chunk), make_chunk, write_chunk, &out, tile_chunk);
   if (safe_file_commit(&file, result == ORDERED_DONE) != 0)
     return write_failed(why, out.error ? out.error : file.error, 0);
   record_file_stamp(&tile_map.stamp, path, &file.written);
