@@ -2,13 +2,24 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include "core/stdio_packfile.h"
 
 void read_grid_header(PACKFILE *f, int32_t *a, int32_t *b, int32_t *c, int32_t *d) {
   *a = pack_igetl(f);
   *b = pack_igetl(f);
   *c = pack_igetl(f);
   *d = pack_igetl(f);
+}
+
+PACKFILE *open_grid_file(const char *path, FileStamp *stamp, int32_t *a, int32_t *b, int32_t *c, int32_t *d) {
+  struct stat opened;
+  PACKFILE *f = open_stdio_packfile(path, "rb", &opened);
+  record_file_stamp(stamp, path, f ? &opened : nullptr);
+  if (f) read_grid_header(f, a, b, c, d);
+  return f;
 }
 
 void write_grid_header(PACKFILE *f, int32_t a, int32_t b, int32_t c, int32_t d) {

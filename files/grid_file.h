@@ -5,9 +5,16 @@
 #include <allegro.h>
 #include <cstdint>
 
+#include "core/file_stamp.h"
+
 // Reads the header; a value the file does not hold reads as -1.
 void read_grid_header(PACKFILE *f, int32_t *a, int32_t *b, int32_t *c, int32_t *d);
 void write_grid_header(PACKFILE *f, int32_t a, int32_t b, int32_t c, int32_t d);
+
+// Opens a grid file to read and reads its header; stamp keeps what was
+// opened, which a later save compares the file on disk with. Null when the
+// file does not open.
+PACKFILE *open_grid_file(const char *path, FileStamp *stamp, int32_t *a, int32_t *b, int32_t *c, int32_t *d);
 
 // Reads n bytes into buffer. Words the file does not hold completely read as
 // 0xFFFF, the packfile layer's end-of-file value. Returns the bytes the

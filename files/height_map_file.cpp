@@ -284,13 +284,9 @@ static int detect_height_step(const SampleStats &stats, int max_height) {
 }
 
 int load_height_map(const char *path, const Reporter *reporter) {
-  struct stat opened;
-  PACKFILE *f = open_stdio_packfile(path, "rb", &opened);
-  // What was read is what a later save compares the file on disk with.
-  record_file_stamp(&height_map.stamp, path, f ? &opened : nullptr);
-  if (!f) return RESULT_CANNOT_OPEN;
   int32_t sx, sy, header3, header4;
-  read_grid_header(f, &sx, &sy, &header3, &header4);
+  PACKFILE *f = open_grid_file(path, &height_map.stamp, &sx, &sy, &header3, &header4);
+  if (!f) return RESULT_CANNOT_OPEN;
   // The tile map's sizes are at most 4000, so a match is never negative.
   if (sx > MAX_SAMPLES || sy > MAX_SAMPLES || sx != 4LL * tile_map.tiles_x ||
       sy != 4LL * tile_map.tiles_y || sx < 0 || sy < 0) {

@@ -59,13 +59,9 @@ static void keep_high_bytes(const unsigned char *record, int x, int y) {
 }
 
 int load_tile_map(const char *path, const Reporter *reporter) {
-  struct stat opened;
-  PACKFILE *f = open_stdio_packfile(path, "rb", &opened);
-  // What was read is what a later save compares the file on disk with.
-  record_file_stamp(&tile_map.stamp, path, f ? &opened : nullptr);
-  if (!f) return RESULT_CANNOT_OPEN;
   int32_t tx, ty, header3, header4;
-  read_grid_header(f, &tx, &ty, &header3, &header4);
+  PACKFILE *f = open_grid_file(path, &tile_map.stamp, &tx, &ty, &header3, &header4);
+  if (!f) return RESULT_CANNOT_OPEN;
   if (tx > MAX_TILES || tx < 0 || ty > MAX_TILES || ty < 0) {
     pack_fclose(f);
     return RESULT_BAD_HEADER;
