@@ -34,7 +34,7 @@ COMMAND_TIMEOUT = 10     # seconds for any one helper command
 WINDOW_TIMEOUT = 30      # for the program's window to appear
 EXIT_TIMEOUT = 20        # for the program to end after it was asked to
 TEST_DEADLINE = 240      # for a whole test, program start to clean-up
-KEY_HOLD = 0.06          # the main loop reads held keys, so a key is held this long
+KEY_HOLD = 0.06          # a key is held this long, as a person taps it
 KEY_GAP = 0.25           # pause after each key so the loop can act and redraw
 
 RUN_DIR = os.environ.get("VELDKIT_RUN_DIR") or os.getcwd()
@@ -392,7 +392,7 @@ class Program:
 
     def hold_key(self, key, seconds=KEY_HOLD, gap=KEY_GAP):
         """Holds a key (an X keysym name such as Right, equal, Escape) for a
-        moment, as a person does; the main loop reads held keys."""
+        moment, as a person does; every press counts once, however short."""
         self.expect_running("before key %s" % key)
         self.xdotool("keydown", key)
         time.sleep(seconds)
