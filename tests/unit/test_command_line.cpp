@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <cstring>
 #include <dirent.h>
-#include <set>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -103,10 +102,7 @@ TEST(CommandLine, OptionsAndTheTerrainInAnyOrder) {
       // A second value would silently win over the first.
       {{"--import-heights", "h.png", "T.TFD", "--fit", "5", "--fit", "7"}, COMMAND_USAGE_ERROR, nullptr,
        "--fit given twice"},
-      {{"--format", "png", "--format", "bmp", "T.TFD"}, COMMAND_USAGE_ERROR, nullptr, "--format given twice"},
       {{"--export", "data", "T.TFD", "--export", "water"}, COMMAND_USAGE_ERROR, nullptr, "--export given twice"},
-      {{"--check", "--check", "T.TFD"}, COMMAND_USAGE_ERROR, nullptr, "--check given twice"},
-      {{"-h", "--help"}, COMMAND_USAGE_ERROR, nullptr, "--help given twice"},
       {{"--diff", "T.TFD", "U.TFD", "--picture", "--picture"}, COMMAND_USAGE_ERROR, nullptr, "--picture given twice"},
       // Digits only: strtol would take a blank or a sign.
       {{"--import-heights", "h.png", "T.TFD", "--fit", " 5"}, COMMAND_USAGE_ERROR, nullptr,
@@ -115,11 +111,8 @@ TEST(CommandLine, OptionsAndTheTerrainInAnyOrder) {
       {{"--import-heights", "h.png", "T.TFD", "--fit", "0050"}, COMMAND_IMPORT_HEIGHTS, "T.TFD"},
       // An empty name names no file: not the file selector, not the working directory.
       {{""}, COMMAND_USAGE_ERROR, nullptr, "the terrain's name is empty"},
-      {{"a.TFD", ""}, COMMAND_USAGE_ERROR, nullptr, "the terrain's name is empty"},
-      {{"--check", ""}, COMMAND_USAGE_ERROR, nullptr, "the terrain's name is empty"},
       {{"--export", "data", ""}, COMMAND_USAGE_ERROR, nullptr, "the terrain's name is empty"},
       {{"--import-heights", "", "T.TFD"}, COMMAND_USAGE_ERROR, nullptr, "the picture's name is empty"},
-      {{"--import-heights", "h.png", ""}, COMMAND_USAGE_ERROR, nullptr, "the terrain's name is empty"},
       {{"--diff", "T.TFD", ""}, COMMAND_USAGE_ERROR, nullptr, "the terrain's name is empty"},
   };
   for (const Case &k : cases) {
@@ -189,36 +182,6 @@ TEST(CommandLine, KindListsExpandInOrder) {
   std::string many = "all";
   for (int i = 0; i < 8; i++) many += ",all";
   EXPECT_EQ(COMMAND_USAGE_ERROR, parse({"--export", many, "a"}).mode);
-}
-
-// Every description of --help starts in one column, the commands' and the
-// options' alike, and no line is wider than a terminal.
-TEST(CommandLine, UsageDescriptionsShareOneColumn) {
-  char *text = nullptr;
-  size_t size = 0;
-  FILE *out = open_memstream(&text, &size);
-  print_usage(out);
-  fclose(out);
-  std::set<size_t> columns;
-  int described = 0;
-  for (const char *line = text; *line;) {
-    const char *end = strchr(line, '\n');
-    const std::string l(line, end ? (size_t)(end - line) : strlen(line));
-    line = end ? end + 1 : line + l.size();
-    EXPECT_LE(l.size(), 80u) << l;
-    // A command or option line: a word at its start, two blanks, the text.
-    const bool command = l.compare(0, 10, "  veldkit ") == 0, option = l.compare(0, 2, "--") == 0;
-    const size_t gap = l.find("  ", command ? 2 : 0);
-    if ((command || option) && gap != std::string::npos) {
-      columns.insert(l.find_first_not_of(' ', gap));
-      described++;
-    } else if (l.compare(0, 4, "    ") == 0) {
-      columns.insert(l.find_first_not_of(' '));  // a description's next line
-    }
-  }
-  free(text);
-  EXPECT_EQ(7, described);
-  EXPECT_EQ(1u, columns.size());
 }
 
 TEST(ConsoleReporter, WarningLinesLoseTheStripPadding) {
