@@ -226,11 +226,7 @@ TEST_F(FullDevice, SavesKeepTheOriginalAndExportsLeaveNothing) {
   ReportLog log;
   EXPECT_EQ(RESULT_CANNOT_WRITE, export_bitmap(EXPORT_TEXTURES_4X, log.get()));
   EXPECT_EQ(RESULT_CANNOT_WRITE, save_screenshot(display.back_buffer, log.get()));
-  // Heights are named as heights, in both their formats; each says why.
-  EXPECT_EQ(RESULT_CANNOT_WRITE, export_bitmap(EXPORT_HEIGHTS16, log.get(), nullptr, nullptr, EXPORT_FORMAT_RAW));
-  EXPECT_EQ(RESULT_CANNOT_WRITE, export_bitmap(EXPORT_HEIGHTS16, log.get(), nullptr, nullptr, EXPORT_FORMAT_PNG));
-  EXPECT_EQ("Error writing bitmap file.|Full_Textures4x_000.bmp|Error writing bitmap file.|Full_screenshot_000.bmp|"
-            "Error writing heights file.|Full_Heights16_000.r16|Error writing heights file.|Full_Heights16_000.png|",
+  EXPECT_EQ("Error writing bitmap file.|Full_Textures4x_000.bmp|Error writing bitmap file.|Full_screenshot_000.bmp|",
             log.texts());
   for (const ReportLog::Entry &w : log.warnings) EXPECT_EQ("No space left on device.", w.detail) << w.path;
   EXPECT_FALSE(file_exists(mount_point + "/Full_Textures4x_000.bmp"));
