@@ -1,5 +1,6 @@
 // Opening a terrain in the window: the file selector, then the loaders with
-// their progress in the status strip and their warnings as alert boxes.
+// their progress in the status strip, then one box for each file that went
+// wrong, saying what in the terrain check's words.
 #pragma once
 
 #include "files/open_terrain.h"

@@ -62,10 +62,12 @@ static int tiles_use_unavailable_textures() {
   return 0;
 }
 
-static void warn(OpenReport *report, const Reporter *reporter, int kind, const char *message,
+static void warn(OpenReport *report, const Reporter *reporter, int subject, int kind, const char *message,
                  const char *path, const char *detail = nullptr) {
-  if (report->warning_count >= 0 && report->warning_count < OPEN_WARNINGS_MAX)
+  if (report->warning_count >= 0 && report->warning_count < OPEN_WARNINGS_MAX) {
     report->warnings[report->warning_count] = Warning{kind, message, path, detail};
+    report->subjects[report->warning_count] = subject;
+  }
   report->warning_count++;
   report_warning(reporter, kind, message, path, detail);
 }
@@ -88,7 +90,7 @@ int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *r
 
   if (load_tile_map(terrain_paths.tfd_path, reporter) != RESULT_OK) {
     report->outcome = OPEN_NO_TILE_MAP;
-    warn(report, reporter, WARNING_PLAIN, "Error reading TFD file.", terrain_paths.tfd_path);
+    warn(report, reporter, SUBJECT_TILE_MAP, WARNING_PLAIN, "Error reading TFD file.", terrain_paths.tfd_path);
   }
   if (report->outcome == OPEN_DONE) {
     const long long tiles = (long long)tile_map.tiles_x * tile_map.tiles_y;
@@ -96,31 +98,31 @@ int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *r
       // The missing tiles read as the packfile layer's end-of-file words.
       snprintf(report->detail, sizeof(report->detail), "%lld of %lld tiles read.",
                (long long)tile_map.records_read, tiles);
-      warn(report, reporter, WARNING_PLAIN, "Warning: Tile map file is shorter than its size.",
+      warn(report, reporter, SUBJECT_TILE_MAP, WARNING_PLAIN, "Warning: Tile map file is shorter than its size.",
            terrain_paths.tfd_path, report->detail);
     }
     const char *detail = nullptr;
     if (load_height_map(terrain_paths.hfd_path, reporter) != RESULT_OK) {
       const char *named = sibling_named(report, SIBLING_HFD, terrain_paths.hfd_path, &detail);
-      warn(report, reporter, WARNING_PLAIN, "Warning: Error reading HFD file.", named, detail);
+      warn(report, reporter, SUBJECT_HEIGHT_MAP, WARNING_PLAIN, "Warning: Error reading HFD file.", named, detail);
     }
     if (load_terrain_description(terrain_paths.data_ini_path, reporter) != RESULT_OK) {
       const char *named = sibling_named(report, SIBLING_DATA_INI, terrain_paths.data_ini_path, &detail);
-      warn(report, reporter, WARNING_PLAIN, "Warning: Error reading _DATA.INI file.", named, detail);
+      warn(report, reporter, SUBJECT_TEXTURE_LIST, WARNING_PLAIN, "Warning: Error reading _DATA.INI file.", named, detail);
     }
   }
   count_textures();
 
   if (report->outcome == OPEN_DONE && load_textures(reporter) != RESULT_OK) {
     report->outcome = OPEN_NO_TEXTURES;
-    warn(report, reporter, WARNING_PLAIN, "Error: Failed to initialize (placeholder) textures.", "");
+    warn(report, reporter, SUBJECT_TEXTURE_LIST, WARNING_PLAIN, "Error: Failed to initialize (placeholder) textures.", "");
   }
   // Also after a failure of the texture bitmaps: some files were read before it.
   if (texture_table.textures_loaded != texture_table.textures_declared)
-    warn(report, reporter, WARNING_PLAIN, "Warning: Error reading certain texture files.", "");
+    warn(report, reporter, SUBJECT_TEXTURE_FILES, WARNING_PLAIN, "Warning: Error reading certain texture files.", "");
   if (report->outcome != OPEN_DONE) return report->outcome;
   if (tiles_use_unavailable_textures())
-    warn(report, reporter, WARNING_PLAIN, "Warning: Tilemap refers to unavailable textures.", "");
+    warn(report, reporter, SUBJECT_TEXTURE_USES, WARNING_PLAIN, "Warning: Tilemap refers to unavailable textures.", "");
 
   if (read_targets) {
     const int result = load_target_areas(terrain_paths.targets_ini_path, reporter);
@@ -128,9 +130,9 @@ int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *r
     const char *named =
         sibling_named(report, SIBLING_TARGETS_INI, terrain_paths.targets_ini_path, &detail);
     if (result == RESULT_CANNOT_OPEN)
-      warn(report, reporter, WARNING_READ_ERROR, "  Read Error:  ", named, detail);
+      warn(report, reporter, SUBJECT_TARGETS, WARNING_READ_ERROR, "  Read Error:  ", named, detail);
     else if (result != RESULT_OK)
-      warn(report, reporter, WARNING_PLAIN, "Warning: Error reading _TARGETS.INI file.", named, detail);
+      warn(report, reporter, SUBJECT_TARGETS, WARNING_PLAIN, "Warning: Error reading _TARGETS.INI file.", named, detail);
   }
   return OPEN_DONE;
 }

@@ -21,12 +21,25 @@ enum {
 #define PATH_TOO_LONG_TEXT "The path is longer than 255 characters."
 
 
+// What a warning of the opening is about: the window gathers the problems
+// of each into one box.
+enum OpenSubject {
+  SUBJECT_TILE_MAP,
+  SUBJECT_HEIGHT_MAP,
+  SUBJECT_TEXTURE_LIST,   // the _DATA.ini file itself
+  SUBJECT_TEXTURE_FILES,  // the pictures it names
+  SUBJECT_TEXTURE_USES,   // tiles naming textures without a picture
+  SUBJECT_TARGETS,
+  SUBJECT_COUNT,
+};
+
 // The warnings of one opening, oldest first; only the first
 // OPEN_WARNINGS_MAX are kept, the count goes on.
 struct OpenReport {
   int outcome;  // OpenOutcome
   int warning_count;
   Warning warnings[OPEN_WARNINGS_MAX];
+  int subjects[OPEN_WARNINGS_MAX];  // OpenSubject of each warning
   char detail[64];  // the third line of the short tile map's warning
   char long_paths[3][PATH_CUT_SIZE];  // siblings too long to read, cut to be shown
 };

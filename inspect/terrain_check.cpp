@@ -46,11 +46,20 @@ void emit(void (*to)(void *, const char *), void *context, const char *file, con
   if (to) to(context, line);
 }
 
+void emit_problem(const CheckOutput &out, const char *file, const char *format, va_list args) {
+  char what[LINE_SIZE];
+  vsnprintf(what, sizeof(what), format, args);
+  out.problem(out.context, file, what);
+}
+
 __attribute__((format(printf, 3, 4))) void problem(Checker &c, const char *file,
                                                    const char *format, ...) {
   va_list args;
   va_start(args, format);
-  emit(c.output->line, c.output->context, file, format, args);
+  if (c.output->problem)
+    emit_problem(*c.output, file, format, args);
+  else
+    emit(c.output->line, c.output->context, file, format, args);
   va_end(args);
   c.problems++;
 }
@@ -93,12 +102,12 @@ bool too_large(Checker &c, const char *path) {
 
 // Why a file is not there to read: missing, or there but unreadable and
 // the system's reason, from one more try to open it.
-std::string absence(const char *path) {
+std::string absence(const Checker &c, const char *path) {
   const int fd = open_regular_file(path);
   const int error = fd < 0 ? errno : 0;
   if (fd >= 0) close(fd);
   struct stat st;
-  if (error == ENOENT && lstat(path, &st) != 0) return "missing";
+  if (error == ENOENT && lstat(path, &st) != 0) return c.output->system_reasons ? strerror(ENOENT) : "missing";
   if (error == ENOENT) return "cannot be read: the link leads nowhere";
   return error ? std::string("cannot be read: ") + open_failure_reason(error) : "cannot be read";
 }
@@ -155,7 +164,7 @@ int check_tile_map(Checker &c) {
   long long size = 0;
   const int fd = open_grid(path, header, &size);
   if (fd == -1) {
-    problem(c, path, "%s", absence(path).c_str());
+    problem(c, path, "%s", absence(c, path).c_str());
     return CHECK_NO_TILE_MAP;
   }
   if (fd == -2) {
@@ -205,7 +214,7 @@ void check_height_map(Checker &c) {
   long long size = 0;
   const int fd = open_grid(path, header, &size);
   if (fd == -1) {
-    problem(c, path, "%s", absence(path).c_str());
+    problem(c, path, "%s", absence(c, path).c_str());
     return;
   }
   if (fd == -2) {
@@ -237,22 +246,28 @@ void check_height_map(Checker &c) {
   high.summarise(c, path, "samples over 9999");
 }
 
-// The texture list, the declared files and the numbers the tiles use.
-void check_textures(Checker &c) {
+// The texture list itself.
+void check_texture_list(Checker &c) {
   const char *list = terrain_paths.data_ini_path;
   if (sibling_too_long(c, SIBLING_DATA_INI, list) || too_large(c, list)) {
-  } else if (!regular_file_readable(list)) problem(c, list, "%s", absence(list).c_str());
+  } else if (!regular_file_readable(list)) problem(c, list, "%s", absence(c, list).c_str());
   else if (texture_table.textures_declared == 0) problem(c, list, "declares no texture");
+}
 
+// The pictures the list names.
+void check_texture_files(Checker &c) {
   for (int n = 1; n < MAX_TEXTURES; n++) {
     const TextureEntry &entry = texture_table.textures[n];
     if (strcmp(entry.filename, "NONE") == 0 || entry.loaded == 1) continue;
     char file[PATH_SIZE * 2 + 16];
     replace_filename(file, terrain_paths.tfd_path, entry.filename, sizeof(file));
-    const std::string why = regular_file_readable(file) ? "cannot be read as a texture" : absence(file);
+    const std::string why = regular_file_readable(file) ? "cannot be read as a texture" : absence(c, file);
     problem(c, file, "texture %d: %s", n, why.c_str());
   }
+}
 
+// The numbers the tiles use.
+void check_texture_uses(Checker &c) {
   static long uses[MAX_TEXTURES];
   static int first_x[MAX_TEXTURES], first_y[MAX_TEXTURES];
   memset(uses, 0, sizeof(uses));
@@ -382,7 +397,7 @@ void check_targets(Checker &c) {
   long size = 0;
   char *text = read_whole_file(path, &size);
   if (!text) {
-    problem(c, path, "%s", absence(path).c_str());
+    problem(c, path, "%s", absence(c, path).c_str());
     return;
   }
   if (size == 0) {
@@ -479,7 +494,9 @@ int check_terrain(const CheckOutput &output, int *problems) {
       if (report.outcome == OPEN_NO_TEXTURES)
         problem(c, terrain_paths.data_ini_path, "not enough memory for the textures");
       check_height_map(c);
-      check_textures(c);
+      check_texture_list(c);
+      check_texture_files(c);
+      check_texture_uses(c);
       check_targets(c);
     }
   }
@@ -487,4 +504,18 @@ int check_terrain(const CheckOutput &output, int *problems) {
   if (problems) *problems = c.problems;
   if (outcome == CHECK_NO_TILE_MAP) return outcome;
   return c.problems > 0 ? CHECK_PROBLEMS : CHECK_CLEAN;
+}
+
+int check_opened_subject(int subject, const CheckOutput &output) {
+  Checker c = {&output, 0};
+  switch (subject) {
+    case SUBJECT_TILE_MAP: check_tile_map(c); break;
+    case SUBJECT_HEIGHT_MAP: check_height_map(c); break;
+    case SUBJECT_TEXTURE_LIST: check_texture_list(c); break;
+    case SUBJECT_TEXTURE_FILES: check_texture_files(c); break;
+    case SUBJECT_TEXTURE_USES: check_texture_uses(c); break;
+    case SUBJECT_TARGETS: check_targets(c); break;
+    default: break;
+  }
+  return c.problems;
 }

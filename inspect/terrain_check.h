@@ -26,9 +26,20 @@ struct CheckOutput {
   void (*line)(void *context, const char *text);
   void (*note)(void *context, const char *text);
   void *context;
+  // When set, each problem comes here as its file (unquoted) and what is
+  // wrong, in place of line.
+  void (*problem)(void *context, const char *file, const char *what) = nullptr;
+  // A file that is not there is named by the system's reason ("No such
+  // file or directory") in place of "missing".
+  int system_reasons = 0;
 };
 
 // Opens the terrain named by terrain_paths.tfd_path into the model (which
 // must be in its start state), the target areas included, and writes one
 // line per problem. *problems (may be null) receives their number.
 int check_terrain(const CheckOutput &output, int *problems);
+
+// The problems of one subject (OpenSubject) of the terrain as
+// open_terrain_files left it in the model, without opening it again; the
+// files of that subject alone are read again. Returns their number.
+int check_opened_subject(int subject, const CheckOutput &output);

@@ -18,6 +18,7 @@
 
 struct ShownAlert {
   std::string lines[3];
+  std::vector<std::string> all;      // every line, for boxes of more than three
   std::vector<std::string> buttons;  // the visible buttons, in order
   std::vector<int> keys;             // their shortcut keys
 };
@@ -54,7 +55,7 @@ class AlertAnswers {
   int unanswered = 0;
 
  private:
-  enum { ALERT_FIRST_LINE = 1, ALERT_FIRST_BUTTON = 4, ALERT_LAST_BUTTON = 6 };
+  enum { ALERT_FIRST_LINE = 1 };
 
   static AlertAnswers *&current() {
     static AlertAnswers *instance;
@@ -70,10 +71,14 @@ class AlertAnswers {
 
   void started(DIALOG *d) {
     ShownAlert box;
-    for (int k = 1; k <= ALERT_LAST_BUTTON && d[k].proc; k++) {
+    // The library's alert: three lines, then up to three buttons; a box of
+    // the program's own: any number of lines, then its buttons.
+    for (int k = 1; d[k].proc; k++) {
       const char *text = d[k].dp ? (const char *)d[k].dp : "";
-      if (k < ALERT_FIRST_BUTTON) {
-        box.lines[k - ALERT_FIRST_LINE] = text;
+      if (d[k].proc == d_yield_proc) continue;
+      if (!(d[k].flags & D_EXIT)) {
+        if (k <= 3) box.lines[k - ALERT_FIRST_LINE] = text;
+        box.all.push_back(text);
       } else if (!(d[k].flags & D_HIDDEN)) {
         box.buttons.push_back(text);
         box.keys.push_back(d[k].key);

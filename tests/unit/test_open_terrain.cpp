@@ -72,30 +72,37 @@ class OpenTerrain : public testing::Test {
     destroy_bitmap(bmp);
   }
 
-  // Opens in the window; the boxes it shows are the report's warnings, in
-  // order, each with its message, an empty line and its path (or its
-  // message, its path and its third line).
+  // Opens in the window; the boxes it shows are one per subject of the
+  // report's warnings, in order, each with its message and its path.
   void open(int select, int key = KEY_ANSWER_OK) {
     AlertAnswers answer;
     answer.answer_every(key);
     open_terrain(select, &report);
     // The file selector's own frame comes first when it is asked for.
-    const size_t first = answer.shown.size() - (size_t)report.warning_count;
-    ASSERT_EQ(select == 1 ? 1u : 0u, first);
+    boxes.clear();
+    for (size_t i = select == 1 ? 1 : 0; i < answer.shown.size(); i++) boxes.push_back(answer.shown[i].all);
+    size_t box = 0;
     for (int i = 0; i < report.warning_count && i < OPEN_WARNINGS_MAX; i++) {
-      EXPECT_EQ(report.warnings[i].message, answer.shown[first + i].lines[0]);
-      const Warning &w = report.warnings[i];
-      EXPECT_EQ(w.detail ? w.path : "", answer.shown[first + i].lines[1]);
-      EXPECT_EQ(w.detail ? w.detail : w.path, answer.shown[first + i].lines[2]);
+      if (i > 0 && report.subjects[i] == report.subjects[i - 1]) continue;
+      ASSERT_LT(box, boxes.size());
+      EXPECT_EQ(report.warnings[i].message, boxes[box][0]);
+      // A path wider than the window is cut in the middle.
+      const std::string path = report.warnings[i].path, shown = boxes[box].size() > 1 ? boxes[box][1] : "";
+      if (!path.empty() && shown != path) {
+        EXPECT_NE(std::string::npos, shown.find("...")) << shown;
+        EXPECT_EQ(path.substr(0, 20), shown.substr(0, 20));
+        EXPECT_EQ(path.substr(path.size() - 12), shown.substr(shown.size() - 12));
+      }
+      box++;
     }
   }
 
   std::vector<std::string> alerts() {
     std::vector<std::string> out;
-    for (int i = 0; i < report.warning_count && i < OPEN_WARNINGS_MAX; i++)
-      out.push_back(report.warnings[i].message);
+    for (const std::vector<std::string> &box : boxes) out.push_back(box.empty() ? "" : box[0]);
     return out;
   }
+  std::vector<std::vector<std::string>> boxes;
   OpenReport report = {};
   using Alerts = std::vector<std::string>;
 
@@ -278,6 +285,58 @@ TEST_F(OpenTerrain, DerivedNamesThatDoNotFitNameNoFile) {
   EXPECT_EQ(72u, shown.size());
   EXPECT_EQ(folder.substr(0, 34) + "...", shown.substr(0, 37));
   EXPECT_EQ("Desert_TARGETS.ini", shown.substr(shown.size() - 18));
+}
+
+// Each file that went wrong gets one box that says what, in the terrain
+// check's words: sizes against the header, the texture files by name (five,
+// then a count), areas off the terrain, heights over 9999, the system's
+// reason for a file that is not there.
+TEST_F(OpenTerrain, OneBoxPerFileInTheCheckWords) {
+  struct Case {
+    std::function<void(TempDir &)> damage;
+    std::vector<std::string> box;  // the box after its message and path
+  } cases[] = {
+      {[](TempDir &d) {
+         std::vector<unsigned char> bytes = read_file(d.file("Desert.hfd"));
+         bytes.resize(100);
+         write_file(d.file("Desert.hfd"), bytes);
+       },
+       {"100 bytes, shorter than the 400 its header gives for 16 x 12 samples"}},
+      {[](TempDir &d) {
+         std::vector<unsigned char> bytes = read_file(d.file("Desert.hfd"));
+         bytes[16 + 2 * 17] = 12000 & 255, bytes[17 + 2 * 17] = 12000 >> 8;
+         write_file(d.file("Desert.hfd"), bytes);
+       },
+       {"sample 1,1 (tile 0,0): height 12000 is over 9999"}},
+      {[](TempDir &d) { write_text(d.file("Desert_TARGETS.ini"), "[TargetArea001]\nName=Far\nPosition=9000,1000\n"
+                                                              "Alignment=F\nTarget[001].Type=Hangar\nTarget[001].Offset=0,0\n"); },
+       {"target area 1 (Far): position 9000, 1000 lies outside the terrain (0..8000, 0..6000 metres)"}},
+      {[](TempDir &d) {
+         std::string text = "[Texture001]\nFilename=sand.bmp\n[Texture002]\nFilename=sand.bmp\n";
+         for (int t = 3; t <= 9; t++) text += "[Texture00" + std::to_string(t) + "]\nFilename=lost" + std::to_string(t) + ".bmp\n";
+         write_text(d.file("Desert_DATA.ini"), text);
+       },
+       {"lost3.bmp: texture 3: No such file or directory", "lost4.bmp: texture 4: No such file or directory",
+        "lost5.bmp: texture 5: No such file or directory", "lost6.bmp: texture 6: No such file or directory",
+        "lost7.bmp: texture 7: No such file or directory", "and 2 more."}},
+  };
+  for (const Case &c : cases) {
+    reset_program_state();
+    strcpy(terrain_paths.tfd_path, dir.file("Desert.TFD").c_str());
+    write_terrain();
+    c.damage(dir);
+    open(0);
+    ASSERT_EQ(1u, boxes.size()) << c.box[0];
+    const std::vector<std::string> &shown = boxes[0];
+    const size_t first = shown.size() - c.box.size();
+    EXPECT_EQ(c.box, std::vector<std::string>(shown.begin() + (long)first, shown.end()));
+  }
+  // A tile map that is not there: the system's reason.
+  reset_program_state();
+  strcpy(terrain_paths.tfd_path, dir.file("Absent.TFD").c_str());
+  open(0);
+  EXPECT_EQ((std::vector<std::string>{"Error reading TFD file.", dir.file("Absent.TFD"), "No such file or directory"}),
+            boxes.at(0));
 }
 
 // A tile map shorter than its header says opens, with a warning that says

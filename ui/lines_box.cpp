@@ -1,0 +1,59 @@
+#include "ui/lines_box.h"
+
+#include <allegro.h>
+#include <cstring>
+
+#include "ui/display.h"
+
+enum { LINE_CHARS = 512, LINE_H = 12, BOX_MARGIN = 16, BUTTON_W = 64, BUTTON_H = 18 };
+
+// Keeps the start and the end of a line that is too wide: both usually
+// name something (a folder, a file).
+static void cut_to_width(char *text, int width) {
+  const int length = ustrlen(text);
+  if (text_length(font, text) <= width || length < 8) return;
+  char whole[LINE_CHARS];
+  ustrzcpy(whole, sizeof(whole), text);
+  for (int keep = length - 3; keep > 4; keep--) {
+    const int head = keep / 2, tail = keep - head;
+    char cut[LINE_CHARS];
+    ustrzncpy(cut, sizeof(cut), whole, head);
+    ustrzcat(cut, sizeof(cut), "...");
+    ustrzcat(cut, sizeof(cut), whole + uoffset(whole, length - tail));
+    if (text_length(font, cut) <= width) {
+      ustrzcpy(text, LINE_CHARS, cut);
+      return;
+    }
+  }
+}
+
+void show_lines_box(const char *const *lines, int count) {
+  if (count > LINES_BOX_MAX) count = LINES_BOX_MAX;
+  if (count < 0) count = 0;
+  static char texts[LINES_BOX_MAX][LINE_CHARS];
+  static char ok[] = "OK";
+  const int widest = display.screen_width - 2 * BOX_MARGIN - 16;
+  int w = 200;
+  for (int i = 0; i < count; i++) {
+    ustrzcpy(texts[i], LINE_CHARS, lines[i] ? lines[i] : "");
+    cut_to_width(texts[i], widest);
+    const int l = text_length(font, texts[i]) + 2 * BOX_MARGIN;
+    if (l > w) w = l;
+  }
+  const int h = (count + 1) * LINE_H + BUTTON_H + 2 * BOX_MARGIN;
+  const int x0 = (display.screen_width - w) / 2, y0 = (display.screen_height - h) / 2;
+  DIALOG dialog[LINES_BOX_MAX + 3];
+  memset(dialog, 0, sizeof(dialog));
+  const int fg = gui_fg_color, bg = gui_bg_color;
+  dialog[0] = {gui_shadow_box_proc, x0, y0, w, h, fg, bg, 0, 0, 0, 0, nullptr, nullptr, nullptr};
+  for (int i = 0; i < count; i++)
+    dialog[1 + i] = {gui_ctext_proc, x0, y0 + BOX_MARGIN / 2 + 2 + i * LINE_H, w, LINE_H, fg, bg, 0, 0, 0, 0,
+                     texts[i], nullptr, nullptr};
+  const int button = 1 + count;
+  dialog[button] = {gui_button_proc, x0 + (w - BUTTON_W) / 2, y0 + h - BUTTON_H - BOX_MARGIN / 2 - 2, BUTTON_W, BUTTON_H,
+                    fg, bg, 'o', D_EXIT, 0, 0, ok, nullptr, nullptr};
+  // Esc ends any dialog; the key that led here must not answer the box.
+  clear_keybuf();
+  popup_dialog(dialog, button);
+  clear_keybuf();
+}
