@@ -1,7 +1,9 @@
 #include "app/area_keys.h"
 
 #include <cstdio>
+#include <cstring>
 
+#include "app/editing.h"
 #include "app/session.h"
 #include "core/text_numbers.h"
 #include "edit/height_edits.h"
@@ -15,10 +17,20 @@ void heights_on_selection(KeyCommand &c, int rule) {
   heights_apply(rule, c.view->selection, 0, session.height_clipboard);
 }
 
-void heights_on_area(KeyCommand &c, int rule, int value) {
-  const ViewState &v = *c.view;
-  const TileRect here = {v.cursor_x, v.cursor_y, v.cursor_x, v.cursor_y};
-  heights_apply(rule, v.selected ? v.selection : here, value, session.height_clipboard);
+// The area a height tool works on, cut to the map; false when none is left.
+bool height_area(const ViewState &v, TileRect *r) {
+  *r = v.selected ? v.selection : TileRect{v.cursor_x, v.cursor_y, v.cursor_x, v.cursor_y};
+  return clip_to_map(*r);
+}
+
+// what: "Smoothed %s." with the area's tiles in place of %s.
+void heights_on_area(KeyCommand &c, int rule, int value, const char *what) {
+  TileRect r;
+  if (!height_area(*c.view, &r)) return;
+  heights_apply(rule, r, value, session.height_clipboard);
+  char tiles[40];
+  tiles_text(r.width(), r.height(), tiles, sizeof(tiles));
+  snprintf(c.done, sizeof(c.done), what, tiles, value);
 }
 
 }  // namespace
@@ -42,14 +54,34 @@ void copy_selection(KeyCommand &c) {
   key_note(c, text);
 }
 
-void paste_stamp_at_corner(KeyCommand &c) { area_stamp(session.tile_clipboard, c.view->cursor_x, c.view->cursor_y); }
+void paste_stamp_at_corner(KeyCommand &c) {
+  if (tile_clipboard_empty()) {
+    key_note(c, "Nothing copied: C or Ctrl + C copies tiles, X picks a texture.");
+    return;
+  }
+  area_stamp(session.tile_clipboard, c.view->cursor_x, c.view->cursor_y);
+  char tiles[40];
+  tiles_text(session.tile_clipboard.w, session.tile_clipboard.h, tiles, sizeof(tiles));
+  snprintf(c.done, sizeof(c.done), "Pasted %s.", tiles);
+}
+
+// "Filled 5400 tiles.": the tiles of the selection on the map.
+void note_filled(KeyCommand &c) {
+  TileRect r = c.view->selection;
+  if (clip_to_map(r)) snprintf(c.done, sizeof(c.done), "Filled %lld tiles.", (long long)r.width() * r.height());
+}
 
 void fill_selection(KeyCommand &c) {
   if (!c.view->selected) {
     key_note(c, "Nothing selected.");
     return;
   }
+  if (tile_clipboard_empty()) {
+    key_note(c, "Nothing copied: C or Ctrl + C copies tiles, X picks a texture.");
+    return;
+  }
   area_fill(session.tile_clipboard, c.view->selection);
+  note_filled(c);
 }
 
 void paste_height_stamp_at_corner(KeyCommand &c) {
@@ -58,6 +90,9 @@ void paste_height_stamp_at_corner(KeyCommand &c) {
     return;
   }
   heights_stamp(session.height_stamp, c.view->cursor_x, c.view->cursor_y);
+  char tiles[40];
+  tiles_text(session.height_stamp.w, session.height_stamp.h, tiles, sizeof(tiles));
+  snprintf(c.done, sizeof(c.done), "Pasted the heights of %s.", tiles);
 }
 
 void fill_selection_heights(KeyCommand &c) {
@@ -67,16 +102,29 @@ void fill_selection_heights(KeyCommand &c) {
     key_note(c, "No heights copied.");
   } else {
     heights_fill(session.height_stamp, c.view->selection);
+    note_filled(c);
   }
 }
 
 void raise_selected_heights(KeyCommand &c) { heights_on_selection(c, HEIGHTS_RAISE); }
 void lower_selected_heights(KeyCommand &c) { heights_on_selection(c, HEIGHTS_LOWER); }
 void turn_selected_heights(KeyCommand &c) { heights_on_selection(c, HEIGHTS_TURN); }
-void paste_heights_on_selection(KeyCommand &c) { heights_on_selection(c, HEIGHTS_PASTE); }
-void level_heights(KeyCommand &c) { heights_on_area(c, HEIGHTS_LEVEL, 0); }
-void smooth_heights(KeyCommand &c) { heights_on_area(c, HEIGHTS_SMOOTH, 0); }
-void ramp_heights(KeyCommand &c) { heights_on_area(c, HEIGHTS_RAMP, 0); }
+void paste_heights_on_selection(KeyCommand &c) {
+  heights_on_selection(c, HEIGHTS_PASTE);
+  char tiles[40];
+  tiles_text(c.view->selection.width(), c.view->selection.height(), tiles, sizeof(tiles));
+  snprintf(c.done, sizeof(c.done), "Pasted heights on %s.", tiles);
+}
+// The level is the mean the tool found: read back from the first sample.
+void level_heights(KeyCommand &c) {
+  TileRect r;
+  if (!height_area(*c.view, &r)) return;
+  heights_on_area(c, HEIGHTS_LEVEL, 0, "Level: %s");
+  const size_t length = strlen(c.done);
+  snprintf(c.done + length, sizeof(c.done) - length, " at %d m.", height_map.heights[4 * r.left][4 * r.top]);
+}
+void smooth_heights(KeyCommand &c) { heights_on_area(c, HEIGHTS_SMOOTH, 0, "Smoothed %s."); }
+void ramp_heights(KeyCommand &c) { heights_on_area(c, HEIGHTS_RAMP, 0, "Ramp on %s."); }
 
 void set_heights(KeyCommand &c) {
   c.redraw = 1;
@@ -89,7 +137,7 @@ void set_heights(KeyCommand &c) {
     key_note(c, line);
     return;
   }
-  heights_on_area(c, HEIGHTS_SET, (int)height);
+  heights_on_area(c, HEIGHTS_SET, (int)height, "Set %s to %d m.");
 }
 
 void raise_selected_textures(KeyCommand &c) { on_selection(c, AREA_RAISE_TEXTURE); }

@@ -2,6 +2,10 @@
 
 #include <allegro.h>
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+#include <vector>
 
 #include "app/area_keys.h"
 #include "app/editing.h"
@@ -11,6 +15,7 @@
 #include "app/session.h"
 #include "app/window_reporter.h"
 #include "core/terrain_model.h"
+#include "core/text_numbers.h"
 #include "edit/edit_history.h"
 #include "files/target_areas.h"
 #include "render/export/export_bitmap.h"
@@ -18,6 +23,13 @@
 #include "ui/display.h"
 
 void key_note(KeyCommand &c, const char *text) { snprintf(c.note, sizeof(c.note), "%-59s", text); }
+
+void tiles_text(int w, int h, char *text, int size) {
+  if (w == 1 && h == 1)
+    snprintf(text, (size_t)size, "1 tile");
+  else
+    snprintf(text, (size_t)size, "%d x %d tiles", w, h);
+}
 
 namespace {
 
@@ -57,11 +69,38 @@ void lower_heights_here(KeyCommand &c) {
 void rotate_tile_here(KeyCommand &c) { rotate_tile(c.view->cursor_x, c.view->cursor_y); }
 void rotate_heights_here(KeyCommand &c) { rotate_tile_heights(c.view->cursor_x, c.view->cursor_y); }
 void next_tag_here(KeyCommand &c) { next_tag(c.view->cursor_x, c.view->cursor_y); }
-void copy_tiles_here(KeyCommand &c) { copy_tile_block(c.view->cursor_x, c.view->cursor_y); }
-void paste_tile_here(KeyCommand &c) { paste_tile(c.view->cursor_x, c.view->cursor_y); }
-void paste_tiles_here(KeyCommand &c) { paste_tile_block(c.view->cursor_x, c.view->cursor_y); }
-void copy_heights_here(KeyCommand &c) { copy_tile_heights(c.view->cursor_x, c.view->cursor_y); }
-void paste_heights_here(KeyCommand &c) { paste_tile_heights(c.view->cursor_x, c.view->cursor_y); }
+void copy_tiles_here(KeyCommand &c) {
+  copy_tile_block(c.view->cursor_x, c.view->cursor_y);
+  key_note(c, "Copied 3 x 3 tiles.");
+}
+
+// A clipboard of empty cells pastes nothing: the user is told how to fill it.
+int clipboard_empty(KeyCommand &c, const StampCell *cell) {
+  if (cell ? cell->texture > 0 : !tile_clipboard_empty()) return 0;
+  key_note(c, "Nothing copied: C or Ctrl + C copies tiles, X picks a texture.");
+  return 1;
+}
+
+void paste_tile_here(KeyCommand &c) {
+  if (clipboard_empty(c, &session.tile_clipboard.centre())) return;
+  paste_tile(c.view->cursor_x, c.view->cursor_y);
+  snprintf(c.done, sizeof(c.done), "Pasted 1 tile.");
+}
+void paste_tiles_here(KeyCommand &c) {
+  if (clipboard_empty(c, nullptr)) return;
+  paste_tile_block(c.view->cursor_x, c.view->cursor_y);
+  char tiles[40];
+  tiles_text(session.tile_clipboard.w, session.tile_clipboard.h, tiles, sizeof(tiles));
+  snprintf(c.done, sizeof(c.done), "Pasted %s.", tiles);
+}
+void copy_heights_here(KeyCommand &c) {
+  copy_tile_heights(c.view->cursor_x, c.view->cursor_y);
+  key_note(c, "Copied the heights of 1 tile.");
+}
+void paste_heights_here(KeyCommand &c) {
+  paste_tile_heights(c.view->cursor_x, c.view->cursor_y);
+  snprintf(c.done, sizeof(c.done), "Pasted heights on 1 tile.");
+}
 
 void toggle_height_step(KeyCommand &) {
   height_map.height_step = height_map.height_step == 10 ? height_map.detected_height_step : 10;
@@ -110,28 +149,73 @@ void next_overlay(KeyCommand &c) {
   c.view->overlay_mode = c.view->overlay_mode < 4 ? c.view->overlay_mode + 1 : 0;
 }
 
+// The folder the exports write to, as the notes name it.
+std::string working_folder() {
+  char folder[PATH_SIZE * 4];
+  return getcwd(folder, sizeof(folder)) ? folder : ".";
+}
+
+// "Wrote A in FOLDER." for the files of one key; the names after the first
+// only from where they differ, the folder cut in the middle to fit the strip.
+void note_written(KeyCommand &c, const std::vector<std::string> &names) {
+  std::string files = names[0];
+  for (size_t i = 1; i < names.size(); i++) {
+    size_t same = 0;
+    while (same < names[0].size() && same < names[i].size() && names[0][same] == names[i][same]) same++;
+    const size_t dot = names[i].rfind('.');
+    const std::string tail = names[i].substr(same, dot != std::string::npos && dot > same ? dot - same : std::string::npos);
+    files += (i + 1 == names.size() ? " and ..." : ", ...") + tail;
+  }
+  const int room = (display.screen_width - 6) / 8 - (int)files.size() - (int)strlen("Wrote  in .");
+  char folder[PATH_SIZE * 4];
+  cut_middle(working_folder().c_str(), room > 12 ? room : 12, folder, sizeof(folder));
+  const std::string text = "Wrote " + files + " in " + folder + ".";
+  snprintf(c.note, sizeof(c.note), "%-59s", text.c_str());
+}
+
 // A failed export has said why in an alert; its first text must not stay in
 // the strip as if the export were still running.
-void export_kind(KeyCommand &c, int kind) {
-  if (export_bitmap(kind, window_reporter(), nullptr, nullptr, session.export_format) != RESULT_OK) c.redraw = 1;
+int export_kind(KeyCommand &c, int kind, std::vector<std::string> *names) {
+  char name[PATH_SIZE];
+  if (export_bitmap(kind, window_reporter(), nullptr, name, session.export_format) != RESULT_OK) {
+    c.redraw = 1;
+    key_note(c, "Export failed: nothing written.");
+    return 1;
+  }
+  names->push_back(name);
+  return 0;
 }
-void export_heights16(KeyCommand &c) { export_kind(c, EXPORT_HEIGHTS16); }
-void export_data(KeyCommand &c) { export_kind(c, EXPORT_DATA); }
-void export_water(KeyCommand &c) { export_kind(c, EXPORT_WATER); }
-void export_textures(KeyCommand &c) { export_kind(c, EXPORT_TEXTURES_4X); }
-void export_embossed(KeyCommand &c) { export_kind(c, EXPORT_EMBOSSED_4X); }
-void export_heights(KeyCommand &c) { export_kind(c, EXPORT_HEIGHT_4X); }
+void export_one(KeyCommand &c, int kind) {
+  std::vector<std::string> names;
+  if (export_kind(c, kind, &names) == 0) note_written(c, names);
+}
+void export_heights16(KeyCommand &c) { export_one(c, EXPORT_HEIGHTS16); }
+void export_data(KeyCommand &c) { export_one(c, EXPORT_DATA); }
+void export_water(KeyCommand &c) { export_one(c, EXPORT_WATER); }
+void export_textures(KeyCommand &c) { export_one(c, EXPORT_TEXTURES_4X); }
+void export_embossed(KeyCommand &c) { export_one(c, EXPORT_EMBOSSED_4X); }
+void export_heights(KeyCommand &c) { export_one(c, EXPORT_HEIGHT_4X); }
 void export_planning_maps(KeyCommand &c) {
-  export_kind(c, EXPORT_PLANNING_MAP_1);
-  export_kind(c, EXPORT_PLANNING_MAP_2);
-  export_kind(c, EXPORT_PLANNING_MAP_3);
+  std::vector<std::string> names;
+  for (int kind : {EXPORT_PLANNING_MAP_1, EXPORT_PLANNING_MAP_2, EXPORT_PLANNING_MAP_3})
+    if (export_kind(c, kind, &names) != 0) break;
+  if (names.size() == 3) note_written(c, names);
 }
 
 void leave(KeyCommand &) { confirm_exit(); }
 void manual(KeyCommand &) { show_manual(); }
 void zoom_in(KeyCommand &c) { c.view->zoom_level--; }
 void zoom_out(KeyCommand &c) { c.view->zoom_level++; }
-void screenshot(KeyCommand &) { save_screenshot(display.back_buffer, window_reporter(), session.export_format); }
+void screenshot(KeyCommand &c) {
+  char name[PATH_SIZE];
+  if (save_screenshot(display.back_buffer, window_reporter(), session.export_format, name) != RESULT_OK) {
+    c.redraw = 1;
+    key_note(c, "Screenshot failed: nothing written.");
+    return;
+  }
+  const std::string text = std::string("Saved screenshot ") + name + ".";
+  key_note(c, text.c_str());
+}
 void slow_down(KeyCommand &c) { (*c.key_delay)++; }
 
 void note(KeyCommand &c, const char *what, const char *text) {
@@ -158,7 +242,24 @@ void step_history(KeyCommand &c, int (*step)(int *, int *, char *, int), const c
 void undo(KeyCommand &c) { step_history(c, history_undo, "Undo: ", "Nothing to undo."); }
 void redo(KeyCommand &c) { step_history(c, history_redo, "Redo: ", "Nothing to redo."); }
 
-void save_now(KeyCommand &) { save_changed_maps(); }
+// Names what was written, or why nothing was.
+void save_now(KeyCommand &c) {
+  const int tiles = tile_map_unsaved(), heights = height_map_unsaved();
+  if (!tiles && !heights) {
+    key_note(c, "Nothing to save: no unsaved edits.");
+    return;
+  }
+  const int failed = save_changed_maps();
+  const int tiles_saved = tiles && !tile_map_unsaved(), heights_saved = heights && !height_map_unsaved();
+  std::string text;
+  if (tiles_saved) text = get_filename(terrain_paths.tfd_path);
+  if (heights_saved) text += std::string(text.empty() ? "" : " and ") + get_filename(terrain_paths.hfd_path);
+  text = text.empty() ? "Nothing saved." : "Saved " + text + ".";
+  if (failed) text += " Not saved: " + std::string(get_filename(tiles && !tiles_saved ? terrain_paths.tfd_path
+                                                                                      : terrain_paths.hfd_path)) + ".";
+  if (failed) c.redraw = 1;
+  key_note(c, text.c_str());
+}
 
 // clang-format off
 const KeyRow KEY_ROWS[] = {
@@ -314,6 +415,7 @@ const KeyRow *run_key_table(KeyCommand &command, const KeyPress &press, int *red
   *redraw = 0;
   command.redraw = 0;
   command.note[0] = 0;
+  command.done[0] = 0;
   int count;
   const KeyRow *rows = key_table(&count);
   // First the rows that name their keys, in order, then the one for any key.
@@ -327,6 +429,8 @@ const KeyRow *run_key_table(KeyCommand &command, const KeyPress &press, int *red
       row.action(command);
       if (row.marks != MARKS_NOTHING && history_changes() == changes && !command.note[0])
         key_note(command, unchanged_text(row));
+      else if (row.marks != MARKS_NOTHING && history_changes() != changes && command.done[0])
+        key_note(command, command.done);
       *redraw = row.redraw || command.redraw;
       // The pause paces a held key's repeats; a press is never held back.
       if (row.pause_ms > 0 && press.repeat) rest(row.pause_ms);

@@ -48,11 +48,15 @@ struct KeyCommand {
   int *key_delay;  // pacing of cursor movement, 0..KEY_DELAY_MAX
   int redraw = 0;  // set by an action whose texts must leave the strip
   char note[KEY_NOTE_SIZE] = "";  // shown in the strip once the view is redrawn
+  char done[KEY_NOTE_SIZE] = "";  // what an edit did: the note only when it made a step
 };
 
 // Sets the strip's note, padded like the progress messages so that it
 // covers a longer text.
 void key_note(KeyCommand &c, const char *text);
+
+// "1 tile" or "W x H tiles", as the notes count tiles.
+void tiles_text(int w, int h, char *text, int size);
 
 // Modifiers beyond single keys: either Ctrl key, and either Ctrl key with
 // either Shift key.

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "app/key_table.h"
 #include "app/mouse_gestures.h"
@@ -11,6 +12,7 @@
 #include "app/session.h"
 #include "app/status_bar.h"
 #include "core/terrain_model.h"
+#include "core/text_numbers.h"
 #include "edit/edit_history.h"
 #include "render/view/overview.h"
 #include "ui/display.h"
@@ -149,6 +151,28 @@ static void draw_mouse_readout(BITMAP *bmp, int mx, int my) {
   show_message(bmp, display.screen_width - 107, display.status_y + 1, SCHEME_VALUE, "%7d,%7d", x, y);
 }
 
+void note_in_strip(const char *text) { snprintf(strip_note, sizeof(strip_note), "%-59s", text); }
+
+// The note in the room left of the version, cut in the middle to fit; a
+// longer note before it, still on the screen, is cleared.
+static void show_strip_note(const char *note) {
+  static int last_width;
+  FONT *f = display.message_font;
+  const int right = display.screen_width - 148, y = display.status_y + 13;
+  char whole[KEY_NOTE_SIZE], text[KEY_NOTE_SIZE];
+  snprintf(whole, sizeof(whole), "%s", note);
+  for (size_t n = strlen(whole); n > 0 && whole[n - 1] == ' '; n--) whole[n - 1] = 0;
+  snprintf(text, sizeof(text), "%s", whole);
+  if (f) {
+    for (int keep = (int)strlen(whole) - 1; keep > 8 && text_length(f, text) > right - 3; keep--)
+      cut_middle(whole, keep, text, sizeof(text));
+    const int width = text_length(f, text);
+    if (last_width > width) rectfill(screen, 3 + width, y, 3 + last_width - 1, y + text_height(f) - 1, display.colour_pale_blue);
+    last_width = width;
+  }
+  show_progress("%s", strlen(note) > strlen(text) && strlen(text) == strlen(whole) ? note : text);
+}
+
 void run_key_command(const KeyPress &press) {
   KeyCommand command = {&view, &pacing.key_delay};
   int redraw = 0;
@@ -227,7 +251,7 @@ void main_loop_pass() {
   keep_cursor_on_map();
   if (view.cursor_x != pacing.prev_x || view.cursor_y != pacing.prev_y) redraw();
   if (strip_note[0]) {
-    show_progress("%s", strip_note);
+    show_strip_note(strip_note);
     strip_note[0] = 0;
   }
 

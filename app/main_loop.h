@@ -17,6 +17,9 @@ void reset_view();
 // Carries out the first command of the key table that takes the press.
 void run_key_command(const KeyPress &press);
 
+// Says text in the strip after the pass's redraw, until the next command.
+void note_in_strip(const char *text);
+
 // One pass: a waiting key's command, a redraw when needed, the readout.
 void main_loop_pass();
 

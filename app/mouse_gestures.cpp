@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 
 #include "app/main_loop.h"
 #include "app/session.h"
 #include "core/terrain_model.h"
 #include "edit/area_edits.h"
+#include "edit/edit_history.h"
 #include "render/view/overview.h"
 #include "ui/display.h"
 
@@ -138,7 +140,17 @@ int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int c
       }
       if (!on_map) return 0;
       if (ctrl && textures) {
-        area_flood(session.tile_clipboard.centre(), x, y, view.selected ? &view.selection : nullptr);
+        const unsigned changes = history_changes();
+        const long long filled =
+            area_flood(session.tile_clipboard.centre(), x, y, view.selected ? &view.selection : nullptr);
+        char text[64];
+        if (session.tile_clipboard.centre().texture <= 0)
+          snprintf(text, sizeof(text), "Nothing copied: C or Ctrl + C copies tiles, X picks a texture.");
+        else if (history_changes() == changes)
+          snprintf(text, sizeof(text), "Nothing changed.");
+        else
+          snprintf(text, sizeof(text), "Flood fill: %lld tile%s.", filled, filled == 1 ? "" : "s");
+        note_in_strip(text);
       } else {
         // A drag or, should it move no whole tile, a click.
         gesture.state = GESTURE_PANNING;

@@ -1,13 +1,16 @@
 #include "render/view/screenshot.h"
 
+#include <cstdio>
+
 #include "core/terrain_model.h"
 #include "render/export/export_bitmap.h"
 
 #define BLANKS_46 "                                              "
 static_assert(sizeof("Saving Screenshot..." BLANKS_46) == 66 + 1, "66 characters");
 
-int save_screenshot(BITMAP *picture, const Reporter *reporter, int format) {
+int save_screenshot(BITMAP *picture, const Reporter *reporter, int format, char *final_name) {
   char name[PATH_SIZE];
+  if (final_name) final_name[0] = 0;
   if (!picture) return RESULT_NO_MEMORY;
   const int png = format == EXPORT_FORMAT_PNG;
   const int found = numbered_output_name("_screenshot_", name, png ? "png" : "bmp");
@@ -17,5 +20,6 @@ int save_screenshot(BITMAP *picture, const Reporter *reporter, int format) {
   if (saved != RESULT_OK) return report_write_failure(reporter, name, error);
   // Reported after saving: the text is never part of a screenshot.
   report_progress(reporter, "Saving Screenshot..." BLANKS_46);
+  if (final_name) snprintf(final_name, PATH_SIZE, "%s", name);
   return RESULT_OK;
 }
