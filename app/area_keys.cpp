@@ -28,9 +28,9 @@ void heights_on_area(KeyCommand &c, int rule, int value, const char *what) {
   TileRect r;
   if (!height_area(*c.view, &r)) return;
   heights_apply(rule, r, value, session.height_clipboard);
-  char tiles[40];
-  tiles_text(r.width(), r.height(), tiles, sizeof(tiles));
-  snprintf(c.done, sizeof(c.done), what, tiles, value);
+  char format[KEY_NOTE_SIZE];
+  snprintf(format, sizeof(format), what, "%s", value);
+  key_done_tiles(c, format, r.width(), r.height());
 }
 
 }  // namespace
@@ -56,13 +56,11 @@ void copy_selection(KeyCommand &c) {
 
 void paste_stamp_at_corner(KeyCommand &c) {
   if (tile_clipboard_empty()) {
-    key_note(c, "Nothing copied: C or Ctrl + C copies tiles, X picks a texture.");
+    key_note(c, NOTHING_COPIED_TEXT);
     return;
   }
   area_stamp(session.tile_clipboard, c.view->cursor_x, c.view->cursor_y);
-  char tiles[40];
-  tiles_text(session.tile_clipboard.w, session.tile_clipboard.h, tiles, sizeof(tiles));
-  snprintf(c.done, sizeof(c.done), "Pasted %s.", tiles);
+  key_done_tiles(c, "Pasted %s.", session.tile_clipboard.w, session.tile_clipboard.h);
 }
 
 // "Filled 5400 tiles.": the tiles of the selection on the map.
@@ -77,7 +75,7 @@ void fill_selection(KeyCommand &c) {
     return;
   }
   if (tile_clipboard_empty()) {
-    key_note(c, "Nothing copied: C or Ctrl + C copies tiles, X picks a texture.");
+    key_note(c, NOTHING_COPIED_TEXT);
     return;
   }
   area_fill(session.tile_clipboard, c.view->selection);
@@ -90,9 +88,7 @@ void paste_height_stamp_at_corner(KeyCommand &c) {
     return;
   }
   heights_stamp(session.height_stamp, c.view->cursor_x, c.view->cursor_y);
-  char tiles[40];
-  tiles_text(session.height_stamp.w, session.height_stamp.h, tiles, sizeof(tiles));
-  snprintf(c.done, sizeof(c.done), "Pasted the heights of %s.", tiles);
+  key_done_tiles(c, "Pasted the heights of %s.", session.height_stamp.w, session.height_stamp.h);
 }
 
 void fill_selection_heights(KeyCommand &c) {
@@ -111,9 +107,7 @@ void lower_selected_heights(KeyCommand &c) { heights_on_selection(c, HEIGHTS_LOW
 void turn_selected_heights(KeyCommand &c) { heights_on_selection(c, HEIGHTS_TURN); }
 void paste_heights_on_selection(KeyCommand &c) {
   heights_on_selection(c, HEIGHTS_PASTE);
-  char tiles[40];
-  tiles_text(c.view->selection.width(), c.view->selection.height(), tiles, sizeof(tiles));
-  snprintf(c.done, sizeof(c.done), "Pasted heights on %s.", tiles);
+  key_done_tiles(c, "Pasted heights on %s.", c.view->selection.width(), c.view->selection.height());
 }
 // The level is the mean the tool found: read back from the first sample.
 void level_heights(KeyCommand &c) {

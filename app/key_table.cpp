@@ -31,6 +31,12 @@ void tiles_text(int w, int h, char *text, int size) {
     snprintf(text, (size_t)size, "%d x %d tiles", w, h);
 }
 
+void key_done_tiles(KeyCommand &c, const char *format, int w, int h) {
+  char tiles[40];
+  tiles_text(w, h, tiles, sizeof(tiles));
+  snprintf(c.done, sizeof(c.done), format, tiles);
+}
+
 namespace {
 
 // One tile in the direction unless the cursor is on that edge.
@@ -77,7 +83,7 @@ void copy_tiles_here(KeyCommand &c) {
 // A clipboard of empty cells pastes nothing: the user is told how to fill it.
 int clipboard_empty(KeyCommand &c, const StampCell *cell) {
   if (cell ? cell->texture > 0 : !tile_clipboard_empty()) return 0;
-  key_note(c, "Nothing copied: C or Ctrl + C copies tiles, X picks a texture.");
+  key_note(c, NOTHING_COPIED_TEXT);
   return 1;
 }
 
@@ -89,9 +95,7 @@ void paste_tile_here(KeyCommand &c) {
 void paste_tiles_here(KeyCommand &c) {
   if (clipboard_empty(c, nullptr)) return;
   paste_tile_block(c.view->cursor_x, c.view->cursor_y);
-  char tiles[40];
-  tiles_text(session.tile_clipboard.w, session.tile_clipboard.h, tiles, sizeof(tiles));
-  snprintf(c.done, sizeof(c.done), "Pasted %s.", tiles);
+  key_done_tiles(c, "Pasted %s.", session.tile_clipboard.w, session.tile_clipboard.h);
 }
 void copy_heights_here(KeyCommand &c) {
   copy_tile_heights(c.view->cursor_x, c.view->cursor_y);

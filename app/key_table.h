@@ -57,6 +57,11 @@ void key_note(KeyCommand &c, const char *text);
 
 // "1 tile" or "W x H tiles", as the notes count tiles.
 void tiles_text(int w, int h, char *text, int size);
+// Sets what an edit did: format with the w x h tiles in place of its %s.
+void key_done_tiles(KeyCommand &c, const char *format, int w, int h);
+
+#define NOTHING_COPIED_TEXT "Nothing copied: C or Ctrl + C copies tiles, X picks a texture."
+
 
 // Modifiers beyond single keys: either Ctrl key, and either Ctrl key with
 // either Shift key.

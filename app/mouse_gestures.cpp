@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdio>
 
+#include "app/key_table.h"
 #include "app/main_loop.h"
 #include "app/session.h"
 #include "core/terrain_model.h"
@@ -143,9 +144,9 @@ int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int c
         const unsigned changes = history_changes();
         const long long filled =
             area_flood(session.tile_clipboard.centre(), x, y, view.selected ? &view.selection : nullptr);
-        char text[64];
+        char text[KEY_NOTE_SIZE];
         if (session.tile_clipboard.centre().texture <= 0)
-          snprintf(text, sizeof(text), "Nothing copied: C or Ctrl + C copies tiles, X picks a texture.");
+          snprintf(text, sizeof(text), NOTHING_COPIED_TEXT);
         else if (history_changes() == changes)
           snprintf(text, sizeof(text), "Nothing changed.");
         else

@@ -52,8 +52,12 @@ void show_lines_box(const char *const *lines, int count) {
   const int button = 1 + count;
   dialog[button] = {gui_button_proc, x0 + (w - BUTTON_W) / 2, y0 + h - BUTTON_H - BOX_MARGIN / 2 - 2, BUTTON_W, BUTTON_H,
                     fg, bg, 'o', D_EXIT, 0, 0, ok, nullptr, nullptr};
-  // Esc ends any dialog; the key that led here must not answer the box.
+  // Esc ends any dialog; the key that led here must not answer the box,
+  // and Return takes OK wherever the pointer has been.
   clear_keybuf();
+  const int mouse_focus = gui_mouse_focus;
+  gui_mouse_focus = FALSE;
   popup_dialog(dialog, button);
+  gui_mouse_focus = mouse_focus;
   clear_keybuf();
 }
