@@ -540,7 +540,7 @@ TEST_F(MapView, HeightNumbersMarkTheChosenSample) {
 namespace {
 
 // The brush against a model: the map as drawn, the paint (its level turned
-// as rotate_sprite turns it) blended 80/256 over the shown tiles of the
+// as rotate_sprite turns it) blended 5/16 over the shown tiles of the
 // square where a tile is 16 pixels or more, a white then a black line
 // around the square, nothing on the strip.
 TEST_F(MapView, BrushOutlineAndPaintOverTheMap) {
@@ -582,7 +582,7 @@ TEST_F(MapView, BrushOutlineAndPaintOverTheMap) {
         // The partial cells past the last whole one are blanked like the off-map ones.
         const bool shown = x < (400 / S) * S && y < (300 / S) * S && tile_on_map(tile_x, tile_y);
         if (!shown || p == bitmap_mask_color(turned)) continue;
-        auto mix = [](int o, int n) { return (o * 176 + n * 80) >> 8; };
+        auto mix = [](int o, int n) { return (o >> 1) + (o >> 3) + (o >> 4) + (n >> 2) + (n >> 4); };
         putpixel(want, x, y,
                  makecol(mix(getr(old), getr(p)), mix(getg(old), getg(p)), mix(getb(old), getb(p))));
       }
