@@ -17,6 +17,8 @@ struct EditStep {
 
 }  // namespace
 
+Session session;
+
 void clear_clipboards() {
   session.tile_clipboard = TileStamp();
   session.height_clipboard[0][0] = -1;

@@ -105,7 +105,14 @@ void forget_mouse_input() {
 }
 
 void take_mouse_input() {
-  if (run_mouse_gestures(view, mouse_x, mouse_y, ctrl_down())) force_redraw();
+  // In paint mode a stroke's frames follow the pointer without the pause
+  // of a forced redraw.
+  if (run_mouse_gestures(view, mouse_x, mouse_y, ctrl_down())) {
+    if (view.paint_mode && !view.overview)
+      pacing.pointer_redraw = 1;
+    else
+      force_redraw();
+  }
   const int wheel = mouse_z;
   if (wheel != pacing.wheel_taken) {
     long long zoom = (long long)view.zoom_level - ((long long)wheel - pacing.wheel_taken);
@@ -200,20 +207,57 @@ static void draw_empty_view(BITMAP *bmp) {
   draw_empty_status_bar(bmp);
 }
 
-static void redraw() {
+// The tile under the pointer where paint mode shows the brush; 0 when it
+// shows none (no paint mode, the overview or an empty map, the pointer off
+// the map view).
+static int brush_under_pointer(int *x, int *y) {
+  const int mx = mouse_x, my = mouse_y;
+  if (!view.paint_mode || view.overview || !cursor_on_map() || mx < 0 || my < 0 || mx >= display.screen_width || my >= display.status_y)
+    return 0;
+  pointer_tile(view, mx, my, x, y);
+  return 1;
+}
+
+static void draw_brush(BITMAP *bmp) {
+  int x = 0, y = 0;
+  pacing.brush_shown = brush_under_pointer(&x, &y);
+  pacing.brush_x = x;
+  pacing.brush_y = y;
+  if (!pacing.brush_shown) return;
+  // On heights the brush raises or lowers: it has no texture to show.
+  const StampCell paint = view.edit_mode == EDIT_TILES ? session.tile_clipboard.centre() : StampCell();
+  draw_brush_outline(bmp, view, x, y, paint);
+}
+
+// Whether the brush would now be drawn elsewhere than the last frame drew it.
+static int brush_moved() {
+  int x = 0, y = 0;
+  const int shown = brush_under_pointer(&x, &y);
+  return shown != pacing.brush_shown || (shown && (x != pacing.brush_x || y != pacing.brush_y));
+}
+
+// The view into the back buffer and onto the screen; map_only leaves the
+// strip on the screen as it is (with the note it may show).
+static void draw_frame(int map_only) {
+  pacing.brush_shown = 0;
   if (cursor_on_map() && view.overview) {
     draw_overview(display.back_buffer, view);
     draw_status_bar(display.back_buffer, view.cursor_x, view.cursor_y, &view);
   } else if (cursor_on_map()) {
     draw_map_view(display.back_buffer, view, session.enable_targets);
+    draw_brush(display.back_buffer);
     draw_status_bar(display.back_buffer, view.cursor_x, view.cursor_y, &view);
   } else {
     draw_empty_view(display.back_buffer);
   }
   draw_mouse_readout(display.back_buffer, mouse_x, mouse_y);
   show_mouse(nullptr);
-  blit(display.back_buffer, screen, 0, 0, 0, 0, display.screen_width, display.screen_height);
+  blit(display.back_buffer, screen, 0, 0, 0, 0, display.screen_width, map_only ? display.status_y : display.screen_height);
   show_mouse(screen);
+}
+
+static void redraw() {
+  draw_frame(0);
   if (pacing.prev_y == -1) {
     rest(100);
   } else if (pacing.key_delay > 0) {
@@ -249,7 +293,13 @@ void main_loop_pass() {
   note_dropped_steps();
 
   keep_cursor_on_map();
-  if (view.cursor_x != pacing.prev_x || view.cursor_y != pacing.prev_y) redraw();
+  if (view.cursor_x != pacing.prev_x || view.cursor_y != pacing.prev_y)
+    redraw();
+  else if (pacing.pointer_redraw)
+    draw_frame(0);
+  else if (brush_moved())
+    draw_frame(1);
+  pacing.pointer_redraw = 0;
   if (strip_note[0]) {
     show_strip_note(strip_note);
     strip_note[0] = 0;

@@ -62,6 +62,10 @@ struct LoopPacing {
   int last_mouse_y = -1;
   int wheel_taken = 0;    // wheel position the loop has zoomed to
   int last_ctrl = 0;      // Ctrl held at the last readout (the ruler's)
+  int pointer_redraw = 0; // a stroke or drag in paint mode wants a frame, without a pause
+  int brush_shown = 0;    // the last frame showed the brush, on tile brush_x, brush_y
+  int brush_x = 0;
+  int brush_y = 0;
 };
 
 // The loop's own pacing, for tests that look into a pass.

@@ -38,13 +38,6 @@ struct Gesture {
 };
 Gesture gesture;
 
-// The tile under a pixel, also off the map (for a drag that leaves it).
-void pointer_tile(const ViewState &view, int mx, int my, int *x, int *y) {
-  const int s = 1 << (8 - view.zoom_level);
-  *x = view.cursor_x - display.screen_width / (2 * s) + std::max(mx, 0) / s;
-  *y = view.cursor_y - display.status_y / (2 * s) + std::max(my, 0) / s;
-}
-
 // The tile on the map under a pixel of the map view; 1 when none.
 int in_map_view(int mx, int my) { return mx >= 0 && my >= 0 && mx < display.screen_width && my < display.status_y; }
 
@@ -196,6 +189,12 @@ int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int c
 }
 
 }  // namespace
+
+void pointer_tile(const ViewState &view, int mx, int my, int *x, int *y) {
+  const int s = 1 << (8 - view.zoom_level);
+  *x = view.cursor_x - display.screen_width / (2 * s) + std::max(mx, 0) / s;
+  *y = view.cursor_y - display.status_y / (2 * s) + std::max(my, 0) / s;
+}
 
 void record_mouse_event(int kind, int mx, int my) {
   const unsigned head = ring.head.load(std::memory_order_relaxed);

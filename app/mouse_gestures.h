@@ -19,6 +19,10 @@ void record_mouse_event(int kind, int mx, int my);
 // Returns 1 when the view must be redrawn.
 int run_mouse_gestures(ViewState &view, int mx, int my, int ctrl);
 
+// The tile under a pixel of the map view, also off the map (for a drag
+// that leaves it): where a stroke there paints.
+void pointer_tile(const ViewState &view, int mx, int my, int *x, int *y);
+
 // Zooms to level zoom so that the tile under pixel (mx, my) stays under it,
 // as far as the map's edges allow; a pixel off the map view keeps the cursor.
 void zoom_about(ViewState &view, int zoom, int mx, int my);

@@ -1,9 +1,12 @@
 #include "app/status_bar.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "app/save_prompt.h"
+#include "app/session.h"
 #include "app/startup.h"
 #include "core/terrain_model.h"
 #include "ui/draw_box.h"
@@ -58,22 +61,59 @@ void selection_and_brush_text(const ViewState &view, char *text, int size) {
   snprintf(text, size, "%s%s%s", selection, selection[0] && brush[0] ? "  " : "", brush);
 }
 
+void clipboard_text(const TileStamp &stamp, int room, char *text, int size) {
+  text[0] = 0;
+  bool any = false;
+  for (const StampCell &cell : stamp.cells) any = any || cell.texture > 0;
+  if (!any || size < 1) return;
+  auto fits = [&] { return !display.message_font || text_length(display.message_font, text) <= room; };
+  if (stamp.w != 1 || stamp.h != 1) {
+    snprintf(text, size, "Copy %d x %d", stamp.w, stamp.h);
+    if (!fits()) text[0] = 0;
+    return;
+  }
+  // One texture: its number and file name, the name cut short (marked
+  // "..") where the strip has less room, down to the number alone.
+  const int t = stamp.cells[0].texture;
+  const char *name = declared_texture_name(t);
+  const int whole = name ? (int)strlen(name) : 0;
+  for (int keep = whole; name && keep >= std::min(whole, 4); keep--) {
+    snprintf(text, size, "Clipboard: %d %.*s%s", t, keep, name, keep < whole ? ".." : "");
+    if (fits()) return;
+  }
+  snprintf(text, size, "Clipboard: %d", t);
+  if (!fits()) text[0] = 0;
+}
+
 void draw_status_bar(BITMAP *bmp, int cursor_x, int cursor_y, const ViewState *view) {
   if (!bmp) return;
   draw_box(bmp, 0, display.status_y, bmp->w - 1, bmp->h - 1, display.colour_pale_blue, BOX_PANEL);
   draw_version(bmp, bmp->w);
   // "*" after the name while a map has changes not saved.
   const char *unsaved = tile_map_unsaved() || height_map_unsaved() ? "*" : "";
-  show_message(bmp, 3, display.status_y + 13, SCHEME_TITLE,
-               "%s%s - %dx%d - Textures: %d/%d - Targets/areas: %d/%d ", get_filename(terrain_paths.tfd_path),
-               unsaved, tile_map.tiles_x, tile_map.tiles_y, texture_table.textures_loaded,
-               texture_table.textures_declared, targets.target_total, targets.area_count);
+  char summary[PATH_SIZE + 128];
+  snprintf(summary, sizeof(summary), "%s%s - %dx%d - Textures: %d/%d - Targets/areas: %d/%d ",
+           get_filename(terrain_paths.tfd_path), unsaved, tile_map.tiles_x, tile_map.tiles_y,
+           texture_table.textures_loaded, texture_table.textures_declared, targets.target_total, targets.area_count);
+  show_message(bmp, 3, display.status_y + 13, SCHEME_TITLE, "%s", summary);
   char area[96] = "";
   if (view) selection_and_brush_text(*view, area, sizeof(area));
   // Right-aligned before the version, where the terrain's line has room.
-  if (area[0] && display.message_font)
-    show_message(bmp, bmp->w - 148 - text_length(display.message_font, area), display.status_y + 13, SCHEME_VALUE,
-                 "%s", area);
+  int right = bmp->w - 148;
+  if (area[0] && display.message_font) {
+    right -= text_length(display.message_font, area);
+    show_message(bmp, right, display.status_y + 13, SCHEME_VALUE, "%s", area);
+    right -= 12;
+  }
+  // The clipboard before them, in what room the terrain's line leaves.
+  if (view && display.message_font && display.dialog_font) {
+    char clip[PATH_SIZE + 32];
+    clipboard_text(session.tile_clipboard, right - (3 + text_length(display.dialog_font, summary) + 6), clip,
+                   sizeof(clip));
+    if (clip[0])
+      show_message(bmp, right - text_length(display.message_font, clip), display.status_y + 13, SCHEME_VALUE, "%s",
+                   clip);
+  }
   show_message(bmp, 3, display.status_y + 1, SCHEME_LABEL,
                "xy:    ,      km:    ,     texture:    rotation:  tag:     ");
 

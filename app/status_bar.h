@@ -3,6 +3,7 @@
 
 #include <allegro.h>
 
+#include "edit/tile_stamp.h"
 #include "render/view/map_view.h"
 #include "ui/display.h"
 
@@ -27,6 +28,12 @@ void draw_status_bar(BITMAP *bmp, int cursor_x, int cursor_y, const ViewState *v
 
 // The selection's size and the brush, as the strip shows them ("" for neither).
 void selection_and_brush_text(const ViewState &view, char *text, int size);
+
+// The tile clipboard as the strip shows it, in at most room pixels of the
+// message font: "Clipboard: 12 grass_03.bmp" for one texture (the file name
+// cut short, then left out, where room is short), "Copy 12 x 8" for a
+// larger stamp; "" when it holds no texture to paste or nothing fits.
+void clipboard_text(const TileStamp &stamp, int room, char *text, int size);
 
 // The empty strip start-up shows while the terrain loads.
 void draw_empty_status_bar(BITMAP *bmp);

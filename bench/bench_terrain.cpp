@@ -182,3 +182,49 @@ std::string make_largest_target_file(const std::string &dir) {
   rename(part.c_str(), path.c_str());  // complete files only
   return path;
 }
+
+enum { PALETTE_TEXTURES = 511, PALETTE_TILES = 256 };
+
+// A texture of its own colour with a pattern, so that neighbours differ.
+static void write_palette_texture(const std::string &path, int t) {
+  const int side = t % 16 == 0 ? 512 : 256;
+  BITMAP *b = create_bitmap_ex(32, side, side);
+  for (int y = 0; y < side; y++) {
+    uint32_t *row = (uint32_t *)b->line[y];
+    for (int x = 0; x < side; x++) {
+      const int n = ((x * (3 + t % 5)) ^ (y * (7 + t % 3))) & 63;
+      row[x] = (uint32_t)makecol32((t * 37 + n) % 256, (t * 11 + 2 * n) % 256, (t * 73 + n / 2) % 256);
+    }
+  }
+  save_bmp(path.c_str(), b, nullptr);
+  destroy_bitmap(b);
+}
+
+std::string make_palette_terrain(const std::string &dir) {
+  mkdir(dir.c_str(), 0755);
+  const std::string base = dir + "/Palette", tfd = base + ".TFD";
+  if (exists_file(tfd)) return tfd;
+  fprintf(stderr, "generating the %d-texture terrain in %s ...\n", PALETTE_TEXTURES, dir.c_str());
+  write_height_map(base + ".hfd", PALETTE_TILES);
+  FILE *ini = fopen((base + "_DATA.ini").c_str(), "w");
+  for (int t = 1; t <= PALETTE_TEXTURES; t++) {
+    char file[64];
+    snprintf(file, sizeof(file), "palette_%03d.bmp", t);
+    fprintf(ini, "[Texture%03d]\nFilename=%s\nHasWater=0\n\n", t, file);
+    write_palette_texture(dir + "/" + file, t);
+  }
+  fclose(ini);
+  FILE *f = open_grid_file(tfd + ".part", PALETTE_TILES);
+  std::vector<unsigned char> row;
+  for (int i = 0; i < PALETTE_TILES; i++) {
+    row.clear();
+    for (int x = 0; x < PALETTE_TILES; x++) {
+      put16(row, (unsigned)((x * 7 + i * 13) % PALETTE_TEXTURES));  // texture - 1
+      for (int k = 0; k < 5; k++) put16(row, 0);
+    }
+    fwrite(row.data(), 1, row.size(), f);
+  }
+  fclose(f);
+  rename((tfd + ".part").c_str(), tfd.c_str());  // last: its presence means the set is complete
+  return tfd;
+}

@@ -16,3 +16,9 @@ std::string make_bench_grid(const std::string &tfd);
 // Writes <dir>/Largest_TARGETS.ini, 511 areas of 511 targets (about 16 MB),
 // unless it is there already. Returns its path.
 std::string make_largest_target_file(const std::string &dir);
+
+// Writes <dir>/Palette.TFD (256 x 256 tiles), its height map and a texture
+// list declaring textures 1..511, each its own BMP (256 x 256, every
+// sixteenth 512 x 512), unless they are there already. Returns the tile
+// map's path.
+std::string make_palette_terrain(const std::string &dir);

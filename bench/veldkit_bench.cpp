@@ -17,6 +17,7 @@
 //   veldkit_bench --heights [DIR]   only the height commands on the full terrain
 //   veldkit_bench --navigation [DIR]  only the overview and drags on the full terrain
 //   veldkit_bench --diff [DIR]      only veldkit --diff of two full terrains
+//   veldkit_bench --palette [DIR]   only the texture palette of 511 textures and the brush
 #include <allegro.h>
 
 #include <algorithm>
@@ -39,6 +40,7 @@
 #include "app/opening.h"
 #include "app/startup.h"
 #include "app/status_bar.h"
+#include "app/texture_palette_keys.h"
 #include "bench/bench_terrain.h"
 #include "core/relief_shading.h"
 #include "core/terrain_model.h"
@@ -52,6 +54,7 @@
 #include "render/export/export_timing.h"
 #include "render/view/map_view.h"
 #include "render/view/overview.h"
+#include "render/view/texture_palette.h"
 
 using Clock = std::chrono::steady_clock;
 
@@ -912,6 +915,87 @@ static int bench_navigation(const std::string &full) {
   return 0;
 }
 
+static void show_frame(BITMAP *frame) {
+  if (screen) blit(frame, screen, 0, 0, 0, 0, std::min(frame->w, SCREEN_W), std::min(frame->h, SCREEN_H));
+}
+
+// The palette of count textures drawn into a 1920 x 1080 memory bitmap and
+// shown, as X opens it: the layout, its pictures and the first frame; then
+// a frame for every Down from the first texture to the last and every Page
+// Up back.
+static void palette_frames(BITMAP *frame, int count) {
+  std::vector<double> frames;
+  PaletteChoice c;
+  PaletteFrame f;
+  const Clock::time_point t0 = Clock::now();
+  const PaletteLayout l = palette_layout(frame->w, frame->h, count);
+  PalettePictures pictures(l.picture);
+  draw_texture_palette(frame, l, pictures, f);
+  show_frame(frame);
+  const double first = seconds_since(t0);
+  auto press = [&](int key) {
+    frames.push_back(time_of([&] {
+      palette_key(c, l, key, 0);
+      f.first_row = c.first_row;
+      f.choice = f.named = c.choice;
+      draw_texture_palette(frame, l, pictures, f);
+      show_frame(frame);
+    }));
+  };
+  while (palette_row_of(l, c.choice) < palette_row_of(l, count)) press(KEY_DOWN);
+  while (c.choice > l.columns) press(KEY_PGUP);
+  const double worst = frames.empty() ? 0 : *std::max_element(frames.begin(), frames.end());
+  printf("  %d textures, %d x %d pictures in %d columns, %d of %d rows shown: first frame %.1f ms, "
+         "%zu scrolling frames, median %.2f ms, worst %.2f ms\n",
+         count, l.picture, l.picture, l.columns, l.rows_visible, l.total_rows, 1000 * first, frames.size(),
+         1000 * median(frames), 1000 * worst);
+  note_target(format("palette of %d at %d px, first frame, ms / 100", count, l.picture), 1000 * first / 100,
+              1.0, format("%.1f ms", 1000 * first));
+  note_target(format("  its scrolling frames, ms / 16"), 1000 * worst / 16, 1.0, format("worst %.2f ms", 1000 * worst));
+}
+
+// The texture palette of 511 textures, and of the first 100 (larger
+// pictures, scaled once); then the map view with and without the brush of
+// 64 tiles at the zoom levels where it shows its paint and one where it
+// does not.
+static int bench_palette(const std::string &tfd) {
+  if (open_for_bench(tfd.c_str()) != 0) return 1;
+  BITMAP *frame = create_bitmap(1920, 1080);
+  printf("texture palette in %d x %d pixels, shown in a %d x %d window:\n", frame->w, frame->h, SCREEN_W, SCREEN_H);
+  palette_frames(frame, texture_table.last_declared_texture);
+  palette_frames(frame, 100);
+  destroy_bitmap(frame);
+
+  reset_view();
+  view.paint_mode = 1;
+  view.brush_size = 64;
+  pick_texture(7);
+  for (int zoom : {0, 2, 4, 8}) {
+    view.zoom_level = zoom;
+    std::vector<double> brush, frames;
+    for (int i = 0; i < 21; i++) {
+      view.cursor_x = tile_map.tiles_x / 2 + i % 3;
+      const double map = time_of([] { draw_map_view(display.back_buffer, view, session.enable_targets); });
+      const double alone = time_of([] {
+        draw_brush_outline(display.back_buffer, view, view.cursor_x + 3, view.cursor_y - 2,
+                           session.tile_clipboard.centre());
+      });
+      brush.push_back(alone);
+      frames.push_back(map + alone + time_of([] {
+        blit(display.back_buffer, screen, 0, 0, 0, 0, display.screen_width, display.screen_height);
+      }));
+    }
+    const double worst = *std::max_element(frames.begin(), frames.end());
+    printf("  map frame at zoom %d with the 64-tile brush: median %.2f ms, worst %.2f ms; the brush alone median %.2f ms\n",
+           zoom, 1000 * median(frames), 1000 * worst, 1000 * median(brush));
+    note_target(format("frame with the brush at zoom %d, ms / 16", zoom), 1000 * worst / 16, 1.0,
+                format("worst %.2f ms", 1000 * worst));
+  }
+  print_goals();
+  release_textures();
+  return 0;
+}
+
 // PNG exports and the height import of the full terrain against GDAL
 // doing the same conversions, and the memory of every PNG export.
 static int bench_png(const char *program, const std::string &full, const std::string &work_dir) {
@@ -1047,6 +1131,12 @@ int main(int argc, char **argv) {
     if (start_graphics(768, 538) != 0) return 1;
     return bench_navigation(make_bench_terrain(dir + "/full", "Full", 4000));
   }
+  if (argc >= 2 && strcmp(argv[1], "--palette") == 0) {
+    std::string dir = argc >= 3 ? argv[2] : "bench-data";
+    mkdir(dir.c_str(), 0755);
+    if (start_graphics(1920, 1080) != 0) return 1;
+    return bench_palette(make_palette_terrain(dir + "/palette"));
+  }
   if (argc >= 2 && strcmp(argv[1], "--png") == 0) {
     std::string dir = argc >= 3 ? argv[2] : "bench-data";
     mkdir(dir.c_str(), 0755);
@@ -1152,6 +1242,7 @@ int main(int argc, char **argv) {
   system(("'" + std::string(argv[0]) + "' --areas '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --heights '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --navigation '" + data_dir + "'").c_str());
+  system(("'" + std::string(argv[0]) + "' --palette '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --png '" + data_dir + "'").c_str());
   bench_command_line(argv[0], data_dir);
   return 0;

@@ -17,6 +17,12 @@ TextureTable texture_table;
 TargetSet targets;
 TerrainPaths terrain_paths;
 
+const char *declared_texture_name(int t) {
+  if (t < 1 || t > texture_table.last_declared_texture || t >= MAX_TEXTURES) return nullptr;
+  const char *name = texture_table.textures[t].filename;
+  return name[0] && strcmp(name, "NONE") != 0 ? name : nullptr;
+}
+
 void init_placeholder_colours() {
   srand((unsigned)time(nullptr));
   for (int t = 0; t < MAX_TEXTURES; t++) {

@@ -138,6 +138,10 @@ inline int tile_on_map(int x, int y) {
   return x >= 0 && x < tile_map.tiles_x && y >= 0 && y < tile_map.tiles_y;
 }
 
+// The file name texture t is declared with in the texture list; null for a
+// number outside 1..last_declared_texture or one the list leaves out (NONE).
+const char *declared_texture_name(int t);
+
 // Gives every texture entry its placeholder sample colour (a random magenta
 // shade; entries 1 and 2 fixed) and clears its loaded flag. Needs the
 // graphics mode, as colours are made with makecol.

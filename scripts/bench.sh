@@ -35,6 +35,10 @@ fi
 if [ "${1:-}" = "--navigation" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --navigation "$root/bench-data"
 fi
+# --palette: only the texture palette of 511 textures and the brush's frames.
+if [ "${1:-}" = "--palette" ]; then
+  exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --palette "$root/bench-data"
+fi
 # --diff: only veldkit --diff of two full terrains against its floor.
 if [ "${1:-}" = "--diff" ]; then
   exec "$root/build/bench/veldkit_bench" --diff "$root/bench-data"

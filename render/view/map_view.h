@@ -8,7 +8,12 @@
 
 enum EditMode { EDIT_TILES = 1, EDIT_HEIGHTS = 2 };
 
-enum { ZOOM_LEVELS = 9, ZOOM_FARTHEST = 8, BRUSH_SIZE_MAX = 64 };
+enum {
+  ZOOM_LEVELS = 9,
+  ZOOM_FARTHEST = 8,
+  BRUSH_SIZE_MAX = 64,
+  BRUSH_PAINT_MIN_SCALE = 16,  // pixels a tile edge from which the brush shows its paint
+};
 
 // What the view shows and where.
 struct ViewState {
@@ -28,3 +33,11 @@ struct ViewState {
 // Paints the view into bmp above the status strip; the target overlay only
 // when show_targets is set.
 void draw_map_view(BITMAP *bmp, const ViewState &view, int show_targets);
+
+// Paint mode's brush square, view.brush_size tiles a side, as a dab on tile
+// (tile_x, tile_y) paints it: outlined (white, black outside) at every zoom
+// level and, where a tile is BRUSH_PAINT_MIN_SCALE pixels or more on a
+// 32-bit memory bitmap, the paint faintly over the map's tiles under it
+// (none for a cell without a texture). Drawn after draw_map_view; only the
+// window shows it.
+void draw_brush_outline(BITMAP *bmp, const ViewState &view, int tile_x, int tile_y, const StampCell &paint);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -532,6 +533,66 @@ TEST_F(MapView, HeightNumbersMarkTheChosenSample) {
     }
   EXPECT_EQ(0, count_colour(bmp, 0, 0, 255, 255, display.colour_terracotta));
   EXPECT_LT(0, count_colour(bmp, 0, 0, 255, 255, display.colour_pale_blue));
+}
+
+}  // namespace
+
+namespace {
+
+// The brush against a model: the map as drawn, the paint (its level turned
+// as rotate_sprite turns it) blended 5/16 over the shown tiles of the
+// square where a tile is 16 pixels or more, a white then a black line
+// around the square, nothing on the strip.
+TEST_F(MapView, BrushOutlineAndPaintOverTheMap) {
+  make_textures(3);
+  make_terrain(40, 30, 3);
+  display.status_y = 300;
+  BITMAP *got = bitmap(400, 320), *want = bitmap(400, 320);
+  struct Case {
+    int zoom, size, cx, cy, tx, ty, rotation;
+  } cases[] = {
+      {4, 4, 3, 3, 0, 3, 1},      // a column of the square off the map's west edge
+      {4, 4, 20, 15, 20, 23, 0},  // reaching into the strip
+      {2, 1, 20, 15, 21, 15, 3},
+      {8, 3, 20, 15, 25, 10, 2},  // tiles of a pixel: the outline alone
+  };
+  for (const Case &c : cases) {
+    view.zoom_level = c.zoom;
+    view.brush_size = c.size;
+    StampCell paint;
+    paint.texture = 2;
+    paint.rotation = (uint8_t)c.rotation;
+    clear_to_color(got, makecol(9, 9, 9));
+    draw_view(got, c.cx, c.cy);
+    blit(got, want, 0, 0, 0, 0, got->w, got->h);
+    view.cursor_x = c.cx;
+    view.cursor_y = c.cy;
+    draw_brush_outline(got, view, c.tx, c.ty, paint);
+
+    const int S = 1 << (8 - c.zoom), X0 = c.cx - (400 / S) / 2, Y0 = c.cy - (300 / S) / 2;
+    const int x1 = (c.tx - (c.size - 1) / 2 - X0) * S, y1 = (c.ty - (c.size - 1) / 2 - Y0) * S;
+    const int x2 = x1 + c.size * S - 1, y2 = y1 + c.size * S - 1;
+    BITMAP *turned = create_bitmap(S, S);
+    clear_to_color(turned, bitmap_mask_color(turned));
+    if (S >= 16) rotate_sprite(turned, texture_table.textures[2].levels[c.zoom], 0, 0, itofix(c.rotation * 64));
+    for (int y = std::max(y1, 0); S >= 16 && y <= y2 && y < 300; y++)
+      for (int x = std::max(x1, 0); x <= x2 && x < 400; x++) {
+        const int tile_x = X0 + x / S, tile_y = Y0 + y / S;
+        const int p = getpixel(turned, (x - x1) % S, (y - y1) % S), old = getpixel(want, x, y);
+        // The partial cells past the last whole one are blanked like the off-map ones.
+        const bool shown = x < (400 / S) * S && y < (300 / S) * S && tile_on_map(tile_x, tile_y);
+        if (!shown || p == bitmap_mask_color(turned)) continue;
+        auto mix = [](int o, int n) { return (o >> 1) + (o >> 3) + (o >> 4) + (n >> 2) + (n >> 4); };
+        putpixel(want, x, y,
+                 makecol(mix(getr(old), getr(p)), mix(getg(old), getg(p)), mix(getb(old), getb(p))));
+      }
+    destroy_bitmap(turned);
+    set_clip_rect(want, 0, 0, 399, 299);
+    rect(want, x1 - 2, y1 - 2, x2 + 2, y2 + 2, display.colour_black);
+    rect(want, x1 - 1, y1 - 1, x2 + 1, y2 + 1, display.colour_white);
+    set_clip_rect(want, 0, 0, 399, 319);
+    EXPECT_EQ(-1, first_difference(got, want, got->h)) << "zoom " << c.zoom;
+  }
 }
 
 }  // namespace

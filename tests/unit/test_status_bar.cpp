@@ -1,3 +1,4 @@
+#include <cstring>
 #include <string>
 
 #include "app/startup.h"
@@ -218,6 +219,47 @@ TEST_F(StatusBar, UnsavedChangesAreMarkedAfterTheName) {
     expected_height("height:    5 flat");
     EXPECT_EQ(0, differing_pixels());
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(StatusBar, ClipboardText) {
+  texture_table.last_declared_texture = 12;
+  strcpy(texture_table.textures[12].filename, "grass_03.bmp");
+  strcpy(texture_table.textures[7].filename, "NONE");
+  auto stamp = [](int w, int h, int texture) {
+    TileStamp s;
+    s.w = w;
+    s.h = h;
+    s.cells.assign((size_t)w * h, StampCell());
+    s.cells.back().texture = (int16_t)texture;
+    return s;
+  };
+  const int wide = 1000, em = text_length(display.message_font, "0");
+  struct Case {
+    TileStamp stamp;
+    int room;
+    const char *text;
+  } cases[] = {
+      {TileStamp(), wide, ""},                                    // before any copy
+      {stamp(3, 3, 0), wide, ""},                                 // a copy with nothing to paste
+      {stamp(1, 1, 12), wide, "Clipboard: 12 grass_03.bmp"},
+      {stamp(1, 1, 7), wide, "Clipboard: 7"},                     // not declared
+      {stamp(12, 8, 5), wide, "Copy 12 x 8"},
+      {stamp(1, 1, 12), 21 * em, "Clipboard: 12 grass.."},
+      {stamp(1, 1, 12), 17 * em, "Clipboard: 12"},                // a name cut below 4 is left out
+      {stamp(1, 1, 12), 12 * em, ""},
+      {stamp(12, 8, 5), 10 * em, ""},
+  };
+  for (const Case &c : cases) {
+    char text[300];
+    clipboard_text(c.stamp, c.room, text, sizeof(text));
+    EXPECT_STREQ(c.text, text) << c.room;
+  }
+  texture_table.last_declared_texture = 0;
+  texture_table.textures[12].filename[0] = texture_table.textures[7].filename[0] = 0;
 }
 
 }  // namespace

@@ -1,3 +1,0 @@
-#include "app/session.h"
-
-Session session;

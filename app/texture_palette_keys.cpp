@@ -1,0 +1,205 @@
+#include "app/texture_palette_keys.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+
+#include "app/key_presses.h"
+#include "app/main_loop.h"
+#include "app/session.h"
+#include "core/terrain_model.h"
+#include "ui/display.h"
+
+namespace {
+
+// The choice moved by delta, or left where it is when that leaves the textures.
+void step(PaletteChoice &c, const PaletteLayout &l, int delta) {
+  const int t = c.choice + delta;
+  if (t >= 1 && t <= l.count) c.choice = t;
+}
+
+// Down from a cell with none below it, in the row above a short last row,
+// goes to the last texture.
+void row_down(PaletteChoice &c, const PaletteLayout &l) {
+  if (c.choice + l.columns <= l.count)
+    c.choice += l.columns;
+  else if (palette_row_of(l, c.choice) < palette_row_of(l, l.count))
+    c.choice = l.count;
+}
+
+// A screenful of rows up or down, the rows shown moving with the choice; at
+// either end the choice keeps its column, as far as the last row has one.
+void page(PaletteChoice &c, const PaletteLayout &l, int rows) {
+  const int column = (c.choice - 1) % l.columns;
+  const int last_row = palette_row_of(l, l.count);
+  const int row = std::clamp(palette_row_of(l, c.choice) + rows, 0, last_row);
+  c.choice = std::min(row * l.columns + column + 1, l.count);
+  c.first_row = palette_clamped_first_row(l, c.first_row + rows);
+}
+
+void type_digit(PaletteChoice &c, const PaletteLayout &l, int digit, long long now_ms) {
+  if (now_ms - c.typed_ms > PALETTE_TYPING_PAUSE_MS) c.typed = 0;
+  c.typed_ms = now_ms;
+  const long long number = (long long)c.typed * 10 + digit;
+  c.typed = number > l.count ? digit : (int)number;
+  if (c.typed >= 1 && c.typed <= l.count) c.choice = c.typed;
+}
+
+long long now_ms() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// Left button presses and releases, recorded on the library's mouse thread
+// while the palette is open, as the main loop's recorder does for the map.
+struct PaletteClick {
+  int down, x, y;
+};
+enum { PALETTE_CLICKS = 32 };
+PaletteClick clicks[PALETTE_CLICKS];
+std::atomic<unsigned> clicks_head{0}, clicks_tail{0};
+
+void record_click(int down, int x, int y) {
+  const unsigned head = clicks_head.load(std::memory_order_relaxed);
+  if (head - clicks_tail.load(std::memory_order_acquire) >= PALETTE_CLICKS) return;
+  clicks[head % PALETTE_CLICKS] = {down, x, y};
+  clicks_head.store(head + 1, std::memory_order_release);
+}
+
+void palette_mouse(int flags) {
+  const int x = mouse_x, y = mouse_y;
+  if (flags & MOUSE_FLAG_LEFT_DOWN) record_click(1, x, y);
+  if (flags & MOUSE_FLAG_LEFT_UP) record_click(0, x, y);
+}
+
+// The palette as its own loop until a pick (the texture) or a close (0).
+// A click picks when pressed and released on the same texture. The bottom
+// line names the texture under the pointer once the pointer moves onto
+// one, and the choice again after a key.
+int run_palette(int start) {
+  const PaletteLayout l = palette_layout(display.screen_width, display.screen_height, texture_table.last_declared_texture);
+  PalettePictures pictures(l.picture);
+  PaletteChoice c;
+  c.choice = start;
+  // The choice opens in the middle of the rows shown, as far as the ends allow.
+  c.first_row = palette_clamped_first_row(l, palette_row_of(l, start) - l.rows_visible / 2);
+
+  void (*saved_callback)(int) = mouse_callback;
+  clicks_tail.store(clicks_head.load());
+  mouse_callback = palette_mouse;
+  int wheel = mouse_z, pressed = 0, name_pointer = 0, last_x = mouse_x, last_y = mouse_y, picked = 0;
+  PaletteFrame shown;
+  bool dirty = true;
+  while (!close_requested) {
+    int outcome = PALETTE_KEEP_OPEN;
+    KeyPress press;
+    if (keypressed() && read_key_press(&press) == 0) {
+      outcome = palette_key(c, l, press.scancode, now_ms());
+      name_pointer = 0;
+      dirty = true;
+    }
+    for (unsigned tail = clicks_tail.load(); tail != clicks_head.load(std::memory_order_acquire); tail++) {
+      const PaletteClick &e = clicks[tail % PALETTE_CLICKS];
+      const int t = palette_texture_at(l, c.first_row, e.x, e.y);
+      if (e.down) {
+        pressed = t;
+      } else if (t != 0 && t == pressed && outcome == PALETTE_KEEP_OPEN) {
+        c.choice = t;
+        outcome = PALETTE_PICK;
+      }
+      clicks_tail.store(tail + 1, std::memory_order_release);
+    }
+    if (outcome == PALETTE_PICK) picked = c.choice;
+    if (outcome != PALETTE_KEEP_OPEN) break;
+
+    const int notches = mouse_z - wheel;
+    if (notches != 0) {
+      wheel += notches;
+      c.first_row = palette_clamped_first_row(l, c.first_row - notches);
+      dirty = true;
+    }
+    const int x = mouse_x, y = mouse_y;
+    const int hover = palette_texture_at(l, c.first_row, x, y);
+    if (x != last_x || y != last_y) name_pointer = hover != 0;
+    last_x = x;
+    last_y = y;
+    PaletteFrame f;
+    f.first_row = c.first_row;
+    f.choice = c.choice;
+    f.hover = hover;
+    f.named = name_pointer && hover ? hover : c.choice;
+    if (dirty || f.hover != shown.hover || f.named != shown.named) {
+      draw_texture_palette(display.back_buffer, l, pictures, f);
+      show_mouse(nullptr);
+      blit(display.back_buffer, screen, 0, 0, 0, 0, display.screen_width, display.screen_height);
+      show_mouse(screen);
+      shown = f;
+      dirty = false;
+    } else {
+      rest(5);
+    }
+  }
+  mouse_callback = saved_callback;
+  return picked;
+}
+
+}  // namespace
+
+int palette_key(PaletteChoice &c, const PaletteLayout &l, int scancode, long long now_ms) {
+  if (scancode >= KEY_0 && scancode <= KEY_9) {
+    type_digit(c, l, scancode - KEY_0, now_ms);
+  } else {
+    c.typed = 0;
+    switch (scancode) {
+      case KEY_ENTER: case KEY_ENTER_PAD: return PALETTE_PICK;
+      case KEY_ESC: case KEY_X: return PALETTE_CLOSE;
+      case KEY_LEFT: case KEY_4_PAD: step(c, l, -1); break;
+      case KEY_RIGHT: case KEY_6_PAD: step(c, l, 1); break;
+      case KEY_UP: case KEY_8_PAD: step(c, l, -l.columns); break;
+      case KEY_DOWN: case KEY_2_PAD: row_down(c, l); break;
+      case KEY_PGUP: case KEY_9_PAD: page(c, l, -l.rows_visible); break;
+      case KEY_PGDN: case KEY_3_PAD: page(c, l, l.rows_visible); break;
+      case KEY_HOME: case KEY_7_PAD: c.choice = 1; break;
+      case KEY_END: case KEY_1_PAD: c.choice = std::max(1, l.count); break;
+      default: return PALETTE_KEEP_OPEN;
+    }
+  }
+  c.first_row = palette_first_row_showing(l, c.first_row, c.choice);
+  return PALETTE_KEEP_OPEN;
+}
+
+int palette_start_choice(const TileStamp &clipboard, int cursor_texture, int count) {
+  const int copied = clipboard.centre().texture;
+  if (copied >= 1 && copied <= count) return copied;
+  if (cursor_texture >= 1 && cursor_texture <= count) return cursor_texture;
+  return 1;
+}
+
+void pick_texture(int t) {
+  TileStamp stamp;
+  stamp.w = stamp.h = 1;
+  stamp.cells.assign(1, StampCell());
+  stamp.cells[0].texture = (int16_t)t;
+  session.tile_clipboard = stamp;
+}
+
+void open_texture_palette(KeyCommand &c) {
+  const int count = texture_table.last_declared_texture;
+  if (count < 1) {
+    key_note(c, "No textures declared: the texture list names none.");
+    return;
+  }
+  const ViewState &v = *c.view;
+  const int here = tile_on_map(v.cursor_x, v.cursor_y) ? tile_at(v.cursor_x, v.cursor_y).texture : 0;
+  const int t = run_palette(palette_start_choice(session.tile_clipboard, here, count));
+  if (t == 0) return;
+  pick_texture(t);
+  const char *name = declared_texture_name(t);
+  char text[KEY_NOTE_SIZE];
+  if (name)
+    snprintf(text, sizeof(text), "Picked texture %d: %s.", t, name);
+  else
+    snprintf(text, sizeof(text), "Picked texture %d (not declared).", t);
+  key_note(c, text);
+}
