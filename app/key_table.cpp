@@ -68,13 +68,15 @@ void toggle_height_step(KeyCommand &) {
 }
 
 // The areas loaded so far are dropped first; a file that cannot be read
-// leaves none.
-void reload_target_areas(KeyCommand &) {
+// leaves none, and so does no file, which is no fault of the terrain.
+void reload_target_areas(KeyCommand &c) {
   targets.area_count = 0;
   targets.target_total = 0;
   const char *path = terrain_paths.targets_ini_path;
   const int result = load_target_areas(path, window_reporter());
-  if (result == RESULT_CANNOT_OPEN)
+  if (result == RESULT_NO_FILE)
+    key_note(c, NO_TARGET_FILE_TEXT);
+  else if (result == RESULT_CANNOT_OPEN)
     report_warning(window_reporter(), WARNING_READ_ERROR, "  Read Error:  ", path);
   else if (result != RESULT_OK)
     report_warning(window_reporter(), WARNING_PLAIN, "Warning: Error reading _TARGETS.INI file.",

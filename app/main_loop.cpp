@@ -26,6 +26,8 @@ static char strip_note[KEY_NOTE_SIZE];
 
 static void force_redraw() { pacing.prev_y = -1; }
 
+void note_in_strip(const char *text) { snprintf(strip_note, sizeof(strip_note), "%-59s", text); }
+
 // Keeps the cursor on the map; an empty map parks it at 0, 0, where the
 // commands that need a tile find none.
 static void keep_cursor_on_map() {

@@ -14,6 +14,9 @@ extern volatile int close_requested;
 // terrain: the cursor at the map's centre, the whole map in view.
 void reset_view();
 
+// Shows text in the strip after the next redraw, as a key's note is.
+void note_in_strip(const char *text);
+
 // Carries out the first command of the key table that takes the press.
 void run_key_command(const KeyPress &press);
 
