@@ -127,11 +127,6 @@ bool read_value(CommandLine &c, const char *option, const char *value) {
   return false;
 }
 
-bool ends_in_tfd(const char *name) {
-  const size_t length = strlen(name);
-  return length > 4 && strcasecmp(name + length - 4, ".tfd") == 0;
-}
-
 // A name the shell passed empty ("" or an unset variable) names no file.
 bool name_empty(CommandLine &c, const char *name, const char *what) {
   if (name[0]) return false;
@@ -498,7 +493,7 @@ CommandLine parse_command_line(int argc, char **argv) {
     case COMMAND_NEW:
       if (positionals != 2) return usage_error(c, "%s takes a tile map's name and a size", mode_option);
       if (name_empty(c, positional[0], "terrain")) return c;
-      if (!ends_in_tfd(positional[0]))
+      if (!names_a_tile_map(positional[0]))
         return usage_error(c, "the new tile map's name must end in .TFD, not \"%.60s\"", positional[0]);
       if (!parse_terrain_size(positional[1], 0, &c.columns, &c.rows))
         return usage_error(c, "the size is COLUMNSxROWS, each 1 to 4000, not \"%.40s\"", positional[1]);

@@ -5,8 +5,10 @@
 
 #include "app/area_keys.h"
 #include "app/editing.h"
+#include "app/main_loop.h"
 #include "app/manual_viewer.h"
 #include "app/navigation.h"
+#include "app/opening.h"
 #include "app/save_prompt.h"
 #include "app/session.h"
 #include "app/window_reporter.h"
@@ -162,6 +164,11 @@ void redo(KeyCommand &c) { step_history(c, history_redo, "Redo: ", "Nothing to r
 
 void save_now(KeyCommand &) { save_changed_maps(); }
 
+// A new terrain starts with the view of an opening.
+void new_terrain(KeyCommand &) {
+  if (open_new_terrain()) reset_view();
+}
+
 // clang-format off
 const KeyRow KEY_ROWS[] = {
   // keys                        modifier    condition                 need                    action                 marks             redraw pause
@@ -220,6 +227,7 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_PRTSCR, 0},              0,          WHEN_ALWAYS,              NEED_NOTHING,           screenshot,            MARKS_NOTHING,    0, 0},
   {{0, 0},                       0,          WHEN_ALWAYS,              NEED_SLOWER_ROOM,       slow_down,             MARKS_NOTHING,    0, 10},
   {{KEY_S, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           save_now,              MARKS_NOTHING,    1, 0},
+  {{KEY_N, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           new_terrain,           MARKS_NOTHING,    1, 0},
   {{KEY_O, 0},                   0,          WHEN_ALWAYS,              NEED_TILE,              toggle_overview,       MARKS_NOTHING,    1, 200},
   {{KEY_P, 0},                   0,          WHEN_ALWAYS,              NEED_NOTHING,           toggle_paint_mode,     MARKS_NOTHING,    1, 200},
   {{KEY_CLOSEBRACE, 0},          0,          WHEN_PAINTING,            NEED_NOTHING,           grow_brush,            MARKS_NOTHING,    1, 100},

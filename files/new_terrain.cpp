@@ -238,3 +238,8 @@ std::string new_terrain_failure_text(int outcome, const NewTerrainFailure &failu
   if (failure.why.creating) reason[0] = (char)tolower((unsigned char)reason[0]);  // mid-sentence
   return std::string("cannot be written: ") + (reason[0] ? reason : "the system gave no reason.");
 }
+
+int names_a_tile_map(const char *path) {
+  const size_t length = strlen(path);
+  return length > 4 && strcasecmp(path + length - 4, ".tfd") == 0;
+}

@@ -66,3 +66,7 @@ std::string texture_list_text(const std::vector<std::string> &filenames);
 // What keeps the failed file from being written, as a line goes on after
 // its name: "exists already." or "cannot be written: REASON".
 std::string new_terrain_failure_text(int outcome, const NewTerrainFailure &failure);
+
+// 1 when the name ends in ".TFD", in any case: the names a tile map is
+// given here.
+int names_a_tile_map(const char *path);

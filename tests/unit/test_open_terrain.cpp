@@ -72,28 +72,35 @@ class OpenTerrain : public testing::Test {
     destroy_bitmap(bmp);
   }
 
-  // Opens in the window; the boxes it shows are the report's warnings, in
-  // order, each with its message, an empty line and its path (or its
-  // message, its path and its third line).
+  // Opens in the window; the boxes it shows are the report's warnings but
+  // its notes, in order, each with its message, an empty line and its path
+  // (or its message, its path and its third line).
   void open(int select, int key = KEY_ANSWER_OK) {
     AlertAnswers answer;
     answer.answer_every(key);
     open_terrain(select, &report);
+    const std::vector<Warning> boxes = boxed();
     // The file selector's own frame comes first when it is asked for.
-    const size_t first = answer.shown.size() - (size_t)report.warning_count;
+    const size_t first = answer.shown.size() - boxes.size();
     ASSERT_EQ(select == 1 ? 1u : 0u, first);
-    for (int i = 0; i < report.warning_count && i < OPEN_WARNINGS_MAX; i++) {
-      EXPECT_EQ(report.warnings[i].message, answer.shown[first + i].lines[0]);
-      const Warning &w = report.warnings[i];
+    for (size_t i = 0; i < boxes.size(); i++) {
+      const Warning &w = boxes[i];
+      EXPECT_EQ(w.message, answer.shown[first + i].lines[0]);
       EXPECT_EQ(w.detail ? w.path : "", answer.shown[first + i].lines[1]);
       EXPECT_EQ(w.detail ? w.detail : w.path, answer.shown[first + i].lines[2]);
     }
   }
 
+  std::vector<Warning> boxed() const {
+    std::vector<Warning> out;
+    for (int i = 0; i < report.warning_count && i < OPEN_WARNINGS_MAX; i++)
+      if (report.warnings[i].kind != WARNING_NOTE) out.push_back(report.warnings[i]);
+    return out;
+  }
+
   std::vector<std::string> alerts() {
     std::vector<std::string> out;
-    for (int i = 0; i < report.warning_count && i < OPEN_WARNINGS_MAX; i++)
-      out.push_back(report.warnings[i].message);
+    for (const Warning &w : boxed()) out.push_back(w.message);
     return out;
   }
   OpenReport report = {};
@@ -200,15 +207,21 @@ TEST_F(OpenTerrain, TargetFileProblems) {
   EXPECT_STREQ(terrain_paths.targets_ini_path, report.warnings[0].path);
   EXPECT_EQ(1, session.terrain_open);
 
-  // A missing file gives only the read-error box, which answers to Enter.
-  reset_program_state();
-  strcpy(terrain_paths.tfd_path, dir.file("Desert.TFD").c_str());
-  remove(dir.file("Desert_TARGETS.ini").c_str());
-  open(0, KEY_ANSWER_ENTER);
-  EXPECT_EQ(Alerts{"  Read Error:  "}, alerts());
-  EXPECT_EQ(WARNING_READ_ERROR, report.warnings[0].kind);
-  EXPECT_EQ(1, session.terrain_open);
-  EXPECT_EQ(0, targets.area_count);
+  // No file is a terrain without target areas: no box, a note for the
+  // strip. An empty file still gets the read-error box, which answers to Enter.
+  for (const bool empty : {false, true}) {
+    reset_program_state();
+    strcpy(terrain_paths.tfd_path, dir.file("Desert.TFD").c_str());
+    remove(dir.file("Desert_TARGETS.ini").c_str());
+    if (empty) write_text(dir.file("Desert_TARGETS.ini"), "");
+    open(0, KEY_ANSWER_ENTER);
+    ASSERT_EQ(1, report.warning_count) << empty;
+    EXPECT_EQ(empty ? Alerts{"  Read Error:  "} : Alerts{}, alerts());
+    EXPECT_EQ(empty ? WARNING_READ_ERROR : WARNING_NOTE, report.warnings[0].kind);
+    EXPECT_STREQ(empty ? "  Read Error:  " : "No target areas file.", report.warnings[0].message);
+    EXPECT_EQ(1, session.terrain_open);
+    EXPECT_EQ(0, targets.area_count);
+  }
 }
 
 TEST_F(OpenTerrain, TargetsSwitchedOffAreNotRead) {
