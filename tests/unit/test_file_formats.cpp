@@ -1,9 +1,10 @@
 // The file formats' manual page against the program: grid files put
 // together by following the page's byte layouts literally read back as the
 // page says, and the keys it lists are the keys the readers look for.
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -47,11 +48,12 @@ struct Field {
 };
 
 std::vector<Field> layout(const std::string &name) {
-  static const std::regex row(R"(^(\d+)\\-(\d+)\s+(.*)$)");
   std::vector<Field> fields;
-  std::smatch m;
-  for (const std::string &line : block("layout: " + name, ".fi"))
-    if (std::regex_match(line, m, row)) fields.push_back({std::stoi(m[1]), std::stoi(m[2]), m[3]});
+  for (const std::string &line : block("layout: " + name, ".fi")) {
+    int first, last, what = 0;
+    if (sscanf(line.c_str(), "%d\\-%d %n", &first, &last, &what) == 2 && what > 0)
+      fields.push_back({first, last, line.substr((size_t)what)});
+  }
   EXPECT_FALSE(fields.empty()) << name;
   return fields;
 }
@@ -139,25 +141,31 @@ std::set<std::string> page_keys(const std::string &file) {
   return keys;
 }
 
-std::set<std::string> found(const std::string &source, const std::string &pattern) {
+// The names the source compares with, "NAME" right after before, lower
+// case; names that are not whole words are prefixes of others.
+std::set<std::string> found(const std::string &source, const std::string &before) {
   std::set<std::string> out;
-  const std::regex re(pattern);
-  for (std::sregex_iterator m(source.begin(), source.end(), re), end; m != end; ++m) {
-    std::string key = (*m)[1];
-    for (char &c : key) c = (char)tolower((unsigned char)c);
-    out.insert(key);
+  for (size_t at = source.find(before); at != std::string::npos; at = source.find(before, at + 1)) {
+    const size_t start = at + before.size(), end = source.find('"', start);
+    std::string name = source.substr(start, end - start);
+    bool word = !name.empty();
+    for (char &c : name) {
+      word = word && isalnum((unsigned char)c);
+      c = (char)tolower((unsigned char)c);
+    }
+    if (word) out.insert(name);
   }
   return out;
 }
 
 TEST(FileFormats, ThePageListsTheKeysTheReadersLookFor) {
   const std::string description = source_file("files/terrain_description.cpp");
-  EXPECT_EQ(found(description, R"#(config_name_is\(text, entry, "(\w+)"\))#"), page_keys("_DATA.ini"));
+  EXPECT_EQ(found(description, "config_name_is(text, entry, \""), page_keys("_DATA.ini"));
 
   const std::string targets = source_file("files/target_areas.cpp");
-  std::set<std::string> keys = found(targets, R"#(ascii_equal_ci\(name, "(\w+)", \d+\))#");
-  const std::string fields = targets.substr(targets.find("fields[TARGET_FIELDS] = {"));
-  for (const std::string &field : found(fields.substr(0, fields.find('}')), R"#("(\w+)")#"))
+  std::set<std::string> keys = found(targets, "ascii_equal_ci(name, \"");
+  const size_t at = targets.find("fields[TARGET_FIELDS] = {");
+  for (const std::string &field : found(targets.substr(at, targets.find('}', at) - at), "\""))
     keys.insert("target[nnn]." + field);
   EXPECT_EQ(6u, keys.size());
   EXPECT_EQ(keys, page_keys("_TARGETS.ini"));
