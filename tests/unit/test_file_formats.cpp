@@ -68,12 +68,11 @@ int bytes_of(const std::vector<Field> &fields) {
   return next;
 }
 
-// Puts value little-endian into the n-th field (from 0) whose description
-// begins with what.
+// Puts value little-endian into the field whose description begins with what.
 void put(std::vector<unsigned char> &bytes, size_t base, const std::vector<Field> &fields, const std::string &what,
-         long value, int n = 0) {
+         long value) {
   for (const Field &f : fields) {
-    if (f.what.rfind(what, 0) != 0 || n-- > 0) continue;
+    if (f.what.rfind(what, 0) != 0) continue;
     for (int b = f.first; b <= f.last; b++) bytes[base + b] = (unsigned char)(value >> (8 * (b - f.first)));
     return;
   }
@@ -93,8 +92,8 @@ TEST(FileFormats, GridFilesLaidOutAsThePageSaysReadAsItSays) {
   std::vector<unsigned char> tfd((size_t)(head + tx * ty * size));
   put(tfd, 0, header, "columns", tx);
   put(tfd, 0, header, "rows", ty);
-  put(tfd, 0, header, "kept", 1234567);
-  put(tfd, 0, header, "kept", -2, 1);
+  put(tfd, 0, header, "kept: read", 1234567);
+  put(tfd, 0, header, "kept: the same", -2);
   for (int k = 0; k < tx * ty; k++) {
     const size_t base = (size_t)(head + k * size);
     put(tfd, base, record, "texture", 500 + k - 1);  // one less than shown
