@@ -16,6 +16,7 @@
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
 #include "files/height_import.h"
+#include "files/new_terrain.h"
 #include "files/open_terrain.h"
 #include "files/tile_map_file.h"
 #include "inspect/terrain_check.h"
@@ -82,7 +83,7 @@ bool read_kinds(CommandLine &c, const char *list) {
   }
 }
 
-// The value of --format or --fit.
+// The value of --format, --textures or a number option.
 bool read_value(CommandLine &c, const char *option, const char *value) {
   if (strcmp(option, "--format") == 0) {
     const char *names[] = {"bmp", "png", "raw"};
@@ -94,15 +95,35 @@ bool read_value(CommandLine &c, const char *option, const char *value) {
     c = usage_error(c, "unknown format \"%.40s\" (bmp, png or raw)", value);
     return false;
   }
-  // Digits only: strtol alone would pass over blanks, a sign or a tail.
-  const size_t digits = strspn(value, "0123456789");
-  errno = 0;
-  const long fit = digits > 0 && value[digits] == 0 ? strtol(value, nullptr, 10) : 0;
-  if (errno == 0 && fit >= 1 && fit <= MAX_HEIGHT) {
-    c.fit = (int)fit;
-    return true;
+  if (strcmp(option, "--textures") == 0) {
+    if (!value[0]) c = usage_error(c, "%s", "the textures folder's name is empty");
+    c.textures = value;
+    return value[0] != 0;
   }
-  c = usage_error(c, "--fit takes a height from 1 to 9999, not \"%.40s\"", value);
+  // Digits only: strtol alone would pass over blanks, a sign or a tail.
+  struct Number {
+    const char *option;
+    long low, high;
+    int *into;
+    const char *error;
+  };
+  const Number numbers[] = {
+      {"--fit", 1, MAX_HEIGHT, &c.fit, "--fit takes a height from 1 to 9999, not \"%.40s\""},
+      {"--texture", 1, MAX_TEXTURES - 1, &c.texture, "--texture takes a texture number from 1 to 511, not \"%.40s\""},
+      {"--height", 0, MAX_HEIGHT, &c.height, "--height takes a height from 0 to 9999, not \"%.40s\""},
+  };
+  for (const Number &n : numbers) {
+    if (strcmp(option, n.option) != 0) continue;
+    const size_t digits = strspn(value, "0123456789");
+    errno = 0;
+    const long number = digits > 0 && value[digits] == 0 ? strtol(value, nullptr, 10) : -1;
+    if (errno == 0 && number >= n.low && number <= n.high) {
+      *n.into = (int)number;
+      return true;
+    }
+    c = usage_error(c, n.error, value);
+    return false;
+  }
   return false;
 }
 
@@ -204,6 +225,23 @@ int run_check(const CommandLine &c) {
   return outcome == CHECK_CLEAN ? COMMAND_EXIT_DONE : COMMAND_EXIT_FAILED;
 }
 
+// A name too long for a path, in the line every mode gives it.
+bool new_name_too_long(const char *tfd, const NewTerrain &t, FILE *err) {
+  std::string names[NEW_FILES];
+  new_terrain_names(tfd, names);
+  for (int k = 0; k < (t.data_ini ? NEW_FILES : NEW_DATA_INI); k++) {
+    if (!names[k].empty()) continue;
+    char whole[2 * PATH_SIZE], cut[PATH_CUT_SIZE];
+    if (k == NEW_TFD) snprintf(whole, sizeof(whole), "%s", tfd);
+    else sibling_path_of(tfd, k == NEW_HFD ? SIBLING_HFD : SIBLING_DATA_INI, whole, sizeof(whole));
+    cut_middle(whole, PATH_CUT_KEEP, cut, sizeof(cut));
+    fprintf(err, "%s: the path is longer than %d characters; nothing was written.\n", QuotedName(cut).text,
+            PATH_SIZE - 1);
+    return true;
+  }
+  return false;
+}
+
 void print_diff_lines(FILE *out, long long count, const std::vector<std::string> &lines, const char *what) {
   for (const std::string &line : lines) fprintf(out, "%s\n", line.c_str());
   const long long rest = count - (long long)lines.size();
@@ -228,6 +266,85 @@ bool write_picture_of(const CommandLine &c, const TerrainDiff &d, FILE *err) {
 }
 
 }  // namespace
+
+int run_new_terrain(const CommandLine &c, FILE *out, FILE *err) {
+  set_uformat(U_ASCII);
+  NewTerrain t = {c.columns, c.rows, c.texture ? c.texture : 1, c.height >= 0 ? c.height : 0, nullptr, 0};
+  // The names first: a folder of pictures is not read for a terrain that
+  // cannot be written.
+  if (c.textures) t.data_ini = "";
+  std::string taken;
+  if (new_name_too_long(c.terrain, t, err)) return COMMAND_EXIT_USAGE;
+  if (new_terrain_name_taken(c.terrain, t, &taken)) {
+    fprintf(err, "%s exists already. Nothing was written.\n", QuotedName(taken.c_str()).text);
+    return COMMAND_EXIT_USAGE;
+  }
+  std::string list;
+  int listed = 0;
+  if (c.textures) {
+    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
+      fputs("Veldkit: the library cannot start\n", err);
+      return COMMAND_EXIT_FAILED;
+    }
+    set_uformat(U_ASCII);
+    set_color_depth(32);
+    const TextureFolder folder = list_texture_folder(c.textures, c.terrain);
+    if (folder.error) {
+      fprintf(err, "%s: the folder cannot be read: %s. Nothing was written.\n", QuotedName(c.textures).text,
+              strerror(folder.error));
+      return COMMAND_EXIT_USAGE;
+    }
+    for (const std::string &line : folder.left_out) fprintf(err, "%s\n", line.c_str());
+    listed = (int)folder.filenames.size();
+    // Tiles of a texture the list does not hold would open as unavailable.
+    if (t.texture > listed) {
+      if (listed == 0)
+        fprintf(err, "%s: no picture in it can be a texture. Nothing was written.\n", QuotedName(c.textures).text);
+      else
+        fprintf(err, "--texture %d: the list from %s holds %d texture%s. Nothing was written.\n", t.texture,
+                QuotedName(c.textures).text, listed, listed == 1 ? "" : "s");
+      return COMMAND_EXIT_USAGE;
+    }
+    list = texture_list_text(folder.filenames);
+    t.data_ini = list.c_str();
+    t.data_ini_size = (long)list.size();
+  }
+  NewTerrainFailure failure;
+  const int outcome = write_new_terrain(c.terrain, t, &failure);
+  if (outcome != NEW_TERRAIN_WRITTEN) {
+    fprintf(err, "%s %s Nothing was written.\n", QuotedName(failure.path.c_str()).text,
+            new_terrain_failure_text(outcome, failure).c_str());
+    return outcome == NEW_TERRAIN_EXISTS ? COMMAND_EXIT_USAGE : COMMAND_EXIT_FAILED;
+  }
+  std::string names[NEW_FILES];
+  new_terrain_names(c.terrain, names);
+  fprintf(out, "Wrote %s (%d x %d tiles)", QuotedName(names[NEW_TFD].c_str()).text, c.columns, c.rows);
+  if (c.textures)
+    fprintf(out, ", %s and %s (%d texture%s).\n", QuotedName(names[NEW_HFD].c_str()).text,
+            QuotedName(names[NEW_DATA_INI].c_str()).text, listed, listed == 1 ? "" : "s");
+  else
+    fprintf(out, " and %s.\n", QuotedName(names[NEW_HFD].c_str()).text);
+  return COMMAND_EXIT_DONE;
+}
+
+int parse_terrain_size(const char *text, int blanks, int *columns, int *rows) {
+  const char *p = text;
+  long sides[2];
+  for (int k = 0; k < 2; k++) {
+    if (blanks) p += strspn(p, " \t");
+    const size_t digits = strspn(p, "0123456789");
+    if (digits == 0 || digits > 9) return 0;
+    sides[k] = strtol(p, nullptr, 10);
+    p += digits;
+    if (blanks) p += strspn(p, " \t");
+    if (k == 0 && *p != 'x' && *p != 'X') return 0;
+    if (k == 0) p++;
+  }
+  if (*p || sides[0] < 1 || sides[0] > MAX_TILES || sides[1] < 1 || sides[1] > MAX_TILES) return 0;
+  *columns = (int)sides[0];
+  *rows = (int)sides[1];
+  return 1;
+}
 
 int run_diff(const CommandLine &c, FILE *out, FILE *err) {
   // No display and no settings: the library's text functions only.
@@ -274,6 +391,7 @@ CommandLine parse_command_line(int argc, char **argv) {
   CommandLine c{};
   c.mode = COMMAND_WINDOW;
   c.format = -1;
+  c.height = -1;
   // Options and the terrain in any order; "--" ends the options.
   const char *mode_option = nullptr;
   const char *kinds = nullptr;
@@ -294,13 +412,16 @@ CommandLine parse_command_line(int argc, char **argv) {
     any_option = true;
     // Every option once: a second value would silently win over the first.
     const bool twice = (strcmp(arg, "--picture") == 0 && c.picture) ||
-                       (strcmp(arg, "--format") == 0 && c.format >= 0) || (strcmp(arg, "--fit") == 0 && c.fit);
+                       (strcmp(arg, "--format") == 0 && c.format >= 0) || (strcmp(arg, "--fit") == 0 && c.fit) ||
+                       (strcmp(arg, "--texture") == 0 && c.texture) || (strcmp(arg, "--height") == 0 && c.height >= 0) ||
+                       (strcmp(arg, "--textures") == 0 && c.textures);
     if (twice) return usage_error(c, "%s given twice", arg);
     if (strcmp(arg, "--picture") == 0) {
       c.picture = 1;
       continue;
     }
-    if (strcmp(arg, "--format") == 0 || strcmp(arg, "--fit") == 0) {
+    if (strcmp(arg, "--format") == 0 || strcmp(arg, "--fit") == 0 || strcmp(arg, "--texture") == 0 ||
+        strcmp(arg, "--height") == 0 || strcmp(arg, "--textures") == 0) {
       if (i + 1 >= argc) return usage_error(c, "%s takes a value", arg);
       if (!read_value(c, arg, argv[++i])) return c;
       continue;
@@ -312,6 +433,7 @@ CommandLine parse_command_line(int argc, char **argv) {
     else if (strcmp(arg, "--export") == 0) mode = COMMAND_EXPORT;
     else if (strcmp(arg, "--import-heights") == 0) mode = COMMAND_IMPORT_HEIGHTS;
     else if (strcmp(arg, "--diff") == 0) mode = COMMAND_DIFF;
+    else if (strcmp(arg, "--new") == 0) mode = COMMAND_NEW;
     else return usage_error(c, "unknown option %s", arg);
     if (mode_option && mode == c.mode) return usage_error(c, "%s given twice", arg);
     if (mode_option) {
@@ -330,6 +452,10 @@ CommandLine parse_command_line(int argc, char **argv) {
   if (c.fit && c.mode != COMMAND_IMPORT_HEIGHTS) return usage_error(c, "%s", "--fit goes with --import-heights");
   if (c.format == EXPORT_FORMAT_RAW && c.mode != COMMAND_EXPORT)
     return usage_error(c, "%s", "--format raw is for heights16 exports only");
+  if (c.mode != COMMAND_NEW) {
+    const char *given = c.texture ? "--texture" : c.height >= 0 ? "--height" : c.textures ? "--textures" : nullptr;
+    if (given) return usage_error(c, "%s goes with --new", given);
+  }
   if (c.picture && c.mode != COMMAND_DIFF) return usage_error(c, "%s", "--picture goes with --diff");
   if (c.format >= 0 && c.mode == COMMAND_DIFF && !c.picture)
     return usage_error(c, "%s", "--format goes with --diff only for its --picture");
@@ -364,6 +490,15 @@ CommandLine parse_command_line(int argc, char **argv) {
       c.terrain = positional[0];
       c.other = positional[1];
       return c;
+    case COMMAND_NEW:
+      if (positionals != 2) return usage_error(c, "%s takes a tile map's name and a size", mode_option);
+      if (name_empty(c, positional[0], "terrain")) return c;
+      if (!names_a_tile_map(positional[0]))
+        return usage_error(c, "the new tile map's name must end in .TFD, not \"%.60s\"", positional[0]);
+      if (!parse_terrain_size(positional[1], 0, &c.columns, &c.rows))
+        return usage_error(c, "the size is COLUMNSxROWS, each 1 to 4000, not \"%.40s\"", positional[1]);
+      c.terrain = positional[0];
+      return c;
     default:  // COMMAND_EXPORT
       if (positionals != 1) return usage_error(c, "%s takes a list of kinds and one terrain", mode_option);
       if (!read_kinds(c, kinds)) {
@@ -392,6 +527,11 @@ void print_usage(FILE *out) {
         "                                .r16/.raw grid\n"
         "  veldkit --diff A.TFD B.TFD [--picture]\n"
         "                                list the tiles and heights that differ\n"
+        "  veldkit --new TERRAIN.TFD COLUMNSxROWS [--texture N] [--height M]\n"
+        "          [--textures FOLDER]   write a new terrain: the tile map, every tile\n"
+        "                                texture N (1 to 511, else 1), and the height\n"
+        "                                map, every sample M (0 to 9999, else 0); each\n"
+        "                                side 1 to 4000 tiles; no file is overwritten\n"
         "  veldkit --help                show this text\n"
         "  veldkit --version             show the version\n"
         "Options and the terrain may come in any order; -- ends the options. Each\n"
@@ -409,12 +549,17 @@ void print_usage(FILE *out) {
         "                                png), one pixel per tile: red where the tile\n"
         "                                records differ, blue where the heights do,\n"
         "                                magenta both\n"
+        "--textures FOLDER               also write TERRAIN_DATA.ini listing FOLDER's\n"
+        "                                pictures that load as textures, by name (at\n"
+        "                                most 511); N must be one of them\n"
         "--diff lists changed tiles row by row from the south edge (y = 0) up, each row\n"
         "west to east, the first 100 of each kind; its summary goes to standard error.\n"
-        "--export, --check, --import-heights and --diff need no display.\n"
+        "--export, --check, --import-heights, --diff and --new need no display.\n"
         "\n"
         "Exit status: 0 done; 1 an export failed or was refused, or the check found\n"
         "problems; 2 a usage error or a tile map that cannot be read.\n"
+        "For --new: 0 written, 1 a file could not be written (none is left), 2 a\n"
+        "usage error, a name that is taken or a folder of no usable pictures.\n"
         "For --diff: 0 the terrains are the same, 1 they differ, 2 a usage error,\n"
         "terrains of different sizes or a file that cannot be read or written.\n",
         out);
@@ -428,6 +573,7 @@ int run_command_line(const CommandLine &c) {
     case COMMAND_CHECK: return run_check(c);
     case COMMAND_IMPORT_HEIGHTS: return run_import(c);
     case COMMAND_DIFF: return run_diff(c, stdout, stderr);
+    case COMMAND_NEW: return run_new_terrain(c, stdout, stderr);
     default:
       // The one line of what is wrong; the whole usage would scroll it away.
       fprintf(stderr, "veldkit: %s\nTry 'veldkit --help'.\n", c.error);

@@ -12,6 +12,7 @@ enum CommandMode {
   COMMAND_VERSION,  // --version
   COMMAND_IMPORT_HEIGHTS,  // --import-heights FILE TERRAIN [--fit MAX]
   COMMAND_DIFF,            // --diff A B [--picture]
+  COMMAND_NEW,             // --new TERRAIN COLUMNSxROWS [--texture N] [--height M] [--textures FOLDER]
   COMMAND_USAGE_ERROR,
 };
 
@@ -33,6 +34,10 @@ struct CommandLine {
   int fit;              // MAX of --fit, or 0
   const char *other;    // the second terrain of --diff
   int picture;          // --picture
+  int columns, rows;    // the size of --new
+  int texture;          // --texture N, or 0 when not given (texture 1)
+  int height;           // --height M, or -1 when not given (height 0)
+  const char *textures; // --textures FOLDER, or null
   char error[160];      // what is wrong with a usage error
 };
 
@@ -44,10 +49,18 @@ CommandLine parse_command_line(int argc, char **argv);
 // (room for at least 8); their number, or 0 for an unknown word.
 int export_kinds_of(const char *word, int *kinds);
 
+// A size as "COLUMNSxROWS" (x or X), each 1 to MAX_TILES, digits only; with
+// blanks set, blanks may stand around the numbers as a person types them.
+// 1 when it is one.
+int parse_terrain_size(const char *text, int blanks, int *columns, int *rows);
+
 void print_usage(FILE *out);
 
 // Runs a mode other than COMMAND_WINDOW and returns the exit code.
 int run_command_line(const CommandLine &command);
+
+// --new: what was written to out, what went wrong or was left out to err.
+int run_new_terrain(const CommandLine &command, FILE *out, FILE *err);
 
 // --diff, its lists to out and its notes and summary to err.
 int run_diff(const CommandLine &command, FILE *out, FILE *err);

@@ -9,8 +9,10 @@
 
 #include "app/area_keys.h"
 #include "app/editing.h"
+#include "app/main_loop.h"
 #include "app/manual_viewer.h"
 #include "app/navigation.h"
+#include "app/opening.h"
 #include "app/save_prompt.h"
 #include "app/session.h"
 #include "app/texture_palette_keys.h"
@@ -112,13 +114,15 @@ void toggle_height_step(KeyCommand &) {
 }
 
 // The areas loaded so far are dropped first; a file that cannot be read
-// leaves none.
-void reload_target_areas(KeyCommand &) {
+// leaves none, and so does no file, which is no fault of the terrain.
+void reload_target_areas(KeyCommand &c) {
   targets.area_count = 0;
   targets.target_total = 0;
   const char *path = terrain_paths.targets_ini_path;
   const int result = load_target_areas(path, window_reporter());
-  if (result == RESULT_CANNOT_OPEN)
+  if (result == RESULT_NO_FILE)
+    key_note(c, NO_TARGET_FILE_TEXT);
+  else if (result == RESULT_CANNOT_OPEN)
     report_warning(window_reporter(), WARNING_READ_ERROR, "  Read Error:  ", path);
   else if (result != RESULT_OK)
     report_warning(window_reporter(), WARNING_PLAIN, "Warning: Error reading _TARGETS.INI file.",
@@ -266,6 +270,11 @@ void save_now(KeyCommand &c) {
   key_note(c, text.c_str());
 }
 
+// A new terrain starts with the view of an opening.
+void new_terrain(KeyCommand &) {
+  if (open_new_terrain()) reset_view();
+}
+
 // clang-format off
 const KeyRow KEY_ROWS[] = {
   // keys                        modifier    condition                 need                    action                 marks             redraw pause
@@ -325,6 +334,7 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_PRTSCR, 0},              0,          WHEN_ALWAYS,              NEED_NOTHING,           screenshot,            MARKS_NOTHING,    0, 0},
   {{0, 0},                       0,          WHEN_ALWAYS,              NEED_SLOWER_ROOM,       slow_down,             MARKS_NOTHING,    0, 10},
   {{KEY_S, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           save_now,              MARKS_NOTHING,    1, 0},
+  {{KEY_N, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           new_terrain,           MARKS_NOTHING,    1, 0},
   {{KEY_O, 0},                   0,          WHEN_ALWAYS,              NEED_TILE,              toggle_overview,       MARKS_NOTHING,    1, 200},
   {{KEY_P, 0},                   0,          WHEN_ALWAYS,              NEED_NOTHING,           toggle_paint_mode,     MARKS_NOTHING,    1, 200},
   {{KEY_CLOSEBRACE, 0},          0,          WHEN_PAINTING,            NEED_NOTHING,           grow_brush,            MARKS_NOTHING,    1, 100},

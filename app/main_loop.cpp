@@ -185,7 +185,8 @@ void run_key_command(const KeyPress &press) {
   int redraw = 0;
   run_key_table(command, press, &redraw);
   if (redraw) force_redraw();
-  snprintf(strip_note, sizeof(strip_note), "%s", command.note);
+  // A note the command's own reports left (a terrain it opened) stays.
+  if (command.note[0]) snprintf(strip_note, sizeof(strip_note), "%s", command.note);
 }
 
 // The first time the history lets old steps go, the user learns it then,

@@ -1,18 +1,29 @@
 #include "app/opening.h"
 
 #include <allegro.h>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
+#include "app/command_line.h"
+#include "app/save_prompt.h"
 #include "app/session.h"
+#include "app/status_bar.h"
 #include "app/window_reporter.h"
+#include "core/regular_file.h"
 #include "core/terrain_model.h"
 #include "edit/edit_history.h"
+#include "files/new_terrain.h"
+#include "ui/text_prompt.h"
 #include "inspect/terrain_check.h"
 #include "ui/lines_box.h"
 
-enum { OPEN_DIALOG_SIZE = 400, PROBLEMS_SHOWN = 5 };
+enum { OPEN_DIALOG_SIZE = 400, ANSWER_SIZE = 64, PROBLEMS_SHOWN = 5 };
 
 namespace {
 
@@ -63,9 +74,15 @@ void show_opening_warnings(const OpenReport &report, int targets_read) {
   int shown[SUBJECT_COUNT] = {};
   const int kept = report.warning_count < OPEN_WARNINGS_MAX ? report.warning_count : OPEN_WARNINGS_MAX;
   for (int i = 0; i < kept; i++) {
-    const int subject = report.subjects[i];
-    if (subject < 0 || subject >= SUBJECT_COUNT || shown[subject]++) continue;
     const Warning &w = report.warnings[i];
+    const int subject = report.subjects[i];
+    // A note is no fault: it goes to the strip, and the subject is settled.
+    if (w.kind == WARNING_NOTE) {
+      report_warning(window_reporter(), w.kind, w.message, w.path, w.detail);
+      shown[subject] = 1;
+      continue;
+    }
+    if (subject < 0 || subject >= SUBJECT_COUNT || shown[subject]++) continue;
     // The tiles' problems are the tile map's: named once, above them.
     const char *path = subject == SUBJECT_TEXTURE_USES && !w.path[0] ? terrain_paths.tfd_path : w.path;
     show_subject(subject, w.message, path, w.detail);
@@ -76,6 +93,84 @@ void show_opening_warnings(const OpenReport &report, int targets_read) {
 
 void show_progress_text(void *, const char *text) { window_reporter()->progress(nullptr, text); }
 void pause_for(void *, int milliseconds) { rest(milliseconds); }
+
+
+int nothing_named(const char *path) {
+  struct stat st;
+  return lstat(path, &st) != 0 && errno == ENOENT;
+}
+
+// Asked until the answer will do; 0 for Esc.
+int ask_size(int *columns, int *rows) {
+  for (;;) {
+    char text[ANSWER_SIZE] = "";
+    if (!ask_text("Size (columns x rows):", text, sizeof(text))) return 0;
+    if (parse_terrain_size(text, 1, columns, rows)) return 1;
+    alert("Columns and rows from 1 to 4000 each,", "such as 200 x 150.", nullptr, "OK", nullptr, 'o', 0);
+  }
+}
+
+// Nothing typed is the first texture.
+int ask_texture(int *texture) {
+  for (;;) {
+    char text[ANSWER_SIZE] = "";
+    if (!ask_text("Texture number:", text, sizeof(text))) return 0;
+    const char *first = text + strspn(text, " \t");
+    const size_t digits = strspn(first, "0123456789");
+    const long number = digits == 0 ? (first[0] ? -1 : 1) : digits < 4 ? strtol(first, nullptr, 10) : -1;
+    if (number >= 1 && number <= MAX_TEXTURES - 1 && first[digits + strspn(first + digits, " \t")] == 0) {
+      *texture = (int)number;
+      return 1;
+    }
+    alert("A texture number from 1 to 511.", nullptr, nullptr, "OK", nullptr, 'o', 0);
+  }
+}
+
+// The size and texture, then the files, with the texture list when there
+// is one; 1 when written. A file that could not be is named in an alert.
+int write_new_terrain_asked(const char *tfd, const std::string *list) {
+  NewTerrain t = {0, 0, 1, 0, list ? list->data() : nullptr, list ? (long)list->size() : 0};
+  if (!ask_size(&t.columns, &t.rows) || !ask_texture(&t.texture)) return 0;
+  show_progress("%-59s", "Writing the new terrain...");
+  NewTerrainFailure failure;
+  const int outcome = write_new_terrain(tfd, t, &failure);
+  if (outcome == NEW_TERRAIN_WRITTEN) return 1;
+  alert("No new terrain: nothing was written.", failure.path.c_str(),
+        new_terrain_failure_text(outcome, failure).c_str(), "OK", nullptr, 'o', 0);
+  return 0;
+}
+
+// The file selector until a tile map is chosen, or a new one is made for a
+// .TFD name that nothing has; 0 for a cancel.
+int select_tile_map() {
+  for (;;) {
+    char *path = terrain_paths.tfd_path;
+    if (!file_select_ex("Select a .TFD file", path, "TFD", sizeof(terrain_paths.tfd_path), OPEN_DIALOG_SIZE,
+                        OPEN_DIALOG_SIZE))
+      return 0;
+    if (!names_a_tile_map(path) || !nothing_named(path)) return 1;
+    const std::string question = std::string(get_filename(path)) + " does not exist.";
+    if (alert(question.c_str(), nullptr, "Make a new terrain?", "&Yes", "&No", 'y', 'n') == 1 &&
+        write_new_terrain_asked(path, nullptr))
+      return 1;
+  }
+}
+
+// The open terrain's texture list, for a new terrain in the same folder:
+// the file names it holds are taken from there. false when there is none.
+bool list_to_copy(const char *tfd, std::string *list) {
+  char here[PATH_MAX], there[PATH_MAX];
+  folder_of_file(terrain_paths.tfd_path, here, sizeof(here));
+  folder_of_file(tfd, there, sizeof(there));
+  long size = 0;
+  char *text = strcmp(here, there) == 0 && terrain_paths.data_ini_path[0]
+                   ? read_whole_file(terrain_paths.data_ini_path, &size)
+                   : nullptr;
+  if (!text) return false;
+  list->assign(text, (size_t)size);
+  free(text);
+  return true;
+}
 
 }  // namespace
 
@@ -88,9 +183,7 @@ void open_terrain(int select, OpenReport *report) {
   if (!report) report = &local;
   *report = OpenReport{};
 
-  if (select == 1 &&
-      !file_select_ex("Select a .TFD file", terrain_paths.tfd_path, "TFD",
-                      sizeof(terrain_paths.tfd_path), OPEN_DIALOG_SIZE, OPEN_DIALOG_SIZE)) {
+  if (select == 1 && !select_tile_map()) {
     session.run_state = RUN_END;
     return;
   }
@@ -107,4 +200,38 @@ void open_terrain(int select, OpenReport *report) {
   session.terrain_open = 1;
   // The terrain as read is the saved state; no step of another may be undone.
   history_clear();
+}
+
+int open_new_terrain() {
+  if (!changes_settled("before a new terrain?")) return 0;
+  char path[PATH_SIZE];
+  replace_filename(path, terrain_paths.tfd_path, "", sizeof(path));
+  std::string list;
+  bool with_list = false;
+  for (;;) {
+    if (!file_select_ex("Name of the new tile map", path, "TFD", sizeof(path), OPEN_DIALOG_SIZE, OPEN_DIALOG_SIZE))
+      return 0;
+    if (!get_filename(path)[0]) continue;
+    if (!names_a_tile_map(path) && strlen(path) + 4 < sizeof(path)) strcat(path, ".TFD");
+    with_list = list_to_copy(path, &list);
+    NewTerrain names = {1, 1, 1, 0, with_list ? "" : nullptr, 0};
+    std::string taken;
+    if (!new_terrain_name_taken(path, names, &taken)) break;
+    alert("A file has this name already:", taken.c_str(), "A new terrain never replaces one.", "OK", nullptr, 'o', 0);
+  }
+  if (!write_new_terrain_asked(path, with_list ? &list : nullptr)) return 0;
+
+  // The new terrain takes the open one's place; should it not open, the
+  // one before comes back.
+  char before[PATH_SIZE];
+  strcpy(before, terrain_paths.tfd_path);
+  strcpy(terrain_paths.tfd_path, path);
+  session.terrain_open = 0;
+  open_terrain(0);
+  if (!session.terrain_open) {
+    strcpy(terrain_paths.tfd_path, before);
+    session.run_state = RUN_CONTINUE;
+    open_terrain(0);
+  }
+  return session.terrain_open;
 }

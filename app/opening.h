@@ -5,9 +5,18 @@
 
 #include "files/open_terrain.h"
 
-// With select set, asks for the tile map first (a cancel ends the program);
+// With select set, asks for the tile map first (a cancel ends the program;
+// a .TFD name that nothing has offers to make a new terrain of it);
 // otherwise opens terrain_paths.tfd_path. A second call starts from a
 // cleared model. Sets session.terrain_open on success and run_state to
 // RUN_END when nothing opens. The report (may be null) receives what
 // happened.
 void open_terrain(int select, OpenReport *report = nullptr);
+
+// Ctrl + N: after the exit prompt's questions about changed maps, asks for
+// the new tile map's name, its size and texture, writes the terrain as
+// --new does (with a copy of the open terrain's texture list when it lies
+// in the same folder) and opens it. Esc at any question leaves everything
+// as it was. 1 when a terrain was opened: the new one, or the one before
+// when the new one does not open.
+int open_new_terrain();

@@ -19,8 +19,8 @@ static_assert(sizeof(SAVING_TFD) == 60 && sizeof(SAVING_HFD) == 60, "59 characte
 
 // The run state each answer leads to: Yes saves and ends, No ends without
 // saving, Return (or Esc) goes back to the map.
-static int ask_to_save(const char *question, const char *path) {
-  switch (alert3(question, path, "before exit?", "&Yes", "&No", "&Return", 'y', 'n', 'r')) {
+static int ask_to_save(const char *question, const char *path, const char *before) {
+  switch (alert3(question, path, before, "&Yes", "&No", "&Return", 'y', 'n', 'r')) {
     case 1: return RUN_SAVED;
     case 2: return RUN_END;
     default: return RUN_CONTINUE;
@@ -96,21 +96,26 @@ int save_changed_maps() {
   return 0;
 }
 
-void confirm_exit() {
+// The exit prompt's questions, asked before the terrain is left for
+// whatever before names; the run state the answers lead to.
+static int settle_changes(const char *before) {
   const int ask_tiles = tile_map_unsaved();
   const int ask_heights = height_map_unsaved();
-  if (!ask_tiles && !ask_heights) {
-    session.run_state = RUN_END;
-    return;
-  }
+  if (!ask_tiles && !ask_heights) return RUN_END;
   OverwriteAnswers answers = {0, 0};
+  int state = RUN_END;
   if (ask_tiles) {
-    session.run_state = ask_to_save("Save changes to TileMap:", terrain_paths.tfd_path);
-    if (session.run_state == RUN_SAVED && save_tiles(&answers) != 0) session.run_state = RUN_CONTINUE;
-    if (session.run_state == RUN_CONTINUE) return;
+    state = ask_to_save("Save changes to TileMap:", terrain_paths.tfd_path, before);
+    if (state == RUN_SAVED && save_tiles(&answers) != 0) state = RUN_CONTINUE;
+    if (state == RUN_CONTINUE) return state;
   }
   if (ask_heights) {
-    session.run_state = ask_to_save("Save changes to HeightMap:", terrain_paths.hfd_path);
-    if (session.run_state == RUN_SAVED && save_heights(&answers) != 0) session.run_state = RUN_CONTINUE;
+    state = ask_to_save("Save changes to HeightMap:", terrain_paths.hfd_path, before);
+    if (state == RUN_SAVED && save_heights(&answers) != 0) state = RUN_CONTINUE;
   }
+  return state;
 }
+
+void confirm_exit() { session.run_state = settle_changes("before exit?"); }
+
+int changes_settled(const char *before) { return settle_changes(before) != RUN_CONTINUE; }

@@ -4,6 +4,11 @@
 
 void confirm_exit();
 
+// The same questions before the terrain is left for another, the third line
+// of each box being before ("before a new terrain?"). 1 when it may be left
+// (saved, or let go), 0 when the user went back to it or a save failed.
+int changes_settled(const char *before);
+
 // Saves every changed map now, asking first about a file another program
 // changed. 0 when nothing is left unsaved; 1 when a map could not be saved
 // or the user kept the other program's file (the edits stay in memory).

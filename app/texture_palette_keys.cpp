@@ -13,39 +13,6 @@
 
 namespace {
 
-// The choice moved by delta, or left where it is when that leaves the textures.
-void step(PaletteChoice &c, const PaletteLayout &l, int delta) {
-  const int t = c.choice + delta;
-  if (t >= 1 && t <= l.count) c.choice = t;
-}
-
-// Down from a cell with none below it, in the row above a short last row,
-// goes to the last texture.
-void row_down(PaletteChoice &c, const PaletteLayout &l) {
-  if (c.choice + l.columns <= l.count)
-    c.choice += l.columns;
-  else if (palette_row_of(l, c.choice) < palette_row_of(l, l.count))
-    c.choice = l.count;
-}
-
-// A screenful of rows up or down, the rows shown moving with the choice; at
-// either end the choice keeps its column, as far as the last row has one.
-void page(PaletteChoice &c, const PaletteLayout &l, int rows) {
-  const int column = (c.choice - 1) % l.columns;
-  const int last_row = palette_row_of(l, l.count);
-  const int row = std::clamp(palette_row_of(l, c.choice) + rows, 0, last_row);
-  c.choice = std::min(row * l.columns + column + 1, l.count);
-  c.first_row = palette_clamped_first_row(l, c.first_row + rows);
-}
-
-void type_digit(PaletteChoice &c, const PaletteLayout &l, int digit, long long now_ms) {
-  if (now_ms - c.typed_ms > PALETTE_TYPING_PAUSE_MS) c.typed = 0;
-  c.typed_ms = now_ms;
-  const long long number = (long long)c.typed * 10 + digit;
-  c.typed = number > l.count ? digit : (int)number;
-  if (c.typed >= 1 && c.typed <= l.count) c.choice = c.typed;
-}
-
 long long now_ms() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
@@ -148,32 +115,24 @@ int run_palette(int start) {
 
 int palette_key(PaletteChoice &c, const PaletteLayout &l, int scancode, long long now_ms) {
   if (scancode >= KEY_0 && scancode <= KEY_9) {
-    type_digit(c, l, scancode - KEY_0, now_ms);
-  } else {
-    c.typed = 0;
-    switch (scancode) {
-      case KEY_ENTER: case KEY_ENTER_PAD: return PALETTE_PICK;
-      case KEY_ESC: case KEY_X: return PALETTE_CLOSE;
-      case KEY_LEFT: case KEY_4_PAD: step(c, l, -1); break;
-      case KEY_RIGHT: case KEY_6_PAD: step(c, l, 1); break;
-      case KEY_UP: case KEY_8_PAD: step(c, l, -l.columns); break;
-      case KEY_DOWN: case KEY_2_PAD: row_down(c, l); break;
-      case KEY_PGUP: case KEY_9_PAD: page(c, l, -l.rows_visible); break;
-      case KEY_PGDN: case KEY_3_PAD: page(c, l, l.rows_visible); break;
-      case KEY_HOME: case KEY_7_PAD: c.choice = 1; break;
-      case KEY_END: case KEY_1_PAD: c.choice = std::max(1, l.count); break;
-      default: return PALETTE_KEEP_OPEN;
-    }
+    palette_type_digit(c, l, scancode - KEY_0, now_ms);
+    return PALETTE_KEEP_OPEN;
   }
-  c.first_row = palette_first_row_showing(l, c.first_row, c.choice);
+  c.typed = 0;
+  switch (scancode) {
+    case KEY_ENTER: case KEY_ENTER_PAD: return PALETTE_PICK;
+    case KEY_ESC: case KEY_X: return PALETTE_CLOSE;
+    case KEY_LEFT: case KEY_4_PAD: palette_move(c, l, PALETTE_BACK); break;
+    case KEY_RIGHT: case KEY_6_PAD: palette_move(c, l, PALETTE_ON); break;
+    case KEY_UP: case KEY_8_PAD: palette_move(c, l, PALETTE_ROW_UP); break;
+    case KEY_DOWN: case KEY_2_PAD: palette_move(c, l, PALETTE_ROW_DOWN); break;
+    case KEY_PGUP: case KEY_9_PAD: palette_move(c, l, PALETTE_PAGE_UP); break;
+    case KEY_PGDN: case KEY_3_PAD: palette_move(c, l, PALETTE_PAGE_DOWN); break;
+    case KEY_HOME: case KEY_7_PAD: palette_move(c, l, PALETTE_FIRST); break;
+    case KEY_END: case KEY_1_PAD: palette_move(c, l, PALETTE_LAST); break;
+    default: break;
+  }
   return PALETTE_KEEP_OPEN;
-}
-
-int palette_start_choice(const TileStamp &clipboard, int cursor_texture, int count) {
-  const int copied = clipboard.centre().texture;
-  if (copied >= 1 && copied <= count) return copied;
-  if (cursor_texture >= 1 && cursor_texture <= count) return cursor_texture;
-  return 1;
 }
 
 void pick_texture(int t) {

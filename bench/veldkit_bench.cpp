@@ -18,6 +18,7 @@
 //   veldkit_bench --navigation [DIR]  only the overview and drags on the full terrain
 //   veldkit_bench --diff [DIR]      only veldkit --diff of two full terrains
 //   veldkit_bench --palette [DIR]   only the texture palette of 511 textures and the brush
+//   veldkit_bench --new-terrain [DIR]  only veldkit --new of 4000 x 4000 against dd
 #include <allegro.h>
 
 #include <algorithm>
@@ -528,6 +529,44 @@ static int exports_without_display(const char *tfd, const std::string &work_dir)
   return 0;
 }
 
+// The program beside the run directory's resources: build/run/veldkit.
+static std::string veldkit_program() {
+  char program[4096];
+  const ssize_t got = readlink("/proc/self/exe", program, sizeof(program) - 1);
+  program[got > 0 ? got : 0] = 0;
+  return std::string(program).substr(0, std::string(program).rfind("/bench/")) + "/run/veldkit";
+}
+
+// veldkit --new of a full terrain, the whole process, against dd writing
+// both files' bytes into the same folder; each run in turn, so that both
+// meet the same state of the system's write-back.
+static void bench_new_terrain(const std::string &data_dir) {
+  const std::string dir = data_dir + "/new", tfd = dir + "/New.TFD", hfd = dir + "/New.hfd";
+  mkdir(dir.c_str(), 0755);
+  const long long tfd_bytes = 16 + 12LL * 4000 * 4000, hfd_bytes = 16 + 2LL * 16000 * 16000;
+  const auto dd = [](const std::string &path, long long bytes) {
+    return "dd if=/dev/zero of='" + path + "' bs=4M count=" + std::to_string(bytes) + " iflag=count_bytes status=none";
+  };
+  std::vector<double> ours, floor;
+  for (int i = 0; i < RUNS; i++) {
+    remove(tfd.c_str());
+    remove(hfd.c_str());
+    sync();
+    ours.push_back(time_command("'" + veldkit_program() + "' --new '" + tfd + "' 4000x4000 > /dev/null"));
+    remove(tfd.c_str());
+    remove(hfd.c_str());
+    sync();
+    floor.push_back(time_command(dd(tfd, tfd_bytes) + " && " + dd(hfd, hfd_bytes)));
+  }
+  remove(tfd.c_str());
+  remove(hfd.c_str());
+  printf("veldkit --new of 4000 x 4000 (%.0f MB): %.2f s, dd of the same bytes %.2f s\n",
+         (tfd_bytes + hfd_bytes) / 1e6, median(ours), median(floor));
+  fflush(stdout);
+  note_target("--new 4000 x 4000, whole process / dd", median(ours) / median(floor), 1.2,
+              format("%.2f s against %.2f s", median(ours), median(floor)));
+}
+
 // The same exports in the window's process and in one without a display,
 // and the whole command (opening included) as a user runs it.
 static void bench_command_line(const char *self, const std::string &data_dir) {
@@ -546,11 +585,7 @@ static void bench_command_line(const char *self, const std::string &data_dir) {
     if (p) pclose(p);
     headless.push_back(seconds);
   }
-  char program[4096];
-  const ssize_t got = readlink("/proc/self/exe", program, sizeof(program) - 1);
-  program[got > 0 ? got : 0] = 0;
-  // The program beside the run directory's resources: build/run/veldkit.
-  const std::string veldkit = std::string(program).substr(0, std::string(program).rfind("/bench/")) + "/run/veldkit";
+  const std::string veldkit = veldkit_program();
   for (int i = 0; i < 3; i++) {
     command.push_back(time_command("cd '" + data_dir + "/exports' && env -u DISPLAY '" + veldkit +
                                    "' --export all '" + full + "' 2>/dev/null"));
@@ -1185,6 +1220,15 @@ int main(int argc, char **argv) {
     bench_targets(make_largest_target_file(dir + "/targets"));
     return 0;
   }
+  if (argc >= 2 && strcmp(argv[1], "--new-terrain") == 0) {
+    std::string dir = argc >= 3 ? argv[2] : "bench-data";
+    mkdir(dir.c_str(), 0755);
+    char abs_dir[4096];
+    if (realpath(dir.c_str(), abs_dir)) dir = abs_dir;
+    bench_new_terrain(dir);
+    print_goals();
+    return 0;
+  }
   if (argc >= 2 && strcmp(argv[1], "--opening") == 0) {
     std::string dir = argc >= 3 ? argv[2] : "bench-data";
     mkdir(dir.c_str(), 0755);
@@ -1235,6 +1279,7 @@ int main(int argc, char **argv) {
   bench_exports(data_dir + "/exports", grid);
   bench_bmp_writer(data_dir + "/exports");
   bench_diff(data_dir);
+  bench_new_terrain(data_dir);
 
   print_goals();
   release_textures();

@@ -18,11 +18,13 @@ enum FileResult {
   RESULT_NO_TILES = 7,       // the terrain has no tiles to picture
   RESULT_NO_FREE_NAME = 8,   // every numbered output name is taken
   RESULT_UNKNOWN_KIND = 9,   // an export kind that does not exist
+  RESULT_NO_FILE = 10,       // nothing has the name: a file the terrain may go without
 };
 
 enum WarningKind {
   WARNING_PLAIN = 0,       // a box answered with OK
   WARNING_READ_ERROR = 1,  // a file that cannot be read at all, answered with Enter
+  WARNING_NOTE = 2,        // worth saying, wrong with nothing: a line in the strip, no box
 };
 
 struct Warning {

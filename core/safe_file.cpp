@@ -89,6 +89,7 @@ int safe_file_open(SafeFile *file, const char *path) {
   file->fd = -1;
   file->error = ENAMETOOLONG;
   file->creating = 0;
+  file->keep_existing = 0;
   // Write beside the file a link points to, so the rename replaces the file
   // and not the link.
   char resolved[PATH_MAX];
@@ -162,9 +163,19 @@ int safe_file_commit(SafeFile *file, int ok) {
   if (pack_fclose(file->pack) != 0 && ok) failed();
   file->pack = nullptr;
   file->fd = -1;
-  if (ok && rename(file->temp_path, file->final_path) != 0) failed();
+  int linked = 0;
+  if (ok && file->keep_existing) {
+    // Some file systems cannot rename without replacing: a second link then
+    // takes the name, which fails as well when it is taken.
+    if (renameat2(AT_FDCWD, file->temp_path, AT_FDCWD, file->final_path, RENAME_NOREPLACE) != 0) {
+      if (errno == EINVAL && link(file->temp_path, file->final_path) == 0) linked = 1;
+      else failed();
+    }
+  } else if (ok && rename(file->temp_path, file->final_path) != 0) {
+    failed();
+  }
   const int renamed = ok;
-  if (!renamed) remove(file->temp_path);
+  if (!renamed || linked) remove(file->temp_path);
   forget_temp_file(file->temp_path);
   return renamed ? 0 : 1;
 }

@@ -13,6 +13,7 @@ struct SafeFile {
   struct stat written;     // the new file's status once committed
   int error;               // errno of the call that failed, 0 when none is known
   int creating;            // 1 when the temporary file could not be created
+  int keep_existing;       // set by the caller: the commit never replaces a file
 };
 
 // Opens a temporary file beside path for writing; 0 on success. Refused: a
@@ -21,7 +22,9 @@ struct SafeFile {
 int safe_file_open(SafeFile *file, const char *path);
 
 // Closes the temporary file and renames it over the original when every
-// write succeeded (ok != 0); otherwise removes it. 0 on success.
+// write succeeded (ok != 0); otherwise removes it. 0 on success. With
+// keep_existing set, a file that has the final name by then stays, the new
+// one is removed and the error is EEXIST.
 int safe_file_commit(SafeFile *file, int ok);
 
 // Why a file was not written: the system's error of the call that failed

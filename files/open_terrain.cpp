@@ -129,7 +129,9 @@ int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *r
     const char *detail = nullptr;
     const char *named =
         sibling_named(report, SIBLING_TARGETS_INI, terrain_paths.targets_ini_path, &detail);
-    if (result == RESULT_CANNOT_OPEN)
+    if (result == RESULT_NO_FILE)
+      warn(report, reporter, SUBJECT_TARGETS, WARNING_NOTE, NO_TARGET_FILE_TEXT, named);
+    else if (result == RESULT_CANNOT_OPEN)
       warn(report, reporter, SUBJECT_TARGETS, WARNING_READ_ERROR, "  Read Error:  ", named, detail);
     else if (result != RESULT_OK)
       warn(report, reporter, SUBJECT_TARGETS, WARNING_PLAIN, "Warning: Error reading _TARGETS.INI file.", named, detail);

@@ -1,11 +1,13 @@
 #include "files/target_areas.h"
 
+#include <cerrno>
 #include <cfloat>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 
 #include "core/regular_file.h"
 #include "core/terrain_model.h"
@@ -211,13 +213,18 @@ int read_target_text(const char *text, long size, const Reporter *reporter) {
   return targets.area_count > 0 ? RESULT_OK : RESULT_NOTHING_READ;
 }
 
+int target_file_absent(const char *path) {
+  struct stat st;
+  return path[0] && lstat(path, &st) != 0 && errno == ENOENT;
+}
+
 int load_target_areas(const char *path, const Reporter *reporter) {
   long size = 0;
   // Empty, over the limit or unreadable: all the same read error.
   char *text = read_whole_file(path, &size);
   if (!text || size == 0) {
     free(text);
-    return RESULT_CANNOT_OPEN;
+    return target_file_absent(path) ? RESULT_NO_FILE : RESULT_CANNOT_OPEN;
   }
 
   report_progress(reporter, "Loading TargetArea:     - Targets:" "                       ");

@@ -20,6 +20,7 @@
 #include "core/text_numbers.h"
 #include "files/config_lines.h"
 #include "files/open_terrain.h"
+#include "files/target_areas.h"
 
 namespace {
 
@@ -396,6 +397,10 @@ void check_targets(Checker &c) {
   if (sibling_too_long(c, SIBLING_TARGETS_INI, path) || too_large(c, path)) return;
   long size = 0;
   char *text = read_whole_file(path, &size);
+  if (!text && target_file_absent(path)) {
+    note(c, path, "note: no target areas file; the terrain has no target areas");
+    return;
+  }
   if (!text) {
     problem(c, path, "%s", absence(c, path).c_str());
     return;

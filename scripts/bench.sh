@@ -43,6 +43,10 @@ fi
 if [ "${1:-}" = "--diff" ]; then
   exec "$root/build/bench/veldkit_bench" --diff "$root/bench-data"
 fi
+# --new-terrain: only veldkit --new of 4000 x 4000 against dd of the same bytes.
+if [ "${1:-}" = "--new-terrain" ]; then
+  exec "$root/build/bench/veldkit_bench" --new-terrain "$root/bench-data"
+fi
 # --command-line: only the exports of the full terrain, in the window and
 # without a display.
 if [ "${1:-}" = "--command-line" ]; then

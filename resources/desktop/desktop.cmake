@@ -1,5 +1,6 @@
 # The program on the Linux desktop: menu entry, icons drawn by the build,
-# the tile map's file type, the manual page, bash completion and the
+# the tile map's file type, the manual pages (the program's and its file
+# formats'), bash completion and the
 # package's documents, installed beside the program by the same rules for
 # `cmake --install` and for the Debian package (scripts/package.sh).
 find_program(GZIP_PROGRAM gzip REQUIRED)
@@ -37,8 +38,9 @@ endforeach()
 # Debian wants both gzipped, without a name or time stamp (-n) so that every
 # build writes the same bytes.
 configure_file(${DESKTOP_SOURCE_DIR}/veldkit.1 ${DESKTOP_BUILD_DIR}/veldkit.1 @ONLY)
+configure_file(${DESKTOP_SOURCE_DIR}/veldkit-terrain.5 ${DESKTOP_BUILD_DIR}/veldkit-terrain.5 @ONLY)
 configure_file(${DESKTOP_SOURCE_DIR}/changelog ${DESKTOP_BUILD_DIR}/changelog COPYONLY)
-foreach(name veldkit.1 changelog)
+foreach(name veldkit.1 veldkit-terrain.5 changelog)
   add_custom_command(
     OUTPUT ${DESKTOP_BUILD_DIR}/${name}.gz
     COMMAND ${GZIP_PROGRAM} -9nkf ${DESKTOP_BUILD_DIR}/${name}
@@ -55,6 +57,7 @@ install(FILES ${DESKTOP_SOURCE_DIR}/veldkit.desktop DESTINATION ${CMAKE_INSTALL_
 install(FILES ${DESKTOP_SOURCE_DIR}/veldkit-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
   RENAME veldkit.xml)
 install(FILES ${DESKTOP_BUILD_DIR}/veldkit.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${DESKTOP_BUILD_DIR}/veldkit-terrain.5.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)
 install(FILES ${DESKTOP_SOURCE_DIR}/veldkit.bash-completion
   DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME veldkit)
 install(FILES ${DESKTOP_SOURCE_DIR}/copyright ${DESKTOP_BUILD_DIR}/changelog.gz

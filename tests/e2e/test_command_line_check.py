@@ -131,7 +131,11 @@ class Check(unittest.TestCase):
                   "texture 2: used by 15 tiles (first tile 1,0) but it is not declared")
 
     def test_targets(self):
-        self.only(self.terrain(areas=None), "Cape_TARGETS.ini", "missing")
+        # No target file is a terrain without target areas: a note, no problem.
+        r = check(self.terrain(areas=None), self.tmp)
+        self.assertEqual((0, ""), (r.returncode, r.stdout), r.stderr)
+        self.assertIn("Cape_TARGETS.ini: note: no target areas file; the terrain has no target areas",
+                      r.stderr.splitlines()[0])
         far = AREAS + [{"name": "Reef", "position": (12001, 500), "targets": [("Buoy", (0, 0))]}]
         self.only(self.terrain(areas=far), "Cape_TARGETS.ini", "target area 3 (Reef)", "12001, 500",
                   "outside the terrain")

@@ -49,6 +49,8 @@ class DesktopFiles(unittest.TestCase):
             (["--export", "data,water,h"], ["data,water,height", "data,water,heights16"]),
             (["--format", ""], formats),
             (["--fit", ""], []),
+            (["--texture", ""], []),
+            (["--textures", ""], ["maps"]),
             (["--import-heights", ""], ["grid.R16", "heights.png", "maps", "old.raw"]),
             (["--im"], ["--import-heights"]),
             (["--check", ""], ["Desert.TFD", "My Map.TFD", "coast.tfd", "maps"]),

@@ -18,7 +18,8 @@ import veldkit_e2e as e2e  # noqa: E402
 
 SHARE = ["veldkit/Veldkit1.dat", "veldkit/Veldkit2.dat", "veldkit/Veldkit.htm", "applications/veldkit.desktop",
          "icons/hicolor/48x48/apps/veldkit.png", "icons/hicolor/256x256/apps/veldkit.png",
-         "mime/packages/veldkit.xml", "man/man1/veldkit.1.gz", "bash-completion/completions/veldkit",
+         "mime/packages/veldkit.xml", "man/man1/veldkit.1.gz", "man/man5/veldkit-terrain.5.gz",
+         "bash-completion/completions/veldkit",
          "doc/veldkit/copyright", "doc/veldkit/changelog.gz"]
 CONTENTS = dict({"usr/bin/veldkit": "-rwxr-xr-x"}, **{"usr/share/" + p: "-rw-r--r--" for p in SHARE})
 
@@ -52,6 +53,7 @@ class Package(unittest.TestCase):
         for library in ("liballegro4.4", "libpng16-16", "libjpeg62-turbo", "libx11-6", "zlib1g", "libc6"):
             self.assertRegex(fields[4], r"(^|, )%s( |,|$)" % re.escape(library))
         for name, first in (("man/man1/veldkit.1.gz", '"Veldkit %s"' % version),
+                            ("man/man5/veldkit-terrain.5.gz", '"Veldkit %s"' % version),
                             ("doc/veldkit/changelog.gz", "veldkit (%s) " % version)):
             data = pathlib.Path(self.root, "usr/share", name).read_bytes()
             # No file name (flag 8) and no time stamp: the same bytes from every build.

@@ -37,7 +37,10 @@ class AlertAnswers {
   AlertAnswers &operator=(const AlertAnswers &) = delete;
 
   // Plans the key that answers the next box (an ASCII shortcut such as 'y').
-  void answer(int ascii) { answers_.push_back(ascii); }
+  void answer(int ascii) { answers_.push_back(Answer{ascii, false, ""}); }
+  // Plans text typed into the next box's field (a prompt, the file
+  // selector), then Return.
+  void answer_text(const std::string &text) { answers_.push_back(Answer{0, true, text}); }
   // Answers every box with this key (as simulate_keypress takes it: ASCII in
   // the low byte, scan code above) once the planned answers are used up.
   void answer_every(int key) { every_ = key; }
@@ -94,11 +97,23 @@ class AlertAnswers {
       simulate_keypress((KEY_ESC << 8) | 27);
       return;
     }
-    simulate_ukeypress(answers_.front(), 0);
+    const Answer next = answers_.front();
     answers_.pop_front();
+    if (!next.typed) {
+      simulate_ukeypress(next.ascii, 0);
+      return;
+    }
+    for (char c : next.text) simulate_ukeypress((unsigned char)c, 0);
+    simulate_keypress(KEY_ANSWER_ENTER);
   }
 
+  struct Answer {
+    int ascii;
+    bool typed;
+    std::string text;
+  };
+
   int (*saved_)(int, DIALOG *, int);
-  std::deque<int> answers_;
+  std::deque<Answer> answers_;
   int every_ = 0;
 };

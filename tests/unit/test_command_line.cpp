@@ -1,8 +1,11 @@
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <dirent.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "app/batch_export.h"
@@ -11,6 +14,9 @@
 #include "app/resource_files.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
+#include "files/new_terrain.h"
+#include "files/terrain_description.h"
+#include "inspect/terrain_check.h"
 #include "render/export/export_bitmap.h"
 #include "tests/unit/harness.h"
 
@@ -114,6 +120,22 @@ TEST(CommandLine, OptionsAndTheTerrainInAnyOrder) {
       {{"--export", "data", ""}, COMMAND_USAGE_ERROR, nullptr, "the terrain's name is empty"},
       {{"--import-heights", "", "T.TFD"}, COMMAND_USAGE_ERROR, nullptr, "the picture's name is empty"},
       {{"--diff", "T.TFD", ""}, COMMAND_USAGE_ERROR, nullptr, "the terrain's name is empty"},
+      // A new terrain: a .TFD name and a size of digits, each side 1 to 4000.
+      {{"--texture", "511", "--new", "T.tfd", "4000X1", "--height", "0"}, COMMAND_NEW, "T.tfd"},
+      {{"--new", "T.TFD", "0x5"}, COMMAND_USAGE_ERROR, nullptr, "the size is COLUMNSxROWS, each 1 to 4000, not \"0x5\""},
+      {{"--new", "T.TFD", "4001x1"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--new", "T.TFD", "12x"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--new", "T.TFD", "x8"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--new", "T.TFD", "3 x2"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--new", "T.TFD", "3x2", "--texture", "0"}, COMMAND_USAGE_ERROR, nullptr,
+       "--texture takes a texture number from 1 to 511, not \"0\""},
+      {{"--new", "T.TFD", "3x2", "--texture", "512"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--new", "T.TFD", "3x2", "--height", "10000"}, COMMAND_USAGE_ERROR, nullptr,
+       "--height takes a height from 0 to 9999, not \"10000\""},
+      {{"--new", "T", "3x2"}, COMMAND_USAGE_ERROR, nullptr, "the new tile map's name must end in .TFD, not \"T\""},
+      {{"--new", "T.TFD"}, COMMAND_USAGE_ERROR, nullptr, "--new takes a tile map's name and a size"},
+      {{"--new", "T.TFD", "3x2", "--textures", ""}, COMMAND_USAGE_ERROR, nullptr, "the textures folder's name is empty"},
+      {{"--check", "T.TFD", "--height", "5"}, COMMAND_USAGE_ERROR, nullptr, "--height goes with --new"},
   };
   for (const Case &k : cases) {
     const CommandLine c = parse(k.words);
@@ -296,6 +318,189 @@ TEST_F(BatchExport, RefusedKindsWriteNothingAndFail) {
   EXPECT_EQ((std::vector<std::string>{"Odd_Data1x_000.bmp", "Odd_Textures4x_000.bmp"}), names);
   const int data = EXPORT_DATA;
   EXPECT_EQ(0, export_kinds(&data, 1));
+}
+
+// --new as the program runs it, both streams kept.
+struct NewRun {
+  int code;
+  std::string out, err;
+};
+
+std::string text_of(FILE *f) {
+  std::string text;
+  char piece[4096];
+  rewind(f);
+  for (size_t n; (n = fread(piece, 1, sizeof(piece), f)) > 0;) text.append(piece, n);
+  fclose(f);
+  return text;
+}
+
+NewRun run_new(std::vector<std::string> words) {
+  words.insert(words.begin(), "--new");
+  const CommandLine c = parse(words);
+  EXPECT_EQ(COMMAND_NEW, c.mode) << c.error;
+  FILE *out = tmpfile(), *err = tmpfile();
+  const int code = run_new_terrain(c, out, err);
+  return {code, text_of(out), text_of(err)};
+}
+
+// A new terrain's tile map (tiles) or height map as the format lays them
+// out, put together word by word: the header, then every tile's texture
+// less one and five zero words, or every sample.
+std::vector<unsigned char> layout(bool tiles, int tx, int ty, int texture, int height) {
+  std::vector<unsigned char> out;
+  const int scale = tiles ? 1 : 4;
+  for (int32_t v : {scale * tx, scale * ty, 0, 0}) put_le32(out, v);
+  for (long k = 0; k < (long)scale * scale * tx * ty; k++) {
+    put_le16(out, (uint16_t)(tiles ? texture - 1 : height));
+    for (int w = 0; tiles && w < 5; w++) put_le16(out, 0);
+  }
+  return out;
+}
+
+void write_picture(const std::string &path) {
+  BITMAP *bmp = create_bitmap_ex(32, 2, 2);
+  clear_to_color(bmp, makecol32(90, 150, 70));
+  save_bmp(path.c_str(), bmp, nullptr);
+  destroy_bitmap(bmp);
+}
+
+std::vector<std::string> entries(const std::string &folder) {
+  std::vector<std::string> names;
+  DIR *d = opendir(folder.c_str());
+  while (dirent *e = d ? readdir(d) : nullptr)
+    if (e->d_name[0] != '.') names.push_back(e->d_name);
+  if (d) closedir(d);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(NewTerrain, WritesTheLayoutAndNeverOverATakenName) {
+  TempDir dir;
+  NewRun r = run_new({"T.TFD", "3x2", "--texture", "300", "--height", "1234"});
+  EXPECT_EQ(0, r.code) << r.err;
+  EXPECT_EQ("Wrote T.TFD (3 x 2 tiles) and T.hfd.\n", r.out);
+  EXPECT_EQ(layout(true, 3, 2, 300, 0), read_file(dir.file("T.TFD")));
+  EXPECT_EQ(layout(false, 3, 2, 0, 1234), read_file(dir.file("T.hfd")));
+  r = run_new({"D.TFD", "1x4"});  // texture 1, stored as 0; height 0
+  EXPECT_EQ(layout(true, 1, 4, 1, 0), read_file(dir.file("D.TFD")));
+  EXPECT_EQ(layout(false, 1, 4, 0, 0), read_file(dir.file("D.hfd")));
+
+  // Anything by one of the names, a folder or a link to nothing as well:
+  // it is named, and nothing is written.
+  mkdir(dir.file("pics").c_str(), 0755);
+  write_picture(dir.file("pics/grass.bmp"));
+  const std::vector<std::string> before = entries(dir.path());
+  for (const char *name : {"U.TFD", "U.hfd", "U_DATA.ini"}) {
+    const std::string path = dir.file(name);
+    if (strcmp(name, "U.TFD") == 0) write_text(path, "");
+    if (strcmp(name, "U.hfd") == 0) mkdir(path.c_str(), 0755);
+    if (strcmp(name, "U_DATA.ini") == 0) {
+      ASSERT_EQ(0, symlink("nowhere", path.c_str()));
+    }
+    r = run_new({"U.TFD", "3x2", "--textures", "pics"});
+    EXPECT_EQ(2, r.code) << name;
+    EXPECT_EQ(std::string(name) + " exists already. Nothing was written.\n", r.err);
+    EXPECT_EQ("", r.out);
+    std::vector<std::string> expected = before;
+    expected.push_back(name);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, entries(dir.path())) << name;
+    remove(path.c_str());
+  }
+}
+
+// Byte order puts capitals first; files that are no pictures are passed
+// over, pictures that do not load are named, and so are those past 511.
+TEST(NewTerrain, TheTextureListTakesTheLoadablePicturesInNameOrder) {
+  TempDir dir;
+  mkdir(dir.file("maps").c_str(), 0755);
+  mkdir(dir.file("pics").c_str(), 0755);
+  for (int i = 0; i < 513; i++) {
+    char name[32];
+    snprintf(name, sizeof(name), "pics/t%03d.bmp", i);
+    write_picture(dir.file(name));
+  }
+  write_picture(dir.file("pics/a.BMP"));
+  write_picture(dir.file("pics/B.bmp"));
+  write_text(dir.file("pics/broken.png"), "not a picture");
+  write_text(dir.file("pics/notes.txt"), "not a picture either");
+  const TextureFolder listing = list_texture_folder(dir.file("pics").c_str(), dir.file("maps/T.TFD").c_str());
+  EXPECT_EQ(0, listing.error);
+  ASSERT_EQ(511u, listing.filenames.size());
+  EXPECT_EQ("../pics/B.bmp", listing.filenames[0]);
+  EXPECT_EQ("../pics/a.BMP", listing.filenames[1]);
+  EXPECT_EQ("../pics/t000.bmp", listing.filenames[2]);
+  EXPECT_EQ("../pics/t508.bmp", listing.filenames[510]);
+  std::vector<std::string> left_out = {dir.file("pics/broken.png") + ": left out: it cannot be read as a texture"};
+  for (int i = 509; i < 513; i++)
+    left_out.push_back(dir.file("pics/t" + std::to_string(i) + ".bmp") +
+                       ": left out: a texture list holds at most 511 textures");
+  EXPECT_EQ(left_out, listing.left_out);
+
+  // The list reads back as it was written.
+  write_text(dir.file("maps/T_DATA.ini"), texture_list_text(listing.filenames));
+  reset_program_state();
+  ASSERT_EQ(RESULT_OK, load_terrain_description(dir.file("maps/T_DATA.ini").c_str(), nullptr));
+  EXPECT_EQ(511, texture_table.textures_declared);
+  for (int t : {1, 2, 511}) {
+    EXPECT_EQ(listing.filenames[t - 1], texture_table.textures[t].filename);
+    EXPECT_EQ(0, texture_table.textures[t].has_water);
+  }
+  reset_program_state();
+}
+
+// A file that cannot be written, the first or a later one: nothing of the
+// terrain is left, temporary files included.
+TEST(NewTerrain, AFailedFileLeavesNothing) {
+  TempDir dir;
+  NewRun r = run_new({"none/T.TFD", "3x2"});
+  EXPECT_EQ(1, r.code);
+  EXPECT_EQ("none/T.TFD cannot be written: no file can be created in none: No such file or directory. "
+            "Nothing was written.\n",
+            r.err);
+  // The height map passes the size limit, the tile map before it does not.
+  struct rlimit was;
+  ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &was));
+  struct rlimit limit = was;
+  limit.rlim_cur = 200000;
+  void (*signal_was)(int) = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limit));
+  r = run_new({"T.TFD", "100x100"});
+  setrlimit(RLIMIT_FSIZE, &was);
+  signal(SIGXFSZ, signal_was);
+  EXPECT_EQ(1, r.code);
+  EXPECT_EQ("T.hfd cannot be written: File too large. Nothing was written.\n", r.err);
+  EXPECT_EQ(std::vector<std::string>{}, entries(dir.path()));
+}
+
+void keep_line(void *lines, const char *text) { ((std::vector<std::string> *)lines)->push_back(text); }
+
+TEST(NewTerrain, ANewTerrainWithItsTextureListChecksClean) {
+  TempDir dir;
+  mkdir(dir.file("pics").c_str(), 0755);
+  write_picture(dir.file("pics/grass.bmp"));
+  write_picture(dir.file("pics/sand.bmp"));
+  NewRun r = run_new({"T.TFD", "5x4", "--textures", "pics", "--texture", "3"});
+  EXPECT_EQ(2, r.code);
+  EXPECT_EQ("--texture 3: the list from pics holds 2 textures. Nothing was written.\n", r.err);
+  r = run_new({"T.TFD", "5x4", "--textures", "pics", "--texture", "2"});
+  EXPECT_EQ(0, r.code) << r.err;
+  EXPECT_EQ("Wrote T.TFD (5 x 4 tiles), T.hfd and T_DATA.ini (2 textures).\n", r.out);
+
+  reset_program_state();
+  strcpy(terrain_paths.tfd_path, "T.TFD");
+  // Problems and notes go to one list: a problem would show up there too.
+  std::vector<std::string> problems;
+  const CheckOutput output = {keep_line, keep_line, &problems};
+  int count = -1;
+  EXPECT_EQ(CHECK_CLEAN, check_terrain(output, &count));
+  EXPECT_EQ(0, count);
+  EXPECT_EQ(std::vector<std::string>{"T_TARGETS.ini: note: no target areas file; the terrain has no target areas"},
+            problems);
+  EXPECT_EQ(2, texture_table.textures_loaded);
+  release_textures();
+  reset_program_state();
 }
 
 }  // namespace

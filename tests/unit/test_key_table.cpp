@@ -49,6 +49,7 @@ const KeyName KEY_NAMES[] = {
     {KEY_OPENBRACE, "`[`", "[ -"},              {KEY_L, "`L`", "L -"},
     {KEY_H, "`H`", "H -"},                      {KEY_G, "`G`", "G -"},
     {KEY_O, "`O`", "O -"},                      {KEY_X, "`X`", "X -"},
+    {KEY_N, "`N`", "N -"},
 };
 
 // How the documents write a row's modifier: the words a key cell or line
@@ -165,7 +166,7 @@ std::vector<std::string> manual_lines() {
 TEST(KeyTable, RowsAreWellFormed) {
   int count;
   const KeyRow *rows = key_table(&count);
-  ASSERT_EQ(67, count);
+  ASSERT_EQ(68, count);
   int any_key_rows = 0;
   for (int k = 0; k < count; k++) {
     EXPECT_NE(nullptr, rows[k].action) << k;

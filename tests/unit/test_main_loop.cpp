@@ -132,6 +132,8 @@ TEST_F(MainLoop, ShiftRActsAsRWhenTargetsAreOff) {
   EXPECT_EQ(1, tile_map_unsaved());
 }
 
+std::string note_of(std::initializer_list<int> keys);
+
 TEST_F(MainLoop, ShiftRReloadsTargetsAndWarns) {
   view.zoom_level = 4;
   snprintf(terrain_paths.targets_ini_path, PATH_SIZE, "%s", dir.file("plain_TARGETS.ini").c_str());
@@ -153,6 +155,11 @@ TEST_F(MainLoop, ShiftRReloadsTargetsAndWarns) {
   EXPECT_EQ(terrain_paths.targets_ini_path, box.lines[2]);
   EXPECT_EQ(std::vector<std::string>{"OK"}, box.buttons);
   EXPECT_EQ(std::vector<int>{'o'}, box.keys);
+
+  // No file at all: no box, the strip says so.
+  remove(terrain_paths.targets_ini_path);
+  EXPECT_EQ("No target areas file.", note_of({KEY_LSHIFT, KEY_R}));
+  EXPECT_EQ(1u, alerts.shown.size());
 }
 
 TEST_F(MainLoop, ShiftTabStepsBackOnlyForSamplesAtZoomZero) {

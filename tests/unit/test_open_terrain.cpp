@@ -83,6 +83,7 @@ class OpenTerrain : public testing::Test {
     for (size_t i = select == 1 ? 1 : 0; i < answer.shown.size(); i++) boxes.push_back(answer.shown[i].all);
     size_t box = 0;
     for (int i = 0; i < report.warning_count && i < OPEN_WARNINGS_MAX; i++) {
+      if (report.warnings[i].kind == WARNING_NOTE) continue;
       if (i > 0 && report.subjects[i] == report.subjects[i - 1]) continue;
       ASSERT_LT(box, boxes.size());
       EXPECT_EQ(report.warnings[i].message, boxes[box][0]);
@@ -207,15 +208,21 @@ TEST_F(OpenTerrain, TargetFileProblems) {
   EXPECT_STREQ(terrain_paths.targets_ini_path, report.warnings[0].path);
   EXPECT_EQ(1, session.terrain_open);
 
-  // A missing file gives only the read-error box, which answers to Enter.
-  reset_program_state();
-  strcpy(terrain_paths.tfd_path, dir.file("Desert.TFD").c_str());
-  remove(dir.file("Desert_TARGETS.ini").c_str());
-  open(0, KEY_ANSWER_ENTER);
-  EXPECT_EQ(Alerts{"  Read Error:  "}, alerts());
-  EXPECT_EQ(WARNING_READ_ERROR, report.warnings[0].kind);
-  EXPECT_EQ(1, session.terrain_open);
-  EXPECT_EQ(0, targets.area_count);
+  // No file is a terrain without target areas: no box, a note for the
+  // strip. An empty file still gets the read-error box, which answers to Enter.
+  for (const bool empty : {false, true}) {
+    reset_program_state();
+    strcpy(terrain_paths.tfd_path, dir.file("Desert.TFD").c_str());
+    remove(dir.file("Desert_TARGETS.ini").c_str());
+    if (empty) write_text(dir.file("Desert_TARGETS.ini"), "");
+    open(0, KEY_ANSWER_ENTER);
+    ASSERT_EQ(1, report.warning_count) << empty;
+    EXPECT_EQ(empty ? Alerts{"  Read Error:  "} : Alerts{}, alerts());
+    EXPECT_EQ(empty ? WARNING_READ_ERROR : WARNING_NOTE, report.warnings[0].kind);
+    EXPECT_STREQ(empty ? "  Read Error:  " : "No target areas file.", report.warnings[0].message);
+    EXPECT_EQ(1, session.terrain_open);
+    EXPECT_EQ(0, targets.area_count);
+  }
 }
 
 TEST_F(OpenTerrain, TargetsSwitchedOffAreNotRead) {
@@ -353,6 +360,67 @@ TEST_F(OpenTerrain, ShortTileMapOpensWithAWarning) {
   EXPECT_STREQ("7 of 12 tiles read.", report.warnings[0].detail);
   EXPECT_EQ(1, session.terrain_open);
   EXPECT_EQ(0, tile_at(3, 0).texture);
+}
+
+}  // namespace
+
+namespace {
+
+// A .TFD name typed in the start-up selector that nothing has: asked about,
+// then the size (asked again after a wrong one) and the texture; the new
+// terrain opens, without a box for its missing target file.
+TEST_F(OpenTerrain, ANameNothingHasMakesANewTerrain) {
+  strcpy(terrain_paths.tfd_path, dir.file("Fresh.TFD").c_str());
+  AlertAnswers answers;
+  answers.answer_text("");  // the selector, as it was given the name
+  answers.answer('y');
+  answers.answer_text("12x");
+  answers.answer('o');
+  answers.answer_text(" 3 x 2 ");
+  answers.answer_text("");  // the first texture
+  answers.answer_every(KEY_ANSWER_OK);
+  open_terrain(1, &report);
+  ASSERT_LE(3u, answers.shown.size());
+  EXPECT_EQ("Fresh.TFD does not exist.", answers.shown[1].lines[0]);
+  EXPECT_EQ("Make a new terrain?", answers.shown[1].lines[2]);
+  EXPECT_EQ(1, session.terrain_open);
+  EXPECT_EQ(3, tile_map.tiles_x);
+  EXPECT_EQ(2, tile_map.tiles_y);
+  EXPECT_EQ(1, tile_at(2, 1).texture);
+  EXPECT_EQ(1, height_map.heights_loaded);
+  EXPECT_EQ(0, height_map.max_height);
+  ASSERT_LE(1, report.warning_count);
+  EXPECT_EQ(WARNING_NOTE, report.warnings[report.warning_count - 1].kind);
+}
+
+// Ctrl + N beside the open terrain: its texture list comes along. Esc at a
+// question writes nothing and leaves the terrain open.
+TEST_F(OpenTerrain, NewTerrainBesideTheOpenOneTakesItsTextureList) {
+  write_terrain();
+  open(0);
+  {
+    AlertAnswers answers;
+    answers.answer_text("Next");  // in the open terrain's folder; .TFD added
+    answers.answer_text("2x2");
+    answers.answer_text("2");
+    EXPECT_EQ(1, open_new_terrain());
+    EXPECT_EQ(0, answers.unanswered);
+  }
+  EXPECT_EQ(dir.file("Next.TFD"), terrain_paths.tfd_path);
+  EXPECT_EQ(read_file(dir.file("Desert_DATA.ini")), read_file(dir.file("Next_DATA.ini")));
+  EXPECT_EQ(2, tile_map.tiles_x);
+  EXPECT_EQ(2, tile_at(1, 1).texture);
+  EXPECT_EQ(2, texture_table.textures_loaded);
+  EXPECT_EQ(1, session.terrain_open);
+
+  AlertAnswers answers;
+  answers.answer_text("Other");
+  answers.answer_text("1x1");
+  answers.answer(27);
+  EXPECT_EQ(0, open_new_terrain());
+  EXPECT_FALSE(file_exists(dir.file("Other.TFD")));
+  EXPECT_EQ(dir.file("Next.TFD"), terrain_paths.tfd_path);
+  EXPECT_EQ(1, session.terrain_open);
 }
 
 }  // namespace

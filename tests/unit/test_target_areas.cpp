@@ -6,6 +6,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "core/terrain_model.h"
@@ -156,7 +157,11 @@ TEST_F(TargetAreas, AnAreaBeyondItsWindowIsNotFound) {
 }
 
 TEST_F(TargetAreas, MissingOrEmptyFileCannotBeOpened) {
-  EXPECT_EQ(RESULT_CANNOT_OPEN, load_target_areas(dir.file("absent.ini").c_str(), log.get()));
+  // No file is a terrain without areas; a link to nothing is a file that
+  // cannot be read.
+  EXPECT_EQ(RESULT_NO_FILE, load_target_areas(dir.file("absent.ini").c_str(), log.get()));
+  ASSERT_EQ(0, symlink("absent.ini", dir.file("dangling.ini").c_str()));
+  EXPECT_EQ(RESULT_CANNOT_OPEN, load_target_areas(dir.file("dangling.ini").c_str(), log.get()));
   EXPECT_EQ(0, load(""));
   EXPECT_EQ(RESULT_CANNOT_OPEN, result);
   // Nothing was read, so nothing is shown and nobody waits.
