@@ -188,7 +188,6 @@ int export_kind(KeyCommand &c, int kind, std::vector<std::string> *names) {
   char name[PATH_SIZE];
   if (export_bitmap(kind, window_reporter(), nullptr, name, session.export_format) != RESULT_OK) {
     c.redraw = 1;
-    key_note(c, "Export failed: nothing written.");
     return 1;
   }
   names->push_back(name);
@@ -217,11 +216,7 @@ void zoom_in(KeyCommand &c) { c.view->zoom_level--; }
 void zoom_out(KeyCommand &c) { c.view->zoom_level++; }
 void screenshot(KeyCommand &c) {
   char name[PATH_SIZE];
-  if (save_screenshot(display.back_buffer, window_reporter(), session.export_format, name) != RESULT_OK) {
-    c.redraw = 1;
-    key_note(c, "Screenshot failed: nothing written.");
-    return;
-  }
+  if (save_screenshot(display.back_buffer, window_reporter(), session.export_format, name) != RESULT_OK) return;
   const std::string text = std::string("Saved screenshot ") + name + ".";
   key_note(c, text.c_str());
 }

@@ -362,10 +362,6 @@ TEST_F(OpenTerrain, ShortTileMapOpensWithAWarning) {
   EXPECT_EQ(0, tile_at(3, 0).texture);
 }
 
-}  // namespace
-
-namespace {
-
 // A .TFD name typed in the start-up selector that nothing has: asked about,
 // then the size (asked again after a wrong one) and the texture; the new
 // terrain opens, without a box for its missing target file.

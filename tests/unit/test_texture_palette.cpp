@@ -1,11 +1,10 @@
 // The texture palette: its layout against a model of the cells, the keys
-// that move through it, the frame it draws, and a pick as the copy.
+// that move through it and the frame it draws. A pick used as the copy is
+// held by the new terrain's journey.
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
-#include "app/key_table.h"
-#include "app/session.h"
 #include "app/texture_palette_keys.h"
 #include "core/terrain_model.h"
 #include "render/view/texture_palette.h"
@@ -162,39 +161,6 @@ TEST_F(TexturePalette, FramesShowEachTexturesPictureInItsCell) {
     destroy_bitmap(bmp);
     reset_program_state();
   }
-}
-
-TEST_F(TexturePalette, APickIsTheCopyThatFillsTheSelection) {
-  declare_textures(12);
-  tile_map.tiles_x = tile_map.tiles_y = 8;
-  for (int x = 0; x < 8; x++)
-    for (int y = 0; y < 8; y++) tile_at(x, y) = Tile{2, 3, 1, {4, 4, 4}};
-  EXPECT_EQ(2, palette_start_choice(session.tile_clipboard, tile_at(0, 0).texture, 12));
-
-  pick_texture(12);
-  const TileStamp &copy = session.tile_clipboard;
-  ASSERT_EQ(1, copy.w);
-  ASSERT_EQ(1, copy.h);
-  EXPECT_EQ(12, copy.centre().texture);
-  EXPECT_EQ(12, palette_start_choice(copy, 2, 12));
-
-  ViewState v;
-  v.selected = 1;
-  v.selection = {2, 3, 4, 6};
-  int delay = 0, redraw = 0;
-  KeyCommand command = {&v, &delay};
-  KeyPress ctrl_f;
-  ctrl_f.scancode = KEY_F;
-  ctrl_f.modifiers = KEY_MOD_LCTRL;
-  run_key_table(command, ctrl_f, &redraw);
-  for (int x = 0; x < 8; x++)
-    for (int y = 0; y < 8; y++) {
-      const bool in = x >= 2 && x <= 4 && y >= 3 && y <= 6;
-      const Tile &t = tile_at(x, y);
-      EXPECT_EQ(in ? 12 : 2, t.texture) << x << "," << y;
-      EXPECT_EQ(in ? 0 : 3, t.rotation);
-      EXPECT_EQ(in ? 0 : 4, t.extra[2]);
-    }
 }
 
 }  // namespace
