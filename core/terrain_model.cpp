@@ -7,6 +7,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "core/land_table.h"
 #include "core/work_threads.h"
 
 TileMap tile_map;
@@ -147,6 +148,7 @@ void clear_terrain_model() {
     entry.file_width = entry.file_height = 0;
   }
   init_placeholder_colours();
+  clear_land_table();
   texture_table.textures_declared = texture_table.last_declared_texture = 0;
   texture_table.textures_loaded = texture_table.texture_count = 0;
 

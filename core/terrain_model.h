@@ -111,12 +111,13 @@ struct TargetSet {
   int32_t target_total;
 };
 
-// The tile map's path, as named by the user, and the three derived from it.
+// The tile map's path, as named by the user, and the four derived from it.
 struct TerrainPaths {
   char tfd_path[PATH_SIZE];
   char hfd_path[PATH_SIZE];
   char data_ini_path[PATH_SIZE];
   char targets_ini_path[PATH_SIZE];
+  char lands_ini_path[PATH_SIZE];
 };
 
 extern TileMap tile_map;
@@ -161,5 +162,5 @@ void clear_tile_high_bytes();
 
 // Returns the model to its start state before a second opening attempt:
 // counters and the used extents of the grids are zeroed, texture bitmaps
-// released, placeholder colours drawn afresh.
+// released, placeholder colours drawn afresh, the lands forgotten.
 void clear_terrain_model();

@@ -11,6 +11,7 @@
 
 #include "core/terrain_model.h"
 #include "core/work_threads.h"
+#include "edit/land_grid.h"
 #include "edit/sample_changes.h"
 
 namespace {
@@ -27,8 +28,14 @@ struct AreaStep {
   std::vector<uint64_t> mask;            // a bit per tile of the bounds; empty: all changed
   std::vector<Tile> values;
   SampleChanges samples;                 // a height step's instead
+  // A land step's changed grid points, kept as the tiles are.
+  int pl = 0, pt = 0, pr = -1, pb = -1;
+  std::vector<uint64_t> land_mask;
+  std::vector<uint8_t> land_values;
   long long bytes() const {
-    return (long long)(values.capacity() * sizeof(Tile) + mask.capacity() * 8) + samples.bytes();
+    return (long long)(values.capacity() * sizeof(Tile) + mask.capacity() * 8 + land_mask.capacity() * 8 +
+                       land_values.capacity()) +
+           samples.bytes();
   }
 };
 
@@ -84,6 +91,11 @@ struct AreaCapture {
   std::deque<std::pair<int64_t, std::array<uint16_t, 16>>> touched_heights;
   std::vector<uint64_t> seen;
   std::vector<std::pair<int64_t, Tile>> touched;  // x * MAX_TILES + y, and the value before
+  // Land grid points: a rectangle's as they were, or each touched one.
+  int pl = 0, pt = 0, pr = -1, pb = -1;
+  std::vector<uint8_t> land_before;
+  std::vector<uint64_t> land_seen;
+  std::vector<std::pair<int64_t, uint8_t>> land_touched;  // x * LAND_GRID_SIZE + y
 };
 AreaCapture capture_area;
 
@@ -104,6 +116,11 @@ int step_map(const HistoryStep &step) { return height_action(step.action) ? HIST
 // Swaps the step's values with the map's: the other state in both.
 void swap_area(AreaStep &area) {
   area.samples.swap_with_map();
+  size_t point = 0, point_bit = 0;
+  for (int x = area.pl; x <= area.pr; x++)
+    for (int y = area.pt; y <= area.pb; y++, point_bit++)
+      if (area.land_mask.empty() || (area.land_mask[point_bit / 64] >> (point_bit % 64) & 1))
+        std::swap(land_grid[x][y], area.land_values[point++]);
   size_t k = 0, bit = 0;
   for (int x = area.cl; x <= area.cr; x++) {
     Tile *column = tile_map.tiles[x];
@@ -173,6 +190,7 @@ void describe(const HistoryStep &step, char *text, int size) {
   static const char *const area_what[] = {
       "texture of %lld tiles", "rotation of %lld tiles", "tag of %lld tiles", "paste on %lld tiles",
       "paste of %d x %d tiles", "fill of %d x %d tiles", "flood fill of %lld tiles", "paint stroke of %lld tiles",
+      "land stroke of %lld tiles", "land fill of %d x %d tiles", "land flood of %lld tiles",
       "heights raised on %d x %d tiles", "heights lowered on %d x %d tiles", "heights rotated on %d x %d tiles",
       "heights pasted on %d x %d tiles", "level of %d x %d tiles", "smooth of %d x %d tiles",
       "set height of %d x %d tiles", "ramp of %d x %d tiles", "height paste of %d x %d tiles",
@@ -241,7 +259,86 @@ void start_pending(int action) {
   step.count = 0;
 }
 
+void forget_land_capture() {
+  AreaCapture &c = capture_area;
+  c.pl = c.pt = 0;
+  c.pr = c.pb = -1;
+  c.land_before = std::vector<uint8_t>();
+  c.land_seen = std::vector<uint64_t>();
+  c.land_touched = std::vector<std::pair<int64_t, uint8_t>>();
+}
+
+// The grid points the land command changed, into the step: bounds, a mask
+// when not all of them changed, and their values before.
+void keep_land_changes(AreaStep &area) {
+  AreaCapture &c = capture_area;
+  std::vector<std::pair<int64_t, uint8_t>> changed;
+  if (!c.land_before.empty()) {
+    const size_t rows = (size_t)(c.pb - c.pt + 1);
+    size_t count = 0;
+    for (int x = c.pl; x <= c.pr; x++) {
+      const uint8_t *was = c.land_before.data() + (size_t)(x - c.pl) * rows, *now = land_grid[x] + c.pt;
+      for (size_t y = 0; y < rows; y++) count += was[y] != now[y];
+    }
+    if (count == c.land_before.size()) {
+      area.pl = c.pl, area.pt = c.pt, area.pr = c.pr, area.pb = c.pb;
+      area.land_values.swap(c.land_before);
+    } else {
+      changed.reserve(count);
+      for (int x = c.pl; x <= c.pr; x++) {
+        const uint8_t *was = c.land_before.data() + (size_t)(x - c.pl) * rows;
+        for (int y = c.pt; y <= c.pb; y++)
+          if (was[y - c.pt] != land_grid[x][y]) changed.push_back({(int64_t)x * LAND_GRID_SIZE + y, was[y - c.pt]});
+      }
+    }
+  } else {
+    std::sort(c.land_touched.begin(), c.land_touched.end());
+    for (const auto &p : c.land_touched)
+      if (land_grid[p.first / LAND_GRID_SIZE][p.first % LAND_GRID_SIZE] != p.second) changed.push_back(p);
+  }
+  forget_land_capture();
+  if (changed.empty()) return;
+  area.pl = area.pt = LAND_GRID_SIZE;
+  for (const auto &p : changed) {
+    const int x = (int)(p.first / LAND_GRID_SIZE), y = (int)(p.first % LAND_GRID_SIZE);
+    area.pl = std::min(area.pl, x), area.pr = std::max(area.pr, x);
+    area.pt = std::min(area.pt, y), area.pb = std::max(area.pb, y);
+  }
+  const long long rows = area.pb - area.pt + 1, bits = (area.pr - area.pl + 1) * rows;
+  if ((long long)changed.size() < bits) area.land_mask.assign((size_t)(bits + 63) / 64, 0);
+  area.land_values.reserve(changed.size());
+  for (const auto &p : changed) {
+    const long long bit = (p.first / LAND_GRID_SIZE - area.pl) * rows + (p.first % LAND_GRID_SIZE - area.pt);
+    if (!area.land_mask.empty()) area.land_mask[(size_t)bit / 64] |= 1ULL << (bit % 64);
+    area.land_values.push_back(p.second);
+  }
+}
+
 }  // namespace
+
+void history_land_rect(int left, int top, int right, int bottom) {
+  AreaCapture &c = capture_area;
+  c.pl = std::max(left, 0);
+  c.pt = std::max(top, 0);
+  c.pr = std::min(right, map_columns());
+  c.pb = std::min(bottom, map_rows());
+  if (c.pl > c.pr || c.pt > c.pb) return;
+  const size_t rows = (size_t)(c.pb - c.pt + 1);
+  c.land_before.resize((size_t)(c.pr - c.pl + 1) * rows);
+  for (int x = c.pl; x <= c.pr; x++) memcpy(c.land_before.data() + (size_t)(x - c.pl) * rows, land_grid[x] + c.pt, rows);
+}
+
+int history_land_touch(int x, int y) {
+  AreaCapture &c = capture_area;
+  if (!c.touches || !land_point_on_map(x, y)) return 0;
+  if (c.land_seen.empty()) c.land_seen.assign(((size_t)LAND_GRID_SIZE * LAND_GRID_SIZE + 63) / 64, 0);
+  const int64_t index = (int64_t)x * LAND_GRID_SIZE + y;
+  uint64_t &word = c.land_seen[(size_t)index / 64];
+  if (word >> (index % 64) & 1) return 0;
+  word |= 1ULL << (index % 64);
+  c.land_touched.push_back({index, land_grid[x][y]});
+  return 1;
+}
 
 void history_begin_area(int action, int left, int top, int right, int bottom) {
   AreaCapture &c = capture_area;
@@ -253,6 +350,7 @@ void history_begin_area(int action, int left, int top, int right, int bottom) {
   c.right = std::min(right, map_columns() - 1);
   c.bottom = std::min(bottom, map_rows() - 1);
   c.before.clear();
+  forget_land_capture();
   free(c.samples_before);
   c.samples_before = nullptr;
   if (c.left > c.right || c.top > c.bottom) return;
@@ -280,6 +378,7 @@ void history_begin_touches(int action) {
   c.touches = 1;
   c.heights = height_action(action);
   c.touched.clear();
+  forget_land_capture();
   c.touched_heights.clear();
   c.seen.assign(((size_t)MAX_TILES * MAX_TILES + 63) / 64, 0);
 }
@@ -364,6 +463,7 @@ int history_end_area(long long covered, int w, int h, int left, int top, int rig
     }
   }
   c.before = std::vector<Tile>();
+  keep_land_changes(*area);
   if (!changed.empty()) {
     area->cl = area->ct = MAX_TILES;
     for (const auto &t : changed) {
@@ -380,7 +480,7 @@ int history_end_area(long long covered, int w, int h, int left, int top, int rig
       area->values.push_back(t.second);
     }
   }
-  if (area->cr < area->cl && area->samples.count() == 0) {
+  if (area->cr < area->cl && area->samples.count() == 0 && area->pr < area->pl) {
     delete area;
     return 0;
   }

@@ -31,6 +31,10 @@ enum HistoryAction {
   HISTORY_AREA_FILL,       // the selection filled with the clipboard
   HISTORY_AREA_FLOOD,      // a region of one texture filled
   HISTORY_AREA_STROKE,     // a brush stroke
+  // Land steps: corner points of the land grid and the tiles retiled for them.
+  HISTORY_AREA_LAND_STROKE,  // a land brush stroke
+  HISTORY_AREA_LAND_FILL,    // every corner point of a rectangle one land
+  HISTORY_AREA_LAND_FLOOD,   // a region of one land's points flooded
   // Area steps on the height map.
   HISTORY_AREA_RAISE_HEIGHTS,   // the selected tiles' heights raised
   HISTORY_AREA_LOWER_HEIGHTS,   // ... lowered
@@ -72,7 +76,14 @@ int history_end();
 void history_begin_area(int action, int left, int top, int right, int bottom);
 void history_begin_touches(int action);
 int history_touch(int x, int y);  // 1 the first time for the tile
-// For a height action both remember the tiles' 16 samples each. Returns 1
+void history_land_rect(int left, int top, int right, int bottom);
+int history_land_touch(int x, int y);
+// For a height action both remember the tiles' 16 samples each. Land steps
+// also keep the land grid's points they change (edit/land_grid.h): after
+// begin_area or begin_touches, land_rect remembers the points of a
+// rectangle (inclusive, clipped to the map's points), land_touch one point
+// before it changes (1 the first time). Undo and redo put the points back
+// with the tiles; a step that changed points only is still a step. Returns 1
 // when the step was kept, 0 when nothing changed and there is no step.
 int history_end_area(long long covered, int w, int h, int left, int top, int right, int bottom);
 

@@ -6,14 +6,15 @@
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
 #include "files/height_map_file.h"
+#include "files/land_file.h"
 #include "files/target_areas.h"
 #include "files/terrain_description.h"
 #include "files/tile_map_file.h"
 #include "images/textures.h"
 
 void sibling_path_of(const char *tfd_path, int sibling, char *dest, int size) {
-  static const char *const extensions[] = {"hfd", "ini", "ini"};
-  static const char *const suffixes[] = {nullptr, "_DATA", "_TARGETS"};
+  static const char *const extensions[] = {"hfd", "ini", "ini", "ini"};
+  static const char *const suffixes[] = {nullptr, "_DATA", "_TARGETS", "_LANDS"};
   replace_extension(dest, tfd_path, extensions[sibling], size);
   if (suffixes[sibling]) insert_suffix(dest, suffixes[sibling], size);
 }
@@ -36,6 +37,7 @@ void derive_terrain_paths() {
   derive_path(SIBLING_HFD, terrain_paths.hfd_path);
   derive_path(SIBLING_DATA_INI, terrain_paths.data_ini_path);
   derive_path(SIBLING_TARGETS_INI, terrain_paths.targets_ini_path);
+  derive_path(SIBLING_LANDS_INI, terrain_paths.lands_ini_path);
 }
 
 // What a warning about a sibling names: its path, or the whole name cut in
@@ -110,6 +112,9 @@ int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *r
       const char *named = sibling_named(report, SIBLING_DATA_INI, terrain_paths.data_ini_path, &detail);
       warn(report, reporter, SUBJECT_TEXTURE_LIST, WARNING_PLAIN, "Warning: Error reading _DATA.INI file.", named, detail);
     }
+    const int lands_result = load_land_file(terrain_paths.lands_ini_path);
+    if (lands_result == RESULT_BAD_DATA || lands_result == RESULT_CANNOT_OPEN)
+      warn(report, reporter, SUBJECT_LANDS, WARNING_PLAIN, LAND_FILE_PROBLEMS_TEXT, terrain_paths.lands_ini_path);
   }
   count_textures();
 

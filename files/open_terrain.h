@@ -30,6 +30,7 @@ enum OpenSubject {
   SUBJECT_TEXTURE_FILES,  // the pictures it names
   SUBJECT_TEXTURE_USES,   // tiles naming textures without a picture
   SUBJECT_TARGETS,
+  SUBJECT_LANDS,          // the _LANDS.ini file
   SUBJECT_COUNT,
 };
 
@@ -41,15 +42,15 @@ struct OpenReport {
   Warning warnings[OPEN_WARNINGS_MAX];
   int subjects[OPEN_WARNINGS_MAX];  // OpenSubject of each warning
   char detail[64];  // the third line of the short tile map's warning
-  char long_paths[3][PATH_CUT_SIZE];  // siblings too long to read, cut to be shown
+  char long_paths[4][PATH_CUT_SIZE];  // siblings too long to read, cut to be shown
 };
 
-// Derives the height map, description and target paths from
+// Derives the height map, description, target and lands paths from
 // terrain_paths.tfd_path into terrain_paths. One that would be longer than
 // a path may be is left empty: a cut name could be some other file.
 void derive_terrain_paths();
 
-enum TerrainSibling { SIBLING_HFD, SIBLING_DATA_INI, SIBLING_TARGETS_INI };
+enum TerrainSibling { SIBLING_HFD, SIBLING_DATA_INI, SIBLING_TARGETS_INI, SIBLING_LANDS_INI };
 
 // The sibling's whole name, however long, into dest (size bytes).
 void sibling_path(int sibling, char *dest, int size);
@@ -58,5 +59,6 @@ void sibling_path_of(const char *tfd_path, int sibling, char *dest, int size);
 
 // Loads the terrain named by terrain_paths.tfd_path into the model, which
 // must be in its start state (see clear_terrain_model); the target file only
-// when read_targets is set. Returns the outcome.
+// when read_targets is set. The lands file is read after the texture list;
+// its problems are one warning of SUBJECT_LANDS. Returns the outcome.
 int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *report);

@@ -1,0 +1,240 @@
+#include "edit/land_edits.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "edit/edit_history.h"
+#include "edit/land_grid.h"
+
+namespace {
+
+void note_missing(LandResult &r, LandCorners want) {
+  r.missing++;
+  for (int k = 0; k < r.missing_kinds; k++)
+    if (r.first_missing[k].corners == want) {
+      r.first_missing[k].tiles++;
+      return;
+    }
+  if (r.missing_kinds < LAND_MISSING_KEPT) r.first_missing[r.missing_kinds++] = {want, 1};
+}
+
+// Retiles tile (x, y) for the grid's corners when all are known.
+void retile(LandResult &r, int x, int y) {
+  const LandCorners want = grid_corners(x, y);
+  if (!corners_known(want)) return;
+  Tile &tile = tile_map.tiles[x][y];
+  const int16_t texture = tile.texture;
+  const uint8_t rotation = tile.rotation;
+  if (choose_land_tile(tile, x, y, want)) note_missing(r, want);
+  r.tiles_changed += tile.texture != texture || tile.rotation != rotation;
+}
+
+// Sets the points of the rectangle pl..pr x pt..pb (on the map's points)
+// to want(x, y) (0: left as it is), column by column, and retiles each
+// tile with a changed corner as soon as both its point columns are done.
+// The history step is begun and ended by the caller.
+template <class Want>
+void set_points(LandResult &r, int pl, int pt, int pr, int pb, const Want &want) {
+  const int columns = map_columns(), rows = map_rows();
+  std::vector<uint8_t> a((size_t)rows + 2), b((size_t)rows + 2);
+  uint8_t *west = a.data(), *east = b.data();  // changed flags of point columns x - 1 and x
+  for (int x = pl; x <= pr + 1; x++) {
+    std::fill(east, east + rows + 2, 0);
+    if (x <= pr && x <= columns) {
+      uint8_t *column = land_grid[x];
+      for (int y = pt; y <= pb; y++) {
+        const int land = want(x, y);
+        if (!land || column[y] == land) continue;
+        column[y] = (uint8_t)land;
+        east[y] = 1;
+        r.points_changed++;
+      }
+    }
+    const int tx = x - 1;
+    if (tx < 0 || tx >= columns) {
+      std::swap(west, east);
+      continue;
+    }
+    for (int ty = std::max(pt - 1, 0); ty <= std::min(pb, rows - 1); ty++)
+      if (west[ty] | west[ty + 1] | east[ty] | east[ty + 1]) retile(r, tx, ty);
+    std::swap(west, east);
+  }
+}
+
+// The points of rect's tiles, clipped to the map's points; false when none.
+bool points_of(const TileRect &rect, TileRect &p) {
+  TileRect r = rect;
+  if (!clip_to_map(r)) return false;
+  p = {r.left, r.top, r.right + 1, r.bottom + 1};
+  return true;
+}
+
+struct LandStroke {
+  int running = 0;
+  int land = 0;
+  LandResult result;
+  TileRect bounds = {0, 0, -1, -1};
+  // Each tile retiled, with its texture and rotation before the stroke.
+  std::vector<std::pair<int64_t, std::pair<int16_t, uint8_t>>> tiles;
+};
+LandStroke stroke;
+
+void paint_points(int x, int y, int size) {
+  TileRect r = {x - (size - 1) / 2, y - (size - 1) / 2, x + size / 2, y + size / 2};
+  TileRect p;
+  if (!points_of(r, p)) return;
+  const int w = p.width();
+  std::vector<uint8_t> changed((size_t)w * p.height());
+  bool any = false;
+  for (int px = p.left; px <= p.right; px++)
+    for (int py = p.top; py <= p.bottom; py++) {
+      if (land_grid[px][py] == stroke.land) continue;
+      history_land_touch(px, py);
+      land_grid[px][py] = (uint8_t)stroke.land;
+      changed[(size_t)(py - p.top) * w + (px - p.left)] = 1;
+      stroke.result.points_changed++;
+      any = true;
+    }
+  if (!any) return;
+  auto point_changed = [&](int px, int py) {
+    return px >= p.left && px <= p.right && py >= p.top && py <= p.bottom &&
+           changed[(size_t)(py - p.top) * w + (px - p.left)];
+  };
+  TileRect t = {p.left - 1, p.top - 1, p.right, p.bottom};
+  clip_to_map(t);
+  for (int tx = t.left; tx <= t.right; tx++)
+    for (int ty = t.top; ty <= t.bottom; ty++) {
+      if (!point_changed(tx, ty) && !point_changed(tx + 1, ty) && !point_changed(tx + 1, ty + 1) &&
+          !point_changed(tx, ty + 1))
+        continue;
+      if (!corners_known(grid_corners(tx, ty))) continue;
+      const Tile &tile = tile_map.tiles[tx][ty];
+      if (history_touch(tx, ty)) stroke.tiles.push_back({(int64_t)tx * MAX_TILES + ty, {tile.texture, tile.rotation}});
+      LandResult ignored;
+      retile(ignored, tx, ty);
+    }
+  if (stroke.bounds.right < stroke.bounds.left) {
+    stroke.bounds = t;
+    return;
+  }
+  stroke.bounds = {std::min(stroke.bounds.left, t.left), std::min(stroke.bounds.top, t.top),
+                   std::max(stroke.bounds.right, t.right), std::max(stroke.bounds.bottom, t.bottom)};
+}
+
+int usable_land(int land) { return lands_in_use() && land >= 1 && land < MAX_LANDS && lands.lands[land].name[0]; }
+
+}  // namespace
+
+LandResult land_fill(int land, const TileRect &rect) {
+  LandResult r;
+  TileRect p;
+  if (!usable_land(land) || !points_of(rect, p)) return r;
+  const int w = p.width() - 1, h = p.height() - 1;
+  history_begin_area(HISTORY_AREA_LAND_FILL, p.left - 1, p.top - 1, p.right, p.bottom);
+  history_land_rect(p.left, p.top, p.right, p.bottom);
+  set_points(r, p.left, p.top, p.right, p.bottom, [land](int, int) { return land; });
+  r.stepped = history_end_area((long long)w * h, w, h, p.left, p.top, p.right - 1, p.bottom - 1);
+  return r;
+}
+
+LandResult land_flood(int land, int x, int y, const TileRect *within) {
+  LandResult r;
+  TileRect b = {0, 0, map_columns(), map_rows()};
+  if (!usable_land(land) || (within && !points_of(*within, b)) || map_columns() <= 0 || map_rows() <= 0) return r;
+  if (x < b.left || x > b.right || y < b.top || y > b.bottom) return r;
+  const uint8_t from = land_grid[x][y];
+  if (from == land) return r;
+  // Spans down the grid's columns, as the tile flood goes.
+  const long long rows = b.height();
+  std::vector<uint64_t> marks((size_t)((long long)b.width() * rows + 63) / 64);
+  auto bit = [&](int px, int py) { return (long long)(px - b.left) * rows + (py - b.top); };
+  auto marked = [&](int px, int py) { return marks[(size_t)bit(px, py) / 64] >> (bit(px, py) % 64) & 1; };
+  auto fits = [&](int px, int py) { return land_grid[px][py] == from && !marked(px, py); };
+  std::vector<std::pair<int, int>> seeds = {{x, y}};
+  TileRect region = {x, y, x, y};
+  while (!seeds.empty()) {
+    const auto [sx, sy] = seeds.back();
+    seeds.pop_back();
+    if (!fits(sx, sy)) continue;
+    int y0 = sy, y1 = sy;
+    while (y0 > b.top && fits(sx, y0 - 1)) y0--;
+    while (y1 < b.bottom && fits(sx, y1 + 1)) y1++;
+    for (int py = y0; py <= y1; py++) marks[(size_t)bit(sx, py) / 64] |= 1ULL << (bit(sx, py) % 64);
+    region = {std::min(region.left, sx), std::min(region.top, y0), std::max(region.right, sx),
+              std::max(region.bottom, y1)};
+    for (int nx : {sx - 1, sx + 1}) {
+      if (nx < b.left || nx > b.right) continue;
+      for (int py = y0; py <= y1; py++)
+        if (fits(nx, py) && (py == y0 || !fits(nx, py - 1))) seeds.push_back({nx, py});
+    }
+  }
+  history_begin_area(HISTORY_AREA_LAND_FLOOD, region.left - 1, region.top - 1, region.right, region.bottom);
+  history_land_rect(region.left, region.top, region.right, region.bottom);
+  set_points(r, region.left, region.top, region.right, region.bottom,
+             [&](int px, int py) { return marked(px, py) ? land : 0; });
+  r.stepped = history_end_area(r.tiles_changed, region.width(), region.height(), region.left - 1, region.top - 1,
+                               region.right, region.bottom);
+  return r;
+}
+
+void land_stroke_begin(int land) {
+  stroke = LandStroke();
+  if (!usable_land(land)) return;
+  stroke.running = 1;
+  stroke.land = land;
+  history_begin_touches(HISTORY_AREA_LAND_STROKE);
+}
+
+void land_stroke_line(int x0, int y0, int x1, int y1, int size) {
+  if (!stroke.running) return;
+  size = std::clamp(size, 1, (int)MAX_TILES);
+  // The tiles of the straight line, as the paint brush goes.
+  const int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0), step_x = x0 < x1 ? 1 : -1, step_y = y0 < y1 ? 1 : -1;
+  int error = dx + dy;
+  for (;;) {
+    paint_points(x0, y0, size);
+    if (x0 == x1 && y0 == y1) break;
+    const int e2 = 2 * error;
+    if (e2 >= dy) error += dy, x0 += step_x;
+    if (e2 <= dx) error += dx, y0 += step_y;
+  }
+}
+
+LandResult land_stroke_end() {
+  LandResult r;
+  if (!stroke.running) return r;
+  stroke.running = 0;
+  r.points_changed = stroke.result.points_changed;
+  // Missing transitions as the stroke left them: a tile retiled twice counts once.
+  for (const auto &t : stroke.tiles) {
+    const int x = (int)(t.first / MAX_TILES), y = (int)(t.first % MAX_TILES);
+    const Tile &tile = tile_map.tiles[x][y];
+    r.tiles_changed += tile.texture != t.second.first || tile.rotation != t.second.second;
+    const LandCorners want = grid_corners(x, y);
+    if (tile_said_corners(tile) != want || lands.weight[tile.texture] == 0) note_missing(r, want);
+  }
+  const TileRect &b = stroke.bounds;
+  r.stepped = history_end_area(r.tiles_changed, b.width(), b.height(), b.left, b.top, b.right, b.bottom);
+  stroke = LandStroke();
+  return r;
+}
+
+LandResult land_set_all_points(const uint8_t *points) {
+  LandResult r;
+  const int columns = map_columns(), rows = map_rows();
+  if (!lands_in_use() || columns <= 0 || rows <= 0) return r;
+  history_begin_area(HISTORY_AREA_LAND_FILL, 0, 0, columns - 1, rows - 1);
+  history_land_rect(0, 0, columns, rows);
+  const size_t stride = (size_t)rows + 1;
+  set_points(r, 0, 0, columns, rows, [&](int x, int y) { return points[(size_t)x * stride + y]; });
+  r.stepped = history_end_area((long long)columns * rows, columns, rows, 0, 0, columns - 1, rows - 1);
+  return r;
+}
+
+std::string land_result_text(const LandResult &r) {
+  std::string text = std::to_string(r.tiles_changed) + (r.tiles_changed == 1 ? " tile" : " tiles");
+  if (r.missing > 0)
+    text += "; " + std::to_string(r.missing) + " without a transition: " + land_corner_names(r.first_missing[0].corners);
+  return text;
+}

@@ -1,0 +1,140 @@
+#include "edit/land_grid.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "core/work_threads.h"
+
+uint8_t land_grid[LAND_GRID_SIZE][LAND_GRID_SIZE];
+
+namespace {
+
+// The land most of a, b, c, d say (0 says nothing), a tie to the lower.
+inline unsigned vote(unsigned a, unsigned b, unsigned c, unsigned d) {
+  if (a == b && b == c && c == d) return a;
+  const unsigned v[4] = {a, b, c, d};
+  unsigned best = 0, best_n = 0;
+  for (unsigned x : v) {
+    if (!x) continue;
+    const unsigned n = (x == a) + (x == b) + (x == c) + (x == d);
+    if (n > best_n || (n == best_n && x < best)) best = x, best_n = n;
+  }
+  return best;
+}
+
+// What the tiles of column x say, tile y at said[y + 1]; the ends and a
+// column off the map say nothing.
+void column_said(int x, uint32_t *said) {
+  const int rows = map_rows();
+  said[0] = said[rows + 1] = 0;
+  if (x < 0 || x >= map_columns()) {
+    std::fill(said + 1, said + rows + 1, 0u);
+    return;
+  }
+  const Tile *column = tile_map.tiles[x];
+  const LandCorners *turned = lands.turned;
+  for (int y = 0; y < rows; y++) {
+    const int t = column[y].texture;
+    said[y + 1] = (unsigned)t < (unsigned)MAX_TEXTURES ? turned[4 * t + (column[y].rotation & 3)] : 0;
+  }
+}
+
+// Point column x from the columns of tiles west (w) and east (e) of it.
+void vote_column(int x, const uint32_t *w, const uint32_t *e) {
+  uint8_t *out = land_grid[x];
+  const int rows = map_rows();
+  for (int y = 0; y <= rows; y++)
+    out[y] = (uint8_t)vote(w[y] >> 16 & 255, e[y] >> 24, w[y + 1] >> 8 & 255, e[y + 1] & 255);
+}
+
+uint64_t place_hash(int x, int y) {
+  uint64_t z = ((uint64_t)(uint32_t)x << 32 | (uint32_t)y) + 0x9E3779B97F4A7C15ull;
+  z = (z ^ z >> 30) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ z >> 27) * 0x94D049BB133111EBull;
+  return z ^ z >> 31;
+}
+
+int matching(LandCorners a, LandCorners b) {
+  int n = 0;
+  for (int i = 0; i < LAND_CORNERS; i++) n += (a >> 8 * i & 255) == (b >> 8 * i & 255);
+  return n;
+}
+
+// The nearest candidate for corners no texture shows, remembered for the
+// last few such corners: a stroke along a coast meets the same ones often.
+enum { NEAREST_CACHE = 64 };
+struct Nearest {
+  uint32_t generation = 0;
+  LandCorners key[NEAREST_CACHE] = {};
+  const LandCandidate *best[NEAREST_CACHE] = {};
+};
+Nearest nearest_cache;
+
+const LandCandidate *nearest_candidate(LandCorners want) {
+  Nearest &n = nearest_cache;
+  if (n.generation != lands.generation) n = Nearest(), n.generation = lands.generation;
+  const unsigned slot = (want * 0x9E3779B1u) >> 26;
+  if (n.key[slot] == want) return n.best[slot];
+  const LandCandidate *best = nullptr;
+  int best_match = -1;
+  for (const LandCandidate &c : lands.candidates) {
+    const int m = matching(c.corners, want);
+    const bool better = !best || m > best_match ||
+                        (m == best_match && (c.weight > best->weight ||
+                                             (c.weight == best->weight && (c.texture < best->texture ||
+                                                                           (c.texture == best->texture && c.rotation < best->rotation)))));
+    if (better) best = &c, best_match = m;
+  }
+  n.key[slot] = want;
+  n.best[slot] = best;
+  return best;
+}
+
+}  // namespace
+
+void read_land_grid() {
+  const int columns = map_columns(), rows = map_rows();
+  if (columns <= 0 || rows <= 0) return;
+  const int points = columns + 1;
+  const int parts = std::min(points, 8 * work_thread_count());
+  run_parts(parts, [&](int k) {
+    const int x0 = (int)((long long)points * k / parts), x1 = (int)((long long)points * (k + 1) / parts);
+    std::vector<uint32_t> a((size_t)rows + 2), b((size_t)rows + 2);
+    uint32_t *west = a.data(), *east = b.data();
+    column_said(x0 - 1, west);
+    for (int x = x0; x < x1; x++) {
+      column_said(x, east);
+      vote_column(x, west, east);
+      std::swap(west, east);
+    }
+  });
+}
+
+void read_land_points(const TileRect &rect) {
+  TileRect r = rect;
+  if (!clip_to_map(r)) return;
+  auto said = [](int x, int y) { return tile_on_map(x, y) ? tile_said_corners(tile_map.tiles[x][y]) : 0u; };
+  for (int x = r.left; x <= r.right + 1; x++)
+    for (int y = r.top; y <= r.bottom + 1; y++)
+      land_grid[x][y] = (uint8_t)vote(said(x - 1, y - 1) >> 16 & 255, said(x, y - 1) >> 24,
+                                      said(x - 1, y) >> 8 & 255, said(x, y) & 255);
+}
+
+int choose_land_tile(Tile &tile, int x, int y, LandCorners want) {
+  if (tile_said_corners(tile) == want && lands.weight[tile.texture] > 0) return 0;
+  uint32_t count = 0;
+  uint64_t total = 0;
+  const LandCandidate *pick = land_candidates(want, &count, &total);
+  int missing = 0;
+  if (!pick) {
+    pick = nearest_candidate(want);
+    missing = 1;
+    if (!pick) return 1;
+  } else if (count > 1) {
+    uint64_t h = place_hash(x, y) % total;
+    while (h >= pick->weight) h -= pick->weight, pick++;
+  }
+  tile.texture = pick->texture;
+  tile.rotation = pick->rotation;
+  return missing;
+}

@@ -1,0 +1,31 @@
+// The lands file (NAME_LANDS.ini beside the tile map): the land types and
+// the corner lands of textures, read into the land table (core/land_table.h).
+// Veldkit never writes it.
+//
+//   [LandNNN]      001..255: Name (at most 63 characters, unique ignoring
+//                  case, no comma), Color (r,g,b from 0 to 255, unique)
+//   [TextureNNN]   001..511: Corners (four land names: north-west,
+//                  north-east, south-east, south-west at rotation 0) and
+//                  Weight (a whole number 0..LAND_WEIGHT_MAX, default 1; 0:
+//                  never chosen, still understood when reading a map)
+//
+// Each fault is one problem in lands.problems, naming the section and the
+// line ("[Texture007], line 12: Corners names Sand, which is no land"); the
+// section is left out and the rest is used.
+#pragma once
+
+#include "core/reporter.h"
+
+enum { LAND_WEIGHT_MAX = 1000000 };
+
+// The warning the opening gives for a lands file with problems.
+#define LAND_FILE_PROBLEMS_TEXT "Warning: Problems in _LANDS.INI file."
+
+// Clears the land table and reads path into it. RESULT_NO_FILE when nothing
+// has the name (the terrain has no lands; the table stays empty),
+// RESULT_CANNOT_OPEN when it cannot be read (one problem says why),
+// RESULT_BAD_DATA when it was read with problems, else 0.
+int load_land_file(const char *path);
+
+// The same from text in memory (size bytes).
+int read_land_text(const char *text, long size);
