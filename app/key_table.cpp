@@ -20,6 +20,8 @@
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
 #include "edit/edit_history.h"
+#include "edit/land_grid.h"
+#include "files/land_file.h"
 #include "files/target_areas.h"
 #include "render/export/export_bitmap.h"
 #include "render/view/screenshot.h"
@@ -127,6 +129,11 @@ void reload_target_areas(KeyCommand &c) {
   else if (result != RESULT_OK)
     report_warning(window_reporter(), WARNING_PLAIN, "Warning: Error reading _TARGETS.INI file.",
                    path);
+  // The lands come back with them; the grid is read again from the tiles.
+  const int lands_result = load_land_file(terrain_paths.lands_ini_path);
+  if (lands_result == RESULT_BAD_DATA || lands_result == RESULT_CANNOT_OPEN)
+    show_subject_box(SUBJECT_LANDS, LAND_FILE_PROBLEMS_TEXT, terrain_paths.lands_ini_path);
+  if (lands_in_use()) read_land_grid();
 }
 
 void toggle_display(KeyCommand &c) {

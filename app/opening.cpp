@@ -18,6 +18,7 @@
 #include "core/regular_file.h"
 #include "core/terrain_model.h"
 #include "edit/edit_history.h"
+#include "edit/land_grid.h"
 #include "files/new_terrain.h"
 #include "ui/text_prompt.h"
 #include "inspect/terrain_check.h"
@@ -174,6 +175,8 @@ bool list_to_copy(const char *tfd, std::string *list) {
 
 }  // namespace
 
+void show_subject_box(int subject, const char *message, const char *path) { show_subject(subject, message, path, nullptr); }
+
 void open_terrain(int select, OpenReport *report) {
   // A second attempt follows a failed one: nothing of that terrain stays.
   static int open_attempts;
@@ -200,6 +203,7 @@ void open_terrain(int select, OpenReport *report) {
   session.terrain_open = 1;
   // The terrain as read is the saved state; no step of another may be undone.
   history_clear();
+  if (lands_in_use()) read_land_grid();
 }
 
 int open_new_terrain() {

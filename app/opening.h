@@ -20,3 +20,7 @@ void open_terrain(int select, OpenReport *report = nullptr);
 // as it was. 1 when a terrain was opened: the new one, or the one before
 // when the new one does not open.
 int open_new_terrain();
+
+// One box for a subject (OpenSubject) read again after the opening: its
+// warning, its file and the problems the terrain check finds in it.
+void show_subject_box(int subject, const char *message, const char *path);

@@ -12,12 +12,15 @@
 #include <dirent.h>
 #include <string>
 #include <sys/stat.h>
+#include <unordered_map>
 #include <vector>
 #include <unistd.h>
 
+#include "core/land_table.h"
 #include "core/regular_file.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
+#include "edit/land_grid.h"
 #include "files/config_lines.h"
 #include "files/open_terrain.h"
 #include "files/target_areas.h"
@@ -426,6 +429,78 @@ void check_targets(Checker &c) {
     problem(c, path, "only %d of the %d target areas are read", targets.area_count, sections);
 }
 
+// The lands file's own problems, each with its section and line.
+void check_land_file(Checker &c) {
+  for (const LandProblem &p : lands.problems) problem(c, terrain_paths.lands_ini_path, "%s", p.what.c_str());
+}
+
+// The map against the lands: edges whose corners two tiles tell apart,
+// textures in use without corners, and corners the land grid asks of a
+// tile that no texture shows. Reads the land grid afresh.
+void check_land_map(Checker &c) {
+  if (!lands_in_use()) return;
+  const char *tfd = terrain_paths.tfd_path, *file = terrain_paths.lands_ini_path;
+  const int columns = map_columns(), rows = map_rows();
+  auto name = [](LandCorners k, int corner) { return lands.lands[corner_land(k, corner)].name; };
+  Repeats edges;
+  static long uses[MAX_TEXTURES];
+  static int first_x[MAX_TEXTURES], first_y[MAX_TEXTURES];
+  memset(uses, 0, sizeof(uses));
+  for (int x = 0; x < columns; x++)
+    for (int y = 0; y < rows; y++) {
+      const Tile &tile = tile_map.tiles[x][y];
+      const LandCorners k = tile_said_corners(tile);
+      if (!k) {
+        const int t = tile.texture;
+        if (t > 0 && t < MAX_TEXTURES && uses[t]++ == 0) first_x[t] = x, first_y[t] = rows - 1 - y;
+        continue;
+      }
+      // Places as the strip counts them: rows from the south edge.
+      const int row = rows - 1 - y;
+      const LandCorners e = x + 1 < columns ? tile_said_corners(tile_map.tiles[x + 1][y]) : 0;
+      if (e && (corner_land(k, 1) != corner_land(e, 0) || corner_land(k, 2) != corner_land(e, 3)) && edges.shown())
+        problem(c, tfd, "%d, %d: east edge %s, %s against %s, %s of %d, %d", x, row, name(k, 1), name(k, 2),
+                name(e, 0), name(e, 3), x + 1, row);
+      const LandCorners n = y > 0 ? tile_said_corners(tile_map.tiles[x][y - 1]) : 0;
+      if (n && (corner_land(k, 0) != corner_land(n, 3) || corner_land(k, 1) != corner_land(n, 2)) && edges.shown())
+        problem(c, tfd, "%d, %d: north edge %s, %s against %s, %s of %d, %d", x, row, name(k, 0), name(k, 1),
+                name(n, 3), name(n, 2), x, row + 1);
+    }
+  edges.summarise(c, tfd, "tile edges whose corners disagree");
+  Repeats bare;
+  for (int t = 1; t < MAX_TEXTURES; t++)
+    if (uses[t] && bare.shown())
+      problem(c, file, "texture %d has no Corners, but %ld tile%s use it (first tile %d, %d)", t, uses[t],
+              uses[t] == 1 ? "" : "s", first_x[t], first_y[t]);
+  bare.summarise(c, file, "textures in use without Corners");
+
+  read_land_grid();
+  struct Need {
+    long tiles;
+    int x, y;
+  };
+  std::unordered_map<LandCorners, Need> needs;
+  std::vector<LandCorners> order;
+  for (int x = 0; x < columns; x++)
+    for (int y = 0; y < rows; y++) {
+      const LandCorners want = grid_corners(x, y);
+      uint32_t count;
+      uint64_t total;
+      if (!corners_known(want) || land_candidates(want, &count, &total)) continue;
+      Need &need = needs[want];
+      if (need.tiles++ == 0) {
+        need.x = x, need.y = rows - 1 - y;
+        order.push_back(want);
+      }
+    }
+  Repeats missing;
+  for (LandCorners k : order)
+    if (missing.shown())
+      problem(c, file, "no texture has the corners %s, which %ld tile%s need (first tile %d, %d)",
+              land_corner_names(k).c_str(), needs[k].tiles, needs[k].tiles == 1 ? "" : "s", needs[k].x, needs[k].y);
+  missing.summarise(c, file, "corner combinations that no texture has");
+}
+
 // name is "<stem>.<letters><ending>" with count letters or digits.
 bool temp_name_of(const char *name, int count, const char *ending, std::string *stem) {
   const size_t length = strlen(name), tail = strlen(ending) + (size_t)count + 1;
@@ -503,6 +578,8 @@ int check_terrain(const CheckOutput &output, int *problems) {
       check_texture_files(c);
       check_texture_uses(c);
       check_targets(c);
+      check_land_file(c);
+      check_land_map(c);
     }
   }
   if (outcome != CHECK_NO_TILE_MAP || terrain_paths.tfd_path[0]) list_leftovers(c);
@@ -520,6 +597,7 @@ int check_opened_subject(int subject, const CheckOutput &output) {
     case SUBJECT_TEXTURE_FILES: check_texture_files(c); break;
     case SUBJECT_TEXTURE_USES: check_texture_uses(c); break;
     case SUBJECT_TARGETS: check_targets(c); break;
+    case SUBJECT_LANDS: check_land_file(c); break;
     default: break;
   }
   return c.problems;

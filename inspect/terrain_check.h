@@ -36,10 +36,13 @@ struct CheckOutput {
 
 // Opens the terrain named by terrain_paths.tfd_path into the model (which
 // must be in its start state), the target areas included, and writes one
-// line per problem. *problems (may be null) receives their number.
+// line per problem. With a lands file: its problems, tile edges whose
+// corner lands disagree, textures in use without Corners and corners the
+// map needs that no texture shows (the land grid is read afresh for them). *problems (may be null) receives their number.
 int check_terrain(const CheckOutput &output, int *problems);
 
 // The problems of one subject (OpenSubject) of the terrain as
 // open_terrain_files left it in the model, without opening it again; the
-// files of that subject alone are read again. Returns their number.
+// files of that subject alone are read again (SUBJECT_LANDS: the lands
+// file's problems as read, the map left out). Returns their number.
 int check_opened_subject(int subject, const CheckOutput &output);
