@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <unordered_map>
 #include <vector>
 
 #include "edit/edit_history.h"
@@ -75,8 +76,10 @@ struct LandStroke {
   int land = 0;
   LandResult result;
   TileRect bounds = {0, 0, -1, -1};
-  // Each tile retiled, with its texture and rotation before the stroke.
+  // Each tile retiled, with its texture and rotation before the stroke,
+  // and where it is in that list.
   std::vector<std::pair<int64_t, std::pair<int16_t, uint8_t>>> tiles;
+  std::unordered_map<int64_t, size_t> listed;
 };
 LandStroke stroke;
 
@@ -109,8 +112,18 @@ void paint_points(int x, int y, int size) {
           !point_changed(tx, ty + 1))
         continue;
       if (!corners_known(grid_corners(tx, ty))) continue;
-      const Tile &tile = tile_map.tiles[tx][ty];
-      if (history_touch(tx, ty)) stroke.tiles.push_back({(int64_t)tx * MAX_TILES + ty, {tile.texture, tile.rotation}});
+      Tile &tile = tile_map.tiles[tx][ty];
+      const int64_t index = (int64_t)tx * MAX_TILES + ty;
+      if (history_touch(tx, ty)) {
+        stroke.listed[index] = stroke.tiles.size();
+        stroke.tiles.push_back({index, {tile.texture, tile.rotation}});
+      } else {
+        // Chosen afresh from the tile as the stroke found it, so that one
+        // showing the final corners is kept, as a fill keeps it.
+        const auto &was = stroke.tiles[stroke.listed[index]].second;
+        tile.texture = was.first;
+        tile.rotation = was.second;
+      }
       LandResult ignored;
       retile(ignored, tx, ty);
     }

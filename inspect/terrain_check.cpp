@@ -470,8 +470,8 @@ void check_land_map(Checker &c) {
   Repeats bare;
   for (int t = 1; t < MAX_TEXTURES; t++)
     if (uses[t] && bare.shown())
-      problem(c, file, "texture %d has no Corners, but %ld tile%s use it (first tile %d, %d)", t, uses[t],
-              uses[t] == 1 ? "" : "s", first_x[t], first_y[t]);
+      problem(c, file, "texture %d has no Corners, but %ld %s it (first tile %d, %d)", t, uses[t],
+              uses[t] == 1 ? "tile uses" : "tiles use", first_x[t], first_y[t]);
   bare.summarise(c, file, "textures in use without Corners");
 
   read_land_grid();
@@ -496,8 +496,9 @@ void check_land_map(Checker &c) {
   Repeats missing;
   for (LandCorners k : order)
     if (missing.shown())
-      problem(c, file, "no texture has the corners %s, which %ld tile%s need (first tile %d, %d)",
-              land_corner_names(k).c_str(), needs[k].tiles, needs[k].tiles == 1 ? "" : "s", needs[k].x, needs[k].y);
+      problem(c, file, "no texture has the corners %s, which %ld %s (first tile %d, %d)",
+              land_corner_names(k).c_str(), needs[k].tiles, needs[k].tiles == 1 ? "tile needs" : "tiles need",
+              needs[k].x, needs[k].y);
   missing.summarise(c, file, "corner combinations that no texture has");
 }
 
