@@ -19,6 +19,7 @@
 //   veldkit_bench --diff [DIR]      only veldkit --diff of two full terrains
 //   veldkit_bench --palette [DIR]   only the texture palette of 511 textures and the brush
 //   veldkit_bench --new-terrain [DIR]  only veldkit --new of 4000 x 4000 against dd
+//   veldkit_bench --lands [DIR]     only the land grid, a land fill and its undo on the full terrain
 #include <allegro.h>
 
 #include <algorithm>
@@ -48,6 +49,9 @@
 #include "core/work_threads.h"
 #include "edit/edit_history.h"
 #include "edit/height_edits.h"
+#include "edit/land_edits.h"
+#include "edit/land_grid.h"
+#include "files/land_file.h"
 #include "files/height_map_file.h"
 #include "files/target_areas.h"
 #include "files/tile_map_file.h"
@@ -1147,7 +1151,65 @@ static int bench_png(const char *program, const std::string &full, const std::st
   return 0;
 }
 
+// Lands on the full terrain: a lands file of 6 lands and 60 textures (six
+// of one land, the rest two or three lands each), the land grid read from
+// the whole map, and a land fill of the whole map and its undo, each
+// against the table copy.
+static int bench_lands(const std::string &full) {
+  if (open_for_bench(full.c_str()) != 0) return 1;
+  std::string text;
+  for (int n = 1; n <= 6; n++)
+    text += format("[Land%03d]\nName=Land %d\nColor=%d,%d,%d\n", n, n, 40 * n, 255 - 30 * n, 7 * n);
+  for (int t = 1; t <= 60; t++) {
+    int c[4];
+    for (int i = 0; i < 4; i++) c[i] = t <= 6 ? t : 1 + (t * (i + 3) + i * i) % (2 + t % 4);
+    text += format("[Texture%03d]\nCorners=Land %d,Land %d,Land %d,Land %d\nWeight=%d\n", t, c[0], c[1], c[2], c[3],
+                   1 + t % 3);
+  }
+  if (read_land_text(text.data(), (long)text.size()) != RESULT_OK) return 1;
+  const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
+  std::vector<double> floor, grid, fill, undo;
+  LandResult result;
+  int x, y;
+  char undo_text[HISTORY_TEXT_SIZE] = "";
+  for (int i = 0; i < RUNS; i++) {
+    floor.push_back(time_table_copy());
+    grid.push_back(time_of([] { read_land_grid(); }));
+  }
+  for (int i = 0; i < 3; i++) {
+    history_clear();
+    read_land_grid();
+    floor.push_back(time_table_copy());
+    // Another land each run: every point changes.
+    fill.push_back(time_of([&] { result = land_fill(1 + i % 6, TileRect{0, 0, tx - 1, ty - 1}); }));
+    undo.push_back(time_of([&] { history_undo(&x, &y, undo_text, sizeof(undo_text)); }));
+  }
+  const double copy = median(floor);
+  printf("lands on %d x %d tiles (6 lands, 60 textures), table copy %.0f ms\n", tx, ty, 1000 * copy);
+  printf("  last fill: %s; undo: %s\n", land_result_text(result).c_str(), undo_text);
+  const struct {
+    const char *what;
+    const std::vector<double> &t;
+    double limit;
+  } rows[] = {{"land grid of the whole map", grid, 1.0},
+              {"land fill of the whole map", fill, 3.0},
+              {"  its undo", undo, 3.0}};
+  for (const auto &r : rows) {
+    printf("  %-52s %6.0f ms  %.2f x the copy\n", r.what, 1000 * median(r.t), median(r.t) / copy);
+    note_target(std::string(r.what) + " / table copy", median(r.t) / copy, r.limit,
+                format("%.0f ms / %.0f ms", 1000 * median(r.t), 1000 * copy));
+  }
+  print_goals();
+  return 0;
+}
+
 int main(int argc, char **argv) {
+  if (argc >= 2 && strcmp(argv[1], "--lands") == 0) {
+    std::string dir = argc >= 3 ? argv[2] : "bench-data";
+    mkdir(dir.c_str(), 0755);
+    if (start_graphics(768, 538) != 0) return 1;
+    return bench_lands(make_bench_terrain(dir + "/full", "Full", 4000));
+  }
   if (argc >= 2 && strcmp(argv[1], "--areas") == 0) {
     std::string dir = argc >= 3 ? argv[2] : "bench-data";
     mkdir(dir.c_str(), 0755);
@@ -1285,6 +1347,7 @@ int main(int argc, char **argv) {
   release_textures();
   // The PNG exports and the area commands, in fresh processes of their own.
   system(("'" + std::string(argv[0]) + "' --areas '" + data_dir + "'").c_str());
+  system(("'" + std::string(argv[0]) + "' --lands '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --heights '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --navigation '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --palette '" + data_dir + "'").c_str());

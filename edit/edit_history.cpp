@@ -445,20 +445,41 @@ int history_end_area(long long covered, int w, int h, int left, int top, int rig
   } else if (!c.before.empty()) {
     const size_t rows = (size_t)(c.bottom - c.top + 1);
     size_t count = 0;
+    // The changed tiles' bounds as they are counted.
+    int cl = c.right, cr = c.left, ct = c.bottom, cb = c.top;
     for (int x = c.left; x <= c.right; x++) {
       const Tile *column = tile_map.tiles[x] + c.top, *was = c.before.data() + (size_t)(x - c.left) * rows;
-      for (size_t y = 0; y < rows; y++) count += !same_tile(was[y], column[y]);
+      size_t in_column = 0, first = rows, last = 0;
+      for (size_t y = 0; y < rows; y++) {
+        const size_t differs = !same_tile(was[y], column[y]);
+        in_column += differs;
+        if (differs) first = std::min(first, y), last = y;
+      }
+      if (!in_column) continue;
+      count += in_column;
+      cl = std::min(cl, x), cr = std::max(cr, x);
+      ct = std::min(ct, c.top + (int)first), cb = std::max(cb, c.top + (int)last);
     }
     if (count == c.before.size()) {
       // Every tile changed: the copy taken before is the step's values as it is.
       area->cl = c.left, area->ct = c.top, area->cr = c.right, area->cb = c.bottom;
       area->values.swap(c.before);
-    } else {
-      changed.reserve(count);
-      for (int x = c.left; x <= c.right; x++) {
+    } else if (count > 0) {
+      // Straight into the step's mask and values: a list of changed tiles
+      // first would cost more than the edit itself on a large area.
+      area->cl = cl, area->cr = cr, area->ct = ct, area->cb = cb;
+      const size_t bounds_rows = (size_t)(area->cb - area->ct + 1);
+      const size_t bits = (size_t)(area->cr - area->cl + 1) * bounds_rows;
+      if (count < bits) area->mask.assign((bits + 63) / 64, 0);
+      area->values.reserve(count);
+      size_t bit = 0;
+      for (int x = area->cl; x <= area->cr; x++) {
         const Tile *column = tile_map.tiles[x], *was = c.before.data() + (size_t)(x - c.left) * rows;
-        for (int y = c.top; y <= c.bottom; y++)
-          if (!same_tile(was[y - c.top], column[y])) changed.push_back({(int64_t)x * MAX_TILES + y, was[y - c.top]});
+        for (int y = area->ct; y <= area->cb; y++, bit++)
+          if (!same_tile(was[y - c.top], column[y])) {
+            if (!area->mask.empty()) area->mask[bit / 64] |= 1ULL << (bit % 64);
+            area->values.push_back(was[y - c.top]);
+          }
       }
     }
   }

@@ -10,16 +10,16 @@ uint8_t land_grid[LAND_GRID_SIZE][LAND_GRID_SIZE];
 namespace {
 
 // The land most of a, b, c, d say (0 says nothing), a tie to the lower.
+// Without branches: on a varied map they would mostly go astray. Each
+// land scores its count above its distance from 255, so the highest score
+// is the land said most often, the lower of a tie.
 inline unsigned vote(unsigned a, unsigned b, unsigned c, unsigned d) {
-  if (a == b && b == c && c == d) return a;
-  const unsigned v[4] = {a, b, c, d};
-  unsigned best = 0, best_n = 0;
-  for (unsigned x : v) {
-    if (!x) continue;
-    const unsigned n = (x == a) + (x == b) + (x == c) + (x == d);
-    if (n > best_n || (n == best_n && x < best)) best = x, best_n = n;
-  }
-  return best;
+  auto score = [&](unsigned v) {
+    const unsigned n = (v == a) + (v == b) + (v == c) + (v == d);
+    return v ? n << 8 | (255 - v) : 0u;
+  };
+  const unsigned s = std::max(std::max(score(a), score(b)), std::max(score(c), score(d)));
+  return s ? 255 - (s & 255) : 0;
 }
 
 // What the tiles of column x say, tile y at said[y + 1]; the ends and a
@@ -120,11 +120,27 @@ void read_land_points(const TileRect &rect) {
                                       said(x - 1, y) >> 8 & 255, said(x, y) & 255);
 }
 
-int choose_land_tile(Tile &tile, int x, int y, LandCorners want) {
-  if (tile_said_corners(tile) == want && lands.weight[tile.texture] > 0) return 0;
+// The last look-up again: the tiles of a fill mostly want the same corners.
+struct LastCandidates {
+  uint32_t generation = 0;
+  LandCorners corners = 0;
+  const LandCandidate *first = nullptr;
   uint32_t count = 0;
   uint64_t total = 0;
-  const LandCandidate *pick = land_candidates(want, &count, &total);
+};
+static LastCandidates last_candidates;
+
+int choose_land_tile(Tile &tile, int x, int y, LandCorners want) {
+  if (tile_said_corners(tile) == want && lands.weight[tile.texture] > 0) return 0;
+  LastCandidates &last = last_candidates;
+  if (last.corners != want || last.generation != lands.generation) {
+    last.first = land_candidates(want, &last.count, &last.total);
+    last.corners = want;
+    last.generation = lands.generation;
+  }
+  const uint32_t count = last.count;
+  const uint64_t total = last.total;
+  const LandCandidate *pick = last.first;
   int missing = 0;
   if (!pick) {
     pick = nearest_candidate(want);

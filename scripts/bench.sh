@@ -27,6 +27,10 @@ fi
 if [ "${1:-}" = "--areas" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --areas "$root/bench-data"
 fi
+# --lands: only the land grid and a land fill on the full terrain.
+if [ "${1:-}" = "--lands" ]; then
+  exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --lands "$root/bench-data"
+fi
 # --heights: only the height commands on the full terrain.
 if [ "${1:-}" = "--heights" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --heights "$root/bench-data"
