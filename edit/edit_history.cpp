@@ -280,7 +280,8 @@ void keep_land_changes(AreaStep &area) {
       const uint8_t *was = c.land_before.data() + (size_t)(x - c.pl) * rows, *now = land_grid[x] + c.pt;
       for (size_t y = 0; y < rows; y++) count += was[y] != now[y];
     }
-    if (count == c.land_before.size()) {
+    if (4 * count >= 3 * c.land_before.size()) {
+      // As for tiles: nearly all changed, the copy is the step's values.
       area.pl = c.pl, area.pt = c.pt, area.pr = c.pr, area.pb = c.pb;
       area.land_values.swap(c.land_before);
     } else {
@@ -366,10 +367,10 @@ void history_begin_area(int action, int left, int top, int right, int bottom) {
     });
     return;
   }
-  const size_t h = (size_t)(c.bottom - c.top + 1);
-  c.before.resize((size_t)(c.right - c.left + 1) * h);
+  // Appended column by column: no pass of zeros over fresh memory first.
+  c.before.reserve((size_t)(c.right - c.left + 1) * (size_t)(c.bottom - c.top + 1));
   for (int x = c.left; x <= c.right; x++)
-    std::copy(tile_map.tiles[x] + c.top, tile_map.tiles[x] + c.bottom + 1, c.before.begin() + (size_t)(x - c.left) * h);
+    c.before.insert(c.before.end(), tile_map.tiles[x] + c.top, tile_map.tiles[x] + c.bottom + 1);
 }
 
 void history_begin_touches(int action) {
@@ -460,8 +461,10 @@ int history_end_area(long long covered, int w, int h, int left, int top, int rig
       cl = std::min(cl, x), cr = std::max(cr, x);
       ct = std::min(ct, c.top + (int)first), cb = std::max(cb, c.top + (int)last);
     }
-    if (count == c.before.size()) {
-      // Every tile changed: the copy taken before is the step's values as it is.
+    if (4 * count >= 3 * c.before.size()) {
+      // (Nearly) every tile changed: the copy taken before is the step's
+      // values as it is. Swapping a tile that did not change is no change,
+      // and a fresh list would cost more than the edit itself.
       area->cl = c.left, area->ct = c.top, area->cr = c.right, area->cb = c.bottom;
       area->values.swap(c.before);
     } else if (count > 0) {

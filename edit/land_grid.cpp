@@ -47,11 +47,14 @@ void vote_column(int x, const uint32_t *w, const uint32_t *e) {
     out[y] = (uint8_t)vote(w[y] >> 16 & 255, e[y] >> 24, w[y + 1] >> 8 & 255, e[y + 1] & 255);
 }
 
-uint64_t place_hash(int x, int y) {
-  uint64_t z = ((uint64_t)(uint32_t)x << 32 | (uint32_t)y) + 0x9E3779B97F4A7C15ull;
-  z = (z ^ z >> 30) * 0xBF58476D1CE4E5B9ull;
-  z = (z ^ z >> 27) * 0x94D049BB133111EBull;
-  return z ^ z >> 31;
+// A 32-bit mix of the place: cheap, and no pattern a builder would see.
+uint32_t place_hash(int x, int y) {
+  uint32_t h = (uint32_t)x * 0x9E3779B1u ^ ((uint32_t)y + 0x7F4A7C15u) * 0x85EBCA77u;
+  h ^= h >> 15;
+  h *= 0x2C1B3C6Du;
+  h ^= h >> 12;
+  h *= 0x297A2D39u;
+  return h ^ h >> 15;
 }
 
 int matching(LandCorners a, LandCorners b) {
@@ -147,7 +150,9 @@ int choose_land_tile(Tile &tile, int x, int y, LandCorners want) {
     missing = 1;
     if (!pick) return 1;
   } else if (count > 1) {
-    uint64_t h = place_hash(x, y) % total;
+    // The hash scaled to the summed weight (below 2^32: weights are at most
+    // a million, candidates at most 2044): no division per tile.
+    uint64_t h = (uint64_t)place_hash(x, y) * total >> 32;
     while (h >= pick->weight) h -= pick->weight, pick++;
   }
   tile.texture = pick->texture;
