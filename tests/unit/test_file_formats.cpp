@@ -168,6 +168,16 @@ TEST(FileFormats, ThePageListsTheKeysTheReadersLookFor) {
     keys.insert("target[nnn]." + field);
   EXPECT_EQ(6u, keys.size());
   EXPECT_EQ(keys, page_keys("_TARGETS.ini"));
+
+  const std::string lands = source_file("files/land_file.cpp");
+  std::set<std::string> land_keys;
+  for (const char *list : {"names[] = {"}) {
+    for (size_t at = lands.find(list); at != std::string::npos; at = lands.find(list, at + 1))
+      for (const std::string &key : found(lands.substr(at, lands.find('}', at) - at), "\""))
+        land_keys.insert(key);
+  }
+  EXPECT_EQ(4u, land_keys.size());
+  EXPECT_EQ(land_keys, page_keys("_LANDS.ini"));
 }
 
 }  // namespace
