@@ -5,10 +5,15 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/work_threads.h"
 #include "edit/edit_history.h"
 #include "edit/land_grid.h"
 
 namespace {
+
+// Column bands of a land edit: enough for every core, few enough that a
+// small area is not cut into slivers.
+enum { LAND_BANDS = 32 };
 
 void note_missing(LandResult &r, LandCorners want) {
   r.missing++;
@@ -31,36 +36,65 @@ void retile(LandResult &r, int x, int y) {
   r.tiles_changed += tile.texture != texture || tile.rotation != rotation;
 }
 
+// Adds a band's tiles to r, its missing corners after r's, as one pass
+// would have met them. (A band that met more kinds than it keeps counts the
+// rest in r.missing only, as one pass does past the kept ones.)
+void add_result(LandResult &r, const LandResult &band) {
+  r.tiles_changed += band.tiles_changed;
+  r.missing += band.missing;
+  for (int k = 0; k < band.missing_kinds; k++) {
+    const LandMissing &m = band.first_missing[k];
+    int j = 0;
+    while (j < r.missing_kinds && r.first_missing[j].corners != m.corners) j++;
+    if (j < r.missing_kinds)
+      r.first_missing[j].tiles += m.tiles;
+    else if (r.missing_kinds < LAND_MISSING_KEPT)
+      r.first_missing[r.missing_kinds++] = m;
+  }
+}
+
 // Sets the points of the rectangle pl..pr x pt..pb (on the map's points)
-// to want(x, y) (0: left as it is), column by column, and retiles each
-// tile with a changed corner as soon as both its point columns are done.
-// The history step is begun and ended by the caller.
+// to want(x, y) (0: left as it is), then retiles each tile with a changed
+// corner. Both passes run on every core in bands of columns; the bands'
+// results are added in column order, as one pass would meet them. The
+// history step is begun and ended by the caller.
 template <class Want>
 void set_points(LandResult &r, int pl, int pt, int pr, int pb, const Want &want) {
   const int columns = map_columns(), rows = map_rows();
-  std::vector<uint8_t> a((size_t)rows + 2), b((size_t)rows + 2);
-  uint8_t *west = a.data(), *east = b.data();  // changed flags of point columns x - 1 and x
-  for (int x = pl; x <= pr + 1; x++) {
-    std::fill(east, east + rows + 2, 0);
-    if (x <= pr && x <= columns) {
-      uint8_t *column = land_grid[x];
+  if (pr < pl || pb < pt) return;
+  const size_t stride = (size_t)rows + 2;
+  std::vector<uint8_t> changed((size_t)(pr - pl + 1) * stride);
+  const int bands = std::min((int)LAND_BANDS, pr - pl + 1);
+  std::vector<LandResult> parts((size_t)bands);
+  run_parts(bands, [&](int k) {
+    const int x0 = pl + (int)((long long)(pr - pl + 1) * k / bands);
+    const int x1 = pl + (int)((long long)(pr - pl + 1) * (k + 1) / bands);
+    for (int x = x0; x < x1; x++) {
+      uint8_t *column = land_grid[x], *marks = &changed[(size_t)(x - pl) * stride];
       for (int y = pt; y <= pb; y++) {
         const int land = want(x, y);
         if (!land || column[y] == land) continue;
         column[y] = (uint8_t)land;
-        east[y] = 1;
-        r.points_changed++;
+        marks[y] = 1;
+        parts[(size_t)k].points_changed++;
       }
     }
-    const int tx = x - 1;
-    if (tx < 0 || tx >= columns) {
-      std::swap(west, east);
-      continue;
-    }
-    for (int ty = std::max(pt - 1, 0); ty <= std::min(pb, rows - 1); ty++)
-      if (west[ty] | west[ty + 1] | east[ty] | east[ty + 1]) retile(r, tx, ty);
-    std::swap(west, east);
-  }
+  });
+  auto was_changed = [&](int x, int y) { return x >= pl && x <= pr && changed[(size_t)(x - pl) * stride + y]; };
+  const int t0 = std::max(pl - 1, 0), t1 = std::min(pr, columns - 1);
+  const int y0 = std::max(pt - 1, 0), y1 = std::min(pb, rows - 1);
+  std::vector<LandResult> tiles((size_t)bands);
+  if (t1 >= t0)
+    run_parts(bands, [&](int k) {
+      const int x0 = t0 + (int)((long long)(t1 - t0 + 1) * k / bands);
+      const int x1 = t0 + (int)((long long)(t1 - t0 + 1) * (k + 1) / bands);
+      for (int tx = x0; tx < x1; tx++)
+        for (int ty = y0; ty <= y1; ty++)
+          if (was_changed(tx, ty) | was_changed(tx, ty + 1) | was_changed(tx + 1, ty) | was_changed(tx + 1, ty + 1))
+            retile(tiles[(size_t)k], tx, ty);
+    });
+  for (const LandResult &part : parts) r.points_changed += part.points_changed;
+  for (const LandResult &part : tiles) add_result(r, part);
 }
 
 // The points of rect's tiles, clipped to the map's points; false when none.

@@ -71,7 +71,7 @@ struct Nearest {
   LandCorners key[NEAREST_CACHE] = {};
   const LandCandidate *best[NEAREST_CACHE] = {};
 };
-Nearest nearest_cache;
+thread_local Nearest nearest_cache;
 
 const LandCandidate *nearest_candidate(LandCorners want) {
   Nearest &n = nearest_cache;
@@ -131,7 +131,8 @@ struct LastCandidates {
   uint32_t count = 0;
   uint64_t total = 0;
 };
-static LastCandidates last_candidates;
+// One per thread: the land edits retile on every core.
+static thread_local LastCandidates last_candidates;
 
 int choose_land_tile(Tile &tile, int x, int y, LandCorners want) {
   if (tile_said_corners(tile) == want && lands.weight[tile.texture] > 0) return 0;
