@@ -1321,6 +1321,7 @@ int main(int argc, char **argv) {
     mkdir(dir.c_str(), 0755);
     char abs_dir[4096];
     if (realpath(dir.c_str(), abs_dir)) dir = abs_dir;
+    if (start_graphics(768, 538) != 0) return 1;  // the terrain's textures are bitmaps
     return bench_lands_import(make_bench_terrain(dir + "/full", "Full", 4000), dir + "/lands-import");
   }
   if (argc >= 2 && strcmp(argv[1], "--lands") == 0) {
