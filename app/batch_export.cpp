@@ -1,10 +1,12 @@
 #include "app/batch_export.h"
 
 #include <cstdio>
+#include <string>
 
 #include "app/console_reporter.h"
 #include "app/key_table.h"
 #include "core/terrain_model.h"
+#include "files/land_file.h"
 #include "render/export/export_bitmap.h"
 #include "render/export/planning_map.h"
 
@@ -26,6 +28,7 @@ const KindInfo KINDS[] = {
     {EXPORT_PLANNING_MAP_2, "planning map 2", NEED_HEIGHTS},
     {EXPORT_PLANNING_MAP_3, "planning map 3", NEED_HEIGHTS},
     {EXPORT_HEIGHTS16, "height grid", NEED_HEIGHTS},
+    {EXPORT_LANDS, "lands picture", NEED_NOTHING},
 };
 
 const KindInfo *kind_info(int kind) {
@@ -45,6 +48,9 @@ long long export_file_bytes(int kind) {
   if (kind == EXPORT_TEXTURES_4X || kind == EXPORT_EMBOSSED_4X || kind == EXPORT_HEIGHT_4X) {
     w *= 4;
     h *= 4;
+  } else if (kind == EXPORT_LANDS) {
+    w++;
+    h++;
   } else if (kind >= EXPORT_PLANNING_MAP_1) {
     w = h = 512LL * planning_scale(kind);
   }
@@ -66,6 +72,12 @@ int export_kinds(const int *kinds, int count, int format) {
     }
     if (!need_met(info->need, view, 0)) {
       fprintf(stderr, "No %s written: %s.\n", info->what, refusal(info->need));
+      failed = 1;
+      continue;
+    }
+    const std::string no_lands = info->kind == EXPORT_LANDS ? lands_unusable_text(terrain_paths.lands_ini_path) : "";
+    if (!no_lands.empty()) {
+      fprintf(stderr, "No %s written: %s.\n", info->what, no_lands.c_str());
       failed = 1;
       continue;
     }

@@ -16,6 +16,7 @@
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
 #include "files/height_import.h"
+#include "files/land_import.h"
 #include "files/new_terrain.h"
 #include "files/open_terrain.h"
 #include "files/tile_map_file.h"
@@ -40,6 +41,7 @@ const KindWord KIND_WORDS[] = {
     {"height", {EXPORT_HEIGHT_4X}, 1},
     {"planning", {EXPORT_PLANNING_MAP_1, EXPORT_PLANNING_MAP_2, EXPORT_PLANNING_MAP_3}, 3},
     {"heights16", {EXPORT_HEIGHTS16}, 1},
+    {"lands", {EXPORT_LANDS}, 1},
     {"all",
      {EXPORT_DATA, EXPORT_WATER, EXPORT_TEXTURES_4X, EXPORT_EMBOSSED_4X, EXPORT_HEIGHT_4X,
       EXPORT_PLANNING_MAP_1, EXPORT_PLANNING_MAP_2, EXPORT_PLANNING_MAP_3},
@@ -199,6 +201,23 @@ int run_import(const CommandLine &c) {
   }
   fprintf(stderr, "%s\n", why);
   return result == IMPORT_REFUSED ? COMMAND_EXIT_USAGE : COMMAND_EXIT_FAILED;
+}
+
+int run_import_lands(const CommandLine &c) {
+  if (start_without_display() != 0) return COMMAND_EXIT_FAILED;
+  const LandImport im = import_lands(c.heights, c.terrain);
+  for (const std::string &note : im.notes) fprintf(stderr, "%s\n", note.c_str());
+  if (!im.why.empty()) fprintf(stderr, "%s\n", im.why.c_str());
+  if (im.outcome == LAND_IMPORT_REFUSED) return COMMAND_EXIT_USAGE;
+  const LandResult &r = im.result;
+  printf("%lld tile%s changed; %lld without a transition\n", r.tiles_changed, r.tiles_changed == 1 ? "" : "s",
+         r.missing);
+  for (int k = 0; k < r.missing_kinds; k++)
+    printf("  %s: %lld tile%s\n", land_corner_names(r.first_missing[k].corners).c_str(), r.first_missing[k].tiles,
+           r.first_missing[k].tiles == 1 ? "" : "s");
+  fflush(stdout);
+  if (im.written) fprintf(stderr, "%s\n", QuotedName(c.terrain).text);
+  return im.outcome == LAND_IMPORT_WRITTEN ? COMMAND_EXIT_DONE : COMMAND_EXIT_FAILED;
 }
 
 void print_problem(void *, const char *text) { printf("%s\n", text); }
@@ -432,6 +451,7 @@ CommandLine parse_command_line(int argc, char **argv) {
     else if (strcmp(arg, "--check") == 0) mode = COMMAND_CHECK;
     else if (strcmp(arg, "--export") == 0) mode = COMMAND_EXPORT;
     else if (strcmp(arg, "--import-heights") == 0) mode = COMMAND_IMPORT_HEIGHTS;
+    else if (strcmp(arg, "--import-lands") == 0) mode = COMMAND_IMPORT_LANDS;
     else if (strcmp(arg, "--diff") == 0) mode = COMMAND_DIFF;
     else if (strcmp(arg, "--new") == 0) mode = COMMAND_NEW;
     else return usage_error(c, "unknown option %s", arg);
@@ -479,6 +499,7 @@ CommandLine parse_command_line(int argc, char **argv) {
       c.terrain = positional[0];
       return c;
     case COMMAND_IMPORT_HEIGHTS:
+    case COMMAND_IMPORT_LANDS:
       if (positionals != 2) return usage_error(c, "%s takes a picture and one terrain", mode_option);
       if (name_empty(c, positional[0], "picture") || name_empty(c, positional[1], "terrain")) return c;
       c.heights = positional[0];
@@ -525,6 +546,11 @@ void print_usage(FILE *out) {
         "                                write the terrain's height map from a grey\n"
         "                                PNG of 8 or 16 bits without alpha, or a\n"
         "                                .r16/.raw grid\n"
+        "  veldkit --import-lands PICTURE TERRAIN.TFD\n"
+        "                                lay a PNG or BMP of lands (a pixel a corner\n"
+        "                                point, or a pixel a tile; black leaves a point\n"
+        "                                as it is) over the tile map, whose tiles then\n"
+        "                                follow their corners\n"
         "  veldkit --diff A.TFD B.TFD [--picture]\n"
         "                                list the tiles and heights that differ\n"
         "  veldkit --new TERRAIN.TFD COLUMNSxROWS [--texture N] [--height M]\n"
@@ -539,7 +565,8 @@ void print_usage(FILE *out) {
         "\n"
         "Kinds: data, water, textures, embossed, height, planning (the three planning\n"
         "maps), all (every kind, in the order of the keys F5 to F10), heights16 (the\n"
-        "height samples as a 16-bit grey PNG, Left Shift + F9).\n"
+        "height samples as a 16-bit grey PNG, Left Shift + F9), lands (each corner\n"
+        "point in its land's colour, with a lands file; not in all).\n"
         "--format bmp|png|raw            the exports' and screenshots' format (the\n"
         "                                setting [Export] Format, else bmp); raw\n"
         "                                writes heights16 as .r16 words\n"
@@ -554,12 +581,15 @@ void print_usage(FILE *out) {
         "                                most 511); N must be one of them\n"
         "--diff lists changed tiles row by row from the south edge (y = 0) up, each row\n"
         "west to east, the first 100 of each kind; its summary goes to standard error.\n"
-        "--export, --check, --import-heights, --diff and --new need no display.\n"
+        "--export, --check, --import-heights, --import-lands, --diff and --new need no\n"
+        "display.\n"
         "\n"
         "Exit status: 0 done; 1 an export failed or was refused, or the check found\n"
         "problems; 2 a usage error or a tile map that cannot be read.\n"
         "For --new: 0 written, 1 a file could not be written (none is left), 2 a\n"
         "usage error, a name that is taken or a folder of no usable pictures.\n"
+        "For --import-lands: 0 written (or nothing to change), 1 not written, 2 a\n"
+        "usage error, or a picture, tile map or lands file that cannot be used.\n"
         "For --diff: 0 the terrains are the same, 1 they differ, 2 a usage error,\n"
         "terrains of different sizes or a file that cannot be read or written.\n",
         out);
@@ -572,6 +602,7 @@ int run_command_line(const CommandLine &c) {
     case COMMAND_EXPORT: return run_exports(c);
     case COMMAND_CHECK: return run_check(c);
     case COMMAND_IMPORT_HEIGHTS: return run_import(c);
+    case COMMAND_IMPORT_LANDS: return run_import_lands(c);
     case COMMAND_DIFF: return run_diff(c, stdout, stderr);
     case COMMAND_NEW: return run_new_terrain(c, stdout, stderr);
     default:

@@ -13,6 +13,7 @@ enum CommandMode {
   COMMAND_IMPORT_HEIGHTS,  // --import-heights FILE TERRAIN [--fit MAX]
   COMMAND_DIFF,            // --diff A B [--picture]
   COMMAND_NEW,             // --new TERRAIN COLUMNSxROWS [--texture N] [--height M] [--textures FOLDER]
+  COMMAND_IMPORT_LANDS,    // --import-lands PICTURE TERRAIN
   COMMAND_USAGE_ERROR,
 };
 
@@ -30,7 +31,7 @@ struct CommandLine {
   int kind_count;
   const char *terrain;  // the tile map's path, or null
   int format;           // ExportFormat of --format, or -1 for the settings' one
-  const char *heights;  // the picture of --import-heights
+  const char *heights;  // the picture of --import-heights or --import-lands
   int fit;              // MAX of --fit, or 0
   const char *other;    // the second terrain of --diff
   int picture;          // --picture

@@ -21,10 +21,13 @@
 //   veldkit_bench --new-terrain [DIR]  only veldkit --new of 4000 x 4000 against dd
 //   veldkit_bench --lands [DIR]     only the land grid, a land fill and its undo on the full terrain
 #include <allegro.h>
+#include <png.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
+#include <csetjmp>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -56,6 +59,7 @@
 #include "files/target_areas.h"
 #include "files/tile_map_file.h"
 #include "render/export/export_bitmap.h"
+#include "render/export/export_stream.h"
 #include "render/export/export_timing.h"
 #include "render/view/map_view.h"
 #include "render/view/overview.h"
@@ -1155,8 +1159,7 @@ static int bench_png(const char *program, const std::string &full, const std::st
 // of one land, the rest two or three lands each), the land grid read from
 // the whole map, and a land fill of the whole map and its undo, each
 // against the table copy.
-static int bench_lands(const std::string &full) {
-  if (open_for_bench(full.c_str()) != 0) return 1;
+static std::string bench_lands_text() {
   std::string text;
   for (int n = 1; n <= 6; n++)
     text += format("[Land%03d]\nName=Land %d\nColor=%d,%d,%d\n", n, n, 40 * n, 255 - 30 * n, 7 * n);
@@ -1166,6 +1169,12 @@ static int bench_lands(const std::string &full) {
     text += format("[Texture%03d]\nCorners=Land %d,Land %d,Land %d,Land %d\nWeight=%d\n", t, c[0], c[1], c[2], c[3],
                    1 + t % 3);
   }
+  return text;
+}
+
+static int bench_lands(const std::string &full) {
+  if (open_for_bench(full.c_str()) != 0) return 1;
+  const std::string text = bench_lands_text();
   if (read_land_text(text.data(), (long)text.size()) != RESULT_OK) return 1;
   const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
   std::vector<double> floor, grid, fill, undo;
@@ -1203,7 +1212,118 @@ static int bench_lands(const std::string &full) {
   return 0;
 }
 
+// A lands picture of 4001 x 4001 points: regions of the six lands with
+// wavy borders, moved by shift so that two pictures differ along them.
+struct LandPictureRows {
+  int shift;
+};
+static void land_picture_rows(const void *context, int y0, int y1, unsigned char *out, long row_bytes) {
+  const int shift = ((const LandPictureRows *)context)->shift;
+  for (int k = 0; k < y1 - y0; k++) {
+    const int y = y1 - 1 - k;
+    for (int x = 0; x < 4001; x++) {
+      const int wx = x + shift + (int)(40 * sin(y / 53.0)), wy = y + (int)(30 * sin(x / 71.0));
+      const int n = 1 + ((wx / 410 + wy / 330 + (wx / 97) % 2) % 6 + 6) % 6;
+      unsigned char *p = out + k * row_bytes + 3 * x;
+      p[0] = (unsigned char)(7 * n);
+      p[1] = (unsigned char)(255 - 30 * n);
+      p[2] = (unsigned char)(40 * n);
+    }
+  }
+}
+
+static bool write_land_picture(const std::string &path, int shift) {
+  const LandPictureRows rows = {shift};
+  const RowSource source = {4001, 4001, 24, nullptr, land_picture_rows, &rows};
+  FILE *f = fopen(path.c_str(), "wb");
+  const bool ok = f && stream_png(fileno(f), source, nullptr) == STREAM_WRITTEN;
+  if (f) fclose(f);
+  return ok;
+}
+
+// The floor's decoding: libpng reading every row of the picture, nothing else.
+static double time_png_decode(const std::string &path) {
+  FILE *f = fopen(path.c_str(), "rb");
+  if (!f) return -1;
+  Clock::time_point t0 = Clock::now();
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  std::vector<unsigned char> row;
+  if (setjmp(png_jmpbuf(png)) == 0) {
+    png_init_io(png, f);
+    png_read_info(png, info);
+    row.resize(png_get_rowbytes(png, info));
+    for (png_uint_32 y = 0; y < png_get_image_height(png, info); y++) png_read_row(png, row.data(), nullptr);
+    png_read_end(png, nullptr);
+  }
+  png_destroy_read_struct(&png, &info, nullptr);
+  const double t = seconds_since(t0);
+  fclose(f);
+  return t;
+}
+
+// --import-lands of a 4001 x 4001 PNG on the full terrain, the whole
+// command, against libpng decoding the picture plus dd writing the tile
+// map's bytes. Two pictures in turn, so that every run changes tiles and
+// writes; the tile map is a copy, put back before each run.
+static int bench_lands_import(const std::string &full, const std::string &work_dir) {
+  system(("rm -rf '" + work_dir + "' && mkdir -p '" + work_dir + "'").c_str());
+  const std::string tfd = work_dir + "/Full.TFD", kept = work_dir + "/Kept.TFD";
+  if (!copy_file(full, kept)) return 1;
+  FILE *ini = fopen((work_dir + "/Full_LANDS.ini").c_str(), "w");
+  if (!ini) return 1;
+  fputs(bench_lands_text().c_str(), ini);
+  fclose(ini);
+  const std::string pictures[2] = {work_dir + "/LandsA.png", work_dir + "/LandsB.png"};
+  for (int k = 0; k < 2; k++)
+    if (!write_land_picture(pictures[k], 150 * k)) return 1;
+  const std::string veldkit = veldkit_program();
+  std::vector<double> ours, decode, dd;
+  std::string said;
+  for (int i = 0; i < RUNS; i++) {
+    system(("cp '" + kept + "' '" + tfd + "'; sync").c_str());
+    const std::string cmd = "env -u DISPLAY '" + veldkit + "' --import-lands '" + pictures[i % 2] + "' '" + tfd + "'";
+    Clock::time_point t0 = Clock::now();
+    FILE *p = popen((cmd + " 2>/dev/null").c_str(), "r");
+    char line[256] = "";
+    if (p) {
+      if (fgets(line, sizeof(line), p)) said = line;
+      while (fgets(line, sizeof(line), p)) {
+      }
+      pclose(p);
+    }
+    ours.push_back(seconds_since(t0));
+    decode.push_back(time_png_decode(pictures[i % 2]));
+    system("sync");
+    dd.push_back(time_dd(work_dir + "/dd.out", file_bytes(kept)));
+  }
+  const double floor = median(decode) + median(dd);
+  double load[3] = {0, 0, 0};
+  FILE *avg = fopen("/proc/loadavg", "r");
+  if (avg) {
+    if (fscanf(avg, "%lf %lf %lf", &load[0], &load[1], &load[2]) != 3) load[0] = -1;
+    fclose(avg);
+  }
+  printf("--import-lands of a 4001 x 4001 PNG (%.1f MB) on 4000 x 4000 tiles: %.0f ms; %s", file_bytes(pictures[0]) / 1e6,
+         1000 * median(ours), said.c_str());
+  printf("  libpng decoding it %.0f ms + dd of the tile map's %.0f MB %.0f ms = %.0f ms; ratio %.2f (load %.2f)\n",
+         1000 * median(decode), file_bytes(kept) / 1e6, 1000 * median(dd), 1000 * floor, median(ours) / floor, load[0]);
+  note_target("--import-lands / libpng decode + dd of the tile map", median(ours) / floor, 1.5,
+              format("%.0f ms / %.0f ms", 1000 * median(ours), 1000 * floor));
+  system(("rm -rf '" + work_dir + "'").c_str());
+  print_goals();
+  return 0;
+}
+
 int main(int argc, char **argv) {
+  if (argc >= 2 && strcmp(argv[1], "--lands-import") == 0) {
+    std::string dir = argc >= 3 ? argv[2] : "bench-data";
+    mkdir(dir.c_str(), 0755);
+    char abs_dir[4096];
+    if (realpath(dir.c_str(), abs_dir)) dir = abs_dir;
+    if (start_graphics(768, 538) != 0) return 1;  // the terrain's textures are bitmaps
+    return bench_lands_import(make_bench_terrain(dir + "/full", "Full", 4000), dir + "/lands-import");
+  }
   if (argc >= 2 && strcmp(argv[1], "--lands") == 0) {
     std::string dir = argc >= 3 ? argv[2] : "bench-data";
     mkdir(dir.c_str(), 0755);
@@ -1348,6 +1468,7 @@ int main(int argc, char **argv) {
   // The PNG exports and the area commands, in fresh processes of their own.
   system(("'" + std::string(argv[0]) + "' --areas '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --lands '" + data_dir + "'").c_str());
+  system(("'" + std::string(argv[0]) + "' --lands-import '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --heights '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --navigation '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --palette '" + data_dir + "'").c_str());

@@ -223,3 +223,13 @@ int load_land_file(const char *path) {
   free(text);
   return result;
 }
+
+std::string lands_unusable_text(const char *path) {
+  if (lands_in_use()) return "";
+  const std::string name = QuotedName(path).text;
+  if (!lands.file_read) return name + " does not exist";
+  // A file that could not be read has one problem, without a line.
+  if (lands.problems.size() == 1 && lands.problems[0].what.find(", line ") == std::string::npos)
+    return name + ": " + lands.problems[0].what;
+  return name + " declares no land";
+}

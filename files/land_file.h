@@ -14,6 +14,8 @@
 // section is left out and the rest is used.
 #pragma once
 
+#include <string>
+
 #include "core/reporter.h"
 
 enum { LAND_WEIGHT_MAX = 1000000 };
@@ -29,3 +31,7 @@ int load_land_file(const char *path);
 
 // The same from text in memory (size bytes).
 int read_land_text(const char *text, long size);
+
+// Why the lands just read cannot be used, naming the file at path: it does
+// not exist, cannot be read, or declares no land; "" when they can.
+std::string lands_unusable_text(const char *path);

@@ -163,7 +163,7 @@ static int write_chunk(void *context, int k, const unsigned char *chunk) {
   return write_chunk_whole((ChunkWriter *)context, chunk, chunk_bytes(k));
 }
 
-int save_tile_map(const char *path, WriteError *why) {
+static int write_tile_map(const char *path, WriteError *why, int unless_changed) {
   SafeFile file;
   if (safe_file_open(&file, path) != 0) return write_failed(why, file.error, file.creating);
   PACKFILE *f = file.pack;
@@ -173,11 +173,18 @@ int save_tile_map(const char *path, WriteError *why) {
 
   const int chunks = tx > 0 && ty > 0 ? (ty + TILE_CHUNK_ROWS - 1) / TILE_CHUNK_ROWS : 0;
   const int result = run_in_order_or_alone(chunks, sizeof(tile_chunk), make_chunk, write_chunk, &out, tile_chunk);
+  if (unless_changed && result == ORDERED_DONE && file_changed_on_disk(&tile_map.stamp, path)) {
+    safe_file_commit(&file, 0);
+    return TILE_MAP_CHANGED;
+  }
   if (safe_file_commit(&file, result == ORDERED_DONE) != 0)
     return write_failed(why, out.error ? out.error : file.error, 0);
   record_file_stamp(&tile_map.stamp, path, &file.written);
   return RESULT_OK;
 }
+
+int save_tile_map(const char *path, WriteError *why) { return write_tile_map(path, why, 0); }
+int save_tile_map_unless_changed(const char *path, WriteError *why) { return write_tile_map(path, why, 1); }
 
 void tile_map_failure_line(const char *path, int error, const char *reason, char *line, int size) {
   char name[4 * PATH_SIZE];

@@ -14,6 +14,12 @@ int load_tile_map(const char *path, const Reporter *reporter);
 // (may be null).
 int save_tile_map(const char *path, WriteError *why = nullptr);
 
+// The same, but a file another program changed since it was read
+// (tile_map.stamp) is kept and TILE_MAP_CHANGED returned: looked at last,
+// just before the new file takes its place.
+enum { TILE_MAP_CHANGED = 100 };
+int save_tile_map_unless_changed(const char *path, WriteError *why);
+
 // The one line for a tile map that cannot be opened, the same in every
 // mode: "Desert.TFD: the tile map does not exist." when nothing has the name
 // (error ENOENT), else "Desert.TFD: the tile map cannot be read: REASON."

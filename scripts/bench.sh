@@ -31,6 +31,11 @@ fi
 if [ "${1:-}" = "--lands" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --lands "$root/bench-data"
 fi
+# --lands-import: only veldkit --import-lands of a 4001 x 4001 PNG on the
+# full terrain against libpng decoding it and dd writing the tile map.
+if [ "${1:-}" = "--lands-import" ]; then
+  exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --lands-import "$root/bench-data"
+fi
 # --heights: only the height commands on the full terrain.
 if [ "${1:-}" = "--heights" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --heights "$root/bench-data"

@@ -18,6 +18,7 @@
 #include "render/export/export_passes.h"
 #include "render/export/export_rows.h"
 #include "render/export/export_stream.h"
+#include "render/export/land_picture.h"
 #include "render/export/planning_map.h"
 #include "render/export/shade_cache.h"
 
@@ -153,6 +154,7 @@ static const char *output_suffix(int kind) {
     case EXPORT_PLANNING_MAP_2: return "_PlanningMap2_";
     case EXPORT_PLANNING_MAP_3: return "_PlanningMap3_";
     case EXPORT_HEIGHTS16: return "_Heights16_";
+    case EXPORT_LANDS: return "_Lands_";
     default: return nullptr;
   }
 }
@@ -263,12 +265,13 @@ static int export_planning_map(ExportJob &job) {
   return write_bitmap(job, map, nullptr);
 }
 
-static int export_heights16(ExportJob &job) {
+// Pictures of the grid samples or corner points, made row by row.
+static int export_points(ExportJob &job) {
   if (map_columns() == 0 || map_rows() == 0) {
     report_warning(job.reporter, WARNING_PLAIN, "The terrain has no tiles to export.", job.name);
     return RESULT_NO_TILES;
   }
-  return write_picture(job, heights16_row_source());
+  return write_picture(job, job.kind == EXPORT_LANDS ? land_row_source() : heights16_row_source());
 }
 
 int export_picture_file(const char *suffix, const char *extension, const RowSource &source,
@@ -295,7 +298,7 @@ int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing, char
   if (found != 0) return report_name_failure(reporter, found, name, file_word(kind));
   reset_shade_cache();
   ExportJob job = {kind, name, suffix, extension, reporter, {0, 0}, export_clock(), -1, 0};
-  const int result = kind == EXPORT_HEIGHTS16        ? export_heights16(job)
+  const int result = kind == EXPORT_HEIGHTS16 || kind == EXPORT_LANDS ? export_points(job)
                      : kind >= EXPORT_PLANNING_MAP_1 ? export_planning_map(job)
                                                      : export_picture(job);
   if (timing) *timing = job.timing;

@@ -17,6 +17,7 @@ enum ExportKind {
   EXPORT_PLANNING_MAP_2 = 9,
   EXPORT_PLANNING_MAP_3 = 10,
   EXPORT_HEIGHTS16 = 11,  // the samples themselves, as a 16-bit grey picture
+  EXPORT_LANDS = 12,      // the land of each corner point (land_picture.h)
 };
 
 // The file format of exports and screenshots.

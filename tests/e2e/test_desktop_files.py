@@ -52,12 +52,13 @@ class DesktopFiles(unittest.TestCase):
             (["--texture", ""], []),
             (["--textures", ""], ["maps"]),
             (["--import-heights", ""], ["grid.R16", "heights.png", "maps", "old.raw"]),
-            (["--im"], ["--import-heights"]),
+            (["--import-lands", ""], ["heights.png", "lands.BMP", "maps"]),
+            (["--im"], ["--import-heights", "--import-lands"]),
             (["--check", ""], ["Desert.TFD", "My Map.TFD", "coast.tfd", "maps"]),
         ]
         with tempfile.TemporaryDirectory() as folder:
             for name in ("Desert.TFD", "coast.tfd", "My Map.TFD", "notes.txt", "Desert.hfd",
-                         "heights.png", "grid.R16", "old.raw", "Desert.TFD.x.saving"):
+                         "heights.png", "grid.R16", "old.raw", "Desert.TFD.x.saving", "lands.BMP"):
                 open(os.path.join(folder, name), "w").close()
             os.mkdir(os.path.join(folder, "maps"))
             for words, expected in cases:

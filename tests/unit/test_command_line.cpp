@@ -120,6 +120,14 @@ TEST(CommandLine, OptionsAndTheTerrainInAnyOrder) {
       {{"--export", "data", ""}, COMMAND_USAGE_ERROR, nullptr, "the terrain's name is empty"},
       {{"--import-heights", "", "T.TFD"}, COMMAND_USAGE_ERROR, nullptr, "the picture's name is empty"},
       {{"--diff", "T.TFD", ""}, COMMAND_USAGE_ERROR, nullptr, "the terrain's name is empty"},
+      {{"L.png", "--import-lands", "T.TFD"}, COMMAND_IMPORT_LANDS, "T.TFD"},
+      {{"--import-lands", "T.TFD"}, COMMAND_USAGE_ERROR, nullptr, "--import-lands takes a picture and one terrain"},
+      {{"--import-lands", "", "T.TFD"}, COMMAND_USAGE_ERROR, nullptr, "the picture's name is empty"},
+      {{"--import-lands", "L.png", "T.TFD", "--fit", "5"}, COMMAND_USAGE_ERROR, nullptr, "--fit goes with --import-heights"},
+      {{"--import-lands", "L.png", "T.TFD", "--format", "png"}, COMMAND_USAGE_ERROR, nullptr,
+       "--format goes with --export, --diff --picture or the window"},
+      {{"--import-lands", "L.png", "--import-heights", "T.TFD"}, COMMAND_USAGE_ERROR, nullptr,
+       "--import-lands and --import-heights cannot be given together"},
       // A new terrain: a .TFD name and a size of digits, each side 1 to 4000.
       {{"--texture", "511", "--new", "T.tfd", "4000X1", "--height", "0"}, COMMAND_NEW, "T.tfd"},
       {{"--new", "T.TFD", "0x5"}, COMMAND_USAGE_ERROR, nullptr, "the size is COLUMNSxROWS, each 1 to 4000, not \"0x5\""},
@@ -316,6 +324,12 @@ TEST_F(BatchExport, RefusedKindsWriteNothingAndFail) {
   EXPECT_EQ((std::vector<std::string>{"Odd_Data1x_000.bmp", "Odd_Textures4x_000.bmp"}), names);
   const int data = EXPORT_DATA;
   EXPECT_EQ(0, export_kinds(&data, 1));
+  // Lands without a lands file: refused too, never part of "all".
+  int lands_kind[8];
+  ASSERT_EQ(1, export_kinds_of("lands", lands_kind));
+  EXPECT_EQ(1, export_kinds(lands_kind, 1));
+  for (int k = 0; k < n; k++) EXPECT_NE(lands_kind[0], kinds[k]);
+  EXPECT_EQ(3u, bitmaps_in(dir.path()).size());
 }
 
 // --new as the program runs it, both streams kept.
