@@ -17,7 +17,8 @@ enum KeyCondition {
   WHEN_NOT_PICKING_SAMPLES,  // any other display or zoom level
   WHEN_SELECTION_TILES,      // texture display with a selection, any zoom level
   WHEN_TEXTURE_DISPLAY,      // texture display at any zoom level
-  WHEN_PAINTING,             // paint mode
+  WHEN_BRUSH,                // paint mode, or land mode in texture display: the brush paints
+  WHEN_LANDS,                // land mode in texture display
   WHEN_SELECTION_HEIGHTS,    // height display with a selection, any zoom level
   WHEN_HEIGHT_DISPLAY,       // height display at any zoom level
   WHEN_HEIGHT_AREA,          // height display with a selection, or at zoom level 4 or closer

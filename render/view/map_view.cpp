@@ -88,6 +88,7 @@ void draw_map_view(BITMAP *bmp, const ViewState &view, int show_targets) {
     draw_height_layer(g);
   else
     draw_texture_layer(g);
+  if (painting_lands(view)) draw_land_overlay(g);
 
   if (show_targets) {
     draw_target_overlay(g);
