@@ -92,6 +92,99 @@ void mark_tile(const Canvas &c, int px, int py, int S, LandCorners said, LandCor
   }
 }
 
+// The far zoom levels on a 32-bit memory bitmap, every cell whole within
+// it: a block of columns at a time, so that the grid and the tiles are read
+// down their columns while the pixels are written along whole cache lines.
+// The land of most corners is kept for the corner combinations met, which
+// are few: a frame counts each once instead of once a tile.
+template <int S>
+void tint_tiles(const Canvas &c, const MapGeometry &g) {
+  enum { BLOCK = 4, KEPT = 4096 };
+  static uint32_t kept_corners[KEPT];  // all 0 at first: no land for no corners
+  static uint8_t kept_land[KEPT];
+  uint32_t half[MAX_LANDS];
+  for (int n = 0; n < MAX_LANDS; n++) half[n] = ((uint32_t)c.colours[n] >> 1) & 0x7F7F7F;
+  const uint32_t red = (uint32_t)c.red;
+  for (int b0 = g.i0; b0 < g.i1; b0 += BLOCK) {
+    const int b1 = std::min(b0 + BLOCK, g.i1);
+    for (int j = g.j0; j < g.j1; j++) {
+      const int y = g.Y0 + j;
+      uint32_t *rows[S];
+      for (int v = 0; v < S; v++) rows[v] = (uint32_t *)c.bmp->line[j * S + v];
+      for (int i = b0; i < b1; i++) {
+        const int x = g.X0 + i;
+        const uint8_t *west = land_grid[x] + y, *east = land_grid[x + 1] + y;
+        const LandCorners grid = land_corners(west[0], east[0], east[1], west[1]);
+        const Tile &tile = tile_map.tiles[x][y];
+        const LandCorners said = tile_said_corners(tile);
+        const uint32_t slot = (grid * 2654435761u) >> 20;
+        if (kept_corners[slot] != grid) kept_corners[slot] = grid, kept_land[slot] = (uint8_t)most_corners(grid);
+        const int land = kept_land[slot];
+        // Chosen by selects, not branches: on a map of many lands which way
+        // a tile goes is past guessing.
+        const bool broken = said != 0 && said != grid;
+        for (int v = 0; v < S; v++)
+          for (int u = 0; u < S; u++) {
+            uint32_t &p = rows[v][i * S + u];
+            const uint32_t tinted = land ? ((p >> 1) & 0x7F7F7F) + half[land] : p;
+            p = broken ? red : tinted;
+          }
+      }
+    }
+  }
+}
+
+// Zoom level 8, a pixel a tile, on a 32-bit memory bitmap: the texture
+// layer's pixel (the texture's sample colour) tinted, written whole in its
+// place (land_layer_draws_tiles): the map is not drawn first. Two million tiles a frame leave room for few steps
+// each: a tile whose texture says the grid's corners takes its colour from
+// a table by texture and rotation, any other is red; only a texture
+// without corners under lands needs the count.
+void tint_pixel_tiles(const Canvas &c, const MapGeometry &g) {
+  enum { BLOCK = 16 };
+  static uint32_t agree[MAX_TEXTURES * 4];
+  uint32_t sample[MAX_TEXTURES], half[MAX_LANDS];
+  for (int n = 0; n < MAX_LANDS; n++) half[n] = ((uint32_t)c.colours[n] >> 1) & 0x7F7F7F;
+  for (int t = 0; t < MAX_TEXTURES; t++) {
+    sample[t] = (uint32_t)texture_table.textures[t].sample_color;
+    for (int r = 0; r < 4; r++) {
+      const int land = most_corners(lands.turned[4 * t + r]);
+      agree[4 * t + r] = land ? ((sample[t] >> 1) & 0x7F7F7F) + half[land] : sample[t];
+    }
+  }
+  const uint32_t red = (uint32_t)c.red;
+  for (int b0 = g.i0; b0 < g.i1; b0 += BLOCK) {
+    const int b1 = std::min(b0 + BLOCK, g.i1);
+    for (int j = g.j0; j < g.j1; j++) {
+      const int y = g.Y0 + j;
+      uint32_t *row = (uint32_t *)c.bmp->line[j];
+      // Each column's two points serve the tile west of it, then the one east.
+      uint32_t north_west = land_grid[g.X0 + b0][y], south_west = land_grid[g.X0 + b0][y + 1];
+      for (int i = b0; i < b1; i++) {
+        const int x = g.X0 + i;
+        const uint8_t *east = land_grid[x + 1] + y;
+        const uint32_t north_east = east[0], south_east = east[1];
+        const LandCorners grid = north_west | north_east << 8 | south_east << 16 | south_west << 24;
+        north_west = north_east, south_west = south_east;
+        const Tile &tile = tile_map.tiles[x][y];
+        // Rows ahead, down the 33 columns a block reads: more streams than
+        // the processor's own prefetching follows.
+        __builtin_prefetch(east + 192);
+        __builtin_prefetch(&tile + 96);
+        const int t = tile.texture >= 0 && tile.texture < MAX_TEXTURES ? tile.texture : 0;
+        const int k = 4 * t + (tile.rotation & 3);
+        const LandCorners said = lands.turned[k];
+        uint32_t out = said == grid ? agree[k] : red;
+        if (!said && grid) {
+          const int land = most_corners(grid);
+          out = land ? ((sample[t] >> 1) & 0x7F7F7F) + half[land] : sample[t];
+        }
+        row[i] = out;
+      }
+    }
+  }
+}
+
 }  // namespace
 
 int current_land(const ViewState &view) {
@@ -100,6 +193,15 @@ int current_land(const ViewState &view) {
     if (lands.lands[n].name[0]) return n;
   return 0;
 }
+
+// A pixel a tile on a 32-bit memory bitmap, wholly writable above the strip.
+bool pixel_tiles(const MapGeometry &g) {
+  BITMAP *b = g.bmp;
+  return g.S == 1 && is_memory_bitmap(b) && bitmap_color_depth(b) == 32 && b->h >= display.status_y &&
+         (!b->clip || (b->cl <= 0 && b->ct <= 0 && b->cr >= b->w && b->cb >= display.status_y));
+}
+
+int land_layer_draws_tiles(const MapGeometry &g) { return lands_in_use() && pixel_tiles(g); }
 
 void draw_land_overlay(const MapGeometry &g) {
   if (!lands_in_use() || g.i0 >= g.i1 || g.j0 >= g.j1) return;
@@ -113,6 +215,14 @@ void draw_land_overlay(const MapGeometry &g) {
   c.red = makecol_depth(depth, 230, 20, 20);
   c.black = makecol_depth(depth, 0, 0, 0);
   const int S = g.S, dots = S >= LAND_DOT_MIN_SCALE;
+  if (pixel_tiles(g)) {
+    tint_pixel_tiles(c, g);
+    return;
+  }
+  if (!dots && c.direct && c.h >= g.j1 * S && (S == 2 || S == 4)) {
+    (S == 2 ? tint_tiles<2> : tint_tiles<4>)(c, g);
+    return;
+  }
   // Column by column, as the tiles and the grid lie in memory.
   for (int i = g.i0; i < g.i1; i++) {
     const int x = g.X0 + i;

@@ -36,6 +36,11 @@ void draw_height_layer(const MapGeometry &g);
 // without lands.
 void draw_land_overlay(const MapGeometry &g);
 
+// Whether the land layer writes every on-map tile's pixel itself, the
+// texture layer's colour tinted (a pixel a tile), so that the texture
+// layer need not be drawn under it.
+int land_layer_draws_tiles(const MapGeometry &g);
+
 // Target areas with their targets, runway symbols, labels, crosses and marks.
 void draw_target_overlay(const MapGeometry &g);
 

@@ -627,14 +627,19 @@ TEST_F(MapView, LandDotsTintsAndRedMarks) {
   EXPECT_NE(red, at(2, 2, 16, 16));  // grass all round has its texture: no cross
   EXPECT_EQ(red, at(4, 1, 16, 16));  // the cross
   EXPECT_NE(red, at(0, 3, 16, 0));   // a tile that agrees
-  view.zoom_level = 7;               // 2 pixels a tile: tile (0, 0) at (120, 94)
-  view.left_button = LEFT_BUTTON_PAN;
-  draw_view(plain, 4, 3);
-  view.left_button = LEFT_BUTTON_LANDS;
-  draw_view(got, 4, 3);
-  const int old = getpixel(plain, 120 + 2 * 1, 94 + 2 * 4);
-  EXPECT_EQ((int)(((old >> 1) & 0x7F7F7F) + ((grass >> 1) & 0x7F7F7F)), getpixel(got, 120 + 2, 94 + 8));
-  EXPECT_EQ(red, getpixel(got, 120 + 2 * 2, 94 + 2 * 2));
+  // 2 pixels a tile, tile (0, 0) at (120, 94); at 1, where the land layer
+  // draws the tiles itself, at (124, 97).
+  for (const int zoom : {7, 8}) {
+    const int S = zoom == 7 ? 2 : 1, x0 = 128 - 4 * S, y0 = 100 - 3 * S;
+    view.zoom_level = zoom;
+    view.left_button = LEFT_BUTTON_PAN;
+    draw_view(plain, 4, 3);
+    view.left_button = LEFT_BUTTON_LANDS;
+    draw_view(got, 4, 3);
+    const int old = getpixel(plain, x0 + S * 1, y0 + S * 4);
+    EXPECT_EQ((int)(((old >> 1) & 0x7F7F7F) + ((grass >> 1) & 0x7F7F7F)), getpixel(got, x0 + S, y0 + 4 * S)) << zoom;
+    EXPECT_EQ(red, getpixel(got, x0 + S * 2, y0 + S * 2)) << zoom;
+  }
   clear_land_table();
 }
 
