@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "core/work_threads.h"
 #include "edit/land_grid.h"
 #include "render/view/map_layers.h"
 #include "render/view/map_view.h"
@@ -99,7 +100,7 @@ void mark_tile(const Canvas &c, int px, int py, int S, LandCorners said, LandCor
 // are few: a frame counts each once instead of once a tile.
 template <int S>
 void tint_tiles(const Canvas &c, const MapGeometry &g) {
-  enum { BLOCK = 4, KEPT = 4096 };
+  enum { BLOCK = 16 / S, KEPT = 4096 };  // a block's row of pixels: one cache line
   static uint32_t kept_corners[KEPT];  // all 0 at first: no land for no corners
   static uint8_t kept_land[KEPT];
   uint32_t half[MAX_LANDS];
@@ -142,8 +143,7 @@ void tint_tiles(const Canvas &c, const MapGeometry &g) {
 // without corners under lands needs the count.
 void tint_pixel_tiles(const Canvas &c, const MapGeometry &g) {
   enum { BLOCK = 16 };
-  static uint32_t agree[MAX_TEXTURES * 4];
-  uint32_t sample[MAX_TEXTURES], half[MAX_LANDS];
+  uint32_t agree[MAX_TEXTURES * 4], sample[MAX_TEXTURES], half[MAX_LANDS];
   for (int n = 0; n < MAX_LANDS; n++) half[n] = ((uint32_t)c.colours[n] >> 1) & 0x7F7F7F;
   for (int t = 0; t < MAX_TEXTURES; t++) {
     sample[t] = (uint32_t)texture_table.textures[t].sample_color;
@@ -153,8 +153,12 @@ void tint_pixel_tiles(const Canvas &c, const MapGeometry &g) {
     }
   }
   const uint32_t red = (uint32_t)c.red;
-  for (int b0 = g.i0; b0 < g.i1; b0 += BLOCK) {
-    const int b1 = std::min(b0 + BLOCK, g.i1);
+  // Blocks of columns shared out over the work threads: pixels and tables
+  // only, no call of the library.
+  const int blocks = (g.i1 - g.i0 + BLOCK - 1) / BLOCK, parts = std::min(blocks, 32);
+  run_parts(parts, [&](int part) {
+  for (int n = blocks * part / parts; n < blocks * (part + 1) / parts; n++) {
+    const int b0 = g.i0 + n * BLOCK, b1 = std::min(b0 + BLOCK, g.i1);
     for (int j = g.j0; j < g.j1; j++) {
       const int y = g.Y0 + j;
       uint32_t *row = (uint32_t *)c.bmp->line[j];
@@ -183,6 +187,7 @@ void tint_pixel_tiles(const Canvas &c, const MapGeometry &g) {
       }
     }
   }
+  });
 }
 
 }  // namespace
