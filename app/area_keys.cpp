@@ -148,7 +148,7 @@ void toggle_land_mode(KeyCommand &c) {
   if (c.view->left_button == LEFT_BUTTON_LANDS) {
     c.view->left_button = LEFT_BUTTON_PAN;
   } else if (!lands_in_use()) {
-    key_note(c, "No lands: land mode needs a _LANDS.ini file that declares lands.");
+    key_note(c, NO_LANDS_TEXT);
   } else {
     c.view->left_button = LEFT_BUTTON_LANDS;
     c.view->land = current_land(*c.view);

@@ -62,6 +62,7 @@ void tiles_text(int w, int h, char *text, int size);
 void key_done_tiles(KeyCommand &c, const char *format, int w, int h);
 
 #define NOTHING_COPIED_TEXT "Nothing copied: C or Ctrl + C copies tiles, X picks a texture."
+#define NO_LANDS_TEXT "No lands: land mode needs a _LANDS.ini file that declares lands."
 
 
 // Modifiers beyond single keys: either Ctrl key, and either Ctrl key with

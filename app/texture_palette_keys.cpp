@@ -166,6 +166,11 @@ void open_texture_palette(KeyCommand &c) {
 }
 
 void open_land_palette(KeyCommand &c) {
+  // The lands may have gone with Left Shift + R.
+  if (!lands_in_use()) {
+    key_note(c, NO_LANDS_TEXT);
+    return;
+  }
   LandPaletteItems items;
   const int n = run_palette(last_declared_land(), current_land(*c.view), &items);
   if (n == 0) return;
