@@ -136,11 +136,11 @@ void tint_tiles(const Canvas &c, const MapGeometry &g) {
 }
 
 // Zoom level 8, a pixel a tile, on a 32-bit memory bitmap: the texture
-// layer's pixel (the texture's sample colour) tinted, written whole in its
-// place (land_layer_draws_tiles): the map is not drawn first. Two million tiles a frame leave room for few steps
-// each: a tile whose texture says the grid's corners takes its colour from
-// a table by texture and rotation, any other is red; only a texture
-// without corners under lands needs the count.
+// layer's pixel (the texture's sample colour) tinted, written in its place
+// (land_layer_draws_tiles), the map not drawn first. Two million tiles a
+// frame leave room for few steps each: a tile whose texture says the grid's
+// corners takes its colour from a table by texture and rotation, any other
+// is red; only a texture without corners under lands needs the count.
 void tint_pixel_tiles(const Canvas &c, const MapGeometry &g) {
   enum { BLOCK = 16 };
   uint32_t agree[MAX_TEXTURES * 4], sample[MAX_TEXTURES], half[MAX_LANDS];
@@ -157,36 +157,36 @@ void tint_pixel_tiles(const Canvas &c, const MapGeometry &g) {
   // only, no call of the library.
   const int blocks = (g.i1 - g.i0 + BLOCK - 1) / BLOCK, parts = std::min(blocks, 32);
   run_parts(parts, [&](int part) {
-  for (int n = blocks * part / parts; n < blocks * (part + 1) / parts; n++) {
-    const int b0 = g.i0 + n * BLOCK, b1 = std::min(b0 + BLOCK, g.i1);
-    for (int j = g.j0; j < g.j1; j++) {
-      const int y = g.Y0 + j;
-      uint32_t *row = (uint32_t *)c.bmp->line[j];
-      // Each column's two points serve the tile west of it, then the one east.
-      uint32_t north_west = land_grid[g.X0 + b0][y], south_west = land_grid[g.X0 + b0][y + 1];
-      for (int i = b0; i < b1; i++) {
-        const int x = g.X0 + i;
-        const uint8_t *east = land_grid[x + 1] + y;
-        const uint32_t north_east = east[0], south_east = east[1];
-        const LandCorners grid = north_west | north_east << 8 | south_east << 16 | south_west << 24;
-        north_west = north_east, south_west = south_east;
-        const Tile &tile = tile_map.tiles[x][y];
-        // Rows ahead, down the 33 columns a block reads: more streams than
-        // the processor's own prefetching follows.
-        __builtin_prefetch(east + 192);
-        __builtin_prefetch(&tile + 96);
-        const int t = tile.texture >= 0 && tile.texture < MAX_TEXTURES ? tile.texture : 0;
-        const int k = 4 * t + (tile.rotation & 3);
-        const LandCorners said = lands.turned[k];
-        uint32_t out = said == grid ? agree[k] : red;
-        if (!said && grid) {
-          const int land = most_corners(grid);
-          out = land ? ((sample[t] >> 1) & 0x7F7F7F) + half[land] : sample[t];
+    for (int n = blocks * part / parts; n < blocks * (part + 1) / parts; n++) {
+      const int b0 = g.i0 + n * BLOCK, b1 = std::min(b0 + BLOCK, g.i1);
+      for (int j = g.j0; j < g.j1; j++) {
+        const int y = g.Y0 + j;
+        uint32_t *row = (uint32_t *)c.bmp->line[j];
+        // Each column's two points serve the tile west of it, then the one east.
+        uint32_t north_west = land_grid[g.X0 + b0][y], south_west = land_grid[g.X0 + b0][y + 1];
+        for (int i = b0; i < b1; i++) {
+          const int x = g.X0 + i;
+          const uint8_t *east = land_grid[x + 1] + y;
+          const uint32_t north_east = east[0], south_east = east[1];
+          const LandCorners grid = north_west | north_east << 8 | south_east << 16 | south_west << 24;
+          north_west = north_east, south_west = south_east;
+          const Tile &tile = tile_map.tiles[x][y];
+          // Rows ahead, down the 33 columns a block reads: more streams than
+          // the processor's own prefetching follows.
+          __builtin_prefetch(east + 192);
+          __builtin_prefetch(&tile + 96);
+          const int t = tile.texture >= 0 && tile.texture < MAX_TEXTURES ? tile.texture : 0;
+          const int k = 4 * t + (tile.rotation & 3);
+          const LandCorners said = lands.turned[k];
+          uint32_t out = said == grid ? agree[k] : red;
+          if (!said && grid) {
+            const int land = most_corners(grid);
+            out = land ? ((sample[t] >> 1) & 0x7F7F7F) + half[land] : sample[t];
+          }
+          row[i] = out;
         }
-        row[i] = out;
       }
     }
-  }
   });
 }
 
