@@ -7,6 +7,7 @@
 #include "app/session.h"
 #include "core/text_numbers.h"
 #include "edit/height_edits.h"
+#include "edit/land_edits.h"
 #include "ui/text_prompt.h"
 
 namespace {
@@ -140,7 +141,27 @@ void turn_selected_tiles(KeyCommand &c) { on_selection(c, AREA_TURN); }
 void next_selected_tags(KeyCommand &c) { on_selection(c, AREA_NEXT_TAG); }
 void paste_on_selection(KeyCommand &c) { on_selection(c, AREA_PASTE_CENTRE); }
 
-void toggle_paint_mode(KeyCommand &c) { c.view->paint_mode = !c.view->paint_mode; }
+void toggle_paint_mode(KeyCommand &c) {
+  c.view->left_button = c.view->left_button == LEFT_BUTTON_PAINT ? LEFT_BUTTON_PAN : LEFT_BUTTON_PAINT;
+}
+void toggle_land_mode(KeyCommand &c) {
+  if (c.view->left_button == LEFT_BUTTON_LANDS) {
+    c.view->left_button = LEFT_BUTTON_PAN;
+  } else if (!lands_in_use()) {
+    key_note(c, NO_LANDS_TEXT);
+  } else {
+    c.view->left_button = LEFT_BUTTON_LANDS;
+    c.view->land = current_land(*c.view);
+  }
+}
+void fill_selection_lands(KeyCommand &c) {
+  if (!c.view->selected) {
+    key_note(c, "Nothing selected.");
+    return;
+  }
+  const LandResult result = land_fill(current_land(*c.view), c.view->selection);
+  snprintf(c.done, sizeof(c.done), "%s", land_result_text(result).c_str());
+}
 void grow_brush(KeyCommand &c) {
   if (c.view->brush_size < BRUSH_SIZE_MAX) c.view->brush_size++;
 }

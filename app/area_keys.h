@@ -24,6 +24,10 @@ void level_heights(KeyCommand &c);
 void smooth_heights(KeyCommand &c);
 void set_heights(KeyCommand &c);
 void ramp_heights(KeyCommand &c);
+// P and N: the left button paints, paints lands, or (pressed again) pans.
 void toggle_paint_mode(KeyCommand &c);
+void toggle_land_mode(KeyCommand &c);
+// Ctrl + F in land mode: every corner point of the selection's tiles gets the current land.
+void fill_selection_lands(KeyCommand &c);
 void grow_brush(KeyCommand &c);
 void shrink_brush(KeyCommand &c);

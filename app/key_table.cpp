@@ -305,6 +305,7 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_A, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           select_whole_map,      MARKS_NOTHING,    1, 0},
   {{KEY_C, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           copy_selection,        MARKS_NOTHING,    0, 0},
   {{KEY_V, 0},         MODIFIER_CTRL,       WHEN_TEXTURE_DISPLAY,     NEED_TILE,              paste_stamp_at_corner, MARKS_TILE_MAP,   1, 0},
+  {{KEY_F, 0},         MODIFIER_CTRL,       WHEN_LANDS,               NEED_NOTHING,           fill_selection_lands,  MARKS_TILE_MAP,   1, 0},
   {{KEY_F, 0},         MODIFIER_CTRL,       WHEN_TEXTURE_DISPLAY,     NEED_NOTHING,           fill_selection,        MARKS_TILE_MAP,   1, 0},
   {{KEY_V, 0},         MODIFIER_CTRL,       WHEN_HEIGHT_DISPLAY,      NEED_HEIGHTS_TILE,      paste_height_stamp_at_corner, MARKS_HEIGHT_MAP, 1, 0},
   {{KEY_F, 0},         MODIFIER_CTRL,       WHEN_HEIGHT_DISPLAY,      NEED_HEIGHTS,           fill_selection_heights, MARKS_HEIGHT_MAP, 1, 0},
@@ -317,6 +318,7 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_F, 0},                   0,          WHEN_EDIT_ZOOM,           NEED_HEIGHT_COPY,       paste_heights_here,    MARKS_HEIGHT_MAP, 1, 0},
   {{KEY_M, 0},                   0,          WHEN_ALWAYS,              NEED_HEIGHTS,           toggle_display,        MARKS_NOTHING,    1, 200},
   {{KEY_I, 0},                   0,          WHEN_ALWAYS,              NEED_TILE,              show_tile_info,        MARKS_NOTHING,    0, 0},
+  {{KEY_X, 0},                   0,          WHEN_LANDS,               NEED_NOTHING,           open_land_palette,     MARKS_NOTHING,    1, 0},
   {{KEY_X, 0},                   0,          WHEN_TEXTURE_DISPLAY,     NEED_NOTHING,           open_texture_palette,  MARKS_NOTHING,    1, 0},
   {{KEY_TAB, 0},                 KEY_LSHIFT, WHEN_PICKING_SAMPLES,     NEED_NOTHING,           previous_sample,       MARKS_NOTHING,    1, 100},
   {{KEY_TAB, 0},                 0,          WHEN_PICKING_SAMPLES,     NEED_NOTHING,           next_sample,           MARKS_NOTHING,    1, 100},
@@ -337,10 +339,11 @@ const KeyRow KEY_ROWS[] = {
   {{0, 0},                       0,          WHEN_ALWAYS,              NEED_SLOWER_ROOM,       slow_down,             MARKS_NOTHING,    0, 10},
   {{KEY_S, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           save_now,              MARKS_NOTHING,    1, 0},
   {{KEY_N, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           new_terrain,           MARKS_NOTHING,    1, 0},
+  {{KEY_N, 0},                   0,          WHEN_ALWAYS,              NEED_NOTHING,           toggle_land_mode,      MARKS_NOTHING,    1, 200},
   {{KEY_O, 0},                   0,          WHEN_ALWAYS,              NEED_TILE,              toggle_overview,       MARKS_NOTHING,    1, 200},
   {{KEY_P, 0},                   0,          WHEN_ALWAYS,              NEED_NOTHING,           toggle_paint_mode,     MARKS_NOTHING,    1, 200},
-  {{KEY_CLOSEBRACE, 0},          0,          WHEN_PAINTING,            NEED_NOTHING,           grow_brush,            MARKS_NOTHING,    1, 100},
-  {{KEY_OPENBRACE, 0},           0,          WHEN_PAINTING,            NEED_NOTHING,           shrink_brush,          MARKS_NOTHING,    1, 100},
+  {{KEY_CLOSEBRACE, 0},          0,          WHEN_BRUSH,               NEED_NOTHING,           grow_brush,            MARKS_NOTHING,    1, 100},
+  {{KEY_OPENBRACE, 0},           0,          WHEN_BRUSH,               NEED_NOTHING,           shrink_brush,          MARKS_NOTHING,    1, 100},
   {{KEY_Z, 0},         MODIFIER_CTRL_SHIFT, WHEN_ALWAYS,              NEED_NOTHING,           redo,                  MARKS_NOTHING,    1, 0},
   {{KEY_Z, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           undo,                  MARKS_NOTHING,    1, 0},
   {{KEY_Y, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           redo,                  MARKS_NOTHING,    1, 0},
@@ -388,7 +391,8 @@ int condition_holds(int condition, const ViewState &v) {
     case WHEN_NOT_PICKING_SAMPLES: return v.zoom_level > 0 || v.edit_mode < EDIT_HEIGHTS;
     case WHEN_SELECTION_TILES: return v.selected && v.edit_mode == EDIT_TILES;
     case WHEN_TEXTURE_DISPLAY: return v.edit_mode == EDIT_TILES;
-    case WHEN_PAINTING: return v.paint_mode;
+    case WHEN_BRUSH: return brush_in_use(v);
+    case WHEN_LANDS: return painting_lands(v);
     case WHEN_SELECTION_HEIGHTS: return v.selected && v.edit_mode == EDIT_HEIGHTS;
     case WHEN_HEIGHT_DISPLAY: return v.edit_mode == EDIT_HEIGHTS;
     case WHEN_HEIGHT_AREA: return v.edit_mode == EDIT_HEIGHTS && (v.selected || edit_zoom);

@@ -17,7 +17,8 @@ enum KeyCondition {
   WHEN_NOT_PICKING_SAMPLES,  // any other display or zoom level
   WHEN_SELECTION_TILES,      // texture display with a selection, any zoom level
   WHEN_TEXTURE_DISPLAY,      // texture display at any zoom level
-  WHEN_PAINTING,             // paint mode
+  WHEN_BRUSH,                // paint mode, or land mode in texture display: the brush paints
+  WHEN_LANDS,                // land mode in texture display
   WHEN_SELECTION_HEIGHTS,    // height display with a selection, any zoom level
   WHEN_HEIGHT_DISPLAY,       // height display at any zoom level
   WHEN_HEIGHT_AREA,          // height display with a selection, or at zoom level 4 or closer
@@ -61,6 +62,7 @@ void tiles_text(int w, int h, char *text, int size);
 void key_done_tiles(KeyCommand &c, const char *format, int w, int h);
 
 #define NOTHING_COPIED_TEXT "Nothing copied: C or Ctrl + C copies tiles, X picks a texture."
+#define NO_LANDS_TEXT "No lands: land mode needs a _LANDS.ini file that declares lands."
 
 
 // Modifiers beyond single keys: either Ctrl key, and either Ctrl key with

@@ -108,7 +108,7 @@ void take_mouse_input() {
   // In paint mode a stroke's frames follow the pointer without the pause
   // of a forced redraw.
   if (run_mouse_gestures(view, mouse_x, mouse_y, ctrl_down())) {
-    if (view.paint_mode && !view.overview)
+    if (brush_in_use(view) && !view.overview)
       pacing.pointer_redraw = 1;
     else
       force_redraw();
@@ -213,7 +213,7 @@ static void draw_empty_view(BITMAP *bmp) {
 // the map view).
 static int brush_under_pointer(int *x, int *y) {
   const int mx = mouse_x, my = mouse_y;
-  if (!view.paint_mode || view.overview || !cursor_on_map() || mx < 0 || my < 0 || mx >= display.screen_width || my >= display.status_y)
+  if (!brush_in_use(view) || view.overview || !cursor_on_map() || mx < 0 || my < 0 || mx >= display.screen_width || my >= display.status_y)
     return 0;
   pointer_tile(view, mx, my, x, y);
   return 1;
@@ -225,8 +225,8 @@ static void draw_brush(BITMAP *bmp) {
   pacing.brush_x = x;
   pacing.brush_y = y;
   if (!pacing.brush_shown) return;
-  // On heights the brush raises or lowers: it has no texture to show.
-  const StampCell paint = view.edit_mode == EDIT_TILES ? session.tile_clipboard.centre() : StampCell();
+  // On heights the brush raises or lowers, in land mode it sets lands: no texture to show.
+  const StampCell paint = view.edit_mode == EDIT_TILES && painting(view) ? session.tile_clipboard.centre() : StampCell();
   draw_brush_outline(bmp, view, x, y, paint);
 }
 

@@ -10,6 +10,7 @@
 #include "core/terrain_model.h"
 #include "edit/area_edits.h"
 #include "edit/edit_history.h"
+#include "edit/land_edits.h"
 #include "render/view/overview.h"
 #include "ui/display.h"
 
@@ -67,12 +68,14 @@ void stroke_tile(const ViewState &view, int mx, int my, int *x, int *y) {
   *y = std::clamp(*y, -BRUSH_SIZE_MAX, map_rows() + BRUSH_SIZE_MAX);
 }
 
-// The stroke on to the tile under (mx, my): a straight line of squares.
+// The stroke on to the tile under (mx, my): a straight line of squares,
+// of paint or of lands.
 int paint_to(const ViewState &view, int mx, int my) {
   int x, y;
   stroke_tile(view, mx, my, &x, &y);
   if (x == gesture.last_x && y == gesture.last_y) return 0;
-  stroke_line(gesture.last_x, gesture.last_y, x, y, view.brush_size);
+  (gesture.state == GESTURE_PAINTING_LANDS ? land_stroke_line : stroke_line)(gesture.last_x, gesture.last_y, x, y,
+                                                                             view.brush_size);
   gesture.last_x = x;
   gesture.last_y = y;
   return 1;
@@ -114,6 +117,11 @@ int overview_click(ViewState &view, const MouseEvent &e) {
   return 1;
 }
 
+// What a land command did, in the strip.
+void note_lands(const LandResult &result) {
+  note_in_strip(result.stepped ? land_result_text(result).c_str() : "Nothing changed.");
+}
+
 // drawn: the view as the pass found it, the one the user clicked on.
 int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int ctrl) {
   int x, y;
@@ -122,7 +130,19 @@ int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int c
   if (view.overview && gesture.state == GESTURE_IDLE) return overview_click(view, e);
   switch (gesture.state * 4 + e.kind) {
     case GESTURE_IDLE * 4 + MOUSE_LEFT_DOWN:
-      if (view.paint_mode && in_map_view(e.x, e.y)) {
+      if (painting_lands(view) && ctrl) {
+        // The flood starts at the clicked tile's north-west point.
+        if (on_map) note_lands(land_flood(current_land(view), x, y, view.selected ? &view.selection : nullptr));
+        return on_map;
+      }
+      if (painting_lands(view) && in_map_view(e.x, e.y)) {
+        land_stroke_begin(current_land(view));
+        gesture.state = GESTURE_PAINTING_LANDS;
+        stroke_tile(drawn, e.x, e.y, &gesture.last_x, &gesture.last_y);
+        land_stroke_line(gesture.last_x, gesture.last_y, gesture.last_x, gesture.last_y, view.brush_size);
+        return 1;
+      }
+      if (painting(view) && in_map_view(e.x, e.y)) {
         // A stroke may start off the map and paint the tiles it then crosses.
         // On heights Ctrl lowers; on tiles the clipboard's centre cell is the paint.
         stroke_begin(textures ? BRUSH_TILES : ctrl ? BRUSH_LOWER_HEIGHTS : BRUSH_RAISE_HEIGHTS,
@@ -165,6 +185,11 @@ int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int c
       paint_to(drawn, e.x, e.y);
       stroke_end();
       gesture.state = GESTURE_IDLE;
+      return 1;
+    case GESTURE_PAINTING_LANDS * 4 + MOUSE_LEFT_UP:
+      paint_to(drawn, e.x, e.y);
+      gesture.state = GESTURE_IDLE;
+      note_lands(land_stroke_end());
       return 1;
     case GESTURE_IDLE * 4 + MOUSE_RIGHT_DOWN:
       if (!on_map) return 0;
@@ -217,7 +242,7 @@ int run_mouse_gestures(ViewState &view, int mx, int my, int ctrl) {
     select_between(view, x, y);
     const TileRect &now = view.selection;
     redraw |= now.left != before.left || now.top != before.top || now.right != before.right || now.bottom != before.bottom;
-  } else if (gesture.state == GESTURE_PAINTING) {
+  } else if (gesture.state == GESTURE_PAINTING || gesture.state == GESTURE_PAINTING_LANDS) {
     redraw |= paint_to(view, mx, my);
   } else if (gesture.state == GESTURE_PANNING && (mouse_b & 1)) {
     gesture.seen_x = mx, gesture.seen_y = my;
@@ -247,6 +272,7 @@ void zoom_about(ViewState &view, int zoom, int mx, int my) {
 
 void finish_mouse_gestures() {
   if (gesture.state == GESTURE_PAINTING) stroke_end();
+  if (gesture.state == GESTURE_PAINTING_LANDS) note_lands(land_stroke_end());
   gesture.state = GESTURE_IDLE;
   ring.tail.store(ring.head.load(std::memory_order_acquire), std::memory_order_release);
 }

@@ -1,14 +1,15 @@
 // What the mouse does on the map, as one small state machine: a left drag
 // moves the map, a left click moves the cursor, Ctrl + left click
-// flood-fills, a left drag in paint mode paints, a right drag selects and a
-// right click clears the selection; on the overview a click goes there.
+// flood-fills, a left drag in paint mode paints, one in land mode paints
+// lands (Ctrl + click floods a land), a right drag selects and a right
+// click clears the selection; on the overview a click goes there.
 #pragma once
 
 #include "render/view/map_view.h"
 
 enum MouseEventKind { MOUSE_LEFT_DOWN, MOUSE_LEFT_UP, MOUSE_RIGHT_DOWN, MOUSE_RIGHT_UP };
 
-enum GestureState { GESTURE_IDLE, GESTURE_SELECTING, GESTURE_PAINTING, GESTURE_PANNING };
+enum GestureState { GESTURE_IDLE, GESTURE_SELECTING, GESTURE_PAINTING, GESTURE_PANNING, GESTURE_PAINTING_LANDS };
 
 // Records a button event at a pixel. Called on the library's mouse thread,
 // so that a click shorter than a pass of the loop still counts.

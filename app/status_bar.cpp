@@ -8,6 +8,7 @@
 #include "app/save_prompt.h"
 #include "app/session.h"
 #include "app/startup.h"
+#include "core/land_table.h"
 #include "core/terrain_model.h"
 #include "ui/draw_box.h"
 
@@ -55,9 +56,13 @@ void draw_height_range(BITMAP *bmp, int cursor_x, int cursor_y) {
 }  // namespace
 
 void selection_and_brush_text(const ViewState &view, char *text, int size) {
-  char selection[48] = "", brush[32] = "";
+  char selection[48] = "", brush[LAND_NAME_SIZE + 32] = "";
   if (view.selected) snprintf(selection, sizeof(selection), "Selection %d x %d", view.selection.width(), view.selection.height());
-  if (view.paint_mode) snprintf(brush, sizeof(brush), "Paint %d x %d", view.brush_size, view.brush_size);
+  if (painting(view)) snprintf(brush, sizeof(brush), "Paint %d x %d", view.brush_size, view.brush_size);
+  const int land = current_land(view);
+  if (view.left_button == LEFT_BUTTON_LANDS)
+    snprintf(brush, sizeof(brush), "Land: %s %d x %d", land ? lands.lands[land].name : "none", view.brush_size,
+             view.brush_size);
   snprintf(text, size, "%s%s%s", selection, selection[0] && brush[0] ? "  " : "", brush);
 }
 

@@ -8,6 +8,7 @@
 #include "app/key_presses.h"
 #include "app/main_loop.h"
 #include "app/session.h"
+#include "core/land_table.h"
 #include "core/terrain_model.h"
 #include "ui/display.h"
 
@@ -40,13 +41,14 @@ void palette_mouse(int flags) {
   if (flags & MOUSE_FLAG_LEFT_UP) record_click(0, x, y);
 }
 
-// The palette as its own loop until a pick (the texture) or a close (0).
-// A click picks when pressed and released on the same texture. The bottom
-// line names the texture under the pointer once the pointer moves onto
-// one, and the choice again after a key.
-int run_palette(int start) {
-  const PaletteLayout l = palette_layout(display.screen_width, display.screen_height, texture_table.last_declared_texture);
+// The palette of count items (other's, or else the textures) as its own
+// loop until a pick (the item) or a close (0). A click picks when pressed
+// and released on the same item. The bottom line names the item under the
+// pointer once the pointer moves onto one, and the choice again after a key.
+int run_palette(int count, int start, PaletteItems *other) {
+  const PaletteLayout l = palette_layout(display.screen_width, display.screen_height, count);
   PalettePictures pictures(l.picture);
+  PaletteItems &items = other ? *other : pictures;
   PaletteChoice c;
   c.choice = start;
   // The choice opens in the middle of the rows shown, as far as the ends allow.
@@ -97,7 +99,7 @@ int run_palette(int start) {
     f.hover = hover;
     f.named = name_pointer && hover ? hover : c.choice;
     if (dirty || f.hover != shown.hover || f.named != shown.named) {
-      draw_texture_palette(display.back_buffer, l, pictures, f);
+      draw_palette(display.back_buffer, l, items, f);
       show_mouse(nullptr);
       blit(display.back_buffer, screen, 0, 0, 0, 0, display.screen_width, display.screen_height);
       show_mouse(screen);
@@ -151,7 +153,7 @@ void open_texture_palette(KeyCommand &c) {
   }
   const ViewState &v = *c.view;
   const int here = tile_on_map(v.cursor_x, v.cursor_y) ? tile_at(v.cursor_x, v.cursor_y).texture : 0;
-  const int t = run_palette(palette_start_choice(session.tile_clipboard, here, count));
+  const int t = run_palette(count, palette_start_choice(session.tile_clipboard, here, count), nullptr);
   if (t == 0) return;
   pick_texture(t);
   const char *name = declared_texture_name(t);
@@ -160,5 +162,24 @@ void open_texture_palette(KeyCommand &c) {
     snprintf(text, sizeof(text), "Picked texture %d: %s.", t, name);
   else
     snprintf(text, sizeof(text), "Picked texture %d (not declared).", t);
+  key_note(c, text);
+}
+
+void open_land_palette(KeyCommand &c) {
+  // The lands may have gone with Left Shift + R.
+  if (!lands_in_use()) {
+    key_note(c, NO_LANDS_TEXT);
+    return;
+  }
+  LandPaletteItems items;
+  const int n = run_palette(last_declared_land(), current_land(*c.view), &items);
+  if (n == 0) return;
+  char text[KEY_NOTE_SIZE];
+  if (!lands.lands[n].name[0]) {
+    snprintf(text, sizeof(text), "Land %d is not declared: the land stays %s.", n, lands.lands[current_land(*c.view)].name);
+  } else {
+    c.view->land = n;
+    snprintf(text, sizeof(text), "Land: %s.", lands.lands[n].name);
+  }
   key_note(c, text);
 }

@@ -21,3 +21,7 @@ void pick_texture(int t);
 
 // The key table's action for X.
 void open_texture_palette(KeyCommand &c);
+
+// X in land mode: the same palette over the lands; the land picked is the
+// one land mode paints.
+void open_land_palette(KeyCommand &c);

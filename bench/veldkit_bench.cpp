@@ -20,6 +20,7 @@
 //   veldkit_bench --palette [DIR]   only the texture palette of 511 textures and the brush
 //   veldkit_bench --new-terrain [DIR]  only veldkit --new of 4000 x 4000 against dd
 //   veldkit_bench --lands [DIR]     only the land grid, a land fill and its undo on the full terrain
+//   veldkit_bench --lands-stroke [DIR]  only land mode's frames of a 64-tile land stroke across the window
 #include <allegro.h>
 #include <png.h>
 
@@ -973,7 +974,7 @@ static void palette_frames(BITMAP *frame, int count) {
   const Clock::time_point t0 = Clock::now();
   const PaletteLayout l = palette_layout(frame->w, frame->h, count);
   PalettePictures pictures(l.picture);
-  draw_texture_palette(frame, l, pictures, f);
+  draw_palette(frame, l, pictures, f);
   show_frame(frame);
   const double first = seconds_since(t0);
   auto press = [&](int key) {
@@ -981,7 +982,7 @@ static void palette_frames(BITMAP *frame, int count) {
       palette_key(c, l, key, 0);
       f.first_row = c.first_row;
       f.choice = f.named = c.choice;
-      draw_texture_palette(frame, l, pictures, f);
+      draw_palette(frame, l, pictures, f);
       show_frame(frame);
     }));
   };
@@ -1010,7 +1011,7 @@ static int bench_palette(const std::string &tfd) {
   destroy_bitmap(frame);
 
   reset_view();
-  view.paint_mode = 1;
+  view.left_button = LEFT_BUTTON_PAINT;
   view.brush_size = 64;
   pick_texture(7);
   for (int zoom : {0, 2, 4, 8}) {
@@ -1172,10 +1173,13 @@ static std::string bench_lands_text() {
   return text;
 }
 
-static int bench_lands(const std::string &full) {
-  if (open_for_bench(full.c_str()) != 0) return 1;
+static int load_bench_lands() {
   const std::string text = bench_lands_text();
-  if (read_land_text(text.data(), (long)text.size()) != RESULT_OK) return 1;
+  return read_land_text(text.data(), (long)text.size()) != RESULT_OK;
+}
+
+static int bench_lands(const std::string &full) {
+  if (open_for_bench(full.c_str()) != 0 || load_bench_lands() != 0) return 1;
   const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
   std::vector<double> floor, grid, fill, undo;
   LandResult result;
@@ -1315,6 +1319,71 @@ static int bench_lands_import(const std::string &full, const std::string &work_d
   return 0;
 }
 
+// A land stroke of a 64-tile brush across the window in land mode, a frame
+// per pointer position as the main loop draws it (the step of the stroke,
+// the map with its land layer, the strip, the copy to the screen).
+static int bench_lands_stroke(const std::string &full) {
+  if (open_for_bench(full.c_str()) != 0 || load_bench_lands() != 0) return 1;
+  read_land_grid();
+  history_clear();
+  reset_view();
+  view.left_button = LEFT_BUTTON_LANDS;
+  view.brush_size = 64;
+  printf("land stroke in a %d x %d window on %d x %d tiles:\n", display.screen_width, display.screen_height,
+         tile_map.tiles_x, tile_map.tiles_y);
+  for (int zoom : {8, 5, 2}) {
+    view.zoom_level = zoom;
+    const int scale = 1 << (8 - zoom);
+    // The map alone, without and with the land layer: what the layer adds,
+    // also in this thread's processor time, which other work on a shared
+    // machine does not lengthen.
+    std::vector<double> plain, layered, plain_cpu, layered_cpu;
+    auto thread_seconds = [] {
+      timespec t;
+      clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+      return t.tv_sec + 1e-9 * t.tv_nsec;
+    };
+    for (int i = 0; i < 9; i++) {
+      for (int mode : {LEFT_BUTTON_PAN, LEFT_BUTTON_LANDS}) {
+        view.left_button = mode;
+        const double cpu0 = thread_seconds();
+        const double t = time_of([] { draw_map_view(display.back_buffer, view, session.enable_targets); });
+        (mode == LEFT_BUTTON_PAN ? plain : layered).push_back(t);
+        (mode == LEFT_BUTTON_PAN ? plain_cpu : layered_cpu).push_back(thread_seconds() - cpu0);
+      }
+    }
+    printf("  map at zoom %d: %.1f ms, with the land layer %.1f ms (medians; processor time %.1f and %.1f ms)\n", zoom,
+           1000 * median(plain), 1000 * median(layered), 1000 * median(plain_cpu), 1000 * median(layered_cpu));
+    std::vector<double> frames, steps;
+    land_stroke_begin(1 + zoom % 6);
+    int last_x = view.cursor_x - display.screen_width / (2 * scale), last_y = view.cursor_y;
+    for (int px = 0; px < display.screen_width; px += 12) {
+      const int tile_x = view.cursor_x - display.screen_width / (2 * scale) + px / scale;
+      const int tile_y = view.cursor_y + (px % 50 - 25) / scale;
+      frames.push_back(time_of([&] {
+        steps.push_back(time_of([&] { land_stroke_line(last_x, last_y, tile_x, tile_y, view.brush_size); }));
+        draw_map_view(display.back_buffer, view, session.enable_targets);
+        draw_brush_outline(display.back_buffer, view, tile_x, tile_y, StampCell());
+        draw_status_bar(display.back_buffer, view.cursor_x, view.cursor_y, &view);
+        blit(display.back_buffer, screen, 0, 0, 0, 0, display.screen_width, display.screen_height);
+      }));
+      last_x = tile_x;
+      last_y = tile_y;
+    }
+    LandResult result;
+    const double end = time_of([&] { result = land_stroke_end(); });
+    const double worst = *std::max_element(frames.begin(), frames.end());
+    printf("  64-tile land stroke at zoom %d: %zu frames, median %.1f ms, worst %.1f ms (its steps alone median %.1f,"
+           " worst %.1f ms); its end %.1f ms (%s)\n", zoom, frames.size(), 1000 * median(frames), 1000 * worst,
+           1000 * median(steps), 1000 * *std::max_element(steps.begin(), steps.end()), 1000 * end,
+           land_result_text(result).c_str());
+    note_target(format("land stroke frame at zoom %d, ms / 16", zoom), 1000 * worst / 16, 1.0,
+                format("worst %.1f ms", 1000 * worst));
+  }
+  print_goals();
+  return 0;
+}
+
 int main(int argc, char **argv) {
   if (argc >= 2 && strcmp(argv[1], "--lands-import") == 0) {
     std::string dir = argc >= 3 ? argv[2] : "bench-data";
@@ -1323,6 +1392,12 @@ int main(int argc, char **argv) {
     if (realpath(dir.c_str(), abs_dir)) dir = abs_dir;
     if (start_graphics(768, 538) != 0) return 1;  // the terrain's textures are bitmaps
     return bench_lands_import(make_bench_terrain(dir + "/full", "Full", 4000), dir + "/lands-import");
+  }
+  if (argc >= 2 && strcmp(argv[1], "--lands-stroke") == 0) {
+    std::string dir = argc >= 3 ? argv[2] : "bench-data";
+    mkdir(dir.c_str(), 0755);
+    if (start_graphics(1920, 1080) != 0) return 1;
+    return bench_lands_stroke(make_bench_terrain(dir + "/full", "Full", 4000));
   }
   if (argc >= 2 && strcmp(argv[1], "--lands") == 0) {
     std::string dir = argc >= 3 ? argv[2] : "bench-data";
@@ -1469,6 +1544,7 @@ int main(int argc, char **argv) {
   system(("'" + std::string(argv[0]) + "' --areas '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --lands '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --lands-import '" + data_dir + "'").c_str());
+  system(("'" + std::string(argv[0]) + "' --lands-stroke '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --heights '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --navigation '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --palette '" + data_dir + "'").c_str());

@@ -36,6 +36,10 @@ fi
 if [ "${1:-}" = "--lands-import" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --lands-import "$root/bench-data"
 fi
+# --lands-stroke: only land mode's frames of a land stroke across the window.
+if [ "${1:-}" = "--lands-stroke" ]; then
+  exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --lands-stroke "$root/bench-data"
+fi
 # --heights: only the height commands on the full terrain.
 if [ "${1:-}" = "--heights" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --heights "$root/bench-data"

@@ -32,6 +32,15 @@ void draw_texture_layer(const MapGeometry &g);
 // Height colours, one palette look-up of the raw sample per pixel.
 void draw_height_layer(const MapGeometry &g);
 
+// Land mode's points, tints and red marks (land_overlay.cpp); nothing
+// without lands.
+void draw_land_overlay(const MapGeometry &g);
+
+// Whether the land layer writes every on-map tile's pixel itself, the
+// texture layer's colour tinted (a pixel a tile), so that the texture
+// layer need not be drawn under it.
+int land_layer_draws_tiles(const MapGeometry &g);
+
 // Target areas with their targets, runway symbols, labels, crosses and marks.
 void draw_target_overlay(const MapGeometry &g);
 

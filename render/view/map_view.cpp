@@ -86,8 +86,9 @@ void draw_map_view(BITMAP *bmp, const ViewState &view, int show_targets) {
 
   if (view.edit_mode == EDIT_HEIGHTS)
     draw_height_layer(g);
-  else
+  else if (!painting_lands(view) || !land_layer_draws_tiles(g))
     draw_texture_layer(g);
+  if (painting_lands(view)) draw_land_overlay(g);
 
   if (show_targets) {
     draw_target_overlay(g);

@@ -8,6 +8,14 @@
 
 enum EditMode { EDIT_TILES = 1, EDIT_HEIGHTS = 2 };
 
+// What the left button does on the map: one field, so that the modes that
+// give it another use exclude each other.
+enum LeftButton {
+  LEFT_BUTTON_PAN,    // drag the map, click the cursor, Ctrl + click flood-fills tiles
+  LEFT_BUTTON_PAINT,  // P: paint the copy (or raise heights)
+  LEFT_BUTTON_LANDS,  // N: paint lands (on tiles; on heights it pans)
+};
+
 enum {
   ZOOM_LEVELS = 9,
   ZOOM_FARTHEST = 8,
@@ -25,14 +33,27 @@ struct ViewState {
   int cursor_y = 0;
   int selected = 0;                // 1 while there is a selection
   TileRect selection = {0, 0, -1, -1};  // the selected tiles, on the map
-  int paint_mode = 0;              // P: the left button paints
-  int brush_size = 1;              // 1..BRUSH_SIZE_MAX tiles a side
+  int left_button = LEFT_BUTTON_PAN;  // LeftButton
+  int brush_size = 1;              // 1..BRUSH_SIZE_MAX tiles a side, for paint and lands
+  int land = 0;                    // the land that land mode paints; 0: the first declared
   int overview = 0;                // O: the whole terrain instead of the map
 };
 
 // Paints the view into bmp above the status strip; the target overlay only
 // when show_targets is set.
 void draw_map_view(BITMAP *bmp, const ViewState &view, int show_targets);
+
+inline int painting(const ViewState &v) { return v.left_button == LEFT_BUTTON_PAINT; }
+// Land mode where it acts: on the tiles (texture display).
+inline int painting_lands(const ViewState &v) {
+  return v.left_button == LEFT_BUTTON_LANDS && v.edit_mode == EDIT_TILES;
+}
+// The left button paints with the brush: the brush square shows, [ and ] size it.
+inline int brush_in_use(const ViewState &v) { return painting(v) || painting_lands(v); }
+
+// The land land mode paints: view.land when it is declared, else the
+// lowest-numbered land; 0 without lands.
+int current_land(const ViewState &view);
 
 // Paint mode's brush square, view.brush_size tiles a side, as a dab on tile
 // (tile_x, tile_y) paints it: outlined (white, black outside) at every zoom

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+
+#include "core/land_table.h"
 
 #include "ui/display.h"
 #include "ui/draw_box.h"
@@ -11,7 +14,7 @@ namespace {
 
 // The frame of the choice reaches this far outside its picture; the cells
 // leave room for it.
-enum { FRAME_REACH = 4, SCROLL_BAR_W = 4 };
+enum { FRAME_REACH = 4, SCROLL_BAR_W = 4, LABEL_SIZE = LAND_NAME_SIZE };
 
 int cell_height(int side) { return side + PALETTE_LABEL_HEIGHT; }
 
@@ -75,16 +78,10 @@ void draw_placeholder(BITMAP *bmp, int t, int x, int y, int side) {
                       declared ? display.colour_black : display.colour_white, -1);
 }
 
-void draw_cell(BITMAP *bmp, const PaletteLayout &l, PalettePictures &pictures, const PaletteFrame &f, int t,
-               int x, int y) {
+void draw_cell(BITMAP *bmp, const PaletteLayout &l, PaletteItems &items, const PaletteFrame &f, int t, int x,
+               int y) {
   const int s = l.picture;
-  BITMAP *picture = pictures.picture(t);
-  if (!picture)
-    draw_placeholder(bmp, t, x, y, s);
-  else if (bitmap_color_depth(picture) == bitmap_color_depth(bmp))
-    masked_blit(picture, bmp, 0, 0, x, y, s, s);
-  else
-    blit(picture, bmp, 0, 0, x, y, s, s);
+  items.draw_picture(bmp, t, x, y, s);
   if (t == f.hover) rect(bmp, x - 2, y - 2, x + s + 1, y + s + 1, display.colour_pale_blue);
   if (t == f.choice) {
     rect(bmp, x - 4, y - 4, x + s + 3, y + s + 3, display.colour_black);
@@ -92,8 +89,11 @@ void draw_cell(BITMAP *bmp, const PaletteLayout &l, PalettePictures &pictures, c
     rect(bmp, x - 2, y - 2, x + s + 1, y + s + 1, display.colour_white);
   }
   if (!display.message_font) return;
-  char number[16];
-  snprintf(number, sizeof(number), "%d", t);
+  char number[LABEL_SIZE];
+  items.label(t, number, sizeof(number));
+  // A long name is cut to the cell, so that it stays clear of its neighbours'.
+  for (size_t n = strlen(number); n > 1 && text_length(display.message_font, number) > l.cell_w - 2; n--)
+    number[n - 1] = 0;
   textout_centre_ex(bmp, display.message_font, number, x + s / 2, y + s + FRAME_REACH + 1,
                     t == f.choice ? display.colour_white : display.colour_pale_blue, -1);
 }
@@ -109,10 +109,10 @@ void draw_scroll_bar(BITMAP *bmp, const PaletteLayout &l, int first_row) {
   rectfill(bmp, x1, top, x2, std::max(top, bottom), display.colour_steel);
 }
 
-void draw_info(BITMAP *bmp, const PaletteLayout &l, int named) {
+void draw_info(BITMAP *bmp, const PaletteLayout &l, PaletteItems &items, int named) {
   draw_box(bmp, 0, l.info_y, l.width - 1, l.height - 1, display.colour_pale_blue, BOX_PANEL);
   char text[PATH_SIZE + 64];
-  palette_texture_text(named, text, sizeof(text));
+  items.line(named, text, sizeof(text));
   if (display.dialog_font)
     textout_ex(bmp, display.dialog_font, text, 3, l.info_y + 1, display.colour_dark_slate, display.colour_pale_blue);
   if (display.message_font)
@@ -201,16 +201,60 @@ BITMAP *PalettePictures::picture(int t) {
   return scaled_[t];
 }
 
-void draw_texture_palette(BITMAP *bmp, const PaletteLayout &l, PalettePictures &pictures, const PaletteFrame &f) {
+void PaletteItems::label(int item, char *text, int size) { snprintf(text, size, "%d", item); }
+
+void PalettePictures::draw_picture(BITMAP *bmp, int t, int x, int y, int side) {
+  BITMAP *p = picture(t);
+  if (!p)
+    draw_placeholder(bmp, t, x, y, side);
+  else if (bitmap_color_depth(p) == bitmap_color_depth(bmp))
+    masked_blit(p, bmp, 0, 0, x, y, side, side);
+  else
+    blit(p, bmp, 0, 0, x, y, side, side);
+}
+
+int last_declared_land() {
+  for (int n = MAX_LANDS - 1; n >= 1; n--)
+    if (lands.lands[n].name[0]) return n;
+  return 0;
+}
+
+void LandPaletteItems::draw_picture(BITMAP *bmp, int n, int x, int y, int side) {
+  const bool declared = n >= 1 && n < MAX_LANDS && lands.lands[n].name[0];
+  if (!declared) {
+    rectfill(bmp, x, y, x + side - 1, y + side - 1, display.colour_slate);
+    if (display.message_font)
+      textout_centre_ex(bmp, display.message_font, "none", x + side / 2, y + side / 2 - text_height(display.message_font) / 2,
+                        display.colour_white, -1);
+    return;
+  }
+  const Land &land = lands.lands[n];
+  rectfill(bmp, x, y, x + side - 1, y + side - 1, makecol_depth(bitmap_color_depth(bmp), land.r, land.g, land.b));
+}
+
+void LandPaletteItems::label(int n, char *text, int size) {
+  snprintf(text, size, "%s", n >= 1 && n < MAX_LANDS && lands.lands[n].name[0] ? lands.lands[n].name : "none");
+}
+
+void LandPaletteItems::line(int n, char *text, int size) {
+  if (n < 1 || n >= MAX_LANDS || !lands.lands[n].name[0]) {
+    snprintf(text, size, "Land %d: not declared", n);
+    return;
+  }
+  const Land &land = lands.lands[n];
+  snprintf(text, size, "Land %d: %s, colour %d,%d,%d", n, land.name, land.r, land.g, land.b);
+}
+
+void draw_palette(BITMAP *bmp, const PaletteLayout &l, PaletteItems &items, const PaletteFrame &f) {
   if (!bmp) return;
   rectfill(bmp, 0, 0, l.width - 1, l.info_y - 1, display.colour_dark_slate);
   for (int row = 0; row < l.rows_visible; row++) {
     for (int column = 0; column < l.columns; column++) {
       const long long t = (long long)(f.first_row + row) * l.columns + column + 1;
       if (t > l.count) break;
-      draw_cell(bmp, l, pictures, f, (int)t, l.left + column * l.cell_w, l.top + row * l.cell_h);
+      draw_cell(bmp, l, items, f, (int)t, l.left + column * l.cell_w, l.top + row * l.cell_h);
     }
   }
   draw_scroll_bar(bmp, l, f.first_row);
-  draw_info(bmp, l, f.named);
+  draw_info(bmp, l, items, f.named);
 }

@@ -1,7 +1,8 @@
-// The texture palette: every declared texture as a picture with its number
-// beneath, in rows over the whole window, and a line at the bottom naming
-// one of them. Laid out and drawn here for any bitmap; the keys and the
-// mouse that move through it are the shell's.
+// The palette: items 1..count as pictures with a label beneath, in rows over
+// the whole window, and a line at the bottom naming one of them. Its items
+// are the declared textures (with their numbers), or in land mode the lands
+// (their colours and names). Laid out and drawn here for any bitmap; the
+// keys and the mouse that move through it are the shell's.
 #pragma once
 
 #include <allegro.h>
@@ -57,10 +58,33 @@ int palette_texture_at(const PaletteLayout &l, int first_row, int x, int y);
 // 7: not declared" for a number the texture list leaves out.
 void palette_texture_text(int t, char *text, int size);
 
-// The pictures of one layout's side. Sides 64 and 128 are the texture
+// What a palette shows of its items: the picture, the label beneath it
+// (cut to the cell's width when drawn) and the bottom line naming it.
+class PaletteItems {
+ public:
+  virtual ~PaletteItems() = default;
+  virtual void draw_picture(BITMAP *bmp, int item, int x, int y, int side) = 0;
+  virtual void label(int item, char *text, int size);  // the number
+  virtual void line(int item, char *text, int size) = 0;
+};
+
+// The lands as items: land n is item n, 1 to the highest declared (a number
+// the file leaves out drawn "none"); each a square of its colour, its name
+// beneath, "Land 2: Grass, colour 90,160,60" at the bottom.
+class LandPaletteItems : public PaletteItems {
+ public:
+  void draw_picture(BITMAP *bmp, int item, int x, int y, int side) override;
+  void label(int item, char *text, int size) override;
+  void line(int item, char *text, int size) override;
+};
+
+// The highest declared land number, 0 without lands: the land palette's count.
+int last_declared_land();
+
+// The textures as items: the pictures of one layout's side. Sides 64 and 128 are the texture
 // levels themselves; any other side is scaled from level 0 once, the first
 // time a texture is drawn, and kept while the object lives.
-class PalettePictures {
+class PalettePictures : public PaletteItems {
  public:
   explicit PalettePictures(int side);
   ~PalettePictures();
@@ -70,6 +94,9 @@ class PalettePictures {
   // Texture t's picture, side x side; null when it has none to show (no
   // file read, a number not declared or without bitmaps).
   BITMAP *picture(int t);
+  // The picture, or the map's colour with "no file" or "none" without one.
+  void draw_picture(BITMAP *bmp, int t, int x, int y, int side) override;
+  void line(int t, char *text, int size) override { palette_texture_text(t, text, size); }
 
  private:
   int side_;
@@ -77,7 +104,7 @@ class PalettePictures {
 };
 
 // What one frame shows: the rows from first_row, the choice framed, the
-// texture under the pointer outlined and the texture the bottom line names.
+// item under the pointer outlined and the item the bottom line names.
 struct PaletteFrame {
   int first_row = 0;
   int choice = 1;
@@ -85,5 +112,5 @@ struct PaletteFrame {
   int named = 1;
 };
 
-// Draws the palette over the whole of bmp.
-void draw_texture_palette(BITMAP *bmp, const PaletteLayout &l, PalettePictures &pictures, const PaletteFrame &f);
+// Draws the palette of items over the whole of bmp.
+void draw_palette(BITMAP *bmp, const PaletteLayout &l, PaletteItems &items, const PaletteFrame &f);

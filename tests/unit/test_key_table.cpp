@@ -88,7 +88,8 @@ std::string readme_when(const KeyRow &row) {
     case WHEN_PICKING_SAMPLES: return "height display at the closest zoom";
     case WHEN_SELECTION_TILES: return "with a selection, texture display";
     case WHEN_TEXTURE_DISPLAY: return "texture display, any zoom";
-    case WHEN_PAINTING: return "in paint mode";
+    case WHEN_BRUSH: return "in paint or land mode";
+    case WHEN_LANDS: return "in land mode, texture display";
     case WHEN_SELECTION_HEIGHTS: return "with a selection, height display";
     case WHEN_HEIGHT_DISPLAY: return "height display, any zoom";
     case WHEN_HEIGHT_AREA: return "height display, a selection or level 4 or closer";
@@ -112,7 +113,8 @@ std::string manual_when(const KeyRow &row) {
     case WHEN_NOT_PICKING_SAMPLES: return "in height display at zoom level 0 it selects";
     case WHEN_SELECTION_TILES: return "with a selection, in texture display";
     case WHEN_TEXTURE_DISPLAY: return "texture display at any zoom";
-    case WHEN_PAINTING: return "in paint mode";
+    case WHEN_BRUSH: return "in paint or land mode";
+    case WHEN_LANDS: return "in land mode, in texture display";
     case WHEN_SELECTION_HEIGHTS: return "with a selection, in height display";
     case WHEN_HEIGHT_DISPLAY: return "in height display at any zoom";
     case WHEN_HEIGHT_AREA: return "in height display, on a selection or at zoom level 4 or closer";
@@ -166,7 +168,7 @@ std::vector<std::string> manual_lines() {
 TEST(KeyTable, RowsAreWellFormed) {
   int count;
   const KeyRow *rows = key_table(&count);
-  ASSERT_EQ(68, count);
+  ASSERT_EQ(71, count);
   int any_key_rows = 0;
   for (int k = 0; k < count; k++) {
     EXPECT_NE(nullptr, rows[k].action) << k;
@@ -214,7 +216,9 @@ TEST(KeyTable, EveryRowIsInTheReadme) {
     }
     EXPECT_TRUE(used[r]) << readme[r].first;
   }
-  EXPECT_EQ(10, mouse_rows);  // click, drag, wheel, overview click, ruler, right drag, right click, Ctrl + click, paint, paint heights
+  // click, drag, wheel, overview click, ruler, right drag, right click, Ctrl + click, paint, paint heights,
+  // paint lands, flood lands
+  EXPECT_EQ(12, mouse_rows);
 }
 
 TEST(KeyTable, EveryRowIsInTheManual) {
@@ -247,7 +251,7 @@ TEST(KeyTable, EveryRowIsInTheManual) {
     mouse_lines += about_the_mouse(line.substr(0, line.find(" - ")));
   }
   EXPECT_TRUE(any_other);
-  EXPECT_EQ(10, mouse_lines);  // click, drag, wheel, overview click, ruler, right drag, right click, Ctrl + click, paint, paint heights
+  EXPECT_EQ(12, mouse_lines);  // as the README's
 }
 
 }  // namespace

@@ -19,6 +19,8 @@
 #include "app/status_bar.h"
 #include "core/terrain_model.h"
 #include "edit/edit_history.h"
+#include "edit/land_grid.h"
+#include "files/land_file.h"
 #include "tests/unit/dialog_answers.h"
 #include "tests/unit/harness.h"
 
@@ -541,6 +543,48 @@ std::string note_of(std::initializer_list<int> keys) {
   return text;
 }
 
+// P and N set the one field of what the left button does, so each ends the
+// other's mode; N needs lands; land mode's Ctrl + F fills lands on tiles
+// only, and in height display Ctrl + F is the height fill it was.
+TEST_F(MainLoop, PaintAndLandModesExcludeEachOther) {
+  const std::string lands_file = "[Land002]\nName=Water\nColor=40,90,170\n[Land005]\nName=Grass\nColor=90,160,60\n"
+                                 "[Texture001]\nCorners=Water,Water,Water,Water\n"
+                                 "[Texture002]\nCorners=Grass,Grass,Grass,Grass\n";
+  const struct {
+    int key, lands, want;
+    const char *note;
+  } steps[] = {
+      {KEY_N, 0, LEFT_BUTTON_PAN, "No lands: land mode needs a _LANDS.ini file that declares lands."},
+      {KEY_P, 0, LEFT_BUTTON_PAINT, ""},   {KEY_N, 1, LEFT_BUTTON_LANDS, ""},
+      {KEY_P, 1, LEFT_BUTTON_PAINT, ""},   {KEY_P, 1, LEFT_BUTTON_PAN, ""},
+      {KEY_N, 1, LEFT_BUTTON_LANDS, ""},   {KEY_N, 1, LEFT_BUTTON_PAN, ""},
+      {KEY_N, 1, LEFT_BUTTON_LANDS, ""},
+  };
+  for (int x = 0; x < tile_map.tiles_x; x++)
+    for (int y = 0; y < tile_map.tiles_y; y++) tile_at(x, y).texture = 1;
+  for (const auto &s : steps) {
+    if (s.lands && !lands_in_use()) {
+      ASSERT_EQ(RESULT_OK, read_land_text(lands_file.data(), (long)lands_file.size()));
+      read_land_grid();
+    }
+    EXPECT_EQ(s.note, note_of({s.key})) << s.key;
+    EXPECT_EQ(s.want, view.left_button) << s.key;
+  }
+  char strip[96];
+  selection_and_brush_text(view, strip, sizeof(strip));
+  EXPECT_STREQ("Land: Water 1 x 1", strip);  // the lowest-numbered land first
+
+  view.land = 5;
+  note_of({KEY_LCONTROL, KEY_A});
+  EXPECT_EQ("2000 tiles", note_of({KEY_LCONTROL, KEY_F}));
+  EXPECT_EQ(2, tile_at(49, 39).texture);
+  EXPECT_EQ(1, history_undo_count());
+  use_heights(10);
+  view.edit_mode = EDIT_HEIGHTS;
+  EXPECT_EQ("No heights copied.", note_of({KEY_LCONTROL, KEY_F}));
+  clear_land_table();
+}
+
 TEST_F(MainLoop, UndoAndRedoGoToTheTileAndSaySo) {
   view.zoom_level = 4;
   const int x0 = view.cursor_x, y0 = view.cursor_y;
@@ -608,11 +652,11 @@ TEST_F(MainLoop, NoOpEditsSaySoAndEveryPressCountsOnce) {
 
   install_key_recorder();
   view.edit_mode = EDIT_TILES;
-  view.paint_mode = 1;
+  view.left_button = LEFT_BUTTON_PAINT;
   for (int n = 0; n < 9; n++) simulate_ukeypress(0, KEY_CLOSEBRACE);
   for (int n = 0; n < 9; n++) main_loop_pass();
   EXPECT_EQ(10, view.brush_size);
-  view.paint_mode = 0;
+  view.left_button = LEFT_BUTTON_PAN;
   // Ctrl let go before the loop looks, after dialogs read more keys than
   // the record holds, is still Ctrl + Z.
   for (int n = 0; n < 300; n++) {

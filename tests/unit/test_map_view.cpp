@@ -4,6 +4,8 @@
 #include <string>
 
 #include "core/terrain_model.h"
+#include "edit/land_grid.h"
+#include "files/land_file.h"
 #include "render/view/map_view.h"
 #include "tests/unit/harness.h"
 #include "ui/display.h"
@@ -593,6 +595,52 @@ TEST_F(MapView, BrushOutlineAndPaintOverTheMap) {
     set_clip_rect(want, 0, 0, 399, 319);
     EXPECT_EQ(-1, first_difference(got, want, got->h)) << "zoom " << c.zoom;
   }
+}
+
+// Land mode's layer: a dot of its land's colour on every corner point, red
+// edges on a tile whose texture says other corners than the grid, a red
+// cross where no texture has the grid's corners; far out, tiles tinted half
+// by the land of most corners, a broken one all red.
+TEST_F(MapView, LandDotsTintsAndRedMarks) {
+  make_textures(3);
+  make_terrain(6, 5, 3);
+  const std::string text = "[Land001]\nName=Water\nColor=40,90,170\n[Land002]\nName=Grass\nColor=90,160,60\n"
+                           "[Texture001]\nCorners=Water,Water,Water,Water\n[Texture002]\nCorners=Grass,Grass,Grass,Grass\n";
+  ASSERT_EQ(RESULT_OK, read_land_text(text.data(), (long)text.size()));
+  for (int x = 0; x < 6; x++)
+    for (int y = 0; y < 5; y++) tile_at(x, y) = Tile{2, (uint8_t)(x % 4), 0, {0, 0, 0}};
+  tile_at(2, 2).texture = 1;  // water alone: its points go to the grass around it
+  read_land_grid();
+  land_point(4, 1) = 1;  // water, grass, grass, grass on tile (4, 1): no texture has it
+  display.status_y = 200;
+  BITMAP *plain = bitmap(256, 200), *got = bitmap(256, 200);
+  const int red = makecol(230, 20, 20), water = makecol(40, 90, 170), grass = makecol(90, 160, 60);
+  view.left_button = LEFT_BUTTON_LANDS;
+  view.zoom_level = 3;  // 32 pixels a tile; cursor (4, 3) puts tile (0, 0) at the corner
+  draw_view(got, 4, 3);
+  auto at = [&](int x, int y, int dx, int dy) { return getpixel(got, 32 * x + dx, 32 * y + dy); };
+  EXPECT_EQ(grass, at(2, 2, 0, 0));
+  EXPECT_EQ(water, at(4, 1, 0, 0));
+  EXPECT_EQ(display.colour_black, at(2, 2, -3, -3));
+  EXPECT_EQ(red, at(2, 2, 16, 0));   // each edge of the water tile
+  EXPECT_EQ(red, at(2, 2, 31, 16));
+  EXPECT_NE(red, at(2, 2, 16, 16));  // grass all round has its texture: no cross
+  EXPECT_EQ(red, at(4, 1, 16, 16));  // the cross
+  EXPECT_NE(red, at(0, 3, 16, 0));   // a tile that agrees
+  // 2 pixels a tile, tile (0, 0) at (120, 94); at 1, where the land layer
+  // draws the tiles itself, at (124, 97).
+  for (const int zoom : {7, 8}) {
+    const int S = zoom == 7 ? 2 : 1, x0 = 128 - 4 * S, y0 = 100 - 3 * S;
+    view.zoom_level = zoom;
+    view.left_button = LEFT_BUTTON_PAN;
+    draw_view(plain, 4, 3);
+    view.left_button = LEFT_BUTTON_LANDS;
+    draw_view(got, 4, 3);
+    const int old = getpixel(plain, x0 + S * 1, y0 + S * 4);
+    EXPECT_EQ((int)(((old >> 1) & 0x7F7F7F) + ((grass >> 1) & 0x7F7F7F)), getpixel(got, x0 + S, y0 + 4 * S)) << zoom;
+    EXPECT_EQ(red, getpixel(got, x0 + S * 2, y0 + S * 2)) << zoom;
+  }
+  clear_land_table();
 }
 
 }  // namespace

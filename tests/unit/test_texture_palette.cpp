@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "app/texture_palette_keys.h"
+#include "core/land_table.h"
 #include "core/terrain_model.h"
+#include "files/land_file.h"
 #include "render/view/texture_palette.h"
 #include "tests/unit/harness.h"
 #include "ui/display.h"
@@ -149,7 +151,7 @@ TEST_F(TexturePalette, FramesShowEachTexturesPictureInItsCell) {
     BITMAP *bmp = create_bitmap(640, 480);
     PaletteFrame f;
     f.choice = f.named = 2;
-    draw_texture_palette(bmp, l, pictures, f);
+    draw_palette(bmp, l, pictures, f);
     for (int t = 1; t <= count; t++) {
       const int row = palette_row_of(l, t), column = (t - 1) % l.columns;
       if (row >= l.rows_visible) continue;
@@ -161,6 +163,35 @@ TEST_F(TexturePalette, FramesShowEachTexturesPictureInItsCell) {
     destroy_bitmap(bmp);
     reset_program_state();
   }
+}
+
+// The lands as the palette's items: item n is land n, a gap drawn "none",
+// each cell its land's colour with its name beneath and named at the bottom.
+TEST_F(TexturePalette, LandItemsAreTheLandsByNumber) {
+  const std::string text = "[Land001]\nName=Water\nColor=40,90,170\n[Land003]\nName=Grass\nColor=90,160,60\n";
+  ASSERT_EQ(RESULT_OK, read_land_text(text.data(), (long)text.size()));
+  ASSERT_EQ(3, last_declared_land());
+  const PaletteLayout l = palette_layout(640, 480, last_declared_land());
+  LandPaletteItems items;
+  BITMAP *bmp = create_bitmap(640, 480);
+  PaletteFrame f;
+  f.choice = f.named = 3;
+  draw_palette(bmp, l, items, f);
+  const int want[] = {0, makecol(40, 90, 170), display.colour_slate, makecol(90, 160, 60)};
+  const char *labels[] = {"", "Water", "none", "Grass"};
+  for (int n = 1; n <= 3; n++) {
+    EXPECT_EQ(want[n], getpixel(bmp, l.left + (n - 1) * l.cell_w + 2, l.top + 2)) << n;
+    char label[64];
+    items.label(n, label, sizeof(label));
+    EXPECT_STREQ(labels[n], label);
+  }
+  char line[96];
+  items.line(3, line, sizeof(line));
+  EXPECT_STREQ("Land 3: Grass, colour 90,160,60", line);
+  items.line(2, line, sizeof(line));
+  EXPECT_STREQ("Land 2: not declared", line);
+  destroy_bitmap(bmp);
+  clear_land_table();
 }
 
 }  // namespace
