@@ -5,7 +5,7 @@
 
 #include "ui/display.h"
 
-enum { LINE_CHARS = 512, LINE_H = 12, BOX_MARGIN = 16, BUTTON_W = 64, BUTTON_H = 18 };
+enum { LINES_BOX_KEY_WAIT_MS = 2000, LINE_CHARS = 512, LINE_H = 12, BOX_MARGIN = 16, BUTTON_W = 64, BUTTON_H = 18 };
 
 // Keeps the start and the end of a line that is too wide: both usually
 // name something (a folder, a file).
@@ -25,6 +25,12 @@ static void cut_to_width(char *text, int width) {
       return;
     }
   }
+}
+
+static int key_held() {
+  for (int k = 1; k < KEY_MODIFIERS; k++)
+    if (key[k]) return 1;
+  return 0;
 }
 
 void show_lines_box(const char *const *lines, int count) {
@@ -59,5 +65,8 @@ void show_lines_box(const char *const *lines, int count) {
   gui_mouse_focus = FALSE;
   popup_dialog(dialog, button);
   gui_mouse_focus = mouse_focus;
+  // The key that answered, held on, must not repeat into the map: wait for
+  // its release (a while at most), then drop what it typed.
+  for (int waited = 0; waited < LINES_BOX_KEY_WAIT_MS && key_held(); waited += 10) rest(10);
   clear_keybuf();
 }

@@ -41,25 +41,12 @@ class AreaJourney(e2e.ProgramTestCase):
         program.wait_ready("equal", "equal", "equal", "equal")
         tiles = start_tiles()
 
-        def move(x, y):
-            program.xdotool("mousemove", "--window", program.window, str(x), str(y))
-            time.sleep(0.08)
-
-        def drag(button, path):
-            move(*path[0])
-            program.xdotool("mousedown", str(button))
-            time.sleep(0.1)
-            for p in path[1:]:
-                move(*p)
-            program.xdotool("mouseup", str(button))
-            time.sleep(0.3)
-
         # Select 5 x 3 tiles by a drag through the map, and copy them.
-        drag(3, [pixel(2, 3), pixel(4, 4), pixel(6, 5)])
+        program.drag(3, [pixel(2, 3), pixel(4, 4), pixel(6, 5)])
         program.hold_key("ctrl+c")
         stamp = [[[c[0], c[1], c[2], c[5]] for c in row[2:7]] for row in tiles[3:6]]
         # A larger selection, dragged from its bottom-right corner, filled.
-        drag(3, [pixel(17, 9), pixel(12, 4), pixel(10, 1)])
+        program.drag(3, [pixel(17, 9), pixel(12, 4), pixel(10, 1)])
         program.hold_key("ctrl+f")
         for x in range(10, 18):
             for y in range(1, 10):
@@ -85,7 +72,7 @@ class AreaJourney(e2e.ProgramTestCase):
             paste(tiles, x, y, centre)
         # A 3 x 3 brush along row 0 from column 1 to 8: rows 0 and 1 (row -1 is off the map).
         program.hold_keys("p", "bracketright", "bracketright")
-        drag(1, [pixel(1, 0), pixel(4, 0), pixel(8, 0)])
+        program.drag(1, [pixel(1, 0), pixel(4, 0), pixel(8, 0)])
         for x in range(0, 10):
             for y in (0, 1):
                 paste(tiles, x, y, centre)
@@ -98,7 +85,7 @@ class AreaJourney(e2e.ProgramTestCase):
             taps += ["keydown", "bracketright", "sleep", "0.06", "keyup", "bracketright", "sleep", "0.03"]
         program.xdotool(*taps)
         program.wait_redrawn()
-        drag(1, [pixel(-3, 12), pixel(0, 12), pixel(2, 12)])
+        program.drag(1, [pixel(-3, 12), pixel(0, 12), pixel(2, 12)])
         for x in range(0, 9):
             for y in range(7, 14):
                 paste(tiles, x, y, centre)

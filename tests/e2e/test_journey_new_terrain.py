@@ -46,21 +46,8 @@ class NewTerrainJourney(e2e.ProgramTestCase):
         program.hold_key("Return")
         program.wait_redrawn()
 
-        def move(x, y):
-            program.xdotool("mousemove", "--window", program.window, str(x), str(y))
-            time.sleep(0.08)
-
-        def drag(button, path):
-            move(*path[0])
-            program.xdotool("mousedown", str(button))
-            time.sleep(0.1)
-            for p in path[1:]:
-                move(*p)
-            program.xdotool("mouseup", str(button))
-            time.sleep(0.3)
-
         # Select 5 x 3 tiles and fill them with the picked texture.
-        drag(3, [pixel(2, 3), pixel(4, 4), pixel(6, 5)])
+        program.drag(3, [pixel(2, 3), pixel(4, 4), pixel(6, 5)])
         program.hold_key("ctrl+f")
         for x in range(2, 7):
             for y in range(3, 6):
@@ -69,7 +56,7 @@ class NewTerrainJourney(e2e.ProgramTestCase):
         program.xdotool("mousemove", "--window", program.window, *map(str, pixel(15, 12)), "click", "3")
         time.sleep(0.3)
         program.hold_key("p")
-        drag(1, [pixel(1, 0), pixel(4, 0), pixel(8, 0)])
+        program.drag(1, [pixel(1, 0), pixel(4, 0), pixel(8, 0)])
         for x in range(1, 9):
             tiles[0][x] = 11
 

@@ -82,13 +82,17 @@ class SpecialFiles(e2e.ProgramTestCase):
         program.stop()
         return pictures
 
-    def compare(self, terrain_files, work_files, keys):
+    def compare(self, terrain_files, work_files, keys, boxes):
+        """The first `boxes` pictures show the opening's boxes, which give
+        each file's own reason (missing, or no regular file): only their
+        sizes are compared."""
         missing = self.journey(False, terrain_files, work_files, keys)
         piped = self.journey(True, terrain_files, work_files, keys)
         self.assertEqual(len(missing), len(piped))
         for n, (a, b) in enumerate(zip(missing, piped)):
             self.assertEqual(a[:2], b[:2], "window size at step %d" % n)
-            self.assertTrue(a[2] == b[2], "the picture at step %d differs from the missing file's" % n)
+            if n >= boxes:
+                self.assertTrue(a[2] == b[2], "the picture at step %d differs from the missing file's" % n)
         return missing
 
     def test_height_map_texture_settings_and_manual(self):
@@ -98,7 +102,7 @@ class SpecialFiles(e2e.ProgramTestCase):
         pictures = self.compare(["Isle.hfd", "land.bmp"], ["Veldkit.ini", "Veldkit.htm"],
                                 # height map, textures, unavailable textures, then the
                                 # manual's read error
-                                ["o", "o", "o", "F1", "Return"])
+                                ["o", "o", "o", "F1", "Return"], boxes=3)
         self.assertEqual((768, 538), pictures[0][:2], "the default window size")
         self.assertNotEqual(pictures[0], pictures[3], "the warnings were boxes over the map")
         self.assertEqual(pictures[3], pictures[6], "the manual's box closed back to the map")
@@ -120,7 +124,7 @@ class SpecialFiles(e2e.ProgramTestCase):
             self.assertEqual(0, program.wait_exit(), program.output())
 
     def test_terrain_description(self):
-        self.compare(["Isle_DATA.ini"], [], ["o", "Return"])  # an O held past the alert would show the overview
+        self.compare(["Isle_DATA.ini"], [], ["o", "Return"], boxes=2)  # an O held past the alert would show the overview
 
     def test_datafiles(self):
         env = dict(os.environ, DISPLAY=self.display.name)

@@ -24,7 +24,8 @@ class StartupWindow(e2e.ProgramTestCase):
     def test_default_window_and_strip(self):
         program = self.program(terrain(self.tmp))
         program.wait_window()  # found by its title, "Jetfront Veldkit"
-        program.wait_settled(at_least=0.5, quiet=0.5)
+        # The boxes come once the loading is done, after its pause.
+        program.wait_settled(at_least=0.5, quiet=1.5)
         program.press_and_wait("o")
         program.hold_key("o")  # the warnings about the missing texture file
         picture = program.wait_settled()

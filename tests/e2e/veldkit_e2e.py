@@ -420,6 +420,22 @@ class Program:
         self.xdotool("mousemove", "--window", self.window, str(x), str(y), "mousedown", "1", "mouseup", "1")
         time.sleep(gap)
 
+    def move(self, x, y):
+        """Moves the pointer to (x, y) in the window and lets the loop see it."""
+        self.xdotool("mousemove", "--window", self.window, str(x), str(y))
+        time.sleep(0.08)
+
+    def drag(self, button, path):
+        """Presses a button (1 left, 3 right) at the first point of path,
+        moves through the others and lets go at the last."""
+        self.move(*path[0])
+        self.xdotool("mousedown", str(button))
+        time.sleep(0.1)
+        for point in path[1:]:
+            self.move(*point)
+        self.xdotool("mouseup", str(button))
+        time.sleep(0.3)
+
     def wheel(self, notches, gap=KEY_GAP):
         """Turns the wheel: positive notches away from the user (button 4),
         negative towards (button 5)."""

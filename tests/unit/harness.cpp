@@ -95,3 +95,8 @@ void reset_program_state() {
   terrain_paths = TerrainPaths();
 }
 
+std::string source_file(const std::string &name) {
+  const char *root = getenv("VELDKIT_SOURCE_DIR");
+  std::ifstream in(std::string(root ? root : "..") + "/" + name);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}

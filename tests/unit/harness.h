@@ -25,6 +25,8 @@ class TempDir {
 };
 
 std::vector<unsigned char> read_file(const std::string &path);
+// A file of the source tree (README.md, files/target_areas.cpp) as text.
+std::string source_file(const std::string &name);
 void write_file(const std::string &path, const std::vector<unsigned char> &bytes);
 void write_text(const std::string &path, const std::string &text);
 bool file_exists(const std::string &path);

@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -17,14 +16,6 @@
 #include "tests/unit/harness.h"
 
 namespace {
-
-std::string source_file(const std::string &name) {
-  const char *root = getenv("VELDKIT_SOURCE_DIR");
-  std::ifstream in(std::string(root ? root : "..") + "/" + name);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 const std::string &page() {
   static const std::string text = source_file("resources/desktop/veldkit-terrain.5");

@@ -1,6 +1,5 @@
 // The key table against the two places a user reads about the keys: the
 // README's key table and the manual's key list.
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -10,14 +9,6 @@
 #include "tests/unit/harness.h"
 
 namespace {
-
-std::string source_file(const std::string &name) {
-  const char *root = getenv("VELDKIT_SOURCE_DIR");
-  std::ifstream in(std::string(root ? root : "..") + "/" + name);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // How each document names a key.
 struct KeyName {
