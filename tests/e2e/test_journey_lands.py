@@ -58,22 +58,12 @@ class LandJourney(e2e.ProgramTestCase):
         program = self.program(tfd)
         program.wait_ready("equal", "equal", "equal", "equal")
 
-        def move(x, y):
-            program.xdotool("mousemove", "--window", program.window, str(x), str(y))
-            time.sleep(0.08)
-
         # Land mode, Grass from the palette, a 3 x 3 brush.
         program.hold_keys("n", "x", "Right", "Return", "bracketright", "bracketright")
         program.wait_redrawn()
         # A stroke along row 3 from column 3 to 7: the squares cover tiles
         # 2..8 x 2..4, so corner points 2..9 x 2..5 become grass.
-        move(*pixel(3, 3))
-        program.xdotool("mousedown", "1")
-        time.sleep(0.1)
-        for x in (5, 7):
-            move(*pixel(x, 3))
-        program.xdotool("mouseup", "1")
-        time.sleep(0.3)
+        program.drag(1, [pixel(3, 3), pixel(5, 3), pixel(7, 3)])
         program.screenshot(os.path.join(self.tmp, "coast.png"))
 
         self.assertEqual(0, program.save_and_quit(), program.output())
