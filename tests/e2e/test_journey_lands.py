@@ -6,7 +6,6 @@ corners did not change keeps every byte."""
 import os
 import struct
 import sys
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import veldkit_e2e as e2e  # noqa: E402
