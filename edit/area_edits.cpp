@@ -115,42 +115,14 @@ long long area_flood(const StampCell &cell, int x, int y, const TileRect *within
   TileRect b = within ? *within : TileRect{0, 0, map_columns() - 1, map_rows() - 1};
   if (!clip_to_map(b) || x < b.left || x > b.right || y < b.top || y > b.bottom) return 0;
   const int16_t texture = tile_at(x, y).texture;
-  const long long rows = b.height();
-  std::vector<uint64_t> marks((size_t)((long long)b.width() * rows + 63) / 64);
-  auto marked = [&](int tx, int ty) {
-    const long long bit = (long long)(tx - b.left) * rows + (ty - b.top);
-    return marks[(size_t)bit / 64] >> (bit % 64) & 1;
-  };
-  auto fits = [&](int tx, int ty) { return tile_map.tiles[tx][ty].texture == texture && !marked(tx, ty); };
-  // Spans down the grid's columns; each span seeds the runs beside it.
-  std::vector<std::pair<int, int>> seeds = {{x, y}};
-  TileRect region = {x, y, x, y};
-  long long filled = 0;
-  while (!seeds.empty()) {
-    const auto [sx, sy] = seeds.back();
-    seeds.pop_back();
-    if (!fits(sx, sy)) continue;
-    int y0 = sy, y1 = sy;
-    while (y0 > b.top && fits(sx, y0 - 1)) y0--;
-    while (y1 < b.bottom && fits(sx, y1 + 1)) y1++;
-    for (int ty = y0; ty <= y1; ty++) {
-      const long long bit = (long long)(sx - b.left) * rows + (ty - b.top);
-      marks[(size_t)bit / 64] |= 1ULL << (bit % 64);
-    }
-    filled += y1 - y0 + 1;
-    region = {std::min(region.left, sx), std::min(region.top, y0), std::max(region.right, sx),
-              std::max(region.bottom, y1)};
-    for (int nx : {sx - 1, sx + 1}) {
-      if (nx < b.left || nx > b.right) continue;
-      for (int ty = y0; ty <= y1; ty++)
-        if (fits(nx, ty) && (ty == y0 || !fits(nx, ty - 1))) seeds.push_back({nx, ty});
-    }
-  }
+  const FloodRegion f = flood_region(b, x, y, [&](int tx, int ty) { return tile_map.tiles[tx][ty].texture == texture; });
+  const TileRect &region = f.bounds;
+  const long long filled = f.cells;
   history_begin_area(HISTORY_AREA_FLOOD, region.left, region.top, region.right, region.bottom);
   for (int tx = region.left; tx <= region.right; tx++) {
     Tile *column = tile_map.tiles[tx];
     for (int ty = region.top; ty <= region.bottom; ty++)
-      if (marked(tx, ty)) paste_cell(cell, column[ty]);
+      if (f.has(tx, ty)) paste_cell(cell, column[ty]);
   }
   end_rect(filled, region.width(), region.height(), region);
   return filled;
@@ -167,16 +139,7 @@ void stroke_begin(int kind, const StampCell &cell) {
 void stroke_line(int x0, int y0, int x1, int y1, int size) {
   if (!stroke.running) return;
   size = std::clamp(size, 1, (int)MAX_TILES);
-  // Every tile of the straight line, so that a fast stroke leaves no gap.
-  const int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0), step_x = x0 < x1 ? 1 : -1, step_y = y0 < y1 ? 1 : -1;
-  int error = dx + dy;
-  for (;;) {
-    paint_square(x0, y0, size);
-    if (x0 == x1 && y0 == y1) break;
-    const int e2 = 2 * error;
-    if (e2 >= dy) error += dy, x0 += step_x;
-    if (e2 <= dx) error += dx, y0 += step_y;
-  }
+  each_line_tile(x0, y0, x1, y1, [size](int x, int y) { paint_square(x, y, size); });
 }
 
 void stroke_end() {

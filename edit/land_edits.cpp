@@ -192,34 +192,13 @@ LandResult land_flood(int land, int x, int y, const TileRect *within) {
   if (x < b.left || x > b.right || y < b.top || y > b.bottom) return r;
   const uint8_t from = land_grid[x][y];
   if (from == land) return r;
-  // Spans down the grid's columns, as the tile flood goes.
-  const long long rows = b.height();
-  std::vector<uint64_t> marks((size_t)((long long)b.width() * rows + 63) / 64);
-  auto bit = [&](int px, int py) { return (long long)(px - b.left) * rows + (py - b.top); };
-  auto marked = [&](int px, int py) { return marks[(size_t)bit(px, py) / 64] >> (bit(px, py) % 64) & 1; };
-  auto fits = [&](int px, int py) { return land_grid[px][py] == from && !marked(px, py); };
-  std::vector<std::pair<int, int>> seeds = {{x, y}};
-  TileRect region = {x, y, x, y};
-  while (!seeds.empty()) {
-    const auto [sx, sy] = seeds.back();
-    seeds.pop_back();
-    if (!fits(sx, sy)) continue;
-    int y0 = sy, y1 = sy;
-    while (y0 > b.top && fits(sx, y0 - 1)) y0--;
-    while (y1 < b.bottom && fits(sx, y1 + 1)) y1++;
-    for (int py = y0; py <= y1; py++) marks[(size_t)bit(sx, py) / 64] |= 1ULL << (bit(sx, py) % 64);
-    region = {std::min(region.left, sx), std::min(region.top, y0), std::max(region.right, sx),
-              std::max(region.bottom, y1)};
-    for (int nx : {sx - 1, sx + 1}) {
-      if (nx < b.left || nx > b.right) continue;
-      for (int py = y0; py <= y1; py++)
-        if (fits(nx, py) && (py == y0 || !fits(nx, py - 1))) seeds.push_back({nx, py});
-    }
-  }
+  // The points' region, found as the tile flood finds its tiles.
+  const FloodRegion f = flood_region(b, x, y, [&](int px, int py) { return land_grid[px][py] == from; });
+  const TileRect &region = f.bounds;
   history_begin_area(HISTORY_AREA_LAND_FLOOD, region.left - 1, region.top - 1, region.right, region.bottom);
   history_land_rect(region.left, region.top, region.right, region.bottom);
   set_points(r, region.left, region.top, region.right, region.bottom,
-             [&](int px, int py) { return marked(px, py) ? land : 0; });
+             [&](int px, int py) { return f.has(px, py) ? land : 0; });
   r.stepped = history_end_area(r.tiles_changed, region.width(), region.height(), region.left - 1, region.top - 1,
                                region.right, region.bottom);
   return r;
@@ -237,15 +216,7 @@ void land_stroke_line(int x0, int y0, int x1, int y1, int size) {
   if (!stroke.running) return;
   size = std::clamp(size, 1, (int)MAX_TILES);
   // The tiles of the straight line, as the paint brush goes.
-  const int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0), step_x = x0 < x1 ? 1 : -1, step_y = y0 < y1 ? 1 : -1;
-  int error = dx + dy;
-  for (;;) {
-    paint_points(x0, y0, size);
-    if (x0 == x1 && y0 == y1) break;
-    const int e2 = 2 * error;
-    if (e2 >= dy) error += dy, x0 += step_x;
-    if (e2 <= dx) error += dx, y0 += step_y;
-  }
+  each_line_tile(x0, y0, x1, y1, [size](int x, int y) { paint_points(x, y, size); });
 }
 
 LandResult land_stroke_end() {
