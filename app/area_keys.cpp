@@ -24,14 +24,17 @@ bool height_area(const ViewState &v, TileRect *r) {
   return clip_to_map(*r);
 }
 
-// what: "Smoothed %s." with the area's tiles in place of %s.
-void heights_on_area(KeyCommand &c, int rule, int value, const char *what) {
+// what: "Smoothed %s." with the area's tiles in place of %s. *area (may be
+// null) receives the tiles worked on; false when none.
+bool heights_on_area(KeyCommand &c, int rule, int value, const char *what, TileRect *area = nullptr) {
   TileRect r;
-  if (!height_area(*c.view, &r)) return;
+  if (!height_area(*c.view, &r)) return false;
   heights_apply(rule, r, value, session.height_clipboard);
   char format[KEY_NOTE_SIZE];
   snprintf(format, sizeof(format), what, "%s", value);
   key_done_tiles(c, format, r.width(), r.height());
+  if (area) *area = r;
+  return true;
 }
 
 }  // namespace
@@ -113,8 +116,7 @@ void paste_heights_on_selection(KeyCommand &c) {
 // The level is the mean the tool found: read back from the first sample.
 void level_heights(KeyCommand &c) {
   TileRect r;
-  if (!height_area(*c.view, &r)) return;
-  heights_on_area(c, HEIGHTS_LEVEL, 0, "Level: %s");
+  if (!heights_on_area(c, HEIGHTS_LEVEL, 0, "Level: %s", &r)) return;
   const size_t length = strlen(c.done);
   snprintf(c.done + length, sizeof(c.done) - length, " at %d m.", height_map.heights[4 * r.left][4 * r.top]);
 }

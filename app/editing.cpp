@@ -27,11 +27,7 @@ void clear_clipboards() {
 
 int height_clipboard_empty() { return session.height_clipboard[0][0] == -1; }
 
-int tile_clipboard_empty() {
-  for (const StampCell &cell : session.tile_clipboard.cells)
-    if (cell.texture > 0) return 0;
-  return 1;
-}
+int tile_clipboard_empty() { return session.tile_clipboard.pastes_nothing(); }
 
 // One tile under a rule, as one step.
 static void change_tile(int x, int y, int action, void (*rule)(Tile &)) {

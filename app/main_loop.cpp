@@ -170,14 +170,16 @@ static void show_strip_note(const char *note) {
   snprintf(whole, sizeof(whole), "%s", note);
   for (size_t n = strlen(whole); n > 0 && whole[n - 1] == ' '; n--) whole[n - 1] = 0;
   snprintf(text, sizeof(text), "%s", whole);
+  bool cut = false;
   if (f) {
-    for (int keep = (int)strlen(whole) - 1; keep > 8 && text_length(f, text) > right - 3; keep--)
+    for (int keep = (int)strlen(whole) - 1; keep > 8 && text_length(f, text) > right - 3; keep--, cut = true)
       cut_middle(whole, keep, text, sizeof(text));
     const int width = text_length(f, text);
     if (last_width > width) rectfill(screen, 3 + width, y, 3 + last_width - 1, y + text_height(f) - 1, display.colour_pale_blue);
     last_width = width;
   }
-  show_progress("%s", strlen(note) > strlen(text) && strlen(text) == strlen(whole) ? note : text);
+  // A note that fits keeps its padding, which covers a longer text before it.
+  show_progress("%s", cut ? text : note);
 }
 
 void run_key_command(const KeyPress &press) {

@@ -68,9 +68,7 @@ void selection_and_brush_text(const ViewState &view, char *text, int size) {
 
 void clipboard_text(const TileStamp &stamp, int room, char *text, int size) {
   text[0] = 0;
-  bool any = false;
-  for (const StampCell &cell : stamp.cells) any = any || cell.texture > 0;
-  if (!any || size < 1) return;
+  if (stamp.pastes_nothing() || size < 1) return;
   auto fits = [&] { return !display.message_font || text_length(display.message_font, text) <= room; };
   if (stamp.w != 1 || stamp.h != 1) {
     snprintf(text, size, "Copy %d x %d", stamp.w, stamp.h);

@@ -9,19 +9,6 @@ uint8_t land_grid[LAND_GRID_SIZE][LAND_GRID_SIZE];
 
 namespace {
 
-// The land most of a, b, c, d say (0 says nothing), a tie to the lower.
-// Without branches: on a varied map they would mostly go astray. Each
-// land scores its count above its distance from 255, so the highest score
-// is the land said most often, the lower of a tie.
-inline unsigned vote(unsigned a, unsigned b, unsigned c, unsigned d) {
-  auto score = [&](unsigned v) {
-    const unsigned n = (v == a) + (v == b) + (v == c) + (v == d);
-    return v ? n << 8 | (255 - v) : 0u;
-  };
-  const unsigned s = std::max(std::max(score(a), score(b)), std::max(score(c), score(d)));
-  return s ? 255 - (s & 255) : 0;
-}
-
 // What the tiles of column x say, tile y at said[y + 1]; the ends and a
 // column off the map say nothing.
 void column_said(int x, uint32_t *said) {
@@ -44,7 +31,7 @@ void vote_column(int x, const uint32_t *w, const uint32_t *e) {
   uint8_t *out = land_grid[x];
   const int rows = map_rows();
   for (int y = 0; y <= rows; y++)
-    out[y] = (uint8_t)vote(w[y] >> 16 & 255, e[y] >> 24, w[y + 1] >> 8 & 255, e[y + 1] & 255);
+    out[y] = (uint8_t)land_vote(w[y] >> 16 & 255, e[y] >> 24, w[y + 1] >> 8 & 255, e[y + 1] & 255);
 }
 
 // A 32-bit mix of the place: cheap, and no pattern a builder would see.
@@ -119,7 +106,7 @@ void read_land_points(const TileRect &rect) {
   auto said = [](int x, int y) { return tile_on_map(x, y) ? tile_said_corners(tile_map.tiles[x][y]) : 0u; };
   for (int x = r.left; x <= r.right + 1; x++)
     for (int y = r.top; y <= r.bottom + 1; y++)
-      land_grid[x][y] = (uint8_t)vote(said(x - 1, y - 1) >> 16 & 255, said(x, y - 1) >> 24,
+      land_grid[x][y] = (uint8_t)land_vote(said(x - 1, y - 1) >> 16 & 255, said(x, y - 1) >> 24,
                                       said(x - 1, y) >> 8 & 255, said(x, y) & 255);
 }
 

@@ -11,12 +11,27 @@
 // (or read_land_grid) brings it back in line with the map.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "core/land_table.h"
 #include "edit/area_edits.h"
 
 enum { LAND_GRID_SIZE = MAX_TILES + 1 };
+
+// The land most of a, b, c, d say (0 says nothing), a tie to the lower: a
+// point's land from the up to four tiles around it.
+// Without branches: on a varied map they would mostly go astray. Each
+// land scores its count above its distance from 255, so the highest score
+// is the land said most often, the lower of a tie.
+inline unsigned land_vote(unsigned a, unsigned b, unsigned c, unsigned d) {
+  auto score = [&](unsigned v) {
+    const unsigned n = (v == a) + (v == b) + (v == c) + (v == d);
+    return v ? n << 8 | (255 - v) : 0u;
+  };
+  const unsigned s = std::max(std::max(score(a), score(b)), std::max(score(c), score(d)));
+  return s ? 255 - (s & 255) : 0;
+}
 
 extern uint8_t land_grid[LAND_GRID_SIZE][LAND_GRID_SIZE];  // [x][y]
 

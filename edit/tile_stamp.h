@@ -21,6 +21,12 @@ struct TileStamp {
   std::vector<StampCell> cells = std::vector<StampCell>(9);
   const StampCell &at(int i, int j) const { return cells[(size_t)j * w + i]; }
   const StampCell &centre() const { return at(w / 2, h / 2); }
+  // No cell would paste: none has a texture above 0.
+  bool pastes_nothing() const {
+    for (const StampCell &cell : cells)
+      if (cell.texture > 0) return false;
+    return true;
+  }
 };
 
 // The tiles of the rectangle (inclusive corners) as a stamp; tiles off the

@@ -187,33 +187,13 @@ void lay_and_write(const uint8_t *points, const char *tfd_path, LandImport &im) 
 
 void land_points_of_tiles(const uint8_t *tiles, int columns, int rows, uint8_t *points) {
   const size_t stride = (size_t)rows + 1;
-  for (int x = 0; x <= columns; x++) {
-    for (int y = 0; y <= rows; y++) {
-      int said[4], count[4], kinds = 0;
-      for (int dx = -1; dx <= 0; dx++) {
-        for (int dy = -1; dy <= 0; dy++) {
-          const int tx = x + dx, ty = y + dy;
-          if (tx < 0 || ty < 0 || tx >= columns || ty >= rows) continue;
-          const int land = tiles[(size_t)tx * rows + ty];
-          if (!land) continue;
-          int k = 0;
-          while (k < kinds && said[k] != land) k++;
-          if (k == kinds) {
-            said[kinds] = land;
-            count[kinds++] = 0;
-          }
-          count[k]++;
-        }
-      }
-      int best = 0, best_count = 0;
-      for (int k = 0; k < kinds; k++)
-        if (count[k] > best_count || (count[k] == best_count && said[k] < best)) {
-          best = said[k];
-          best_count = count[k];
-        }
-      points[(size_t)x * stride + y] = (uint8_t)best;
-    }
-  }
+  // A tile off the picture says nothing, as one of no land.
+  auto said = [&](int tx, int ty) {
+    return tx < 0 || ty < 0 || tx >= columns || ty >= rows ? 0u : tiles[(size_t)tx * rows + ty];
+  };
+  for (int x = 0; x <= columns; x++)
+    for (int y = 0; y <= rows; y++)
+      points[(size_t)x * stride + y] = (uint8_t)land_vote(said(x - 1, y - 1), said(x, y - 1), said(x - 1, y), said(x, y));
 }
 
 LandImport import_lands(const char *picture_path, const char *tfd_path) {

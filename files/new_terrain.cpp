@@ -15,14 +15,14 @@
 #include "core/text_numbers.h"
 #include "files/grid_file.h"
 #include "files/open_terrain.h"
+#include "images/image_header.h"
 #include "images/textures.h"
 
 enum {
-  NEW_RECORD_BYTES = 12,
   // Whole tile records and whole samples: one chunk filled once is written
   // over and over, in pieces large enough that the system's copy is all
   // the work there is.
-  NEW_CHUNK_BYTES = NEW_RECORD_BYTES << 18,
+  NEW_CHUNK_BYTES = TILE_RECORD_BYTES << 18,
 };
 
 static const int SIBLINGS[NEW_FILES] = {-1, SIBLING_HFD, SIBLING_DATA_INI};
@@ -64,12 +64,12 @@ static int write_content(int k, const NewTerrain &t, unsigned char *chunk, Chunk
   if (k == NEW_TFD) {
     // The texture as stored, then rotation, tag and the extra words, all 0.
     const unsigned stored = (unsigned)(t.texture - 1);
-    for (long i = 0; i < NEW_CHUNK_BYTES; i += NEW_RECORD_BYTES) {
+    for (long i = 0; i < NEW_CHUNK_BYTES; i += TILE_RECORD_BYTES) {
       chunk[i] = (unsigned char)(stored & 0xFF);
       chunk[i + 1] = (unsigned char)(stored >> 8);
     }
     write_grid_header(out->pack, t.columns, t.rows, 0, 0);
-    return write_repeated(out, chunk, tiles * NEW_RECORD_BYTES);
+    return write_repeated(out, chunk, tiles * TILE_RECORD_BYTES);
   }
   for (long i = 0; i < NEW_CHUNK_BYTES; i += 2) {
     chunk[i] = (unsigned char)(t.height & 0xFF);
@@ -134,15 +134,6 @@ int write_new_terrain(const char *tfd_path, const NewTerrain &terrain, NewTerrai
 
 namespace {
 
-bool picture_extension(const char *name) {
-  static const char *const extensions[] = {"bmp", "pcx", "tga", "lbm", "png", "jpg", "jpeg"};
-  const char *dot = strrchr(name, '.');
-  if (!dot) return false;
-  for (const char *e : extensions)
-    if (strcasecmp(dot + 1, e) == 0) return true;
-  return false;
-}
-
 // The folder "to" as seen from the folder "from", both absolute: "" for the
 // same folder, else ending in a slash.
 std::string relative_folder(const std::string &from, const std::string &to) {
@@ -193,7 +184,7 @@ TextureFolder list_texture_folder(const char *folder, const char *tfd_path) {
   }
   std::vector<std::string> names;
   while (const dirent *e = readdir(dir))
-    if (picture_extension(e->d_name)) names.push_back(e->d_name);
+    if (image_extension_known(e->d_name)) names.push_back(e->d_name);
   closedir(dir);
   std::sort(names.begin(), names.end());
 

@@ -15,7 +15,6 @@
 #include "files/grid_file.h"
 
 enum {
-  TILE_RECORD_BYTES = 12,
   // Rows per chunk. The grid is stored by columns, so each chunk is written
   // column by column: one short run of neighbouring tiles per column.
   TILE_CHUNK_ROWS = 64,

@@ -123,15 +123,25 @@ static int check_jpeg(const unsigned char *h, long n, uint64_t) {
   return n >= 3 && h[0] == 0xFF && h[1] == 0xD8 && h[2] == 0xFF ? IMAGE_HEADER_PIXELS : IMAGE_HEADER_REFUSED;
 }
 
-ImageHeaderResult check_image_header(const char *path) {
+typedef int (*HeaderCheck)(const unsigned char *, long, uint64_t);
+
+// The formats a texture file may have, by its extension.
+static HeaderCheck header_check_of(const char *path) {
+  static const struct {
+    const char *extension;
+    HeaderCheck check;
+  } formats[] = {{"bmp", check_bmp}, {"pcx", check_pcx}, {"tga", check_tga}, {"lbm", check_lbm},
+                 {"png", check_png}, {"jpg", check_jpeg}, {"jpeg", check_jpeg}};
   const char *ext = get_extension(path);
-  int (*check)(const unsigned char *, long, uint64_t) = nullptr;
-  if (ustricmp(ext, "bmp") == 0) check = check_bmp;
-  else if (ustricmp(ext, "pcx") == 0) check = check_pcx;
-  else if (ustricmp(ext, "tga") == 0) check = check_tga;
-  else if (ustricmp(ext, "lbm") == 0) check = check_lbm;
-  else if (ustricmp(ext, "png") == 0) check = check_png;
-  else if (ustricmp(ext, "jpg") == 0 || ustricmp(ext, "jpeg") == 0) check = check_jpeg;
+  for (const auto &f : formats)
+    if (ustricmp(ext, f.extension) == 0) return f.check;
+  return nullptr;
+}
+
+int image_extension_known(const char *path) { return header_check_of(path) != nullptr; }
+
+ImageHeaderResult check_image_header(const char *path) {
+  const HeaderCheck check = header_check_of(path);
   if (!check) return IMAGE_HEADER_UNKNOWN;
 
   unsigned char header[IMAGE_HEADER_BYTES];

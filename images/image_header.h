@@ -15,6 +15,9 @@ enum ImageHeaderResult {
 // Looks at the file by its extension, as the loader chooses its format.
 ImageHeaderResult check_image_header(const char *path);
 
+// 1 when the file's extension names a format texture files may have.
+int image_extension_known(const char *path);
+
 // Sizes a texture file may have: both sides 1 to 32767 and at most
 // 4096 x 4096 pixels in all.
 int image_size_accepted(long long width, long long height);

@@ -22,14 +22,13 @@
 #include "core/text_numbers.h"
 #include "edit/land_grid.h"
 #include "files/config_lines.h"
+#include "files/grid_file.h"
 #include "files/open_terrain.h"
 #include "files/target_areas.h"
 
 namespace {
 
 enum {
-  GRID_HEADER_BYTES = 16,
-  TILE_RECORD_BYTES = 12,
   CHUNK_BYTES = 1 << 20,
   LINE_SIZE = 1024,
 };

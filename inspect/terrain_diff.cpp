@@ -18,7 +18,6 @@
 namespace {
 
 enum {
-  DIFF_RECORD_BYTES = 12,
   // Tile rows per block of either pass: about 3 MB of tile records, 2 MB
   // of height samples, a pair per thread.
   DIFF_TILE_BLOCK_ROWS = 64,
@@ -131,10 +130,10 @@ void compare_tile_maps(const GridFile &a, const GridFile &b, TerrainDiff &d) {
   const int tx = d.tiles_x, ty = d.tiles_y;
   uint8_t *marks = d.marks.empty() ? nullptr : d.marks.data();
   const std::vector<BlockFinds> finds = differing_rows(
-      a, b, ty, DIFF_TILE_BLOCK_ROWS, (long)tx * DIFF_RECORD_BYTES,
+      a, b, ty, DIFF_TILE_BLOCK_ROWS, (long)tx * TILE_RECORD_BYTES,
       [&](const unsigned char *pa, const unsigned char *pb, int y, BlockFinds &found) {
-        for (int x = 0; x < tx; x++, pa += DIFF_RECORD_BYTES, pb += DIFF_RECORD_BYTES) {
-          if (memcmp(pa, pb, DIFF_RECORD_BYTES) == 0) continue;
+        for (int x = 0; x < tx; x++, pa += TILE_RECORD_BYTES, pb += TILE_RECORD_BYTES) {
+          if (memcmp(pa, pb, TILE_RECORD_BYTES) == 0) continue;
           found.count++;
           if (marks) marks[(long)(ty - 1 - y) * tx + x] |= DIFF_MARK_TILE;
           if (found.tiles.size() >= DIFF_LINES_SHOWN) continue;
@@ -249,8 +248,8 @@ TerrainDiff diff_terrains(const char *tfd_a, const char *tfd_b, int with_marks) 
   d.tiles_y = tiles_a.header[1];
   const long long tiles = (long long)d.tiles_x * d.tiles_y;
   if (with_marks) d.marks.assign((size_t)tiles, DIFF_MARK_NONE);
-  note_short(d, tiles_a, tfd_a, "Tile map", tiles, DIFF_RECORD_BYTES, "tiles");
-  note_short(d, tiles_b, tfd_b, "Tile map", tiles, DIFF_RECORD_BYTES, "tiles");
+  note_short(d, tiles_a, tfd_a, "Tile map", tiles, TILE_RECORD_BYTES, "tiles");
+  note_short(d, tiles_b, tfd_b, "Tile map", tiles, TILE_RECORD_BYTES, "tiles");
   compare_tile_maps(tiles_a, tiles_b, d);
 
   GridFile heights_a, heights_b;
