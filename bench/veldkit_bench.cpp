@@ -1384,44 +1384,37 @@ static int bench_lands_stroke(const std::string &full) {
   return 0;
 }
 
+// The folder of the benchmark's terrains: the mode's argument, made when
+// missing, as an absolute path.
+static std::string data_folder(int argc, char **argv) {
+  std::string dir = argc >= 3 ? argv[2] : "bench-data";
+  mkdir(dir.c_str(), 0755);
+  char abs_dir[4096];
+  if (realpath(dir.c_str(), abs_dir)) dir = abs_dir;
+  return dir;
+}
+
 int main(int argc, char **argv) {
+  // The modes that time one thing on the full terrain, in a window of their size.
+  static const struct {
+    const char *option;
+    int width, height;
+    int (*run)(const std::string &full);
+  } full_terrain_modes[] = {
+      {"--lands-stroke", 1920, 1080, bench_lands_stroke}, {"--lands", 768, 538, bench_lands},
+      {"--areas", 768, 538, bench_areas},                 {"--heights", 768, 538, bench_heights},
+      {"--navigation", 768, 538, bench_navigation},
+  };
+  for (const auto &mode : full_terrain_modes) {
+    if (argc < 2 || strcmp(argv[1], mode.option) != 0) continue;
+    const std::string dir = data_folder(argc, argv);
+    if (start_graphics(mode.width, mode.height) != 0) return 1;
+    return mode.run(make_bench_terrain(dir + "/full", "Full", 4000));
+  }
   if (argc >= 2 && strcmp(argv[1], "--lands-import") == 0) {
-    std::string dir = argc >= 3 ? argv[2] : "bench-data";
-    mkdir(dir.c_str(), 0755);
-    char abs_dir[4096];
-    if (realpath(dir.c_str(), abs_dir)) dir = abs_dir;
+    const std::string dir = data_folder(argc, argv);
     if (start_graphics(768, 538) != 0) return 1;  // the terrain's textures are bitmaps
     return bench_lands_import(make_bench_terrain(dir + "/full", "Full", 4000), dir + "/lands-import");
-  }
-  if (argc >= 2 && strcmp(argv[1], "--lands-stroke") == 0) {
-    std::string dir = argc >= 3 ? argv[2] : "bench-data";
-    mkdir(dir.c_str(), 0755);
-    if (start_graphics(1920, 1080) != 0) return 1;
-    return bench_lands_stroke(make_bench_terrain(dir + "/full", "Full", 4000));
-  }
-  if (argc >= 2 && strcmp(argv[1], "--lands") == 0) {
-    std::string dir = argc >= 3 ? argv[2] : "bench-data";
-    mkdir(dir.c_str(), 0755);
-    if (start_graphics(768, 538) != 0) return 1;
-    return bench_lands(make_bench_terrain(dir + "/full", "Full", 4000));
-  }
-  if (argc >= 2 && strcmp(argv[1], "--areas") == 0) {
-    std::string dir = argc >= 3 ? argv[2] : "bench-data";
-    mkdir(dir.c_str(), 0755);
-    if (start_graphics(768, 538) != 0) return 1;
-    return bench_areas(make_bench_terrain(dir + "/full", "Full", 4000));
-  }
-  if (argc >= 2 && strcmp(argv[1], "--heights") == 0) {
-    std::string dir = argc >= 3 ? argv[2] : "bench-data";
-    mkdir(dir.c_str(), 0755);
-    if (start_graphics(768, 538) != 0) return 1;
-    return bench_heights(make_bench_terrain(dir + "/full", "Full", 4000));
-  }
-  if (argc >= 2 && strcmp(argv[1], "--navigation") == 0) {
-    std::string dir = argc >= 3 ? argv[2] : "bench-data";
-    mkdir(dir.c_str(), 0755);
-    if (start_graphics(768, 538) != 0) return 1;
-    return bench_navigation(make_bench_terrain(dir + "/full", "Full", 4000));
   }
   if (argc >= 2 && strcmp(argv[1], "--palette") == 0) {
     std::string dir = argc >= 3 ? argv[2] : "bench-data";
@@ -1430,18 +1423,12 @@ int main(int argc, char **argv) {
     return bench_palette(make_palette_terrain(dir + "/palette"));
   }
   if (argc >= 2 && strcmp(argv[1], "--png") == 0) {
-    std::string dir = argc >= 3 ? argv[2] : "bench-data";
-    mkdir(dir.c_str(), 0755);
-    char abs_dir[4096];
-    if (realpath(dir.c_str(), abs_dir)) dir = abs_dir;
+    const std::string dir = data_folder(argc, argv);
     if (start_graphics(768, 538) != 0) return 1;
     return bench_png(argv[0], make_bench_terrain(dir + "/full", "Full", 4000), dir + "/png");
   }
   if (argc >= 2 && strcmp(argv[1], "--diff") == 0) {
-    std::string dir = argc >= 3 ? argv[2] : "bench-data";
-    mkdir(dir.c_str(), 0755);
-    char abs_dir[4096];
-    if (realpath(dir.c_str(), abs_dir)) dir = abs_dir;
+    const std::string dir = data_folder(argc, argv);
     const std::string self = argv[0];
     floor_reader = self.substr(0, self.rfind('/') + 1) + "veldkit_floor_reader";
     // The terrain's textures are written as memory bitmaps: no display.
@@ -1456,10 +1443,7 @@ int main(int argc, char **argv) {
   if (argc == 4 && strcmp(argv[1], "--exports-without-display") == 0)
     return exports_without_display(argv[2], argv[3]);
   if (argc >= 2 && strcmp(argv[1], "--command-line") == 0) {
-    std::string dir = argc >= 3 ? argv[2] : "bench-data";
-    mkdir(dir.c_str(), 0755);
-    char abs_dir[4096];
-    if (realpath(dir.c_str(), abs_dir)) dir = abs_dir;
+    const std::string dir = data_folder(argc, argv);
     if (start_graphics(768, 538) != 0) return 1;
     bench_command_line(argv[0], dir);
     release_textures();
@@ -1478,10 +1462,7 @@ int main(int argc, char **argv) {
     return 0;
   }
   if (argc >= 2 && strcmp(argv[1], "--new-terrain") == 0) {
-    std::string dir = argc >= 3 ? argv[2] : "bench-data";
-    mkdir(dir.c_str(), 0755);
-    char abs_dir[4096];
-    if (realpath(dir.c_str(), abs_dir)) dir = abs_dir;
+    const std::string dir = data_folder(argc, argv);
     bench_new_terrain(dir);
     print_goals();
     return 0;
