@@ -33,7 +33,7 @@ void index_land_table() {
     for (int r = 0; r < 4; r++) {
       const LandCorners c = t > 0 ? turned_corners(lands.corners[t], r) : 0;
       lands.turned[4 * t + r] = c;
-      if (c && lands.weight[t] > 0) lands.candidates.push_back({c, (int16_t)t, (uint8_t)r, lands.weight[t]});
+      if (c && lands.weight[t] > 0) lands.candidates.push_back({c, (int16_t)t, (uint8_t)r, lands.weight[t], 0});
     }
   std::sort(lands.candidates.begin(), lands.candidates.end(), [](const LandCandidate &a, const LandCandidate &b) {
     if (a.corners != b.corners) return a.corners < b.corners;
@@ -50,7 +50,10 @@ void index_land_table() {
     const LandCorners c = lands.candidates[k].corners;
     size_t end = k;
     uint64_t total = 0;
-    while (end < lands.candidates.size() && lands.candidates[end].corners == c) total += lands.candidates[end++].weight;
+    while (end < lands.candidates.size() && lands.candidates[end].corners == c) {
+      total += lands.candidates[end].weight;
+      lands.candidates[end++].upto = (uint32_t)total;
+    }
     uint32_t s = slot_of(c, slots);
     while (lands.index_key[s]) s = (s + 1) & (uint32_t)(slots - 1);
     lands.index_key[s] = c;

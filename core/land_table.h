@@ -47,6 +47,9 @@ struct LandCandidate {
   int16_t texture;
   uint8_t rotation;
   uint32_t weight;
+  // Its run's weights summed up to and including this one: a pick by a
+  // number below the run's total is the first whose upto exceeds it.
+  uint32_t upto;
 };
 
 // A line of the lands file that was left out, with what is wrong. The file

@@ -16,6 +16,29 @@
 
 namespace {
 
+// Allocates without the pass of zeros a vector's resize makes: the copies
+// of a whole-map step fill every element themselves, on every core.
+template <class T>
+struct NoZeroAllocator : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = NoZeroAllocator<U>;
+  };
+  NoZeroAllocator() = default;
+  template <class U>
+  NoZeroAllocator(const NoZeroAllocator<U> &) {}
+  template <class U>
+  void construct(U *p) {
+    ::new ((void *)p) U;
+  }
+  template <class U, class... Args>
+  void construct(U *p, Args &&...args) {
+    ::new ((void *)p) U(std::forward<Args>(args)...);
+  }
+};
+template <class T>
+using Values = std::vector<T, NoZeroAllocator<T>>;
+
 // An area step's tiles: those that changed within their bounding
 // rectangle, column by column (the grid's own order), each with its value
 // in the other state. Undo and redo swap these with the map, so one copy
@@ -26,12 +49,12 @@ struct AreaStep {
   int w, h;
   int cl = 0, ct = 0, cr = -1, cb = -1;  // bounds of the changed tiles
   std::vector<uint64_t> mask;            // a bit per tile of the bounds; empty: all changed
-  std::vector<Tile> values;
+  Values<Tile> values;
   SampleChanges samples;                 // a height step's instead
   // A land step's changed grid points, kept as the tiles are.
   int pl = 0, pt = 0, pr = -1, pb = -1;
   std::vector<uint64_t> land_mask;
-  std::vector<uint8_t> land_values;
+  Values<uint8_t> land_values;
   long long bytes() const {
     return (long long)(values.capacity() * sizeof(Tile) + mask.capacity() * 8 + land_mask.capacity() * 8 +
                        land_values.capacity()) +
@@ -84,7 +107,7 @@ struct AreaCapture {
   int touches;
   int heights;  // a height action: the samples below instead of tiles
   int left, top, right, bottom;
-  std::vector<Tile> before;
+  Values<Tile> before;
   uint16_t *samples_before = nullptr;                      // the rectangle's samples, column by column
   // Touched tiles' samples [4 * i + j]; a deque grows without copying, so
   // that no frame of a long stroke pays for it.
@@ -93,9 +116,11 @@ struct AreaCapture {
   std::vector<std::pair<int64_t, Tile>> touched;  // x * MAX_TILES + y, and the value before
   // Land grid points: a rectangle's as they were, or each touched one.
   int pl = 0, pt = 0, pr = -1, pb = -1;
-  std::vector<uint8_t> land_before;
+  Values<uint8_t> land_before;
   std::vector<uint64_t> land_seen;
   std::vector<std::pair<int64_t, uint8_t>> land_touched;  // x * LAND_GRID_SIZE + y
+  // The counts the command gave of what it changed; -1: not given.
+  long long tiles_counted = -1, points_counted = -1;
 };
 AreaCapture capture_area;
 
@@ -112,6 +137,114 @@ bool same_tile(const Tile &a, const Tile &b) {
 }
 
 int step_map(const HistoryStep &step) { return height_action(step.action) ? HISTORY_HEIGHT_MAP : HISTORY_TILE_MAP; }
+
+// Column bands of the copies and comparisons of a rectangle: enough for
+// every core, few enough that a small rectangle is not cut into slivers.
+enum { CAPTURE_BANDS = 32 };
+
+// Copies the rectangle's columns (column(x) is grid column x) into before,
+// column by column, on every core.
+template <class T, class Column>
+void capture_rect(Values<T> &before, int left, int top, int right, int bottom, const Column &column) {
+  const int columns = right - left + 1;
+  const size_t rows = (size_t)(bottom - top + 1);
+  before.resize((size_t)columns * rows);
+  const int bands = std::min(columns, (int)CAPTURE_BANDS);
+  run_parts(bands, [&](int k) {
+    for (int x = left + columns * k / bands; x < left + columns * (k + 1) / bands; x++)
+      memcpy(before.data() + (size_t)(x - left) * rows, column(x) + top, rows * sizeof(T));
+  });
+}
+
+// Where a rectangle captured before changed: the changed elements' bounds,
+// a bit per element of them (empty: all changed) and their values before,
+// column by column.
+template <class T>
+struct RectChanges {
+  int cl = 0, ct = 0, cr = -1, cb = -1;
+  std::vector<uint64_t> &mask;
+  Values<T> &values;
+};
+
+// Compares the capture with the grid on every core. When (nearly) all
+// changed, the capture is the values as it is: swapping an element that
+// did not change is no change, and a fresh list would cost more than the
+// edit itself. Else straight into the mask and values, each column at its
+// place, found from the columns' counts.
+template <class T, class Column, class Same>
+void keep_rect_changes(Values<T> &before, int left, int top, int right, int bottom, const Column &column,
+                       const Same &same, long long counted, RectChanges<T> &out) {
+  const int columns = right - left + 1;
+  const size_t rows = (size_t)(bottom - top + 1);
+  if (columns <= 0 || before.size() != (size_t)columns * rows || counted == 0) return;
+  if (counted > 0 && 4 * (size_t)counted >= 3 * before.size()) {
+    out.cl = left, out.ct = top, out.cr = right, out.cb = bottom;
+    out.values.swap(before);
+    return;
+  }
+  struct Count {
+    size_t n, first, last;
+  };
+  std::vector<Count> counts((size_t)columns);
+  const int bands = std::min(columns, (int)CAPTURE_BANDS);
+  run_parts(bands, [&](int k) {
+    for (int x = left + columns * k / bands; x < left + columns * (k + 1) / bands; x++) {
+      const T *now = column(x) + top, *was = before.data() + (size_t)(x - left) * rows;
+      size_t n = 0, first = rows, last = 0;
+      for (size_t y = 0; y < rows; y++) {
+        const size_t differs = !same(was[y], now[y]);
+        n += differs;
+        if (differs) first = std::min(first, y), last = y;
+      }
+      counts[(size_t)(x - left)] = {n, first, last};
+    }
+  });
+  size_t count = 0;
+  int cl = right, cr = left, ct = bottom, cb = top;
+  for (int x = left; x <= right; x++) {
+    const Count &c = counts[(size_t)(x - left)];
+    if (!c.n) continue;
+    count += c.n;
+    cl = std::min(cl, x), cr = std::max(cr, x);
+    ct = std::min(ct, top + (int)c.first), cb = std::max(cb, top + (int)c.last);
+  }
+  if (count == 0) return;
+  if (4 * count >= 3 * before.size()) {
+    out.cl = left, out.ct = top, out.cr = right, out.cb = bottom;
+    out.values.swap(before);
+    return;
+  }
+  out.cl = cl, out.ct = ct, out.cr = cr, out.cb = cb;
+  const size_t bounds_rows = (size_t)(cb - ct + 1), bits = (size_t)(cr - cl + 1) * bounds_rows;
+  if (count < bits) out.mask.assign((bits + 63) / 64, 0);
+  out.values.resize(count);
+  std::vector<size_t> start((size_t)(cr - cl + 2), 0);
+  for (int x = cl; x <= cr; x++) start[(size_t)(x - cl + 1)] = start[(size_t)(x - cl)] + counts[(size_t)(x - left)].n;
+  const int value_bands = std::min(cr - cl + 1, (int)CAPTURE_BANDS);
+  const bool masked = !out.mask.empty();
+  run_parts(value_bands, [&](int k) {
+    const int x0 = cl + (cr - cl + 1) * k / value_bands, x1 = cl + (cr - cl + 1) * (k + 1) / value_bands;
+    for (int x = x0; x < x1; x++) {
+      const T *now = column(x), *was = before.data() + (size_t)(x - left) * rows;
+      size_t v = start[(size_t)(x - cl)], bit = (size_t)(x - cl) * bounds_rows;
+      // A mask word can hold the ends of two bands' columns: or-ed in.
+      uint64_t word = 0;
+      size_t word_at = bit / 64;
+      for (int y = ct; y <= cb; y++, bit++) {
+        if (same(was[y - top], now[y])) continue;
+        out.values[v++] = was[y - top];
+        if (!masked) continue;
+        if (bit / 64 != word_at) {
+          if (word) __atomic_fetch_or(&out.mask[word_at], word, __ATOMIC_RELAXED);
+          word = 0;
+          word_at = bit / 64;
+        }
+        word |= 1ULL << (bit % 64);
+      }
+      if (word) __atomic_fetch_or(&out.mask[word_at], word, __ATOMIC_RELAXED);
+    }
+  });
+}
 
 // Swaps the step's values with the map's: the other state in both.
 void swap_area(AreaStep &area) {
@@ -263,7 +396,7 @@ void forget_land_capture() {
   AreaCapture &c = capture_area;
   c.pl = c.pt = 0;
   c.pr = c.pb = -1;
-  c.land_before = std::vector<uint8_t>();
+  c.land_before = Values<uint8_t>();
   c.land_seen = std::vector<uint64_t>();
   c.land_touched = std::vector<std::pair<int64_t, uint8_t>>();
 }
@@ -274,24 +407,10 @@ void keep_land_changes(AreaStep &area) {
   AreaCapture &c = capture_area;
   std::vector<std::pair<int64_t, uint8_t>> changed;
   if (!c.land_before.empty()) {
-    const size_t rows = (size_t)(c.pb - c.pt + 1);
-    size_t count = 0;
-    for (int x = c.pl; x <= c.pr; x++) {
-      const uint8_t *was = c.land_before.data() + (size_t)(x - c.pl) * rows, *now = land_grid[x] + c.pt;
-      for (size_t y = 0; y < rows; y++) count += was[y] != now[y];
-    }
-    if (4 * count >= 3 * c.land_before.size()) {
-      // As for tiles: nearly all changed, the copy is the step's values.
-      area.pl = c.pl, area.pt = c.pt, area.pr = c.pr, area.pb = c.pb;
-      area.land_values.swap(c.land_before);
-    } else {
-      changed.reserve(count);
-      for (int x = c.pl; x <= c.pr; x++) {
-        const uint8_t *was = c.land_before.data() + (size_t)(x - c.pl) * rows;
-        for (int y = c.pt; y <= c.pb; y++)
-          if (was[y - c.pt] != land_grid[x][y]) changed.push_back({(int64_t)x * LAND_GRID_SIZE + y, was[y - c.pt]});
-      }
-    }
+    RectChanges<uint8_t> out = {0, 0, -1, -1, area.land_mask, area.land_values};
+    keep_rect_changes(c.land_before, c.pl, c.pt, c.pr, c.pb, [](int x) { return land_grid[x]; },
+                      [](uint8_t a, uint8_t b) { return a == b; }, c.points_counted, out);
+    area.pl = out.cl, area.pt = out.ct, area.pr = out.cr, area.pb = out.cb;
   } else {
     std::sort(c.land_touched.begin(), c.land_touched.end());
     for (const auto &p : c.land_touched)
@@ -324,9 +443,7 @@ void history_land_rect(int left, int top, int right, int bottom) {
   c.pr = std::min(right, map_columns());
   c.pb = std::min(bottom, map_rows());
   if (c.pl > c.pr || c.pt > c.pb) return;
-  const size_t rows = (size_t)(c.pb - c.pt + 1);
-  c.land_before.resize((size_t)(c.pr - c.pl + 1) * rows);
-  for (int x = c.pl; x <= c.pr; x++) memcpy(c.land_before.data() + (size_t)(x - c.pl) * rows, land_grid[x] + c.pt, rows);
+  capture_rect(c.land_before, c.pl, c.pt, c.pr, c.pb, [](int x) { return land_grid[x]; });
 }
 
 int history_land_touch(int x, int y) {
@@ -341,8 +458,14 @@ int history_land_touch(int x, int y) {
   return 1;
 }
 
+void history_area_counted(long long tiles, long long points) {
+  capture_area.tiles_counted = tiles;
+  capture_area.points_counted = points;
+}
+
 void history_begin_area(int action, int left, int top, int right, int bottom) {
   AreaCapture &c = capture_area;
+  c.tiles_counted = c.points_counted = -1;
   c.action = action;
   c.touches = 0;
   c.heights = height_action(action);
@@ -367,14 +490,12 @@ void history_begin_area(int action, int left, int top, int right, int bottom) {
     });
     return;
   }
-  // Appended column by column: no pass of zeros over fresh memory first.
-  c.before.reserve((size_t)(c.right - c.left + 1) * (size_t)(c.bottom - c.top + 1));
-  for (int x = c.left; x <= c.right; x++)
-    c.before.insert(c.before.end(), tile_map.tiles[x] + c.top, tile_map.tiles[x] + c.bottom + 1);
+  capture_rect(c.before, c.left, c.top, c.right, c.bottom, [](int x) { return tile_map.tiles[x]; });
 }
 
 void history_begin_touches(int action) {
   AreaCapture &c = capture_area;
+  c.tiles_counted = c.points_counted = -1;
   c.action = action;
   c.touches = 1;
   c.heights = height_action(action);
@@ -444,49 +565,12 @@ int history_end_area(long long covered, int w, int h, int left, int top, int rig
     c.touched = std::vector<std::pair<int64_t, Tile>>();
     c.seen = std::vector<uint64_t>();
   } else if (!c.before.empty()) {
-    const size_t rows = (size_t)(c.bottom - c.top + 1);
-    size_t count = 0;
-    // The changed tiles' bounds as they are counted.
-    int cl = c.right, cr = c.left, ct = c.bottom, cb = c.top;
-    for (int x = c.left; x <= c.right; x++) {
-      const Tile *column = tile_map.tiles[x] + c.top, *was = c.before.data() + (size_t)(x - c.left) * rows;
-      size_t in_column = 0, first = rows, last = 0;
-      for (size_t y = 0; y < rows; y++) {
-        const size_t differs = !same_tile(was[y], column[y]);
-        in_column += differs;
-        if (differs) first = std::min(first, y), last = y;
-      }
-      if (!in_column) continue;
-      count += in_column;
-      cl = std::min(cl, x), cr = std::max(cr, x);
-      ct = std::min(ct, c.top + (int)first), cb = std::max(cb, c.top + (int)last);
-    }
-    if (4 * count >= 3 * c.before.size()) {
-      // (Nearly) every tile changed: the copy taken before is the step's
-      // values as it is. Swapping a tile that did not change is no change,
-      // and a fresh list would cost more than the edit itself.
-      area->cl = c.left, area->ct = c.top, area->cr = c.right, area->cb = c.bottom;
-      area->values.swap(c.before);
-    } else if (count > 0) {
-      // Straight into the step's mask and values: a list of changed tiles
-      // first would cost more than the edit itself on a large area.
-      area->cl = cl, area->cr = cr, area->ct = ct, area->cb = cb;
-      const size_t bounds_rows = (size_t)(area->cb - area->ct + 1);
-      const size_t bits = (size_t)(area->cr - area->cl + 1) * bounds_rows;
-      if (count < bits) area->mask.assign((bits + 63) / 64, 0);
-      area->values.reserve(count);
-      size_t bit = 0;
-      for (int x = area->cl; x <= area->cr; x++) {
-        const Tile *column = tile_map.tiles[x], *was = c.before.data() + (size_t)(x - c.left) * rows;
-        for (int y = area->ct; y <= area->cb; y++, bit++)
-          if (!same_tile(was[y - c.top], column[y])) {
-            if (!area->mask.empty()) area->mask[bit / 64] |= 1ULL << (bit % 64);
-            area->values.push_back(was[y - c.top]);
-          }
-      }
-    }
+    RectChanges<Tile> out = {0, 0, -1, -1, area->mask, area->values};
+    keep_rect_changes(c.before, c.left, c.top, c.right, c.bottom, [](int x) { return tile_map.tiles[x]; }, same_tile,
+                      c.tiles_counted, out);
+    area->cl = out.cl, area->ct = out.ct, area->cr = out.cr, area->cb = out.cb;
   }
-  c.before = std::vector<Tile>();
+  c.before = Values<Tile>();
   keep_land_changes(*area);
   if (!changed.empty()) {
     area->cl = area->ct = MAX_TILES;

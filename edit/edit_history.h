@@ -86,6 +86,11 @@ int history_land_touch(int x, int y);
 // with the tiles; a step that changed points only is still a step. Returns 1
 // when the step was kept, 0 when nothing changed and there is no step.
 int history_end_area(long long covered, int w, int h, int left, int top, int right, int bottom);
+// Before end_area of a rectangle: the command counted the tiles and points
+// it changed in it (changing no field of a tile but texture and rotation),
+// so end_area need not compare the whole rectangle again when nearly all
+// or none of them changed.
+void history_area_counted(long long tiles, long long points);
 
 // Bytes the area steps hold.
 long long history_area_bytes();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -33,7 +34,7 @@ void retile(LandResult &r, int x, int y) {
   const int16_t texture = tile.texture;
   const uint8_t rotation = tile.rotation;
   if (choose_land_tile(tile, x, y, want)) note_missing(r, want);
-  r.tiles_changed += tile.texture != texture || tile.rotation != rotation;
+  r.tiles_changed += (tile.texture != texture) | (tile.rotation != rotation);
 }
 
 // Adds a band's tiles to r, its missing corners after r's, as one pass
@@ -62,8 +63,11 @@ template <class Want>
 void set_points(LandResult &r, int pl, int pt, int pr, int pb, const Want &want) {
   const int columns = map_columns(), rows = map_rows();
   if (pr < pl || pb < pt) return;
-  const size_t stride = (size_t)rows + 2;
-  std::vector<uint8_t> changed((size_t)(pr - pl + 1) * stride);
+  // A mark per point, a zero row above and below each column: every byte
+  // is written by the bands, so the buffer needs no pass of zeros first.
+  const size_t stride = (size_t)(pb - pt) + 3;
+  std::unique_ptr<uint8_t[]> changed(new uint8_t[(size_t)(pr - pl + 1) * stride]);
+  const std::vector<uint8_t> unchanged(stride, 0);
   const int bands = std::min((int)LAND_BANDS, pr - pl + 1);
   std::vector<LandResult> parts((size_t)bands);
   run_parts(bands, [&](int k) {
@@ -71,16 +75,20 @@ void set_points(LandResult &r, int pl, int pt, int pr, int pb, const Want &want)
     const int x1 = pl + (int)((long long)(pr - pl + 1) * (k + 1) / bands);
     for (int x = x0; x < x1; x++) {
       uint8_t *column = land_grid[x], *marks = &changed[(size_t)(x - pl) * stride];
+      marks[0] = marks[stride - 1] = 0;
+      long long points = 0;
       for (int y = pt; y <= pb; y++) {
         const int land = want(x, y);
-        if (!land || column[y] == land) continue;
-        column[y] = (uint8_t)land;
-        marks[y] = 1;
-        parts[(size_t)k].points_changed++;
+        const int differs = land && column[y] != land;
+        marks[y - pt + 1] = (uint8_t)differs;
+        if (differs) column[y] = (uint8_t)land;
+        points += differs;
       }
+      parts[(size_t)k].points_changed += points;
     }
   });
-  auto was_changed = [&](int x, int y) { return x >= pl && x <= pr && changed[(size_t)(x - pl) * stride + y]; };
+  // Point column x's marks, mark (x, y) at [y - pt + 1]; none off the rectangle.
+  auto marks_of = [&](int x) { return x >= pl && x <= pr ? &changed[(size_t)(x - pl) * stride] : unchanged.data(); };
   const int t0 = std::max(pl - 1, 0), t1 = std::min(pr, columns - 1);
   const int y0 = std::max(pt - 1, 0), y1 = std::min(pb, rows - 1);
   std::vector<LandResult> tiles((size_t)bands);
@@ -88,10 +96,12 @@ void set_points(LandResult &r, int pl, int pt, int pr, int pb, const Want &want)
     run_parts(bands, [&](int k) {
       const int x0 = t0 + (int)((long long)(t1 - t0 + 1) * k / bands);
       const int x1 = t0 + (int)((long long)(t1 - t0 + 1) * (k + 1) / bands);
-      for (int tx = x0; tx < x1; tx++)
-        for (int ty = y0; ty <= y1; ty++)
-          if (was_changed(tx, ty) | was_changed(tx, ty + 1) | was_changed(tx + 1, ty) | was_changed(tx + 1, ty + 1))
-            retile(tiles[(size_t)k], tx, ty);
+      for (int tx = x0; tx < x1; tx++) {
+        const uint8_t *west = marks_of(tx), *east = marks_of(tx + 1);
+        // Tile ty's corners are the marks at j and j + 1, j = ty - pt + 1.
+        for (int j = y0 - pt + 1; j <= y1 - pt + 1; j++)
+          if (west[j] | west[j + 1] | east[j] | east[j + 1]) retile(tiles[(size_t)k], tx, j + pt - 1);
+      }
     });
   for (const LandResult &part : parts) r.points_changed += part.points_changed;
   for (const LandResult &part : tiles) add_result(r, part);
@@ -181,6 +191,7 @@ LandResult land_fill(int land, const TileRect &rect) {
   history_begin_area(HISTORY_AREA_LAND_FILL, p.left - 1, p.top - 1, p.right, p.bottom);
   history_land_rect(p.left, p.top, p.right, p.bottom);
   set_points(r, p.left, p.top, p.right, p.bottom, [land](int, int) { return land; });
+  history_area_counted(r.tiles_changed, r.points_changed);
   r.stepped = history_end_area((long long)w * h, w, h, p.left, p.top, p.right - 1, p.bottom - 1);
   return r;
 }
@@ -199,6 +210,7 @@ LandResult land_flood(int land, int x, int y, const TileRect *within) {
   history_land_rect(region.left, region.top, region.right, region.bottom);
   set_points(r, region.left, region.top, region.right, region.bottom,
              [&](int px, int py) { return f.has(px, py) ? land : 0; });
+  history_area_counted(r.tiles_changed, r.points_changed);
   r.stepped = history_end_area(r.tiles_changed, region.width(), region.height(), region.left - 1, region.top - 1,
                                region.right, region.bottom);
   return r;
@@ -246,6 +258,7 @@ LandResult land_set_all_points(const uint8_t *points) {
   history_land_rect(0, 0, columns, rows);
   const size_t stride = (size_t)rows + 1;
   set_points(r, 0, 0, columns, rows, [&](int x, int y) { return points[(size_t)x * stride + y]; });
+  history_area_counted(r.tiles_changed, r.points_changed);
   r.stepped = history_end_area((long long)columns * rows, columns, rows, 0, 0, columns - 1, rows - 1);
   return r;
 }

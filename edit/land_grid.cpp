@@ -139,9 +139,17 @@ int choose_land_tile(Tile &tile, int x, int y, LandCorners want) {
     if (!pick) return 1;
   } else if (count > 1) {
     // The hash scaled to the summed weight (below 2^32: weights are at most
-    // a million, candidates at most 2044): no division per tile.
-    uint64_t h = (uint64_t)place_hash(x, y) * total >> 32;
-    while (h >= pick->weight) h -= pick->weight, pick++;
+    // a million, candidates at most 2044): no division per tile. A count of
+    // the runs' sums it passes, without branches: a pick by chance is one
+    // the processor cannot foresee.
+    const uint32_t h = (uint32_t)((uint64_t)place_hash(x, y) * total >> 32);
+    if (count <= 16) {
+      uint32_t passed = 0;
+      for (uint32_t k = 0; k + 1 < count; k++) passed += h >= pick[k].upto;
+      pick += passed;
+    } else {
+      pick = std::upper_bound(pick, pick + count, h, [](uint32_t v, const LandCandidate &c) { return v < c.upto; });
+    }
   }
   tile.texture = pick->texture;
   tile.rotation = pick->rotation;
