@@ -254,12 +254,8 @@ LandResult land_set_all_points(const uint8_t *points) {
   LandResult r;
   const int columns = map_columns(), rows = map_rows();
   if (!lands_in_use() || columns <= 0 || rows <= 0) return r;
-  history_begin_area(HISTORY_AREA_LAND_FILL, 0, 0, columns - 1, rows - 1);
-  history_land_rect(0, 0, columns, rows);
   const size_t stride = (size_t)rows + 1;
   set_points(r, 0, 0, columns, rows, [&](int x, int y) { return points[(size_t)x * stride + y]; });
-  history_area_counted(r.tiles_changed, r.points_changed);
-  r.stepped = history_end_area((long long)columns * rows, columns, rows, 0, 0, columns - 1, rows - 1);
   return r;
 }
 

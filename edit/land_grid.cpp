@@ -50,20 +50,25 @@ int matching(LandCorners a, LandCorners b) {
   return n;
 }
 
-// The nearest candidate for corners no texture shows, remembered for the
-// last few such corners: a stroke along a coast meets the same ones often.
-enum { NEAREST_CACHE = 64 };
+// The nearest candidate for corners no texture shows, remembered for as
+// many corners as six lands can make: a coast meets the same ones often,
+// and an import of a whole map meets them by the hundred thousand.
+enum { NEAREST_SLOTS = 4096 };
 struct Nearest {
   uint32_t generation = 0;
-  LandCorners key[NEAREST_CACHE] = {};
-  const LandCandidate *best[NEAREST_CACHE] = {};
+  std::vector<LandCorners> key;  // 0 (never wanted: all four are known) for an empty slot
+  std::vector<const LandCandidate *> best;
 };
 thread_local Nearest nearest_cache;
 
 const LandCandidate *nearest_candidate(LandCorners want) {
   Nearest &n = nearest_cache;
-  if (n.generation != lands.generation) n = Nearest(), n.generation = lands.generation;
-  const unsigned slot = (want * 0x9E3779B1u) >> 26;
+  if (n.generation != lands.generation || n.key.empty()) {
+    n.key.assign(NEAREST_SLOTS, 0);
+    n.best.assign(NEAREST_SLOTS, nullptr);
+    n.generation = lands.generation;
+  }
+  const unsigned slot = (want * 0x9E3779B1u) >> 20;
   if (n.key[slot] == want) return n.best[slot];
   const LandCandidate *best = nullptr;
   int best_match = -1;

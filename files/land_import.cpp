@@ -161,7 +161,6 @@ void lay_and_write(const uint8_t *points, const char *tfd_path, LandImport &im) 
   history_clear();
   read_land_grid();
   im.result = land_set_all_points(points);
-  history_clear();  // no undo here: the whole map's copy goes at once
   if (im.result.tiles_changed == 0) {
     im.outcome = LAND_IMPORT_WRITTEN;
     return;
