@@ -3,6 +3,8 @@
 #include <allegro.h>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <thread>
 #include <unistd.h>
 
 #include "core/land_table.h"
@@ -203,11 +205,28 @@ LandImport import_lands(const char *picture_path, const char *tfd_path) {
     im.why = file_part(picture_path) + ": not a .png or .bmp file.";
     return im;
   }
-  im.why = open_tile_map_and_lands(tfd_path, im.notes);
-  if (!im.why.empty()) return im;
-  const int columns = map_columns(), rows = map_rows();
+  // The picture is decoded on a thread of its own while the tile map is
+  // read: neither waits for the other. Only a picture of a size some map
+  // may have: a wrong size is named from the header, however large.
   long width = 0, height = 0;
-  if (picture_size(picture_path, png, &width, &height, &im.why) != 0) return im;
+  std::string picture_why;
+  const int header_read = picture_size(picture_path, png, &width, &height, &picture_why) == 0;
+  RGB palette[PAL_SIZE];
+  BITMAP *bmp = nullptr;
+  std::thread decoder;
+  if (header_read && width >= 1 && height >= 1 && width <= MAX_TILES + 1 && height <= MAX_TILES + 1)
+    decoder = std::thread([&] { bmp = read_texture_file(picture_path, palette); });
+  im.why = open_tile_map_and_lands(tfd_path, im.notes);
+  if (decoder.joinable()) decoder.join();
+  std::unique_ptr<BITMAP, void (*)(BITMAP *)> picture(bmp, [](BITMAP *b) {
+    if (b) destroy_bitmap(b);
+  });
+  if (!im.why.empty()) return im;
+  if (!header_read) {
+    im.why = picture_why;
+    return im;
+  }
+  const int columns = map_columns(), rows = map_rows();
   const int by_tile = width == columns && height == rows && columns > 0 && rows > 0;
   if (!by_tile && (width != columns + 1 || height != rows + 1)) {
     char sizes[160];
@@ -216,16 +235,13 @@ LandImport import_lands(const char *picture_path, const char *tfd_path) {
     im.why = file_part(picture_path) + sizes;
     return im;
   }
-  RGB palette[PAL_SIZE];
-  BITMAP *bmp = read_texture_file(picture_path, palette);
   if (!bmp || bmp->w != width || bmp->h != height) {
-    if (bmp) destroy_bitmap(bmp);
     im.why = file_part(picture_path) + ": damaged, or not a picture that can be read.";
     return im;
   }
   std::vector<uint8_t> cells;
   im.why = picture_lands(bmp, picture_path, cells);
-  destroy_bitmap(bmp);
+  picture.reset();
   if (!im.why.empty()) return im;
   if (by_tile) {
     std::vector<uint8_t> points((size_t)(columns + 1) * (rows + 1));
