@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "core/work_threads.h"
@@ -121,9 +120,12 @@ struct LandStroke {
   LandResult result;
   TileRect bounds = {0, 0, -1, -1};
   // Each tile retiled, with its texture and rotation before the stroke,
-  // and where it is in that list.
+  // and where it is in that list (one more, 0 for none) at
+  // listed[x * MAX_TILES + y]: zeroed lazily by the system, so only the
+  // pages under the stroke are ever touched, and no table is rebuilt as
+  // it grows, in the middle of a frame.
   std::vector<std::pair<int64_t, std::pair<int16_t, uint8_t>>> tiles;
-  std::unordered_map<int64_t, size_t> listed;
+  std::unique_ptr<uint32_t, void (*)(void *)> listed{nullptr, free};
 };
 LandStroke stroke;
 
@@ -158,13 +160,15 @@ void paint_points(int x, int y, int size) {
       if (!corners_known(grid_corners(tx, ty))) continue;
       Tile &tile = tile_map.tiles[tx][ty];
       const int64_t index = (int64_t)tx * MAX_TILES + ty;
-      if (history_touch(tx, ty)) {
-        stroke.listed[index] = stroke.tiles.size();
+      uint32_t &listed = stroke.listed.get()[index];
+      if (!listed) {
+        history_touch(tx, ty);
         stroke.tiles.push_back({index, {tile.texture, tile.rotation}});
+        listed = (uint32_t)stroke.tiles.size();
       } else {
         // Chosen afresh from the tile as the stroke found it, so that one
         // showing the final corners is kept, as a fill keeps it.
-        const auto &was = stroke.tiles[stroke.listed[index]].second;
+        const auto &was = stroke.tiles[listed - 1].second;
         tile.texture = was.first;
         tile.rotation = was.second;
       }
@@ -219,6 +223,8 @@ LandResult land_flood(int land, int x, int y, const TileRect *within) {
 void land_stroke_begin(int land) {
   stroke = LandStroke();
   if (!usable_land(land)) return;
+  stroke.listed.reset((uint32_t *)calloc((size_t)MAX_TILES * MAX_TILES, sizeof(uint32_t)));
+  if (!stroke.listed) return;
   stroke.running = 1;
   stroke.land = land;
   history_begin_touches(HISTORY_AREA_LAND_STROKE);
