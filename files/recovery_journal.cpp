@@ -417,7 +417,7 @@ struct Journal {
   std::condition_variable wake, idle;
   std::deque<Job> jobs;
   std::thread writer;
-  bool stop = false, dirty = false, busy = false;
+  bool stop = false, dirty = false, busy = false, sync_now = false;
   std::chrono::steady_clock::time_point last_sync;
   int fd = -1;
   int state = JOURNAL_OFF;
@@ -468,11 +468,11 @@ void writer_thread() {
   std::unique_lock<std::mutex> held(j.lock);
   for (;;) {
     if (j.jobs.empty()) {
-      if (j.dirty && (j.stop || std::chrono::steady_clock::now() >= j.last_sync + SYNC_GAP)) {
+      if (j.dirty && (j.stop || j.sync_now || std::chrono::steady_clock::now() >= j.last_sync + SYNC_GAP)) {
         held.unlock();
         if (j.fd >= 0 && !j.error) fdatasync(j.fd);
         held.lock();
-        j.dirty = false;
+        j.dirty = j.sync_now = false;
         j.last_sync = std::chrono::steady_clock::now();
         continue;
       }
@@ -526,6 +526,8 @@ void queue(int kind, Bytes &&bytes) {
 void begin_if_new() {
   Journal &j = journal;
   if (j.begun) return;
+  // Whatever the file held (a journal let go, a damaged one) goes first.
+  queue(JOB_EMPTY, Bytes());
   Bytes b;
   b.put<uint8_t>(RECORD_BEGIN);
   b.put<uint32_t>(JOURNAL_VERSION);
@@ -543,7 +545,7 @@ void on_change(const HistoryChange &change) {
   if (j.state != JOURNAL_ON || j.held) return;
   if (change.event == HISTORY_SAVED) {
     const int map = change.action;
-    j.stamps[map] = journal_stamp_of(map == HISTORY_TILE_MAP ? terrain_paths.tfd_path : terrain_paths.hfd_path);
+    j.stamps[map] = journal_stamp_of(map == HISTORY_TILE_MAP ? j.tile_map.c_str() : j.hfd_path.c_str());
     if (!history_map_changed(HISTORY_TILE_MAP) && !history_map_changed(HISTORY_HEIGHT_MAP)) {
       // Nothing is left unsaved: nothing to recover.
       if (j.begun) queue(JOB_EMPTY, Bytes());
@@ -579,6 +581,7 @@ void wait_idle() {
   Journal &j = journal;
   std::unique_lock<std::mutex> held(j.lock);
   if (!j.writer.joinable()) return;
+  j.sync_now = true;
   j.wake.notify_one();
   j.idle.wait(held, [&] { return j.jobs.empty() && !j.busy && !j.dirty; });
 }
