@@ -49,6 +49,10 @@ struct Bytes {
   Bytes(const Bytes &) = delete;
   Bytes &operator=(const Bytes &) = delete;
   Bytes(Bytes &&o) noexcept : data(o.data), size(o.size), capacity(o.capacity) { o.data = nullptr, o.size = o.capacity = 0; }
+  Bytes &operator=(Bytes &&o) noexcept {
+    std::swap(data, o.data), std::swap(size, o.size), std::swap(capacity, o.capacity);
+    return *this;
+  }
   ~Bytes() { free(data); }
   uint8_t *grow(size_t n) {
     if (size + n > capacity) {
@@ -428,6 +432,9 @@ struct Journal {
   long long bytes = 0;  // written
   std::string path, tile_map, hfd_path;
   JournalStamp stamps[HISTORY_MAPS];
+  // The last big step's buffer, back from the writer: the next big step
+  // gathers into pages already there, which fresh memory would first fault in.
+  Bytes spare;
 };
 Journal journal;
 
@@ -501,6 +508,10 @@ void writer_thread() {
       Bytes payload = job.kind == JOB_PACKED_STEP ? pack_step(job.bytes) : std::move(job.bytes);
       Bytes framed;
       frame(payload.data, payload.size, framed);
+      if (job.kind == JOB_PACKED_STEP) {
+        std::lock_guard<std::mutex> spare(j.lock);
+        if (job.bytes.capacity > j.spare.capacity) j.spare = std::move(job.bytes);
+      }
       error = write_whole(j.fd, framed.data, framed.size);
       // A part of a record written is cut back: the next one must follow a whole one.
       if (error && ftruncate(j.fd, (off_t)j.bytes) == 0) lseek(j.fd, j.bytes, SEEK_SET);
@@ -562,6 +573,12 @@ void on_change(const HistoryChange &change) {
   }
   begin_if_new();
   Bytes b;
+  const auto area = [](const ChangedPlaces &p) { return (long long)(p.right - p.left + 1) * (p.bottom - p.top + 1); };
+  if (area(change.tiles) > GATHER_ALONE || area(change.samples) > GATHER_ALONE) {
+    std::lock_guard<std::mutex> held(j.lock);
+    b = std::move(j.spare);
+    b.size = 0;
+  }
   b.put<uint8_t>(RECORD_STEP);
   b.put<uint8_t>((uint8_t)change.event);
   b.put<uint8_t>((uint8_t)change.action);
@@ -773,6 +790,7 @@ void journal_stop() {
     j.writer.join();
   }
   j.jobs.clear();
+  j.spare = Bytes();
   if (j.fd >= 0) {
     if (!j.held) unlink(j.path.c_str());
     close(j.fd);
