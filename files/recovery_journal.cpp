@@ -435,6 +435,17 @@ struct Journal {
   // The last big step's buffer, back from the writer: the next big step
   // gathers into pages already there, which fresh memory would first fault in.
   Bytes spare;
+  // A program that ends without journal_stop (exit on a lost display)
+  // still writes what it was handed; the journal stays for the next opening.
+  ~Journal() {
+    if (!writer.joinable()) return;
+    {
+      std::lock_guard<std::mutex> held(lock);
+      stop = true;
+    }
+    wake.notify_one();
+    writer.join();
+  }
 };
 Journal journal;
 
