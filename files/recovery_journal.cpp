@@ -6,6 +6,7 @@
 #include <climits>
 #include <condition_variable>
 #include <cstdio>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -190,12 +191,32 @@ void put_region_head(Bytes &b, const ChangedPlaces &p, long long n) {
   b.put_bytes(p.mask, words * 8);
 }
 
-// The tiles' values now at the places, as planes.
+// How a rectangle's tiles are laid out: as planes, which pack best, or (for
+// the big unmasked rectangles of fills) as the table holds them, copied a
+// column at a time, which blocks the window least; deflate packs those
+// well enough.
+enum TileLayout : uint8_t { TILES_AS_PLANES = 0, TILES_AS_TABLE = 1 };
+static_assert(sizeof(Tile) == 8 && offsetof(Tile, rotation) == 2 && offsetof(Tile, tag) == 3 &&
+                  offsetof(Tile, extra) == 4,
+              "the table's layout in the journal");
+
+// The tiles' values now at the places.
 void put_tiles(Bytes &b, const ChangedPlaces &p) {
   const Columns cols(p);
   const long long n = cols.total();
   put_region_head(b, p, n);
   if (n == 0) return;
+  const bool table = !p.mask && n > GATHER_ALONE;
+  b.put<uint8_t>(table ? TILES_AS_TABLE : TILES_AS_PLANES);
+  if (table) {
+    uint8_t *out = b.grow((size_t)n * sizeof(Tile));
+    over_columns(cols.columns(), n, [&](int c0, int c1) {
+      for (int c = c0; c < c1; c++)
+        memcpy(out + sizeof(Tile) * (size_t)cols.start[(size_t)c], tile_map.tiles[p.left + c] + p.top,
+               cols.rows * sizeof(Tile));
+    });
+    return;
+  }
   uint8_t *texture = b.grow((size_t)n * TILE_BYTES);
   uint8_t *rotation = texture + 2 * n, *tag = rotation + n, *extra = tag + n;
   over_columns(cols.columns(), n, [&](int c0, int c1) {
@@ -273,10 +294,21 @@ bool apply_region(Reader &r, int tiles) {
   p.column_bits = column_bits;
   const Columns cols(p);
   const long long n = cols.total();
-  const uint8_t *values = r.take((size_t)n * (tiles ? TILE_BYTES : 2));
+  const uint8_t layout = tiles ? r.get<uint8_t>() : 0;
+  if (layout > TILES_AS_TABLE) return false;
+  const uint8_t *values = r.take((size_t)n * (!tiles ? 2 : layout == TILES_AS_TABLE ? sizeof(Tile) : (size_t)TILE_BYTES));
   if (r.bad) return false;
   for (int c = 0; c < cols.columns(); c++) {
-    if (tiles) {
+    if (tiles && layout == TILES_AS_TABLE) {
+      Tile *column = tile_map.tiles[p.left + c] + p.top;
+      cols.each(c, [&](size_t y, long long k) {
+        const uint8_t *v = values + sizeof(Tile) * k;
+        Tile &t = column[y];
+        memcpy(&t.texture, v, 2);
+        t.rotation = v[2], t.tag = v[3];
+        memcpy(t.extra, v + 4, 3);
+      });
+    } else if (tiles) {
       Tile *column = tile_map.tiles[p.left + c] + p.top;
       const uint8_t *rotation = values + 2 * n, *tag = rotation + n, *extra = tag + n;
       cols.each(c, [&](size_t y, long long k) {
