@@ -239,6 +239,9 @@ void show_subject_box(int subject, const char *message, const char *path) { show
 void open_terrain(int select, OpenReport *report) {
   // A second attempt follows a failed one: nothing of that terrain stays.
   static int open_attempts;
+  // The terrain before is settled (saved or let go): its journal goes first,
+  // as its writer may still be reading the maps.
+  journal_stop();
   if (open_attempts++ > 0) clear_terrain_model();
 
   OpenReport local;

@@ -1449,6 +1449,29 @@ static int bench_journal(const std::string &full) {
       journal_flush();
     }
   }
+  // The fill and a tile edit straight after it: the edit waits for the
+  // journal's thread to have read the fill's values.
+  std::vector<double> then_off, then_on;
+  for (int journal = 0; journal < 2; journal++) {
+    journal_stop();
+    history_clear();
+    if (journal) journal_start(full.c_str(), hfd.c_str(), &why);
+    for (int i = 0; i < 3; i++) {
+      history_clear();
+      for (StampCell &c : stamp.cells) c.rotation = (uint8_t)((c.rotation + 1) % 4);
+      (journal ? then_on : then_off).push_back(time_of([&] {
+        area_fill(stamp, all);
+        history_begin(HISTORY_ROTATION, 1, 1, 0);
+        turn_tile(tile_at(1, 1));
+        history_end();
+      }));
+      journal_flush();
+    }
+  }
+  printf("whole-map fill and a tile edit straight after: %.0f ms without the journal, %.0f ms with it (%.2f x)\n",
+         1000 * median(then_off), 1000 * median(then_on), median(then_on) / median(then_off));
+  note_target("fill and an edit straight after, journal / without", median(then_on) / median(then_off), 2.0,
+              format("%.0f ms / %.0f ms", 1000 * median(then_on), 1000 * median(then_off)));
   printf("whole-map fill: %.0f ms without the journal, %.0f ms with it (%.2f x); with it one by one %.0f, %.0f, "
          "%.0f ms (the first into fresh memory)\n", 1000 * median(fill_off), 1000 * median(fill_on),
          median(fill_on) / median(fill_off), 1000 * fill_on[0], 1000 * fill_on[1], 1000 * fill_on[2]);

@@ -128,6 +128,11 @@ AreaCapture capture_area;
 History history;
 
 HistoryWatcher watcher;
+void (*settle_watcher)();
+
+void settle() {
+  if (settle_watcher) settle_watcher();
+}
 
 int height_action(int action) {
   return (action >= HISTORY_RAISE && action <= HISTORY_PASTE_HEIGHTS) || action >= HISTORY_AREA_RAISE_HEIGHTS;
@@ -491,6 +496,7 @@ void history_area_counted(long long tiles, long long points) {
 }
 
 void history_begin_area(int action, int left, int top, int right, int bottom) {
+  settle();
   AreaCapture &c = capture_area;
   c.tiles_counted = c.points_counted = -1;
   c.action = action;
@@ -521,6 +527,7 @@ void history_begin_area(int action, int left, int top, int right, int bottom) {
 }
 
 void history_begin_touches(int action) {
+  settle();
   AreaCapture &c = capture_area;
   c.tiles_counted = c.points_counted = -1;
   c.action = action;
@@ -638,6 +645,7 @@ int history_take_dropped() {
 }
 
 void history_begin(int action, int x, int y, int sample) {
+  settle();
   HistoryStep &step = history.pending;
   step.area = nullptr;
   step.action = (int16_t)(action >= 0 && action < HISTORY_AREA_TEXTURE ? action : HISTORY_TEXTURE);
@@ -670,6 +678,7 @@ int history_end() {
 }
 
 int history_undo(int *x, int *y, char *text, int size) {
+  settle();
   if (history.applied == 0) return 1;
   HistoryStep &step = step_at(--history.applied);
   restore(step, 0);
@@ -682,6 +691,7 @@ int history_undo(int *x, int *y, char *text, int size) {
 }
 
 int history_redo(int *x, int *y, char *text, int size) {
+  settle();
   if (history.applied == history.total) return 1;
   HistoryStep &step = step_at(history.applied++);
   restore(step, 1);
@@ -715,9 +725,13 @@ void history_mark_unsaved(int map) {
   history.changes++;
 }
 
-void history_watch(HistoryWatcher w) { watcher = w; }
+void history_watch(HistoryWatcher w, void (*settle)()) {
+  watcher = w;
+  settle_watcher = settle;
+}
 
 void history_clear() {
+  settle();
   for (int k = 0; k < history.total; k++) free_area(step_at(k));
   history.first = history.applied = history.total = 0;
   history.dropped = history.dropped_told = 0;

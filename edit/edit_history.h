@@ -136,7 +136,10 @@ struct HistoryChange {
   ChangedPlaces samples;  // height steps
 };
 typedef void (*HistoryWatcher)(const HistoryChange &change);
-void history_watch(HistoryWatcher watcher);  // null: none
+// settle, when given, is called before the history or the maps change
+// again (each begin, undo, redo and clearing): a watcher still reading the
+// places of the last step on another thread finishes first.
+void history_watch(HistoryWatcher watcher, void (*settle)() = nullptr);  // null: none
 
 // The map's state counts as unsaved until its next save (edits recovered
 // from elsewhere).

@@ -31,6 +31,8 @@ namespace {
 
 enum : uint32_t { RECORD_MAGIC = 0x4a4b4456, JOURNAL_VERSION = 1 };
 enum { RECORD_HEAD = 12, HASHED_BYTES = 65536 };
+// A step record's head before its body: type, event, action, time, packed, raw size.
+enum { STEP_BODY = 1 + 1 + 1 + 8 + 1 + 8 };
 enum RecordType : uint8_t { RECORD_BEGIN = 'B', RECORD_STEP = 'S', RECORD_SAVED = 'M' };
 enum Region : uint8_t { REGION_NONE = 0, REGION_RECT = 1, REGION_LIST = 2 };
 // Bytes of a tile in a record: texture (2), rotation, tag, three extras,
@@ -162,8 +164,8 @@ struct Columns {
 
 // Runs work(c0, c1) over the columns, on every core when there are many places.
 template <class Work>
-void over_columns(int columns, long long places, const Work &work) {
-  if (places < GATHER_ALONE || columns < 2) {
+void over_columns(int columns, long long places, bool alone, const Work &work) {
+  if (alone || places < GATHER_ALONE || columns < 2) {
     work(0, columns);
     return;
   }
@@ -201,7 +203,7 @@ static_assert(sizeof(Tile) == 8 && offsetof(Tile, rotation) == 2 && offsetof(Til
               "the table's layout in the journal");
 
 // The tiles' values now at the places.
-void put_tiles(Bytes &b, const ChangedPlaces &p) {
+void put_tiles(Bytes &b, const ChangedPlaces &p, bool alone) {
   const Columns cols(p);
   const long long n = cols.total();
   put_region_head(b, p, n);
@@ -210,7 +212,7 @@ void put_tiles(Bytes &b, const ChangedPlaces &p) {
   b.put<uint8_t>(table ? TILES_AS_TABLE : TILES_AS_PLANES);
   if (table) {
     uint8_t *out = b.grow((size_t)n * sizeof(Tile));
-    over_columns(cols.columns(), n, [&](int c0, int c1) {
+    over_columns(cols.columns(), n, alone, [&](int c0, int c1) {
       for (int c = c0; c < c1; c++)
         memcpy(out + sizeof(Tile) * (size_t)cols.start[(size_t)c], tile_map.tiles[p.left + c] + p.top,
                cols.rows * sizeof(Tile));
@@ -219,7 +221,7 @@ void put_tiles(Bytes &b, const ChangedPlaces &p) {
   }
   uint8_t *texture = b.grow((size_t)n * TILE_BYTES);
   uint8_t *rotation = texture + 2 * n, *tag = rotation + n, *extra = tag + n;
-  over_columns(cols.columns(), n, [&](int c0, int c1) {
+  over_columns(cols.columns(), n, alone, [&](int c0, int c1) {
     for (int c = c0; c < c1; c++) {
       const Tile *column = tile_map.tiles[p.left + c] + p.top;
       cols.each(c, [&](size_t y, long long k) {
@@ -232,7 +234,7 @@ void put_tiles(Bytes &b, const ChangedPlaces &p) {
   });
 }
 
-void put_samples(Bytes &b, const ChangedPlaces &p) {
+void put_samples(Bytes &b, const ChangedPlaces &p, bool alone) {
   if (p.list) {
     put_region_head(b, p, p.listed);
     uint8_t *out = b.grow((size_t)p.listed * 2);
@@ -245,7 +247,7 @@ void put_samples(Bytes &b, const ChangedPlaces &p) {
   put_region_head(b, p, n);
   if (n == 0) return;
   uint8_t *out = b.grow((size_t)n * 2);
-  over_columns(cols.columns(), n, [&](int c0, int c1) {
+  over_columns(cols.columns(), n, alone, [&](int c0, int c1) {
     for (int c = c0; c < c1; c++) {
       const uint16_t *column = height_map.heights[p.left + c] + p.top;
       if (!p.mask) {
@@ -442,10 +444,14 @@ std::string system_reason(int error) { return strerror(error); }
 
 // What the writer thread is handed: a record, a step's record to deflate
 // first, or the journal to empty.
-enum JobKind { JOB_RECORD, JOB_PACKED_STEP, JOB_EMPTY };
+// A big step's values are gathered from the map there too, while the window
+// draws its frame: the history waits for it (settle) before anything
+// changes the maps again.
+enum JobKind { JOB_RECORD, JOB_PACKED_STEP, JOB_GATHER_STEP, JOB_EMPTY };
 struct Job {
   int kind;
   Bytes bytes;
+  ChangedPlaces tiles = {}, samples = {};  // JOB_GATHER_STEP: the places, the history's until it settles
 };
 
 struct Journal {
@@ -454,6 +460,8 @@ struct Journal {
   std::deque<Job> jobs;
   std::thread writer;
   bool stop = false, dirty = false, busy = false, sync_now = false;
+  std::condition_variable gathered;
+  int gathers = 0;  // big steps whose values are still to be read from the map
   std::chrono::steady_clock::time_point last_sync;
   int fd = -1;
   int state = JOURNAL_OFF;
@@ -480,6 +488,16 @@ struct Journal {
   }
 };
 Journal journal;
+
+// A step's values after its head: the tiles, then the samples, and their
+// size in the head.
+void gather_step(Bytes &b, const ChangedPlaces &tiles, const ChangedPlaces &samples, bool alone) {
+  const size_t body = b.size;
+  put_tiles(b, tiles, alone);
+  put_samples(b, samples, alone);
+  const uint64_t raw = b.size - body;
+  memcpy(b.data + body - 8, &raw, 8);
+}
 
 // Writes all of a buffer; the system's error, or 0.
 int write_whole(int fd, const uint8_t *p, size_t n) {
@@ -539,6 +557,13 @@ void writer_thread() {
     j.jobs.pop_front();
     j.busy = true;
     held.unlock();
+    if (job.kind == JOB_GATHER_STEP) {
+      gather_step(job.bytes, job.tiles, job.samples, true);
+      job.kind = JOB_PACKED_STEP;
+      std::lock_guard<std::mutex> done(j.lock);
+      j.gathers--;
+      j.gathered.notify_all();
+    }
     int error = 0;
     long long bytes = -1;
     // After a failure nothing more is written: a gap would make the records
@@ -617,7 +642,8 @@ void on_change(const HistoryChange &change) {
   begin_if_new();
   Bytes b;
   const auto area = [](const ChangedPlaces &p) { return (long long)(p.right - p.left + 1) * (p.bottom - p.top + 1); };
-  if (area(change.tiles) > GATHER_ALONE || area(change.samples) > GATHER_ALONE) {
+  const bool big = area(change.tiles) > GATHER_ALONE || area(change.samples) > GATHER_ALONE;
+  if (big) {
     std::lock_guard<std::mutex> held(j.lock);
     b = std::move(j.spare);
     b.size = 0;
@@ -628,12 +654,25 @@ void on_change(const HistoryChange &change) {
   b.put<int64_t>((int64_t)time(nullptr));
   b.put<uint8_t>(0);
   b.put<uint64_t>(0);
-  const size_t body = b.size;
-  put_tiles(b, change.tiles);
-  put_samples(b, change.samples);
-  const uint64_t raw = b.size - body;
-  memcpy(b.data + body - 8, &raw, 8);
+  if (big) {
+    {
+      std::lock_guard<std::mutex> held(j.lock);
+      j.gathers++;
+      j.jobs.push_back(Job{JOB_GATHER_STEP, std::move(b), change.tiles, change.samples});
+    }
+    j.wake.notify_one();
+    return;
+  }
+  gather_step(b, change.tiles, change.samples, false);
+  const uint64_t raw = b.size - STEP_BODY;
   queue(raw > PACK_ABOVE ? JOB_PACKED_STEP : JOB_RECORD, std::move(b));
+}
+
+// Before the maps change again: the last big step's values are read.
+void settle() {
+  Journal &j = journal;
+  std::unique_lock<std::mutex> held(j.lock);
+  j.gathered.wait(held, [&] { return j.gathers == 0; });
 }
 
 // Waits until the writer has nothing left, synced.
@@ -787,7 +826,7 @@ int journal_start(const char *tfd_path, const char *hfd_path, std::string *why) 
   j.stop = j.dirty = false;
   j.last_sync = std::chrono::steady_clock::now() - SYNC_GAP;
   j.writer = std::thread(writer_thread);
-  history_watch(on_change);
+  history_watch(on_change, settle);
   return j.state = JOURNAL_ON;
 }
 
@@ -833,6 +872,7 @@ void journal_stop() {
     j.writer.join();
   }
   j.jobs.clear();
+  j.gathers = 0;
   j.spare = Bytes();
   if (j.fd >= 0) {
     if (!j.held) unlink(j.path.c_str());

@@ -252,17 +252,25 @@ TEST_F(RecoveryJournal, BigFillIsPackedAndSavesEmptyTheJournal) {
   TileStamp stamp;
   copy_stamp(&stamp, 3, 3, 3, 3);
   area_fill(stamp, TileRect{0, 0, 499, 399});
-  heights_apply(HEIGHTS_SET, TileRect{0, 0, 499, 399}, 77, nullptr);
-  const Maps expected = maps_now();
   const long long bytes = (long long)journal_now().size();
   EXPECT_LT(bytes, 500LL * 400 * 7 / 4);
+  // Big steps one straight after another, each while the one before may
+  // still be read on the writer's thread: the same tiles again, every
+  // height, and an undo.
+  area_apply(AREA_TURN, TileRect{0, 0, 499, 399}, stamp);
+  heights_apply(HEIGHTS_SET, TileRect{0, 0, 499, 399}, 77, nullptr);
+  int ux, uy;
+  char text[HISTORY_TEXT_SIZE];
+  history_undo(&ux, &uy, text, sizeof(text));
+  const Maps expected = maps_now();
+  journal_now();
   journal_hold();
   journal_stop();
   const std::vector<unsigned char> journal_bytes_then = read_file(journal_path_for(tfd.c_str()));
   reopen();
   int maps = 0;
   ASSERT_EQ(0, apply_journal(journal_path_for(tfd.c_str()).c_str(), &maps));
-  EXPECT_EQ(3, maps);
+  EXPECT_EQ(3, maps);  // the undone heights are written back too
   EXPECT_TRUE(expected == maps_now());
 
   // Saves: one map keeps the journal (the other is unsaved), both empty it.
