@@ -206,8 +206,9 @@ void offer_recovery() {
                             (as_begun ? " were found," : " changed on disk since these edits:");
   const int answer = alert3(first.c_str(), "from a session that ended without saving:", edits_text(found).c_str(),
                             "&Recover", "&Discard", "&Keep for later", 'r', 'd', 'k');
+  // Any answer but Recover and Discard (Esc too) keeps the journal for later.
   if (answer == 2) journal_discard();
-  if (answer == 3) journal_hold();
+  if (answer != 1 && answer != 2) journal_hold();
   if (answer != 1) return;
   if (as_begun) {
     int maps = 0;
@@ -215,7 +216,8 @@ void offer_recovery() {
     for (int map = 0; map < HISTORY_MAPS; map++)
       if (maps >> map & 1) history_mark_unsaved(map);
     journal_continue();
-    note_in_strip(("Recovered " + std::to_string(found.steps) + " edits: saved when you save.").c_str());
+    note_in_strip(("Recovered " + std::to_string(found.steps) + (found.steps == 1 ? " edit" : " edits") +
+                   ", not saved yet: Ctrl + S writes them.").c_str());
     return;
   }
   std::string written;
