@@ -27,6 +27,14 @@ int read_jpeg_pixels(const unsigned char *data, long size, ImagePixels *out);
 // A Windows bitmap with a 52-, 56-, 64-, 108- or 124-byte info header.
 int read_bmp_info_pixels(const unsigned char *data, long size, ImagePixels *out);
 
+// 1 when path's extension names one of the readers below (png, jpg, jpeg,
+// bmp).
+int image_pixels_extension(const char *path);
+
+// A whole file's bytes through the reader path's extension names: 0 with out
+// filled, 1 as the readers (also for an extension of none of them).
+int read_image_pixels(const char *path, const unsigned char *data, long size, ImagePixels *out);
+
 // The file at path through the reader its extension names (png, jpg, jpeg,
 // bmp), read whole within the plain copies' file limit; null when it cannot
 // be read, is not sound, or memory is short.
