@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "core/regular_file.h"
-#include "images/bmp_rows.h"
+#include "images/bmp_file_rows.h"
 #include "images/image_header.h"
 #include "images/image_pixels.h"
 #include "images/plain_image.h"

@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "images/bmp_rows.h"
+#include "images/bmp_file_rows.h"
 #include "images/textures.h"
 #include "tests/unit/harness.h"
 #include "tests/unit/sample_images.h"

@@ -1,4 +1,4 @@
-#include "images/bmp_rows.h"
+#include "images/bmp_file_rows.h"
 
 #include <allegro.h>
 #include <cerrno>
