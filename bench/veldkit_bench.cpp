@@ -62,6 +62,7 @@
 #include "files/target_areas.h"
 #include "files/tile_map_file.h"
 #include "render/export/export_bitmap.h"
+#include "render/export/export_rows.h"
 #include "render/export/export_stream.h"
 #include "render/export/export_timing.h"
 #include "render/view/map_view.h"
@@ -1432,6 +1433,28 @@ static int bench_streamed_exports(const std::string &full) {
     printf("  %-6s %7.1f MB  %7.1f ms   dd %7.1f ms   ratio %.2f; runs with dd at page-cache speed %zu, their ratio %.2f\n",
            k.key, bmp_bytes(k.kind) / 1e6, 1000 * median(ours), 1000 * median(floor), median(ours) / median(floor),
            fast_ratios.size(), fast_ratios.empty() ? 0.0 : median(fast_ratios));
+    if (k.kind == EXPORT_TEXTURES_4X) {
+      // The rows alone, one thread, into one buffer: the export's own work.
+      RowSource source;
+      if (export_row_source(k.kind, &source) == 0) {
+        const long row_bytes = (3L * source.width + 3) & ~3L;
+        const int band = stream_band_rows(row_bytes);
+        std::vector<unsigned char> buffer((size_t)band * (size_t)row_bytes);
+        Clock::time_point t0 = Clock::now();
+        for (int y1 = source.height; y1 > 0; y1 -= band)
+          source.produce(source.context, y1 - band < 0 ? 0 : y1 - band, y1, buffer.data(), row_bytes);
+        const double made = seconds_since(t0);
+        printf("         its rows alone, made on one thread into one band: %.1f ms (%.2f GB/s)\n", 1000 * made,
+               bmp_bytes(k.kind) / made / 1e9);
+        for (int small : {16, 32, 64}) {
+          t0 = Clock::now();
+          for (int y1 = source.height; y1 > 0; y1 -= small)
+            source.produce(source.context, y1 - small < 0 ? 0 : y1 - small, y1, buffer.data(), row_bytes);
+          const double m = seconds_since(t0);
+          printf("         bands of %d rows: %.1f ms\n", small, 1000 * m);
+        }
+      }
+    }
     if (k.kind == EXPORT_TEXTURES_4X)
       note_target("F7 key to file / dd right before, dd at page-cache speed", fast_ratios.empty() ? 0 : median(fast_ratios),
                   2.0, format("%zu of %d runs; all: %.0f ms / %.0f ms", fast_ratios.size(), RUNS + 2,
