@@ -188,33 +188,59 @@ unsigned char *read_whole_descriptor(int fd, uint64_t size) {
 
 enum { PIXELS_MADE = 0, PIXELS_NOT_SOUND = 1, PIXELS_ELSEWHERE = 2 };
 
-// A PNG, JPEG or newer BMP into level 0, each pixel the value the texture
-// bitmap of image_pixels.h would hold.
+// Decoded rows into level 0, each pixel the value the texture bitmap of
+// image_pixels.h would hold: alpha below 128 the mask colour.
+struct PixelsToLevelZero {
+  LevelZero zero;
+  uint32_t *values;
+  TextureLevels *out;
+  int elsewhere;  // a size level 0 is not averaged from: stretched by the library
+};
+
+int start_pixels(void *context, int width, int height) {
+  PixelsToLevelZero &p = *(PixelsToLevelZero *)context;
+  p.out->file_width = width;
+  p.out->file_height = height;
+  p.elsewhere = width != height || start_level_zero(&p.zero, width, 4, VALUE_PLACES, p.out->pixels) != 0;
+  if (p.elsewhere) return 1;
+  p.values = (uint32_t *)malloc((size_t)width * 4);
+  return p.values == nullptr;
+}
+
+void take_pixels_row(void *context, int y, const unsigned char *rgba) {
+  PixelsToLevelZero &p = *(PixelsToLevelZero *)context;
+  for (int x = 0; x < p.zero.width; x++, rgba += 4)
+    p.values[x] = rgba[3] < 128 ? (uint32_t)MASK_COLOR_32 : (uint32_t)makecol32(rgba[0], rgba[1], rgba[2]);
+  add_level_zero_row(&p.zero, y, (const unsigned char *)p.values);
+}
+
+// A PNG, JPEG or newer BMP into level 0; PNGs row by row, the others
+// through the whole picture.
 int pixels_level_zero(const char *path, int fd, uint64_t size, TextureLevels *out) {
+  if (get_color_depth() != 32) return PIXELS_ELSEWHERE;
   unsigned char *data = read_whole_descriptor(fd, size);
   if (!data) return PIXELS_NOT_SOUND;
-  ImagePixels image;
-  const int failed = read_image_pixels(path, data, (long)size, &image);
-  free(data);
-  if (failed) return PIXELS_NOT_SOUND;
-  LevelZero zero;
-  uint32_t *values = (uint32_t *)malloc((size_t)image.width * 4);
-  int result = PIXELS_ELSEWHERE;
-  if (values && get_color_depth() == 32 && image.width == image.height &&
-      start_level_zero(&zero, image.width, 4, VALUE_PLACES, out->pixels) == 0) {
-    const unsigned char *p = image.rgba;
-    for (int y = 0; y < image.height; y++) {
-      for (int x = 0; x < image.width; x++, p += 4) values[x] = p[3] < 128 ? MASK_COLOR_32 : makecol32(p[0], p[1], p[2]);
-      add_level_zero_row(&zero, y, (const unsigned char *)values);
-    }
-    free(zero.column_sums);
-    out->file_width = image.width;
-    out->file_height = image.height;
-    result = PIXELS_MADE;
+  PixelsToLevelZero p;
+  p.zero.column_sums = nullptr;
+  p.values = nullptr;
+  p.out = out;
+  p.elsewhere = 0;
+  const PixelRows taker = {start_pixels, take_pixels_row, &p};
+  int failed;
+  if (ustricmp(get_extension(path), "png") == 0) {
+    failed = read_png_rows(data, (long)size, taker);
+  } else {
+    ImagePixels image;
+    failed = read_image_pixels(path, data, (long)size, &image);
+    if (!failed) failed = start_pixels(&p, image.width, image.height);
+    for (int y = 0; !failed && y < image.height; y++) take_pixels_row(&p, y, image.rgba + (size_t)y * image.width * 4);
+    if (image.rgba) free_image_pixels(&image);
   }
-  free(values);
-  free_image_pixels(&image);
-  return result;
+  free(data);
+  free(p.zero.column_sums);
+  free(p.values);
+  if (p.elsewhere) return PIXELS_ELSEWHERE;
+  return failed ? PIXELS_NOT_SOUND : PIXELS_MADE;
 }
 
 void fill_placeholder(TextureLevels *out, uint32_t placeholder) {

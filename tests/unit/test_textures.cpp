@@ -369,6 +369,8 @@ TEST_F(Textures, TheSameLevelsOnAnyThreadCountAsBefore) {
       {"e.png", sample_png(512, 512, 6, 8, false, rgba)},
       {"f.tga", sample_tga(small, 2, 24, 0, false)}, {"g.bmp", sample_bmp(p24, 24, true)},
       {"h.bmp", sample_bmp_rle(p8, 8)},           {"i.bmp", {'B', 'M'}},
+      {"j.png", sample_png(256, 256, 6, 8, true, std::vector<uint16_t>(rgba.begin(), rgba.begin() + 256 * 256 * 4))},
+      {"k.jpg", sample_jpeg(512, 512, 3, false, Bytes(rgba.begin(), rgba.begin() + 512 * 512 * 3))},
   };
   int t = 0;
   for (const auto &f : files) {
@@ -391,7 +393,7 @@ TEST_F(Textures, TheSameLevelsOnAnyThreadCountAsBefore) {
     for (int i = 1; i <= texture_table.texture_count; i++) texture_table.textures[i].sample_color = placeholders[(size_t)i - 1];
     texture_table.textures_loaded = 0;
     ASSERT_EQ(0, load_textures(nullptr));
-    EXPECT_EQ(8, texture_table.textures_loaded);
+    EXPECT_EQ(10, texture_table.textures_loaded);
     for (int i = 1; i <= texture_table.texture_count; i++) {
       SCOPED_TRACE(entry(i).filename);
       const ReferenceLevels &ref = want[(size_t)i - 1];
