@@ -65,9 +65,11 @@
 #include "render/export/export_rows.h"
 #include "render/export/export_stream.h"
 #include "render/export/export_timing.h"
+#include "render/view/map_layers.h"
 #include "render/view/map_view.h"
 #include "render/view/overview.h"
 #include "render/view/texture_palette.h"
+#include "ui/display.h"
 
 using Clock = std::chrono::steady_clock;
 
@@ -1467,6 +1469,51 @@ static int bench_streamed_exports(const std::string &full) {
   return 0;
 }
 
+// One opening in a window, with the window's way of loading textures: the
+// textures of the tiles in view first, the map drawn once they are in.
+// Prints the time from the maps read (the watcher's choice) to that first
+// frame and to the end of the textures.
+struct FirstFrame {
+  Clock::time_point chosen, first;
+  bool drawn;
+};
+
+static void choose_in_view(void *context, unsigned char *first) {
+  FirstFrame &f = *(FirstFrame *)context;
+  f.chosen = Clock::now();
+  reset_view();
+  const MapGeometry g = view_geometry(display.back_buffer, view);
+  for (int i = g.i0; i < g.i1; i++)
+    for (int j = g.j0; j < g.j1; j++) {
+      const int t = tile_at(g.X0 + i, g.Y0 + j).texture;
+      if (t >= 1 && t < MAX_TEXTURES) first[t] = 1;
+    }
+}
+
+static void draw_first(void *context) {
+  FirstFrame &f = *(FirstFrame *)context;
+  if (f.drawn) return;
+  draw_map_view(display.back_buffer, view, 1);
+  blit(display.back_buffer, screen, 0, 0, 0, 0, display.screen_width, display.status_y);
+  f.first = Clock::now();
+  f.drawn = true;
+}
+
+static int first_frame_once(const char *tfd, int watched) {
+  if (start_graphics(768, 538) != 0) return 1;
+  clear_terrain_model();
+  snprintf(terrain_paths.tfd_path, sizeof(terrain_paths.tfd_path), "%s", tfd);
+  FirstFrame f = {{}, {}, false};
+  const TextureWatcher watcher = {choose_in_view, draw_first, &f};
+  OpenReport report;
+  Clock::time_point t0 = Clock::now();
+  if (open_terrain_files(1, &strip_reporter, &report, watched ? &watcher : nullptr) != OPEN_DONE) return 1;
+  const Clock::time_point done = Clock::now();
+  printf("open %.4f first %.4f\n", std::chrono::duration<double>(done - t0).count(),
+         watched ? std::chrono::duration<double>(f.first - f.chosen).count() : 0.0);
+  return 0;
+}
+
 // A shell command's wall time and the peak resident memory of the
 // processes it ran.
 struct CommandRun {
@@ -1505,6 +1552,8 @@ static std::vector<std::string> texture_set_files(const std::string &tfd) {
 // of 400 textures, against the floor reader of the same files, against
 // libpng decoding the PNGs divided by the cores, and its peak memory against
 // the same terrain with no texture files (the same levels, of placeholders).
+static std::string self_program;
+
 static int bench_texture_sets(const std::string &dir) {
   const std::string veldkit = veldkit_program(), work = dir + "/texture-sets-work";
   system(("rm -rf '" + work + "' && mkdir -p '" + work + "'").c_str());
@@ -1559,6 +1608,30 @@ static int bench_texture_sets(const std::string &dir) {
                   set.limit, format("%.2f s / %.2f s", median(ours), per_core));
     }
   }
+  // The first frame in the window, the textures in view first, against the
+  // whole opening without that.
+  {
+    std::vector<double> first, watched, plain;
+    for (int i = 0; i <= RUNS; i++) {
+      for (int w : {1, 0}) {
+        const std::string cmd = "xvfb-run -a -s '-screen 0 1024x768x24' '" + self_program + "' --first-frame " +
+                                std::to_string(w) + " '" + bmp1024 + "' 2>/dev/null";
+        FILE *p = popen(cmd.c_str(), "r");
+        double open_s = 0, first_s = 0;
+        if (!p || fscanf(p, "open %lf first %lf", &open_s, &first_s) != 2) fprintf(stderr, "the first-frame run failed\n");
+        if (p) pclose(p);
+        if (i == 0) continue;
+        (w ? watched : plain).push_back(open_s);
+        if (w) first.push_back(first_s);
+      }
+    }
+    printf("  window, 400 BMPs of 1024: first frame %.2f s after the maps; opening %.2f s, %.2f s without the first frame (+%.1f %%)\n",
+           median(first), median(watched), median(plain), 100 * (median(watched) / median(plain) - 1));
+    note_target("first frame after the maps, 400 BMPs of 1024, s / 0.5", median(first) / 0.5, 1.0,
+                format("%.2f s", median(first)));
+    note_target("opening with the first frame / without, 400 BMPs of 1024", median(watched) / median(plain), 1.05,
+                format("%.2f s / %.2f s", median(watched), median(plain)));
+  }
   // The same terrain with no texture files: the same levels, none read.
   const std::string bare = dir + "/textures-none";
   system(("rm -rf '" + bare + "' && mkdir -p '" + bare + "'").c_str());
@@ -1612,9 +1685,12 @@ int main(int argc, char **argv) {
     if (start_graphics(768, 538) != 0) return 1;  // the terrain's textures are bitmaps
     return bench_lands_import(make_bench_terrain(dir + "/full", "Full", 4000), dir + "/lands-import");
   }
+  if (argc == 4 && strcmp(argv[1], "--first-frame") == 0) return first_frame_once(argv[3], atoi(argv[2]));
   if (argc >= 2 && strcmp(argv[1], "--texture-sets") == 0) {
     const std::string dir = data_folder(argc, argv);
     const std::string self = argv[0];
+    char whole[4096];
+    self_program = realpath(argv[0], whole) ? whole : self;
     floor_reader = self.substr(0, self.rfind('/') + 1) + "veldkit_floor_reader";
     if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) return 1;
     return bench_texture_sets(dir);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -120,12 +121,18 @@ static int take_levels(TextureEntry &entry, const TextureLevels &made) {
 
 namespace {
 
+enum { TEXTURE_SHOWN_EVERY_MS = 250 };  // how often a watcher sees the rest fill in
+
 struct TextureLoading {
   const Reporter *reporter;
-  std::vector<std::string> paths;  // empty for none
+  std::vector<int> order;          // the entry loaded k-th
+  std::vector<std::string> paths;  // of entry order[k]; empty for none
   std::vector<uint32_t> placeholders;
   int direct;  // the program's colour depth is 32 bits
   int failed;
+  const TextureWatcher *watcher;
+  int first_count;  // entries the watcher wanted first
+  std::chrono::steady_clock::time_point last_shown;
 };
 
 void make_texture(void *context, int k, unsigned char *buffer) {
@@ -144,7 +151,16 @@ void make_texture(void *context, int k, unsigned char *buffer) {
 int take_texture(void *context, int k, const unsigned char *buffer) {
   TextureLoading &loading = *(TextureLoading *)context;
   TextureTable &table = texture_table;
-  const int t = k + 1;
+  const int t = loading.order[(size_t)k];
+  const TextureWatcher *watcher = loading.watcher;
+  if (watcher && watcher->shown) {
+    const auto now = std::chrono::steady_clock::now();
+    if (k == loading.first_count ||
+        (k > loading.first_count && now - loading.last_shown > std::chrono::milliseconds(TEXTURE_SHOWN_EVERY_MS))) {
+      watcher->shown(watcher->context);
+      loading.last_shown = std::chrono::steady_clock::now();
+    }
+  }
   TextureEntry &entry = table.textures[t];
   report_progress(loading.reporter, "Loading Texture: %3d/%3d : %s" "                       ", t,
                   table.textures_declared, entry.filename);
@@ -167,7 +183,7 @@ int take_texture(void *context, int k, const unsigned char *buffer) {
 
 }  // namespace
 
-int load_textures(const Reporter *reporter) {
+int load_textures(const Reporter *reporter, const TextureWatcher *watcher) {
   TextureTable &table = texture_table;
   int count = table.texture_count;
   if (count > MAX_TEXTURES - 1) count = MAX_TEXTURES - 1;
@@ -177,10 +193,24 @@ int load_textures(const Reporter *reporter) {
   }
 
   // Names, paths and placeholder colours first: the work threads only read.
-  TextureLoading loading = {reporter, {}, {}, get_color_depth() == 32, 0};
-  for (int t = 1; t <= count; t++) {
-    TextureEntry &entry = table.textures[t];
-    if (t > table.last_declared_texture) strcpy(entry.filename, "NONE");
+  TextureLoading loading = {reporter, {}, {}, {}, get_color_depth() == 32, 0, watcher, 0, {}};
+  for (int t = 1; t <= count; t++)
+    if (t > table.last_declared_texture) strcpy(table.textures[t].filename, "NONE");
+  if (watcher) {
+    // Entries not in yet show their sample colour, not a bitmap of before.
+    for (int t = 1; t <= count; t++) release_levels(table.textures[t]);
+    unsigned char first[MAX_TEXTURES] = {};
+    if (watcher->choose) watcher->choose(watcher->context, first);
+    for (int t = 1; t <= count; t++)
+      if (first[t]) loading.order.push_back(t);
+    loading.first_count = (int)loading.order.size();
+    for (int t = 1; t <= count; t++)
+      if (!first[t]) loading.order.push_back(t);
+  } else {
+    for (int t = 1; t <= count; t++) loading.order.push_back(t);
+  }
+  for (int t : loading.order) {
+    const TextureEntry &entry = table.textures[t];
     char path[PATH_SIZE];
     loading.paths.push_back(texture_path(path, entry.filename) ? std::string(path) : std::string());
     loading.placeholders.push_back((uint32_t)entry.sample_color);
@@ -192,6 +222,8 @@ int load_textures(const Reporter *reporter) {
   run_in_order_or_alone(count, sizeof(TextureLevels), make_texture, take_texture, &loading, (unsigned char *)spare);
   free(spare);
   if (loading.failed) return RESULT_NO_MEMORY;
+  // Every entry was wanted first: the watcher sees them all in.
+  if (watcher && watcher->shown && loading.first_count == count) watcher->shown(watcher->context);
   report_progress(reporter, "Loading Texture: Done." "                              ");
   return RESULT_OK;
 }

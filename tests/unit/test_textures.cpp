@@ -413,6 +413,53 @@ TEST_F(Textures, TheSameLevelsOnAnyThreadCountAsBefore) {
     for (BITMAP *level : ref.levels) destroy_bitmap(level);
 }
 
+// The window's way: chosen entries first, the map shown once they are in.
+// Catches an order that mixes up entries and their files or placeholders,
+// and a first showing before the chosen ones are in or after the others.
+TEST_F(Textures, AWatcherSeesItsChosenTexturesFirstWithTheSameLevels) {
+  const int n = 6;
+  for (int t = 1; t <= n; t++) {
+    const std::string name = "w" + std::to_string(t) + ".bmp";
+    save_pattern(dir.file(name), 512, 512, [t](int x, int y) { return Rgb{(x * t) & 255, (y + 40 * t) & 255, t}; });
+    declare(t, t == 4 ? "missing.bmp" : name.c_str());
+  }
+  texture_table.texture_count = n + 1;  // and one only the tile map uses
+  std::vector<int> placeholders;
+  for (int t = 1; t <= n + 1; t++) placeholders.push_back(entry(t).sample_color);
+  ASSERT_EQ(0, load_textures(nullptr));
+  std::vector<int> samples;
+  std::vector<Rgb> corners;
+  for (int t = 1; t <= n + 1; t++) {
+    samples.push_back(entry(t).sample_color);
+    corners.push_back(pixel_rgb(entry(t).levels[0], 255, 0));
+    texture_table.textures[t].sample_color = placeholders[(size_t)t - 1];
+  }
+  struct Seen {
+    std::vector<std::vector<int>> with_levels;  // at each showing
+  } seen;
+  TextureWatcher watcher = {
+      [](void *, unsigned char *first) { first[5] = first[2] = first[4] = 1; },
+      [](void *context) {
+        std::vector<int> in;
+        for (int t = 1; t <= texture_table.texture_count; t++)
+          if (texture_table.textures[t].levels[0]) in.push_back(t);
+        ((Seen *)context)->with_levels.push_back(in);
+      },
+      &seen};
+  set_work_threads(3);
+  texture_table.textures_loaded = 0;
+  ASSERT_EQ(0, load_textures(nullptr, &watcher));
+  set_work_threads(0);
+  ASSERT_FALSE(seen.with_levels.empty());
+  EXPECT_EQ((std::vector<int>{2, 4, 5}), seen.with_levels[0]);
+  EXPECT_EQ(5, texture_table.textures_loaded);
+  for (int t = 1; t <= n + 1; t++) {
+    SCOPED_TRACE(t);
+    EXPECT_EQ(samples[(size_t)t - 1], entry(t).sample_color);
+    EXPECT_EQ(corners[(size_t)t - 1], pixel_rgb(entry(t).levels[0], 255, 0));
+  }
+}
+
 TEST(ImageHeader, SizeLimits) {
   EXPECT_TRUE(image_size_accepted(4096, 4096));
   EXPECT_TRUE(image_size_accepted(32767, 512));
