@@ -22,17 +22,18 @@ int texture_level_offset(int k) {
 // Each level's sums are the 2 x 2 sums of the level before's, so that a
 // level is the exact average of its block of level 0, as if shrunk from it.
 void make_levels_from_level0(TextureLevels *out) {
-  const uint32_t *level0 = out->pixels;
+  // Level 0's pixels as bytes, the low one first: byte c of a pixel is
+  // (value >> 8c) & 0xFF on this machine's order.
+  const unsigned char *level0 = (const unsigned char *)out->pixels;
+  static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "pixels read as bytes, low byte first");
   uint32_t *sums = out->sums[0];
   int side = TEXTURE_SIZE / 2;
-  for (int y = 0; y < side; y++)
-    for (int x = 0; x < side; x++) {
-      const uint32_t *p = level0 + 2 * y * TEXTURE_SIZE + 2 * x;
-      const uint32_t q[4] = {p[0], p[1], p[TEXTURE_SIZE], p[TEXTURE_SIZE + 1]};
-      uint32_t *s = sums + 3 * (y * side + x);
-      for (int c = 0; c < 3; c++)
-        s[c] = ((q[0] >> 8 * c) & 0xFF) + ((q[1] >> 8 * c) & 0xFF) + ((q[2] >> 8 * c) & 0xFF) + ((q[3] >> 8 * c) & 0xFF);
-    }
+  for (int y = 0; y < side; y++) {
+    const unsigned char *a = level0 + 4 * 2 * y * TEXTURE_SIZE, *b = a + 4 * TEXTURE_SIZE;
+    uint32_t *s = sums + 3 * y * side;
+    for (int x = 0; x < side; x++, a += 8, b += 8, s += 3)
+      for (int c = 0; c < 3; c++) s[c] = (uint32_t)a[c] + a[4 + c] + b[c] + b[4 + c];
+  }
   for (int k = 1; k < TEXTURE_LEVELS; k++) {
     if (k > 1) {
       const uint32_t *before = out->sums[k % 2];  // side * 2 square
@@ -94,6 +95,39 @@ int start_level_zero(LevelZero *z, int side, int pixel_bytes, const int place[3]
   return z->column_sums == nullptr;
 }
 
+// Sixteen columns at a time, the sums apart from the row: the compiler adds
+// them in one vector.
+void start_column_sums(uint16_t *__restrict sums, const unsigned char *__restrict bytes, int n) {
+  const int whole = n & ~15;
+  for (int i = 0; i < whole; i += 16)
+    for (int k = 0; k < 16; k++) sums[i + k] = bytes[i + k];
+  for (int i = whole; i < n; i++) sums[i] = bytes[i];
+}
+
+void add_to_column_sums(uint16_t *__restrict sums, const unsigned char *__restrict bytes, int n) {
+  const int whole = n & ~15;
+  for (int i = 0; i < whole; i += 16)
+    for (int k = 0; k < 16; k++) sums[i + k] = (uint16_t)(sums[i + k] + bytes[i + k]);
+  for (int i = whole; i < n; i++) sums[i] = (uint16_t)(sums[i] + bytes[i]);
+}
+
+// A row of level 0 from a block's column sums: each pixel the average of
+// its F x F pixels of Bytes bytes, per byte.
+template <int Bytes, int F>
+void finish_block(const uint16_t *sums, uint32_t *out, const int *place) {
+  constexpr int shift = F == 2 ? 2 : F == 4 ? 4 : 6;  // the block holds F * F pixels
+  const int to0 = 8 * place[0], to1 = 8 * place[1], to2 = 8 * place[2];
+  for (int x = 0; x < TEXTURE_SIZE; x++, sums += F * Bytes) {
+    unsigned t0 = 0, t1 = 0, t2 = 0;
+    for (int j = 0; j < F * Bytes; j += Bytes) {
+      t0 += sums[j];
+      t1 += sums[j + 1];
+      t2 += sums[j + 2];
+    }
+    out[x] = (t0 >> shift) << to0 | (t1 >> shift) << to1 | (t2 >> shift) << to2;
+  }
+}
+
 void add_level_zero_row(LevelZero *z, int y, const unsigned char *row) {
   const int n = z->width * z->pixel_bytes;
   if (z->factor_bits == 0) {
@@ -107,25 +141,17 @@ void add_level_zero_row(LevelZero *z, int y, const unsigned char *row) {
     return;
   }
   uint16_t *sums = z->column_sums;
-  for (int i = 0; i < n; i++) sums[i] = (uint16_t)(sums[i] + row[i]);
+  if (z->rows_in_block == 0) start_column_sums(sums, row, n);
+  else add_to_column_sums(sums, row, n);
   const int factor = 1 << z->factor_bits;
   if (++z->rows_in_block < factor) return;
   // The block is whole: each output pixel sums its factor columns.
-  const int shift = 2 * z->factor_bits;
   uint32_t *out = z->level0 + (y >> z->factor_bits) * TEXTURE_SIZE;
-  const int step = factor * z->pixel_bytes;
-  for (int x = 0; x < TEXTURE_SIZE; x++) {
-    const uint16_t *s = sums + x * step;
-    unsigned total[3] = {0, 0, 0};
-    for (int j = 0; j < step; j += z->pixel_bytes) {
-      total[0] += s[j];
-      total[1] += s[j + 1];
-      total[2] += s[j + 2];
-    }
-    out[x] = (total[0] >> shift) << 8 * z->place[0] | (total[1] >> shift) << 8 * z->place[1] |
-             (total[2] >> shift) << 8 * z->place[2];
-  }
-  memset(sums, 0, (size_t)n * sizeof(uint16_t));
+  const int kind = (z->pixel_bytes == 3 ? 0 : 3) + z->factor_bits - 1;
+  static void (*const finish[6])(const uint16_t *, uint32_t *, const int *) = {
+      finish_block<3, 2>, finish_block<3, 4>, finish_block<3, 8>,
+      finish_block<4, 2>, finish_block<4, 4>, finish_block<4, 8>};
+  finish[kind](sums, out, z->place);
   z->rows_in_block = 0;
 }
 
