@@ -16,9 +16,7 @@ static uint32_t le32(const unsigned char *p) {
   return p[0] | (p[1] << 8) | (p[2] << 16) | ((uint32_t)p[3] << 24);
 }
 
-// 1 when makecol32 puts red, green and blue each in its own low byte, so
-// that a value is three bytes that can be placed directly.
-static int components_in_low_bytes() {
+int components_in_low_bytes() {
   const int r = _rgb_r_shift_32, g = _rgb_g_shift_32, b = _rgb_b_shift_32;
   const int ok[3] = {r % 8 == 0 && r <= 16, g % 8 == 0 && g <= 16, b % 8 == 0 && b <= 16};
   return ok[0] && ok[1] && ok[2] && r != g && g != b && r != b;

@@ -23,6 +23,10 @@ struct BmpRows {
 // of the low three bytes; for 8 bits no kept transparency).
 int bmp_rows_layout(const unsigned char *header, long n, uint64_t file_size, BmpRows *rows);
 
+// 1 when makecol32 puts red, green and blue each in its own one of the low
+// three bytes, so that a pixel's components can be placed there directly.
+int components_in_low_bytes();
+
 // The byte each of a 24-bit row's three bytes (blue, green, red) lands in
 // within a 32-bit value.
 void bmp_rows_places(int place[3]);

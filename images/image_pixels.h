@@ -24,18 +24,20 @@ BITMAP *image_pixels_bitmap(const ImagePixels &image);
 // kind or its size is refused as a texture (nothing to free then).
 int read_png_pixels(const unsigned char *data, long size, ImagePixels *out);
 int read_jpeg_pixels(const unsigned char *data, long size, ImagePixels *out);
-// A picture handed over a row at a time: start(context, width, height)
-// once, 0 to go on; then row(context, y, rgba) for y from 0 (the top) down,
-// width * 4 bytes a row.
+// A picture handed over a row at a time: start(context, width, height,
+// channels) once, 0 to go on; then row(context, y, pixels) for y from 0 (the
+// top) down, width * channels bytes a row: RGBA, or RGB (channels 3) for a
+// picture opaque throughout.
 struct PixelRows {
-  int (*start)(void *context, int width, int height);
-  void (*row)(void *context, int y, const unsigned char *rgba);
+  int (*start)(void *context, int width, int height, int channels);
+  void (*row)(void *context, int y, const unsigned char *pixels);
   void *context;
 };
 
-// A PNG's rows as read_png_pixels makes them, without the whole picture in
-// memory (but for an interlaced one): 0, or 1 as read_png_pixels; rows may
-// have been handed over before a fault is found.
+// A PNG's rows as read_png_pixels makes them (but RGB where it has no alpha
+// or transparent colour), without the whole picture in memory (but for an
+// interlaced one): 0, or 1 as read_png_pixels; rows may have been handed
+// over before a fault is found.
 int read_png_rows(const unsigned char *data, long size, const PixelRows &taker);
 
 // A Windows bitmap with a 52-, 56-, 64-, 108- or 124-byte info header.

@@ -41,7 +41,7 @@ static void png_quiet(png_structp, png_const_charp) {}
 
 // The reading set up to give 8-bit RGBA rows; 0, or 1 when the header is
 // refused. Within png_decode's jump frame only.
-static int png_start(PngJob *job, png_uint_32 *width, png_uint_32 *height, int *interlace) {
+static int png_start(PngJob *job, png_uint_32 *width, png_uint_32 *height, int *interlace, int *channels) {
   png_structp png = job->png;
   png_infop info = job->info;
   png_set_read_fn(png, job, png_read_bytes);
@@ -56,11 +56,13 @@ static int png_start(PngJob *job, png_uint_32 *width, png_uint_32 *height, int *
   png_set_expand(png);
   png_set_scale_16(png);
   if (!(colour & PNG_COLOR_MASK_COLOR)) png_set_gray_to_rgb(png);
-  if (!(colour & PNG_COLOR_MASK_ALPHA) && !png_get_valid(png, info, PNG_INFO_tRNS))
-    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+  // Opaque pictures: an alpha of 255 throughout, added only when asked for.
+  const int opaque = !(colour & PNG_COLOR_MASK_ALPHA) && !png_get_valid(png, info, PNG_INFO_tRNS);
+  if (opaque && *channels == 4) png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+  if (!opaque) *channels = 4;
   png_set_interlace_handling(png);
   png_read_update_info(png, info);
-  return png_get_rowbytes(png, info) != (size_t)*width * 4;
+  return png_get_rowbytes(png, info) != (size_t)*width * *channels;
 }
 
 // 0 with job->pixels filled; 1 on any error. On either, job->pixels.rgba and
@@ -69,8 +71,8 @@ static int png_decode(PngJob *job) {
   png_structp png = job->png;
   if (setjmp(png_jmpbuf(png))) return 1;
   png_uint_32 width, height;
-  int interlace;
-  if (png_start(job, &width, &height, &interlace)) return 1;
+  int interlace, channels = 4;
+  if (png_start(job, &width, &height, &interlace, &channels)) return 1;
   if (start_image_pixels(&job->pixels, width, height)) return 1;
   job->rows = (png_bytep *)malloc(sizeof(png_bytep) * height);
   if (!job->rows) return 1;
@@ -85,10 +87,11 @@ static int png_decode_rows(PngJob *job, const PixelRows &taker) {
   png_structp png = job->png;
   if (setjmp(png_jmpbuf(png))) return 1;
   png_uint_32 width, height;
-  int interlace;
-  if (png_start(job, &width, &height, &interlace)) return 1;
+  int interlace, channels = 3;
+  if (png_start(job, &width, &height, &interlace, &channels)) return 1;
   if (interlace != PNG_INTERLACE_NONE) return 2;
-  if (start_image_pixels(&job->pixels, width, 1) || taker.start(taker.context, (int)width, (int)height)) return 1;
+  if (start_image_pixels(&job->pixels, width, 1) || taker.start(taker.context, (int)width, (int)height, channels))
+    return 1;
   for (png_uint_32 y = 0; y < height; y++) {
     png_read_row(png, job->pixels.rgba, nullptr);
     taker.row(taker.context, (int)y, job->pixels.rgba);
@@ -110,7 +113,7 @@ int read_png_rows(const unsigned char *data, long size, const PixelRows &taker) 
   // Interlaced: the whole picture first.
   ImagePixels image;
   if (read_png_pixels(data, size, &image) != 0) return 1;
-  int failed = taker.start(taker.context, image.width, image.height);
+  int failed = taker.start(taker.context, image.width, image.height, 4);
   for (int y = 0; y < image.height && !failed; y++)
     taker.row(taker.context, y, image.rgba + (size_t)y * image.width * 4);
   free_image_pixels(&image);

@@ -220,23 +220,35 @@ struct PixelsToLevelZero {
   LevelZero zero;
   uint32_t *values;
   TextureLevels *out;
+  int channels;   // 3: opaque RGB rows, averaged as they are
   int elsewhere;  // a size level 0 is not averaged from: stretched by the library
 };
 
-int start_pixels(void *context, int width, int height) {
+int start_pixels(void *context, int width, int height, int channels) {
   PixelsToLevelZero &p = *(PixelsToLevelZero *)context;
   p.out->file_width = width;
   p.out->file_height = height;
-  p.elsewhere = width != height || start_level_zero(&p.zero, width, 4, VALUE_PLACES, p.out->pixels) != 0;
+  p.channels = channels;
+  // Red, green and blue go where makecol32 puts them.
+  const int rgb_places[3] = {_rgb_r_shift_32 / 8, _rgb_g_shift_32 / 8, _rgb_b_shift_32 / 8};
+  const int rgb = channels == 3 && components_in_low_bytes();
+  if (channels == 3 && !rgb) p.channels = 4;
+  p.elsewhere = width != height ||
+                start_level_zero(&p.zero, width, rgb ? 3 : 4, rgb ? rgb_places : VALUE_PLACES, p.out->pixels) != 0;
   if (p.elsewhere) return 1;
   p.values = (uint32_t *)malloc((size_t)width * 4);
   return p.values == nullptr;
 }
 
-void take_pixels_row(void *context, int y, const unsigned char *rgba) {
+void take_pixels_row(void *context, int y, const unsigned char *pixels) {
   PixelsToLevelZero &p = *(PixelsToLevelZero *)context;
-  for (int x = 0; x < p.zero.width; x++, rgba += 4)
-    p.values[x] = rgba[3] < 128 ? (uint32_t)MASK_COLOR_32 : (uint32_t)makecol32(rgba[0], rgba[1], rgba[2]);
+  if (p.channels == 3 && p.zero.pixel_bytes == 3) {
+    add_level_zero_row(&p.zero, y, pixels);
+    return;
+  }
+  const int step = p.channels;
+  for (int x = 0; x < p.zero.width; x++, pixels += step)
+    p.values[x] = step == 4 && pixels[3] < 128 ? (uint32_t)MASK_COLOR_32 : (uint32_t)makecol32(pixels[0], pixels[1], pixels[2]);
   add_level_zero_row(&p.zero, y, (const unsigned char *)p.values);
 }
 
@@ -258,7 +270,7 @@ int pixels_level_zero(const char *path, int fd, uint64_t size, TextureLevels *ou
   } else {
     ImagePixels image;
     failed = read_image_pixels(path, data, (long)size, &image);
-    if (!failed) failed = start_pixels(&p, image.width, image.height);
+    if (!failed) failed = start_pixels(&p, image.width, image.height, 4);
     for (int y = 0; !failed && y < image.height; y++) take_pixels_row(&p, y, image.rgba + (size_t)y * image.width * 4);
     if (image.rgba) free_image_pixels(&image);
   }

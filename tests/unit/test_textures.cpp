@@ -360,6 +360,8 @@ TEST_F(Textures, TheSameLevelsOnAnyThreadCountAsBefore) {
   for (int i = 0; i < 512 * 512 * 4; i++) rgba.push_back((uint16_t)(grain(i, 5) & 0xFF));
   Bytes palette8 = sample_bmp(p8, 8, false);
   for (int i = 0; i < 1024; i++) palette8[54 + i] = (unsigned char)grain(i, 9);
+  std::vector<uint16_t> grey16;
+  for (int i = 0; i < 1024 * 1024; i++) grey16.push_back((uint16_t)grain(i, 11));
   const struct {
     const char *name;
     Bytes bytes;
@@ -371,6 +373,8 @@ TEST_F(Textures, TheSameLevelsOnAnyThreadCountAsBefore) {
       {"h.bmp", sample_bmp_rle(p8, 8)},           {"i.bmp", {'B', 'M'}},
       {"j.png", sample_png(256, 256, 6, 8, true, std::vector<uint16_t>(rgba.begin(), rgba.begin() + 256 * 256 * 4))},
       {"k.jpg", sample_jpeg(512, 512, 3, false, Bytes(rgba.begin(), rgba.begin() + 512 * 512 * 3))},
+      {"l.png", sample_png(256, 256, 2, 8, false, std::vector<uint16_t>(rgba.begin(), rgba.begin() + 256 * 256 * 3))},
+      {"m.png", sample_png(1024, 1024, 0, 16, false, grey16)},
   };
   int t = 0;
   for (const auto &f : files) {
@@ -393,7 +397,7 @@ TEST_F(Textures, TheSameLevelsOnAnyThreadCountAsBefore) {
     for (int i = 1; i <= texture_table.texture_count; i++) texture_table.textures[i].sample_color = placeholders[(size_t)i - 1];
     texture_table.textures_loaded = 0;
     ASSERT_EQ(0, load_textures(nullptr));
-    EXPECT_EQ(10, texture_table.textures_loaded);
+    EXPECT_EQ(12, texture_table.textures_loaded);
     for (int i = 1; i <= texture_table.texture_count; i++) {
       SCOPED_TRACE(entry(i).filename);
       const ReferenceLevels &ref = want[(size_t)i - 1];
