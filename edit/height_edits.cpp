@@ -55,12 +55,31 @@ long long sum_of(const SampleRect &s) {
 
 uint16_t mean_of(long long sum, long long n) { return (uint16_t)((sum + n / 2) / n); }
 
-// Samples a..b of a column, each the rounded mean of the three row sums
-// around it (sums[y] for sample y): n fixed, so that the division is a
-// multiplication.
+// n samples, each the rounded mean of the three row sums around its own
+// (sums[-1] .. sums[n]): N fixed, so that the division is a multiplication,
+// and sixteen at a time, apart from the sums, so that the compiler makes
+// them in vectors.
 template <uint32_t N>
-void means_of_sums(const uint32_t *sums, uint16_t *column, int a, int b) {
-  for (int y = a; y <= b; y++) column[y] = (uint16_t)((sums[y - 1] + sums[y] + sums[y + 1] + N / 2) / N);
+void means_of_sums(const uint32_t *__restrict sums, uint16_t *__restrict out, int n) {
+  int i = 0;
+  for (; i + 16 <= n; i += 16)
+    for (int k = 0; k < 16; k++) out[i + k] = (uint16_t)((sums[i + k - 1] + sums[i + k] + sums[i + k + 1] + N / 2) / N);
+  for (; i < n; i++) out[i] = (uint16_t)((sums[i - 1] + sums[i] + sums[i + 1] + N / 2) / N);
+}
+
+// Each row's sum across three columns (c null: two), sixteen at a time.
+void add_rows(const uint16_t *__restrict a, const uint16_t *__restrict b, const uint16_t *__restrict c,
+              uint32_t *__restrict sums, size_t n) {
+  size_t i = 0;
+  if (c) {
+    for (; i + 16 <= n; i += 16)
+      for (size_t k = 0; k < 16; k++) sums[i + k] = (uint32_t)a[i + k] + b[i + k] + c[i + k];
+    for (; i < n; i++) sums[i] = (uint32_t)a[i] + b[i] + c[i];
+    return;
+  }
+  for (; i + 16 <= n; i += 16)
+    for (size_t k = 0; k < 16; k++) sums[i + k] = (uint32_t)a[i + k] + b[i + k];
+  for (; i < n; i++) sums[i] = (uint32_t)a[i] + b[i];
 }
 
 // Each sample the mean of its 3 x 3 neighbours on the map, all as they were
@@ -94,12 +113,8 @@ void smooth(const SampleRect &s) {
     for (int x = a; x < b; x++) {
       if (x + 1 < map_x) memcpy(next, x + 1 == b ? edge(k, 1) : height_map.heights[x + 1] + r0, rows * 2);
       const int has_prev = x > 0, has_next = x + 1 < map_x;
-      if (has_prev && has_next) {
-        for (size_t r = 0; r < rows; r++) sums[r] = (uint32_t)prev[r] + cur[r] + next[r];
-      } else {
-        const uint16_t *other = has_prev ? prev : next;  // a map has at least four columns
-        for (size_t r = 0; r < rows; r++) sums[r] = (uint32_t)cur[r] + other[r];
-      }
+      // A map has at least four columns: an edge column has one neighbour.
+      add_rows(cur, has_prev ? prev : next, has_prev && has_next ? next : nullptr, sums, rows);
       const int across = 1 + has_prev + has_next;
       uint16_t *column = height_map.heights[x];
       // The map's first and last rows have fewer neighbours.
@@ -111,8 +126,8 @@ void smooth(const SampleRect &s) {
       };
       const int first = s.y0 == 0 ? 1 : s.y0, last = s.y1 == map_y - 1 ? s.y1 - 1 : s.y1;
       if (s.y0 == 0) edge_mean(0);
-      if (across == 3) means_of_sums<9>(at_row, column, first, last);
-      else means_of_sums<6>(at_row, column, first, last);
+      if (across == 3) means_of_sums<9>(at_row + first, column + first, last - first + 1);
+      else means_of_sums<6>(at_row + first, column + first, last - first + 1);
       if (s.y1 == map_y - 1 && s.y1 > 0) edge_mean(s.y1);
       std::swap(prev, cur);
       std::swap(cur, next);
