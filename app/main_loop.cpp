@@ -9,11 +9,11 @@
 #include "app/mouse_gestures.h"
 #include "app/navigation.h"
 #include "app/save_prompt.h"
-#include "app/session.h"
 #include "app/status_bar.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
 #include "edit/edit_history.h"
+#include "program/session.h"
 #include "render/view/overview.h"
 #include "ui/display.h"
 

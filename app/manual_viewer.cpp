@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 
-#include "app/resource_files.h"
 #include "app/startup.h"
 #include "core/regular_file.h"
+#include "program/resource_files.h"
 #include "ui/dialog_theme.h"
 #include "ui/manual_text.h"
 

@@ -6,11 +6,11 @@
 
 #include "app/key_table.h"
 #include "app/main_loop.h"
-#include "app/session.h"
 #include "core/terrain_model.h"
 #include "edit/area_edits.h"
 #include "edit/edit_history.h"
 #include "edit/land_edits.h"
+#include "program/session.h"
 #include "render/view/overview.h"
 #include "ui/display.h"
 

@@ -6,10 +6,10 @@
 #include <cstring>
 
 #include "app/save_prompt.h"
-#include "app/session.h"
 #include "app/startup.h"
 #include "core/land_table.h"
 #include "core/terrain_model.h"
+#include "program/session.h"
 #include "ui/draw_box.h"
 
 void show_message(BITMAP *bmp, int x, int y, int scheme, const char *format, ...) {

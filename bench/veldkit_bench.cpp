@@ -40,8 +40,6 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/batch_export.h"
-#include "app/command_line.h"
 #include "app/main_loop.h"
 #include "app/opening.h"
 #include "app/startup.h"
@@ -55,10 +53,12 @@
 #include "edit/height_edits.h"
 #include "edit/land_edits.h"
 #include "edit/land_grid.h"
-#include "files/land_file.h"
 #include "files/height_map_file.h"
+#include "files/land_file.h"
 #include "files/target_areas.h"
 #include "files/tile_map_file.h"
+#include "app/batch_export.h"
+#include "app/command_line.h"
 #include "render/export/export_bitmap.h"
 #include "render/export/export_stream.h"
 #include "render/export/export_timing.h"
