@@ -57,13 +57,10 @@ LoopPacing &loop_pacing() { return pacing; }
 int view_scale() { return (int)pow(2.0, 8 - view.zoom_level); }
 
 void mouse_readout(int mx, int my, int *x_metres, int *y_metres) {
-  const long long s = view_scale();
   const long long columns = map_columns(), rows = map_rows();
   // X is the left edge of the pointer's pixel column, Y the top edge of its row.
-  const long long x =
-      (2000LL * mx) / s + 2000LL * (view.cursor_x - display.screen_width / (2 * s));
-  const long long north0 = 2000LL * (rows - view.cursor_y + display.status_y / (2 * s));
-  const long long y = north0 - (2000LL * my) / s;
+  const MapPixel p = map_pixel(view, display.screen_width, display.status_y, mx, my);
+  const long long x = p.east, y = p.north;
   if (columns == 0 || rows == 0 || x < 0 || y < 0 || x > 2000 * columns || y > 2000 * rows) {
     *x_metres = *y_metres = -1;
     return;
@@ -73,16 +70,10 @@ void mouse_readout(int mx, int my, int *x_metres, int *y_metres) {
 }
 
 int tile_under_pointer(int mx, int my, int *x, int *y) {
-  if (mx < 0 || my < 0 || mx >= display.screen_width || my >= display.status_y) return 1;
-  int x_metres, y_metres;
-  mouse_readout(mx, my, &x_metres, &y_metres);
-  if (x_metres < 0 || y_metres < 0) return 1;
-  // The readout gives the pixel's west and north edges: the pixel lies east
-  // of the first and south of the second.
-  const int tx = x_metres / 2000, ty = map_rows() - (y_metres + 1999) / 2000;
-  if (!tile_on_map(tx, ty)) return 1;
-  *x = tx;
-  *y = ty;
+  const MapPixel p = map_pixel(view, display.screen_width, display.status_y, mx, my);
+  if (!p.on_map) return 1;
+  *x = (int)p.tile_x;
+  *y = (int)p.tile_y;
   return 0;
 }
 
