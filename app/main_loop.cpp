@@ -48,6 +48,8 @@ void reset_view() {
   // A map of one row would start above the map.
   view.cursor_y = map_rows() / 2 - 1;
   keep_cursor_on_map();
+  const int start = session.start_zoom;
+  view.zoom_level = start >= 0 && start <= ZOOM_FARTHEST ? start : fitted_zoom(view, display.screen_width, display.status_y);
   pacing = LoopPacing();
   forget_mouse_input();
 }

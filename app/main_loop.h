@@ -11,7 +11,8 @@ extern ViewState view;
 extern volatile int close_requested;
 
 // Puts the view and the loop's pacing in their start state for the open
-// terrain: the cursor at the map's centre, the whole map in view.
+// terrain: the cursor at the map's centre, at the zoom level Start_Zoom
+// asks for, by default the closest that shows the whole map.
 void reset_view();
 
 // Carries out the first command of the key table that takes the press.

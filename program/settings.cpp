@@ -18,6 +18,9 @@ ProgramSettings read_settings() {
   s.enable_targets = get_config_int("Display", "Enable_Targets", 1);
   const char *format = get_config_string("Export", "Format", "bmp");
   s.export_format = format && ustricmp(format, "png") == 0 ? EXPORT_FORMAT_PNG : EXPORT_FORMAT_BMP;
+  // A level is one digit; "fit", a typing slip or nothing opens where the terrain fits.
+  const char *zoom = get_config_string("Display", "Start_Zoom", "fit");
+  s.start_zoom = zoom && zoom[0] >= '0' && zoom[0] <= '8' && zoom[1] == 0 ? zoom[0] - '0' : START_ZOOM_FIT;
   fit_settings_to_desktop(s, 0, 0);
   return s;
 }

@@ -5,6 +5,7 @@
 
 #include <allegro.h>
 
+#include "program/session.h"
 #include "ui/display.h"
 
 #define VELDKIT_VERSION "Veldkit v0.84"
@@ -24,6 +25,7 @@ struct ProgramSettings {
   int full_screen;
   int enable_targets;
   int export_format;  // ExportFormat of [Export] Format: bmp (also for an unknown word) or png
+  int start_zoom;     // [Display] Start_Zoom: 0..8, or START_ZOOM_FIT for "fit" (also for any other word)
 };
 
 

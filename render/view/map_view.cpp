@@ -30,6 +30,20 @@ MapPixel map_pixel(const ViewState &view, int width, int height, long long px, l
   return p;
 }
 
+int fitted_zoom(const ViewState &view, int width, int height) {
+  ViewState v = view;
+  for (v.zoom_level = 0; v.zoom_level < ZOOM_FARTHEST; v.zoom_level++) {
+    const long long S = 1LL << (8 - v.zoom_level);
+    const MapPixel top_left = map_pixel(v, width, height, 0, 0);
+    // The terrain's west and north edges at or right of / below the area's,
+    // its east and south edges at or left of / above them.
+    if (top_left.tile_x <= 0 && top_left.tile_y <= 0 && S * (map_columns() - top_left.tile_x) <= width &&
+        S * (map_rows() - top_left.tile_y) <= height)
+      return v.zoom_level;
+  }
+  return ZOOM_FARTHEST;
+}
+
 MapGeometry view_geometry(BITMAP *bmp, const ViewState &view) {
   const int zoom = clamp_int(view.zoom_level, 0, 8);
   MapGeometry g;

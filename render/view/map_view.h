@@ -56,6 +56,11 @@ struct MapPixel {
 };
 MapPixel map_pixel(const ViewState &view, int width, int height, long long px, long long py);
 
+// The closest zoom level at which every tile of the terrain lies whole in a
+// map area of width x height, the cursor where view has it; the farthest
+// level when none does.
+int fitted_zoom(const ViewState &view, int width, int height);
+
 inline int painting(const ViewState &v) { return v.left_button == LEFT_BUTTON_PAINT; }
 // Land mode where it acts: on the tiles (texture display).
 inline int painting_lands(const ViewState &v) {

@@ -419,6 +419,20 @@ TEST_F(MainLoop, CloseButtonActsAsEsc) {
   EXPECT_EQ(1u, alerts.shown.size());
 }
 
+TEST_F(MainLoop, StartZoomFromTheSetting) {
+  session.start_zoom = 3;
+  open_map(200, 200);
+  EXPECT_EQ(3, view.zoom_level);
+  // By default the closest level that shows a small terrain whole; a large
+  // one opens at the farthest.
+  session.start_zoom = START_ZOOM_FIT;
+  open_map(20, 12);
+  EXPECT_EQ(fitted_zoom(view, display.screen_width, display.status_y), view.zoom_level);
+  EXPECT_EQ(3, view.zoom_level);  // 20 x 12 tiles of 32 pixels in 768 x 512
+  open_map(1000, 900);
+  EXPECT_EQ(ZOOM_FARTHEST, view.zoom_level);
+}
+
 TEST_F(MainLoop, LoopStartsFreshAndEndsOnClose) {
   view.cursor_x = 3;
   view.zoom_level = 2;

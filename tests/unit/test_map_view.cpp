@@ -690,4 +690,38 @@ TEST_F(MapView, EveryPixelShowsTheTileItNames) {
   }
 }
 
+
+// The start's level against the drawing itself: at the level fitted_zoom
+// gives, every tile of the terrain lies whole in the area; at the next
+// closer one some tile does not.
+TEST_F(MapView, FittedZoomIsTheClosestThatShowsEveryTile) {
+  srand(7);
+  for (int round = 0; round < 300; round++) {
+    tile_map.tiles_x = 1 + rand() % (rand() % 2 ? 20 : 900);
+    tile_map.tiles_y = 1 + rand() % (rand() % 2 ? 20 : 900);
+    ViewState v;
+    v.cursor_x = tile_map.tiles_x / 2;
+    v.cursor_y = std::max(tile_map.tiles_y / 2 - 1, 0);
+    const int W = 640 + rand() % 3400, H = 454 + rand() % 1900;
+    auto all_whole = [&](int zoom) {
+      v.zoom_level = zoom;
+      const long long S = 1LL << (8 - zoom);
+      const MapPixel first = map_pixel(v, W, H, 0, 0);
+      // The pixels of the terrain's corners name its corner tiles.
+      const long long left = -first.tile_x * S, top = -first.tile_y * S;
+      const long long right = left + S * tile_map.tiles_x - 1, bottom = top + S * tile_map.tiles_y - 1;
+      return left >= 0 && top >= 0 && right < W && bottom < H &&
+             map_pixel(v, W, H, right, bottom).tile_x == tile_map.tiles_x - 1 &&
+             map_pixel(v, W, H, right, bottom).tile_y == tile_map.tiles_y - 1;
+    };
+    const int zoom = fitted_zoom(v, W, H);
+    if (zoom < ZOOM_FARTHEST) {
+      EXPECT_TRUE(all_whole(zoom)) << tile_map.tiles_x << " x " << tile_map.tiles_y << " in " << W << " x " << H;
+    }
+    if (zoom > 0) {
+      EXPECT_FALSE(all_whole(zoom - 1)) << tile_map.tiles_x << " x " << tile_map.tiles_y << " in " << W << " x " << H;
+    }
+  }
+}
+
 }  // namespace

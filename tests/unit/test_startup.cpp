@@ -67,7 +67,7 @@ TEST(Settings, SizesFitTheDesktop) {
       {300, 300, 1600, 1200, 640, 480},
   };
   for (const Case &c : cases) {
-    ProgramSettings s = {c.w, c.h, 0, 1, 0};
+    ProgramSettings s = {c.w, c.h, 0, 1, 0, START_ZOOM_FIT};
     fit_settings_to_desktop(s, c.desktop_w, c.desktop_h);
     EXPECT_EQ(c.want_w, s.screen_width) << c.w << " on " << c.desktop_w;
     EXPECT_EQ(c.want_h, s.screen_height) << c.h << " on " << c.desktop_h;
@@ -90,6 +90,18 @@ TEST(Settings, ExportFormatIsPngOnlyWhenItSaysSo) {
     int format;
   } cases[] = {{"", 0}, {"[Export]\nFormat = PNG\n", 1}, {"[Export]\nFormat = gif\n", 0}, {"Format = png\n", 0}};
   for (const auto &c : cases) EXPECT_EQ(c.format, settings_from(c.text, dir).export_format) << c.text;
+}
+
+TEST(Settings, StartZoomIsALevelOnlyWhenItSaysOne) {
+  TempDir dir;
+  const struct {
+    const char *text;
+    int zoom;
+  } cases[] = {{"", START_ZOOM_FIT},         {"[Display]\nStart_Zoom = fit\n", START_ZOOM_FIT},
+               {"[Display]\nStart_Zoom = 0\n", 0}, {"[Display]\nStart_Zoom=8\n", 8},
+               {"[Display]\nStart_Zoom = 9\n", START_ZOOM_FIT}, {"[Display]\nStart_Zoom = -1\n", START_ZOOM_FIT},
+               {"[Display]\nStart_Zoom = 3x\n", START_ZOOM_FIT}, {"Start_Zoom = 3\n", START_ZOOM_FIT}};
+  for (const auto &c : cases) EXPECT_EQ(c.zoom, settings_from(c.text, dir).start_zoom) << c.text;
 }
 
 TEST(Startup, ScreenWideStateFollowsTheGrantedMode) {
