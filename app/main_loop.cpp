@@ -15,6 +15,7 @@
 #include "edit/edit_history.h"
 #include "program/session.h"
 #include "render/view/overview.h"
+#include "render/view/ruler.h"
 #include "ui/display.h"
 
 ViewState view;
@@ -133,22 +134,58 @@ static void overview_readout(int mx, int my, int *x_metres, int *y_metres) {
   *y_metres = (int)std::max(2000LL * map_rows() - metres(py), 0LL);
 }
 
-static void draw_mouse_readout(BITMAP *bmp, int mx, int my) {
+// The ruler's text for the pointer at (mx, my) with Ctrl held over the map:
+// distance and bearing from the cursor tile. 0 with the text.
+static int pointer_ruler(int mx, int my, char *text, int size) {
+  if (view.overview || !ctrl_down() || my >= display.status_y || !cursor_on_map()) return 1;
+  int x, y;
+  mouse_readout(mx, my, &x, &y);
+  if (x < 0) return 1;
+  return ruler_text(view.cursor_x, view.cursor_y, x, y, text, size);
+}
+
+// ruler: 0 shows Mouse xy even with Ctrl held (a dialog is about to open).
+static void draw_mouse_readout(BITMAP *bmp, int mx, int my, int ruler = 1) {
   int x, y;
   if (view.overview)
     overview_readout(mx, my, &x, &y);
   else
     mouse_readout(mx, my, &x, &y);
-  char ruler[RULER_TEXT_SIZE];
+  char text[RULER_TEXT_SIZE];
   // With Ctrl held over the map: distance and bearing from the cursor tile.
-  if (!view.overview && ctrl_down() && x >= 0 && my < display.status_y &&
-      ruler_text(view.cursor_x, view.cursor_y, x, y, ruler, sizeof(ruler)) == 0) {
+  if (ruler && pointer_ruler(mx, my, text, sizeof(text)) == 0) {
     show_message(bmp, display.screen_width - 171, display.status_y + 1, SCHEME_LABEL, "Ruler:   ");
-    show_message(bmp, display.screen_width - 107, display.status_y + 1, SCHEME_VALUE, "%15s", ruler);
+    show_message(bmp, display.screen_width - 107, display.status_y + 1, SCHEME_VALUE, "%15s", text);
     return;
   }
   show_message(bmp, display.screen_width - 171, display.status_y + 1, SCHEME_LABEL, "Mouse xy:");
   show_message(bmp, display.screen_width - 107, display.status_y + 1, SCHEME_VALUE, "%7d,%7d", x, y);
+}
+
+// Takes the ruler's line off the screen: the frame under it, from the back buffer.
+static void hide_ruler_line() {
+  const PixelBox b = pacing.ruler_box;
+  pacing.ruler_box = PixelBox();
+  if (b.x2 < b.x1 || !display.back_buffer) return;
+  blit(display.back_buffer, screen, b.x1, b.y1, b.x1, b.y1, b.x2 - b.x1 + 1, b.y2 - b.y1 + 1);
+}
+
+// The ruler's line on the screen for the pointer at (mx, my) while Ctrl is
+// held over the map; the last one goes first.
+static void show_ruler_line(int mx, int my) {
+  hide_ruler_line();
+  char text[RULER_TEXT_SIZE];
+  if (pointer_ruler(mx, my, text, sizeof(text)) != 0) return;
+  pacing.ruler_box = draw_ruler(screen, view, display.screen_width, display.status_y, mx, my, text);
+}
+
+// Before a dialog: no ruler behind it, and Mouse xy in the strip. The next
+// pass puts the ruler back if Ctrl is still held.
+static void hide_ruler() {
+  if (pacing.ruler_box.x2 < pacing.ruler_box.x1 && !pacing.last_ctrl) return;
+  hide_ruler_line();
+  draw_mouse_readout(screen, mouse_x, mouse_y, 0);
+  pacing.last_ctrl = -1;
 }
 
 void note_in_strip(const char *text) { snprintf(strip_note, sizeof(strip_note), "%-59s", text); }
@@ -249,6 +286,8 @@ static void draw_frame(int map_only) {
   draw_mouse_readout(display.back_buffer, mouse_x, mouse_y);
   show_mouse(nullptr);
   blit(display.back_buffer, screen, 0, 0, 0, 0, display.screen_width, map_only ? display.status_y : display.screen_height);
+  pacing.ruler_box = PixelBox();
+  show_ruler_line(mouse_x, mouse_y);
   show_mouse(screen);
 }
 
@@ -269,6 +308,7 @@ void main_loop_pass() {
   if (close_requested) {
     // The close button only leaves a note: the prompt runs here, as for Esc.
     close_requested = 0;
+    hide_ruler();
     confirm_exit();
     clear_keybuf();
     forget_mouse_input();
@@ -280,6 +320,7 @@ void main_loop_pass() {
       if (key[KEY_RSHIFT]) rest(100);
       // A drag or stroke under way ends first: the command may be undo.
       finish_mouse_gestures();
+      hide_ruler();
       run_key_command(press);
       forget_mouse_input();
     }
@@ -304,6 +345,7 @@ void main_loop_pass() {
   const int mx = mouse_x, my = mouse_y;
   if (mx != pacing.last_mouse_x || my != pacing.last_mouse_y || ctrl_down() != pacing.last_ctrl) {
     draw_mouse_readout(screen, mx, my);
+    show_ruler_line(mx, my);
     pacing.last_mouse_x = mx;
     pacing.last_mouse_y = my;
     pacing.last_ctrl = ctrl_down();
