@@ -14,6 +14,7 @@
 #include "core/text_numbers.h"
 #include "edit/edit_history.h"
 #include "program/session.h"
+#include "render/view/height_legend.h"
 #include "render/view/overview.h"
 #include "render/view/ruler.h"
 #include "ui/display.h"
@@ -144,6 +145,11 @@ static int pointer_ruler(int mx, int my, char *text, int size) {
   return ruler_text(view.cursor_x, view.cursor_y, x, y, text, size);
 }
 
+// The readout gives the height under the pointer: height display with heights.
+static int pointer_heights() {
+  return !view.overview && view.edit_mode == EDIT_HEIGHTS && height_map.heights_loaded > 0 && cursor_on_map();
+}
+
 // ruler: 0 shows Mouse xy even with Ctrl held (a dialog is about to open).
 static void draw_mouse_readout(BITMAP *bmp, int mx, int my, int ruler = 1) {
   int x, y;
@@ -158,8 +164,19 @@ static void draw_mouse_readout(BITMAP *bmp, int mx, int my, int ruler = 1) {
     show_message(bmp, display.screen_width - 107, display.status_y + 1, SCHEME_VALUE, "%15s", text);
     return;
   }
-  show_message(bmp, display.screen_width - 171, display.status_y + 1, SCHEME_LABEL, "Mouse xy:");
-  show_message(bmp, display.screen_width - 107, display.status_y + 1, SCHEME_VALUE, "%7d,%7d", x, y);
+  if (!pointer_heights()) {
+    show_message(bmp, display.screen_width - 171, display.status_y + 1, SCHEME_LABEL, "Mouse xy:");
+    show_message(bmp, display.screen_width - 107, display.status_y + 1, SCHEME_VALUE, "%7d,%7d", x, y);
+    return;
+  }
+  // In height display the sample drawn under the pointer follows, in room
+  // kept for it whether the pointer is on the map or not.
+  const int room = display.message_font ? text_length(display.message_font, " 9999 m") : 42;
+  char height[16] = "       ";
+  const MapPixel p = map_pixel(view, display.screen_width, display.status_y, mx, my);
+  if (p.on_map) snprintf(height, sizeof(height), " %4d m", height_map.heights[p.sample_x][p.sample_y]);
+  show_message(bmp, display.screen_width - 171 - room, display.status_y + 1, SCHEME_LABEL, "Mouse xy:");
+  show_message(bmp, display.screen_width - 107 - room, display.status_y + 1, SCHEME_VALUE, "%7d,%7d%s", x, y, height);
 }
 
 // Takes the ruler's line off the screen: the frame under it, from the back buffer.
@@ -279,6 +296,8 @@ static void draw_frame(int map_only) {
   } else if (cursor_on_map()) {
     draw_map_view(display.back_buffer, view, session.enable_targets);
     draw_brush(display.back_buffer);
+    if (view.edit_mode == EDIT_HEIGHTS && height_map.heights_loaded > 0)
+      draw_height_legend(display.back_buffer, display.screen_width, display.status_y);
     draw_status_bar(display.back_buffer, view.cursor_x, view.cursor_y, &view);
   } else {
     draw_empty_view(display.back_buffer);

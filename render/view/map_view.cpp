@@ -25,6 +25,8 @@ MapPixel map_pixel(const ViewState &view, int width, int height, long long px, l
   p.tile_y = y0 + floor_div(py, S);
   p.east = 2000 * x0 + floor_div(2000 * px, S);
   p.north = 2000 * (map_rows() - y0) - floor_div(2000 * py, S);
+  p.sample_x = 4 * x0 + floor_div(4 * px, S);
+  p.sample_y = 4 * y0 + floor_div(4 * py, S);
   p.on_map = px >= 0 && py >= 0 && px < w && py < h && p.tile_x >= 0 && p.tile_y >= 0 && p.tile_x < map_columns() &&
              p.tile_y < map_rows();
   return p;

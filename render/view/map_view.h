@@ -52,6 +52,7 @@ void draw_map_view(BITMAP *bmp, const ViewState &view, int show_targets);
 struct MapPixel {
   long long tile_x, tile_y;  // the tile drawn there, rows from the north edge as the model counts; may be off the map
   long long east, north;     // metres from the terrain's south-west corner to the pixel's west and north edges
+  long long sample_x, sample_y;  // the height sample whose colour is drawn there (4 a tile edge, rows from the north)
   int on_map;                // the pixel is in the area and shows a tile of the terrain
 };
 MapPixel map_pixel(const ViewState &view, int width, int height, long long px, long long py);

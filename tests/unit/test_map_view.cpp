@@ -6,6 +6,7 @@
 #include "core/terrain_model.h"
 #include "edit/land_grid.h"
 #include "files/land_file.h"
+#include "render/view/height_legend.h"
 #include "render/view/map_view.h"
 #include "tests/unit/harness.h"
 #include "ui/display.h"
@@ -666,9 +667,14 @@ TEST_F(MapView, EveryPixelShowsTheTileItNames) {
     view.zoom_level = rand() % 9;
     view.cursor_x = rand() % (tx + 4) - 2;
     view.cursor_y = rand() % (ty + 4) - 2;
-    BITMAP *bmp = create_bitmap_ex(32, W, H + 26);
+    BITMAP *bmp = create_bitmap_ex(32, W, H + 26), *heights = create_bitmap_ex(32, W, H + 26);
     fill_noise(bmp, round);
     draw_map_view(bmp, view, 0);
+    for (int X = 0; X < 4 * tx; X++)
+      for (int Y = 0; Y < 4 * ty; Y++) height_map.heights[X][Y] = (uint16_t)(rand() % 10000);
+    view.edit_mode = EDIT_HEIGHTS;
+    draw_map_view(heights, view, 0);
+    view.edit_mode = EDIT_TILES;
     const int S = 1 << (8 - view.zoom_level);
     const int cell_x = (W / S) / 2, cell_y = (H / S) / 2;  // the cursor's cell, with its marks
     for (int py = 0; py < H; py++)
@@ -685,8 +691,14 @@ TEST_F(MapView, EveryPixelShowsTheTileItNames) {
                                   : makecol(0, 0, 0);
         ASSERT_EQ(want, getpixel(bmp, px, py)) << "round " << round << " pixel " << px << "," << py << " of " << W
                                                << " x " << H << " zoom " << view.zoom_level;
+        // The height display draws the colour of the sample the pixel names.
+        if (p.on_map) {
+          ASSERT_EQ(height_palette[height_map.heights[p.sample_x][p.sample_y]], getpixel(heights, px, py))
+              << "round " << round << " pixel " << px << "," << py;
+        }
       }
     destroy_bitmap(bmp);
+    destroy_bitmap(heights);
   }
 }
 
@@ -721,6 +733,25 @@ TEST_F(MapView, FittedZoomIsTheClosestThatShowsEveryTile) {
     if (zoom > 0) {
       EXPECT_FALSE(all_whole(zoom - 1)) << tile_map.tiles_x << " x " << tile_map.tiles_y << " in " << W << " x " << H;
     }
+  }
+}
+
+
+// The legend's heights: round multiples of one step, ascending within the
+// scale, five to twelve of them wherever the scale has five metres.
+TEST(HeightLegend, FiveToTwelveRoundHeights) {
+  for (int top = 0; top <= MAX_HEIGHT; top++) {
+    const std::vector<int> h = legend_heights(top);
+    ASSERT_LE(h.size(), 12u) << top;
+    ASSERT_GE(h.size(), (size_t)std::min(top, 5)) << top;
+    if (h.empty()) continue;
+    const int step = h[0];
+    int mantissa = step;
+    while (mantissa % 10 == 0) mantissa /= 10;
+    ASSERT_TRUE(mantissa == 1 || mantissa == 2 || mantissa == 5) << top << ": step " << step;
+    for (size_t k = 0; k < h.size(); k++) ASSERT_EQ(step * (int)(k + 1), h[k]) << top;
+    ASSERT_LE(h.back(), top);
+    ASSERT_GT(h.back() + step, top);  // the whole scale is labelled
   }
 }
 
