@@ -151,32 +151,36 @@ static int pointer_heights() {
 }
 
 // ruler: 0 shows Mouse xy even with Ctrl held (a dialog is about to open).
+// Where the strip's layout puts it; in height display the sample drawn
+// under the pointer follows, in room kept for it off the map too.
 static void draw_mouse_readout(BITMAP *bmp, int mx, int my, int ruler = 1) {
   int x, y;
   if (view.overview)
     overview_readout(mx, my, &x, &y);
   else
     mouse_readout(mx, my, &x, &y);
+  const StripLayout l = strip_layout(display.screen_width, strip_readout_extra(&view));
+  const int line = display.status_y + 1;
   char text[RULER_TEXT_SIZE];
   // With Ctrl held over the map: distance and bearing from the cursor tile.
   if (ruler && pointer_ruler(mx, my, text, sizeof(text)) == 0) {
-    show_message(bmp, display.screen_width - 171, display.status_y + 1, SCHEME_LABEL, "Ruler:   ");
-    show_message(bmp, display.screen_width - 107, display.status_y + 1, SCHEME_VALUE, "%15s", text);
+    // As wide as the readout it stands in for, so that it covers it.
+    char value[48];
+    snprintf(value, sizeof(value), "%*s", strip_readout_extra(&view) > 0 ? 22 : 15, text);
+    if (l.label_x >= 0) show_message(bmp, l.label_x, line, SCHEME_LABEL, "Ruler:   ");
+    show_message(bmp, l.value_x, line, SCHEME_VALUE, "%s", value);
     return;
   }
-  if (!pointer_heights()) {
-    show_message(bmp, display.screen_width - 171, display.status_y + 1, SCHEME_LABEL, "Mouse xy:");
-    show_message(bmp, display.screen_width - 107, display.status_y + 1, SCHEME_VALUE, "%7d,%7d", x, y);
-    return;
+  char height[16] = "";
+  if (strip_readout_extra(&view) > 0) {
+    const MapPixel p = map_pixel(view, display.screen_width, display.status_y, mx, my);
+    if (pointer_heights() && p.on_map)
+      snprintf(height, sizeof(height), " %4d m", height_map.heights[p.sample_x][p.sample_y]);
+    else
+      snprintf(height, sizeof(height), "       ");
   }
-  // In height display the sample drawn under the pointer follows, in room
-  // kept for it whether the pointer is on the map or not.
-  const int room = display.message_font ? text_length(display.message_font, " 9999 m") : 42;
-  char height[16] = "       ";
-  const MapPixel p = map_pixel(view, display.screen_width, display.status_y, mx, my);
-  if (p.on_map) snprintf(height, sizeof(height), " %4d m", height_map.heights[p.sample_x][p.sample_y]);
-  show_message(bmp, display.screen_width - 171 - room, display.status_y + 1, SCHEME_LABEL, "Mouse xy:");
-  show_message(bmp, display.screen_width - 107 - room, display.status_y + 1, SCHEME_VALUE, "%7d,%7d%s", x, y, height);
+  if (l.label_x >= 0) show_message(bmp, l.label_x, line, SCHEME_LABEL, "Mouse xy:");
+  show_message(bmp, l.value_x, line, SCHEME_VALUE, "%7d,%7d%s", x, y, height);
 }
 
 // Takes the ruler's line off the screen: the frame under it, from the back buffer.

@@ -33,12 +33,44 @@ void show_message(BITMAP *bmp, int x, int y, int scheme, const char *format, ...
 
 namespace {
 
+// The cursor tile's line: its labels, with the values falling into the blanks.
+const char TILE_LINE[] = "xy:    ,      km:    ,     texture:    rotation:  tag:     ";
+
+int text_width(FONT *f, const char *text, int fallback) { return f ? text_length(f, text) : fallback; }
+
+}  // namespace
+
+StripLayout strip_layout(int width, int readout_extra) {
+  enum { GAP = 6 };
+  StripLayout l;
+  l.tile_end = 3 + text_width(display.message_font, TILE_LINE, 6 * (int)strlen(TILE_LINE));
+  l.height_w = text_width(display.dialog_font, "height: 9999..9999", 108);
+  l.label_w = text_width(display.message_font, "Mouse xy:", 54);
+  l.value_w = text_width(display.message_font, "9999999,9999999", 90) + readout_extra;
+  l.height_x = 400;
+  l.label_x = width - 171 - readout_extra;
+  l.value_x = width - 107 - readout_extra;
+  if (l.height_x + l.height_w + GAP > l.label_x) l.height_x = std::max(l.tile_end + GAP, l.label_x - GAP - l.height_w);
+  if (l.height_x + l.height_w + GAP > l.label_x) {
+    l.label_x = -1;
+    l.value_x = std::max(l.value_x, width - 3 - l.value_w);
+  }
+  return l;
+}
+
+int strip_readout_extra(const ViewState *view) {
+  if (!view || view->edit_mode != EDIT_HEIGHTS || height_map.heights_loaded <= 0) return 0;
+  return text_width(display.message_font, " 9999 m", 42);
+}
+
+namespace {
+
 void draw_version(BITMAP *bmp, int width) {
   show_message(bmp, width - 140, display.status_y + 13, SCHEME_TITLE, "%s - HELP:F1", VELDKIT_VERSION);
 }
 
 // "height: ..." over the tile's 16 samples, read as unsigned 16-bit values.
-void draw_height_range(BITMAP *bmp, int cursor_x, int cursor_y) {
+void draw_height_range(BITMAP *bmp, int cursor_x, int cursor_y, const ViewState *view) {
   int lowest = 9999, highest = -9999;
   for (int i = 0; i < 4; i++) {
     for (int j = 0; j < 4; j++) {
@@ -47,10 +79,11 @@ void draw_height_range(BITMAP *bmp, int cursor_x, int cursor_y) {
       if (h > highest) highest = h;
     }
   }
+  const int x = strip_layout(bmp->w, strip_readout_extra(view)).height_x;
   if (lowest == highest)
-    show_message(bmp, 400, display.status_y + 1, SCHEME_TITLE, "height: %4d flat", lowest);
+    show_message(bmp, x, display.status_y + 1, SCHEME_TITLE, "height: %4d flat", lowest);
   else
-    show_message(bmp, 400, display.status_y + 1, SCHEME_TITLE, "height: %4d..%4d", lowest, highest);
+    show_message(bmp, x, display.status_y + 1, SCHEME_TITLE, "height: %4d..%4d", lowest, highest);
 }
 
 }  // namespace
@@ -117,8 +150,7 @@ void draw_status_bar(BITMAP *bmp, int cursor_x, int cursor_y, const ViewState *v
       show_message(bmp, right - text_length(display.message_font, clip), display.status_y + 13, SCHEME_VALUE, "%s",
                    clip);
   }
-  show_message(bmp, 3, display.status_y + 1, SCHEME_LABEL,
-               "xy:    ,      km:    ,     texture:    rotation:  tag:     ");
+  show_message(bmp, 3, display.status_y + 1, SCHEME_LABEL, "%s", TILE_LINE);
 
   // A cursor outside the grid has no tile to describe.
   if (cursor_x < 0 || cursor_x >= MAX_TILES || cursor_y < 0 || cursor_y >= MAX_TILES) return;
@@ -130,7 +162,7 @@ void draw_status_bar(BITMAP *bmp, int cursor_x, int cursor_y, const ViewState *v
                rows - 1 - cursor_y, 2 * cursor_x + 1, 2 * (rows - cursor_y) - 1, (int)tile.texture,
                (int)tile.rotation, (int)tile.tag);
 
-  if (height_map.heights_loaded > 0) draw_height_range(bmp, cursor_x, cursor_y);
+  if (height_map.heights_loaded > 0) draw_height_range(bmp, cursor_x, cursor_y, view);
 }
 
 void draw_empty_status_bar(BITMAP *bmp) {

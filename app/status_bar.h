@@ -35,5 +35,24 @@ void selection_and_brush_text(const ViewState &view, char *text, int size);
 // larger stamp; "" when it holds no texture to paste or nothing fits.
 void clipboard_text(const TileStamp &stamp, int room, char *text, int size);
 
+// Where the parts of the strip's upper line go in a window width pixels
+// wide: the cursor tile's line from the left edge, its height range, and
+// the pointer's readout ("Mouse xy:" or "Ruler:" and its value, readout_extra
+// pixels wider for the height under the pointer). Where they stood before
+// wherever that leaves them apart; in a narrower window the height range
+// moves up to the tile's line, then the readout's label is left out and its
+// value goes to the right edge.
+struct StripLayout {
+  int tile_end;         // first pixel right of the cursor tile's line
+  int height_x, height_w;
+  int label_x, label_w;  // label_x -1: the label is left out
+  int value_x, value_w;
+};
+StripLayout strip_layout(int width, int readout_extra);
+
+// The readout's extra room: the height under the pointer's, in height
+// display with a height map; 0 otherwise.
+int strip_readout_extra(const ViewState *view);
+
 // The empty strip start-up shows while the terrain loads.
 void draw_empty_status_bar(BITMAP *bmp);
