@@ -62,6 +62,7 @@
 #include "render/export/export_bitmap.h"
 #include "render/export/export_stream.h"
 #include "render/export/export_timing.h"
+#include "render/view/height_legend.h"
 #include "render/view/map_view.h"
 #include "render/view/overview.h"
 #include "render/view/texture_palette.h"
@@ -353,8 +354,9 @@ static void bench_targets(const std::string &path) {
 }
 
 static void bench_redraws() {
-  printf("redraw at %d x %d (ms)      texture median / worst    height median / worst\n",
+  printf("redraw at %d x %d, targets labelled (ms)      texture median / worst    height median / worst\n",
          display.screen_width, display.screen_height);
+  view.overlay_mode = 2;  // the targets' types beside them at zoom levels 0 and 1
   for (int z = 0; z <= 8; z++) {
     double med[2], worst[2];
     for (int mode = EDIT_TILES; mode <= EDIT_HEIGHTS; mode++) {
@@ -369,7 +371,9 @@ static void bench_redraws() {
         v.cursor_x = cx;
         v.cursor_y = cy;
         draw_map_view(display.back_buffer, v, session.enable_targets);
-        draw_status_bar(display.back_buffer, cx, cy);
+        // As the window draws it: the legend over height display, the strip.
+        if (mode == EDIT_HEIGHTS) draw_height_legend(display.back_buffer, display.screen_width, display.status_y);
+        draw_status_bar(display.back_buffer, cx, cy, &v);
         t.push_back(seconds_since(t0));
       }
       med[mode - 1] = 1000 * median(t);
@@ -380,7 +384,15 @@ static void bench_redraws() {
   }
   view.zoom_level = 8;
   view.edit_mode = EDIT_TILES;
+  view.overlay_mode = 0;
   fflush(stdout);
+}
+
+// --redraw: only the redraws of the full terrain, at every zoom level.
+static int bench_redraw_mode(const std::string &full) {
+  if (open_for_bench(full.c_str()) != 0) return 1;
+  bench_redraws();
+  return 0;
 }
 
 static long long bmp_bytes(int kind) {
@@ -1403,7 +1415,7 @@ int main(int argc, char **argv) {
   } full_terrain_modes[] = {
       {"--lands-stroke", 1920, 1080, bench_lands_stroke}, {"--lands", 768, 538, bench_lands},
       {"--areas", 768, 538, bench_areas},                 {"--heights", 768, 538, bench_heights},
-      {"--navigation", 768, 538, bench_navigation},
+      {"--navigation", 768, 538, bench_navigation},       {"--redraw", 1920, 1080, bench_redraw_mode},
   };
   for (const auto &mode : full_terrain_modes) {
     if (argc < 2 || strcmp(argv[1], mode.option) != 0) continue;
