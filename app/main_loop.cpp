@@ -160,7 +160,7 @@ static void draw_mouse_readout(BITMAP *bmp, int mx, int my, int ruler = 1) {
   else
     mouse_readout(mx, my, &x, &y);
   const StripLayout l = strip_layout(display.screen_width, strip_readout_extra(&view));
-  const int line = display.status_y + 1;
+  const int line = display.status_y + ui_size(1);
   char text[RULER_TEXT_SIZE];
   // With Ctrl held over the map: distance and bearing from the cursor tile.
   if (ruler && pointer_ruler(mx, my, text, sizeof(text)) == 0) {
@@ -216,17 +216,17 @@ void note_in_strip(const char *text) { snprintf(strip_note, sizeof(strip_note), 
 static void show_strip_note(const char *note) {
   static int last_width;
   FONT *f = display.message_font;
-  const int right = display.screen_width - 148, y = display.status_y + 13;
+  const int right = display.screen_width - ui_size(148), y = display.status_y + ui_size(13);
   char whole[KEY_NOTE_SIZE], text[KEY_NOTE_SIZE];
   snprintf(whole, sizeof(whole), "%s", note);
   for (size_t n = strlen(whole); n > 0 && whole[n - 1] == ' '; n--) whole[n - 1] = 0;
   snprintf(text, sizeof(text), "%s", whole);
   bool cut = false;
   if (f) {
-    for (int keep = (int)strlen(whole) - 1; keep > 8 && text_length(f, text) > right - 3; keep--, cut = true)
+    for (int keep = (int)strlen(whole) - 1; keep > 8 && text_length(f, text) > right - ui_size(3); keep--, cut = true)
       cut_middle(whole, keep, text, sizeof(text));
     const int width = text_length(f, text);
-    if (last_width > width) rectfill(screen, 3 + width, y, 3 + last_width - 1, y + text_height(f) - 1, display.colour_pale_blue);
+    if (last_width > width) rectfill(screen, ui_size(3) + width, y, ui_size(3) + last_width - 1, y + text_height(f) - 1, display.colour_pale_blue);
     last_width = width;
   }
   // A note that fits keeps its padding, which covers a longer text before it.

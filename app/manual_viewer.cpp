@@ -39,6 +39,7 @@ int show_manual() {
       {manual_text_proc, x0 + 7, y0 + 25, 616, 428, fg, bg, 0, 0, 0, 0, text, nullptr, nullptr},
       {nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
   };
+  scale_dialog(dialog);
   popup_dialog(dialog, 1);
 
   free(text);

@@ -29,6 +29,7 @@ static void close_button() { close_requested = 1; }
 int init_program() {
   clear_clipboards();
   if (init_display(SCREEN_W, SCREEN_H) != 0) return 1;
+  set_ui_scale(ui_scale_for(session.ui_scale, SCREEN_W, SCREEN_H));
   set_close_button_callback(close_button);
   set_display_switch_callback(SWITCH_IN, switch_in);
 
@@ -64,6 +65,7 @@ int veldkit_main(int argc, char **argv) {
   ProgramSettings settings = read_settings();
   session.enable_targets = settings.enable_targets;
   session.start_zoom = settings.start_zoom;
+  session.ui_scale = settings.ui_scale;
   session.export_format = command.format >= 0 ? command.format : settings.export_format;
   // A window larger than the desktop cannot be shown whole, and the display
   // refuses sizes beyond its own limits with an error.

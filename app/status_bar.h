@@ -19,7 +19,7 @@ enum TextScheme {
 void show_message(BITMAP *bmp, int x, int y, int scheme, const char *format, ...);
 
 // Shows a progress message at its place in the strip, on the screen.
-#define show_progress(...) show_message(screen, 3, display.status_y + 13, SCHEME_VALUE, __VA_ARGS__)
+#define show_progress(...) show_message(screen, ui_size(3), display.status_y + ui_size(13), SCHEME_VALUE, __VA_ARGS__)
 
 // Paints the whole strip (all but the mouse readout) for the cursor tile;
 // drawn after the map view. With a view, also its selection's size and the

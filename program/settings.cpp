@@ -21,6 +21,8 @@ ProgramSettings read_settings() {
   // A level is one digit; "fit", a typing slip or nothing opens where the terrain fits.
   const char *zoom = get_config_string("Display", "Start_Zoom", "fit");
   s.start_zoom = zoom && zoom[0] >= '0' && zoom[0] <= '8' && zoom[1] == 0 ? zoom[0] - '0' : START_ZOOM_FIT;
+  const char *scale = get_config_string("Display", "UI_Scale", "auto");
+  s.ui_scale = scale && scale[0] >= '1' && scale[0] <= '3' && scale[1] == 0 ? scale[0] - '0' : UI_SCALE_AUTO;
   fit_settings_to_desktop(s, 0, 0);
   return s;
 }
@@ -101,8 +103,7 @@ int init_display(int width, int height) {
   }
   display.label_font = (FONT *)font_datafile[2].dat;
   display.map_font = (FONT *)font_datafile[3].dat;
-  display.message_font = (FONT *)font_datafile[4].dat;
-  display.dialog_font = (FONT *)font_datafile[5].dat;
+  set_ui_scale(1);
 
   set_color_conversion(COLORCONV_EXPAND_256 | COLORCONV_KEEP_TRANS);
   symbol_datafile = load_regular_datafile(SYMBOL_DATAFILE, path);
@@ -119,6 +120,28 @@ int init_display(int width, int height) {
     display.runway_symbols[i] = (BITMAP *)symbol_datafile[i].dat;
   }
 
-  font = display.dialog_font;
   return 0;
+}
+
+int ui_scale_for(int setting, int width, int height) {
+  if (setting >= 1 && setting <= 3) return setting;
+  if (width >= 3400 && height >= 1900) return 3;
+  return width >= 1800 && height >= 1000 ? 2 : 1;
+}
+
+void set_ui_scale(int scale) {
+  if (!font_datafile) return;
+  // The four fonts of scale k are objects 4k - 2 .. 4k + 1.
+  const int first = 4 * scale - 2;
+  if (scale < 1 || scale > 3 || datafile_object_count(font_datafile) < first + 4) scale = 1;
+  for (int i = 4 * scale - 2; i < 4 * scale + 2; i++)
+    if (font_datafile[i].type != DAT_FONT) scale = 1;
+  const DATAFILE *fonts = font_datafile + 4 * scale - 2;
+  display.ui_scale = scale;
+  display.area_font = (FONT *)fonts[0].dat;
+  display.target_font = (FONT *)fonts[1].dat;
+  display.message_font = (FONT *)fonts[2].dat;
+  display.dialog_font = (FONT *)fonts[3].dat;
+  display.status_y = display.screen_height - 26 * scale;
+  font = display.dialog_font;
 }

@@ -204,7 +204,7 @@ LabelPlan plan_labels(const MapGeometry &g, int areas) {
       if (g.zoom <= 5 && area_pixel(g, area, &x, &y) == 0) {
         tilde_label(label, area.name);
         LabelBox b;
-        if (placer.place(x, y, text_length(display.label_font, label), text_height(display.label_font), &b) == 0)
+        if (placer.place(x, y, text_length(display.area_font, label), text_height(display.area_font), &b) == 0)
           plan.area_box[(size_t)n] = b;
       }
       if (!target_labels) continue;
@@ -213,7 +213,7 @@ LabelPlan plan_labels(const MapGeometry &g, int areas) {
         if (target_pixel(g, area, k, &x, &y) != 0) continue;
         target_label(g, area, k, label);
         LabelBox b;
-        if (placer.place(x, y, text_length(display.map_font, label), text_height(display.map_font), &b) == 0)
+        if (placer.place(x, y, text_length(display.target_font, label), text_height(display.target_font), &b) == 0)
           plan.target_box[(size_t)(plan.first_target[(size_t)n] + k - 1)] = b;
       }
     }
@@ -229,7 +229,7 @@ void draw_target(const MapGeometry &g, const TargetArea &area, int k, int colour
   if (target_labels_shown(g) && label_box.x1 <= label_box.x2) {
     char label[LABEL_SIZE];
     target_label(g, area, k, label);
-    textout_ex(g.bmp, display.map_font, label, label_box.x1, label_box.y1, display.colour_black, display.colour_pale_blue);
+    textout_ex(g.bmp, display.target_font, label, label_box.x1, label_box.y1, display.colour_black, display.colour_pale_blue);
   }
 
   if (g.overlay_mode > 0) {
@@ -247,7 +247,7 @@ void draw_area_mark(const MapGeometry &g, const TargetArea &area, int colour, co
     if (label_box.x1 <= label_box.x2) {
       char label[LABEL_SIZE];
       tilde_label(label, area.name);
-      textout_ex(g.bmp, display.label_font, label, label_box.x1, label_box.y1, display.colour_white, display.colour_slate);
+      textout_ex(g.bmp, display.area_font, label, label_box.x1, label_box.y1, display.colour_white, display.colour_slate);
     }
     if (runway)
       circle(g.bmp, x, y, 3, colour);
