@@ -290,4 +290,26 @@ TEST(StripLayout, NothingOverlapsAtAnyWidth) {
   }
 }
 
+
+// At the larger scales, in the windows that choose them, likewise apart:
+// every length of the layout grows with the fonts.
+TEST(StripLayout, NothingOverlapsAtTheLargerScales) {
+  for (int scale = 2; scale <= 3; scale++) {
+    set_ui_scale(scale);
+    ASSERT_EQ(scale, display.ui_scale);
+    const int extras[] = {0, text_length(display.message_font, " 9999 m")};
+    for (int extra : extras)
+      for (int width = scale == 2 ? 1800 : 3400; width <= 4000; width++) {
+        const StripLayout l = strip_layout(width, extra);
+        SCOPED_TRACE(testing::Message() << "scale " << scale << " width " << width << " extra " << extra);
+        ASSERT_LE(l.tile_end, l.height_x);
+        ASSERT_LE(l.height_x + l.height_w, l.label_x >= 0 ? l.label_x : l.value_x);
+        ASSERT_GE(l.label_x, 0);  // room for the label in every such window
+        ASSERT_LE(l.label_x + l.label_w, l.value_x);
+        ASSERT_LE(l.value_x + l.value_w, width);
+      }
+  }
+  set_ui_scale(1);
+}
+
 }  // namespace
