@@ -13,7 +13,7 @@
 #include "app/command_line.h"
 #include "app/main_loop.h"
 #include "app/save_prompt.h"
-#include "app/session.h"
+#include "program/session.h"
 #include "app/status_bar.h"
 #include "app/window_reporter.h"
 #include "core/regular_file.h"

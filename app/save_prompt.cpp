@@ -3,7 +3,6 @@
 #include <climits>
 
 #include "app/editing.h"
-#include "app/session.h"
 #include "app/status_bar.h"
 #include "core/file_stamp.h"
 #include "core/safe_file.h"
@@ -11,6 +10,7 @@
 #include "edit/edit_history.h"
 #include "files/height_map_file.h"
 #include "files/tile_map_file.h"
+#include "program/session.h"
 
 // Padded to 59 characters so that they cover the tail of a longer message.
 static const char SAVING_TFD[] = "Saving TFD...                                              ";

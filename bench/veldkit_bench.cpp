@@ -42,8 +42,6 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/batch_export.h"
-#include "app/command_line.h"
 #include "app/main_loop.h"
 #include "app/opening.h"
 #include "app/startup.h"
@@ -57,15 +55,18 @@
 #include "edit/height_edits.h"
 #include "edit/land_edits.h"
 #include "edit/land_grid.h"
-#include "files/land_file.h"
 #include "files/recovery_journal.h"
 #include "files/height_map_file.h"
+#include "files/land_file.h"
 #include "files/target_areas.h"
 #include "files/tile_map_file.h"
+#include "app/batch_export.h"
+#include "app/command_line.h"
 #include "render/export/export_bitmap.h"
 #include "render/export/export_rows.h"
 #include "render/export/export_stream.h"
 #include "render/export/export_timing.h"
+#include "render/view/height_legend.h"
 #include "render/view/map_layers.h"
 #include "render/view/map_view.h"
 #include "render/view/overview.h"
@@ -359,8 +360,9 @@ static void bench_targets(const std::string &path) {
 }
 
 static void bench_redraws() {
-  printf("redraw at %d x %d (ms)      texture median / worst    height median / worst\n",
+  printf("redraw at %d x %d, targets labelled (ms)      texture median / worst    height median / worst\n",
          display.screen_width, display.screen_height);
+  view.overlay_mode = 2;  // the targets' types beside them at zoom levels 0 and 1
   for (int z = 0; z <= 8; z++) {
     double med[2], worst[2];
     for (int mode = EDIT_TILES; mode <= EDIT_HEIGHTS; mode++) {
@@ -375,7 +377,9 @@ static void bench_redraws() {
         v.cursor_x = cx;
         v.cursor_y = cy;
         draw_map_view(display.back_buffer, v, session.enable_targets);
-        draw_status_bar(display.back_buffer, cx, cy);
+        // As the window draws it: the legend over height display, the strip.
+        if (mode == EDIT_HEIGHTS) draw_height_legend(display.back_buffer, display.screen_width, display.status_y);
+        draw_status_bar(display.back_buffer, cx, cy, &v);
         t.push_back(seconds_since(t0));
       }
       med[mode - 1] = 1000 * median(t);
@@ -386,7 +390,15 @@ static void bench_redraws() {
   }
   view.zoom_level = 8;
   view.edit_mode = EDIT_TILES;
+  view.overlay_mode = 0;
   fflush(stdout);
+}
+
+// --redraw: only the redraws of the full terrain, at every zoom level.
+static int bench_redraw_mode(const std::string &full) {
+  if (open_for_bench(full.c_str()) != 0) return 1;
+  bench_redraws();
+  return 0;
 }
 
 static long long bmp_bytes(int kind) {
@@ -1830,7 +1842,7 @@ int main(int argc, char **argv) {
       {"--lands-stroke", 1920, 1080, bench_lands_stroke}, {"--lands", 768, 538, bench_lands},
       {"--areas", 768, 538, bench_areas},                 {"--heights", 768, 538, bench_heights},
       {"--navigation", 768, 538, bench_navigation},       {"--journal", 768, 538, bench_journal},
-      {"--streamed-exports", 768, 538, bench_streamed_exports},
+      {"--streamed-exports", 768, 538, bench_streamed_exports}, {"--redraw", 1920, 1080, bench_redraw_mode},
   };
   for (const auto &mode : full_terrain_modes) {
     if (argc < 2 || strcmp(argv[1], mode.option) != 0) continue;

@@ -48,6 +48,10 @@ fi
 if [ "${1:-}" = "--journal" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --journal "$root/bench-data"
 fi
+# --redraw: only the map view's redraws of the full terrain at 1920 x 1080.
+if [ "${1:-}" = "--redraw" ]; then
+  exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --redraw "$root/bench-data"
+fi
 # --navigation: only the overview and drags on the full terrain.
 if [ "${1:-}" = "--navigation" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --navigation "$root/bench-data"
