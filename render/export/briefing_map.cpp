@@ -1,0 +1,303 @@
+#include "render/export/briefing_map.h"
+
+#include <allegro.h>
+#include <cairo-ft.h>
+#include <cairo-pdf.h>
+#include <cairo.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fontconfig/fontconfig.h>
+#include <string>
+#include <vector>
+
+#include "core/terrain_model.h"
+#include "images/jpeg_write.h"
+#include "render/export/briefing_page.h"
+#include "render/export/briefing_picture.h"
+#include "render/export/export_bitmap.h"
+#include "render/export/export_file.h"
+#include "render/export/export_passes.h"
+#include "render/export/export_stream.h"
+
+namespace {
+
+const char *const BRIEFING_SUFFIX = "_Briefing_";
+const int BRIEFING_JPEG_QUALITY = 90;
+
+// The font through fontconfig (DejaVu Sans, or whatever the system offers
+// in its place); the library's own sans-serif when fontconfig finds none.
+cairo_font_face_t *find_font(const char *name) {
+  FcPattern *pattern = FcNameParse((const FcChar8 *)name);
+  cairo_font_face_t *face = nullptr;
+  if (pattern) {
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result;
+    FcPattern *match = FcFontMatch(nullptr, pattern, &result);
+    if (match) {
+      face = cairo_ft_font_face_create_for_pattern(match);
+      FcPatternDestroy(match);
+    }
+    FcPatternDestroy(pattern);
+  }
+  if (face && cairo_font_face_status(face) == CAIRO_STATUS_SUCCESS) return face;
+  if (face) cairo_font_face_destroy(face);
+  const bool bold = strstr(name, "bold") != nullptr;
+  return cairo_toy_font_face_create("sans-serif", CAIRO_FONT_SLANT_NORMAL,
+                                    bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+}
+
+// The terrain's name from its tile map's file name.
+std::string terrain_name() {
+  char name[PATH_SIZE];
+  snprintf(name, sizeof(name), "%s", get_filename(terrain_paths.tfd_path));
+  char *dot = strrchr(name, '.');
+  if (dot && dot != name) *dot = 0;
+  return briefing_text(name);
+}
+
+// Today, or the day SOURCE_DATE_EPOCH names, so that a build can make the
+// same picture twice.
+std::string today() {
+  time_t now = time(nullptr);
+  const char *fixed = getenv("SOURCE_DATE_EPOCH");
+  if (fixed && fixed[0]) now = (time_t)strtoll(fixed, nullptr, 10);
+  struct tm day;
+  char text[32];
+  if (fixed && fixed[0] ? !gmtime_r(&now, &day) : !localtime_r(&now, &day)) return "";
+  strftime(text, sizeof(text), "%Y-%m-%d", &day);
+  return text;
+}
+
+// The PDF goes through a buffer: the library writes it in many small pieces.
+struct PdfSink {
+  int fd;
+  int error;
+  std::vector<unsigned char> pending;
+};
+
+enum { PDF_WRITE_BYTES = 1 << 20 };
+
+int flush_pdf(PdfSink &sink) {
+  if (!sink.error && !sink.pending.empty()) sink.error = write_fully(sink.fd, sink.pending.data(), (long)sink.pending.size());
+  sink.pending.clear();
+  return sink.error;
+}
+
+cairo_status_t write_pdf_bytes(void *closure, const unsigned char *data, unsigned int length) {
+  PdfSink &sink = *(PdfSink *)closure;
+  if (sink.error) return CAIRO_STATUS_WRITE_ERROR;
+  sink.pending.insert(sink.pending.end(), data, data + length);
+  if (sink.pending.size() >= PDF_WRITE_BYTES && flush_pdf(sink)) return CAIRO_STATUS_WRITE_ERROR;
+  return CAIRO_STATUS_SUCCESS;
+}
+
+// What one briefing export holds while it runs.
+struct BriefingJob {
+  const Reporter *reporter;
+  char *pdf_name;
+  char png_name[PATH_SIZE];
+  BriefingFonts fonts;
+  BriefingLayout layout;
+  cairo_surface_t *picture;
+  ExportFile pdf, png;
+};
+
+void png_name_beside(const char *pdf_name, char *png_name) {
+  snprintf(png_name, PATH_SIZE, "%s", pdf_name);
+  char *dot = strrchr(png_name, '.');
+  if (dot) snprintf(dot, PATH_SIZE - (dot - png_name), ".png");
+}
+
+// The shaded picture, with its JPEG for the PDF; 1 when memory fails.
+int make_picture(BriefingJob &job) {
+  int tx, ty;
+  export_extent(&tx, &ty);
+  const int p = briefing_pixels_per_tile(tx, ty);
+  job.picture = cairo_image_surface_create(CAIRO_FORMAT_RGB24, p * tx, p * ty);
+  if (cairo_surface_status(job.picture) != CAIRO_STATUS_SUCCESS) return 1;
+  cairo_surface_flush(job.picture);
+  uint32_t *pixels = (uint32_t *)cairo_image_surface_get_data(job.picture);
+  const long stride = cairo_image_surface_get_stride(job.picture) / 4;
+  make_briefing_picture(p, pixels, stride);
+  cairo_surface_mark_dirty(job.picture);
+  // Without its JPEG the library compresses the pixels itself, slower and
+  // larger but the same picture.
+  unsigned char *jpeg;
+  unsigned long jpeg_bytes;
+  if (encode_jpeg_xrgb(pixels, p * tx, p * ty, stride, BRIEFING_JPEG_QUALITY, &jpeg, &jpeg_bytes) == 0 &&
+      cairo_surface_set_mime_data(job.picture, CAIRO_MIME_TYPE_JPEG, jpeg, jpeg_bytes, free, jpeg) !=
+          CAIRO_STATUS_SUCCESS)
+    free(jpeg);
+  return 0;
+}
+
+// 0, or the failure reported (the temporary file is gone then).
+int write_pdf(BriefingJob &job) {
+  if (export_file_create(&job.pdf, job.pdf_name) != 0)
+    return report_write_failure(job.reporter, job.pdf_name, WriteError{job.pdf.error, 1}, "PDF");
+  PdfSink sink{job.pdf.fd, 0, {}};
+  const BriefingLayout &l = job.layout;
+  cairo_surface_t *pdf = cairo_pdf_surface_create_for_stream(write_pdf_bytes, &sink, l.page_w, l.page_h);
+  cairo_pdf_surface_set_metadata(pdf, CAIRO_PDF_METADATA_TITLE, l.title.c_str());
+  cairo_pdf_surface_set_metadata(pdf, CAIRO_PDF_METADATA_CREATOR, "Veldkit");
+  cairo_t *cr = cairo_create(pdf);
+  draw_briefing(cr, job.fonts, l, job.picture);
+  cairo_status_t status = cairo_status(cr);
+  cairo_destroy(cr);
+  cairo_surface_finish(pdf);
+  if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(pdf);
+  cairo_surface_destroy(pdf);
+  flush_pdf(sink);
+  if (status == CAIRO_STATUS_SUCCESS && !sink.error) return 0;
+  export_file_discard(&job.pdf);
+  if (status == CAIRO_STATUS_NO_MEMORY) return report_memory_failure(job.reporter, job.pdf_name);
+  return report_write_failure(job.reporter, job.pdf_name, WriteError{sink.error, 0}, "PDF");
+}
+
+struct PageRows {
+  const unsigned char *data;
+  int stride;
+  int width;
+};
+
+void produce_page_rows(const void *context, int y0, int y1, unsigned char *out, long row_bytes) {
+  const PageRows &page = *(const PageRows *)context;
+  for (int y = y0; y < y1; y++)
+    put_bgr_run((const uint32_t *)(page.data + (long)y * page.stride), page.width, out + (long)(y1 - 1 - y) * row_bytes);
+}
+
+// The same page at pixels on its longer side.
+int write_png(BriefingJob &job, int pixels) {
+  const BriefingLayout &l = job.layout;
+  const double scale = pixels / (l.page_w > l.page_h ? l.page_w : l.page_h);
+  const int w = (int)(l.page_w * scale + 0.5), h = (int)(l.page_h * scale + 0.5);
+  cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
+  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(surface);
+    return report_memory_failure(job.reporter, job.png_name);
+  }
+  cairo_t *cr = cairo_create(surface);
+  cairo_scale(cr, w / l.page_w, h / l.page_h);
+  draw_briefing(cr, job.fonts, l, job.picture);
+  const cairo_status_t status = cairo_status(cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(surface);
+  int result = RESULT_OK;
+  if (status != CAIRO_STATUS_SUCCESS) {
+    result = report_memory_failure(job.reporter, job.png_name);
+  } else if (export_file_create(&job.png, job.png_name) != 0) {
+    result = report_write_failure(job.reporter, job.png_name, WriteError{job.png.error, 1});
+  } else {
+    const PageRows page = {cairo_image_surface_get_data(surface), cairo_image_surface_get_stride(surface), w};
+    const RowSource source = {w, h, 24, nullptr, produce_page_rows, &page};
+    int error = 0;
+    const StreamResult written = stream_png(job.png.fd, source, nullptr, &error);
+    if (written != STREAM_WRITTEN) {
+      export_file_discard(&job.png);
+      result = written == STREAM_NO_MEMORY ? report_memory_failure(job.reporter, job.png_name)
+                                           : report_write_failure(job.reporter, job.png_name, WriteError{error, 0});
+    }
+  }
+  cairo_surface_destroy(surface);
+  return result;
+}
+
+// Both complete files get their names: the PDF the first number free for
+// both, the PNG beside it, or, when another export took that meanwhile,
+// its own next free number.
+int publish(BriefingJob &job) {
+  for (;;) {
+    const int published = export_file_publish(&job.pdf, job.pdf_name);
+    if (published == 0) break;
+    if (published != EXPORT_NAME_TAKEN) {
+      export_file_discard(&job.png);
+      return report_write_failure(job.reporter, job.pdf_name, WriteError{job.pdf.error, 0}, "PDF");
+    }
+    const int found = numbered_output_name(BRIEFING_SUFFIX, job.pdf_name, "pdf", "png");
+    if (found != 0) {
+      export_file_discard(&job.pdf);
+      export_file_discard(&job.png);
+      return report_name_failure(job.reporter, found, job.pdf_name, "PDF");
+    }
+  }
+  png_name_beside(job.pdf_name, job.png_name);
+  for (;;) {
+    const int published = export_file_publish(&job.png, job.png_name);
+    if (published == 0) return RESULT_OK;
+    if (published != EXPORT_NAME_TAKEN) return report_write_failure(job.reporter, job.png_name, WriteError{job.png.error, 0});
+    const int found = numbered_output_name(BRIEFING_SUFFIX, job.png_name, "png");
+    if (found != 0) {
+      export_file_discard(&job.png);
+      return report_name_failure(job.reporter, found, job.png_name);
+    }
+  }
+}
+
+int run_briefing(BriefingJob &job, const BriefingSettings &settings) {
+  int tx, ty;
+  export_extent(&tx, &ty);
+  if (tx == 0 || ty == 0) {
+    report_warning(job.reporter, WARNING_PLAIN, "The terrain has no tiles to export.", job.pdf_name);
+    return RESULT_NO_TILES;
+  }
+  report_progress(job.reporter, "Exporting Briefing Map (picture)...");
+  if (make_picture(job) != 0) return report_memory_failure(job.reporter, job.pdf_name);
+  cairo_surface_t *scratch = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
+  cairo_t *measure = cairo_create(scratch);
+  const BriefingTerrain terrain = {terrain_name(), today(), tx, ty, settings.paper};
+  lay_out_briefing(measure, job.fonts, terrain, &job.layout);
+  cairo_destroy(measure);
+  cairo_surface_destroy(scratch);
+  report_progress(job.reporter, "Exporting Briefing Map (PDF)...");
+  int result = write_pdf(job);
+  if (result != RESULT_OK) return result;
+  report_progress(job.reporter, "Exporting Briefing Map (PNG)...");
+  result = write_png(job, settings.pixels);
+  if (result != RESULT_OK) {
+    export_file_discard(&job.pdf);
+    return result;
+  }
+  return publish(job);
+}
+
+}  // namespace
+
+BriefingSettings read_briefing_settings() {
+  BriefingSettings s = {BRIEFING_A3, BRIEFING_PIXELS_DEFAULT};
+  const char *page = get_config_string("Export", "Briefing_Page", "A3");
+  if (page && ustricmp(page, "A4") == 0) s.paper = BRIEFING_A4;
+  if (page && ustricmp(page, "Letter") == 0) s.paper = BRIEFING_LETTER;
+  const int pixels = get_config_int("Export", "Briefing_Pixels", BRIEFING_PIXELS_DEFAULT);
+  s.pixels = pixels < BRIEFING_PIXELS_LEAST ? BRIEFING_PIXELS_LEAST
+             : pixels > BRIEFING_PIXELS_MOST ? BRIEFING_PIXELS_MOST
+                                             : pixels;
+  return s;
+}
+
+std::string briefing_png_name(const std::string &pdf_name) {
+  char png[PATH_SIZE];
+  png_name_beside(pdf_name.c_str(), png);
+  return png;
+}
+
+int write_briefing_map(const Reporter *reporter, char *pdf_name) {
+  pdf_name[0] = 0;
+  const int found = numbered_output_name(BRIEFING_SUFFIX, pdf_name, "pdf", "png");
+  if (found != 0) return report_name_failure(reporter, found, pdf_name, "PDF");
+  BriefingJob job{};
+  job.reporter = reporter;
+  job.pdf_name = pdf_name;
+  job.pdf.fd = job.png.fd = -1;
+  png_name_beside(pdf_name, job.png_name);
+  job.fonts = {find_font("DejaVu Sans"), find_font("DejaVu Sans:bold")};
+  const int result = run_briefing(job, read_briefing_settings());
+  // The picture outlives the PDF surface, which may still refer to it.
+  if (job.picture) cairo_surface_destroy(job.picture);
+  cairo_font_face_destroy(job.fonts.regular);
+  cairo_font_face_destroy(job.fonts.bold);
+  if (result != RESULT_OK) pdf_name[0] = 0;
+  return result;
+}
