@@ -22,3 +22,9 @@ std::string make_largest_target_file(const std::string &dir);
 // sixteenth 512 x 512), unless they are there already. Returns the tile
 // map's path.
 std::string make_palette_terrain(const std::string &dir);
+
+// <dir>/Full.TFD standing for the full terrain (links to its files) with a
+// target file of its own: 511 areas spread over the whole terrain, every
+// third an airfield, names of 7 to 40 characters. Made once. Returns the
+// tile map's path.
+std::string make_briefing_terrain(const std::string &dir, const std::string &full_tfd);

@@ -10,6 +10,8 @@
 #include <ctime>
 #include <fontconfig/fontconfig.h>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "core/terrain_model.h"
@@ -111,7 +113,7 @@ void png_name_beside(const char *pdf_name, char *png_name) {
   if (dot) snprintf(dot, PATH_SIZE - (dot - png_name), ".png");
 }
 
-// The shaded picture, with its JPEG for the PDF; 1 when memory fails.
+// The shaded picture; 1 when memory fails.
 int make_picture(BriefingJob &job) {
   int tx, ty;
   export_extent(&tx, &ty);
@@ -123,15 +125,32 @@ int make_picture(BriefingJob &job) {
   const long stride = cairo_image_surface_get_stride(job.picture) / 4;
   make_briefing_picture(p, pixels, stride);
   cairo_surface_mark_dirty(job.picture);
-  // Without its JPEG the library compresses the pixels itself, slower and
-  // larger but the same picture.
-  unsigned char *jpeg;
-  unsigned long jpeg_bytes;
-  if (encode_jpeg_xrgb(pixels, p * tx, p * ty, stride, BRIEFING_JPEG_QUALITY, &jpeg, &jpeg_bytes) == 0 &&
-      cairo_surface_set_mime_data(job.picture, CAIRO_MIME_TYPE_JPEG, jpeg, jpeg_bytes, free, jpeg) !=
-          CAIRO_STATUS_SUCCESS)
-    free(jpeg);
   return 0;
+}
+
+// The picture as a JPEG for the PDF, made on a thread of its own while
+// the PNG is drawn: both only read the pixels.
+struct PictureJpeg {
+  const uint32_t *pixels;
+  int w, h;
+  long stride;
+  unsigned char *bytes;
+  unsigned long size;
+  int failed;
+};
+
+void encode_picture(PictureJpeg *jpeg) {
+  jpeg->failed = encode_jpeg_xrgb(jpeg->pixels, jpeg->w, jpeg->h, jpeg->stride, BRIEFING_JPEG_QUALITY,
+                                  &jpeg->bytes, &jpeg->size);
+}
+
+// Without its JPEG the library compresses the pixels itself, slower and
+// larger but the same picture.
+void attach_jpeg(BriefingJob &job, PictureJpeg &jpeg) {
+  if (jpeg.failed) return;
+  if (cairo_surface_set_mime_data(job.picture, CAIRO_MIME_TYPE_JPEG, jpeg.bytes, jpeg.size, free, jpeg.bytes) !=
+      CAIRO_STATUS_SUCCESS)
+    free(jpeg.bytes);
 }
 
 // 0, or the failure reported (the temporary file is gone then).
@@ -243,7 +262,7 @@ int run_briefing(BriefingJob &job, const BriefingSettings &settings) {
     report_warning(job.reporter, WARNING_PLAIN, "The terrain has no tiles to export.", job.pdf_name);
     return RESULT_NO_TILES;
   }
-  report_progress(job.reporter, "Exporting Briefing Map (picture)...");
+  report_progress(job.reporter, "%-70s", "Exporting Briefing Map (picture)...");
   if (make_picture(job) != 0) return report_memory_failure(job.reporter, job.pdf_name);
   cairo_surface_t *scratch = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
   cairo_t *measure = cairo_create(scratch);
@@ -251,13 +270,24 @@ int run_briefing(BriefingJob &job, const BriefingSettings &settings) {
   lay_out_briefing(measure, job.fonts, terrain, &job.layout);
   cairo_destroy(measure);
   cairo_surface_destroy(scratch);
-  report_progress(job.reporter, "Exporting Briefing Map (PDF)...");
-  int result = write_pdf(job);
+  PictureJpeg jpeg = {(const uint32_t *)cairo_image_surface_get_data(job.picture),
+                      cairo_image_surface_get_width(job.picture), cairo_image_surface_get_height(job.picture),
+                      cairo_image_surface_get_stride(job.picture) / 4, nullptr, 0, 1};
+  std::thread encoder;
+  try {
+    encoder = std::thread(encode_picture, &jpeg);
+  } catch (const std::system_error &) {
+    encode_picture(&jpeg);
+  }
+  report_progress(job.reporter, "%-70s", "Exporting Briefing Map (PNG)...");
+  int result = write_png(job, settings.pixels);
+  if (encoder.joinable()) encoder.join();
+  attach_jpeg(job, jpeg);
   if (result != RESULT_OK) return result;
-  report_progress(job.reporter, "Exporting Briefing Map (PNG)...");
-  result = write_png(job, settings.pixels);
+  report_progress(job.reporter, "%-70s", "Exporting Briefing Map (PDF)...");
+  result = write_pdf(job);
   if (result != RESULT_OK) {
-    export_file_discard(&job.pdf);
+    export_file_discard(&job.png);
     return result;
   }
   return publish(job);
