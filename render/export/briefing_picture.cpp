@@ -60,22 +60,26 @@ void make_briefing_picture(int p, uint32_t *pixels, long stride) {
   run_parts(parts, [&](int k) {
     const int x0 = k * PART_TILES, x1 = x0 + PART_TILES < tx ? x0 + PART_TILES : tx;
     const int columns = p * (x1 - x0);
-    // The relief of the strip's sample columns, one after another.
-    std::vector<uint8_t> relief((size_t)columns * sample_rows);
+    // The strip is made column by column, as the tiles and heights are
+    // stored, then written out row by row.
+    std::vector<uint8_t> relief((size_t)sample_rows);
+    std::vector<uint32_t> strip((size_t)columns * rows);
     for (int c = 0; c < columns; c++) {
       const int X = SAMPLES * x0 + c * step + first;
-      relief_columns(X, X + 1, 0, sample_rows, relief.data() + (size_t)c * sample_rows, 0);
-    }
-    for (int y = 0; y < rows; y++) {
-      const int Y = y * step + first;
-      uint32_t *out = pixels + y * stride + p * x0;
-      for (int c = 0; c < columns; c++) {
-        const int X = SAMPLES * x0 + c * step + first;
-        const Tile &tile = tile_map.tiles[X / SAMPLES][Y / SAMPLES];
+      relief_columns(X, X + 1, 0, sample_rows, relief.data(), 0);
+      const Tile *tiles = tile_map.tiles[X / SAMPLES];
+      uint32_t *out = strip.data() + (size_t)c * rows;
+      for (int y = 0; y < rows; y++) {
+        const int Y = y * step + first;
+        const Tile &tile = tiles[Y / SAMPLES];
         const uint16_t colour =
             blocks.colours[rotation_turn[tile.rotation]][block_index(tile)][(Y % SAMPLES) * 4 + X % SAMPLES];
-        out[c] = shaded[colour * 256 + relief[(size_t)c * sample_rows + Y]];
+        out[y] = shaded[colour * 256 + relief[Y]];
       }
+    }
+    for (int y = 0; y < rows; y++) {
+      uint32_t *out = pixels + y * stride + p * x0;
+      for (int c = 0; c < columns; c++) out[c] = strip[(size_t)c * rows + y];
     }
   });
 }

@@ -11,8 +11,10 @@
 #include "render/export/briefing_grid.h"
 #include "render/export/briefing_map.h"
 #include "render/export/briefing_page.h"
+#include "render/export/briefing_picture.h"
 #include "render/export/export_bitmap.h"
 #include "render/export/label_placer.h"
+#include "render/export/tile_blocks.h"
 #include "tests/unit/harness.h"
 
 namespace {
@@ -290,6 +292,43 @@ TEST_F(BriefingExport, PortraitPageSettingsAndNumbersFreeForBoth) {
   EXPECT_EQ(BRIEFING_A3, read_briefing_settings().paper);
   if (!have_poppler()) GTEST_SKIP() << "poppler-utils is not installed: the PDF is not read back";
   EXPECT_NE(std::string::npos, command_output("pdfinfo Islands_Briefing_002.pdf").find("612 x 792 pts (letter)"));
+}
+
+// The picture under the map is F8's picture: all of it at 4 pixels a tile,
+// the sample nearest each pixel's middle at 2 and 1.
+TEST_F(BriefingExport, PictureIsTheEmbossedPictureSampled) {
+  make_briefing_terrain(37, 23);
+  srand(8);
+  for (int t = 1; t <= 3; t++) {
+    BITMAP *level = create_bitmap_ex(32, 4, 4);
+    for (int k = 0; k < 16; k++) putpixel(level, k % 4, k / 4, makecol(rand() % 256, rand() % 256, rand() % 256));
+    texture_table.textures[t].levels[TILE_LEVEL] = level;
+  }
+  texture_table.texture_count = 3;
+  texture_table.last_declared_texture = 3;
+  for (int x = 0; x < 37; x++)
+    for (int y = 0; y < 23; y++) tile_at(x, y) = Tile{(int16_t)(rand() % 4), (uint8_t)(rand() % 4), 0, {0, 0, 0}};
+  ASSERT_EQ(0, export_bitmap(EXPORT_EMBOSSED_4X, nullptr));
+  BITMAP *embossed = load_bitmap("Islands_Embossed4x_000.bmp", nullptr);
+  ASSERT_TRUE(embossed);
+  EXPECT_EQ(4, briefing_pixels_per_tile(37, 23));
+  EXPECT_EQ(2, briefing_pixels_per_tile(2500, 2000));
+  EXPECT_EQ(1, briefing_pixels_per_tile(4000, 4000));
+  for (int p : {4, 2, 1}) {
+    const long stride = 37 * p + 3;  // rows padded, as cairo may
+    std::vector<uint32_t> pixels((size_t)stride * 23 * p);
+    make_briefing_picture(p, pixels.data(), stride);
+    int wrong = 0;
+    for (int y = 0; y < 23 * p; y++)
+      for (int x = 0; x < 37 * p; x++) {
+        const int step = 4 / p, X = x * step + step / 2, Y = y * step + step / 2;
+        const int c = getpixel(embossed, X, Y);
+        const uint32_t v = pixels[(size_t)y * stride + x];
+        wrong += v != ((uint32_t)getr(c) << 16 | getg(c) << 8 | getb(c));
+      }
+    EXPECT_EQ(0, wrong) << p;
+  }
+  destroy_bitmap(embossed);
 }
 
 TEST_F(BriefingExport, NoTilesNoFiles) {
