@@ -167,13 +167,13 @@ void make_table(BriefingLayout &l) {
                    [](const BriefingArea *a, const BriefingArea *b) { return a->name < b->name; });
   const auto square = [](const BriefingArea *a) { return a->square.empty() ? std::string("off the map") : a->square; };
   if (!numbered.empty()) {
-    l.table.push_back("#Not named on the map");
+    l.table.push_back(BRIEFING_HEADING "Not named on the map");
     for (const BriefingArea *a : numbered)
       l.table.push_back(std::to_string(a->number) + "  " + a->name + ": " + square(a));
   }
   if (!named.empty()) {
     if (!l.table.empty()) l.table.push_back("");
-    l.table.push_back("#Grid squares");
+    l.table.push_back(BRIEFING_HEADING "Grid squares");
     for (const BriefingArea *a : named) l.table.push_back(a->name + ": " + square(a));
   }
 }
@@ -183,7 +183,7 @@ void make_table(BriefingLayout &l) {
 void fit_table(cairo_t *cr, const BriefingFonts &fonts, BriefingLayout &l) {
   double widest = 0;  // at 10 points
   for (const std::string &line : l.table) {
-    const bool heading = !line.empty() && line[0] == '#';
+    const bool heading = !line.empty() && line[0] == BRIEFING_HEADING[0];
     set_font(cr, heading ? fonts.bold : fonts.regular, 10);
     widest = std::max(widest, advance(cr, heading ? line.substr(1) : line));
   }
@@ -392,7 +392,7 @@ void draw_table(cairo_t *cr, const BriefingFonts &fonts, const BriefingLayout &l
   for (size_t i = 0; i < l.table.size(); i++) {
     const int column = (int)(i / l.table_lines), row = (int)(i % l.table_lines);
     const std::string &text = l.table[i];
-    const bool heading = !text.empty() && text[0] == '#';
+    const bool heading = !text.empty() && text[0] == BRIEFING_HEADING[0];
     set_font(cr, heading ? fonts.bold : fonts.regular, l.table_font);
     text_at(cr, heading ? text.substr(1) : text, l.table_x + column * l.table_column_w,
             l.table_y + row * line + l.table_font);

@@ -21,6 +21,10 @@ struct BriefingFonts {
   cairo_font_face_t *bold;
 };
 
+// The mark of a heading among the table's lines: a control character, which
+// no name keeps (briefing_text turns them into "?").
+#define BRIEFING_HEADING "\x01"
+
 // One target area as the page shows it.
 struct BriefingArea {
   std::string name;  // UTF-8
@@ -51,7 +55,7 @@ struct BriefingLayout {
   double table_font;
   int table_lines;  // lines per column
   double table_column_w;
-  std::vector<std::string> table;  // lines; a heading begins with "#"
+  std::vector<std::string> table;  // lines; a heading begins with BRIEFING_HEADING
   std::vector<BriefingArea> areas;
 };
 
