@@ -32,22 +32,22 @@ void make_briefing_picture(int p, uint32_t *pixels, long stride) {
   export_extent(&tx, &ty);
   if (tx <= 0 || ty <= 0 || p <= 0) return;
   const int step = SAMPLES / p, first = step / 2;
-  const int rows = p * ty, sample_rows = SAMPLES * ty;
+  const int rows = p * ty;
   const PixelShifts shifts = current_pixel_shifts();
   prepare_relief();
   if (prepare_tile_blocks() != 0) {
     // Blocks that cannot stand for the sprites: each tile in its texture's
     // sample colour, shaded here, as the cache must not be shared.
     reset_shade_cache();
-    std::vector<uint8_t> column((size_t)sample_rows);
+    std::vector<uint8_t> column((size_t)rows);
     for (int X = first; X < SAMPLES * tx; X += step) {
-      relief_columns(X, X + 1, 0, sample_rows, column.data(), 0);
+      relief_samples(X, first, step, rows, column.data());
       for (int y = 0; y < rows; y++) {
         const Tile &tile = tile_at(X / SAMPLES, y / p);
         const int colour = tile.texture >= 0 && tile.texture < MAX_TEXTURES
                                ? texture_table.textures[tile.texture].sample_color
                                : 0;
-        const uint8_t shade = column[(size_t)(y * step + first)];
+        const uint8_t shade = column[(size_t)y];
         pixels[y * stride + X / step] = pixel_to_bgr((uint32_t)cached_shade(colour, shade), shifts);
       }
     }
@@ -56,30 +56,34 @@ void make_briefing_picture(int p, uint32_t *pixels, long stride) {
   prepare_shaded_blocks(shifts, 1);
   const ShadedBlocks &blocks = shaded_blocks();
   const uint32_t *shaded = blocks.bgr.data();
-  const int parts = (tx + PART_TILES - 1) / PART_TILES;
-  run_parts(parts, [&](int k) {
-    const int x0 = k * PART_TILES, x1 = x0 + PART_TILES < tx ? x0 + PART_TILES : tx;
-    const int columns = p * (x1 - x0);
-    // The strip is made column by column, as the tiles and heights are
-    // stored, then written out row by row.
-    std::vector<uint8_t> relief((size_t)sample_rows);
-    std::vector<uint32_t> strip((size_t)columns * rows);
-    for (int c = 0; c < columns; c++) {
-      const int X = SAMPLES * x0 + c * step + first;
-      relief_columns(X, X + 1, 0, sample_rows, relief.data(), 0);
-      const Tile *tiles = tile_map.tiles[X / SAMPLES];
-      uint32_t *out = strip.data() + (size_t)c * rows;
-      for (int y = 0; y < rows; y++) {
-        const int Y = y * step + first;
-        const Tile &tile = tiles[Y / SAMPLES];
-        const uint16_t colour =
-            blocks.colours[rotation_turn[tile.rotation]][block_index(tile)][(Y % SAMPLES) * 4 + X % SAMPLES];
-        out[y] = shaded[colour * 256 + relief[Y]];
+  // Each part takes every parts-th strip, with buffers of its own.
+  const int strips = (tx + PART_TILES - 1) / PART_TILES;
+  const int parts = work_thread_count() < strips ? work_thread_count() : strips;
+  run_parts(parts, [&](int part) {
+    std::vector<uint8_t> relief((size_t)rows);
+    std::vector<uint32_t> strip((size_t)p * PART_TILES * rows);
+    for (int k = part; k < strips; k += parts) {
+      const int x0 = k * PART_TILES, x1 = x0 + PART_TILES < tx ? x0 + PART_TILES : tx;
+      const int columns = p * (x1 - x0);
+      // The strip is made column by column, as the tiles and heights are
+      // stored, then written out row by row.
+      for (int c = 0; c < columns; c++) {
+        const int X = SAMPLES * x0 + c * step + first;
+        relief_samples(X, first, step, rows, relief.data());
+        const Tile *tiles = tile_map.tiles[X / SAMPLES];
+        uint32_t *out = strip.data() + (size_t)c * rows;
+        for (int y = 0; y < rows; y++) {
+          const int Y = y * step + first;
+          const Tile &tile = tiles[Y / SAMPLES];
+          const uint16_t colour =
+              blocks.colours[rotation_turn[tile.rotation]][block_index(tile)][(Y % SAMPLES) * 4 + X % SAMPLES];
+          out[y] = shaded[colour * 256 + relief[y]];
+        }
       }
-    }
-    for (int y = 0; y < rows; y++) {
-      uint32_t *out = pixels + y * stride + p * x0;
-      for (int c = 0; c < columns; c++) out[c] = strip[(size_t)c * rows + y];
+      for (int y = 0; y < rows; y++) {
+        uint32_t *out = pixels + y * stride + p * x0;
+        for (int c = 0; c < columns; c++) out[c] = strip[(size_t)c * rows + y];
+      }
     }
   });
 }
