@@ -20,7 +20,9 @@ const double LABEL_GAP = 0.6;
 const double AREA_RADIUS = 2.4;
 const double RUNWAY_LENGTH = 12, RUNWAY_WIDTH = 2.8;
 const double KEY_W = 210, KEY_H = 158;
-const double TABLE_LARGEST = 7, TABLE_SMALLEST = 2, TABLE_GAP = 8;
+// The table's type: 7 points down to 2; below that only when even 2
+// points cannot hold every area (a PDF can still be zoomed), to 0.5.
+const double TABLE_LARGEST = 7, TABLE_SMALLEST = 0.5, TABLE_GAP = 8;
 const double PANEL_SHARE = 0.26;
 
 const double FRIENDLY[3] = {0.10, 0.32, 0.86}, ENEMY[3] = {0.86, 0.10, 0.10};
@@ -179,7 +181,7 @@ void make_table(BriefingLayout &l) {
 }
 
 // The largest type from 7 points down that lets the table fit its room in
-// columns; the smallest when nothing fits.
+// columns; the smallest when nothing fits (the rest is cut off then).
 void fit_table(cairo_t *cr, const BriefingFonts &fonts, BriefingLayout &l) {
   double widest = 0;  // at 10 points
   for (const std::string &line : l.table) {
