@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <new>
 #include <fontconfig/fontconfig.h>
 #include <string>
 #include <system_error>
@@ -88,12 +89,19 @@ int flush_pdf(PdfSink &sink) {
   return sink.error;
 }
 
+// Small pieces gather in the buffer (its room reserved at the start, so
+// that nothing allocates inside the library's call); large ones go
+// straight to the file.
 cairo_status_t write_pdf_bytes(void *closure, const unsigned char *data, unsigned int length) {
   PdfSink &sink = *(PdfSink *)closure;
   if (sink.error) return CAIRO_STATUS_WRITE_ERROR;
-  sink.pending.insert(sink.pending.end(), data, data + length);
-  if (sink.pending.size() >= PDF_WRITE_BYTES && flush_pdf(sink)) return CAIRO_STATUS_WRITE_ERROR;
-  return CAIRO_STATUS_SUCCESS;
+  if (sink.pending.size() + length > sink.pending.capacity() && flush_pdf(sink)) return CAIRO_STATUS_WRITE_ERROR;
+  if (length >= sink.pending.capacity()) {
+    sink.error = write_fully(sink.fd, data, (long)length);
+  } else {
+    sink.pending.insert(sink.pending.end(), data, data + length);
+  }
+  return sink.error ? CAIRO_STATUS_WRITE_ERROR : CAIRO_STATUS_SUCCESS;
 }
 
 // What one briefing export holds while it runs.
@@ -158,6 +166,12 @@ int write_pdf(BriefingJob &job) {
   if (export_file_create(&job.pdf, job.pdf_name) != 0)
     return report_write_failure(job.reporter, job.pdf_name, WriteError{job.pdf.error, 1}, "PDF");
   PdfSink sink{job.pdf.fd, 0, {}};
+  try {
+    sink.pending.reserve(PDF_WRITE_BYTES);
+  } catch (const std::bad_alloc &) {
+    export_file_discard(&job.pdf);
+    return report_memory_failure(job.reporter, job.pdf_name);
+  }
   const BriefingLayout &l = job.layout;
   cairo_surface_t *pdf = cairo_pdf_surface_create_for_stream(write_pdf_bytes, &sink, l.page_w, l.page_h);
   cairo_pdf_surface_set_metadata(pdf, CAIRO_PDF_METADATA_TITLE, l.title.c_str());

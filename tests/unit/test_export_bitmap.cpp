@@ -462,6 +462,8 @@ TEST_F(ExportBitmap, WriteFailureAlertsAndLeavesNoFile) {
       {EXPORT_DATA, EXPORT_FORMAT_PNG, "Error writing bitmap file.|Islands_Data1x_000.png|"},
       {EXPORT_HEIGHTS16, EXPORT_FORMAT_PNG, "Error writing heights file.|Islands_Heights16_000.png|"},
       {EXPORT_HEIGHTS16, EXPORT_FORMAT_RAW, "Error writing heights file.|Islands_Heights16_000.r16|"},
+      // The briefing map's PNG is written first; its PDF is then never begun.
+      {EXPORT_BRIEFING, EXPORT_FORMAT_BMP, "Error writing bitmap file.|Islands_Briefing_000.png|"},
   };
   signal(SIGXFSZ, SIG_IGN);
   struct rlimit old_limit;
