@@ -1,6 +1,7 @@
 #include "render/export/briefing_map.h"
 
 #include <allegro.h>
+#include <atomic>
 #include <cairo-ft.h>
 #include <cairo-pdf.h>
 #include <cairo.h>
@@ -190,16 +191,36 @@ int write_pdf(BriefingJob &job) {
   return report_write_failure(job.reporter, job.pdf_name, WriteError{sink.error, 0}, "PDF");
 }
 
-struct PageRows {
-  const unsigned char *data;
-  int stride;
+// The PNG is drawn in the bands the stream asks for, on the stream's
+// threads, each band on a surface of its own: the drawing runs on every
+// core while earlier bands are compressed, and no page-sized surface is
+// ever made. The fonts and the picture are only read.
+struct PageBands {
+  const BriefingJob *job;
   int width;
+  double scale_x, scale_y;
+  mutable std::atomic<int> failed;
 };
 
-void produce_page_rows(const void *context, int y0, int y1, unsigned char *out, long row_bytes) {
-  const PageRows &page = *(const PageRows *)context;
-  for (int y = y0; y < y1; y++)
-    put_bgr_run((const uint32_t *)(page.data + (long)y * page.stride), page.width, out + (long)(y1 - 1 - y) * row_bytes);
+void produce_page_band(const void *context, int y0, int y1, unsigned char *out, long row_bytes) {
+  const PageBands &bands = *(const PageBands *)context;
+  cairo_surface_t *band = cairo_image_surface_create(CAIRO_FORMAT_RGB24, bands.width, y1 - y0);
+  cairo_t *cr = cairo_create(band);
+  cairo_translate(cr, 0, -y0);
+  cairo_scale(cr, bands.scale_x, bands.scale_y);
+  draw_briefing(cr, bands.job->fonts, bands.job->layout, bands.job->picture);
+  if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) bands.failed = 1;
+  cairo_destroy(cr);
+  cairo_surface_flush(band);
+  const unsigned char *data = cairo_image_surface_get_data(band);
+  const int stride = cairo_image_surface_get_stride(band);
+  for (int y = y0; y < y1; y++) {
+    unsigned char *row = out + (long)(y1 - 1 - y) * row_bytes;
+    if (data) put_bgr_run((const uint32_t *)(data + (long)(y - y0) * stride), bands.width, row);
+    else memset(row, 0, (size_t)bands.width * 3);
+  }
+  if (!data) bands.failed = 1;
+  cairo_surface_destroy(band);
 }
 
 // The same page at pixels on its longer side.
@@ -207,35 +228,16 @@ int write_png(BriefingJob &job, int pixels) {
   const BriefingLayout &l = job.layout;
   const double scale = pixels / (l.page_w > l.page_h ? l.page_w : l.page_h);
   const int w = (int)(l.page_w * scale + 0.5), h = (int)(l.page_h * scale + 0.5);
-  cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
-  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-    cairo_surface_destroy(surface);
-    return report_memory_failure(job.reporter, job.png_name);
-  }
-  cairo_t *cr = cairo_create(surface);
-  cairo_scale(cr, w / l.page_w, h / l.page_h);
-  draw_briefing(cr, job.fonts, l, job.picture);
-  const cairo_status_t status = cairo_status(cr);
-  cairo_destroy(cr);
-  cairo_surface_flush(surface);
-  int result = RESULT_OK;
-  if (status != CAIRO_STATUS_SUCCESS) {
-    result = report_memory_failure(job.reporter, job.png_name);
-  } else if (export_file_create(&job.png, job.png_name) != 0) {
-    result = report_write_failure(job.reporter, job.png_name, WriteError{job.png.error, 1});
-  } else {
-    const PageRows page = {cairo_image_surface_get_data(surface), cairo_image_surface_get_stride(surface), w};
-    const RowSource source = {w, h, 24, nullptr, produce_page_rows, &page};
-    int error = 0;
-    const StreamResult written = stream_png(job.png.fd, source, nullptr, &error);
-    if (written != STREAM_WRITTEN) {
-      export_file_discard(&job.png);
-      result = written == STREAM_NO_MEMORY ? report_memory_failure(job.reporter, job.png_name)
-                                           : report_write_failure(job.reporter, job.png_name, WriteError{error, 0});
-    }
-  }
-  cairo_surface_destroy(surface);
-  return result;
+  if (export_file_create(&job.png, job.png_name) != 0)
+    return report_write_failure(job.reporter, job.png_name, WriteError{job.png.error, 1});
+  PageBands bands{&job, w, w / l.page_w, h / l.page_h, {0}};
+  const RowSource source = {w, h, 24, nullptr, produce_page_band, &bands};
+  int error = 0;
+  const StreamResult written = stream_png(job.png.fd, source, nullptr, &error);
+  if (written == STREAM_WRITTEN && !bands.failed) return RESULT_OK;
+  export_file_discard(&job.png);
+  if (written == STREAM_NO_MEMORY || bands.failed) return report_memory_failure(job.reporter, job.png_name);
+  return report_write_failure(job.reporter, job.png_name, WriteError{error, 0});
 }
 
 // Both complete files get their names: the PDF the first number free for

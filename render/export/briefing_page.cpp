@@ -493,12 +493,12 @@ void draw_briefing(cairo_t *cr, const BriefingFonts &fonts, const BriefingLayout
     cairo_translate(cr, l.map_x, l.map_y);
     cairo_scale(cr, l.map_w / cairo_image_surface_get_width(picture), l.map_h / cairo_image_surface_get_height(picture));
     cairo_set_source_surface(cr, picture, 0, 0);
-    // Where a device pixel covers at most two picture pixels, bilinear
-    // looks as good as the library's averaging filter and costs a fraction;
-    // a PDF only learns that the picture may be smoothed.
+    // Enlarged, bilinear is what the library's averaging filter does anyway,
+    // for less; shrunk, only averaging keeps fine textures from moire. A
+    // PDF only learns that the picture may be smoothed.
     double pixel = 1, unused = 0;
     cairo_user_to_device_distance(cr, &pixel, &unused);
-    cairo_pattern_set_filter(cairo_get_source(cr), pixel >= 0.5 ? CAIRO_FILTER_BILINEAR : CAIRO_FILTER_GOOD);
+    cairo_pattern_set_filter(cairo_get_source(cr), pixel >= 1 ? CAIRO_FILTER_BILINEAR : CAIRO_FILTER_GOOD);
     cairo_paint(cr);
     cairo_restore(cr);
   }
