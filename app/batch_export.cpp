@@ -7,6 +7,7 @@
 #include "app/key_table.h"
 #include "core/terrain_model.h"
 #include "files/land_file.h"
+#include "render/export/briefing_map.h"
 #include "render/export/export_bitmap.h"
 #include "render/export/planning_map.h"
 
@@ -29,6 +30,7 @@ const KindInfo KINDS[] = {
     {EXPORT_PLANNING_MAP_3, "planning map 3", NEED_HEIGHTS},
     {EXPORT_HEIGHTS16, "height grid", NEED_HEIGHTS},
     {EXPORT_LANDS, "lands picture", NEED_NOTHING},
+    {EXPORT_BRIEFING, "briefing map", NEED_HEIGHTS},
 };
 
 const KindInfo *kind_info(int kind) {
@@ -85,6 +87,8 @@ int export_kinds(const int *kinds, int count, int format) {
     char written[PATH_SIZE];
     const int result = export_bitmap(info->kind, console_export_reporter(), nullptr, written, format);
     finish_file_progress(result == 0 ? written : nullptr);
+    // The briefing map's PNG lies beside its PDF.
+    if (result == 0 && info->kind == EXPORT_BRIEFING) finish_file_progress(briefing_png_name(written).c_str());
     if (result != 0) failed = 1;
   }
   return failed;

@@ -44,6 +44,7 @@ const KindWord KIND_WORDS[] = {
     {"planning", {EXPORT_PLANNING_MAP_1, EXPORT_PLANNING_MAP_2, EXPORT_PLANNING_MAP_3}, 3},
     {"heights16", {EXPORT_HEIGHTS16}, 1},
     {"lands", {EXPORT_LANDS}, 1},
+    {"briefing", {EXPORT_BRIEFING}, 1},
     {"all",
      {EXPORT_DATA, EXPORT_WATER, EXPORT_TEXTURES_4X, EXPORT_EMBOSSED_4X, EXPORT_HEIGHT_4X,
       EXPORT_PLANNING_MAP_1, EXPORT_PLANNING_MAP_2, EXPORT_PLANNING_MAP_3},
@@ -610,7 +611,8 @@ void print_usage(FILE *out) {
         "Kinds: data, water, textures, embossed, height, planning (the three planning\n"
         "maps), all (every kind, in the order of the keys F5 to F10), heights16 (the\n"
         "height samples as a 16-bit grey PNG, Left Shift + F9), lands (each corner\n"
-        "point in its land's colour, with a lands file; not in all).\n"
+        "point in its land's colour, with a lands file; not in all), briefing (a\n"
+        "briefing map as PDF and PNG, Left Shift + F10; not in all).\n"
         "--format bmp|png|raw            the exports' and screenshots' format (the\n"
         "                                setting [Export] Format, else bmp); raw\n"
         "                                writes heights16 as .r16 words\n"

@@ -23,6 +23,7 @@
 #include "edit/land_grid.h"
 #include "files/land_file.h"
 #include "files/target_areas.h"
+#include "render/export/briefing_map.h"
 #include "render/export/export_bitmap.h"
 #include "render/view/screenshot.h"
 #include "ui/display.h"
@@ -179,8 +180,11 @@ void note_written(KeyCommand &c, const std::vector<std::string> &names) {
     size_t same = 0;
     while (same < names[0].size() && same < names[i].size() && names[0][same] == names[i][same]) same++;
     const size_t dot = names[i].rfind('.');
+    // Names that differ in their extension only: ".png".
+    if (dot != std::string::npos && same > dot) same = dot;
     const std::string tail = names[i].substr(same, dot != std::string::npos && dot > same ? dot - same : std::string::npos);
-    files += (i + 1 == names.size() ? " and ..." : ", ...") + tail;
+    const bool extension = dot == same;
+    files += (i + 1 == names.size() ? " and " : ", ") + std::string(extension ? names[i].substr(dot) : "..." + tail);
   }
   const int room = (display.screen_width - 6) / 8 - (int)files.size() - (int)strlen("Wrote  in .");
   char folder[PATH_SIZE * 4];
@@ -210,6 +214,12 @@ void export_water(KeyCommand &c) { export_one(c, EXPORT_WATER); }
 void export_textures(KeyCommand &c) { export_one(c, EXPORT_TEXTURES_4X); }
 void export_embossed(KeyCommand &c) { export_one(c, EXPORT_EMBOSSED_4X); }
 void export_heights(KeyCommand &c) { export_one(c, EXPORT_HEIGHT_4X); }
+void export_briefing(KeyCommand &c) {
+  std::vector<std::string> names;
+  if (export_kind(c, EXPORT_BRIEFING, &names) != 0) return;
+  names.push_back(briefing_png_name(names[0]));
+  note_written(c, names);
+}
 void export_planning_maps(KeyCommand &c) {
   std::vector<std::string> names;
   for (int kind : {EXPORT_PLANNING_MAP_1, EXPORT_PLANNING_MAP_2, EXPORT_PLANNING_MAP_3})
@@ -329,6 +339,7 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_F8, 0},                  0,          WHEN_ALWAYS,              NEED_HEIGHTS,           export_embossed,       MARKS_NOTHING,    0, 0},
   {{KEY_F9, 0},                  KEY_LSHIFT, WHEN_ALWAYS,              NEED_HEIGHTS,           export_heights16,      MARKS_NOTHING,    0, 0},
   {{KEY_F9, 0},                  0,          WHEN_ALWAYS,              NEED_HEIGHTS,           export_heights,        MARKS_NOTHING,    0, 0},
+  {{KEY_F10, 0},                 KEY_LSHIFT, WHEN_ALWAYS,              NEED_HEIGHTS,           export_briefing,       MARKS_NOTHING,    0, 0},
   {{KEY_F10, 0},                 0,          WHEN_ALWAYS,              NEED_HEIGHTS,           export_planning_maps,  MARKS_NOTHING,    0, 0},
   {{KEY_ESC, 0},                 0,          WHEN_OVERVIEW,            NEED_NOTHING,           leave_overview,        MARKS_NOTHING,    1, 200},
   {{KEY_ESC, 0},                 0,          WHEN_ALWAYS,              NEED_NOTHING,           leave,                 MARKS_NOTHING,    0, 0},

@@ -2,10 +2,13 @@
 
 #include <allegro.h>
 #include <png.h>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdint>
+#include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 enum { BENCH_TEXTURES = 16, BENCH_AREAS = 200, BENCH_TARGETS = 12 };
@@ -324,5 +327,42 @@ std::string make_texture_set_terrain(const std::string &dir, int side, const cha
   }
   fclose(f);
   rename((tfd + ".part").c_str(), tfd.c_str());  // last: its presence means the set is complete
+  return tfd;
+}
+
+std::string make_briefing_terrain(const std::string &dir, const std::string &full_tfd) {
+  mkdir(dir.c_str(), 0755);
+  const std::string tfd = dir + "/Full.TFD", targets = dir + "/Full_TARGETS.ini";
+  if (exists_file(targets)) return tfd;
+  // Every file of the full terrain but its targets, so that the texture
+  // list's names lead to the same pictures.
+  const std::string from = full_tfd.substr(0, full_tfd.rfind('/'));
+  DIR *folder = opendir(from.c_str());
+  for (dirent *e; folder && (e = readdir(folder));) {
+    const std::string name = e->d_name;
+    if (name == "." || name == ".." || name == "Full_TARGETS.ini") continue;
+    if (symlink((from + "/" + name).c_str(), (dir + "/" + name).c_str()) != 0 && errno != EEXIST)
+      perror(name.c_str());
+  }
+  if (folder) closedir(folder);
+  const char *kinds[] = {"Depot", "Radar Station", "Northern Supply Depot of the Coast", "Bridge"};
+  const std::string part = targets + ".part";
+  FILE *f = fopen(part.c_str(), "w");
+  unsigned seed = 12345;
+  const auto next = [&seed]() { return seed = seed * 1103515245u + 12345u, (seed >> 8) % 8000000; };
+  for (int a = 1; a <= 511; a++) {
+    const bool airfield = a % 3 == 0;
+    const unsigned x = next(), y = next();
+    fprintf(f, "[TargetArea%03d]\nName=%s %d\nPosition=%u, %u\nAlignment=%s\n", a,
+            airfield ? "Airbase" : kinds[a % 4], a, x, y, a % 2 ? "FRIENDLY" : "ENEMY");
+    if (airfield)
+      fprintf(f, "Target[001].Type=Runway%d\nTarget[001].Offset=0, 0\nTarget[001].Heading=%d\n", 1 + a % 6,
+              (a * 23) % 360);
+    else
+      fprintf(f, "Target[001].Type=Hangar\nTarget[001].Offset=0, 0\n");
+    fprintf(f, "\n");
+  }
+  fclose(f);
+  rename(part.c_str(), targets.c_str());  // last: its presence means the set is complete
   return tfd;
 }

@@ -29,3 +29,9 @@ std::string make_palette_terrain(const std::string &dir);
 // there already. Returns the tile map's path ("" when a file cannot be
 // written).
 std::string make_texture_set_terrain(const std::string &dir, int side, const char *format);
+
+// <dir>/Full.TFD standing for the full terrain (links to its files) with a
+// target file of its own: 511 areas spread over the whole terrain, every
+// third an airfield, names of 7 to 40 characters. Made once. Returns the
+// tile map's path.
+std::string make_briefing_terrain(const std::string &dir, const std::string &full_tfd);

@@ -23,6 +23,8 @@
 //   veldkit_bench --new-terrain [DIR]  only veldkit --new of 4000 x 4000 against dd
 //   veldkit_bench --lands [DIR]     only the land grid, a land fill and its undo on the full terrain
 //   veldkit_bench --lands-stroke [DIR]  only land mode's frames of a 64-tile land stroke across the window
+//   veldkit_bench --briefing [DIR]  only veldkit --export briefing of the full terrain with 511 areas
+//                                   against gdal_translate of F7's picture to a 4096-pixel PNG
 #include <allegro.h>
 #include <png.h>
 
@@ -1675,6 +1677,69 @@ static int bench_texture_sets(const std::string &dir) {
   return 0;
 }
 
+// veldkit --export briefing of the full terrain with 511 target areas, the
+// whole command, against gdal_translate turning the F7 picture of the same
+// terrain into a 4096 x 4096 PNG; each run in turn. Then the export's peak
+// memory over the open terrain, in this process.
+static int bench_briefing(const std::string &full, const std::string &data_dir) {
+  const std::string tfd = make_briefing_terrain(data_dir + "/briefing", full);
+  const std::string work = data_dir + "/briefing-work";
+  system(("rm -rf '" + work + "' && mkdir -p '" + work + "'").c_str());
+  const std::string veldkit = veldkit_program();
+  const std::string in_work = "cd '" + work + "' && ";
+  system((in_work + "env -u DISPLAY '" + veldkit + "' --export textures '" + full + "' 2>/dev/null").c_str());
+  const std::string bmp = work + "/Full_Textures4x_000.bmp";
+  const bool gdal = system("command -v gdal_translate > /dev/null") == 0;
+  if (!gdal) printf("gdal_translate is not installed: no comparison (scripts/bench.sh installs gdal-bin)\n");
+  std::vector<double> ours, theirs, opening;
+  long long pdf_bytes = 0, png_bytes = 0;
+  for (int i = 0; i < RUNS; i++) {
+    system("sync");
+    ours.push_back(time_command(in_work + "env -u DISPLAY '" + veldkit + "' --export briefing '" + tfd +
+                                "' 2>/dev/null"));
+    // How much of that the opening takes: the same command for the data
+    // map, the smallest export.
+    opening.push_back(time_command(in_work + "env -u DISPLAY '" + veldkit + "' --export data '" + tfd +
+                                   "' 2>/dev/null && rm -f Full_Data1x_*"));
+    pdf_bytes = file_bytes(work + "/Full_Briefing_000.pdf");
+    png_bytes = file_bytes(work + "/Full_Briefing_000.png");
+    system((in_work + "rm -f Full_Briefing_*").c_str());
+    if (!gdal) continue;
+    system("sync");
+    theirs.push_back(time_command(in_work + "gdal_translate -q -of PNG -outsize 4096 4096 '" + bmp + "' gdal.png"));
+    system((in_work + "rm -f gdal.png gdal.png.aux.xml").c_str());
+  }
+  printf("--export briefing of 4000 x 4000 with 511 areas, whole command: %.0f ms (PDF %.1f MB, PNG %.1f MB); "
+         "--export data, mostly the opening: %.0f ms\n",
+         1000 * median(ours), pdf_bytes / 1e6, png_bytes / 1e6, 1000 * median(opening));
+  if (gdal) {
+    printf("gdal_translate of F7's BMP to a 4096 x 4096 PNG: %.0f ms\n", 1000 * median(theirs));
+    note_target("--export briefing / gdal_translate F7 to 4096 PNG", median(ours) / median(theirs), 1.0,
+                format("%.0f ms / %.0f ms", 1000 * median(ours), 1000 * median(theirs)));
+  }
+  remove(bmp.c_str());
+
+  // The memory the export adds to the open terrain.
+  char old_cwd[4096];
+  if (!getcwd(old_cwd, sizeof(old_cwd))) old_cwd[0] = 0;
+  if (chdir(work.c_str()) != 0 || open_for_bench(tfd.c_str()) != 0) return 1;
+  reset_peak_memory();
+  const long before = status_kb("VmRSS:");
+  Clock::time_point t0 = Clock::now();
+  const int failed = export_bitmap(EXPORT_BRIEFING, &strip_reporter) != RESULT_OK;
+  const double took = seconds_since(t0);
+  const double grown = (status_kb("VmHWM:") - before) / 1024.0;
+  printf("in this process: %.0f ms, peak +%.1f MB over the open terrain%s\n", 1000 * took, grown,
+         failed ? " FAILED" : "");
+  note_target("peak memory of --export briefing over the open terrain, MB", grown / 256, 1.0,
+              format("%.1f MB (target 256 MB)", grown));
+  if (old_cwd[0] && chdir(old_cwd) != 0) perror("chdir");
+  system(("rm -rf '" + work + "'").c_str());
+  print_goals();
+  release_textures();
+  return failed;
+}
+
 // The folder of the benchmark's terrains: the mode's argument, made when
 // missing, as an absolute path.
 // The recovery journal on the full terrain: a single-tile edit to its frame
@@ -1865,6 +1930,11 @@ int main(int argc, char **argv) {
     if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) return 1;
     return bench_texture_sets(dir);
   }
+  if (argc >= 2 && strcmp(argv[1], "--briefing") == 0) {
+    const std::string dir = data_folder(argc, argv);
+    if (start_graphics(768, 538) != 0) return 1;  // the terrain's textures are bitmaps
+    return bench_briefing(make_bench_terrain(dir + "/full", "Full", 4000), dir);
+  }
   if (argc >= 2 && strcmp(argv[1], "--palette") == 0) {
     std::string dir = argc >= 3 ? argv[2] : "bench-data";
     mkdir(dir.c_str(), 0755);
@@ -1979,6 +2049,7 @@ int main(int argc, char **argv) {
   system(("'" + std::string(argv[0]) + "' --navigation '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --palette '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --png '" + data_dir + "'").c_str());
+  system(("'" + std::string(argv[0]) + "' --briefing '" + data_dir + "'").c_str());
   bench_command_line(argv[0], data_dir);
   return 0;
 }

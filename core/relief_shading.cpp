@@ -189,6 +189,26 @@ uint8_t relief_at(int x, int y) {
   return value;
 }
 
+void relief_samples(int x, int y0, int step, int count, uint8_t *out) {
+  const int rows = relief.rows;
+  const bool inner_column = x >= 0 && x < relief.columns && !relief.level;
+  const int column = clamp_int(x, 1, relief.columns - 2);
+  const uint16_t *west = inner_column ? height_map.heights[column - 1] : nullptr;
+  const uint16_t *here = inner_column ? height_map.heights[column] : nullptr;
+  const uint16_t *east = inner_column ? height_map.heights[column + 1] : nullptr;
+  for (int k = 0; k < count; k++) {
+    const int y = y0 + k * step;
+    // The edges, past the extent and level ground as relief_at has them.
+    if (!inner_column || y < 1 || y >= rows - 1) {
+      out[k] = y < 0 ? 0 : relief_at(x, y);
+      continue;
+    }
+    const int a = (west[y - 1] + west[y] + west[y + 1]) - (east[y - 1] + east[y] + east[y + 1]);
+    const int b = (west[y + 1] + here[y + 1] + east[y + 1]) - (west[y - 1] + here[y - 1] + east[y - 1]);
+    out[k] = shade_of_differences(a, b);
+  }
+}
+
 void compute_shade_map() {
   prepare_relief();
   const int columns = relief.columns, rows = relief.rows;

@@ -16,3 +16,6 @@ void prepare_relief();
 // Samples x0..x1 - 1 by y0..y1 - 1: column x goes to out + (x - x0) * stride.
 void relief_columns(int x0, int x1, int y0, int y1, uint8_t *out, int stride);
 uint8_t relief_at(int x, int y);
+// Samples y0, y0 + step, ... (count of them) of column x into out: what
+// relief_at gives each, for pictures that need every step-th row only.
+void relief_samples(int x, int y0, int step, int count, uint8_t *out);

@@ -40,6 +40,11 @@ fi
 if [ "${1:-}" = "--lands-stroke" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --lands-stroke "$root/bench-data"
 fi
+# --briefing: only veldkit --export briefing of the full terrain with 511
+# target areas against gdal_translate of the F7 picture to a 4096-pixel PNG.
+if [ "${1:-}" = "--briefing" ]; then
+  exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --briefing "$root/bench-data"
+fi
 # --heights: only the height commands on the full terrain.
 if [ "${1:-}" = "--heights" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --heights "$root/bench-data"

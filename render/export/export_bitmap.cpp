@@ -14,6 +14,7 @@
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
 #include "files/open_terrain.h"
+#include "render/export/briefing_map.h"
 #include "render/export/export_file.h"
 #include "render/export/export_passes.h"
 #include "render/export/export_rows.h"
@@ -37,7 +38,7 @@ static int name_taken(const char *name) {
   return lstat(name, &st) == 0 || errno != ENOENT;
 }
 
-int numbered_output_name(const char *suffix, char *name, const char *extension) {
+int numbered_output_name(const char *suffix, char *name, const char *extension, const char *also_free) {
   char base[PATH_SIZE * 2];
   replace_extension(base, get_filename(terrain_paths.tfd_path), extension, sizeof(base));
   for (int n = 0; n < OUTPUT_NUMBERS; n++) {
@@ -53,7 +54,11 @@ int numbered_output_name(const char *suffix, char *name, const char *extension) 
       return OUTPUT_NAME_TOO_LONG;
     }
     ustrzcpy(name, PATH_SIZE, whole);
-    if (!name_taken(name)) return 0;
+    if (name_taken(name)) continue;
+    if (!also_free) return 0;
+    char other[PATH_SIZE + 16];
+    replace_extension(other, name, also_free, sizeof(other));
+    if (!name_taken(other)) return 0;
   }
   name[0] = 0;
   return 1;
@@ -155,11 +160,13 @@ static const char *output_suffix(int kind) {
     case EXPORT_PLANNING_MAP_3: return "_PlanningMap3_";
     case EXPORT_HEIGHTS16: return "_Heights16_";
     case EXPORT_LANDS: return "_Lands_";
+    case EXPORT_BRIEFING: return "_Briefing_";
     default: return nullptr;
   }
 }
 
 const char *export_extension(int kind, int format) {
+  if (kind == EXPORT_BRIEFING) return "pdf";
   if (format == EXPORT_FORMAT_RAW) return kind == EXPORT_HEIGHTS16 ? "r16" : nullptr;
   return format == EXPORT_FORMAT_PNG || kind == EXPORT_HEIGHTS16 ? "png" : "bmp";
 }
@@ -292,6 +299,14 @@ int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing, char
   const char *suffix = output_suffix(kind);
   const char *extension = export_extension(kind, format);
   if (!suffix || !extension) return RESULT_UNKNOWN_KIND;
+  if (kind == EXPORT_BRIEFING) {
+    char name[PATH_SIZE];
+    report_progress(reporter, "Exporting Briefing Map..." BLANKS_46);
+    const int result = write_briefing_map(reporter, name);
+    if (final_name) snprintf(final_name, PATH_SIZE, "%s", name);
+    if (result == RESULT_OK) report_progress(reporter, "Exporting Briefing Map Done." BLANKS_46);
+    return result;
+  }
   report_progress(reporter, "Exporting Bitmap (%d)..." BLANKS_46, kind);
   char name[PATH_SIZE];
   const int found = numbered_output_name(suffix, name, extension);

@@ -18,6 +18,7 @@ enum ExportKind {
   EXPORT_PLANNING_MAP_3 = 10,
   EXPORT_HEIGHTS16 = 11,  // the samples themselves, as a 16-bit grey picture
   EXPORT_LANDS = 12,      // the land of each corner point (land_picture.h)
+  EXPORT_BRIEFING = 13,   // a PDF page and its PNG (briefing_map.h)
 };
 
 // The file format of exports and screenshots.
@@ -28,7 +29,8 @@ enum ExportFormat {
 };
 
 // The extension a kind is written with in a format: heights are never a
-// BMP, and raw is for heights only (nullptr for other kinds).
+// BMP, and raw is for heights only (nullptr for other kinds); the briefing
+// map is a PDF (and its PNG) whatever the format.
 const char *export_extension(int kind, int format);
 
 // Writes the next numbered file of the kind into the working directory,
@@ -44,9 +46,11 @@ int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing = nul
 // The first free "<terrain><suffix>NNN.<extension>" in the working directory, into
 // name (256 bytes); 0 when found, 1 when all of 000..998 are taken,
 // OUTPUT_NAME_TOO_LONG when the name would be longer than a file name may
-// be (name then holds it cut in the middle, to be shown).
+// be (name then holds it cut in the middle, to be shown). With
+// also_free, the same name with that extension must be free too.
 enum { OUTPUT_NAME_TOO_LONG = 2 };
-int numbered_output_name(const char *suffix, char *name, const char *extension = "bmp");
+int numbered_output_name(const char *suffix, char *name, const char *extension = "bmp",
+                         const char *also_free = nullptr);
 
 // Reports what numbered_output_name found (1 or OUTPUT_NAME_TOO_LONG) and
 // returns RESULT_NO_FREE_NAME or RESULT_CANNOT_WRITE. word names the kind of

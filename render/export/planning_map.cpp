@@ -74,12 +74,33 @@ static int planning_parts(int size) {
   return (size + PLANNING_PART_COLUMNS - 1) / PLANNING_PART_COLUMNS;
 }
 
-// The stretch of the current terrain onto an E x E map; 1 when a probe
-// cannot be made.
+PlanningFrame planning_frame(int size) {
+  int tx, ty;
+  export_extent(&tx, &ty);
+  PlanningFrame frame = {0, 0, size, size};
+  // A square terrain fills the map exactly as it always has; any other
+  // keeps its proportions, its longer side the map's.
+  if (tx == ty || tx <= 0 || ty <= 0) return frame;
+  const long long longer = tx > ty ? tx : ty;
+  frame.w = (int)(((long long)size * tx + longer / 2) / longer);
+  frame.h = (int)(((long long)size * ty + longer / 2) / longer);
+  if (frame.w < 1) frame.w = 1;
+  if (frame.h < 1) frame.h = 1;
+  frame.x = (size - frame.w) / 2;
+  frame.y = (size - frame.h) / 2;
+  return frame;
+}
+
+// The stretch of the current terrain onto its frame of an E x E map, -1
+// for the map's columns and rows around the frame; 1 when a probe cannot
+// be made.
 static int probe_planning_stretch(int size) {
   int tx, ty;
   export_extent(&tx, &ty);
-  return probe_stretch(4 * tx, size, 1, stretch_columns) || probe_stretch(4 * ty, size, 0, stretch_rows);
+  const PlanningFrame frame = planning_frame(size);
+  for (int k = 0; k < size; k++) stretch_columns[k] = stretch_rows[k] = -1;
+  return probe_stretch(4 * tx, frame.w, 1, stretch_columns + frame.x) ||
+         probe_stretch(4 * ty, frame.h, 0, stretch_rows + frame.y);
 }
 
 void refresh_planning_relief() {
@@ -120,6 +141,9 @@ static int fill_from_blocks(BITMAP *map, int f) {
       break;
     }
   }
+  // Around a terrain that is not square: the frame's colour.
+  const PlanningFrame frame = planning_frame(size);
+  if (frame.w != size || frame.h != size) clear_to_color(map, display.colour_black);
   prepare_shaded_blocks(current_pixel_shifts(), 1);
   const uint8_t *relief = planning_relief(f);
   const ShadedBlocks &blocks = shaded_blocks();
@@ -156,8 +180,9 @@ static int fill_from_working_bitmap(BITMAP *map, int f) {
   BITMAP *work = create_bitmap_ex(32, 4 * tx, 4 * ty);
   if (!work) return 1;
   draw_texture_pass(work, 0, 0);
-  clear_to_color(map, 0);
-  stretch_blit(work, map, 0, 0, work->w, work->h, 0, 0, map->w, map->h);
+  const PlanningFrame frame = planning_frame(size);
+  clear_to_color(map, frame.w != size || frame.h != size ? display.colour_black : 0);
+  stretch_blit(work, map, 0, 0, work->w, work->h, frame.x, frame.y, frame.w, frame.h);
   destroy_bitmap(work);
   const uint8_t *relief = planning_relief(f);
   for (int x = 0; x < size; x++) {
@@ -187,20 +212,26 @@ int planning_position(float pos_x, float pos_y, int f, int *px, int *py) {
   if (tx == 0 || ty == 0) return 1;
   // In 64 bits: the same truncating steps, without overflow for far-off
   // positions.
+  const PlanningFrame frame = planning_frame(PLANNING_BASE * f);
   long long x = round_to_int(metres(pos_x)) / 10;
-  x = x * f * PLANNING_BASE / ((long long)tx * 200);
+  x = frame.x + x * frame.w / ((long long)tx * 200);
   long long y = round_to_int(metres(pos_y)) / 10;
-  y = (long long)PLANNING_BASE * f - y * f * PLANNING_BASE / ((long long)ty * 200);
+  y = frame.y + frame.h - y * frame.h / ((long long)ty * 200);
   *px = clamp_coordinate(x);
   *py = clamp_coordinate(y);
   return 0;
 }
 
+// Ten square cells along the terrain's longer side, from its north-west
+// corner; the shorter side ends where the terrain does.
 static void draw_grid(BITMAP *map, int f) {
-  const int size = map->w;
-  rect(map, 0, 0, size - 1, size - 1, display.colour_black);
-  for (int k = 1; k <= 9; k++) hline(map, 1, round_to_int(k * 51.2 * f), size - 2, display.colour_black);
-  for (int k = 1; k <= 9; k++) vline(map, round_to_int(k * 51.2 * f), 1, size - 2, display.colour_black);
+  const PlanningFrame g = planning_frame(map->w);
+  const int black = display.colour_black;
+  rect(map, g.x, g.y, g.x + g.w - 1, g.y + g.h - 1, black);
+  for (int k = 1; round_to_int(k * 51.2 * f) < g.h - 1; k++)
+    hline(map, g.x + 1, g.y + round_to_int(k * 51.2 * f), g.x + g.w - 2, black);
+  for (int k = 1; round_to_int(k * 51.2 * f) < g.w - 1; k++)
+    vline(map, g.x + round_to_int(k * 51.2 * f), g.y + 1, g.y + g.h - 2, black);
 }
 
 static int area_limit() {

@@ -1,6 +1,8 @@
 // The square planning maps: the shaded texture picture stretched to
-// E x E pixels (E = 512, 1024, 2048 for kinds 8, 9, 10), a 10 x 10 grid
-// and the target areas.
+// E x E pixels (E = 512, 1024, 2048 for kinds 8, 9, 10), a grid of ten
+// square cells along the longer side and the target areas. A terrain that
+// is not square keeps its proportions, centred in the square with the
+// frame's colour around it.
 #pragma once
 
 #include <allegro.h>
@@ -18,6 +20,12 @@ BITMAP *make_planning_map(int kind);
 // The planning maps never need the whole relief of the terrain.
 void refresh_planning_relief();
 void clear_planning_relief();
+
+// Where the terrain lies on an E x E map: the whole map for a square one.
+struct PlanningFrame {
+  int x, y, w, h;
+};
+PlanningFrame planning_frame(int size);
 
 // Where an area position (metres east and north of the south-west corner)
 // lies on the map; 1 when the terrain has no tiles to place it on.

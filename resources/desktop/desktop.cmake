@@ -76,12 +76,16 @@ set(CPACK_PACKAGE_DESCRIPTION
 one pixel a tile to 256 pixels a tile. It corrects the textures, rotations,
 tags and heights of tiles, copies and pastes them, shows target areas and
 airfields, and exports whole-terrain pictures: data, water, texture,
-embossed relief, height and planning maps. On the command line it exports,
+embossed relief, height and planning maps, and briefing maps as PDF and
+PNG. On the command line it exports,
 checks and compares terrains and imports height maps without a display.")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${VELDKIT_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Beyond the libraries dpkg-shlibdeps finds (libcairo2, libfontconfig1):
+# the font the briefing map is set in.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})

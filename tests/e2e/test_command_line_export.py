@@ -129,6 +129,18 @@ class ExportCommands(unittest.TestCase):
                          read(os.path.join(self.out, "Bay_Data1x_001.bmp")))
         self.assertEqual("", r.stdout)
 
+    def test_briefing_names_both_files(self):
+        tfd = write_files(os.path.join(self.tmp, "t"))
+        r = headless(["--export", "briefing", tfd], self.out)
+        self.assertEqual(0, r.returncode, r.stderr)
+        self.assertEqual(["Bay_Briefing_000.pdf", "Bay_Briefing_000.png"], r.stderr.split())
+        self.assertEqual(b"%PDF-", read(os.path.join(self.out, "Bay_Briefing_000.pdf"))[:5])
+        self.assertEqual(b"\x89PNG", read(os.path.join(self.out, "Bay_Briefing_000.png"))[:4])
+        flat = write_files(os.path.join(self.tmp, "flat"), heights=False)
+        r = headless(["--export", "briefing", flat], self.out)
+        self.assertEqual(1, r.returncode, r.stderr)
+        self.assertIn("No briefing map written: the terrain has no height map.", r.stderr)
+
     def test_missing_parts_warn_and_refuse(self):
         tfd = write_files(os.path.join(self.tmp, "t"), heights=False, textures=False, areas=False)
         r = headless(["--export", "all", tfd], self.out)

@@ -120,10 +120,17 @@ class ExportsAndViewing(e2e.ProgramTestCase):
             w, h, _, pixel, _ = read_bmp(out("PlanningMap%d" % n))
             self.assertEqual((size, size), (w, h))
             f = size // 512
+            # 10 x 8 tiles keep their proportions: centred, black above and
+            # below, the grid's cells square from the north-west corner.
+            fw, fh = size, (size * TY + TX // 2) // TX
+            x0, y0 = (size - fw) // 2, (size - fh) // 2
+            self.assertEqual((0, 0, 0), pixel(size // 3, y0 // 2), "the band above the terrain")
+            self.assertEqual((0, 0, 0), pixel(size // 3, size - 1 - y0 // 2), "the band below the terrain")
             for k in range(1, 10):
                 line = round_to_int(k * 51.2 * f)
-                self.assertEqual((0, 0, 0), pixel(size // 3, line), "grid row %d" % line)
-                self.assertEqual((0, 0, 0), pixel(line, size // 3), "grid column %d" % line)
+                if line < fh - 1:
+                    self.assertEqual((0, 0, 0), pixel(x0 + fw // 3, y0 + line), "grid row %d" % line)
+                self.assertEqual((0, 0, 0), pixel(x0 + line, y0 + fh // 3), "grid column %d" % line)
 
         w, h, bits, _, _ = read_bmp(program.file("Isle_screenshot_000.bmp"))
         self.assertEqual((768, 538), (w, h))

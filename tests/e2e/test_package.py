@@ -50,7 +50,9 @@ class Package(unittest.TestCase):
         fields = [e2e.run(["dpkg-deb", "-f", self.deb, name]).strip()
                   for name in ("Package", "Version", "Section", "Architecture", "Depends")]
         self.assertEqual(["veldkit", version, "graphics", "amd64"], fields[:4])
-        for library in ("liballegro4.4", "libpng16-16", "libjpeg62-turbo", "libx11-6", "zlib1g", "libc6"):
+        # The briefing map's libraries and its font, which no library names.
+        for library in ("liballegro4.4", "libpng16-16", "libjpeg62-turbo", "libx11-6", "zlib1g", "libc6",
+                        "libcairo2", "libfontconfig1", "fonts-dejavu-core"):
             self.assertRegex(fields[4], r"(^|, )%s( |,|$)" % re.escape(library))
         for name, first in (("man/man1/veldkit.1.gz", '"Veldkit %s"' % version),
                             ("man/man5/veldkit-terrain.5.gz", '"Veldkit %s"' % version),

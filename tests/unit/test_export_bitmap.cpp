@@ -289,31 +289,41 @@ TEST_F(ExportBitmap, HeightMapGreysAndBlueSeaLevel) {
 }
 
 // The planning maps' picture is the stretched shaded texture picture; the
-// frame and the grid lie on the listed rows and columns.
+// frame and the grid lie on the listed rows and columns. A terrain that is
+// not square keeps its proportions: stretched into the middle of the map,
+// black around it, the grid's cells square from its north-west corner.
 TEST_F(ExportBitmap, PlanningMapsStretchTheShadedPictureUnderAGrid) {
   const int lines[3][9] = {{51, 102, 154, 205, 256, 307, 358, 410, 461},
                            {102, 205, 307, 410, 512, 614, 717, 819, 922},
                            {205, 410, 614, 819, 1024, 1229, 1434, 1638, 1843}};
-  const int sizes[][2] = {{37, 23}, {300, 170}, {130, 600}};
+  const int sizes[][2] = {{37, 23}, {300, 170}, {130, 600}, {40, 40}};
   int number = 0;
   for (const auto &size : sizes) {
     reset_program_state();
     strcpy(terrain_paths.tfd_path, "Islands.TFD");
     make_terrain(size[0], size[1], 7 + number);
+    const int longer = size[0] > size[1] ? size[0] : size[1];
     for (int kind = 8; kind <= 10; kind++) {
       ASSERT_EQ(0, export_bitmap(kind, nullptr));
       const int E = 512 * planning_scale(kind);
+      const int w = (E * size[0] + longer / 2) / longer, h = (E * size[1] + longer / 2) / longer;
+      const int x0 = (E - w) / 2, y0 = (E - h) / 2;
       BITMAP *picture = reference_picture(1);
       BITMAP *ref = create_bitmap_ex(32, E, E);
-      stretch_blit(picture, ref, 0, 0, picture->w, picture->h, 0, 0, E, E);
-      rect(ref, 0, 0, E - 1, E - 1, display.colour_black);
-      for (int row : lines[kind - 8]) hline(ref, 1, row, E - 2, display.colour_black);
-      for (int column : lines[kind - 8]) vline(ref, column, 1, E - 2, display.colour_black);
+      clear_to_color(ref, display.colour_black);
+      stretch_blit(picture, ref, 0, 0, picture->w, picture->h, x0, y0, w, h);
+      rect(ref, x0, y0, x0 + w - 1, y0 + h - 1, display.colour_black);
+      for (int row : lines[kind - 8])
+        if (row < h - 1) hline(ref, x0 + 1, y0 + row, x0 + w - 2, display.colour_black);
+      for (int column : lines[kind - 8])
+        if (column < w - 1) vline(ref, x0 + column, y0 + 1, y0 + h - 2, display.colour_black);
       char name[64];
       snprintf(name, sizeof(name), "Islands_PlanningMap%d_%03d.bmp", kind - 7, number);
       BITMAP *out = load(name);
       ASSERT_TRUE(out);
       EXPECT_EQ(0, differences(ref, out)) << name;
+      // The terrain's own aspect, within a pixel of rounding.
+      EXPECT_NEAR((double)size[0] / size[1], (double)w / h, 2.0 / (w < h ? w : h)) << name;
       destroy_bitmap(picture);
       destroy_bitmap(ref);
       destroy_bitmap(out);
@@ -342,7 +352,7 @@ TEST_F(ExportBitmap, PlanningMapMarksAndNames) {
   TargetArea &a2 = targets.areas[2];
   strcpy(a2.name, "Depot");
   a2.pos_x = 25000;
-  a2.pos_y = 20000;
+  a2.pos_y = 21000;
   a2.enemy = 0;
   a2.runway_number = -1;
   // At the south-west corner, with a runway.
@@ -355,13 +365,14 @@ TEST_F(ExportBitmap, PlanningMapMarksAndNames) {
   a4.pos_y = -3e38f;
   a4.runway_number = 3;
 
+  // 50 x 40 tiles: 819 of the 1024 rows from row 102, 1638 of 2048 from 205.
   int px, py;
   ASSERT_EQ(0, planning_position(0, 0, 2, &px, &py));
   EXPECT_EQ(0, px);
-  EXPECT_EQ(1024, py);
+  EXPECT_EQ(102 + 819, py);
   ASSERT_EQ(0, planning_position(100000, 80000, 4, &px, &py));
   EXPECT_EQ(2048, px);
-  EXPECT_EQ(0, py);
+  EXPECT_EQ(205, py);
   ASSERT_EQ(0, planning_position(50000, 40000, 1, &px, &py));
   EXPECT_EQ(256, px);
   EXPECT_EQ(256, py);
@@ -369,7 +380,7 @@ TEST_F(ExportBitmap, PlanningMapMarksAndNames) {
   for (int kind = 8; kind <= 10; kind++) ASSERT_EQ(0, export_bitmap(kind, nullptr));
   BITMAP *first = load("Islands_PlanningMap1_000.bmp");
   ASSERT_TRUE(first);
-  const Rgb grey = pixel_rgb(first, 20, 20);
+  const Rgb grey = pixel_rgb(first, 20, 240);
   destroy_bitmap(first);
   for (int kind = 8; kind <= 10; kind++) {
     const int f = planning_scale(kind), E = 512 * f;
@@ -382,9 +393,12 @@ TEST_F(ExportBitmap, PlanningMapMarksAndNames) {
     EXPECT_EQ(RED, pixel_rgb(map, cx + radius, cy)) << name;
     EXPECT_EQ(RED, pixel_rgb(map, cx, cy - radius)) << name;
     // The south-west corner's circle is cut by the map's edge.
-    EXPECT_EQ(BLUE, pixel_rgb(map, 0, E - radius)) << name;
+    int corner_x, corner_y;
+    ASSERT_EQ(0, planning_position(0, 0, f, &corner_x, &corner_y));
+    EXPECT_EQ(BLUE, pixel_rgb(map, 0, corner_y - radius)) << name;
     // The depot: a 3 x 3 square outline in kinds 9 and 10 only.
-    const int dx = 128 * f, dy = 256 * f + 128 * f;
+    int dx, dy;
+    ASSERT_EQ(0, planning_position(25000, 21000, f, &dx, &dy));
     if (kind == 8) {
       EXPECT_EQ(grey, pixel_rgb(map, dx + 1, dy + 1)) << name;
     } else {
@@ -448,6 +462,8 @@ TEST_F(ExportBitmap, WriteFailureAlertsAndLeavesNoFile) {
       {EXPORT_DATA, EXPORT_FORMAT_PNG, "Error writing bitmap file.|Islands_Data1x_000.png|"},
       {EXPORT_HEIGHTS16, EXPORT_FORMAT_PNG, "Error writing heights file.|Islands_Heights16_000.png|"},
       {EXPORT_HEIGHTS16, EXPORT_FORMAT_RAW, "Error writing heights file.|Islands_Heights16_000.r16|"},
+      // The briefing map's PNG is written first; its PDF is then never begun.
+      {EXPORT_BRIEFING, EXPORT_FORMAT_BMP, "Error writing bitmap file.|Islands_Briefing_000.png|"},
   };
   signal(SIGXFSZ, SIG_IGN);
   struct rlimit old_limit;

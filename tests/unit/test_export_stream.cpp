@@ -291,18 +291,25 @@ TEST_F(ExportStream, KilledExportLeavesNoNumberedFile) {
 }
 
 // A planning map made the plain way from the shade map as it is: the
-// whole picture drawn sprite by sprite, shaded, stretched, under the grid.
+// whole picture drawn sprite by sprite, shaded, stretched into the middle
+// at the terrain's proportions, black around it, under the grid.
 BITMAP *planning_reference(int kind) {
   const int f = planning_scale(kind), E = 512 * f;
-  BITMAP *work = create_bitmap_ex(32, 4 * tile_map.tiles_x, 4 * tile_map.tiles_y);
+  const int tx = tile_map.tiles_x, ty = tile_map.tiles_y, longer = tx > ty ? tx : ty;
+  const int w = (E * tx + longer / 2) / longer, h = (E * ty + longer / 2) / longer;
+  const int x0 = (E - w) / 2, y0 = (E - h) / 2;
+  BITMAP *work = create_bitmap_ex(32, 4 * tx, 4 * ty);
   reset_shade_cache();
   draw_texture_pass(work, 1, 0);
   BITMAP *map = create_bitmap_ex(32, E, E);
-  stretch_blit(work, map, 0, 0, work->w, work->h, 0, 0, E, E);
+  clear_to_color(map, makecol(0, 0, 0));
+  stretch_blit(work, map, 0, 0, work->w, work->h, x0, y0, w, h);
   destroy_bitmap(work);
-  rect(map, 0, 0, E - 1, E - 1, makecol(0, 0, 0));
-  for (int k = 1; k <= 9; k++) hline(map, 1, round_to_int(k * 51.2 * f), E - 2, makecol(0, 0, 0));
-  for (int k = 1; k <= 9; k++) vline(map, round_to_int(k * 51.2 * f), 1, E - 2, makecol(0, 0, 0));
+  rect(map, x0, y0, x0 + w - 1, y0 + h - 1, makecol(0, 0, 0));
+  for (int k = 1; round_to_int(k * 51.2 * f) < h - 1; k++)
+    hline(map, x0 + 1, y0 + round_to_int(k * 51.2 * f), x0 + w - 2, makecol(0, 0, 0));
+  for (int k = 1; round_to_int(k * 51.2 * f) < w - 1; k++)
+    vline(map, x0 + round_to_int(k * 51.2 * f), y0 + 1, y0 + h - 2, makecol(0, 0, 0));
   return map;
 }
 

@@ -220,6 +220,10 @@ TEST_F(ShadeMap, WindowsEqualTheWholeMap) {
           ASSERT_EQ(whole, window[(x - x0) * (y1 - y0) + (y - y0)]) << m << " " << x << "," << y;
           ASSERT_EQ(whole, relief_at(x, y));
         }
+      // Every step-th sample of a column, from anywhere, edges included.
+      const int step = 1 + rand() % 5, count = 1 + rand() % 9;
+      relief_samples(x0, y0, step, count, window);
+      for (int k = 0; k < count; k++) ASSERT_EQ(relief_at(x0, y0 + k * step), window[k]) << m << " " << x0;
     }
   }
 }

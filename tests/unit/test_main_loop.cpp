@@ -734,6 +734,7 @@ TEST_F(MainLoop, CommandsSayWhatTheyDid) {
       {[] {}, {KEY_LCONTROL, KEY_S}, "Saved plain.TFD and plain.hfd."},
       {[] {}, {KEY_LCONTROL, KEY_S}, "Nothing to save: no unsaved edits."},
       {[] {}, {KEY_F5}, "Wrote plain_Data1x_000.bmp in "},
+      {[] {}, {KEY_LSHIFT, KEY_F10}, "Wrote plain_Briefing_000.pdf and .png in "},
       {[] {}, {KEY_PRTSCR}, "Saved screenshot plain_screenshot_000.bmp."},
   };
   for (const auto &step : steps) {

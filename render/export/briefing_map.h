@@ -1,0 +1,33 @@
+// The briefing export: NAME_Briefing_NNN.pdf, one page of vector text and
+// lines over the shaded picture for mission briefings, and the same page
+// as NAME_Briefing_NNN.png beside it, both under the first number free for
+// both. The page itself is briefing_page.h; this module finds the fonts,
+// the settings and the names and writes the two files.
+#pragma once
+
+#include <string>
+
+#include "core/reporter.h"
+
+enum {
+  BRIEFING_PIXELS_DEFAULT = 4096,  // the PNG's longer side
+  BRIEFING_PIXELS_LEAST = 512,
+  BRIEFING_PIXELS_MOST = 8192,
+};
+
+// [Export] Briefing_Page (A3, A4 or Letter, in any case; A3 otherwise) and
+// Briefing_Pixels (kept within 512 .. 8192) of the current configuration.
+struct BriefingSettings {
+  int paper;   // BriefingPaper
+  int pixels;
+};
+BriefingSettings read_briefing_settings();
+
+// Writes both files for the open terrain and its target areas; 0 with the
+// PDF's name in pdf_name (PATH_SIZE bytes), or the failure reported and
+// returned (RESULT_NO_TILES, RESULT_NO_MEMORY, RESULT_CANNOT_WRITE,
+// RESULT_NO_FREE_NAME), no file left behind.
+int write_briefing_map(const Reporter *reporter, char *pdf_name);
+
+// The PNG's name beside the PDF's: the same but for ".png".
+std::string briefing_png_name(const std::string &pdf_name);
