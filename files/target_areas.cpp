@@ -20,13 +20,6 @@ enum {
   TARGET_LOAD_PAUSE_MS = 1000,  // lets the first message be read before the areas follow
 };
 
-static float clamp_to_float(double value) {
-  if (std::isnan(value)) return 0;
-  if (value > FLT_MAX) return FLT_MAX;
-  if (value < -FLT_MAX) return -FLT_MAX;
-  return (float)value;
-}
-
 // The first value of each key the reader asks for in the current area's
 // sections, found in one pass over the area's window (looking every key up
 // on its own took many seconds on large files). A key is found when its
@@ -37,7 +30,12 @@ struct FoundValue {
   unsigned stamp;
 };
 
-enum { FIELD_TYPE, FIELD_OFFSET, FIELD_HEADING, TARGET_FIELDS };
+enum {
+  FIELD_TYPE = TARGET_KEY_TYPE,
+  FIELD_OFFSET = TARGET_KEY_OFFSET,
+  FIELD_HEADING = TARGET_KEY_HEADING,
+  TARGET_FIELDS = 3
+};
 
 static FoundValue found_name, found_position, found_alignment;
 static FoundValue found_target[MAX_TARGETS][TARGET_FIELDS];
@@ -81,20 +79,33 @@ static int target_field(const char *name, long length, int *t) {
   return -1;
 }
 
-static void keep_if_wanted(const char *text, const ConfigEntry &entry) {
+int target_key_of(const char *text, const ConfigEntry &entry, int *t) {
   const char *name = text + entry.name;
   const long length = entry.name_length;
-  if (length == 4 && ascii_equal_ci(name, "name", 4)) {
-    keep_first(found_name, entry);
-  } else if (length == 8 && ascii_equal_ci(name, "position", 8)) {
-    keep_first(found_position, entry);
-  } else if (length == 9 && ascii_equal_ci(name, "alignment", 9)) {
-    keep_first(found_alignment, entry);
-  } else {
-    int t = 0;
-    const int field = target_field(name, length, &t);
-    if (field >= 0) keep_first(found_target[t][field], entry);
+  if (length == 4 && ascii_equal_ci(name, "name", 4)) return TARGET_KEY_NAME;
+  if (length == 8 && ascii_equal_ci(name, "position", 8)) return TARGET_KEY_POSITION;
+  if (length == 9 && ascii_equal_ci(name, "alignment", 9)) return TARGET_KEY_ALIGNMENT;
+  return target_field(name, length, t);
+}
+
+int target_area_section(const char *text, const ConfigEntry &entry) {
+  const char *name = text + entry.name;
+  if (entry.name_length != 15 || !ascii_equal_ci(name, "[targetarea", 11) || name[14] != ']') return 0;
+  int n = 0;
+  for (int i = 11; i < 14; i++) {
+    if (name[i] < '0' || name[i] > '9') return 0;
+    n = 10 * n + (name[i] - '0');
   }
+  return n >= 1 && n < MAX_AREAS ? n : 0;
+}
+
+static void keep_if_wanted(const char *text, const ConfigEntry &entry) {
+  int t = 0;
+  const int key = target_key_of(text, entry, &t);
+  if (key == TARGET_KEY_NAME) keep_first(found_name, entry);
+  else if (key == TARGET_KEY_POSITION) keep_first(found_position, entry);
+  else if (key == TARGET_KEY_ALIGNMENT) keep_first(found_alignment, entry);
+  else if (key >= 0) keep_first(found_target[t][key], entry);
 }
 
 // Reads the window text[start..end) as the library's reader would parse it
@@ -150,6 +161,7 @@ static int read_targets(const char *text, TargetArea &area) {
     const float x = parse_float(offset), y = parse_float_after_comma(offset);
     target.offset_x = target.file_offset_x = x;
     target.offset_y = target.file_offset_y = y;
+    target.file_number = t;
     area.target_count++;
 
     if (t == 1 && strncmp(target.type, "Runway", 6) == 0) {
@@ -164,19 +176,11 @@ static int read_targets(const char *text, TargetArea &area) {
   return area.target_count;
 }
 
-// Turns the other targets of a runway area clockwise by the runway heading.
-static void turn_targets(TargetArea &area) {
-  const double a = -area.targets[1].heading * 0.01745329;
-  const double c = cos(a), s = sin(a);
-  for (int t = 2; t <= area.target_count; t++) {
-    Target &target = area.targets[t];
-    const double x = target.offset_x, y = target.offset_y;
-    target.offset_x = clamp_to_float(x * c - y * s);
-    target.offset_y = clamp_to_float(x * s + y * c);
-  }
+int read_target_text(const char *text, long size, const Reporter *reporter) {
+  return read_target_text_into(targets, text, size, reporter);
 }
 
-int read_target_text(const char *text, long size, const Reporter *reporter) {
+int read_target_text_into(TargetSet &set, const char *text, long size, const Reporter *reporter) {
   long p = 0;
   for (int n = 1; n < MAX_AREAS; n++) {
     if (n > 1 && p < size - 1) {
@@ -189,8 +193,9 @@ int read_target_text(const char *text, long size, const Reporter *reporter) {
     append_number3(section, n);
     strcat(section, "]");
     scan_window(text, p, p + window, section);
-    TargetArea &area = targets.areas[n];
+    TargetArea &area = set.areas[n];
     area.target_count = 0;
+    area.file_number = n;
 
     copy_cut(area.name, value_or(text, found_name, "NONE"), NAME_SIZE);
     if (strcmp(area.name, "NONE") == 0) break;
@@ -200,17 +205,16 @@ int read_target_text(const char *text, long size, const Reporter *reporter) {
     area.pos_x = parse_float(position);
     area.pos_y = parse_float_after_comma(position);
     area.enemy = value_or(text, found_alignment, "NONE")[0] == 'F' ? 0 : 1;
-    targets.area_count++;
+    set.area_count++;
     area.runway_number = -1;
 
     read_targets(text, area);
-    if (area.target_count > 1 && area.runway_number >= 0 && area.targets[1].heading != 0)
-      turn_targets(area);
+    turn_area_targets(area);
 
     report_progress(reporter, "Loading TargetArea: %3d - Targets: %3d", n, area.target_count);
-    targets.target_total += area.target_count;
+    set.target_total += area.target_count;
   }
-  return targets.area_count > 0 ? RESULT_OK : RESULT_NOTHING_READ;
+  return set.area_count > 0 ? RESULT_OK : RESULT_NOTHING_READ;
 }
 
 int target_file_absent(const char *path) {

@@ -1,0 +1,457 @@
+#include "files/target_file_writer.h"
+
+#include <allegro.h>
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "core/regular_file.h"
+#include "core/safe_file.h"
+#include "core/terrain_model.h"
+#include "core/text_numbers.h"
+#include "files/config_lines.h"
+#include "files/target_areas.h"
+
+namespace {
+
+enum { NO_LINE = -1 };
+
+struct Line {
+  long start, end, next;  // its characters text[start..end), its line end up to next
+  ConfigEntry entry;
+};
+
+// Where an area's lines are in the file: its header, its last line (up to
+// the next section's header), the first line of each key the reader takes.
+struct FileArea {
+  int header = NO_LINE, last = NO_LINE;
+  int name = NO_LINE, position = NO_LINE, alignment = NO_LINE;
+  int last_key = NO_LINE, last_target = NO_LINE;
+  std::vector<std::array<int, 3>> target;  // [t][TARGET_KEY_TYPE..HEADING]
+};
+
+// What becomes of each line of the file, and what follows it.
+struct LineEdit {
+  int drop = 0;
+  std::string replaced;  // the whole line, its end included; empty: as it is
+  std::string after;     // new lines after it, each with its end
+};
+
+bool same_float(float a, float b) { return memcmp(&a, &b, sizeof(a)) == 0; }
+
+std::string digits3(int n) {
+  char text[8] = "";
+  append_number3(text, n);
+  return text;
+}
+
+// A pair as the file writes it: the separator after the comma as the
+// value it replaces has it (", " for a new one).
+std::string pair_text(float x, float y, const std::string &separator) {
+  return target_number_text(x) + "," + separator + target_number_text(y);
+}
+
+std::string separator_of(const char *value, long length) {
+  const char *comma = (const char *)memchr(value, ',', (size_t)length);
+  if (!comma) return " ";
+  std::string s;
+  for (const char *p = comma + 1; p < value + length && (*p == ' ' || *p == '\t'); p++) s += *p;
+  return s;
+}
+
+// "FRIENDLY" or "ENEMY" in the case the value it replaces has.
+std::string side_text(int enemy, const char *was, long length) {
+  std::string side = enemy ? "ENEMY" : "FRIENDLY";
+  const bool lower_after_first = length > 1 && was[1] >= 'a' && was[1] <= 'z';
+  const bool lower_first = length > 0 && was[0] >= 'a' && was[0] <= 'z';
+  for (size_t i = 0; i < side.size(); i++)
+    if ((i == 0 && lower_first) || (i > 0 && lower_after_first)) side[i] = (char)(side[i] - 'A' + 'a');
+  return side;
+}
+
+class Writer {
+ public:
+  Writer(const char *text, long size) : text_(text), size_(size) {}
+
+  std::string run(const TargetSet &was, const TargetSet &now, std::string *why);
+
+ private:
+  const char *text_;
+  long size_;
+  std::vector<Line> lines_;
+  std::vector<FileArea> areas_;  // by the file's numbers, 0 unused
+  std::vector<LineEdit> edits_;
+  std::string eol_ = "\n", equals_ = "=";
+  std::string tail_;  // after the last line
+
+  void read_lines();
+  std::string line_with_value(int line, const std::string &value) const;
+  std::string renamed(int line, long at, const std::string &digits) const;
+  void set_value(int line, const std::string &value);
+  void set_key(int line, long digits_at, int n, const std::string *value);
+  void add_after(int line, const std::string &lines);
+  std::string key_line(const std::string &key, const std::string &value) const { return key + equals_ + value + eol_; }
+  std::string target_lines(int t, const Target &target, int with_heading) const;
+  void edit_area(int n, const TargetArea &area, const TargetArea &old);
+  void new_area(int n, const TargetArea &area, int after_line);
+  std::string assemble() const;
+};
+
+void Writer::read_lines() {
+  int current = 0;  // the area whose section the line is in, 0 for none
+  for (long at = 0; at < size_;) {
+    const ConfigLine l = config_line_at(text_, size_, at);
+    at = l.next;
+    const ConfigEntry entry = config_entry_of(text_, l.start, l.end);
+    lines_.push_back({l.start, l.end, l.next, entry});
+    const int i = (int)lines_.size() - 1;
+    if (l.next > l.end && lines_.size() == 1) eol_.assign(text_ + l.end, (size_t)(l.next - l.end));
+    if (entry.name_length == 0) {
+      if (current) areas_[(size_t)current].last = i;
+      continue;
+    }
+    if (config_is_section(text_, entry)) {
+      const int n = target_area_section(text_, entry);
+      // A section met again counts as another: its keys are not the area's.
+      current = n && areas_[(size_t)n].header == NO_LINE ? n : 0;
+      if (current) areas_[(size_t)current].header = areas_[(size_t)current].last = i;
+      continue;
+    }
+    if (!current) continue;
+    FileArea &a = areas_[(size_t)current];
+    a.last = a.last_key = i;
+    int t = 0;
+    const int key = target_key_of(text_, entry, &t);
+    int *slot = key == TARGET_KEY_NAME        ? &a.name
+                : key == TARGET_KEY_POSITION  ? &a.position
+                : key == TARGET_KEY_ALIGNMENT ? &a.alignment
+                : nullptr;
+    if (key >= 0 && key <= TARGET_KEY_HEADING) {
+      if (a.target.empty()) a.target.assign(MAX_TARGETS, {NO_LINE, NO_LINE, NO_LINE});
+      slot = &a.target[(size_t)t][(size_t)key];
+      a.last_target = i;
+    }
+    if (slot && *slot == NO_LINE) *slot = i;
+  }
+  // The file's own spacing around "=", from its first key line.
+  for (const Line &l : lines_)
+    if (l.entry.name_length > 0 && !config_is_section(text_, l.entry) && l.entry.value > l.entry.name + l.entry.name_length) {
+      const long from = l.entry.name + l.entry.name_length;
+      const char *eq = (const char *)memchr(text_ + from, '=', (size_t)(l.entry.value - from));
+      if (eq) equals_.assign(text_ + from, (size_t)(l.entry.value - from));
+      break;
+    }
+  if (lines_.empty() || lines_[0].next == lines_[0].end) {
+    for (const Line &l : lines_)
+      if (l.next > l.end) {
+        eol_.assign(text_ + l.end, (size_t)(l.next - l.end));
+        break;
+      }
+  }
+  edits_.assign(lines_.size(), LineEdit());
+}
+
+std::string Writer::line_with_value(int line, const std::string &value) const {
+  const Line &l = lines_[(size_t)line];
+  const ConfigEntry &e = l.entry;
+  std::string s(text_ + l.start, (size_t)(e.value - l.start));
+  s += value;
+  s.append(text_ + e.value + e.value_length, (size_t)(l.next - e.value - e.value_length));
+  return s;
+}
+
+void Writer::set_value(int line, const std::string &value) {
+  // A key the reader found elsewhere than in the area's first section: the
+  // check of the result names the area.
+  if (line == NO_LINE) return;
+  LineEdit &edit = edits_[(size_t)line];
+  if (edit.replaced.empty()) {
+    edit.replaced = line_with_value(line, value);
+    return;
+  }
+  // Renamed already: the value is at the same place in the renamed line.
+  const Line &l = lines_[(size_t)line];
+  const size_t at = (size_t)(l.entry.value - l.start), length = (size_t)l.entry.value_length;
+  edit.replaced.replace(at, length, value);
+}
+
+// The line with the three digits at text offset digits_at turned to n's,
+// and its value replaced when value is given.
+void Writer::set_key(int line, long digits_at, int n, const std::string *value) {
+  if (line == NO_LINE) return;
+  const Line &l = lines_[(size_t)line];
+  LineEdit &edit = edits_[(size_t)line];
+  std::string s = edit.replaced.empty() ? std::string(text_ + l.start, (size_t)(l.next - l.start)) : edit.replaced;
+  s.replace((size_t)(digits_at - l.start), 3, digits3(n));
+  edit.replaced = s;
+  if (value) set_value(line, *value);
+}
+
+void Writer::add_after(int line, const std::string &lines) {
+  if (line < 0) {
+    tail_ += lines;
+    return;
+  }
+  edits_[(size_t)line].after += lines;
+}
+
+std::string Writer::target_lines(int t, const Target &target, int with_heading) const {
+  const std::string key = "Target[" + digits3(t) + "].";
+  std::string s = key_line(key + "Type", target.type);
+  s += key_line(key + "Offset", pair_text(target.file_offset_x, target.file_offset_y, " "));
+  if (with_heading) s += key_line(key + "Heading", std::to_string(target.heading));
+  return s;
+}
+
+int runway_heading_counts(const TargetArea &area) { return strncmp(area.targets[1].type, "Runway", 6) == 0; }
+
+void Writer::edit_area(int n, const TargetArea &area, const TargetArea &old) {
+  const int m = area.file_number;
+  const FileArea &f = areas_[(size_t)m];
+  if (n != m) set_key(f.header, lines_[(size_t)f.header].entry.name + 11, n, nullptr);
+  const Line *position = f.position != NO_LINE ? &lines_[(size_t)f.position] : nullptr;
+  if (strcmp(area.name, old.name) != 0) set_value(f.name, area.name);
+  if (position && (!same_float(area.pos_x, old.pos_x) || !same_float(area.pos_y, old.pos_y)))
+    set_value(f.position, pair_text(area.pos_x, area.pos_y,
+                                    separator_of(text_ + position->entry.value, position->entry.value_length)));
+  if (area.enemy != old.enemy) {
+    if (f.alignment != NO_LINE) {
+      const ConfigEntry &e = lines_[(size_t)f.alignment].entry;
+      set_value(f.alignment, side_text(area.enemy, text_ + e.value, e.value_length));
+    } else {
+      add_after(f.position, key_line("Alignment", area.enemy ? "ENEMY" : "FRIENDLY"));
+    }
+  }
+  // The file's targets no target comes from any more go.
+  std::vector<int> kept((size_t)MAX_TARGETS, 0);
+  for (int t = 1; t <= area.target_count; t++)
+    if (area.targets[t].file_number > 0) kept[(size_t)area.targets[t].file_number] = t;
+  if (!f.target.empty())
+    for (int u = 1; u < MAX_TARGETS; u++)
+      if (!kept[(size_t)u])
+        for (int k = 0; k < 3; k++)
+          if (f.target[(size_t)u][(size_t)k] != NO_LINE) edits_[(size_t)f.target[(size_t)u][(size_t)k]].drop = 1;
+  std::string added;
+  for (int t = 1; t <= area.target_count; t++) {
+    const Target &target = area.targets[t];
+    const int u = target.file_number;
+    const int heading_read = t == 1 && runway_heading_counts(area);
+    if (u <= 0) {
+      added += target_lines(t, target, heading_read && target.heading != 0);
+      continue;
+    }
+    const Target &before = old.targets[u];
+    const std::array<int, 3> &at = f.target[(size_t)u];
+    const std::string type = target.type;
+    const std::string *new_type = strcmp(target.type, before.type) != 0 ? &type : nullptr;
+    std::string offset;
+    const std::string *new_offset = nullptr;
+    if (!same_float(target.file_offset_x, before.file_offset_x) || !same_float(target.file_offset_y, before.file_offset_y)) {
+      const std::string separator =
+          at[TARGET_KEY_OFFSET] != NO_LINE
+              ? separator_of(text_ + lines_[(size_t)at[TARGET_KEY_OFFSET]].entry.value,
+                             lines_[(size_t)at[TARGET_KEY_OFFSET]].entry.value_length)
+              : " ";
+      offset = pair_text(target.file_offset_x, target.file_offset_y, separator);
+      new_offset = &offset;
+    }
+    for (int k = 0; k < 3; k++) {
+      const int line = at[(size_t)k];
+      if (line == NO_LINE) continue;
+      const std::string *value = k == TARGET_KEY_TYPE ? new_type : k == TARGET_KEY_OFFSET ? new_offset : nullptr;
+      if (t != u) set_key(line, lines_[(size_t)line].entry.name + 7, t, value);
+      else if (value) set_value(line, *value);
+    }
+    const int type_line = at[TARGET_KEY_TYPE];
+    if (at[TARGET_KEY_OFFSET] == NO_LINE && new_offset)
+      add_after(type_line, key_line("Target[" + digits3(t) + "].Offset", offset));
+    if (heading_read) {
+      // The heading the reader would take from the line it keeps.
+      int read = 0;
+      if (at[TARGET_KEY_HEADING] != NO_LINE) {
+        const ConfigEntry &e = lines_[(size_t)at[TARGET_KEY_HEADING]].entry;
+        const std::string value(text_ + e.value, (size_t)e.value_length);
+        read = (int)(strtol(value.c_str(), nullptr, 0) % 360);
+        if (read < 0) read += 360;
+      }
+      if (read != target.heading) {
+        if (at[TARGET_KEY_HEADING] != NO_LINE)
+          set_value(at[TARGET_KEY_HEADING], std::to_string(target.heading));
+        else
+          add_after(at[TARGET_KEY_OFFSET] != NO_LINE ? at[TARGET_KEY_OFFSET] : type_line,
+                    key_line("Target[" + digits3(t) + "].Heading", std::to_string(target.heading)));
+      }
+    }
+  }
+  if (!added.empty()) add_after(f.last_target != NO_LINE ? f.last_target : f.last_key, added);
+}
+
+void Writer::new_area(int n, const TargetArea &area, int after_line) {
+  std::string s;
+  // Blank lines between sections, as the file has them: before a section
+  // unless one is there, and after it when the file goes on.
+  const bool at_end = after_line < 0 || after_line + 1 >= (int)lines_.size();
+  const std::string &before = after_line >= 0 ? edits_[(size_t)after_line].after : tail_;
+  const bool blank_before = after_line >= 0 && lines_[(size_t)after_line].entry.name_length == 0 &&
+                            lines_[(size_t)after_line].end == lines_[(size_t)after_line].start;
+  if (at_end ? !before.empty() || (after_line >= 0 && !blank_before) : before.empty() && !blank_before) s += eol_;
+  s += "[TargetArea" + digits3(n) + "]" + eol_;
+  s += key_line("Name", area.name);
+  s += key_line("Position", pair_text(area.pos_x, area.pos_y, " "));
+  s += key_line("Alignment", area.enemy ? "ENEMY" : "FRIENDLY");
+  for (int t = 1; t <= area.target_count; t++)
+    s += target_lines(t, area.targets[t], t == 1 && runway_heading_counts(area) && area.targets[1].heading != 0);
+  if (!at_end) s += eol_;
+  add_after(after_line, s);
+}
+
+std::string Writer::assemble() const {
+  std::string out;
+  out.reserve((size_t)size_ + 4096);
+  for (size_t i = 0; i < lines_.size(); i++) {
+    const Line &l = lines_[i];
+    const LineEdit &e = edits_[i];
+    if (!e.drop) {
+      if (e.replaced.empty())
+        out.append(text_ + l.start, (size_t)(l.next - l.start));
+      else
+        out += e.replaced;
+    }
+    if (!e.after.empty()) {
+      // A last line without its end gets one before what follows it.
+      if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += eol_;
+      out += e.after;
+    }
+  }
+  if (!tail_.empty()) {
+    if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += eol_;
+    out += tail_;
+  }
+  return out;
+}
+
+bool same_area(const TargetArea &a, const TargetArea &b, std::string *what) {
+  if (strcmp(a.name, b.name) != 0) return *what = "its name", false;
+  if (!same_float(a.pos_x, b.pos_x) || !same_float(a.pos_y, b.pos_y)) return *what = "its position", false;
+  if (a.enemy != b.enemy) return *what = "its side", false;
+  if (a.target_count != b.target_count) return *what = "its targets", false;
+  for (int t = 1; t <= a.target_count; t++) {
+    const Target &x = a.targets[t], &y = b.targets[t];
+    if (strcmp(x.type, y.type) != 0 || !same_float(x.file_offset_x, y.file_offset_x) ||
+        !same_float(x.file_offset_y, y.file_offset_y) || (t == 1 && a.runway_number >= 0 && x.heading != y.heading))
+      return *what = "its targets", false;
+  }
+  return true;
+}
+
+std::string Writer::run(const TargetSet &was, const TargetSet &now, std::string *why) {
+  areas_.assign(MAX_AREAS, FileArea());
+  read_lines();
+  std::vector<int> kept((size_t)MAX_AREAS, 0);
+  for (int n = 1; n <= now.area_count; n++) {
+    const int m = now.areas[n].file_number;
+    if (m > 0 && m <= was.area_count && areas_[(size_t)m].header != NO_LINE) kept[(size_t)m] = n;
+  }
+  // Areas the file held that no area comes from go with all their lines.
+  int last_area_line = NO_LINE;
+  for (int m = 1; m < MAX_AREAS; m++) {
+    const FileArea &f = areas_[(size_t)m];
+    if (f.header == NO_LINE) continue;
+    if (m <= was.area_count) last_area_line = std::max(last_area_line, f.last);
+    if (m <= was.area_count && !kept[(size_t)m])
+      for (int i = f.header; i <= f.last; i++) edits_[(size_t)i].drop = 1;
+  }
+  if (last_area_line == NO_LINE && !lines_.empty()) last_area_line = (int)lines_.size() - 1;
+  for (int n = 1; n <= now.area_count; n++) {
+    const TargetArea &area = now.areas[n];
+    const int m = area.file_number;
+    if (m > 0 && kept[(size_t)m] == n)
+      edit_area(n, area, was.areas[m]);
+    else
+      new_area(n, area, last_area_line);
+  }
+  std::string out = assemble();
+  // What the reader makes of it must be what the areas are.
+  // Not zeroed: 13 MB a save; the reader sets every field it is asked about.
+  std::unique_ptr<TargetSet> check(new TargetSet);
+  check->area_count = check->target_total = 0;
+  if (!out.empty()) read_target_text_into(*check, out.data(), (long)out.size(), nullptr);
+  for (int n = 1; n <= std::max(now.area_count, check->area_count); n++) {
+    std::string what = "it";
+    if (n <= now.area_count && n <= check->area_count && same_area(now.areas[n], check->areas[n], &what)) continue;
+    *why = "[TargetArea" + digits3(n) + "] would not be read back as edited (" + what +
+           "): its section is out of number order or beyond the reach of the one before";
+    return "";
+  }
+  why->clear();
+  return out;
+}
+
+}  // namespace
+
+std::string target_number_text(float value) {
+  if (std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 1e15f) {
+    char text[32];
+    snprintf(text, sizeof(text), "%.0f", (double)value);
+    return text;
+  }
+  char text[48];
+  for (int precision = 1; precision <= 9; precision++) {
+    snprintf(text, sizeof(text), "%.*g", precision, (double)value);
+    if (same_float(parse_float(text), value)) return text;
+  }
+  return text;
+}
+
+std::string target_text_after_edits(const char *text, long size, const TargetSet &now, std::string *why) {
+  std::unique_ptr<TargetSet> was(new TargetSet);
+  was->area_count = was->target_total = 0;
+  if (size > 0) read_target_text_into(*was, text, size, nullptr);
+  Writer writer(text, size);
+  return writer.run(*was, now, why);
+}
+
+int save_target_file(const char *path, FileStamp *stamp, TargetSet &now, std::string *why) {
+  const std::string name = get_filename(path);
+  if (file_changed_on_disk(stamp, path)) return TARGET_FILE_CHANGED;
+  long size = 0;
+  char *text = nullptr;
+  if (!target_file_absent(path)) {
+    text = read_whole_file(path, &size);
+    if (!text) {
+      *why = name + " cannot be read again to be written.";
+      return RESULT_CANNOT_WRITE;
+    }
+  }
+  const std::string out = target_text_after_edits(text ? text : "", size, now, why);
+  free(text);
+  if (!why->empty()) {
+    *why = name + ": " + *why + "; nothing written.";
+    return RESULT_CANNOT_WRITE;
+  }
+  SafeFile file;
+  WriteError error = {0, 0};
+  if (safe_file_open(&file, path) != 0) {
+    write_failed(&error, file.error, file.creating);
+  } else {
+    const int ok = pack_fwrite(out.data(), (long)out.size(), file.pack) == (long)out.size();
+    if (safe_file_commit(&file, ok) == 0) {
+      record_file_stamp(stamp, path, &file.written);
+      for (int n = 1; n <= now.area_count; n++) {
+        now.areas[n].file_number = n;
+        for (int t = 1; t <= now.areas[n].target_count; t++) now.areas[n].targets[t].file_number = t;
+      }
+      return RESULT_OK;
+    }
+    write_failed(&error, file.error, 0);
+  }
+  char reason[1024];
+  write_failure_text(path, error, reason, sizeof(reason));
+  *why = name + " cannot be written: " + (reason[0] ? reason : "the system gave no reason.");
+  return RESULT_CANNOT_WRITE;
+}
