@@ -230,7 +230,8 @@ void Writer::edit_area(int n, const TargetArea &area, const TargetArea &old) {
   // The file's targets no target comes from any more go.
   std::vector<int> kept((size_t)MAX_TARGETS, 0);
   for (int t = 1; t <= area.target_count; t++)
-    if (area.targets[t].file_number > 0) kept[(size_t)area.targets[t].file_number] = t;
+    if (area.targets[t].file_number > 0 && area.targets[t].file_number < MAX_TARGETS)
+      kept[(size_t)area.targets[t].file_number] = t;
   if (!f.target.empty())
     for (int u = 1; u < MAX_TARGETS; u++)
       if (!kept[(size_t)u])
@@ -241,7 +242,8 @@ void Writer::edit_area(int n, const TargetArea &area, const TargetArea &old) {
     const Target &target = area.targets[t];
     const int u = target.file_number;
     const int heading_read = t == 1 && runway_heading_counts(area);
-    if (u <= 0) {
+    // A target whose file lines another took (an old copy put back) is new.
+    if (u <= 0 || u >= MAX_TARGETS || kept[(size_t)u] != t || f.target.empty()) {
       added += target_lines(t, target, heading_read && target.heading != 0);
       continue;
     }
@@ -370,7 +372,7 @@ std::string Writer::run(const TargetSet &was, const TargetSet &now, std::string 
   for (int n = 1; n <= now.area_count; n++) {
     const TargetArea &area = now.areas[n];
     const int m = area.file_number;
-    if (m > 0 && kept[(size_t)m] == n)
+    if (m > 0 && m < MAX_AREAS && kept[(size_t)m] == n)
       edit_area(n, area, was.areas[m]);
     else
       new_area(n, area, last_area_line);

@@ -1,5 +1,5 @@
-// The target file written back after edits: what it reads back as, and the
-// bytes no edit concerns.
+// The target areas edited where they are drawn, and their file written back
+// after the edits: what it reads back as, and the bytes no edit concerns.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/terrain_model.h"
+#include "edit/target_edits.h"
 #include "files/target_areas.h"
 #include "files/target_file_writer.h"
 #include "tests/unit/harness.h"
@@ -255,6 +256,75 @@ TEST(TargetWriter, NumbersAreWholeMetresOrTheShortestThatReadsBack) {
   } cases[] = {{0, "0"}, {-1500, "-1500"}, {52890, "52890"}, {0.5f, "0.5"}, {-1.25f, "-1.25"}, {0.1f, "0.1"},
                {123456.7f, "123456.7"}, {1e20f, "1e+20"}};
   for (const auto &c : cases) EXPECT_EQ(c.text, target_number_text(c.value)) << c.value;
+}
+
+// The areas in use (and the one after them, which an insert fills).
+void copy_areas(TargetSet &to, const TargetSet &from) {
+  to.area_count = from.area_count;
+  to.target_total = from.target_total;
+  for (int n = 1; n <= from.area_count + 1 && n < MAX_AREAS; n++) to.areas[n] = from.areas[n];
+}
+
+// The edits as target mode makes them, against the file: an offset given
+// as drawn lands within rounding of it, also under a runway's heading; each
+// change taken back and made again gives the areas exactly; a save of the
+// result reads back as the areas.
+TEST(TargetEdits, LandWhereDrawnUndoExactlyAndSave) {
+  Sets sets;
+  std::unique_ptr<TargetSet> kept(new TargetSet), after(new TargetSet);
+  for (unsigned seed = 1; seed <= 40; seed++) {
+    std::mt19937 rng(seed);
+    auto pick = [&](int n) { return (int)(rng() % (unsigned)n); };
+    std::vector<std::string> remarks;
+    const std::string text = random_file(rng, 1 + pick(5), &remarks);
+    targets.area_count = targets.target_total = 0;
+    ASSERT_EQ(RESULT_OK, read_target_text_into(targets, text.data(), (long)text.size(), nullptr));
+    for (int step = 0; step < 30; step++) {
+      if (targets.area_count == 0) target_area_add("Again", 0, 0, 0, "Tank");
+      const int n = 1 + pick(targets.area_count);
+      const TargetArea &a = targets.areas[n];
+      const int t = 1 + pick(a.target_count);
+      const double dx = pick(6000) - 3000 + 0.3, dy = pick(6000) - 3000 - 0.4;
+      copy_areas(*kept, targets);
+      std::unique_ptr<TargetChange> change;
+      switch (pick(9)) {
+        case 0: change = target_area_move(n, 1000.6 * pick(300), 999.4 * pick(300)); break;
+        case 1:
+          change = target_move(n, t, dx, dy);
+          if (change) {
+            EXPECT_NEAR(dx, targets.areas[n].targets[t].offset_x, 0.75) << seed << " " << step;
+            EXPECT_NEAR(dy, targets.areas[n].targets[t].offset_y, 0.75) << seed << " " << step;
+          }
+          break;
+        case 2: change = target_area_turn(n, pick(2) ? 1 : -10); break;
+        case 3: change = target_add(n, "Bunker", dx, dy); break;
+        case 4: change = target_area_add("Added", pick(2), 5000, 7000, pick(2) ? "Runway3" : "Depot"); break;
+        case 5: change = target_remove(n, t); break;
+        case 6: change = pick(4) ? nullptr : target_area_remove(n); break;
+        case 7: change = target_area_rename(n, pick(2) ? "Renamed" : a.name); break;
+        default: change = target_area_switch_side(n);
+      }
+      if (!change) continue;
+      copy_areas(*after, targets);
+      change->apply(0);
+      expect_same(*kept, targets, "undo of " + change->what);
+      change->apply(1);
+      expect_same(*after, targets, "redo of " + change->what);
+      EXPECT_EQ(after->target_total, targets.target_total);
+    }
+    std::string why;
+    const std::string saved = target_text_after_edits(text.data(), (long)text.size(), targets, &why);
+    ASSERT_EQ("", why);
+    TargetSet &back = *sets.back;
+    back.area_count = back.target_total = 0;
+    read_target_text_into(back, saved.data(), (long)saved.size(), nullptr);
+    expect_same(targets, back, saved);
+    for (int n = 1; n <= back.area_count; n++)
+      for (int t = 1; t <= back.areas[n].target_count; t++) {
+        ASSERT_EQ(targets.areas[n].targets[t].offset_x, back.areas[n].targets[t].offset_x);
+        ASSERT_EQ(targets.areas[n].targets[t].offset_y, back.areas[n].targets[t].offset_y);
+      }
+  }
 }
 
 }  // namespace
