@@ -13,9 +13,10 @@
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
 #include "files/config_lines.h"
+#include "files/target_file_writer.h"
 
 enum {
-  TARGET_WINDOW_BYTES = 45000,  // bytes of the file the config reader parses per area
+  TARGET_WINDOW_BYTES = TARGET_READ_WINDOW,
   TARGET_VALUE_SIZE = 64,
   TARGET_LOAD_PAUSE_MS = 1000,  // lets the first message be read before the areas follow
 };
@@ -180,37 +181,50 @@ int read_target_text(const char *text, long size, const Reporter *reporter) {
   return read_target_text_into(targets, text, size, reporter);
 }
 
+// Area n from the window of text that begins at p, as the reader takes it;
+// 0 when the reader stops there (no name or no position).
+static int read_area_at(TargetArea &area, const char *text, long size, long p, int n) {
+  const long window = size - p < (long)TARGET_WINDOW_BYTES ? size - p : (long)TARGET_WINDOW_BYTES;
+  char section[32] = "[TargetArea";
+  append_number3(section, n);
+  strcat(section, "]");
+  scan_window(text, p, p + window, section);
+  area.target_count = 0;
+  area.file_number = n;
+  copy_cut(area.name, value_or(text, found_name, "NONE"), NAME_SIZE);
+  if (strcmp(area.name, "NONE") == 0) return 0;
+  char position[TARGET_VALUE_SIZE];
+  copy_cut(position, value_or(text, found_position, "NONE"), sizeof(position));
+  if (strcmp(position, "NONE") == 0) return 0;
+  area.pos_x = parse_float(position);
+  area.pos_y = parse_float_after_comma(position);
+  area.enemy = value_or(text, found_alignment, "NONE")[0] == 'F' ? 0 : 1;
+  area.runway_number = -1;
+  read_targets(text, area);
+  turn_area_targets(area);
+  return 1;
+}
+
+long target_window_start(const char *text, long size, long p, int n) {
+  if (n <= 1 || p >= size - 1) return p;
+  // The next line feed before a "[" after p, else the last byte: found two
+  // bytes at a time, as a file of 16 MB is searched twice at every save.
+  const char *found = (const char *)memmem(text + p + 1, (size_t)(size - p - 1), "\n[", 2);
+  if (found) return found - text;
+  return size - 1;
+}
+
+int read_target_area_at(TargetArea &area, const char *text, long size, long p, int n) {
+  return size > 0 && read_area_at(area, text, size, p, n);
+}
+
 int read_target_text_into(TargetSet &set, const char *text, long size, const Reporter *reporter) {
   long p = 0;
   for (int n = 1; n < MAX_AREAS; n++) {
-    if (n > 1 && p < size - 1) {
-      p++;
-      while (p < size - 1 && !(text[p] == '\n' && text[p + 1] == '[')) p++;
-    }
-    const long window = size - p < (long)TARGET_WINDOW_BYTES ? size - p : (long)TARGET_WINDOW_BYTES;
-
-    char section[32] = "[TargetArea";
-    append_number3(section, n);
-    strcat(section, "]");
-    scan_window(text, p, p + window, section);
+    p = target_window_start(text, size, p, n);
     TargetArea &area = set.areas[n];
-    area.target_count = 0;
-    area.file_number = n;
-
-    copy_cut(area.name, value_or(text, found_name, "NONE"), NAME_SIZE);
-    if (strcmp(area.name, "NONE") == 0) break;
-    char position[TARGET_VALUE_SIZE];
-    copy_cut(position, value_or(text, found_position, "NONE"), sizeof(position));
-    if (strcmp(position, "NONE") == 0) break;
-    area.pos_x = parse_float(position);
-    area.pos_y = parse_float_after_comma(position);
-    area.enemy = value_or(text, found_alignment, "NONE")[0] == 'F' ? 0 : 1;
+    if (!read_area_at(area, text, size, p, n)) break;
     set.area_count++;
-    area.runway_number = -1;
-
-    read_targets(text, area);
-    turn_area_targets(area);
-
     report_progress(reporter, "Loading TargetArea: %3d - Targets: %3d", n, area.target_count);
     set.target_total += area.target_count;
   }
@@ -235,5 +249,6 @@ int load_target_areas(const char *path, const Reporter *reporter) {
   report_pause(reporter, TARGET_LOAD_PAUSE_MS);
   const int result = read_target_text(text, size, reporter);
   free(text);
+  remember_target_file(targets);
   return result;
 }

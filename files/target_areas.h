@@ -10,6 +10,10 @@
 // holds no area. The first progress text is followed by a pause.
 int load_target_areas(const char *path, const Reporter *reporter);
 
+// Bytes of the file the reader looks through for each area, from where the
+// area before it began one section further on.
+enum { TARGET_READ_WINDOW = 45000 };
+
 // The keys of an area's section the reader takes: a target's three (its
 // number in *t) and the area's three.
 enum TargetKey {
@@ -42,3 +46,11 @@ int read_target_text(const char *text, long size, const Reporter *reporter);
 // The same into set (adding to its counts).
 struct TargetSet;
 int read_target_text_into(TargetSet &set, const char *text, long size, const Reporter *reporter);
+
+// Where the reader's window for area n begins, p being area n - 1's (0 for
+// area 1): one section header further on, as the file's readers have always
+// done. Then area n read from that window alone; 0 when the reader would
+// stop there.
+long target_window_start(const char *text, long size, long p, int n);
+struct TargetArea;
+int read_target_area_at(TargetArea &area, const char *text, long size, long p, int n);

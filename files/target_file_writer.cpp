@@ -1,6 +1,7 @@
 #include "files/target_file_writer.h"
 
 #include <allegro.h>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cmath>
@@ -79,6 +80,11 @@ class Writer {
   Writer(const char *text, long size) : text_(text), size_(size) {}
 
   std::string run(const TargetSet &was, const TargetSet &now, std::string *why);
+  // The text (one area's section) with area old's edits to area (number n).
+  std::string edited_section(int n, const TargetArea &area, const TargetArea &old);
+  // New area n's section, in the text's line ends and spacing, to follow
+  // text that ends in a blank line or not, and to be followed by more or not.
+  std::string new_section(int n, const TargetArea &area, bool after_blank, bool more_follow);
 
  private:
   const char *text_;
@@ -351,6 +357,27 @@ bool same_area(const TargetArea &a, const TargetArea &b, std::string *what) {
   return true;
 }
 
+std::string Writer::edited_section(int n, const TargetArea &area, const TargetArea &old) {
+  areas_.assign(MAX_AREAS, FileArea());
+  read_lines();
+  if (area.file_number < 1 || area.file_number >= MAX_AREAS || areas_[(size_t)area.file_number].header == NO_LINE)
+    return std::string(text_, (size_t)size_);
+  edit_area(n, area, old);
+  return assemble();
+}
+
+std::string Writer::new_section(int n, const TargetArea &area, bool after_blank, bool more_follow) {
+  areas_.assign(MAX_AREAS, FileArea());
+  read_lines();
+  const std::vector<Line> kept_lines = lines_;
+  lines_.clear();
+  edits_.clear();
+  tail_.clear();
+  new_area(n, area, -1);
+  lines_ = kept_lines;
+  return (after_blank ? "" : eol_) + tail_ + (more_follow ? eol_ : "");
+}
+
 std::string Writer::run(const TargetSet &was, const TargetSet &now, std::string *why) {
   areas_.assign(MAX_AREAS, FileArea());
   read_lines();
@@ -394,7 +421,177 @@ std::string Writer::run(const TargetSet &was, const TargetSet &now, std::string 
   return out;
 }
 
+// The quick way for a large file after a few edits: only the sections of
+// the areas that changed are parsed and written anew, the rest copied as
+// they are, and only the areas whose reader's window saw a change read
+// back. false when it cannot vouch for its result (the caller then takes
+// the whole way, which also says why a file cannot be written).
+struct Replacement {
+  long from, to;  // old text[from..to) becomes with
+  std::string with;
+};
+
+// Where the lines that begin with "[" and are section headers start, with
+// the area each names (0 for another section or an area met again).
+struct Header {
+  long start;
+  int area;
+};
+
+std::vector<Header> section_headers(const char *text, long size) {
+  std::vector<Header> headers;
+  std::vector<char> seen((size_t)MAX_AREAS, 0);
+  // Lines that begin with "[": the first, and those after a line feed,
+  // found two bytes at a time.
+  for (long at = 0; at < size;) {
+    if (text[at] == '[') {
+      const ConfigLine line = config_line_at(text, size, at);
+      const ConfigEntry entry = config_entry_of(text, line.start, line.end);
+      if (config_is_section(text, entry)) {
+        int n = target_area_section(text, entry);
+        if (n && seen[(size_t)n]) n = 0;
+        if (n) seen[(size_t)n] = 1;
+        headers.push_back({at, n});
+      }
+    }
+    const char *next = (const char *)memmem(text + at, (size_t)(size - at), "\n[", 2);
+    at = next ? next - text + 1 : size;
+  }
+  return headers;
+}
+
+// The reader's window starts of areas 1..count + 1.
+std::vector<long> window_starts(const char *text, long size, int count) {
+  std::vector<long> p((size_t)count + 2, 0);
+  for (int n = 2; n <= count + 1 && n < MAX_AREAS; n++) p[(size_t)n] = target_window_start(text, size, p[(size_t)n - 1], n);
+  return p;
+}
+
+bool same_as_file(const TargetArea &a, const TargetArea &b) {
+  std::string what;
+  if (!same_area(a, b, &what)) return false;
+  for (int t = 1; t <= a.target_count; t++)
+    if (a.targets[t].file_number != t) return false;
+  return true;
+}
+
+bool quick_text(const char *text, long size, const TargetSet &file, const TargetSet &now, std::string *out) {
+  // A file with a bare carriage return or a header after blanks is left to
+  // the whole way: the headers here are found at line feeds only.
+  if (size <= 0 || memchr(text, '\r', (size_t)size)) return false;
+  const std::vector<Header> headers = section_headers(text, size);
+  std::vector<long> start((size_t)MAX_AREAS, -1), end((size_t)MAX_AREAS, -1);
+  long last_end = -1;
+  for (size_t i = 0; i < headers.size(); i++) {
+    const int m = headers[i].area;
+    if (!m) continue;
+    start[(size_t)m] = headers[i].start;
+    end[(size_t)m] = i + 1 < headers.size() ? headers[i + 1].start : size;
+    if (m <= file.area_count) last_end = std::max(last_end, end[(size_t)m]);
+  }
+  for (int m = 1; m <= file.area_count; m++)
+    if (start[(size_t)m] < 0) return false;
+  std::vector<int> kept((size_t)MAX_AREAS, 0);
+  for (int n = 1; n <= now.area_count; n++) {
+    const int m = now.areas[n].file_number;
+    if (m < 1 || m > file.area_count) continue;  // a new area
+    if (kept[(size_t)m]) return false;           // an old copy put back beside its successor
+    kept[(size_t)m] = n;
+  }
+  std::vector<Replacement> edits;
+  std::vector<char> check((size_t)now.area_count + 2, 0);
+  for (int m = 1; m <= file.area_count; m++) {
+    const int n = kept[(size_t)m];
+    if (!n) {
+      edits.push_back({start[(size_t)m], end[(size_t)m], ""});
+      continue;
+    }
+    if (n == m && same_as_file(now.areas[n], file.areas[m])) continue;
+    Writer section(text + start[(size_t)m], end[(size_t)m] - start[(size_t)m]);
+    edits.push_back({start[(size_t)m], end[(size_t)m], section.edited_section(n, now.areas[n], file.areas[m])});
+    check[(size_t)n] = 1;
+  }
+  // New areas after the last area's section, as the whole way puts them,
+  // numbered after every area the file held.
+  int last_kept = 0;
+  for (int m = 1; m <= file.area_count; m++) last_kept = std::max(last_kept, kept[(size_t)m]);
+  std::string added;
+  bool blank = last_end >= 2 && text[last_end - 1] == '\n' && text[last_end - 2] == '\n';
+  for (int n = 1; n <= now.area_count; n++) {
+    const int m = now.areas[n].file_number;
+    if (m >= 1 && m <= file.area_count && kept[(size_t)m] == n) continue;
+    if (n <= last_kept || file.area_count < 1) return false;
+    Writer sample(text + start[1], end[1] - start[1]);
+    added += sample.new_section(n, now.areas[n], blank, false);
+    blank = false;
+    check[(size_t)n] = 1;
+  }
+  if (!added.empty()) {
+    if (last_end < size) added += "\n";
+    edits.push_back({last_end, last_end, added});
+  }
+  // Sections in the file's order, so that replacements come in order.
+  std::stable_sort(edits.begin(), edits.end(), [](const Replacement &a, const Replacement &b) { return a.from < b.from; });
+  for (size_t i = 1; i < edits.size(); i++)
+    if (edits[i].from < edits[i - 1].to) return false;
+  std::string result;
+  result.reserve((size_t)size + 4096);
+  long at = 0;
+  for (const Replacement &r : edits) {
+    result.append(text + at, (size_t)(r.from - at));
+    result += r.with;
+    at = r.to;
+  }
+  result.append(text + at, (size_t)(size - at));
+  // Read back every area whose window saw a change: an edited one, one
+  // whose window start moved against its text, one whose window covers an
+  // edit; and the one after the last, which must not be read.
+  const std::vector<long> before = window_starts(text, size, file.area_count);
+  const std::vector<long> after = window_starts(result.data(), (long)result.size(), now.area_count);
+  auto moved_to = [&](long p) {
+    long shift = 0;
+    for (const Replacement &r : edits) {
+      if (r.to > p) break;
+      shift += (long)r.with.size() - (r.to - r.from);
+    }
+    return p + shift;
+  };
+  std::unique_ptr<TargetArea> read(new TargetArea);
+  for (int n = 1; n <= now.area_count + 1 && n < MAX_AREAS; n++) {
+    const int m = n <= now.area_count ? now.areas[n].file_number : 0;
+    bool verify = n > now.area_count || check[(size_t)n] || m != n;
+    if (!verify) {
+      const long p = before[(size_t)m], window_end = p + (long)TARGET_READ_WINDOW;
+      verify = moved_to(p) != after[(size_t)n];
+      for (const Replacement &r : edits)
+        if (r.from < window_end && r.to > p) verify = true;
+    }
+    if (!verify) continue;
+    const int found = read_target_area_at(*read, result.data(), (long)result.size(), after[(size_t)n], n);
+    std::string what;
+    if (n > now.area_count ? found : !found || !same_area(now.areas[n], *read, &what)) return false;
+  }
+  *out = std::move(result);
+  return true;
+}
+
+// The areas as the file holds them, since it was read or last saved.
+std::unique_ptr<TargetSet> file_copy;
+
+void copy_areas(TargetSet &to, const TargetSet &from) {
+  to.area_count = from.area_count;
+  to.target_total = from.target_total;
+  for (int n = 1; n <= from.area_count && n < MAX_AREAS; n++) to.areas[n] = from.areas[n];
+}
+
 }  // namespace
+
+void remember_target_file(const TargetSet &areas) {
+  if (!file_copy) file_copy.reset(new TargetSet);
+  copy_areas(*file_copy, areas);
+}
+
+void forget_target_file() { file_copy.reset(); }
 
 std::string target_number_text(float value) {
   if (std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 1e15f) {
@@ -410,7 +607,13 @@ std::string target_number_text(float value) {
   return text;
 }
 
-std::string target_text_after_edits(const char *text, long size, const TargetSet &now, std::string *why) {
+std::string target_text_after_edits(const char *text, long size, const TargetSet &now, std::string *why,
+                                    const TargetSet *file_areas) {
+  std::string quick;
+  if (file_areas && quick_text(text, size, *file_areas, now, &quick)) {
+    why->clear();
+    return quick;
+  }
   std::unique_ptr<TargetSet> was(new TargetSet);
   was->area_count = was->target_total = 0;
   if (size > 0) read_target_text_into(*was, text, size, nullptr);
@@ -430,7 +633,7 @@ int save_target_file(const char *path, FileStamp *stamp, TargetSet &now, std::st
       return RESULT_CANNOT_WRITE;
     }
   }
-  const std::string out = target_text_after_edits(text ? text : "", size, now, why);
+  const std::string out = target_text_after_edits(text ? text : "", size, now, why, file_copy.get());
   free(text);
   if (!why->empty()) {
     *why = name + ": " + *why + "; nothing written.";
@@ -448,6 +651,7 @@ int save_target_file(const char *path, FileStamp *stamp, TargetSet &now, std::st
         now.areas[n].file_number = n;
         for (int t = 1; t <= now.areas[n].target_count; t++) now.areas[n].targets[t].file_number = t;
       }
+      remember_target_file(now);
       return RESULT_OK;
     }
     write_failed(&error, file.error, 0);

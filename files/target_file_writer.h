@@ -17,7 +17,11 @@ struct TargetSet;
 // When the result would not read back as now (a section out of number
 // order, or one the reader's 45000-byte window no longer reaches), *why
 // says so, names the section and the result is empty; else *why is empty.
-std::string target_text_after_edits(const char *text, long size, const TargetSet &now, std::string *why);
+// file_areas, when given, are the areas the text holds as read (their
+// numbers 1..area_count): then only the sections of changed areas are
+// parsed and written anew, as fast as the file can be copied.
+std::string target_text_after_edits(const char *text, long size, const TargetSet &now, std::string *why,
+                                    const TargetSet *file_areas = nullptr);
 
 // Writes the areas into the file at path as a save does (a new file renamed
 // over the old one), from the file as it is on disk, refused when stamp
@@ -27,6 +31,12 @@ std::string target_text_after_edits(const char *text, long size, const TargetSet
 // sentence to show.
 enum { TARGET_FILE_CHANGED = 40 };
 int save_target_file(const char *path, FileStamp *stamp, TargetSet &now, std::string *why);
+
+// The areas as the file holds them, kept for the next save's quick way:
+// the reader keeps them at every reading, a save after writing; forgotten
+// with the terrain.
+void remember_target_file(const TargetSet &areas);
+void forget_target_file();
 
 // A number as the file holds it: whole metres when whole, else the
 // shortest form that reads back as the same value.
