@@ -110,6 +110,7 @@ class Writer {
 
 void Writer::read_lines() {
   int current = 0;  // the area whose section the line is in, 0 for none
+  bool spacing_found = false;
   for (long at = 0; at < size_;) {
     const ConfigLine l = config_line_at(text_, size_, at);
     at = l.next;
@@ -129,6 +130,15 @@ void Writer::read_lines() {
       continue;
     }
     if (!current) continue;
+    // The file's own spacing around "=", from the first key line of an area
+    // that has one.
+    if (!spacing_found && entry.value > entry.name + entry.name_length) {
+      const long from = entry.name + entry.name_length;
+      if (memchr(text_ + from, '=', (size_t)(entry.value - from))) {
+        equals_.assign(text_ + from, (size_t)(entry.value - from));
+        spacing_found = true;
+      }
+    }
     FileArea &a = areas_[(size_t)current];
     a.last = a.last_key = i;
     int t = 0;
@@ -144,14 +154,6 @@ void Writer::read_lines() {
     }
     if (slot && *slot == NO_LINE) *slot = i;
   }
-  // The file's own spacing around "=", from its first key line.
-  for (const Line &l : lines_)
-    if (l.entry.name_length > 0 && !config_is_section(text_, l.entry) && l.entry.value > l.entry.name + l.entry.name_length) {
-      const long from = l.entry.name + l.entry.name_length;
-      const char *eq = (const char *)memchr(text_ + from, '=', (size_t)(l.entry.value - from));
-      if (eq) equals_.assign(text_ + from, (size_t)(l.entry.value - from));
-      break;
-    }
   if (lines_.empty() || lines_[0].next == lines_[0].end) {
     for (const Line &l : lines_)
       if (l.next > l.end) {
@@ -475,7 +477,9 @@ bool same_as_file(const TargetArea &a, const TargetArea &b) {
   return true;
 }
 
-bool quick_text(const char *text, long size, const TargetSet &file, const TargetSet &now, std::string *out) {
+}  // namespace
+
+bool target_text_quickly(const char *text, long size, const TargetSet &file, const TargetSet &now, std::string *out) {
   // A file with a bare carriage return or a header after blanks is left to
   // the whole way: the headers here are found at line feeds only.
   if (size <= 0 || memchr(text, '\r', (size_t)size)) return false;
@@ -515,18 +519,23 @@ bool quick_text(const char *text, long size, const TargetSet &file, const Target
   // numbered after every area the file held.
   int last_kept = 0;
   for (int m = 1; m <= file.area_count; m++) last_kept = std::max(last_kept, kept[(size_t)m]);
-  std::string added;
+  // (A last line without its end gets one first.)
+  std::string added = last_end > 0 && text[last_end - 1] != '\n' ? "\n" : "";
   bool blank = last_end >= 2 && text[last_end - 1] == '\n' && text[last_end - 2] == '\n';
   for (int n = 1; n <= now.area_count; n++) {
     const int m = now.areas[n].file_number;
     if (m >= 1 && m <= file.area_count && kept[(size_t)m] == n) continue;
     if (n <= last_kept || file.area_count < 1) return false;
-    Writer sample(text + start[1], end[1] - start[1]);
+    // The line ends and spacing of the first area's section in the file.
+    int first = 1;
+    for (int k = 1; k <= file.area_count; k++)
+      if (start[(size_t)k] < start[(size_t)first]) first = k;
+    Writer sample(text + start[(size_t)first], end[(size_t)first] - start[(size_t)first]);
     added += sample.new_section(n, now.areas[n], blank, false);
     blank = false;
     check[(size_t)n] = 1;
   }
-  if (!added.empty()) {
+  if (added.size() > 1) {
     if (last_end < size) added += "\n";
     edits.push_back({last_end, last_end, added});
   }
@@ -575,6 +584,8 @@ bool quick_text(const char *text, long size, const TargetSet &file, const Target
   return true;
 }
 
+namespace {
+
 // The areas as the file holds them, since it was read or last saved.
 std::unique_ptr<TargetSet> file_copy;
 
@@ -610,7 +621,7 @@ std::string target_number_text(float value) {
 std::string target_text_after_edits(const char *text, long size, const TargetSet &now, std::string *why,
                                     const TargetSet *file_areas) {
   std::string quick;
-  if (file_areas && quick_text(text, size, *file_areas, now, &quick)) {
+  if (file_areas && target_text_quickly(text, size, *file_areas, now, &quick)) {
     why->clear();
     return quick;
   }

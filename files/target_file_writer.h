@@ -23,6 +23,12 @@ struct TargetSet;
 std::string target_text_after_edits(const char *text, long size, const TargetSet &now, std::string *why,
                                     const TargetSet *file_areas = nullptr);
 
+// The quick way alone: false when it cannot vouch for its result (a file
+// with carriage returns, an area put back beside the one that took its
+// place, a section the window rule would miss).
+bool target_text_quickly(const char *text, long size, const TargetSet &file_areas, const TargetSet &now,
+                         std::string *out);
+
 // Writes the areas into the file at path as a save does (a new file renamed
 // over the old one), from the file as it is on disk, refused when stamp
 // says another program changed it since it was read. RESULT_OK (stamp then
