@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/terrain_model.h"
+#include "edit/edit_history.h"
 #include "edit/target_edits.h"
 #include "files/target_areas.h"
 #include "files/target_file_writer.h"
@@ -289,6 +290,7 @@ TEST(TargetEdits, LandWhereDrawnUndoExactlyAndSave) {
     const std::string text = random_file(rng, 1 + pick(5), &remarks);
     targets.area_count = targets.target_total = 0;
     ASSERT_EQ(RESULT_OK, read_target_text_into(targets, text.data(), (long)text.size(), nullptr));
+    history_clear();
     for (int step = 0; step < 30; step++) {
       if (targets.area_count == 0) target_area_add("Again", 0, 0, 0, "Tank");
       const int n = 1 + pick(targets.area_count);
@@ -315,11 +317,19 @@ TEST(TargetEdits, LandWhereDrawnUndoExactlyAndSave) {
         default: change = target_area_switch_side(n);
       }
       if (!change) continue;
+      // Through the history, as the window keeps it.
       copy_areas(*after, targets);
-      change->apply(0);
-      expect_same(*kept, targets, "undo of " + change->what);
-      change->apply(1);
-      expect_same(*after, targets, "redo of " + change->what);
+      const std::string what = change->what;
+      ASSERT_EQ(1, history_target_step(change.release()));
+      EXPECT_TRUE(history_map_changed(HISTORY_TARGET_FILE));
+      EXPECT_FALSE(history_map_changed(HISTORY_TILE_MAP));
+      int x, y;
+      char text[HISTORY_TEXT_SIZE];
+      ASSERT_EQ(0, history_undo(&x, &y, text, sizeof(text)));
+      EXPECT_EQ(what, text);
+      expect_same(*kept, targets, "undo of " + what);
+      ASSERT_EQ(0, history_redo(&x, &y, text, sizeof(text)));
+      expect_same(*after, targets, "redo of " + what);
       EXPECT_EQ(after->target_total, targets.target_total);
     }
     std::string why;
