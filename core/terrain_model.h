@@ -116,6 +116,7 @@ struct TargetSet {
   TargetArea areas[MAX_AREAS];
   int32_t area_count;
   int32_t target_total;
+  FileStamp stamp;  // the file as it was read or last saved
 };
 
 // The tile map's path, as named by the user, and the four derived from it.

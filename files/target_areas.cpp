@@ -239,6 +239,11 @@ int target_file_absent(const char *path) {
 int load_target_areas(const char *path, const Reporter *reporter) {
   long size = 0;
   // Empty, over the limit or unreadable: all the same read error.
+  // What a save compares with: the file as read, or none.
+  forget_target_file();
+  record_file_stamp(&targets.stamp, path, nullptr);
+  struct stat before;
+  const int stated = stat(path, &before) == 0;
   char *text = read_whole_file(path, &size);
   if (!text || size == 0) {
     free(text);
@@ -250,5 +255,6 @@ int load_target_areas(const char *path, const Reporter *reporter) {
   const int result = read_target_text(text, size, reporter);
   free(text);
   remember_target_file(targets);
+  if (stated) record_file_stamp(&targets.stamp, path, &before);
   return result;
 }

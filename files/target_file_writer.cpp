@@ -632,9 +632,10 @@ std::string target_text_after_edits(const char *text, long size, const TargetSet
   return writer.run(*was, now, why);
 }
 
-int save_target_file(const char *path, FileStamp *stamp, TargetSet &now, std::string *why) {
+int save_target_file(const char *path, FileStamp *stamp, TargetSet &now, std::string *why, int overwrite) {
   const std::string name = get_filename(path);
-  if (file_changed_on_disk(stamp, path)) return TARGET_FILE_CHANGED;
+  const int changed = file_changed_on_disk(stamp, path);
+  if (changed && !overwrite) return TARGET_FILE_CHANGED;
   long size = 0;
   char *text = nullptr;
   if (!target_file_absent(path)) {
@@ -644,7 +645,8 @@ int save_target_file(const char *path, FileStamp *stamp, TargetSet &now, std::st
       return RESULT_CANNOT_WRITE;
     }
   }
-  const std::string out = target_text_after_edits(text ? text : "", size, now, why, file_copy.get());
+  // Another program's file: the areas are compared with what it holds.
+  const std::string out = target_text_after_edits(text ? text : "", size, now, why, changed ? nullptr : file_copy.get());
   free(text);
   if (!why->empty()) {
     *why = name + ": " + *why + "; nothing written.";

@@ -31,12 +31,13 @@ bool target_text_quickly(const char *text, long size, const TargetSet &file_area
 
 // Writes the areas into the file at path as a save does (a new file renamed
 // over the old one), from the file as it is on disk, refused when stamp
-// says another program changed it since it was read. RESULT_OK (stamp then
+// says another program changed it since it was read, unless overwrite:
+// then what it holds now is compared with the areas. RESULT_OK (stamp then
 // records the new file; every area's and target's file_number is its
 // number), TARGET_FILE_CHANGED, or RESULT_CANNOT_WRITE with *why the
 // sentence to show.
 enum { TARGET_FILE_CHANGED = 40 };
-int save_target_file(const char *path, FileStamp *stamp, TargetSet &now, std::string *why);
+int save_target_file(const char *path, FileStamp *stamp, TargetSet &now, std::string *why, int overwrite = 0);
 
 // The areas as the file holds them, kept for the next save's quick way:
 // the reader keeps them at every reading, a save after writing; forgotten
