@@ -421,7 +421,7 @@ void check_target_ground(Checker &c, const char *path) {
       if (texture < 0 || texture >= MAX_TEXTURES || !texture_table.textures[texture].has_water) continue;
       if (wet++ < TARGET_GROUND_NAMED)
         problem(c, path, "target area %d (%s), target %d (%s): at %.0f, %.0f metres it stands on water (tile %d, %d, texture %d)",
-                n, a.name, t, target.type, de, dn, x, y, texture);
+                n, a.name, t, target.type, de, dn, x, tile_map.tiles_y - 1 - y, texture);
     }
   }
   if (wet > TARGET_GROUND_NAMED || off > TARGET_GROUND_NAMED)

@@ -325,7 +325,7 @@ TEST_F(OpenTerrain, OneBoxPerFileInTheCheckWords) {
                                                   "Target[002].Type=Jetty\nTarget[002].Offset=2000,0\n"
                                                   "Target[003].Type=Buoy\nTarget[003].Offset=0,-5000\n");
        },
-       {"target area 1 (Coast), target 2 (Jetty): at 3000, 1000 metres it stands on water (tile 1, 2, texture 2)",
+       {"target area 1 (Coast), target 2 (Jetty): at 3000, 1000 metres it stands on water (tile 1, 0, texture 2)",
         "target area 1 (Coast), target 3 (Buoy): at 1000, -4000 metres it lies off the terrain"}},
       {[](TempDir &d) {
          std::string text = "[Texture001]\nFilename=sand.bmp\n[Texture002]\nFilename=sand.bmp\n";
