@@ -16,9 +16,11 @@
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
 #include "files/height_import.h"
+#include "files/height_map_file.h"
 #include "files/land_import.h"
 #include "files/new_terrain.h"
 #include "files/open_terrain.h"
+#include "files/recovery_journal.h"
 #include "files/tile_map_file.h"
 #include "inspect/terrain_check.h"
 #include "inspect/terrain_diff.h"
@@ -237,11 +239,48 @@ int run_check(const CommandLine &c) {
     fprintf(stderr, "%s: the tile map cannot be read; nothing else was checked.\n", name);
     return COMMAND_EXIT_USAGE;
   }
+  // Edits a session left unsaved are no problem of the files, but worth knowing.
+  JournalFound found;
+  const std::string journal = journal_path_for(c.terrain);
+  if (!journal.empty() && read_journal(journal.c_str(), &found)) {
+    printf("%s: unsaved edits from %s in %s\n", get_filename(c.terrain), journal_time_text(found).c_str(), journal.c_str());
+    fflush(stdout);
+  }
   if (problems == 0)
     fprintf(stderr, "%s: no problems found.\n", name);
   else
     fprintf(stderr, "%s: %d problem%s found.\n", name, problems, problems == 1 ? "" : "s");
   return outcome == CHECK_CLEAN ? COMMAND_EXIT_DONE : COMMAND_EXIT_FAILED;
+}
+
+// --recover: the journal's edits over the files as they are, written as
+// TERRAIN_recovered.*; the journal stays.
+int run_recover(const CommandLine &c) {
+  if (start_without_display() != 0) return COMMAND_EXIT_FAILED;
+  if (!set_terrain_path(c.terrain)) return COMMAND_EXIT_USAGE;
+  char name[4 * PATH_SIZE];
+  quote_name(c.terrain, name, sizeof(name));
+  JournalFound found;
+  const std::string journal = journal_path_for(c.terrain);
+  if (journal.empty() || !read_journal(journal.c_str(), &found)) {
+    fprintf(stderr, "%s: no unsaved edits to recover.\n", name);
+    return COMMAND_EXIT_FAILED;
+  }
+  derive_terrain_paths();
+  if (load_tile_map(terrain_paths.tfd_path, nullptr) != RESULT_OK) {
+    fprintf(stderr, "%s: the tile map cannot be read; nothing recovered.\n", name);
+    return COMMAND_EXIT_USAGE;
+  }
+  if (terrain_paths.hfd_path[0]) load_height_map(terrain_paths.hfd_path, nullptr);
+  std::string written, why;
+  if (write_recovered_maps(journal.c_str(), terrain_paths.tfd_path, &written, &why) != 0) {
+    fprintf(stderr, "%s: the recovered maps cannot be written: %s\n", name, why.c_str());
+    return COMMAND_EXIT_FAILED;
+  }
+  printf("%lld edit%s from %s recovered into %s%s\n", found.steps, found.steps == 1 ? "" : "s",
+         journal_time_text(found).c_str(), written.c_str(),
+         found.dropped ? (" (" + std::to_string(found.dropped) + " damaged records dropped)").c_str() : "");
+  return COMMAND_EXIT_DONE;
 }
 
 // A name too long for a path, in the line every mode gives it.
@@ -454,6 +493,7 @@ CommandLine parse_command_line(int argc, char **argv) {
     else if (strcmp(arg, "--import-lands") == 0) mode = COMMAND_IMPORT_LANDS;
     else if (strcmp(arg, "--diff") == 0) mode = COMMAND_DIFF;
     else if (strcmp(arg, "--new") == 0) mode = COMMAND_NEW;
+    else if (strcmp(arg, "--recover") == 0) mode = COMMAND_RECOVER;
     else return usage_error(c, "unknown option %s", arg);
     if (mode_option && mode == c.mode) return usage_error(c, "%s given twice", arg);
     if (mode_option) {
@@ -494,6 +534,7 @@ CommandLine parse_command_line(int argc, char **argv) {
     case COMMAND_VERSION:
       return positionals == 0 ? c : usage_error(c, "%s takes no arguments", mode_option);
     case COMMAND_CHECK:
+    case COMMAND_RECOVER:
       if (positionals != 1) return usage_error(c, "%s takes one terrain", mode_option);
       if (name_empty(c, positional[0], "terrain")) return c;
       c.terrain = positional[0];
@@ -558,6 +599,9 @@ void print_usage(FILE *out) {
         "                                texture N (1 to 511, else 1), and the height\n"
         "                                map, every sample M (0 to 9999, else 0); each\n"
         "                                side 1 to 4000 tiles; no file is overwritten\n"
+        "  veldkit --recover TERRAIN.TFD write the unsaved edits of a session that\n"
+        "                                ended without saving, from its recovery\n"
+        "                                journal, as TERRAIN_recovered.TFD and .HFD\n"
         "  veldkit --help                show this text\n"
         "  veldkit --version             show the version\n"
         "Options and the terrain may come in any order; -- ends the options. Each\n"
@@ -581,8 +625,8 @@ void print_usage(FILE *out) {
         "                                most 511); N must be one of them\n"
         "--diff lists changed tiles row by row from the south edge (y = 0) up, each row\n"
         "west to east, the first 100 of each kind; its summary goes to standard error.\n"
-        "--export, --check, --import-heights, --import-lands, --diff and --new need no\n"
-        "display.\n"
+        "--export, --check, --import-heights, --import-lands, --diff, --new and\n"
+        "--recover need no display.\n"
         "\n"
         "Exit status: 0 done; 1 an export failed or was refused, or the check found\n"
         "problems; 2 a usage error or a tile map that cannot be read.\n"
@@ -591,7 +635,9 @@ void print_usage(FILE *out) {
         "For --import-lands: 0 written (or nothing to change), 1 not written, 2 a\n"
         "usage error, or a picture, tile map or lands file that cannot be used.\n"
         "For --diff: 0 the terrains are the same, 1 they differ, 2 a usage error,\n"
-        "terrains of different sizes or a file that cannot be read or written.\n",
+        "terrains of different sizes or a file that cannot be read or written.\n"
+        "For --recover: 0 written, 1 nothing to recover or not written, 2 a usage\n"
+        "error or a tile map that cannot be read.\n",
         out);
 }
 
@@ -605,6 +651,7 @@ int run_command_line(const CommandLine &c) {
     case COMMAND_IMPORT_LANDS: return run_import_lands(c);
     case COMMAND_DIFF: return run_diff(c, stdout, stderr);
     case COMMAND_NEW: return run_new_terrain(c, stdout, stderr);
+    case COMMAND_RECOVER: return run_recover(c);
     default:
       // The one line of what is wrong; the whole usage would scroll it away.
       fprintf(stderr, "veldkit: %s\nTry 'veldkit --help'.\n", c.error);

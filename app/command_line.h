@@ -14,6 +14,7 @@ enum CommandMode {
   COMMAND_DIFF,            // --diff A B [--picture]
   COMMAND_NEW,             // --new TERRAIN COLUMNSxROWS [--texture N] [--height M] [--textures FOLDER]
   COMMAND_IMPORT_LANDS,    // --import-lands PICTURE TERRAIN
+  COMMAND_RECOVER,         // --recover TERRAIN
   COMMAND_USAGE_ERROR,
 };
 

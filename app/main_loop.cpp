@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/key_table.h"
 #include "app/mouse_gestures.h"
@@ -14,6 +15,7 @@
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
 #include "edit/edit_history.h"
+#include "files/recovery_journal.h"
 #include "render/view/overview.h"
 #include "ui/display.h"
 
@@ -294,6 +296,9 @@ void main_loop_pass() {
     rest(5);
   }
   note_dropped_steps();
+  // A journal that cannot be written is said once; the edits go on without it.
+  const std::string problem = journal_take_problem();
+  if (!problem.empty()) note_in_strip(("Recovery journal off: " + problem).c_str());
 
   keep_cursor_on_map();
   if (view.cursor_x != pacing.prev_x || view.cursor_y != pacing.prev_y)
@@ -320,4 +325,6 @@ void main_loop_pass() {
 void main_loop() {
   reset_view();
   while (session.run_state == RUN_CONTINUE && session.terrain_open) main_loop_pass();
+  // Saved, or let go by the user's choice: nothing left to recover.
+  journal_stop();
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/main_loop.h"
 #include "app/save_prompt.h"
 #include "app/session.h"
 #include "app/status_bar.h"
@@ -20,6 +21,7 @@
 #include "edit/edit_history.h"
 #include "edit/land_grid.h"
 #include "files/new_terrain.h"
+#include "files/recovery_journal.h"
 #include "ui/text_prompt.h"
 #include "inspect/terrain_check.h"
 #include "ui/lines_box.h"
@@ -173,6 +175,65 @@ bool list_to_copy(const char *tfd, std::string *list) {
   return true;
 }
 
+// The journal's edits as the alert's third line says them.
+std::string edits_text(const JournalFound &found) {
+  char when[64] = "";
+  const time_t last = (time_t)found.last_time;
+  struct tm local;
+  if (localtime_r(&last, &local)) strftime(when, sizeof(when), "the last on %Y-%m-%d at %H:%M", &local);
+  std::string text = std::to_string(found.steps) + (found.steps == 1 ? " edit, " : " edits, ") + when;
+  if (found.dropped)
+    text += " (" + std::to_string(found.dropped) + (found.dropped == 1 ? " damaged record" : " damaged records") + " dropped)";
+  return text + ".";
+}
+
+// Starts the journal of the terrain just read, and offers the edits of a
+// session that ended without saving. Recover applies them to the maps as
+// read (nothing written until a save); with files changed on disk since,
+// the recovered maps are written beside them and the terrain opens as on
+// disk.
+void offer_recovery() {
+  std::string why;
+  const char *name = get_filename(terrain_paths.tfd_path);
+  const int state = journal_start(terrain_paths.tfd_path, terrain_paths.hfd_path, &why);
+  if (state == JOURNAL_ELSEWHERE)
+    note_in_strip((std::string(name) + " is open elsewhere: no recovery journal in this window.").c_str());
+  if (state == JOURNAL_OFF) note_in_strip(("Recovery journal off: " + why).c_str());
+  JournalFound found;
+  if (state != JOURNAL_ON || !journal_pending(&found)) return;
+  const int as_begun = journal_files_as_begun(found, terrain_paths.hfd_path);
+  const std::string first = std::string(as_begun ? "Unsaved edits of " : "") + name +
+                            (as_begun ? " were found," : " changed on disk since these edits:");
+  const int answer = alert3(first.c_str(), "from a session that ended without saving:", edits_text(found).c_str(),
+                            "&Recover", "&Discard", "&Keep for later", 'r', 'd', 'k');
+  // Any answer but Recover and Discard (Esc too) keeps the journal for later.
+  if (answer == 2) journal_discard();
+  if (answer != 1 && answer != 2) journal_hold();
+  if (answer != 1) return;
+  if (as_begun) {
+    int maps = 0;
+    apply_journal(found.path.c_str(), &maps);
+    for (int map = 0; map < HISTORY_MAPS; map++)
+      if (maps >> map & 1) history_mark_unsaved(map);
+    journal_continue();
+    note_in_strip(("Recovered " + std::to_string(found.steps) + (found.steps == 1 ? " edit" : " edits") +
+                   ", not saved yet: Ctrl + S writes them.").c_str());
+    return;
+  }
+  std::string written;
+  if (write_recovered_maps(found.path.c_str(), terrain_paths.tfd_path, &written, &why) != 0) {
+    alert("The recovered edits could not be written:", why.c_str(), "The journal is kept.", "OK", nullptr, 'o', 0);
+    journal_hold();
+  } else {
+    alert("The recovered edits were written to", written.c_str(), "The terrain opens as it is on disk.", "OK",
+          nullptr, 'o', 0);
+    journal_discard();
+  }
+  // The maps in memory hold the recovered edits: the terrain is read again.
+  session.terrain_open = 0;
+  open_terrain(0);
+}
+
 }  // namespace
 
 void show_subject_box(int subject, const char *message, const char *path) { show_subject(subject, message, path, nullptr); }
@@ -180,6 +241,9 @@ void show_subject_box(int subject, const char *message, const char *path) { show
 void open_terrain(int select, OpenReport *report) {
   // A second attempt follows a failed one: nothing of that terrain stays.
   static int open_attempts;
+  // The terrain before is settled (saved or let go): its journal goes first,
+  // as its writer may still be reading the maps.
+  journal_stop();
   if (open_attempts++ > 0) clear_terrain_model();
 
   OpenReport local;
@@ -203,6 +267,8 @@ void open_terrain(int select, OpenReport *report) {
   session.terrain_open = 1;
   // The terrain as read is the saved state; no step of another may be undone.
   history_clear();
+  offer_recovery();
+  if (!session.terrain_open) return;
   if (lands_in_use()) read_land_grid();
 }
 

@@ -57,6 +57,7 @@
 #include "edit/land_grid.h"
 #include "edit/target_edits.h"
 #include "files/land_file.h"
+#include "files/recovery_journal.h"
 #include "files/height_map_file.h"
 #include "files/target_areas.h"
 #include "files/target_file_writer.h"
@@ -1423,6 +1424,153 @@ static int bench_lands_stroke(const std::string &full) {
 
 // The folder of the benchmark's terrains: the mode's argument, made when
 // missing, as an absolute path.
+// The recovery journal on the full terrain: a single-tile edit to its frame
+// with and without it, the whole-map fill with and without it and the
+// journal's bytes for a fill of one texture, and 1,000 mixed steps
+// recovered after an opening against the opening itself.
+static int bench_journal(const std::string &full) {
+  // The journals go to the working folder: the data folder may be shared.
+  char here[4096];
+  const std::string state = std::string(getcwd(here, sizeof(here)) ? here : ".") + "/bench-journal-state";
+  setenv("XDG_STATE_HOME", state.c_str(), 1);
+  if (open_for_bench(full.c_str()) != 0) return 1;
+  const std::string hfd = hfd_of(full);
+  const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
+  std::string why;
+  int x, y;
+  char text[HISTORY_TEXT_SIZE];
+  reset_view();
+  view.zoom_level = 4;
+  auto key_to_frame = [&](int k) {
+    return time_of([&] {
+      const int cx = tx / 2 + k % 40, cy = ty / 2 + k / 40;
+      history_begin(HISTORY_ROTATION, cx, cy, 0);
+      turn_tile(tile_at(cx, cy));
+      history_end();
+      draw_map_view(display.back_buffer, view, session.enable_targets);
+      draw_status_bar(display.back_buffer, view.cursor_x, view.cursor_y, &view);
+      blit(display.back_buffer, screen, 0, 0, 0, 0, display.screen_width, display.screen_height);
+    });
+  };
+  std::vector<double> off, on;
+  for (int round = 0; round < 3; round++) {
+    history_clear();
+    journal_stop();
+    for (int k = 0; k < 100; k++) off.push_back(key_to_frame(k));
+    history_clear();
+    if (journal_start(full.c_str(), hfd.c_str(), &why) != JOURNAL_ON) {
+      printf("the journal cannot be started: %s\n", why.c_str());
+      return 1;
+    }
+    for (int k = 0; k < 100; k++) on.push_back(key_to_frame(k));
+    journal_flush();
+  }
+  printf("single-tile edit, key to frame at zoom 4: median %.2f ms without the journal, %.2f ms with it\n",
+         1000 * median(off), 1000 * median(on));
+  note_target("single-tile edit with the journal, ms above without / 1 ms", 1000 * (median(on) - median(off)), 1.0,
+              format("%.2f ms / %.2f ms", 1000 * median(on), 1000 * median(off)));
+
+  // Whole-map fills, every tile changing each time, without and with the journal.
+  const TileRect all = {0, 0, tx - 1, ty - 1};
+  TileStamp stamp;
+  copy_stamp(&stamp, tx / 2 - 1, ty / 2 - 1, tx / 2 + 1, ty / 2 + 1);
+  std::vector<double> fill_off, fill_on;
+  for (int journal = 0; journal < 2; journal++) {
+    journal_stop();
+    history_clear();
+    if (journal) journal_start(full.c_str(), hfd.c_str(), &why);
+    for (int i = 0; i < 3; i++) {
+      history_clear();
+      for (StampCell &c : stamp.cells) c.rotation = (uint8_t)((c.rotation + 1) % 4);
+      (journal ? fill_on : fill_off).push_back(time_of([&] { area_fill(stamp, all); }));
+      journal_flush();
+    }
+  }
+  // The fill and a tile edit straight after it: the edit waits for the
+  // journal's thread to have read the fill's values.
+  std::vector<double> then_off, then_on;
+  for (int journal = 0; journal < 2; journal++) {
+    journal_stop();
+    history_clear();
+    if (journal) journal_start(full.c_str(), hfd.c_str(), &why);
+    for (int i = 0; i < 3; i++) {
+      history_clear();
+      for (StampCell &c : stamp.cells) c.rotation = (uint8_t)((c.rotation + 1) % 4);
+      (journal ? then_on : then_off).push_back(time_of([&] {
+        area_fill(stamp, all);
+        history_begin(HISTORY_ROTATION, 1, 1, 0);
+        turn_tile(tile_at(1, 1));
+        history_end();
+      }));
+      journal_flush();
+    }
+  }
+  printf("whole-map fill and a tile edit straight after: %.0f ms without the journal, %.0f ms with it (%.2f x)\n",
+         1000 * median(then_off), 1000 * median(then_on), median(then_on) / median(then_off));
+  note_target("fill and an edit straight after, journal / without", median(then_on) / median(then_off), 2.0,
+              format("%.0f ms / %.0f ms", 1000 * median(then_on), 1000 * median(then_off)));
+  printf("whole-map fill: %.0f ms without the journal, %.0f ms with it (%.2f x); with it one by one %.0f, %.0f, "
+         "%.0f ms (the first into fresh memory)\n", 1000 * median(fill_off), 1000 * median(fill_on),
+         median(fill_on) / median(fill_off), 1000 * fill_on[0], 1000 * fill_on[1], 1000 * fill_on[2]);
+  note_target("whole-map fill with the journal / without", median(fill_on) / median(fill_off), 1.5,
+              format("%.0f ms / %.0f ms", 1000 * median(fill_on), 1000 * median(fill_off)));
+  // A fill of one texture, alone in a fresh journal.
+  journal_stop();
+  history_clear();
+  journal_start(full.c_str(), hfd.c_str(), &why);
+  TileStamp one;
+  copy_stamp(&one, tx / 2, ty / 2, tx / 2, ty / 2);
+  one.cells[0].texture = (int16_t)(one.cells[0].texture % 3 + 1);
+  const Clock::time_point written = Clock::now();
+  area_fill(one, all);
+  journal_flush();
+  const double write_s = seconds_since(written);
+  const long long bytes = journal_bytes(), changed = (long long)tx * ty * (long long)sizeof(Tile);
+  printf("  the journal of a fill of one texture: %.2f MB for %.1f MB of changed tiles, on disk %.0f ms after\n",
+         bytes / 1048576.0, changed / 1048576.0, 1000 * write_s);
+  note_target("journal of a one-texture fill / its tiles' bytes / (1/4)", 4.0 * bytes / changed, 1.0,
+              format("%.2f MB / %.1f MB", bytes / 1048576.0, changed / 1048576.0));
+
+  // 1,000 mixed steps: single tiles, small areas, heights, undos and redos.
+  journal_stop();
+  history_clear();
+  journal_start(full.c_str(), hfd.c_str(), &why);
+  srand(36);
+  const int32_t samples[4][4] = {{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11, 12}, {13, 14, 15, 16}};
+  for (int k = 0; k < 1000; k++) {
+    const int cx = rand() % (tx - 40), cy = rand() % (ty - 40);
+    const TileRect r = {cx, cy, cx + rand() % 40, cy + rand() % 40};
+    switch (k % 6) {
+      case 0: history_begin(HISTORY_ROTATION, cx, cy, 0), turn_tile(tile_at(cx, cy)), history_end(); break;
+      case 1: area_apply(AREA_NEXT_TAG, r, stamp); break;
+      case 2: heights_apply(HEIGHTS_RAISE, r, 0, samples); break;
+      case 3: area_fill(stamp, r); break;
+      case 4: history_undo(&x, &y, text, sizeof(text)); break;
+      default: history_redo(&x, &y, text, sizeof(text)); break;
+    }
+  }
+  journal_flush();
+  journal_hold();
+  journal_stop();
+  const std::string path = journal_path_for(full.c_str());
+  JournalFound found;
+  read_journal(path.c_str(), &found);
+  std::vector<double> opening, recovery;
+  for (int i = 0; i < 3; i++) {
+    opening.push_back(time_of([&] { open_for_bench(full.c_str()); }));
+    int maps = 0;
+    recovery.push_back(time_of([&] { apply_journal(path.c_str(), &maps); }));
+  }
+  release_textures();
+  printf("opening %.0f ms; recovering %lld steps (%.1f MB of journal) %.0f ms more\n", 1000 * median(opening),
+         found.steps, file_bytes(path) / 1048576.0, 1000 * median(recovery));
+  unlink(path.c_str());
+  note_target("opening with 1,000 steps recovered / without", (median(opening) + median(recovery)) / median(opening),
+              2.0, format("%.0f ms + %.0f ms", 1000 * median(opening), 1000 * median(recovery)));
+  print_goals();
+  return 0;
+}
+
 static std::string data_folder(int argc, char **argv) {
   std::string dir = argc >= 3 ? argv[2] : "bench-data";
   mkdir(dir.c_str(), 0755);
@@ -1440,7 +1588,7 @@ int main(int argc, char **argv) {
   } full_terrain_modes[] = {
       {"--lands-stroke", 1920, 1080, bench_lands_stroke}, {"--lands", 768, 538, bench_lands},
       {"--areas", 768, 538, bench_areas},                 {"--heights", 768, 538, bench_heights},
-      {"--navigation", 768, 538, bench_navigation},
+      {"--navigation", 768, 538, bench_navigation},     {"--journal", 768, 538, bench_journal},
   };
   for (const auto &mode : full_terrain_modes) {
     if (argc < 2 || strcmp(argv[1], mode.option) != 0) continue;

@@ -130,6 +130,13 @@ AreaCapture capture_area;
 // All zero at start, so it lies in BSS; ids count from 1, 0 is the opening state.
 History history;
 
+HistoryWatcher watcher;
+void (*settle_watcher)();
+
+void settle() {
+  if (settle_watcher) settle_watcher();
+}
+
 int height_action(int action) {
   return (action >= HISTORY_RAISE && action <= HISTORY_PASTE_HEIGHTS) ||
          (action >= HISTORY_AREA_RAISE_HEIGHTS && action <= HISTORY_AREA_HEIGHT_STROKE);
@@ -323,6 +330,30 @@ void restore(HistoryStep &step, int after) {
   }
 }
 
+// The watcher learns the places the step changed, the map holding their
+// values of the state it came to.
+void tell(const HistoryStep &step, int event) {
+  if (!watcher) return;
+  HistoryChange change = {event, step.action, {}, {}};
+  if (step.area) {
+    const AreaStep &a = *step.area;
+    change.tiles.left = a.cl, change.tiles.top = a.ct, change.tiles.right = a.cr, change.tiles.bottom = a.cb;
+    change.tiles.mask = a.mask.empty() ? nullptr : a.mask.data();
+    change.samples = a.samples.places();
+  } else if (step_map(step) == HISTORY_HEIGHT_MAP) {
+    if (step.count) change.samples = {4 * step.x, 4 * step.y, 4 * step.x + 3, 4 * step.y + 3};
+  } else if (step.count) {
+    // The tiles on the map of a 3 x 3 block lie in one rectangle.
+    ChangedPlaces &t = change.tiles;
+    t.left = t.right = step.tiles[0].x, t.top = t.bottom = step.tiles[0].y;
+    for (int n = 1; n < step.count; n++) {
+      t.left = std::min(t.left, (int)step.tiles[n].x), t.right = std::max(t.right, (int)step.tiles[n].x);
+      t.top = std::min(t.top, (int)step.tiles[n].y), t.bottom = std::max(t.bottom, (int)step.tiles[n].y);
+    }
+  }
+  watcher(change);
+}
+
 void describe(const HistoryStep &step, char *text, int size) {
   static const char *const what[HISTORY_ACTIONS] = {
       "texture of tile",        "rotation of tile",        "tag of tile",
@@ -398,6 +429,7 @@ void keep_pending() {
   history.total = ++history.applied;
   history.changes++;
   step.area = nullptr;
+  tell(step_at(history.applied - 1), HISTORY_KEPT);
 }
 
 void start_pending(int action) {
@@ -479,6 +511,7 @@ void history_area_counted(long long tiles, long long points) {
 }
 
 void history_begin_area(int action, int left, int top, int right, int bottom) {
+  settle();
   AreaCapture &c = capture_area;
   c.tiles_counted = c.points_counted = -1;
   c.action = action;
@@ -509,6 +542,7 @@ void history_begin_area(int action, int left, int top, int right, int bottom) {
 }
 
 void history_begin_touches(int action) {
+  settle();
   AreaCapture &c = capture_area;
   c.tiles_counted = c.points_counted = -1;
   c.action = action;
@@ -642,6 +676,7 @@ int history_take_dropped() {
 }
 
 void history_begin(int action, int x, int y, int sample) {
+  settle();
   HistoryStep &step = history.pending;
   step.area = nullptr;
   step.action = (int16_t)(action >= 0 && action < HISTORY_AREA_TEXTURE ? action : HISTORY_TEXTURE);
@@ -674,10 +709,12 @@ int history_end() {
 }
 
 int history_undo(int *x, int *y, char *text, int size) {
+  settle();
   if (history.applied == 0) return 1;
   HistoryStep &step = step_at(--history.applied);
   restore(step, 0);
   history.changes++;
+  tell(step, HISTORY_UNDONE);
   *x = step.x;
   *y = step.y;
   describe(step, text, size);
@@ -685,10 +722,12 @@ int history_undo(int *x, int *y, char *text, int size) {
 }
 
 int history_redo(int *x, int *y, char *text, int size) {
+  settle();
   if (history.applied == history.total) return 1;
   HistoryStep &step = step_at(history.applied++);
   restore(step, 1);
   history.changes++;
+  tell(step, HISTORY_REDONE);
   *x = step.x;
   *y = step.y;
   describe(step, text, size);
@@ -705,10 +744,25 @@ int history_map_changed(int map) {
 }
 
 void history_mark_saved(int map) {
-  if (map >= 0 && map < HISTORY_MAPS) history.saved_id[map] = state_id(map);
+  if (map < 0 || map >= HISTORY_MAPS) return;
+  history.saved_id[map] = state_id(map);
+  if (watcher) watcher(HistoryChange{HISTORY_SAVED, map, {}, {}});
+}
+
+// Id 0 is no state's: ids count from 1.
+void history_mark_unsaved(int map) {
+  if (map < 0 || map >= HISTORY_MAPS) return;
+  history.saved_id[map] = 0;
+  history.changes++;
+}
+
+void history_watch(HistoryWatcher w, void (*settle)()) {
+  watcher = w;
+  settle_watcher = settle;
 }
 
 void history_clear() {
+  settle();
   for (int k = 0; k < history.total; k++) free_area(step_at(k));
   history.first = history.applied = history.total = 0;
   history.dropped = history.dropped_told = 0;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "edit/sample_changes.h"
+
 enum HistoryMap {
   HISTORY_TILE_MAP = 0,
   HISTORY_HEIGHT_MAP = 1,
@@ -130,3 +132,24 @@ void history_mark_saved(int map);
 
 // Forgets every step: the state of a newly opened terrain counts as saved.
 void history_clear();
+
+// What a kept, undone or redone step changed, and each map saved, for one
+// watcher that keeps the edits elsewhere (the recovery journal). Only the
+// places: their values are the map's as it is during the call. Land grid
+// points are left out, as the grid is read again from the tiles.
+enum HistoryEvent { HISTORY_KEPT, HISTORY_UNDONE, HISTORY_REDONE, HISTORY_SAVED };
+struct HistoryChange {
+  int event;
+  int action;  // HISTORY_SAVED: the map saved
+  ChangedPlaces tiles;    // a bit per tile when masked
+  ChangedPlaces samples;  // height steps
+};
+typedef void (*HistoryWatcher)(const HistoryChange &change);
+// settle, when given, is called before the history or the maps change
+// again (each begin, undo, redo and clearing): a watcher still reading the
+// places of the last step on another thread finishes first.
+void history_watch(HistoryWatcher watcher, void (*settle)() = nullptr);  // null: none
+
+// The map's state counts as unsaved until its next save (edits recovered
+// from elsewhere).
+void history_mark_unsaved(int map);

@@ -27,6 +27,19 @@ struct ColumnCount {
 
 SampleChanges::~SampleChanges() { free_all(); }
 
+ChangedPlaces SampleChanges::places() const {
+  ChangedPlaces p;
+  if (count_ == 0) return p;
+  if (form_ == LISTED) {
+    p.list = places_.data();
+    p.listed = (long long)places_.size();
+    return p;
+  }
+  p.left = left_, p.top = top_, p.right = right_, p.bottom = bottom_;
+  if (form_ == MASKED) p.mask = mask_.data(), p.column_bits = column_words_ * 64;
+  return p;
+}
+
 void SampleChanges::free_all() {
   free(values_);
   values_ = nullptr;

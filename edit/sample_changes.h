@@ -10,6 +10,17 @@
 #include <utility>
 #include <vector>
 
+// Places of a map a step changed, for whoever copies their values from the
+// map (the recovery journal): the bounds (inclusive; none when right <
+// left) with a bit per place, column by column, or a list.
+struct ChangedPlaces {
+  int left = 0, top = 0, right = -1, bottom = -1;
+  const uint64_t *mask = nullptr;  // null: every place of the bounds
+  size_t column_bits = 0;          // from one column's first bit to the next's; 0: the rows
+  const uint32_t *list = nullptr;  // instead of bounds: X * MAX_SAMPLES + Y of each
+  long long listed = 0;
+};
+
 class SampleChanges {
  public:
   SampleChanges() = default;
@@ -28,6 +39,7 @@ class SampleChanges {
   void swap_with_map();
   long long bytes() const;
   long long count() const { return count_; }  // samples kept
+  ChangedPlaces places() const;
 
  private:
   enum Form { WHOLE, MASKED, LISTED };

@@ -44,6 +44,10 @@ fi
 if [ "${1:-}" = "--heights" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --heights "$root/bench-data"
 fi
+# --journal: only the recovery journal's costs on the full terrain.
+if [ "${1:-}" = "--journal" ]; then
+  exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --journal "$root/bench-data"
+fi
 # --navigation: only the overview and drags on the full terrain.
 if [ "${1:-}" = "--navigation" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --navigation "$root/bench-data"

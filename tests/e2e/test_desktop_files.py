@@ -55,6 +55,7 @@ class DesktopFiles(unittest.TestCase):
             (["--import-lands", ""], ["heights.png", "lands.BMP", "maps"]),
             (["--im"], ["--import-heights", "--import-lands"]),
             (["--check", ""], ["Desert.TFD", "My Map.TFD", "coast.tfd", "maps"]),
+            (["--recover", ""], ["Desert.TFD", "My Map.TFD", "coast.tfd", "maps"]),
         ]
         with tempfile.TemporaryDirectory() as folder:
             for name in ("Desert.TFD", "coast.tfd", "My Map.TFD", "notes.txt", "Desert.hfd",

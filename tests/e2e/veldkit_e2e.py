@@ -220,9 +220,12 @@ class Program:
     """
 
     def __init__(self, terrain, display, settings=None, args=None, keep_workdir=False, user=None,
-                 prepare=None):
+                 prepare=None, state=None):
         """user: an OrdinaryUser to run as; prepare(workdir) is called once
-        the working folder is filled, just before the program starts."""
+        the working folder is filled, just before the program starts; state:
+        the XDG_STATE_HOME of the recovery journals (a folder of the working
+        folder's own when not given, never the user's)."""
+        self.state = state
         self.terrain = terrain
         self.user = user
         self.prepare = prepare
@@ -252,7 +255,8 @@ class Program:
                     f.write("%s=%s\n" % (key, value))
         self._out = open(os.path.join(self.workdir, "stdout.txt"), "wb")
         self._err = open(os.path.join(self.workdir, "stderr.txt"), "wb")
-        env = dict(os.environ, DISPLAY=self.display.name)
+        env = dict(os.environ, DISPLAY=self.display.name,
+                   XDG_STATE_HOME=self.state or os.path.join(self.workdir, "state"))
         command = [BIN] + self.args
         if self.user is not None:
             env = self.user.environment(env, self.workdir)

@@ -29,6 +29,17 @@ TempDir::~TempDir() {
   if (system(cmd.c_str()) != 0) fprintf(stderr, "cannot remove %s\n", path_.c_str());
 }
 
+void use_own_state_folder() {
+  static std::string folder;
+  char tmpl[] = "/tmp/veldkit-state-XXXXXX";
+  if (!mkdtemp(tmpl)) return;
+  folder = tmpl;
+  setenv("XDG_STATE_HOME", tmpl, 1);
+  atexit([] {
+    if (system(("rm -rf '" + folder + "'").c_str()) != 0) fprintf(stderr, "cannot remove %s\n", folder.c_str());
+  });
+}
+
 std::vector<unsigned char> read_file(const std::string &path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});

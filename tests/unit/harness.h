@@ -24,6 +24,10 @@ class TempDir {
   std::string old_cwd_;
 };
 
+// Recovery journals of the tests' terrains go to a folder of the run's own
+// (XDG_STATE_HOME), removed at exit, never the user's.
+void use_own_state_folder();
+
 std::vector<unsigned char> read_file(const std::string &path);
 // A file of the source tree (README.md, files/target_areas.cpp) as text.
 std::string source_file(const std::string &name);

@@ -13,6 +13,7 @@
 
 int main(int argc, char **argv) {
   testing::InitGoogleTest(&argc, argv);
+  use_own_state_folder();
   if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
     fprintf(stderr, "the library cannot start without a display\n");
     return 1;

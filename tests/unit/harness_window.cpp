@@ -12,6 +12,7 @@
 
 int main(int argc, char **argv) {
   testing::InitGoogleTest(&argc, argv);
+  use_own_state_folder();
   if (allegro_init() != 0) {
     fprintf(stderr, "the unit tests need an X display (run them under xvfb-run)\n");
     return 1;

@@ -80,6 +80,8 @@ TEST(CommandLine, OptionsAndTheTerrainInAnyOrder) {
       {{"--export", "data", "T.TFD"}, COMMAND_EXPORT, "T.TFD"},
       {{"T.TFD", "--check"}, COMMAND_CHECK, "T.TFD"},
       {{"--check", "--", "--odd.TFD"}, COMMAND_CHECK, "--odd.TFD"},
+      {{"T.TFD", "--recover"}, COMMAND_RECOVER, "T.TFD"},
+      {{"--recover", "T.TFD", "U.TFD"}, COMMAND_USAGE_ERROR, nullptr},
       {{"--", "--odd.TFD", "--check"}, COMMAND_WINDOW, nullptr},
       {{"--", "--odd.TFD"}, COMMAND_WINDOW, "--odd.TFD"},
       {{"--export", "data", "--", "-h"}, COMMAND_EXPORT, "-h"},

@@ -1,0 +1,309 @@
+// The recovery journal against the maps themselves: random edits, undos,
+// redos and saves, cut off at a random moment as a crash would, then the
+// files as they were left plus the journal must give exactly the maps at that
+// moment; and every cut length and every flipped byte of a journal gives
+// exactly the steps of the whole records before the damage.
+#include <algorithm>
+#include <cstring>
+#include <fcntl.h>
+#include <random>
+#include <sys/file.h>
+#include <unistd.h>
+#include <string>
+#include <vector>
+
+#include "core/terrain_model.h"
+#include "edit/area_edits.h"
+#include "edit/edit_history.h"
+#include "edit/height_edits.h"
+#include "files/open_terrain.h"
+#include "files/height_map_file.h"
+#include "files/recovery_journal.h"
+#include "files/tile_map_file.h"
+#include "tests/unit/harness.h"
+
+namespace {
+
+struct Maps {
+  std::vector<Tile> tiles;
+  std::vector<uint16_t> heights;
+  bool operator==(const Maps &o) const {
+    if (heights != o.heights || tiles.size() != o.tiles.size()) return false;
+    for (size_t k = 0; k < tiles.size(); k++)
+      if (memcmp(&tiles[k].texture, &o.tiles[k].texture, 2) || tiles[k].rotation != o.tiles[k].rotation ||
+          tiles[k].tag != o.tiles[k].tag || memcmp(tiles[k].extra, o.tiles[k].extra, 3))
+        return false;
+    return true;
+  }
+};
+
+Maps maps_now() {
+  Maps m;
+  for (int x = 0; x < map_columns(); x++)
+    for (int y = 0; y < map_rows(); y++) m.tiles.push_back(tile_at(x, y));
+  for (int x = 0; x < height_map.samples_x; x++)
+    for (int y = 0; y < height_map.samples_y; y++) m.heights.push_back(height_map.heights[x][y]);
+  return m;
+}
+
+void put_maps(const Maps &m) {
+  size_t k = 0;
+  for (int x = 0; x < map_columns(); x++)
+    for (int y = 0; y < map_rows(); y++) tile_at(x, y) = m.tiles[k++];
+  k = 0;
+  for (int x = 0; x < height_map.samples_x; x++)
+    for (int y = 0; y < height_map.samples_y; y++) height_map.heights[x][y] = m.heights[k++];
+}
+
+class RecoveryJournal : public ::testing::Test {
+ protected:
+  TempDir dir;
+  std::string tfd, hfd;
+
+  void SetUp() override { reset_program_state(); }
+  void TearDown() override { journal_stop(); }
+
+  // A terrain of random tiles and heights written and read back as an
+  // opening reads it, with its journal started.
+  void open_random(int columns, int rows, std::mt19937 &random) {
+    reset_program_state();
+    tile_map.tiles_x = columns, tile_map.tiles_y = rows;
+    height_map.samples_x = 4 * columns, height_map.samples_y = 4 * rows;
+    for (int x = 0; x < columns; x++)
+      for (int y = 0; y < rows; y++)
+        tile_at(x, y) = {(int16_t)(1 + random() % 9), (uint8_t)(random() % 4), (uint8_t)(random() % 3),
+                         {(uint8_t)random(), 0, (uint8_t)(random() % 2)}};
+    for (int x = 0; x < 4 * columns; x++)
+      for (int y = 0; y < 4 * rows; y++) height_map.heights[x][y] = (uint16_t)(random() % 3000);
+    tfd = dir.file("Vale.TFD"), hfd = dir.file("Vale.HFD");
+    ASSERT_EQ(0, save_tile_map(tfd.c_str()));
+    ASSERT_EQ(0, save_height_map(hfd.c_str()));
+    reopen();
+    // The journal of an earlier terrain of this name was let go at its opening.
+    unlink(journal_path_for(tfd.c_str()).c_str());
+    std::string why;
+    ASSERT_EQ(JOURNAL_ON, journal_start(tfd.c_str(), hfd.c_str(), &why)) << why;
+  }
+
+  // The maps as the files hold them, as an opening after a crash reads them.
+  void reopen() {
+    strcpy(terrain_paths.tfd_path, tfd.c_str());
+    derive_terrain_paths();
+    ASSERT_EQ(0, load_tile_map(tfd.c_str(), nullptr));
+    ASSERT_EQ(0, load_height_map(hfd.c_str(), nullptr));
+    history_clear();
+  }
+
+  // One random command of every kind the history keeps, or an undo, a redo
+  // or a save of one map or both.
+  // small: single tiles, undo and redo only, for short journals.
+  void random_command(std::mt19937 &random, bool small = false) {
+    const int columns = map_columns(), rows = map_rows();
+    auto rect = [&] {
+      const int x0 = (int)(random() % columns), y0 = (int)(random() % rows);
+      return TileRect{x0, y0, x0 + (int)(random() % (columns - x0)), y0 + (int)(random() % (rows - y0))};
+    };
+    const int x = (int)(random() % columns), y = (int)(random() % rows);
+    TileStamp stamp;
+    copy_stamp(&stamp, x - 1, y - 1, x + 1, y + 1);
+    const int32_t samples[4][4] = {{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11, 12}, {13, 14, 15, 16}};
+    int xx, yy;
+    char text[HISTORY_TEXT_SIZE];
+    static const int few[] = {0, 1, 7, 9};
+    switch (small ? few[random() % 4] : random() % 12) {
+      case 0:
+        history_begin(HISTORY_PASTE_BLOCK, x, y, 0);
+        for (int dx = -1; dx <= 1; dx++)
+          if (tile_on_map(x + dx, y)) tile_at(x + dx, y).texture = (int16_t)(1 + random() % 9);
+        history_end();
+        break;
+      case 1:
+        history_begin(HISTORY_RAISE_SAMPLE, x, y, 5);
+        height_map.heights[4 * x + 1][4 * y + 1] += 7;
+        history_end();
+        break;
+      case 2: area_apply((int)(random() % 4), rect(), stamp); break;
+      case 3: area_fill(stamp, rect()); break;
+      case 4: heights_apply((int)(random() % 8), rect(), (int)(random() % 500), samples); break;
+      case 5: {
+        stroke_begin((int)(random() % 3), stamp.centre());
+        stroke_line(x, y, (int)(random() % columns), (int)(random() % rows), 1 + (int)(random() % 3));
+        stroke_end();
+        break;
+      }
+      case 6: area_flood(stamp.centre(), x, y, nullptr); break;
+      case 7: case 8: history_undo(&xx, &yy, text, sizeof(text)); break;
+      case 9: history_redo(&xx, &yy, text, sizeof(text)); break;
+      default: {
+        const int map = (int)(random() % 3);
+        if (map != HISTORY_HEIGHT_MAP && history_map_changed(HISTORY_TILE_MAP) && save_tile_map(tfd.c_str()) == 0)
+          history_mark_saved(HISTORY_TILE_MAP);
+        if (map != HISTORY_TILE_MAP && history_map_changed(HISTORY_HEIGHT_MAP) && save_height_map(hfd.c_str()) == 0)
+          history_mark_saved(HISTORY_HEIGHT_MAP);
+      }
+    }
+  }
+
+  // The journal's bytes as they stand.
+  std::vector<unsigned char> journal_now() {
+    journal_flush();
+    return read_file(journal_path_for(tfd.c_str()));
+  }
+};
+
+// The heart of it: whatever was done before the crash, the files left on
+// disk and the journal together are the maps of that moment, and the
+// opening sees them as its own (the stamps match).
+TEST_F(RecoveryJournal, FilesAndJournalGiveTheMapsOfAnyMomentOf20RandomSessions) {
+  for (unsigned seed = 1; seed <= 20; seed++) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    open_random(6 + (int)(random() % 30), 5 + (int)(random() % 30), random);
+    const int commands = 1 + (int)(random() % 60);
+    for (int k = 0; k < commands; k++) random_command(random);
+    const Maps expected = maps_now();
+    const std::vector<unsigned char> journal = journal_now();
+    journal_hold();  // the crash: the file stays as it is
+    journal_stop();
+    reopen();
+    const std::string path = journal_path_for(tfd.c_str());
+    write_file(path, journal);
+    JournalFound found;
+    const int pending = read_journal(path.c_str(), &found);
+    EXPECT_EQ(0, found.dropped);
+    if (!pending) {
+      // Nothing pending: everything was saved.
+      EXPECT_TRUE(expected == maps_now());
+      continue;
+    }
+    EXPECT_TRUE(journal_files_as_begun(found, hfd.c_str()));
+    int maps = 0;
+    ASSERT_EQ(0, apply_journal(path.c_str(), &maps));
+    EXPECT_TRUE(expected == maps_now());
+  }
+}
+
+// Every prefix of a journal and every journal with one byte flipped gives
+// the maps after exactly the steps whose records lie wholly before the
+// damage, and counts what it dropped.
+TEST_F(RecoveryJournal, CutOrFlippedJournalsRecoverTheWholeRecordsBefore) {
+  std::mt19937 random(7);
+  open_random(8, 6, random);
+  const Maps base = maps_now();
+  std::vector<Maps> after;  // the maps after each step
+  std::vector<size_t> ends;  // where each record ends
+  for (int k = 0; k < 10; k++) {
+    const size_t before = journal_now().size();
+    random_command(random, true);
+    const std::vector<unsigned char> now = journal_now();
+    if (now.size() == before) continue;
+    if (before == 0) ends.push_back(0);  // the beginning's end comes with the first step
+    ends.push_back(now.size());
+    after.push_back(maps_now());
+  }
+  const std::vector<unsigned char> whole = journal_now();
+  ASSERT_GE(after.size(), 3u);
+  // The beginning record: its end is where the first step record starts.
+  {
+    size_t at = 0;
+    uint32_t length;
+    memcpy(&length, whole.data() + 4, 4);
+    at = 12 + length;
+    ends[0] = at;
+  }
+  journal_hold();
+  journal_stop();
+  const std::string path = journal_path_for(tfd.c_str());
+  auto check = [&](const std::vector<unsigned char> &bytes, size_t damage_at, bool damaged, const std::string &what) {
+    write_file(path, bytes);
+    size_t steps = 0;
+    while (steps < after.size() && ends[steps + 1] <= damage_at) steps++;
+    JournalFound found;
+    read_journal(path.c_str(), &found);
+    ASSERT_EQ((long long)steps, found.steps) << what;
+    EXPECT_EQ(damaged, found.dropped > 0) << what;
+    put_maps(base);
+    int maps = 0;
+    apply_journal(path.c_str(), &maps);
+    EXPECT_TRUE((steps ? after[steps - 1] : base) == maps_now()) << what;
+  };
+  for (size_t cut = 0; cut < whole.size(); cut++) {
+    const bool between = cut == 0 || std::find(ends.begin(), ends.end(), cut) != ends.end();
+    check(std::vector<unsigned char>(whole.begin(), whole.begin() + (long)cut), cut, !between,
+          "cut at " + std::to_string(cut));
+  }
+  for (size_t k = 0; k < whole.size(); k++) {
+    std::vector<unsigned char> flipped = whole;
+    flipped[k] ^= (unsigned char)(1 + random() % 255);
+    // The record holding the flipped byte is the damage.
+    size_t record_start = 0;
+    for (size_t e : ends)
+      if (e <= k) record_start = e;
+    check(flipped, record_start, true, "byte " + std::to_string(k) + " flipped");
+  }
+}
+
+// A whole-map fill of one texture goes to the journal deflated, in a small
+// part of the tiles' bytes, and recovers exactly; a save of both maps
+// empties the journal, a save of one keeps it going.
+TEST_F(RecoveryJournal, BigFillIsPackedAndSavesEmptyTheJournal) {
+  std::mt19937 random(3);
+  open_random(500, 400, random);
+  TileStamp stamp;
+  copy_stamp(&stamp, 3, 3, 3, 3);
+  area_fill(stamp, TileRect{0, 0, 499, 399});
+  const long long bytes = (long long)journal_now().size();
+  EXPECT_LT(bytes, 500LL * 400 * 7 / 4);
+  // Big steps one straight after another, each while the one before may
+  // still be read on the writer's thread: the same tiles again, every
+  // height, and an undo.
+  area_apply(AREA_TURN, TileRect{0, 0, 499, 399}, stamp);
+  heights_apply(HEIGHTS_SET, TileRect{0, 0, 499, 399}, 77, nullptr);
+  int ux, uy;
+  char text[HISTORY_TEXT_SIZE];
+  history_undo(&ux, &uy, text, sizeof(text));
+  const Maps expected = maps_now();
+  journal_now();
+  journal_hold();
+  journal_stop();
+  const std::vector<unsigned char> journal_bytes_then = read_file(journal_path_for(tfd.c_str()));
+  reopen();
+  int maps = 0;
+  ASSERT_EQ(0, apply_journal(journal_path_for(tfd.c_str()).c_str(), &maps));
+  EXPECT_EQ(3, maps);  // the undone heights are written back too
+  EXPECT_TRUE(expected == maps_now());
+
+  // Saves: one map keeps the journal (the other is unsaved), both empty it.
+  std::string why;
+  ASSERT_EQ(JOURNAL_ON, journal_start(tfd.c_str(), hfd.c_str(), &why));
+  journal_continue();
+  history_mark_unsaved(HISTORY_TILE_MAP);
+  history_mark_unsaved(HISTORY_HEIGHT_MAP);
+  ASSERT_EQ(0, save_tile_map(tfd.c_str()));
+  history_mark_saved(HISTORY_TILE_MAP);
+  JournalFound found;
+  journal_flush();
+  ASSERT_TRUE(journal_pending(&found));
+  EXPECT_TRUE(journal_files_as_begun(found, hfd.c_str()));
+  ASSERT_EQ(0, save_height_map(hfd.c_str()));
+  history_mark_saved(HISTORY_HEIGHT_MAP);
+  journal_flush();
+  EXPECT_FALSE(journal_pending(&found));
+  EXPECT_EQ(0u, read_file(journal_path_for(tfd.c_str())).size());
+  (void)journal_bytes_then;
+}
+
+// A second session on the same terrain gets no journal: the first holds it.
+TEST_F(RecoveryJournal, SecondOpeningFindsTheJournalLocked) {
+  std::mt19937 random(5);
+  open_random(5, 5, random);
+  const std::string path = journal_path_for(tfd.c_str());
+  const int fd = open(path.c_str(), O_RDWR);
+  ASSERT_GE(fd, 0);
+  EXPECT_NE(0, flock(fd, LOCK_EX | LOCK_NB));
+  close(fd);
+  journal_stop();
+  EXPECT_FALSE(file_exists(path));
+}
+
+}  // namespace
