@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "app/editing.h"
-#include "app/session.h"
 #include "core/text_numbers.h"
 #include "edit/height_edits.h"
 #include "edit/land_edits.h"
+#include "program/session.h"
 #include "ui/text_prompt.h"
 
 namespace {

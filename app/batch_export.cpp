@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/console_reporter.h"
+#include "program/console_reporter.h"
 #include "app/key_table.h"
 #include "core/terrain_model.h"
 #include "files/land_file.h"

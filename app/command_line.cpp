@@ -9,9 +9,6 @@
 #include <vector>
 
 #include "app/batch_export.h"
-#include "app/console_reporter.h"
-#include "app/session.h"
-#include "app/startup.h"
 #include "core/regular_file.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
@@ -24,6 +21,9 @@
 #include "files/tile_map_file.h"
 #include "inspect/terrain_check.h"
 #include "inspect/terrain_diff.h"
+#include "program/console_reporter.h"
+#include "program/session.h"
+#include "program/settings.h"
 #include "render/export/diff_picture.h"
 #include "render/export/export_bitmap.h"
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "app/session.h"
+#include "program/session.h"
 
 void clear_clipboards();
 int height_clipboard_empty();

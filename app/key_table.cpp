@@ -14,7 +14,7 @@
 #include "app/navigation.h"
 #include "app/opening.h"
 #include "app/save_prompt.h"
-#include "app/session.h"
+#include "program/session.h"
 #include "app/texture_palette_keys.h"
 #include "app/window_reporter.h"
 #include "core/terrain_model.h"

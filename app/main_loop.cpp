@@ -10,13 +10,15 @@
 #include "app/mouse_gestures.h"
 #include "app/navigation.h"
 #include "app/save_prompt.h"
-#include "app/session.h"
 #include "app/status_bar.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
 #include "edit/edit_history.h"
 #include "files/recovery_journal.h"
+#include "program/session.h"
+#include "render/view/height_legend.h"
 #include "render/view/overview.h"
+#include "render/view/ruler.h"
 #include "ui/display.h"
 
 ViewState view;
@@ -50,6 +52,8 @@ void reset_view() {
   // A map of one row would start above the map.
   view.cursor_y = map_rows() / 2 - 1;
   keep_cursor_on_map();
+  const int start = session.start_zoom;
+  view.zoom_level = start >= 0 && start <= ZOOM_FARTHEST ? start : fitted_zoom(view, display.screen_width, display.status_y);
   pacing = LoopPacing();
   forget_mouse_input();
 }
@@ -59,13 +63,10 @@ LoopPacing &loop_pacing() { return pacing; }
 int view_scale() { return (int)pow(2.0, 8 - view.zoom_level); }
 
 void mouse_readout(int mx, int my, int *x_metres, int *y_metres) {
-  const long long s = view_scale();
   const long long columns = map_columns(), rows = map_rows();
   // X is the left edge of the pointer's pixel column, Y the top edge of its row.
-  const long long x =
-      (2000LL * mx) / s + 2000LL * (view.cursor_x - display.screen_width / (2 * s));
-  const long long north0 = 2000LL * (rows - view.cursor_y + display.status_y / (2 * s));
-  const long long y = north0 - (2000LL * my) / s;
+  const MapPixel p = map_pixel(view, display.screen_width, display.status_y, mx, my);
+  const long long x = p.east, y = p.north;
   if (columns == 0 || rows == 0 || x < 0 || y < 0 || x > 2000 * columns || y > 2000 * rows) {
     *x_metres = *y_metres = -1;
     return;
@@ -75,16 +76,10 @@ void mouse_readout(int mx, int my, int *x_metres, int *y_metres) {
 }
 
 int tile_under_pointer(int mx, int my, int *x, int *y) {
-  if (mx < 0 || my < 0 || mx >= display.screen_width || my >= display.status_y) return 1;
-  int x_metres, y_metres;
-  mouse_readout(mx, my, &x_metres, &y_metres);
-  if (x_metres < 0 || y_metres < 0) return 1;
-  // The readout gives the pixel's west and north edges: the pixel lies east
-  // of the first and south of the second.
-  const int tx = x_metres / 2000, ty = map_rows() - (y_metres + 1999) / 2000;
-  if (!tile_on_map(tx, ty)) return 1;
-  *x = tx;
-  *y = ty;
+  const MapPixel p = map_pixel(view, display.screen_width, display.status_y, mx, my);
+  if (!p.on_map) return 1;
+  *x = (int)p.tile_x;
+  *y = (int)p.tile_y;
   return 0;
 }
 
@@ -142,22 +137,78 @@ static void overview_readout(int mx, int my, int *x_metres, int *y_metres) {
   *y_metres = (int)std::max(2000LL * map_rows() - metres(py), 0LL);
 }
 
-static void draw_mouse_readout(BITMAP *bmp, int mx, int my) {
+// The ruler's text for the pointer at (mx, my) with Ctrl held over the map:
+// distance and bearing from the cursor tile. 0 with the text.
+static int pointer_ruler(int mx, int my, char *text, int size) {
+  if (view.overview || !ctrl_down() || my >= display.status_y || !cursor_on_map()) return 1;
+  int x, y;
+  mouse_readout(mx, my, &x, &y);
+  if (x < 0) return 1;
+  return ruler_text(view.cursor_x, view.cursor_y, x, y, text, size);
+}
+
+// The readout gives the height under the pointer: height display with heights.
+static int pointer_heights() {
+  return !view.overview && view.edit_mode == EDIT_HEIGHTS && height_map.heights_loaded > 0 && cursor_on_map();
+}
+
+// ruler: 0 shows Mouse xy even with Ctrl held (a dialog is about to open).
+// Where the strip's layout puts it; in height display the sample drawn
+// under the pointer follows, in room kept for it off the map too.
+static void draw_mouse_readout(BITMAP *bmp, int mx, int my, int ruler = 1) {
   int x, y;
   if (view.overview)
     overview_readout(mx, my, &x, &y);
   else
     mouse_readout(mx, my, &x, &y);
-  char ruler[RULER_TEXT_SIZE];
+  const StripLayout l = strip_layout(display.screen_width, strip_readout_extra(&view));
+  const int line = display.status_y + ui_size(1);
+  char text[RULER_TEXT_SIZE];
   // With Ctrl held over the map: distance and bearing from the cursor tile.
-  if (!view.overview && ctrl_down() && x >= 0 && my < display.status_y &&
-      ruler_text(view.cursor_x, view.cursor_y, x, y, ruler, sizeof(ruler)) == 0) {
-    show_message(bmp, display.screen_width - 171, display.status_y + 1, SCHEME_LABEL, "Ruler:   ");
-    show_message(bmp, display.screen_width - 107, display.status_y + 1, SCHEME_VALUE, "%15s", ruler);
+  if (ruler && pointer_ruler(mx, my, text, sizeof(text)) == 0) {
+    // As wide as the readout it stands in for, so that it covers it.
+    char value[48];
+    snprintf(value, sizeof(value), "%*s", strip_readout_extra(&view) > 0 ? 22 : 15, text);
+    if (l.label_x >= 0) show_message(bmp, l.label_x, line, SCHEME_LABEL, "Ruler:   ");
+    show_message(bmp, l.value_x, line, SCHEME_VALUE, "%s", value);
     return;
   }
-  show_message(bmp, display.screen_width - 171, display.status_y + 1, SCHEME_LABEL, "Mouse xy:");
-  show_message(bmp, display.screen_width - 107, display.status_y + 1, SCHEME_VALUE, "%7d,%7d", x, y);
+  char height[16] = "";
+  if (strip_readout_extra(&view) > 0) {
+    const MapPixel p = map_pixel(view, display.screen_width, display.status_y, mx, my);
+    if (pointer_heights() && p.on_map)
+      snprintf(height, sizeof(height), " %4d m", height_map.heights[p.sample_x][p.sample_y]);
+    else
+      snprintf(height, sizeof(height), "       ");
+  }
+  if (l.label_x >= 0) show_message(bmp, l.label_x, line, SCHEME_LABEL, "Mouse xy:");
+  show_message(bmp, l.value_x, line, SCHEME_VALUE, "%7d,%7d%s", x, y, height);
+}
+
+// Takes the ruler's line off the screen: the frame under it, from the back buffer.
+static void hide_ruler_line() {
+  const PixelBox b = pacing.ruler_box;
+  pacing.ruler_box = PixelBox();
+  if (b.x2 < b.x1 || !display.back_buffer) return;
+  blit(display.back_buffer, screen, b.x1, b.y1, b.x1, b.y1, b.x2 - b.x1 + 1, b.y2 - b.y1 + 1);
+}
+
+// The ruler's line on the screen for the pointer at (mx, my) while Ctrl is
+// held over the map; the last one goes first.
+static void show_ruler_line(int mx, int my) {
+  hide_ruler_line();
+  char text[RULER_TEXT_SIZE];
+  if (pointer_ruler(mx, my, text, sizeof(text)) != 0) return;
+  pacing.ruler_box = draw_ruler(screen, view, display.screen_width, display.status_y, mx, my, text);
+}
+
+// Before a dialog: no ruler behind it, and Mouse xy in the strip. The next
+// pass puts the ruler back if Ctrl is still held.
+static void hide_ruler() {
+  if (pacing.ruler_box.x2 < pacing.ruler_box.x1 && !pacing.last_ctrl) return;
+  hide_ruler_line();
+  draw_mouse_readout(screen, mouse_x, mouse_y, 0);
+  pacing.last_ctrl = -1;
 }
 
 void note_in_strip(const char *text) { snprintf(strip_note, sizeof(strip_note), "%-59s", text); }
@@ -167,17 +218,17 @@ void note_in_strip(const char *text) { snprintf(strip_note, sizeof(strip_note), 
 static void show_strip_note(const char *note) {
   static int last_width;
   FONT *f = display.message_font;
-  const int right = display.screen_width - 148, y = display.status_y + 13;
+  const int right = display.screen_width - ui_size(148), y = display.status_y + ui_size(13);
   char whole[KEY_NOTE_SIZE], text[KEY_NOTE_SIZE];
   snprintf(whole, sizeof(whole), "%s", note);
   for (size_t n = strlen(whole); n > 0 && whole[n - 1] == ' '; n--) whole[n - 1] = 0;
   snprintf(text, sizeof(text), "%s", whole);
   bool cut = false;
   if (f) {
-    for (int keep = (int)strlen(whole) - 1; keep > 8 && text_length(f, text) > right - 3; keep--, cut = true)
+    for (int keep = (int)strlen(whole) - 1; keep > 8 && text_length(f, text) > right - ui_size(3); keep--, cut = true)
       cut_middle(whole, keep, text, sizeof(text));
     const int width = text_length(f, text);
-    if (last_width > width) rectfill(screen, 3 + width, y, 3 + last_width - 1, y + text_height(f) - 1, display.colour_pale_blue);
+    if (last_width > width) rectfill(screen, ui_size(3) + width, y, ui_size(3) + last_width - 1, y + text_height(f) - 1, display.colour_pale_blue);
     last_width = width;
   }
   // A note that fits keeps its padding, which covers a longer text before it.
@@ -251,6 +302,8 @@ static void draw_frame(int map_only) {
   } else if (cursor_on_map()) {
     draw_map_view(display.back_buffer, view, session.enable_targets);
     draw_brush(display.back_buffer);
+    if (view.edit_mode == EDIT_HEIGHTS && height_map.heights_loaded > 0)
+      draw_height_legend(display.back_buffer, display.screen_width, display.status_y);
     draw_status_bar(display.back_buffer, view.cursor_x, view.cursor_y, &view);
   } else {
     draw_empty_view(display.back_buffer);
@@ -258,6 +311,8 @@ static void draw_frame(int map_only) {
   draw_mouse_readout(display.back_buffer, mouse_x, mouse_y);
   show_mouse(nullptr);
   blit(display.back_buffer, screen, 0, 0, 0, 0, display.screen_width, map_only ? display.status_y : display.screen_height);
+  pacing.ruler_box = PixelBox();
+  show_ruler_line(mouse_x, mouse_y);
   show_mouse(screen);
 }
 
@@ -278,6 +333,7 @@ void main_loop_pass() {
   if (close_requested) {
     // The close button only leaves a note: the prompt runs here, as for Esc.
     close_requested = 0;
+    hide_ruler();
     confirm_exit();
     clear_keybuf();
     forget_mouse_input();
@@ -289,6 +345,7 @@ void main_loop_pass() {
       if (key[KEY_RSHIFT]) rest(100);
       // A drag or stroke under way ends first: the command may be undo.
       finish_mouse_gestures();
+      hide_ruler();
       run_key_command(press);
       forget_mouse_input();
     }
@@ -316,6 +373,7 @@ void main_loop_pass() {
   const int mx = mouse_x, my = mouse_y;
   if (mx != pacing.last_mouse_x || my != pacing.last_mouse_y || ctrl_down() != pacing.last_ctrl) {
     draw_mouse_readout(screen, mx, my);
+    show_ruler_line(mx, my);
     pacing.last_mouse_x = mx;
     pacing.last_mouse_y = my;
     pacing.last_ctrl = ctrl_down();

@@ -3,6 +3,7 @@
 
 #include "app/key_presses.h"
 #include "render/view/map_view.h"
+#include "render/view/ruler.h"
 
 // The view, owned by the loop; read by the editing commands through it.
 extern ViewState view;
@@ -11,7 +12,8 @@ extern ViewState view;
 extern volatile int close_requested;
 
 // Puts the view and the loop's pacing in their start state for the open
-// terrain: the cursor at the map's centre, the whole map in view.
+// terrain: the cursor at the map's centre, at the zoom level Start_Zoom
+// asks for, by default the closest that shows the whole map.
 void reset_view();
 
 // Carries out the first command of the key table that takes the press.
@@ -61,7 +63,8 @@ struct LoopPacing {
   int last_mouse_x = -1;  // pointer position of the last readout
   int last_mouse_y = -1;
   int wheel_taken = 0;    // wheel position the loop has zoomed to
-  int last_ctrl = 0;      // Ctrl held at the last readout (the ruler's)
+  int last_ctrl = 0;      // Ctrl held at the last readout (the ruler's); -1: draw it again
+  PixelBox ruler_box;     // where the ruler's line is on the screen; none when empty
   int pointer_redraw = 0; // a stroke or drag in paint mode wants a frame, without a pause
   int brush_shown = 0;    // the last frame showed the brush, on tile brush_x, brush_y
   int brush_x = 0;

@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 
-#include "app/resource_files.h"
 #include "app/startup.h"
 #include "core/regular_file.h"
+#include "program/resource_files.h"
 #include "ui/dialog_theme.h"
 #include "ui/manual_text.h"
 
@@ -39,6 +39,7 @@ int show_manual() {
       {manual_text_proc, x0 + 7, y0 + 25, 616, 428, fg, bg, 0, 0, 0, 0, text, nullptr, nullptr},
       {nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
   };
+  scale_dialog(dialog);
   popup_dialog(dialog, 1);
 
   free(text);

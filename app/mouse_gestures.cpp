@@ -6,11 +6,11 @@
 
 #include "app/key_table.h"
 #include "app/main_loop.h"
-#include "app/session.h"
 #include "core/terrain_model.h"
 #include "edit/area_edits.h"
 #include "edit/edit_history.h"
 #include "edit/land_edits.h"
+#include "program/session.h"
 #include "render/view/overview.h"
 #include "ui/display.h"
 
@@ -216,9 +216,9 @@ int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int c
 }  // namespace
 
 void pointer_tile(const ViewState &view, int mx, int my, int *x, int *y) {
-  const int s = 1 << (8 - view.zoom_level);
-  *x = view.cursor_x - display.screen_width / (2 * s) + std::max(mx, 0) / s;
-  *y = view.cursor_y - display.status_y / (2 * s) + std::max(my, 0) / s;
+  const MapPixel p = map_pixel(view, display.screen_width, display.status_y, std::max(mx, 0), std::max(my, 0));
+  *x = (int)p.tile_x;
+  *y = (int)p.tile_y;
 }
 
 void record_mouse_event(int kind, int mx, int my) {

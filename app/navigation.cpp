@@ -153,6 +153,7 @@ void find_target_area(KeyCommand &c) {
        nullptr, nullptr},
       {nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
   };
+  scale_dialog(dialog);
   clear_keybuf();
   const int mouse_focus = gui_mouse_focus;
   gui_mouse_focus = FALSE;

@@ -13,7 +13,7 @@
 #include "app/command_line.h"
 #include "app/main_loop.h"
 #include "app/save_prompt.h"
-#include "app/session.h"
+#include "program/session.h"
 #include "app/status_bar.h"
 #include "app/window_reporter.h"
 #include "core/regular_file.h"
@@ -22,6 +22,8 @@
 #include "edit/land_grid.h"
 #include "files/new_terrain.h"
 #include "files/recovery_journal.h"
+#include "render/view/map_layers.h"
+#include "ui/display.h"
 #include "ui/text_prompt.h"
 #include "inspect/terrain_check.h"
 #include "ui/lines_box.h"
@@ -92,6 +94,24 @@ void show_opening_warnings(const OpenReport &report, int targets_read) {
   }
   if (targets_read && report.outcome == OPEN_DONE && !shown[SUBJECT_TARGETS])
     show_subject(SUBJECT_TARGETS, nullptr, terrain_paths.targets_ini_path, nullptr);
+}
+
+// The textures of the tiles the first frame shows load first; the map is
+// drawn as soon as they are in and again as the rest fill in, the strip
+// keeping the loading's progress.
+void textures_in_view(void *, unsigned char *first) {
+  reset_view();
+  const MapGeometry g = view_geometry(display.back_buffer, view);
+  for (int i = g.i0; i < g.i1; i++)
+    for (int j = g.j0; j < g.j1; j++) {
+      const int t = tile_at(g.X0 + i, g.Y0 + j).texture;
+      if (t >= 1 && t < MAX_TEXTURES) first[t] = 1;
+    }
+}
+
+void draw_map_while_loading(void *) {
+  draw_map_view(display.back_buffer, view, session.enable_targets);
+  blit(display.back_buffer, screen, 0, 0, 0, 0, display.screen_width, display.status_y);
 }
 
 void show_progress_text(void *, const char *text) { window_reporter()->progress(nullptr, text); }
@@ -258,7 +278,8 @@ void open_terrain(int select, OpenReport *report) {
   // The warnings wait for the end, each file's gathered into one box.
   static const Reporter quiet = {show_progress_text, nullptr, pause_for, nullptr};
   const int targets_read = session.enable_targets != 0;
-  const int outcome = open_terrain_files(targets_read, &quiet, report);
+  static const TextureWatcher watcher = {textures_in_view, draw_map_while_loading, nullptr};
+  const int outcome = open_terrain_files(targets_read, &quiet, report, &watcher);
   show_opening_warnings(*report, targets_read);
   if (outcome != OPEN_DONE) {
     session.run_state = RUN_END;

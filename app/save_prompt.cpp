@@ -4,7 +4,6 @@
 #include <string>
 
 #include "app/editing.h"
-#include "app/session.h"
 #include "app/status_bar.h"
 #include "core/file_stamp.h"
 #include "core/safe_file.h"
@@ -13,6 +12,7 @@
 #include "files/height_map_file.h"
 #include "files/target_file_writer.h"
 #include "files/tile_map_file.h"
+#include "program/session.h"
 
 // Padded to 59 characters so that they cover the tail of a longer message.
 static const char SAVING_TFD[] = "Saving TFD...                                              ";

@@ -5,12 +5,10 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "app/command_line.h"
 #include "app/editing.h"
 #include "app/key_presses.h"
 #include "app/main_loop.h"
 #include "app/opening.h"
-#include "app/resource_files.h"
 #include "app/status_bar.h"
 #include "app/window_reporter.h"
 #include "app/x_errors.h"
@@ -18,127 +16,20 @@
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
 #include "files/open_terrain.h"
+#include "app/command_line.h"
+#include "program/resource_files.h"
 #include "render/export/export_bitmap.h"
 #include "ui/dialog_theme.h"
-
-ProgramSettings read_settings() {
-  ProgramSettings s;
-  s.screen_width = get_config_int("Display", "Screen-Width", 768);
-  s.screen_height = get_config_int("Display", "Screen-Height", 538);
-  s.full_screen = get_config_int("Display", "FullScreen", 0);
-  s.enable_targets = get_config_int("Display", "Enable_Targets", 1);
-  const char *format = get_config_string("Export", "Format", "bmp");
-  s.export_format = format && ustricmp(format, "png") == 0 ? EXPORT_FORMAT_PNG : EXPORT_FORMAT_BMP;
-  fit_settings_to_desktop(s, 0, 0);
-  return s;
-}
-
-static int fit_size(int size, int desktop, int floor) {
-  const int limit = desktop > 0 && desktop < SETTINGS_MAX_SIZE ? desktop : SETTINGS_MAX_SIZE;
-  if (size > limit) size = limit;
-  return size < floor ? floor : size;
-}
-
-void fit_settings_to_desktop(ProgramSettings &s, int desktop_w, int desktop_h) {
-  s.screen_width = fit_size(s.screen_width, desktop_w, SETTINGS_MIN_WIDTH);
-  s.screen_height = fit_size(s.screen_height, desktop_h, SETTINGS_MIN_HEIGHT);
-}
-
-static const unsigned char startup_palette[8][3] = {
-    {39, 39, 37}, {37, 36, 30}, {28, 28, 26}, {45, 40, 31},
-    {51, 43, 30}, {43, 35, 23}, {20, 18, 17}, {26, 25, 23},
-};
-
-// Both datafiles stay loaded for the whole run.
-static DATAFILE *font_datafile;
-static DATAFILE *symbol_datafile;
-
-// The objects a datafile must have, counted up to its end marker.
-static int datafile_object_count(const DATAFILE *data) {
-  int n = 0;
-  while (data[n].type != DAT_END) n++;
-  return n;
-}
-
-// The library's loader opens by name and would wait for good on a pipe.
-// The file is looked for wherever the program's resources may be; *path
-// receives where (the bare name when nowhere).
-static DATAFILE *load_regular_datafile(const char *name, char *path) {
-  find_resource(name, path);
-  return regular_file_readable(path) ? load_datafile(path) : nullptr;
-}
-
-// A datafile that did not load: the system's reason when it does not open,
-// else it is damaged.
-static void datafile_failure(const char *what, const char *path) {
-  const int fd = open_regular_file(path);
-  const int error = errno;
-  if (fd >= 0) {
-    close(fd);
-    fprintf(stderr, "Veldkit: cannot load %s from %s\n", what, QuotedName(path).text);
-    return;
-  }
-  fprintf(stderr, "Veldkit: cannot load %s from %s: %s\n", what, QuotedName(path).text, open_failure_reason(error));
-}
 
 static void switch_in() { clear_keybuf(); }
 
 // The library calls this from its own thread: the loop runs the prompt.
 static void close_button() { close_requested = 1; }
 
-int init_display(int width, int height) {
-  for (int i = 0; i < 8; i++) {
-    RGB rgb = {startup_palette[i][0], startup_palette[i][1], startup_palette[i][2], 0};
-    set_color(i + 1, &rgb);
-  }
-
-  make_display_colours();
-
-  display.screen_width = width;
-  display.screen_height = height;
-  display.status_y = display.screen_height - 26;
-
-  clear_clipboards();
-  init_placeholder_colours();
-
-  char path[RESOURCE_PATH_SIZE];
-  font_datafile = load_regular_datafile(FONT_DATAFILE, path);
-  if (!font_datafile || datafile_object_count(font_datafile) < 6) {
-    datafile_failure("the fonts", path);
-    return 1;
-  }
-  for (int i = 2; i <= 5; i++) {
-    if (font_datafile[i].type != DAT_FONT) {
-      fprintf(stderr, "Veldkit: %s object %d is not a font\n", QuotedName(path).text, i);
-      return 1;
-    }
-  }
-  display.label_font = (FONT *)font_datafile[2].dat;
-  display.map_font = (FONT *)font_datafile[3].dat;
-  display.message_font = (FONT *)font_datafile[4].dat;
-  display.dialog_font = (FONT *)font_datafile[5].dat;
-
-  set_color_conversion(COLORCONV_EXPAND_256 | COLORCONV_KEEP_TRANS);
-  symbol_datafile = load_regular_datafile(SYMBOL_DATAFILE, path);
-  set_color_conversion(COLORCONV_TOTAL);
-  if (!symbol_datafile || datafile_object_count(symbol_datafile) < 6) {
-    datafile_failure("the runway symbols", path);
-    return 1;
-  }
-  for (int i = 0; i < 6; i++) {
-    if (symbol_datafile[i].type != DAT_BITMAP) {
-      fprintf(stderr, "Veldkit: %s object %d is not a bitmap\n", QuotedName(path).text, i);
-      return 1;
-    }
-    display.runway_symbols[i] = (BITMAP *)symbol_datafile[i].dat;
-  }
-
-  font = display.dialog_font;
-  return 0;
-}
-
 int init_program() {
+  clear_clipboards();
   if (init_display(SCREEN_W, SCREEN_H) != 0) return 1;
+  set_ui_scale(ui_scale_for(session.ui_scale, SCREEN_W, SCREEN_H));
   set_close_button_callback(close_button);
   set_display_switch_callback(SWITCH_IN, switch_in);
 
@@ -173,6 +64,8 @@ int veldkit_main(int argc, char **argv) {
   use_config_file(SETTINGS_FILE);
   ProgramSettings settings = read_settings();
   session.enable_targets = settings.enable_targets;
+  session.start_zoom = settings.start_zoom;
+  session.ui_scale = settings.ui_scale;
   session.export_format = command.format >= 0 ? command.format : settings.export_format;
   // A window larger than the desktop cannot be shown whole, and the display
   // refuses sizes beyond its own limits with an error.

@@ -1,45 +1,11 @@
-// Start-up, settings and shutdown: the screen-wide state every drawing
-// module uses, and the program's main procedure.
+// Start-up and shutdown of the window, and the program's main procedure.
 #pragma once
 
 #include <allegro.h>
 
-#include "app/session.h"
+#include "program/session.h"
+#include "program/settings.h"
 #include "ui/display.h"
-
-#define VELDKIT_VERSION "Veldkit v0.84"
-#define SETTINGS_FILE "Veldkit.ini"
-#define FONT_DATAFILE "Veldkit1.dat"
-#define SYMBOL_DATAFILE "Veldkit2.dat"
-
-enum {
-  SETTINGS_MIN_WIDTH = 640,
-  SETTINGS_MIN_HEIGHT = 480,
-  SETTINGS_MAX_SIZE = 16384,  // either direction; far beyond any display
-};
-
-struct ProgramSettings {
-  int screen_width;
-  int screen_height;
-  int full_screen;
-  int enable_targets;
-  int export_format;  // ExportFormat of [Export] Format: bmp (also for an unknown word) or png
-};
-
-
-// Reads "Veldkit.ini" (the current configuration file) with defaults, the
-// 640 x 480 floors and the 16384 ceiling.
-ProgramSettings read_settings();
-
-// Shrinks the size to what a desktop of desktop_w x desktop_h holds (a size
-// of 0 or less: unknown, no limit) and to the ceiling; the floors win over
-// a desktop smaller than they are.
-void fit_settings_to_desktop(ProgramSettings &s, int desktop_w, int desktop_h);
-
-// What needs no window: the display's size, colours, fonts and runway
-// symbols, the clipboards and the placeholder colours. 0, or 1 with a
-// message on stderr when a datafile cannot be had.
-int init_display(int width, int height);
 
 // init_display for the screen, then the dialog look, the callbacks and
 // the back buffer. Returns 0, or 1 with a message on stderr when a datafile

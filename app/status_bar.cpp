@@ -6,10 +6,10 @@
 #include <cstring>
 
 #include "app/save_prompt.h"
-#include "app/session.h"
 #include "app/startup.h"
 #include "core/land_table.h"
 #include "core/terrain_model.h"
+#include "program/session.h"
 #include "ui/draw_box.h"
 
 void show_message(BITMAP *bmp, int x, int y, int scheme, const char *format, ...) {
@@ -33,12 +33,45 @@ void show_message(BITMAP *bmp, int x, int y, int scheme, const char *format, ...
 
 namespace {
 
+// The cursor tile's line: its labels, with the values falling into the blanks.
+const char TILE_LINE[] = "xy:    ,      km:    ,     texture:    rotation:  tag:     ";
+
+int text_width(FONT *f, const char *text, int fallback) { return f ? text_length(f, text) : fallback; }
+
+}  // namespace
+
+StripLayout strip_layout(int width, int readout_extra) {
+  enum { GAP = 6 };
+  StripLayout l;
+  l.tile_end = ui_size(3) + text_width(display.message_font, TILE_LINE, 6 * (int)strlen(TILE_LINE));
+  l.height_w = text_width(display.dialog_font, "height: 9999..9999", 108);
+  l.label_w = text_width(display.message_font, "Mouse xy:", 54);
+  l.value_w = text_width(display.message_font, "9999999,9999999", 90) + readout_extra;
+  const int gap = ui_size(GAP);
+  l.height_x = ui_size(400);
+  l.label_x = width - ui_size(171) - readout_extra;
+  l.value_x = width - ui_size(107) - readout_extra;
+  if (l.height_x + l.height_w + gap > l.label_x) l.height_x = std::max(l.tile_end + gap, l.label_x - gap - l.height_w);
+  if (l.height_x + l.height_w + gap > l.label_x) {
+    l.label_x = -1;
+    l.value_x = std::max(l.value_x, width - ui_size(3) - l.value_w);
+  }
+  return l;
+}
+
+int strip_readout_extra(const ViewState *view) {
+  if (!view || view->edit_mode != EDIT_HEIGHTS || height_map.heights_loaded <= 0) return 0;
+  return text_width(display.message_font, " 9999 m", 42);
+}
+
+namespace {
+
 void draw_version(BITMAP *bmp, int width) {
-  show_message(bmp, width - 140, display.status_y + 13, SCHEME_TITLE, "%s - HELP:F1", VELDKIT_VERSION);
+  show_message(bmp, width - ui_size(140), display.status_y + ui_size(13), SCHEME_TITLE, "%s - HELP:F1", VELDKIT_VERSION);
 }
 
 // "height: ..." over the tile's 16 samples, read as unsigned 16-bit values.
-void draw_height_range(BITMAP *bmp, int cursor_x, int cursor_y) {
+void draw_height_range(BITMAP *bmp, int cursor_x, int cursor_y, const ViewState *view) {
   int lowest = 9999, highest = -9999;
   for (int i = 0; i < 4; i++) {
     for (int j = 0; j < 4; j++) {
@@ -47,10 +80,11 @@ void draw_height_range(BITMAP *bmp, int cursor_x, int cursor_y) {
       if (h > highest) highest = h;
     }
   }
+  const int x = strip_layout(bmp->w, strip_readout_extra(view)).height_x;
   if (lowest == highest)
-    show_message(bmp, 400, display.status_y + 1, SCHEME_TITLE, "height: %4d flat", lowest);
+    show_message(bmp, x, display.status_y + ui_size(1), SCHEME_TITLE, "height: %4d flat", lowest);
   else
-    show_message(bmp, 400, display.status_y + 1, SCHEME_TITLE, "height: %4d..%4d", lowest, highest);
+    show_message(bmp, x, display.status_y + ui_size(1), SCHEME_TITLE, "height: %4d..%4d", lowest, highest);
 }
 
 }  // namespace
@@ -98,39 +132,38 @@ void draw_status_bar(BITMAP *bmp, int cursor_x, int cursor_y, const ViewState *v
   snprintf(summary, sizeof(summary), "%s%s - %dx%d - Textures: %d/%d - Targets/areas: %d/%d ",
            get_filename(terrain_paths.tfd_path), unsaved, tile_map.tiles_x, tile_map.tiles_y,
            texture_table.textures_loaded, texture_table.textures_declared, targets.target_total, targets.area_count);
-  show_message(bmp, 3, display.status_y + 13, SCHEME_TITLE, "%s", summary);
+  show_message(bmp, ui_size(3), display.status_y + ui_size(13), SCHEME_TITLE, "%s", summary);
   char area[96] = "";
   if (view) selection_and_brush_text(*view, area, sizeof(area));
   // Right-aligned before the version, where the terrain's line has room.
-  int right = bmp->w - 148;
+  int right = bmp->w - ui_size(148);
   if (area[0] && display.message_font) {
     right -= text_length(display.message_font, area);
-    show_message(bmp, right, display.status_y + 13, SCHEME_VALUE, "%s", area);
-    right -= 12;
+    show_message(bmp, right, display.status_y + ui_size(13), SCHEME_VALUE, "%s", area);
+    right -= ui_size(12);
   }
   // The clipboard before them, in what room the terrain's line leaves.
   if (view && display.message_font && display.dialog_font) {
     char clip[PATH_SIZE + 32];
-    clipboard_text(session.tile_clipboard, right - (3 + text_length(display.dialog_font, summary) + 6), clip,
+    clipboard_text(session.tile_clipboard, right - (ui_size(3) + text_length(display.dialog_font, summary) + ui_size(6)), clip,
                    sizeof(clip));
     if (clip[0])
-      show_message(bmp, right - text_length(display.message_font, clip), display.status_y + 13, SCHEME_VALUE, "%s",
+      show_message(bmp, right - text_length(display.message_font, clip), display.status_y + ui_size(13), SCHEME_VALUE, "%s",
                    clip);
   }
-  show_message(bmp, 3, display.status_y + 1, SCHEME_LABEL,
-               "xy:    ,      km:    ,     texture:    rotation:  tag:     ");
+  show_message(bmp, ui_size(3), display.status_y + ui_size(1), SCHEME_LABEL, "%s", TILE_LINE);
 
   // A cursor outside the grid has no tile to describe.
   if (cursor_x < 0 || cursor_x >= MAX_TILES || cursor_y < 0 || cursor_y >= MAX_TILES) return;
   const Tile &tile = tile_at(cursor_x, cursor_y);
   int rows = tile_map.tiles_y;
   // The values fall into the blanks after their labels, column for column.
-  show_message(bmp, 3, display.status_y + 1, SCHEME_OVERLAY,
+  show_message(bmp, ui_size(3), display.status_y + ui_size(1), SCHEME_OVERLAY,
                "   %4d %4d     %4d %4d         %3d          %d     %d", cursor_x,
                rows - 1 - cursor_y, 2 * cursor_x + 1, 2 * (rows - cursor_y) - 1, (int)tile.texture,
                (int)tile.rotation, (int)tile.tag);
 
-  if (height_map.heights_loaded > 0) draw_height_range(bmp, cursor_x, cursor_y);
+  if (height_map.heights_loaded > 0) draw_height_range(bmp, cursor_x, cursor_y, view);
 }
 
 void draw_empty_status_bar(BITMAP *bmp) {

@@ -19,7 +19,7 @@ enum TextScheme {
 void show_message(BITMAP *bmp, int x, int y, int scheme, const char *format, ...);
 
 // Shows a progress message at its place in the strip, on the screen.
-#define show_progress(...) show_message(screen, 3, display.status_y + 13, SCHEME_VALUE, __VA_ARGS__)
+#define show_progress(...) show_message(screen, ui_size(3), display.status_y + ui_size(13), SCHEME_VALUE, __VA_ARGS__)
 
 // Paints the whole strip (all but the mouse readout) for the cursor tile;
 // drawn after the map view. With a view, also its selection's size and the
@@ -34,6 +34,25 @@ void selection_and_brush_text(const ViewState &view, char *text, int size);
 // cut short, then left out, where room is short), "Copy 12 x 8" for a
 // larger stamp; "" when it holds no texture to paste or nothing fits.
 void clipboard_text(const TileStamp &stamp, int room, char *text, int size);
+
+// Where the parts of the strip's upper line go in a window width pixels
+// wide: the cursor tile's line from the left edge, its height range, and
+// the pointer's readout ("Mouse xy:" or "Ruler:" and its value, readout_extra
+// pixels wider for the height under the pointer). Where they stood before
+// wherever that leaves them apart; in a narrower window the height range
+// moves up to the tile's line, then the readout's label is left out and its
+// value goes to the right edge.
+struct StripLayout {
+  int tile_end;         // first pixel right of the cursor tile's line
+  int height_x, height_w;
+  int label_x, label_w;  // label_x -1: the label is left out
+  int value_x, value_w;
+};
+StripLayout strip_layout(int width, int readout_extra);
+
+// The readout's extra room: the height under the pointer's, in height
+// display with a height map; 0 otherwise.
+int strip_readout_extra(const ViewState *view);
 
 // The empty strip start-up shows while the terrain loads.
 void draw_empty_status_bar(BITMAP *bmp);

@@ -7,9 +7,9 @@
 
 #include "app/key_presses.h"
 #include "app/main_loop.h"
-#include "app/session.h"
 #include "core/land_table.h"
 #include "core/terrain_model.h"
+#include "program/session.h"
 #include "ui/display.h"
 
 namespace {

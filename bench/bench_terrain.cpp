@@ -1,6 +1,7 @@
 #include "bench/bench_terrain.h"
 
 #include <allegro.h>
+#include <png.h>
 #include <cmath>
 #include <cstdio>
 #include <cstdint>
@@ -220,6 +221,103 @@ std::string make_palette_terrain(const std::string &dir) {
     row.clear();
     for (int x = 0; x < PALETTE_TILES; x++) {
       put16(row, (unsigned)((x * 7 + i * 13) % PALETTE_TEXTURES));  // texture - 1
+      for (int k = 0; k < 5; k++) put16(row, 0);
+    }
+    fwrite(row.data(), 1, row.size(), f);
+  }
+  fclose(f);
+  rename((tfd + ".part").c_str(), tfd.c_str());  // last: its presence means the set is complete
+  return tfd;
+}
+
+enum { SET_TEXTURES = 400, SET_TILES = 100 };
+
+// A photograph-like texture: a gradient of its own colours with a few bits
+// of noise, so that a PNG of it is neither tiny nor incompressible.
+static void texture_row(int t, int side, int y, unsigned char *rgb) {
+  uint32_t seed = (uint32_t)(t * 7919 + y * 104729);
+  for (int x = 0; x < side; x++) {
+    seed = seed * 1664525u + 1013904223u;
+    const int n = (int)(seed >> 27);
+    rgb[3 * x] = (unsigned char)((t * 37 + x / 8 + n) & 255);
+    rgb[3 * x + 1] = (unsigned char)((t * 11 + y / 8 + n) & 255);
+    rgb[3 * x + 2] = (unsigned char)((t * 73 + (x + y) / 16 + n / 2) & 255);
+  }
+}
+
+static bool write_set_bmp(const std::string &path, int t, int side) {
+  FILE *f = fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const long stride = (side * 3 + 3) / 4 * 4;
+  std::vector<unsigned char> head = {'B', 'M'};
+  auto le32 = [&head](uint32_t v) {
+    for (int i = 0; i < 4; i++) head.push_back((unsigned char)(v >> (8 * i)));
+  };
+  le32((uint32_t)(54 + stride * side)), le32(0), le32(54), le32(40), le32((uint32_t)side), le32((uint32_t)side);
+  head.insert(head.end(), {1, 0, 24, 0});
+  for (int i = 0; i < 6; i++) le32(0);
+  fwrite(head.data(), 1, head.size(), f);
+  std::vector<unsigned char> rgb((size_t)side * 3), row((size_t)stride, 0);
+  for (int y = side - 1; y >= 0; y--) {
+    texture_row(t, side, y, rgb.data());
+    for (int x = 0; x < side; x++) {  // blue, green, red
+      row[3 * x] = rgb[3 * x + 2];
+      row[3 * x + 1] = rgb[3 * x + 1];
+      row[3 * x + 2] = rgb[3 * x];
+    }
+    fwrite(row.data(), 1, row.size(), f);
+  }
+  return fclose(f) == 0;
+}
+
+static bool write_set_png(const std::string &path, int t, int side) {
+  FILE *f = fopen(path.c_str(), "wb");
+  if (!f) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  std::vector<unsigned char> rgb((size_t)side * 3);
+  bool ok = false;
+  if (setjmp(png_jmpbuf(png)) == 0) {
+    png_init_io(png, f);
+    png_set_IHDR(png, info, (png_uint_32)side, (png_uint_32)side, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < side; y++) {
+      texture_row(t, side, y, rgb.data());
+      png_write_row(png, rgb.data());
+    }
+    png_write_end(png, nullptr);
+    ok = true;
+  }
+  png_destroy_write_struct(&png, &info);
+  return fclose(f) == 0 && ok;
+}
+
+std::string make_texture_set_terrain(const std::string &dir, int side, const char *format) {
+  mkdir(dir.c_str(), 0755);
+  const std::string base = dir + "/Set", tfd = base + ".TFD";
+  if (exists_file(tfd)) return tfd;
+  fprintf(stderr, "generating %d %s textures of %d pixels in %s ...\n", SET_TEXTURES, format, side, dir.c_str());
+  write_height_map(base + ".hfd", SET_TILES);
+  FILE *ini = fopen((base + "_DATA.ini").c_str(), "w");
+  for (int t = 1; t <= SET_TEXTURES; t++) {
+    char file[64];
+    snprintf(file, sizeof(file), "set_%03d.%s", t, format);
+    fprintf(ini, "[Texture%03d]\nFilename=%s\nHasWater=0\n\n", t, file);
+    const std::string path = dir + "/" + file;
+    if (!(std::string(format) == "png" ? write_set_png(path, t, side) : write_set_bmp(path, t, side))) {
+      fprintf(stderr, "cannot write %s\n", path.c_str());
+      fclose(ini);
+      return "";
+    }
+  }
+  fclose(ini);
+  FILE *f = open_grid_file(tfd + ".part", SET_TILES);
+  std::vector<unsigned char> row;
+  for (int i = 0; i < SET_TILES; i++) {
+    row.clear();
+    for (int x = 0; x < SET_TILES; x++) {
+      put16(row, (unsigned)((x * 7 + i * 13) % SET_TEXTURES));  // texture - 1
       for (int k = 0; k < 5; k++) put16(row, 0);
     }
     fwrite(row.data(), 1, row.size(), f);

@@ -22,3 +22,10 @@ std::string make_largest_target_file(const std::string &dir);
 // sixteenth 512 x 512), unless they are there already. Returns the tile
 // map's path.
 std::string make_palette_terrain(const std::string &dir);
+
+// Writes <dir>/Set.TFD (100 x 100 tiles), its height map and a texture list
+// of 400 textures, each a file of side x side pixels in format ("bmp": 24
+// bits, or "png": RGB), as real texture sets have them, unless they are
+// there already. Returns the tile map's path ("" when a file cannot be
+// written).
+std::string make_texture_set_terrain(const std::string &dir, int side, const char *format);

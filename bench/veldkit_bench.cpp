@@ -18,6 +18,8 @@
 //   veldkit_bench --navigation [DIR]  only the overview and drags on the full terrain
 //   veldkit_bench --diff [DIR]      only veldkit --diff of two full terrains
 //   veldkit_bench --palette [DIR]   only the texture palette of 511 textures and the brush
+//   veldkit_bench --streamed-exports [DIR]  only F7, F9, data and water against dd right before each
+//   veldkit_bench --texture-sets [DIR]  only the opening of terrains of 400 BMP and PNG textures
 //   veldkit_bench --new-terrain [DIR]  only veldkit --new of 4000 x 4000 against dd
 //   veldkit_bench --lands [DIR]     only the land grid, a land fill and its undo on the full terrain
 //   veldkit_bench --lands-stroke [DIR]  only land mode's frames of a 64-tile land stroke across the window
@@ -40,8 +42,6 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/batch_export.h"
-#include "app/command_line.h"
 #include "app/main_loop.h"
 #include "app/opening.h"
 #include "app/startup.h"
@@ -56,18 +56,24 @@
 #include "edit/land_edits.h"
 #include "edit/land_grid.h"
 #include "edit/target_edits.h"
-#include "files/land_file.h"
 #include "files/recovery_journal.h"
 #include "files/height_map_file.h"
+#include "files/land_file.h"
 #include "files/target_areas.h"
 #include "files/target_file_writer.h"
 #include "files/tile_map_file.h"
+#include "app/batch_export.h"
+#include "app/command_line.h"
 #include "render/export/export_bitmap.h"
+#include "render/export/export_rows.h"
 #include "render/export/export_stream.h"
 #include "render/export/export_timing.h"
+#include "render/view/height_legend.h"
+#include "render/view/map_layers.h"
 #include "render/view/map_view.h"
 #include "render/view/overview.h"
 #include "render/view/texture_palette.h"
+#include "ui/display.h"
 
 using Clock = std::chrono::steady_clock;
 
@@ -356,8 +362,9 @@ static void bench_targets(const std::string &path) {
 }
 
 static void bench_redraws() {
-  printf("redraw at %d x %d (ms)      texture median / worst    height median / worst\n",
+  printf("redraw at %d x %d, targets labelled (ms)      texture median / worst    height median / worst\n",
          display.screen_width, display.screen_height);
+  view.overlay_mode = 2;  // the targets' types beside them at zoom levels 0 and 1
   for (int z = 0; z <= 8; z++) {
     double med[2], worst[2];
     for (int mode = EDIT_TILES; mode <= EDIT_HEIGHTS; mode++) {
@@ -372,7 +379,9 @@ static void bench_redraws() {
         v.cursor_x = cx;
         v.cursor_y = cy;
         draw_map_view(display.back_buffer, v, session.enable_targets);
-        draw_status_bar(display.back_buffer, cx, cy);
+        // As the window draws it: the legend over height display, the strip.
+        if (mode == EDIT_HEIGHTS) draw_height_legend(display.back_buffer, display.screen_width, display.status_y);
+        draw_status_bar(display.back_buffer, cx, cy, &v);
         t.push_back(seconds_since(t0));
       }
       med[mode - 1] = 1000 * median(t);
@@ -383,7 +392,15 @@ static void bench_redraws() {
   }
   view.zoom_level = 8;
   view.edit_mode = EDIT_TILES;
+  view.overlay_mode = 0;
   fflush(stdout);
+}
+
+// --redraw: only the redraws of the full terrain, at every zoom level.
+static int bench_redraw_mode(const std::string &full) {
+  if (open_for_bench(full.c_str()) != 0) return 1;
+  bench_redraws();
+  return 0;
 }
 
 static long long bmp_bytes(int kind) {
@@ -1422,6 +1439,279 @@ static int bench_lands_stroke(const std::string &full) {
   return 0;
 }
 
+// Processor time of the calling thread.
+static double this_thread_seconds() {
+  timespec t;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return t.tv_sec + 1e-9 * t.tv_nsec;
+}
+
+// The one-minute load average, to go with figures taken on a shared machine.
+static double load_average() {
+  double load = -1;
+  FILE *avg = fopen("/proc/loadavg", "r");
+  if (avg) {
+    if (fscanf(avg, "%lf", &load) != 1) load = -1;
+    fclose(avg);
+  }
+  return load;
+}
+
+// The streamed exports of the full terrain (F7 the textures, F9 the
+// heights, data and water), each run against dd of the same bytes right
+// before it, after a sync: the ratio of the runs in which dd went at page-
+// cache speed (under 0.15 s for 768 MB) is the one that counts.
+static int bench_streamed_exports(const std::string &full) {
+  if (open_for_bench(full.c_str()) != 0) return 1;
+  const std::string work_dir = full.substr(0, full.rfind('/')) + "/../streamed-exports";
+  system(("rm -rf '" + work_dir + "' && mkdir -p '" + work_dir + "'").c_str());
+  char old_cwd[4096];
+  if (!getcwd(old_cwd, sizeof(old_cwd)) || chdir(work_dir.c_str()) != 0) return 1;
+  printf("streamed export (key to complete file), against dd of the same bytes right before; load %.2f\n",
+         load_average());
+  const struct {
+    int kind;
+    const char *key;
+  } kinds[] = {{EXPORT_TEXTURES_4X, "F7"}, {EXPORT_HEIGHT_4X, "F9"}, {EXPORT_DATA, "data"}, {EXPORT_WATER, "water"}};
+  for (const auto &k : kinds) {
+    std::vector<double> ours, floor, fast_ratios;
+    for (int i = 0; i < RUNS + 2; i++) {
+      system("sync");
+      const double dd = time_dd(work_dir + "/dd.bin", bmp_bytes(k.kind));
+      system("sync");
+      Clock::time_point t0 = Clock::now();
+      const int failed = export_bitmap(k.kind, &strip_reporter) != RESULT_OK;
+      const double t = seconds_since(t0);
+      system(("rm -f '" + work_dir + "'/*.bmp").c_str());
+      if (failed) fprintf(stderr, "export %d failed\n", k.kind);
+      ours.push_back(t);
+      floor.push_back(dd);
+      // dd at page-cache speed: 768 MB in under 0.15 s, the others in proportion.
+      if (dd < 0.15 * bmp_bytes(k.kind) / 768e6) fast_ratios.push_back(t / dd);
+    }
+    printf("  %-6s %7.1f MB  %7.1f ms   dd %7.1f ms   ratio %.2f; runs with dd at page-cache speed %zu, their ratio %.2f\n",
+           k.key, bmp_bytes(k.kind) / 1e6, 1000 * median(ours), 1000 * median(floor), median(ours) / median(floor),
+           fast_ratios.size(), fast_ratios.empty() ? 0.0 : median(fast_ratios));
+    if (k.kind == EXPORT_TEXTURES_4X) {
+      // The rows alone on one thread, in the export's own bands and in bands
+      // of about 8 MB: the export's own work, and why its bands are small.
+      RowSource source;
+      if (export_row_source(k.kind, &source) == 0) {
+        const long row_bytes = (3L * source.width + 3) & ~3L;
+        for (int band : {source.band_rows, stream_band_rows(row_bytes)}) {
+          std::vector<unsigned char> buffer((size_t)band * (size_t)row_bytes);
+          const double cpu0 = this_thread_seconds();
+          for (int y1 = source.height; y1 > 0; y1 -= band)
+            source.produce(source.context, y1 - band < 0 ? 0 : y1 - band, y1, buffer.data(), row_bytes);
+          printf("         its rows alone in bands of %d rows: %.0f ms of processor time\n", band,
+                 1000 * (this_thread_seconds() - cpu0));
+        }
+      }
+    }
+    if (k.kind == EXPORT_TEXTURES_4X)
+      note_target(fast_ratios.empty() ? "F7 key to file / dd right before (dd never at page-cache speed)"
+                                      : "F7 key to file / dd right before, dd at page-cache speed",
+                  fast_ratios.empty() ? median(ours) / median(floor) : median(fast_ratios), 2.0,
+                  format("%zu of %d runs fast; all: %.0f ms / %.0f ms", fast_ratios.size(), RUNS + 2,
+                         1000 * median(ours), 1000 * median(floor)));
+    fflush(stdout);
+  }
+  if (chdir(old_cwd) != 0) perror("chdir");
+  system(("rm -rf '" + work_dir + "'").c_str());
+  print_goals();
+  return 0;
+}
+
+// One opening in a window, with the window's way of loading textures: the
+// textures of the tiles in view first, the map drawn once they are in.
+// Prints the time from the maps read (the watcher's choice) to that first
+// frame and to the end of the textures.
+struct FirstFrame {
+  Clock::time_point chosen, first;
+  bool drawn;
+};
+
+static void choose_in_view(void *context, unsigned char *first) {
+  FirstFrame &f = *(FirstFrame *)context;
+  f.chosen = Clock::now();
+  reset_view();
+  const MapGeometry g = view_geometry(display.back_buffer, view);
+  for (int i = g.i0; i < g.i1; i++)
+    for (int j = g.j0; j < g.j1; j++) {
+      const int t = tile_at(g.X0 + i, g.Y0 + j).texture;
+      if (t >= 1 && t < MAX_TEXTURES) first[t] = 1;
+    }
+}
+
+static void draw_first(void *context) {
+  FirstFrame &f = *(FirstFrame *)context;
+  if (f.drawn) return;
+  draw_map_view(display.back_buffer, view, 1);
+  blit(display.back_buffer, screen, 0, 0, 0, 0, display.screen_width, display.status_y);
+  f.first = Clock::now();
+  f.drawn = true;
+}
+
+static int first_frame_once(const char *tfd, int watched) {
+  if (start_graphics(768, 538) != 0) return 1;
+  clear_terrain_model();
+  snprintf(terrain_paths.tfd_path, sizeof(terrain_paths.tfd_path), "%s", tfd);
+  FirstFrame f = {{}, {}, false};
+  const TextureWatcher watcher = {choose_in_view, draw_first, &f};
+  OpenReport report;
+  Clock::time_point t0 = Clock::now();
+  if (open_terrain_files(1, &strip_reporter, &report, watched ? &watcher : nullptr) != OPEN_DONE) return 1;
+  const Clock::time_point done = Clock::now();
+  printf("open %.4f first %.4f\n", std::chrono::duration<double>(done - t0).count(),
+         watched ? std::chrono::duration<double>(f.first - f.chosen).count() : 0.0);
+  return 0;
+}
+
+// A shell command's wall time and the peak resident memory of the
+// processes it ran.
+struct CommandRun {
+  double seconds;
+  long peak_kb;
+  double cpu_seconds;  // user and system time of the processes
+};
+
+static CommandRun run_measured(const std::string &cmd) {
+  Clock::time_point t0 = Clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execl("/bin/sh", "sh", "-c", cmd.c_str(), (char *)nullptr);
+    _exit(127);
+  }
+  int status = 0;
+  struct rusage usage;
+  memset(&usage, 0, sizeof(usage));
+  if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    fprintf(stderr, "failed: %s\n", cmd.c_str());
+  return {seconds_since(t0), usage.ru_maxrss,
+          usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + 1e-6 * (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec)};
+}
+
+// The files of a texture-set terrain: tile map, height map, textures.
+static std::vector<std::string> texture_set_files(const std::string &tfd) {
+  const std::string dir = tfd.substr(0, tfd.rfind('/'));
+  std::vector<std::string> files = {tfd, hfd_of(tfd)};
+  FILE *ini = fopen((tfd.substr(0, tfd.size() - 4) + "_DATA.ini").c_str(), "r");
+  char line[512];
+  while (ini && fgets(line, sizeof(line), ini))
+    if (strncmp(line, "Filename=", 9) == 0) files.push_back(dir + "/" + std::string(line + 9, strcspn(line + 9, "\r\n")));
+  if (ini) fclose(ini);
+  return files;
+}
+
+// veldkit --export data (the whole opening, textures and all) of terrains
+// of 400 textures, against the floor reader of the same files, against
+// libpng decoding the PNGs divided by the cores, and its peak memory against
+// the same terrain with no texture files (the same levels, of placeholders).
+static std::string self_program;
+
+static int bench_texture_sets(const std::string &dir) {
+  const std::string veldkit = veldkit_program(), work = dir + "/texture-sets-work";
+  system(("rm -rf '" + work + "' && mkdir -p '" + work + "'").c_str());
+  const struct {
+    const char *what, *folder, *format;
+    int side;
+    double limit;
+  } sets[] = {{"400 BMPs of 512", "textures-bmp512", "bmp", 512, 1.5},
+              {"400 BMPs of 1024", "textures-bmp1024", "bmp", 1024, 1.5},
+              {"400 PNGs of 1024", "textures-png1024", "png", 1024, 1.2}};
+  const int cores = work_thread_count();
+  printf("Opening terrains of 400 textures, veldkit --export data, %d cores, medians of %d warm runs\n", cores, RUNS);
+  std::string bmp1024;
+  for (const auto &set : sets) {
+    const std::string tfd = make_texture_set_terrain(dir + "/" + set.folder, set.side, set.format);
+    if (tfd.empty()) return 1;
+    if (set.side == 1024 && std::string(set.format) == "bmp") bmp1024 = tfd;
+    const std::vector<std::string> files = texture_set_files(tfd);
+    std::string floor_command = "'" + floor_reader + "'";
+    long long bytes = 0;
+    for (const std::string &f : files) {
+      floor_command += " '" + f + "'";
+      bytes += file_bytes(f);
+    }
+    const std::string command = "cd '" + work + "' && env -u DISPLAY '" + veldkit + "' --export data '" + tfd + "' > /dev/null 2>&1";
+    std::vector<double> ours, floor, decode, ours_cpu, decode_cpu;
+    long peak_kb = 0;
+    const double load = load_average();
+    for (int i = 0; i <= RUNS; i++) {
+      const double f = run_measured(floor_command).seconds;
+      const CommandRun r = run_measured(command);
+      if (i == 0) continue;  // warms the cache
+      floor.push_back(f);
+      ours.push_back(r.seconds);
+      ours_cpu.push_back(r.cpu_seconds);
+      peak_kb = std::max(peak_kb, r.peak_kb);
+      if (std::string(set.format) == "png") {
+        double total = 0;
+        const double cpu0 = this_thread_seconds();
+        for (size_t k = 2; k < files.size(); k++) total += time_png_decode(files[k]);
+        decode.push_back(total);
+        decode_cpu.push_back(this_thread_seconds() - cpu0);
+      }
+    }
+    printf("  %s (%.0f MB): %.2f s; reading the files %.2f s, ratio %.2f; peak %.0f MB (load %.2f)\n", set.what,
+           bytes / 1e6, median(ours), median(floor), median(ours) / median(floor), peak_kb / 1024.0, load);
+    if (decode.empty()) {
+      note_target(std::string(set.what) + ", --export data / reading the files", median(ours) / median(floor),
+                  set.limit, format("%.2f s / %.2f s", median(ours), median(floor)));
+    } else {
+      const double per_core = median(decode) / cores;
+      printf("  libpng decoding them %.2f s, / %d cores %.2f s, ratio %.2f; processor time %.2f s against %.2f s (%.2f)\n",
+             median(decode), cores, per_core, median(ours) / per_core, median(ours_cpu), median(decode_cpu),
+             median(ours_cpu) / median(decode_cpu));
+      note_target(std::string(set.what) + ", --export data / libpng decode per core", median(ours) / per_core,
+                  set.limit, format("%.2f s / %.2f s", median(ours), per_core));
+    }
+  }
+  // The first frame in the window, the textures in view first, against the
+  // whole opening without that.
+  {
+    std::vector<double> first, watched, plain;
+    for (int i = 0; i <= RUNS; i++) {
+      for (int w : {1, 0}) {
+        const std::string cmd = "xvfb-run -a -s '-screen 0 1024x768x24' '" + self_program + "' --first-frame " +
+                                std::to_string(w) + " '" + bmp1024 + "' 2>/dev/null";
+        FILE *p = popen(cmd.c_str(), "r");
+        double open_s = 0, first_s = 0;
+        if (!p || fscanf(p, "open %lf first %lf", &open_s, &first_s) != 2) fprintf(stderr, "the first-frame run failed\n");
+        if (p) pclose(p);
+        if (i == 0) continue;
+        (w ? watched : plain).push_back(open_s);
+        if (w) first.push_back(first_s);
+      }
+    }
+    printf("  window, 400 BMPs of 1024: first frame %.2f s after the maps; opening %.2f s, %.2f s without the first frame (+%.1f %%)\n",
+           median(first), median(watched), median(plain), 100 * (median(watched) / median(plain) - 1));
+    note_target("first frame after the maps, 400 BMPs of 1024, s / 0.5", median(first) / 0.5, 1.0,
+                format("%.2f s", median(first)));
+    note_target("opening with the first frame / without, 400 BMPs of 1024", median(watched) / median(plain), 1.05,
+                format("%.2f s / %.2f s", median(watched), median(plain)));
+  }
+  // The same terrain with no texture files: the same levels, none read.
+  const std::string bare = dir + "/textures-none";
+  system(("rm -rf '" + bare + "' && mkdir -p '" + bare + "'").c_str());
+  const std::string base = bmp1024.substr(0, bmp1024.size() - 4);
+  system(("cp '" + bmp1024 + "' '" + hfd_of(bmp1024) + "' '" + base + "_DATA.ini' '" + bare + "/'").c_str());
+  const std::string with_files = "cd '" + work + "' && env -u DISPLAY '" + veldkit + "' --export data '" + bmp1024 + "' > /dev/null 2>&1";
+  const std::string without = "cd '" + work + "' && env -u DISPLAY '" + veldkit + "' --export data '" + bare + "/Set.TFD' > /dev/null 2>&1";
+  long peak_with = 0, peak_without = 0;
+  for (int i = 0; i < 3; i++) {
+    peak_with = std::max(peak_with, run_measured(with_files).peak_kb);
+    peak_without = std::max(peak_without, run_measured(without).peak_kb);
+  }
+  printf("  peak memory with the 1024-pixel BMPs %.0f MB, without their files %.0f MB: +%.0f MB while loading\n",
+         peak_with / 1024.0, peak_without / 1024.0, (peak_with - peak_without) / 1024.0);
+  note_target("memory while loading 400 BMPs of 1024, MB over the levels / 64", (peak_with - peak_without) / 1024.0 / 64,
+              1.0, format("+%.0f MB", (peak_with - peak_without) / 1024.0));
+  system(("rm -rf '" + work + "' '" + bare + "'").c_str());
+  print_goals();
+  return 0;
+}
+
 // The folder of the benchmark's terrains: the mode's argument, made when
 // missing, as an absolute path.
 // The recovery journal on the full terrain: a single-tile edit to its frame
@@ -1588,7 +1878,8 @@ int main(int argc, char **argv) {
   } full_terrain_modes[] = {
       {"--lands-stroke", 1920, 1080, bench_lands_stroke}, {"--lands", 768, 538, bench_lands},
       {"--areas", 768, 538, bench_areas},                 {"--heights", 768, 538, bench_heights},
-      {"--navigation", 768, 538, bench_navigation},     {"--journal", 768, 538, bench_journal},
+      {"--navigation", 768, 538, bench_navigation},       {"--journal", 768, 538, bench_journal},
+      {"--streamed-exports", 768, 538, bench_streamed_exports}, {"--redraw", 1920, 1080, bench_redraw_mode},
   };
   for (const auto &mode : full_terrain_modes) {
     if (argc < 2 || strcmp(argv[1], mode.option) != 0) continue;
@@ -1605,6 +1896,16 @@ int main(int argc, char **argv) {
     const std::string dir = data_folder(argc, argv);
     if (start_graphics(768, 538) != 0) return 1;  // the terrain's textures are bitmaps
     return bench_lands_import(make_bench_terrain(dir + "/full", "Full", 4000), dir + "/lands-import");
+  }
+  if (argc == 4 && strcmp(argv[1], "--first-frame") == 0) return first_frame_once(argv[3], atoi(argv[2]));
+  if (argc >= 2 && strcmp(argv[1], "--texture-sets") == 0) {
+    const std::string dir = data_folder(argc, argv);
+    const std::string self = argv[0];
+    char whole[4096];
+    self_program = realpath(argv[0], whole) ? whole : self;
+    floor_reader = self.substr(0, self.rfind('/') + 1) + "veldkit_floor_reader";
+    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) return 1;
+    return bench_texture_sets(dir);
   }
   if (argc >= 2 && strcmp(argv[1], "--palette") == 0) {
     std::string dir = argc >= 3 ? argv[2] : "bench-data";

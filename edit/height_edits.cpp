@@ -55,9 +55,38 @@ long long sum_of(const SampleRect &s) {
 
 uint16_t mean_of(long long sum, long long n) { return (uint16_t)((sum + n / 2) / n); }
 
+// n samples, each the rounded mean of the three row sums around its own
+// (sums[-1] .. sums[n]): N fixed, so that the division is a multiplication,
+// and sixteen at a time, apart from the sums, so that the compiler makes
+// them in vectors.
+template <uint32_t N>
+void means_of_sums(const uint32_t *__restrict sums, uint16_t *__restrict out, int n) {
+  int i = 0;
+  for (; i + 16 <= n; i += 16)
+    for (int k = 0; k < 16; k++) out[i + k] = (uint16_t)((sums[i + k - 1] + sums[i + k] + sums[i + k + 1] + N / 2) / N);
+  for (; i < n; i++) out[i] = (uint16_t)((sums[i - 1] + sums[i] + sums[i + 1] + N / 2) / N);
+}
+
+// Each row's sum across three columns (c null: two), sixteen at a time.
+void add_rows(const uint16_t *__restrict a, const uint16_t *__restrict b, const uint16_t *__restrict c,
+              uint32_t *__restrict sums, size_t n) {
+  size_t i = 0;
+  if (c) {
+    for (; i + 16 <= n; i += 16)
+      for (size_t k = 0; k < 16; k++) sums[i + k] = (uint32_t)a[i + k] + b[i + k] + c[i + k];
+    for (; i < n; i++) sums[i] = (uint32_t)a[i] + b[i] + c[i];
+    return;
+  }
+  for (; i + 16 <= n; i += 16)
+    for (size_t k = 0; k < 16; k++) sums[i + k] = (uint32_t)a[i + k] + b[i + k];
+  for (; i < n; i++) sums[i] = (uint32_t)a[i] + b[i];
+}
+
 // Each sample the mean of its 3 x 3 neighbours on the map, all as they were
-// before. A part keeps the old values of the column before the one it
-// writes; the columns next to other parts are copied before any part starts.
+// before: each row's sum across three columns once, then the column sums of
+// three of those. A part keeps the old values of the column before the one
+// it writes; the columns next to other parts are copied before any part
+// starts.
 void smooth(const SampleRect &s) {
   const int map_x = 4 * map_columns(), map_y = 4 * map_rows();
   const int r0 = std::max(s.y0 - 1, 0), r1 = std::min(s.y1 + 1, map_y - 1);
@@ -75,23 +104,31 @@ void smooth(const SampleRect &s) {
   run_parts(parts, [&](int k) {
     const int a = part_start(k), b = part_start(k + 1);
     std::vector<uint16_t> window(3 * rows);
-    std::vector<uint32_t> sums(rows);
+    std::vector<uint32_t> row_sums(rows);
     uint16_t *prev = window.data(), *cur = prev + rows, *next = cur + rows;
     memcpy(prev, edge(k, 0), rows * 2);
     memcpy(cur, height_map.heights[a] + r0, rows * 2);
+    uint32_t *sums = row_sums.data();
+    const uint32_t *at_row = sums - r0;  // at_row[y]: the row sum of sample y
     for (int x = a; x < b; x++) {
       if (x + 1 < map_x) memcpy(next, x + 1 == b ? edge(k, 1) : height_map.heights[x + 1] + r0, rows * 2);
       const int has_prev = x > 0, has_next = x + 1 < map_x;
-      for (size_t r = 0; r < rows; r++) sums[r] = cur[r] + (has_prev ? prev[r] : 0) + (has_next ? next[r] : 0);
+      // A map has at least four columns: an edge column has one neighbour.
+      add_rows(cur, has_prev ? prev : next, has_prev && has_next ? next : nullptr, sums, rows);
       const int across = 1 + has_prev + has_next;
       uint16_t *column = height_map.heights[x];
-      for (int y = s.y0; y <= s.y1; y++) {
-        const size_t r = (size_t)(y - r0);
+      // The map's first and last rows have fewer neighbours.
+      auto edge_mean = [&](int y) {
         const int up = y > 0, down = y + 1 < map_y;
-        const uint32_t sum = sums[r] + (up ? sums[r - 1] : 0) + (down ? sums[r + 1] : 0);
+        const uint32_t sum = at_row[y] + (up ? at_row[y - 1] : 0) + (down ? at_row[y + 1] : 0);
         const uint32_t n = (uint32_t)(across * (1 + up + down));
         column[y] = (uint16_t)((sum + n / 2) / n);
-      }
+      };
+      const int first = s.y0 == 0 ? 1 : s.y0, last = s.y1 == map_y - 1 ? s.y1 - 1 : s.y1;
+      if (s.y0 == 0) edge_mean(0);
+      if (across == 3) means_of_sums<9>(at_row + first, column + first, last - first + 1);
+      else means_of_sums<6>(at_row + first, column + first, last - first + 1);
+      if (s.y1 == map_y - 1 && s.y1 > 0) edge_mean(s.y1);
       std::swap(prev, cur);
       std::swap(cur, next);
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "core/terrain_model.h"
@@ -22,6 +23,72 @@ struct ColumnCount {
   long long changed = 0;
   int first = 0, last = -1;  // rows of the first and last change
 };
+
+// The samples of a column that differ, counted sixteen at a time without a
+// branch per sample (the compiler makes vectors of it); the first and last
+// found by scanning in from either end.
+ColumnCount count_changes(const uint16_t *__restrict now, const uint16_t *__restrict was, size_t rows) {
+  ColumnCount n;
+  size_t y = 0;
+  while (y < rows && now[y] == was[y]) y++;
+  if (y == rows) return n;
+  n.first = (int)y;
+  size_t end = rows;
+  while (now[end - 1] == was[end - 1]) end--;
+  n.last = (int)end - 1;
+  long long changed = 0;
+  for (; y + 16 <= end; y += 16) {
+    int block = 0;
+    for (size_t k = 0; k < 16; k++) block += now[y + k] != was[y + k];
+    changed += block;
+  }
+  for (; y < end; y++) changed += now[y] != was[y];
+  n.changed = changed;
+  return n;
+}
+
+// The changed samples of rows first..last of a column: their values before
+// to out, one after another (out may be was itself, as no value moves past
+// its own place), and a bit for each in bits (zeroed), bit 0 for row first.
+// Returns how many.
+size_t keep_changes(const uint16_t *now, const uint16_t *was, int first, int last, uint16_t *out, uint64_t *bits) {
+  size_t kept = 0;
+  for (int y = first; y <= last; y++) {
+    const uint16_t value = was[y];
+    const int differs = now[y] != value;
+    out[kept] = value;  // kept only when it differs: the next one writes over it
+    kept += (size_t)differs;
+    bits[(y - first) / 64] |= (uint64_t)differs << ((y - first) % 64);
+  }
+  return kept;
+}
+
+// The changed samples of columns cl..cr, rows ct..cb of before (rows a
+// column) into the masked form, on every core: each part gathers its
+// columns' values at the start of its own columns in before, never past what
+// it has still to read; then the parts' runs move down into one, in order,
+// each to where the one before ends. Returns how many were kept.
+size_t keep_masked(int left, int top, int cl, int cr, int ct, int cb, size_t rows, uint16_t *before,
+                   const std::vector<ColumnCount> &counts, uint64_t *mask, size_t column_words,
+                   std::vector<int64_t> &column_start) {
+  const int columns = cr - cl + 1;
+  for (int c = cl; c <= cr; c++)
+    column_start[(size_t)(c - cl + 1)] = column_start[(size_t)(c - cl)] + counts[(size_t)c].changed;
+  const int parts = std::min(columns, 64);
+  auto part_column = [&](int k) { return cl + (int)((long long)columns * k / parts); };
+  run_parts(parts, [&](int k) {
+    uint16_t *out = before + (size_t)part_column(k) * rows;
+    for (int c = part_column(k); c < part_column(k + 1); c++)
+      out += keep_changes(height_map.heights[left + c] + top, before + (size_t)c * rows, ct, cb, out,
+                          mask + (size_t)(c - cl) * column_words);
+  });
+  for (int k = 0; k < parts; k++) {
+    const int64_t start = column_start[(size_t)(part_column(k) - cl)];
+    const int64_t end = column_start[(size_t)(part_column(k + 1) - cl)];
+    memmove(before + start, before + (size_t)part_column(k) * rows, (size_t)(end - start) * 2);
+  }
+  return (size_t)column_start.back();
+}
 
 }  // namespace
 
@@ -61,15 +128,8 @@ void SampleChanges::take_copy(int left, int top, int right, int bottom, uint16_t
   const size_t rows = (size_t)(bottom - top + 1);
   std::vector<ColumnCount> counts((size_t)std::max(columns, 0));
   each_column_part(columns, [&](int c0, int c1) {
-    for (int c = c0; c < c1; c++) {
-      const uint16_t *now = height_map.heights[left + c] + top, *was = before + (size_t)c * rows;
-      ColumnCount &n = counts[(size_t)c];
-      for (size_t y = 0; y < rows; y++) {
-        if (now[y] == was[y]) continue;
-        if (!n.changed++) n.first = (int)y;
-        n.last = (int)y;
-      }
-    }
+    for (int c = c0; c < c1; c++)
+      counts[(size_t)c] = count_changes(height_map.heights[left + c] + top, before + (size_t)c * rows, rows);
   });
   long long changed = 0;
   int cl = columns, cr = -1, ct = (int)rows, cb = -1;
@@ -99,6 +159,14 @@ void SampleChanges::take_copy(int left, int top, int right, int bottom, uint16_t
     column_start_.resize((size_t)(cr - cl + 2));
   } else {
     places_.reserve((size_t)changed);
+  }
+  if (form_ == MASKED) {
+    const size_t kept = keep_masked(left, top, cl, cr, ct, cb, rows, before, counts, mask_.data(), column_words_,
+                                    column_start_);
+    uint16_t *smaller = (uint16_t *)realloc(before, kept * 2);
+    values_ = smaller ? smaller : before;
+    count_ = (long long)kept;
+    return;
   }
   // In place: a changed sample never moves past its own place.
   size_t kept = 0;

@@ -85,7 +85,7 @@ static void count_textures() {
   table.texture_count = count;
 }
 
-int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *report) {
+int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *report, const TextureWatcher *watcher) {
   report->outcome = OPEN_DONE;
   report->warning_count = 0;
   derive_terrain_paths();
@@ -118,7 +118,7 @@ int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *r
   }
   count_textures();
 
-  if (report->outcome == OPEN_DONE && load_textures(reporter) != RESULT_OK) {
+  if (report->outcome == OPEN_DONE && load_textures(reporter, watcher) != RESULT_OK) {
     report->outcome = OPEN_NO_TEXTURES;
     warn(report, reporter, SUBJECT_TEXTURE_LIST, WARNING_PLAIN, "Error: Failed to initialize (placeholder) textures.", "");
   }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/reporter.h"
+#include "images/textures.h"
 
 enum OpenOutcome {
   OPEN_DONE = 0,          // the terrain is open, perhaps with warnings
@@ -60,5 +61,8 @@ void sibling_path_of(const char *tfd_path, int sibling, char *dest, int size);
 // Loads the terrain named by terrain_paths.tfd_path into the model, which
 // must be in its start state (see clear_terrain_model); the target file only
 // when read_targets is set. The lands file is read after the texture list;
-// its problems are one warning of SUBJECT_LANDS. Returns the outcome.
-int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *report);
+// its problems are one warning of SUBJECT_LANDS. A texture watcher (may be
+// null) chooses the textures loaded first and sees the rest come in.
+// Returns the outcome.
+int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *report,
+                       const TextureWatcher *watcher = nullptr);

@@ -7,7 +7,6 @@
 #include "core/stdio_packfile.h"
 
 enum {
-  IMAGE_HEADER_BYTES = 512,
   IMAGE_MAX_SIDE = 32767,            // file_width and file_height are 16-bit
   IMAGE_MAX_PIXELS = 4096 * 4096,    // 64 MB at 32 bits per pixel
   IMAGE_PALETTE_ENTRIES = 256,
@@ -140,15 +139,19 @@ static HeaderCheck header_check_of(const char *path) {
 
 int image_extension_known(const char *path) { return header_check_of(path) != nullptr; }
 
-ImageHeaderResult check_image_header(const char *path) {
+ImageHeaderResult check_image_bytes(const char *path, const unsigned char *header, long n, uint64_t file_size) {
   const HeaderCheck check = header_check_of(path);
   if (!check) return IMAGE_HEADER_UNKNOWN;
+  if (n <= 0) return IMAGE_HEADER_REFUSED;
+  return (ImageHeaderResult)check(header, n, file_size);
+}
 
+ImageHeaderResult check_image_header(const char *path) {
+  if (!header_check_of(path)) return IMAGE_HEADER_UNKNOWN;
   unsigned char header[IMAGE_HEADER_BYTES];
   PACKFILE *f = open_stdio_packfile(path, "rb");
   if (!f) return IMAGE_HEADER_REFUSED;
   const long n = pack_fread(header, sizeof(header), f);
   pack_fclose(f);
-  if (n <= 0) return IMAGE_HEADER_REFUSED;
-  return (ImageHeaderResult)check(header, n, file_size_ex(path));
+  return check_image_bytes(path, header, n, file_size_ex(path));
 }

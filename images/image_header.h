@@ -4,6 +4,10 @@
 // are marked for a plain copy (plain_image.h).
 #pragma once
 
+#include <cstdint>
+
+enum { IMAGE_HEADER_BYTES = 512 };  // what the checks look at
+
 enum ImageHeaderResult {
   IMAGE_HEADER_ACCEPTED = 0,  // a known format whose header passed the checks
   IMAGE_HEADER_UNKNOWN = 1,   // not a format looked at here; the loader decides
@@ -14,6 +18,10 @@ enum ImageHeaderResult {
 
 // Looks at the file by its extension, as the loader chooses its format.
 ImageHeaderResult check_image_header(const char *path);
+
+// The same on the first n bytes of the file (up to IMAGE_HEADER_BYTES),
+// already read, of a file of file_size bytes; path gives the extension only.
+ImageHeaderResult check_image_bytes(const char *path, const unsigned char *header, long n, uint64_t file_size);
 
 // 1 when the file's extension names a format texture files may have.
 int image_extension_known(const char *path);

@@ -22,6 +22,12 @@ int start_image_pixels(ImagePixels *out, long long width, long long height) {
   return 0;
 }
 
+int image_pixels_extension(const char *path) {
+  const char *ext = get_extension(path);
+  return ustricmp(ext, "png") == 0 || ustricmp(ext, "jpg") == 0 || ustricmp(ext, "jpeg") == 0 ||
+         ustricmp(ext, "bmp") == 0;
+}
+
 BITMAP *image_pixels_bitmap(const ImagePixels &image) {
   BITMAP *bmp = create_bitmap_ex(32, image.width, image.height);
   if (!bmp) return nullptr;
@@ -34,18 +40,23 @@ BITMAP *image_pixels_bitmap(const ImagePixels &image) {
   return bmp;
 }
 
-BITMAP *load_image_pixels(const char *path) {
+int read_image_pixels(const char *path, const unsigned char *data, long size, ImagePixels *out) {
+  *out = ImagePixels{0, 0, nullptr};
   const char *ext = get_extension(path);
   int (*reader)(const unsigned char *, long, ImagePixels *) = nullptr;
   if (ustricmp(ext, "png") == 0) reader = read_png_pixels;
   else if (ustricmp(ext, "jpg") == 0 || ustricmp(ext, "jpeg") == 0) reader = read_jpeg_pixels;
   else if (ustricmp(ext, "bmp") == 0) reader = read_bmp_info_pixels;
-  if (!reader) return nullptr;
+  return reader ? reader(data, size, out) : 1;
+}
+
+BITMAP *load_image_pixels(const char *path) {
+  if (!image_pixels_extension(path)) return nullptr;
   long size = 0;
   unsigned char *data = read_image_file(path, &size);
   if (!data) return nullptr;
   ImagePixels image;
-  const int failed = reader(data, size, &image);
+  const int failed = read_image_pixels(path, data, size, &image);
   free(data);
   if (failed) return nullptr;
   BITMAP *bmp = image_pixels_bitmap(image);

@@ -24,8 +24,32 @@ BITMAP *image_pixels_bitmap(const ImagePixels &image);
 // kind or its size is refused as a texture (nothing to free then).
 int read_png_pixels(const unsigned char *data, long size, ImagePixels *out);
 int read_jpeg_pixels(const unsigned char *data, long size, ImagePixels *out);
+// A picture handed over a row at a time: start(context, width, height,
+// channels) once, 0 to go on; then row(context, y, pixels) for y from 0 (the
+// top) down, width * channels bytes a row: RGBA, or RGB (channels 3) for a
+// picture opaque throughout.
+struct PixelRows {
+  int (*start)(void *context, int width, int height, int channels);
+  void (*row)(void *context, int y, const unsigned char *pixels);
+  void *context;
+};
+
+// A PNG's rows as read_png_pixels makes them (but RGB where it has no alpha
+// or transparent colour), without the whole picture in memory (but for an
+// interlaced one): 0, or 1 as read_png_pixels; rows may have been handed
+// over before a fault is found.
+int read_png_rows(const unsigned char *data, long size, const PixelRows &taker);
+
 // A Windows bitmap with a 52-, 56-, 64-, 108- or 124-byte info header.
 int read_bmp_info_pixels(const unsigned char *data, long size, ImagePixels *out);
+
+// 1 when path's extension names one of the readers below (png, jpg, jpeg,
+// bmp).
+int image_pixels_extension(const char *path);
+
+// A whole file's bytes through the reader path's extension names: 0 with out
+// filled, 1 as the readers (also for an extension of none of them).
+int read_image_pixels(const char *path, const unsigned char *data, long size, ImagePixels *out);
 
 // The file at path through the reader its extension names (png, jpg, jpeg,
 // bmp), read whole within the plain copies' file limit; null when it cannot

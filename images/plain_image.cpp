@@ -8,7 +8,6 @@
 #include "images/image_header.h"
 
 enum {
-  PLAIN_MAX_FILE_BYTES = 128 << 20,  // above any sound texture file of these kinds
   PLAIN_BMP_HEADER_BYTES = 54,       // file header and 40-byte info header
   PLAIN_BMP_PALETTE_BYTES = 256 * 4,
   PLAIN_TGA_HEADER_BYTES = 18,
@@ -376,7 +375,7 @@ BITMAP *load_plain_bytes(const PlainImage *image, RGB *palette) {
 
 unsigned char *read_image_file(const char *path, long *size) {
   const uint64_t expected = file_size_ex(path);
-  if (expected == 0 || expected > PLAIN_MAX_FILE_BYTES) return nullptr;
+  if (expected == 0 || expected > IMAGE_FILE_MAX_BYTES) return nullptr;
   PACKFILE *f = open_stdio_packfile(path, "rb");
   if (!f) return nullptr;
   unsigned char *data = (unsigned char *)malloc((size_t)expected);

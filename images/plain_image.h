@@ -30,8 +30,11 @@ void free_plain_image(PlainImage *image);
 // The library's loader on the plain file; null when it cannot read it.
 BITMAP *load_plain_bytes(const PlainImage *image, RGB *palette);
 
+// Above any sound texture file of the kinds read whole.
+enum { IMAGE_FILE_MAX_BYTES = 128 << 20 };
+
 // The whole file in fresh memory (malloc), or null when it cannot be read or
-// is larger than any sound image file (128 MB).
+// is larger than any sound image file (IMAGE_FILE_MAX_BYTES).
 unsigned char *read_image_file(const char *path, long *size);
 
 // The file at path by its extension (bmp, tga, lbm) through the above; null

@@ -1,4 +1,6 @@
-# Builds the two datafiles from generated sheets with the library's dat tool.
+# Builds the two datafiles from generated sheets with the library's dat tool:
+# Veldkit1.dat holds the four fonts at scale 1 (objects 2 to 5), then at
+# scales 2 and 3 (6 to 9, 10 to 13).
 # Objects are addressed by position, so they are added unsorted (-n0); the
 # grabber's date and source-path properties are stripped (-s1) so that every
 # build writes the same bytes.
@@ -28,6 +30,8 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -E remove -f ${VELDKIT_RUN_DIR}/Veldkit1.dat ${VELDKIT_RUN_DIR}/Veldkit2.dat
   COMMAND ${ALLEGRO_DAT} -n0 -c0 -s1 -a -t DATA ${VELDKIT_RUN_DIR}/Veldkit1.dat ${FONT_SOURCE_DIR}/ABOUT.txt ${FONT_SOURCE_DIR}/LICENSE.txt > /dev/null
   COMMAND ${ALLEGRO_DAT} -n0 -c0 -s1 -bpp 8 -a -t FONT ${VELDKIT_RUN_DIR}/Veldkit1.dat ${SHEET_DIR}/label_font.bmp ${SHEET_DIR}/map_font.bmp ${SHEET_DIR}/message_font.bmp ${SHEET_DIR}/dialog_font.bmp > /dev/null
+  COMMAND ${ALLEGRO_DAT} -n0 -c0 -s1 -bpp 8 -a -t FONT ${VELDKIT_RUN_DIR}/Veldkit1.dat ${SHEET_DIR}/label_font_x2.bmp ${SHEET_DIR}/map_font_x2.bmp ${SHEET_DIR}/message_font_x2.bmp ${SHEET_DIR}/dialog_font_x2.bmp > /dev/null
+  COMMAND ${ALLEGRO_DAT} -n0 -c0 -s1 -bpp 8 -a -t FONT ${VELDKIT_RUN_DIR}/Veldkit1.dat ${SHEET_DIR}/label_font_x3.bmp ${SHEET_DIR}/map_font_x3.bmp ${SHEET_DIR}/message_font_x3.bmp ${SHEET_DIR}/dialog_font_x3.bmp > /dev/null
   COMMAND ${ALLEGRO_DAT} -n0 -c0 -s1 -bpp 8 -a -t BMP ${VELDKIT_RUN_DIR}/Veldkit2.dat ${SHEET_DIR}/runway1.bmp ${SHEET_DIR}/runway2.bmp ${SHEET_DIR}/runway3.bmp ${SHEET_DIR}/runway4.bmp ${SHEET_DIR}/runway5.bmp ${SHEET_DIR}/runway6.bmp > /dev/null
   DEPENDS make_font_sheets make_runway_symbols ${FONT_SOURCES}
   COMMENT "Assembling Veldkit1.dat and Veldkit2.dat"

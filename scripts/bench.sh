@@ -48,9 +48,22 @@ fi
 if [ "${1:-}" = "--journal" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --journal "$root/bench-data"
 fi
+# --redraw: only the map view's redraws of the full terrain at 1920 x 1080.
+if [ "${1:-}" = "--redraw" ]; then
+  exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --redraw "$root/bench-data"
+fi
 # --navigation: only the overview and drags on the full terrain.
 if [ "${1:-}" = "--navigation" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --navigation "$root/bench-data"
+fi
+# --streamed-exports: only F7, F9, data and water against dd right before each.
+if [ "${1:-}" = "--streamed-exports" ]; then
+  exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --streamed-exports "$root/bench-data"
+fi
+# --texture-sets: only the opening of terrains of 400 BMP and PNG textures
+# (written once, about 2.7 GB) against reading their files.
+if [ "${1:-}" = "--texture-sets" ]; then
+  exec "$root/build/bench/veldkit_bench" --texture-sets "$root/bench-data"
 fi
 # --palette: only the texture palette of 511 textures and the brush's frames.
 if [ "${1:-}" = "--palette" ]; then

@@ -1,5 +1,8 @@
 // Build-time generator: turns the hand-drawn glyph tables in
-// resources/fonts/*.txt into the four font sheets the dat tool imports.
+// resources/fonts/*.txt into the four font sheets the dat tool imports, at
+// scale 1 and again at 2 and 3 for the window's larger interface (each ink
+// pixel of the table a square of 2 or 3, every advance and row as many
+// times: the same faces, measured alike).
 //
 // A sheet is an 8-bit image: glyphs for ASCII 32..126 in rows of 16, each
 // glyph box framed by colour 255, ink 1 on 0 inside the box. Every box of a
@@ -147,7 +150,7 @@ static bool face_ink(const FaceRecipe *face, int g, int x, int y) {
   return ink;
 }
 
-static void save_font_sheet(const char *dir, const FaceRecipe *face, PALETTE pal) {
+static void save_font_sheet(const char *dir, const FaceRecipe *face, PALETTE pal, int scale) {
   for (int g = 0; g < GLYPH_COUNT; g++) {
     if (face->fixed_width > 0 && face->set->width[g] != face->fixed_width) {
       fprintf(stderr, "%s: glyph '%c' is not %d wide\n", face->sheet_name, GLYPH_FIRST + g,
@@ -156,12 +159,12 @@ static void save_font_sheet(const char *dir, const FaceRecipe *face, PALETTE pal
     }
   }
   const int rows = (GLYPH_COUNT + SHEET_COLUMNS - 1) / SHEET_COLUMNS;
-  const int h = face_height(face);
+  const int h = scale * face_height(face);
   int sheet_w = 1;
   for (int r = 0; r < rows; r++) {
     int w = 1;
     for (int g = r * SHEET_COLUMNS; g < GLYPH_COUNT && g < (r + 1) * SHEET_COLUMNS; g++)
-      w += face_advance(face, g) + 1;
+      w += scale * face_advance(face, g) + 1;
     if (w > sheet_w) sheet_w = w;
   }
   BITMAP *sheet = create_bitmap_ex(8, sheet_w, 1 + rows * (h + 1));
@@ -169,14 +172,17 @@ static void save_font_sheet(const char *dir, const FaceRecipe *face, PALETTE pal
   for (int r = 0; r < rows; r++) {
     int gx = 1, gy = 1 + r * (h + 1);
     for (int g = r * SHEET_COLUMNS; g < GLYPH_COUNT && g < (r + 1) * SHEET_COLUMNS; g++) {
-      int w = face_advance(face, g);
+      int w = scale * face_advance(face, g);
       for (int y = 0; y < h; y++)
-        for (int x = 0; x < w; x++) sheet->line[gy + y][gx + x] = face_ink(face, g, x, y) ? 1 : 0;
+        for (int x = 0; x < w; x++) sheet->line[gy + y][gx + x] = face_ink(face, g, x / scale, y / scale) ? 1 : 0;
       gx += w + 1;
     }
   }
   char path[1024];
-  snprintf(path, sizeof(path), "%s/%s.bmp", dir, face->sheet_name);
+  if (scale == 1)
+    snprintf(path, sizeof(path), "%s/%s.bmp", dir, face->sheet_name);
+  else
+    snprintf(path, sizeof(path), "%s/%s_x%d.bmp", dir, face->sheet_name, scale);
   if (save_bitmap(path, sheet, pal) != 0) {
     fprintf(stderr, "cannot write %s\n", path);
     exit(1);
@@ -209,10 +215,12 @@ int main(int argc, char **argv) {
   const FaceRecipe message = {"message_font", &fixed_glyphs, 5, false, false, false, 1, 1};
   // Dialogs, buttons, lists and the manual.
   const FaceRecipe dialog = {"dialog_font", &proportional_glyphs, 0, false, false, false, 1, 0};
-  save_font_sheet(out_dir, &label, pal);
-  save_font_sheet(out_dir, &map, pal);
-  save_font_sheet(out_dir, &message, pal);
-  save_font_sheet(out_dir, &dialog, pal);
+  for (int scale = 1; scale <= 3; scale++) {
+    save_font_sheet(out_dir, &label, pal, scale);
+    save_font_sheet(out_dir, &map, pal, scale);
+    save_font_sheet(out_dir, &message, pal, scale);
+    save_font_sheet(out_dir, &dialog, pal, scale);
+  }
   return 0;
 }
 END_OF_MAIN()

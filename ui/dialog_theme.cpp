@@ -139,3 +139,17 @@ int capped_alert(const char *s1, const char *s2, const char *s3, const char *b1,
   int result = alert(s1, s2, s3, b1, b2, c1, c2);
   return result > 2 ? 2 : result;
 }
+
+void scale_dialog(DIALOG *dialog) {
+  if (!dialog || !dialog[0].proc) return;
+  int k = display.ui_scale;
+  while (k > 1 && (dialog[0].w * k > display.screen_width || dialog[0].h * k > display.screen_height)) k--;
+  if (k <= 1) return;
+  const int cx = display.screen_width / 2, cy = display.screen_height / 2;
+  for (DIALOG *d = dialog; d->proc; d++) {
+    d->x = cx + (d->x - cx) * k;
+    d->y = cy + (d->y - cy) * k;
+    d->w *= k;
+    d->h *= k;
+  }
+}

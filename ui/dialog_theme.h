@@ -27,3 +27,9 @@ void theme_menu_item(MENU *m, int x, int y, int w, int h, int bar, int sel);
 // alert() with any result above 2 returned as 2.
 int capped_alert(const char *s1, const char *s2, const char *s3, const char *b1, const char *b2,
                  int c1, int c2);
+
+// A dialog laid out for scale 1 and centred on the screen, grown to the
+// interface's scale about the screen's centre: every object's place and
+// size times the scale (less where the first object, its frame, would no
+// longer fit the screen). The texts grow with the scaled fonts.
+void scale_dialog(DIALOG *dialog);

@@ -38,25 +38,29 @@ void show_lines_box(const char *const *lines, int count) {
   if (count < 0) count = 0;
   static char texts[LINES_BOX_MAX][LINE_CHARS];
   static char ok[] = "OK";
-  const int widest = display.screen_width - 2 * BOX_MARGIN - 16;
-  int w = 200;
+  // The texts are measured in the interface's font; the box's own lengths
+  // grow with its scale.
+  const int margin = ui_size(BOX_MARGIN), line_h = ui_size(LINE_H), button_w = ui_size(BUTTON_W),
+            button_h = ui_size(BUTTON_H);
+  const int widest = display.screen_width - 2 * margin - ui_size(16);
+  int w = ui_size(200);
   for (int i = 0; i < count; i++) {
     ustrzcpy(texts[i], LINE_CHARS, lines[i] ? lines[i] : "");
     cut_to_width(texts[i], widest);
-    const int l = text_length(font, texts[i]) + 2 * BOX_MARGIN;
+    const int l = text_length(font, texts[i]) + 2 * margin;
     if (l > w) w = l;
   }
-  const int h = (count + 1) * LINE_H + BUTTON_H + 2 * BOX_MARGIN;
+  const int h = (count + 1) * line_h + button_h + 2 * margin;
   const int x0 = (display.screen_width - w) / 2, y0 = (display.screen_height - h) / 2;
   DIALOG dialog[LINES_BOX_MAX + 3];
   memset(dialog, 0, sizeof(dialog));
   const int fg = gui_fg_color, bg = gui_bg_color;
   dialog[0] = {gui_shadow_box_proc, x0, y0, w, h, fg, bg, 0, 0, 0, 0, nullptr, nullptr, nullptr};
   for (int i = 0; i < count; i++)
-    dialog[1 + i] = {gui_ctext_proc, x0, y0 + BOX_MARGIN / 2 + 2 + i * LINE_H, w, LINE_H, fg, bg, 0, 0, 0, 0,
+    dialog[1 + i] = {gui_ctext_proc, x0, y0 + margin / 2 + ui_size(2) + i * line_h, w, line_h, fg, bg, 0, 0, 0, 0,
                      texts[i], nullptr, nullptr};
   const int button = 1 + count;
-  dialog[button] = {gui_button_proc, x0 + (w - BUTTON_W) / 2, y0 + h - BUTTON_H - BOX_MARGIN / 2 - 2, BUTTON_W, BUTTON_H,
+  dialog[button] = {gui_button_proc, x0 + (w - button_w) / 2, y0 + h - button_h - margin / 2 - ui_size(2), button_w, button_h,
                     fg, bg, 'o', D_EXIT, 0, 0, ok, nullptr, nullptr};
   // Esc ends any dialog; the key that led here must not answer the box,
   // and Return takes OK wherever the pointer has been.

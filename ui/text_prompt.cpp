@@ -31,6 +31,7 @@ int ask_text(const char *question, char *text, int size) {
   };
   // The key that asked is still in the buffer, and the focus must stay on
   // the field wherever the pointer is.
+  scale_dialog(dialog);
   clear_keybuf();
   const int mouse_focus = gui_mouse_focus;
   gui_mouse_focus = FALSE;

@@ -88,7 +88,8 @@ StreamResult stream_bmp(int fd, const RowSource &source, const StreamProgress *p
 
   // The producers never write the padding at the rows' ends: the buffers
   // start zeroed.
-  state.band_rows = stream_band_rows(layout.row_bytes);
+  state.band_rows = source.band_rows > 0 && source.band_rows <= STREAM_BAND_ROWS_MAX ? source.band_rows
+                                                                                     : stream_band_rows(layout.row_bytes);
   const int bands = (layout.height + state.band_rows - 1) / state.band_rows;
   const size_t band_bytes = (size_t)state.band_rows * (size_t)layout.row_bytes;
   const int ordered = run_in_order(bands, band_bytes, make_band, write_band, &state);

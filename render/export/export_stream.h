@@ -17,6 +17,9 @@ struct RowSource {
   // on any thread, several at once: it must not touch the library.
   void (*produce)(const void *context, int y0, int y1, unsigned char *out, long row_bytes);
   const void *context;
+  // Rows a band of a BMP should have (a multiple of 4), or 0 for bands of
+  // about STREAM_BAND_BYTES.
+  int band_rows = 0;
 };
 
 // Told how many of the picture's rows are written, on the caller's thread.

@@ -9,6 +9,7 @@
 #include "core/text_numbers.h"
 #include "core/work_threads.h"
 #include "render/export/export_passes.h"
+#include "render/export/label_places.h"
 #include "render/export/shade_cache.h"
 #include "render/export/shaded_blocks.h"
 #include "render/export/tile_blocks.h"
@@ -206,8 +207,11 @@ static int area_limit() {
   return targets.area_count < 0 ? 0 : (targets.area_count > MAX_AREAS - 1 ? MAX_AREAS - 1 : targets.area_count);
 }
 
+// The airfields' names, in number order, each where the map view's placing
+// puts it: beside its mark, clear of the names before it, or left out.
 static void draw_area_names(BITMAP *map, int f) {
   FONT *text_font = display.label_font ? display.label_font : font;
+  LabelPlacer placer;
   for (int n = 1; n <= area_limit(); n++) {
     const TargetArea &area = targets.areas[n];
     int px, py;
@@ -215,7 +219,9 @@ static void draw_area_names(BITMAP *map, int f) {
     // "~" and at most 62 characters of the name fill the 64 bytes.
     char label[NAME_SIZE];
     snprintf(label, sizeof(label), "~%.*s", NAME_SIZE - 2, area.name);
-    textout_ex(map, text_font, label, px + 6, py - 5, display.colour_white, display.colour_slate);
+    LabelBox box;
+    if (placer.place(px, py, text_length(text_font, label), text_height(text_font), &box) == 0)
+      textout_ex(map, text_font, label, box.x1, box.y1, display.colour_white, display.colour_slate);
   }
 }
 

@@ -190,6 +190,24 @@ void tint_pixel_tiles(const Canvas &c, const MapGeometry &g) {
   });
 }
 
+// The cells i0 <= i < i1, j0 <= j < j1 one by one, column by column as the
+// tiles and the grid lie in memory: tints below the dot scale, red marks.
+void tint_cells(const Canvas &c, const MapGeometry &g, int i0, int i1, int j0, int j1) {
+  const int S = g.S, dots = S >= LAND_DOT_MIN_SCALE;
+  for (int i = i0; i < i1; i++) {
+    const int x = g.X0 + i;
+    for (int j = j0; j < j1; j++) {
+      const int y = g.Y0 + j;
+      const LandCorners grid = grid_corners(x, y), said = tile_said_corners(tile_at(x, y));
+      if (!dots) {
+        const int land = most_corners(grid);
+        if (land) tint(c, i * S, j * S, S, c.colours[land]);
+      }
+      if (said && said != grid) mark_tile(c, i * S, j * S, S, said, grid);
+    }
+  }
+}
+
 }  // namespace
 
 int current_land(const ViewState &view) {
@@ -224,23 +242,17 @@ void draw_land_overlay(const MapGeometry &g) {
     tint_pixel_tiles(c, g);
     return;
   }
-  if (!dots && c.direct && c.h >= g.j1 * S && (S == 2 || S == 4)) {
-    (S == 2 ? tint_tiles<2> : tint_tiles<4>)(c, g);
+  if (!dots && c.direct && (S == 2 || S == 4)) {
+    // The whole cells a block at a time; those the area's edges cut, one by one.
+    MapGeometry whole = g;
+    whole.i1 = std::max(g.i0, std::min(g.i1, c.w / S));
+    whole.j1 = std::max(g.j0, std::min(g.j1, c.h / S));
+    (S == 2 ? tint_tiles<2> : tint_tiles<4>)(c, whole);
+    tint_cells(c, g, whole.i1, g.i1, g.j0, g.j1);
+    tint_cells(c, g, g.i0, whole.i1, whole.j1, g.j1);
     return;
   }
-  // Column by column, as the tiles and the grid lie in memory.
-  for (int i = g.i0; i < g.i1; i++) {
-    const int x = g.X0 + i;
-    for (int j = g.j0; j < g.j1; j++) {
-      const int y = g.Y0 + j;
-      const LandCorners grid = grid_corners(x, y), said = tile_said_corners(tile_at(x, y));
-      if (!dots) {
-        const int land = most_corners(grid);
-        if (land) tint(c, i * S, j * S, S, c.colours[land]);
-      }
-      if (said && said != grid) mark_tile(c, i * S, j * S, S, said, grid);
-    }
-  }
+  tint_cells(c, g, g.i0, g.i1, g.j0, g.j1);
   if (!dots) return;
   // A dot on every point, over the marks: black rimmed, seen on any texture.
   const int r = std::clamp(S / 16, 2, 6);

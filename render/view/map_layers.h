@@ -13,8 +13,10 @@ struct MapGeometry {
   int S;       // pixels per tile edge
   int W;       // bitmap width
   int nx, ny;  // whole tile columns and rows in the view
+  int cells_x, cells_y;  // columns and rows of cells drawn: the whole ones and those the edges cut
   int X0, Y0;  // tile shown in the top-left cell
-  // The on-map cells: i0 <= i < i1, j0 <= j < j1 (empty when i0 >= i1 or j0 >= j1).
+  // The on-map cells, the cut ones too: i0 <= i < i1, j0 <= j < j1 (empty
+  // when i0 >= i1 or j0 >= j1).
   int i0, i1, j0, j1;
   int overlay_mode;   // what the target overlay labels, 0..4
   int height_sample;  // the picked sample of the cursor tile, 0..15

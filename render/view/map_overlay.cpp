@@ -1,12 +1,16 @@
 // The map view's overlay: target areas with their targets, and the height
-// numbers of height editing.
+// numbers of height editing. The labels are placed first (label_places.h),
+// then everything is drawn in the order it always was.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
+#include "render/export/label_places.h"
 #include "render/view/map_layers.h"
 #include "ui/display.h"
 
@@ -64,28 +68,168 @@ void draw_runway_symbol(const MapGeometry &g, int m, int heading, long long px, 
                                           symbol->h << 15, angle, scale, FALSE);
 }
 
-void draw_target(const MapGeometry &g, const TargetArea &area, int k, int colour) {
+// The target's pixel, 0 when it is drawn (inside the view).
+int target_pixel(const MapGeometry &g, const TargetArea &area, int k, int *x, int *y) {
   const Target &target = area.targets[k];
   const long long e = (long long)whole_metres(area.pos_x) + whole_metres(target.offset_x);
   const long long n = (long long)whole_metres(area.pos_y) + whole_metres(target.offset_y);
   long long px, py;
   project(g, e, n, &px, &py);
-  if (px < 0 || px > g.W || py < 0 || py > display.status_y) return;
-  const int x = (int)px, y = (int)py;
+  if (px < 0 || px > g.W || py < 0 || py > display.status_y) return 1;
+  *x = (int)px;
+  *y = (int)py;
+  return 0;
+}
 
-  if (k == 1 && area.runway_number >= 1 && area.runway_number <= 6)
-    draw_runway_symbol(g, area.runway_number, target.heading, px, py);
+// The area's pixel, 0 when its mark is drawn.
+int area_pixel(const MapGeometry &g, const TargetArea &area, int *x, int *y) {
+  long long px, py;
+  project(g, whole_metres(area.pos_x), whole_metres(area.pos_y), &px, &py);
+  if (!(px > 0 && px < g.W && py > 0 && py < display.status_y - 6)) return 1;
+  *x = (int)px;
+  *y = (int)py;
+  return 0;
+}
 
-  if (g.zoom <= 1 && g.overlay_mode >= 2 && g.overlay_mode <= 4) {
+bool has_runway_symbol(const TargetArea &area, int k) {
+  return k == 1 && area.runway_number >= 1 && area.runway_number <= 6;
+}
+
+bool target_labels_shown(const MapGeometry &g) { return g.zoom <= 1 && g.overlay_mode >= 2 && g.overlay_mode <= 4; }
+
+void target_label(const MapGeometry &g, const TargetArea &area, int k, char *label) {
+  const Target &target = area.targets[k];
+  if (g.overlay_mode == 2)
+    tilde_label(label, target.type);
+  else if (g.overlay_mode == 3)
+    snprintf(label, LABEL_SIZE, "~%d", k);
+  else
+    snprintf(label, LABEL_SIZE, "~%d,%d", truncated(target.file_offset_x), truncated(target.file_offset_y));
+}
+
+// The painted part of a runway symbol, from its centre, as drawn at zoom
+// level 0 unturned; found once for each symbol bitmap.
+LabelBox symbol_extent(BITMAP *symbol) {
+  static BITMAP *seen[RUNWAY_SYMBOLS];
+  static LabelBox extent[RUNWAY_SYMBOLS];
+  int slot = 0;
+  for (; slot < RUNWAY_SYMBOLS && seen[slot] && seen[slot] != symbol; slot++) {
+  }
+  if (slot == RUNWAY_SYMBOLS) slot = 0;
+  if (seen[slot] == symbol) return extent[slot];
+  LabelBox b = {symbol->w, symbol->h, -1, -1};
+  const int mask = bitmap_mask_color(symbol);
+  for (int y = 0; y < symbol->h; y++)
+    for (int x = 0; x < symbol->w; x++)
+      if (getpixel(symbol, x, y) != mask) {
+        if (x < b.x1) b.x1 = x;
+        if (x > b.x2) b.x2 = x;
+        if (y < b.y1) b.y1 = y;
+        if (y > b.y2) b.y2 = y;
+      }
+  const int cx = symbol->w / 2, cy = symbol->h / 2;
+  b = {b.x1 - cx, b.y1 - cy, b.x2 - cx, b.y2 - cy};
+  seen[slot] = symbol;
+  extent[slot] = b;
+  return b;
+}
+
+// The runway symbol as the view draws it: turned by the heading about its
+// centre at (x, y), scaled down by the zoom level. Blocks the labels on the
+// pixels it paints, not on the box around it, so that a name finds room
+// between the arms of crossing runways.
+void block_runway(LabelPlacer &placer, const MapGeometry &g, int m, int heading, int x, int y) {
+  BITMAP *symbol = display.runway_symbols[m - 1];
+  if (!symbol) return;
+  const LabelBox e = symbol_extent(symbol);
+  if (e.x2 < e.x1) return;
+  const double a = heading * M_PI / 180, grow = 1 << g.zoom;
+  const double c = cos(a), s = sin(a);
+  double x1 = 1e9, y1 = 1e9, x2 = -1e9, y2 = -1e9;
+  for (int corner = 0; corner < 4; corner++) {
+    const double u = (corner & 1 ? e.x2 + 1 : e.x1) / grow, v = (corner & 2 ? e.y2 + 1 : e.y1) / grow;
+    const double px = x + u * c - v * s, py = y + u * s + v * c;
+    x1 = std::min(x1, px), y1 = std::min(y1, py), x2 = std::max(x2, px), y2 = std::max(y2, py);
+  }
+  const LabelBox outer = {(int)floor(x1), (int)floor(y1), (int)ceil(x2), (int)ceil(y2)};
+  const int mask = bitmap_mask_color(symbol), cx = symbol->w / 2, cy = symbol->h / 2;
+  placer.block(outer, [=](const LabelBox &b) {
+    // Each pixel of the box, turned back onto the symbol.
+    for (int py = std::max(b.y1, outer.y1); py <= std::min(b.y2, outer.y2); py++)
+      for (int px = std::max(b.x1, outer.x1); px <= std::min(b.x2, outer.x2); px++) {
+        const double dx = px + 0.5 - x, dy = py + 0.5 - y;
+        const int u = (int)floor((dx * c + dy * s) * grow) + cx, v = (int)floor((-dx * s + dy * c) * grow) + cy;
+        if (u >= 0 && v >= 0 && u < symbol->w && v < symbol->h && getpixel(symbol, u, v) != mask) return true;
+      }
+    return false;
+  });
+}
+
+// Where each label of this drawing goes, found before anything is drawn so
+// that the drawing keeps its order: -1 for a label left out.
+struct LabelPlan {
+  std::vector<LabelBox> area_box;   // by area number; x2 < x1: none
+  std::vector<int> first_target;    // by area number: index of its target 1 in target_box
+  std::vector<LabelBox> target_box;
+};
+
+LabelPlan plan_labels(const MapGeometry &g, int areas) {
+  LabelPlan plan;
+  const LabelBox none = {0, 0, -1, -1};
+  plan.area_box.assign((size_t)areas + 1, none);
+  plan.first_target.assign((size_t)areas + 1, 0);
+  LabelPlacer placer;
+  // Runway symbols first: no label covers one.
+  if (g.zoom <= 4)
+    for (int n = 1; n <= areas; n++) {
+      const TargetArea &area = targets.areas[n];
+      int x, y;
+      if (area.target_count >= 1 && has_runway_symbol(area, 1) && target_pixel(g, area, 1, &x, &y) == 0)
+        block_runway(placer, g, area.runway_number, area.targets[1].heading, x, y);
+    }
+  const bool target_labels = g.zoom <= 4 && target_labels_shown(g);
+  if (target_labels)
+    for (int n = 1; n <= areas; n++) {
+      plan.first_target[(size_t)n] = (int)plan.target_box.size();
+      const int shown = targets.areas[n].target_count < MAX_TARGETS - 1 ? targets.areas[n].target_count : MAX_TARGETS - 1;
+      plan.target_box.resize(plan.target_box.size() + (size_t)std::max(shown, 0), none);
+    }
+  // Airfields first, then the other areas, each in number order.
+  for (int pass = 0; pass < 2; pass++)
+    for (int n = 1; n <= areas; n++) {
+      const TargetArea &area = targets.areas[n];
+      if ((area.runway_number > 0) != (pass == 0)) continue;
+      char label[LABEL_SIZE];
+      int x, y;
+      if (g.zoom <= 5 && area_pixel(g, area, &x, &y) == 0) {
+        tilde_label(label, area.name);
+        LabelBox b;
+        if (placer.place(x, y, text_length(display.area_font, label), text_height(display.area_font), &b) == 0)
+          plan.area_box[(size_t)n] = b;
+      }
+      if (!target_labels) continue;
+      const int shown = area.target_count < MAX_TARGETS - 1 ? area.target_count : MAX_TARGETS - 1;
+      for (int k = 1; k <= shown; k++) {
+        if (target_pixel(g, area, k, &x, &y) != 0) continue;
+        target_label(g, area, k, label);
+        LabelBox b;
+        if (placer.place(x, y, text_length(display.target_font, label), text_height(display.target_font), &b) == 0)
+          plan.target_box[(size_t)(plan.first_target[(size_t)n] + k - 1)] = b;
+      }
+    }
+  return plan;
+}
+
+void draw_target(const MapGeometry &g, const TargetArea &area, int k, int colour, const LabelBox &label_box) {
+  int x, y;
+  if (target_pixel(g, area, k, &x, &y) != 0) return;
+  const Target &target = area.targets[k];
+  if (has_runway_symbol(area, k)) draw_runway_symbol(g, area.runway_number, target.heading, x, y);
+
+  if (target_labels_shown(g) && label_box.x1 <= label_box.x2) {
     char label[LABEL_SIZE];
-    if (g.overlay_mode == 2)
-      tilde_label(label, target.type);
-    else if (g.overlay_mode == 3)
-      snprintf(label, sizeof(label), "~%d", k);
-    else
-      snprintf(label, sizeof(label), "~%d,%d", truncated(target.file_offset_x),
-               truncated(target.file_offset_y));
-    textout_ex(g.bmp, display.map_font, label, x + 6, y - 5, display.colour_black, display.colour_pale_blue);
+    target_label(g, area, k, label);
+    textout_ex(g.bmp, display.target_font, label, label_box.x1, label_box.y1, display.colour_black, display.colour_pale_blue);
   }
 
   if (g.overlay_mode > 0) {
@@ -95,16 +239,16 @@ void draw_target(const MapGeometry &g, const TargetArea &area, int k, int colour
   }
 }
 
-void draw_area_mark(const MapGeometry &g, const TargetArea &area, int colour) {
-  long long px, py;
-  project(g, whole_metres(area.pos_x), whole_metres(area.pos_y), &px, &py);
-  if (!(px > 0 && px < g.W && py > 0 && py < display.status_y - 6)) return;
-  const int x = (int)px, y = (int)py;
+void draw_area_mark(const MapGeometry &g, const TargetArea &area, int colour, const LabelBox &label_box) {
+  int x, y;
+  if (area_pixel(g, area, &x, &y) != 0) return;
   const bool runway = area.runway_number > 0;
   if (g.zoom <= 5) {
-    char label[LABEL_SIZE];
-    tilde_label(label, area.name);
-    textout_ex(g.bmp, display.label_font, label, x + 6, y - 5, display.colour_white, display.colour_slate);
+    if (label_box.x1 <= label_box.x2) {
+      char label[LABEL_SIZE];
+      tilde_label(label, area.name);
+      textout_ex(g.bmp, display.area_font, label, label_box.x1, label_box.y1, display.colour_white, display.colour_slate);
+    }
     if (runway)
       circle(g.bmp, x, y, 3, colour);
     else
@@ -121,14 +265,19 @@ void draw_area_mark(const MapGeometry &g, const TargetArea &area, int colour) {
 
 void draw_target_overlay(const MapGeometry &g) {
   const int areas = targets.area_count < MAX_AREAS - 1 ? targets.area_count : MAX_AREAS - 1;
+  const LabelPlan plan = plan_labels(g, areas);
+  const LabelBox none = {0, 0, -1, -1};
   for (int n = 1; n <= areas; n++) {
     const TargetArea &area = targets.areas[n];
     const int colour = area.enemy == 0 ? display.colour_blue : display.colour_red;
     if (g.zoom <= 4) {
       const int shown = area.target_count < MAX_TARGETS - 1 ? area.target_count : MAX_TARGETS - 1;
-      for (int k = 1; k <= shown; k++) draw_target(g, area, k, colour);
+      for (int k = 1; k <= shown; k++) {
+        const size_t at = (size_t)plan.first_target[(size_t)n] + (size_t)(k - 1);
+        draw_target(g, area, k, colour, at < plan.target_box.size() ? plan.target_box[at] : none);
+      }
     }
-    draw_area_mark(g, area, colour);
+    draw_area_mark(g, area, colour, plan.area_box[(size_t)n]);
   }
 }
 

@@ -1,5 +1,7 @@
 #include "render/view/map_view.h"
 
+#include <algorithm>
+
 #include "core/terrain_model.h"
 #include "render/view/map_layers.h"
 #include "ui/display.h"
@@ -8,26 +10,63 @@ namespace {
 
 int clamp_int(long long v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : (int)v); }
 
+// Rounded toward minus infinity, for pixels left of or above the area.
+long long floor_div(long long a, long long b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
 }  // namespace
+
+MapPixel map_pixel(const ViewState &view, int width, int height, long long px, long long py) {
+  const long long S = 1LL << (8 - clamp_int(view.zoom_level, 0, 8));
+  const long long w = width > 0 ? width : 0, h = height > 0 ? height : 0;
+  // The top-left cell's tile: the cursor tile stands at the middle of the whole cells.
+  const long long x0 = view.cursor_x - (w / S) / 2, y0 = view.cursor_y - (h / S) / 2;
+  MapPixel p;
+  p.tile_x = x0 + floor_div(px, S);
+  p.tile_y = y0 + floor_div(py, S);
+  p.east = 2000 * x0 + floor_div(2000 * px, S);
+  p.north = 2000 * (map_rows() - y0) - floor_div(2000 * py, S);
+  p.sample_x = 4 * x0 + floor_div(4 * px, S);
+  p.sample_y = 4 * y0 + floor_div(4 * py, S);
+  p.on_map = px >= 0 && py >= 0 && px < w && py < h && p.tile_x >= 0 && p.tile_y >= 0 && p.tile_x < map_columns() &&
+             p.tile_y < map_rows();
+  return p;
+}
+
+int fitted_zoom(const ViewState &view, int width, int height) {
+  ViewState v = view;
+  for (v.zoom_level = 0; v.zoom_level < ZOOM_FARTHEST; v.zoom_level++) {
+    const long long S = 1LL << (8 - v.zoom_level);
+    const MapPixel top_left = map_pixel(v, width, height, 0, 0);
+    // The terrain's west and north edges at or right of / below the area's,
+    // its east and south edges at or left of / above them.
+    if (top_left.tile_x <= 0 && top_left.tile_y <= 0 && S * (map_columns() - top_left.tile_x) <= width &&
+        S * (map_rows() - top_left.tile_y) <= height)
+      return v.zoom_level;
+  }
+  return ZOOM_FARTHEST;
+}
 
 MapGeometry view_geometry(BITMAP *bmp, const ViewState &view) {
   const int zoom = clamp_int(view.zoom_level, 0, 8);
-  const int cursor_x = view.cursor_x, cursor_y = view.cursor_y;
   MapGeometry g;
   g.bmp = bmp;
   g.zoom = zoom;
   g.shift = 8 - zoom;
   g.S = 1 << g.shift;
   g.W = bmp->w;
+  const int H = display.status_y > 0 ? display.status_y : 0;
   g.nx = g.W / g.S;
-  g.ny = (display.status_y > 0 ? display.status_y : 0) / g.S;
-  g.X0 = cursor_x - g.nx / 2;
-  g.Y0 = cursor_y - g.ny / 2;
+  g.ny = H / g.S;
+  g.cells_x = (g.W + g.S - 1) / g.S;
+  g.cells_y = (H + g.S - 1) / g.S;
+  const MapPixel top_left = map_pixel(view, g.W, H, 0, 0);
+  g.X0 = (int)top_left.tile_x;
+  g.Y0 = (int)top_left.tile_y;
   const int tx = map_columns(), ty = map_rows();
-  g.i0 = clamp_int(-(long long)g.X0, 0, g.nx);
-  g.i1 = clamp_int((long long)tx - g.X0, 0, g.nx);
-  g.j0 = clamp_int(-(long long)g.Y0, 0, g.ny);
-  g.j1 = clamp_int((long long)ty - g.Y0, 0, g.ny);
+  g.i0 = clamp_int(-(long long)g.X0, 0, g.cells_x);
+  g.i1 = clamp_int((long long)tx - g.X0, 0, g.cells_x);
+  g.j0 = clamp_int(-(long long)g.Y0, 0, g.cells_y);
+  g.j1 = clamp_int((long long)ty - g.Y0, 0, g.cells_y);
   g.overlay_mode = view.overlay_mode;
   g.height_sample = view.height_sample;
   return g;
@@ -67,15 +106,15 @@ void blank(BITMAP *bmp, long long x1, long long y1, long long x2, long long y2) 
            clamp_int(y2, -1, bmp->h), display.colour_black);
 }
 
+// Black only where the terrain ends: the cells the area's edges cut show
+// their tiles.
 void blank_outside_map(const MapGeometry &g) {
-  const long long S = g.S, W = g.W, nx = g.nx, ny = g.ny, X0 = g.X0, Y0 = g.Y0;
+  const long long S = g.S, W = g.W, H = display.status_y, X0 = g.X0, Y0 = g.Y0;
   const long long tx = map_columns(), ty = map_rows();
-  if (nx * S < W) blank(g.bmp, nx * S, 0, W - 1, display.status_y - 1);
-  if (ny * S < display.status_y) blank(g.bmp, 0, ny * S, nx * S - 1, display.status_y - 1);
-  if (X0 + nx > tx) blank(g.bmp, S * (tx - X0), 0, nx * S - 1, ny * S - 1);
-  if (Y0 + ny > ty) blank(g.bmp, 0, S * (ty - Y0), nx * S - 1, ny * S - 1);
-  if (X0 < 0) blank(g.bmp, 0, 0, S * -X0 - 1, ny * S - 1);
-  if (Y0 < 0) blank(g.bmp, 0, 0, nx * S - 1, S * -Y0 - 1);
+  if (X0 + g.cells_x > tx) blank(g.bmp, S * (tx - X0), 0, W - 1, H - 1);
+  if (Y0 + g.cells_y > ty) blank(g.bmp, 0, S * (ty - Y0), W - 1, H - 1);
+  if (X0 < 0) blank(g.bmp, 0, 0, S * -X0 - 1, H - 1);
+  if (Y0 < 0) blank(g.bmp, 0, 0, W - 1, S * -Y0 - 1);
 }
 
 }  // namespace
@@ -83,6 +122,15 @@ void blank_outside_map(const MapGeometry &g) {
 void draw_map_view(BITMAP *bmp, const ViewState &view, int show_targets) {
   acquire_screen();
   const MapGeometry g = view_geometry(bmp, view);
+  // The cut cells end at the strip: nothing of the view is drawn on it.
+  const int saved_clip = get_clip_state(bmp);
+  int cl, ct, cr, cb;
+  get_clip_rect(bmp, &cl, &ct, &cr, &cb);
+  if (saved_clip)
+    set_clip_rect(bmp, cl, ct, cr, std::min(cb, display.status_y - 1));
+  else
+    set_clip_rect(bmp, 0, 0, bmp->w - 1, display.status_y - 1);
+  set_clip_state(bmp, TRUE);
 
   if (view.edit_mode == EDIT_HEIGHTS)
     draw_height_layer(g);
@@ -99,5 +147,7 @@ void draw_map_view(BITMAP *bmp, const ViewState &view, int show_targets) {
   if (view.selected) draw_selection(g, view.selection);
   draw_cursor_marks(g);
   blank_outside_map(g);
+  set_clip_rect(bmp, cl, ct, cr, cb);
+  set_clip_state(bmp, saved_clip);
   release_screen();
 }

@@ -39,9 +39,28 @@ struct ViewState {
   int overview = 0;                // O: the whole terrain instead of the map
 };
 
-// Paints the view into bmp above the status strip; the target overlay only
-// when show_targets is set.
+// Paints the view into bmp above the status strip, to the area's edges
+// (the cells the right and bottom edges cut are drawn in part); the target
+// overlay only when show_targets is set.
 void draw_map_view(BITMAP *bmp, const ViewState &view, int show_targets);
+
+// What one pixel of the map view shows, for a map area of width x height
+// pixels. The one place that says it: the drawing, the readout, clicks,
+// drags, the wheel and the overview's outline all ask it. The cursor tile's
+// top-left corner lies at S * floor(floor(width / S) / 2), S * floor(floor(height
+// / S) / 2) for S pixels a tile edge; every other tile lies by it.
+struct MapPixel {
+  long long tile_x, tile_y;  // the tile drawn there, rows from the north edge as the model counts; may be off the map
+  long long east, north;     // metres from the terrain's south-west corner to the pixel's west and north edges
+  long long sample_x, sample_y;  // the height sample whose colour is drawn there (4 a tile edge, rows from the north)
+  int on_map;                // the pixel is in the area and shows a tile of the terrain
+};
+MapPixel map_pixel(const ViewState &view, int width, int height, long long px, long long py);
+
+// The closest zoom level at which every tile of the terrain lies whole in a
+// map area of width x height, the cursor where view has it; the farthest
+// level when none does.
+int fitted_zoom(const ViewState &view, int width, int height);
 
 inline int painting(const ViewState &v) { return v.left_button == LEFT_BUTTON_PAINT; }
 // Land mode where it acts: on the tiles (texture display).

@@ -142,9 +142,9 @@ void draw_overview(BITMAP *bmp, const ViewState &view) {
     p.layout = l;
   }
   if (p.bitmap) blit(p.bitmap, bmp, 0, 0, l.left, l.top, l.width, l.height);
-  // The tiles the map view shows.
+  // The tiles the map view shows, those its edges cut included.
   const MapGeometry g = view_geometry(bmp, view);
-  const int nx = g.nx, ny = g.ny;
+  const int nx = g.cells_x, ny = g.cells_y;
   const long long x0 = g.X0, y0 = g.Y0;
   const int x1 = l.left + pixel_of(l, x0), y1 = l.top + pixel_of(l, y0);
   const int x2 = l.left + std::max(pixel_of(l, x0 + nx) - 1, pixel_of(l, x0));

@@ -16,7 +16,8 @@ namespace {
 // leave room for it.
 enum { FRAME_REACH = 4, SCROLL_BAR_W = 4, LABEL_SIZE = LAND_NAME_SIZE };
 
-int cell_height(int side) { return side + PALETTE_LABEL_HEIGHT; }
+// The number beneath a picture grows with the interface's texts.
+int cell_height(int side) { return side + ui_size(PALETTE_LABEL_HEIGHT); }
 
 // Columns and rows of side-pixel pictures in the grid area.
 void fit(PaletteLayout &l, int side) {
@@ -114,11 +115,12 @@ void draw_info(BITMAP *bmp, const PaletteLayout &l, PaletteItems &items, int nam
   char text[PATH_SIZE + 64];
   items.line(named, text, sizeof(text));
   if (display.dialog_font)
-    textout_ex(bmp, display.dialog_font, text, 3, l.info_y + 1, display.colour_dark_slate, display.colour_pale_blue);
+    textout_ex(bmp, display.dialog_font, text, ui_size(3), l.info_y + ui_size(1), display.colour_dark_slate,
+               display.colour_pale_blue);
   if (display.message_font)
     textout_ex(bmp, display.message_font,
-               "Arrows, Page Up/Down, Home, End, digits: choose   Return, click: pick   Esc, X: close", 3,
-               l.info_y + 13, display.colour_blue, display.colour_pale_blue);
+               "Arrows, Page Up/Down, Home, End, digits: choose   Return, click: pick   Esc, X: close", ui_size(3),
+               l.info_y + ui_size(13), display.colour_blue, display.colour_pale_blue);
 }
 
 }  // namespace
@@ -128,7 +130,7 @@ PaletteLayout palette_layout(int width, int height, int count) {
   l.width = std::max(width, 0);
   l.height = std::max(height, 0);
   l.count = std::clamp(count, 0, MAX_TEXTURES - 1);
-  l.info_y = std::max(0, l.height - PALETTE_INFO_HEIGHT);
+  l.info_y = std::max(0, l.height - ui_size(PALETTE_INFO_HEIGHT));
   int side = PALETTE_PICTURE_MAX;
   for (; side > PALETTE_PICTURE_MIN; side -= 16) {
     fit(l, side);

@@ -6,12 +6,12 @@
 find_program(GZIP_PROGRAM gzip REQUIRED)
 
 # The version lives in one place, the one the status strip shows.
-file(STRINGS ${CMAKE_SOURCE_DIR}/app/startup.h VELDKIT_VERSION_LINE REGEX "#define VELDKIT_VERSION ")
+file(STRINGS ${CMAKE_SOURCE_DIR}/program/settings.h VELDKIT_VERSION_LINE REGEX "#define VELDKIT_VERSION ")
 if(NOT VELDKIT_VERSION_LINE MATCHES "\"Veldkit v([0-9][0-9.]*)\"")
-  message(FATAL_ERROR "No version found in app/startup.h")
+  message(FATAL_ERROR "No version found in program/settings.h")
 endif()
 set(VELDKIT_VERSION_NUMBER ${CMAKE_MATCH_1})
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/app/startup.h)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/program/settings.h)
 
 set(DESKTOP_SOURCE_DIR ${CMAKE_SOURCE_DIR}/resources/desktop)
 set(DESKTOP_BUILD_DIR ${CMAKE_BINARY_DIR}/desktop)

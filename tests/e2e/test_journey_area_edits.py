@@ -37,7 +37,7 @@ class AreaJourney(e2e.ProgramTestCase):
         areas = [{"name": "Field", "position": (3000, 3000), "alignment": "FRIENDLY", "targets": [("Tower", (0, 0))]}]
         heights = [[20] * (4 * TX) for _ in range(4 * TY)]
         tfd = e2e.write_terrain(self.tmp, "Isle", start_tiles(), heights, textures, areas, bitmaps)
-        program = self.program(tfd)
+        program = self.program(tfd, settings=e2e.FARTHEST_START)
         program.wait_ready("equal", "equal", "equal", "equal")
         tiles = start_tiles()
 

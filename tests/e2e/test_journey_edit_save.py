@@ -123,7 +123,7 @@ class Model:
 class EditAndSave(e2e.ProgramTestCase):
     def open(self):
         tfd = write_files(self.tmp)
-        program = self.program(tfd)
+        program = self.program(tfd, settings=e2e.FARTHEST_START)
         program.wait_window()
         program.wait_settled()
         return program, tfd

@@ -61,7 +61,7 @@ class ExportsAndViewing(e2e.ProgramTestCase):
         write_files(self.tmp)
         # A command-line file that does not open: the error, then the file
         # selector, starting from that path.
-        program = self.program(None, args=[os.path.join(self.tmp, "Gone.TFD")])
+        program = self.program(None, args=[os.path.join(self.tmp, "Gone.TFD")], settings=e2e.FARTHEST_START)
         program.wait_window()
         program.wait_settled(at_least=0.5, quiet=0.5)
         program.press_and_wait("o")  # "Error reading TFD file.", then the selector
@@ -141,7 +141,7 @@ class ExportsAndViewing(e2e.ProgramTestCase):
         """--format png in the window: Left Shift + F9 writes the samples as
         a 16-bit grey PNG, Print Screen a PNG of the window."""
         tfd = write_files(self.tmp)
-        program = self.program(None, args=["--format", "png", tfd])
+        program = self.program(None, args=["--format", "png", tfd], settings=e2e.FARTHEST_START)
         program.wait_window()
         program.wait_settled()
         program.expect_running("at the start")

@@ -54,7 +54,7 @@ class HeightToolsJourney(e2e.ProgramTestCase):
         hfd = os.path.join(self.tmp, "Hills.hfd")
         with open(hfd, "wb") as f:
             f.write(e2e.hfd_bytes(START, 3, 77))
-        program = self.program(tfd)
+        program = self.program(tfd, settings=e2e.FARTHEST_START)
         program.wait_ready("m", "equal", "equal", "equal", "equal")
         h = [row[:] for row in START]
 

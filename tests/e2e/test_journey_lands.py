@@ -54,7 +54,7 @@ class LandJourney(e2e.ProgramTestCase):
                                 None, bitmaps)
         with open(os.path.join(self.tmp, "Isle_LANDS.ini"), "w") as f:
             f.write(LANDS_FILE)
-        program = self.program(tfd)
+        program = self.program(tfd, settings=e2e.FARTHEST_START)
         program.wait_ready("equal", "equal", "equal", "equal")
 
         # Land mode, Grass from the palette, a 3 x 3 brush.

@@ -25,7 +25,7 @@ class NavigationJourney(e2e.ProgramTestCase):
                  {"name": "Quarry Road", "position": (70000, 50000), "targets": [("Depot", (0, 10))]}]
         heights = [[(x * 7 + y * 3) % 400 + 50 for x in range(4 * TX)] for y in range(4 * TY)]
         tfd = e2e.write_terrain(self.tmp, "Vale", start_tiles(), heights, textures, areas, bitmaps)
-        program = self.program(tfd)
+        program = self.program(tfd, settings=e2e.FARTHEST_START)
         program.wait_ready("equal", "equal", "equal", "equal")  # zoom level 4, 16 pixels a tile
         tiles = start_tiles()
 

@@ -35,7 +35,7 @@ class NewTerrainJourney(e2e.ProgramTestCase):
         # A terrain without a target file is no damaged terrain.
         e2e.run([e2e.BIN, "--check", tfd])
 
-        program = self.program(tfd)
+        program = self.program(tfd, settings=e2e.FARTHEST_START)
         before = program.wait_ready("equal", "equal", "equal", "equal")
         tiles = [[1] * TX for _ in range(TY)]
 

@@ -87,7 +87,7 @@ class Model:
 class UndoAndSave(e2e.ProgramTestCase):
     def open(self, **kwargs):
         tfd = write_files(self.tmp)
-        program = self.program(tfd, **kwargs)
+        program = self.program(tfd, settings=e2e.FARTHEST_START, **kwargs)
         program.wait_window()
         program.wait_settled()
         return program, tfd
@@ -163,7 +163,7 @@ class UndoAndSave(e2e.ProgramTestCase):
         os.chmod(tfd, 0o444)
         self.assertFalse(user.may_write(tfd))
         before = read(tfd)
-        program = self.program(tfd, user=user)
+        program = self.program(tfd, user=user, settings=e2e.FARTHEST_START)
         program.wait_window()
         program.wait_settled()
         m = Model()

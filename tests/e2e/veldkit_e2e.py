@@ -208,6 +208,11 @@ class OrdinaryUser:
 # ---------------------------------------------------------------------------
 # The program
 
+# The settings of the journeys written for the start of earlier versions:
+# the farthest zoom level and the sizes of a 640 x 480 window.
+FARTHEST_START = {"Start_Zoom": 8, "UI_Scale": 1}
+
+
 class Program:
     """One run of the program in a temporary working directory that holds
     copies of the datafiles and the manual.

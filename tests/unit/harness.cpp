@@ -101,7 +101,10 @@ void reset_program_state() {
   clear_planning_relief();
   history_clear();
   session = Session();
+  // The tests' settings, as a Veldkit.ini would give them: targets shown,
+  // a terrain opening at the farthest zoom level.
   session.enable_targets = 1;
+  session.start_zoom = ZOOM_FARTHEST;
   view = ViewState();
   terrain_paths = TerrainPaths();
 }

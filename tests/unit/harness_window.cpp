@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <unistd.h>
 
-#include "app/session.h"
 #include "app/startup.h"
+#include "program/session.h"
 #include "tests/unit/harness.h"
 
 int main(int argc, char **argv) {

@@ -8,15 +8,15 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/batch_export.h"
-#include "app/command_line.h"
-#include "app/console_reporter.h"
-#include "app/resource_files.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
 #include "files/new_terrain.h"
 #include "files/terrain_description.h"
 #include "inspect/terrain_check.h"
+#include "app/batch_export.h"
+#include "app/command_line.h"
+#include "program/console_reporter.h"
+#include "program/resource_files.h"
 #include "render/export/export_bitmap.h"
 #include "tests/unit/harness.h"
 

@@ -33,8 +33,8 @@ class FontDatafile : public ::testing::Test {
   void SetUp() override {
     data = load_with(FONT_DATAFILE, COLORCONV_TOTAL);
     ASSERT_NE(data, nullptr) << "cannot load " << FONT_DATAFILE << " from the run directory";
-    ASSERT_EQ(object_count(data), 6);
-    for (int i = 2; i <= 5; i++) ASSERT_EQ(data[i].type, DAT_FONT) << "object " << i;
+    ASSERT_EQ(object_count(data), 14);  // the four fonts at scales 1, 2 and 3
+    for (int i = 2; i <= 13; i++) ASSERT_EQ(data[i].type, DAT_FONT) << "object " << i;
     label = (FONT *)data[2].dat;
     map = (FONT *)data[3].dat;
     message = (FONT *)data[4].dat;
@@ -46,6 +46,18 @@ class FontDatafile : public ::testing::Test {
   DATAFILE *data = nullptr;
   FONT *label = nullptr, *map = nullptr, *message = nullptr, *dialog = nullptr;
 };
+
+// The fonts of scale 2 and 3 are the same faces grown: every text exactly
+// k times as long and as high, so that layouts measured in them scale too.
+TEST_F(FontDatafile, ScaledFontsAreTheFacesGrown) {
+  const char *texts[] = {"Mouse xy: 1234567,7654321", "~Kestrel Island AB", "iiii WWWW", "0"};
+  for (int k = 2; k <= 3; k++)
+    for (int face = 0; face < 4; face++) {
+      FONT *one = (FONT *)data[2 + face].dat, *grown = (FONT *)data[4 * k - 2 + face].dat;
+      EXPECT_EQ(k * text_height(one), text_height(grown)) << "scale " << k << " face " << face;
+      for (const char *t : texts) EXPECT_EQ(k * text_length(one, t), text_length(grown, t)) << t << " scale " << k;
+    }
+}
 
 TEST_F(FontDatafile, TwoTextObjectsComeBeforeTheFourFonts) {
   EXPECT_EQ(data[0].type, DAT_DATA);

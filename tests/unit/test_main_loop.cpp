@@ -21,6 +21,7 @@
 #include "edit/edit_history.h"
 #include "edit/land_grid.h"
 #include "files/land_file.h"
+#include "render/view/ruler.h"
 #include "tests/unit/dialog_answers.h"
 #include "tests/unit/harness.h"
 
@@ -417,6 +418,20 @@ TEST_F(MainLoop, CloseButtonActsAsEsc) {
   main_loop_pass();
   EXPECT_EQ(RUN_END, session.run_state);
   EXPECT_EQ(1u, alerts.shown.size());
+}
+
+TEST_F(MainLoop, StartZoomFromTheSetting) {
+  session.start_zoom = 3;
+  open_map(200, 200);
+  EXPECT_EQ(3, view.zoom_level);
+  // By default the closest level that shows a small terrain whole; a large
+  // one opens at the farthest.
+  session.start_zoom = START_ZOOM_FIT;
+  open_map(20, 12);
+  EXPECT_EQ(fitted_zoom(view, display.screen_width, display.status_y), view.zoom_level);
+  EXPECT_EQ(3, view.zoom_level);  // 20 x 12 tiles of 32 pixels in 768 x 512
+  open_map(1000, 900);
+  EXPECT_EQ(ZOOM_FARTHEST, view.zoom_level);
 }
 
 TEST_F(MainLoop, LoopStartsFreshAndEndsOnClose) {
@@ -861,6 +876,39 @@ TEST_F(MouseOnTheMap, TheTileUnderThePointerIsTheOneDrawnThere) {
       EXPECT_EQ(1, tile_under_pointer(display.screen_width / 2, display.status_y, &x, &y));
       EXPECT_EQ(1, tile_under_pointer(display.screen_width / 2, display.screen_height - 1, &x, &y));
     }
+}
+
+// The ruler's line is drawn over the frame on the screen only while Ctrl is
+// held, follows the pointer, and leaves nothing behind once Ctrl goes.
+TEST_F(MouseOnTheMap, RulerLineGoesWithCtrl) {
+  MemoryScreen memory;
+  view.zoom_level = 2;
+  mouse_x = 700;
+  mouse_y = 200;
+  main_loop_pass();
+  auto map_as_frame = [] {
+    for (int y = 0; y < display.status_y; y++)
+      for (int x = 0; x < display.screen_width; x++)
+        if (getpixel(screen, x, y) != getpixel(display.back_buffer, x, y)) return false;
+    return true;
+  };
+  ASSERT_TRUE(map_as_frame());
+  hold({KEY_LCONTROL}, 1);
+  main_loop_pass();
+  int cx, cy;
+  cursor_tile_centre(view, display.screen_width, display.status_y, &cx, &cy);
+  int white = 0;
+  for (int k = 1; k < 10; k++) {
+    const int x = cx + (700 - cx) * k / 10, y = cy + (200 - cy) * k / 10;
+    for (int d = -1; d <= 1; d++) white += getpixel(screen, x, y + d) == display.colour_white;
+  }
+  EXPECT_GE(white, 7);
+  EXPECT_FALSE(map_as_frame());
+  mouse_x = 650;
+  main_loop_pass();
+  hold({KEY_LCONTROL}, 0);
+  main_loop_pass();
+  EXPECT_TRUE(map_as_frame());
 }
 
 TEST_F(MouseOnTheMap, AShortClickMovesTheCursor) {

@@ -6,6 +6,7 @@
 #include "core/terrain_model.h"
 #include "edit/land_grid.h"
 #include "files/land_file.h"
+#include "render/view/height_legend.h"
 #include "render/view/map_view.h"
 #include "tests/unit/harness.h"
 #include "ui/display.h"
@@ -27,12 +28,14 @@ int sample_colour(int v) { return makecol(v % 251, (v / 7) % 253, (v * 13) % 255
 
 // The view as drawn by the library's own calls, cell by cell and pixel by
 // pixel, without the overlay: the oracle for the renderer's direct writes.
+// The cells the edges cut are drawn in part; black only off the terrain.
 void reference_view(BITMAP *bmp, int cx, int cy) {
-  const int S = 1 << (8 - view.zoom_level), W = bmp->w;
-  const int nx = W / S, ny = display.status_y / S, X0 = cx - nx / 2, Y0 = cy - ny / 2;
+  const int S = 1 << (8 - view.zoom_level), W = bmp->w, H = display.status_y;
+  const int nx = W / S, ny = H / S, X0 = cx - nx / 2, Y0 = cy - ny / 2;
+  const int cells_x = (W + S - 1) / S, cells_y = (H + S - 1) / S;
   const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
-  for (int j = 0; j < ny; j++) {
-    for (int i = 0; i < nx; i++) {
+  for (int j = 0; j < cells_y; j++) {
+    for (int i = 0; i < cells_x; i++) {
       const int x = X0 + i, y = Y0 + j;
       if (x < 0 || y < 0 || x >= tx || y >= ty) continue;
       const Tile &tile = tile_at(x, y);
@@ -63,12 +66,10 @@ void reference_view(BITMAP *bmp, int cx, int cy) {
   hline(bmp, (int)(fx - 6), (int)fy, (int)(fx + 6), display.colour_red);
   vline(bmp, (int)fx, (int)(fy - 6), (int)(fy + 6), display.colour_red);
   const int b = display.colour_black;
-  if (nx * S < W) rectfill(bmp, nx * S, 0, W - 1, display.status_y - 1, b);
-  if (ny * S < display.status_y) rectfill(bmp, 0, ny * S, nx * S - 1, display.status_y - 1, b);
-  if (X0 + nx > tx) rectfill(bmp, S * (tx - X0), 0, nx * S - 1, ny * S - 1, b);
-  if (Y0 + ny > ty) rectfill(bmp, 0, S * (ty - Y0), nx * S - 1, ny * S - 1, b);
-  if (X0 < 0) rectfill(bmp, 0, 0, S * -X0 - 1, ny * S - 1, b);
-  if (Y0 < 0) rectfill(bmp, 0, 0, nx * S - 1, S * -Y0 - 1, b);
+  if (X0 + cells_x > tx) rectfill(bmp, S * (tx - X0), 0, W - 1, H - 1, b);
+  if (Y0 + cells_y > ty) rectfill(bmp, 0, S * (ty - Y0), W - 1, H - 1, b);
+  if (X0 < 0) rectfill(bmp, 0, 0, S * -X0 - 1, H - 1, b);
+  if (Y0 < 0) rectfill(bmp, 0, 0, W - 1, S * -Y0 - 1, b);
 }
 
 // Index of the first pixel above the status strip where the two differ, or -1.
@@ -250,18 +251,19 @@ TEST_F(MapView, GeometryOfA1024x768ScreenAtZoomLevel0) {
   EXPECT_EQ(red, pixel_rgb(bmp, 640, 384));
   EXPECT_EQ(red, pixel_rgb(bmp, 634, 384));
   EXPECT_EQ(red, pixel_rgb(bmp, 640, 390));
-  // Rows 512..741 lie below the last whole row and are black.
-  for (int y = 512; y < 742; y += 13)
-    for (int x = 0; x < 1024; x += 31) ASSERT_EQ(black, pixel_rgb(bmp, x, y)) << x << "," << y;
-  // Tile (3, 4) is in cell (0, 0): its level 0 without turning.
+  // Tile (3, 4) is in cell (0, 0): its level 0 without turning. Rows
+  // 512..741, below the last whole row, show the top 230 rows of tile
+  // (3, 6), cut by the strip.
   BITMAP *level = texture_table.textures[1].levels[0];
-  int same = 0;
+  int same = 0, cut_same = 0;
   for (int v = 0; v < 256; v++)
-    for (int u = 0; u < 256; u++)
-      if (getpixel(level, u, v) == bitmap_mask_color(level) ||
-          getpixel(level, u, v) == getpixel(bmp, u, v))
-        same++;
+    for (int u = 0; u < 256; u++) {
+      const bool masked = getpixel(level, u, v) == bitmap_mask_color(level);
+      if (masked || getpixel(level, u, v) == getpixel(bmp, u, v)) same++;
+      if (v < 230 && (masked || getpixel(level, u, v) == getpixel(bmp, u, 512 + v))) cut_same++;
+    }
   EXPECT_EQ(256 * 256, same);
+  EXPECT_EQ(256 * 230, cut_same);
 }
 
 TEST_F(MapView, WestEdgeOfAFiveColumnView) {
@@ -285,8 +287,8 @@ TEST_F(MapView, WestEdgeOfAFiveColumnView) {
       EXPECT_EQ(texture_table.textures[1].sample_color, getpixel(bmp, 128, y)) << y;
     }
   }
-  // The strip right of the last whole column.
-  for (int x = 320; x < 330; x++) EXPECT_EQ(black, pixel_rgb(bmp, x, 10));
+  // Right of the last whole column, tile column 3 cut by the edge.
+  for (int x = 320; x < 330; x++) EXPECT_EQ(texture_table.textures[4].sample_color, getpixel(bmp, x, 10));
 }
 
 TEST_F(MapView, TilesWithoutLevelBitmapsShowTheirSampleColour) {
@@ -581,8 +583,8 @@ TEST_F(MapView, BrushOutlineAndPaintOverTheMap) {
       for (int x = std::max(x1, 0); x <= x2 && x < 400; x++) {
         const int tile_x = X0 + x / S, tile_y = Y0 + y / S;
         const int p = getpixel(turned, (x - x1) % S, (y - y1) % S), old = getpixel(want, x, y);
-        // The partial cells past the last whole one are blanked like the off-map ones.
-        const bool shown = x < (400 / S) * S && y < (300 / S) * S && tile_on_map(tile_x, tile_y);
+        // The cells the edges cut show their tiles, and take the paint.
+        const bool shown = tile_on_map(tile_x, tile_y);
         if (!shown || p == bitmap_mask_color(turned)) continue;
         auto mix = [](int o, int n) { return (o >> 1) + (o >> 3) + (o >> 4) + (n >> 2) + (n >> 4); };
         putpixel(want, x, y,
@@ -641,6 +643,116 @@ TEST_F(MapView, LandDotsTintsAndRedMarks) {
     EXPECT_EQ(red, getpixel(got, x0 + S * 2, y0 + S * 2)) << zoom;
   }
   clear_land_table();
+}
+
+
+// The one pixel-to-tile function against what is drawn, over random areas,
+// zoom levels and cursors (on the map, near its edges, off it): every
+// pixel of the area shows the colour of the tile it names, or black where
+// it names none; the whole cells stand where the cursor's middle cell puts
+// them, and the metres lie in the named tile.
+TEST_F(MapView, EveryPixelShowsTheTileItNames) {
+  srand(34);
+  const int colours = 200;
+  texture_table.texture_count = 0;  // no level bitmaps: each tile its sample colour
+  for (int t = 1; t <= colours; t++) texture_table.textures[t].sample_color = makecol(1 + t, 255 - t, 60 + t % 7);
+  for (int round = 0; round < 60; round++) {
+    const int tx = 1 + rand() % 12, ty = 1 + rand() % 12;
+    tile_map.tiles_x = tx;
+    tile_map.tiles_y = ty;
+    for (int x = 0; x < tx; x++)
+      for (int y = 0; y < ty; y++) tile_at(x, y).texture = (int16_t)(1 + (x * 13 + y * 7) % colours);
+    const int W = 1 + rand() % 700, H = 1 + rand() % 500;
+    display.status_y = H;
+    view.zoom_level = rand() % 9;
+    view.cursor_x = rand() % (tx + 4) - 2;
+    view.cursor_y = rand() % (ty + 4) - 2;
+    BITMAP *bmp = create_bitmap_ex(32, W, H + 26), *heights = create_bitmap_ex(32, W, H + 26);
+    fill_noise(bmp, round);
+    draw_map_view(bmp, view, 0);
+    for (int X = 0; X < 4 * tx; X++)
+      for (int Y = 0; Y < 4 * ty; Y++) height_map.heights[X][Y] = (uint16_t)(rand() % 10000);
+    view.edit_mode = EDIT_HEIGHTS;
+    draw_map_view(heights, view, 0);
+    view.edit_mode = EDIT_TILES;
+    const int S = 1 << (8 - view.zoom_level);
+    const int cell_x = (W / S) / 2, cell_y = (H / S) / 2;  // the cursor's cell, with its marks
+    for (int py = 0; py < H; py++)
+      for (int px = 0; px < W; px++) {
+        const MapPixel p = map_pixel(view, W, H, px, py);
+        ASSERT_EQ(view.cursor_x - cell_x + px / S, p.tile_x);
+        ASSERT_EQ(view.cursor_y - cell_y + py / S, p.tile_y);
+        ASSERT_EQ(p.tile_x * 2000 + 2000 * (px % S) / S, p.east);
+        ASSERT_EQ((ty - p.tile_y) * 2000 - 2000 * (py % S) / S, p.north);
+        // The cursor's cell and red cross are the marks' own.
+        if (px / S == cell_x && py / S == cell_y) continue;
+        if (std::abs(px - S * cell_x - S / 2) <= 7 && std::abs(py - S * cell_y - S / 2) <= 7) continue;
+        const int want = p.on_map ? texture_table.textures[tile_at((int)p.tile_x, (int)p.tile_y).texture].sample_color
+                                  : makecol(0, 0, 0);
+        ASSERT_EQ(want, getpixel(bmp, px, py)) << "round " << round << " pixel " << px << "," << py << " of " << W
+                                               << " x " << H << " zoom " << view.zoom_level;
+        // The height display draws the colour of the sample the pixel names.
+        if (p.on_map) {
+          ASSERT_EQ(height_palette[height_map.heights[p.sample_x][p.sample_y]], getpixel(heights, px, py))
+              << "round " << round << " pixel " << px << "," << py;
+        }
+      }
+    destroy_bitmap(bmp);
+    destroy_bitmap(heights);
+  }
+}
+
+
+// The start's level against the drawing itself: at the level fitted_zoom
+// gives, every tile of the terrain lies whole in the area; at the next
+// closer one some tile does not.
+TEST_F(MapView, FittedZoomIsTheClosestThatShowsEveryTile) {
+  srand(7);
+  for (int round = 0; round < 300; round++) {
+    tile_map.tiles_x = 1 + rand() % (rand() % 2 ? 20 : 900);
+    tile_map.tiles_y = 1 + rand() % (rand() % 2 ? 20 : 900);
+    ViewState v;
+    v.cursor_x = tile_map.tiles_x / 2;
+    v.cursor_y = std::max(tile_map.tiles_y / 2 - 1, 0);
+    const int W = 640 + rand() % 3400, H = 454 + rand() % 1900;
+    auto all_whole = [&](int zoom) {
+      v.zoom_level = zoom;
+      const long long S = 1LL << (8 - zoom);
+      const MapPixel first = map_pixel(v, W, H, 0, 0);
+      // The pixels of the terrain's corners name its corner tiles.
+      const long long left = -first.tile_x * S, top = -first.tile_y * S;
+      const long long right = left + S * tile_map.tiles_x - 1, bottom = top + S * tile_map.tiles_y - 1;
+      return left >= 0 && top >= 0 && right < W && bottom < H &&
+             map_pixel(v, W, H, right, bottom).tile_x == tile_map.tiles_x - 1 &&
+             map_pixel(v, W, H, right, bottom).tile_y == tile_map.tiles_y - 1;
+    };
+    const int zoom = fitted_zoom(v, W, H);
+    if (zoom < ZOOM_FARTHEST) {
+      EXPECT_TRUE(all_whole(zoom)) << tile_map.tiles_x << " x " << tile_map.tiles_y << " in " << W << " x " << H;
+    }
+    if (zoom > 0) {
+      EXPECT_FALSE(all_whole(zoom - 1)) << tile_map.tiles_x << " x " << tile_map.tiles_y << " in " << W << " x " << H;
+    }
+  }
+}
+
+
+// The legend's heights: round multiples of one step, ascending within the
+// scale, five to twelve of them wherever the scale has five metres.
+TEST(HeightLegend, FiveToTwelveRoundHeights) {
+  for (int top = 0; top <= MAX_HEIGHT; top++) {
+    const std::vector<int> h = legend_heights(top);
+    ASSERT_LE(h.size(), 12u) << top;
+    ASSERT_GE(h.size(), (size_t)std::min(top, 5)) << top;
+    if (h.empty()) continue;
+    const int step = h[0];
+    int mantissa = step;
+    while (mantissa % 10 == 0) mantissa /= 10;
+    ASSERT_TRUE(mantissa == 1 || mantissa == 2 || mantissa == 5) << top << ": step " << step;
+    for (size_t k = 0; k < h.size(); k++) ASSERT_EQ(step * (int)(k + 1), h[k]) << top;
+    ASSERT_LE(h.back(), top);
+    ASSERT_GT(h.back() + step, top);  // the whole scale is labelled
+  }
 }
 
 }  // namespace

@@ -67,7 +67,7 @@ TEST(Settings, SizesFitTheDesktop) {
       {300, 300, 1600, 1200, 640, 480},
   };
   for (const Case &c : cases) {
-    ProgramSettings s = {c.w, c.h, 0, 1, 0};
+    ProgramSettings s = {c.w, c.h, 0, 1, 0, START_ZOOM_FIT, UI_SCALE_AUTO};
     fit_settings_to_desktop(s, c.desktop_w, c.desktop_h);
     EXPECT_EQ(c.want_w, s.screen_width) << c.w << " on " << c.desktop_w;
     EXPECT_EQ(c.want_h, s.screen_height) << c.h << " on " << c.desktop_h;
@@ -90,6 +90,35 @@ TEST(Settings, ExportFormatIsPngOnlyWhenItSaysSo) {
     int format;
   } cases[] = {{"", 0}, {"[Export]\nFormat = PNG\n", 1}, {"[Export]\nFormat = gif\n", 0}, {"Format = png\n", 0}};
   for (const auto &c : cases) EXPECT_EQ(c.format, settings_from(c.text, dir).export_format) << c.text;
+}
+
+TEST(Settings, UiScaleFromTheSettingOrTheWindow) {
+  TempDir dir;
+  const struct {
+    const char *text;
+    int setting;
+  } words[] = {{"", UI_SCALE_AUTO}, {"[Display]\nUI_Scale = auto\n", UI_SCALE_AUTO}, {"[Display]\nUI_Scale = 2\n", 2},
+               {"[Display]\nUI_Scale=3\n", 3}, {"[Display]\nUI_Scale = 4\n", UI_SCALE_AUTO},
+               {"[Display]\nUI_Scale = 0\n", UI_SCALE_AUTO}};
+  for (const auto &c : words) EXPECT_EQ(c.setting, settings_from(c.text, dir).ui_scale) << c.text;
+  const struct {
+    int setting, w, h, scale;
+  } sizes[] = {{UI_SCALE_AUTO, 640, 480, 1},   {UI_SCALE_AUTO, 1799, 1200, 1}, {UI_SCALE_AUTO, 1800, 999, 1},
+               {UI_SCALE_AUTO, 1800, 1000, 2}, {UI_SCALE_AUTO, 3399, 2000, 2}, {UI_SCALE_AUTO, 3400, 1899, 2},
+               {UI_SCALE_AUTO, 3400, 1900, 3}, {1, 3840, 2160, 1},             {3, 640, 480, 3}};
+  for (const auto &c : sizes) EXPECT_EQ(c.scale, ui_scale_for(c.setting, c.w, c.h)) << c.w << " x " << c.h;
+}
+
+TEST(Settings, StartZoomIsALevelOnlyWhenItSaysOne) {
+  TempDir dir;
+  const struct {
+    const char *text;
+    int zoom;
+  } cases[] = {{"", START_ZOOM_FIT},         {"[Display]\nStart_Zoom = fit\n", START_ZOOM_FIT},
+               {"[Display]\nStart_Zoom = 0\n", 0}, {"[Display]\nStart_Zoom=8\n", 8},
+               {"[Display]\nStart_Zoom = 9\n", START_ZOOM_FIT}, {"[Display]\nStart_Zoom = -1\n", START_ZOOM_FIT},
+               {"[Display]\nStart_Zoom = 3x\n", START_ZOOM_FIT}, {"Start_Zoom = 3\n", START_ZOOM_FIT}};
+  for (const auto &c : cases) EXPECT_EQ(c.zoom, settings_from(c.text, dir).start_zoom) << c.text;
 }
 
 TEST(Startup, ScreenWideStateFollowsTheGrantedMode) {

@@ -262,4 +262,54 @@ TEST_F(StatusBar, ClipboardText) {
   texture_table.textures[12].filename[0] = texture_table.textures[7].filename[0] = 0;
 }
 
+
+// The upper line's parts apart at every window width, with and without the
+// height under the pointer, in the real fonts; where they stood apart
+// before, each keeps its old place.
+TEST(StripLayout, NothingOverlapsAtAnyWidth) {
+  const int extras[] = {0, text_length(display.message_font, " 9999 m")};
+  for (int extra : extras) {
+    for (int width = 640; width <= 4000; width++) {
+      const StripLayout l = strip_layout(width, extra);
+      SCOPED_TRACE(testing::Message() << "width " << width << " extra " << extra);
+      const int readout_x = l.label_x >= 0 ? l.label_x : l.value_x;
+      ASSERT_LE(l.tile_end, l.height_x);
+      ASSERT_LE(l.height_x + l.height_w, readout_x);
+      if (l.label_x >= 0) {
+        ASSERT_LE(l.label_x + l.label_w, l.value_x);
+      }
+      ASSERT_LE(l.value_x + l.value_w, width);
+      // Six pixels apart at least, as the layout keeps them.
+      const bool apart_before = 400 + l.height_w + 6 <= width - 171 - extra;
+      if (apart_before) {
+        ASSERT_EQ(400, l.height_x);
+        ASSERT_EQ(width - 171 - extra, l.label_x);
+        ASSERT_EQ(width - 107 - extra, l.value_x);
+      }
+    }
+  }
+}
+
+
+// At the larger scales, in the windows that choose them, likewise apart:
+// every length of the layout grows with the fonts.
+TEST(StripLayout, NothingOverlapsAtTheLargerScales) {
+  for (int scale = 2; scale <= 3; scale++) {
+    set_ui_scale(scale);
+    ASSERT_EQ(scale, display.ui_scale);
+    const int extras[] = {0, text_length(display.message_font, " 9999 m")};
+    for (int extra : extras)
+      for (int width = scale == 2 ? 1800 : 3400; width <= 4000; width++) {
+        const StripLayout l = strip_layout(width, extra);
+        SCOPED_TRACE(testing::Message() << "scale " << scale << " width " << width << " extra " << extra);
+        ASSERT_LE(l.tile_end, l.height_x);
+        ASSERT_LE(l.height_x + l.height_w, l.label_x >= 0 ? l.label_x : l.value_x);
+        ASSERT_GE(l.label_x, 0);  // room for the label in every such window
+        ASSERT_LE(l.label_x + l.label_w, l.value_x);
+        ASSERT_LE(l.value_x + l.value_w, width);
+      }
+  }
+  set_ui_scale(1);
+}
+
 }  // namespace

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
 #include "core/work_threads.h"
 #include "images/image_pixels.h"
+#include "app/command_line.h"
 #include "tests/unit/harness.h"
 
 namespace {

@@ -3,7 +3,9 @@
 #include <string>
 
 #include "core/terrain_model.h"
+#include "core/work_threads.h"
 #include "images/image_header.h"
+#include "images/shrink_bitmap.h"
 #include "images/textures.h"
 #include "tests/unit/harness.h"
 #include "tests/unit/sample_images.h"
@@ -277,7 +279,7 @@ TEST_F(Textures, PcxRowsMustHoldTheirPixels) {
 TEST_F(Textures, APathTooLongForTheBufferIsNotCut) {
   // The cut path would name this file; the texture must not load from it.
   const std::string folder = dir.path() + "/";
-  const std::string name = std::string(300 - folder.size(), 'x') + ".bmp";
+  const std::string name = std::string(PATH_SIZE - 5, 'x') + ".bmp";  // fits the entry's name
   const std::string cut = (folder + name).substr(0, PATH_SIZE - 1);
   save_flat(cut, 256, 256, {1, 2, 3});
   ASSERT_TRUE(file_exists(cut));
@@ -305,6 +307,161 @@ TEST_F(Textures, NoEntriesAndLevelsWithoutABase) {
   EXPECT_NE(0, make_texture_levels(1));  // no level 0
   EXPECT_NE(0, make_texture_levels(0));
   EXPECT_NE(0, make_texture_levels(512));
+}
+
+uint32_t grain(int x, int y) { return ((uint32_t)x * 2246822519u ^ (uint32_t)y * 3266489917u) * 668265263u >> 3; }
+
+// What a texture's levels were before they were made on work threads: the
+// file through the library's loaders, level 0 copied, block-averaged or
+// stretched, each level shrunk from level 0, the sample colour from the
+// corners of level 5.
+struct ReferenceLevels {
+  BITMAP *levels[TEXTURE_LEVELS];
+  int sample, loaded;
+};
+
+ReferenceLevels reference_levels(const std::string &path, int placeholder) {
+  ReferenceLevels ref = {{}, 0, 0};
+  PALETTE palette;
+  BITMAP *file = read_texture_file(path.c_str(), palette);
+  BITMAP *level0 = create_bitmap_ex(32, 256, 256);
+  clear_to_color(level0, placeholder);
+  if (file) {
+    ref.loaded = 1;
+    const int w = file->w;
+    if (w == file->h && (w == 512 || w == 1024 || w == 2048)) {
+      destroy_bitmap(level0);
+      level0 = shrink_bitmap(file, w / 256, w / 256);
+    } else if (w == 256 && file->h == 256) {
+      blit(file, level0, 0, 0, 0, 0, 256, 256);
+    } else {
+      stretch_blit(file, level0, 0, 0, w, file->h, 0, 0, 256, 256);
+    }
+    destroy_bitmap(file);
+  }
+  ref.levels[0] = level0;
+  for (int k = 1; k < TEXTURE_LEVELS; k++) ref.levels[k] = shrink_bitmap(level0, 1 << k, 1 << k);
+  int r = 0, g = 0, b = 0;
+  for (int corner = 0; corner < 4; corner++) {
+    const int c = getpixel(ref.levels[5], corner / 2 * 7, corner % 2 * 7);
+    r += getr32(c) / 4, g += getg32(c) / 4, b += getb32(c) / 4;
+  }
+  ref.sample = makecol(r, g, b);
+  return ref;
+}
+
+// Every kind of file a texture set may hold, with pixels of no pattern:
+// catches a level, block or colour made differently from before, an entry
+// given another's result, and results that depend on the thread count.
+TEST_F(Textures, TheSameLevelsOnAnyThreadCountAsBefore) {
+  const SamplePicture p24 = sample_picture(1024, 1024, 24, grain), p8 = sample_picture(512, 512, 8, grain);
+  const SamplePicture small = sample_picture(256, 256, 24, grain), odd = sample_picture(300, 200, 24, grain);
+  std::vector<uint16_t> rgba;
+  for (int i = 0; i < 512 * 512 * 4; i++) rgba.push_back((uint16_t)(grain(i, 5) & 0xFF));
+  Bytes palette8 = sample_bmp(p8, 8, false);
+  for (int i = 0; i < 1024; i++) palette8[54 + i] = (unsigned char)grain(i, 9);
+  std::vector<uint16_t> grey16;
+  for (int i = 0; i < 1024 * 1024; i++) grey16.push_back((uint16_t)grain(i, 11));
+  const struct {
+    const char *name;
+    Bytes bytes;
+  } files[] = {
+      {"a.bmp", sample_bmp(p24, 24, false)},      {"b.bmp", palette8},
+      {"c.bmp", sample_bmp(small, 24, false)},    {"d.bmp", sample_bmp(odd, 24, false)},
+      {"e.png", sample_png(512, 512, 6, 8, false, rgba)},
+      {"f.tga", sample_tga(small, 2, 24, 0, false)}, {"g.bmp", sample_bmp(p24, 24, true)},
+      {"h.bmp", sample_bmp_rle(p8, 8)},           {"i.bmp", {'B', 'M'}},
+      {"j.png", sample_png(256, 256, 6, 8, true, std::vector<uint16_t>(rgba.begin(), rgba.begin() + 256 * 256 * 4))},
+      {"k.jpg", sample_jpeg(512, 512, 3, false, Bytes(rgba.begin(), rgba.begin() + 512 * 512 * 3))},
+      {"l.png", sample_png(256, 256, 2, 8, false, std::vector<uint16_t>(rgba.begin(), rgba.begin() + 256 * 256 * 3))},
+      {"m.png", sample_png(1024, 1024, 0, 16, false, grey16)},
+  };
+  int t = 0;
+  for (const auto &f : files) {
+    write_file(dir.file(f.name), f.bytes);
+    declare(++t, f.name);
+  }
+  declare(++t, "missing.bmp");
+  texture_table.texture_count = t + 2;  // and two entries only the tile map uses
+
+  std::vector<ReferenceLevels> want;
+  std::vector<int> placeholders;
+  for (int i = 1; i <= texture_table.texture_count; i++) {
+    placeholders.push_back(entry(i).sample_color);
+    want.push_back(reference_levels(dir.file(entry(i).filename), entry(i).sample_color));
+  }
+  want[(size_t)t].loaded = want[(size_t)t + 1].loaded = 0;  // "NONE"
+  for (int threads : {1, 3}) {
+    SCOPED_TRACE(testing::Message() << threads << " threads");
+    set_work_threads(threads);
+    for (int i = 1; i <= texture_table.texture_count; i++) texture_table.textures[i].sample_color = placeholders[(size_t)i - 1];
+    texture_table.textures_loaded = 0;
+    ASSERT_EQ(0, load_textures(nullptr));
+    EXPECT_EQ(12, texture_table.textures_loaded);
+    for (int i = 1; i <= texture_table.texture_count; i++) {
+      SCOPED_TRACE(entry(i).filename);
+      const ReferenceLevels &ref = want[(size_t)i - 1];
+      EXPECT_EQ(ref.loaded, entry(i).loaded);
+      EXPECT_EQ(ref.sample, entry(i).sample_color);
+      for (int k = 0; k < TEXTURE_LEVELS; k++) {
+        BITMAP *got = entry(i).levels[k];
+        ASSERT_EQ(ref.levels[k]->w, got->w);
+        int wrong = 0;
+        for (int y = 0; y < got->h; y++) wrong += memcmp(ref.levels[k]->line[y], got->line[y], (size_t)got->w * 4) != 0;
+        EXPECT_EQ(0, wrong) << "level " << k;
+      }
+    }
+  }
+  set_work_threads(0);
+  for (ReferenceLevels &ref : want)
+    for (BITMAP *level : ref.levels) destroy_bitmap(level);
+}
+
+// The window's way: chosen entries first, the map shown once they are in.
+// Catches an order that mixes up entries and their files or placeholders,
+// and a first showing before the chosen ones are in or after the others.
+TEST_F(Textures, AWatcherSeesItsChosenTexturesFirstWithTheSameLevels) {
+  const int n = 6;
+  for (int t = 1; t <= n; t++) {
+    const std::string name = "w" + std::to_string(t) + ".bmp";
+    save_pattern(dir.file(name), 512, 512, [t](int x, int y) { return Rgb{(x * t) & 255, (y + 40 * t) & 255, t}; });
+    declare(t, t == 4 ? "missing.bmp" : name.c_str());
+  }
+  texture_table.texture_count = n + 1;  // and one only the tile map uses
+  std::vector<int> placeholders;
+  for (int t = 1; t <= n + 1; t++) placeholders.push_back(entry(t).sample_color);
+  ASSERT_EQ(0, load_textures(nullptr));
+  std::vector<int> samples;
+  std::vector<Rgb> corners;
+  for (int t = 1; t <= n + 1; t++) {
+    samples.push_back(entry(t).sample_color);
+    corners.push_back(pixel_rgb(entry(t).levels[0], 255, 0));
+    texture_table.textures[t].sample_color = placeholders[(size_t)t - 1];
+  }
+  struct Seen {
+    std::vector<std::vector<int>> with_levels;  // at each showing
+  } seen;
+  TextureWatcher watcher = {
+      [](void *, unsigned char *first) { first[5] = first[2] = first[4] = 1; },
+      [](void *context) {
+        std::vector<int> in;
+        for (int t = 1; t <= texture_table.texture_count; t++)
+          if (texture_table.textures[t].levels[0]) in.push_back(t);
+        ((Seen *)context)->with_levels.push_back(in);
+      },
+      &seen};
+  set_work_threads(3);
+  texture_table.textures_loaded = 0;
+  ASSERT_EQ(0, load_textures(nullptr, &watcher));
+  set_work_threads(0);
+  ASSERT_FALSE(seen.with_levels.empty());
+  EXPECT_EQ((std::vector<int>{2, 4, 5}), seen.with_levels[0]);
+  EXPECT_EQ(5, texture_table.textures_loaded);
+  for (int t = 1; t <= n + 1; t++) {
+    SCOPED_TRACE(t);
+    EXPECT_EQ(samples[(size_t)t - 1], entry(t).sample_color);
+    EXPECT_EQ(corners[(size_t)t - 1], pixel_rgb(entry(t).levels[0], 255, 0));
+  }
 }
 
 TEST(ImageHeader, SizeLimits) {

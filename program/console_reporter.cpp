@@ -1,4 +1,4 @@
-#include "app/console_reporter.h"
+#include "program/console_reporter.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "app/resource_files.h"
+#include "program/resource_files.h"
 
 #include <cstdio>
 #include <cstring>
