@@ -265,20 +265,29 @@ void redo(KeyCommand &c) { step_history(c, history_redo, "Redo: ", "Nothing to r
 
 // Names what was written, or why nothing was.
 void save_now(KeyCommand &c) {
-  const int tiles = tile_map_unsaved(), heights = height_map_unsaved();
-  if (!tiles && !heights) {
+  const int tiles = tile_map_unsaved(), heights = height_map_unsaved(), areas = targets_unsaved();
+  if (!tiles && !heights && !areas) {
     key_note(c, "Nothing to save: no unsaved edits.");
     return;
   }
   const int failed = save_changed_maps();
   const int tiles_saved = tiles && !tile_map_unsaved(), heights_saved = heights && !height_map_unsaved();
+  const int areas_saved = areas && !targets_unsaved();
+  std::vector<std::string> saved;
+  if (tiles_saved) saved.push_back(get_filename(terrain_paths.tfd_path));
+  if (heights_saved) saved.push_back(get_filename(terrain_paths.hfd_path));
+  if (areas_saved) saved.push_back(get_filename(terrain_paths.targets_ini_path));
   std::string text;
-  if (tiles_saved) text = get_filename(terrain_paths.tfd_path);
-  if (heights_saved) text += std::string(text.empty() ? "" : " and ") + get_filename(terrain_paths.hfd_path);
+  for (size_t i = 0; i < saved.size(); i++)
+    text += (i == 0 ? "" : i + 1 == saved.size() ? " and " : ", ") + saved[i];
   text = text.empty() ? "Nothing saved." : "Saved " + text + ".";
-  if (failed) text += " Not saved: " + std::string(get_filename(tiles && !tiles_saved ? terrain_paths.tfd_path
-                                                                                      : terrain_paths.hfd_path)) + ".";
-  if (failed) c.redraw = 1;
+  if (failed) {
+    const char *lost = tiles && !tiles_saved     ? terrain_paths.tfd_path
+                       : heights && !heights_saved ? terrain_paths.hfd_path
+                                                   : terrain_paths.targets_ini_path;
+    text += " Not saved: " + std::string(get_filename(lost)) + ".";
+    c.redraw = 1;
+  }
   key_note(c, text.c_str());
 }
 

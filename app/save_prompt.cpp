@@ -1,6 +1,7 @@
 #include "app/save_prompt.h"
 
 #include <climits>
+#include <string>
 
 #include "app/editing.h"
 #include "app/status_bar.h"
@@ -9,13 +10,15 @@
 #include "core/terrain_model.h"
 #include "edit/edit_history.h"
 #include "files/height_map_file.h"
+#include "files/target_file_writer.h"
 #include "files/tile_map_file.h"
 #include "program/session.h"
 
 // Padded to 59 characters so that they cover the tail of a longer message.
 static const char SAVING_TFD[] = "Saving TFD...                                              ";
 static const char SAVING_HFD[] = "Saving HFD...                                              ";
-static_assert(sizeof(SAVING_TFD) == 60 && sizeof(SAVING_HFD) == 60, "59 characters");
+static const char SAVING_TARGETS[] = "Saving target areas...                                     ";
+static_assert(sizeof(SAVING_TFD) == 60 && sizeof(SAVING_HFD) == 60 && sizeof(SAVING_TARGETS) == 60, "59 characters");
 
 // The run state each answer leads to: Yes saves and ends, No ends without
 // saving, Return (or Esc) goes back to the map.
@@ -82,6 +85,27 @@ static int save_heights(OverwriteAnswers *answers) {
                   HISTORY_HEIGHT_MAP, answers);
 }
 
+// The target areas: another program's change is asked about as the maps'
+// are; a file the reader would not read back as the areas is not written.
+static int save_targets() {
+  const char *path = terrain_paths.targets_ini_path;
+  show_progress("%s", SAVING_TARGETS);
+  std::string why;
+  int saved = save_target_file(path, &targets.stamp, targets, &why);
+  if (saved == TARGET_FILE_CHANGED) {
+    if (alert("Changed on disk since it was opened:", path, "Overwrite it?", "&Yes", "&No", 'y', 'n') != 1) return 1;
+    saved = save_target_file(path, &targets.stamp, targets, &why, 1);
+  }
+  if (saved != RESULT_OK) {
+    alert("Error writing target areas file.", path, why.c_str(), "OK", nullptr, 'o', 0);
+    return 1;
+  }
+  history_mark_saved(HISTORY_TARGET_FILE);
+  return 0;
+}
+
+int targets_unsaved() { return history_map_changed(HISTORY_TARGET_FILE); }
+
 int tile_map_unsaved() { return history_map_changed(HISTORY_TILE_MAP); }
 
 // Without a loaded height map there is nothing that could be saved.
@@ -93,6 +117,7 @@ int save_changed_maps() {
   OverwriteAnswers answers = {0, 0};
   if (tile_map_unsaved() && save_tiles(&answers) != 0) return 1;
   if (height_map_unsaved() && save_heights(&answers) != 0) return 1;
+  if (targets_unsaved() && save_targets() != 0) return 1;
   return 0;
 }
 
@@ -101,7 +126,8 @@ int save_changed_maps() {
 static int settle_changes(const char *before) {
   const int ask_tiles = tile_map_unsaved();
   const int ask_heights = height_map_unsaved();
-  if (!ask_tiles && !ask_heights) return RUN_END;
+  const int ask_targets = targets_unsaved();
+  if (!ask_tiles && !ask_heights && !ask_targets) return RUN_END;
   OverwriteAnswers answers = {0, 0};
   int state = RUN_END;
   if (ask_tiles) {
@@ -112,6 +138,11 @@ static int settle_changes(const char *before) {
   if (ask_heights) {
     state = ask_to_save("Save changes to HeightMap:", terrain_paths.hfd_path, before);
     if (state == RUN_SAVED && save_heights(&answers) != 0) state = RUN_CONTINUE;
+    if (state == RUN_CONTINUE) return state;
+  }
+  if (ask_targets) {
+    state = ask_to_save("Save changes to target areas:", terrain_paths.targets_ini_path, before);
+    if (state == RUN_SAVED && save_targets() != 0) state = RUN_CONTINUE;
   }
   return state;
 }

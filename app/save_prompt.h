@@ -14,6 +14,8 @@ int changes_settled(const char *before);
 // or the user kept the other program's file (the edits stay in memory).
 int save_changed_maps();
 
-// Whether the tile map or the height map has changes not saved.
+// Whether the tile map, the height map or the target areas have changes
+// not saved.
 int tile_map_unsaved();
 int height_map_unsaved();
+int targets_unsaved();

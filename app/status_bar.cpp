@@ -127,7 +127,7 @@ void draw_status_bar(BITMAP *bmp, int cursor_x, int cursor_y, const ViewState *v
   draw_box(bmp, 0, display.status_y, bmp->w - 1, bmp->h - 1, display.colour_pale_blue, BOX_PANEL);
   draw_version(bmp, bmp->w);
   // "*" after the name while a map has changes not saved.
-  const char *unsaved = tile_map_unsaved() || height_map_unsaved() ? "*" : "";
+  const char *unsaved = tile_map_unsaved() || height_map_unsaved() || targets_unsaved() ? "*" : "";
   char summary[PATH_SIZE + 128];
   snprintf(summary, sizeof(summary), "%s%s - %dx%d - Textures: %d/%d - Targets/areas: %d/%d ",
            get_filename(terrain_paths.tfd_path), unsaved, tile_map.tiles_x, tile_map.tiles_y,

@@ -57,10 +57,12 @@
 #include "edit/height_edits.h"
 #include "edit/land_edits.h"
 #include "edit/land_grid.h"
+#include "edit/target_edits.h"
 #include "files/recovery_journal.h"
 #include "files/height_map_file.h"
 #include "files/land_file.h"
 #include "files/target_areas.h"
+#include "files/target_file_writer.h"
 #include "files/tile_map_file.h"
 #include "app/batch_export.h"
 #include "app/command_line.h"
@@ -1176,6 +1178,41 @@ static int bench_png(const char *program, const std::string &full, const std::st
   return 0;
 }
 
+// Saving the largest target file after one area moved, in process (read
+// again, written into its own lines, checked, written as a save writes),
+// against cp of the file.
+static int bench_target_save(const std::string &largest, const std::string &work_dir) {
+  system(("rm -rf '" + work_dir + "' && mkdir -p '" + work_dir + "'").c_str());
+  const std::string path = work_dir + "/Saved_TARGETS.ini";
+  std::vector<double> ours, cp;
+  std::string why;
+  for (int i = 0; i < RUNS; i++) {
+    if (!copy_file(largest, path)) return 1;
+    targets.area_count = targets.target_total = 0;
+    load_target_areas(path.c_str(), nullptr);
+    FileStamp stamp = {};
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0) record_file_stamp(&stamp, path.c_str(), &st);
+    target_area_move(256, targets.areas[256].pos_x + 1000 + i, targets.areas[256].pos_y);
+    const Clock::time_point t0 = Clock::now();
+    const int saved = save_target_file(path.c_str(), &stamp, targets, &why);
+    ours.push_back(seconds_since(t0));
+    if (saved != RESULT_OK) {
+      printf("target save failed: %s\n", why.c_str());
+      return 1;
+    }
+    cp.push_back(time_command("cp '" + largest + "' '" + work_dir + "/cp.ini'"));
+  }
+  printf("saving %d areas of %d targets (%.1f MB) after one move: %.1f ms; cp of the file %.1f ms\n",
+         targets.area_count, targets.target_total, file_bytes(largest) / 1e6, 1000 * median(ours), 1000 * median(cp));
+  note_target("target file save after one move / cp", median(ours) / median(cp), 2.0,
+              format("%.1f ms / %.1f ms", 1000 * median(ours), 1000 * median(cp)));
+  system(("rm -rf '" + work_dir + "'").c_str());
+  targets.area_count = targets.target_total = 0;
+  print_goals();
+  return 0;
+}
+
 // Lands on the full terrain: a lands file of 6 lands and 60 textures (six
 // of one land, the rest two or three lands each), the land grid read from
 // the whole map, and a land fill of the whole map and its undo, each
@@ -1914,6 +1951,11 @@ int main(int argc, char **argv) {
     const std::string dir = data_folder(argc, argv);
     if (start_graphics(mode.width, mode.height) != 0) return 1;
     return mode.run(make_bench_terrain(dir + "/full", "Full", 4000));
+  }
+  if (argc >= 2 && strcmp(argv[1], "--target-save") == 0) {
+    const std::string dir = data_folder(argc, argv);
+    if (start_graphics(768, 538) != 0) return 1;
+    return bench_target_save(make_largest_target_file(dir + "/targets"), dir + "/target-save");
   }
   if (argc >= 2 && strcmp(argv[1], "--lands-import") == 0) {
     const std::string dir = data_folder(argc, argv);

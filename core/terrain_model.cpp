@@ -1,6 +1,8 @@
 #include "core/terrain_model.h"
 
 #include <cerrno>
+#include <cfloat>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -153,4 +155,28 @@ void clear_terrain_model() {
   texture_table.textures_loaded = texture_table.texture_count = 0;
 
   targets.area_count = targets.target_total = 0;
+}
+
+static float clamp_to_float(double value) {
+  if (std::isnan(value)) return 0;
+  if (value > FLT_MAX) return FLT_MAX;
+  if (value < -FLT_MAX) return -FLT_MAX;
+  return (float)value;
+}
+
+void turn_area_targets(TargetArea &area) {
+  const bool turned = area.target_count > 1 && area.runway_number >= 0 && area.targets[1].heading != 0;
+  const double a = -area.targets[1].heading * 0.01745329;
+  const double c = cos(a), s = sin(a);
+  for (int t = 1; t <= area.target_count && t < MAX_TARGETS; t++) {
+    Target &target = area.targets[t];
+    const double x = target.file_offset_x, y = target.file_offset_y;
+    if (!turned || t == 1) {
+      target.offset_x = target.file_offset_x;
+      target.offset_y = target.file_offset_y;
+      continue;
+    }
+    target.offset_x = clamp_to_float(x * c - y * s);
+    target.offset_y = clamp_to_float(x * s + y * c);
+  }
 }

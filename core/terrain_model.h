@@ -92,6 +92,7 @@ struct Target {
   float file_offset_x;
   float offset_y;
   float file_offset_y;
+  int32_t file_number;  // its number in the file as read or saved; 0 for a new one
 };
 
 struct TargetArea {
@@ -102,13 +103,20 @@ struct TargetArea {
   int32_t target_count;
   int32_t runway_number;
   Target targets[MAX_TARGETS];
+  int32_t file_number;  // as the target's
 };
+
+// The offsets targets 2.. are drawn at: their file offsets turned clockwise
+// by the runway's heading when target 1 is a runway with a heading (and
+// there are others), else the file offsets themselves.
+void turn_area_targets(TargetArea &area);
 
 // The areas read from the target file: 1..area_count are in use.
 struct TargetSet {
   TargetArea areas[MAX_AREAS];
   int32_t area_count;
   int32_t target_total;
+  FileStamp stamp;  // the file as it was read or last saved
 };
 
 // The tile map's path, as named by the user, and the four derived from it.

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "core/work_threads.h"
 #include "edit/land_grid.h"
 #include "edit/sample_changes.h"
+#include "edit/target_edits.h"
 
 namespace {
 
@@ -55,10 +57,11 @@ struct AreaStep {
   int pl = 0, pt = 0, pr = -1, pb = -1;
   std::vector<uint64_t> land_mask;
   Values<uint8_t> land_values;
+  std::unique_ptr<TargetChange> targets;  // a target step's instead
   long long bytes() const {
     return (long long)(values.capacity() * sizeof(Tile) + mask.capacity() * 8 + land_mask.capacity() * 8 +
                        land_values.capacity()) +
-           samples.bytes();
+           samples.bytes() + (targets ? targets->bytes() : 0);
   }
 };
 
@@ -135,7 +138,8 @@ void settle() {
 }
 
 int height_action(int action) {
-  return (action >= HISTORY_RAISE && action <= HISTORY_PASTE_HEIGHTS) || action >= HISTORY_AREA_RAISE_HEIGHTS;
+  return (action >= HISTORY_RAISE && action <= HISTORY_PASTE_HEIGHTS) ||
+         (action >= HISTORY_AREA_RAISE_HEIGHTS && action <= HISTORY_AREA_HEIGHT_STROKE);
 }
 
 bool same_tile(const Tile &a, const Tile &b) {
@@ -143,7 +147,10 @@ bool same_tile(const Tile &a, const Tile &b) {
          a.extra[1] == b.extra[1] && a.extra[2] == b.extra[2];
 }
 
-int step_map(const HistoryStep &step) { return height_action(step.action) ? HISTORY_HEIGHT_MAP : HISTORY_TILE_MAP; }
+int step_map(const HistoryStep &step) {
+  if (step.action == HISTORY_TARGETS) return HISTORY_TARGET_FILE;
+  return height_action(step.action) ? HISTORY_HEIGHT_MAP : HISTORY_TILE_MAP;
+}
 
 // Column bands of the copies and comparisons of a rectangle: enough for
 // every core, few enough that a small rectangle is not cut into slivers.
@@ -303,6 +310,10 @@ void capture(HistoryStep &step, int after) {
 }
 
 void restore(HistoryStep &step, int after) {
+  if (step.area && step.area->targets) {
+    step.area->targets->apply(after);
+    return;
+  }
   if (step.area) {
     swap_area(*step.area);
     return;
@@ -358,9 +369,13 @@ void describe(const HistoryStep &step, char *text, int size) {
       "heights raised on %d x %d tiles", "heights lowered on %d x %d tiles", "heights rotated on %d x %d tiles",
       "heights pasted on %d x %d tiles", "level of %d x %d tiles", "smooth of %d x %d tiles",
       "set height of %d x %d tiles", "ramp of %d x %d tiles", "height paste of %d x %d tiles",
-      "height fill of %d x %d tiles", "height stroke of %lld tiles"};
+      "height fill of %d x %d tiles", "height stroke of %lld tiles", "%s"};
   static_assert(sizeof(area_what) / sizeof(area_what[0]) == HISTORY_ACTIONS - HISTORY_AREA_TEXTURE, "a text per step");
   if (size <= 0) return;
+  if (step.area && step.area->targets) {
+    snprintf(text, size, "%s", step.area->targets->what.c_str());
+    return;
+  }
   if (step.area) {
     const AreaStep &a = *step.area;
     const char *format = area_what[step.action - HISTORY_AREA_TEXTURE];
@@ -631,6 +646,22 @@ int history_end_area(long long covered, int w, int h, int left, int top, int rig
   step.x = left + (right - left) / 2;
   step.y = top + (bottom - top) / 2;
   step.area = area;
+  keep_pending();
+  return 1;
+}
+
+int history_target_step(TargetChange *change) {
+  std::unique_ptr<TargetChange> taken(change);
+  if (!taken) return 0;
+  start_pending(HISTORY_TARGETS);
+  HistoryStep &step = history.pending;
+  // Undo and redo go to the area's tile.
+  const TargetArea &area = taken->after ? *taken->after : *taken->before;
+  const double e = area.pos_x / 2000.0, n = area.pos_y / 2000.0;
+  step.x = std::clamp((int)std::clamp(e, -1.0, (double)MAX_TILES), 0, std::max(map_columns() - 1, 0));
+  step.y = std::clamp(map_rows() - 1 - (int)std::clamp(n, -1.0, (double)MAX_TILES), 0, std::max(map_rows() - 1, 0));
+  step.area = new AreaStep();
+  step.area->targets = std::move(taken);
   keep_pending();
   return 1;
 }

@@ -9,7 +9,8 @@
 enum HistoryMap {
   HISTORY_TILE_MAP = 0,
   HISTORY_HEIGHT_MAP = 1,
-  HISTORY_MAPS = 2,
+  HISTORY_TARGET_FILE = 2,  // the target areas, saved as their file
+  HISTORY_MAPS = 3,
 };
 
 enum HistoryAction {
@@ -49,6 +50,8 @@ enum HistoryAction {
   HISTORY_AREA_HEIGHT_STAMP,    // the copied heights pasted
   HISTORY_AREA_HEIGHT_FILL,     // the selection filled with the copied heights
   HISTORY_AREA_HEIGHT_STROKE,   // a brush stroke raising or lowering
+  // A change of the target areas (edit/target_edits.h).
+  HISTORY_TARGETS,
   HISTORY_ACTIONS,
 };
 
@@ -93,6 +96,12 @@ int history_end_area(long long covered, int w, int h, int left, int top, int rig
 // so end_area need not compare the whole rectangle again when nearly all
 // or none of them changed.
 void history_area_counted(long long tiles, long long points);
+
+// Keeps a change of the target areas, made already, as a step of its own:
+// undone and redone with the rest, its text the change's ("move of
+// TargetArea004"). 0 for no change.
+struct TargetChange;
+int history_target_step(TargetChange *change);  // taken over
 
 // Bytes the area steps hold.
 long long history_area_bytes();

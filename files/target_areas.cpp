@@ -13,19 +13,13 @@
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
 #include "files/config_lines.h"
+#include "files/target_file_writer.h"
 
 enum {
-  TARGET_WINDOW_BYTES = 45000,  // bytes of the file the config reader parses per area
+  TARGET_WINDOW_BYTES = TARGET_READ_WINDOW,
   TARGET_VALUE_SIZE = 64,
   TARGET_LOAD_PAUSE_MS = 1000,  // lets the first message be read before the areas follow
 };
-
-static float clamp_to_float(double value) {
-  if (std::isnan(value)) return 0;
-  if (value > FLT_MAX) return FLT_MAX;
-  if (value < -FLT_MAX) return -FLT_MAX;
-  return (float)value;
-}
 
 // The first value of each key the reader asks for in the current area's
 // sections, found in one pass over the area's window (looking every key up
@@ -37,7 +31,12 @@ struct FoundValue {
   unsigned stamp;
 };
 
-enum { FIELD_TYPE, FIELD_OFFSET, FIELD_HEADING, TARGET_FIELDS };
+enum {
+  FIELD_TYPE = TARGET_KEY_TYPE,
+  FIELD_OFFSET = TARGET_KEY_OFFSET,
+  FIELD_HEADING = TARGET_KEY_HEADING,
+  TARGET_FIELDS = 3
+};
 
 static FoundValue found_name, found_position, found_alignment;
 static FoundValue found_target[MAX_TARGETS][TARGET_FIELDS];
@@ -81,20 +80,33 @@ static int target_field(const char *name, long length, int *t) {
   return -1;
 }
 
-static void keep_if_wanted(const char *text, const ConfigEntry &entry) {
+int target_key_of(const char *text, const ConfigEntry &entry, int *t) {
   const char *name = text + entry.name;
   const long length = entry.name_length;
-  if (length == 4 && ascii_equal_ci(name, "name", 4)) {
-    keep_first(found_name, entry);
-  } else if (length == 8 && ascii_equal_ci(name, "position", 8)) {
-    keep_first(found_position, entry);
-  } else if (length == 9 && ascii_equal_ci(name, "alignment", 9)) {
-    keep_first(found_alignment, entry);
-  } else {
-    int t = 0;
-    const int field = target_field(name, length, &t);
-    if (field >= 0) keep_first(found_target[t][field], entry);
+  if (length == 4 && ascii_equal_ci(name, "name", 4)) return TARGET_KEY_NAME;
+  if (length == 8 && ascii_equal_ci(name, "position", 8)) return TARGET_KEY_POSITION;
+  if (length == 9 && ascii_equal_ci(name, "alignment", 9)) return TARGET_KEY_ALIGNMENT;
+  return target_field(name, length, t);
+}
+
+int target_area_section(const char *text, const ConfigEntry &entry) {
+  const char *name = text + entry.name;
+  if (entry.name_length != 15 || !ascii_equal_ci(name, "[targetarea", 11) || name[14] != ']') return 0;
+  int n = 0;
+  for (int i = 11; i < 14; i++) {
+    if (name[i] < '0' || name[i] > '9') return 0;
+    n = 10 * n + (name[i] - '0');
   }
+  return n >= 1 && n < MAX_AREAS ? n : 0;
+}
+
+static void keep_if_wanted(const char *text, const ConfigEntry &entry) {
+  int t = 0;
+  const int key = target_key_of(text, entry, &t);
+  if (key == TARGET_KEY_NAME) keep_first(found_name, entry);
+  else if (key == TARGET_KEY_POSITION) keep_first(found_position, entry);
+  else if (key == TARGET_KEY_ALIGNMENT) keep_first(found_alignment, entry);
+  else if (key >= 0) keep_first(found_target[t][key], entry);
 }
 
 // Reads the window text[start..end) as the library's reader would parse it
@@ -150,6 +162,7 @@ static int read_targets(const char *text, TargetArea &area) {
     const float x = parse_float(offset), y = parse_float_after_comma(offset);
     target.offset_x = target.file_offset_x = x;
     target.offset_y = target.file_offset_y = y;
+    target.file_number = t;
     area.target_count++;
 
     if (t == 1 && strncmp(target.type, "Runway", 6) == 0) {
@@ -164,53 +177,58 @@ static int read_targets(const char *text, TargetArea &area) {
   return area.target_count;
 }
 
-// Turns the other targets of a runway area clockwise by the runway heading.
-static void turn_targets(TargetArea &area) {
-  const double a = -area.targets[1].heading * 0.01745329;
-  const double c = cos(a), s = sin(a);
-  for (int t = 2; t <= area.target_count; t++) {
-    Target &target = area.targets[t];
-    const double x = target.offset_x, y = target.offset_y;
-    target.offset_x = clamp_to_float(x * c - y * s);
-    target.offset_y = clamp_to_float(x * s + y * c);
-  }
+int read_target_text(const char *text, long size, const Reporter *reporter) {
+  return read_target_text_into(targets, text, size, reporter);
 }
 
-int read_target_text(const char *text, long size, const Reporter *reporter) {
+// Area n from the window of text that begins at p, as the reader takes it;
+// 0 when the reader stops there (no name or no position).
+static int read_area_at(TargetArea &area, const char *text, long size, long p, int n) {
+  const long window = size - p < (long)TARGET_WINDOW_BYTES ? size - p : (long)TARGET_WINDOW_BYTES;
+  char section[32] = "[TargetArea";
+  append_number3(section, n);
+  strcat(section, "]");
+  scan_window(text, p, p + window, section);
+  area.target_count = 0;
+  area.file_number = n;
+  copy_cut(area.name, value_or(text, found_name, "NONE"), NAME_SIZE);
+  if (strcmp(area.name, "NONE") == 0) return 0;
+  char position[TARGET_VALUE_SIZE];
+  copy_cut(position, value_or(text, found_position, "NONE"), sizeof(position));
+  if (strcmp(position, "NONE") == 0) return 0;
+  area.pos_x = parse_float(position);
+  area.pos_y = parse_float_after_comma(position);
+  area.enemy = value_or(text, found_alignment, "NONE")[0] == 'F' ? 0 : 1;
+  area.runway_number = -1;
+  read_targets(text, area);
+  turn_area_targets(area);
+  return 1;
+}
+
+long target_window_start(const char *text, long size, long p, int n) {
+  if (n <= 1 || p >= size - 1) return p;
+  // The next line feed before a "[" after p, else the last byte: found two
+  // bytes at a time, as a file of 16 MB is searched twice at every save.
+  const char *found = (const char *)memmem(text + p + 1, (size_t)(size - p - 1), "\n[", 2);
+  if (found) return found - text;
+  return size - 1;
+}
+
+int read_target_area_at(TargetArea &area, const char *text, long size, long p, int n) {
+  return size > 0 && read_area_at(area, text, size, p, n);
+}
+
+int read_target_text_into(TargetSet &set, const char *text, long size, const Reporter *reporter) {
   long p = 0;
   for (int n = 1; n < MAX_AREAS; n++) {
-    if (n > 1 && p < size - 1) {
-      p++;
-      while (p < size - 1 && !(text[p] == '\n' && text[p + 1] == '[')) p++;
-    }
-    const long window = size - p < (long)TARGET_WINDOW_BYTES ? size - p : (long)TARGET_WINDOW_BYTES;
-
-    char section[32] = "[TargetArea";
-    append_number3(section, n);
-    strcat(section, "]");
-    scan_window(text, p, p + window, section);
-    TargetArea &area = targets.areas[n];
-    area.target_count = 0;
-
-    copy_cut(area.name, value_or(text, found_name, "NONE"), NAME_SIZE);
-    if (strcmp(area.name, "NONE") == 0) break;
-    char position[TARGET_VALUE_SIZE];
-    copy_cut(position, value_or(text, found_position, "NONE"), sizeof(position));
-    if (strcmp(position, "NONE") == 0) break;
-    area.pos_x = parse_float(position);
-    area.pos_y = parse_float_after_comma(position);
-    area.enemy = value_or(text, found_alignment, "NONE")[0] == 'F' ? 0 : 1;
-    targets.area_count++;
-    area.runway_number = -1;
-
-    read_targets(text, area);
-    if (area.target_count > 1 && area.runway_number >= 0 && area.targets[1].heading != 0)
-      turn_targets(area);
-
+    p = target_window_start(text, size, p, n);
+    TargetArea &area = set.areas[n];
+    if (!read_area_at(area, text, size, p, n)) break;
+    set.area_count++;
     report_progress(reporter, "Loading TargetArea: %3d - Targets: %3d", n, area.target_count);
-    targets.target_total += area.target_count;
+    set.target_total += area.target_count;
   }
-  return targets.area_count > 0 ? RESULT_OK : RESULT_NOTHING_READ;
+  return set.area_count > 0 ? RESULT_OK : RESULT_NOTHING_READ;
 }
 
 int target_file_absent(const char *path) {
@@ -221,6 +239,11 @@ int target_file_absent(const char *path) {
 int load_target_areas(const char *path, const Reporter *reporter) {
   long size = 0;
   // Empty, over the limit or unreadable: all the same read error.
+  // What a save compares with: the file as read, or none.
+  forget_target_file();
+  record_file_stamp(&targets.stamp, path, nullptr);
+  struct stat before;
+  const int stated = stat(path, &before) == 0;
   char *text = read_whole_file(path, &size);
   if (!text || size == 0) {
     free(text);
@@ -231,5 +254,7 @@ int load_target_areas(const char *path, const Reporter *reporter) {
   report_pause(reporter, TARGET_LOAD_PAUSE_MS);
   const int result = read_target_text(text, size, reporter);
   free(text);
+  remember_target_file(targets);
+  if (stated) record_file_stamp(&targets.stamp, path, &before);
   return result;
 }

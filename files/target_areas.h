@@ -10,6 +10,26 @@
 // holds no area. The first progress text is followed by a pause.
 int load_target_areas(const char *path, const Reporter *reporter);
 
+// Bytes of the file the reader looks through for each area, from where the
+// area before it began one section further on.
+enum { TARGET_READ_WINDOW = 45000 };
+
+// The keys of an area's section the reader takes: a target's three (its
+// number in *t) and the area's three.
+enum TargetKey {
+  TARGET_KEY_TYPE,
+  TARGET_KEY_OFFSET,
+  TARGET_KEY_HEADING,
+  TARGET_KEY_NAME,
+  TARGET_KEY_POSITION,
+  TARGET_KEY_ALIGNMENT,
+};
+struct ConfigEntry;
+// The key of a line of an area's section, -1 for one the reader ignores.
+int target_key_of(const char *text, const ConfigEntry &entry, int *t);
+// The area number of a section header "[TargetAreaNNN]" (any case), 0 for another.
+int target_area_section(const char *text, const ConfigEntry &entry);
+
 // What a terrain without a target file is told, in the strip and on the
 // command line.
 #define NO_TARGET_FILE_TEXT "No target areas file."
@@ -23,3 +43,14 @@ int target_file_absent(const char *path);
 // window of the text that begins one section header further on than the
 // last one's, as the file's readers have always done.
 int read_target_text(const char *text, long size, const Reporter *reporter);
+// The same into set (adding to its counts).
+struct TargetSet;
+int read_target_text_into(TargetSet &set, const char *text, long size, const Reporter *reporter);
+
+// Where the reader's window for area n begins, p being area n - 1's (0 for
+// area 1): one section header further on, as the file's readers have always
+// done. Then area n read from that window alone; 0 when the reader would
+// stop there.
+long target_window_start(const char *text, long size, long p, int n);
+struct TargetArea;
+int read_target_area_at(TargetArea &area, const char *text, long size, long p, int n);

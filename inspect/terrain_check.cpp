@@ -1,12 +1,12 @@
 #include "inspect/terrain_check.h"
 
 #include <allegro.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <dirent.h>
@@ -394,6 +394,40 @@ void check_target_sections(Checker &c, const char *path, const char *text, long 
   report_area_keys(c, path, area);
 }
 
+// Targets where they are drawn (the area's position and the target's
+// offset, turned by a runway's heading, in whole metres): those on a tile
+// whose texture has water, and those off the terrain. The first few of each
+// by name, then how many there are.
+enum { TARGET_GROUND_NAMED = 10 };
+void check_target_ground(Checker &c, const char *path) {
+  const long long east = (long long)tile_map.tiles_x * TILE_METRES, north = (long long)tile_map.tiles_y * TILE_METRES;
+  int wet = 0, off = 0;
+  for (int n = 1; n <= targets.area_count && n < MAX_AREAS; n++) {
+    const TargetArea &a = targets.areas[n];
+    // An area off the terrain is named as such already.
+    if (!(a.pos_x >= 0 && a.pos_x <= east && a.pos_y >= 0 && a.pos_y <= north)) continue;
+    for (int t = 1; t <= a.target_count && t < MAX_TARGETS; t++) {
+      const Target &target = a.targets[t];
+      const double de = (double)a.pos_x + round_to_int(std::clamp((double)target.offset_x, -1e9, 1e9));
+      const double dn = (double)a.pos_y + round_to_int(std::clamp((double)target.offset_y, -1e9, 1e9));
+      if (!(de >= 0 && de < (double)east && dn >= 0 && dn < (double)north)) {
+        if (off++ < TARGET_GROUND_NAMED)
+          problem(c, path, "target area %d (%s), target %d (%s): at %.0f, %.0f metres it lies off the terrain", n,
+                  a.name, t, target.type, de, dn);
+        continue;
+      }
+      const int x = (int)(de / TILE_METRES), y = tile_map.tiles_y - 1 - (int)(dn / TILE_METRES);
+      const int texture = tile_map.tiles[x][y].texture;
+      if (texture < 0 || texture >= MAX_TEXTURES || !texture_table.textures[texture].has_water) continue;
+      if (wet++ < TARGET_GROUND_NAMED)
+        problem(c, path, "target area %d (%s), target %d (%s): at %.0f, %.0f metres it stands on water (tile %d, %d, texture %d)",
+                n, a.name, t, target.type, de, dn, x, tile_map.tiles_y - 1 - y, texture);
+    }
+  }
+  if (wet > TARGET_GROUND_NAMED || off > TARGET_GROUND_NAMED)
+    problem(c, path, "%d targets stand on water and %d lie off the terrain", wet, off);
+}
+
 void check_targets(Checker &c) {
   const char *path = terrain_paths.targets_ini_path;
   if (sibling_too_long(c, SIBLING_TARGETS_INI, path) || too_large(c, path)) return;
@@ -426,6 +460,7 @@ void check_targets(Checker &c) {
   }
   if (sections > targets.area_count)
     problem(c, path, "only %d of the %d target areas are read", targets.area_count, sections);
+  check_target_ground(c, path);
 }
 
 // The lands file's own problems, each with its section and line.

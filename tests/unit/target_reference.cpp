@@ -47,6 +47,7 @@ void read_area_targets(const char *section, TargetArea &area) {
     const char *offset = get_config_string(section, key, "NONE");
     target.offset_x = target.file_offset_x = parse_float(offset);
     target.offset_y = target.file_offset_y = parse_float_after_comma(offset);
+    target.file_number = t;  // where the writer finds it again
     area.target_count++;
     if (t == 1 && strncmp(target.type, "Runway", 6) == 0) {
       key_of(key, 1, "Heading");
@@ -69,6 +70,7 @@ void read(const char *text, long size) {
     append_number3(section, n);
     TargetArea &area = targets.areas[n];
     area.target_count = 0;
+    area.file_number = n;
     copy_cut(area.name, get_config_string(section, "Name", "NONE"), NAME_SIZE);
     if (strcmp(area.name, "NONE") == 0) break;
     char position[64];

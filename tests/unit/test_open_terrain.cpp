@@ -319,6 +319,15 @@ TEST_F(OpenTerrain, OneBoxPerFileInTheCheckWords) {
                                                               "Alignment=F\nTarget[001].Type=Hangar\nTarget[001].Offset=0,0\n"); },
        {"target area 1 (Far): position 9000, 1000 lies outside the terrain (0..8000, 0..6000 metres)"}},
       {[](TempDir &d) {
+         write_text(d.file("Desert_DATA.ini"), "[Texture001]\nFilename=sand.bmp\n[Texture002]\nFilename=sand.bmp\nHasWater=1\n");
+         write_text(d.file("Desert_TARGETS.ini"), "[TargetArea001]\nName=Coast\nPosition=1000,1000\nAlignment=F\n"
+                                                  "Target[001].Type=Hangar\nTarget[001].Offset=0,0\n"
+                                                  "Target[002].Type=Jetty\nTarget[002].Offset=2000,0\n"
+                                                  "Target[003].Type=Buoy\nTarget[003].Offset=0,-5000\n");
+       },
+       {"target area 1 (Coast), target 2 (Jetty): at 3000, 1000 metres it stands on water (tile 1, 0, texture 2)",
+        "target area 1 (Coast), target 3 (Buoy): at 1000, -4000 metres it lies off the terrain"}},
+      {[](TempDir &d) {
          std::string text = "[Texture001]\nFilename=sand.bmp\n[Texture002]\nFilename=sand.bmp\n";
          for (int t = 3; t <= 9; t++) text += "[Texture00" + std::to_string(t) + "]\nFilename=lost" + std::to_string(t) + ".bmp\n";
          write_text(d.file("Desert_DATA.ini"), text);

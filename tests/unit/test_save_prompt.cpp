@@ -1,7 +1,9 @@
 #include <climits>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
+#include <ctime>
 
 #include <cstdio>
 #include <cstring>
@@ -13,7 +15,9 @@
 #include "core/file_stamp.h"
 #include "core/terrain_model.h"
 #include "edit/edit_history.h"
+#include "edit/target_edits.h"
 #include "files/height_map_file.h"
+#include "files/target_areas.h"
 #include "files/tile_map_file.h"
 #include "tests/unit/dialog_answers.h"
 #include "tests/unit/harness.h"
@@ -590,6 +594,53 @@ TEST_F(SaveNow, FileChangedOnDiskIsAskedAboutEveryTime) {
   edit_tiles();
   EXPECT_EQ(0, save_changed_maps());
   EXPECT_EQ(2u, alerts.shown.size());
+}
+
+
+std::string text_of(const std::vector<unsigned char> &bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+// The target areas are asked about after the maps, and written into their
+// file's own line; a file another program changed is asked about first, and
+// a no writes nothing.
+TEST_F(SavePrompt, TargetAreasAreAskedAboutAndWrittenInPlace) {
+  const std::string ini = dir.file("land_TARGETS.ini");
+  snprintf(terrain_paths.targets_ini_path, PATH_SIZE, "%s", ini.c_str());
+  const std::string text = "; kept\r\n[TargetArea001]\r\nName = Port\r\nPosition = 1000, 3000\r\nAlignment = FRIENDLY\r\n"
+                           "Target[001].Type = Crane\r\nTarget[001].Offset = 0, 0";
+  for (const bool changed_meanwhile : {false, true}) {
+    write_text(ini, text);
+    targets.area_count = targets.target_total = 0;
+    ASSERT_EQ(RESULT_OK, load_target_areas(ini.c_str(), nullptr));
+    history_clear();
+    ASSERT_EQ(1, history_target_step(target_area_move(1, 1500, 3000).release()));
+    EXPECT_EQ(1, targets_unsaved());
+    if (changed_meanwhile) {
+      write_text(ini, text + "\r\n; another program\r\n");
+      struct timespec later[2] = {{0, UTIME_NOW}, {time(nullptr) + 5, 0}};
+      utimensat(AT_FDCWD, ini.c_str(), later, 0);
+      alerts.answer('y');
+      alerts.answer('n');
+    } else {
+      alerts.answer('y');
+    }
+    session.run_state = RUN_CONTINUE;
+    confirm_exit();
+    ASSERT_FALSE(alerts.shown.empty());
+    expect_question(alerts.shown[0], "Save changes to target areas:", terrain_paths.targets_ini_path);
+    if (changed_meanwhile) {
+      EXPECT_EQ("Changed on disk since it was opened:", alerts.shown[1].lines[0]);
+      EXPECT_EQ(RUN_CONTINUE, session.run_state);
+      EXPECT_EQ(text + "\r\n; another program\r\n", text_of(read_file(ini)));
+      EXPECT_EQ(1, targets_unsaved());
+    } else {
+      EXPECT_EQ(RUN_SAVED, session.run_state);
+      std::string expected = text;
+      expected.replace(expected.find("1000, 3000"), 10, "1500, 3000");
+      EXPECT_EQ(expected, text_of(read_file(ini)));
+      EXPECT_EQ(0, targets_unsaved());
+    }
+    alerts.shown.clear();
+  }
 }
 
 }  // namespace

@@ -1,0 +1,676 @@
+#include "files/target_file_writer.h"
+
+#include <allegro.h>
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "core/regular_file.h"
+#include "core/safe_file.h"
+#include "core/terrain_model.h"
+#include "core/text_numbers.h"
+#include "files/config_lines.h"
+#include "files/target_areas.h"
+
+namespace {
+
+enum { NO_LINE = -1 };
+
+struct Line {
+  long start, end, next;  // its characters text[start..end), its line end up to next
+  ConfigEntry entry;
+};
+
+// Where an area's lines are in the file: its header, its last line (up to
+// the next section's header), the first line of each key the reader takes.
+struct FileArea {
+  int header = NO_LINE, last = NO_LINE;
+  int name = NO_LINE, position = NO_LINE, alignment = NO_LINE;
+  int last_key = NO_LINE, last_target = NO_LINE;
+  std::vector<std::array<int, 3>> target;  // [t][TARGET_KEY_TYPE..HEADING]
+};
+
+// What becomes of each line of the file, and what follows it.
+struct LineEdit {
+  int drop = 0;
+  std::string replaced;  // the whole line, its end included; empty: as it is
+  std::string after;     // new lines after it, each with its end
+};
+
+bool same_float(float a, float b) { return memcmp(&a, &b, sizeof(a)) == 0; }
+
+std::string digits3(int n) {
+  char text[8] = "";
+  append_number3(text, n);
+  return text;
+}
+
+// A pair as the file writes it: the separator after the comma as the
+// value it replaces has it (", " for a new one).
+std::string pair_text(float x, float y, const std::string &separator) {
+  return target_number_text(x) + "," + separator + target_number_text(y);
+}
+
+std::string separator_of(const char *value, long length) {
+  const char *comma = (const char *)memchr(value, ',', (size_t)length);
+  if (!comma) return " ";
+  std::string s;
+  for (const char *p = comma + 1; p < value + length && (*p == ' ' || *p == '\t'); p++) s += *p;
+  return s;
+}
+
+// "FRIENDLY" or "ENEMY" in the case the value it replaces has.
+std::string side_text(int enemy, const char *was, long length) {
+  std::string side = enemy ? "ENEMY" : "FRIENDLY";
+  const bool lower_after_first = length > 1 && was[1] >= 'a' && was[1] <= 'z';
+  const bool lower_first = length > 0 && was[0] >= 'a' && was[0] <= 'z';
+  for (size_t i = 0; i < side.size(); i++)
+    if ((i == 0 && lower_first) || (i > 0 && lower_after_first)) side[i] = (char)(side[i] - 'A' + 'a');
+  return side;
+}
+
+class Writer {
+ public:
+  Writer(const char *text, long size) : text_(text), size_(size) {}
+
+  std::string run(const TargetSet &was, const TargetSet &now, std::string *why);
+  // The text (one area's section) with area old's edits to area (number n).
+  std::string edited_section(int n, const TargetArea &area, const TargetArea &old);
+  // New area n's section, in the text's line ends and spacing, to follow
+  // text that ends in a blank line or not, and to be followed by more or not.
+  std::string new_section(int n, const TargetArea &area, bool after_blank, bool more_follow);
+
+ private:
+  const char *text_;
+  long size_;
+  std::vector<Line> lines_;
+  std::vector<FileArea> areas_;  // by the file's numbers, 0 unused
+  std::vector<LineEdit> edits_;
+  std::string eol_ = "\n", equals_ = "=";
+  std::string tail_;  // after the last line
+
+  void read_lines();
+  std::string line_with_value(int line, const std::string &value) const;
+  std::string renamed(int line, long at, const std::string &digits) const;
+  void set_value(int line, const std::string &value);
+  void set_key(int line, long digits_at, int n, const std::string *value);
+  void add_after(int line, const std::string &lines);
+  std::string key_line(const std::string &key, const std::string &value) const { return key + equals_ + value + eol_; }
+  std::string target_lines(int t, const Target &target, int with_heading) const;
+  void edit_area(int n, const TargetArea &area, const TargetArea &old);
+  void new_area(int n, const TargetArea &area, int after_line);
+  std::string assemble() const;
+};
+
+void Writer::read_lines() {
+  int current = 0;  // the area whose section the line is in, 0 for none
+  bool spacing_found = false;
+  for (long at = 0; at < size_;) {
+    const ConfigLine l = config_line_at(text_, size_, at);
+    at = l.next;
+    const ConfigEntry entry = config_entry_of(text_, l.start, l.end);
+    lines_.push_back({l.start, l.end, l.next, entry});
+    const int i = (int)lines_.size() - 1;
+    if (l.next > l.end && lines_.size() == 1) eol_.assign(text_ + l.end, (size_t)(l.next - l.end));
+    if (entry.name_length == 0) {
+      if (current) areas_[(size_t)current].last = i;
+      continue;
+    }
+    if (config_is_section(text_, entry)) {
+      const int n = target_area_section(text_, entry);
+      // A section met again counts as another: its keys are not the area's.
+      current = n && areas_[(size_t)n].header == NO_LINE ? n : 0;
+      if (current) areas_[(size_t)current].header = areas_[(size_t)current].last = i;
+      continue;
+    }
+    if (!current) continue;
+    // The file's own spacing around "=", from the first key line of an area
+    // that has one.
+    if (!spacing_found && entry.value > entry.name + entry.name_length) {
+      const long from = entry.name + entry.name_length;
+      if (memchr(text_ + from, '=', (size_t)(entry.value - from))) {
+        equals_.assign(text_ + from, (size_t)(entry.value - from));
+        spacing_found = true;
+      }
+    }
+    FileArea &a = areas_[(size_t)current];
+    a.last = a.last_key = i;
+    int t = 0;
+    const int key = target_key_of(text_, entry, &t);
+    int *slot = key == TARGET_KEY_NAME        ? &a.name
+                : key == TARGET_KEY_POSITION  ? &a.position
+                : key == TARGET_KEY_ALIGNMENT ? &a.alignment
+                : nullptr;
+    if (key >= 0 && key <= TARGET_KEY_HEADING) {
+      if (a.target.empty()) a.target.assign(MAX_TARGETS, {NO_LINE, NO_LINE, NO_LINE});
+      slot = &a.target[(size_t)t][(size_t)key];
+      a.last_target = i;
+    }
+    if (slot && *slot == NO_LINE) *slot = i;
+  }
+  if (lines_.empty() || lines_[0].next == lines_[0].end) {
+    for (const Line &l : lines_)
+      if (l.next > l.end) {
+        eol_.assign(text_ + l.end, (size_t)(l.next - l.end));
+        break;
+      }
+  }
+  edits_.assign(lines_.size(), LineEdit());
+}
+
+std::string Writer::line_with_value(int line, const std::string &value) const {
+  const Line &l = lines_[(size_t)line];
+  const ConfigEntry &e = l.entry;
+  std::string s(text_ + l.start, (size_t)(e.value - l.start));
+  s += value;
+  s.append(text_ + e.value + e.value_length, (size_t)(l.next - e.value - e.value_length));
+  return s;
+}
+
+void Writer::set_value(int line, const std::string &value) {
+  // A key the reader found elsewhere than in the area's first section: the
+  // check of the result names the area.
+  if (line == NO_LINE) return;
+  LineEdit &edit = edits_[(size_t)line];
+  if (edit.replaced.empty()) {
+    edit.replaced = line_with_value(line, value);
+    return;
+  }
+  // Renamed already: the value is at the same place in the renamed line.
+  const Line &l = lines_[(size_t)line];
+  const size_t at = (size_t)(l.entry.value - l.start), length = (size_t)l.entry.value_length;
+  edit.replaced.replace(at, length, value);
+}
+
+// The line with the three digits at text offset digits_at turned to n's,
+// and its value replaced when value is given.
+void Writer::set_key(int line, long digits_at, int n, const std::string *value) {
+  if (line == NO_LINE) return;
+  const Line &l = lines_[(size_t)line];
+  LineEdit &edit = edits_[(size_t)line];
+  std::string s = edit.replaced.empty() ? std::string(text_ + l.start, (size_t)(l.next - l.start)) : edit.replaced;
+  s.replace((size_t)(digits_at - l.start), 3, digits3(n));
+  edit.replaced = s;
+  if (value) set_value(line, *value);
+}
+
+void Writer::add_after(int line, const std::string &lines) {
+  if (line < 0) {
+    tail_ += lines;
+    return;
+  }
+  edits_[(size_t)line].after += lines;
+}
+
+std::string Writer::target_lines(int t, const Target &target, int with_heading) const {
+  const std::string key = "Target[" + digits3(t) + "].";
+  std::string s = key_line(key + "Type", target.type);
+  s += key_line(key + "Offset", pair_text(target.file_offset_x, target.file_offset_y, " "));
+  if (with_heading) s += key_line(key + "Heading", std::to_string(target.heading));
+  return s;
+}
+
+int runway_heading_counts(const TargetArea &area) { return strncmp(area.targets[1].type, "Runway", 6) == 0; }
+
+void Writer::edit_area(int n, const TargetArea &area, const TargetArea &old) {
+  const int m = area.file_number;
+  const FileArea &f = areas_[(size_t)m];
+  if (n != m) set_key(f.header, lines_[(size_t)f.header].entry.name + 11, n, nullptr);
+  const Line *position = f.position != NO_LINE ? &lines_[(size_t)f.position] : nullptr;
+  if (strcmp(area.name, old.name) != 0) set_value(f.name, area.name);
+  if (position && (!same_float(area.pos_x, old.pos_x) || !same_float(area.pos_y, old.pos_y)))
+    set_value(f.position, pair_text(area.pos_x, area.pos_y,
+                                    separator_of(text_ + position->entry.value, position->entry.value_length)));
+  if (area.enemy != old.enemy) {
+    if (f.alignment != NO_LINE) {
+      const ConfigEntry &e = lines_[(size_t)f.alignment].entry;
+      set_value(f.alignment, side_text(area.enemy, text_ + e.value, e.value_length));
+    } else {
+      add_after(f.position, key_line("Alignment", area.enemy ? "ENEMY" : "FRIENDLY"));
+    }
+  }
+  // The file's targets no target comes from any more go.
+  std::vector<int> kept((size_t)MAX_TARGETS, 0);
+  for (int t = 1; t <= area.target_count; t++)
+    if (area.targets[t].file_number > 0 && area.targets[t].file_number < MAX_TARGETS)
+      kept[(size_t)area.targets[t].file_number] = t;
+  if (!f.target.empty())
+    for (int u = 1; u < MAX_TARGETS; u++)
+      if (!kept[(size_t)u])
+        for (int k = 0; k < 3; k++)
+          if (f.target[(size_t)u][(size_t)k] != NO_LINE) edits_[(size_t)f.target[(size_t)u][(size_t)k]].drop = 1;
+  std::string added;
+  for (int t = 1; t <= area.target_count; t++) {
+    const Target &target = area.targets[t];
+    const int u = target.file_number;
+    const int heading_read = t == 1 && runway_heading_counts(area);
+    // A target whose file lines another took (an old copy put back) is new.
+    if (u <= 0 || u >= MAX_TARGETS || kept[(size_t)u] != t || f.target.empty()) {
+      added += target_lines(t, target, heading_read && target.heading != 0);
+      continue;
+    }
+    const Target &before = old.targets[u];
+    const std::array<int, 3> &at = f.target[(size_t)u];
+    const std::string type = target.type;
+    const std::string *new_type = strcmp(target.type, before.type) != 0 ? &type : nullptr;
+    std::string offset;
+    const std::string *new_offset = nullptr;
+    if (!same_float(target.file_offset_x, before.file_offset_x) || !same_float(target.file_offset_y, before.file_offset_y)) {
+      const std::string separator =
+          at[TARGET_KEY_OFFSET] != NO_LINE
+              ? separator_of(text_ + lines_[(size_t)at[TARGET_KEY_OFFSET]].entry.value,
+                             lines_[(size_t)at[TARGET_KEY_OFFSET]].entry.value_length)
+              : " ";
+      offset = pair_text(target.file_offset_x, target.file_offset_y, separator);
+      new_offset = &offset;
+    }
+    for (int k = 0; k < 3; k++) {
+      const int line = at[(size_t)k];
+      if (line == NO_LINE) continue;
+      const std::string *value = k == TARGET_KEY_TYPE ? new_type : k == TARGET_KEY_OFFSET ? new_offset : nullptr;
+      if (t != u) set_key(line, lines_[(size_t)line].entry.name + 7, t, value);
+      else if (value) set_value(line, *value);
+    }
+    const int type_line = at[TARGET_KEY_TYPE];
+    if (at[TARGET_KEY_OFFSET] == NO_LINE && new_offset)
+      add_after(type_line, key_line("Target[" + digits3(t) + "].Offset", offset));
+    if (heading_read) {
+      // The heading the reader would take from the line it keeps.
+      int read = 0;
+      if (at[TARGET_KEY_HEADING] != NO_LINE) {
+        const ConfigEntry &e = lines_[(size_t)at[TARGET_KEY_HEADING]].entry;
+        const std::string value(text_ + e.value, (size_t)e.value_length);
+        read = (int)(strtol(value.c_str(), nullptr, 0) % 360);
+        if (read < 0) read += 360;
+      }
+      if (read != target.heading) {
+        if (at[TARGET_KEY_HEADING] != NO_LINE)
+          set_value(at[TARGET_KEY_HEADING], std::to_string(target.heading));
+        else
+          add_after(at[TARGET_KEY_OFFSET] != NO_LINE ? at[TARGET_KEY_OFFSET] : type_line,
+                    key_line("Target[" + digits3(t) + "].Heading", std::to_string(target.heading)));
+      }
+    }
+  }
+  if (!added.empty()) add_after(f.last_target != NO_LINE ? f.last_target : f.last_key, added);
+}
+
+void Writer::new_area(int n, const TargetArea &area, int after_line) {
+  std::string s;
+  // Blank lines between sections, as the file has them: before a section
+  // unless one is there, and after it when the file goes on.
+  const bool at_end = after_line < 0 || after_line + 1 >= (int)lines_.size();
+  const std::string &before = after_line >= 0 ? edits_[(size_t)after_line].after : tail_;
+  const bool blank_before = after_line >= 0 && lines_[(size_t)after_line].entry.name_length == 0 &&
+                            lines_[(size_t)after_line].end == lines_[(size_t)after_line].start;
+  if (at_end ? !before.empty() || (after_line >= 0 && !blank_before) : before.empty() && !blank_before) s += eol_;
+  s += "[TargetArea" + digits3(n) + "]" + eol_;
+  s += key_line("Name", area.name);
+  s += key_line("Position", pair_text(area.pos_x, area.pos_y, " "));
+  s += key_line("Alignment", area.enemy ? "ENEMY" : "FRIENDLY");
+  for (int t = 1; t <= area.target_count; t++)
+    s += target_lines(t, area.targets[t], t == 1 && runway_heading_counts(area) && area.targets[1].heading != 0);
+  if (!at_end) s += eol_;
+  add_after(after_line, s);
+}
+
+std::string Writer::assemble() const {
+  std::string out;
+  out.reserve((size_t)size_ + 4096);
+  for (size_t i = 0; i < lines_.size(); i++) {
+    const Line &l = lines_[i];
+    const LineEdit &e = edits_[i];
+    if (!e.drop) {
+      if (e.replaced.empty())
+        out.append(text_ + l.start, (size_t)(l.next - l.start));
+      else
+        out += e.replaced;
+    }
+    if (!e.after.empty()) {
+      // A last line without its end gets one before what follows it.
+      if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += eol_;
+      out += e.after;
+    }
+  }
+  if (!tail_.empty()) {
+    if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += eol_;
+    out += tail_;
+  }
+  return out;
+}
+
+bool same_area(const TargetArea &a, const TargetArea &b, std::string *what) {
+  if (strcmp(a.name, b.name) != 0) return *what = "its name", false;
+  if (!same_float(a.pos_x, b.pos_x) || !same_float(a.pos_y, b.pos_y)) return *what = "its position", false;
+  if (a.enemy != b.enemy) return *what = "its side", false;
+  if (a.target_count != b.target_count) return *what = "its targets", false;
+  for (int t = 1; t <= a.target_count; t++) {
+    const Target &x = a.targets[t], &y = b.targets[t];
+    if (strcmp(x.type, y.type) != 0 || !same_float(x.file_offset_x, y.file_offset_x) ||
+        !same_float(x.file_offset_y, y.file_offset_y) || (t == 1 && a.runway_number >= 0 && x.heading != y.heading))
+      return *what = "its targets", false;
+  }
+  return true;
+}
+
+std::string Writer::edited_section(int n, const TargetArea &area, const TargetArea &old) {
+  areas_.assign(MAX_AREAS, FileArea());
+  read_lines();
+  if (area.file_number < 1 || area.file_number >= MAX_AREAS || areas_[(size_t)area.file_number].header == NO_LINE)
+    return std::string(text_, (size_t)size_);
+  edit_area(n, area, old);
+  return assemble();
+}
+
+std::string Writer::new_section(int n, const TargetArea &area, bool after_blank, bool more_follow) {
+  areas_.assign(MAX_AREAS, FileArea());
+  read_lines();
+  const std::vector<Line> kept_lines = lines_;
+  lines_.clear();
+  edits_.clear();
+  tail_.clear();
+  new_area(n, area, -1);
+  lines_ = kept_lines;
+  return (after_blank ? "" : eol_) + tail_ + (more_follow ? eol_ : "");
+}
+
+std::string Writer::run(const TargetSet &was, const TargetSet &now, std::string *why) {
+  areas_.assign(MAX_AREAS, FileArea());
+  read_lines();
+  std::vector<int> kept((size_t)MAX_AREAS, 0);
+  for (int n = 1; n <= now.area_count; n++) {
+    const int m = now.areas[n].file_number;
+    if (m > 0 && m <= was.area_count && areas_[(size_t)m].header != NO_LINE) kept[(size_t)m] = n;
+  }
+  // Areas the file held that no area comes from go with all their lines.
+  int last_area_line = NO_LINE;
+  for (int m = 1; m < MAX_AREAS; m++) {
+    const FileArea &f = areas_[(size_t)m];
+    if (f.header == NO_LINE) continue;
+    if (m <= was.area_count) last_area_line = std::max(last_area_line, f.last);
+    if (m <= was.area_count && !kept[(size_t)m])
+      for (int i = f.header; i <= f.last; i++) edits_[(size_t)i].drop = 1;
+  }
+  if (last_area_line == NO_LINE && !lines_.empty()) last_area_line = (int)lines_.size() - 1;
+  for (int n = 1; n <= now.area_count; n++) {
+    const TargetArea &area = now.areas[n];
+    const int m = area.file_number;
+    if (m > 0 && m < MAX_AREAS && kept[(size_t)m] == n)
+      edit_area(n, area, was.areas[m]);
+    else
+      new_area(n, area, last_area_line);
+  }
+  std::string out = assemble();
+  // What the reader makes of it must be what the areas are.
+  // Not zeroed: 13 MB a save; the reader sets every field it is asked about.
+  std::unique_ptr<TargetSet> check(new TargetSet);
+  check->area_count = check->target_total = 0;
+  if (!out.empty()) read_target_text_into(*check, out.data(), (long)out.size(), nullptr);
+  for (int n = 1; n <= std::max(now.area_count, check->area_count); n++) {
+    std::string what = "it";
+    if (n <= now.area_count && n <= check->area_count && same_area(now.areas[n], check->areas[n], &what)) continue;
+    *why = "[TargetArea" + digits3(n) + "] would not be read back as edited (" + what +
+           "): its section is out of number order or beyond the reach of the one before";
+    return "";
+  }
+  why->clear();
+  return out;
+}
+
+// The quick way for a large file after a few edits: only the sections of
+// the areas that changed are parsed and written anew, the rest copied as
+// they are, and only the areas whose reader's window saw a change read
+// back. false when it cannot vouch for its result (the caller then takes
+// the whole way, which also says why a file cannot be written).
+struct Replacement {
+  long from, to;  // old text[from..to) becomes with
+  std::string with;
+};
+
+// Where the lines that begin with "[" and are section headers start, with
+// the area each names (0 for another section or an area met again).
+struct Header {
+  long start;
+  int area;
+};
+
+std::vector<Header> section_headers(const char *text, long size) {
+  std::vector<Header> headers;
+  std::vector<char> seen((size_t)MAX_AREAS, 0);
+  // Lines that begin with "[": the first, and those after a line feed,
+  // found two bytes at a time.
+  for (long at = 0; at < size;) {
+    if (text[at] == '[') {
+      const ConfigLine line = config_line_at(text, size, at);
+      const ConfigEntry entry = config_entry_of(text, line.start, line.end);
+      if (config_is_section(text, entry)) {
+        int n = target_area_section(text, entry);
+        if (n && seen[(size_t)n]) n = 0;
+        if (n) seen[(size_t)n] = 1;
+        headers.push_back({at, n});
+      }
+    }
+    const char *next = (const char *)memmem(text + at, (size_t)(size - at), "\n[", 2);
+    at = next ? next - text + 1 : size;
+  }
+  return headers;
+}
+
+// The reader's window starts of areas 1..count + 1.
+std::vector<long> window_starts(const char *text, long size, int count) {
+  std::vector<long> p((size_t)count + 2, 0);
+  for (int n = 2; n <= count + 1 && n < MAX_AREAS; n++) p[(size_t)n] = target_window_start(text, size, p[(size_t)n - 1], n);
+  return p;
+}
+
+bool same_as_file(const TargetArea &a, const TargetArea &b) {
+  std::string what;
+  if (!same_area(a, b, &what)) return false;
+  for (int t = 1; t <= a.target_count; t++)
+    if (a.targets[t].file_number != t) return false;
+  return true;
+}
+
+}  // namespace
+
+bool target_text_quickly(const char *text, long size, const TargetSet &file, const TargetSet &now, std::string *out) {
+  // A file with a bare carriage return or a header after blanks is left to
+  // the whole way: the headers here are found at line feeds only.
+  if (size <= 0 || memchr(text, '\r', (size_t)size)) return false;
+  const std::vector<Header> headers = section_headers(text, size);
+  std::vector<long> start((size_t)MAX_AREAS, -1), end((size_t)MAX_AREAS, -1);
+  long last_end = -1;
+  for (size_t i = 0; i < headers.size(); i++) {
+    const int m = headers[i].area;
+    if (!m) continue;
+    start[(size_t)m] = headers[i].start;
+    end[(size_t)m] = i + 1 < headers.size() ? headers[i + 1].start : size;
+    if (m <= file.area_count) last_end = std::max(last_end, end[(size_t)m]);
+  }
+  for (int m = 1; m <= file.area_count; m++)
+    if (start[(size_t)m] < 0) return false;
+  std::vector<int> kept((size_t)MAX_AREAS, 0);
+  for (int n = 1; n <= now.area_count; n++) {
+    const int m = now.areas[n].file_number;
+    if (m < 1 || m > file.area_count) continue;  // a new area
+    if (kept[(size_t)m]) return false;           // an old copy put back beside its successor
+    kept[(size_t)m] = n;
+  }
+  std::vector<Replacement> edits;
+  std::vector<char> check((size_t)now.area_count + 2, 0);
+  for (int m = 1; m <= file.area_count; m++) {
+    const int n = kept[(size_t)m];
+    if (!n) {
+      edits.push_back({start[(size_t)m], end[(size_t)m], ""});
+      continue;
+    }
+    if (n == m && same_as_file(now.areas[n], file.areas[m])) continue;
+    Writer section(text + start[(size_t)m], end[(size_t)m] - start[(size_t)m]);
+    edits.push_back({start[(size_t)m], end[(size_t)m], section.edited_section(n, now.areas[n], file.areas[m])});
+    check[(size_t)n] = 1;
+  }
+  // New areas after the last area's section, as the whole way puts them,
+  // numbered after every area the file held.
+  int last_kept = 0;
+  for (int m = 1; m <= file.area_count; m++) last_kept = std::max(last_kept, kept[(size_t)m]);
+  // (A last line without its end gets one first.)
+  std::string added = last_end > 0 && text[last_end - 1] != '\n' ? "\n" : "";
+  bool blank = last_end >= 2 && text[last_end - 1] == '\n' && text[last_end - 2] == '\n';
+  for (int n = 1; n <= now.area_count; n++) {
+    const int m = now.areas[n].file_number;
+    if (m >= 1 && m <= file.area_count && kept[(size_t)m] == n) continue;
+    if (n <= last_kept || file.area_count < 1) return false;
+    // The line ends and spacing of the first area's section in the file.
+    int first = 1;
+    for (int k = 1; k <= file.area_count; k++)
+      if (start[(size_t)k] < start[(size_t)first]) first = k;
+    Writer sample(text + start[(size_t)first], end[(size_t)first] - start[(size_t)first]);
+    added += sample.new_section(n, now.areas[n], blank, false);
+    blank = false;
+    check[(size_t)n] = 1;
+  }
+  if (added.size() > 1) {
+    if (last_end < size) added += "\n";
+    edits.push_back({last_end, last_end, added});
+  }
+  // Sections in the file's order, so that replacements come in order.
+  std::stable_sort(edits.begin(), edits.end(), [](const Replacement &a, const Replacement &b) { return a.from < b.from; });
+  for (size_t i = 1; i < edits.size(); i++)
+    if (edits[i].from < edits[i - 1].to) return false;
+  std::string result;
+  result.reserve((size_t)size + 4096);
+  long at = 0;
+  for (const Replacement &r : edits) {
+    result.append(text + at, (size_t)(r.from - at));
+    result += r.with;
+    at = r.to;
+  }
+  result.append(text + at, (size_t)(size - at));
+  // Read back every area whose window saw a change: an edited one, one
+  // whose window start moved against its text, one whose window covers an
+  // edit; and the one after the last, which must not be read.
+  const std::vector<long> before = window_starts(text, size, file.area_count);
+  const std::vector<long> after = window_starts(result.data(), (long)result.size(), now.area_count);
+  auto moved_to = [&](long p) {
+    long shift = 0;
+    for (const Replacement &r : edits) {
+      if (r.to > p) break;
+      shift += (long)r.with.size() - (r.to - r.from);
+    }
+    return p + shift;
+  };
+  std::unique_ptr<TargetArea> read(new TargetArea);
+  for (int n = 1; n <= now.area_count + 1 && n < MAX_AREAS; n++) {
+    const int m = n <= now.area_count ? now.areas[n].file_number : 0;
+    bool verify = n > now.area_count || check[(size_t)n] || m != n;
+    if (!verify) {
+      const long p = before[(size_t)m], window_end = p + (long)TARGET_READ_WINDOW;
+      verify = moved_to(p) != after[(size_t)n];
+      for (const Replacement &r : edits)
+        if (r.from < window_end && r.to > p) verify = true;
+    }
+    if (!verify) continue;
+    const int found = read_target_area_at(*read, result.data(), (long)result.size(), after[(size_t)n], n);
+    std::string what;
+    if (n > now.area_count ? found : !found || !same_area(now.areas[n], *read, &what)) return false;
+  }
+  *out = std::move(result);
+  return true;
+}
+
+namespace {
+
+// The areas as the file holds them, since it was read or last saved.
+std::unique_ptr<TargetSet> file_copy;
+
+void copy_areas(TargetSet &to, const TargetSet &from) {
+  to.area_count = from.area_count;
+  to.target_total = from.target_total;
+  for (int n = 1; n <= from.area_count && n < MAX_AREAS; n++) to.areas[n] = from.areas[n];
+}
+
+}  // namespace
+
+void remember_target_file(const TargetSet &areas) {
+  if (!file_copy) file_copy.reset(new TargetSet);
+  copy_areas(*file_copy, areas);
+}
+
+void forget_target_file() { file_copy.reset(); }
+
+std::string target_number_text(float value) {
+  if (std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 1e15f) {
+    char text[32];
+    snprintf(text, sizeof(text), "%.0f", (double)value);
+    return text;
+  }
+  char text[48];
+  for (int precision = 1; precision <= 9; precision++) {
+    snprintf(text, sizeof(text), "%.*g", precision, (double)value);
+    if (same_float(parse_float(text), value)) return text;
+  }
+  return text;
+}
+
+std::string target_text_after_edits(const char *text, long size, const TargetSet &now, std::string *why,
+                                    const TargetSet *file_areas) {
+  std::string quick;
+  if (file_areas && target_text_quickly(text, size, *file_areas, now, &quick)) {
+    why->clear();
+    return quick;
+  }
+  std::unique_ptr<TargetSet> was(new TargetSet);
+  was->area_count = was->target_total = 0;
+  if (size > 0) read_target_text_into(*was, text, size, nullptr);
+  Writer writer(text, size);
+  return writer.run(*was, now, why);
+}
+
+int save_target_file(const char *path, FileStamp *stamp, TargetSet &now, std::string *why, int overwrite) {
+  const std::string name = get_filename(path);
+  const int changed = file_changed_on_disk(stamp, path);
+  if (changed && !overwrite) return TARGET_FILE_CHANGED;
+  long size = 0;
+  char *text = nullptr;
+  if (!target_file_absent(path)) {
+    text = read_whole_file(path, &size);
+    if (!text) {
+      *why = name + " cannot be read again to be written.";
+      return RESULT_CANNOT_WRITE;
+    }
+  }
+  // Another program's file: the areas are compared with what it holds.
+  const std::string out = target_text_after_edits(text ? text : "", size, now, why, changed ? nullptr : file_copy.get());
+  free(text);
+  if (!why->empty()) {
+    *why = name + ": " + *why + "; nothing written.";
+    return RESULT_CANNOT_WRITE;
+  }
+  SafeFile file;
+  WriteError error = {0, 0};
+  if (safe_file_open(&file, path) != 0) {
+    write_failed(&error, file.error, file.creating);
+  } else {
+    const int ok = pack_fwrite(out.data(), (long)out.size(), file.pack) == (long)out.size();
+    if (safe_file_commit(&file, ok) == 0) {
+      record_file_stamp(stamp, path, &file.written);
+      for (int n = 1; n <= now.area_count; n++) {
+        now.areas[n].file_number = n;
+        for (int t = 1; t <= now.areas[n].target_count; t++) now.areas[n].targets[t].file_number = t;
+      }
+      remember_target_file(now);
+      return RESULT_OK;
+    }
+    write_failed(&error, file.error, 0);
+  }
+  char reason[1024];
+  write_failure_text(path, error, reason, sizeof(reason));
+  *why = name + " cannot be written: " + (reason[0] ? reason : "the system gave no reason.");
+  return RESULT_CANNOT_WRITE;
+}

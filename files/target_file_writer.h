@@ -1,0 +1,50 @@
+// The target areas written back into their file: only the lines of the keys
+// an edit changed are rewritten, every other byte stays as it was.
+#pragma once
+
+#include <string>
+
+#include "core/file_stamp.h"
+
+struct TargetSet;
+
+// The text after the edits that made now (areas 1..area_count) from the
+// areas the text holds: each area and target knows the number it has in the
+// text (file_number; 0 for a new one). Changed values are written into
+// their lines in place, renumbered sections and keys are renamed in place,
+// the lines of removed areas and targets go, a new target's lines follow
+// its area's last target line and a new area's section the last area's.
+// When the result would not read back as now (a section out of number
+// order, or one the reader's 45000-byte window no longer reaches), *why
+// says so, names the section and the result is empty; else *why is empty.
+// file_areas, when given, are the areas the text holds as read (their
+// numbers 1..area_count): then only the sections of changed areas are
+// parsed and written anew, as fast as the file can be copied.
+std::string target_text_after_edits(const char *text, long size, const TargetSet &now, std::string *why,
+                                    const TargetSet *file_areas = nullptr);
+
+// The quick way alone: false when it cannot vouch for its result (a file
+// with carriage returns, an area put back beside the one that took its
+// place, a section the window rule would miss).
+bool target_text_quickly(const char *text, long size, const TargetSet &file_areas, const TargetSet &now,
+                         std::string *out);
+
+// Writes the areas into the file at path as a save does (a new file renamed
+// over the old one), from the file as it is on disk, refused when stamp
+// says another program changed it since it was read, unless overwrite:
+// then what it holds now is compared with the areas. RESULT_OK (stamp then
+// records the new file; every area's and target's file_number is its
+// number), TARGET_FILE_CHANGED, or RESULT_CANNOT_WRITE with *why the
+// sentence to show.
+enum { TARGET_FILE_CHANGED = 40 };
+int save_target_file(const char *path, FileStamp *stamp, TargetSet &now, std::string *why, int overwrite = 0);
+
+// The areas as the file holds them, kept for the next save's quick way:
+// the reader keeps them at every reading, a save after writing; forgotten
+// with the terrain.
+void remember_target_file(const TargetSet &areas);
+void forget_target_file();
+
+// A number as the file holds it: whole metres when whole, else the
+// shortest form that reads back as the same value.
+std::string target_number_text(float value);
