@@ -52,7 +52,8 @@ void collect(void *context, const char *file, const char *what) {
 void show_subject(int subject, const char *message, const char *path, const char *detail) {
   Problems problems;
   problems.named = path;
-  CheckOutput output = {nullptr, nullptr, &problems};
+  // A note (targets on water) goes to the strip.
+  CheckOutput output = {nullptr, [](void *, const char *text) { note_in_strip(text); }, &problems};
   output.problem = collect;
   output.system_reasons = 1;
   check_opened_subject(subject, output);
@@ -96,19 +97,8 @@ void show_opening_warnings(const OpenReport &report, int targets_read) {
     show_subject(SUBJECT_TARGETS, nullptr, terrain_paths.targets_ini_path, nullptr);
 }
 
-// The textures of the tiles the first frame shows load first; the map is
-// drawn as soon as they are in and again as the rest fill in, the strip
-// keeping the loading's progress.
-void textures_in_view(void *, unsigned char *first) {
-  reset_view();
-  const MapGeometry g = view_geometry(display.back_buffer, view);
-  for (int i = g.i0; i < g.i1; i++)
-    for (int j = g.j0; j < g.j1; j++) {
-      const int t = tile_at(g.X0 + i, g.Y0 + j).texture;
-      if (t >= 1 && t < MAX_TEXTURES) first[t] = 1;
-    }
-}
-
+// The map is drawn as soon as the textures in view are in and again as the
+// rest fill in, the strip keeping the loading's progress.
 void draw_map_while_loading(void *) {
   draw_map_view(display.back_buffer, view, session.enable_targets);
   blit(display.back_buffer, screen, 0, 0, 0, 0, display.screen_width, display.status_y);
@@ -116,7 +106,6 @@ void draw_map_while_loading(void *) {
 
 void show_progress_text(void *, const char *text) { window_reporter()->progress(nullptr, text); }
 void pause_for(void *, int milliseconds) { rest(milliseconds); }
-
 
 int nothing_named(const char *path) {
   struct stat st;
@@ -197,11 +186,8 @@ bool list_to_copy(const char *tfd, std::string *list) {
 
 // The journal's edits as the alert's third line says them.
 std::string edits_text(const JournalFound &found) {
-  char when[64] = "";
-  const time_t last = (time_t)found.last_time;
-  struct tm local;
-  if (localtime_r(&last, &local)) strftime(when, sizeof(when), "the last on %Y-%m-%d at %H:%M", &local);
-  std::string text = std::to_string(found.steps) + (found.steps == 1 ? " edit, " : " edits, ") + when;
+  std::string text = std::to_string(found.steps) + (found.steps == 1 ? " edit, " : " edits, ") +
+                     journal_time_text(found, "the last on %Y-%m-%d at %H:%M");
   if (found.dropped)
     text += " (" + std::to_string(found.dropped) + (found.dropped == 1 ? " damaged record" : " damaged records") + " dropped)";
   return text + ".";
@@ -255,6 +241,16 @@ void offer_recovery() {
 }
 
 }  // namespace
+
+void textures_in_view(void *, unsigned char *first) {
+  reset_view();
+  const MapGeometry g = view_geometry(display.back_buffer, view);
+  for (int i = g.i0; i < g.i1; i++)
+    for (int j = g.j0; j < g.j1; j++) {
+      const int t = tile_at(g.X0 + i, g.Y0 + j).texture;
+      if (t >= 1 && t < MAX_TEXTURES) first[t] = 1;
+    }
+}
 
 void show_subject_box(int subject, const char *message, const char *path) { show_subject(subject, message, path, nullptr); }
 

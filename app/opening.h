@@ -24,3 +24,7 @@ int open_new_terrain();
 // One box for a subject (OpenSubject) read again after the opening: its
 // warning, its file and the problems the terrain check finds in it.
 void show_subject_box(int subject, const char *message, const char *path);
+
+// Marks in first[t] every texture of the tiles the opening's first frame
+// shows (the view as an opening sets it), so that they load first.
+void textures_in_view(void *, unsigned char *first);

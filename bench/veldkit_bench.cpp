@@ -1534,15 +1534,8 @@ struct FirstFrame {
 };
 
 static void choose_in_view(void *context, unsigned char *first) {
-  FirstFrame &f = *(FirstFrame *)context;
-  f.chosen = Clock::now();
-  reset_view();
-  const MapGeometry g = view_geometry(display.back_buffer, view);
-  for (int i = g.i0; i < g.i1; i++)
-    for (int j = g.j0; j < g.j1; j++) {
-      const int t = tile_at(g.X0 + i, g.Y0 + j).texture;
-      if (t >= 1 && t < MAX_TEXTURES) first[t] = 1;
-    }
+  ((FirstFrame *)context)->chosen = Clock::now();
+  textures_in_view(nullptr, first);
 }
 
 static void draw_first(void *context) {
@@ -1829,37 +1822,31 @@ static int bench_journal(const std::string &full) {
   const TileRect all = {0, 0, tx - 1, ty - 1};
   TileStamp stamp;
   copy_stamp(&stamp, tx / 2 - 1, ty / 2 - 1, tx / 2 + 1, ty / 2 + 1);
-  std::vector<double> fill_off, fill_on;
-  for (int journal = 0; journal < 2; journal++) {
-    journal_stop();
-    history_clear();
-    if (journal) journal_start(full.c_str(), hfd.c_str(), &why);
-    for (int i = 0; i < 3; i++) {
+  // Each run with the journal off, then on; then_edit: a tile edit straight
+  // after the fill, which waits for the journal's thread to have read the
+  // fill's values.
+  auto time_fills = [&](bool then_edit, std::vector<double> &off, std::vector<double> &on) {
+    for (int journal = 0; journal < 2; journal++) {
+      journal_stop();
       history_clear();
-      for (StampCell &c : stamp.cells) c.rotation = (uint8_t)((c.rotation + 1) % 4);
-      (journal ? fill_on : fill_off).push_back(time_of([&] { area_fill(stamp, all); }));
-      journal_flush();
+      if (journal) journal_start(full.c_str(), hfd.c_str(), &why);
+      for (int i = 0; i < 3; i++) {
+        history_clear();
+        for (StampCell &c : stamp.cells) c.rotation = (uint8_t)((c.rotation + 1) % 4);
+        (journal ? on : off).push_back(time_of([&] {
+          area_fill(stamp, all);
+          if (!then_edit) return;
+          history_begin(HISTORY_ROTATION, 1, 1, 0);
+          turn_tile(tile_at(1, 1));
+          history_end();
+        }));
+        journal_flush();
+      }
     }
-  }
-  // The fill and a tile edit straight after it: the edit waits for the
-  // journal's thread to have read the fill's values.
-  std::vector<double> then_off, then_on;
-  for (int journal = 0; journal < 2; journal++) {
-    journal_stop();
-    history_clear();
-    if (journal) journal_start(full.c_str(), hfd.c_str(), &why);
-    for (int i = 0; i < 3; i++) {
-      history_clear();
-      for (StampCell &c : stamp.cells) c.rotation = (uint8_t)((c.rotation + 1) % 4);
-      (journal ? then_on : then_off).push_back(time_of([&] {
-        area_fill(stamp, all);
-        history_begin(HISTORY_ROTATION, 1, 1, 0);
-        turn_tile(tile_at(1, 1));
-        history_end();
-      }));
-      journal_flush();
-    }
-  }
+  };
+  std::vector<double> fill_off, fill_on, then_off, then_on;
+  time_fills(false, fill_off, fill_on);
+  time_fills(true, then_off, then_on);
   printf("whole-map fill and a tile edit straight after: %.0f ms without the journal, %.0f ms with it (%.2f x)\n",
          1000 * median(then_off), 1000 * median(then_on), median(then_on) / median(then_off));
   note_target("fill and an edit straight after, journal / without", median(then_on) / median(then_off), 2.0,

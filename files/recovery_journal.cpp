@@ -728,11 +728,11 @@ JournalStamp journal_stamp_of(const char *path) {
   return s;
 }
 
-std::string journal_time_text(const JournalFound &found) {
-  char when[32] = "";
+std::string journal_time_text(const JournalFound &found, const char *format) {
+  char when[64] = "";
   const time_t last = (time_t)found.last_time;
   struct tm local;
-  if (localtime_r(&last, &local)) strftime(when, sizeof(when), "%Y-%m-%d %H:%M", &local);
+  if (localtime_r(&last, &local)) strftime(when, sizeof(when), format, &local);
   return when;
 }
 

@@ -40,7 +40,7 @@ struct JournalFound {
 };
 
 // When its last step was made, local time: "2026-12-09 14:32".
-std::string journal_time_text(const JournalFound &found);
+std::string journal_time_text(const JournalFound &found, const char *format = "%Y-%m-%d %H:%M");
 
 // The journals' folder ("" when neither XDG_STATE_HOME nor HOME is set).
 std::string journal_folder();

@@ -8,6 +8,7 @@
 #include "app/startup.h"
 #include "core/terrain_model.h"
 #include "tests/unit/dialog_answers.h"
+#include "inspect/terrain_check.h"
 #include "tests/unit/harness.h"
 
 namespace {
@@ -298,6 +299,34 @@ TEST_F(OpenTerrain, DerivedNamesThatDoNotFitNameNoFile) {
 // check's words: sizes against the header, the texture files by name (five,
 // then a count), areas off the terrain, heights over 9999, the system's
 // reason for a file that is not there.
+// Targets on water and off the terrain: the check names them; an opening
+// in the window shows no box for them (a note in the strip says how many).
+TEST_F(OpenTerrain, TargetsOnWaterAreNamedByTheCheckOnly) {
+  write_terrain();
+  write_text(dir.file("Desert_DATA.ini"), "[Texture001]\nFilename=sand.bmp\n[Texture002]\nFilename=sand.bmp\nHasWater=1\n");
+  write_text(dir.file("Desert_TARGETS.ini"), "[TargetArea001]\nName=Coast\nPosition=1000,1000\nAlignment=F\n"
+                                             "Target[001].Type=Hangar\nTarget[001].Offset=0,0\n"
+                                             "Target[002].Type=Jetty\nTarget[002].Offset=2000,0\n"
+                                             "Target[003].Type=Buoy\nTarget[003].Offset=0,-5000\n");
+  strcpy(terrain_paths.tfd_path, dir.file("Desert.TFD").c_str());
+  std::vector<std::string> lines;
+  const CheckOutput output = {[](void *c, const char *t) { ((std::vector<std::string> *)c)->push_back(t); }, nullptr,
+                              &lines};
+  int count = 0;
+  check_terrain(output, &count);
+  std::vector<std::string> about;
+  for (const std::string &line : lines)
+    if (line.find("Coast") != std::string::npos) about.push_back(line.substr(line.find(": ") + 2));
+  EXPECT_EQ((std::vector<std::string>{
+                "target area 1 (Coast), target 2 (Jetty): at 3000, 1000 metres it stands on water (tile 1, 0, texture 2)",
+                "target area 1 (Coast), target 3 (Buoy): at 1000, -4000 metres it lies off the terrain"}),
+            about);
+  reset_program_state();
+  strcpy(terrain_paths.tfd_path, dir.file("Desert.TFD").c_str());
+  open(0);
+  EXPECT_TRUE(boxes.empty());
+}
+
 TEST_F(OpenTerrain, OneBoxPerFileInTheCheckWords) {
   struct Case {
     std::function<void(TempDir &)> damage;
@@ -318,15 +347,6 @@ TEST_F(OpenTerrain, OneBoxPerFileInTheCheckWords) {
       {[](TempDir &d) { write_text(d.file("Desert_TARGETS.ini"), "[TargetArea001]\nName=Far\nPosition=9000,1000\n"
                                                               "Alignment=F\nTarget[001].Type=Hangar\nTarget[001].Offset=0,0\n"); },
        {"target area 1 (Far): position 9000, 1000 lies outside the terrain (0..8000, 0..6000 metres)"}},
-      {[](TempDir &d) {
-         write_text(d.file("Desert_DATA.ini"), "[Texture001]\nFilename=sand.bmp\n[Texture002]\nFilename=sand.bmp\nHasWater=1\n");
-         write_text(d.file("Desert_TARGETS.ini"), "[TargetArea001]\nName=Coast\nPosition=1000,1000\nAlignment=F\n"
-                                                  "Target[001].Type=Hangar\nTarget[001].Offset=0,0\n"
-                                                  "Target[002].Type=Jetty\nTarget[002].Offset=2000,0\n"
-                                                  "Target[003].Type=Buoy\nTarget[003].Offset=0,-5000\n");
-       },
-       {"target area 1 (Coast), target 2 (Jetty): at 3000, 1000 metres it stands on water (tile 1, 0, texture 2)",
-        "target area 1 (Coast), target 3 (Buoy): at 1000, -4000 metres it lies off the terrain"}},
       {[](TempDir &d) {
          std::string text = "[Texture001]\nFilename=sand.bmp\n[Texture002]\nFilename=sand.bmp\n";
          for (int t = 3; t <= 9; t++) text += "[Texture00" + std::to_string(t) + "]\nFilename=lost" + std::to_string(t) + ".bmp\n";
