@@ -52,8 +52,7 @@ void collect(void *context, const char *file, const char *what) {
 void show_subject(int subject, const char *message, const char *path, const char *detail) {
   Problems problems;
   problems.named = path;
-  // A note (targets on water) goes to the strip.
-  CheckOutput output = {nullptr, [](void *, const char *text) { note_in_strip(text); }, &problems};
+  CheckOutput output = {nullptr, nullptr, &problems};
   output.problem = collect;
   output.system_reasons = 1;
   check_opened_subject(subject, output);

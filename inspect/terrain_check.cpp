@@ -400,9 +400,9 @@ void check_target_sections(Checker &c, const char *path, const char *text, long 
 // by name, then how many there are.
 enum { TARGET_GROUND_NAMED = 10 };
 void check_target_ground(Checker &c, const char *path) {
-  // At an opening in the window they are no fault that needs a box: a note
-  // says how many, and the check names them.
-  const bool counted_only = c.output->problem != nullptr;
+  // At an opening in the window they are no fault that needs a box: the
+  // check names them.
+  if (c.output->problem != nullptr) return;
   const long long east = (long long)tile_map.tiles_x * TILE_METRES, north = (long long)tile_map.tiles_y * TILE_METRES;
   int wet = 0, off = 0;
   for (int n = 1; n <= targets.area_count && n < MAX_AREAS; n++) {
@@ -414,7 +414,7 @@ void check_target_ground(Checker &c, const char *path) {
       const double de = (double)a.pos_x + round_to_int(std::clamp((double)target.offset_x, -1e9, 1e9));
       const double dn = (double)a.pos_y + round_to_int(std::clamp((double)target.offset_y, -1e9, 1e9));
       if (!(de >= 0 && de < (double)east && dn >= 0 && dn < (double)north)) {
-        if (off++ < TARGET_GROUND_NAMED && !counted_only)
+        if (off++ < TARGET_GROUND_NAMED)
           problem(c, path, "target area %d (%s), target %d (%s): at %.0f, %.0f metres it lies off the terrain", n,
                   a.name, t, target.type, de, dn);
         continue;
@@ -422,15 +422,12 @@ void check_target_ground(Checker &c, const char *path) {
       const int x = (int)(de / TILE_METRES), y = tile_map.tiles_y - 1 - (int)(dn / TILE_METRES);
       const int texture = tile_map.tiles[x][y].texture;
       if (texture < 0 || texture >= MAX_TEXTURES || !texture_table.textures[texture].has_water) continue;
-      if (wet++ < TARGET_GROUND_NAMED && !counted_only)
+      if (wet++ < TARGET_GROUND_NAMED)
         problem(c, path, "target area %d (%s), target %d (%s): at %.0f, %.0f metres it stands on water (tile %d, %d, texture %d)",
                 n, a.name, t, target.type, de, dn, x, tile_map.tiles_y - 1 - y, texture);
     }
   }
-  if (counted_only && (wet || off))
-    note(c, path, "%d %s on water and %d off the terrain; veldkit --check names them", wet,
-         wet == 1 ? "target stands" : "targets stand", off);
-  else if (wet > TARGET_GROUND_NAMED || off > TARGET_GROUND_NAMED)
+  if (wet > TARGET_GROUND_NAMED || off > TARGET_GROUND_NAMED)
     problem(c, path, "%d targets stand on water and %d lie off the terrain", wet, off);
 }
 

@@ -300,7 +300,7 @@ TEST_F(OpenTerrain, DerivedNamesThatDoNotFitNameNoFile) {
 // then a count), areas off the terrain, heights over 9999, the system's
 // reason for a file that is not there.
 // Targets on water and off the terrain: the check names them; an opening
-// in the window shows no box for them (a note in the strip says how many).
+// in the window shows no box for them.
 TEST_F(OpenTerrain, TargetsOnWaterAreNamedByTheCheckOnly) {
   write_terrain();
   write_text(dir.file("Desert_DATA.ini"), "[Texture001]\nFilename=sand.bmp\n[Texture002]\nFilename=sand.bmp\nHasWater=1\n");
