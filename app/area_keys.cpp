@@ -2,11 +2,15 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <string>
 
 #include "app/editing.h"
 #include "core/text_numbers.h"
+#include "edit/edit_history.h"
 #include "edit/height_edits.h"
 #include "edit/land_edits.h"
+#include "edit/target_edits.h"
 #include "program/session.h"
 #include "ui/text_prompt.h"
 
@@ -156,6 +160,56 @@ void toggle_land_mode(KeyCommand &c) {
     c.view->land = current_land(*c.view);
   }
 }
+// E: target mode on and off; it ends paint and land mode.
+void toggle_target_mode(KeyCommand &c) {
+  c.view->left_button = editing_targets(*c.view) ? LEFT_BUTTON_PAN : LEFT_BUTTON_TARGETS;
+  if (!editing_targets(*c.view)) c.view->target_area = c.view->target = 0;
+}
+
+// [ and ] on a selected runway area: its heading by a degree, 10 with Shift.
+void turn_selected_area(KeyCommand &c, int degrees) {
+  std::unique_ptr<TargetChange> change = target_area_turn(c.view->target_area, degrees);
+  if (!change) {
+    key_note(c, c.view->target_area ? "Only a runway area turns." : "Nothing selected.");
+    return;
+  }
+  const int n = c.view->target_area;
+  history_target_step(change.release());
+  snprintf(c.done, sizeof(c.done), "%s heading %d.", target_area_label(n).c_str(), targets.areas[n].targets[1].heading);
+}
+void turn_area_right(KeyCommand &c) { turn_selected_area(c, key_shifts & KB_SHIFT_FLAG ? 10 : 1); }
+void turn_area_left(KeyCommand &c) { turn_selected_area(c, key_shifts & KB_SHIFT_FLAG ? -10 : -1); }
+
+// Delete: the selected target, or the selected area with its targets after
+// a question.
+void delete_selected_target(KeyCommand &c) {
+  const int n = c.view->target_area, t = c.view->target;
+  if (n < 1 || n > targets.area_count) {
+    key_note(c, "Nothing selected.");
+    return;
+  }
+  std::unique_ptr<TargetChange> change;
+  if (t > 0) {
+    change = target_remove(n, t);
+    if (!change) {
+      key_note(c, "An area keeps its last target.");
+      return;
+    }
+  } else {
+    const TargetArea &area = targets.areas[n];
+    const std::string question = "Delete " + target_area_label(n) + " " + area.name + " with its " +
+                                 std::to_string(area.target_count) + (area.target_count == 1 ? " target?" : " targets?");
+    c.redraw = 1;
+    if (alert(question.c_str(), nullptr, nullptr, "&Yes", "&No", 'y', 'n') != 1) return;
+    change = target_area_remove(n);
+  }
+  snprintf(c.done, sizeof(c.done), "Deleted %s.", t > 0 ? ("Target[" + std::to_string(t) + "] of " + target_area_label(n)).c_str()
+                                                       : target_area_label(n).c_str());
+  history_target_step(change.release());
+  c.view->target_area = 0;
+  c.view->target = 0;
+}
+
 void fill_selection_lands(KeyCommand &c) {
   if (!c.view->selected) {
     key_note(c, "Nothing selected.");

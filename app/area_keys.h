@@ -27,6 +27,11 @@ void ramp_heights(KeyCommand &c);
 // P and N: the left button paints, paints lands, or (pressed again) pans.
 void toggle_paint_mode(KeyCommand &c);
 void toggle_land_mode(KeyCommand &c);
+// Target mode: E, [ and ] on a selected runway area, Delete.
+void toggle_target_mode(KeyCommand &c);
+void turn_area_right(KeyCommand &c);
+void turn_area_left(KeyCommand &c);
+void delete_selected_target(KeyCommand &c);
 // Ctrl + F in land mode: every corner point of the selection's tiles gets the current land.
 void fill_selection_lands(KeyCommand &c);
 void grow_brush(KeyCommand &c);

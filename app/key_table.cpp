@@ -362,6 +362,10 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_N, 0},                   0,          WHEN_ALWAYS,              NEED_NOTHING,           toggle_land_mode,      MARKS_NOTHING,    1, 200},
   {{KEY_O, 0},                   0,          WHEN_ALWAYS,              NEED_TILE,              toggle_overview,       MARKS_NOTHING,    1, 200},
   {{KEY_P, 0},                   0,          WHEN_ALWAYS,              NEED_NOTHING,           toggle_paint_mode,     MARKS_NOTHING,    1, 200},
+  {{KEY_E, 0},                   0,          WHEN_TARGETS_ENABLED,     NEED_NOTHING,           toggle_target_mode,    MARKS_NOTHING,    1, 200},
+  {{KEY_CLOSEBRACE, 0},          0,          WHEN_TARGET_MODE,         NEED_NOTHING,           turn_area_right,       MARKS_NOTHING,    1, 100},
+  {{KEY_OPENBRACE, 0},           0,          WHEN_TARGET_MODE,         NEED_NOTHING,           turn_area_left,        MARKS_NOTHING,    1, 100},
+  {{KEY_DEL, 0},                 0,          WHEN_TARGET_MODE,         NEED_NOTHING,           delete_selected_target, MARKS_NOTHING,   1, 200},
   {{KEY_CLOSEBRACE, 0},          0,          WHEN_BRUSH,               NEED_NOTHING,           grow_brush,            MARKS_NOTHING,    1, 100},
   {{KEY_OPENBRACE, 0},           0,          WHEN_BRUSH,               NEED_NOTHING,           shrink_brush,          MARKS_NOTHING,    1, 100},
   {{KEY_Z, 0},         MODIFIER_CTRL_SHIFT, WHEN_ALWAYS,              NEED_NOTHING,           redo,                  MARKS_NOTHING,    1, 0},
@@ -412,6 +416,7 @@ int condition_holds(int condition, const ViewState &v) {
     case WHEN_SELECTION_TILES: return v.selected && v.edit_mode == EDIT_TILES;
     case WHEN_TEXTURE_DISPLAY: return v.edit_mode == EDIT_TILES;
     case WHEN_BRUSH: return brush_in_use(v);
+    case WHEN_TARGET_MODE: return editing_targets(v);
     case WHEN_LANDS: return painting_lands(v);
     case WHEN_SELECTION_HEIGHTS: return v.selected && v.edit_mode == EDIT_HEIGHTS;
     case WHEN_HEIGHT_DISPLAY: return v.edit_mode == EDIT_HEIGHTS;

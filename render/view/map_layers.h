@@ -20,6 +20,8 @@ struct MapGeometry {
   int i0, i1, j0, j1;
   int overlay_mode;   // what the target overlay labels, 0..4
   int height_sample;  // the picked sample of the cursor tile, 0..15
+  // Target mode: its selection drawn highlighted, targets on water ringed red.
+  int target_mode = 0, target_area = 0, target = 0;
 };
 
 struct ViewState;

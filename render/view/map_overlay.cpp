@@ -263,6 +263,38 @@ void draw_area_mark(const MapGeometry &g, const TargetArea &area, int colour, co
 
 }  // namespace
 
+// Whether the target stands on a tile whose texture has water.
+bool on_water(const TargetArea &area, int k) {
+  const double e = (double)area.pos_x + whole_metres(area.targets[k].offset_x);
+  const double n = (double)area.pos_y + whole_metres(area.targets[k].offset_y);
+  if (!(e >= 0 && n >= 0 && e < 2000.0 * map_columns() && n < 2000.0 * map_rows())) return false;
+  const int x = (int)(e / 2000), y = map_rows() - 1 - (int)(n / 2000);
+  const int t = tile_map.tiles[x][y].texture;
+  return t >= 0 && t < MAX_TEXTURES && texture_table.textures[t].has_water;
+}
+
+// Target mode's marks over the overlay: the selection in a double ring,
+// white within black, and each target on water in a red ring.
+void draw_target_mode_marks(const MapGeometry &g) {
+  const int areas = targets.area_count < MAX_AREAS - 1 ? targets.area_count : MAX_AREAS - 1;
+  for (int n = 1; n <= areas && g.zoom <= 4; n++) {
+    const TargetArea &area = targets.areas[n];
+    for (int k = 1; k <= area.target_count && k < MAX_TARGETS; k++) {
+      int x, y;
+      if (target_pixel(g, area, k, &x, &y) == 0 && on_water(area, k)) circle(g.bmp, x, y, 7, display.colour_red);
+    }
+  }
+  if (g.target_area < 1 || g.target_area > areas) return;
+  const TargetArea &area = targets.areas[g.target_area];
+  int x, y;
+  const int hidden = g.target > 0 && g.target <= area.target_count ? target_pixel(g, area, g.target, &x, &y)
+                                                                   : area_pixel(g, area, &x, &y);
+  if (hidden) return;
+  circle(g.bmp, x, y, 10, display.colour_black);
+  circle(g.bmp, x, y, 9, display.colour_white);
+  circle(g.bmp, x, y, 8, display.colour_black);
+}
+
 void draw_target_overlay(const MapGeometry &g) {
   const int areas = targets.area_count < MAX_AREAS - 1 ? targets.area_count : MAX_AREAS - 1;
   const LabelPlan plan = plan_labels(g, areas);
@@ -279,6 +311,37 @@ void draw_target_overlay(const MapGeometry &g) {
     }
     draw_area_mark(g, area, colour, plan.area_box[(size_t)n]);
   }
+  if (g.target_mode) draw_target_mode_marks(g);
+}
+
+int pick_target_mark(const ViewState &view, int px, int py, int *picked_area, int *picked_target) {
+  const MapGeometry g = view_geometry(display.back_buffer, view);
+  const int areas = targets.area_count < MAX_AREAS - 1 ? targets.area_count : MAX_AREAS - 1;
+  long long best = 8 * 8 + 1;
+  int best_kind = 2;
+  *picked_area = *picked_target = 0;
+  auto consider = [&](int x, int y, int n, int k) {
+    const long long d = (long long)(x - px) * (x - px) + (long long)(y - py) * (y - py);
+    const int kind = k > 0 ? 0 : 1;  // a target before an area as near
+    if (d > best || (d == best && kind >= best_kind)) return;
+    best = d, best_kind = kind, *picked_area = n, *picked_target = k;
+  };
+  for (int n = 1; n <= areas; n++) {
+    const TargetArea &area = targets.areas[n];
+    int x, y;
+    // Targets are drawn from zoom level 4 in: only those can be picked.
+    for (int k = 1; g.zoom <= 4 && k <= area.target_count && k < MAX_TARGETS; k++)
+      if (target_pixel(g, area, k, &x, &y) == 0) consider(x, y, n, k);
+    if (area_pixel(g, area, &x, &y) == 0) consider(x, y, n, 0);
+  }
+  return *picked_area > 0;
+}
+
+void pixel_metres(const ViewState &view, int px, int py, double *east, double *north) {
+  const MapGeometry g = view_geometry(display.back_buffer, view);
+  // The inverse of project().
+  *east = 2000.0 * g.X0 + 2000.0 * px / g.S;
+  *north = 2000.0 * (tile_map.tiles_y - g.Y0) - 2000.0 * py / g.S;
 }
 
 void draw_height_numbers(const MapGeometry &g, int cursor_x, int cursor_y) {

@@ -69,6 +69,9 @@ MapGeometry view_geometry(BITMAP *bmp, const ViewState &view) {
   g.j1 = clamp_int((long long)ty - g.Y0, 0, g.cells_y);
   g.overlay_mode = view.overlay_mode;
   g.height_sample = view.height_sample;
+  g.target_mode = editing_targets(view);
+  g.target_area = view.target_area;
+  g.target = view.target;
   return g;
 }
 
