@@ -12,6 +12,7 @@
 #include "edit/land_edits.h"
 #include "edit/target_edits.h"
 #include "program/session.h"
+#include "ui/display.h"
 #include "ui/text_prompt.h"
 
 namespace {
@@ -208,6 +209,82 @@ void delete_selected_target(KeyCommand &c) {
   history_target_step(change.release());
   c.view->target_area = 0;
   c.view->target = 0;
+}
+
+// Return: the selected area's name again, the current one in the field.
+void rename_selected_area(KeyCommand &c) {
+  const int n = c.view->target_area;
+  if (n < 1 || n > targets.area_count) {
+    key_note(c, "Nothing selected.");
+    return;
+  }
+  char name[NAME_SIZE];
+  snprintf(name, sizeof(name), "%s", targets.areas[n].name);
+  c.redraw = 1;
+  if (!ask_text_again("Area name:", name, sizeof(name)) || !name[0]) return;
+  std::unique_ptr<TargetChange> change = target_area_rename(n, name);
+  if (!change) return;
+  history_target_step(change.release());
+  snprintf(c.done, sizeof(c.done), "%s", target_selection_text(n, 0).c_str());
+}
+
+// Shift + Return: the selected area's side.
+void switch_selected_side(KeyCommand &c) {
+  const int n = c.view->target_area;
+  std::unique_ptr<TargetChange> change = target_area_switch_side(n);
+  if (!change) {
+    key_note(c, "Nothing selected.");
+    return;
+  }
+  history_target_step(change.release());
+  snprintf(c.done, sizeof(c.done), "%s", target_selection_text(n, 0).c_str());
+}
+
+// Where the pointer is, in metres; false off the map view.
+static bool pointer_metres(const ViewState &view, double *east, double *north) {
+  if (mouse_x < 0 || mouse_y < 0 || mouse_x >= display.screen_width || mouse_y >= display.status_y) return false;
+  pixel_metres(view, mouse_x, mouse_y, east, north);
+  return true;
+}
+
+// Insert: a target of the selected area at the pointer, of a type asked for.
+void add_target_here(KeyCommand &c) {
+  const int n = c.view->target_area;
+  double east, north;
+  if (n < 1 || n > targets.area_count || !pointer_metres(*c.view, &east, &north)) {
+    key_note(c, n < 1 ? "Nothing selected." : "The pointer is off the map.");
+    return;
+  }
+  char type[NAME_SIZE] = "";
+  c.redraw = 1;
+  if (!ask_text("Target type:", type, sizeof(type)) || !type[0]) return;
+  const TargetArea &area = targets.areas[n];
+  std::unique_ptr<TargetChange> change = target_add(n, type, east - area.pos_x, north - area.pos_y);
+  if (!change) return;
+  history_target_step(change.release());
+  c.view->target_area = n;
+  c.view->target = targets.areas[n].target_count;
+  snprintf(c.done, sizeof(c.done), "%s", target_selection_text(n, c.view->target).c_str());
+}
+
+// Ctrl + Insert: an area at the pointer: its name, its side, its first target.
+void add_area_here(KeyCommand &c) {
+  double east, north;
+  if (!pointer_metres(*c.view, &east, &north)) {
+    key_note(c, "The pointer is off the map.");
+    return;
+  }
+  char name[NAME_SIZE] = "", type[NAME_SIZE] = "";
+  c.redraw = 1;
+  if (!ask_text("Area name:", name, sizeof(name)) || !name[0]) return;
+  const int side = alert("Friendly or enemy?", name, nullptr, "&Friendly", "&Enemy", 'f', 'e');
+  if (!ask_text("Target type:", type, sizeof(type)) || !type[0]) return;
+  std::unique_ptr<TargetChange> change = target_area_add(name, side == 2, east, north, type);
+  if (!change) return;
+  history_target_step(change.release());
+  c.view->target_area = targets.area_count;
+  c.view->target = 0;
+  snprintf(c.done, sizeof(c.done), "%s", target_selection_text(c.view->target_area, 0).c_str());
 }
 
 void fill_selection_lands(KeyCommand &c) {

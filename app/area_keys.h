@@ -32,6 +32,10 @@ void toggle_target_mode(KeyCommand &c);
 void turn_area_right(KeyCommand &c);
 void turn_area_left(KeyCommand &c);
 void delete_selected_target(KeyCommand &c);
+void rename_selected_area(KeyCommand &c);
+void switch_selected_side(KeyCommand &c);
+void add_target_here(KeyCommand &c);
+void add_area_here(KeyCommand &c);
 // Ctrl + F in land mode: every corner point of the selection's tiles gets the current land.
 void fill_selection_lands(KeyCommand &c);
 void grow_brush(KeyCommand &c);
