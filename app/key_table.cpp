@@ -367,7 +367,6 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_OPENBRACE, 0},           0,          WHEN_TARGET_MODE,         NEED_NOTHING,           turn_area_left,        MARKS_NOTHING,    1, 100},
   {{KEY_DEL, 0},                 0,          WHEN_TARGET_MODE,         NEED_NOTHING,           delete_selected_target, MARKS_NOTHING,   1, 200},
   {{KEY_ENTER, 0},               KEY_LSHIFT, WHEN_TARGET_MODE,         NEED_NOTHING,           switch_selected_side,  MARKS_NOTHING,    1, 200},
-  {{KEY_ENTER, 0},               KEY_RSHIFT, WHEN_TARGET_MODE,         NEED_NOTHING,           switch_selected_side,  MARKS_NOTHING,    1, 200},
   {{KEY_ENTER, 0},               0,          WHEN_TARGET_MODE,         NEED_NOTHING,           rename_selected_area,  MARKS_NOTHING,    1, 200},
   {{KEY_INSERT, 0},    MODIFIER_CTRL,       WHEN_TARGET_MODE,         NEED_NOTHING,           add_area_here,         MARKS_NOTHING,    1, 200},
   {{KEY_INSERT, 0},              0,          WHEN_TARGET_MODE,         NEED_NOTHING,           add_target_here,       MARKS_NOTHING,    1, 200},
