@@ -916,6 +916,55 @@ TEST_F(MouseOnTheMap, RulerLineGoesWithCtrl) {
   EXPECT_TRUE(map_as_frame());
 }
 
+// Target mode: a click selects the mark under the pointer (the target
+// before its area when both are there), a click on nothing clears, and a
+// drag on the selection moves it as one step that undo takes back.
+TEST_F(MouseOnTheMap, TargetModeSelectsAndDragsMarks) {
+  session.enable_targets = 1;
+  targets.area_count = 1;
+  TargetArea &area = targets.areas[1];
+  area = TargetArea();
+  snprintf(area.name, sizeof(area.name), "Depot");
+  area.pos_x = 9000, area.pos_y = 7000;  // the middle of tile 4, 3
+  area.target_count = 1;
+  snprintf(area.targets[1].type, sizeof(area.targets[1].type), "Hangar");
+  area.targets[1].offset_y = area.targets[1].file_offset_y = 500;
+  history_clear();
+  view.zoom_level = 2;  // 64 pixels a tile: the cursor tile's cell starts at (384, 256)
+  view.cursor_x = 4;
+  view.cursor_y = 3;
+  view.left_button = LEFT_BUTTON_TARGETS;
+  main_loop_pass();
+  const struct {
+    int x, y, area, target;
+  } clicks[] = {{416, 288, 1, 0}, {417, 272, 1, 1}, {600, 100, 0, 0}, {416, 289, 1, 0}};
+  for (const auto &c : clicks) {
+    record_mouse_event(MOUSE_LEFT_DOWN, c.x, c.y);
+    record_mouse_event(MOUSE_LEFT_UP, c.x, c.y);
+    main_loop_pass();
+    EXPECT_EQ(c.area, view.target_area) << c.x << "," << c.y;
+    EXPECT_EQ(c.target, view.target) << c.x << "," << c.y;
+  }
+  // Two tiles east, dragged on the selected area: its target goes with it.
+  record_mouse_event(MOUSE_LEFT_DOWN, 416, 288);
+  mouse_b = 1, mouse_x = 416, mouse_y = 288;
+  main_loop_pass();
+  mouse_x = 416 + 128;
+  main_loop_pass();
+  record_mouse_event(MOUSE_LEFT_UP, 416 + 128, 288);
+  mouse_b = 0;
+  main_loop_pass();
+  EXPECT_EQ(13000.0f, targets.areas[1].pos_x);
+  EXPECT_EQ(7000.0f, targets.areas[1].pos_y);
+  EXPECT_EQ(500.0f, targets.areas[1].targets[1].file_offset_y);
+  EXPECT_EQ(1, history_undo_count());
+  int x, y;
+  char text[HISTORY_TEXT_SIZE];
+  ASSERT_EQ(0, history_undo(&x, &y, text, sizeof(text)));
+  EXPECT_STREQ("move of TargetArea001", text);
+  EXPECT_EQ(9000.0f, targets.areas[1].pos_x);
+}
+
 TEST_F(MouseOnTheMap, AShortClickMovesTheCursor) {
   view.zoom_level = 2;  // 64 pixels a tile: the cursor tile's cell starts at (384, 256)
   view.cursor_x = 4;
