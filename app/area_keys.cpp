@@ -165,6 +165,8 @@ void toggle_land_mode(KeyCommand &c) {
 void toggle_target_mode(KeyCommand &c) {
   c.view->left_button = editing_targets(*c.view) ? LEFT_BUTTON_PAN : LEFT_BUTTON_TARGETS;
   if (!editing_targets(*c.view)) c.view->target_area = c.view->target = 0;
+  // The marks must show to be picked.
+  if (editing_targets(*c.view) && c.view->overlay_mode == 0) c.view->overlay_mode = 1;
 }
 
 // [ and ] on a selected runway area: its heading by a degree, 10 with Shift.

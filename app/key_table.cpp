@@ -119,6 +119,13 @@ void toggle_height_step(KeyCommand &) {
 // The areas loaded so far are dropped first; a file that cannot be read
 // leaves none, and so does no file, which is no fault of the terrain.
 void reload_target_areas(KeyCommand &c) {
+  // Edits of the areas are asked about first: reading them again drops them.
+  if (targets_unsaved()) {
+    c.redraw = 1;
+    if (!target_changes_settled("before reading them again?")) return;
+  }
+  history_forget_targets();
+  c.view->target_area = c.view->target = 0;
   targets.area_count = 0;
   targets.target_total = 0;
   const char *path = terrain_paths.targets_ini_path;

@@ -347,4 +347,33 @@ TEST(TargetEdits, LandWhereDrawnUndoExactlyAndSave) {
   }
 }
 
+// Reading the areas again drops their steps, kept or undone, and only
+// theirs: the tile steps around them still undo in order.
+TEST(TargetEdits, ForgettingTheTargetsKeepsTheOtherSteps) {
+  reset_program_state();
+  tile_map.tiles_x = tile_map.tiles_y = 4;
+  const std::string text = "[TargetArea001]\nName=A\nPosition=100,100\nTarget[001].Type=Hangar\n";
+  targets.area_count = targets.target_total = 0;
+  ASSERT_EQ(RESULT_OK, read_target_text_into(targets, text.data(), (long)text.size(), nullptr));
+  history_clear();
+  for (int k = 0; k < 3; k++) {
+    history_begin(HISTORY_TEXTURE, k, 0, 0);
+    tile_at(k, 0).texture = (int16_t)(10 + k);
+    history_end();
+    ASSERT_EQ(1, history_target_step(target_area_move(1, 1000.0 * (k + 1), 0).release()));
+  }
+  int x, y;
+  char text_of_step[HISTORY_TEXT_SIZE];
+  ASSERT_EQ(0, history_undo(&x, &y, text_of_step, sizeof(text_of_step)));  // a target step, now undone
+  history_forget_targets();
+  EXPECT_FALSE(history_map_changed(HISTORY_TARGET_FILE));
+  EXPECT_EQ(3, history_undo_count());
+  EXPECT_EQ(0, history_redo_count());
+  for (int k = 2; k >= 0; k--) {
+    ASSERT_EQ(0, history_undo(&x, &y, text_of_step, sizeof(text_of_step)));
+    EXPECT_EQ(0, tile_at(k, 0).texture) << k;
+  }
+  EXPECT_EQ(2000.0f, targets.areas[1].pos_x);  // as the last kept move left it
+}
+
 }  // namespace
