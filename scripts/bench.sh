@@ -49,6 +49,14 @@ fi
 if [ "${1:-}" = "--heights" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --heights "$root/bench-data"
 fi
+# --target-drag: only target mode's frames of dragging an area of 511 targets.
+if [ "${1:-}" = "--target-drag" ]; then
+  exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --target-drag "$root/bench-data"
+fi
+# --target-save: only saving the largest target file after one move.
+if [ "${1:-}" = "--target-save" ]; then
+  exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --target-save "$root/bench-data"
+fi
 # --journal: only the recovery journal's costs on the full terrain.
 if [ "${1:-}" = "--journal" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --journal "$root/bench-data"
