@@ -97,7 +97,6 @@ class Writer {
 
   void read_lines();
   std::string line_with_value(int line, const std::string &value) const;
-  std::string renamed(int line, long at, const std::string &digits) const;
   void set_value(int line, const std::string &value);
   void set_key(int line, long digits_at, int n, const std::string *value);
   void add_after(int line, const std::string &lines);
@@ -369,14 +368,11 @@ std::string Writer::edited_section(int n, const TargetArea &area, const TargetAr
 }
 
 std::string Writer::new_section(int n, const TargetArea &area, bool after_blank, bool more_follow) {
+  // The lines only for their ends and spacing: the section goes to the tail.
   areas_.assign(MAX_AREAS, FileArea());
   read_lines();
-  const std::vector<Line> kept_lines = lines_;
-  lines_.clear();
-  edits_.clear();
   tail_.clear();
   new_area(n, area, -1);
-  lines_ = kept_lines;
   return (after_blank ? "" : eol_) + tail_ + (more_follow ? eol_ : "");
 }
 

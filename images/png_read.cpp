@@ -99,13 +99,22 @@ static int png_decode_rows(PngJob *job, const PixelRows &taker) {
   return 0;
 }
 
+// The reader over a PNG in memory, its signature checked and passed; false
+// when it is no PNG or the library has no reader for it (job.info may
+// still be null: the caller's decode then fails).
+static bool start_png_job(const unsigned char *data, long size, PngJob *job) {
+  *job = PngJob{data, (size_t)size, 8, nullptr, nullptr, {0, 0, nullptr}, nullptr};
+  if (size < 8 || png_sig_cmp(data, 0, 8) != 0) return false;
+  job->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, png_fail, png_quiet);
+  if (!job->png) return false;
+  job->info = png_create_info_struct(job->png);
+  png_set_sig_bytes(job->png, 8);
+  return true;
+}
+
 int read_png_rows(const unsigned char *data, long size, const PixelRows &taker) {
-  if (size < 8 || png_sig_cmp(data, 0, 8) != 0) return 1;
-  PngJob job = {data, (size_t)size, 8, nullptr, nullptr, {0, 0, nullptr}, nullptr};
-  job.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, png_fail, png_quiet);
-  if (!job.png) return 1;
-  job.info = png_create_info_struct(job.png);
-  png_set_sig_bytes(job.png, 8);
+  PngJob job;
+  if (!start_png_job(data, size, &job)) return 1;
   const int result = !job.info ? 1 : png_decode_rows(&job, taker);
   png_destroy_read_struct(&job.png, job.info ? &job.info : nullptr, nullptr);
   free_image_pixels(&job.pixels);
@@ -122,12 +131,8 @@ int read_png_rows(const unsigned char *data, long size, const PixelRows &taker) 
 
 int read_png_pixels(const unsigned char *data, long size, ImagePixels *out) {
   *out = ImagePixels{0, 0, nullptr};
-  if (size < 8 || png_sig_cmp(data, 0, 8) != 0) return 1;
-  PngJob job = {data, (size_t)size, 8, nullptr, nullptr, {0, 0, nullptr}, nullptr};
-  job.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, png_fail, png_quiet);
-  if (!job.png) return 1;
-  job.info = png_create_info_struct(job.png);
-  png_set_sig_bytes(job.png, 8);
+  PngJob job;
+  if (!start_png_job(data, size, &job)) return 1;
   const int failed = !job.info || png_decode(&job);
   png_destroy_read_struct(&job.png, job.info ? &job.info : nullptr, nullptr);
   free(job.rows);
