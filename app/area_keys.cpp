@@ -1,7 +1,10 @@
 #include "app/area_keys.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -13,6 +16,7 @@
 #include "edit/target_edits.h"
 #include "program/session.h"
 #include "ui/display.h"
+#include "ui/narrowing_list.h"
 #include "ui/text_prompt.h"
 
 namespace {
@@ -249,6 +253,63 @@ static bool pointer_metres(const ViewState &view, double *east, double *north) {
   return true;
 }
 
+static std::string lower_text(const char *text) {
+  std::string lower;
+  for (const char *p = text; *p; p++) lower += (char)tolower((unsigned char)*p);
+  return lower;
+}
+
+std::vector<TargetType> target_types_in_use() {
+  std::map<std::string, TargetType> by_lower;  // one row per type whatever its case, as first written
+  for (int n = 1; n <= targets.area_count && n < MAX_AREAS; n++)
+    for (int t = 1; t <= targets.areas[n].target_count && t < MAX_TARGETS; t++) {
+      TargetType &row = by_lower[lower_text(targets.areas[n].targets[t].type)];
+      if (!row.count++) row.name = targets.areas[n].targets[t].type;
+    }
+  std::vector<TargetType> types;
+  for (auto &entry : by_lower)
+    if (!entry.first.empty()) types.push_back(entry.second);
+  return types;
+}
+
+void filter_target_types(const std::vector<TargetType> &types, const char *typed, std::vector<int> *shown) {
+  shown->clear();
+  const std::string want = lower_text(typed);
+  bool exact = false;
+  for (size_t k = 0; k < types.size(); k++) {
+    const std::string name = lower_text(types[k].name.c_str());
+    if (name.find(want) == std::string::npos) continue;
+    shown->push_back((int)k);
+    exact = exact || name == want;
+  }
+  if (!want.empty() && !exact) shown->push_back((int)types.size());
+}
+
+// The type of a new target: one the file uses, or a new word typed.
+static bool ask_target_type(char *type, int size) {
+  const std::vector<TargetType> types = target_types_in_use();
+  char typed[NAME_SIZE] = "";
+  std::string current;  // what is typed now, for the new type's row
+  const NarrowingList list = {
+      "Target type:", "Type: ", 360, 260,
+      [&](const char *text, std::vector<int> *shown) {
+        current = text;
+        filter_target_types(types, text, shown);
+      },
+      [&](int k) {
+        char line[NAME_SIZE + 40];
+        if (k < (int)types.size())
+          snprintf(line, sizeof(line), "%-32.32s %6d", types[(size_t)k].name.c_str(), types[(size_t)k].count);
+        else
+          snprintf(line, sizeof(line), "%-32.32s (new)", current.c_str());
+        return std::string(line);
+      }};
+  const int chosen = choose_narrowed(list, typed, sizeof(typed));
+  if (chosen < 0) return false;
+  snprintf(type, (size_t)size, "%s", chosen < (int)types.size() ? types[(size_t)chosen].name.c_str() : typed);
+  return type[0] != 0;
+}
+
 // Insert: a target of the selected area at the pointer, of a type asked for.
 void add_target_here(KeyCommand &c) {
   const int n = c.view->target_area;
@@ -259,7 +320,7 @@ void add_target_here(KeyCommand &c) {
   }
   char type[NAME_SIZE] = "";
   c.redraw = 1;
-  if (!ask_text("Target type:", type, sizeof(type)) || !type[0]) return;
+  if (!ask_target_type(type, sizeof(type))) return;
   const TargetArea &area = targets.areas[n];
   std::unique_ptr<TargetChange> change = target_add(n, type, east - area.pos_x, north - area.pos_y);
   if (!change) return;
@@ -280,7 +341,7 @@ void add_area_here(KeyCommand &c) {
   c.redraw = 1;
   if (!ask_text("Area name:", name, sizeof(name)) || !name[0]) return;
   const int side = alert("Friendly or enemy?", name, nullptr, "&Friendly", "&Enemy", 'f', 'e');
-  if (!ask_text("Target type:", type, sizeof(type)) || !type[0]) return;
+  if (!ask_target_type(type, sizeof(type))) return;
   std::unique_ptr<TargetChange> change = target_area_add(name, side == 2, east, north, type);
   if (!change) return;
   history_target_step(change.release());

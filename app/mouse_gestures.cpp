@@ -129,16 +129,20 @@ void note_lands(const LandResult &result) {
 // whole move.
 std::unique_ptr<TargetArea> dragged;
 
-// The selected area or target moved so that its mark lies under (mx, my);
-// keep: the move's change goes to the history.
+// The selected area or target moved by the pointer's way from the press to
+// (mx, my), so that a mark grabbed off its centre does not jump; keep: the
+// move's change goes to the history.
 int move_target_to(const ViewState &view, int mx, int my, bool keep) {
   if (!dragged || view.target_area < 1 || view.target_area > targets.area_count) return 0;
   const int n = view.target_area, t = view.target;
-  double east, north;
+  double east, north, press_east, press_north;
   pixel_metres(view, mx, my, &east, &north);
+  pixel_metres(view, gesture.press_x, gesture.press_y, &press_east, &press_north);
+  const double de = east - press_east, dn = north - press_north;
   targets.areas[n] = *dragged;
   std::unique_ptr<TargetChange> change =
-      t > 0 ? target_move(n, t, east - dragged->pos_x, north - dragged->pos_y) : target_area_move(n, east, north);
+      t > 0 ? target_move(n, t, dragged->targets[t].offset_x + de, dragged->targets[t].offset_y + dn)
+            : target_area_move(n, dragged->pos_x + de, dragged->pos_y + dn);
   if (keep && change) {
     history_target_step(change.release());
     note_in_strip(target_selection_text(n, t).c_str());

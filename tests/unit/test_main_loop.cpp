@@ -945,13 +945,15 @@ TEST_F(MouseOnTheMap, TargetModeSelectsAndDragsMarks) {
     EXPECT_EQ(c.area, view.target_area) << c.x << "," << c.y;
     EXPECT_EQ(c.target, view.target) << c.x << "," << c.y;
   }
-  // Two tiles east, dragged on the selected area: its target goes with it.
-  record_mouse_event(MOUSE_LEFT_DOWN, 416, 288);
-  mouse_b = 1, mouse_x = 416, mouse_y = 288;
+  // Two tiles east, dragged on the selected area from beside its mark's
+  // middle: it moves by the pointer's way, without a jump, and its target
+  // goes with it.
+  record_mouse_event(MOUSE_LEFT_DOWN, 419, 290);
+  mouse_b = 1, mouse_x = 419, mouse_y = 290;
   main_loop_pass();
-  mouse_x = 416 + 128;
+  mouse_x = 419 + 128;
   main_loop_pass();
-  record_mouse_event(MOUSE_LEFT_UP, 416 + 128, 288);
+  record_mouse_event(MOUSE_LEFT_UP, 419 + 128, 290);
   mouse_b = 0;
   main_loop_pass();
   EXPECT_EQ(13000.0f, targets.areas[1].pos_x);
