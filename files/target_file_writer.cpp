@@ -33,6 +33,7 @@ struct FileArea {
   int header = NO_LINE, last = NO_LINE;
   int name = NO_LINE, position = NO_LINE, alignment = NO_LINE;
   int last_key = NO_LINE, last_target = NO_LINE;
+  std::string equals;  // the spacing around "=" of its first key line; empty: none
   std::vector<std::array<int, 3>> target;  // [t][TARGET_KEY_TYPE..HEADING]
 };
 
@@ -41,7 +42,15 @@ struct LineEdit {
   int drop = 0;
   std::string replaced;  // the whole line, its end included; empty: as it is
   std::string after;     // new lines after it, each with its end
+  size_t section_at = std::string::npos;  // where in after a new area's section begins
 };
+
+// A file whose last line has no end keeps it so when lines are added after.
+void keep_last_line_open(const char *text, long size, std::string *out) {
+  if (size <= 0 || text[size - 1] == '\n' || text[size - 1] == '\r' || out->empty() || out->back() != '\n') return;
+  out->pop_back();
+  if (!out->empty() && out->back() == '\r') out->pop_back();
+}
 
 bool same_float(float a, float b) { return memcmp(&a, &b, sizeof(a)) == 0; }
 
@@ -77,7 +86,9 @@ std::string side_text(int enemy, const char *was, long length) {
 
 class Writer {
  public:
-  Writer(const char *text, long size) : text_(text), size_(size) {}
+  // default_equals: the spacing around "=" when the text shows none.
+  Writer(const char *text, long size, const std::string &default_equals = "=")
+      : text_(text), size_(size), equals_(default_equals) {}
 
   std::string run(const TargetSet &was, const TargetSet &now, std::string *why);
   // The text (one area's section) with area old's edits to area (number n).
@@ -85,6 +96,8 @@ class Writer {
   // New area n's section, in the text's line ends and spacing, to follow
   // text that ends in a blank line or not, and to be followed by more or not.
   std::string new_section(int n, const TargetArea &area, bool after_blank, bool more_follow);
+  // The spacing around "=" of the text's first area key line; empty: none.
+  std::string first_spacing();
 
  private:
   const char *text_;
@@ -92,7 +105,9 @@ class Writer {
   std::vector<Line> lines_;
   std::vector<FileArea> areas_;  // by the file's numbers, 0 unused
   std::vector<LineEdit> edits_;
-  std::string eol_ = "\n", equals_ = "=";
+  std::string eol_ = "\n";
+  std::string equals_;   // the file's: its first area key line's
+  std::string spacing_;  // of the lines being made: those of the section they go in
   std::string tail_;  // after the last line
 
   void read_lines();
@@ -100,10 +115,13 @@ class Writer {
   void set_value(int line, const std::string &value);
   void set_key(int line, long digits_at, int n, const std::string *value);
   void add_after(int line, const std::string &lines);
-  std::string key_line(const std::string &key, const std::string &value) const { return key + equals_ + value + eol_; }
+  std::string key_line(const std::string &key, const std::string &value) const { return key + spacing_ + value + eol_; }
+  const std::string &spacing_of(int m) const {
+    return m > 0 && m < (int)areas_.size() && !areas_[(size_t)m].equals.empty() ? areas_[(size_t)m].equals : equals_;
+  }
   std::string target_lines(int t, const Target &target, int with_heading) const;
   void edit_area(int n, const TargetArea &area, const TargetArea &old);
-  void new_area(int n, const TargetArea &area, int after_line);
+  void new_area(int n, const TargetArea &area, int after_line, const std::string &spacing);
   std::string assemble() const;
 };
 
@@ -129,16 +147,14 @@ void Writer::read_lines() {
       continue;
     }
     if (!current) continue;
-    // The file's own spacing around "=", from the first key line of an area
-    // that has one.
-    if (!spacing_found && entry.value > entry.name + entry.name_length) {
-      const long from = entry.name + entry.name_length;
-      if (memchr(text_ + from, '=', (size_t)(entry.value - from))) {
-        equals_.assign(text_ + from, (size_t)(entry.value - from));
-        spacing_found = true;
-      }
-    }
+    // The spacing around "=" of each area's first key line that has one,
+    // and the file's from its first.
     FileArea &a = areas_[(size_t)current];
+    if (a.equals.empty() && entry.value > entry.name + entry.name_length) {
+      const long from = entry.name + entry.name_length;
+      if (memchr(text_ + from, '=', (size_t)(entry.value - from))) a.equals.assign(text_ + from, (size_t)(entry.value - from));
+      if (!spacing_found && !a.equals.empty()) equals_ = a.equals, spacing_found = true;
+    }
     a.last = a.last_key = i;
     int t = 0;
     const int key = target_key_of(text_, entry, &t);
@@ -220,6 +236,7 @@ int runway_heading_counts(const TargetArea &area) { return strncmp(area.targets[
 void Writer::edit_area(int n, const TargetArea &area, const TargetArea &old) {
   const int m = area.file_number;
   const FileArea &f = areas_[(size_t)m];
+  spacing_ = spacing_of(m);
   if (n != m) set_key(f.header, lines_[(size_t)f.header].entry.name + 11, n, nullptr);
   const Line *position = f.position != NO_LINE ? &lines_[(size_t)f.position] : nullptr;
   if (strcmp(area.name, old.name) != 0) set_value(f.name, area.name);
@@ -300,15 +317,16 @@ void Writer::edit_area(int n, const TargetArea &area, const TargetArea &old) {
   if (!added.empty()) add_after(f.last_target != NO_LINE ? f.last_target : f.last_key, added);
 }
 
-void Writer::new_area(int n, const TargetArea &area, int after_line) {
+void Writer::new_area(int n, const TargetArea &area, int after_line, const std::string &spacing) {
+  spacing_ = spacing;
   std::string s;
-  // Blank lines between sections, as the file has them: before a section
-  // unless one is there, and after it when the file goes on.
+  // A blank line after it when the file goes on; the one before it is
+  // made with the text (see assemble).
   const bool at_end = after_line < 0 || after_line + 1 >= (int)lines_.size();
-  const std::string &before = after_line >= 0 ? edits_[(size_t)after_line].after : tail_;
-  const bool blank_before = after_line >= 0 && lines_[(size_t)after_line].entry.name_length == 0 &&
-                            lines_[(size_t)after_line].end == lines_[(size_t)after_line].start;
-  if (at_end ? !before.empty() || (after_line >= 0 && !blank_before) : before.empty() && !blank_before) s += eol_;
+  if (after_line >= 0 && edits_[(size_t)after_line].section_at == std::string::npos)
+    edits_[(size_t)after_line].section_at = edits_[(size_t)after_line].after.size();
+  else if (after_line >= 0 && at_end)
+    s += eol_;  // after the new section before it, which ends without a blank line
   s += "[TargetArea" + digits3(n) + "]" + eol_;
   s += key_line("Name", area.name);
   s += key_line("Position", pair_text(area.pos_x, area.pos_y, " "));
@@ -332,9 +350,15 @@ std::string Writer::assemble() const {
         out += e.replaced;
     }
     if (!e.after.empty()) {
-      // A last line without its end gets one before what follows it.
+      // A last line without its end gets one before what follows it, and
+      // new sections a blank line before them unless the text has one.
       if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += eol_;
-      out += e.after;
+      const size_t at = std::min(e.section_at, e.after.size());
+      out.append(e.after, 0, at);
+      const std::string blank = eol_ + eol_;
+      if (at < e.after.size() && (out.size() < blank.size() || out.compare(out.size() - blank.size(), blank.size(), blank) != 0))
+        out += eol_;
+      out.append(e.after, at, std::string::npos);
     }
   }
   if (!tail_.empty()) {
@@ -367,12 +391,21 @@ std::string Writer::edited_section(int n, const TargetArea &area, const TargetAr
   return assemble();
 }
 
+std::string Writer::first_spacing() {
+  areas_.assign(MAX_AREAS, FileArea());
+  equals_.clear();
+  read_lines();
+  return equals_;
+}
+
 std::string Writer::new_section(int n, const TargetArea &area, bool after_blank, bool more_follow) {
   // The lines only for their ends and spacing: the section goes to the tail.
   areas_.assign(MAX_AREAS, FileArea());
   read_lines();
   tail_.clear();
-  new_area(n, area, -1);
+  int m = 1;
+  while (m + 1 < MAX_AREAS && areas_[(size_t)m].header == NO_LINE) m++;
+  new_area(n, area, -1, spacing_of(m));
   return (after_blank ? "" : eol_) + tail_ + (more_follow ? eol_ : "");
 }
 
@@ -394,15 +427,20 @@ std::string Writer::run(const TargetSet &was, const TargetSet &now, std::string 
       for (int i = f.header; i <= f.last; i++) edits_[(size_t)i].drop = 1;
   }
   if (last_area_line == NO_LINE && !lines_.empty()) last_area_line = (int)lines_.size() - 1;
+  // New areas take the spacing of the section they follow.
+  std::string spacing_after = equals_;
+  for (int m = 1; m < MAX_AREAS && m <= was.area_count; m++)
+    if (areas_[(size_t)m].header != NO_LINE && areas_[(size_t)m].last == last_area_line) spacing_after = spacing_of(m);
   for (int n = 1; n <= now.area_count; n++) {
     const TargetArea &area = now.areas[n];
     const int m = area.file_number;
     if (m > 0 && m < MAX_AREAS && kept[(size_t)m] == n)
       edit_area(n, area, was.areas[m]);
     else
-      new_area(n, area, last_area_line);
+      new_area(n, area, last_area_line, spacing_after);
   }
   std::string out = assemble();
+  keep_last_line_open(text_, size_, &out);
   // What the reader makes of it must be what the areas are.
   // Not zeroed: 13 MB a save; the reader sets every field it is asked about.
   std::unique_ptr<TargetSet> check(new TargetSet);
@@ -498,6 +536,13 @@ bool target_text_quickly(const char *text, long size, const TargetSet &file, con
     if (kept[(size_t)m]) return false;           // an old copy put back beside its successor
     kept[(size_t)m] = n;
   }
+  // The file's spacing around "=": its first area section's that has one.
+  std::string spacing;
+  for (size_t i = 0; i < headers.size() && spacing.empty(); i++)
+    if (headers[i].area)
+      spacing = Writer(text + start[(size_t)headers[i].area], end[(size_t)headers[i].area] - start[(size_t)headers[i].area])
+                    .first_spacing();
+  if (spacing.empty()) spacing = "=";
   std::vector<Replacement> edits;
   std::vector<char> check((size_t)now.area_count + 2, 0);
   for (int m = 1; m <= file.area_count; m++) {
@@ -507,7 +552,7 @@ bool target_text_quickly(const char *text, long size, const TargetSet &file, con
       continue;
     }
     if (n == m && same_as_file(now.areas[n], file.areas[m])) continue;
-    Writer section(text + start[(size_t)m], end[(size_t)m] - start[(size_t)m]);
+    Writer section(text + start[(size_t)m], end[(size_t)m] - start[(size_t)m], spacing);
     edits.push_back({start[(size_t)m], end[(size_t)m], section.edited_section(n, now.areas[n], file.areas[m])});
     check[(size_t)n] = 1;
   }
@@ -515,23 +560,21 @@ bool target_text_quickly(const char *text, long size, const TargetSet &file, con
   // numbered after every area the file held.
   int last_kept = 0;
   for (int m = 1; m <= file.area_count; m++) last_kept = std::max(last_kept, kept[(size_t)m]);
-  // (A last line without its end gets one first.)
-  std::string added = last_end > 0 && text[last_end - 1] != '\n' ? "\n" : "";
-  bool blank = last_end >= 2 && text[last_end - 1] == '\n' && text[last_end - 2] == '\n';
+  // Their line ends and spacing are those of the section they follow.
+  int last = 1;
+  for (int k = 1; k <= file.area_count; k++)
+    if (end[(size_t)k] == last_end) last = k;
+  std::string added;
   for (int n = 1; n <= now.area_count; n++) {
     const int m = now.areas[n].file_number;
     if (m >= 1 && m <= file.area_count && kept[(size_t)m] == n) continue;
     if (n <= last_kept || file.area_count < 1) return false;
-    // The line ends and spacing of the first area's section in the file.
-    int first = 1;
-    for (int k = 1; k <= file.area_count; k++)
-      if (start[(size_t)k] < start[(size_t)first]) first = k;
-    Writer sample(text + start[(size_t)first], end[(size_t)first] - start[(size_t)first]);
-    added += sample.new_section(n, now.areas[n], blank, false);
-    blank = false;
+    Writer sample(text + start[(size_t)last], end[(size_t)last] - start[(size_t)last], spacing);
+    added += sample.new_section(n, now.areas[n], added.empty(), false);
     check[(size_t)n] = 1;
   }
-  if (added.size() > 1) {
+  const bool adding = !added.empty();
+  if (adding) {
     if (last_end < size) added += "\n";
     edits.push_back({last_end, last_end, added});
   }
@@ -542,12 +585,20 @@ bool target_text_quickly(const char *text, long size, const TargetSet &file, con
   std::string result;
   result.reserve((size_t)size + 4096);
   long at = 0;
-  for (const Replacement &r : edits) {
+  for (Replacement &r : edits) {
     result.append(text + at, (size_t)(r.from - at));
+    if (adding && r.from == last_end && r.to == last_end) {
+      // New sections: after what the file now has there, a last line
+      // without its end given one, a blank line unless one is there.
+      std::string before = result.size() && result.back() != '\n' ? "\n" : "";
+      if (!(result.size() >= 2 && result.compare(result.size() - 2, 2, "\n\n") == 0)) before += "\n";
+      r.with.insert(0, before);
+    }
     result += r.with;
     at = r.to;
   }
   result.append(text + at, (size_t)(size - at));
+  keep_last_line_open(text, size, &result);
   // Read back every area whose window saw a change: an edited one, one
   // whose window start moved against its text, one whose window covers an
   // edit; and the one after the last, which must not be read.

@@ -22,12 +22,13 @@ struct Sets {
 };
 
 // A random file: areas with comments, unknown keys and blank lines among
-// their keys, odd spacing, CR LF or LF, maybe no final line end; each
+// their keys, odd spacing that may differ between sections, CR LF or LF,
+// maybe no final line end; each
 // remark line holds a token of its own, so that it can be found afterwards.
 std::string random_file(std::mt19937 &rng, int areas, std::vector<std::string> *remarks) {
   auto pick = [&](int n) { return (int)(rng() % (unsigned)n); };
   const std::string eol = pick(2) ? "\r\n" : "\n";
-  const std::string eq = pick(3) == 0 ? " = " : "=";
+  std::string eq = pick(3) == 0 ? " = " : "=";
   std::string text;
   auto remark = [&](const std::string &kind) {
     const std::string line = (kind == "key" ? "Unknown" + std::to_string(remarks->size()) + eq + "kept"
@@ -38,6 +39,7 @@ std::string random_file(std::mt19937 &rng, int areas, std::vector<std::string> *
   remark("comment");
   if (pick(2)) text += "[Other]" + eol + "Key" + eq + "1" + eol + eol;
   for (int n = 1; n <= areas; n++) {
+    if (pick(4) == 0) eq = eq == "=" ? " = " : "=";
     char header[32];
     snprintf(header, sizeof(header), pick(4) ? "[TargetArea%03d]" : "[targetarea%03d]", n);
     text += header + eol;
@@ -243,6 +245,16 @@ TEST(TargetWriter, EditsReadBackExactlyAndKeepEveryOtherLine) {
       EXPECT_NE(std::string::npos, text.find(remarks[0])) << context;  // before every area: never goes
       for (size_t i = 0; i < text.size(); i++)
         ASSERT_EQ(crlf, text[i] == '\n' ? i > 0 && text[i - 1] == '\r' : crlf) << context;
+      // A file whose last line has no end ends so after lines are added,
+      // unless its last lines went and one of its own ends it.
+      if (before.back() != '\n' && text.back() == '\n') {
+        const size_t from = text.rfind('\n', text.size() - 2);
+        const std::string last = text.substr(from == std::string::npos ? 0 : from + 1);
+        EXPECT_NE(std::string::npos, ("\n" + before).find("\n" + last)) << context;
+      }
+      if (before.back() == '\n') {
+        EXPECT_EQ('\n', text.back()) << context;
+      }
       number_as_saved(now);
       copy_areas(*sets.file, now);
     }
