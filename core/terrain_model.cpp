@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "core/land_table.h"
+#include "core/text_numbers.h"
 #include "core/work_threads.h"
 
 TileMap tile_map;
@@ -162,6 +163,22 @@ static float clamp_to_float(double value) {
   if (value > FLT_MAX) return FLT_MAX;
   if (value < -FLT_MAX) return -FLT_MAX;
   return (float)value;
+}
+
+int target_ground(const TargetArea &area, int t, double *east, double *north) {
+  // Far values (and NaN) brought to a distance that rounds within int.
+  auto whole = [](float value) {
+    double v = value;
+    if (!(v > -1e9)) v = -1e9;
+    return (double)round_to_int(v > 1e9 ? 1e9 : v);
+  };
+  const double e = (double)area.pos_x + whole(area.targets[t].offset_x);
+  const double n = (double)area.pos_y + whole(area.targets[t].offset_y);
+  *east = e, *north = n;
+  if (!(e >= 0 && n >= 0 && e < 2000.0 * map_columns() && n < 2000.0 * map_rows())) return TARGET_OFF_TERRAIN;
+  const int texture = tile_map.tiles[(int)(e / 2000)][map_rows() - 1 - (int)(n / 2000)].texture;
+  return texture >= 0 && texture < MAX_TEXTURES && texture_table.textures[texture].has_water ? TARGET_ON_WATER
+                                                                                            : TARGET_ON_LAND;
 }
 
 void turn_area_targets(TargetArea &area) {

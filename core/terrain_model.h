@@ -111,6 +111,12 @@ struct TargetArea {
 // there are others), else the file offsets themselves.
 void turn_area_targets(TargetArea &area);
 
+// Where target t stands as drawn (the area's position plus its drawn offset
+// in whole metres, given in *east and *north): on land, on a tile whose
+// texture has water, or off the terrain.
+enum TargetGround { TARGET_ON_LAND, TARGET_ON_WATER, TARGET_OFF_TERRAIN };
+int target_ground(const TargetArea &area, int t, double *east, double *north);
+
 // The areas read from the target file: 1..area_count are in use.
 struct TargetSet {
   TargetArea areas[MAX_AREAS];

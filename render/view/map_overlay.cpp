@@ -263,14 +263,9 @@ void draw_area_mark(const MapGeometry &g, const TargetArea &area, int colour, co
 
 }  // namespace
 
-// Whether the target stands on a tile whose texture has water.
 bool on_water(const TargetArea &area, int k) {
-  const double e = (double)area.pos_x + whole_metres(area.targets[k].offset_x);
-  const double n = (double)area.pos_y + whole_metres(area.targets[k].offset_y);
-  if (!(e >= 0 && n >= 0 && e < 2000.0 * map_columns() && n < 2000.0 * map_rows())) return false;
-  const int x = (int)(e / 2000), y = map_rows() - 1 - (int)(n / 2000);
-  const int t = tile_map.tiles[x][y].texture;
-  return t >= 0 && t < MAX_TEXTURES && texture_table.textures[t].has_water;
+  double e, n;
+  return target_ground(area, k, &e, &n) == TARGET_ON_WATER;
 }
 
 // Target mode's marks over the overlay: the selection in a double ring,

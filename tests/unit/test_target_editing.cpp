@@ -13,6 +13,7 @@
 #include "edit/target_edits.h"
 #include "files/target_areas.h"
 #include "files/target_file_writer.h"
+#include "inspect/terrain_check.h"
 #include "tests/unit/harness.h"
 
 namespace {
@@ -386,6 +387,45 @@ TEST(TargetEdits, ForgettingTheTargetsKeepsTheOtherSteps) {
     EXPECT_EQ(0, tile_at(k, 0).texture) << k;
   }
   EXPECT_EQ(2000.0f, targets.areas[1].pos_x);  // as the last kept move left it
+}
+
+// Targets on water as the opening counts them: where they are drawn (a
+// runway's heading turns the others), bridges and their area's targets left
+// out, targets off the terrain not counted as wet.
+TEST(TargetGround, OpeningCountsTargetsOnWaterButNotBridges) {
+  reset_program_state();
+  tile_map.tiles_x = 4, tile_map.tiles_y = 4;
+  for (int x = 0; x < 4; x++)
+    for (int y = 0; y < 4; y++) tile_at(x, y).texture = x == 3 ? 2 : 1;  // the east column is sea
+  texture_table.textures[2].has_water = 1;
+  const struct {
+    const char *types[2];
+    float x, y;        // the area's position
+    float offset_x;    // the second target's file offset east
+    int heading;       // of the first target
+    int wet;
+  } cases[] = {
+      {{"Hangar", "Gun"}, 1000, 1000, 0, 0, 0},           // both on land
+      {{"Hangar", "Gun"}, 1000, 1000, 6000, 0, 1},        // the gun out at sea
+      {{"Runway1", "Gun"}, 7000, 1000, 0, 0, 2},          // both at sea
+      {{"Runway1", "Gun"}, 5000, 1000, 2000, 0, 1},       // the gun east, at sea
+      {{"Runway1", "Gun"}, 5000, 1000, 2000, 180, 0},     // turned west, on land
+      {{"Road Bridge", "Gun"}, 7000, 1000, 0, 0, 0},      // a bridge and its guard
+      {{"Hangar", "Gun"}, 7000, 1000, 5000, 0, 1},        // the gun off the terrain
+  };
+  for (const auto &c : cases) {
+    targets.area_count = 1;
+    TargetArea &a = targets.areas[1];
+    a = TargetArea();
+    a.pos_x = c.x, a.pos_y = c.y;
+    a.target_count = 2;
+    for (int t = 1; t <= 2; t++) snprintf(a.targets[t].type, NAME_SIZE, "%s", c.types[t - 1]);
+    a.targets[1].heading = c.heading;
+    a.targets[2].file_offset_x = c.offset_x;
+    a.runway_number = strncmp(c.types[0], "Runway", 6) == 0 ? 1 : -1;
+    turn_area_targets(a);
+    EXPECT_EQ(c.wet, targets_on_water_to_tell()) << c.types[0] << " at " << c.x << " offset " << c.offset_x;
+  }
 }
 
 }  // namespace
