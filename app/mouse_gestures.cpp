@@ -150,9 +150,11 @@ int move_target_to(const ViewState &view, int mx, int my, bool keep) {
   return 1;
 }
 
-void end_target_drag(const ViewState &view, int mx, int my) {
+// view: the one whose map layers were kept; at: the one the pointer was on.
+void end_target_drag(ViewState &view, const ViewState &at, int mx, int my) {
   gesture.state = GESTURE_IDLE;
-  if (gesture.moved) move_target_to(view, mx, my, true);
+  view.map_layers_kept = 0;
+  if (gesture.moved) move_target_to(at, mx, my, true);
   dragged.reset();
 }
 
@@ -164,6 +166,7 @@ int target_press(ViewState &view, const ViewState &drawn, const MouseEvent &e) {
   if (area > 0 && area == view.target_area && target == view.target) {
     dragged.reset(new TargetArea(targets.areas[area]));
     gesture.state = GESTURE_MOVING_TARGET;
+    view.map_layers_kept = 1;
     gesture.press_x = gesture.seen_x = e.x, gesture.press_y = gesture.seen_y = e.y;
     gesture.moved = 0;
     return 1;
@@ -240,7 +243,7 @@ int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int c
       gesture.state = GESTURE_IDLE;
       return 1;
     case GESTURE_MOVING_TARGET * 4 + MOUSE_LEFT_UP:
-      end_target_drag(drawn, e.x, e.y);
+      end_target_drag(view, drawn, e.x, e.y);
       return 1;
     case GESTURE_PAINTING_LANDS * 4 + MOUSE_LEFT_UP:
       paint_to(drawn, e.x, e.y);
@@ -307,7 +310,7 @@ int run_mouse_gestures(ViewState &view, int mx, int my, int ctrl) {
       redraw |= move_target_to(view, mx, my, false);
     }
   } else if (gesture.state == GESTURE_MOVING_TARGET) {
-    end_target_drag(view, gesture.seen_x, gesture.seen_y);
+    end_target_drag(view, view, gesture.seen_x, gesture.seen_y);
     redraw = 1;
   } else if (gesture.state == GESTURE_PANNING && (mouse_b & 1)) {
     gesture.seen_x = mx, gesture.seen_y = my;
@@ -336,7 +339,7 @@ void zoom_about(ViewState &view, int zoom, int mx, int my) {
 }
 
 void finish_mouse_gestures() {
-  if (gesture.state == GESTURE_MOVING_TARGET) end_target_drag(view, gesture.seen_x, gesture.seen_y);
+  if (gesture.state == GESTURE_MOVING_TARGET) end_target_drag(view, view, gesture.seen_x, gesture.seen_y);
   if (gesture.state == GESTURE_PAINTING) stroke_end();
   if (gesture.state == GESTURE_PAINTING_LANDS) note_lands(land_stroke_end());
   gesture.state = GESTURE_IDLE;

@@ -1,5 +1,6 @@
 #include "core/terrain_model.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
@@ -185,15 +186,21 @@ void turn_area_targets(TargetArea &area) {
   const bool turned = area.target_count > 1 && area.runway_number >= 0 && area.targets[1].heading != 0;
   const double a = -area.targets[1].heading * 0.01745329;
   const double c = cos(a), s = sin(a);
+  float reach = 0;
   for (int t = 1; t <= area.target_count && t < MAX_TARGETS; t++) {
     Target &target = area.targets[t];
     const double x = target.file_offset_x, y = target.file_offset_y;
     if (!turned || t == 1) {
       target.offset_x = target.file_offset_x;
       target.offset_y = target.file_offset_y;
-      continue;
+    } else {
+      target.offset_x = clamp_to_float(x * c - y * s);
+      target.offset_y = clamp_to_float(x * s + y * c);
     }
-    target.offset_x = clamp_to_float(x * c - y * s);
-    target.offset_y = clamp_to_float(x * s + y * c);
+    // NaN stays: no view passes over such an area.
+    const float far = std::max(std::fabs(target.offset_x), std::fabs(target.offset_y));
+    reach = std::isnan(far) || std::isnan(reach) ? NAN : std::max(reach, far);
   }
+  area.reach = reach;
+  area.reach_known = 1;
 }

@@ -104,6 +104,11 @@ struct TargetArea {
   int32_t runway_number;
   Target targets[MAX_TARGETS];
   int32_t file_number;  // as the target's
+  // The farthest drawn offset east or north, as turn_area_targets last
+  // found it (reach_known 0: not found), so that a view can pass over an
+  // area whose targets all lie outside it.
+  float reach;
+  int32_t reach_known;
 };
 
 // The offsets targets 2.. are drawn at: their file offsets turned clockwise

@@ -41,6 +41,9 @@ struct ViewState {
   // Target mode's selection: an area (target 0) or one of its targets; area 0 for none.
   int target_area = 0;
   int target = 0;
+  // While marks are dragged the map under them does not change: its layers
+  // as first drawn are put back on each frame rather than drawn again.
+  int map_layers_kept = 0;
 };
 
 // Paints the view into bmp above the status strip, to the area's edges
