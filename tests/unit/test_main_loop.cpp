@@ -21,6 +21,7 @@
 #include "edit/edit_history.h"
 #include "edit/land_grid.h"
 #include "files/land_file.h"
+#include "render/view/map_view.h"
 #include "render/view/ruler.h"
 #include "tests/unit/dialog_answers.h"
 #include "tests/unit/harness.h"
@@ -921,7 +922,16 @@ TEST_F(MouseOnTheMap, RulerLineGoesWithCtrl) {
 // drag on the selection moves it as one step that undo takes back.
 TEST_F(MouseOnTheMap, TargetModeSelectsAndDragsMarks) {
   session.enable_targets = 1;
-  targets.area_count = 1;
+  // A second area, near the first: drawn with the map while the first is dragged.
+  targets.area_count = 2;
+  TargetArea &other = targets.areas[2];
+  other = TargetArea();
+  snprintf(other.name, sizeof(other.name), "Radar");
+  other.pos_x = 13000, other.pos_y = 3000;
+  other.enemy = 1;
+  other.target_count = 2;
+  other.targets[2].file_offset_x = -1500;
+  turn_area_targets(other);
   TargetArea &area = targets.areas[1];
   area = TargetArea();
   snprintf(area.name, sizeof(area.name), "Depot");
@@ -953,6 +963,20 @@ TEST_F(MouseOnTheMap, TargetModeSelectsAndDragsMarks) {
   main_loop_pass();
   mouse_x = 419 + 128;
   main_loop_pass();
+  // The frame of the drag, its map and other area kept from the press, is
+  // the picture a whole drawing gives.
+  {
+    BITMAP *whole = create_bitmap(display.back_buffer->w, display.back_buffer->h);
+    ViewState fresh = view;
+    fresh.map_layers_kept = 0;
+    ASSERT_TRUE(view.map_layers_kept);
+    draw_map_view(whole, fresh, 1);
+    int differing = 0;
+    for (int y = 0; y < display.status_y; y++)
+      for (int x = 0; x < whole->w; x++) differing += getpixel(whole, x, y) != getpixel(display.back_buffer, x, y);
+    destroy_bitmap(whole);
+    EXPECT_EQ(0, differing);
+  }
   record_mouse_event(MOUSE_LEFT_UP, 419 + 128, 290);
   mouse_b = 0;
   main_loop_pass();
@@ -965,6 +989,7 @@ TEST_F(MouseOnTheMap, TargetModeSelectsAndDragsMarks) {
   ASSERT_EQ(0, history_undo(&x, &y, text, sizeof(text)));
   EXPECT_STREQ("move of TargetArea001", text);
   EXPECT_EQ(9000.0f, targets.areas[1].pos_x);
+  EXPECT_FALSE(view.map_layers_kept);
 }
 
 TEST_F(MouseOnTheMap, AShortClickMovesTheCursor) {
