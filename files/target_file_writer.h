@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "core/file_stamp.h"
 
@@ -39,10 +40,15 @@ bool target_text_quickly(const char *text, long size, const TargetSet &file_area
 enum { TARGET_FILE_CHANGED = 40 };
 int save_target_file(const char *path, FileStamp *stamp, TargetSet &now, std::string *why, int overwrite = 0);
 
-// The areas as the file holds them, kept for the next save's quick way:
-// the reader keeps them at every reading, a save after writing; forgotten
-// with the terrain.
-void remember_target_file(const TargetSet &areas);
+// The file as read, kept for the next save's quick way: the areas it holds
+// (text[0..size), size > 0), where its sections are (from the reader's
+// window starts, read_target_text_into's) and its stamp then. The reader
+// keeps them at every reading, a save after writing; a save takes the
+// quick way from them alone, reading only the changed sections, while the
+// file on disk is still the one the stamp describes. Forgotten at the
+// next reading.
+void remember_target_file(const TargetSet &areas, const char *text, long size, const std::vector<long> &window_starts,
+                          const FileStamp &stamp);
 void forget_target_file();
 
 // A number as the file holds it: whole metres when whole, else the
