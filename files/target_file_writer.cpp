@@ -640,6 +640,7 @@ struct KeptFile {
   FileStamp stamp;
 };
 std::unique_ptr<KeptFile> kept;
+int quick_saves;
 
 void copy_areas(TargetSet &to, const TargetSet &from) {
   to.area_count = from.area_count;
@@ -707,7 +708,7 @@ int save_quickly(const char *path, FileStamp *stamp, TargetSet &now, std::string
   if (fd < 0) return -1;
   QuickSave plan;
   int result = -1;
-  if (file_stamp_matches(&kept->stamp, path, &st) &&
+  if (file_stamp_matches(&kept->stamp, path, &st) && kept->lines.size == (long)st.st_size &&
       plan_quick_save(kept->areas, kept->lines, old_text_in_file(fd), now, &plan)) {
     result = write_target_file(
         path, [&](SafeFile &file) { return write_patched_file(file.fd, fd, plan.patch); }, stamp, why);
@@ -723,6 +724,7 @@ int save_quickly(const char *path, FileStamp *stamp, TargetSet &now, std::string
   kept->areas.target_total = now.target_total;
   kept->lines = std::move(plan.after);
   kept->stamp = *stamp;
+  quick_saves++;
   return RESULT_OK;
 }
 
@@ -734,6 +736,8 @@ void remember_target_file(const TargetSet &areas, const char *text, long size, c
 }
 
 void forget_target_file() { kept.reset(); }
+
+int target_saves_taken_quickly() { return quick_saves; }
 
 std::string target_number_text(float value) {
   if (std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 1e15f) {

@@ -51,6 +51,10 @@ void remember_target_file(const TargetSet &areas, const char *text, long size, c
                           const FileStamp &stamp);
 void forget_target_file();
 
+// How many saves took the quick way from the kept file since the program
+// started: the benchmark and the tests tell the two ways apart by it.
+int target_saves_taken_quickly();
+
 // A number as the file holds it: whole metres when whole, else the
 // shortest form that reads back as the same value.
 std::string target_number_text(float value);

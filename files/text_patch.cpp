@@ -160,11 +160,11 @@ bool patched_bracket_lines(const TextPatch &patch, const std::vector<long> &old_
   };
   size_t next = 0;
   // An unchanged range old[from..to), moved by shift: its lines whose line
-  // feed is in it too (or that begin the text).
+  // feed is in it too, or that begin the new text as they began the old.
   auto keep = [&](long from, long to, long shift) {
     for (; next < old_lines.size() && old_lines[next] < to; next++) {
       const long q = old_lines[next];
-      if (q >= from && (q - 1 >= from || q == 0)) add(q + shift, (int)next);
+      if (q >= from && (q - 1 >= from || q + shift == 0)) add(q + shift, (int)next);
     }
   };
   long old_at = 0, shift = 0;
