@@ -33,7 +33,9 @@ bool target_text_quickly(const char *text, long size, const TargetSet &file_area
 // Writes the areas into the file at path as a save does (a new file renamed
 // over the old one), from the file as it is on disk, refused when stamp
 // says another program changed it since it was read, unless overwrite:
-// then what it holds now is compared with the areas. RESULT_OK (stamp then
+// then what it holds now is compared with the areas. While the file is the
+// one last read or saved, only the changed areas' sections are read from it
+// and the rest is copied by the system; else it is read whole. RESULT_OK (stamp then
 // records the new file; every area's and target's file_number is its
 // number), TARGET_FILE_CHANGED, or RESULT_CANNOT_WRITE with *why the
 // sentence to show.
