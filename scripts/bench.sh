@@ -65,6 +65,11 @@ fi
 if [ "${1:-}" = "--redraw" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --redraw "$root/bench-data"
 fi
+# --target-save: only a save of a target file of 511 areas of 511 targets
+# after one area moved, against cp of the file.
+if [ "${1:-}" = "--target-save" ]; then
+  exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --target-save "$root/bench-data"
+fi
 # --navigation: only the overview and drags on the full terrain.
 if [ "${1:-}" = "--navigation" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --navigation "$root/bench-data"

@@ -263,6 +263,49 @@ TEST(TargetWriter, EditsReadBackExactlyAndKeepEveryOtherLine) {
   EXPECT_GT(quick_saves, 100);  // most files have line feeds alone
 }
 
+// Saves one after another into a file on disk, as the window makes them:
+// the quick way works from what it kept of the file at the reading and at
+// each save (where the sections are, the areas as written), and writes
+// what the whole way writes from the file read again; a file that begins
+// with a section's header, or ends without a line end, included.
+TEST(TargetWriter, SavesFromTheKeptFileWriteWhatTheWholeWayWrites) {
+  TempDir dir;
+  const std::string path = dir.file("T_TARGETS.ini");
+  const int quick_before = target_saves_taken_quickly();
+  int saves = 0;
+  for (unsigned seed = 1; seed <= 40; seed++) {
+    std::mt19937 rng(seed);
+    std::vector<std::string> remarks;
+    std::string text = random_file(rng, 1 + (int)(rng() % 6), &remarks);
+    if (rng() % 2) text.erase(0, text.find('['));
+    write_text(path, text);
+    targets.area_count = targets.target_total = 0;
+    ASSERT_EQ(RESULT_OK, load_target_areas(path.c_str(), nullptr));
+    for (int save = 0; save < 6; save++) {
+      const int edits = 1 + (int)(rng() % 4);
+      for (int e = 0; e < edits; e++) random_edit(rng, targets, 100 * save + e);
+      std::string why;
+      const std::string whole = target_text_after_edits(text.data(), (long)text.size(), targets, &why);
+      const std::string context = "seed " + std::to_string(seed) + " save " + std::to_string(save) + "\n" + text;
+      ASSERT_EQ("", why) << context;
+      ASSERT_EQ(RESULT_OK, save_target_file(path.c_str(), &targets.stamp, targets, &why)) << why << context;
+      const std::vector<unsigned char> written = read_file(path);
+      text.assign(written.begin(), written.end());
+      ASSERT_EQ(whole, text) << context;
+      // Numbered as saved, as the next save takes them.
+      for (int n = 1; n <= targets.area_count; n++) {
+        ASSERT_EQ(n, targets.areas[n].file_number) << context;
+        for (int t = 1; t <= targets.areas[n].target_count; t++)
+          ASSERT_EQ(t, targets.areas[n].targets[t].file_number) << context;
+      }
+      saves++;
+    }
+  }
+  // Half the files have line feeds alone; a few edits the quick way leaves.
+  EXPECT_GT(target_saves_taken_quickly() - quick_before, saves / 3);
+  targets.area_count = targets.target_total = 0;
+}
+
 // A section the reader would not reach is refused with its name, not
 // written: here the first area of a file whose other section outruns the
 // reader's window before it.
