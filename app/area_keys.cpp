@@ -1,13 +1,22 @@
 #include "app/area_keys.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <memory>
+#include <string>
 
 #include "app/editing.h"
 #include "core/text_numbers.h"
+#include "edit/edit_history.h"
 #include "edit/height_edits.h"
 #include "edit/land_edits.h"
+#include "edit/target_edits.h"
 #include "program/session.h"
+#include "ui/display.h"
+#include "ui/narrowing_list.h"
 #include "ui/text_prompt.h"
 
 namespace {
@@ -156,6 +165,191 @@ void toggle_land_mode(KeyCommand &c) {
     c.view->land = current_land(*c.view);
   }
 }
+// E: target mode on and off; it ends paint and land mode.
+void toggle_target_mode(KeyCommand &c) {
+  c.view->left_button = editing_targets(*c.view) ? LEFT_BUTTON_PAN : LEFT_BUTTON_TARGETS;
+  if (!editing_targets(*c.view)) c.view->target_area = c.view->target = 0;
+  // The marks must show to be picked.
+  if (editing_targets(*c.view) && c.view->overlay_mode == 0) c.view->overlay_mode = 1;
+}
+
+// [ and ] on a selected runway area: its heading by a degree, 10 with Shift.
+void turn_selected_area(KeyCommand &c, int degrees) {
+  std::unique_ptr<TargetChange> change = target_area_turn(c.view->target_area, degrees);
+  if (!change) {
+    key_note(c, c.view->target_area ? "Only a runway area turns." : "Nothing selected.");
+    return;
+  }
+  const int n = c.view->target_area;
+  history_target_step(change.release());
+  snprintf(c.done, sizeof(c.done), "%s heading %d.", target_area_label(n).c_str(), targets.areas[n].targets[1].heading);
+}
+void turn_area_right(KeyCommand &c) { turn_selected_area(c, key_shifts & KB_SHIFT_FLAG ? 10 : 1); }
+void turn_area_left(KeyCommand &c) { turn_selected_area(c, key_shifts & KB_SHIFT_FLAG ? -10 : -1); }
+
+// Delete: the selected target, or the selected area with its targets after
+// a question.
+void delete_selected_target(KeyCommand &c) {
+  const int n = c.view->target_area, t = c.view->target;
+  if (n < 1 || n > targets.area_count) {
+    key_note(c, "Nothing selected.");
+    return;
+  }
+  std::unique_ptr<TargetChange> change;
+  if (t > 0) {
+    change = target_remove(n, t);
+    if (!change) {
+      key_note(c, "An area keeps its last target.");
+      return;
+    }
+  } else {
+    const TargetArea &area = targets.areas[n];
+    const std::string question = "Delete " + target_area_label(n) + " " + area.name + " with its " +
+                                 std::to_string(area.target_count) + (area.target_count == 1 ? " target?" : " targets?");
+    c.redraw = 1;
+    if (alert(question.c_str(), nullptr, nullptr, "&Yes", "&No", 'y', 'n') != 1) return;
+    change = target_area_remove(n);
+  }
+  snprintf(c.done, sizeof(c.done), "Deleted %s.", t > 0 ? ("Target[" + std::to_string(t) + "] of " + target_area_label(n)).c_str()
+                                                       : target_area_label(n).c_str());
+  history_target_step(change.release());
+  c.view->target_area = 0;
+  c.view->target = 0;
+}
+
+// Return: the selected area's name again, the current one in the field.
+void rename_selected_area(KeyCommand &c) {
+  const int n = c.view->target_area;
+  if (n < 1 || n > targets.area_count) {
+    key_note(c, "Nothing selected.");
+    return;
+  }
+  char name[NAME_SIZE];
+  snprintf(name, sizeof(name), "%s", targets.areas[n].name);
+  c.redraw = 1;
+  if (!ask_text_again("Area name:", name, sizeof(name)) || !name[0]) return;
+  std::unique_ptr<TargetChange> change = target_area_rename(n, name);
+  if (!change) return;
+  history_target_step(change.release());
+  snprintf(c.done, sizeof(c.done), "%s", target_selection_text(n, 0).c_str());
+}
+
+// Shift + Return: the selected area's side.
+void switch_selected_side(KeyCommand &c) {
+  const int n = c.view->target_area;
+  std::unique_ptr<TargetChange> change = target_area_switch_side(n);
+  if (!change) {
+    key_note(c, "Nothing selected.");
+    return;
+  }
+  history_target_step(change.release());
+  snprintf(c.done, sizeof(c.done), "%s", target_selection_text(n, 0).c_str());
+}
+
+// Where the pointer is, in metres; false off the map view.
+static bool pointer_metres(const ViewState &view, double *east, double *north) {
+  if (mouse_x < 0 || mouse_y < 0 || mouse_x >= display.screen_width || mouse_y >= display.status_y) return false;
+  pixel_metres(view, mouse_x, mouse_y, east, north);
+  return true;
+}
+
+static std::string lower_text(const char *text) {
+  std::string lower;
+  for (const char *p = text; *p; p++) lower += (char)tolower((unsigned char)*p);
+  return lower;
+}
+
+std::vector<TargetType> target_types_in_use() {
+  std::map<std::string, TargetType> by_lower;  // one row per type whatever its case, as first written
+  for (int n = 1; n <= targets.area_count && n < MAX_AREAS; n++)
+    for (int t = 1; t <= targets.areas[n].target_count && t < MAX_TARGETS; t++) {
+      TargetType &row = by_lower[lower_text(targets.areas[n].targets[t].type)];
+      if (!row.count++) row.name = targets.areas[n].targets[t].type;
+    }
+  std::vector<TargetType> types;
+  for (auto &entry : by_lower)
+    if (!entry.first.empty()) types.push_back(entry.second);
+  return types;
+}
+
+void filter_target_types(const std::vector<TargetType> &types, const char *typed, std::vector<int> *shown) {
+  shown->clear();
+  const std::string want = lower_text(typed);
+  bool exact = false;
+  for (size_t k = 0; k < types.size(); k++) {
+    const std::string name = lower_text(types[k].name.c_str());
+    if (name.find(want) == std::string::npos) continue;
+    shown->push_back((int)k);
+    exact = exact || name == want;
+  }
+  if (!want.empty() && !exact) shown->push_back((int)types.size());
+}
+
+// The type of a new target: one the file uses, or a new word typed.
+static bool ask_target_type(char *type, int size) {
+  const std::vector<TargetType> types = target_types_in_use();
+  char typed[NAME_SIZE] = "";
+  std::string current;  // what is typed now, for the new type's row
+  const NarrowingList list = {
+      "Target type:", "Type: ", 360, 260,
+      [&](const char *text, std::vector<int> *shown) {
+        current = text;
+        filter_target_types(types, text, shown);
+      },
+      [&](int k) {
+        char line[NAME_SIZE + 40];
+        if (k < (int)types.size())
+          snprintf(line, sizeof(line), "%-32.32s %6d", types[(size_t)k].name.c_str(), types[(size_t)k].count);
+        else
+          snprintf(line, sizeof(line), "%-32.32s (new)", current.c_str());
+        return std::string(line);
+      }};
+  const int chosen = choose_narrowed(list, typed, sizeof(typed));
+  if (chosen < 0) return false;
+  snprintf(type, (size_t)size, "%s", chosen < (int)types.size() ? types[(size_t)chosen].name.c_str() : typed);
+  return type[0] != 0;
+}
+
+// Insert: a target of the selected area at the pointer, of a type asked for.
+void add_target_here(KeyCommand &c) {
+  const int n = c.view->target_area;
+  double east, north;
+  if (n < 1 || n > targets.area_count || !pointer_metres(*c.view, &east, &north)) {
+    key_note(c, n < 1 ? "Nothing selected." : "The pointer is off the map.");
+    return;
+  }
+  char type[NAME_SIZE] = "";
+  c.redraw = 1;
+  if (!ask_target_type(type, sizeof(type))) return;
+  const TargetArea &area = targets.areas[n];
+  std::unique_ptr<TargetChange> change = target_add(n, type, east - area.pos_x, north - area.pos_y);
+  if (!change) return;
+  history_target_step(change.release());
+  c.view->target_area = n;
+  c.view->target = targets.areas[n].target_count;
+  snprintf(c.done, sizeof(c.done), "%s", target_selection_text(n, c.view->target).c_str());
+}
+
+// Ctrl + Insert: an area at the pointer: its name, its side, its first target.
+void add_area_here(KeyCommand &c) {
+  double east, north;
+  if (!pointer_metres(*c.view, &east, &north)) {
+    key_note(c, "The pointer is off the map.");
+    return;
+  }
+  char name[NAME_SIZE] = "", type[NAME_SIZE] = "";
+  c.redraw = 1;
+  if (!ask_text("Area name:", name, sizeof(name)) || !name[0]) return;
+  const int side = alert("Friendly or enemy?", name, nullptr, "&Friendly", "&Enemy", 'f', 'e');
+  if (!ask_target_type(type, sizeof(type))) return;
+  std::unique_ptr<TargetChange> change = target_area_add(name, side == 2, east, north, type);
+  if (!change) return;
+  history_target_step(change.release());
+  c.view->target_area = targets.area_count;
+  c.view->target = 0;
+  snprintf(c.done, sizeof(c.done), "%s", target_selection_text(c.view->target_area, 0).c_str());
+}
+
 void fill_selection_lands(KeyCommand &c) {
   if (!c.view->selected) {
     key_note(c, "Nothing selected.");

@@ -2,6 +2,9 @@
 // height tools and the brush; each an action of the key table.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "app/key_table.h"
 
 void select_whole_map(KeyCommand &c);
@@ -27,6 +30,27 @@ void ramp_heights(KeyCommand &c);
 // P and N: the left button paints, paints lands, or (pressed again) pans.
 void toggle_paint_mode(KeyCommand &c);
 void toggle_land_mode(KeyCommand &c);
+// Target mode: E, [ and ] on a selected runway area, Delete.
+void toggle_target_mode(KeyCommand &c);
+void turn_area_right(KeyCommand &c);
+void turn_area_left(KeyCommand &c);
+void delete_selected_target(KeyCommand &c);
+void rename_selected_area(KeyCommand &c);
+void switch_selected_side(KeyCommand &c);
+void add_target_here(KeyCommand &c);
+
+// The target types the file uses, one row per type whatever its case (as
+// first written), in alphabetical order, with how many targets have it.
+struct TargetType {
+  std::string name;
+  int count = 0;
+};
+std::vector<TargetType> target_types_in_use();
+// The rows left by what is typed (any case, anywhere in the name); when no
+// type is exactly what is typed, a last row numbered types.size() offers it
+// as a new type.
+void filter_target_types(const std::vector<TargetType> &types, const char *typed, std::vector<int> *shown);
+void add_area_here(KeyCommand &c);
 // Ctrl + F in land mode: every corner point of the selection's tiles gets the current land.
 void fill_selection_lands(KeyCommand &c);
 void grow_brush(KeyCommand &c);

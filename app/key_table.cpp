@@ -119,6 +119,13 @@ void toggle_height_step(KeyCommand &) {
 // The areas loaded so far are dropped first; a file that cannot be read
 // leaves none, and so does no file, which is no fault of the terrain.
 void reload_target_areas(KeyCommand &c) {
+  // Edits of the areas are asked about first: reading them again drops them.
+  if (targets_unsaved()) {
+    c.redraw = 1;
+    if (!target_changes_settled("before reading them again?")) return;
+  }
+  history_forget_targets();
+  c.view->target_area = c.view->target = 0;
   targets.area_count = 0;
   targets.target_total = 0;
   const char *path = terrain_paths.targets_ini_path;
@@ -362,6 +369,14 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_N, 0},                   0,          WHEN_ALWAYS,              NEED_NOTHING,           toggle_land_mode,      MARKS_NOTHING,    1, 200},
   {{KEY_O, 0},                   0,          WHEN_ALWAYS,              NEED_TILE,              toggle_overview,       MARKS_NOTHING,    1, 200},
   {{KEY_P, 0},                   0,          WHEN_ALWAYS,              NEED_NOTHING,           toggle_paint_mode,     MARKS_NOTHING,    1, 200},
+  {{KEY_E, 0},                   0,          WHEN_TARGETS_ENABLED,     NEED_NOTHING,           toggle_target_mode,    MARKS_NOTHING,    1, 200},
+  {{KEY_CLOSEBRACE, 0},          0,          WHEN_TARGET_MODE,         NEED_NOTHING,           turn_area_right,       MARKS_NOTHING,    1, 100},
+  {{KEY_OPENBRACE, 0},           0,          WHEN_TARGET_MODE,         NEED_NOTHING,           turn_area_left,        MARKS_NOTHING,    1, 100},
+  {{KEY_DEL, 0},                 0,          WHEN_TARGET_MODE,         NEED_NOTHING,           delete_selected_target, MARKS_NOTHING,   1, 200},
+  {{KEY_ENTER, 0},               KEY_LSHIFT, WHEN_TARGET_MODE,         NEED_NOTHING,           switch_selected_side,  MARKS_NOTHING,    1, 200},
+  {{KEY_ENTER, 0},               0,          WHEN_TARGET_MODE,         NEED_NOTHING,           rename_selected_area,  MARKS_NOTHING,    1, 200},
+  {{KEY_INSERT, 0},    MODIFIER_CTRL,       WHEN_TARGET_MODE,         NEED_NOTHING,           add_area_here,         MARKS_NOTHING,    1, 200},
+  {{KEY_INSERT, 0},              0,          WHEN_TARGET_MODE,         NEED_NOTHING,           add_target_here,       MARKS_NOTHING,    1, 200},
   {{KEY_CLOSEBRACE, 0},          0,          WHEN_BRUSH,               NEED_NOTHING,           grow_brush,            MARKS_NOTHING,    1, 100},
   {{KEY_OPENBRACE, 0},           0,          WHEN_BRUSH,               NEED_NOTHING,           shrink_brush,          MARKS_NOTHING,    1, 100},
   {{KEY_Z, 0},         MODIFIER_CTRL_SHIFT, WHEN_ALWAYS,              NEED_NOTHING,           redo,                  MARKS_NOTHING,    1, 0},
@@ -412,6 +427,7 @@ int condition_holds(int condition, const ViewState &v) {
     case WHEN_SELECTION_TILES: return v.selected && v.edit_mode == EDIT_TILES;
     case WHEN_TEXTURE_DISPLAY: return v.edit_mode == EDIT_TILES;
     case WHEN_BRUSH: return brush_in_use(v);
+    case WHEN_TARGET_MODE: return editing_targets(v);
     case WHEN_LANDS: return painting_lands(v);
     case WHEN_SELECTION_HEIGHTS: return v.selected && v.edit_mode == EDIT_HEIGHTS;
     case WHEN_HEIGHT_DISPLAY: return v.edit_mode == EDIT_HEIGHTS;

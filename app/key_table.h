@@ -23,6 +23,7 @@ enum KeyCondition {
   WHEN_HEIGHT_DISPLAY,       // height display at any zoom level
   WHEN_HEIGHT_AREA,          // height display with a selection, or at zoom level 4 or closer
   WHEN_OVERVIEW,             // the overview is shown
+  WHEN_TARGET_MODE,          // target mode (E)
 };
 
 // What a row needs to do anything; a row that applies but lacks it ends the

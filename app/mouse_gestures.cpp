@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <memory>
 
 #include "app/key_table.h"
 #include "app/main_loop.h"
@@ -10,6 +11,7 @@
 #include "edit/area_edits.h"
 #include "edit/edit_history.h"
 #include "edit/land_edits.h"
+#include "edit/target_edits.h"
 #include "program/session.h"
 #include "render/view/overview.h"
 #include "ui/display.h"
@@ -122,6 +124,59 @@ void note_lands(const LandResult &result) {
   note_in_strip(result.stepped ? land_result_text(result).c_str() : "Nothing changed.");
 }
 
+// Target mode's drag: the selected area or target as it was at the press,
+// put back before each move so that the drag's end makes one step of the
+// whole move.
+std::unique_ptr<TargetArea> dragged;
+
+// The selected area or target moved by the pointer's way from the press to
+// (mx, my), so that a mark grabbed off its centre does not jump; keep: the
+// move's change goes to the history.
+int move_target_to(const ViewState &view, int mx, int my, bool keep) {
+  if (!dragged || view.target_area < 1 || view.target_area > targets.area_count) return 0;
+  const int n = view.target_area, t = view.target;
+  double east, north, press_east, press_north;
+  pixel_metres(view, mx, my, &east, &north);
+  pixel_metres(view, gesture.press_x, gesture.press_y, &press_east, &press_north);
+  const double de = east - press_east, dn = north - press_north;
+  targets.areas[n] = *dragged;
+  std::unique_ptr<TargetChange> change =
+      t > 0 ? target_move(n, t, dragged->targets[t].offset_x + de, dragged->targets[t].offset_y + dn)
+            : target_area_move(n, dragged->pos_x + de, dragged->pos_y + dn);
+  if (keep && change) {
+    history_target_step(change.release());
+    note_in_strip(target_selection_text(n, t).c_str());
+  }
+  return 1;
+}
+
+// view: the one whose map layers were kept; at: the one the pointer was on.
+void end_target_drag(ViewState &view, const ViewState &at, int mx, int my) {
+  gesture.state = GESTURE_IDLE;
+  view.map_layers_kept = 0;
+  if (gesture.moved) move_target_to(at, mx, my, true);
+  dragged.reset();
+}
+
+// A press in target mode: on the selected mark a drag begins; elsewhere
+// the nearest mark within reach is selected, or nothing.
+int target_press(ViewState &view, const ViewState &drawn, const MouseEvent &e) {
+  int area = 0, target = 0;
+  pick_target_mark(drawn, e.x, e.y, &area, &target);
+  if (area > 0 && area == view.target_area && target == view.target) {
+    dragged.reset(new TargetArea(targets.areas[area]));
+    gesture.state = GESTURE_MOVING_TARGET;
+    view.map_layers_kept = 1;
+    gesture.press_x = gesture.seen_x = e.x, gesture.press_y = gesture.seen_y = e.y;
+    gesture.moved = 0;
+    return 1;
+  }
+  view.target_area = area;
+  view.target = target;
+  note_in_strip(area > 0 ? target_selection_text(area, target).c_str() : "");
+  return 1;
+}
+
 // drawn: the view as the pass found it, the one the user clicked on.
 int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int ctrl) {
   int x, y;
@@ -130,6 +185,7 @@ int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int c
   if (view.overview && gesture.state == GESTURE_IDLE) return overview_click(view, e);
   switch (gesture.state * 4 + e.kind) {
     case GESTURE_IDLE * 4 + MOUSE_LEFT_DOWN:
+      if (editing_targets(view) && in_map_view(e.x, e.y)) return target_press(view, drawn, e);
       if (painting_lands(view) && ctrl) {
         // The flood starts at the clicked tile's north-west point.
         if (on_map) note_lands(land_flood(current_land(view), x, y, view.selected ? &view.selection : nullptr));
@@ -185,6 +241,9 @@ int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int c
       paint_to(drawn, e.x, e.y);
       stroke_end();
       gesture.state = GESTURE_IDLE;
+      return 1;
+    case GESTURE_MOVING_TARGET * 4 + MOUSE_LEFT_UP:
+      end_target_drag(view, drawn, e.x, e.y);
       return 1;
     case GESTURE_PAINTING_LANDS * 4 + MOUSE_LEFT_UP:
       paint_to(drawn, e.x, e.y);
@@ -244,6 +303,15 @@ int run_mouse_gestures(ViewState &view, int mx, int my, int ctrl) {
     redraw |= now.left != before.left || now.top != before.top || now.right != before.right || now.bottom != before.bottom;
   } else if (gesture.state == GESTURE_PAINTING || gesture.state == GESTURE_PAINTING_LANDS) {
     redraw |= paint_to(view, mx, my);
+  } else if (gesture.state == GESTURE_MOVING_TARGET && (mouse_b & 1)) {
+    if (mx != gesture.seen_x || my != gesture.seen_y) {
+      gesture.seen_x = mx, gesture.seen_y = my;
+      gesture.moved = 1;
+      redraw |= move_target_to(view, mx, my, false);
+    }
+  } else if (gesture.state == GESTURE_MOVING_TARGET) {
+    end_target_drag(view, view, gesture.seen_x, gesture.seen_y);
+    redraw = 1;
   } else if (gesture.state == GESTURE_PANNING && (mouse_b & 1)) {
     gesture.seen_x = mx, gesture.seen_y = my;
     redraw |= pan_to(view, mx, my);
@@ -271,6 +339,7 @@ void zoom_about(ViewState &view, int zoom, int mx, int my) {
 }
 
 void finish_mouse_gestures() {
+  if (gesture.state == GESTURE_MOVING_TARGET) end_target_drag(view, view, gesture.seen_x, gesture.seen_y);
   if (gesture.state == GESTURE_PAINTING) stroke_end();
   if (gesture.state == GESTURE_PAINTING_LANDS) note_lands(land_stroke_end());
   gesture.state = GESTURE_IDLE;

@@ -9,7 +9,14 @@
 
 enum MouseEventKind { MOUSE_LEFT_DOWN, MOUSE_LEFT_UP, MOUSE_RIGHT_DOWN, MOUSE_RIGHT_UP };
 
-enum GestureState { GESTURE_IDLE, GESTURE_SELECTING, GESTURE_PAINTING, GESTURE_PANNING, GESTURE_PAINTING_LANDS };
+enum GestureState {
+  GESTURE_IDLE,
+  GESTURE_SELECTING,
+  GESTURE_PAINTING,
+  GESTURE_PANNING,
+  GESTURE_PAINTING_LANDS,
+  GESTURE_MOVING_TARGET,  // target mode: the selected area or target follows the pointer
+};
 
 // Records a button event at a pixel. Called on the library's mouse thread,
 // so that a click shorter than a pass of the loop still counts.

@@ -12,7 +12,7 @@
 #include "core/text_numbers.h"
 #include "ui/dialog_theme.h"
 #include "ui/display.h"
-#include "ui/list_box.h"
+#include "ui/narrowing_list.h"
 #include "ui/text_prompt.h"
 
 namespace {
@@ -24,59 +24,15 @@ void area_tile(const TargetArea &a, int *x, int *y) {
   *y = (int)std::max(0LL, std::min((long long)map_rows() - 1 - north, (long long)map_rows() - 1));
 }
 
-// The find dialog's state: what was typed, the areas it leaves, their lines.
-struct FindList {
-  char typed[NAME_SIZE] = "";
-  char label[NAME_SIZE + 32] = "";
-  std::vector<int> shown;
-  char line[160];
-};
-FindList find;
-
-char *find_item(int index, int *count) {
-  if (index < 0) {
-    *count = (int)find.shown.size();
-    return nullptr;
-  }
-  const TargetArea &a = targets.areas[find.shown[(size_t)index]];
+// One row of the find list: number, name, side, tile.
+std::string find_line(int k) {
+  const TargetArea &a = targets.areas[k];
   int x, y;
   area_tile(a, &x, &y);
-  snprintf(find.line, sizeof(find.line), "%3d  %-30.30s %-8s %4d, %4d", find.shown[(size_t)index], a.name,
-           a.enemy ? "enemy" : "friendly", x, map_rows() - 1 - y);
-  return find.line;
-}
-
-void refilter() {
-  filter_target_areas(find.typed, &find.shown);
-  snprintf(find.label, sizeof(find.label), "Find: %s_", find.typed);
-}
-
-// The typed line above the list: its own background, since it changes.
-int find_label_proc(int msg, DIALOG *d, int) {
-  if (msg != MSG_DRAW) return D_O_K;
-  rectfill(screen, d->x, d->y, d->x + d->w - 1, d->y + d->h - 1, d->bg);
-  textout_ex(screen, font, (const char *)d->dp, d->x, d->y, d->fg, -1);
-  return D_O_K;
-}
-
-// Letters narrow the list, Backspace widens it; the rest is the list's.
-int find_list_proc(int msg, DIALOG *d, int c) {
-  if (msg == MSG_CHAR) {
-    const int ascii = c & 0xff, code = c >> 8;
-    const size_t n = strlen(find.typed);
-    if (code == KEY_BACKSPACE || (ascii >= 32 && ascii < 127)) {
-      if (code == KEY_BACKSPACE && n > 0) find.typed[n - 1] = 0;
-      if (code != KEY_BACKSPACE && n + 1 < sizeof(find.typed)) find.typed[n] = (char)ascii, find.typed[n + 1] = 0;
-      refilter();
-      d->d1 = d->d2 = 0;
-      scare_mouse();
-      object_message(d, MSG_DRAW, 0);
-      object_message(d - 1, MSG_DRAW, 0);
-      unscare_mouse();
-      return D_USED_CHAR;
-    }
-  }
-  return theme_list_proc(msg, d, c);
+  char line[160];
+  snprintf(line, sizeof(line), "%3d  %-30.30s %-8s %4d, %4d", k, a.name, a.enemy ? "enemy" : "friendly", x,
+           map_rows() - 1 - y);
+  return line;
 }
 
 }  // namespace
@@ -140,28 +96,10 @@ void find_target_area(KeyCommand &c) {
     return;
   }
   c.redraw = 1;
-  find = FindList();
-  refilter();
-  enum { W = 480, H = 300 };
-  const int x0 = (display.screen_width - W) / 2, y0 = (display.screen_height - H) / 2;
-  const int fg = theme.fg_color, bg = theme.bg_color;
-  static char title[] = "Find target area";
-  DIALOG dialog[] = {
-      {gui_shadow_box_proc, x0, y0, W, H, fg, bg, 0, 0, 0, 0, title, nullptr, nullptr},
-      {find_label_proc, x0 + 8, y0 + 24, W - 16, 12, fg, bg, 0, 0, 0, 0, find.label, nullptr, nullptr},
-      {find_list_proc, x0 + 8, y0 + 40, W - 16, H - 48, fg, display.colour_white, 0, D_EXIT, 0, 0, (void *)find_item,
-       nullptr, nullptr},
-      {nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
-  };
-  scale_dialog(dialog);
-  clear_keybuf();
-  const int mouse_focus = gui_mouse_focus;
-  gui_mouse_focus = FALSE;
-  const int ended = popup_dialog(dialog, 2);
-  gui_mouse_focus = mouse_focus;
-  clear_keybuf();
-  if (ended != 2 || find.shown.empty()) return;
-  const int chosen = std::max(0, std::min(dialog[2].d1, (int)find.shown.size() - 1));
-  area_tile(targets.areas[find.shown[(size_t)chosen]], &c.view->cursor_x, &c.view->cursor_y);
+  const NarrowingList list = {"Find target area", "Find: ", 480, 300, filter_target_areas, find_line};
+  char typed[NAME_SIZE] = "";
+  const int chosen = choose_narrowed(list, typed, sizeof(typed));
+  if (chosen < 1) return;
+  area_tile(targets.areas[chosen], &c.view->cursor_x, &c.view->cursor_y);
   c.view->overview = 0;
 }

@@ -94,6 +94,11 @@ void show_opening_warnings(const OpenReport &report, int targets_read) {
   }
   if (targets_read && report.outcome == OPEN_DONE && !shown[SUBJECT_TARGETS])
     show_subject(SUBJECT_TARGETS, nullptr, terrain_paths.targets_ini_path, nullptr);
+  // Not a box: a builder may place them there on purpose.
+  const int wet = targets_read && report.outcome == OPEN_DONE ? targets_on_water_to_tell() : 0;
+  if (wet > 0)
+    note_in_strip((std::to_string(wet) + (wet == 1 ? " target stands" : " targets stand") +
+                   " on water: E rings them in red, --check names them.").c_str());
 }
 
 // The map is drawn as soon as the textures in view are in and again as the

@@ -147,6 +147,12 @@ static int settle_changes(const char *before) {
   return state;
 }
 
+int target_changes_settled(const char *before) {
+  const int state = ask_to_save("Save changes to target areas:", terrain_paths.targets_ini_path, before);
+  if (state == RUN_SAVED) return save_targets() == 0;
+  return state == RUN_END;
+}
+
 void confirm_exit() { session.run_state = settle_changes("before exit?"); }
 
 int changes_settled(const char *before) { return settle_changes(before) != RUN_CONTINUE; }

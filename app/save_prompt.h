@@ -9,6 +9,10 @@ void confirm_exit();
 // (saved, or let go), 0 when the user went back to it or a save failed.
 int changes_settled(const char *before);
 
+// The question about the target areas alone, before they are read again:
+// 1 when they may be (saved, or let go), 0 when the user went back.
+int target_changes_settled(const char *before);
+
 // Saves every changed map now, asking first about a file another program
 // changed. 0 when nothing is left unsaved; 1 when a map could not be saved
 // or the user kept the other program's file (the edits stay in memory).

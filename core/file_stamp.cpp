@@ -13,11 +13,18 @@ void record_file_stamp(FileStamp *stamp, const char *path, const struct stat *in
   stamp->known = 1;
 }
 
+static int same_file(const FileStamp *stamp, const struct stat &st) {
+  return st.st_dev == stamp->device && st.st_ino == stamp->inode && st.st_size == stamp->size &&
+         st.st_mtim.tv_sec == stamp->modified.tv_sec && st.st_mtim.tv_nsec == stamp->modified.tv_nsec;
+}
+
+int file_stamp_matches(const FileStamp *stamp, const char *path, const struct stat *info) {
+  return stamp->known && path && info && strcmp(stamp->path, path) == 0 && same_file(stamp, *info);
+}
+
 int file_changed_on_disk(const FileStamp *stamp, const char *path) {
   if (!stamp->known || !path || strcmp(stamp->path, path) != 0) return 0;
   struct stat st;
   if (stat(path, &st) != 0) return 1;
-  return st.st_dev != stamp->device || st.st_ino != stamp->inode || st.st_size != stamp->size ||
-         st.st_mtim.tv_sec != stamp->modified.tv_sec ||
-         st.st_mtim.tv_nsec != stamp->modified.tv_nsec;
+  return !same_file(stamp, st);
 }

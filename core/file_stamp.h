@@ -20,6 +20,10 @@ struct FileStamp {
 // info (or a path too long to keep) the stamp is forgotten.
 void record_file_stamp(FileStamp *stamp, const char *path, const struct stat *info);
 
+// 1 when the stamp was recorded for path and info (the status of what is
+// there now, as stat or fstat give it) is of the same file, unchanged.
+int file_stamp_matches(const FileStamp *stamp, const char *path, const struct stat *info);
+
 // 1 when the stamp was recorded for this very path and the file there now
 // differs from it in size, modification time or identity (replaced, or
 // gone); 0 when it is the same or there is nothing to compare.

@@ -1,5 +1,6 @@
 #include "core/terrain_model.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include "core/land_table.h"
+#include "core/text_numbers.h"
 #include "core/work_threads.h"
 
 TileMap tile_map;
@@ -164,19 +166,41 @@ static float clamp_to_float(double value) {
   return (float)value;
 }
 
+int target_ground(const TargetArea &area, int t, double *east, double *north) {
+  // Far values (and NaN) brought to a distance that rounds within int.
+  auto whole = [](float value) {
+    double v = value;
+    if (!(v > -1e9)) v = -1e9;
+    return (double)round_to_int(v > 1e9 ? 1e9 : v);
+  };
+  const double e = (double)area.pos_x + whole(area.targets[t].offset_x);
+  const double n = (double)area.pos_y + whole(area.targets[t].offset_y);
+  *east = e, *north = n;
+  if (!(e >= 0 && n >= 0 && e < 2000.0 * map_columns() && n < 2000.0 * map_rows())) return TARGET_OFF_TERRAIN;
+  const int texture = tile_map.tiles[(int)(e / 2000)][map_rows() - 1 - (int)(n / 2000)].texture;
+  return texture >= 0 && texture < MAX_TEXTURES && texture_table.textures[texture].has_water ? TARGET_ON_WATER
+                                                                                            : TARGET_ON_LAND;
+}
+
 void turn_area_targets(TargetArea &area) {
   const bool turned = area.target_count > 1 && area.runway_number >= 0 && area.targets[1].heading != 0;
   const double a = -area.targets[1].heading * 0.01745329;
   const double c = cos(a), s = sin(a);
+  float reach = 0;
   for (int t = 1; t <= area.target_count && t < MAX_TARGETS; t++) {
     Target &target = area.targets[t];
     const double x = target.file_offset_x, y = target.file_offset_y;
     if (!turned || t == 1) {
       target.offset_x = target.file_offset_x;
       target.offset_y = target.file_offset_y;
-      continue;
+    } else {
+      target.offset_x = clamp_to_float(x * c - y * s);
+      target.offset_y = clamp_to_float(x * s + y * c);
     }
-    target.offset_x = clamp_to_float(x * c - y * s);
-    target.offset_y = clamp_to_float(x * s + y * c);
+    // NaN stays: no view passes over such an area.
+    const float far = std::max(std::fabs(target.offset_x), std::fabs(target.offset_y));
+    reach = std::isnan(far) || std::isnan(reach) ? NAN : std::max(reach, far);
   }
+  area.reach = reach;
+  area.reach_known = 1;
 }

@@ -104,12 +104,23 @@ struct TargetArea {
   int32_t runway_number;
   Target targets[MAX_TARGETS];
   int32_t file_number;  // as the target's
+  // The farthest drawn offset east or north, as turn_area_targets last
+  // found it (reach_known 0: not found), so that a view can pass over an
+  // area whose targets all lie outside it.
+  float reach;
+  int32_t reach_known;
 };
 
 // The offsets targets 2.. are drawn at: their file offsets turned clockwise
 // by the runway's heading when target 1 is a runway with a heading (and
 // there are others), else the file offsets themselves.
 void turn_area_targets(TargetArea &area);
+
+// Where target t stands as drawn (the area's position plus its drawn offset
+// in whole metres, given in *east and *north): on land, on a tile whose
+// texture has water, or off the terrain.
+enum TargetGround { TARGET_ON_LAND, TARGET_ON_WATER, TARGET_OFF_TERRAIN };
+int target_ground(const TargetArea &area, int t, double *east, double *north);
 
 // The areas read from the target file: 1..area_count are in use.
 struct TargetSet {

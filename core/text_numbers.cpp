@@ -71,15 +71,6 @@ void copy_cut(char *dest, const char *src, int size) {
   dest[n] = 0;
 }
 
-int round_to_int(double x) {
-  // Out of range or not a number: the nearest int, never undefined.
-  if (!(x == x)) return 0;
-  if (x >= (double)INT_MAX) return INT_MAX;
-  if (x <= (double)INT_MIN) return INT_MIN;
-  int t = (int)x;
-  return x - t > 0.5 ? t + 1 : t;
-}
-
 void cut_middle(const char *text, int keep, char *out, int size) {
   const int length = (int)strlen(text);
   if (length <= keep || keep < 5) {

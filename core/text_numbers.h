@@ -1,6 +1,8 @@
 // Small helpers for the texts and numbers of the terrain files.
 #pragma once
 
+#include <climits>
+
 // Inserts text before the last four characters of path (size bytes in all).
 // A path shorter than four characters, or one the text would not fit into,
 // is emptied instead, so that it names no file at all rather than a
@@ -28,7 +30,15 @@ void copy_cut(char *dest, const char *src, int size);
 // x truncated toward zero, one more when the part cut off exceeds one half
 // (so negative values are only truncated); NaN gives 0 and values beyond the
 // int range its ends.
-int round_to_int(double x);
+// Inline: drawing a large target file calls it for every target of a frame.
+inline int round_to_int(double x) {
+  // Out of range or not a number: the nearest int, never undefined.
+  if (!(x == x)) return 0;
+  if (x >= (double)INT_MAX) return INT_MAX;
+  if (x <= (double)INT_MIN) return INT_MIN;
+  int t = (int)x;
+  return x - t > 0.5 ? t + 1 : t;
+}
 
 // text, or when longer than keep characters its start and end joined by
 // "..." (keep characters in all), into out of size bytes.

@@ -666,6 +666,24 @@ int history_target_step(TargetChange *change) {
   return 1;
 }
 
+void history_forget_targets() {
+  int kept = 0, applied = 0;
+  for (int k = 0; k < history.total; k++) {
+    HistoryStep &step = step_at(k);
+    if (step_map(step) == HISTORY_TARGET_FILE) {
+      free_area(step);
+      continue;
+    }
+    if (k < history.applied) applied++;
+    if (kept != k) step_at(kept) = step, step.area = nullptr;
+    kept++;
+  }
+  history.total = kept;
+  history.applied = applied;
+  history.changes++;
+  history.saved_id[HISTORY_TARGET_FILE] = history.base_id[HISTORY_TARGET_FILE] = ++history.next_id;
+}
+
 long long history_area_bytes() { return history.area_bytes; }
 
 int history_take_dropped() {

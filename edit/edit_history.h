@@ -103,6 +103,11 @@ void history_area_counted(long long tiles, long long points);
 struct TargetChange;
 int history_target_step(TargetChange *change);  // taken over
 
+// Drops every step of the target areas, kept or undone, the other steps
+// staying in their order: the areas were read again from their file, which
+// is their saved state now.
+void history_forget_targets();
+
 // Bytes the area steps hold.
 long long history_area_bytes();
 

@@ -220,3 +220,18 @@ std::unique_ptr<TargetChange> target_area_switch_side(int n) {
   targets.areas[n].enemy = !targets.areas[n].enemy;
   return replaced(n, std::move(before), "side of " + target_area_label(n));
 }
+
+std::string target_selection_text(int n, int t) {
+  if (!has_area(n)) return "";
+  const TargetArea &area = targets.areas[n];
+  char text[256];
+  if (t >= 1 && t <= area.target_count) {
+    const Target &target = area.targets[t];
+    snprintf(text, sizeof(text), "%s %s of %s, offset %.0f, %.0f m", target_label(t).c_str(), target.type,
+             target_area_label(n).c_str(), (double)target.file_offset_x, (double)target.file_offset_y);
+  } else {
+    snprintf(text, sizeof(text), "%s %s, %s, %d target%s", target_area_label(n).c_str(), area.name,
+             area.enemy ? "enemy" : "friendly", area.target_count, area.target_count == 1 ? "" : "s");
+  }
+  return text;
+}

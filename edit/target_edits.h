@@ -43,3 +43,8 @@ int area_runway_number(const TargetArea &area);
 
 // "TargetArea004".
 std::string target_area_label(int n);
+
+// What the strip says of target mode's selection: "TargetArea004 Kestrel
+// Island AB, friendly, 7 targets", or "Target[003] Hangar of TargetArea004,
+// offset 250, -120 m"; "" for none.
+std::string target_selection_text(int area, int target);

@@ -406,7 +406,7 @@ bool scan_journal(const char *path, JournalFound *found, bool apply, int *maps) 
     if (type == RECORD_SAVED) {
       const uint8_t map = r.get<uint8_t>();
       const JournalStamp s = get_stamp(r);
-      if (r.bad || map >= HISTORY_MAPS) return false;
+      if (r.bad || (map != HISTORY_TILE_MAP && map != HISTORY_HEIGHT_MAP)) return false;
       found->stamps[map] = s;
       return true;
     }
@@ -622,6 +622,8 @@ void begin_if_new() {
 void on_change(const HistoryChange &change) {
   Journal &j = journal;
   if (j.state != JOURNAL_ON || j.held) return;
+  // The journal keeps the maps: target area steps and saves change neither.
+  if (change.event == HISTORY_SAVED ? change.action == HISTORY_TARGET_FILE : change.action == HISTORY_TARGETS) return;
   if (change.event == HISTORY_SAVED) {
     const int map = change.action;
     j.stamps[map] = journal_stamp_of(map == HISTORY_TILE_MAP ? j.tile_map.c_str() : j.hfd_path.c_str());

@@ -1,5 +1,6 @@
 #include "files/target_areas.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cfloat>
 #include <climits>
@@ -214,14 +215,26 @@ long target_window_start(const char *text, long size, long p, int n) {
   return size - 1;
 }
 
+std::vector<long> target_window_starts(const std::vector<long> &bracket_lines, long size, int count) {
+  std::vector<long> p((size_t)count + 2, 0);
+  // The line feeds before them, the text's first byte never one.
+  size_t next = 0;
+  while (next < bracket_lines.size() && bracket_lines[next] < 2) next++;
+  for (int n = 2; n <= count + 1; n++)
+    p[(size_t)n] = next < bracket_lines.size() ? bracket_lines[next++] - 1 : std::max(size - 1, p[(size_t)n - 1]);
+  return p;
+}
+
 int read_target_area_at(TargetArea &area, const char *text, long size, long p, int n) {
   return size > 0 && read_area_at(area, text, size, p, n);
 }
 
-int read_target_text_into(TargetSet &set, const char *text, long size, const Reporter *reporter) {
+int read_target_text_into(TargetSet &set, const char *text, long size, const Reporter *reporter,
+                          std::vector<long> *window_starts) {
   long p = 0;
   for (int n = 1; n < MAX_AREAS; n++) {
     p = target_window_start(text, size, p, n);
+    if (window_starts) window_starts->push_back(p);
     TargetArea &area = set.areas[n];
     if (!read_area_at(area, text, size, p, n)) break;
     set.area_count++;
@@ -252,9 +265,12 @@ int load_target_areas(const char *path, const Reporter *reporter) {
 
   report_progress(reporter, "Loading TargetArea:     - Targets:" "                       ");
   report_pause(reporter, TARGET_LOAD_PAUSE_MS);
-  const int result = read_target_text(text, size, reporter);
-  free(text);
-  remember_target_file(targets);
+  std::vector<long> windows;
+  const int result = read_target_text_into(targets, text, size, reporter, &windows);
   if (stated) record_file_stamp(&targets.stamp, path, &before);
+  // The reader's windows say where the sections are: a save after a few
+  // edits need not read the file again.
+  remember_target_file(targets, text, size, windows, targets.stamp);
+  free(text);
   return result;
 }

@@ -1,6 +1,8 @@
 // The _TARGETS.ini target areas file.
 #pragma once
 
+#include <vector>
+
 #include "core/reporter.h"
 
 // Reads the areas into targets from area 1 on, adding to area_count and
@@ -43,14 +45,19 @@ int target_file_absent(const char *path);
 // window of the text that begins one section header further on than the
 // last one's, as the file's readers have always done.
 int read_target_text(const char *text, long size, const Reporter *reporter);
-// The same into set (adding to its counts).
+// The same into set (adding to its counts); window_starts, when given, gets
+// the window start of every area it looked for (areas 1 to area_count + 1).
 struct TargetSet;
-int read_target_text_into(TargetSet &set, const char *text, long size, const Reporter *reporter);
+int read_target_text_into(TargetSet &set, const char *text, long size, const Reporter *reporter,
+                          std::vector<long> *window_starts = nullptr);
 
 // Where the reader's window for area n begins, p being area n - 1's (0 for
 // area 1): one section header further on, as the file's readers have always
 // done. Then area n read from that window alone; 0 when the reader would
 // stop there.
 long target_window_start(const char *text, long size, long p, int n);
+// The window starts of areas 1..count + 1 at once, from where the text's
+// lines that begin with "[" begin (bracket_lines): target_window_start's.
+std::vector<long> target_window_starts(const std::vector<long> &bracket_lines, long size, int count);
 struct TargetArea;
 int read_target_area_at(TargetArea &area, const char *text, long size, long p, int n);

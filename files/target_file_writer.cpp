@@ -8,8 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/regular_file.h"
 #include "core/safe_file.h"
@@ -17,6 +20,7 @@
 #include "core/text_numbers.h"
 #include "files/config_lines.h"
 #include "files/target_areas.h"
+#include "files/text_patch.h"
 
 namespace {
 
@@ -33,6 +37,7 @@ struct FileArea {
   int header = NO_LINE, last = NO_LINE;
   int name = NO_LINE, position = NO_LINE, alignment = NO_LINE;
   int last_key = NO_LINE, last_target = NO_LINE;
+  std::string equals;  // the spacing around "=" of its first key line; empty: none
   std::vector<std::array<int, 3>> target;  // [t][TARGET_KEY_TYPE..HEADING]
 };
 
@@ -41,7 +46,16 @@ struct LineEdit {
   int drop = 0;
   std::string replaced;  // the whole line, its end included; empty: as it is
   std::string after;     // new lines after it, each with its end
+  size_t section_at = std::string::npos;  // where in after a new area's section begins
 };
+
+// A file whose last line has no end keeps it so when lines are added after
+// (out: the text with them, ending with them).
+void keep_last_line_open(const char *text, long size, std::string *out) {
+  if (size <= 0 || text[size - 1] == '\n' || text[size - 1] == '\r' || out->empty() || out->back() != '\n') return;
+  out->pop_back();
+  if (!out->empty() && out->back() == '\r') out->pop_back();
+}
 
 bool same_float(float a, float b) { return memcmp(&a, &b, sizeof(a)) == 0; }
 
@@ -77,7 +91,9 @@ std::string side_text(int enemy, const char *was, long length) {
 
 class Writer {
  public:
-  Writer(const char *text, long size) : text_(text), size_(size) {}
+  // default_equals: the spacing around "=" when the text shows none.
+  Writer(const char *text, long size, const std::string &default_equals = "=")
+      : text_(text), size_(size), equals_(default_equals) {}
 
   std::string run(const TargetSet &was, const TargetSet &now, std::string *why);
   // The text (one area's section) with area old's edits to area (number n).
@@ -85,6 +101,8 @@ class Writer {
   // New area n's section, in the text's line ends and spacing, to follow
   // text that ends in a blank line or not, and to be followed by more or not.
   std::string new_section(int n, const TargetArea &area, bool after_blank, bool more_follow);
+  // The spacing around "=" of the text's first area key line; empty: none.
+  std::string first_spacing();
 
  private:
   const char *text_;
@@ -92,7 +110,9 @@ class Writer {
   std::vector<Line> lines_;
   std::vector<FileArea> areas_;  // by the file's numbers, 0 unused
   std::vector<LineEdit> edits_;
-  std::string eol_ = "\n", equals_ = "=";
+  std::string eol_ = "\n";
+  std::string equals_;   // the file's: its first area key line's
+  std::string spacing_;  // of the lines being made: those of the section they go in
   std::string tail_;  // after the last line
 
   void read_lines();
@@ -100,10 +120,13 @@ class Writer {
   void set_value(int line, const std::string &value);
   void set_key(int line, long digits_at, int n, const std::string *value);
   void add_after(int line, const std::string &lines);
-  std::string key_line(const std::string &key, const std::string &value) const { return key + equals_ + value + eol_; }
+  std::string key_line(const std::string &key, const std::string &value) const { return key + spacing_ + value + eol_; }
+  const std::string &spacing_of(int m) const {
+    return m > 0 && m < (int)areas_.size() && !areas_[(size_t)m].equals.empty() ? areas_[(size_t)m].equals : equals_;
+  }
   std::string target_lines(int t, const Target &target, int with_heading) const;
   void edit_area(int n, const TargetArea &area, const TargetArea &old);
-  void new_area(int n, const TargetArea &area, int after_line);
+  void new_area(int n, const TargetArea &area, int after_line, const std::string &spacing);
   std::string assemble() const;
 };
 
@@ -129,16 +152,14 @@ void Writer::read_lines() {
       continue;
     }
     if (!current) continue;
-    // The file's own spacing around "=", from the first key line of an area
-    // that has one.
-    if (!spacing_found && entry.value > entry.name + entry.name_length) {
-      const long from = entry.name + entry.name_length;
-      if (memchr(text_ + from, '=', (size_t)(entry.value - from))) {
-        equals_.assign(text_ + from, (size_t)(entry.value - from));
-        spacing_found = true;
-      }
-    }
+    // The spacing around "=" of each area's first key line that has one,
+    // and the file's from its first.
     FileArea &a = areas_[(size_t)current];
+    if (a.equals.empty() && entry.value > entry.name + entry.name_length) {
+      const long from = entry.name + entry.name_length;
+      if (memchr(text_ + from, '=', (size_t)(entry.value - from))) a.equals.assign(text_ + from, (size_t)(entry.value - from));
+      if (!spacing_found && !a.equals.empty()) equals_ = a.equals, spacing_found = true;
+    }
     a.last = a.last_key = i;
     int t = 0;
     const int key = target_key_of(text_, entry, &t);
@@ -220,6 +241,7 @@ int runway_heading_counts(const TargetArea &area) { return strncmp(area.targets[
 void Writer::edit_area(int n, const TargetArea &area, const TargetArea &old) {
   const int m = area.file_number;
   const FileArea &f = areas_[(size_t)m];
+  spacing_ = spacing_of(m);
   if (n != m) set_key(f.header, lines_[(size_t)f.header].entry.name + 11, n, nullptr);
   const Line *position = f.position != NO_LINE ? &lines_[(size_t)f.position] : nullptr;
   if (strcmp(area.name, old.name) != 0) set_value(f.name, area.name);
@@ -300,15 +322,16 @@ void Writer::edit_area(int n, const TargetArea &area, const TargetArea &old) {
   if (!added.empty()) add_after(f.last_target != NO_LINE ? f.last_target : f.last_key, added);
 }
 
-void Writer::new_area(int n, const TargetArea &area, int after_line) {
+void Writer::new_area(int n, const TargetArea &area, int after_line, const std::string &spacing) {
+  spacing_ = spacing;
   std::string s;
-  // Blank lines between sections, as the file has them: before a section
-  // unless one is there, and after it when the file goes on.
+  // A blank line after it when the file goes on; the one before it is
+  // made with the text (see assemble).
   const bool at_end = after_line < 0 || after_line + 1 >= (int)lines_.size();
-  const std::string &before = after_line >= 0 ? edits_[(size_t)after_line].after : tail_;
-  const bool blank_before = after_line >= 0 && lines_[(size_t)after_line].entry.name_length == 0 &&
-                            lines_[(size_t)after_line].end == lines_[(size_t)after_line].start;
-  if (at_end ? !before.empty() || (after_line >= 0 && !blank_before) : before.empty() && !blank_before) s += eol_;
+  if (after_line >= 0 && edits_[(size_t)after_line].section_at == std::string::npos)
+    edits_[(size_t)after_line].section_at = edits_[(size_t)after_line].after.size();
+  else if (after_line >= 0 && at_end)
+    s += eol_;  // after the new section before it, which ends without a blank line
   s += "[TargetArea" + digits3(n) + "]" + eol_;
   s += key_line("Name", area.name);
   s += key_line("Position", pair_text(area.pos_x, area.pos_y, " "));
@@ -322,6 +345,7 @@ void Writer::new_area(int n, const TargetArea &area, int after_line) {
 std::string Writer::assemble() const {
   std::string out;
   out.reserve((size_t)size_ + 4096);
+  bool ends_new = false;  // with lines made here
   for (size_t i = 0; i < lines_.size(); i++) {
     const Line &l = lines_[i];
     const LineEdit &e = edits_[i];
@@ -330,17 +354,27 @@ std::string Writer::assemble() const {
         out.append(text_ + l.start, (size_t)(l.next - l.start));
       else
         out += e.replaced;
+      ends_new = false;
     }
     if (!e.after.empty()) {
-      // A last line without its end gets one before what follows it.
+      ends_new = true;
+      // A last line without its end gets one before what follows it, and
+      // new sections a blank line before them unless the text has one.
       if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += eol_;
-      out += e.after;
+      const size_t at = std::min(e.section_at, e.after.size());
+      out.append(e.after, 0, at);
+      const std::string blank = eol_ + eol_;
+      if (at < e.after.size() && (out.size() < blank.size() || out.compare(out.size() - blank.size(), blank.size(), blank) != 0))
+        out += eol_;
+      out.append(e.after, at, std::string::npos);
     }
   }
   if (!tail_.empty()) {
     if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += eol_;
     out += tail_;
+    ends_new = true;
   }
+  if (ends_new) keep_last_line_open(text_, size_, &out);
   return out;
 }
 
@@ -367,12 +401,21 @@ std::string Writer::edited_section(int n, const TargetArea &area, const TargetAr
   return assemble();
 }
 
+std::string Writer::first_spacing() {
+  areas_.assign(MAX_AREAS, FileArea());
+  equals_.clear();
+  read_lines();
+  return equals_;
+}
+
 std::string Writer::new_section(int n, const TargetArea &area, bool after_blank, bool more_follow) {
   // The lines only for their ends and spacing: the section goes to the tail.
   areas_.assign(MAX_AREAS, FileArea());
   read_lines();
   tail_.clear();
-  new_area(n, area, -1);
+  int m = 1;
+  while (m + 1 < MAX_AREAS && areas_[(size_t)m].header == NO_LINE) m++;
+  new_area(n, area, -1, spacing_of(m));
   return (after_blank ? "" : eol_) + tail_ + (more_follow ? eol_ : "");
 }
 
@@ -394,13 +437,17 @@ std::string Writer::run(const TargetSet &was, const TargetSet &now, std::string 
       for (int i = f.header; i <= f.last; i++) edits_[(size_t)i].drop = 1;
   }
   if (last_area_line == NO_LINE && !lines_.empty()) last_area_line = (int)lines_.size() - 1;
+  // New areas take the spacing of the section they follow.
+  std::string spacing_after = equals_;
+  for (int m = 1; m < MAX_AREAS && m <= was.area_count; m++)
+    if (areas_[(size_t)m].header != NO_LINE && areas_[(size_t)m].last == last_area_line) spacing_after = spacing_of(m);
   for (int n = 1; n <= now.area_count; n++) {
     const TargetArea &area = now.areas[n];
     const int m = area.file_number;
     if (m > 0 && m < MAX_AREAS && kept[(size_t)m] == n)
       edit_area(n, area, was.areas[m]);
     else
-      new_area(n, area, last_area_line);
+      new_area(n, area, last_area_line, spacing_after);
   }
   std::string out = assemble();
   // What the reader makes of it must be what the areas are.
@@ -420,49 +467,62 @@ std::string Writer::run(const TargetSet &was, const TargetSet &now, std::string 
 }
 
 // The quick way for a large file after a few edits: only the sections of
-// the areas that changed are parsed and written anew, the rest copied as
-// they are, and only the areas whose reader's window saw a change read
-// back. false when it cannot vouch for its result (the caller then takes
-// the whole way, which also says why a file cannot be written).
-struct Replacement {
-  long from, to;  // old text[from..to) becomes with
-  std::string with;
+// the areas that changed are read, parsed and written anew, the rest copied
+// as they are, and only the areas whose reader's window saw a change read
+// back. It works from where the file's lines that begin with "[" are and
+// reads the file's bytes through old, so that a save need not read the
+// whole file again. false when it cannot vouch for its result (the caller
+// then takes the whole way, which also says why a file cannot be written).
+
+enum { LINE_NOT_SECTION = -1 };
+
+// The lines of a file that begin with "[" and what each is.
+struct FileLines {
+  long size = 0;
+  bool returns = false;      // a carriage return anywhere: the quick way finds lines at line feeds only
+  std::vector<long> starts;  // as bracket_lines gives them
+  std::vector<int> kinds;    // the area a header names (met again or not), 0 another section, or LINE_NOT_SECTION
 };
 
-// Where the lines that begin with "[" and are section headers start, with
-// the area each names (0 for another section or an area met again).
-struct Header {
-  long start;
-  int area;
-};
-
-std::vector<Header> section_headers(const char *text, long size) {
-  std::vector<Header> headers;
-  std::vector<char> seen((size_t)MAX_AREAS, 0);
-  // Lines that begin with "[": the first, and those after a line feed,
-  // found two bytes at a time.
-  for (long at = 0; at < size;) {
-    if (text[at] == '[') {
-      const ConfigLine line = config_line_at(text, size, at);
-      const ConfigEntry entry = config_entry_of(text, line.start, line.end);
-      if (config_is_section(text, entry)) {
-        int n = target_area_section(text, entry);
-        if (n && seen[(size_t)n]) n = 0;
-        if (n) seen[(size_t)n] = 1;
-        headers.push_back({at, n});
-      }
-    }
-    const char *next = (const char *)memmem(text + at, (size_t)(size - at), "\n[", 2);
-    at = next ? next - text + 1 : size;
-  }
-  return headers;
+int line_kind(const char *line, long size) {
+  const ConfigLine l = config_line_at(line, size, 0);
+  const ConfigEntry entry = config_entry_of(line, l.start, l.end);
+  return config_is_section(line, entry) ? target_area_section(line, entry) : LINE_NOT_SECTION;
 }
 
-// The reader's window starts of areas 1..count + 1.
-std::vector<long> window_starts(const char *text, long size, int count) {
-  std::vector<long> p((size_t)count + 2, 0);
-  for (int n = 2; n <= count + 1 && n < MAX_AREAS; n++) p[(size_t)n] = target_window_start(text, size, p[(size_t)n - 1], n);
-  return p;
+FileLines lines_of_text(const char *text, long size, std::vector<long> starts) {
+  FileLines lines;
+  lines.size = size;
+  lines.returns = size > 0 && memchr(text, '\r', (size_t)size);
+  if (lines.returns) return lines;
+  lines.starts = std::move(starts);
+  for (long q : lines.starts) lines.kinds.push_back(line_kind(text + q, size - q));
+  return lines;
+}
+
+// The kind of the new text's line at q, read a piece at a time up to its end.
+bool patched_line_kind(const TextPatch &patch, const OldTextReader &old, long q, int *kind) {
+  const long size = patched_size(patch);
+  std::string line;
+  for (long n = 256;; n *= 2) {
+    if (!patched_bytes(patch, old, q, q + n, &line)) return false;
+    if (memchr(line.data(), '\n', line.size()) || memchr(line.data(), '\r', line.size()) ||
+        q + (long)line.size() >= size)
+      break;
+  }
+  *kind = line_kind(line.data(), (long)line.size());
+  return true;
+}
+
+struct QuickSave {
+  TextPatch patch;
+  FileLines after;           // the new file's
+  std::vector<int> renewed;  // the areas (by their new numbers) not as the file held them
+};
+
+bool read_old(const OldTextReader &old, long from, long to, std::string *out) {
+  out->assign((size_t)std::max(to - from, 0L), '\0');
+  return from >= to || old(from, to - from, &(*out)[0]);
 }
 
 bool same_as_file(const TargetArea &a, const TargetArea &b) {
@@ -473,24 +533,28 @@ bool same_as_file(const TargetArea &a, const TargetArea &b) {
   return true;
 }
 
-}  // namespace
-
-bool target_text_quickly(const char *text, long size, const TargetSet &file, const TargetSet &now, std::string *out) {
-  // A file with a bare carriage return or a header after blanks is left to
-  // the whole way: the headers here are found at line feeds only.
-  if (size <= 0 || memchr(text, '\r', (size_t)size)) return false;
-  const std::vector<Header> headers = section_headers(text, size);
+bool plan_quick_save(const TargetSet &file, const FileLines &lines, const OldTextReader &old, const TargetSet &now,
+                     QuickSave *plan) {
+  const long size = lines.size;
+  if (size <= 0 || lines.returns) return false;
+  // Each area's section runs from its header to the next header; an area
+  // met again counts as another section.
   std::vector<long> start((size_t)MAX_AREAS, -1), end((size_t)MAX_AREAS, -1);
-  long last_end = -1;
-  for (size_t i = 0; i < headers.size(); i++) {
-    const int m = headers[i].area;
-    if (!m) continue;
-    start[(size_t)m] = headers[i].start;
-    end[(size_t)m] = i + 1 < headers.size() ? headers[i + 1].start : size;
-    if (m <= file.area_count) last_end = std::max(last_end, end[(size_t)m]);
+  std::vector<char> seen((size_t)MAX_AREAS, 0);
+  int open = 0;
+  for (size_t i = 0; i < lines.starts.size(); i++) {
+    const int m = lines.kinds[i];
+    if (m == LINE_NOT_SECTION) continue;
+    if (open) end[(size_t)open] = lines.starts[i];
+    open = m && !seen[(size_t)m] ? m : 0;
+    if (open) seen[(size_t)m] = 1, start[(size_t)m] = lines.starts[i];
   }
-  for (int m = 1; m <= file.area_count; m++)
+  if (open) end[(size_t)open] = size;
+  long last_end = -1;
+  for (int m = 1; m <= file.area_count; m++) {
     if (start[(size_t)m] < 0) return false;
+    last_end = std::max(last_end, end[(size_t)m]);
+  }
   std::vector<int> kept((size_t)MAX_AREAS, 0);
   for (int n = 1; n <= now.area_count; n++) {
     const int m = now.areas[n].file_number;
@@ -498,92 +562,147 @@ bool target_text_quickly(const char *text, long size, const TargetSet &file, con
     if (kept[(size_t)m]) return false;           // an old copy put back beside its successor
     kept[(size_t)m] = n;
   }
-  std::vector<Replacement> edits;
-  std::vector<char> check((size_t)now.area_count + 2, 0);
+  std::vector<TextReplacement> edits;
+  std::vector<char> check((size_t)now.area_count + 2, 0), as_file((size_t)now.area_count + 2, 0);
+  std::string section;
+  // The file's spacing around "=": its first area section's that has one.
+  std::string spacing;
+  for (size_t i = 0; i < lines.starts.size() && spacing.empty(); i++) {
+    const int m = lines.kinds[i];
+    if (m < 1 || m >= MAX_AREAS || start[(size_t)m] != lines.starts[i]) continue;
+    if (!read_old(old, start[(size_t)m], end[(size_t)m], &section)) return false;
+    spacing = Writer(section.data(), (long)section.size()).first_spacing();
+  }
+  if (spacing.empty()) spacing = "=";
   for (int m = 1; m <= file.area_count; m++) {
     const int n = kept[(size_t)m];
     if (!n) {
       edits.push_back({start[(size_t)m], end[(size_t)m], ""});
       continue;
     }
-    if (n == m && same_as_file(now.areas[n], file.areas[m])) continue;
-    Writer section(text + start[(size_t)m], end[(size_t)m] - start[(size_t)m]);
-    edits.push_back({start[(size_t)m], end[(size_t)m], section.edited_section(n, now.areas[n], file.areas[m])});
+    if (n == m && same_as_file(now.areas[n], file.areas[m])) {
+      as_file[(size_t)n] = 1;
+      continue;
+    }
+    if (!read_old(old, start[(size_t)m], end[(size_t)m], &section)) return false;
+    Writer writer(section.data(), (long)section.size(), spacing);
+    edits.push_back({start[(size_t)m], end[(size_t)m], writer.edited_section(n, now.areas[n], file.areas[m])});
     check[(size_t)n] = 1;
   }
   // New areas after the last area's section, as the whole way puts them,
   // numbered after every area the file held.
   int last_kept = 0;
   for (int m = 1; m <= file.area_count; m++) last_kept = std::max(last_kept, kept[(size_t)m]);
-  // (A last line without its end gets one first.)
-  std::string added = last_end > 0 && text[last_end - 1] != '\n' ? "\n" : "";
-  bool blank = last_end >= 2 && text[last_end - 1] == '\n' && text[last_end - 2] == '\n';
+  // Their line ends and spacing are those of the section they follow.
+  int last = 1;
+  for (int k = 1; k <= file.area_count; k++)
+    if (end[(size_t)k] == last_end) last = k;
+  std::string added, sample;
   for (int n = 1; n <= now.area_count; n++) {
     const int m = now.areas[n].file_number;
     if (m >= 1 && m <= file.area_count && kept[(size_t)m] == n) continue;
     if (n <= last_kept || file.area_count < 1) return false;
-    // The line ends and spacing of the first area's section in the file.
-    int first = 1;
-    for (int k = 1; k <= file.area_count; k++)
-      if (start[(size_t)k] < start[(size_t)first]) first = k;
-    Writer sample(text + start[(size_t)first], end[(size_t)first] - start[(size_t)first]);
-    added += sample.new_section(n, now.areas[n], blank, false);
-    blank = false;
+    if (sample.empty() && !read_old(old, start[(size_t)last], end[(size_t)last], &sample)) return false;
+    Writer writer(sample.data(), (long)sample.size(), spacing);
+    added += writer.new_section(n, now.areas[n], added.empty(), false);
     check[(size_t)n] = 1;
   }
-  if (added.size() > 1) {
-    if (last_end < size) added += "\n";
-    edits.push_back({last_end, last_end, added});
-  }
   // Sections in the file's order, so that replacements come in order.
-  std::stable_sort(edits.begin(), edits.end(), [](const Replacement &a, const Replacement &b) { return a.from < b.from; });
+  std::stable_sort(edits.begin(), edits.end(),
+                   [](const TextReplacement &a, const TextReplacement &b) { return a.from < b.from; });
   for (size_t i = 1; i < edits.size(); i++)
     if (edits[i].from < edits[i - 1].to) return false;
-  std::string result;
-  result.reserve((size_t)size + 4096);
-  long at = 0;
-  for (const Replacement &r : edits) {
-    result.append(text + at, (size_t)(r.from - at));
-    result += r.with;
-    at = r.to;
+  if (!added.empty()) {
+    // After what the new text has before them: a last line without its end
+    // given one, a blank line unless one is there; at the file's end, no
+    // line end after them where the file had none.
+    TextPatch so_far;
+    so_far.old_size = size;
+    so_far.edits = edits;
+    const long at = patched_position(so_far, last_end);
+    std::string before_end;
+    if (!patched_bytes(so_far, old, std::max(at - 2, 0L), at, &before_end)) return false;
+    std::string prefix = !before_end.empty() && before_end.back() != '\n' ? "\n" : "";
+    if (!(before_end.size() == 2 && before_end == "\n\n")) prefix += "\n";
+    added.insert(0, prefix);
+    if (last_end < size) added += "\n";
+    std::string last_byte;
+    if (last_end == size && !read_old(old, size - 1, size, &last_byte)) return false;
+    if (last_end == size) keep_last_line_open(last_byte.data(), 1, &added);
+    TextReplacement insertion = {last_end, last_end, added};
+    auto after = std::upper_bound(edits.begin(), edits.end(), insertion,
+                                  [](const TextReplacement &a, const TextReplacement &b) { return a.from < b.from; });
+    edits.insert(after, insertion);
   }
-  result.append(text + at, (size_t)(size - at));
+  TextPatch &patch = plan->patch;
+  patch.old_size = size;
+  patch.edits = std::move(edits);
+  // The new file's lines: those in unchanged ranges as they were.
+  FileLines &after = plan->after;
+  std::vector<int> from_old;
+  if (!patched_bracket_lines(patch, lines.starts, old, &after.starts, &from_old)) return false;
+  after.size = patched_size(patch);
+  after.returns = false;
+  for (const TextReplacement &r : patch.edits) after.returns = after.returns || r.with.find('\r') != std::string::npos;
+  after.kinds.assign(after.starts.size(), LINE_NOT_SECTION);
+  for (size_t i = 0; i < after.starts.size(); i++) {
+    if (from_old[i] >= 0) after.kinds[i] = lines.kinds[(size_t)from_old[i]];
+    else if (!patched_line_kind(patch, old, after.starts[i], &after.kinds[i])) return false;
+  }
   // Read back every area whose window saw a change: an edited one, one
   // whose window start moved against its text, one whose window covers an
   // edit; and the one after the last, which must not be read.
-  const std::vector<long> before = window_starts(text, size, file.area_count);
-  const std::vector<long> after = window_starts(result.data(), (long)result.size(), now.area_count);
-  auto moved_to = [&](long p) {
-    long shift = 0;
-    for (const Replacement &r : edits) {
-      if (r.to > p) break;
-      shift += (long)r.with.size() - (r.to - r.from);
-    }
-    return p + shift;
-  };
+  const std::vector<long> before = target_window_starts(lines.starts, size, file.area_count);
+  const std::vector<long> starts = target_window_starts(after.starts, after.size, now.area_count);
   std::unique_ptr<TargetArea> read(new TargetArea);
+  std::string window;
   for (int n = 1; n <= now.area_count + 1 && n < MAX_AREAS; n++) {
     const int m = n <= now.area_count ? now.areas[n].file_number : 0;
     bool verify = n > now.area_count || check[(size_t)n] || m != n;
     if (!verify) {
       const long p = before[(size_t)m], window_end = p + (long)TARGET_READ_WINDOW;
-      verify = moved_to(p) != after[(size_t)n];
-      for (const Replacement &r : edits)
+      verify = patched_position(patch, p) != starts[(size_t)n];
+      for (const TextReplacement &r : patch.edits)
         if (r.from < window_end && r.to > p) verify = true;
     }
     if (!verify) continue;
-    const int found = read_target_area_at(*read, result.data(), (long)result.size(), after[(size_t)n], n);
+    const long p = starts[(size_t)n];
+    if (!patched_bytes(patch, old, p, p + (long)TARGET_READ_WINDOW, &window)) return false;
+    const int found = read_target_area_at(*read, window.data(), (long)window.size(), 0, n);
     std::string what;
     if (n > now.area_count ? found : !found || !same_area(now.areas[n], *read, &what)) return false;
   }
-  *out = std::move(result);
+  plan->renewed.clear();
+  for (int n = 1; n <= now.area_count; n++)
+    if (!as_file[(size_t)n]) plan->renewed.push_back(n);
+  return true;
+}
+
+}  // namespace
+
+bool target_text_quickly(const char *text, long size, const TargetSet &file, const TargetSet &now, std::string *out) {
+  // A file with a carriage return is left to the whole way before its lines are looked for.
+  if (size <= 0 || memchr(text, '\r', (size_t)size)) return false;
+  QuickSave plan;
+  if (!plan_quick_save(file, lines_of_text(text, size, bracket_lines(text, size)), old_text_in_memory(text), now,
+                       &plan))
+    return false;
+  *out = patched_text(plan.patch, text);
   return true;
 }
 
 namespace {
 
-// The areas as the file holds them, since it was read or last saved.
-std::unique_ptr<TargetSet> file_copy;
+// What the writer keeps of the file since it was read or last saved, so
+// that a save after a few edits reads and writes only what changed: the
+// areas the file holds, its lines that begin with "[", and its status then.
+struct KeptFile {
+  TargetSet areas;
+  FileLines lines;
+  FileStamp stamp;
+};
+std::unique_ptr<KeptFile> kept;
+int quick_saves;
 
 void copy_areas(TargetSet &to, const TargetSet &from) {
   to.area_count = from.area_count;
@@ -591,14 +710,96 @@ void copy_areas(TargetSet &to, const TargetSet &from) {
   for (int n = 1; n <= from.area_count && n < MAX_AREAS; n++) to.areas[n] = from.areas[n];
 }
 
-}  // namespace
-
-void remember_target_file(const TargetSet &areas) {
-  if (!file_copy) file_copy.reset(new TargetSet);
-  copy_areas(*file_copy, areas);
+// The lines that begin with "[" from the reader's window starts, which are
+// the line feeds before them one after another; after the last window the
+// file is looked through.
+std::vector<long> lines_from_windows(const char *text, long size, const std::vector<long> &windows) {
+  std::vector<long> lines = bracket_lines(text, std::min(size, 2L));
+  long from = 2;
+  for (long w : windows)
+    if (w + 1 >= from && w + 1 < size && text[w] == '\n' && text[w + 1] == '[') {
+      lines.push_back(w + 1);
+      from = w + 2;
+    }
+  const std::vector<long> rest = bracket_lines(text, size, from);
+  lines.insert(lines.end(), rest.begin(), rest.end());
+  return lines;
 }
 
-void forget_target_file() { file_copy.reset(); }
+void keep_file(const TargetSet &areas, FileLines lines, const FileStamp &stamp) {
+  if (!kept) kept.reset(new KeptFile);
+  copy_areas(kept->areas, areas);
+  kept->lines = std::move(lines);
+  kept->stamp = stamp;
+}
+
+// Writes the new file as a save does (a new file renamed over the old
+// one) with write, which returns 0, an errno, or -1 for a failure whose
+// reason it does not know; then stamp records the new file.
+int write_target_file(const char *path, const std::function<int(SafeFile &)> &write, FileStamp *stamp,
+                      std::string *why) {
+  SafeFile file;
+  WriteError error = {0, 0};
+  if (safe_file_open(&file, path) != 0) {
+    write_failed(&error, file.error, file.creating);
+  } else {
+    const int failed = write(file);
+    if (safe_file_commit(&file, failed == 0) == 0) {
+      record_file_stamp(stamp, path, &file.written);
+      return RESULT_OK;
+    }
+    write_failed(&error, failed > 0 ? failed : file.error, 0);
+  }
+  char reason[1024];
+  write_failure_text(path, error, reason, sizeof(reason));
+  *why = get_filename(path) + std::string(" cannot be written: ") + (reason[0] ? reason : "the system gave no reason.");
+  return RESULT_CANNOT_WRITE;
+}
+
+void number_as_saved(TargetArea &area, int n) {
+  area.file_number = n;
+  for (int t = 1; t <= area.target_count; t++) area.targets[t].file_number = t;
+}
+
+// The quick way from the file as kept, when what is at path is still that
+// very file: only the changed sections are read from it, the rest copied
+// by the system. -1 when it cannot vouch for its result.
+int save_quickly(const char *path, FileStamp *stamp, TargetSet &now, std::string *why) {
+  struct stat st;
+  const int fd = open_regular_file(path, &st);
+  if (fd < 0) return -1;
+  QuickSave plan;
+  int result = -1;
+  if (file_stamp_matches(&kept->stamp, path, &st) && kept->lines.size == (long)st.st_size &&
+      plan_quick_save(kept->areas, kept->lines, old_text_in_file(fd), now, &plan)) {
+    result = write_target_file(
+        path, [&](SafeFile &file) { return write_patched_file(file.fd, fd, plan.patch); }, stamp, why);
+  }
+  close(fd);
+  if (result != RESULT_OK) return result;
+  // Only the areas the file did not hold as they are now are copied.
+  for (int n : plan.renewed) {
+    number_as_saved(now.areas[n], n);
+    kept->areas.areas[n] = now.areas[n];
+  }
+  kept->areas.area_count = now.area_count;
+  kept->areas.target_total = now.target_total;
+  kept->lines = std::move(plan.after);
+  kept->stamp = *stamp;
+  quick_saves++;
+  return RESULT_OK;
+}
+
+}  // namespace
+
+void remember_target_file(const TargetSet &areas, const char *text, long size, const std::vector<long> &window_starts,
+                          const FileStamp &stamp) {
+  keep_file(areas, lines_of_text(text, size, lines_from_windows(text, size, window_starts)), stamp);
+}
+
+void forget_target_file() { kept.reset(); }
+
+int target_saves_taken_quickly() { return quick_saves; }
 
 std::string target_number_text(float value) {
   if (std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 1e15f) {
@@ -632,6 +833,10 @@ int save_target_file(const char *path, FileStamp *stamp, TargetSet &now, std::st
   const std::string name = get_filename(path);
   const int changed = file_changed_on_disk(stamp, path);
   if (changed && !overwrite) return TARGET_FILE_CHANGED;
+  if (!changed && kept) {
+    const int quick = save_quickly(path, stamp, now, why);
+    if (quick >= 0) return quick;
+  }
   long size = 0;
   char *text = nullptr;
   if (!target_file_absent(path)) {
@@ -642,31 +847,21 @@ int save_target_file(const char *path, FileStamp *stamp, TargetSet &now, std::st
     }
   }
   // Another program's file: the areas are compared with what it holds.
-  const std::string out = target_text_after_edits(text ? text : "", size, now, why, changed ? nullptr : file_copy.get());
+  const std::string out =
+      target_text_after_edits(text ? text : "", size, now, why, changed || !kept ? nullptr : &kept->areas);
   free(text);
   if (!why->empty()) {
     *why = name + ": " + *why + "; nothing written.";
     return RESULT_CANNOT_WRITE;
   }
-  SafeFile file;
-  WriteError error = {0, 0};
-  if (safe_file_open(&file, path) != 0) {
-    write_failed(&error, file.error, file.creating);
-  } else {
-    const int ok = pack_fwrite(out.data(), (long)out.size(), file.pack) == (long)out.size();
-    if (safe_file_commit(&file, ok) == 0) {
-      record_file_stamp(stamp, path, &file.written);
-      for (int n = 1; n <= now.area_count; n++) {
-        now.areas[n].file_number = n;
-        for (int t = 1; t <= now.areas[n].target_count; t++) now.areas[n].targets[t].file_number = t;
-      }
-      remember_target_file(now);
-      return RESULT_OK;
-    }
-    write_failed(&error, file.error, 0);
-  }
-  char reason[1024];
-  write_failure_text(path, error, reason, sizeof(reason));
-  *why = name + " cannot be written: " + (reason[0] ? reason : "the system gave no reason.");
-  return RESULT_CANNOT_WRITE;
+  const int result = write_target_file(
+      path,
+      [&](SafeFile &file) {
+        return pack_fwrite(out.data(), (long)out.size(), file.pack) == (long)out.size() ? 0 : -1;
+      },
+      stamp, why);
+  if (result != RESULT_OK) return result;
+  for (int n = 1; n <= now.area_count; n++) number_as_saved(now.areas[n], n);
+  keep_file(now, lines_of_text(out.data(), (long)out.size(), bracket_lines(out.data(), (long)out.size())), *stamp);
+  return RESULT_OK;
 }

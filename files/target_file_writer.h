@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "core/file_stamp.h"
 
@@ -32,18 +33,29 @@ bool target_text_quickly(const char *text, long size, const TargetSet &file_area
 // Writes the areas into the file at path as a save does (a new file renamed
 // over the old one), from the file as it is on disk, refused when stamp
 // says another program changed it since it was read, unless overwrite:
-// then what it holds now is compared with the areas. RESULT_OK (stamp then
+// then what it holds now is compared with the areas. While the file is the
+// one last read or saved, only the changed areas' sections are read from it
+// and the rest is copied by the system; else it is read whole. RESULT_OK (stamp then
 // records the new file; every area's and target's file_number is its
 // number), TARGET_FILE_CHANGED, or RESULT_CANNOT_WRITE with *why the
 // sentence to show.
 enum { TARGET_FILE_CHANGED = 40 };
 int save_target_file(const char *path, FileStamp *stamp, TargetSet &now, std::string *why, int overwrite = 0);
 
-// The areas as the file holds them, kept for the next save's quick way:
-// the reader keeps them at every reading, a save after writing; forgotten
-// with the terrain.
-void remember_target_file(const TargetSet &areas);
+// The file as read, kept for the next save's quick way: the areas it holds
+// (text[0..size), size > 0), where its sections are (from the reader's
+// window starts, read_target_text_into's) and its stamp then. The reader
+// keeps them at every reading, a save after writing; a save takes the
+// quick way from them alone, reading only the changed sections, while the
+// file on disk is still the one the stamp describes. Forgotten at the
+// next reading.
+void remember_target_file(const TargetSet &areas, const char *text, long size, const std::vector<long> &window_starts,
+                          const FileStamp &stamp);
 void forget_target_file();
+
+// How many saves took the quick way from the kept file since the program
+// started: the benchmark and the tests tell the two ways apart by it.
+int target_saves_taken_quickly();
 
 // A number as the file holds it: whole metres when whole, else the
 // shortest form that reads back as the same value.

@@ -411,17 +411,17 @@ void check_target_ground(Checker &c, const char *path) {
     if (!(a.pos_x >= 0 && a.pos_x <= east && a.pos_y >= 0 && a.pos_y <= north)) continue;
     for (int t = 1; t <= a.target_count && t < MAX_TARGETS; t++) {
       const Target &target = a.targets[t];
-      const double de = (double)a.pos_x + round_to_int(std::clamp((double)target.offset_x, -1e9, 1e9));
-      const double dn = (double)a.pos_y + round_to_int(std::clamp((double)target.offset_y, -1e9, 1e9));
-      if (!(de >= 0 && de < (double)east && dn >= 0 && dn < (double)north)) {
+      double de, dn;
+      const int ground = target_ground(a, t, &de, &dn);
+      if (ground == TARGET_OFF_TERRAIN) {
         if (off++ < TARGET_GROUND_NAMED)
           problem(c, path, "target area %d (%s), target %d (%s): at %.0f, %.0f metres it lies off the terrain", n,
                   a.name, t, target.type, de, dn);
         continue;
       }
+      if (ground != TARGET_ON_WATER) continue;
       const int x = (int)(de / TILE_METRES), y = tile_map.tiles_y - 1 - (int)(dn / TILE_METRES);
       const int texture = tile_map.tiles[x][y].texture;
-      if (texture < 0 || texture >= MAX_TEXTURES || !texture_table.textures[texture].has_water) continue;
       if (wet++ < TARGET_GROUND_NAMED)
         problem(c, path, "target area %d (%s), target %d (%s): at %.0f, %.0f metres it stands on water (tile %d, %d, texture %d)",
                 n, a.name, t, target.type, de, dn, x, tile_map.tiles_y - 1 - y, texture);
@@ -598,6 +598,29 @@ void list_leftovers(Checker &c) {
 }
 
 }  // namespace
+
+namespace {
+bool names_a_bridge(const char *type) {
+  std::string lower;
+  for (const char *p = type; *p; p++) lower += (char)tolower((unsigned char)*p);
+  return lower.find("bridge") != std::string::npos;
+}
+}  // namespace
+
+int targets_on_water_to_tell() {
+  int wet = 0;
+  for (int n = 1; n <= targets.area_count && n < MAX_AREAS; n++) {
+    const TargetArea &a = targets.areas[n];
+    bool bridge = false;
+    for (int t = 1; t <= a.target_count && t < MAX_TARGETS && !bridge; t++) bridge = names_a_bridge(a.targets[t].type);
+    for (int t = 1; t <= a.target_count && t < MAX_TARGETS && !bridge; t++) {
+      double e, north;
+      wet += target_ground(a, t, &e, &north) == TARGET_ON_WATER;
+    }
+  }
+  return wet;
+}
+
 
 int check_terrain(const CheckOutput &output, int *problems) {
   Checker c = {&output, 0};

@@ -46,3 +46,8 @@ int check_terrain(const CheckOutput &output, int *problems);
 // files of that subject alone are read again (SUBJECT_LANDS: the lands
 // file's problems as read, the map left out). Returns their number.
 int check_opened_subject(int subject, const CheckOutput &output);
+
+// The targets on water an opening tells of: bridges and the targets of an
+// area holding one are left out, as they guard its banks, which a tile of
+// 2 km cannot tell from the river.
+int targets_on_water_to_tell();

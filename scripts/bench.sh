@@ -49,6 +49,14 @@ fi
 if [ "${1:-}" = "--heights" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --heights "$root/bench-data"
 fi
+# --target-drag: only target mode's frames of dragging an area of 511 targets.
+if [ "${1:-}" = "--target-drag" ]; then
+  exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --target-drag "$root/bench-data"
+fi
+# --target-save: only saving the largest target file after one move.
+if [ "${1:-}" = "--target-save" ]; then
+  exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --target-save "$root/bench-data"
+fi
 # --journal: only the recovery journal's costs on the full terrain.
 if [ "${1:-}" = "--journal" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --journal "$root/bench-data"
@@ -56,6 +64,11 @@ fi
 # --redraw: only the map view's redraws of the full terrain at 1920 x 1080.
 if [ "${1:-}" = "--redraw" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --redraw "$root/bench-data"
+fi
+# --target-save: only a save of a target file of 511 areas of 511 targets
+# after one area moved, against cp of the file.
+if [ "${1:-}" = "--target-save" ]; then
+  exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --target-save "$root/bench-data"
 fi
 # --navigation: only the overview and drags on the full terrain.
 if [ "${1:-}" = "--navigation" ]; then

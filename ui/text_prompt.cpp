@@ -2,6 +2,7 @@
 
 #include <allegro.h>
 #include <cstdio>
+#include <cstring>
 
 #include "ui/dialog_theme.h"
 #include "ui/display.h"
@@ -15,16 +16,17 @@ static int theme_edit_proc(int msg, DIALOG *d, int c) {
   return d_edit_proc(msg, d, c);
 }
 
-int ask_text(const char *question, char *text, int size) {
+static int ask(const char *question, char *text, int size, int again) {
   char typed[PROMPT_TEXT_MAX + 1] = "";
+  if (again) snprintf(typed, sizeof(typed), "%s", text);
   static char ok[] = "OK", cancel[] = "Cancel";
   const int x0 = (display.screen_width - PROMPT_W) / 2, y0 = (display.screen_height - PROMPT_H) / 2;
   const int fg = theme.fg_color, bg = theme.bg_color;
   DIALOG dialog[] = {
       {gui_shadow_box_proc, x0, y0, PROMPT_W, PROMPT_H, fg, bg, 0, 0, 0, 0, nullptr, nullptr, nullptr},
       {gui_ctext_proc, x0, y0 + 12, PROMPT_W, 12, fg, bg, 0, 0, 0, 0, (void *)question, nullptr, nullptr},
-      {theme_edit_proc, x0 + 40, y0 + 34, PROMPT_W - 80, 14, fg, display.colour_white, 0, D_EXIT, PROMPT_TEXT_MAX, 0,
-       typed, nullptr, nullptr},
+      {theme_edit_proc, x0 + 40, y0 + 34, PROMPT_W - 80, 14, fg, display.colour_white, 0, D_EXIT, PROMPT_TEXT_MAX,
+       (int)strlen(typed), typed, nullptr, nullptr},
       {gui_button_proc, x0 + 50, y0 + 62, 80, 20, fg, bg, 0, D_EXIT, 0, 0, ok, nullptr, nullptr},
       {gui_button_proc, x0 + PROMPT_W - 130, y0 + 62, 80, 20, fg, bg, 27, D_EXIT, 0, 0, cancel, nullptr, nullptr},
       {nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
@@ -42,3 +44,6 @@ int ask_text(const char *question, char *text, int size) {
   snprintf(text, (size_t)size, "%s", typed);
   return 1;
 }
+
+int ask_text(const char *question, char *text, int size) { return ask(question, text, size, 0); }
+int ask_text_again(const char *question, char *text, int size) { return ask(question, text, size, 1); }

@@ -20,7 +20,13 @@ struct MapGeometry {
   int i0, i1, j0, j1;
   int overlay_mode;   // what the target overlay labels, 0..4
   int height_sample;  // the picked sample of the cursor tile, 0..15
+  // Target mode: its selection drawn highlighted, targets on water ringed red.
+  int target_mode = 0, target_area = 0, target = 0;
+  // Which areas the target overlay draws: while one is dragged, the others
+  // are drawn once with the map and the dragged one on each frame.
+  int overlay_part = 0;  // OverlayPart
 };
+enum OverlayPart { OVERLAY_ALL, OVERLAY_ALL_BUT_SELECTED, OVERLAY_SELECTED };
 
 struct ViewState;
 

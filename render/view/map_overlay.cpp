@@ -68,9 +68,31 @@ void draw_runway_symbol(const MapGeometry &g, int m, int heading, long long px, 
                                           symbol->h << 15, angle, scale, FALSE);
 }
 
+// Whether area n is drawn in the part of the overlay asked for.
+bool in_part(const MapGeometry &g, int n) {
+  return g.overlay_part == OVERLAY_ALL || (g.overlay_part == OVERLAY_SELECTED) == (n == g.target_area);
+}
+
+// Whether a target of the area may be in the view: false only when the
+// farthest, with a tile to spare for rounding, lies outside it.
+bool targets_may_show(const MapGeometry &g, const TargetArea &area) {
+  if (!area.reach_known || !(area.reach >= 0)) return true;
+  const double e0 = 2000.0 * g.X0, n1 = 2000.0 * (tile_map.tiles_y - g.Y0), r = (double)area.reach + 2000;
+  return (double)area.pos_x + r >= e0 && (double)area.pos_x - r <= e0 + 2000.0 * (g.W + 1) / g.S &&
+         (double)area.pos_y - r <= n1 && (double)area.pos_y + r >= n1 - 2000.0 * (display.status_y + 1) / g.S;
+}
+
 // The target's pixel, 0 when it is drawn (inside the view).
 int target_pixel(const MapGeometry &g, const TargetArea &area, int k, int *x, int *y) {
   const Target &target = area.targets[k];
+  // Most of a large file lies far outside the view: those are told off in
+  // floating point before the exact whole metres, with a tile to spare for
+  // the rounding (NaN fails the test as it fails the view).
+  const double e0 = 2000.0 * g.X0, n1 = 2000.0 * (tile_map.tiles_y - g.Y0);
+  const double fe = (double)area.pos_x + target.offset_x, fn = (double)area.pos_y + target.offset_y;
+  if (!(fe >= e0 - 2000 && fe <= e0 + 2000.0 * (g.W + 1) / g.S + 2000 && fn <= n1 + 2000 &&
+        fn >= n1 - 2000.0 * (display.status_y + 1) / g.S - 2000))
+    return 1;
   const long long e = (long long)whole_metres(area.pos_x) + whole_metres(target.offset_x);
   const long long n = (long long)whole_metres(area.pos_y) + whole_metres(target.offset_y);
   long long px, py;
@@ -182,6 +204,7 @@ LabelPlan plan_labels(const MapGeometry &g, int areas) {
   // Runway symbols first: no label covers one.
   if (g.zoom <= 4)
     for (int n = 1; n <= areas; n++) {
+      if (!in_part(g, n)) continue;
       const TargetArea &area = targets.areas[n];
       int x, y;
       if (area.target_count >= 1 && has_runway_symbol(area, 1) && target_pixel(g, area, 1, &x, &y) == 0)
@@ -197,6 +220,7 @@ LabelPlan plan_labels(const MapGeometry &g, int areas) {
   // Airfields first, then the other areas, each in number order.
   for (int pass = 0; pass < 2; pass++)
     for (int n = 1; n <= areas; n++) {
+      if (!in_part(g, n)) continue;
       const TargetArea &area = targets.areas[n];
       if ((area.runway_number > 0) != (pass == 0)) continue;
       char label[LABEL_SIZE];
@@ -207,7 +231,7 @@ LabelPlan plan_labels(const MapGeometry &g, int areas) {
         if (placer.place(x, y, text_length(display.area_font, label), text_height(display.area_font), &b) == 0)
           plan.area_box[(size_t)n] = b;
       }
-      if (!target_labels) continue;
+      if (!target_labels || !targets_may_show(g, area)) continue;
       const int shown = area.target_count < MAX_TARGETS - 1 ? area.target_count : MAX_TARGETS - 1;
       for (int k = 1; k <= shown; k++) {
         if (target_pixel(g, area, k, &x, &y) != 0) continue;
@@ -263,14 +287,43 @@ void draw_area_mark(const MapGeometry &g, const TargetArea &area, int colour, co
 
 }  // namespace
 
+bool on_water(const TargetArea &area, int k) {
+  double e, n;
+  return target_ground(area, k, &e, &n) == TARGET_ON_WATER;
+}
+
+// Target mode's marks over the overlay: the selection in a double ring,
+// white within black, and each target on water in a red ring.
+void draw_target_mode_marks(const MapGeometry &g) {
+  const int areas = targets.area_count < MAX_AREAS - 1 ? targets.area_count : MAX_AREAS - 1;
+  for (int n = 1; n <= areas && g.zoom <= 4; n++) {
+    if (!in_part(g, n)) continue;
+    const TargetArea &area = targets.areas[n];
+    for (int k = 1; k <= area.target_count && k < MAX_TARGETS && targets_may_show(g, area); k++) {
+      int x, y;
+      if (target_pixel(g, area, k, &x, &y) == 0 && on_water(area, k)) circle(g.bmp, x, y, 7, display.colour_red);
+    }
+  }
+  if (g.target_area < 1 || g.target_area > areas || g.overlay_part == OVERLAY_ALL_BUT_SELECTED) return;
+  const TargetArea &area = targets.areas[g.target_area];
+  int x, y;
+  const int hidden = g.target > 0 && g.target <= area.target_count ? target_pixel(g, area, g.target, &x, &y)
+                                                                   : area_pixel(g, area, &x, &y);
+  if (hidden) return;
+  circle(g.bmp, x, y, 10, display.colour_black);
+  circle(g.bmp, x, y, 9, display.colour_white);
+  circle(g.bmp, x, y, 8, display.colour_black);
+}
+
 void draw_target_overlay(const MapGeometry &g) {
   const int areas = targets.area_count < MAX_AREAS - 1 ? targets.area_count : MAX_AREAS - 1;
   const LabelPlan plan = plan_labels(g, areas);
   const LabelBox none = {0, 0, -1, -1};
   for (int n = 1; n <= areas; n++) {
+    if (!in_part(g, n)) continue;
     const TargetArea &area = targets.areas[n];
     const int colour = area.enemy == 0 ? display.colour_blue : display.colour_red;
-    if (g.zoom <= 4) {
+    if (g.zoom <= 4 && targets_may_show(g, area)) {
       const int shown = area.target_count < MAX_TARGETS - 1 ? area.target_count : MAX_TARGETS - 1;
       for (int k = 1; k <= shown; k++) {
         const size_t at = (size_t)plan.first_target[(size_t)n] + (size_t)(k - 1);
@@ -279,6 +332,37 @@ void draw_target_overlay(const MapGeometry &g) {
     }
     draw_area_mark(g, area, colour, plan.area_box[(size_t)n]);
   }
+  if (g.target_mode) draw_target_mode_marks(g);
+}
+
+int pick_target_mark(const ViewState &view, int px, int py, int *picked_area, int *picked_target) {
+  const MapGeometry g = view_geometry(display.back_buffer, view);
+  const int areas = targets.area_count < MAX_AREAS - 1 ? targets.area_count : MAX_AREAS - 1;
+  long long best = 8 * 8 + 1;
+  int best_kind = 2;
+  *picked_area = *picked_target = 0;
+  auto consider = [&](int x, int y, int n, int k) {
+    const long long d = (long long)(x - px) * (x - px) + (long long)(y - py) * (y - py);
+    const int kind = k > 0 ? 0 : 1;  // a target before an area as near
+    if (d > best || (d == best && kind >= best_kind)) return;
+    best = d, best_kind = kind, *picked_area = n, *picked_target = k;
+  };
+  for (int n = 1; n <= areas; n++) {
+    const TargetArea &area = targets.areas[n];
+    int x, y;
+    // Targets are drawn from zoom level 4 in: only those can be picked.
+    for (int k = 1; g.zoom <= 4 && k <= area.target_count && k < MAX_TARGETS && targets_may_show(g, area); k++)
+      if (target_pixel(g, area, k, &x, &y) == 0) consider(x, y, n, k);
+    if (area_pixel(g, area, &x, &y) == 0) consider(x, y, n, 0);
+  }
+  return *picked_area > 0;
+}
+
+void pixel_metres(const ViewState &view, int px, int py, double *east, double *north) {
+  const MapGeometry g = view_geometry(display.back_buffer, view);
+  // The inverse of project().
+  *east = 2000.0 * g.X0 + 2000.0 * px / g.S;
+  *north = 2000.0 * (tile_map.tiles_y - g.Y0) - 2000.0 * py / g.S;
 }
 
 void draw_height_numbers(const MapGeometry &g, int cursor_x, int cursor_y) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/terrain_model.h"
+#include "edit/edit_history.h"
 #include "render/view/map_layers.h"
 #include "ui/display.h"
 
@@ -69,6 +70,9 @@ MapGeometry view_geometry(BITMAP *bmp, const ViewState &view) {
   g.j1 = clamp_int((long long)ty - g.Y0, 0, g.cells_y);
   g.overlay_mode = view.overlay_mode;
   g.height_sample = view.height_sample;
+  g.target_mode = editing_targets(view);
+  g.target_area = view.target_area;
+  g.target = view.target;
   return g;
 }
 
@@ -119,6 +123,50 @@ void blank_outside_map(const MapGeometry &g) {
 
 }  // namespace
 
+// The map's layers as drawn at the start of a drag, with the areas not
+// dragged, and what they were drawn for: the same view, map, textures and
+// selection give the same pixels.
+struct KeptLayers {
+  BITMAP *bitmap = nullptr;
+  int X0 = 0, Y0 = 0, S = 0, W = 0, H = 0, edit_mode = 0, lands = 0, textures = 0, overlay_mode = 0, area = 0;
+  unsigned changes = 0;
+  bool valid = false;
+};
+static KeptLayers kept_layers;
+
+static bool same_as_kept(const ViewState &view, const MapGeometry &g) {
+  const KeptLayers &k = kept_layers;
+  return k.valid && k.X0 == g.X0 && k.Y0 == g.Y0 && k.S == g.S && k.W == g.W && k.H == g.bmp->h &&
+         k.edit_mode == view.edit_mode && k.lands == (int)painting_lands(view) &&
+         k.textures == texture_table.textures_loaded && k.changes == history_changes() &&
+         k.overlay_mode == view.overlay_mode && k.area == view.target_area;
+}
+
+static bool put_back_map_layers(const ViewState &view, const MapGeometry &g) {
+  if (!view.map_layers_kept) {
+    kept_layers.valid = false;
+    return false;
+  }
+  if (!same_as_kept(view, g)) return false;
+  blit(kept_layers.bitmap, g.bmp, 0, 0, 0, 0, g.W, std::min(g.bmp->h, display.status_y));
+  return true;
+}
+
+static void keep_map_layers(const ViewState &view, const MapGeometry &g) {
+  KeptLayers &k = kept_layers;
+  if (!view.map_layers_kept) return;
+  if (!k.bitmap || k.bitmap->w != g.bmp->w || k.bitmap->h != g.bmp->h) {
+    if (k.bitmap) destroy_bitmap(k.bitmap);
+    k.bitmap = create_bitmap_ex(bitmap_color_depth(g.bmp), g.bmp->w, g.bmp->h);
+    if (!k.bitmap) return;
+  }
+  blit(g.bmp, k.bitmap, 0, 0, 0, 0, g.W, std::min(g.bmp->h, display.status_y));
+  k.X0 = g.X0, k.Y0 = g.Y0, k.S = g.S, k.W = g.W, k.H = g.bmp->h, k.edit_mode = view.edit_mode;
+  k.lands = (int)painting_lands(view), k.textures = texture_table.textures_loaded, k.changes = history_changes();
+  k.overlay_mode = view.overlay_mode, k.area = view.target_area;
+  k.valid = true;
+}
+
 void draw_map_view(BITMAP *bmp, const ViewState &view, int show_targets) {
   acquire_screen();
   const MapGeometry g = view_geometry(bmp, view);
@@ -132,14 +180,26 @@ void draw_map_view(BITMAP *bmp, const ViewState &view, int show_targets) {
     set_clip_rect(bmp, 0, 0, bmp->w - 1, display.status_y - 1);
   set_clip_state(bmp, TRUE);
 
-  if (view.edit_mode == EDIT_HEIGHTS)
-    draw_height_layer(g);
-  else if (!painting_lands(view) || !land_layer_draws_tiles(g))
-    draw_texture_layer(g);
-  if (painting_lands(view)) draw_land_overlay(g);
+  // While a mark is dragged, the other areas are kept with the map.
+  const bool dragging = view.map_layers_kept && show_targets;
+  if (!put_back_map_layers(view, g)) {
+    if (view.edit_mode == EDIT_HEIGHTS)
+      draw_height_layer(g);
+    else if (!painting_lands(view) || !land_layer_draws_tiles(g))
+      draw_texture_layer(g);
+    if (painting_lands(view)) draw_land_overlay(g);
+    if (dragging) {
+      MapGeometry others = g;
+      others.overlay_part = OVERLAY_ALL_BUT_SELECTED;
+      draw_target_overlay(others);
+    }
+    keep_map_layers(view, g);
+  }
 
   if (show_targets) {
-    draw_target_overlay(g);
+    MapGeometry part = g;
+    if (dragging) part.overlay_part = OVERLAY_SELECTED;
+    draw_target_overlay(part);
     if (view.edit_mode == EDIT_HEIGHTS && g.zoom == 0)
       draw_height_numbers(g, view.cursor_x, view.cursor_y);
   }

@@ -14,6 +14,7 @@ enum LeftButton {
   LEFT_BUTTON_PAN,    // drag the map, click the cursor, Ctrl + click flood-fills tiles
   LEFT_BUTTON_PAINT,  // P: paint the copy (or raise heights)
   LEFT_BUTTON_LANDS,  // N: paint lands (on tiles; on heights it pans)
+  LEFT_BUTTON_TARGETS,  // E: select, drag and turn target areas and targets
 };
 
 enum {
@@ -37,6 +38,12 @@ struct ViewState {
   int brush_size = 1;              // 1..BRUSH_SIZE_MAX tiles a side, for paint and lands
   int land = 0;                    // the land that land mode paints; 0: the first declared
   int overview = 0;                // O: the whole terrain instead of the map
+  // Target mode's selection: an area (target 0) or one of its targets; area 0 for none.
+  int target_area = 0;
+  int target = 0;
+  // While marks are dragged the map under them does not change: its layers
+  // as first drawn are put back on each frame rather than drawn again.
+  int map_layers_kept = 0;
 };
 
 // Paints the view into bmp above the status strip, to the area's edges
@@ -63,6 +70,16 @@ MapPixel map_pixel(const ViewState &view, int width, int height, long long px, l
 int fitted_zoom(const ViewState &view, int width, int height);
 
 inline int painting(const ViewState &v) { return v.left_button == LEFT_BUTTON_PAINT; }
+inline int editing_targets(const ViewState &v) { return v.left_button == LEFT_BUTTON_TARGETS; }
+
+// The nearest area mark or target mark within 8 pixels of pixel (px, py)
+// of the map view, targets before areas when both are as near: 1 with
+// *area and *target (0 for the area itself), 0 for none.
+int pick_target_mark(const ViewState &view, int px, int py, int *area, int *target);
+
+// Where pixel (px, py) of the map view lies, in metres east and north of
+// the terrain's south-west corner.
+void pixel_metres(const ViewState &view, int px, int py, double *east, double *north);
 // Land mode where it acts: on the tiles (texture display).
 inline int painting_lands(const ViewState &v) {
   return v.left_button == LEFT_BUTTON_LANDS && v.edit_mode == EDIT_TILES;

@@ -40,7 +40,9 @@ const KeyName KEY_NAMES[] = {
     {KEY_OPENBRACE, "`[`", "[ -"},              {KEY_L, "`L`", "L -"},
     {KEY_H, "`H`", "H -"},                      {KEY_G, "`G`", "G -"},
     {KEY_O, "`O`", "O -"},                      {KEY_X, "`X`", "X -"},
-    {KEY_N, "`N`", "N -"},
+    {KEY_N, "`N`", "N -"},                      {KEY_E, "`E`", "E -"},
+    {KEY_ENTER, "Return", "Return -"},          {KEY_DEL, "Delete", "Delete -"},
+    {KEY_INSERT, "Insert", "Insert -"},
 };
 
 // How the documents write a row's modifier: the words a key cell or line
@@ -85,6 +87,7 @@ std::string readme_when(const KeyRow &row) {
     case WHEN_HEIGHT_DISPLAY: return "height display, any zoom";
     case WHEN_HEIGHT_AREA: return "height display, a selection or level 4 or closer";
     case WHEN_OVERVIEW: return "on the overview";
+    case WHEN_TARGET_MODE: return "in target mode";
     default: break;
   }
   switch (row.need) {
@@ -110,6 +113,7 @@ std::string manual_when(const KeyRow &row) {
     case WHEN_HEIGHT_DISPLAY: return "in height display at any zoom";
     case WHEN_HEIGHT_AREA: return "in height display, on a selection or at zoom level 4 or closer";
     case WHEN_OVERVIEW: return "on the overview";
+    case WHEN_TARGET_MODE: return "in target mode.";
     default: break;
   }
   switch (row.need) {
@@ -159,7 +163,7 @@ std::vector<std::string> manual_lines() {
 TEST(KeyTable, RowsAreWellFormed) {
   int count;
   const KeyRow *rows = key_table(&count);
-  ASSERT_EQ(72, count);
+  ASSERT_EQ(80, count);
   int any_key_rows = 0;
   for (int k = 0; k < count; k++) {
     EXPECT_NE(nullptr, rows[k].action) << k;

@@ -21,6 +21,7 @@
 #include "edit/edit_history.h"
 #include "edit/land_grid.h"
 #include "files/land_file.h"
+#include "render/view/map_view.h"
 #include "render/view/ruler.h"
 #include "tests/unit/dialog_answers.h"
 #include "tests/unit/harness.h"
@@ -914,6 +915,81 @@ TEST_F(MouseOnTheMap, RulerLineGoesWithCtrl) {
   hold({KEY_LCONTROL}, 0);
   main_loop_pass();
   EXPECT_TRUE(map_as_frame());
+}
+
+// Target mode: a click selects the mark under the pointer (the target
+// before its area when both are there), a click on nothing clears, and a
+// drag on the selection moves it as one step that undo takes back.
+TEST_F(MouseOnTheMap, TargetModeSelectsAndDragsMarks) {
+  session.enable_targets = 1;
+  // A second area, near the first: drawn with the map while the first is dragged.
+  targets.area_count = 2;
+  TargetArea &other = targets.areas[2];
+  other = TargetArea();
+  snprintf(other.name, sizeof(other.name), "Radar");
+  other.pos_x = 13000, other.pos_y = 3000;
+  other.enemy = 1;
+  other.target_count = 2;
+  other.targets[2].file_offset_x = -1500;
+  turn_area_targets(other);
+  TargetArea &area = targets.areas[1];
+  area = TargetArea();
+  snprintf(area.name, sizeof(area.name), "Depot");
+  area.pos_x = 9000, area.pos_y = 7000;  // the middle of tile 4, 3
+  area.target_count = 1;
+  snprintf(area.targets[1].type, sizeof(area.targets[1].type), "Hangar");
+  area.targets[1].offset_y = area.targets[1].file_offset_y = 500;
+  history_clear();
+  view.zoom_level = 2;  // 64 pixels a tile: the cursor tile's cell starts at (384, 256)
+  view.cursor_x = 4;
+  view.cursor_y = 3;
+  view.left_button = LEFT_BUTTON_TARGETS;
+  main_loop_pass();
+  const struct {
+    int x, y, area, target;
+  } clicks[] = {{416, 288, 1, 0}, {417, 272, 1, 1}, {600, 100, 0, 0}, {416, 289, 1, 0}};
+  for (const auto &c : clicks) {
+    record_mouse_event(MOUSE_LEFT_DOWN, c.x, c.y);
+    record_mouse_event(MOUSE_LEFT_UP, c.x, c.y);
+    main_loop_pass();
+    EXPECT_EQ(c.area, view.target_area) << c.x << "," << c.y;
+    EXPECT_EQ(c.target, view.target) << c.x << "," << c.y;
+  }
+  // Two tiles east, dragged on the selected area from beside its mark's
+  // middle: it moves by the pointer's way, without a jump, and its target
+  // goes with it.
+  record_mouse_event(MOUSE_LEFT_DOWN, 419, 290);
+  mouse_b = 1, mouse_x = 419, mouse_y = 290;
+  main_loop_pass();
+  mouse_x = 419 + 128;
+  main_loop_pass();
+  // The frame of the drag, its map and other area kept from the press, is
+  // the picture a whole drawing gives.
+  {
+    BITMAP *whole = create_bitmap(display.back_buffer->w, display.back_buffer->h);
+    ViewState fresh = view;
+    fresh.map_layers_kept = 0;
+    ASSERT_TRUE(view.map_layers_kept);
+    draw_map_view(whole, fresh, 1);
+    int differing = 0;
+    for (int y = 0; y < display.status_y; y++)
+      for (int x = 0; x < whole->w; x++) differing += getpixel(whole, x, y) != getpixel(display.back_buffer, x, y);
+    destroy_bitmap(whole);
+    EXPECT_EQ(0, differing);
+  }
+  record_mouse_event(MOUSE_LEFT_UP, 419 + 128, 290);
+  mouse_b = 0;
+  main_loop_pass();
+  EXPECT_EQ(13000.0f, targets.areas[1].pos_x);
+  EXPECT_EQ(7000.0f, targets.areas[1].pos_y);
+  EXPECT_EQ(500.0f, targets.areas[1].targets[1].file_offset_y);
+  EXPECT_EQ(1, history_undo_count());
+  int x, y;
+  char text[HISTORY_TEXT_SIZE];
+  ASSERT_EQ(0, history_undo(&x, &y, text, sizeof(text)));
+  EXPECT_STREQ("move of TargetArea001", text);
+  EXPECT_EQ(9000.0f, targets.areas[1].pos_x);
+  EXPECT_FALSE(view.map_layers_kept);
 }
 
 TEST_F(MouseOnTheMap, AShortClickMovesTheCursor) {

@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "app/area_keys.h"
 #include "app/navigation.h"
 #include "core/terrain_model.h"
 #include "render/view/overview.h"
@@ -101,6 +102,33 @@ TEST(Navigation, FilterKeepsNamesHoldingTheLettersInNumberOrder) {
   for (const auto &c : cases) {
     std::vector<int> got;
     filter_target_areas(c.typed, &got);
+    EXPECT_EQ(c.want, got) << c.typed;
+  }
+}
+
+// The type list of a new target: one row per type whatever its case, and a
+// last row offering the typed word unless a type is exactly that word.
+TEST(Navigation, TypeListNarrowsAndOffersANewWord) {
+  reset_program_state();
+  const char *types[][3] = {{"Hangar", "Gun", "hangar"}, {"Hangar2", "Radar", "GUN"}};
+  targets.area_count = 2;
+  for (int n = 1; n <= 2; n++) {
+    targets.areas[n].target_count = 3;
+    for (int t = 1; t <= 3; t++) snprintf(targets.areas[n].targets[t].type, NAME_SIZE, "%s", types[n - 1][t - 1]);
+  }
+  const std::vector<TargetType> rows = target_types_in_use();
+  std::vector<std::string> names;
+  std::vector<int> counts;
+  for (const TargetType &r : rows) names.push_back(r.name), counts.push_back(r.count);
+  EXPECT_EQ((std::vector<std::string>{"Gun", "Hangar", "Hangar2", "Radar"}), names);
+  EXPECT_EQ((std::vector<int>{2, 2, 1, 1}), counts);
+  const struct {
+    const char *typed;
+    std::vector<int> want;  // 4: the typed word as a new type
+  } cases[] = {{"", {0, 1, 2, 3}}, {"han", {1, 2, 4}}, {"HANGAR", {1, 2}}, {"a", {1, 2, 3, 4}}, {"Fuel", {4}}};
+  for (const auto &c : cases) {
+    std::vector<int> got;
+    filter_target_types(rows, c.typed, &got);
     EXPECT_EQ(c.want, got) << c.typed;
   }
 }

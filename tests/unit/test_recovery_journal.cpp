@@ -16,6 +16,7 @@
 #include "edit/area_edits.h"
 #include "edit/edit_history.h"
 #include "edit/height_edits.h"
+#include "edit/target_edits.h"
 #include "files/open_terrain.h"
 #include "files/height_map_file.h"
 #include "files/recovery_journal.h"
@@ -75,6 +76,9 @@ class RecoveryJournal : public ::testing::Test {
                          {(uint8_t)random(), 0, (uint8_t)(random() % 2)}};
     for (int x = 0; x < 4 * columns; x++)
       for (int y = 0; y < 4 * rows; y++) height_map.heights[x][y] = (uint16_t)(random() % 3000);
+    targets.area_count = 1;
+    targets.areas[1] = TargetArea();
+    targets.areas[1].target_count = 1;
     tfd = dir.file("Vale.TFD"), hfd = dir.file("Vale.HFD");
     ASSERT_EQ(0, save_tile_map(tfd.c_str()));
     ASSERT_EQ(0, save_height_map(hfd.c_str()));
@@ -110,7 +114,7 @@ class RecoveryJournal : public ::testing::Test {
     int xx, yy;
     char text[HISTORY_TEXT_SIZE];
     static const int few[] = {0, 1, 7, 9};
-    switch (small ? few[random() % 4] : random() % 12) {
+    switch (small ? few[random() % 4] : random() % 14) {
       case 0:
         history_begin(HISTORY_PASTE_BLOCK, x, y, 0);
         for (int dx = -1; dx <= 1; dx++)
@@ -133,6 +137,10 @@ class RecoveryJournal : public ::testing::Test {
       }
       case 6: area_flood(stamp.centre(), x, y, nullptr); break;
       case 7: case 8: history_undo(&xx, &yy, text, sizeof(text)); break;
+      // Target area steps and saves among them: the journal, which keeps
+      // the maps alone, passes over them.
+      case 12: history_target_step(target_area_move(1, 1000.0 * (random() % 9), 500).release()); break;
+      case 13: history_mark_saved(HISTORY_TARGET_FILE); break;
       case 9: history_redo(&xx, &yy, text, sizeof(text)); break;
       default: {
         const int map = (int)(random() % 3);

@@ -13,6 +13,7 @@
 #include "edit/target_edits.h"
 #include "files/target_areas.h"
 #include "files/target_file_writer.h"
+#include "inspect/terrain_check.h"
 #include "tests/unit/harness.h"
 
 namespace {
@@ -22,12 +23,13 @@ struct Sets {
 };
 
 // A random file: areas with comments, unknown keys and blank lines among
-// their keys, odd spacing, CR LF or LF, maybe no final line end; each
+// their keys, odd spacing that may differ between sections, CR LF or LF,
+// maybe no final line end; each
 // remark line holds a token of its own, so that it can be found afterwards.
 std::string random_file(std::mt19937 &rng, int areas, std::vector<std::string> *remarks) {
   auto pick = [&](int n) { return (int)(rng() % (unsigned)n); };
   const std::string eol = pick(2) ? "\r\n" : "\n";
-  const std::string eq = pick(3) == 0 ? " = " : "=";
+  std::string eq = pick(3) == 0 ? " = " : "=";
   std::string text;
   auto remark = [&](const std::string &kind) {
     const std::string line = (kind == "key" ? "Unknown" + std::to_string(remarks->size()) + eq + "kept"
@@ -38,6 +40,7 @@ std::string random_file(std::mt19937 &rng, int areas, std::vector<std::string> *
   remark("comment");
   if (pick(2)) text += "[Other]" + eol + "Key" + eq + "1" + eol + eol;
   for (int n = 1; n <= areas; n++) {
+    if (pick(4) == 0) eq = eq == "=" ? " = " : "=";
     char header[32];
     snprintf(header, sizeof(header), pick(4) ? "[TargetArea%03d]" : "[targetarea%03d]", n);
     text += header + eol;
@@ -243,11 +246,64 @@ TEST(TargetWriter, EditsReadBackExactlyAndKeepEveryOtherLine) {
       EXPECT_NE(std::string::npos, text.find(remarks[0])) << context;  // before every area: never goes
       for (size_t i = 0; i < text.size(); i++)
         ASSERT_EQ(crlf, text[i] == '\n' ? i > 0 && text[i - 1] == '\r' : crlf) << context;
+      // A file whose last line has no end ends so after lines are added,
+      // unless its last lines went and one of its own ends it.
+      if (before.back() != '\n' && text.back() == '\n') {
+        const size_t from = text.rfind('\n', text.size() - 2);
+        const std::string last = text.substr(from == std::string::npos ? 0 : from + 1);
+        EXPECT_NE(std::string::npos, ("\n" + before).find("\n" + last)) << context;
+      }
+      if (before.back() == '\n') {
+        EXPECT_EQ('\n', text.back()) << context;
+      }
       number_as_saved(now);
       copy_areas(*sets.file, now);
     }
   }
   EXPECT_GT(quick_saves, 100);  // most files have line feeds alone
+}
+
+// Saves one after another into a file on disk, as the window makes them:
+// the quick way works from what it kept of the file at the reading and at
+// each save (where the sections are, the areas as written), and writes
+// what the whole way writes from the file read again; a file that begins
+// with a section's header, or ends without a line end, included.
+TEST(TargetWriter, SavesFromTheKeptFileWriteWhatTheWholeWayWrites) {
+  TempDir dir;
+  const std::string path = dir.file("T_TARGETS.ini");
+  const int quick_before = target_saves_taken_quickly();
+  int saves = 0;
+  for (unsigned seed = 1; seed <= 40; seed++) {
+    std::mt19937 rng(seed);
+    std::vector<std::string> remarks;
+    std::string text = random_file(rng, 1 + (int)(rng() % 6), &remarks);
+    if (rng() % 2) text.erase(0, text.find('['));
+    write_text(path, text);
+    targets.area_count = targets.target_total = 0;
+    ASSERT_EQ(RESULT_OK, load_target_areas(path.c_str(), nullptr));
+    for (int save = 0; save < 6; save++) {
+      const int edits = 1 + (int)(rng() % 4);
+      for (int e = 0; e < edits; e++) random_edit(rng, targets, 100 * save + e);
+      std::string why;
+      const std::string whole = target_text_after_edits(text.data(), (long)text.size(), targets, &why);
+      const std::string context = "seed " + std::to_string(seed) + " save " + std::to_string(save) + "\n" + text;
+      ASSERT_EQ("", why) << context;
+      ASSERT_EQ(RESULT_OK, save_target_file(path.c_str(), &targets.stamp, targets, &why)) << why << context;
+      const std::vector<unsigned char> written = read_file(path);
+      text.assign(written.begin(), written.end());
+      ASSERT_EQ(whole, text) << context;
+      // Numbered as saved, as the next save takes them.
+      for (int n = 1; n <= targets.area_count; n++) {
+        ASSERT_EQ(n, targets.areas[n].file_number) << context;
+        for (int t = 1; t <= targets.areas[n].target_count; t++)
+          ASSERT_EQ(t, targets.areas[n].targets[t].file_number) << context;
+      }
+      saves++;
+    }
+  }
+  // Half the files have line feeds alone; a few edits the quick way leaves.
+  EXPECT_GT(target_saves_taken_quickly() - quick_before, saves / 3);
+  targets.area_count = targets.target_total = 0;
 }
 
 // A section the reader would not reach is refused with its name, not
@@ -344,6 +400,74 @@ TEST(TargetEdits, LandWhereDrawnUndoExactlyAndSave) {
         ASSERT_EQ(targets.areas[n].targets[t].offset_x, back.areas[n].targets[t].offset_x);
         ASSERT_EQ(targets.areas[n].targets[t].offset_y, back.areas[n].targets[t].offset_y);
       }
+  }
+}
+
+// Reading the areas again drops their steps, kept or undone, and only
+// theirs: the tile steps around them still undo in order.
+TEST(TargetEdits, ForgettingTheTargetsKeepsTheOtherSteps) {
+  reset_program_state();
+  tile_map.tiles_x = tile_map.tiles_y = 4;
+  const std::string text = "[TargetArea001]\nName=A\nPosition=100,100\nTarget[001].Type=Hangar\n";
+  targets.area_count = targets.target_total = 0;
+  ASSERT_EQ(RESULT_OK, read_target_text_into(targets, text.data(), (long)text.size(), nullptr));
+  history_clear();
+  for (int k = 0; k < 3; k++) {
+    history_begin(HISTORY_TEXTURE, k, 0, 0);
+    tile_at(k, 0).texture = (int16_t)(10 + k);
+    history_end();
+    ASSERT_EQ(1, history_target_step(target_area_move(1, 1000.0 * (k + 1), 0).release()));
+  }
+  int x, y;
+  char text_of_step[HISTORY_TEXT_SIZE];
+  ASSERT_EQ(0, history_undo(&x, &y, text_of_step, sizeof(text_of_step)));  // a target step, now undone
+  history_forget_targets();
+  EXPECT_FALSE(history_map_changed(HISTORY_TARGET_FILE));
+  EXPECT_EQ(3, history_undo_count());
+  EXPECT_EQ(0, history_redo_count());
+  for (int k = 2; k >= 0; k--) {
+    ASSERT_EQ(0, history_undo(&x, &y, text_of_step, sizeof(text_of_step)));
+    EXPECT_EQ(0, tile_at(k, 0).texture) << k;
+  }
+  EXPECT_EQ(2000.0f, targets.areas[1].pos_x);  // as the last kept move left it
+}
+
+// Targets on water as the opening counts them: where they are drawn (a
+// runway's heading turns the others), bridges and their area's targets left
+// out, targets off the terrain not counted as wet.
+TEST(TargetGround, OpeningCountsTargetsOnWaterButNotBridges) {
+  reset_program_state();
+  tile_map.tiles_x = 4, tile_map.tiles_y = 4;
+  for (int x = 0; x < 4; x++)
+    for (int y = 0; y < 4; y++) tile_at(x, y).texture = x == 3 ? 2 : 1;  // the east column is sea
+  texture_table.textures[2].has_water = 1;
+  const struct {
+    const char *types[2];
+    float x, y;        // the area's position
+    float offset_x;    // the second target's file offset east
+    int heading;       // of the first target
+    int wet;
+  } cases[] = {
+      {{"Hangar", "Gun"}, 1000, 1000, 0, 0, 0},           // both on land
+      {{"Hangar", "Gun"}, 1000, 1000, 6000, 0, 1},        // the gun out at sea
+      {{"Runway1", "Gun"}, 7000, 1000, 0, 0, 2},          // both at sea
+      {{"Runway1", "Gun"}, 5000, 1000, 2000, 0, 1},       // the gun east, at sea
+      {{"Runway1", "Gun"}, 5000, 1000, 2000, 180, 0},     // turned west, on land
+      {{"Road Bridge", "Gun"}, 7000, 1000, 0, 0, 0},      // a bridge and its guard
+      {{"Hangar", "Gun"}, 7000, 1000, 5000, 0, 1},        // the gun off the terrain
+  };
+  for (const auto &c : cases) {
+    targets.area_count = 1;
+    TargetArea &a = targets.areas[1];
+    a = TargetArea();
+    a.pos_x = c.x, a.pos_y = c.y;
+    a.target_count = 2;
+    for (int t = 1; t <= 2; t++) snprintf(a.targets[t].type, NAME_SIZE, "%s", c.types[t - 1]);
+    a.targets[1].heading = c.heading;
+    a.targets[2].file_offset_x = c.offset_x;
+    a.runway_number = strncmp(c.types[0], "Runway", 6) == 0 ? 1 : -1;
+    turn_area_targets(a);
+    EXPECT_EQ(c.wet, targets_on_water_to_tell()) << c.types[0] << " at " << c.x << " offset " << c.offset_x;
   }
 }
 
