@@ -8,6 +8,7 @@
 #include "core/terrain_model.h"
 #include "files/land_file.h"
 #include "render/export/briefing_map.h"
+#include "render/export/briefing_picture.h"
 #include "render/export/export_bitmap.h"
 #include "render/export/planning_map.h"
 
@@ -63,7 +64,22 @@ long long export_file_bytes(int kind) {
   return 54 + (paletted ? 1024 : 0) + stride * h;
 }
 
-int export_kinds(const int *kinds, int count, int format) {
+bool briefing_only(const int *kinds, int count) {
+  for (int i = 0; i < count; i++)
+    if (kinds[i] != EXPORT_BRIEFING) return false;
+  return count > 0;
+}
+
+static int read_briefing_heights(void *context, const char *path) {
+  BriefingHeights &heights = *(BriefingHeights *)context;
+  const int result = read_briefing_relief(path, &heights.relief);
+  heights.read = result == RESULT_OK;
+  return result;
+}
+
+HeightReader briefing_height_reader(BriefingHeights *heights) { return HeightReader{read_briefing_heights, heights}; }
+
+int export_kinds(const int *kinds, int count, int format, const BriefingHeights *briefing) {
   int failed = 0;
   const ViewState view{};
   for (int i = 0; i < count; i++) {
@@ -72,7 +88,8 @@ int export_kinds(const int *kinds, int count, int format) {
       failed = 1;
       continue;
     }
-    if (!need_met(info->need, view, 0)) {
+    const bool relief_read = briefing && briefing->read && info->kind == EXPORT_BRIEFING;
+    if (!relief_read && !need_met(info->need, view, 0)) {
       fprintf(stderr, "No %s written: %s.\n", info->what, refusal(info->need));
       failed = 1;
       continue;
@@ -85,7 +102,9 @@ int export_kinds(const int *kinds, int count, int format) {
     }
     start_file_progress();
     char written[PATH_SIZE];
-    const int result = export_bitmap(info->kind, console_export_reporter(), nullptr, written, format);
+    const int result = briefing && info->kind == EXPORT_BRIEFING
+                           ? export_briefing(console_export_reporter(), written, &briefing->relief)
+                           : export_bitmap(info->kind, console_export_reporter(), nullptr, written, format);
     finish_file_progress(result == 0 ? written : nullptr);
     // The briefing map's PNG lies beside its PDF.
     if (result == 0 && info->kind == EXPORT_BRIEFING) finish_file_progress(briefing_png_name(written).c_str());

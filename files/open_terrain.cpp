@@ -85,7 +85,8 @@ static void count_textures() {
   table.texture_count = count;
 }
 
-int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *report, const TextureWatcher *watcher) {
+int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *report, const TextureWatcher *watcher,
+                       const HeightReader *heights) {
   report->outcome = OPEN_DONE;
   report->warning_count = 0;
   derive_terrain_paths();
@@ -104,7 +105,9 @@ int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *r
            terrain_paths.tfd_path, report->detail);
     }
     const char *detail = nullptr;
-    if (load_height_map(terrain_paths.hfd_path, reporter) != RESULT_OK) {
+    const int heights_read = heights ? heights->read(heights->context, terrain_paths.hfd_path)
+                                     : load_height_map(terrain_paths.hfd_path, reporter);
+    if (heights_read != RESULT_OK) {
       const char *named = sibling_named(report, SIBLING_HFD, terrain_paths.hfd_path, &detail);
       warn(report, reporter, SUBJECT_HEIGHT_MAP, WARNING_PLAIN, "Warning: Error reading HFD file.", named, detail);
     }

@@ -58,11 +58,19 @@ void sibling_path(int sibling, char *dest, int size);
 // The same for any tile map's path.
 void sibling_path_of(const char *tfd_path, int sibling, char *dest, int size);
 
+// Reads the height map in place of load_height_map, with its results, for
+// a caller that needs less of it than the whole map stored.
+struct HeightReader {
+  int (*read)(void *context, const char *path);
+  void *context;
+};
+
 // Loads the terrain named by terrain_paths.tfd_path into the model, which
 // must be in its start state (see clear_terrain_model); the target file only
 // when read_targets is set. The lands file is read after the texture list;
 // its problems are one warning of SUBJECT_LANDS. A texture watcher (may be
-// null) chooses the textures loaded first and sees the rest come in.
+// null) chooses the textures loaded first and sees the rest come in; a
+// height reader (may be null) takes the height map's place in the order.
 // Returns the outcome.
 int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *report,
-                       const TextureWatcher *watcher = nullptr);
+                       const TextureWatcher *watcher = nullptr, const HeightReader *heights = nullptr);

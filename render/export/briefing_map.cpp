@@ -122,17 +122,18 @@ void png_name_beside(const char *pdf_name, char *png_name) {
   if (dot) snprintf(dot, PATH_SIZE - (dot - png_name), ".png");
 }
 
-// The shaded picture; 1 when memory fails.
-int make_picture(BriefingJob &job) {
-  int tx, ty;
-  export_extent(&tx, &ty);
-  const int p = briefing_pixels_per_tile(tx, ty);
-  job.picture = cairo_image_surface_create(CAIRO_FORMAT_RGB24, p * tx, p * ty);
+// The shaded picture over the relief given, or else the loaded heights'
+// relief; 1 when memory fails.
+int make_picture(BriefingJob &job, const ReliefGrid *given) {
+  ReliefGrid own;
+  if (!given && briefing_relief_from_heights(&own) != RESULT_OK) return 1;
+  const ReliefGrid &relief = given ? *given : own;
+  job.picture = cairo_image_surface_create(CAIRO_FORMAT_RGB24, relief.columns, relief.rows);
   if (cairo_surface_status(job.picture) != CAIRO_STATUS_SUCCESS) return 1;
   cairo_surface_flush(job.picture);
   uint32_t *pixels = (uint32_t *)cairo_image_surface_get_data(job.picture);
   const long stride = cairo_image_surface_get_stride(job.picture) / 4;
-  make_briefing_picture(p, pixels, stride);
+  make_briefing_picture(relief, pixels, stride);
   cairo_surface_mark_dirty(job.picture);
   return 0;
 }
@@ -271,7 +272,7 @@ int publish(BriefingJob &job) {
   }
 }
 
-int run_briefing(BriefingJob &job, const BriefingSettings &settings) {
+int run_briefing(BriefingJob &job, const BriefingSettings &settings, const ReliefGrid *relief) {
   int tx, ty;
   export_extent(&tx, &ty);
   if (tx == 0 || ty == 0) {
@@ -279,7 +280,7 @@ int run_briefing(BriefingJob &job, const BriefingSettings &settings) {
     return RESULT_NO_TILES;
   }
   report_progress(job.reporter, "%-70s", "Exporting Briefing Map (picture)...");
-  if (make_picture(job) != 0) return report_memory_failure(job.reporter, job.pdf_name);
+  if (make_picture(job, relief) != 0) return report_memory_failure(job.reporter, job.pdf_name);
   cairo_surface_t *scratch = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
   cairo_t *measure = cairo_create(scratch);
   const BriefingTerrain terrain = {terrain_name(), today(), tx, ty, settings.paper};
@@ -329,7 +330,7 @@ std::string briefing_png_name(const std::string &pdf_name) {
   return png;
 }
 
-int write_briefing_map(const Reporter *reporter, char *pdf_name) {
+int write_briefing_map(const Reporter *reporter, char *pdf_name, const ReliefGrid *relief) {
   pdf_name[0] = 0;
   const int found = numbered_output_name(BRIEFING_SUFFIX, pdf_name, "pdf", "png");
   if (found != 0) return report_name_failure(reporter, found, pdf_name, "PDF");
@@ -339,7 +340,7 @@ int write_briefing_map(const Reporter *reporter, char *pdf_name) {
   job.pdf.fd = job.png.fd = -1;
   png_name_beside(pdf_name, job.png_name);
   job.fonts = {find_font("DejaVu Sans"), find_font("DejaVu Sans:bold")};
-  const int result = run_briefing(job, read_briefing_settings());
+  const int result = run_briefing(job, read_briefing_settings(), relief);
   // The picture outlives the PDF surface, which may still refer to it.
   if (job.picture) cairo_surface_destroy(job.picture);
   cairo_font_face_destroy(job.fonts.regular);

@@ -1,10 +1,8 @@
 #include "render/export/briefing_picture.h"
 
-#include <vector>
-
-#include "core/relief_shading.h"
 #include "core/terrain_model.h"
 #include "core/work_threads.h"
+#include "files/height_map_file.h"
 #include "render/export/export_passes.h"
 #include "render/export/shade_cache.h"
 #include "render/export/shaded_blocks.h"
@@ -12,12 +10,20 @@
 
 namespace {
 
-// Tile columns per part of the parallel pass: the relief of their sample
-// columns and the picture rows they write stay in the cache.
+// Tile columns per part of the parallel pass: their runs of tiles stay in
+// the cache from one row to the next.
 enum { PART_TILES = 32 };
 
 // Samples per tile along each side, as the height map has them.
 enum { SAMPLES = 4 };
+
+// Every step-th sample from first on, both ways, for the current terrain.
+void relief_samples_of(int *step, int *first) {
+  int tx, ty;
+  export_extent(&tx, &ty);
+  *step = SAMPLES / briefing_pixels_per_tile(tx, ty);
+  *first = *step / 2;
+}
 
 }  // namespace
 
@@ -27,62 +33,61 @@ int briefing_pixels_per_tile(int tx, int ty) {
   return 1;
 }
 
-void make_briefing_picture(int p, uint32_t *pixels, long stride) {
+int briefing_relief_from_heights(ReliefGrid *relief) {
+  int step, first;
+  relief_samples_of(&step, &first);
+  return relief_grid_from_heights(step, first, relief) == 0 ? RESULT_OK : RESULT_NO_MEMORY;
+}
+
+int read_briefing_relief(const char *hfd_path, ReliefGrid *relief) {
+  int step, first;
+  relief_samples_of(&step, &first);
+  return read_height_relief(hfd_path, step, first, relief);
+}
+
+void make_briefing_picture(const ReliefGrid &relief, uint32_t *pixels, long stride) {
   int tx, ty;
   export_extent(&tx, &ty);
-  if (tx <= 0 || ty <= 0 || p <= 0) return;
-  const int step = SAMPLES / p, first = step / 2;
-  const int rows = p * ty;
+  const int step = relief.step, first = relief.first, p = step > 0 ? SAMPLES / step : 0;
+  if (tx <= 0 || ty <= 0 || p <= 0 || relief.columns != p * tx || relief.rows != p * ty) return;
+  const int rows = p * ty, columns = relief.columns;
+  const uint8_t *shades = relief.shades.data();
   const PixelShifts shifts = current_pixel_shifts();
-  prepare_relief();
   if (prepare_tile_blocks() != 0) {
     // Blocks that cannot stand for the sprites: each tile in its texture's
     // sample colour, shaded here, as the cache must not be shared.
     reset_shade_cache();
-    std::vector<uint8_t> column((size_t)rows);
-    for (int X = first; X < SAMPLES * tx; X += step) {
-      relief_samples(X, first, step, rows, column.data());
+    for (int c = 0; c < columns; c++)
       for (int y = 0; y < rows; y++) {
-        const Tile &tile = tile_at(X / SAMPLES, y / p);
+        const Tile &tile = tile_at(c / p, y / p);
         const int colour = tile.texture >= 0 && tile.texture < MAX_TEXTURES
                                ? texture_table.textures[tile.texture].sample_color
                                : 0;
-        const uint8_t shade = column[(size_t)y];
-        pixels[y * stride + X / step] = pixel_to_bgr((uint32_t)cached_shade(colour, shade), shifts);
+        const uint8_t shade = shades[(size_t)y * columns + c];
+        pixels[y * stride + c] = pixel_to_bgr((uint32_t)cached_shade(colour, shade), shifts);
       }
-    }
     return;
   }
   prepare_shaded_blocks(shifts, 1);
   const ShadedBlocks &blocks = shaded_blocks();
   const uint32_t *shaded = blocks.bgr.data();
-  // Each part takes every parts-th strip, with buffers of its own.
+  // A strip of tile columns at a time, row by row: the strip's tiles are
+  // as many runs down their columns, its relief and pixels runs along
+  // their rows.
   const int strips = (tx + PART_TILES - 1) / PART_TILES;
-  const int parts = work_thread_count() < strips ? work_thread_count() : strips;
-  run_parts(parts, [&](int part) {
-    std::vector<uint8_t> relief((size_t)rows);
-    std::vector<uint32_t> strip((size_t)p * PART_TILES * rows);
-    for (int k = part; k < strips; k += parts) {
-      const int x0 = k * PART_TILES, x1 = x0 + PART_TILES < tx ? x0 + PART_TILES : tx;
-      const int columns = p * (x1 - x0);
-      // The strip is made column by column, as the tiles and heights are
-      // stored, then written out row by row.
-      for (int c = 0; c < columns; c++) {
-        const int X = SAMPLES * x0 + c * step + first;
-        relief_samples(X, first, step, rows, relief.data());
-        const Tile *tiles = tile_map.tiles[X / SAMPLES];
-        uint32_t *out = strip.data() + (size_t)c * rows;
-        for (int y = 0; y < rows; y++) {
-          const int Y = y * step + first;
-          const Tile &tile = tiles[Y / SAMPLES];
-          const uint16_t colour =
-              blocks.colours[rotation_turn[tile.rotation]][block_index(tile)][(Y % SAMPLES) * 4 + X % SAMPLES];
-          out[y] = shaded[colour * 256 + relief[y]];
-        }
-      }
-      for (int y = 0; y < rows; y++) {
-        uint32_t *out = pixels + y * stride + p * x0;
-        for (int c = 0; c < columns; c++) out[c] = strip[(size_t)c * rows + y];
+  run_parts(strips, [&](int k) {
+    const int x0 = k * PART_TILES, x1 = x0 + PART_TILES < tx ? x0 + PART_TILES : tx;
+    const int c0 = p * x0, c1 = p * x1;
+    for (int y = 0; y < rows; y++) {
+      const int Y = y * step + first;
+      const uint8_t *shade = shades + (size_t)y * columns;
+      uint32_t *out = pixels + y * stride;
+      for (int c = c0; c < c1; c++) {
+        const int X = c * step + first;
+        const Tile &tile = tile_map.tiles[X / SAMPLES][Y / SAMPLES];
+        const uint16_t colour =
+            blocks.colours[rotation_turn[tile.rotation]][block_index(tile)][(Y % SAMPLES) * 4 + X % SAMPLES];
+        out[c] = shaded[colour * 256 + shade[c]];
       }
     }
   });

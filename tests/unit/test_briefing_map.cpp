@@ -1,5 +1,6 @@
 // The briefing map: the grid rules, the label placer against a plain model,
 // the names of areas as text, and the PDF and PNG as a user gets them.
+#include <algorithm>
 #include <cairo.h>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "core/terrain_model.h"
+#include "files/height_map_file.h"
 #include "render/export/briefing_grid.h"
 #include "render/export/briefing_map.h"
 #include "render/export/briefing_page.h"
@@ -295,10 +297,19 @@ TEST_F(BriefingExport, PortraitPageSettingsAndNumbersFreeForBoth) {
 }
 
 // The picture under the map is F8's picture: all of it at 4 pixels a tile,
-// the sample nearest each pixel's middle at 2 and 1.
+// the sample nearest each pixel's middle at 2 and 1; its relief read from
+// the file without loading the heights is the loaded heights' relief, the
+// outermost samples included.
 TEST_F(BriefingExport, PictureIsTheEmbossedPictureSampled) {
   make_briefing_terrain(37, 23);
   srand(8);
+  height_map.max_height = 0;
+  for (int X = 0; X < 4 * 37; X++)
+    for (int Y = 0; Y < 4 * 23; Y++) {
+      height_map.heights[X][Y] = (uint16_t)(rand() % 900);
+      height_map.max_height = std::max(height_map.max_height, (int32_t)height_map.heights[X][Y]);
+    }
+  ASSERT_EQ(0, save_height_map(dir.file("Islands.hfd").c_str()));
   for (int t = 1; t <= 3; t++) {
     BITMAP *level = create_bitmap_ex(32, 4, 4);
     for (int k = 0; k < 16; k++) putpixel(level, k % 4, k / 4, makecol(rand() % 256, rand() % 256, rand() % 256));
@@ -317,7 +328,13 @@ TEST_F(BriefingExport, PictureIsTheEmbossedPictureSampled) {
   for (int p : {4, 2, 1}) {
     const long stride = 37 * p + 3;  // rows padded, as cairo may
     std::vector<uint32_t> pixels((size_t)stride * 23 * p);
-    make_briefing_picture(p, pixels.data(), stride);
+    ReliefGrid loaded, read;
+    ASSERT_EQ(0, relief_grid_from_heights(4 / p, 2 / p, &loaded));
+    ASSERT_EQ(0, read_height_relief(dir.file("Islands.hfd").c_str(), 4 / p, 2 / p, &read));
+    ASSERT_EQ(37 * p, read.columns);
+    ASSERT_EQ(23 * p, read.rows);
+    EXPECT_TRUE(loaded.shades == read.shades) << p;
+    make_briefing_picture(read, pixels.data(), stride);
     int wrong = 0;
     for (int y = 0; y < 23 * p; y++)
       for (int x = 0; x < 37 * p; x++) {
