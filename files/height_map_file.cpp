@@ -26,9 +26,11 @@ enum {
   // Columns filled together: their runs of the chunk stay in the cache
   // until they are complete.
   HEIGHT_BLOCK_COLUMNS = 512,
-  // File rows per piece read for the relief alone: what is read is looked
-  // at while it is still in the cache.
+  // File rows per piece read for the highest sample: what is read is
+  // looked at while it is still in the cache.
   RELIEF_PIECE_ROWS = 8,
+  // Relief rows made together, then stored down the grid's columns as runs.
+  RELIEF_RUN_ROWS = 16,
   // Samples from 1 to this value take part in the height step detection.
   STEP_SAMPLE_LIMIT = 59,
   // More counted samples than this make a step stand out.
@@ -378,12 +380,11 @@ static int read_highest(int fd, int sx, int sy, unsigned *highest) {
 }
 
 // The grid's rows, a few to a part: each part reads the file rows its
-// samples and their neighbours lie on in one piece. 1 when a buffer
-// cannot be had.
+// samples and their neighbours lie on in one piece, and stores its rows'
+// runs down the grid's columns. 1 when a buffer cannot be had.
 static int read_relief_rows(int fd, int sx, int sy, ReliefGrid *grid) {
   const long row_bytes = (long)sx * 2;
-  const int per_part = grid->step < RELIEF_PIECE_ROWS ? RELIEF_PIECE_ROWS / grid->step : 1;
-  const int parts = (grid->rows + per_part - 1) / per_part;
+  const int parts = (grid->rows + RELIEF_RUN_ROWS - 1) / RELIEF_RUN_ROWS;
   // Memory row y is file row sy - 1 - y; the outermost rows repeat their
   // inner neighbours, and a map under 3 rows is level (no row is looked at).
   const auto inner = [sy](int y) { return sy < 3 ? 0 : y < 1 ? 1 : y > sy - 2 ? sy - 2 : y; };
@@ -391,13 +392,15 @@ static int read_relief_rows(int fd, int sx, int sy, ReliefGrid *grid) {
   std::atomic<int> failed(0);
   run_parts(parts, [&](int k) {
     thread_local std::vector<uint16_t> rows;
+    thread_local std::vector<uint8_t> run;
     if (failed) return;
-    const int j0 = k * per_part, j1 = j0 + per_part < grid->rows ? j0 + per_part : grid->rows;
+    const int j0 = k * RELIEF_RUN_ROWS, j1 = j0 + RELIEF_RUN_ROWS < grid->rows ? j0 + RELIEF_RUN_ROWS : grid->rows;
     const int y_low = inner(grid->first + j0 * grid->step) - reach;
     const int y_high = inner(grid->first + (j1 - 1) * grid->step) + reach;
     const long count = y_high - y_low + 1;
     try {
       rows.resize((size_t)count * (size_t)sx);
+      run.resize((size_t)RELIEF_RUN_ROWS * (size_t)grid->columns);
     } catch (const std::bad_alloc &) {
       failed = 1;
       return;
@@ -410,7 +413,11 @@ static int read_relief_rows(int fd, int sx, int sy, ReliefGrid *grid) {
     for (int j = j0; j < j1; j++) {
       const int y = inner(grid->first + j * grid->step);
       relief_row_samples(row(y - reach), row(y), row(y + reach), grid->first, grid->step, grid->columns,
-                         grid->shades.data() + (size_t)j * (size_t)grid->columns);
+                         run.data() + (size_t)(j - j0) * grid->columns);
+    }
+    for (int i = 0; i < grid->columns; i++) {
+      uint8_t *out = grid->shades.data() + (size_t)i * grid->rows + j0;
+      for (int j = j0; j < j1; j++) out[j - j0] = run[(size_t)(j - j0) * grid->columns + i];
     }
   });
   return failed ? 1 : 0;

@@ -232,7 +232,10 @@ int write_png(BriefingJob &job, int pixels) {
   if (export_file_create(&job.png, job.png_name) != 0)
     return report_write_failure(job.reporter, job.png_name, WriteError{job.png.error, 1});
   PageBands bands{&job, w, w / l.page_w, h / l.page_h, {0}};
-  const RowSource source = {w, h, 24, nullptr, produce_page_band, &bands};
+  RowSource source = {w, h, 24, nullptr, produce_page_band, &bands};
+  // Mostly white paper and a picture too fine to repeat itself: runs are
+  // what deflate finds, in less time.
+  source.png_runs_only = true;
   int error = 0;
   const StreamResult written = stream_png(job.png.fd, source, nullptr, &error);
   if (written == STREAM_WRITTEN && !bands.failed) return RESULT_OK;

@@ -1,5 +1,7 @@
 #include "render/export/briefing_picture.h"
 
+#include <vector>
+
 #include "core/terrain_model.h"
 #include "core/work_threads.h"
 #include "files/height_map_file.h"
@@ -10,8 +12,8 @@
 
 namespace {
 
-// Tile columns per part of the parallel pass: their runs of tiles stay in
-// the cache from one row to the next.
+// Tile columns per part of the parallel pass: the picture rows they write
+// stay in the cache.
 enum { PART_TILES = 32 };
 
 // Samples per tile along each side, as the height map has them.
@@ -63,7 +65,7 @@ void make_briefing_picture(const ReliefGrid &relief, uint32_t *pixels, long stri
         const int colour = tile.texture >= 0 && tile.texture < MAX_TEXTURES
                                ? texture_table.textures[tile.texture].sample_color
                                : 0;
-        const uint8_t shade = shades[(size_t)y * columns + c];
+        const uint8_t shade = shades[(size_t)c * rows + y];
         pixels[y * stride + c] = pixel_to_bgr((uint32_t)cached_shade(colour, shade), shifts);
       }
     return;
@@ -71,23 +73,32 @@ void make_briefing_picture(const ReliefGrid &relief, uint32_t *pixels, long stri
   prepare_shaded_blocks(shifts, 1);
   const ShadedBlocks &blocks = shaded_blocks();
   const uint32_t *shaded = blocks.bgr.data();
-  // A strip of tile columns at a time, row by row: the strip's tiles are
-  // as many runs down their columns, its relief and pixels runs along
-  // their rows.
+  // Each part takes every parts-th strip, with a buffer of its own.
   const int strips = (tx + PART_TILES - 1) / PART_TILES;
-  run_parts(strips, [&](int k) {
-    const int x0 = k * PART_TILES, x1 = x0 + PART_TILES < tx ? x0 + PART_TILES : tx;
-    const int c0 = p * x0, c1 = p * x1;
-    for (int y = 0; y < rows; y++) {
-      const int Y = y * step + first;
-      const uint8_t *shade = shades + (size_t)y * columns;
-      uint32_t *out = pixels + y * stride;
-      for (int c = c0; c < c1; c++) {
-        const int X = c * step + first;
-        const Tile &tile = tile_map.tiles[X / SAMPLES][Y / SAMPLES];
-        const uint16_t colour =
-            blocks.colours[rotation_turn[tile.rotation]][block_index(tile)][(Y % SAMPLES) * 4 + X % SAMPLES];
-        out[c] = shaded[colour * 256 + shade[c]];
+  const int parts = work_thread_count() < strips ? work_thread_count() : strips;
+  run_parts(parts, [&](int part) {
+    std::vector<uint32_t> strip((size_t)p * PART_TILES * rows);
+    for (int k = part; k < strips; k += parts) {
+      const int x0 = k * PART_TILES, x1 = x0 + PART_TILES < tx ? x0 + PART_TILES : tx;
+      const int strip_columns = p * (x1 - x0);
+      // The strip is made column by column, as the tiles and the relief
+      // are stored, then written out row by row.
+      for (int c = 0; c < strip_columns; c++) {
+        const int X = SAMPLES * x0 + c * step + first;
+        const Tile *tiles = tile_map.tiles[X / SAMPLES];
+        const uint8_t *shade = shades + (size_t)(p * x0 + c) * rows;
+        uint32_t *out = strip.data() + (size_t)c * rows;
+        for (int y = 0; y < rows; y++) {
+          const int Y = y * step + first;
+          const Tile &tile = tiles[Y / SAMPLES];
+          const uint16_t colour =
+              blocks.colours[rotation_turn[tile.rotation]][block_index(tile)][(Y % SAMPLES) * 4 + X % SAMPLES];
+          out[y] = shaded[colour * 256 + shade[y]];
+        }
+      }
+      for (int y = 0; y < rows; y++) {
+        uint32_t *out = pixels + y * stride + p * x0;
+        for (int c = 0; c < strip_columns; c++) out[c] = strip[(size_t)c * rows + y];
       }
     }
   });

@@ -218,17 +218,23 @@ TEST_F(TileMapFile, LargeMapsKeepEveryByteNotEditedOnAnyNumberOfThreads) {
   ASSERT_EQ(0, save_tile_map(dir.file("copy.TFD").c_str()));
   EXPECT_TRUE(read_file(dir.file("copy.TFD")) == plain);
 
-  // A bad texture in a later chunk: the tiles after it keep what they had.
+  // A bad texture in a later chunk: the tiles after it keep what they had,
+  // however many threads read the chunks after it meanwhile.
   records[130 * tx + 9].words[0] = 600;
   write_file(dir.file("bad.TFD"), tile_file(tx, ty, 0, 0, records));
-  reset_program_state();
-  for (int x = 0; x < tx; x++)
-    for (int y = 0; y < ty; y++) tile_at(x, y).texture = 77;
-  EXPECT_EQ(RESULT_BAD_DATA, load_tile_map(dir.file("bad.TFD").c_str(), nullptr));
-  EXPECT_EQ(records[130 * tx + 8].words[0] + 1, tile_at(8, ty - 1 - 130).texture);
-  EXPECT_EQ(601, tile_at(9, ty - 1 - 130).texture);
-  EXPECT_EQ(77, tile_at(10, ty - 1 - 130).texture);
-  EXPECT_EQ(77, tile_at(0, 0).texture);
+  for (int threads : {1, 2, 5}) {
+    set_work_threads(threads);
+    reset_program_state();
+    for (int x = 0; x < tx; x++)
+      for (int y = 0; y < ty; y++) tile_at(x, y).texture = 77;
+    EXPECT_EQ(RESULT_BAD_DATA, load_tile_map(dir.file("bad.TFD").c_str(), nullptr));
+    EXPECT_EQ(records[130 * tx + 8].words[0] + 1, tile_at(8, ty - 1 - 130).texture);
+    EXPECT_EQ(601, tile_at(9, ty - 1 - 130).texture);
+    EXPECT_EQ(77, tile_at(10, ty - 1 - 130).texture);
+    EXPECT_EQ(77, tile_at(0, 0).texture) << threads;
+    EXPECT_EQ((130 / 64 + 1) * 64 * tx, tile_map.records_read) << threads;
+  }
+  set_work_threads(0);
 }
 
 }  // namespace
