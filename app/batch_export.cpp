@@ -7,6 +7,7 @@
 #include "app/key_table.h"
 #include "core/terrain_model.h"
 #include "files/land_file.h"
+#include "files/tile_map_file.h"
 #include "render/export/briefing_map.h"
 #include "render/export/briefing_picture.h"
 #include "render/export/export_bitmap.h"
@@ -70,16 +71,22 @@ bool briefing_only(const int *kinds, int count) {
   return count > 0;
 }
 
+static int read_briefing_tiles(void *context, const char *path) {
+  return scan_tile_map(path, ((BriefingReading *)context)->textures_used);
+}
+
 static int read_briefing_heights(void *context, const char *path) {
-  BriefingHeights &heights = *(BriefingHeights *)context;
-  const int result = read_briefing_relief(path, &heights.relief);
-  heights.read = result == RESULT_OK;
+  BriefingReading &reading = *(BriefingReading *)context;
+  const int result = read_briefing_relief(path, &reading.relief);
+  reading.heights_read = result == RESULT_OK;
   return result;
 }
 
-HeightReader briefing_height_reader(BriefingHeights *heights) { return HeightReader{read_briefing_heights, heights}; }
+TerrainReader briefing_reader(BriefingReading *reading) {
+  return TerrainReader{read_briefing_tiles, read_briefing_heights, reading->textures_used, reading};
+}
 
-int export_kinds(const int *kinds, int count, int format, const BriefingHeights *briefing) {
+int export_kinds(const int *kinds, int count, int format, const BriefingReading *briefing) {
   int failed = 0;
   const ViewState view{};
   for (int i = 0; i < count; i++) {
@@ -88,7 +95,7 @@ int export_kinds(const int *kinds, int count, int format, const BriefingHeights 
       failed = 1;
       continue;
     }
-    const bool relief_read = briefing && briefing->read && info->kind == EXPORT_BRIEFING;
+    const bool relief_read = briefing && briefing->heights_read && info->kind == EXPORT_BRIEFING;
     if (!relief_read && !need_met(info->need, view, 0)) {
       fprintf(stderr, "No %s written: %s.\n", info->what, refusal(info->need));
       failed = 1;

@@ -179,11 +179,11 @@ int run_exports(const CommandLine &c) {
   if (start_without_display() != 0) return COMMAND_EXIT_FAILED;
   if (!set_terrain_path(c.terrain)) return COMMAND_EXIT_USAGE;
   OpenReport report;
-  // Briefing maps alone show the heights only as relief: the opening reads
-  // that and stores no height.
-  BriefingHeights briefing;
+  // Briefing maps alone need neither map stored: the opening checks the
+  // tiles and reads the relief of the heights.
+  BriefingReading briefing;
   const bool relief_only = briefing_only(c.kinds, c.kind_count);
-  const HeightReader reader = briefing_height_reader(&briefing);
+  const TerrainReader reader = briefing_reader(&briefing);
   const int outcome = open_terrain_files(session.enable_targets != 0, console_reporter(), &report, nullptr,
                                          relief_only ? &reader : nullptr);
   int code = COMMAND_EXIT_DONE;

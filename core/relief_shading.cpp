@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -22,8 +24,9 @@ enum { LIGHT_X = -142, LIGHT_Y = 169, LIGHT_Z = 127 };
 // (left by a failed load) take the long way.
 enum { SHADE_SPAN = 3 * MAX_HEIGHT, SHADE_SLOPE = 3 * 255, SHADE_SIDE = 2 * SHADE_SLOPE + 1 };
 
-// Columns of the shade map or a relief grid one part fills.
-enum { RELIEF_PART_COLUMNS = 256 };
+// Columns of the shade map one part of compute_shade_map fills, and of a
+// relief grid one part of relief_grid_from_heights.
+enum { RELIEF_PART_COLUMNS = 256, RELIEF_STRIP_COLUMNS = 32 };
 
 // Gradient of each difference, offset by SHADE_SLOPE; rebuilt for every max_height.
 int16_t gradient_index[2 * SHADE_SPAN + 1];
@@ -254,14 +257,28 @@ int size_relief_grid(int step, int first, ReliefGrid *grid) {
 int relief_grid_from_heights(int step, int first, ReliefGrid *grid) {
   prepare_relief();
   if (size_relief_grid(step, first, grid) != 0) return 1;
-  const int rows = grid->rows;
-  const int parts = (grid->columns + RELIEF_PART_COLUMNS - 1) / RELIEF_PART_COLUMNS;
-  run_parts(parts, [&](int k) {
-    for (int c = k * RELIEF_PART_COLUMNS; c < (k + 1) * RELIEF_PART_COLUMNS && c < grid->columns; c++)
-      relief_samples(grid->first + c * grid->step, grid->first, grid->step, rows,
-                     grid->shades.data() + (size_t)c * rows);
+  // Columns as the heights are stored, a strip at a time, written out by
+  // rows: the strip's part of each row stays in the cache.
+  const int columns = grid->columns, rows = grid->rows;
+  const int strips = (columns + RELIEF_STRIP_COLUMNS - 1) / RELIEF_STRIP_COLUMNS;
+  std::atomic<int> failed(0);
+  run_parts(strips, [&](int k) {
+    const int c0 = k * RELIEF_STRIP_COLUMNS, c1 = std::min(c0 + RELIEF_STRIP_COLUMNS, columns);
+    thread_local std::vector<uint8_t> strip;
+    try {
+      strip.resize((size_t)(c1 - c0) * (size_t)rows);
+    } catch (const std::bad_alloc &) {
+      failed = 1;
+      return;
+    }
+    for (int c = c0; c < c1; c++)
+      relief_samples(grid->first + c * grid->step, grid->first, grid->step, rows, strip.data() + (size_t)(c - c0) * rows);
+    for (int r = 0; r < rows; r++) {
+      uint8_t *out = grid->shades.data() + (size_t)r * columns;
+      for (int c = c0; c < c1; c++) out[c] = strip[(size_t)(c - c0) * rows + r];
+    }
   });
-  return 0;
+  return failed ? 1 : 0;
 }
 
 void compute_shade_map() {

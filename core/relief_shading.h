@@ -33,8 +33,7 @@ void relief_row_samples(const uint16_t *below, const uint16_t *at, const uint16_
 
 // The relief of every step-th sample both ways from (first, first): what a
 // picture at one pixel per step samples shows. Sample (first + i * step,
-// first + j * step) is shades[i * rows + j]: by columns, as the heights
-// and tiles are stored.
+// first + j * step) is shades[j * columns + i], row by row as a picture.
 struct ReliefGrid {
   int step = 0, first = 0, columns = 0, rows = 0;
   std::vector<uint8_t> shades;

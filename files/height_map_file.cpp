@@ -29,7 +29,7 @@ enum {
   // File rows per piece read for the highest sample: what is read is
   // looked at while it is still in the cache.
   RELIEF_PIECE_ROWS = 8,
-  // Relief rows made together, then stored down the grid's columns as runs.
+  // Relief rows one part makes.
   RELIEF_RUN_ROWS = 16,
   // Samples from 1 to this value take part in the height step detection.
   STEP_SAMPLE_LIMIT = 59,
@@ -380,8 +380,8 @@ static int read_highest(int fd, int sx, int sy, unsigned *highest) {
 }
 
 // The grid's rows, a few to a part: each part reads the file rows its
-// samples and their neighbours lie on in one piece, and stores its rows'
-// runs down the grid's columns. 1 when a buffer cannot be had.
+// samples and their neighbours lie on in one piece. 1 when a buffer cannot
+// be had.
 static int read_relief_rows(int fd, int sx, int sy, ReliefGrid *grid) {
   const long row_bytes = (long)sx * 2;
   const int parts = (grid->rows + RELIEF_RUN_ROWS - 1) / RELIEF_RUN_ROWS;
@@ -392,7 +392,6 @@ static int read_relief_rows(int fd, int sx, int sy, ReliefGrid *grid) {
   std::atomic<int> failed(0);
   run_parts(parts, [&](int k) {
     thread_local std::vector<uint16_t> rows;
-    thread_local std::vector<uint8_t> run;
     if (failed) return;
     const int j0 = k * RELIEF_RUN_ROWS, j1 = j0 + RELIEF_RUN_ROWS < grid->rows ? j0 + RELIEF_RUN_ROWS : grid->rows;
     const int y_low = inner(grid->first + j0 * grid->step) - reach;
@@ -400,7 +399,6 @@ static int read_relief_rows(int fd, int sx, int sy, ReliefGrid *grid) {
     const long count = y_high - y_low + 1;
     try {
       rows.resize((size_t)count * (size_t)sx);
-      run.resize((size_t)RELIEF_RUN_ROWS * (size_t)grid->columns);
     } catch (const std::bad_alloc &) {
       failed = 1;
       return;
@@ -413,11 +411,7 @@ static int read_relief_rows(int fd, int sx, int sy, ReliefGrid *grid) {
     for (int j = j0; j < j1; j++) {
       const int y = inner(grid->first + j * grid->step);
       relief_row_samples(row(y - reach), row(y), row(y + reach), grid->first, grid->step, grid->columns,
-                         run.data() + (size_t)(j - j0) * grid->columns);
-    }
-    for (int i = 0; i < grid->columns; i++) {
-      uint8_t *out = grid->shades.data() + (size_t)i * grid->rows + j0;
-      for (int j = j0; j < j1; j++) out[j - j0] = run[(size_t)(j - j0) * grid->columns + i];
+                         grid->shades.data() + (size_t)j * grid->columns);
     }
   });
   return failed ? 1 : 0;

@@ -3,6 +3,8 @@
 // caller shows the warnings (each also goes to the reporter as it happens).
 #pragma once
 
+#include <cstdint>
+
 #include "core/reporter.h"
 #include "images/textures.h"
 
@@ -58,10 +60,14 @@ void sibling_path(int sibling, char *dest, int size);
 // The same for any tile map's path.
 void sibling_path_of(const char *tfd_path, int sibling, char *dest, int size);
 
-// Reads the height map in place of load_height_map, with its results, for
-// a caller that needs less of it than the whole map stored.
-struct HeightReader {
-  int (*read)(void *context, const char *path);
+// Reads the tile map and the height map in place of load_tile_map and
+// load_height_map, with their results, for a caller that needs less of them
+// than the whole maps stored. Without the tiles, textures_used (set by
+// read_tiles: MAX_TEXTURES entries) tells which texture numbers they name.
+struct TerrainReader {
+  int (*read_tiles)(void *context, const char *path);
+  int (*read_heights)(void *context, const char *path);
+  const uint8_t *textures_used;
   void *context;
 };
 
@@ -70,7 +76,7 @@ struct HeightReader {
 // when read_targets is set. The lands file is read after the texture list;
 // its problems are one warning of SUBJECT_LANDS. A texture watcher (may be
 // null) chooses the textures loaded first and sees the rest come in; a
-// height reader (may be null) takes the height map's place in the order.
+// terrain reader (may be null) takes the maps' places in the order.
 // Returns the outcome.
 int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *report,
-                       const TextureWatcher *watcher = nullptr, const HeightReader *heights = nullptr);
+                       const TextureWatcher *watcher = nullptr, const TerrainReader *reader = nullptr);

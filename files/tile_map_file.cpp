@@ -71,8 +71,9 @@ struct ChunkRead {
   long high_tiles;
 };
 
-// The chunk's first bad texture number and the highest before it.
-static ChunkRead check_tile_chunk(const unsigned char *chunk, int rows, long got) {
+// The chunk's first bad texture number and the highest before it; used
+// (may be null) gets every texture number before it marked.
+static ChunkRead check_tile_chunk(const unsigned char *chunk, int rows, long got, uint8_t *used) {
   ChunkRead read = {got, 0, -1, 0};
   const long count = (long)rows * tile_map.tiles_x;
   const unsigned char *p = chunk;
@@ -83,6 +84,7 @@ static ChunkRead check_tile_chunk(const unsigned char *chunk, int rows, long got
       break;
     }
     if (texture > read.highest) read.highest = texture;
+    if (used) used[texture] = 1;
   }
   return read;
 }
@@ -131,9 +133,10 @@ static int count_chunk(const ChunkRead &read, long long *bytes_read) {
 // hold no bad texture number, so that the tiles after the first bad one
 // keep what they had. The chunks are handed out in order, and whoever took
 // one checks it before waiting for those before it, so that the waiting
-// ends on any number of threads. 1 when the buffers cannot be had
-// (nothing is stored then).
-static int load_chunks_in_parallel(int fd, int *failed, long long *bytes_read) {
+// ends on any number of threads. With used (MAX_TEXTURES entries), only
+// checked: nothing is stored, and the texture numbers named are marked.
+// 1 when the buffers cannot be had (nothing is stored then).
+static int load_chunks_in_parallel(int fd, int *failed, long long *bytes_read, uint8_t *used = nullptr) {
   const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
   const long row_bytes = (long)tx * TILE_RECORD_BYTES;
   const int chunks = (ty + TILE_CHUNK_ROWS - 1) / TILE_CHUNK_ROWS;
@@ -141,11 +144,13 @@ static int load_chunks_in_parallel(int fd, int *failed, long long *bytes_read) {
   std::vector<std::vector<unsigned char>> buffers;
   std::vector<ChunkRead> reads;
   std::unique_ptr<std::atomic<int>[]> checked;  // 0 not yet, 1 good, -1 a bad texture number
+  std::vector<uint8_t> part_used;
   try {
     buffers.resize((size_t)parts);
     for (auto &buffer : buffers) buffer.resize((size_t)(TILE_CHUNK_ROWS * row_bytes));
     reads.resize((size_t)chunks);
     checked.reset(new std::atomic<int>[(size_t)chunks]);
+    if (used) part_used.assign((size_t)parts * MAX_TEXTURES, 0);
   } catch (const std::bad_alloc &) {
     return 1;
   }
@@ -159,7 +164,8 @@ static int load_chunks_in_parallel(int fd, int *failed, long long *bytes_read) {
       const int rows = ty - i0 < TILE_CHUNK_ROWS ? ty - i0 : TILE_CHUNK_ROWS;
       const long got = read_grid_words_at(fd, GRID_HEADER_BYTES + (long long)i0 * row_bytes, chunk, row_bytes * rows);
       ChunkRead &read = reads[(size_t)c];
-      read = check_tile_chunk(chunk, rows, got);
+      read = check_tile_chunk(chunk, rows, got, used ? &part_used[(size_t)part * MAX_TEXTURES] : nullptr);
+      if (used) continue;
       checked[c] = read.bad < 0 ? 1 : -1;
       for (int seen; good < c && (seen = checked[good]) >= 0; good += seen)
         if (seen == 0) std::this_thread::yield();
@@ -167,16 +173,21 @@ static int load_chunks_in_parallel(int fd, int *failed, long long *bytes_read) {
     }
   });
   for (int c = 0; c < chunks && !*failed; c++) *failed = count_chunk(reads[(size_t)c], bytes_read);
+  for (size_t k = 0; k < part_used.size(); k++) used[k % MAX_TEXTURES] |= part_used[k];
   return 0;
 }
 
-int load_tile_map(const char *path, const Reporter *reporter) {
+// Opens the file and takes its sizes and header into the model; null when
+// it does not open or its sizes are out of range (*result says which).
+static PACKFILE *open_tile_map(const char *path, int *result) {
   int32_t tx, ty, header3, header4;
   PACKFILE *f = open_grid_file(path, &tile_map.stamp, &tx, &ty, &header3, &header4);
-  if (!f) return RESULT_CANNOT_OPEN;
+  *result = f ? RESULT_OK : RESULT_CANNOT_OPEN;
+  if (!f) return nullptr;
   if (tx > MAX_TILES || tx < 0 || ty > MAX_TILES || ty < 0) {
     pack_fclose(f);
-    return RESULT_BAD_HEADER;
+    *result = RESULT_BAD_HEADER;
+    return nullptr;
   }
   // High bytes of a terrain read before are not this file's.
   clear_tile_high_bytes();
@@ -184,6 +195,14 @@ int load_tile_map(const char *path, const Reporter *reporter) {
   tile_map.tiles_y = ty;
   tile_map.header3 = header3;
   tile_map.header4 = header4;
+  return f;
+}
+
+int load_tile_map(const char *path, const Reporter *reporter) {
+  int result;
+  PACKFILE *f = open_tile_map(path, &result);
+  if (!f) return result;
+  const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
   report_progress(reporter, "Loading Tilemap (TFD)");
   prepare_table_pages(tile_map.tiles[0], sizeof(tile_map.tiles[0]), tx, sizeof(Tile) * (size_t)ty);
 
@@ -195,7 +214,7 @@ int load_tile_map(const char *path, const Reporter *reporter) {
     const long row_bytes = (long)tx * TILE_RECORD_BYTES;
     for (int i0 = 0; i0 < ty && !failed; i0 += TILE_CHUNK_ROWS) {
       const int rows = ty - i0 < TILE_CHUNK_ROWS ? ty - i0 : TILE_CHUNK_ROWS;
-      ChunkRead read = check_tile_chunk(tile_chunk, rows, read_grid_words(f, tile_chunk, row_bytes * rows));
+      ChunkRead read = check_tile_chunk(tile_chunk, rows, read_grid_words(f, tile_chunk, row_bytes * rows), nullptr);
       store_tile_chunk(tile_chunk, i0, rows, &read);
       failed = count_chunk(read, &bytes_read);
     }
@@ -203,6 +222,44 @@ int load_tile_map(const char *path, const Reporter *reporter) {
   pack_fclose(f);
   tile_map.records_read = bytes_read / TILE_RECORD_BYTES;
   return failed ? RESULT_BAD_DATA : RESULT_OK;
+}
+
+int scan_tile_map(const char *path, uint8_t *used) {
+  int result;
+  PACKFILE *f = open_tile_map(path, &result);
+  if (!f) return result;
+  memset(used, 0, MAX_TEXTURES);
+  int failed = 0;
+  long long bytes_read = 0;
+  // A grid file is always opened over stdio.
+  FILE *stream = stdio_packfile_stream(f);
+  if (!stream) result = RESULT_CANNOT_OPEN;
+  else if (load_chunks_in_parallel(fileno(stream), &failed, &bytes_read, used) != 0) result = RESULT_NO_MEMORY;
+  pack_fclose(f);
+  tile_map.records_read = bytes_read / TILE_RECORD_BYTES;
+  return result != RESULT_OK ? result : failed ? RESULT_BAD_DATA : RESULT_OK;
+}
+
+int open_tile_rows(const char *path) {
+  int32_t tx, ty, header3, header4;
+  FileStamp stamp;
+  PACKFILE *f = open_grid_file(path, &stamp, &tx, &ty, &header3, &header4);
+  FILE *stream = f ? stdio_packfile_stream(f) : nullptr;
+  const int fd = stream && tx == tile_map.tiles_x && ty == tile_map.tiles_y ? dup(fileno(stream)) : -1;
+  if (f) pack_fclose(f);
+  return fd;
+}
+
+void read_tile_rows(int fd, int y0, int rows, Tile *out, unsigned char *buffer) {
+  const int tx = tile_map.tiles_x, ty = tile_map.tiles_y;
+  const long row_bytes = (long)tx * TILE_RECORD_BYTES;
+  // Memory row y is file row ty - 1 - y: the highest row comes first.
+  read_grid_words_at(fd, GRID_HEADER_BYTES + (long long)(ty - y0 - rows) * row_bytes, buffer, row_bytes * rows);
+  for (int r = 0; r < rows; r++) {
+    const unsigned char *record = buffer + (long)(rows - 1 - r) * row_bytes;
+    Tile *row = out + (size_t)r * tx;
+    for (int x = 0; x < tx; x++, record += TILE_RECORD_BYTES) decode_tile(record, &row[x]);
+  }
 }
 
 // Chunk k of the file's rows, encoded into out.

@@ -14,9 +14,11 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "core/terrain_model.h"
+#include "files/tile_map_file.h"
 #include "images/jpeg_write.h"
 #include "render/export/briefing_page.h"
 #include "render/export/briefing_picture.h"
@@ -122,20 +124,28 @@ void png_name_beside(const char *pdf_name, char *png_name) {
   if (dot) snprintf(dot, PATH_SIZE - (dot - png_name), ".png");
 }
 
-// The shaded picture over the relief given, or else the loaded heights'
-// relief; 1 when memory fails.
+// The shaded picture of the loaded maps, or over the relief given with the
+// tiles read again from the file; 0, or the failure reported.
 int make_picture(BriefingJob &job, const ReliefGrid *given) {
   ReliefGrid own;
-  if (!given && briefing_relief_from_heights(&own) != RESULT_OK) return 1;
+  if (!given && briefing_relief_from_heights(&own) != RESULT_OK) return report_memory_failure(job.reporter, job.pdf_name);
   const ReliefGrid &relief = given ? *given : own;
+  const int tiles_fd = given ? open_tile_rows(terrain_paths.tfd_path) : -1;
+  if (given && tiles_fd < 0) {
+    report_warning(job.reporter, WARNING_PLAIN, "Error reading TFD file.", terrain_paths.tfd_path);
+    return RESULT_CANNOT_OPEN;
+  }
   job.picture = cairo_image_surface_create(CAIRO_FORMAT_RGB24, relief.columns, relief.rows);
-  if (cairo_surface_status(job.picture) != CAIRO_STATUS_SUCCESS) return 1;
-  cairo_surface_flush(job.picture);
-  uint32_t *pixels = (uint32_t *)cairo_image_surface_get_data(job.picture);
-  const long stride = cairo_image_surface_get_stride(job.picture) / 4;
-  make_briefing_picture(relief, pixels, stride);
-  cairo_surface_mark_dirty(job.picture);
-  return 0;
+  int failed = cairo_surface_status(job.picture) != CAIRO_STATUS_SUCCESS;
+  if (!failed) {
+    cairo_surface_flush(job.picture);
+    uint32_t *pixels = (uint32_t *)cairo_image_surface_get_data(job.picture);
+    const long stride = cairo_image_surface_get_stride(job.picture) / 4;
+    failed = make_briefing_picture(relief, tiles_fd, pixels, stride);
+    cairo_surface_mark_dirty(job.picture);
+  }
+  if (tiles_fd >= 0) close(tiles_fd);
+  return failed ? report_memory_failure(job.reporter, job.pdf_name) : RESULT_OK;
 }
 
 // The picture as a JPEG for the PDF, made on a thread of its own while
@@ -283,7 +293,8 @@ int run_briefing(BriefingJob &job, const BriefingSettings &settings, const Relie
     return RESULT_NO_TILES;
   }
   report_progress(job.reporter, "%-70s", "Exporting Briefing Map (picture)...");
-  if (make_picture(job, relief) != 0) return report_memory_failure(job.reporter, job.pdf_name);
+  const int pictured = make_picture(job, relief);
+  if (pictured != RESULT_OK) return pictured;
   cairo_surface_t *scratch = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
   cairo_t *measure = cairo_create(scratch);
   const BriefingTerrain terrain = {terrain_name(), today(), tx, ty, settings.paper};

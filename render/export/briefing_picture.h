@@ -25,5 +25,7 @@ int read_briefing_relief(const char *hfd_path, ReliefGrid *relief);
 
 // Fills the picture of the current terrain over that relief, at the pixels
 // per tile the relief was made for, row y at pixels + y * stride (in
-// pixels), on every core.
-void make_briefing_picture(const ReliefGrid &relief, uint32_t *pixels, long stride);
+// pixels), on every core. The tiles are the loaded tile map's, or with
+// tiles_fd >= 0 (see open_tile_rows) read again from the file, for an
+// opening that stored none (scan_tile_map). 1 when memory fails.
+int make_briefing_picture(const ReliefGrid &relief, int tiles_fd, uint32_t *pixels, long stride);

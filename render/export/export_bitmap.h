@@ -44,8 +44,8 @@ const char *export_extension(int kind, int format);
 int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing = nullptr,
                   char *final_name = nullptr, int format = EXPORT_FORMAT_BMP);
 
-// The briefing map as export_bitmap writes it, over a relief read
-// beforehand in place of the heights (null: the loaded heights').
+// The briefing map as export_bitmap writes it; relief: see
+// write_briefing_map (null: the loaded maps).
 int export_briefing(const Reporter *reporter, char *final_name, const ReliefGrid *relief);
 
 // The first free "<terrain><suffix>NNN.<extension>" in the working directory, into

@@ -6,10 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "core/terrain_model.h"
 #include "files/height_map_file.h"
+#include "files/tile_map_file.h"
 #include "render/export/briefing_grid.h"
 #include "render/export/briefing_map.h"
 #include "render/export/briefing_page.h"
@@ -297,9 +299,9 @@ TEST_F(BriefingExport, PortraitPageSettingsAndNumbersFreeForBoth) {
 }
 
 // The picture under the map is F8's picture: all of it at 4 pixels a tile,
-// the sample nearest each pixel's middle at 2 and 1; its relief read from
-// the file without loading the heights is the loaded heights' relief, the
-// outermost samples included.
+// the sample nearest each pixel's middle at 2 and 1; the same when its
+// relief is read from the file without loading the heights (the outermost
+// samples included) and its tiles are read again from the file.
 TEST_F(BriefingExport, PictureIsTheEmbossedPictureSampled) {
   make_briefing_terrain(37, 23);
   srand(8);
@@ -319,6 +321,7 @@ TEST_F(BriefingExport, PictureIsTheEmbossedPictureSampled) {
   texture_table.last_declared_texture = 3;
   for (int x = 0; x < 37; x++)
     for (int y = 0; y < 23; y++) tile_at(x, y) = Tile{(int16_t)(rand() % 4), (uint8_t)(rand() % 4), 0, {0, 0, 0}};
+  ASSERT_EQ(0, save_tile_map(dir.file("Islands.TFD").c_str()));
   ASSERT_EQ(0, export_bitmap(EXPORT_EMBOSSED_4X, nullptr));
   BITMAP *embossed = load_bitmap("Islands_Embossed4x_000.bmp", nullptr);
   ASSERT_TRUE(embossed);
@@ -334,16 +337,21 @@ TEST_F(BriefingExport, PictureIsTheEmbossedPictureSampled) {
     ASSERT_EQ(37 * p, read.columns);
     ASSERT_EQ(23 * p, read.rows);
     EXPECT_TRUE(loaded.shades == read.shades) << p;
-    make_briefing_picture(read, pixels.data(), stride);
-    int wrong = 0;
-    for (int y = 0; y < 23 * p; y++)
-      for (int x = 0; x < 37 * p; x++) {
-        const int step = 4 / p, X = x * step + step / 2, Y = y * step + step / 2;
-        const int c = getpixel(embossed, X, Y);
-        const uint32_t v = pixels[(size_t)y * stride + x];
-        wrong += v != ((uint32_t)getr(c) << 16 | getg(c) << 8 | getb(c));
-      }
-    EXPECT_EQ(0, wrong) << p;
+    for (int from_file : {0, 1}) {
+      const int fd = from_file ? open_tile_rows(dir.file("Islands.TFD").c_str()) : -1;
+      ASSERT_EQ(from_file != 0, fd >= 0);
+      ASSERT_EQ(0, make_briefing_picture(from_file ? read : loaded, fd, pixels.data(), stride));
+      if (fd >= 0) close(fd);
+      int wrong = 0;
+      for (int y = 0; y < 23 * p; y++)
+        for (int x = 0; x < 37 * p; x++) {
+          const int step = 4 / p, X = x * step + step / 2, Y = y * step + step / 2;
+          const int c = getpixel(embossed, X, Y);
+          const uint32_t v = pixels[(size_t)y * stride + x];
+          wrong += v != ((uint32_t)getr(c) << 16 | getg(c) << 8 | getb(c));
+        }
+      EXPECT_EQ(0, wrong) << p << (from_file ? " from the files" : " loaded");
+    }
   }
   destroy_bitmap(embossed);
 }
