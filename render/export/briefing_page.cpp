@@ -137,7 +137,7 @@ void read_areas(BriefingLayout &l) {
 // Airfields first, then the other areas, each in the file's order; what
 // fits nowhere gets a number.
 void place_labels(cairo_t *cr, const BriefingFonts &fonts, BriefingLayout &l) {
-  LabelPlacer placer(PlacerBox{l.map_x, l.map_y, l.map_x + l.map_w, l.map_y + l.map_h}, LABEL_GAP);
+  BoundedPlacer placer(PlacerBox{l.map_x, l.map_y, l.map_x + l.map_w, l.map_y + l.map_h}, LABEL_GAP);
   for (const BriefingArea &a : l.areas)
     if (a.on_map) placer.add_obstacle(mark_box(a));
   cairo_font_extents_t fe;

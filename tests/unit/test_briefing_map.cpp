@@ -17,7 +17,7 @@
 #include "render/export/briefing_page.h"
 #include "render/export/briefing_picture.h"
 #include "render/export/export_bitmap.h"
-#include "render/export/label_placer.h"
+#include "render/export/label_places.h"
 #include "render/export/tile_blocks.h"
 #include "tests/unit/harness.h"
 
@@ -99,7 +99,7 @@ struct ModelPlacer {
   }
 };
 
-TEST(LabelPlacer, MatchesThePlainModelAndNeverOverlaps) {
+TEST(BoundedPlacer, MatchesThePlainModelAndNeverOverlaps) {
   srand(4);
   for (int round = 0; round < 40; round++) {
     const PlacerBox bounds{10, 20, 60.0 + rand() % 400, 70.0 + rand() % 300};
@@ -111,7 +111,7 @@ TEST(LabelPlacer, MatchesThePlainModelAndNeverOverlaps) {
       const double r = 1 + rand() % 4;
       marks.push_back(PlacerBox{x - r, y - r, x + r, y + r});
     }
-    LabelPlacer placer(bounds, 0.6);
+    BoundedPlacer placer(bounds, 0.6);
     ModelPlacer model{bounds, 0.6, {}};
     for (const PlacerBox &m : marks) {
       placer.add_obstacle(m);
