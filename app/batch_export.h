@@ -10,7 +10,7 @@
 // but the briefing map: the tiles checked and not stored (the picture reads
 // their rows again), the height map's relief alone, no height stored.
 struct BriefingReading {
-  uint8_t textures_used[MAX_TEXTURES];
+  uint8_t textures_used[MAX_TEXTURES] = {};
   ReliefGrid relief;
   int heights_read = 0;  // the height map was read through
 };

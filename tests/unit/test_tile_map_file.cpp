@@ -329,7 +329,7 @@ TEST_F(TileMapFile, ScanFindsWhatTheLoadFinds) {
       for (int y0 = 0; y0 < tiles_y; y0 += 7)
         read_tile_rows(fd, y0, std::min(7, tiles_y - y0), again.data() + (size_t)y0 * tiles_x, buffer.data());
       close(fd);
-      EXPECT_EQ(0, memcmp(stored.data(), again.data(), stored.size() * sizeof(Tile))) << f;
+      EXPECT_TRUE(stored.empty() || memcmp(stored.data(), again.data(), stored.size() * sizeof(Tile)) == 0) << f;
     }
   set_work_threads(0);
 }
