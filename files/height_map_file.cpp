@@ -380,8 +380,9 @@ static int read_highest(int fd, int sx, int sy, unsigned *highest) {
 }
 
 // The grid's rows, a few to a part: each part reads the file rows its
-// samples and their neighbours lie on in one piece. 1 when a buffer cannot
-// be had.
+// samples and their neighbours lie on, in one piece where the rows of
+// neighbouring samples meet, else each sample row's three apart (a fourth
+// of the file less at one pixel a tile). 1 when a buffer cannot be had.
 static int read_relief_rows(int fd, int sx, int sy, ReliefGrid *grid) {
   const long row_bytes = (long)sx * 2;
   const int parts = (grid->rows + RELIEF_RUN_ROWS - 1) / RELIEF_RUN_ROWS;
@@ -394,22 +395,27 @@ static int read_relief_rows(int fd, int sx, int sy, ReliefGrid *grid) {
     thread_local std::vector<uint16_t> rows;
     if (failed) return;
     const int j0 = k * RELIEF_RUN_ROWS, j1 = j0 + RELIEF_RUN_ROWS < grid->rows ? j0 + RELIEF_RUN_ROWS : grid->rows;
-    const int y_low = inner(grid->first + j0 * grid->step) - reach;
-    const int y_high = inner(grid->first + (j1 - 1) * grid->step) + reach;
-    const long count = y_high - y_low + 1;
+    const bool apart = grid->step > 2 * reach + 1;
+    int y_high = inner(grid->first + (j1 - 1) * grid->step) + reach;
+    const long count = apart ? 2 * reach + 1 : y_high - (inner(grid->first + j0 * grid->step) - reach) + 1;
     try {
       rows.resize((size_t)count * (size_t)sx);
     } catch (const std::bad_alloc &) {
       failed = 1;
       return;
     }
-    if (sy > 0)
-      read_grid_words_at(fd, GRID_HEADER_BYTES + (long long)(sy - 1 - y_high) * row_bytes,
-                         (unsigned char *)rows.data(), row_bytes * count);
     // File order: memory row y_high comes first.
+    const auto read = [&](int high) {
+      y_high = high;
+      if (sy > 0)
+        read_grid_words_at(fd, GRID_HEADER_BYTES + (long long)(sy - 1 - high) * row_bytes,
+                           (unsigned char *)rows.data(), row_bytes * count);
+    };
     const auto row = [&](int y) { return rows.data() + (size_t)(y_high - y) * (size_t)sx; };
+    if (!apart) read(y_high);
     for (int j = j0; j < j1; j++) {
       const int y = inner(grid->first + j * grid->step);
+      if (apart) read(y + reach);
       relief_row_samples(row(y - reach), row(y), row(y + reach), grid->first, grid->step, grid->columns,
                          grid->shades.data() + (size_t)j * grid->columns);
     }
