@@ -86,25 +86,25 @@ int make_briefing_picture(const ReliefGrid &relief, int tiles_fd, uint32_t *pixe
         for (int x = 0; x < tx; x++)
           for (int r = 0; r < n; r++) tiles[(size_t)r * tx + x] = tile_map.tiles[x][y0 + r];
       for (int y = y0 * p; y < (y0 + n) * p; y++) {
-        const int Y = y * step + first;
+        // The block's sample row, and the sample of each of the tile's
+        // pixels along it.
+        const int sample_row = ((y % p) * step + first) * SAMPLES;
         const Tile *row = tiles.data() + (size_t)(y / p - y0) * tx;
         const uint8_t *shade = relief.shades.data() + (size_t)y * columns;
         uint32_t *out = pixels + y * stride;
-        for (int c = 0; c < columns; c++) {
-          const int X = c * step + first;
-          const Tile &tile = row[c / p];
+        for (int x = 0; x < tx; x++, shade += p, out += p) {
+          const Tile &tile = row[x];
           if (!blocks_ready) {
             // Blocks that cannot stand for the sprites: the texture's sample
             // colour, shaded here, as the cache must not be shared.
             const int colour = tile.texture >= 0 && tile.texture < MAX_TEXTURES
                                    ? texture_table.textures[tile.texture].sample_color
                                    : 0;
-            out[c] = pixel_to_bgr((uint32_t)cached_shade(colour, shade[c]), shifts);
+            for (int q = 0; q < p; q++) out[q] = pixel_to_bgr((uint32_t)cached_shade(colour, shade[q]), shifts);
             continue;
           }
-          const uint16_t colour =
-              blocks.colours[rotation_turn[tile.rotation]][block_index(tile)][(Y % SAMPLES) * 4 + X % SAMPLES];
-          out[c] = shaded[colour * 256 + shade[c]];
+          const uint16_t *colours = blocks.colours[rotation_turn[tile.rotation]][block_index(tile)] + sample_row + first;
+          for (int q = 0; q < p; q++) out[q] = shaded[colours[q * step] * 256 + shade[q]];
         }
       }
     }
