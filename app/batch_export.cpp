@@ -7,7 +7,9 @@
 #include "app/key_table.h"
 #include "core/terrain_model.h"
 #include "files/land_file.h"
+#include "files/tile_map_file.h"
 #include "render/export/briefing_map.h"
+#include "render/export/briefing_picture.h"
 #include "render/export/export_bitmap.h"
 #include "render/export/planning_map.h"
 
@@ -63,7 +65,28 @@ long long export_file_bytes(int kind) {
   return 54 + (paletted ? 1024 : 0) + stride * h;
 }
 
-int export_kinds(const int *kinds, int count, int format) {
+bool briefing_only(const int *kinds, int count) {
+  for (int i = 0; i < count; i++)
+    if (kinds[i] != EXPORT_BRIEFING) return false;
+  return count > 0;
+}
+
+static int read_briefing_tiles(void *context, const char *path) {
+  return scan_tile_map(path, ((BriefingReading *)context)->textures_used);
+}
+
+static int read_briefing_heights(void *context, const char *path) {
+  BriefingReading &reading = *(BriefingReading *)context;
+  const int result = read_briefing_relief(path, &reading.relief);
+  reading.heights_read = result == RESULT_OK;
+  return result;
+}
+
+TerrainReader briefing_reader(BriefingReading *reading) {
+  return TerrainReader{read_briefing_tiles, read_briefing_heights, reading->textures_used, reading};
+}
+
+int export_kinds(const int *kinds, int count, int format, const BriefingReading *briefing) {
   int failed = 0;
   const ViewState view{};
   for (int i = 0; i < count; i++) {
@@ -72,7 +95,8 @@ int export_kinds(const int *kinds, int count, int format) {
       failed = 1;
       continue;
     }
-    if (!need_met(info->need, view, 0)) {
+    const bool relief_read = briefing && briefing->heights_read && info->kind == EXPORT_BRIEFING;
+    if (!relief_read && !need_met(info->need, view, 0)) {
       fprintf(stderr, "No %s written: %s.\n", info->what, refusal(info->need));
       failed = 1;
       continue;
@@ -85,7 +109,9 @@ int export_kinds(const int *kinds, int count, int format) {
     }
     start_file_progress();
     char written[PATH_SIZE];
-    const int result = export_bitmap(info->kind, console_export_reporter(), nullptr, written, format);
+    const int result = briefing && info->kind == EXPORT_BRIEFING
+                           ? export_briefing(console_export_reporter(), written, &briefing->relief)
+                           : export_bitmap(info->kind, console_export_reporter(), nullptr, written, format);
     finish_file_progress(result == 0 ? written : nullptr);
     // The briefing map's PNG lies beside its PDF.
     if (result == 0 && info->kind == EXPORT_BRIEFING) finish_file_progress(briefing_png_name(written).c_str());

@@ -179,13 +179,19 @@ int run_exports(const CommandLine &c) {
   if (start_without_display() != 0) return COMMAND_EXIT_FAILED;
   if (!set_terrain_path(c.terrain)) return COMMAND_EXIT_USAGE;
   OpenReport report;
-  const int outcome = open_terrain_files(session.enable_targets != 0, console_reporter(), &report);
+  // Briefing maps alone need neither map stored: the opening checks the
+  // tiles and reads the relief of the heights.
+  BriefingReading briefing;
+  const bool relief_only = briefing_only(c.kinds, c.kind_count);
+  const TerrainReader reader = briefing_reader(&briefing);
+  const int outcome = open_terrain_files(session.enable_targets != 0, console_reporter(), &report, nullptr,
+                                         relief_only ? &reader : nullptr);
   int code = COMMAND_EXIT_DONE;
   if (outcome == OPEN_NO_TILE_MAP) {
     code = COMMAND_EXIT_USAGE;
   } else if (outcome != OPEN_DONE) {
     code = COMMAND_EXIT_FAILED;
-  } else if (export_kinds(c.kinds, c.kind_count, session.export_format) != 0) {
+  } else if (export_kinds(c.kinds, c.kind_count, session.export_format, relief_only ? &briefing : nullptr) != 0) {
     code = COMMAND_EXIT_FAILED;
   }
   release_textures();

@@ -1,6 +1,9 @@
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -21,8 +24,9 @@ enum { LIGHT_X = -142, LIGHT_Y = 169, LIGHT_Z = 127 };
 // (left by a failed load) take the long way.
 enum { SHADE_SPAN = 3 * MAX_HEIGHT, SHADE_SLOPE = 3 * 255, SHADE_SIDE = 2 * SHADE_SLOPE + 1 };
 
-// Columns of the shade map one part of compute_shade_map fills.
-enum { RELIEF_PART_COLUMNS = 256 };
+// Columns of the shade map one part of compute_shade_map fills, and of a
+// relief grid one part of relief_grid_from_heights.
+enum { RELIEF_PART_COLUMNS = 256, RELIEF_STRIP_COLUMNS = 32 };
 
 // Gradient of each difference, offset by SHADE_SLOPE; rebuilt for every max_height.
 int16_t gradient_index[2 * SHADE_SPAN + 1];
@@ -126,9 +130,13 @@ inline int clamp_int(int v, int low, int high) { return v < low ? low : (v > hig
 
 void prepare_relief() {
   // The loaders store only checked sizes: 0..MAX_SAMPLES.
-  relief.columns = height_map.samples_x;
-  relief.rows = height_map.samples_y;
-  relief.max_height = height_map.max_height;
+  prepare_relief_of(height_map.samples_x, height_map.samples_y, height_map.max_height);
+}
+
+void prepare_relief_of(int columns, int rows, int max_height) {
+  relief.columns = columns;
+  relief.rows = rows;
+  relief.max_height = max_height;
   // No inner samples to take a slope from, or a flat map: level ground.
   relief.level = relief.columns < 3 || relief.rows < 3 || relief.max_height <= 0;
   if (relief.level) return;
@@ -207,6 +215,70 @@ void relief_samples(int x, int y0, int step, int count, uint8_t *out) {
     const int b = (west[y + 1] + here[y + 1] + east[y + 1]) - (west[y - 1] + here[y - 1] + east[y - 1]);
     out[k] = shade_of_differences(a, b);
   }
+}
+
+void relief_row_samples(const uint16_t *below, const uint16_t *at, const uint16_t *above, int x0, int step,
+                        int count, uint8_t *out) {
+  const auto one = [&](int x) -> uint8_t {
+    if (x < 0 || x >= relief.columns || relief.rows == 0) return 0;
+    if (relief.level) return LIGHT_Z;
+    const int c = clamp_int(x, 1, relief.columns - 2);
+    const int a = (below[c - 1] + at[c - 1] + above[c - 1]) - (below[c + 1] + at[c + 1] + above[c + 1]);
+    const int b = (above[c - 1] + above[c] + above[c + 1]) - (below[c - 1] + below[c] + below[c + 1]);
+    return shade_of_differences(a, b);
+  };
+  // The inner samples without the edge cases: most of a row.
+  int k = 0;
+  for (; k < count && x0 + k * step < 1; k++) out[k] = one(x0 + k * step);
+  if (!relief.level && relief.rows > 0)
+    for (int x = x0 + k * step; k < count && x < relief.columns - 1; k++, x += step) {
+      const int a = (below[x - 1] + at[x - 1] + above[x - 1]) - (below[x + 1] + at[x + 1] + above[x + 1]);
+      const int b = (above[x - 1] + above[x] + above[x + 1]) - (below[x - 1] + below[x] + below[x + 1]);
+      out[k] = shade_of_differences(a, b);
+    }
+  for (; k < count; k++) out[k] = one(x0 + k * step);
+}
+
+int size_relief_grid(int step, int first, ReliefGrid *grid) {
+  grid->step = step > 0 ? step : 1;
+  grid->first = first;
+  const auto count = [&](int samples) { return samples > first ? (samples - first + grid->step - 1) / grid->step : 0; };
+  grid->columns = count(relief.columns);
+  grid->rows = count(relief.rows);
+  try {
+    grid->shades.assign((size_t)grid->columns * (size_t)grid->rows, 0);
+  } catch (const std::bad_alloc &) {
+    grid->columns = grid->rows = 0;
+    return 1;
+  }
+  return 0;
+}
+
+int relief_grid_from_heights(int step, int first, ReliefGrid *grid) {
+  prepare_relief();
+  if (size_relief_grid(step, first, grid) != 0) return 1;
+  // Columns as the heights are stored, a strip at a time, written out by
+  // rows: the strip's part of each row stays in the cache.
+  const int columns = grid->columns, rows = grid->rows;
+  const int strips = (columns + RELIEF_STRIP_COLUMNS - 1) / RELIEF_STRIP_COLUMNS;
+  std::atomic<int> failed(0);
+  run_parts(strips, [&](int k) {
+    const int c0 = k * RELIEF_STRIP_COLUMNS, c1 = std::min(c0 + RELIEF_STRIP_COLUMNS, columns);
+    thread_local std::vector<uint8_t> strip;
+    try {
+      strip.resize((size_t)(c1 - c0) * (size_t)rows);
+    } catch (const std::bad_alloc &) {
+      failed = 1;
+      return;
+    }
+    for (int c = c0; c < c1; c++)
+      relief_samples(grid->first + c * grid->step, grid->first, grid->step, rows, strip.data() + (size_t)(c - c0) * rows);
+    for (int r = 0; r < rows; r++) {
+      uint8_t *out = grid->shades.data() + (size_t)r * columns;
+      for (int c = c0; c < c1; c++) out[c] = strip[(size_t)(c - c0) * rows + r];
+    }
+  });
+  return failed ? 1 : 0;
 }
 
 void compute_shade_map() {

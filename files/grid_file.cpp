@@ -36,7 +36,7 @@ long read_grid_words(PACKFILE *f, unsigned char *buffer, long n) {
   return got;
 }
 
-void read_grid_words_at(int fd, long long offset, unsigned char *buffer, long n) {
+long read_grid_words_at(int fd, long long offset, unsigned char *buffer, long n) {
   long got = 0;
   while (got < n) {
     const ssize_t done = pread(fd, buffer + got, (size_t)(n - got), (off_t)(offset + got));
@@ -45,4 +45,5 @@ void read_grid_words_at(int fd, long long offset, unsigned char *buffer, long n)
     got += done;
   }
   if (got < n) memset(buffer + (got & ~1L), 0xFF, n - (got & ~1L));
+  return got;
 }

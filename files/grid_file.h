@@ -22,10 +22,11 @@ PACKFILE *open_grid_file(const char *path, FileStamp *stamp, int32_t *a, int32_t
 long read_grid_words(PACKFILE *f, unsigned char *buffer, long n);
 
 // The same for n bytes at a file offset of descriptor fd, apart from any
-// stream position; safe on several threads at once.
+// stream position; safe on several threads at once. Returns the bytes the
+// file held there.
 // A grid file's header, and one tile's record of a tile map (the texture,
 // rotation, tag and three extra words).
 enum { GRID_HEADER_BYTES = 16, TILE_RECORD_BYTES = 12 };
-void read_grid_words_at(int fd, long long offset, unsigned char *buffer, long n);
+long read_grid_words_at(int fd, long long offset, unsigned char *buffer, long n);
 
 inline unsigned word_at(const unsigned char *p) { return p[0] | (p[1] << 8); }

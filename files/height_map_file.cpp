@@ -26,6 +26,11 @@ enum {
   // Columns filled together: their runs of the chunk stay in the cache
   // until they are complete.
   HEIGHT_BLOCK_COLUMNS = 512,
+  // File rows per piece read for the highest sample: what is read is
+  // looked at while it is still in the cache.
+  RELIEF_PIECE_ROWS = 8,
+  // Relief rows one part makes.
+  RELIEF_RUN_ROWS = 16,
   // Samples from 1 to this value take part in the height step detection.
   STEP_SAMPLE_LIMIT = 59,
   // More counted samples than this make a step stand out.
@@ -283,13 +288,18 @@ static int detect_height_step(const SampleStats &stats, int max_height) {
   return s > 0 ? s : 1;
 }
 
+// Four samples a tile of the loaded tile map each way. The tile map's sizes
+// are at most 4000, so a match is never negative.
+static bool sizes_fit_tile_map(int32_t sx, int32_t sy) {
+  return sx <= MAX_SAMPLES && sy <= MAX_SAMPLES && sx == 4LL * tile_map.tiles_x && sy == 4LL * tile_map.tiles_y &&
+         sx >= 0 && sy >= 0;
+}
+
 int load_height_map(const char *path, const Reporter *reporter) {
   int32_t sx, sy, header3, header4;
   PACKFILE *f = open_grid_file(path, &height_map.stamp, &sx, &sy, &header3, &header4);
   if (!f) return RESULT_CANNOT_OPEN;
-  // The tile map's sizes are at most 4000, so a match is never negative.
-  if (sx > MAX_SAMPLES || sy > MAX_SAMPLES || sx != 4LL * tile_map.tiles_x ||
-      sy != 4LL * tile_map.tiles_y || sx < 0 || sy < 0) {
+  if (!sizes_fit_tile_map(sx, sy)) {
     pack_fclose(f);
     return RESULT_BAD_HEADER;
   }
@@ -324,6 +334,118 @@ int load_height_map(const char *path, const Reporter *reporter) {
   build_height_palette();
   height_map.heights_loaded = 1;
   return RESULT_OK;
+}
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "samples are read as they lie in the file");
+
+// The highest of n samples.
+static unsigned highest_sample(const uint16_t *samples, long n) {
+  unsigned highest = 0;
+  long i = 0;
+#if defined(__SSE2__)
+  __m128i top = as_signed(_mm_setzero_si128());
+  for (; i + 8 <= n; i += 8) top = _mm_max_epi16(top, as_signed(_mm_loadu_si128((const __m128i *)(samples + i))));
+  uint16_t lanes[8];
+  _mm_storeu_si128((__m128i *)lanes, as_signed(top));
+  for (int k = 0; k < 8; k++) highest = lanes[k] > highest ? lanes[k] : highest;
+#endif
+  for (; i < n; i++) highest = samples[i] > highest ? samples[i] : highest;
+  return highest;
+}
+
+// The highest sample of the file's rows, each part's chunk read at its own
+// offset. 1 when a buffer cannot be had.
+static int read_highest(int fd, int sx, int sy, unsigned *highest) {
+  const long row_bytes = (long)sx * 2;
+  const int chunks = (sy + RELIEF_PIECE_ROWS - 1) / RELIEF_PIECE_ROWS;
+  std::vector<unsigned> chunk_highest((size_t)chunks, 0);
+  std::atomic<int> failed(0);
+  run_parts(chunks, [&](int c) {
+    thread_local std::vector<uint16_t> chunk;
+    if (failed) return;
+    try {
+      chunk.resize((size_t)RELIEF_PIECE_ROWS * (size_t)sx);
+    } catch (const std::bad_alloc &) {
+      failed = 1;
+      return;
+    }
+    const int i0 = c * RELIEF_PIECE_ROWS;
+    const int rows = sy - i0 < RELIEF_PIECE_ROWS ? sy - i0 : RELIEF_PIECE_ROWS;
+    read_grid_words_at(fd, GRID_HEADER_BYTES + (long long)i0 * row_bytes, (unsigned char *)chunk.data(),
+                       row_bytes * rows);
+    chunk_highest[(size_t)c] = highest_sample(chunk.data(), (long)rows * sx);
+  });
+  for (unsigned h : chunk_highest) *highest = h > *highest ? h : *highest;
+  return failed ? 1 : 0;
+}
+
+// The grid's rows, a few to a part: each part reads the file rows its
+// samples and their neighbours lie on, in one piece where the rows of
+// neighbouring samples meet, else each sample row's three apart (a fourth
+// of the file less at one pixel a tile). 1 when a buffer cannot be had.
+static int read_relief_rows(int fd, int sx, int sy, ReliefGrid *grid) {
+  const long row_bytes = (long)sx * 2;
+  const int parts = (grid->rows + RELIEF_RUN_ROWS - 1) / RELIEF_RUN_ROWS;
+  // Memory row y is file row sy - 1 - y; the outermost rows repeat their
+  // inner neighbours, and a map under 3 rows is level (no row is looked at).
+  const auto inner = [sy](int y) { return sy < 3 ? 0 : y < 1 ? 1 : y > sy - 2 ? sy - 2 : y; };
+  const int reach = sy < 3 ? 0 : 1;
+  std::atomic<int> failed(0);
+  run_parts(parts, [&](int k) {
+    thread_local std::vector<uint16_t> rows;
+    if (failed) return;
+    const int j0 = k * RELIEF_RUN_ROWS, j1 = j0 + RELIEF_RUN_ROWS < grid->rows ? j0 + RELIEF_RUN_ROWS : grid->rows;
+    const bool apart = grid->step > 2 * reach + 1;
+    int y_high = inner(grid->first + (j1 - 1) * grid->step) + reach;
+    const long count = apart ? 2 * reach + 1 : y_high - (inner(grid->first + j0 * grid->step) - reach) + 1;
+    try {
+      rows.resize((size_t)count * (size_t)sx);
+    } catch (const std::bad_alloc &) {
+      failed = 1;
+      return;
+    }
+    // File order: memory row y_high comes first.
+    const auto read = [&](int high) {
+      y_high = high;
+      if (sy > 0)
+        read_grid_words_at(fd, GRID_HEADER_BYTES + (long long)(sy - 1 - high) * row_bytes,
+                           (unsigned char *)rows.data(), row_bytes * count);
+    };
+    const auto row = [&](int y) { return rows.data() + (size_t)(y_high - y) * (size_t)sx; };
+    if (!apart) read(y_high);
+    for (int j = j0; j < j1; j++) {
+      const int y = inner(grid->first + j * grid->step);
+      if (apart) read(y + reach);
+      relief_row_samples(row(y - reach), row(y), row(y + reach), grid->first, grid->step, grid->columns,
+                         grid->shades.data() + (size_t)j * grid->columns);
+    }
+  });
+  return failed ? 1 : 0;
+}
+
+int read_height_relief(const char *path, int step, int first, ReliefGrid *grid) {
+  int32_t sx, sy, header3, header4;
+  FileStamp stamp;
+  PACKFILE *f = open_grid_file(path, &stamp, &sx, &sy, &header3, &header4);
+  if (!f) return RESULT_CANNOT_OPEN;
+  if (!sizes_fit_tile_map(sx, sy)) {
+    pack_fclose(f);
+    return RESULT_BAD_HEADER;
+  }
+  // A grid file is always opened over stdio.
+  FILE *stream = stdio_packfile_stream(f);
+  const int fd = stream ? fileno(stream) : -1;
+  unsigned highest = 0;
+  int result = RESULT_OK;
+  if (fd < 0) result = RESULT_CANNOT_OPEN;
+  else if (read_highest(fd, sx, sy, &highest) != 0) result = RESULT_NO_MEMORY;
+  else if (highest > MAX_HEIGHT) result = RESULT_BAD_DATA;
+  if (result == RESULT_OK) {
+    prepare_relief_of(sx, sy, (int)highest);
+    if (size_relief_grid(step, first, grid) != 0 || read_relief_rows(fd, sx, sy, grid) != 0) result = RESULT_NO_MEMORY;
+  }
+  pack_fclose(f);
+  return result;
 }
 
 static inline void put_word(unsigned char *p, unsigned w) {

@@ -52,8 +52,12 @@ static const char *sibling_named(OpenReport *report, int sibling, const char *pa
   return report->long_paths[sibling];
 }
 
-// 1 when a tile of the map names a texture entry whose bitmap was not loaded.
-static int tiles_use_unavailable_textures() {
+// 1 when a tile of the map names a texture entry whose bitmap was not
+// loaded; used (may be null) stands for the tiles when they are not stored.
+static int tiles_use_unavailable_textures(const uint8_t *used) {
+  for (int t = 0; used && t < MAX_TEXTURES; t++)
+    if (used[t] && texture_table.textures[t].loaded != 1) return 1;
+  if (used) return 0;
   for (int x = 0; x < tile_map.tiles_x; x++) {
     const Tile *column = tile_map.tiles[x];
     for (int y = 0; y < tile_map.tiles_y; y++) {
@@ -85,12 +89,15 @@ static void count_textures() {
   table.texture_count = count;
 }
 
-int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *report, const TextureWatcher *watcher) {
+int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *report, const TextureWatcher *watcher,
+                       const TerrainReader *reader) {
   report->outcome = OPEN_DONE;
   report->warning_count = 0;
   derive_terrain_paths();
 
-  if (load_tile_map(terrain_paths.tfd_path, reporter) != RESULT_OK) {
+  const int tiles_read = reader ? reader->read_tiles(reader->context, terrain_paths.tfd_path)
+                                : load_tile_map(terrain_paths.tfd_path, reporter);
+  if (tiles_read != RESULT_OK) {
     report->outcome = OPEN_NO_TILE_MAP;
     warn(report, reporter, SUBJECT_TILE_MAP, WARNING_PLAIN, "Error reading TFD file.", terrain_paths.tfd_path);
   }
@@ -104,7 +111,9 @@ int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *r
            terrain_paths.tfd_path, report->detail);
     }
     const char *detail = nullptr;
-    if (load_height_map(terrain_paths.hfd_path, reporter) != RESULT_OK) {
+    const int heights_read = reader ? reader->read_heights(reader->context, terrain_paths.hfd_path)
+                                    : load_height_map(terrain_paths.hfd_path, reporter);
+    if (heights_read != RESULT_OK) {
       const char *named = sibling_named(report, SIBLING_HFD, terrain_paths.hfd_path, &detail);
       warn(report, reporter, SUBJECT_HEIGHT_MAP, WARNING_PLAIN, "Warning: Error reading HFD file.", named, detail);
     }
@@ -126,7 +135,7 @@ int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *r
   if (texture_table.textures_loaded != texture_table.textures_declared)
     warn(report, reporter, SUBJECT_TEXTURE_FILES, WARNING_PLAIN, "Warning: Error reading certain texture files.", "");
   if (report->outcome != OPEN_DONE) return report->outcome;
-  if (tiles_use_unavailable_textures())
+  if (tiles_use_unavailable_textures(reader ? reader->textures_used : nullptr))
     warn(report, reporter, SUBJECT_TEXTURE_USES, WARNING_PLAIN, "Warning: Tilemap refers to unavailable textures.", "");
 
   if (read_targets) {

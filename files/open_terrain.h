@@ -3,6 +3,8 @@
 // caller shows the warnings (each also goes to the reporter as it happens).
 #pragma once
 
+#include <cstdint>
+
 #include "core/reporter.h"
 #include "images/textures.h"
 
@@ -58,11 +60,23 @@ void sibling_path(int sibling, char *dest, int size);
 // The same for any tile map's path.
 void sibling_path_of(const char *tfd_path, int sibling, char *dest, int size);
 
+// Reads the tile map and the height map in place of load_tile_map and
+// load_height_map, with their results, for a caller that needs less of them
+// than the whole maps stored. Without the tiles, textures_used (set by
+// read_tiles: MAX_TEXTURES entries) tells which texture numbers they name.
+struct TerrainReader {
+  int (*read_tiles)(void *context, const char *path);
+  int (*read_heights)(void *context, const char *path);
+  const uint8_t *textures_used;
+  void *context;
+};
+
 // Loads the terrain named by terrain_paths.tfd_path into the model, which
 // must be in its start state (see clear_terrain_model); the target file only
 // when read_targets is set. The lands file is read after the texture list;
 // its problems are one warning of SUBJECT_LANDS. A texture watcher (may be
-// null) chooses the textures loaded first and sees the rest come in.
+// null) chooses the textures loaded first and sees the rest come in; a
+// terrain reader (may be null) takes the maps' places in the order.
 // Returns the outcome.
 int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *report,
-                       const TextureWatcher *watcher = nullptr);
+                       const TextureWatcher *watcher = nullptr, const TerrainReader *reader = nullptr);

@@ -2,13 +2,33 @@
 // six little-endian words per tile.
 #pragma once
 
+#include <cstdint>
+
 #include "core/reporter.h"
+#include "core/terrain_model.h"
 #include "core/safe_file.h"
 
 // 0, or RESULT_CANNOT_OPEN, RESULT_BAD_HEADER (nothing stored) or
 // RESULT_BAD_DATA (a texture number outside the table: the tiles up to it
 // are stored).
 int load_tile_map(const char *path, const Reporter *reporter);
+
+// The tile map read through, on every core, for a picture that reads its
+// rows again itself (read_tile_rows): the same checks and results as
+// load_tile_map, the sizes, header and counts in the model, but no tile
+// stored. used (MAX_TEXTURES entries) is set for every texture number a
+// tile names; RESULT_NO_MEMORY when the buffers cannot be had.
+int scan_tile_map(const char *path, uint8_t *used);
+
+// The tile map file opened again for its rows: a descriptor to close, or
+// -1 when it does not open or its sizes are no longer the model's.
+int open_tile_rows(const char *path);
+
+// Memory rows y0..y0 + rows - 1 of the file open as fd, decoded into out
+// (row y at out + (y - y0) * tiles_x) through buffer (rows records of
+// tiles_x each); words past the end read as end of file. Safe on several
+// threads at once.
+void read_tile_rows(int fd, int y0, int rows, Tile *out, unsigned char *buffer);
 
 // 0, or RESULT_CANNOT_WRITE with the original file kept and why in why
 // (may be null).

@@ -6,6 +6,10 @@
 #include <png.h>
 #include <zlib.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 enum {
   PNG_ZLIB_LEVEL = 1,      // fast: a whole-terrain picture is hundreds of megabytes
   PNG_HEAD_MAX = 1024,     // signature, IHDR, a full PLTE and the stream's first IDAT
@@ -115,32 +119,83 @@ inline int predicted(int filter, const unsigned char *row, const unsigned char *
   }
 }
 
-// The row under one filter, into out (filter byte first). One loop per
-// filter, so that each is a plain loop.
+// The bytes from..to - 1 of the row less what filter predicts for them,
+// byte by byte.
+inline void residuals(int filter, const unsigned char *row, const unsigned char *above, long from, long to, int bpp,
+                      unsigned char *out) {
+  for (long i = from; i < to; i++) out[i - from] = (unsigned char)(row[i] - predicted(filter, row, above, i, bpp));
+}
+
+// A residual's size as a signed byte.
+inline unsigned magnitude(unsigned char v) { return v < 128 ? v : 256 - v; }
+
+#if defined(__SSE2__)
+inline __m128i load16(const unsigned char *p) { return _mm_loadu_si128((const __m128i *)p); }
+
+// The Paeth predictor of eight 16-bit lanes.
+inline __m128i paeth8(__m128i a, __m128i b, __m128i c) {
+  const __m128i from_c = _mm_sub_epi16(b, c), from_a = _mm_sub_epi16(a, c);
+  const __m128i sum = _mm_add_epi16(from_c, from_a), zero = _mm_setzero_si128();
+  const __m128i pa = _mm_max_epi16(from_c, _mm_sub_epi16(zero, from_c));
+  const __m128i pb = _mm_max_epi16(from_a, _mm_sub_epi16(zero, from_a));
+  const __m128i pc = _mm_max_epi16(sum, _mm_sub_epi16(zero, sum));
+  const __m128i not_a = _mm_or_si128(_mm_cmpgt_epi16(pa, pb), _mm_cmpgt_epi16(pa, pc));
+  const __m128i not_b = _mm_cmpgt_epi16(pb, pc);
+  const __m128i b_or_c = _mm_or_si128(_mm_and_si128(not_b, c), _mm_andnot_si128(not_b, b));
+  return _mm_or_si128(_mm_and_si128(not_a, b_or_c), _mm_andnot_si128(not_a, a));
+}
+
+// Sixteen residuals from byte i on (i >= bpp), as predicted() has them.
+inline __m128i residuals16(int filter, const unsigned char *row, const unsigned char *above, long i, int bpp) {
+  const __m128i x = load16(row + i), zero = _mm_setzero_si128();
+  if (filter == 0) return x;
+  const __m128i a = load16(row + i - bpp);
+  if (filter == 1) return _mm_sub_epi8(x, a);
+  const __m128i b = above ? load16(above + i) : zero;
+  if (filter == 2) return _mm_sub_epi8(x, b);
+  if (filter == 3) {
+    // The average rounded down: the rounded-up one less the bit it added.
+    const __m128i odd = _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1));
+    return _mm_sub_epi8(x, _mm_sub_epi8(_mm_avg_epu8(a, b), odd));
+  }
+  const __m128i c = above ? load16(above + i - bpp) : zero;
+  const __m128i low = paeth8(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero), _mm_unpacklo_epi8(c, zero));
+  const __m128i high = paeth8(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero), _mm_unpackhi_epi8(c, zero));
+  return _mm_sub_epi8(x, _mm_packus_epi16(low, high));
+}
+#endif
+
+// The row under one filter, into out (filter byte first): sixteen bytes
+// at a time past the first pixel.
 void filter_row(int filter, const unsigned char *row, const unsigned char *above, long n, int bpp,
                 unsigned char *out) {
   out[0] = (unsigned char)filter;
   unsigned char *f = out + 1;
-  const long lead = bpp < n ? bpp : n;
-  for (long i = 0; i < lead; i++) f[i] = (unsigned char)(row[i] - predicted(filter, row, above, i, bpp));
-  if (!above && (filter == 2 || filter == 4)) filter = filter == 2 ? 0 : 1;  // nothing above: Up is None, Paeth is Sub
-  switch (filter) {
-    case 0: memcpy(f + lead, row + lead, (size_t)(n - lead)); break;
-    case 1:
-      for (long i = bpp; i < n; i++) f[i] = (unsigned char)(row[i] - row[i - bpp]);
-      break;
-    case 2:
-      for (long i = bpp; i < n; i++) f[i] = (unsigned char)(row[i] - above[i]);
-      break;
-    case 3:
-      for (long i = bpp; i < n; i++)
-        f[i] = (unsigned char)(row[i] - ((row[i - bpp] + (above ? above[i] : 0)) >> 1));
-      break;
-    default:
-      for (long i = bpp; i < n; i++)
-        f[i] = (unsigned char)(row[i] - paeth(row[i - bpp], above[i], above[i - bpp]));
-      break;
+  long i = bpp < n ? bpp : n;
+  residuals(filter, row, above, 0, i, bpp, f);
+#if defined(__SSE2__)
+  for (; i + 16 <= n; i += 16) _mm_storeu_si128((__m128i *)(f + i), residuals16(filter, row, above, i, bpp));
+#endif
+  residuals(filter, row, above, i, n, bpp, f + i);
+}
+
+// The sum of the residuals' sizes over bytes from..to - 1.
+unsigned long residual_sum(int filter, const unsigned char *row, const unsigned char *above, long from, long to,
+                           int bpp) {
+  unsigned long sum = 0;
+  long i = from;
+  for (; i < to && i < bpp; i++) sum += magnitude((unsigned char)(row[i] - predicted(filter, row, above, i, bpp)));
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  __m128i total = zero;
+  for (; i + 16 <= to; i += 16) {
+    const __m128i v = residuals16(filter, row, above, i, bpp);
+    total = _mm_add_epi64(total, _mm_sad_epu8(_mm_min_epu8(v, _mm_sub_epi8(zero, v)), zero));
   }
+  sum += (unsigned long)_mm_cvtsi128_si32(total) + (unsigned long)_mm_cvtsi128_si32(_mm_srli_si128(total, 8));
+#endif
+  for (; i < to; i++) sum += magnitude((unsigned char)(row[i] - predicted(filter, row, above, i, bpp)));
+  return sum;
 }
 
 enum {
@@ -160,10 +215,7 @@ int choose_filter(const unsigned char *row, const unsigned char *above, long n, 
     unsigned long sum = 0;
     for (int w = 0; w < windows; w++) {
       const long start = windows == 1 ? 0 : (n - window) * w / (windows - 1);
-      for (long i = start; i < start + window; i++) {
-        const unsigned char v = (unsigned char)(row[i] - predicted(filter, row, above, i, bpp));
-        sum += v < 128 ? v : 256 - v;
-      }
+      sum += residual_sum(filter, row, above, start, start + window, bpp);
     }
     if (sum < best) {
       best = sum;
@@ -218,7 +270,8 @@ PngBand png_band_chunk(const PngShape &shape, const unsigned char *const *rows, 
   z_stream z;
   memset(&z, 0, sizeof(z));
   // Raw deflate: the stream's header and Adler-32 are written apart.
-  if (deflateInit2(&z, PNG_ZLIB_LEVEL, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return PngBand{0, 1, 0};
+  if (deflateInit2(&z, PNG_ZLIB_LEVEL, Z_DEFLATED, -15, 8, shape.runs_only ? Z_RLE : Z_DEFAULT_STRATEGY) != Z_OK)
+    return PngBand{0, 1, 0};
   const size_t room = png_band_out_bytes(shape, count) - PNG_CHUNK_FRAME;
   z.next_in = filtered;
   z.avail_in = (uInt)band.filtered_bytes;

@@ -19,6 +19,9 @@ struct PngShape {
   int width, height;
   int pixels;          // PngPixels
   const RGB *palette;  // PNG_PIXELS_PALETTE8 only, 6-bit components (nullptr: black)
+  // Deflate finds runs of equal bytes only (zlib's Z_RLE): faster, and
+  // smaller for pictures of flat areas beside detail too fine to repeat.
+  bool runs_only = false;
 };
 
 // Bytes of one row's pixels, without the filter byte.

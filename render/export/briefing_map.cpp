@@ -14,9 +14,11 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "core/terrain_model.h"
+#include "files/tile_map_file.h"
 #include "images/jpeg_write.h"
 #include "render/export/briefing_page.h"
 #include "render/export/briefing_picture.h"
@@ -122,73 +124,83 @@ void png_name_beside(const char *pdf_name, char *png_name) {
   if (dot) snprintf(dot, PATH_SIZE - (dot - png_name), ".png");
 }
 
-// The shaded picture; 1 when memory fails.
-int make_picture(BriefingJob &job) {
-  int tx, ty;
-  export_extent(&tx, &ty);
-  const int p = briefing_pixels_per_tile(tx, ty);
-  job.picture = cairo_image_surface_create(CAIRO_FORMAT_RGB24, p * tx, p * ty);
-  if (cairo_surface_status(job.picture) != CAIRO_STATUS_SUCCESS) return 1;
-  cairo_surface_flush(job.picture);
-  uint32_t *pixels = (uint32_t *)cairo_image_surface_get_data(job.picture);
-  const long stride = cairo_image_surface_get_stride(job.picture) / 4;
-  make_briefing_picture(p, pixels, stride);
-  cairo_surface_mark_dirty(job.picture);
-  return 0;
+// The shaded picture of the loaded maps, or over the relief given with the
+// tiles read again from the file; 0, or the failure reported.
+int make_picture(BriefingJob &job, const ReliefGrid *given) {
+  ReliefGrid own;
+  if (!given && briefing_relief_from_heights(&own) != RESULT_OK) return report_memory_failure(job.reporter, job.pdf_name);
+  const ReliefGrid &relief = given ? *given : own;
+  const int tiles_fd = given ? open_tile_rows(terrain_paths.tfd_path) : -1;
+  if (given && tiles_fd < 0) {
+    report_warning(job.reporter, WARNING_PLAIN, "Error reading TFD file.", terrain_paths.tfd_path);
+    return RESULT_CANNOT_OPEN;
+  }
+  job.picture = cairo_image_surface_create(CAIRO_FORMAT_RGB24, relief.columns, relief.rows);
+  int failed = cairo_surface_status(job.picture) != CAIRO_STATUS_SUCCESS;
+  if (!failed) {
+    cairo_surface_flush(job.picture);
+    uint32_t *pixels = (uint32_t *)cairo_image_surface_get_data(job.picture);
+    const long stride = cairo_image_surface_get_stride(job.picture) / 4;
+    failed = make_briefing_picture(relief, tiles_fd, pixels, stride);
+    cairo_surface_mark_dirty(job.picture);
+  }
+  if (tiles_fd >= 0) close(tiles_fd);
+  return failed ? report_memory_failure(job.reporter, job.pdf_name) : RESULT_OK;
 }
 
-// The picture as a JPEG for the PDF, made on a thread of its own while
-// the PNG is drawn: both only read the pixels.
-struct PictureJpeg {
-  const uint32_t *pixels;
-  int w, h;
-  long stride;
-  unsigned char *bytes;
-  unsigned long size;
-  int failed;
+// The PDF, made on a thread of its own while the PNG is drawn: its own
+// view of the picture's pixels carries the picture's JPEG (without one the
+// library compresses the pixels itself, slower and larger but the same
+// picture), so that nothing the PNG's threads read is changed. Reports
+// nothing: the caller does, after.
+struct PdfJob {
+  const BriefingJob *job;
+  cairo_status_t status;
+  int sink_error;
 };
 
-void encode_picture(PictureJpeg *jpeg) {
-  jpeg->failed = encode_jpeg_xrgb(jpeg->pixels, jpeg->w, jpeg->h, jpeg->stride, BRIEFING_JPEG_QUALITY,
-                                  &jpeg->bytes, &jpeg->size);
-}
-
-// Without its JPEG the library compresses the pixels itself, slower and
-// larger but the same picture.
-void attach_jpeg(BriefingJob &job, PictureJpeg &jpeg) {
-  if (jpeg.failed) return;
-  if (cairo_surface_set_mime_data(job.picture, CAIRO_MIME_TYPE_JPEG, jpeg.bytes, jpeg.size, free, jpeg.bytes) !=
-      CAIRO_STATUS_SUCCESS)
-    free(jpeg.bytes);
-}
-
-// 0, or the failure reported (the temporary file is gone then).
-int write_pdf(BriefingJob &job) {
-  if (export_file_create(&job.pdf, job.pdf_name) != 0)
-    return report_write_failure(job.reporter, job.pdf_name, WriteError{job.pdf.error, 1}, "PDF");
+void make_pdf(PdfJob *pdf_job) {
+  const BriefingJob &job = *pdf_job->job;
   PdfSink sink{job.pdf.fd, 0, {}};
   try {
     sink.pending.reserve(PDF_WRITE_BYTES);
   } catch (const std::bad_alloc &) {
-    export_file_discard(&job.pdf);
-    return report_memory_failure(job.reporter, job.pdf_name);
+    pdf_job->status = CAIRO_STATUS_NO_MEMORY;
+    return;
   }
+  unsigned char *pixels = cairo_image_surface_get_data(job.picture);
+  const int w = cairo_image_surface_get_width(job.picture), h = cairo_image_surface_get_height(job.picture);
+  const int stride = cairo_image_surface_get_stride(job.picture);
+  cairo_surface_t *picture = cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_RGB24, w, h, stride);
+  unsigned char *jpeg = nullptr;
+  unsigned long jpeg_size = 0;
+  if (encode_jpeg_xrgb((const uint32_t *)pixels, w, h, stride / 4, BRIEFING_JPEG_QUALITY, &jpeg, &jpeg_size) == 0 &&
+      cairo_surface_set_mime_data(picture, CAIRO_MIME_TYPE_JPEG, jpeg, jpeg_size, free, jpeg) != CAIRO_STATUS_SUCCESS)
+    free(jpeg);
   const BriefingLayout &l = job.layout;
   cairo_surface_t *pdf = cairo_pdf_surface_create_for_stream(write_pdf_bytes, &sink, l.page_w, l.page_h);
   cairo_pdf_surface_set_metadata(pdf, CAIRO_PDF_METADATA_TITLE, l.title.c_str());
   cairo_pdf_surface_set_metadata(pdf, CAIRO_PDF_METADATA_CREATOR, "Veldkit");
   cairo_t *cr = cairo_create(pdf);
-  draw_briefing(cr, job.fonts, l, job.picture);
+  draw_briefing(cr, job.fonts, l, picture);
   cairo_status_t status = cairo_status(cr);
   cairo_destroy(cr);
   cairo_surface_finish(pdf);
   if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(pdf);
   cairo_surface_destroy(pdf);
+  // The view outlives the PDF surface, which may still refer to it.
+  cairo_surface_destroy(picture);
   flush_pdf(sink);
-  if (status == CAIRO_STATUS_SUCCESS && !sink.error) return 0;
+  pdf_job->status = status;
+  pdf_job->sink_error = sink.error;
+}
+
+// 0, or the PDF's failure reported (the temporary file is gone then).
+int pdf_written(BriefingJob &job, const PdfJob &pdf_job) {
+  if (pdf_job.status == CAIRO_STATUS_SUCCESS && !pdf_job.sink_error) return 0;
   export_file_discard(&job.pdf);
-  if (status == CAIRO_STATUS_NO_MEMORY) return report_memory_failure(job.reporter, job.pdf_name);
-  return report_write_failure(job.reporter, job.pdf_name, WriteError{sink.error, 0}, "PDF");
+  if (pdf_job.status == CAIRO_STATUS_NO_MEMORY) return report_memory_failure(job.reporter, job.pdf_name);
+  return report_write_failure(job.reporter, job.pdf_name, WriteError{pdf_job.sink_error, 0}, "PDF");
 }
 
 // The PNG is drawn in the bands the stream asks for, on the stream's
@@ -231,7 +243,10 @@ int write_png(BriefingJob &job, int pixels) {
   if (export_file_create(&job.png, job.png_name) != 0)
     return report_write_failure(job.reporter, job.png_name, WriteError{job.png.error, 1});
   PageBands bands{&job, w, w / l.page_w, h / l.page_h, {0}};
-  const RowSource source = {w, h, 24, nullptr, produce_page_band, &bands};
+  RowSource source = {w, h, 24, nullptr, produce_page_band, &bands};
+  // Mostly white paper and a picture too fine to repeat itself: runs are
+  // what deflate finds, in less time.
+  source.png_runs_only = true;
   int error = 0;
   const StreamResult written = stream_png(job.png.fd, source, nullptr, &error);
   if (written == STREAM_WRITTEN && !bands.failed) return RESULT_OK;
@@ -271,7 +286,7 @@ int publish(BriefingJob &job) {
   }
 }
 
-int run_briefing(BriefingJob &job, const BriefingSettings &settings) {
+int run_briefing(BriefingJob &job, const BriefingSettings &settings, const ReliefGrid *relief) {
   int tx, ty;
   export_extent(&tx, &ty);
   if (tx == 0 || ty == 0) {
@@ -279,32 +294,41 @@ int run_briefing(BriefingJob &job, const BriefingSettings &settings) {
     return RESULT_NO_TILES;
   }
   report_progress(job.reporter, "%-70s", "Exporting Briefing Map (picture)...");
-  if (make_picture(job) != 0) return report_memory_failure(job.reporter, job.pdf_name);
+  const int pictured = make_picture(job, relief);
+  if (pictured != RESULT_OK) return pictured;
   cairo_surface_t *scratch = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
   cairo_t *measure = cairo_create(scratch);
   const BriefingTerrain terrain = {terrain_name(), today(), tx, ty, settings.paper};
   lay_out_briefing(measure, job.fonts, terrain, &job.layout);
   cairo_destroy(measure);
   cairo_surface_destroy(scratch);
-  PictureJpeg jpeg = {(const uint32_t *)cairo_image_surface_get_data(job.picture),
-                      cairo_image_surface_get_width(job.picture), cairo_image_surface_get_height(job.picture),
-                      cairo_image_surface_get_stride(job.picture) / 4, nullptr, 0, 1};
-  std::thread encoder;
+  // The PDF on a thread of its own, the PNG on the stream's: each only
+  // reads the picture and the layout. A failure of the PNG is told first,
+  // as when the PDF followed it.
+  const bool pdf_open = export_file_create(&job.pdf, job.pdf_name) == 0;
+  PdfJob pdf_job = {&job, CAIRO_STATUS_SUCCESS, 0};
+  std::thread pdf_thread;
   try {
-    encoder = std::thread(encode_picture, &jpeg);
+    if (pdf_open) pdf_thread = std::thread(make_pdf, &pdf_job);
   } catch (const std::system_error &) {
-    encode_picture(&jpeg);
   }
   report_progress(job.reporter, "%-70s", "Exporting Briefing Map (PNG)...");
-  int result = write_png(job, settings.pixels);
-  if (encoder.joinable()) encoder.join();
-  attach_jpeg(job, jpeg);
-  if (result != RESULT_OK) return result;
-  report_progress(job.reporter, "%-70s", "Exporting Briefing Map (PDF)...");
-  result = write_pdf(job);
+  const int result = write_png(job, settings.pixels);
+  if (pdf_thread.joinable()) {
+    pdf_thread.join();
+  } else if (pdf_open && result == RESULT_OK) {
+    report_progress(job.reporter, "%-70s", "Exporting Briefing Map (PDF)...");
+    make_pdf(&pdf_job);
+  }
   if (result != RESULT_OK) {
-    export_file_discard(&job.png);
+    export_file_discard(&job.pdf);
     return result;
+  }
+  const int pdf = pdf_open ? pdf_written(job, pdf_job)
+                           : report_write_failure(job.reporter, job.pdf_name, WriteError{job.pdf.error, 1}, "PDF");
+  if (pdf != RESULT_OK) {
+    export_file_discard(&job.png);
+    return pdf;
   }
   return publish(job);
 }
@@ -329,7 +353,7 @@ std::string briefing_png_name(const std::string &pdf_name) {
   return png;
 }
 
-int write_briefing_map(const Reporter *reporter, char *pdf_name) {
+int write_briefing_map(const Reporter *reporter, char *pdf_name, const ReliefGrid *relief) {
   pdf_name[0] = 0;
   const int found = numbered_output_name(BRIEFING_SUFFIX, pdf_name, "pdf", "png");
   if (found != 0) return report_name_failure(reporter, found, pdf_name, "PDF");
@@ -339,7 +363,7 @@ int write_briefing_map(const Reporter *reporter, char *pdf_name) {
   job.pdf.fd = job.png.fd = -1;
   png_name_beside(pdf_name, job.png_name);
   job.fonts = {find_font("DejaVu Sans"), find_font("DejaVu Sans:bold")};
-  const int result = run_briefing(job, read_briefing_settings());
+  const int result = run_briefing(job, read_briefing_settings(), relief);
   // The picture outlives the PDF surface, which may still refer to it.
   if (job.picture) cairo_surface_destroy(job.picture);
   cairo_font_face_destroy(job.fonts.regular);

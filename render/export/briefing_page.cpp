@@ -137,7 +137,7 @@ void read_areas(BriefingLayout &l) {
 // Airfields first, then the other areas, each in the file's order; what
 // fits nowhere gets a number.
 void place_labels(cairo_t *cr, const BriefingFonts &fonts, BriefingLayout &l) {
-  LabelPlacer placer(PlacerBox{l.map_x, l.map_y, l.map_x + l.map_w, l.map_y + l.map_h}, LABEL_GAP);
+  BoundedPlacer placer(PlacerBox{l.map_x, l.map_y, l.map_x + l.map_w, l.map_y + l.map_h}, LABEL_GAP);
   for (const BriefingArea &a : l.areas)
     if (a.on_map) placer.add_obstacle(mark_box(a));
   cairo_font_extents_t fe;
@@ -275,12 +275,31 @@ void draw_label(cairo_t *cr, const PlacerBox &box, const std::string &text, cons
   text_at(cr, text, box.x0 + LABEL_PAD, box.y0 + LABEL_PAD + ascent);
 }
 
+// The rows of the page a drawing shows, in points: all of them on the PDF's
+// page, a band on each of the PNG's surfaces. Marks, labels and lines of
+// the table whose ink lies wholly outside are left out: drawing them would
+// change no pixel, and the PNG's bands would each draw the whole page.
+struct ShownRows {
+  double top, bottom;
+  // Whether anything between top and bottom, with margin around, shows.
+  bool hold(double from, double to, double margin) const { return to + margin >= top && from - margin <= bottom; }
+};
+
+ShownRows shown_rows(cairo_t *cr) {
+  double x0, y0, x1, y1;
+  cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
+  return ShownRows{y0, y1};
+}
+
 void draw_areas(cairo_t *cr, const BriefingFonts &fonts, const BriefingLayout &l) {
+  const ShownRows shown = shown_rows(cr);
   cairo_save(cr);
   cairo_rectangle(cr, l.map_x, l.map_y, l.map_w, l.map_h);
   cairo_clip(cr);
   for (const BriefingArea &a : l.areas) {
-    if (!a.on_map) continue;
+    // A runway reaches half its length from its middle, its outline a
+    // little more.
+    if (!a.on_map || !shown.hold(a.y, a.y, RUNWAY_LENGTH)) continue;
     if (a.airfield) draw_runway(cr, a.x, a.y, a.heading, a.enemy ? ENEMY : FRIENDLY);
     else draw_dot(cr, a.x, a.y, a.enemy ? ENEMY : FRIENDLY);
   }
@@ -288,10 +307,11 @@ void draw_areas(cairo_t *cr, const BriefingFonts &fonts, const BriefingLayout &l
   set_font(cr, fonts.regular, LABEL_SIZE);
   cairo_font_extents(cr, &fe);
   for (const BriefingArea &a : l.areas)
-    if (a.labelled) draw_label(cr, a.label_box, a.label, a.enemy ? ENEMY_TEXT : FRIENDLY_TEXT, fe.ascent);
+    if (a.labelled && shown.hold(a.label_box.y0, a.label_box.y1, LABEL_SIZE))
+      draw_label(cr, a.label_box, a.label, a.enemy ? ENEMY_TEXT : FRIENDLY_TEXT, fe.ascent);
   set_font(cr, fonts.bold, LABEL_SIZE);
   for (const BriefingArea &a : l.areas)
-    if (a.number > 0)
+    if (a.number > 0 && shown.hold(a.number_box.y0, a.number_box.y1, LABEL_SIZE))
       draw_label(cr, a.number_box, std::to_string(a.number), a.enemy ? ENEMY_TEXT : FRIENDLY_TEXT, fe.ascent);
   cairo_restore(cr);
 }
@@ -391,13 +411,15 @@ void draw_table(cairo_t *cr, const BriefingFonts &fonts, const BriefingLayout &l
   cairo_clip(cr);
   cairo_set_source_rgb(cr, 0, 0, 0);
   const double line = 1.25 * l.table_font;
+  const ShownRows shown = shown_rows(cr);
   for (size_t i = 0; i < l.table.size(); i++) {
     const int column = (int)(i / l.table_lines), row = (int)(i % l.table_lines);
+    const double baseline = l.table_y + row * line + l.table_font;
+    if (!shown.hold(baseline, baseline, 2 * l.table_font)) continue;
     const std::string &text = l.table[i];
     const bool heading = !text.empty() && text[0] == BRIEFING_HEADING[0];
     set_font(cr, heading ? fonts.bold : fonts.regular, l.table_font);
-    text_at(cr, heading ? text.substr(1) : text, l.table_x + column * l.table_column_w,
-            l.table_y + row * line + l.table_font);
+    text_at(cr, heading ? text.substr(1) : text, l.table_x + column * l.table_column_w, baseline);
   }
   cairo_restore(cr);
 }

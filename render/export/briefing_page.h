@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "render/export/label_placer.h"
+#include "render/export/label_places.h"
 
 // The page sizes, in points (1/72 inch), portrait.
 enum BriefingPaper { BRIEFING_A3 = 0, BRIEFING_A4 = 1, BRIEFING_LETTER = 2 };

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "core/relief_shading.h"
+
 // The raw picture stays within this, so that the document stays under
 // 64 MB whatever the picture compresses to, and memory stays small.
 enum { BRIEFING_PICTURE_BYTES = 60 << 20 };
@@ -14,8 +16,16 @@ enum { BRIEFING_PICTURE_BYTES = 60 << 20 };
 // (three bytes a pixel) fits BRIEFING_PICTURE_BYTES; 1 at the least.
 int briefing_pixels_per_tile(int tx, int ty);
 
-// Fills the picture of the current terrain at p pixels per tile, row y at
-// pixels + y * stride (in pixels), on every core. Each pixel is the
-// embossed picture's sample nearest the middle of the part of the tile it
-// covers.
-void make_briefing_picture(int p, uint32_t *pixels, long stride);
+// The relief the picture of the current terrain shows: each pixel's sample
+// nearest the middle of the part of the tile it covers. From the loaded
+// heights, or read from the height map file (for an export that loads no
+// heights: see read_height_relief). 0, or a RESULT_*.
+int briefing_relief_from_heights(ReliefGrid *relief);
+int read_briefing_relief(const char *hfd_path, ReliefGrid *relief);
+
+// Fills the picture of the current terrain over that relief, at the pixels
+// per tile the relief was made for, row y at pixels + y * stride (in
+// pixels), on every core. The tiles are the loaded tile map's, or with
+// tiles_fd >= 0 (see open_tile_rows) read again from the file, for an
+// opening that stored none (scan_tile_map). 1 when memory fails.
+int make_briefing_picture(const ReliefGrid &relief, int tiles_fd, uint32_t *pixels, long stride);

@@ -293,20 +293,22 @@ int export_picture_file(const char *suffix, const char *extension, const RowSour
   return result;
 }
 
+int export_briefing(const Reporter *reporter, char *final_name, const ReliefGrid *relief) {
+  char name[PATH_SIZE];
+  report_progress(reporter, "Exporting Briefing Map..." BLANKS_46);
+  const int result = write_briefing_map(reporter, name, relief);
+  if (final_name) snprintf(final_name, PATH_SIZE, "%s", name);
+  if (result == RESULT_OK) report_progress(reporter, "Exporting Briefing Map Done." BLANKS_46);
+  return result;
+}
+
 int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing, char *final_name, int format) {
   if (timing) *timing = ExportTiming{0, 0};
   if (final_name) final_name[0] = 0;
   const char *suffix = output_suffix(kind);
   const char *extension = export_extension(kind, format);
   if (!suffix || !extension) return RESULT_UNKNOWN_KIND;
-  if (kind == EXPORT_BRIEFING) {
-    char name[PATH_SIZE];
-    report_progress(reporter, "Exporting Briefing Map..." BLANKS_46);
-    const int result = write_briefing_map(reporter, name);
-    if (final_name) snprintf(final_name, PATH_SIZE, "%s", name);
-    if (result == RESULT_OK) report_progress(reporter, "Exporting Briefing Map Done." BLANKS_46);
-    return result;
-  }
+  if (kind == EXPORT_BRIEFING) return export_briefing(reporter, final_name, nullptr);
   report_progress(reporter, "Exporting Bitmap (%d)..." BLANKS_46, kind);
   char name[PATH_SIZE];
   const int found = numbered_output_name(suffix, name, extension);

@@ -3,6 +3,7 @@
 
 #include <allegro.h>
 
+#include "core/relief_shading.h"
 #include "core/reporter.h"
 #include "core/safe_file.h"
 #include "render/export/export_timing.h"
@@ -42,6 +43,10 @@ const char *export_extension(int kind, int format);
 // when another export took that meanwhile.
 int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing = nullptr,
                   char *final_name = nullptr, int format = EXPORT_FORMAT_BMP);
+
+// The briefing map as export_bitmap writes it; relief: see
+// write_briefing_map (null: the loaded maps).
+int export_briefing(const Reporter *reporter, char *final_name, const ReliefGrid *relief);
 
 // The first free "<terrain><suffix>NNN.<extension>" in the working directory, into
 // name (256 bytes); 0 when found, 1 when all of 000..998 are taken,

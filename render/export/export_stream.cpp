@@ -214,7 +214,7 @@ StreamResult stream_top_down(int fd, const RowSource &source, const StreamProgre
   s.png = png;
   s.shape = PngShape{source.width, source.height,
                      source.bits == 24 ? PNG_PIXELS_RGB8 : source.bits == 16 ? PNG_PIXELS_GREY16 : PNG_PIXELS_PALETTE8,
-                     source.palette};
+                     source.palette, source.png_runs_only};
   s.fd = fd;
   s.progress = progress;
   s.adler = 1;

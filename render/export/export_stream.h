@@ -20,6 +20,8 @@ struct RowSource {
   // Rows a band of a BMP should have (a multiple of 4), or 0 for bands of
   // about STREAM_BAND_BYTES.
   int band_rows = 0;
+  // A PNG's bands deflated for runs only (see PngShape).
+  bool png_runs_only = false;
 };
 
 // Told how many of the picture's rows are written, on the caller's thread.

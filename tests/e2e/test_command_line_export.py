@@ -33,9 +33,11 @@ def paletted_bmp(size):
     return header + info + palette + rows
 
 
-def write_files(folder, name="Bay", heights=True, textures=True, areas=True):
+def write_files(folder, name="Bay", heights=True, textures=True, areas=True, too_high=False):
     tiles = [[(1 + (x * 3 + y) % 3, (x + 2 * y) % 4, (x * y) % 3) for x in range(TX)] for y in range(TY)]
     grid = [[(X * 53 + Y * 29) % 700 // 10 * 10 for X in range(4 * TX)] for Y in range(4 * TY)]
+    if too_high:
+        grid[4 * TY - 1][7] = 10000  # above the highest a height map may hold
     declared = {1: ("deep.bmp", 2), 2: ("dune.bmp", 0), 3: ("reed.bmp", 1)}
     bitmaps = {"deep.bmp": e2e.plain_texture((20, 50, 150), stripe=(10, 30, 90)),
                # Twice the texture size: averaged down to it.
@@ -140,6 +142,35 @@ class ExportCommands(unittest.TestCase):
         r = headless(["--export", "briefing", flat], self.out)
         self.assertEqual(1, r.returncode, r.stderr)
         self.assertIn("No briefing map written: the terrain has no height map.", r.stderr)
+
+    def test_briefing_alone_reads_only_the_relief(self):
+        """Briefing maps alone read the height map for its relief without
+        storing it: the same files, and the same warning and refusal for a
+        height map that does not load, as when another kind loads it."""
+        def pdf_without_date(path):
+            return b"\n".join(l for l in read(path).split(b"\n") if b"/CreationDate" not in l)
+        for too_high in (False, True):
+            tfd = write_files(os.path.join(self.tmp, "high" if too_high else "t"), too_high=too_high)
+            alone, loaded = os.path.join(self.tmp, "alone"), os.path.join(self.tmp, "loaded")
+            for out in (alone, loaded):
+                shutil.rmtree(out, ignore_errors=True)
+                os.makedirs(out)
+            r = headless(["--export", "briefing", tfd], alone)
+            both = headless(["--export", "briefing,data", tfd], loaded)
+            if too_high:
+                self.assertEqual(1, r.returncode, r.stderr)
+                lines = r.stderr.splitlines()
+                self.assertEqual("Warning: Error reading HFD file. " + tfd[:-3] + "hfd", lines[0])
+                self.assertIn("No briefing map written: the terrain has no height map.", lines)
+                self.assertEqual(lines, both.stderr.splitlines()[:len(lines)])
+                self.assertEqual([], os.listdir(alone))
+                continue
+            self.assertEqual(0, r.returncode, r.stderr)
+            self.assertEqual(0, both.returncode, both.stderr)
+            self.assertEqual(read(os.path.join(loaded, "Bay_Briefing_000.png")),
+                             read(os.path.join(alone, "Bay_Briefing_000.png")))
+            self.assertEqual(pdf_without_date(os.path.join(loaded, "Bay_Briefing_000.pdf")),
+                             pdf_without_date(os.path.join(alone, "Bay_Briefing_000.pdf")))
 
     def test_missing_parts_warn_and_refuse(self):
         tfd = write_files(os.path.join(self.tmp, "t"), heights=False, textures=False, areas=False)

@@ -1,19 +1,23 @@
 // The briefing map: the grid rules, the label placer against a plain model,
 // the names of areas as text, and the PDF and PNG as a user gets them.
+#include <algorithm>
 #include <cairo.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "core/terrain_model.h"
+#include "files/height_map_file.h"
+#include "files/tile_map_file.h"
 #include "render/export/briefing_grid.h"
 #include "render/export/briefing_map.h"
 #include "render/export/briefing_page.h"
 #include "render/export/briefing_picture.h"
 #include "render/export/export_bitmap.h"
-#include "render/export/label_placer.h"
+#include "render/export/label_places.h"
 #include "render/export/tile_blocks.h"
 #include "tests/unit/harness.h"
 
@@ -95,7 +99,7 @@ struct ModelPlacer {
   }
 };
 
-TEST(LabelPlacer, MatchesThePlainModelAndNeverOverlaps) {
+TEST(BoundedPlacer, MatchesThePlainModelAndNeverOverlaps) {
   srand(4);
   for (int round = 0; round < 40; round++) {
     const PlacerBox bounds{10, 20, 60.0 + rand() % 400, 70.0 + rand() % 300};
@@ -107,7 +111,7 @@ TEST(LabelPlacer, MatchesThePlainModelAndNeverOverlaps) {
       const double r = 1 + rand() % 4;
       marks.push_back(PlacerBox{x - r, y - r, x + r, y + r});
     }
-    LabelPlacer placer(bounds, 0.6);
+    BoundedPlacer placer(bounds, 0.6);
     ModelPlacer model{bounds, 0.6, {}};
     for (const PlacerBox &m : marks) {
       placer.add_obstacle(m);
@@ -295,10 +299,19 @@ TEST_F(BriefingExport, PortraitPageSettingsAndNumbersFreeForBoth) {
 }
 
 // The picture under the map is F8's picture: all of it at 4 pixels a tile,
-// the sample nearest each pixel's middle at 2 and 1.
+// the sample nearest each pixel's middle at 2 and 1; the same when its
+// relief is read from the file without loading the heights (the outermost
+// samples included) and its tiles are read again from the file.
 TEST_F(BriefingExport, PictureIsTheEmbossedPictureSampled) {
   make_briefing_terrain(37, 23);
   srand(8);
+  height_map.max_height = 0;
+  for (int X = 0; X < 4 * 37; X++)
+    for (int Y = 0; Y < 4 * 23; Y++) {
+      height_map.heights[X][Y] = (uint16_t)(rand() % 900);
+      height_map.max_height = std::max(height_map.max_height, (int32_t)height_map.heights[X][Y]);
+    }
+  ASSERT_EQ(0, save_height_map(dir.file("Islands.hfd").c_str()));
   for (int t = 1; t <= 3; t++) {
     BITMAP *level = create_bitmap_ex(32, 4, 4);
     for (int k = 0; k < 16; k++) putpixel(level, k % 4, k / 4, makecol(rand() % 256, rand() % 256, rand() % 256));
@@ -308,6 +321,7 @@ TEST_F(BriefingExport, PictureIsTheEmbossedPictureSampled) {
   texture_table.last_declared_texture = 3;
   for (int x = 0; x < 37; x++)
     for (int y = 0; y < 23; y++) tile_at(x, y) = Tile{(int16_t)(rand() % 4), (uint8_t)(rand() % 4), 0, {0, 0, 0}};
+  ASSERT_EQ(0, save_tile_map(dir.file("Islands.TFD").c_str()));
   ASSERT_EQ(0, export_bitmap(EXPORT_EMBOSSED_4X, nullptr));
   BITMAP *embossed = load_bitmap("Islands_Embossed4x_000.bmp", nullptr);
   ASSERT_TRUE(embossed);
@@ -317,16 +331,27 @@ TEST_F(BriefingExport, PictureIsTheEmbossedPictureSampled) {
   for (int p : {4, 2, 1}) {
     const long stride = 37 * p + 3;  // rows padded, as cairo may
     std::vector<uint32_t> pixels((size_t)stride * 23 * p);
-    make_briefing_picture(p, pixels.data(), stride);
-    int wrong = 0;
-    for (int y = 0; y < 23 * p; y++)
-      for (int x = 0; x < 37 * p; x++) {
-        const int step = 4 / p, X = x * step + step / 2, Y = y * step + step / 2;
-        const int c = getpixel(embossed, X, Y);
-        const uint32_t v = pixels[(size_t)y * stride + x];
-        wrong += v != ((uint32_t)getr(c) << 16 | getg(c) << 8 | getb(c));
-      }
-    EXPECT_EQ(0, wrong) << p;
+    ReliefGrid loaded, read;
+    ASSERT_EQ(0, relief_grid_from_heights(4 / p, 2 / p, &loaded));
+    ASSERT_EQ(0, read_height_relief(dir.file("Islands.hfd").c_str(), 4 / p, 2 / p, &read));
+    ASSERT_EQ(37 * p, read.columns);
+    ASSERT_EQ(23 * p, read.rows);
+    EXPECT_TRUE(loaded.shades == read.shades) << p;
+    for (int from_file : {0, 1}) {
+      const int fd = from_file ? open_tile_rows(dir.file("Islands.TFD").c_str()) : -1;
+      ASSERT_EQ(from_file != 0, fd >= 0);
+      ASSERT_EQ(0, make_briefing_picture(from_file ? read : loaded, fd, pixels.data(), stride));
+      if (fd >= 0) close(fd);
+      int wrong = 0;
+      for (int y = 0; y < 23 * p; y++)
+        for (int x = 0; x < 37 * p; x++) {
+          const int step = 4 / p, X = x * step + step / 2, Y = y * step + step / 2;
+          const int c = getpixel(embossed, X, Y);
+          const uint32_t v = pixels[(size_t)y * stride + x];
+          wrong += v != ((uint32_t)getr(c) << 16 | getg(c) << 8 | getb(c));
+        }
+      EXPECT_EQ(0, wrong) << p << (from_file ? " from the files" : " loaded");
+    }
   }
   destroy_bitmap(embossed);
 }

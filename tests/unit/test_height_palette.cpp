@@ -224,6 +224,14 @@ TEST_F(ShadeMap, WindowsEqualTheWholeMap) {
       const int step = 1 + rand() % 5, count = 1 + rand() % 9;
       relief_samples(x0, y0, step, count, window);
       for (int k = 0; k < count; k++) ASSERT_EQ(relief_at(x0, y0 + k * step), window[k]) << m << " " << x0;
+      // And every step-th sample of a row from the rows around it as a file
+      // has them, the outermost rows standing for their inner neighbours.
+      const int y = y0 % 29, inner = std::min(std::max(y, 1), 27), along = std::min(count, (36 - x0 % 37) / step + 1);
+      uint16_t rows[3][37];
+      for (int r = 0; r < 3; r++)
+        for (int x = 0; x < 37; x++) rows[r][x] = height_map.heights[x][inner - 1 + r];
+      relief_row_samples(rows[0], rows[1], rows[2], x0 % 37, step, along, window);
+      for (int k = 0; k < along; k++) ASSERT_EQ(relief_at(x0 % 37 + k * step, y), window[k]) << m << " " << y;
     }
   }
 }

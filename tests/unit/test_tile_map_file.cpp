@@ -1,5 +1,7 @@
 #include <cstdint>
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -218,17 +220,23 @@ TEST_F(TileMapFile, LargeMapsKeepEveryByteNotEditedOnAnyNumberOfThreads) {
   ASSERT_EQ(0, save_tile_map(dir.file("copy.TFD").c_str()));
   EXPECT_TRUE(read_file(dir.file("copy.TFD")) == plain);
 
-  // A bad texture in a later chunk: the tiles after it keep what they had.
+  // A bad texture in a later chunk: the tiles after it keep what they had,
+  // however many threads read the chunks after it meanwhile.
   records[130 * tx + 9].words[0] = 600;
   write_file(dir.file("bad.TFD"), tile_file(tx, ty, 0, 0, records));
-  reset_program_state();
-  for (int x = 0; x < tx; x++)
-    for (int y = 0; y < ty; y++) tile_at(x, y).texture = 77;
-  EXPECT_EQ(RESULT_BAD_DATA, load_tile_map(dir.file("bad.TFD").c_str(), nullptr));
-  EXPECT_EQ(records[130 * tx + 8].words[0] + 1, tile_at(8, ty - 1 - 130).texture);
-  EXPECT_EQ(601, tile_at(9, ty - 1 - 130).texture);
-  EXPECT_EQ(77, tile_at(10, ty - 1 - 130).texture);
-  EXPECT_EQ(77, tile_at(0, 0).texture);
+  for (int threads : {1, 2, 5}) {
+    set_work_threads(threads);
+    reset_program_state();
+    for (int x = 0; x < tx; x++)
+      for (int y = 0; y < ty; y++) tile_at(x, y).texture = 77;
+    EXPECT_EQ(RESULT_BAD_DATA, load_tile_map(dir.file("bad.TFD").c_str(), nullptr));
+    EXPECT_EQ(records[130 * tx + 8].words[0] + 1, tile_at(8, ty - 1 - 130).texture);
+    EXPECT_EQ(601, tile_at(9, ty - 1 - 130).texture);
+    EXPECT_EQ(77, tile_at(10, ty - 1 - 130).texture);
+    EXPECT_EQ(77, tile_at(0, 0).texture) << threads;
+    EXPECT_EQ((130 / 64 + 1) * 64 * tx, tile_map.records_read) << threads;
+  }
+  set_work_threads(0);
 }
 
 }  // namespace
@@ -264,6 +272,66 @@ TEST_F(TileMapFile, LoadingFaultsInOnlyTheUsedRows) {
   EXPECT_LE(resident, 8000u);  // and far from the 31250 pages of the whole table (neighbours may add a few hundred)
   // Without high bytes their table is never touched.
   EXPECT_LT(resident_pages(tile_map.high_bytes, sizeof(tile_map.high_bytes)), 16u);
+}
+
+}  // namespace
+
+namespace {
+
+// Checking a tile map through without storing it (for a picture that reads
+// its rows again) finds what loading it does: the same result, sizes,
+// counts and highest texture, the textures its stored tiles name, and rows
+// read again equal to the stored ones; on any number of threads.
+TEST_F(TileMapFile, ScanFindsWhatTheLoadFinds) {
+  const int tx = 37, ty = 150;
+  std::vector<Record> records;
+  srand(23);
+  for (int i = 0; i < tx * ty; i++)
+    records.push_back({{(uint16_t)(rand() % 40 * 3), (uint16_t)(rand() % 256), 0, (uint16_t)(rand() % 2 * 300), 0, 0}});
+  auto bad = records;
+  bad[(size_t)100 * tx + 5].words[0] = 2000;
+  auto cut = tile_file(tx, ty, 1, 2, records);
+  cut.resize(cut.size() - 12 * 50 - 7);
+  const std::vector<std::vector<unsigned char>> files = {tile_file(tx, ty, 1, 2, records), tile_file(tx, ty, 1, 2, bad),
+                                                         cut, tile_file(0, 5, 0, 0, {}),
+                                                         std::vector<unsigned char>(6, 1)};
+  for (size_t f = 0; f < files.size(); f++)
+    for (int threads : {1, 3}) {
+      set_work_threads(threads);
+      write_file(dir.file("t.TFD"), files[f]);
+      reset_program_state();
+      const int loaded = load_tile_map(dir.file("t.TFD").c_str(), nullptr);
+      const TileMap &map = tile_map;
+      const long long records_read = map.records_read;
+      const int tiles_x = map.tiles_x, tiles_y = map.tiles_y, highest = map.max_texture_used;
+      std::vector<uint8_t> named(MAX_TEXTURES, 0);
+      // The tiles up to the first bad texture number are the stored ones.
+      for (int x = 0; x < tiles_x; x++)
+        for (int y = 0; y < tiles_y; y++)
+          if (tile_at(x, y).texture >= 0 && tile_at(x, y).texture < MAX_TEXTURES) named[tile_at(x, y).texture] = 1;
+      std::vector<Tile> stored;
+      for (int y = 0; y < tiles_y; y++)
+        for (int x = 0; x < tiles_x; x++) stored.push_back(tile_at(x, y));
+      reset_program_state();
+      std::vector<uint8_t> used(MAX_TEXTURES, 7);
+      ASSERT_EQ(loaded, scan_tile_map(dir.file("t.TFD").c_str(), used.data())) << f;
+      EXPECT_EQ(tiles_x, tile_map.tiles_x);
+      EXPECT_EQ(tiles_y, tile_map.tiles_y);
+      EXPECT_EQ(records_read, tile_map.records_read) << f;
+      EXPECT_EQ(highest, tile_map.max_texture_used) << f;
+      EXPECT_EQ(0, tile_at(0, 0).texture) << "nothing stored";
+      if (loaded != 0) continue;
+      EXPECT_TRUE(named == used) << f << ", " << threads << " threads";
+      const int fd = open_tile_rows(dir.file("t.TFD").c_str());
+      ASSERT_GE(fd, 0);
+      std::vector<Tile> again((size_t)tiles_x * tiles_y);
+      std::vector<unsigned char> buffer((size_t)tiles_x * tiles_y * 12 + 1);
+      for (int y0 = 0; y0 < tiles_y; y0 += 7)
+        read_tile_rows(fd, y0, std::min(7, tiles_y - y0), again.data() + (size_t)y0 * tiles_x, buffer.data());
+      close(fd);
+      EXPECT_TRUE(stored.empty() || memcmp(stored.data(), again.data(), stored.size() * sizeof(Tile)) == 0) << f;
+    }
+  set_work_threads(0);
 }
 
 }  // namespace
