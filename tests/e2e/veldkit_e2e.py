@@ -18,6 +18,7 @@ deadline, each test has a watchdog, and the program is killed when a test
 ends, whatever happened.
 """
 
+import ctypes
 import os
 import pwd
 import select
@@ -109,7 +110,8 @@ class Display:
             self._xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(told), "-screen", "0", "1600x1200x24",
                                            "-nolisten", "tcp", "-noreset"],
                                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                          stderr=subprocess.DEVNULL, start_new_session=True, pass_fds=(told,))
+                                          stderr=subprocess.DEVNULL, start_new_session=True, pass_fds=(told,),
+                                          preexec_fn=_end_with_parent)
         except OSError:
             os.close(ready)
             raise E2EError("no X display: DISPLAY is not usable and Xvfb could not be started")
@@ -137,6 +139,13 @@ class Display:
         if self._xvfb is not None:
             _end_process(self._xvfb)
             self._xvfb = None
+
+
+def _end_with_parent():
+    """Ends the display with the script that started it, even when a timeout
+    kills the script before it can stop the display itself."""
+    PR_SET_PDEATHSIG = 1
+    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
 
 
 def _end_process(proc, grace=3.0):
