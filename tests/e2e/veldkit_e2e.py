@@ -9,15 +9,19 @@ Standard library only. The tests run from CTest with these variables set:
     VELDKIT_GRAB_SCREEN  helper that saves the display as a PPM image
 
 The program needs an X display. Under `xvfb-run` the DISPLAY it gives is
-used; without one the module starts an Xvfb display of its own.
+used; without one, or with VELDKIT_E2E_OWN_DISPLAY=1 (CTest sets it, so that
+scripts run side by side without sharing a pointer or keyboard focus), the
+module starts an Xvfb display of its own.
 
 Nothing here can wait forever: every command has a timeout, every wait has a
 deadline, each test has a watchdog, and the program is killed when a test
 ends, whatever happened.
 """
 
+import ctypes
 import os
 import pwd
+import select
 import shutil
 import signal
 import struct
@@ -85,8 +89,9 @@ def _display_works(name):
 
 
 class Display:
-    """The X display the program runs on: the one in DISPLAY when it answers,
-    otherwise an Xvfb of our own (1600 x 1200, 24 bits) on a free number."""
+    """The X display the program runs on: the one in DISPLAY when it answers
+    and no display of our own was asked for, otherwise an Xvfb of our own
+    (1600 x 1200, 24 bits) on a number the server picks itself."""
 
     def __init__(self):
         self.name = None
@@ -94,30 +99,53 @@ class Display:
 
     def start(self):
         current = os.environ.get("DISPLAY")
-        if current and _display_works(current):
+        if not os.environ.get("VELDKIT_E2E_OWN_DISPLAY") and current and _display_works(current):
             self.name = current
             return self
-        for number in range(90, 200):
-            if os.path.exists("/tmp/.X%d-lock" % number) or os.path.exists("/tmp/.X11-unix/X%d" % number):
-                continue
-            self._xvfb = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "1600x1200x24", "-nolisten", "tcp", "-noreset"],
+        # -displayfd: the server takes the first free number and writes it
+        # once it accepts clients, so scripts started together never race
+        # for the same one.
+        ready, told = os.pipe()
+        try:
+            self._xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(told), "-screen", "0", "1600x1200x24",
+                                           "-nolisten", "tcp", "-noreset"],
                                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                          stderr=subprocess.DEVNULL, start_new_session=True)
-            name = ":%d" % number
-            deadline = time.monotonic() + 15
-            while time.monotonic() < deadline and self._xvfb.poll() is None:
-                if os.path.exists("/tmp/.X11-unix/X%d" % number) and _display_works(name):
-                    self.name = name
-                    os.environ["DISPLAY"] = name
-                    return self
-                time.sleep(0.1)
-            self.stop()
+                                          stderr=subprocess.DEVNULL, start_new_session=True, pass_fds=(told,),
+                                          preexec_fn=_end_with_parent)
+        except OSError:
+            os.close(ready)
+            raise E2EError("no X display: DISPLAY is not usable and Xvfb could not be started")
+        finally:
+            os.close(told)
+        number = b""
+        deadline = time.monotonic() + 15
+        with os.fdopen(ready, "rb", buffering=0) as pipe:
+            while time.monotonic() < deadline and not number.endswith(b"\n"):
+                if not select.select([pipe], [], [], max(0.0, deadline - time.monotonic()))[0]:
+                    break
+                piece = pipe.read(16)
+                if not piece:
+                    break
+                number += piece
+        name = ":%s" % number.decode("ascii", "replace").strip()
+        if number.endswith(b"\n") and _display_works(name):
+            self.name = name
+            os.environ["DISPLAY"] = name
+            return self
+        self.stop()
         raise E2EError("no X display: DISPLAY is not usable and Xvfb could not be started")
 
     def stop(self):
         if self._xvfb is not None:
             _end_process(self._xvfb)
             self._xvfb = None
+
+
+def _end_with_parent():
+    """Ends the display with the script that started it, even when a timeout
+    kills the script before it can stop the display itself."""
+    PR_SET_PDEATHSIG = 1
+    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
 
 
 def _end_process(proc, grace=3.0):
