@@ -1,7 +1,6 @@
 #include "app/area_keys.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -253,17 +252,11 @@ static bool pointer_metres(const ViewState &view, double *east, double *north) {
   return true;
 }
 
-static std::string lower_text(const char *text) {
-  std::string lower;
-  for (const char *p = text; *p; p++) lower += (char)tolower((unsigned char)*p);
-  return lower;
-}
-
 std::vector<TargetType> target_types_in_use() {
   std::map<std::string, TargetType> by_lower;  // one row per type whatever its case, as first written
   for (int n = 1; n <= targets.area_count && n < MAX_AREAS; n++)
     for (int t = 1; t <= targets.areas[n].target_count && t < MAX_TARGETS; t++) {
-      TargetType &row = by_lower[lower_text(targets.areas[n].targets[t].type)];
+      TargetType &row = by_lower[lower_case(targets.areas[n].targets[t].type)];
       if (!row.count++) row.name = targets.areas[n].targets[t].type;
     }
   std::vector<TargetType> types;
@@ -274,10 +267,10 @@ std::vector<TargetType> target_types_in_use() {
 
 void filter_target_types(const std::vector<TargetType> &types, const char *typed, std::vector<int> *shown) {
   shown->clear();
-  const std::string want = lower_text(typed);
+  const std::string want = lower_case(typed);
   bool exact = false;
   for (size_t k = 0; k < types.size(); k++) {
-    const std::string name = lower_text(types[k].name.c_str());
+    const std::string name = lower_case(types[k].name.c_str());
     if (name.find(want) == std::string::npos) continue;
     shown->push_back((int)k);
     exact = exact || name == want;

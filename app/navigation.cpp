@@ -1,7 +1,6 @@
 #include "app/navigation.h"
 
 #include <allegro.h>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -39,13 +38,9 @@ std::string find_line(int k) {
 
 void filter_target_areas(const char *typed, std::vector<int> *areas) {
   areas->clear();
-  std::string want;
-  for (const char *p = typed; *p; p++) want += (char)tolower((unsigned char)*p);
-  for (int k = 1; k <= targets.area_count && k < MAX_AREAS; k++) {
-    std::string name;
-    for (const char *p = targets.areas[k].name; *p; p++) name += (char)tolower((unsigned char)*p);
-    if (name.find(want) != std::string::npos) areas->push_back(k);
-  }
+  const std::string want = lower_case(typed);
+  for (int k = 1; k <= targets.area_count && k < MAX_AREAS; k++)
+    if (lower_case(targets.areas[k].name).find(want) != std::string::npos) areas->push_back(k);
 }
 
 int read_tile_place(const char *text, int *x, int *y, long *typed_x, long *typed_y) {

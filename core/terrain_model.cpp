@@ -166,15 +166,15 @@ static float clamp_to_float(double value) {
   return (float)value;
 }
 
+int drawn_metres(float value) {
+  double v = value;
+  if (!(v > -1e9)) v = -1e9;
+  return round_to_int(v > 1e9 ? 1e9 : v);
+}
+
 int target_ground(const TargetArea &area, int t, double *east, double *north) {
-  // Far values (and NaN) brought to a distance that rounds within int.
-  auto whole = [](float value) {
-    double v = value;
-    if (!(v > -1e9)) v = -1e9;
-    return (double)round_to_int(v > 1e9 ? 1e9 : v);
-  };
-  const double e = (double)area.pos_x + whole(area.targets[t].offset_x);
-  const double n = (double)area.pos_y + whole(area.targets[t].offset_y);
+  const double e = (double)area.pos_x + drawn_metres(area.targets[t].offset_x);
+  const double n = (double)area.pos_y + drawn_metres(area.targets[t].offset_y);
   *east = e, *north = n;
   if (!(e >= 0 && n >= 0 && e < 2000.0 * map_columns() && n < 2000.0 * map_rows())) return TARGET_OFF_TERRAIN;
   const int texture = tile_map.tiles[(int)(e / 2000)][map_rows() - 1 - (int)(n / 2000)].texture;

@@ -119,6 +119,10 @@ void turn_area_targets(TargetArea &area);
 // Where target t stands as drawn (the area's position plus its drawn offset
 // in whole metres, given in *east and *north): on land, on a tile whose
 // texture has water, or off the terrain.
+// Metres as a whole number, as targets are drawn. Values far outside any
+// terrain (and NaN) are brought to a distance that still rounds within int
+// and stays off every view.
+int drawn_metres(float value);
 enum TargetGround { TARGET_ON_LAND, TARGET_ON_WATER, TARGET_OFF_TERRAIN };
 int target_ground(const TargetArea &area, int t, double *east, double *north);
 

@@ -159,3 +159,9 @@ int parse_whole_numbers(const char *text, long *values, int count) {
   while (*p == ' ' || *p == '\t') p++;
   return *p ? 1 : 0;
 }
+
+std::string lower_case(const char *text) {
+  std::string lower;
+  for (const char *p = text; *p; p++) lower += (char)tolower((unsigned char)*p);
+  return lower;
+}

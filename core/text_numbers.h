@@ -2,6 +2,7 @@
 #pragma once
 
 #include <climits>
+#include <string>
 
 // Inserts text before the last four characters of path (size bytes in all).
 // A path shorter than four characters, or one the text would not fit into,
@@ -30,6 +31,9 @@ void copy_cut(char *dest, const char *src, int size);
 // x truncated toward zero, one more when the part cut off exceeds one half
 // (so negative values are only truncated); NaN gives 0 and values beyond the
 // int range its ends.
+// The text in lower case (ASCII), for matching names whatever their case.
+std::string lower_case(const char *text);
+
 // Inline: drawing a large target file calls it for every target of a frame.
 inline int round_to_int(double x) {
   // Out of range or not a number: the nearest int, never undefined.

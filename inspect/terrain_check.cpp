@@ -599,20 +599,12 @@ void list_leftovers(Checker &c) {
 
 }  // namespace
 
-namespace {
-bool names_a_bridge(const char *type) {
-  std::string lower;
-  for (const char *p = type; *p; p++) lower += (char)tolower((unsigned char)*p);
-  return lower.find("bridge") != std::string::npos;
-}
-}  // namespace
-
 int targets_on_water_to_tell() {
   int wet = 0;
   for (int n = 1; n <= targets.area_count && n < MAX_AREAS; n++) {
     const TargetArea &a = targets.areas[n];
     bool bridge = false;
-    for (int t = 1; t <= a.target_count && t < MAX_TARGETS && !bridge; t++) bridge = names_a_bridge(a.targets[t].type);
+    for (int t = 1; t <= a.target_count && t < MAX_TARGETS && !bridge; t++) bridge = lower_case(a.targets[t].type).find("bridge") != std::string::npos;
     for (int t = 1; t <= a.target_count && t < MAX_TARGETS && !bridge; t++) {
       double e, north;
       wet += target_ground(a, t, &e, &north) == TARGET_ON_WATER;

@@ -29,16 +29,6 @@ void tilde_label(char *label, const char *text) {
   label[n + 1] = 0;
 }
 
-// Metres as a whole number. Values far outside any terrain (and NaN) are
-// brought to a distance that still rounds within int and stays off the view.
-int whole_metres(float value) {
-  const double far = 1e9;
-  double v = value;
-  if (!(v > -far)) v = -far;
-  if (v > far) v = far;
-  return round_to_int(v);
-}
-
 // Truncated toward zero, kept within int.
 int truncated(float value) {
   double v = value;
@@ -73,28 +63,29 @@ bool in_part(const MapGeometry &g, int n) {
   return g.overlay_part == OVERLAY_ALL || (g.overlay_part == OVERLAY_SELECTED) == (n == g.target_area);
 }
 
+// Whether the point (metres) lies within reach of the view, with a tile
+// more to spare for rounding (NaN never does).
+bool near_view(const MapGeometry &g, double east, double north, double reach) {
+  const double e0 = 2000.0 * g.X0, n1 = 2000.0 * (tile_map.tiles_y - g.Y0), r = reach + 2000;
+  return east + r >= e0 && east - r <= e0 + 2000.0 * (g.W + 1) / g.S && north - r <= n1 &&
+         north + r >= n1 - 2000.0 * (display.status_y + 1) / g.S;
+}
+
 // Whether a target of the area may be in the view: false only when the
-// farthest, with a tile to spare for rounding, lies outside it.
+// farthest lies outside it.
 bool targets_may_show(const MapGeometry &g, const TargetArea &area) {
   if (!area.reach_known || !(area.reach >= 0)) return true;
-  const double e0 = 2000.0 * g.X0, n1 = 2000.0 * (tile_map.tiles_y - g.Y0), r = (double)area.reach + 2000;
-  return (double)area.pos_x + r >= e0 && (double)area.pos_x - r <= e0 + 2000.0 * (g.W + 1) / g.S &&
-         (double)area.pos_y - r <= n1 && (double)area.pos_y + r >= n1 - 2000.0 * (display.status_y + 1) / g.S;
+  return near_view(g, area.pos_x, area.pos_y, area.reach);
 }
 
 // The target's pixel, 0 when it is drawn (inside the view).
 int target_pixel(const MapGeometry &g, const TargetArea &area, int k, int *x, int *y) {
   const Target &target = area.targets[k];
   // Most of a large file lies far outside the view: those are told off in
-  // floating point before the exact whole metres, with a tile to spare for
-  // the rounding (NaN fails the test as it fails the view).
-  const double e0 = 2000.0 * g.X0, n1 = 2000.0 * (tile_map.tiles_y - g.Y0);
-  const double fe = (double)area.pos_x + target.offset_x, fn = (double)area.pos_y + target.offset_y;
-  if (!(fe >= e0 - 2000 && fe <= e0 + 2000.0 * (g.W + 1) / g.S + 2000 && fn <= n1 + 2000 &&
-        fn >= n1 - 2000.0 * (display.status_y + 1) / g.S - 2000))
-    return 1;
-  const long long e = (long long)whole_metres(area.pos_x) + whole_metres(target.offset_x);
-  const long long n = (long long)whole_metres(area.pos_y) + whole_metres(target.offset_y);
+  // floating point before the exact whole metres.
+  if (!near_view(g, (double)area.pos_x + target.offset_x, (double)area.pos_y + target.offset_y, 0)) return 1;
+  const long long e = (long long)drawn_metres(area.pos_x) + drawn_metres(target.offset_x);
+  const long long n = (long long)drawn_metres(area.pos_y) + drawn_metres(target.offset_y);
   long long px, py;
   project(g, e, n, &px, &py);
   if (px < 0 || px > g.W || py < 0 || py > display.status_y) return 1;
@@ -106,7 +97,7 @@ int target_pixel(const MapGeometry &g, const TargetArea &area, int k, int *x, in
 // The area's pixel, 0 when its mark is drawn.
 int area_pixel(const MapGeometry &g, const TargetArea &area, int *x, int *y) {
   long long px, py;
-  project(g, whole_metres(area.pos_x), whole_metres(area.pos_y), &px, &py);
+  project(g, drawn_metres(area.pos_x), drawn_metres(area.pos_y), &px, &py);
   if (!(px > 0 && px < g.W && py > 0 && py < display.status_y - 6)) return 1;
   *x = (int)px;
   *y = (int)py;
