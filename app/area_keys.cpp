@@ -20,10 +20,10 @@
 
 namespace {
 
-void on_selection(KeyCommand &c, int rule) { area_apply(rule, c.view->selection, session.tile_clipboard); }
+void on_selection(KeyCommand &c, int rule) { area_apply(rule, c.view->selection, clipboards.tiles); }
 
 void heights_on_selection(KeyCommand &c, int rule) {
-  heights_apply(rule, c.view->selection, 0, session.height_clipboard);
+  heights_apply(rule, c.view->selection, 0, clipboards.heights);
 }
 
 // The area a height tool works on, cut to the map; false when none is left.
@@ -37,7 +37,7 @@ bool height_area(const ViewState &v, TileRect *r) {
 bool heights_on_area(KeyCommand &c, int rule, int value, const char *what, TileRect *area = nullptr) {
   TileRect r;
   if (!height_area(*c.view, &r)) return false;
-  heights_apply(rule, r, value, session.height_clipboard);
+  heights_apply(rule, r, value, clipboards.heights);
   char format[KEY_NOTE_SIZE];
   snprintf(format, sizeof(format), what, "%s", value);
   key_done_tiles(c, format, r.width(), r.height());
@@ -59,8 +59,8 @@ void copy_selection(KeyCommand &c) {
     return;
   }
   const TileRect &r = c.view->selection;
-  copy_stamp(&session.tile_clipboard, r.left, r.top, r.right, r.bottom);
-  if (c.view->edit_mode == EDIT_HEIGHTS) copy_height_stamp(&session.height_stamp, r);
+  copy_stamp(&clipboards.tiles, r.left, r.top, r.right, r.bottom);
+  if (c.view->edit_mode == EDIT_HEIGHTS) copy_height_stamp(&clipboards.height_stamp, r);
   char text[64];
   snprintf(text, sizeof(text), "Copied %d x %d tiles.", r.width(), r.height());
   key_note(c, text);
@@ -71,8 +71,8 @@ void paste_stamp_at_corner(KeyCommand &c) {
     key_note(c, NOTHING_COPIED_TEXT);
     return;
   }
-  area_stamp(session.tile_clipboard, c.view->cursor_x, c.view->cursor_y);
-  key_done_tiles(c, "Pasted %s.", session.tile_clipboard.w, session.tile_clipboard.h);
+  area_stamp(clipboards.tiles, c.view->cursor_x, c.view->cursor_y);
+  key_done_tiles(c, "Pasted %s.", clipboards.tiles.w, clipboards.tiles.h);
 }
 
 // "Filled 5400 tiles.": the tiles of the selection on the map.
@@ -90,26 +90,26 @@ void fill_selection(KeyCommand &c) {
     key_note(c, NOTHING_COPIED_TEXT);
     return;
   }
-  area_fill(session.tile_clipboard, c.view->selection);
+  area_fill(clipboards.tiles, c.view->selection);
   note_filled(c);
 }
 
 void paste_height_stamp_at_corner(KeyCommand &c) {
-  if (session.height_stamp.w == 0) {
+  if (clipboards.height_stamp.w == 0) {
     key_note(c, "No heights copied.");
     return;
   }
-  heights_stamp(session.height_stamp, c.view->cursor_x, c.view->cursor_y);
-  key_done_tiles(c, "Pasted the heights of %s.", session.height_stamp.w, session.height_stamp.h);
+  heights_stamp(clipboards.height_stamp, c.view->cursor_x, c.view->cursor_y);
+  key_done_tiles(c, "Pasted the heights of %s.", clipboards.height_stamp.w, clipboards.height_stamp.h);
 }
 
 void fill_selection_heights(KeyCommand &c) {
   if (!c.view->selected) {
     key_note(c, "Nothing selected.");
-  } else if (session.height_stamp.w == 0) {
+  } else if (clipboards.height_stamp.w == 0) {
     key_note(c, "No heights copied.");
   } else {
-    heights_fill(session.height_stamp, c.view->selection);
+    heights_fill(clipboards.height_stamp, c.view->selection);
     note_filled(c);
   }
 }

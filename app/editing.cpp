@@ -17,17 +17,6 @@ struct EditStep {
 
 }  // namespace
 
-Session session;
-
-void clear_clipboards() {
-  session.tile_clipboard = TileStamp();
-  session.height_clipboard[0][0] = -1;
-  session.height_stamp = HeightStamp();
-}
-
-int height_clipboard_empty() { return session.height_clipboard[0][0] == -1; }
-
-int tile_clipboard_empty() { return session.tile_clipboard.pastes_nothing(); }
 
 // One tile under a rule, as one step.
 static void change_tile(int x, int y, int action, void (*rule)(Tile &)) {
@@ -41,7 +30,7 @@ void previous_texture(int x, int y) { change_tile(x, y, HISTORY_TEXTURE, lower_t
 void rotate_tile(int x, int y) { change_tile(x, y, HISTORY_ROTATION, turn_tile); }
 void next_tag(int x, int y) { change_tile(x, y, HISTORY_TAG, next_tile_tag); }
 
-void copy_tile_block(int x, int y) { copy_stamp(&session.tile_clipboard, x - 1, y - 1, x + 1, y + 1); }
+void copy_tile_block(int x, int y) { copy_stamp(&clipboards.tiles, x - 1, y - 1, x + 1, y + 1); }
 
 // Cells without a texture (off the map when copied, or texture 0) are never pasted.
 static void paste_on(const StampCell &cell, int x, int y) {
@@ -51,12 +40,12 @@ static void paste_on(const StampCell &cell, int x, int y) {
 void paste_tile(int x, int y) {
   if (!tile_on_map(x, y)) return;
   EditStep step(HISTORY_PASTE_TILE, x, y);
-  paste_on(session.tile_clipboard.centre(), x, y);
+  paste_on(clipboards.tiles.centre(), x, y);
 }
 
 void paste_tile_block(int x, int y) {
   if (!tile_on_map(x, y)) return;
-  const TileStamp &stamp = session.tile_clipboard;
+  const TileStamp &stamp = clipboards.tiles;
   // Any other size than 3 x 3 is an area step; 3 x 3 is the step it always was.
   if (stamp.w != 3 || stamp.h != 3) {
     area_stamp(stamp, x - stamp.w / 2, y - stamp.h / 2);
@@ -105,11 +94,11 @@ void rotate_tile_heights(int x, int y) {
 void copy_tile_heights(int x, int y) {
   if (!tile_on_map(x, y)) return;
   for (int i = 0; i < 4; i++)
-    for (int j = 0; j < 4; j++) session.height_clipboard[j][i] = sample_at(x, y, i, j);
+    for (int j = 0; j < 4; j++) clipboards.heights[j][i] = sample_at(x, y, i, j);
 }
 
 void paste_tile_heights(int x, int y) {
   if (!tile_on_map(x, y)) return;
   EditStep step(HISTORY_PASTE_HEIGHTS, x, y);
-  paste_tile_samples(x, y, session.height_clipboard);
+  paste_tile_samples(x, y, clipboards.heights);
 }

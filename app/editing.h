@@ -3,12 +3,8 @@
 
 #include <cstdint>
 
+#include "edit/clipboards.h"
 #include "program/session.h"
-
-void clear_clipboards();
-int height_clipboard_empty();
-// No cell of the tile clipboard would paste (none has a texture above 0).
-int tile_clipboard_empty();
 
 // Tile commands; a tile off the map is left alone.
 void next_texture(int x, int y);

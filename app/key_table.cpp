@@ -94,14 +94,14 @@ int clipboard_empty(KeyCommand &c, const StampCell *cell) {
 }
 
 void paste_tile_here(KeyCommand &c) {
-  if (clipboard_empty(c, &session.tile_clipboard.centre())) return;
+  if (clipboard_empty(c, &clipboards.tiles.centre())) return;
   paste_tile(c.view->cursor_x, c.view->cursor_y);
   snprintf(c.done, sizeof(c.done), "Pasted 1 tile.");
 }
 void paste_tiles_here(KeyCommand &c) {
   if (clipboard_empty(c, nullptr)) return;
   paste_tile_block(c.view->cursor_x, c.view->cursor_y);
-  key_done_tiles(c, "Pasted %s.", session.tile_clipboard.w, session.tile_clipboard.h);
+  key_done_tiles(c, "Pasted %s.", clipboards.tiles.w, clipboards.tiles.h);
 }
 void copy_heights_here(KeyCommand &c) {
   copy_tile_heights(c.view->cursor_x, c.view->cursor_y);

@@ -13,6 +13,7 @@
 #include "app/status_bar.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
+#include "edit/clipboards.h"
 #include "edit/edit_history.h"
 #include "files/recovery_journal.h"
 #include "program/session.h"
@@ -281,7 +282,7 @@ static void draw_brush(BITMAP *bmp) {
   pacing.brush_y = y;
   if (!pacing.brush_shown) return;
   // On heights the brush raises or lowers, in land mode it sets lands: no texture to show.
-  const StampCell paint = view.edit_mode == EDIT_TILES && painting(view) ? session.tile_clipboard.centre() : StampCell();
+  const StampCell paint = view.edit_mode == EDIT_TILES && painting(view) ? clipboards.tiles.centre() : StampCell();
   draw_brush_outline(bmp, view, x, y, paint);
 }
 

@@ -9,6 +9,7 @@
 #include "app/main_loop.h"
 #include "core/terrain_model.h"
 #include "edit/area_edits.h"
+#include "edit/clipboards.h"
 #include "edit/edit_history.h"
 #include "edit/land_edits.h"
 #include "edit/target_edits.h"
@@ -202,7 +203,7 @@ int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int c
         // A stroke may start off the map and paint the tiles it then crosses.
         // On heights Ctrl lowers; on tiles the clipboard's centre cell is the paint.
         stroke_begin(textures ? BRUSH_TILES : ctrl ? BRUSH_LOWER_HEIGHTS : BRUSH_RAISE_HEIGHTS,
-                     session.tile_clipboard.centre());
+                     clipboards.tiles.centre());
         gesture.state = GESTURE_PAINTING;
         stroke_tile(drawn, e.x, e.y, &gesture.last_x, &gesture.last_y);
         stroke_line(gesture.last_x, gesture.last_y, gesture.last_x, gesture.last_y, view.brush_size);
@@ -212,9 +213,9 @@ int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int c
       if (ctrl && textures) {
         const unsigned changes = history_changes();
         const long long filled =
-            area_flood(session.tile_clipboard.centre(), x, y, view.selected ? &view.selection : nullptr);
+            area_flood(clipboards.tiles.centre(), x, y, view.selected ? &view.selection : nullptr);
         char text[KEY_NOTE_SIZE];
-        if (session.tile_clipboard.centre().texture <= 0)
+        if (clipboards.tiles.centre().texture <= 0)
           snprintf(text, sizeof(text), NOTHING_COPIED_TEXT);
         else if (history_changes() == changes)
           snprintf(text, sizeof(text), "Nothing changed.");

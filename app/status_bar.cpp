@@ -9,6 +9,7 @@
 #include "app/startup.h"
 #include "core/land_table.h"
 #include "core/terrain_model.h"
+#include "edit/clipboards.h"
 #include "program/session.h"
 #include "ui/draw_box.h"
 
@@ -145,7 +146,7 @@ void draw_status_bar(BITMAP *bmp, int cursor_x, int cursor_y, const ViewState *v
   // The clipboard before them, in what room the terrain's line leaves.
   if (view && display.message_font && display.dialog_font) {
     char clip[PATH_SIZE + 32];
-    clipboard_text(session.tile_clipboard, right - (ui_size(3) + text_length(display.dialog_font, summary) + ui_size(6)), clip,
+    clipboard_text(clipboards.tiles, right - (ui_size(3) + text_length(display.dialog_font, summary) + ui_size(6)), clip,
                    sizeof(clip));
     if (clip[0])
       show_message(bmp, right - text_length(display.message_font, clip), display.status_y + ui_size(13), SCHEME_VALUE, "%s",

@@ -9,6 +9,7 @@
 #include "app/main_loop.h"
 #include "core/land_table.h"
 #include "core/terrain_model.h"
+#include "edit/clipboards.h"
 #include "program/session.h"
 #include "ui/display.h"
 
@@ -142,7 +143,7 @@ void pick_texture(int t) {
   stamp.w = stamp.h = 1;
   stamp.cells.assign(1, StampCell());
   stamp.cells[0].texture = (int16_t)t;
-  session.tile_clipboard = stamp;
+  clipboards.tiles = stamp;
 }
 
 void open_texture_palette(KeyCommand &c) {
@@ -153,7 +154,7 @@ void open_texture_palette(KeyCommand &c) {
   }
   const ViewState &v = *c.view;
   const int here = tile_on_map(v.cursor_x, v.cursor_y) ? tile_at(v.cursor_x, v.cursor_y).texture : 0;
-  const int t = run_palette(count, palette_start_choice(session.tile_clipboard, here, count), nullptr);
+  const int t = run_palette(count, palette_start_choice(clipboards.tiles, here, count), nullptr);
   if (t == 0) return;
   pick_texture(t);
   const char *name = declared_texture_name(t);

@@ -54,6 +54,7 @@
 #include "core/relief_shading.h"
 #include "core/terrain_model.h"
 #include "core/work_threads.h"
+#include "edit/clipboards.h"
 #include "edit/edit_history.h"
 #include "edit/height_edits.h"
 #include "edit/land_edits.h"
@@ -910,7 +911,7 @@ static int bench_heights(const std::string &full) {
       history_clear();
       floor.push_back(time_height_copy());
       const uint64_t before = heights_sum();
-      run.push_back(time_of([&] { heights_apply(c.rule, all, 1234, session.height_clipboard); }));
+      run.push_back(time_of([&] { heights_apply(c.rule, all, 1234, clipboards.heights); }));
       bytes = history_area_bytes();
       undo.push_back(time_of([&] { history_undo(&x, &y, text, sizeof(text)); }));
       if (heights_sum() != before) printf("  UNDO DID NOT RESTORE THE HEIGHTS\n");
@@ -1045,7 +1046,7 @@ static int bench_palette(const std::string &tfd) {
       const double map = time_of([] { draw_map_view(display.back_buffer, view, session.enable_targets); });
       const double alone = time_of([] {
         draw_brush_outline(display.back_buffer, view, view.cursor_x + 3, view.cursor_y - 2,
-                           session.tile_clipboard.centre());
+                           clipboards.tiles.centre());
       });
       brush.push_back(alone);
       frames.push_back(map + alone + time_of([] {

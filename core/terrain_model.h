@@ -5,6 +5,7 @@
 
 #include <allegro.h>
 #include <cstdint>
+#include <cstring>
 
 #include "core/file_stamp.h"
 
@@ -134,6 +135,13 @@ struct TargetSet {
   FileStamp stamp;  // the file as it was read or last saved
 };
 
+// A target type that makes an airfield of its area as the area's first
+// target: Runway1 to Runway6 (and whatever follows "Runway").
+inline bool is_runway_type(const char *type) { return strncmp(type, "Runway", 6) == 0; }
+inline bool is_airfield(const TargetArea &area) {
+  return area.target_count >= 1 && is_runway_type(area.targets[1].type);
+}
+
 // The tile map's path, as named by the user, and the four derived from it.
 struct TerrainPaths {
   char tfd_path[PATH_SIZE];
@@ -150,6 +158,11 @@ extern int32_t height_palette[MAX_HEIGHT + 1];
 extern TextureTable texture_table;
 extern TargetSet targets;
 extern TerrainPaths terrain_paths;
+
+// The areas in use are 1..areas_in_use(), whatever area_count was set to.
+inline int areas_in_use() {
+  return targets.area_count < 0 ? 0 : (targets.area_count > MAX_AREAS - 1 ? MAX_AREAS - 1 : targets.area_count);
+}
 
 // The tile at (x, y); callers keep 0 <= x < tiles_x and 0 <= y < tiles_y.
 inline Tile &tile_at(int x, int y) { return tile_map.tiles[x][y]; }

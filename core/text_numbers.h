@@ -48,6 +48,14 @@ inline int round_to_int(double x) {
 // "..." (keep characters in all), into out of size bytes.
 void cut_middle(const char *text, int keep, char *out, int size);
 
+enum {
+  // A path too long to use is shown cut in the middle to this many characters.
+  PATH_CUT_KEEP = 72,
+  PATH_CUT_SIZE = PATH_CUT_KEEP + 1,
+};
+
+#define PATH_TOO_LONG_TEXT "The path is longer than 255 characters."
+
 // text as a terminal line may show it: unchanged when it is printable
 // UTF-8 (Wüste.TFD), else quoted as a shell reads it back, control
 // characters and bytes that are no UTF-8 escaped ($'Bad\nName.TFD',

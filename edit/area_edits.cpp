@@ -59,14 +59,6 @@ void paint_square(int x, int y, int size) {
 
 }  // namespace
 
-bool clip_to_map(TileRect &r) {
-  r.left = std::max(r.left, 0);
-  r.top = std::max(r.top, 0);
-  r.right = std::min(r.right, map_columns() - 1);
-  r.bottom = std::min(r.bottom, map_rows() - 1);
-  return r.left <= r.right && r.top <= r.bottom;
-}
-
 void area_apply(int rule, const TileRect &rect, const TileStamp &stamp) {
   if (rule < AREA_RAISE_TEXTURE || rule > AREA_PASTE_CENTRE) return;
   TileRect r = rect;

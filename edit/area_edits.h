@@ -6,17 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/tile_rect.h"
 #include "edit/tile_stamp.h"
-
-// Inclusive corners.
-struct TileRect {
-  int left, top, right, bottom;
-  int width() const { return right - left + 1; }
-  int height() const { return bottom - top + 1; }
-};
-
-// rect cut to the map; false when nothing of it is left.
-bool clip_to_map(TileRect &rect);
 
 enum AreaRule {
   AREA_RAISE_TEXTURE,  // Page Up on each tile

@@ -15,7 +15,7 @@
 #include <cstdint>
 
 #include "core/land_table.h"
-#include "edit/area_edits.h"
+#include "core/tile_rect.h"
 
 enum { LAND_GRID_SIZE = MAX_TILES + 1 };
 

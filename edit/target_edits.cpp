@@ -97,7 +97,7 @@ std::string target_label(int t) {
 }  // namespace
 
 int area_runway_number(const TargetArea &area) {
-  if (area.target_count < 1 || strncmp(area.targets[1].type, "Runway", 6) != 0) return -1;
+  if (!is_airfield(area)) return -1;
   return (int)parse_leading_int(area.targets[1].type + 6, INT32_MIN, INT32_MAX);
 }
 

@@ -12,6 +12,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "core/byte_order.h"
 #include "core/file_stamp.h"
 #include "core/regular_file.h"
 #include "core/safe_file.h"
@@ -37,7 +38,6 @@ struct Import {
   std::vector<unsigned char> rows;  // a batch in the file's order
 };
 
-uint32_t le32(const unsigned char *p) { return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24; }
 
 // The first 16 bytes of a grid file: 0 when it holds them, -1 when it does
 // not open (errno tells why), 1 when it is shorter.
@@ -96,9 +96,6 @@ void prepare_scale(Import &im) {
   }
 }
 
-void put_le32(unsigned char *p, int32_t v) {
-  for (int k = 0; k < 4; k++) p[k] = (unsigned char)((uint32_t)v >> (8 * k));
-}
 
 // The file's name without its folder, as messages show it.
 QuotedName file_part(const char *path) { return QuotedName(get_filename(path)); }

@@ -7,6 +7,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "core/byte_order.h"
 #include "core/land_table.h"
 #include "core/regular_file.h"
 #include "core/terrain_model.h"
@@ -27,8 +28,6 @@ namespace {
 
 std::string file_part(const char *path) { return QuotedName(get_filename(path)).text; }
 
-uint32_t be32(const unsigned char *p) { return (uint32_t)p[0] << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
-uint32_t le32(const unsigned char *p) { return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24; }
 
 // The size a PNG's or BMP's header gives, without decoding its pixels: a
 // picture of the wrong size is named as such, however large. 0 when read.

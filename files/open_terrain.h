@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/reporter.h"
+#include "core/text_numbers.h"
 #include "images/textures.h"
 
 enum OpenOutcome {
@@ -14,15 +15,7 @@ enum OpenOutcome {
   OPEN_NO_TEXTURES = 2,   // the texture bitmaps cannot be made: nothing opens
 };
 
-enum {
-  OPEN_WARNINGS_MAX = 8,
-  // A path too long to use is shown cut in the middle to this many characters.
-  PATH_CUT_KEEP = 72,
-  PATH_CUT_SIZE = PATH_CUT_KEEP + 1,
-};
-
-#define PATH_TOO_LONG_TEXT "The path is longer than 255 characters."
-
+enum { OPEN_WARNINGS_MAX = 8 };
 
 // What a warning of the opening is about: the window gathers the problems
 // of each into one box.

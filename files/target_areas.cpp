@@ -166,7 +166,7 @@ static int read_targets(const char *text, TargetArea &area) {
     target.file_number = t;
     area.target_count++;
 
-    if (t == 1 && strncmp(target.type, "Runway", 6) == 0) {
+    if (t == 1 && is_runway_type(target.type)) {
       const char *value = value_or(text, found_target[1][FIELD_HEADING], "");
       const int read = value[0] ? (int)strtol(value, nullptr, 0) : 0;
       // Kept within 0..359; a negative heading counts from the full turn.

@@ -236,7 +236,7 @@ std::string Writer::target_lines(int t, const Target &target, int with_heading) 
   return s;
 }
 
-int runway_heading_counts(const TargetArea &area) { return strncmp(area.targets[1].type, "Runway", 6) == 0; }
+int runway_heading_counts(const TargetArea &area) { return is_runway_type(area.targets[1].type); }
 
 void Writer::edit_area(int n, const TargetArea &area, const TargetArea &old) {
   const int m = area.file_number;

@@ -5,16 +5,14 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include "core/byte_order.h"
+
 enum {
   BMP_ROWS_HEADER_BYTES = 54,  // file header and 40-byte info header
   BMP_ROWS_PALETTE_BYTES = 256 * 4,
   BMP_ROWS_READ_BYTES = 256 << 10,  // a read of whole rows is at most this, or one row
 };
 
-static unsigned le16(const unsigned char *p) { return p[0] | (p[1] << 8); }
-static uint32_t le32(const unsigned char *p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | ((uint32_t)p[3] << 24);
-}
 
 int components_in_low_bytes() {
   const int r = _rgb_r_shift_32, g = _rgb_g_shift_32, b = _rgb_b_shift_32;

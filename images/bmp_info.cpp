@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/byte_order.h"
 #include "images/image_header.h"
 #include "images/image_pixels.h"
 
@@ -18,10 +19,6 @@ enum {
   BMP_ALPHA_BIT_FIELDS = 6,
 };
 
-static unsigned le16(const unsigned char *p) { return p[0] | (p[1] << 8); }
-static uint32_t le32(const unsigned char *p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | ((uint32_t)p[3] << 24);
-}
 
 // One channel of a packed pixel: its mask's lowest bit, the largest value
 // the mask holds (0 for a zero mask: no channel), and for masks of at most

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/byte_order.h"
 #include "core/stdio_packfile.h"
 
 enum {
@@ -17,13 +18,6 @@ int image_size_accepted(long long width, long long height) {
          width * height <= IMAGE_MAX_PIXELS;
 }
 
-static unsigned le16(const unsigned char *p) { return p[0] | (p[1] << 8); }
-static uint32_t be32(const unsigned char *p) {
-  return ((uint32_t)p[0] << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
-}
-static uint32_t le32(const unsigned char *p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | ((uint32_t)p[3] << 24);
-}
 
 static int accepted(int ok) { return ok ? IMAGE_HEADER_ACCEPTED : IMAGE_HEADER_REFUSED; }
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/byte_order.h"
 #include "core/stdio_packfile.h"
 #include "images/image_header.h"
 
@@ -13,17 +14,6 @@ enum {
   PLAIN_TGA_HEADER_BYTES = 18,
 };
 
-static unsigned le16(const unsigned char *p) { return p[0] | (p[1] << 8); }
-static uint32_t le32(const unsigned char *p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | ((uint32_t)p[3] << 24);
-}
-static unsigned be16(const unsigned char *p) { return (p[0] << 8) | p[1]; }
-static uint32_t be32(const unsigned char *p) {
-  return ((uint32_t)p[0] << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
-}
-static void put_le32(unsigned char *p, uint32_t v) {
-  for (int i = 0; i < 4; i++) p[i] = (unsigned char)(v >> (8 * i));
-}
 
 // Zero-filled output of size bytes whose first head bytes are copied from
 // data; 1 when memory is short.

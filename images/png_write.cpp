@@ -10,6 +10,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "core/byte_order.h"
+
 enum {
   PNG_ZLIB_LEVEL = 1,      // fast: a whole-terrain picture is hundreds of megabytes
   PNG_HEAD_MAX = 1024,     // signature, IHDR, a full PLTE and the stream's first IDAT
@@ -84,12 +86,6 @@ int write_head(const PngShape *shape, HeadBuffer *head) {
   return head->overflow;
 }
 
-void put_be32(unsigned char *p, uint32_t v) {
-  p[0] = (unsigned char)(v >> 24);
-  p[1] = (unsigned char)(v >> 16);
-  p[2] = (unsigned char)(v >> 8);
-  p[3] = (unsigned char)v;
-}
 
 // Frames data (already at out + 8) as a chunk of the type; its length.
 size_t frame_chunk(unsigned char *out, const char *type, size_t data_bytes) {

@@ -1,12 +1,8 @@
 // The shell's state for one run: whether the program goes on, whether a
-// terrain is open, the settings that change what it does, and the
-// clipboards. Owned by the shell; reset with one assignment. Which edits are
-// not yet saved, the edit history knows.
+// terrain is open, and the settings that change what it does. Owned by the
+// shell; reset with one assignment. Which edits are not yet saved, the edit
+// history knows; what was copied, the clipboards (edit/clipboards.h).
 #pragma once
-
-#include <cstdint>
-
-#include "edit/height_edits.h"
 
 enum RunState {
   RUN_SAVED = 1,     // saved, end
@@ -23,9 +19,6 @@ struct Session {
   int export_format = 0;   // ExportFormat: the setting [Export] Format, or --format
   int start_zoom = START_ZOOM_FIT;  // the setting Start_Zoom: a zoom level, or the one that fits
   int ui_scale = UI_SCALE_AUTO;     // the setting UI_Scale: 1..3, or by the window's size
-  TileStamp tile_clipboard;  // 3 x 3 empty cells until a copy
-  int32_t height_clipboard[4][4] = {{-1}};  // [j][i]; empty while [0][0] is -1
-  HeightStamp height_stamp;  // the selection's heights at Ctrl + C in height display
 };
 
 extern Session session;

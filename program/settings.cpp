@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <unistd.h>
 
+#include "core/export_format.h"
 #include "core/regular_file.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
 #include "program/resource_files.h"
-#include "render/export/export_bitmap.h"
 
 ProgramSettings read_settings() {
   ProgramSettings s;

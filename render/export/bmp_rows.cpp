@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "core/byte_order.h"
+
 // Pixels per metre the library puts in every file it writes (72 dpi).
 enum { BMP_PIXELS_PER_METRE = 0xB12 };
 
@@ -16,16 +18,7 @@ BmpLayout bmp_layout(int width, int height, int bits) {
   return l;
 }
 
-static unsigned char *put_le16(unsigned char *p, unsigned v) {
-  p[0] = (unsigned char)v;
-  p[1] = (unsigned char)(v >> 8);
-  return p + 2;
-}
 
-static unsigned char *put_le32(unsigned char *p, uint32_t v) {
-  for (int k = 0; k < 4; k++) p[k] = (unsigned char)(v >> (8 * k));
-  return p + 4;
-}
 
 void bmp_header(const BmpLayout &layout, const RGB *palette, unsigned char *out) {
   unsigned char *p = out;

@@ -22,7 +22,6 @@
 #include "images/jpeg_write.h"
 #include "render/export/briefing_page.h"
 #include "render/export/briefing_picture.h"
-#include "render/export/export_bitmap.h"
 #include "render/export/export_file.h"
 #include "render/export/export_passes.h"
 #include "render/export/export_stream.h"

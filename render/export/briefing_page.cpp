@@ -68,14 +68,6 @@ PlacerBox mark_box(const BriefingArea &a) {
   return PlacerBox{a.x - rx, a.y - ry, a.x + rx, a.y + ry};
 }
 
-bool is_airfield(const TargetArea &area) {
-  return area.target_count >= 1 && strncmp(area.targets[1].type, "Runway", 6) == 0;
-}
-
-int area_limit() {
-  return targets.area_count < 0 ? 0 : (targets.area_count > MAX_AREAS - 1 ? MAX_AREAS - 1 : targets.area_count);
-}
-
 // Where everything but the map goes: beside a landscape map, under a
 // portrait one; the key block first, the table in the rest.
 void lay_out_panel(BriefingLayout &l, bool landscape, double body_top, double *x1, double *y1) {
@@ -110,7 +102,7 @@ void lay_out_panel(BriefingLayout &l, bool landscape, double body_top, double *x
 
 void read_areas(BriefingLayout &l) {
   const double width_m = l.width_km * 1000, height_m = l.height_km * 1000;
-  for (int n = 1; n <= area_limit(); n++) {
+  for (int n = 1; n <= areas_in_use(); n++) {
     const TargetArea &t = targets.areas[n];
     BriefingArea a{};
     a.name = briefing_text(t.name);

@@ -29,67 +29,6 @@ static_assert(sizeof("Exporting Bitmap (%d)..." BLANKS_46) == 70 + 1, "70 charac
 static_assert(sizeof("Exporting Bitmap (%d) Done." BLANKS_46) == 73 + 1, "73 characters");
 static_assert(sizeof("Exporting Bitmap (%d)... %d%%" BLANKS_46) == 75 + 1, "covers the first message");
 
-enum { OUTPUT_NUMBERS = 999, SUFFIX_SIZE = 64 };
-
-// Any directory entry takes a name: a folder, a device, a link, also one
-// that leads nowhere, which a write would follow into another folder.
-static int name_taken(const char *name) {
-  struct stat st;
-  return lstat(name, &st) == 0 || errno != ENOENT;
-}
-
-int numbered_output_name(const char *suffix, char *name, const char *extension, const char *also_free) {
-  char base[PATH_SIZE * 2];
-  replace_extension(base, get_filename(terrain_paths.tfd_path), extension, sizeof(base));
-  for (int n = 0; n < OUTPUT_NUMBERS; n++) {
-    char numbered[SUFFIX_SIZE];
-    ustrzcpy(numbered, SUFFIX_SIZE - 3, suffix);  // room for the three digits
-    append_number3(numbered, n);
-    char whole[sizeof(base) + SUFFIX_SIZE];
-    ustrzcpy(whole, sizeof(whole), base);
-    insert_suffix(whole, numbered, sizeof(whole));
-    if (strlen(whole) > PATH_SIZE - 1 || !whole[0]) {
-      // No file may have so long a name: it is named, cut, and refused.
-      cut_middle(whole[0] ? whole : base, PATH_CUT_KEEP, name, PATH_SIZE);
-      return OUTPUT_NAME_TOO_LONG;
-    }
-    ustrzcpy(name, PATH_SIZE, whole);
-    if (name_taken(name)) continue;
-    if (!also_free) return 0;
-    char other[PATH_SIZE + 16];
-    replace_extension(other, name, also_free, sizeof(other));
-    if (!name_taken(other)) return 0;
-  }
-  name[0] = 0;
-  return 1;
-}
-
-// The first line of a write failure names the kind of file: heights are
-// no bitmap.
-static void error_writing(const char *word, char *line, size_t size) {
-  snprintf(line, size, "Error writing %s file.", word);
-}
-
-int report_name_failure(const Reporter *r, int found, const char *name, const char *word) {
-  if (found != OUTPUT_NAME_TOO_LONG) return report_no_free_name(r);
-  char line[64];
-  error_writing(word, line, sizeof(line));
-  report_warning(r, WARNING_PLAIN, line, name, "The file name is longer than 255 characters.");
-  return RESULT_CANNOT_WRITE;
-}
-
-// Whatever part of the file was written is gone already (save_new_bmp);
-// whatever has the name now is not ours to remove.
-static int failure(const Reporter *r, int result, const char *line1, const char *name) {
-  report_warning(r, WARNING_PLAIN, line1, name);
-  return result;
-}
-
-int report_no_free_name(const Reporter *r) {
-  report_warning(r, WARNING_PLAIN, "No free file name for the export.", "");
-  return RESULT_NO_FREE_NAME;
-}
-
 int save_new_bmp(const char *name, BITMAP *bmp, const RGB *palette, WriteError *error) {
   WriteError ignored;
   if (!error) error = &ignored;
@@ -134,18 +73,6 @@ int save_new_png(const char *name, BITMAP *bmp, WriteError *error) {
   }
   if (failed) unlink(name);
   return failed ? RESULT_CANNOT_WRITE : RESULT_OK;
-}
-
-int report_write_failure(const Reporter *r, const char *name, const WriteError &error, const char *word) {
-  char line[64], detail[4 * PATH_MAX + 128];
-  error_writing(word, line, sizeof(line));
-  write_failure_text(name, error, detail, sizeof(detail));
-  report_warning(r, WARNING_PLAIN, line, name, detail[0] ? detail : nullptr);
-  return RESULT_CANNOT_WRITE;
-}
-
-int report_memory_failure(const Reporter *r, const char *name) {
-  return failure(r, RESULT_NO_MEMORY, "Not enough memory for the export.", name);
 }
 
 static const char *output_suffix(int kind) {

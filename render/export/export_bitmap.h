@@ -3,9 +3,11 @@
 
 #include <allegro.h>
 
+#include "core/export_format.h"
 #include "core/relief_shading.h"
 #include "core/reporter.h"
 #include "core/safe_file.h"
+#include "render/export/export_file.h"
 #include "render/export/export_timing.h"
 
 enum ExportKind {
@@ -20,13 +22,6 @@ enum ExportKind {
   EXPORT_HEIGHTS16 = 11,  // the samples themselves, as a 16-bit grey picture
   EXPORT_LANDS = 12,      // the land of each corner point (land_picture.h)
   EXPORT_BRIEFING = 13,   // a PDF page and its PNG (briefing_map.h)
-};
-
-// The file format of exports and screenshots.
-enum ExportFormat {
-  EXPORT_FORMAT_BMP = 0,
-  EXPORT_FORMAT_PNG = 1,
-  EXPORT_FORMAT_RAW = 2,  // EXPORT_HEIGHTS16 only: bare little-endian words
 };
 
 // The extension a kind is written with in a format: heights are never a
@@ -48,21 +43,6 @@ int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing = nul
 // write_briefing_map (null: the loaded maps).
 int export_briefing(const Reporter *reporter, char *final_name, const ReliefGrid *relief);
 
-// The first free "<terrain><suffix>NNN.<extension>" in the working directory, into
-// name (256 bytes); 0 when found, 1 when all of 000..998 are taken,
-// OUTPUT_NAME_TOO_LONG when the name would be longer than a file name may
-// be (name then holds it cut in the middle, to be shown). With
-// also_free, the same name with that extension must be free too.
-enum { OUTPUT_NAME_TOO_LONG = 2 };
-int numbered_output_name(const char *suffix, char *name, const char *extension = "bmp",
-                         const char *also_free = nullptr);
-
-// Reports what numbered_output_name found (1 or OUTPUT_NAME_TOO_LONG) and
-// returns RESULT_NO_FREE_NAME or RESULT_CANNOT_WRITE. word names the kind of
-// file in the message ("bitmap", "heights").
-int report_name_failure(const Reporter *r, int found, const char *name, const char *word = "bitmap");
-
-
 // Writes a picture made in bands to the next free numbered name of the
 // suffix ("bmp" or "png" extension), as an export's file is written and
 // named. 0 with its name in final_name (PATH_SIZE bytes), or the failure
@@ -78,11 +58,3 @@ int export_picture_file(const char *suffix, const char *extension, const RowSour
 int save_new_bmp(const char *name, BITMAP *bmp, const RGB *palette, WriteError *error = nullptr);
 // The same as a PNG file of the same pixels.
 int save_new_png(const char *name, BITMAP *bmp, WriteError *error = nullptr);
-
-// Failures of an export or screenshot: report the warning and return
-// RESULT_CANNOT_WRITE, RESULT_NO_MEMORY or RESULT_NO_FREE_NAME. The write
-// failure's first line names the kind of file by word.
-int report_write_failure(const Reporter *r, const char *name, const WriteError &error = WriteError{0, 0},
-                         const char *word = "bitmap");
-int report_memory_failure(const Reporter *r, const char *name);
-int report_no_free_name(const Reporter *r);

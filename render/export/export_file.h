@@ -4,6 +4,9 @@
 // never leaves a partial file under a numbered name.
 #pragma once
 
+#include "core/reporter.h"
+#include "core/safe_file.h"
+
 enum { EXPORT_TEMP_NAME_SIZE = 320 };
 
 struct ExportFile {
@@ -27,3 +30,25 @@ int export_file_publish(ExportFile *file, const char *name);
 
 // Closes and removes the temporary file.
 void export_file_discard(ExportFile *file);
+
+// The first free "<terrain><suffix>NNN.<extension>" in the working directory, into
+// name (256 bytes); 0 when found, 1 when all of 000..998 are taken,
+// OUTPUT_NAME_TOO_LONG when the name would be longer than a file name may
+// be (name then holds it cut in the middle, to be shown). With
+// also_free, the same name with that extension must be free too.
+enum { OUTPUT_NAME_TOO_LONG = 2 };
+int numbered_output_name(const char *suffix, char *name, const char *extension = "bmp",
+                         const char *also_free = nullptr);
+
+// Reports what numbered_output_name found (1 or OUTPUT_NAME_TOO_LONG) and
+// returns RESULT_NO_FREE_NAME or RESULT_CANNOT_WRITE. word names the kind of
+// file in the message ("bitmap", "heights").
+int report_name_failure(const Reporter *r, int found, const char *name, const char *word = "bitmap");
+
+// Failures of an export or screenshot: report the warning and return
+// RESULT_CANNOT_WRITE, RESULT_NO_MEMORY or RESULT_NO_FREE_NAME. The write
+// failure's first line names the kind of file by word.
+int report_write_failure(const Reporter *r, const char *name, const WriteError &error = WriteError{0, 0},
+                         const char *word = "bitmap");
+int report_memory_failure(const Reporter *r, const char *name);
+int report_no_free_name(const Reporter *r);

@@ -234,16 +234,12 @@ static void draw_grid(BITMAP *map, int f) {
     vline(map, g.x + round_to_int(k * 51.2 * f), g.y + 1, g.y + g.h - 2, black);
 }
 
-static int area_limit() {
-  return targets.area_count < 0 ? 0 : (targets.area_count > MAX_AREAS - 1 ? MAX_AREAS - 1 : targets.area_count);
-}
-
 // The airfields' names, in number order, each where the map view's placing
 // puts it: beside its mark, clear of the names before it, or left out.
 static void draw_area_names(BITMAP *map, int f) {
   FONT *text_font = display.label_font ? display.label_font : font;
   LabelPlacer placer;
-  for (int n = 1; n <= area_limit(); n++) {
+  for (int n = 1; n <= areas_in_use(); n++) {
     const TargetArea &area = targets.areas[n];
     int px, py;
     if (area.runway_number <= 0 || planning_position(area.pos_x, area.pos_y, f, &px, &py)) continue;
@@ -257,7 +253,7 @@ static void draw_area_names(BITMAP *map, int f) {
 }
 
 static void draw_area_marks(BITMAP *map, int kind, int f) {
-  for (int n = 1; n <= area_limit(); n++) {
+  for (int n = 1; n <= areas_in_use(); n++) {
     const TargetArea &area = targets.areas[n];
     int px, py;
     if (planning_position(area.pos_x, area.pos_y, f, &px, &py)) continue;

@@ -286,7 +286,7 @@ bool on_water(const TargetArea &area, int k) {
 // Target mode's marks over the overlay: the selection in a double ring,
 // white within black, and each target on water in a red ring.
 void draw_target_mode_marks(const MapGeometry &g) {
-  const int areas = targets.area_count < MAX_AREAS - 1 ? targets.area_count : MAX_AREAS - 1;
+  const int areas = areas_in_use();
   for (int n = 1; n <= areas && g.zoom <= 4; n++) {
     if (!in_part(g, n)) continue;
     const TargetArea &area = targets.areas[n];
@@ -307,7 +307,7 @@ void draw_target_mode_marks(const MapGeometry &g) {
 }
 
 void draw_target_overlay(const MapGeometry &g) {
-  const int areas = targets.area_count < MAX_AREAS - 1 ? targets.area_count : MAX_AREAS - 1;
+  const int areas = areas_in_use();
   const LabelPlan plan = plan_labels(g, areas);
   const LabelBox none = {0, 0, -1, -1};
   for (int n = 1; n <= areas; n++) {
@@ -328,7 +328,7 @@ void draw_target_overlay(const MapGeometry &g) {
 
 int pick_target_mark(const ViewState &view, int px, int py, int *picked_area, int *picked_target) {
   const MapGeometry g = view_geometry(display.back_buffer, view);
-  const int areas = targets.area_count < MAX_AREAS - 1 ? targets.area_count : MAX_AREAS - 1;
+  const int areas = areas_in_use();
   long long best = 8 * 8 + 1;
   int best_kind = 2;
   *picked_area = *picked_target = 0;

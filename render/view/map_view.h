@@ -4,7 +4,8 @@
 
 #include <allegro.h>
 
-#include "edit/area_edits.h"
+#include "core/tile_rect.h"
+#include "edit/tile_stamp.h"
 
 enum EditMode { EDIT_TILES = 1, EDIT_HEIGHTS = 2 };
 

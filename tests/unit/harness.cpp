@@ -101,6 +101,7 @@ void reset_program_state() {
   clear_planning_relief();
   history_clear();
   session = Session();
+  clear_clipboards();
   // The tests' settings, as a Veldkit.ini would give them: targets shown,
   // a terrain opening at the farthest zoom level.
   session.enable_targets = 1;

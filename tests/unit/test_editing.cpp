@@ -76,10 +76,10 @@ TEST_F(Editing, TileFieldsStayInTheirRanges) {
 TEST_F(Editing, CornerCopyPastesOnlyTheFourMapTiles) {
   copy_tile_block(0, 0);
   int off_map = 0;
-  for (auto &cell : session.tile_clipboard.cells) off_map += cell.texture == -1;
+  for (auto &cell : clipboards.tiles.cells) off_map += cell.texture == -1;
   EXPECT_EQ(5, off_map);
-  EXPECT_EQ(tile_at(1, 1).texture, session.tile_clipboard.at(2, 2).texture);
-  EXPECT_EQ(tile_at(1, 0).extra[2], session.tile_clipboard.at(2, 1).extra);
+  EXPECT_EQ(tile_at(1, 1).texture, clipboards.tiles.at(2, 2).texture);
+  EXPECT_EQ(tile_at(1, 0).extra[2], clipboards.tiles.at(2, 1).extra);
 
   const Tile a = tile_at(0, 0), b = tile_at(1, 0), c = tile_at(0, 1), d = tile_at(1, 1);
   Tile before[6][5];
@@ -196,8 +196,8 @@ TEST_F(Editing, HeightPasteCopiesEverySampleIncludingZeros) {
   h(0, 0, 0, 0) = 0;
   copy_tile_heights(0, 0);
   EXPECT_FALSE(height_clipboard_empty());
-  EXPECT_EQ(0, session.height_clipboard[0][0]);
-  EXPECT_EQ(301, session.height_clipboard[1][3]);  // [j][i]
+  EXPECT_EQ(0, clipboards.heights[0][0]);
+  EXPECT_EQ(301, clipboards.heights[1][3]);  // [j][i]
 
   fill_tile_heights(5, 4, 555);
   paste_tile_heights(5, 4);

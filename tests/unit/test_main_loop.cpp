@@ -338,7 +338,7 @@ TEST_F(MainLoop, EmptyClipboardPasteChangesNothing) {
 
   EXPECT_FALSE(command({KEY_C}));
   EXPECT_EQ(0, tile_map_unsaved());
-  EXPECT_EQ(before.texture, session.tile_clipboard.centre().texture);
+  EXPECT_EQ(before.texture, clipboards.tiles.centre().texture);
 }
 
 TEST_F(MainLoop, TileInformationBox) {

@@ -1,0 +1,3 @@
+#include "program/session.h"
+
+Session session;
