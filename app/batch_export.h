@@ -4,7 +4,7 @@
 
 #include "core/relief_shading.h"
 #include "core/terrain_model.h"
-#include "files/open_terrain.h"
+#include "document/open_terrain.h"
 
 // What an opening read of the terrain for exports that show nothing of it
 // but the briefing map: the tiles checked and not stored (the picture reads

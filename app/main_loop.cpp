@@ -15,7 +15,7 @@
 #include "core/text_numbers.h"
 #include "edit/clipboards.h"
 #include "edit/edit_history.h"
-#include "files/recovery_journal.h"
+#include "document/recovery_journal.h"
 #include "program/session.h"
 #include "render/view/height_legend.h"
 #include "render/view/overview.h"

@@ -3,7 +3,7 @@
 // wrong, saying what in the terrain check's words.
 #pragma once
 
-#include "files/open_terrain.h"
+#include "document/open_terrain.h"
 
 // With select set, asks for the tile map first (a cancel ends the program;
 // a .TFD name that nothing has offers to make a new terrain of it);

@@ -15,7 +15,7 @@
 #include "core/regular_file.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
-#include "files/open_terrain.h"
+#include "document/open_terrain.h"
 #include "app/command_line.h"
 #include "program/resource_files.h"
 #include "render/export/export_bitmap.h"

@@ -60,7 +60,7 @@
 #include "edit/land_edits.h"
 #include "edit/land_grid.h"
 #include "edit/target_edits.h"
-#include "files/recovery_journal.h"
+#include "document/recovery_journal.h"
 #include "files/height_map_file.h"
 #include "files/land_file.h"
 #include "files/target_areas.h"

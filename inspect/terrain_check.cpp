@@ -23,7 +23,7 @@
 #include "edit/land_grid.h"
 #include "files/config_lines.h"
 #include "files/grid_file.h"
-#include "files/open_terrain.h"
+#include "document/open_terrain.h"
 #include "files/target_areas.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "core/text_numbers.h"
 #include "core/work_threads.h"
 #include "files/grid_file.h"
-#include "files/open_terrain.h"
+#include "document/open_terrain.h"
 #include "files/tile_map_file.h"
 
 namespace {

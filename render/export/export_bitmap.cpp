@@ -13,7 +13,7 @@
 #include "core/stdio_packfile.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
-#include "files/open_terrain.h"
+#include "document/open_terrain.h"
 #include "render/export/briefing_map.h"
 #include "render/export/export_file.h"
 #include "render/export/export_passes.h"

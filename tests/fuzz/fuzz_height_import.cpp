@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/terrain_model.h"
-#include "files/height_import.h"
+#include "document/height_import.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {

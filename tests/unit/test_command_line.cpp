@@ -10,7 +10,7 @@
 
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
-#include "files/new_terrain.h"
+#include "document/new_terrain.h"
 #include "files/terrain_description.h"
 #include "inspect/terrain_check.h"
 #include "app/batch_export.h"

@@ -17,7 +17,7 @@
 #include "core/relief_shading.h"
 #include "core/terrain_model.h"
 #include "core/work_threads.h"
-#include "files/height_import.h"
+#include "document/height_import.h"
 #include "files/height_map_file.h"
 #include "render/export/export_bitmap.h"
 #include "render/export/planning_map.h"

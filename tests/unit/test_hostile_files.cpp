@@ -11,7 +11,7 @@
 #include "app/opening.h"
 #include "app/startup.h"
 #include "core/terrain_model.h"
-#include "files/height_import.h"
+#include "document/height_import.h"
 #include "files/height_map_file.h"
 #include "files/target_areas.h"
 #include "files/terrain_description.h"

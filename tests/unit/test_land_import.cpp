@@ -13,7 +13,7 @@
 #include "core/terrain_model.h"
 #include "edit/land_grid.h"
 #include "files/land_file.h"
-#include "files/land_import.h"
+#include "document/land_import.h"
 #include "files/tile_map_file.h"
 #include "render/export/export_bitmap.h"
 #include "tests/unit/harness.h"

@@ -17,7 +17,7 @@
 #include "edit/land_edits.h"
 #include "edit/land_grid.h"
 #include "files/land_file.h"
-#include "files/new_terrain.h"
+#include "document/new_terrain.h"
 #include "files/tile_map_file.h"
 #include "inspect/terrain_check.h"
 #include "tests/unit/harness.h"

@@ -17,9 +17,9 @@
 #include "edit/edit_history.h"
 #include "edit/height_edits.h"
 #include "edit/target_edits.h"
-#include "files/open_terrain.h"
+#include "document/open_terrain.h"
 #include "files/height_map_file.h"
-#include "files/recovery_journal.h"
+#include "document/recovery_journal.h"
 #include "files/tile_map_file.h"
 #include "tests/unit/harness.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "core/terrain_model.h"
-#include "files/open_terrain.h"
+#include "document/open_terrain.h"
 #include "tests/unit/harness.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "files/height_import.h"
+#include "document/height_import.h"
 
 #include <allegro.h>
 #include <cctype>
@@ -19,7 +19,7 @@
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
 #include "files/grid_file.h"
-#include "files/open_terrain.h"
+#include "document/open_terrain.h"
 #include "files/tile_map_file.h"
 #include "images/png_grey.h"
 

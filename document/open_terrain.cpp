@@ -1,4 +1,4 @@
-#include "files/open_terrain.h"
+#include "document/open_terrain.h"
 
 #include <allegro.h>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "files/land_import.h"
+#include "document/land_import.h"
 
 #include <allegro.h>
 #include <cerrno>
@@ -15,7 +15,7 @@
 #include "edit/edit_history.h"
 #include "edit/land_grid.h"
 #include "files/land_file.h"
-#include "files/open_terrain.h"
+#include "document/open_terrain.h"
 #include "files/tile_map_file.h"
 #include "images/textures.h"
 

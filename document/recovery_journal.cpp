@@ -1,4 +1,4 @@
-#include "files/recovery_journal.h"
+#include "document/recovery_journal.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "files/new_terrain.h"
+#include "document/new_terrain.h"
 
 #include <allegro.h>
 #include <algorithm>
@@ -14,7 +14,7 @@
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
 #include "files/grid_file.h"
-#include "files/open_terrain.h"
+#include "document/open_terrain.h"
 #include "images/image_header.h"
 #include "images/textures.h"
 
