@@ -1,8 +1,10 @@
-// The recovery journal against the maps themselves: random edits, undos,
-// redos and saves, cut off at a random moment as a crash would, then the
-// files as they were left plus the journal must give exactly the maps at that
-// moment; and every cut length and every flipped byte of a journal gives
-// exactly the steps of the whole records before the damage.
+// The recovery journal against the terrain itself: random edits of the maps
+// and the target areas, undos, redos and saves, cut off at a random moment
+// as a crash would, then the files as they were left plus the journal must
+// give exactly the terrain at that moment, and undo after a recovery the
+// files; every cut length of a journal gives exactly the steps of the whole
+// records before it, every flipped byte loses that byte's record alone; and
+// random damaged and hostile journals against a model of the reader.
 #include <algorithm>
 #include <cstring>
 #include <fcntl.h>
@@ -20,6 +22,8 @@
 #include "files/open_terrain.h"
 #include "files/height_map_file.h"
 #include "files/recovery_journal.h"
+#include "files/target_areas.h"
+#include "files/target_file_writer.h"
 #include "files/tile_map_file.h"
 #include "tests/unit/harness.h"
 
@@ -28,8 +32,9 @@ namespace {
 struct Maps {
   std::vector<Tile> tiles;
   std::vector<uint16_t> heights;
+  std::string areas;  // the target areas' fields the file holds
   bool operator==(const Maps &o) const {
-    if (heights != o.heights || tiles.size() != o.tiles.size()) return false;
+    if (heights != o.heights || areas != o.areas || tiles.size() != o.tiles.size()) return false;
     for (size_t k = 0; k < tiles.size(); k++)
       if (memcmp(&tiles[k].texture, &o.tiles[k].texture, 2) || tiles[k].rotation != o.tiles[k].rotation ||
           tiles[k].tag != o.tiles[k].tag || memcmp(tiles[k].extra, o.tiles[k].extra, 3))
@@ -44,6 +49,14 @@ Maps maps_now() {
     for (int y = 0; y < map_rows(); y++) m.tiles.push_back(tile_at(x, y));
   for (int x = 0; x < height_map.samples_x; x++)
     for (int y = 0; y < height_map.samples_y; y++) m.heights.push_back(height_map.heights[x][y]);
+  for (int n = 1; n <= targets.area_count; n++) {
+    const TargetArea &a = targets.areas[n];
+    m.areas += std::string(a.name) + ";" + std::to_string(a.pos_x) + "," + std::to_string(a.pos_y) + ";" +
+               std::to_string(a.enemy);
+    for (int t = 1; t <= a.target_count; t++)
+      m.areas += std::string(";") + a.targets[t].type + "@" + std::to_string(a.targets[t].file_offset_x);
+    m.areas += "\n";
+  }
   return m;
 }
 
@@ -76,12 +89,11 @@ class RecoveryJournal : public ::testing::Test {
                          {(uint8_t)random(), 0, (uint8_t)(random() % 2)}};
     for (int x = 0; x < 4 * columns; x++)
       for (int y = 0; y < 4 * rows; y++) height_map.heights[x][y] = (uint16_t)(random() % 3000);
-    targets.area_count = 1;
-    targets.areas[1] = TargetArea();
-    targets.areas[1].target_count = 1;
     tfd = dir.file("Vale.TFD"), hfd = dir.file("Vale.HFD");
     ASSERT_EQ(0, save_tile_map(tfd.c_str()));
     ASSERT_EQ(0, save_height_map(hfd.c_str()));
+    write_text(dir.file("Vale_TARGETS.ini"), "[TargetArea001]\nName=Mill\nPosition=5000, 5000\nAlignment=FRIENDLY\n"
+                                            "Target[001].Type=Barn\nTarget[001].Offset=0, 0\n");
     reopen();
     // The journal of an earlier terrain of this name was let go at its opening.
     unlink(journal_path_for(tfd.c_str()).c_str());
@@ -95,6 +107,8 @@ class RecoveryJournal : public ::testing::Test {
     derive_terrain_paths();
     ASSERT_EQ(0, load_tile_map(tfd.c_str(), nullptr));
     ASSERT_EQ(0, load_height_map(hfd.c_str(), nullptr));
+    targets.area_count = targets.target_total = 0;
+    ASSERT_EQ(0, load_target_areas(terrain_paths.targets_ini_path, nullptr));
     history_clear();
   }
 
@@ -114,7 +128,9 @@ class RecoveryJournal : public ::testing::Test {
     int xx, yy;
     char text[HISTORY_TEXT_SIZE];
     static const int few[] = {0, 1, 7, 9};
-    switch (small ? few[random() % 4] : random() % 14) {
+    const int areas = targets.area_count, area = 1 + (int)(random() % areas);
+    std::string why;
+    switch (small ? few[random() % 4] : random() % 15) {
       case 0:
         history_begin(HISTORY_PASTE_BLOCK, x, y, 0);
         for (int dx = -1; dx <= 1; dx++)
@@ -137,10 +153,20 @@ class RecoveryJournal : public ::testing::Test {
       }
       case 6: area_flood(stamp.centre(), x, y, nullptr); break;
       case 7: case 8: history_undo(&xx, &yy, text, sizeof(text)); break;
-      // Target area steps and saves among them: the journal, which keeps
-      // the maps alone, passes over them.
-      case 12: history_target_step(target_area_move(1, 1000.0 * (random() % 9), 500).release()); break;
-      case 13: history_mark_saved(HISTORY_TARGET_FILE); break;
+      // Target area edits and saves of their file among them.
+      case 12: history_target_step(target_area_move(area, 1000.0 * (random() % 9), 500).release()); break;
+      case 13:
+        if (history_map_changed(HISTORY_TARGET_FILE) &&
+            save_target_file(terrain_paths.targets_ini_path, &targets.stamp, targets, &why) == 0)
+          history_mark_saved(HISTORY_TARGET_FILE);
+        break;
+      case 14: {
+        const int kind = (int)(random() % 3);
+        if (kind == 0) history_target_step(target_area_add("Quay", 1, 2000.0 * (random() % 5), 800, "Crane").release());
+        if (kind == 1 && areas > 1) history_target_step(target_area_remove(area).release());
+        if (kind == 2) history_target_step(target_add(area, "Hut", 0, 100.0 * (random() % 9)).release());
+        break;
+      }
       case 9: history_redo(&xx, &yy, text, sizeof(text)); break;
       default: {
         const int map = (int)(random() % 3);
@@ -160,8 +186,9 @@ class RecoveryJournal : public ::testing::Test {
 };
 
 // The heart of it: whatever was done before the crash, the files left on
-// disk and the journal together are the maps of that moment, and the
-// opening sees them as its own (the stamps match).
+// disk and the journal together are the terrain of that moment, and the
+// opening sees them as its own (the stamps match). Recovered as steps of
+// the history, undo gives back the files.
 TEST_F(RecoveryJournal, FilesAndJournalGiveTheMapsOfAnyMomentOf20RandomSessions) {
   for (unsigned seed = 1; seed <= 20; seed++) {
     SCOPED_TRACE("seed " + std::to_string(seed));
@@ -188,12 +215,23 @@ TEST_F(RecoveryJournal, FilesAndJournalGiveTheMapsOfAnyMomentOf20RandomSessions)
     int maps = 0;
     ASSERT_EQ(0, apply_journal(path.c_str(), &maps));
     EXPECT_TRUE(expected == maps_now());
+    reopen();
+    const Maps files = maps_now();
+    ASSERT_EQ(0, recover_journal(path.c_str(), &found));
+    EXPECT_TRUE(expected == maps_now());
+    EXPECT_EQ(0, found.dropped);
+    int x, y;
+    char text[HISTORY_TEXT_SIZE];
+    while (history_undo(&x, &y, text, sizeof(text)) == 0) {
+    }
+    EXPECT_TRUE(files == maps_now());
   }
 }
 
-// Every prefix of a journal and every journal with one byte flipped gives
-// the maps after exactly the steps whose records lie wholly before the
-// damage, and counts what it dropped.
+// Every prefix of a journal gives the maps after exactly the steps whose
+// records lie wholly before the cut; a byte flipped anywhere loses the
+// record it is in, as if that record had never been written (one in the
+// beginning loses them all), and counts it.
 TEST_F(RecoveryJournal, CutOrFlippedJournalsRecoverTheWholeRecordsBefore) {
   std::mt19937 random(7);
   open_random(8, 6, random);
@@ -222,32 +260,44 @@ TEST_F(RecoveryJournal, CutOrFlippedJournalsRecoverTheWholeRecordsBefore) {
   journal_hold();
   journal_stop();
   const std::string path = journal_path_for(tfd.c_str());
-  auto check = [&](const std::vector<unsigned char> &bytes, size_t damage_at, bool damaged, const std::string &what) {
+  auto check = [&](const std::vector<unsigned char> &bytes, size_t steps, const Maps &expected, int dropped,
+                   const std::string &what) {
     write_file(path, bytes);
-    size_t steps = 0;
-    while (steps < after.size() && ends[steps + 1] <= damage_at) steps++;
     JournalFound found;
     read_journal(path.c_str(), &found);
     ASSERT_EQ((long long)steps, found.steps) << what;
-    EXPECT_EQ(damaged, found.dropped > 0) << what;
+    EXPECT_EQ(dropped, found.dropped) << what;
     put_maps(base);
     int maps = 0;
     apply_journal(path.c_str(), &maps);
-    EXPECT_TRUE((steps ? after[steps - 1] : base) == maps_now()) << what;
+    EXPECT_TRUE(expected == maps_now()) << what;
   };
   for (size_t cut = 0; cut < whole.size(); cut++) {
     const bool between = cut == 0 || std::find(ends.begin(), ends.end(), cut) != ends.end();
-    check(std::vector<unsigned char>(whole.begin(), whole.begin() + (long)cut), cut, !between,
-          "cut at " + std::to_string(cut));
+    size_t steps = 0;
+    while (steps < after.size() && ends[steps + 1] <= cut) steps++;
+    check(std::vector<unsigned char>(whole.begin(), whole.begin() + (long)cut), steps,
+          steps ? after[steps - 1] : base, between ? 0 : 1, "cut at " + std::to_string(cut));
+  }
+  // Each step's record left out, as the flips should leave it out.
+  std::vector<Maps> without(after.size() + 1);
+  for (size_t m = 1; m <= after.size(); m++) {
+    std::vector<unsigned char> bytes(whole.begin(), whole.begin() + (long)ends[m - 1]);
+    bytes.insert(bytes.end(), whole.begin() + (long)ends[m], whole.end());
+    write_file(path, bytes);
+    put_maps(base);
+    int maps = 0;
+    apply_journal(path.c_str(), &maps);
+    without[m] = maps_now();
   }
   for (size_t k = 0; k < whole.size(); k++) {
     std::vector<unsigned char> flipped = whole;
     flipped[k] ^= (unsigned char)(1 + random() % 255);
-    // The record holding the flipped byte is the damage.
-    size_t record_start = 0;
-    for (size_t e : ends)
-      if (e <= k) record_start = e;
-    check(flipped, record_start, true, "byte " + std::to_string(k) + " flipped");
+    size_t m = 0;
+    while (m < after.size() && ends[m] <= k) m++;
+    // In the beginning: every step after it is no one's.
+    check(flipped, m ? after.size() - 1 : 0, m ? without[m] : base, m ? 1 : 1 + (int)after.size(),
+          "byte " + std::to_string(k) + " flipped");
   }
 }
 
@@ -282,11 +332,19 @@ TEST_F(RecoveryJournal, BigFillIsPackedAndSavesEmptyTheJournal) {
   EXPECT_TRUE(expected == maps_now());
 
   // Saves: one map keeps the journal (the other is unsaved), both empty it.
+  // Recovered as steps again, the journal begins anew with them.
+  reopen();
   std::string why;
   ASSERT_EQ(JOURNAL_ON, journal_start(tfd.c_str(), hfd.c_str(), &why));
-  journal_continue();
-  history_mark_unsaved(HISTORY_TILE_MAP);
-  history_mark_unsaved(HISTORY_HEIGHT_MAP);
+  JournalFound recovered;
+  ASSERT_EQ(0, recover_journal(journal_path_for(tfd.c_str()).c_str(), &recovered));
+  EXPECT_EQ(1, history_undo_count());  // the heights came back as they were: no step
+  EXPECT_TRUE(expected == maps_now());
+  journal_flush();
+  JournalFound again;
+  ASSERT_TRUE(journal_pending(&again));
+  EXPECT_EQ(1, again.steps);
+  heights_apply(HEIGHTS_SET, TileRect{2, 2, 3, 3}, 50, nullptr);
   ASSERT_EQ(0, save_tile_map(tfd.c_str()));
   history_mark_saved(HISTORY_TILE_MAP);
   JournalFound found;
