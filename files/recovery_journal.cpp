@@ -287,8 +287,9 @@ Limits limits_now() {
   l.columns = std::clamp(map_columns(), 0, (int)MAX_TILES);
   l.rows = std::clamp(map_rows(), 0, (int)MAX_TILES);
   const bool heights = height_map.heights_loaded > 0;
-  l.samples_x = heights ? std::clamp(height_map.samples_x, 0, (int)MAX_SAMPLES) : 0;
-  l.samples_y = heights ? std::clamp(height_map.samples_y, 0, (int)MAX_SAMPLES) : 0;
+  // Height edits are a tile's samples: none lie past the tiles.
+  l.samples_x = heights ? std::clamp(height_map.samples_x, 0, 4 * l.columns) : 0;
+  l.samples_y = heights ? std::clamp(height_map.samples_y, 0, 4 * l.rows) : 0;
   l.declared_list = texture_table.textures_declared > 0;
   const uint64_t tiles = (uint64_t)l.columns * l.rows, samples = (uint64_t)l.samples_x * l.samples_y;
   l.max_raw = 34 + mask_bytes(l.columns, l.rows) + sizeof(Tile) * tiles + 33 + mask_bytes(l.samples_x, l.samples_y) +
