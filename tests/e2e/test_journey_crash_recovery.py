@@ -184,7 +184,7 @@ class CrashRecovery(e2e.ProgramTestCase):
         program = self.program(tfd, state=state, settings=e2e.FARTHEST_START)
         program.wait_window()
         program.wait_settled()
-        program.screenshot(os.environ.get("VELDKIT_SHOT", os.path.join(self.tmp, "recovery_question.png")))
+        program.screenshot(os.path.join(self.tmp, "recovery_question.png"))
         program.hold_key("r", seconds=HOLD)  # Recover
         program.wait_redrawn()
         original_tiles = read(tfd)
