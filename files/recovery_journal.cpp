@@ -827,7 +827,7 @@ bool scan_journal(const char *path, Scan &scan) {
   found = JournalFound();
   found.path = keep_path;
   JournalFile f(&found.examined);
-  if (!f.open_at(path, &found.not_regular)) return false;
+  if (!f.open_at(keep_path.c_str(), &found.not_regular)) return false;
   walk_records(f, scan.lim.max_payload, &found.dropped, [&](Reader &r) { return scan.record(r); });
   found.steps = scan.unsaved[HISTORY_TILE_MAP] + scan.unsaved[HISTORY_HEIGHT_MAP];
   found.target_edits = scan.unsaved[HISTORY_TARGET_FILE];
