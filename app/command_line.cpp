@@ -2,6 +2,7 @@
 
 #include <allegro.h>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -18,6 +19,8 @@
 #include "document/new_terrain.h"
 #include "document/open_terrain.h"
 #include "document/recovery_journal.h"
+#include "files/target_areas.h"
+#include "files/terrain_description.h"
 #include "files/tile_map_file.h"
 #include "inspect/terrain_check.h"
 #include "inspect/terrain_diff.h"
@@ -260,33 +263,51 @@ int run_check(const CommandLine &c) {
   return outcome == CHECK_CLEAN ? COMMAND_EXIT_DONE : COMMAND_EXIT_FAILED;
 }
 
-// --recover: the journal's edits over the files as they are, written as
-// TERRAIN_recovered.*; the journal stays.
+// --recover: the journal's edits over the files as they are, written as a
+// terrain of its own, TERRAIN_recovered.*; the journal stays.
 int run_recover(const CommandLine &c) {
   if (start_without_display() != 0) return COMMAND_EXIT_FAILED;
   if (!set_terrain_path(c.terrain)) return COMMAND_EXIT_USAGE;
   char name[4 * PATH_SIZE];
   quote_name(c.terrain, name, sizeof(name));
-  JournalFound found;
-  const std::string journal = journal_path_for(c.terrain);
-  if (journal.empty() || !read_journal(journal.c_str(), &found)) {
-    fprintf(stderr, "%s: no unsaved edits to recover.\n", name);
-    return COMMAND_EXIT_FAILED;
-  }
   derive_terrain_paths();
   if (load_tile_map(terrain_paths.tfd_path, nullptr) != RESULT_OK) {
     fprintf(stderr, "%s: the tile map cannot be read; nothing recovered.\n", name);
     return COMMAND_EXIT_USAGE;
   }
+  // What the edits are checked against: the maps, the texture list and the areas as they are.
   if (terrain_paths.hfd_path[0]) load_height_map(terrain_paths.hfd_path, nullptr);
-  std::string written, why;
-  if (write_recovered_maps(journal.c_str(), terrain_paths.tfd_path, &written, &why) != 0) {
-    fprintf(stderr, "%s: the recovered maps cannot be written: %s\n", name, why.c_str());
+  if (terrain_paths.data_ini_path[0]) load_terrain_description(terrain_paths.data_ini_path, nullptr);
+  if (terrain_paths.targets_ini_path[0]) load_target_areas(terrain_paths.targets_ini_path, nullptr);
+  JournalFound found;
+  const std::string journal = journal_path_for(c.terrain);
+  const int pending = !journal.empty() && read_journal(journal.c_str(), &found);
+  // As the window does: a journal kept for another tile map, or one that is a link, is no one's here.
+  char whole[PATH_MAX];
+  if (found.not_regular) {
+    fprintf(stderr, "%s: the recovery journal %s is not a regular file; nothing recovered.\n", name, journal.c_str());
     return COMMAND_EXIT_FAILED;
   }
-  printf("%lld edit%s from %s recovered into %s%s\n", found.steps, found.steps == 1 ? "" : "s",
-         journal_time_text(found).c_str(), written.c_str(),
-         found.dropped ? (" (" + std::to_string(found.dropped) + " damaged records dropped)").c_str() : "");
+  if (pending && (!realpath(c.terrain, whole) || found.tile_map != whole)) {
+    fprintf(stderr, "%s: the recovery journal %s was kept for another tile map (%s); nothing recovered.\n", name,
+            journal.c_str(), found.tile_map.c_str());
+    return COMMAND_EXIT_FAILED;
+  }
+  if (!pending) {
+    fprintf(stderr, "%s: no unsaved edits to recover%s\n", name,
+            found.dropped ? (" (" + journal_left_out_text(found) + ")").c_str() : ".");
+    return COMMAND_EXIT_FAILED;
+  }
+  std::string written, why;
+  if (write_recovered_terrain(journal.c_str(), terrain_paths.tfd_path, &found, &written, &why) != 0) {
+    fprintf(stderr, "%s: the recovered terrain cannot be written: %s\n", name, why.c_str());
+    return COMMAND_EXIT_FAILED;
+  }
+  printf("%s from %s recovered into %s\n", journal_edits_text(found).c_str(), journal_time_text(found).c_str(),
+         written.c_str());
+  fflush(stdout);
+  for (const std::string &note : {journal_left_out_text(found), journal_texture_text(found)})
+    if (!note.empty()) fprintf(stderr, "%s: %s\n", name, note.c_str());
   return COMMAND_EXIT_DONE;
 }
 
@@ -608,7 +629,9 @@ void print_usage(FILE *out) {
         "                                side 1 to 4000 tiles; no file is overwritten\n"
         "  veldkit --recover TERRAIN.TFD write the unsaved edits of a session that\n"
         "                                ended without saving, from its recovery\n"
-        "                                journal, as TERRAIN_recovered.TFD and .HFD\n"
+        "                                journal, as a terrain of its own:\n"
+        "                                TERRAIN_recovered.TFD, .hfd, _DATA.ini,\n"
+        "                                _LANDS.ini and _TARGETS.ini\n"
         "  veldkit --help                show this text\n"
         "  veldkit --version             show the version\n"
         "Options and the terrain may come in any order; -- ends the options. Each\n"
@@ -644,8 +667,8 @@ void print_usage(FILE *out) {
         "usage error, or a picture, tile map or lands file that cannot be used.\n"
         "For --diff: 0 the terrains are the same, 1 they differ, 2 a usage error,\n"
         "terrains of different sizes or a file that cannot be read or written.\n"
-        "For --recover: 0 written, 1 nothing to recover or not written, 2 a usage\n"
-        "error or a tile map that cannot be read.\n",
+        "For --recover: 0 written, 1 nothing to recover (or nothing of it usable) or\n"
+        "not written, 2 a usage error or a tile map that cannot be read.\n",
         out);
 }
 

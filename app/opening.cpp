@@ -190,18 +190,17 @@ bool list_to_copy(const char *tfd, std::string *list) {
 
 // The journal's edits as the alert's third line says them.
 std::string edits_text(const JournalFound &found) {
-  std::string text = std::to_string(found.steps) + (found.steps == 1 ? " edit, " : " edits, ") +
-                     journal_time_text(found, "the last on %Y-%m-%d at %H:%M");
+  std::string text = journal_edits_text(found) + ", " + journal_time_text(found, "the last on %Y-%m-%d at %H:%M");
   if (found.dropped)
-    text += " (" + std::to_string(found.dropped) + (found.dropped == 1 ? " damaged record" : " damaged records") + " dropped)";
+    text += " (" + std::to_string(found.dropped) + " more cannot be used)";
   return text + ".";
 }
 
 // Starts the journal of the terrain just read, and offers the edits of a
-// session that ended without saving. Recover applies them to the maps as
-// read (nothing written until a save); with files changed on disk since,
-// the recovered maps are written beside them and the terrain opens as on
-// disk.
+// session that ended without saving. Recover makes them steps of the
+// history over the terrain as read (nothing written until a save; undo
+// takes them back); with files changed on disk since, the recovered
+// terrain is written beside them and the terrain opens as on disk.
 void offer_recovery() {
   std::string why;
   const char *name = get_filename(terrain_paths.tfd_path);
@@ -221,17 +220,16 @@ void offer_recovery() {
   if (answer != 1 && answer != 2) journal_hold();
   if (answer != 1) return;
   if (as_begun) {
-    int maps = 0;
-    apply_journal(found.path.c_str(), &maps);
-    for (int map = 0; map < HISTORY_MAPS; map++)
-      if (maps >> map & 1) history_mark_unsaved(map);
-    journal_continue();
-    note_in_strip(("Recovered " + std::to_string(found.steps) + (found.steps == 1 ? " edit" : " edits") +
-                   ", not saved yet: Ctrl + S writes them.").c_str());
+    recover_journal(found.path.c_str(), &found);
+    note_in_strip(("Recovered " + journal_edits_text(found) + ", not saved yet: Ctrl + S writes them.").c_str());
+    const std::string left_out = journal_left_out_text(found), textures = journal_texture_text(found);
+    if (!left_out.empty() || !textures.empty())
+      alert(left_out.empty() ? textures.c_str() : left_out.c_str(), left_out.empty() || textures.empty() ? nullptr : textures.c_str(),
+            "Ctrl + Z takes the recovered edits back.", "OK", nullptr, 'o', 0);
     return;
   }
   std::string written;
-  if (write_recovered_maps(found.path.c_str(), terrain_paths.tfd_path, &written, &why) != 0) {
+  if (write_recovered_terrain(found.path.c_str(), terrain_paths.tfd_path, &found, &written, &why) != 0) {
     alert("The recovered edits could not be written:", why.c_str(), "The journal is kept.", "OK", nullptr, 'o', 0);
     journal_hold();
   } else {
@@ -239,7 +237,7 @@ void offer_recovery() {
           nullptr, 'o', 0);
     journal_discard();
   }
-  // The maps in memory hold the recovered edits: the terrain is read again.
+  // The terrain in memory holds the recovered edits: it is read again.
   session.terrain_open = 0;
   open_terrain(0);
 }

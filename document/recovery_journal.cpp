@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstddef>
@@ -13,18 +14,26 @@
 #include <deque>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
+#include <memory>
 #include <mutex>
+#include <queue>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 #include <zlib.h>
 
 #include "core/regular_file.h"
+#include "core/safe_file.h"
 #include "core/terrain_model.h"
 #include "core/work_threads.h"
 #include "edit/edit_history.h"
+#include "edit/target_edits.h"
 #include "files/height_map_file.h"
+#include "document/open_terrain.h"
+#include "files/target_file_writer.h"
 #include "files/tile_map_file.h"
 
 namespace {
@@ -33,7 +42,9 @@ enum : uint32_t { RECORD_MAGIC = 0x4a4b4456, JOURNAL_VERSION = 1 };
 enum { RECORD_HEAD = 12, HASHED_BYTES = 65536 };
 // A step record's head before its body: type, event, action, time, packed, raw size.
 enum { STEP_BODY = 1 + 1 + 1 + 8 + 1 + 8 };
-enum RecordType : uint8_t { RECORD_BEGIN = 'B', RECORD_STEP = 'S', RECORD_SAVED = 'M' };
+enum RecordType : uint8_t { RECORD_BEGIN = 'B', RECORD_STEP = 'S', RECORD_SAVED = 'M', RECORD_AREA = 'A' };
+// What a target area record does to the areas' list at its number.
+enum AreaOp : uint8_t { AREA_REPLACE = 0, AREA_INSERT = 1, AREA_REMOVE = 2 };
 enum Region : uint8_t { REGION_NONE = 0, REGION_RECT = 1, REGION_LIST = 2 };
 // Bytes of a tile in a record: texture (2), rotation, tag, three extras,
 // each a plane of its own, which packs best.
@@ -259,71 +270,416 @@ void put_samples(Bytes &b, const ChangedPlaces &p, bool alone) {
   });
 }
 
-// Reads a region's places back and applies its values; false when it does
-// not fit the maps.
-bool apply_region(Reader &r, int tiles) {
-  const uint8_t kind = r.get<uint8_t>();
-  if (kind == REGION_NONE) return !r.bad;
-  const int limit = tiles ? MAX_TILES : MAX_SAMPLES;
-  if (kind == REGION_LIST) {
+// What a journal is checked against: the maps in memory, as loaded.
+struct Limits {
+  int columns, rows;        // tiles
+  int samples_x, samples_y;  // 0 without a height map
+  bool declared_list;        // the texture list declares some: others are told
+  uint64_t max_raw;          // the most a step's regions can need
+  uint32_t max_payload;      // the longest record that can fit the terrain
+};
+
+// Mask bytes of a rectangle at most columns x rows, a column's bits at most 63 past its rows.
+uint64_t mask_bytes(uint64_t columns, uint64_t rows) { return 8 * ((columns * (rows + 63) + 63) / 64 + 1); }
+
+Limits limits_now() {
+  Limits l;
+  l.columns = std::clamp(map_columns(), 0, (int)MAX_TILES);
+  l.rows = std::clamp(map_rows(), 0, (int)MAX_TILES);
+  const bool heights = height_map.heights_loaded > 0;
+  // Height edits are a tile's samples: none lie past the tiles.
+  l.samples_x = heights ? std::clamp(height_map.samples_x, 0, 4 * l.columns) : 0;
+  l.samples_y = heights ? std::clamp(height_map.samples_y, 0, 4 * l.rows) : 0;
+  l.declared_list = texture_table.textures_declared > 0;
+  const uint64_t tiles = (uint64_t)l.columns * l.rows, samples = (uint64_t)l.samples_x * l.samples_y;
+  l.max_raw = 34 + mask_bytes(l.columns, l.rows) + sizeof(Tile) * tiles + 33 + mask_bytes(l.samples_x, l.samples_y) +
+              6 * samples;
+  // Deflated, a step can come out a little longer than its raw bytes.
+  const uint64_t step = STEP_BODY + l.max_raw + l.max_raw / 256 + 64;
+  l.max_payload = (uint32_t)std::clamp<uint64_t>(step, 256 * 1024, UINT32_MAX);
+  return l;
+}
+
+// A region of a step record as read: where its places and values lie.
+struct RegionRead {
+  uint8_t kind = REGION_NONE;
+  ChangedPlaces p;
+  std::vector<uint64_t> mask;
+  uint8_t layout = TILES_AS_PLANES;
+  const uint8_t *values = nullptr, *places = nullptr;
+  long long n = 0;
+  int bounds[4] = {0, 0, -1, -1};
+};
+
+// Reads a region's places; false when one lies outside the map or a length
+// is more than the rectangle needs. Nothing is applied yet.
+bool read_region(Reader &r, bool tiles, const Limits &lim, RegionRead &g) {
+  g.kind = r.get<uint8_t>();
+  if (r.bad) return false;
+  if (g.kind == REGION_NONE) return true;
+  const int columns = tiles ? lim.columns : lim.samples_x, rows = tiles ? lim.rows : lim.samples_y;
+  if (g.kind == REGION_LIST) {
     const uint64_t n = r.get<uint64_t>();
-    if (tiles || n > (uint64_t)(r.end - r.p) / 6) return false;
-    const uint8_t *places = r.take(n * 4), *values = r.take(n * 2);
+    if (tiles || r.bad || n > (uint64_t)columns * rows || n > (uint64_t)(r.end - r.p) / 6) return false;
+    g.n = (long long)n;
+    g.places = r.take(n * 4), g.values = r.take(n * 2);
     if (r.bad) return false;
     for (uint64_t k = 0; k < n; k++) {
       uint32_t place;
-      memcpy(&place, places + 4 * k, 4);
-      if (place / MAX_SAMPLES >= (uint32_t)limit) return false;
-      memcpy(&height_map.heights[place / MAX_SAMPLES][place % MAX_SAMPLES], values + 2 * k, 2);
+      memcpy(&place, g.places + 4 * k, 4);
+      const int x = (int)(place / MAX_SAMPLES), y = (int)(place % MAX_SAMPLES);
+      if (x >= columns || y >= rows) return false;
+      if (k == 0) g.bounds[0] = g.bounds[2] = x, g.bounds[1] = g.bounds[3] = y;
+      g.bounds[0] = std::min(g.bounds[0], x), g.bounds[2] = std::max(g.bounds[2], x);
+      g.bounds[1] = std::min(g.bounds[1], y), g.bounds[3] = std::max(g.bounds[3], y);
     }
     return true;
   }
-  if (kind != REGION_RECT) return false;
-  ChangedPlaces p;
+  if (g.kind != REGION_RECT) return false;
+  ChangedPlaces &p = g.p;
   p.left = r.get<int32_t>(), p.top = r.get<int32_t>(), p.right = r.get<int32_t>(), p.bottom = r.get<int32_t>();
   const uint64_t column_bits = r.get<uint64_t>(), words = r.get<uint64_t>();
-  if (r.bad || p.left < 0 || p.top < 0 || p.right < p.left || p.bottom < p.top || p.right >= limit || p.bottom >= limit)
+  if (r.bad || p.left < 0 || p.top < 0 || p.right < p.left || p.bottom < p.top || p.right >= columns ||
+      p.bottom >= rows)
     return false;
-  const uint64_t columns = (uint64_t)(p.right - p.left + 1), rows = (uint64_t)(p.bottom - p.top + 1);
-  if (column_bits < rows || column_bits > 2 * (uint64_t)limit) return false;
-  if (words && words != ((columns - 1) * column_bits + rows + 63) / 64) return false;
+  const uint64_t width = (uint64_t)(p.right - p.left + 1), height = (uint64_t)(p.bottom - p.top + 1);
+  if (column_bits < height || column_bits > height + 63) return false;
+  if (words && words != ((width - 1) * column_bits + height + 63) / 64) return false;
   if (words > (uint64_t)(r.end - r.p) / 8) return false;
-  std::vector<uint64_t> mask(words);
+  g.mask.resize(words);
   const uint8_t *m = r.take(words * 8);
   if (r.bad) return false;
-  if (words) memcpy(mask.data(), m, words * 8);
-  p.mask = words ? mask.data() : nullptr;
+  if (words) memcpy(g.mask.data(), m, words * 8);
+  p.mask = words ? g.mask.data() : nullptr;
   p.column_bits = column_bits;
   const Columns cols(p);
-  const long long n = cols.total();
-  const uint8_t layout = tiles ? r.get<uint8_t>() : 0;
-  if (layout > TILES_AS_TABLE) return false;
-  const uint8_t *values = r.take((size_t)n * (!tiles ? 2 : layout == TILES_AS_TABLE ? sizeof(Tile) : (size_t)TILE_BYTES));
-  if (r.bad) return false;
+  g.n = cols.total();
+  g.layout = tiles ? r.get<uint8_t>() : (uint8_t)TILES_AS_PLANES;
+  if (r.bad || g.layout > TILES_AS_TABLE) return false;
+  const size_t each = !tiles ? 2 : g.layout == TILES_AS_TABLE ? sizeof(Tile) : (size_t)TILE_BYTES;
+  if ((uint64_t)g.n > (uint64_t)(r.end - r.p) / each) return false;
+  g.values = r.take((size_t)g.n * each);
+  g.bounds[0] = p.left, g.bounds[1] = p.top, g.bounds[2] = p.right, g.bounds[3] = p.bottom;
+  return !r.bad;
+}
+
+int16_t texture_of(const RegionRead &g, long long k) {
+  int16_t t;
+  memcpy(&t, g.values + (g.layout == TILES_AS_TABLE ? sizeof(Tile) * k : 2 * k), 2);
+  return t;
+}
+
+// 1 when every value is one the map may hold: textures 0..511, heights
+// 0..9999 (rotation, tag and extras fill their bytes whatever they are).
+bool values_fit(const RegionRead &g, bool tiles) {
+  for (long long k = 0; k < g.n; k++) {
+    if (tiles) {
+      const int t = texture_of(g, k);
+      if (t < 0 || t >= MAX_TEXTURES) return false;
+    } else {
+      uint16_t h;
+      memcpy(&h, g.values + 2 * k, 2);
+      if (h > MAX_HEIGHT) return false;
+    }
+  }
+  return true;
+}
+
+// The texture a tile takes from an edit, told when the list does not declare it.
+void tell_texture(JournalFound &found, const Limits &lim, int was, int t) {
+  if (!lim.declared_list || t == was || declared_texture_name(t)) return;
+  if (found.undeclared++ == 0) found.undeclared_texture = t;
+}
+
+// Puts a checked region's values on the map.
+void apply_region(const RegionRead &g, bool tiles, const Limits &lim, JournalFound &found) {
+  if (g.kind == REGION_NONE) return;
+  if (g.kind == REGION_LIST) {
+    for (long long k = 0; k < g.n; k++) {
+      uint32_t place;
+      memcpy(&place, g.places + 4 * k, 4);
+      memcpy(&height_map.heights[place / MAX_SAMPLES][place % MAX_SAMPLES], g.values + 2 * k, 2);
+    }
+    return;
+  }
+  const Columns cols(g.p);
+  const long long n = g.n;
+  const uint8_t *values = g.values;
   for (int c = 0; c < cols.columns(); c++) {
-    if (tiles && layout == TILES_AS_TABLE) {
-      Tile *column = tile_map.tiles[p.left + c] + p.top;
+    if (tiles && g.layout == TILES_AS_TABLE) {
+      Tile *column = tile_map.tiles[g.p.left + c] + g.p.top;
       cols.each(c, [&](size_t y, long long k) {
         const uint8_t *v = values + sizeof(Tile) * k;
         Tile &t = column[y];
+        const int was = t.texture;
         memcpy(&t.texture, v, 2);
         t.rotation = v[2], t.tag = v[3];
         memcpy(t.extra, v + 4, 3);
+        tell_texture(found, lim, was, t.texture);
       });
     } else if (tiles) {
-      Tile *column = tile_map.tiles[p.left + c] + p.top;
+      Tile *column = tile_map.tiles[g.p.left + c] + g.p.top;
       const uint8_t *rotation = values + 2 * n, *tag = rotation + n, *extra = tag + n;
       cols.each(c, [&](size_t y, long long k) {
         Tile &t = column[y];
+        const int was = t.texture;
         memcpy(&t.texture, values + 2 * k, 2);
         t.rotation = rotation[k], t.tag = tag[k];
         t.extra[0] = extra[k], t.extra[1] = extra[n + k], t.extra[2] = extra[2 * n + k];
+        tell_texture(found, lim, was, t.texture);
       });
     } else {
-      uint16_t *column = height_map.heights[p.left + c] + p.top;
+      uint16_t *column = height_map.heights[g.p.left + c] + g.p.top;
       cols.each(c, [&](size_t y, long long k) { memcpy(column + y, values + 2 * k, 2); });
     }
   }
+}
+
+void add_bounds(int *into, const int *b) {
+  if (b[2] < b[0]) return;
+  if (into[2] < into[0]) {
+    memcpy(into, b, 4 * sizeof(int));
+    return;
+  }
+  into[0] = std::min(into[0], b[0]), into[1] = std::min(into[1], b[1]);
+  into[2] = std::max(into[2], b[2]), into[3] = std::max(into[3], b[3]);
+}
+
+// The target areas as a chain of states: a hash of each area as the file
+// holds it, and of the whole list. A target record holds the list's hash
+// before and after its change, so that it is applied only to the state it
+// was made on: a save, another program's change of the file or a record
+// left out breaks the chain, and the areas stay as they are.
+uint64_t mix(uint64_t x) {
+  x ^= x >> 30, x *= 0xbf58476d1ce4e5b9ULL;
+  x ^= x >> 27, x *= 0x94d049bb133111ebULL;
+  return x ^ (x >> 31);
+}
+
+uint64_t hash_float(uint64_t h, float v) {
+  if (v == 0) v = 0;  // -0 reads back as 0
+  uint32_t bits;
+  memcpy(&bits, &v, 4);
+  return fnv(h, (const uint8_t *)&bits, 4);
+}
+
+uint64_t hash_int(uint64_t h, int32_t v) { return fnv(h, (const uint8_t *)&v, 4); }
+
+uint64_t area_hash(const TargetArea &a) {
+  uint64_t h = fnv(14695981039346656037ULL, (const uint8_t *)a.name, strnlen(a.name, NAME_SIZE));
+  h = hash_float(hash_float(h, a.pos_x), a.pos_y);
+  h = hash_int(hash_int(h, a.enemy), a.target_count);
+  for (int t = 1; t <= a.target_count && t < MAX_TARGETS; t++) {
+    const Target &x = a.targets[t];
+    h = fnv(hash_int(h, -1), (const uint8_t *)x.type, strnlen(x.type, NAME_SIZE));
+    h = hash_float(hash_float(hash_int(h, x.heading), x.file_offset_x), x.file_offset_y);
+  }
+  return h;
+}
+
+struct AreaHashes {
+  std::vector<uint64_t> of;  // area n's at n - 1
+  void build(const TargetSet &set) {
+    of.clear();
+    for (int n = 1; n <= set.area_count && n < MAX_AREAS; n++) of.push_back(area_hash(set.areas[n]));
+  }
+  uint64_t total() const {
+    uint64_t t = mix(of.size() + 0x9e3779b97f4a7c15ULL);
+    for (size_t k = 0; k < of.size(); k++) t += mix(of[k] + (k + 1) * 0x9e3779b97f4a7c15ULL);
+    return t;
+  }
+  // Area n replaced, put in or taken out; false when n is no place for it.
+  bool change(int op, int n, uint64_t h) {
+    const int count = (int)of.size();
+    if (op == AREA_REPLACE && n >= 1 && n <= count) return of[(size_t)n - 1] = h, true;
+    if (op == AREA_INSERT && n >= 1 && n <= count + 1 && count < MAX_AREAS - 1)
+      return of.insert(of.begin() + (n - 1), h), true;
+    if (op == AREA_REMOVE && n >= 1 && n <= count) return of.erase(of.begin() + (n - 1)), true;
+    return false;
+  }
+};
+
+void put_text(Bytes &b, const char *s) {
+  const size_t n = strnlen(s, NAME_SIZE - 1);
+  b.put<uint8_t>((uint8_t)n);
+  b.put_bytes(s, n);
+}
+
+void put_area(Bytes &b, const TargetArea &a) {
+  put_text(b, a.name);
+  b.put<float>(a.pos_x), b.put<float>(a.pos_y);
+  b.put<int32_t>(a.enemy), b.put<int32_t>(a.file_number);
+  const int count = std::clamp((int)a.target_count, 0, MAX_TARGETS - 1);
+  b.put<uint16_t>((uint16_t)count);
+  for (int t = 1; t <= count; t++) {
+    const Target &x = a.targets[t];
+    put_text(b, x.type);
+    b.put<int32_t>(x.heading), b.put<float>(x.file_offset_x), b.put<float>(x.file_offset_y);
+    b.put<int32_t>(x.file_number);
+  }
+}
+
+// A name or type as a line of the file can hold it.
+bool get_text(Reader &r, char *out) {
+  const uint8_t n = r.get<uint8_t>();
+  const uint8_t *s = r.take(n);
+  if (r.bad || n >= NAME_SIZE) return false;
+  for (int k = 0; k < n; k++)
+    if (s[k] < 0x20 || s[k] == 0x7f) return false;
+  memcpy(out, s, n);
+  out[n] = 0;
+  return true;
+}
+
+// An area as the reader of the target file could have made it.
+bool get_area(Reader &r, TargetArea &a) {
+  if (!get_text(r, a.name)) return false;
+  a.pos_x = r.get<float>(), a.pos_y = r.get<float>();
+  a.enemy = r.get<int32_t>(), a.file_number = r.get<int32_t>();
+  const int count = r.get<uint16_t>();
+  if (r.bad || !std::isfinite(a.pos_x) || !std::isfinite(a.pos_y) || (a.enemy != 0 && a.enemy != 1) ||
+      a.file_number < 0 || a.file_number >= MAX_AREAS || count >= MAX_TARGETS)
+    return false;
+  for (int t = 1; t <= count; t++) {
+    Target &x = a.targets[t];
+    if (!get_text(r, x.type)) return false;
+    x.heading = r.get<int32_t>(), x.file_offset_x = r.get<float>(), x.file_offset_y = r.get<float>();
+    x.file_number = r.get<int32_t>();
+    if (r.bad || x.heading < 0 || x.heading > 359 || !std::isfinite(x.file_offset_x) ||
+        !std::isfinite(x.file_offset_y) || x.file_number < 0 || x.file_number >= MAX_TARGETS)
+      return false;
+    x.offset_x = x.file_offset_x, x.offset_y = x.file_offset_y;
+  }
+  a.target_count = count;
+  a.reach_known = 0;
+  a.runway_number = area_runway_number(a);
+  turn_area_targets(a);
+  return true;
+}
+
+// Which parts of the records a scan puts on the terrain.
+enum ScanApply { APPLY_NONE = 0, APPLY_TILES = 1, APPLY_SAMPLES = 2, APPLY_TARGETS = 4, APPLY_ALL = 7 };
+
+// One reading of a journal: every record checked whole against the terrain
+// before any of it is applied.
+struct Scan {
+  JournalFound &found;
+  int apply;
+  Limits lim = limits_now();
+  bool begun = false;
+  long long unsaved[HISTORY_MAPS] = {};  // edits since each map's last save
+  long long broken = 0;                  // target records off the chain since their last save
+  AreaHashes hashes;
+  std::unique_ptr<TargetArea> area{new TargetArea()};
+  // Applied target changes go here (null: applied and let go).
+  std::function<void(std::unique_ptr<TargetChange>)> keep;
+  uint8_t *unpacked = nullptr;
+  size_t unpacked_size = 0;
+  Scan(JournalFound &f, int a) : found(f), apply(a) { hashes.build(targets); }
+  ~Scan() { free(unpacked); }
+  Scan(const Scan &) = delete;
+  Scan &operator=(const Scan &) = delete;
+
+  bool record(Reader &r);
+  bool begin(Reader &r);
+  bool step(Reader &r);
+  bool target(Reader &r);
+};
+
+bool Scan::begin(Reader &r) {
+  if (begun || r.get<uint32_t>() != JOURNAL_VERSION) return false;
+  r.take(8);  // when it began
+  const uint16_t n = r.get<uint16_t>();
+  const uint8_t *name = r.take(n);
+  const JournalStamp tiles = get_stamp(r), heights = get_stamp(r);
+  if (r.bad || r.p != r.end) return false;
+  found.tile_map.assign((const char *)name, n);
+  found.stamps[HISTORY_TILE_MAP] = tiles, found.stamps[HISTORY_HEIGHT_MAP] = heights;
+  return begun = true;
+}
+
+bool Scan::step(Reader &r) {
+  const uint8_t event = r.get<uint8_t>();
+  r.take(1);  // the action
+  const int64_t time = r.get<int64_t>();
+  const uint8_t packed = r.get<uint8_t>();
+  const uint64_t raw = r.get<uint64_t>();
+  if (r.bad || event > HISTORY_REDONE || packed > 1) return false;
+  Reader body = r;
+  if (packed) {
+    // Never more room than the rectangles of this map can need; pages
+    // are touched only as the inflating fills them.
+    if (raw > lim.max_raw) return false;
+    if (raw > unpacked_size) {
+      uint8_t *more = (uint8_t *)realloc(unpacked, (size_t)raw);
+      if (!more) return false;
+      unpacked = more, unpacked_size = (size_t)raw;
+    }
+    uLongf n = (uLongf)raw;
+    if (uncompress(unpacked, &n, r.p, (uLong)(r.end - r.p)) != Z_OK || n != raw) return false;
+    body = Reader{unpacked, unpacked + raw};
+  }
+  RegionRead tiles, samples;
+  if (!read_region(body, true, lim, tiles) || !read_region(body, false, lim, samples) || body.p != body.end)
+    return false;
+  if (!values_fit(tiles, true) || !values_fit(samples, false)) return false;
+  if (apply & APPLY_TILES) apply_region(tiles, true, lim, found);
+  if (apply & APPLY_SAMPLES) apply_region(samples, false, lim, found);
+  add_bounds(found.tile_bounds, tiles.bounds);
+  add_bounds(found.sample_bounds, samples.bounds);
+  unsaved[samples.kind != REGION_NONE ? HISTORY_HEIGHT_MAP : HISTORY_TILE_MAP]++;
+  found.last_time = time;
+  return true;
+}
+
+bool Scan::target(Reader &r) {
+  const uint8_t event = r.get<uint8_t>();
+  const int64_t time = r.get<int64_t>();
+  const uint8_t op = r.get<uint8_t>();
+  const int n = r.get<uint16_t>();
+  const uint64_t before = r.get<uint64_t>(), after = r.get<uint64_t>();
+  if (r.bad || event > HISTORY_REDONE || op > AREA_REMOVE) return false;
+  TargetArea &a = *area;
+  if (op != AREA_REMOVE && !get_area(r, a)) return false;
+  if (r.p != r.end) return false;
+  // Off the chain: made on another state of the areas than this one.
+  const std::vector<uint64_t> was = hashes.of;
+  if (before != hashes.total() || !hashes.change(op, n, op == AREA_REMOVE ? 0 : area_hash(a)) ||
+      hashes.total() != after) {
+    hashes.of = was;
+    broken++;
+    return true;
+  }
+  if (apply & APPLY_TARGETS) {
+    std::unique_ptr<TargetChange> change(new TargetChange);
+    change->kind = op == AREA_REPLACE ? TargetChange::REPLACED : op == AREA_INSERT ? TargetChange::INSERTED
+                                                                                   : TargetChange::REMOVED;
+    change->area = n;
+    if (op != AREA_INSERT) change->before.reset(new TargetArea(targets.areas[n]));
+    if (op != AREA_REMOVE) change->after.reset(new TargetArea(a));
+    change->what = "recovered edit of " + target_area_label(n);
+    change->apply(1);
+    if (keep) keep(std::move(change));
+  }
+  unsaved[HISTORY_TARGET_FILE]++;
+  found.last_time = time;
+  return true;
+}
+
+bool Scan::record(Reader &r) {
+  const uint8_t type = r.get<uint8_t>();
+  if (type == RECORD_BEGIN) return begin(r);
+  if (!begun) return false;
+  if (type == RECORD_STEP) return step(r);
+  if (type == RECORD_AREA) return target(r);
+  if (type != RECORD_SAVED) return false;
+  const uint8_t map = r.get<uint8_t>();
+  const JournalStamp s = get_stamp(r);
+  if (r.bad || r.p != r.end || map >= HISTORY_MAPS) return false;
+  // What came before is in the file now.
+  if (map != HISTORY_TARGET_FILE) found.stamps[map] = s;
+  if (map == HISTORY_TARGET_FILE) broken = 0;
+  unsaved[map] = 0;
   return true;
 }
 
@@ -335,108 +691,148 @@ void frame(const uint8_t *payload, size_t n, Bytes &out) {
   out.put_bytes(payload, n);
 }
 
-// Walks a journal's whole records, calling record(type, reader) for each;
-// stops at the first damage. The records after it that are whole all the
-// same are counted in *dropped, with the damaged one.
-template <class Record>
-long long walk_records(const uint8_t *data, size_t size, int *dropped, const Record &record) {
-  size_t at = 0;
-  *dropped = 0;
-  auto whole_at = [&](size_t k, uint32_t *length) {
-    if (size - k < RECORD_HEAD) return false;
-    uint32_t magic, crc;
-    memcpy(&magic, data + k, 4), memcpy(length, data + k + 4, 4), memcpy(&crc, data + k + 8, 4);
-    return magic == RECORD_MAGIC && *length <= size - k - RECORD_HEAD && *length > 0 &&
-           crc32(0, data + k + RECORD_HEAD, *length) == crc;
-  };
-  uint32_t length = 0;
-  while (at < size && whole_at(at, &length)) {
-    Reader r = {data + at + RECORD_HEAD, data + at + RECORD_HEAD + length};
-    if (!record(r)) break;
-    at += RECORD_HEAD + length;
+// A journal read from its descriptor; every byte read or checked is counted.
+struct JournalFile {
+  int fd = -1;
+  int64_t size = 0;
+  long long *examined;
+  explicit JournalFile(long long *counter) : examined(counter) {}
+  ~JournalFile() {
+    if (fd >= 0) close(fd);
   }
-  if (at < size) {
-    // What follows the damage: the first record, and every whole one after.
-    *dropped = 1;
-    for (size_t k = at + 1; k + RECORD_HEAD <= size; k++)
-      if (whole_at(k, &length)) (*dropped)++, k += RECORD_HEAD + length - 1;
-  }
-  return (long long)at;
-}
-
-bool read_all(const char *path, std::vector<uint8_t> *data) {
-  const int fd = open_regular_file(path);
-  if (fd < 0) return false;
-  struct stat st;
-  bool ok = fstat(fd, &st) == 0;
-  if (ok) data->resize((size_t)st.st_size);
-  size_t got = 0;
-  while (ok && got < data->size()) {
-    const ssize_t n = read(fd, data->data() + got, data->size() - got);
-    if (n <= 0) break;
-    got += (size_t)n;
-  }
-  data->resize(got);
-  close(fd);
-  return ok;
-}
-
-// Reads a whole journal; with apply set, its steps are applied to the maps
-// and the maps changed collected in *maps.
-bool scan_journal(const char *path, JournalFound *found, bool apply, int *maps) {
-  std::vector<uint8_t> data;
-  *found = JournalFound();
-  found->path = path;
-  if (!read_all(path, &data)) return false;
-  bool begun = false;
-  found->whole_bytes = walk_records(data.data(), data.size(), &found->dropped, [&](Reader &r) {
-    const uint8_t type = r.get<uint8_t>();
-    if (type == RECORD_BEGIN) {
-      if (begun || r.get<uint32_t>() != JOURNAL_VERSION) return false;
-      r.take(8);  // when it began
-      const uint16_t n = r.get<uint16_t>();
-      const uint8_t *name = r.take(n);
-      if (r.bad) return false;
-      found->tile_map.assign((const char *)name, n);
-      found->stamps[0] = get_stamp(r), found->stamps[1] = get_stamp(r);
-      begun = !r.bad;
-      return begun;
+  JournalFile(const JournalFile &) = delete;
+  JournalFile &operator=(const JournalFile &) = delete;
+  // Never through a link, never anything but a regular file.
+  bool open_at(const char *path, int *not_regular) {
+    fd = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    struct stat st;
+    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      *not_regular = fd >= 0 || errno == ELOOP;
+      return false;
     }
-    if (!begun) return false;
-    if (type == RECORD_SAVED) {
-      const uint8_t map = r.get<uint8_t>();
-      const JournalStamp s = get_stamp(r);
-      if (r.bad || (map != HISTORY_TILE_MAP && map != HISTORY_HEIGHT_MAP)) return false;
-      found->stamps[map] = s;
-      return true;
-    }
-    if (type != RECORD_STEP) return false;
-    r.take(2);  // the event and the action
-    const int64_t time = r.get<int64_t>();
-    const uint8_t packed = r.get<uint8_t>();
-    const uint64_t raw = r.get<uint64_t>();
-    if (r.bad || packed > 1 || raw > (1ULL << 33)) return false;
-    found->steps++;
-    found->last_time = time;
-    if (!apply) return true;
-    std::vector<uint8_t> unpacked;
-    Reader body = r;
-    if (packed) {
-      unpacked.resize((size_t)raw);
-      uLongf n = (uLongf)raw;
-      if (uncompress(unpacked.data(), &n, r.p, (uLong)(r.end - r.p)) != Z_OK || n != raw) return false;
-      body = Reader{unpacked.data(), unpacked.data() + raw};
-    }
-    const uint8_t *tiles_at = body.p;
-    // Tile regions first, then sample regions; each map changed is told.
-    if (!apply_region(body, 1)) return false;
-    if (body.p - tiles_at > 1) *maps |= 1 << HISTORY_TILE_MAP;
-    const uint8_t *samples_at = body.p;
-    if (!apply_region(body, 0)) return false;
-    if (body.p - samples_at > 1) *maps |= 1 << HISTORY_HEIGHT_MAP;
+    size = st.st_size;
     return true;
-  });
-  if (!begun) found->whole_bytes = 0;
+  }
+  bool read(int64_t at, size_t n, uint8_t *out) {
+    size_t got = 0;
+    while (got < n) {
+      const ssize_t k = pread(fd, out + got, n - got, (off_t)(at + (int64_t)got));
+      if (k < 0 && errno == EINTR) continue;
+      if (k <= 0) break;
+      got += (size_t)k;
+    }
+    *examined += (long long)got;
+    return got == n;
+  }
+  uint32_t crc(uint32_t c, const uint8_t *p, size_t n) {
+    *examined += (long long)n;
+    return (uint32_t)crc32(c, p, (uInt)n);
+  }
+};
+
+// Walks a journal's whole records in one pass, calling record(reader) for
+// each (false: it does not fit and is left out). A whole record is its
+// magic, a length the terrain can need and the checksum of its payload;
+// from a damaged stretch on, the walk goes on at the first whole record
+// after it. Every head found on the way is checked against a running
+// checksum of all bytes (a payload's checksum follows from the running one
+// at its two ends), so that no byte is read twice however many heads claim
+// it. Left out and damaged stretches are counted in *dropped.
+template <class Record>
+void walk_records(JournalFile &f, uint32_t max_payload, int *dropped, const Record &record) {
+  struct Head {
+    int64_t at;
+    uint32_t length, crc, begin = 0;
+    uint8_t state = 0;  // 0 payload not reached, 1 within it, 2 whole, 3 damaged
+  };
+  std::deque<Head> heads;
+  int64_t first = 0, next_begin = 0;  // absolute numbers of heads.front() and of the first not reached
+  std::priority_queue<std::pair<int64_t, int64_t>, std::vector<std::pair<int64_t, int64_t>>, std::greater<>> ends;
+  enum { CHUNK = 1 << 18 };
+  std::vector<uint8_t> buffer(CHUNK + RECORD_HEAD), payload;
+  int64_t buffer_at = 0, loaded = 0, crc_at = 0, taken_to = 0;
+  uint32_t running = 0;  // of the bytes 0..crc_at
+  for (;;) {
+    while (!heads.empty()) {
+      Head &h = heads.front();
+      if (h.at >= taken_to && h.state < 2) break;
+      if (h.at >= taken_to && h.state == 2) {
+        if (h.at > taken_to) (*dropped)++;
+        payload.resize(h.length);
+        Reader r = {payload.data(), payload.data() + h.length};
+        if (!f.read(h.at + RECORD_HEAD, h.length, payload.data()) || f.crc(0, payload.data(), h.length) != h.crc) {
+          h.state = 3;  // changed since
+          continue;
+        }
+        if (!record(r)) (*dropped)++;
+        taken_to = h.at + RECORD_HEAD + h.length;
+      }
+      heads.pop_front();
+      first++;
+    }
+    next_begin = std::max(next_begin, first);
+    if (loaded == f.size) break;
+    // The next bytes, the last head's worth of the ones before kept.
+    const int64_t keep = std::min<int64_t>(RECORD_HEAD - 1, loaded - buffer_at);
+    memmove(buffer.data(), buffer.data() + (loaded - buffer_at - keep), (size_t)keep);
+    buffer_at = loaded - keep;
+    const size_t want = (size_t)std::min<int64_t>(CHUNK, f.size - loaded);
+    if (!f.read(loaded, want, buffer.data() + keep)) break;
+    loaded += (int64_t)want;
+    const int64_t scan_to = loaded - RECORD_HEAD;
+    for (int64_t k = buffer_at; k <= scan_to; k++) {
+      const uint8_t *b = buffer.data() + (k - buffer_at);
+      if (b[0] != (RECORD_MAGIC & 0xff)) continue;
+      uint32_t magic, length, crc;
+      memcpy(&magic, b, 4), memcpy(&length, b + 4, 4), memcpy(&crc, b + 8, 4);
+      if (magic != RECORD_MAGIC || length == 0 || length > max_payload ||
+          (int64_t)length > f.size - k - RECORD_HEAD)
+        continue;
+      heads.push_back(Head{k, length, crc});
+      ends.push({k + RECORD_HEAD + length, first + (int64_t)heads.size() - 1});
+    }
+    // The running checksum through the new bytes, stopping where a payload
+    // begins or ends.
+    for (;;) {
+      int64_t stop = loaded;
+      const bool begins = next_begin < first + (int64_t)heads.size();
+      if (begins) stop = std::min(stop, heads[(size_t)(next_begin - first)].at + RECORD_HEAD);
+      if (!ends.empty()) stop = std::min(stop, ends.top().first);
+      running = f.crc(running, buffer.data() + (crc_at - buffer_at), (size_t)(stop - crc_at));
+      crc_at = stop;
+      if (begins && heads[(size_t)(next_begin - first)].at + RECORD_HEAD == stop) {
+        Head &h = heads[(size_t)(next_begin++ - first)];
+        h.begin = running, h.state = 1;
+        continue;
+      }
+      if (!ends.empty() && ends.top().first == stop) {
+        const int64_t n = ends.top().second;
+        ends.pop();
+        if (n < first) continue;
+        Head &h = heads[(size_t)(n - first)];
+        const uint32_t own = running ^ (uint32_t)crc32_combine(h.begin, 0, (z_off_t)h.length);
+        h.state = own == h.crc ? 2 : 3;
+        continue;
+      }
+      break;
+    }
+  }
+  if (taken_to < f.size) (*dropped)++;
+}
+
+// Reads (and with apply, applies) a whole journal; false when it cannot be read.
+bool scan_journal(const char *path, Scan &scan) {
+  JournalFound &found = scan.found;
+  const std::string keep_path = path;
+  found = JournalFound();
+  found.path = keep_path;
+  JournalFile f(&found.examined);
+  if (!f.open_at(keep_path.c_str(), &found.not_regular)) return false;
+  walk_records(f, scan.lim.max_payload, &found.dropped, [&](Reader &r) { return scan.record(r); });
+  found.steps = scan.unsaved[HISTORY_TILE_MAP] + scan.unsaved[HISTORY_HEIGHT_MAP];
+  found.target_edits = scan.unsaved[HISTORY_TARGET_FILE];
+  found.dropped += (int)std::min<long long>(scan.broken, INT_MAX - found.dropped);
+  if (!scan.begun) found.steps = found.target_edits = 0;
   return true;
 }
 
@@ -447,7 +843,10 @@ std::string system_reason(int error) { return strerror(error); }
 // A big step's values are gathered from the map there too, while the window
 // draws its frame: the history waits for it (settle) before anything
 // changes the maps again.
-enum JobKind { JOB_RECORD, JOB_PACKED_STEP, JOB_GATHER_STEP, JOB_EMPTY };
+// A map's save record goes as JOB_SAVED: when the journal could not be
+// written before (or this record cannot), it is emptied instead, as what it
+// holds is older than the file saved.
+enum JobKind { JOB_RECORD, JOB_PACKED_STEP, JOB_GATHER_STEP, JOB_EMPTY, JOB_SAVED };
 struct Job {
   int kind;
   Bytes bytes;
@@ -466,12 +865,18 @@ struct Journal {
   int fd = -1;
   int state = JOURNAL_OFF;
   bool held = false;    // kept for later: written no more
+  bool paused = false;  // edits recovered meanwhile: told again when done
   bool begun = false;   // the beginning is written since the journal was last emptied
   int error = 0;        // the first failure to write
   bool error_told = false;
+  bool unlinked = false;  // removed, as it could not be emptied
   long long bytes = 0;  // written
-  std::string path, tile_map, hfd_path;
+  std::string path, tile_map, hfd_path, targets_path;
   JournalStamp stamps[HISTORY_MAPS];
+  // The target areas' chain as the records tell it; stale after a save or
+  // a reading of the file, until the next change.
+  AreaHashes hashes;
+  bool hashes_stale = false;
   // The last big step's buffer, back from the writer: the next big step
   // gathers into pages already there, which fresh memory would first fault in.
   Bytes spare;
@@ -566,13 +971,12 @@ void writer_thread() {
     }
     int error = 0;
     long long bytes = -1;
+    bool cleared = false, empty = job.kind == JOB_EMPTY || (job.kind == JOB_SAVED && j.error);
     // After a failure nothing more is written: a gap would make the records
-    // after it replay onto the wrong state.
-    if (j.error) {
-    } else if (job.kind == JOB_EMPTY) {
-      if (ftruncate(j.fd, 0) != 0 || lseek(j.fd, 0, SEEK_SET) != 0) error = errno;
-      bytes = 0;
-    } else {
+    // after it replay onto the wrong state. Emptying is always done.
+    if (j.unlinked) {
+    } else if (!empty && j.error) {
+    } else if (!empty) {
       Bytes payload = job.kind == JOB_PACKED_STEP ? pack_step(job.bytes) : std::move(job.bytes);
       Bytes framed;
       frame(payload.data, payload.size, framed);
@@ -581,12 +985,26 @@ void writer_thread() {
         if (job.bytes.capacity > j.spare.capacity) j.spare = std::move(job.bytes);
       }
       error = write_whole(j.fd, framed.data, framed.size);
+      empty = error && job.kind == JOB_SAVED;
       // A part of a record written is cut back: the next one must follow a whole one.
-      if (error && ftruncate(j.fd, (off_t)j.bytes) == 0) lseek(j.fd, j.bytes, SEEK_SET);
+      if (error && !empty && ftruncate(j.fd, (off_t)j.bytes) == 0) lseek(j.fd, j.bytes, SEEK_SET);
       if (!error) bytes = j.bytes + (long long)framed.size;
+    }
+    if (empty && !j.unlinked) {
+      // Nothing it holds may be offered again; removed when it cannot be emptied.
+      if (ftruncate(j.fd, 0) == 0 && lseek(j.fd, 0, SEEK_SET) == 0) {
+        bytes = 0;
+        cleared = job.kind == JOB_EMPTY;
+      } else {
+        if (!error) error = errno;
+        unlink(j.path.c_str());
+      }
     }
     held.lock();
     j.busy = false;
+    if (empty && bytes != 0) j.unlinked = true;
+    // Emptied at a save of everything or a discard: a new journal begins.
+    if (cleared) j.error = 0, j.error_told = false;
     if (error && !j.error) j.error = error;
     if (bytes >= 0) j.bytes = bytes;
     j.dirty = true;
@@ -619,15 +1037,54 @@ void begin_if_new() {
   j.begun = true;
 }
 
+// A change of the target areas as a record: the area replaced, put in or
+// taken out, with the chain's states before and after.
+void on_target_change(const HistoryChange &change) {
+  Journal &j = journal;
+  const TargetChange &c = *change.targets;
+  const bool forward = change.event != HISTORY_UNDONE;
+  const bool inserting = (c.kind == TargetChange::INSERTED) == forward;
+  const int op = c.kind == TargetChange::REPLACED ? AREA_REPLACE : inserting ? AREA_INSERT : AREA_REMOVE;
+  const TargetArea *area = c.kind == TargetChange::REPLACED ? (forward ? c.after : c.before).get()
+                           : c.kind == TargetChange::INSERTED ? c.after.get() : c.before.get();
+  const TargetArea *was = c.kind == TargetChange::REPLACED ? (forward ? c.before : c.after).get() : area;
+  if (!area || !was) return;
+  if (j.hashes_stale) {
+    // The areas hold the change already: the state before it is theirs without it.
+    j.hashes.build(targets);
+    j.hashes.change(op == AREA_INSERT ? AREA_REMOVE : op == AREA_REMOVE ? AREA_INSERT : AREA_REPLACE, c.area,
+                    area_hash(*was));
+    j.hashes_stale = false;
+  }
+  const uint64_t before = j.hashes.total();
+  if (!j.hashes.change(op, c.area, area_hash(*area))) {
+    j.hashes_stale = true;
+    return;
+  }
+  begin_if_new();
+  Bytes b;
+  b.put<uint8_t>(RECORD_AREA);
+  b.put<uint8_t>((uint8_t)change.event);
+  b.put<int64_t>((int64_t)time(nullptr));
+  b.put<uint8_t>((uint8_t)op);
+  b.put<uint16_t>((uint16_t)c.area);
+  b.put<uint64_t>(before);
+  b.put<uint64_t>(j.hashes.total());
+  if (op != AREA_REMOVE) put_area(b, *area);
+  queue(JOB_RECORD, std::move(b));
+}
+
 void on_change(const HistoryChange &change) {
   Journal &j = journal;
-  if (j.state != JOURNAL_ON || j.held) return;
-  // The journal keeps the maps: target area steps and saves change neither.
-  if (change.event == HISTORY_SAVED ? change.action == HISTORY_TARGET_FILE : change.action == HISTORY_TARGETS) return;
+  if (j.state != JOURNAL_ON || j.held || j.paused) return;
   if (change.event == HISTORY_SAVED) {
     const int map = change.action;
-    j.stamps[map] = journal_stamp_of(map == HISTORY_TILE_MAP ? j.tile_map.c_str() : j.hfd_path.c_str());
-    if (!history_map_changed(HISTORY_TILE_MAP) && !history_map_changed(HISTORY_HEIGHT_MAP)) {
+    const std::string &path = map == HISTORY_TILE_MAP ? j.tile_map : map == HISTORY_HEIGHT_MAP ? j.hfd_path : j.targets_path;
+    j.stamps[map] = journal_stamp_of(path.c_str());
+    // Saved (renumbered) or read again (maybe another file): the chain goes on from the areas as they are.
+    if (map == HISTORY_TARGET_FILE) j.hashes_stale = true;
+    if (!history_map_changed(HISTORY_TILE_MAP) && !history_map_changed(HISTORY_HEIGHT_MAP) &&
+        !history_map_changed(HISTORY_TARGET_FILE)) {
       // Nothing is left unsaved: nothing to recover.
       if (j.begun) queue(JOB_EMPTY, Bytes());
       j.begun = false;
@@ -638,7 +1095,11 @@ void on_change(const HistoryChange &change) {
     b.put<uint8_t>(RECORD_SAVED);
     b.put<uint8_t>((uint8_t)map);
     put_stamp(b, j.stamps[map]);
-    queue(JOB_RECORD, std::move(b));
+    queue(JOB_SAVED, std::move(b));
+    return;
+  }
+  if (change.action == HISTORY_TARGETS) {
+    if (change.targets) on_target_change(change);
     return;
   }
   begin_if_new();
@@ -759,7 +1220,29 @@ std::string journal_path_for(const char *tfd_path) {
 }
 
 int read_journal(const char *journal_path, JournalFound *found) {
-  return scan_journal(journal_path, found, false, nullptr) && found->steps > 0;
+  Scan scan(*found, APPLY_NONE);
+  return scan_journal(journal_path, scan) && found->steps + found->target_edits > 0;
+}
+
+std::string journal_edits_text(const JournalFound &found) {
+  auto count = [](long long n, const char *what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); };
+  if (!found.target_edits) return count(found.steps, "edit");
+  if (!found.steps) return count(found.target_edits, "target area edit");
+  return count(found.steps, "map edit") + " and " + count(found.target_edits, "target area edit");
+}
+
+std::string journal_left_out_text(const JournalFound &found) {
+  if (!found.dropped) return "";
+  const long long all = found.steps + found.target_edits + found.dropped;
+  return std::to_string(found.dropped) + " of " + std::to_string(all) + (all == 1 ? " edit" : " edits") +
+         (found.dropped == 1 ? " could not be used and was left out." : " could not be used and were left out.");
+}
+
+std::string journal_texture_text(const JournalFound &found) {
+  if (!found.undeclared) return "";
+  return std::to_string(found.undeclared) + (found.undeclared == 1 ? " recovered tile takes" : " recovered tiles take") +
+         " a texture the texture list does not declare (" + std::to_string(found.undeclared_texture) +
+         (found.undeclared > 1 ? " and others)." : ").");
 }
 
 std::vector<JournalFound> pending_journals() {
@@ -783,23 +1266,69 @@ int journal_files_as_begun(const JournalFound &found, const char *hfd_path) {
          same_stamp(found.stamps[HISTORY_HEIGHT_MAP], journal_stamp_of(hfd_path));
 }
 
-int apply_journal(const char *journal_path, int *maps) {
-  JournalFound found;
+int apply_journal(const char *journal_path, int *maps, JournalFound *out) {
+  JournalFound local;
+  JournalFound &found = out ? *out : local;
+  Scan scan(found, APPLY_ALL);
+  int applied_targets = 0;
+  scan.keep = [&](std::unique_ptr<TargetChange>) { applied_targets = 1; };
   *maps = 0;
-  return scan_journal(journal_path, &found, true, maps) ? 0 : 1;
+  if (!scan_journal(journal_path, scan)) return 1;
+  if (found.tile_bounds[2] >= found.tile_bounds[0]) *maps |= 1 << HISTORY_TILE_MAP;
+  if (found.sample_bounds[2] >= found.sample_bounds[0]) *maps |= 1 << HISTORY_HEIGHT_MAP;
+  if (applied_targets) *maps |= 1 << HISTORY_TARGET_FILE;
+  return 0;
+}
+
+int recover_journal(const char *journal_path, JournalFound *found) {
+  Scan seen(*found, APPLY_NONE);
+  if (!scan_journal(journal_path, seen)) return 1;
+  const std::string path = found->path;
+  // Meanwhile the journal stays as it is: it is read once for each map.
+  journal.paused = true;
+  const int *t = found->tile_bounds, *s = found->sample_bounds;
+  if (t[2] >= t[0]) {
+    history_begin_area(HISTORY_AREA_RECOVERED_TILES, t[0], t[1], t[2], t[3]);
+    JournalFound pass;
+    Scan tiles(pass, APPLY_TILES);
+    scan_journal(path.c_str(), tiles);
+    history_end_area(0, t[2] - t[0] + 1, t[3] - t[1] + 1, t[0], t[1], t[2], t[3]);
+    found->undeclared = pass.undeclared, found->undeclared_texture = pass.undeclared_texture;
+  }
+  if (s[2] >= s[0]) {
+    const int l = s[0] / 4, top = s[1] / 4, r = s[2] / 4, b = s[3] / 4;
+    history_begin_area(HISTORY_AREA_RECOVERED_HEIGHTS, l, top, r, b);
+    JournalFound pass;
+    Scan samples(pass, APPLY_SAMPLES);
+    scan_journal(path.c_str(), samples);
+    history_end_area(0, r - l + 1, b - top + 1, l, top, r, b);
+  }
+  if (found->target_edits) {
+    JournalFound pass;
+    Scan areas(pass, APPLY_TARGETS);
+    areas.keep = [](std::unique_ptr<TargetChange> change) { history_target_step(change.release()); };
+    scan_journal(path.c_str(), areas);
+  }
+  journal.paused = false;
+  // The journal begins anew from the files as read, with the steps just made.
+  history_tell_applied();
+  return 0;
 }
 
 int journal_start(const char *tfd_path, const char *hfd_path, std::string *why) {
   journal_stop();
   Journal &j = journal;
   j.state = JOURNAL_OFF;
-  j.held = j.begun = false;
+  j.held = j.begun = j.paused = j.unlinked = false;
   j.error = 0;
   j.error_told = false;
   j.bytes = 0;
   j.path = journal_path_for(tfd_path);
   j.tile_map = absolute_path(tfd_path);
   j.hfd_path = hfd_path;
+  j.targets_path = terrain_paths.targets_ini_path;
+  j.hashes.build(targets);
+  j.hashes_stale = false;
   if (j.path.empty()) {
     *why = "no folder for it (HOME is not set)";
     return JOURNAL_OFF;
@@ -840,18 +1369,6 @@ int journal_pending(JournalFound *found) {
   return found->tile_map == j.tile_map;
 }
 
-void journal_continue() {
-  Journal &j = journal;
-  JournalFound found;
-  if (j.state != JOURNAL_ON || !read_journal(j.path.c_str(), &found)) return;
-  // Appended after the last whole record; the new stamps are the journal's own.
-  std::lock_guard<std::mutex> held(j.lock);
-  if (ftruncate(j.fd, (off_t)found.whole_bytes) != 0 || lseek(j.fd, found.whole_bytes, SEEK_SET) < 0) return;
-  j.bytes = found.whole_bytes;
-  j.begun = true;
-  j.stamps[0] = found.stamps[0], j.stamps[1] = found.stamps[1];
-}
-
 void journal_discard() {
   Journal &j = journal;
   if (j.state != JOURNAL_ON) return;
@@ -877,7 +1394,7 @@ void journal_stop() {
   j.gathers = 0;
   j.spare = Bytes();
   if (j.fd >= 0) {
-    if (!j.held) unlink(j.path.c_str());
+    if (!j.held && !j.unlinked) unlink(j.path.c_str());
     close(j.fd);
     j.fd = -1;
   }
@@ -899,39 +1416,100 @@ long long journal_bytes() {
   return journal.bytes;
 }
 
-int write_recovered_maps(const char *journal_path, const char *tfd_path, std::string *written, std::string *why) {
+
+namespace {
+
+// Writes bytes as a new file; 0, else the failure in *error.
+int write_new_copy(const std::string &path, const char *data, size_t n, WriteError *error) {
+  SafeFile file;
+  if (safe_file_open(&file, path.c_str()) != 0) return write_failed(error, file.error, file.creating);
+  file.keep_existing = 1;
+  const bool ok = pack_fwrite(data, (long)n, file.pack) == (long)n;
+  if (safe_file_commit(&file, ok) != 0) return write_failed(error, file.error, 0);
+  return 0;
+}
+
+std::string file_part(const std::string &p) { return p.substr(p.rfind('/') + 1); }
+
+}  // namespace
+
+int write_recovered_terrain(const char *journal_path, const char *tfd_path, JournalFound *found,
+                            std::string *written, std::string *why) {
   int maps = 0;
-  if (apply_journal(journal_path, &maps) != 0) {
+  if (apply_journal(journal_path, &maps, found) != 0) {
     *why = "the journal cannot be read";
     return 1;
   }
-  // NAME_recovered, then NAME_recovered_2 and on, until neither map's name is taken.
-  const std::string tfd = tfd_path;
-  const size_t dot = tfd.rfind('.'), slash = tfd.rfind('/');
-  const std::string stem = dot != std::string::npos && (slash == std::string::npos || dot > slash) ? tfd.substr(0, dot) : tfd;
-  const std::string tfd_ext = stem.size() < tfd.size() ? tfd.substr(stem.size()) : ".TFD";
-  // The height map's name ends as the terrain's own does.
-  const std::string hfd = terrain_paths.hfd_path;
-  const size_t hfd_dot = hfd.rfind('.');
-  const std::string hfd_ext = hfd_dot != std::string::npos && hfd_dot > hfd.rfind('/') ? hfd.substr(hfd_dot) : ".HFD";
-  const bool heights = height_map.heights_loaded > 0;
-  std::string tiles_name, heights_name;
-  for (int n = 1;; n++) {
-    const std::string base = stem + "_recovered" + (n > 1 ? "_" + std::to_string(n) : "");
-    tiles_name = base + tfd_ext, heights_name = base + hfd_ext;
-    struct stat st;
-    if (lstat(tiles_name.c_str(), &st) != 0 && lstat(heights_name.c_str(), &st) != 0) break;
-  }
-  WriteError error{0, 0};
-  if (save_tile_map(tiles_name.c_str(), &error) != RESULT_OK ||
-      (heights && save_height_map(heights_name.c_str(), &error) != RESULT_OK)) {
-    char reason[4 * PATH_MAX + 128];
-    write_failure_text(heights && error.error && tiles_name.empty() ? heights_name.c_str() : tiles_name.c_str(),
-                       error, reason, sizeof(reason));
-    *why = reason[0] ? reason : "the system gave no reason";
+  if (found->steps + found->target_edits == 0) {
+    *why = "none of its edits could be used";
     return 1;
   }
-  auto file_part = [](const std::string &p) { return p.substr(p.rfind('/') + 1); };
-  *written = file_part(tiles_name) + (heights ? " and " + file_part(heights_name) : "");
+  // NAME_recovered, then NAME_recovered_2 and on, until no file of the terrain has its name.
+  const std::string tfd = tfd_path;
+  const size_t dot = tfd.rfind('.'), slash = tfd.rfind('/');
+  const bool has_dot = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  const std::string stem = has_dot ? tfd.substr(0, dot) : tfd, extension = has_dot ? tfd.substr(dot) : ".TFD";
+  enum { SIBLINGS = 4 };
+  std::string name, names[SIBLINGS], originals[SIBLINGS];
+  auto sibling = [](const std::string &of, int k) {
+    char path[4 * PATH_MAX];
+    sibling_path_of(of.c_str(), k, path, sizeof(path));
+    return std::string(path);
+  };
+  for (int n = 1;; n++) {
+    name = stem + "_recovered" + (n > 1 ? "_" + std::to_string(n) : "") + extension;
+    struct stat st;
+    bool taken = lstat(name.c_str(), &st) == 0;
+    for (int k = 0; k < SIBLINGS; k++) {
+      names[k] = sibling(name, k), originals[k] = sibling(tfd, k);
+      taken = taken || lstat(names[k].c_str(), &st) == 0;
+    }
+    if (!taken) break;
+  }
+  // The maps as recovered, the texture list and lands as they are, the
+  // target areas with their recovered edits: a terrain of its own.
+  std::vector<std::string> done;
+  WriteError error{0, 0};
+  std::string failed;
+  if (save_tile_map(name.c_str(), &error) != RESULT_OK) failed = name;
+  if (failed.empty()) done.push_back(name);
+  if (failed.empty() && height_map.heights_loaded > 0) {
+    if (save_height_map(names[SIBLING_HFD].c_str(), &error) != RESULT_OK)
+      failed = names[SIBLING_HFD];
+    else
+      done.push_back(names[SIBLING_HFD]);
+  }
+  std::string text_why;
+  for (int k = SIBLING_DATA_INI; k < SIBLINGS && failed.empty(); k++) {
+    long size = 0;
+    char *text = read_whole_file(originals[k].c_str(), &size);
+    if (!text) continue;
+    std::string edited;
+    const bool with_edits = k == SIBLING_TARGETS_INI && (maps >> HISTORY_TARGET_FILE & 1) && size > 0;
+    if (with_edits) edited = target_text_after_edits(text, size, targets, &text_why);
+    if (!text_why.empty()) {
+      failed = names[k];
+    } else if ((with_edits ? write_new_copy(names[k], edited.data(), edited.size(), &error)
+                           : write_new_copy(names[k], text, (size_t)size, &error)) != 0) {
+      failed = names[k];
+    } else {
+      done.push_back(names[k]);
+    }
+    free(text);
+  }
+  if (!failed.empty()) {
+    for (const std::string &d : done) unlink(d.c_str());
+    char reason[4 * PATH_MAX + 128];
+    write_failure_text(failed.c_str(), error, reason, sizeof(reason));
+    *why = file_part(failed) + ": " + (!text_why.empty() ? text_why : reason[0] ? reason : "the system gave no reason.");
+    return 1;
+  }
+  // "Desert_recovered.TFD with its .hfd, _DATA.ini and _TARGETS.ini"
+  *written = file_part(name);
+  const size_t base = file_part(name).size() - extension.size();
+  for (size_t k = 1; k < done.size(); k++) {
+    const std::string part = file_part(done[k]).substr(base);
+    *written += (k == 1 ? " with its " : k + 1 == done.size() ? " and " : ", ") + part;
+  }
   return 0;
 }

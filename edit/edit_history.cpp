@@ -139,7 +139,8 @@ void settle() {
 
 int height_action(int action) {
   return (action >= HISTORY_RAISE && action <= HISTORY_PASTE_HEIGHTS) ||
-         (action >= HISTORY_AREA_RAISE_HEIGHTS && action <= HISTORY_AREA_HEIGHT_STROKE);
+         (action >= HISTORY_AREA_RAISE_HEIGHTS && action <= HISTORY_AREA_HEIGHT_STROKE) ||
+         action == HISTORY_AREA_RECOVERED_HEIGHTS;
 }
 
 bool same_tile(const Tile &a, const Tile &b) {
@@ -340,6 +341,7 @@ void tell(const HistoryStep &step, int event) {
     change.tiles.left = a.cl, change.tiles.top = a.ct, change.tiles.right = a.cr, change.tiles.bottom = a.cb;
     change.tiles.mask = a.mask.empty() ? nullptr : a.mask.data();
     change.samples = a.samples.places();
+    change.targets = a.targets.get();
   } else if (step_map(step) == HISTORY_HEIGHT_MAP) {
     if (step.count) change.samples = {4 * step.x, 4 * step.y, 4 * step.x + 3, 4 * step.y + 3};
   } else if (step.count) {
@@ -369,7 +371,8 @@ void describe(const HistoryStep &step, char *text, int size) {
       "heights raised on %d x %d tiles", "heights lowered on %d x %d tiles", "heights rotated on %d x %d tiles",
       "heights pasted on %d x %d tiles", "level of %d x %d tiles", "smooth of %d x %d tiles",
       "set height of %d x %d tiles", "ramp of %d x %d tiles", "height paste of %d x %d tiles",
-      "height fill of %d x %d tiles", "height stroke of %lld tiles", "%s"};
+      "height fill of %d x %d tiles", "height stroke of %lld tiles", "recovered edits on %d x %d tiles",
+      "recovered heights on %d x %d tiles", "%s"};
   static_assert(sizeof(area_what) / sizeof(area_what[0]) == HISTORY_ACTIONS - HISTORY_AREA_TEXTURE, "a text per step");
   if (size <= 0) return;
   if (step.area && step.area->targets) {
@@ -682,6 +685,7 @@ void history_forget_targets() {
   history.applied = applied;
   history.changes++;
   history.saved_id[HISTORY_TARGET_FILE] = history.base_id[HISTORY_TARGET_FILE] = ++history.next_id;
+  if (watcher) watcher(HistoryChange{HISTORY_SAVED, HISTORY_TARGET_FILE, {}, {}});
 }
 
 long long history_area_bytes() { return history.area_bytes; }
@@ -777,6 +781,10 @@ void history_mark_unsaved(int map) {
 void history_watch(HistoryWatcher w, void (*settle)()) {
   watcher = w;
   settle_watcher = settle;
+}
+
+void history_tell_applied() {
+  for (int k = 0; k < history.applied; k++) tell(step_at(k), HISTORY_KEPT);
 }
 
 void history_clear() {

@@ -50,6 +50,9 @@ enum HistoryAction {
   HISTORY_AREA_HEIGHT_STAMP,    // the copied heights pasted
   HISTORY_AREA_HEIGHT_FILL,     // the selection filled with the copied heights
   HISTORY_AREA_HEIGHT_STROKE,   // a brush stroke raising or lowering
+  // The edits of a recovery journal put on the terrain as read, one step a map.
+  HISTORY_AREA_RECOVERED_TILES,
+  HISTORY_AREA_RECOVERED_HEIGHTS,
   // A change of the target areas (edit/target_edits.h).
   HISTORY_TARGETS,
   HISTORY_ACTIONS,
@@ -141,19 +144,24 @@ void history_clear();
 // What a kept, undone or redone step changed, and each map saved, for one
 // watcher that keeps the edits elsewhere (the recovery journal). Only the
 // places: their values are the map's as it is during the call. Land grid
-// points are left out, as the grid is read again from the tiles.
+// points are left out, as the grid is read again from the tiles. Reading
+// the target areas again from their file counts as their save.
 enum HistoryEvent { HISTORY_KEPT, HISTORY_UNDONE, HISTORY_REDONE, HISTORY_SAVED };
 struct HistoryChange {
   int event;
   int action;  // HISTORY_SAVED: the map saved
   ChangedPlaces tiles;    // a bit per tile when masked
   ChangedPlaces samples;  // height steps
+  const TargetChange *targets = nullptr;  // a target step's change (undone: taken back)
 };
 typedef void (*HistoryWatcher)(const HistoryChange &change);
 // settle, when given, is called before the history or the maps change
 // again (each begin, undo, redo and clearing): a watcher still reading the
 // places of the last step on another thread finishes first.
 void history_watch(HistoryWatcher watcher, void (*settle)() = nullptr);  // null: none
+// Tells the watcher every step that can be undone again, oldest first, as
+// if each were just kept (a watcher that was let go meanwhile catches up).
+void history_tell_applied();
 
 // The map's state counts as unsaved until its next save (edits recovered
 // from elsewhere).

@@ -3,7 +3,9 @@ undos and redos made with held keys, the program killed outright at a random
 moment, then its recovery journal written out with --recover. The recovered
 tile map must be the state a model reaches after some step no earlier than
 the last one that finished a second before the kill; then the window's
-alert recovers the same into the open terrain.
+alert recovers the same into the open terrain. --recover writes a whole
+terrain that --check finds as it finds the original. A target area dragged
+before a kill is recovered too, and undo after Recover gives back the files.
 
 A few seeds run here; scripts/crash_journeys.sh runs as many as asked (the
 journal's own unit test covers 20 random sessions without a window)."""
@@ -66,7 +68,7 @@ class Model:
 def write_files(folder):
     textures = {n: ("tex%d.bmp" % n, 0) for n in range(1, 5)}
     bitmaps = {"tex%d.bmp" % n: e2e.plain_texture((50 * n, 220 - 40 * n, 60)) for n in range(1, 5)}
-    areas = [{"name": "Mill", "position": (5000, 5000), "targets": [("Barn", (0, 0))]}]
+    areas = [{"name": "Mill", "position": (5000, 5000), "targets": [("Barn", (0, 4000))]}]
     heights = [[10 * ((X + Y) % 7) for X in range(4 * TX)] for Y in range(4 * TY)]
     tfd = e2e.write_terrain(folder, "Heath", [[1] * TX] * TY, heights, textures, areas, bitmaps)
     with open(tfd, "wb") as f:
@@ -111,10 +113,11 @@ def crash_journey(case, seed, keys=10):
     program.proc.wait(timeout=e2e.EXIT_TIMEOUT)
     # Every step that finished a second before the kill is in the journal.
     least = max(k for k in range(len(states)) if finished[k] <= killed - 1.0)
-    env = dict(os.environ, XDG_STATE_HOME=state)
-    result = subprocess.run([e2e.BIN, "--recover", tfd], stdin=subprocess.DEVNULL, capture_output=True, text=True,
-                            timeout=e2e.COMMAND_TIMEOUT, env=env, cwd=folder)
+    # A name without a folder, as typed in the terrain's folder.
+    result = run_in(folder, state, "--recover", "Heath.TFD")
     recovered = read(os.path.join(folder, "Heath_recovered.TFD")) if result.returncode == 0 else states[0]
+    if result.returncode == 0:
+        check_like_original(case, folder, state)
     case.assertIn(result.returncode, (0, 1), result.stderr)
     matches = [k for k in range(len(states)) if states[k] == recovered]
     case.assertTrue(matches and max(matches) >= least,
@@ -124,7 +127,79 @@ def crash_journey(case, seed, keys=10):
     return tfd, state, recovered, result.returncode
 
 
+def run_in(folder, state, *args):
+    env = dict(os.environ, XDG_STATE_HOME=state)
+    return subprocess.run([e2e.BIN] + list(args), stdin=subprocess.DEVNULL, capture_output=True, text=True,
+                          timeout=e2e.COMMAND_TIMEOUT, env=env, cwd=folder)
+
+
+def check_like_original(case, folder, state):
+    """The recovered terrain is whole: its height map in the original's case,
+    its texture list and target file, and --check finds in it what it finds in
+    the original (but the journal, which is the original's)."""
+    for name in ("Heath_recovered.hfd", "Heath_recovered_DATA.ini", "Heath_recovered_TARGETS.ini"):
+        case.assertTrue(os.path.exists(os.path.join(folder, name)), name)
+    original, recovered = run_in(folder, state, "--check", "Heath.TFD"), run_in(folder, state, "--check",
+                                                                             "Heath_recovered.TFD")
+    lines = [line for line in original.stdout.splitlines() if "unsaved edits" not in line]
+    case.assertEqual((original.returncode, lines),
+                     (recovered.returncode, recovered.stdout.replace("Heath_recovered", "Heath").splitlines()),
+                     original.stdout + recovered.stdout)
+
+
 class CrashRecovery(e2e.ProgramTestCase):
+    def test_target_drag_recovered_and_undone(self):
+        """A tile turned and the Mill dragged three tiles east, then kill -9:
+        --recover writes both, the window's Recover puts both in the open
+        terrain as steps, and Ctrl + Z takes them back one by one."""
+        folder = os.path.join(self.tmp, "targets")
+        tfd = write_files(folder)
+        targets = os.path.join(folder, "Heath_TARGETS.ini")
+        original_targets = read(targets)
+        state = os.path.join(folder, "state")
+        program = self.program(tfd, state=state, settings=e2e.FARTHEST_START)
+        program.wait_ready("equal", "equal", "equal", "equal")  # zoom level 4: 16 pixels a tile
+        program.hold_key("r", seconds=HOLD)
+        program.hold_key("e")
+
+        def pixel(x, y):  # the middle of tile (x, y) of the 768 x 538 window
+            return (x - TX // 2 + 24) * 16 + 8, (y - (TY // 2 - 1) + 16) * 16 + 8
+        program.click(*pixel(2, 4))  # the Mill, at 5000, 5000
+        program.drag(1, [pixel(2, 4), pixel(3, 4), pixel(4, 4), pixel(5, 4)])
+        program.wait_redrawn()
+        time.sleep(1.5)
+        os.killpg(program.proc.pid, signal.SIGKILL)
+        program.proc.wait(timeout=e2e.EXIT_TIMEOUT)
+
+        result = run_in(folder, state, "--recover", "Heath.TFD")
+        self.assertEqual(0, result.returncode, result.stdout + result.stderr)
+        self.assertIn("1 map edit and 1 target area edit", result.stdout)
+        moved = original_targets.replace(b"Position=5000, 5000", b"Position=11000, 5000")
+        self.assertNotEqual(moved, original_targets)
+        self.assertEqual(moved, read(os.path.join(folder, "Heath_recovered_TARGETS.ini")))
+        recovered = read(os.path.join(folder, "Heath_recovered.TFD"))
+        self.assertNotEqual(recovered, read(tfd))
+        check_like_original(self, folder, state)
+
+        program = self.program(tfd, state=state, settings=e2e.FARTHEST_START)
+        program.wait_window()
+        program.wait_settled()
+        program.screenshot(os.path.join(self.tmp, "recovery_question.png"))
+        program.hold_key("r", seconds=HOLD)  # Recover
+        program.wait_redrawn()
+        original_tiles = read(tfd)
+        program.hold_key("ctrl+z", seconds=HOLD)  # the drag taken back: the target file as on disk
+        program.hold_key("ctrl+s", seconds=HOLD)
+        program.wait_redrawn()
+        self.assertEqual((recovered, original_targets), (read(tfd), read(targets)))
+        program.hold_key("ctrl+z", seconds=HOLD)  # and the tiles
+        program.hold_key("ctrl+s", seconds=HOLD)
+        program.wait_redrawn()
+        self.assertEqual(original_tiles, read(tfd))
+        program.hold_key("Escape")
+        self.assertEqual(0, program.wait_exit(), program.output())
+        self.assertEqual([], os.listdir(os.path.join(state, "veldkit", "recovery")))
+
     def test_killed_sessions_recover_their_edits(self):
         for seed in SEEDS:
             signal.alarm(e2e.TEST_DEADLINE)  # each journey its own deadline, however many run

@@ -17,6 +17,32 @@
 
 static std::string scratch;
 
+void fuzz_small_terrain() {
+  fuzz_reset_grids();
+  tile_map.tiles_x = 12, tile_map.tiles_y = 9;
+  height_map.samples_x = 48, height_map.samples_y = 36;
+  height_map.heights_loaded = 1;
+  for (int x = 0; x < 12; x++)
+    for (int y = 0; y < 9; y++) tile_map.tiles[x][y] = {(int16_t)(1 + (x + y) % 9), (uint8_t)(x % 4), 0, {0, 0, 0}};
+  for (int x = 0; x < 48; x++)
+    for (int y = 0; y < 36; y++) height_map.heights[x][y] = (uint16_t)(10 * x + y);
+  texture_table.textures_declared = texture_table.last_declared_texture = 5;
+  for (int t = 1; t <= 5; t++) snprintf(texture_table.textures[t].filename, PATH_SIZE, "t%d.bmp", t);
+  targets.area_count = 2;
+  for (int n = 1; n <= 2; n++) {
+    TargetArea &a = targets.areas[n];
+    a = TargetArea();
+    snprintf(a.name, NAME_SIZE, "Area %d", n);
+    a.pos_x = a.pos_y = 3000.0f * (float)n;
+    a.target_count = 1;
+    a.file_number = n;
+    snprintf(a.targets[1].type, NAME_SIZE, "Hut");
+    a.targets[1].file_number = 1;
+    a.runway_number = -1;
+  }
+  targets.target_total = 2;
+}
+
 void fuzz_init() {
   static bool done = false;
   if (done) return;

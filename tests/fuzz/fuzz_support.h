@@ -29,3 +29,8 @@ std::string fuzz_file(const char *name, const uint8_t *data, size_t size);
 // bitmaps too.
 struct ImagePixels;
 int fuzz_image_reader(int (*read)(const unsigned char *, long, ImagePixels *), const uint8_t *data, size_t size);
+
+// A small terrain in the model, the same at every call: 12 x 9 tiles of
+// textures 1 to 9, their heights, textures 1 to 5 declared and two target
+// areas. Cheap enough to make again before every run.
+void fuzz_small_terrain();

@@ -2,10 +2,19 @@
 // code: small valid files of each kind and a few broken ones.
 #include <allegro.h>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
 
+#include "core/terrain_model.h"
+#include "edit/area_edits.h"
+#include "edit/edit_history.h"
+#include "edit/height_edits.h"
+#include "edit/target_edits.h"
+#include "files/height_map_file.h"
+#include "document/recovery_journal.h"
+#include "files/tile_map_file.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/unit/sample_images.h"
 
@@ -83,6 +92,37 @@ int main(int argc, char **argv) {
       "Target[001].Type=Tank\nTarget[001].Offset=250\n";
   seed_text("target_areas", "areas", areas);
   seed_text("target_areas_library", "areas", areas);
+
+  // Journals of the fuzzed small terrain as the journal's own writer makes
+  // them: tiles, heights, a big packed fill, target areas, undos, a save.
+  {
+    const std::string state = out_dir + "/journal-state", tfd = out_dir + "/Small.TFD", hfd = out_dir + "/Small.hfd";
+    setenv("XDG_STATE_HOME", state.c_str(), 1);
+    fuzz_small_terrain();
+    save_tile_map(tfd.c_str());
+    save_height_map(hfd.c_str());
+    history_clear();
+    std::string why;
+    journal_start(tfd.c_str(), hfd.c_str(), &why);
+    TileStamp stamp;
+    copy_stamp(&stamp, 1, 1, 3, 3);
+    int x, y;
+    char text[HISTORY_TEXT_SIZE];
+    for (int k = 0; k < 4; k++) {
+      if (k == 0) area_fill(stamp, TileRect{2, 1, 9, 6});
+      if (k == 1) heights_apply(HEIGHTS_SET, TileRect{0, 0, 5, 4}, 700, nullptr);
+      if (k == 2) history_target_step(target_area_move(2, 9000, 4000).release());
+      if (k == 3) history_target_step(target_area_add("Depot", 1, 1000, 1000, "Fuel").release()), history_undo(&x, &y, text, sizeof(text));
+      journal_flush();
+      FILE *f = fopen(journal_path_for(tfd.c_str()).c_str(), "rb");
+      std::vector<unsigned char> bytes;
+      for (int c; f && (c = fgetc(f)) != EOF;) bytes.push_back((unsigned char)c);
+      if (f) fclose(f);
+      seed("journal", "edits" + std::to_string(k), bytes);
+    }
+    journal_stop();
+    fuzz_reset_grids();
+  }
 
   seed_text("html_text", "page",
             "<HTML><HEAD><TITLE>x</TITLE></HEAD><BODY><H1>Title</H1><P>Some words that wrap "

@@ -1,9 +1,12 @@
-// The recovery journal against the maps themselves: random edits, undos,
-// redos and saves, cut off at a random moment as a crash would, then the
-// files as they were left plus the journal must give exactly the maps at that
-// moment; and every cut length and every flipped byte of a journal gives
-// exactly the steps of the whole records before the damage.
+// The recovery journal against the terrain itself: random edits of the maps
+// and the target areas, undos, redos and saves, cut off at a random moment
+// as a crash would, then the files as they were left plus the journal must
+// give exactly the terrain at that moment, and undo after a recovery the
+// files; every cut length of a journal gives exactly the steps of the whole
+// records before it, every flipped byte loses that byte's record alone; and
+// random damaged and hostile journals against a model of the reader.
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <random>
@@ -11,6 +14,7 @@
 #include <unistd.h>
 #include <string>
 #include <vector>
+#include <zlib.h>
 
 #include "core/terrain_model.h"
 #include "edit/area_edits.h"
@@ -20,6 +24,8 @@
 #include "document/open_terrain.h"
 #include "files/height_map_file.h"
 #include "document/recovery_journal.h"
+#include "files/target_areas.h"
+#include "files/target_file_writer.h"
 #include "files/tile_map_file.h"
 #include "tests/unit/harness.h"
 
@@ -28,8 +34,9 @@ namespace {
 struct Maps {
   std::vector<Tile> tiles;
   std::vector<uint16_t> heights;
+  std::string areas;  // the target areas' fields the file holds
   bool operator==(const Maps &o) const {
-    if (heights != o.heights || tiles.size() != o.tiles.size()) return false;
+    if (heights != o.heights || areas != o.areas || tiles.size() != o.tiles.size()) return false;
     for (size_t k = 0; k < tiles.size(); k++)
       if (memcmp(&tiles[k].texture, &o.tiles[k].texture, 2) || tiles[k].rotation != o.tiles[k].rotation ||
           tiles[k].tag != o.tiles[k].tag || memcmp(tiles[k].extra, o.tiles[k].extra, 3))
@@ -44,6 +51,14 @@ Maps maps_now() {
     for (int y = 0; y < map_rows(); y++) m.tiles.push_back(tile_at(x, y));
   for (int x = 0; x < height_map.samples_x; x++)
     for (int y = 0; y < height_map.samples_y; y++) m.heights.push_back(height_map.heights[x][y]);
+  for (int n = 1; n <= targets.area_count; n++) {
+    const TargetArea &a = targets.areas[n];
+    m.areas += std::string(a.name) + ";" + std::to_string(a.pos_x) + "," + std::to_string(a.pos_y) + ";" +
+               std::to_string(a.enemy);
+    for (int t = 1; t <= a.target_count; t++)
+      m.areas += std::string(";") + a.targets[t].type + "@" + std::to_string(a.targets[t].file_offset_x);
+    m.areas += "\n";
+  }
   return m;
 }
 
@@ -76,12 +91,11 @@ class RecoveryJournal : public ::testing::Test {
                          {(uint8_t)random(), 0, (uint8_t)(random() % 2)}};
     for (int x = 0; x < 4 * columns; x++)
       for (int y = 0; y < 4 * rows; y++) height_map.heights[x][y] = (uint16_t)(random() % 3000);
-    targets.area_count = 1;
-    targets.areas[1] = TargetArea();
-    targets.areas[1].target_count = 1;
     tfd = dir.file("Vale.TFD"), hfd = dir.file("Vale.HFD");
     ASSERT_EQ(0, save_tile_map(tfd.c_str()));
     ASSERT_EQ(0, save_height_map(hfd.c_str()));
+    write_text(dir.file("Vale_TARGETS.ini"), "[TargetArea001]\nName=Mill\nPosition=5000, 5000\nAlignment=FRIENDLY\n"
+                                            "Target[001].Type=Barn\nTarget[001].Offset=0, 0\n");
     reopen();
     // The journal of an earlier terrain of this name was let go at its opening.
     unlink(journal_path_for(tfd.c_str()).c_str());
@@ -95,6 +109,8 @@ class RecoveryJournal : public ::testing::Test {
     derive_terrain_paths();
     ASSERT_EQ(0, load_tile_map(tfd.c_str(), nullptr));
     ASSERT_EQ(0, load_height_map(hfd.c_str(), nullptr));
+    targets.area_count = targets.target_total = 0;
+    ASSERT_EQ(0, load_target_areas(terrain_paths.targets_ini_path, nullptr));
     history_clear();
   }
 
@@ -114,7 +130,9 @@ class RecoveryJournal : public ::testing::Test {
     int xx, yy;
     char text[HISTORY_TEXT_SIZE];
     static const int few[] = {0, 1, 7, 9};
-    switch (small ? few[random() % 4] : random() % 14) {
+    const int areas = targets.area_count, area = 1 + (int)(random() % areas);
+    std::string why;
+    switch (small ? few[random() % 4] : random() % 15) {
       case 0:
         history_begin(HISTORY_PASTE_BLOCK, x, y, 0);
         for (int dx = -1; dx <= 1; dx++)
@@ -137,10 +155,20 @@ class RecoveryJournal : public ::testing::Test {
       }
       case 6: area_flood(stamp.centre(), x, y, nullptr); break;
       case 7: case 8: history_undo(&xx, &yy, text, sizeof(text)); break;
-      // Target area steps and saves among them: the journal, which keeps
-      // the maps alone, passes over them.
-      case 12: history_target_step(target_area_move(1, 1000.0 * (random() % 9), 500).release()); break;
-      case 13: history_mark_saved(HISTORY_TARGET_FILE); break;
+      // Target area edits and saves of their file among them.
+      case 12: history_target_step(target_area_move(area, 1000.0 * (random() % 9), 500).release()); break;
+      case 13:
+        if (history_map_changed(HISTORY_TARGET_FILE) &&
+            save_target_file(terrain_paths.targets_ini_path, &targets.stamp, targets, &why) == 0)
+          history_mark_saved(HISTORY_TARGET_FILE);
+        break;
+      case 14: {
+        const int kind = (int)(random() % 3);
+        if (kind == 0) history_target_step(target_area_add("Quay", 1, 2000.0 * (random() % 5), 800, "Crane").release());
+        if (kind == 1 && areas > 1) history_target_step(target_area_remove(area).release());
+        if (kind == 2) history_target_step(target_add(area, "Hut", 0, 100.0 * (random() % 9)).release());
+        break;
+      }
       case 9: history_redo(&xx, &yy, text, sizeof(text)); break;
       default: {
         const int map = (int)(random() % 3);
@@ -160,8 +188,9 @@ class RecoveryJournal : public ::testing::Test {
 };
 
 // The heart of it: whatever was done before the crash, the files left on
-// disk and the journal together are the maps of that moment, and the
-// opening sees them as its own (the stamps match).
+// disk and the journal together are the terrain of that moment, and the
+// opening sees them as its own (the stamps match). Recovered as steps of
+// the history, undo gives back the files.
 TEST_F(RecoveryJournal, FilesAndJournalGiveTheMapsOfAnyMomentOf20RandomSessions) {
   for (unsigned seed = 1; seed <= 20; seed++) {
     SCOPED_TRACE("seed " + std::to_string(seed));
@@ -188,12 +217,23 @@ TEST_F(RecoveryJournal, FilesAndJournalGiveTheMapsOfAnyMomentOf20RandomSessions)
     int maps = 0;
     ASSERT_EQ(0, apply_journal(path.c_str(), &maps));
     EXPECT_TRUE(expected == maps_now());
+    reopen();
+    const Maps files = maps_now();
+    ASSERT_EQ(0, recover_journal(path.c_str(), &found));
+    EXPECT_TRUE(expected == maps_now());
+    EXPECT_EQ(0, found.dropped);
+    int x, y;
+    char text[HISTORY_TEXT_SIZE];
+    while (history_undo(&x, &y, text, sizeof(text)) == 0) {
+    }
+    EXPECT_TRUE(files == maps_now());
   }
 }
 
-// Every prefix of a journal and every journal with one byte flipped gives
-// the maps after exactly the steps whose records lie wholly before the
-// damage, and counts what it dropped.
+// Every prefix of a journal gives the maps after exactly the steps whose
+// records lie wholly before the cut; a byte flipped anywhere loses the
+// record it is in, as if that record had never been written (one in the
+// beginning loses them all), and counts it.
 TEST_F(RecoveryJournal, CutOrFlippedJournalsRecoverTheWholeRecordsBefore) {
   std::mt19937 random(7);
   open_random(8, 6, random);
@@ -222,32 +262,44 @@ TEST_F(RecoveryJournal, CutOrFlippedJournalsRecoverTheWholeRecordsBefore) {
   journal_hold();
   journal_stop();
   const std::string path = journal_path_for(tfd.c_str());
-  auto check = [&](const std::vector<unsigned char> &bytes, size_t damage_at, bool damaged, const std::string &what) {
+  auto check = [&](const std::vector<unsigned char> &bytes, size_t steps, const Maps &expected, int dropped,
+                   const std::string &what) {
     write_file(path, bytes);
-    size_t steps = 0;
-    while (steps < after.size() && ends[steps + 1] <= damage_at) steps++;
     JournalFound found;
     read_journal(path.c_str(), &found);
     ASSERT_EQ((long long)steps, found.steps) << what;
-    EXPECT_EQ(damaged, found.dropped > 0) << what;
+    EXPECT_EQ(dropped, found.dropped) << what;
     put_maps(base);
     int maps = 0;
     apply_journal(path.c_str(), &maps);
-    EXPECT_TRUE((steps ? after[steps - 1] : base) == maps_now()) << what;
+    EXPECT_TRUE(expected == maps_now()) << what;
   };
   for (size_t cut = 0; cut < whole.size(); cut++) {
     const bool between = cut == 0 || std::find(ends.begin(), ends.end(), cut) != ends.end();
-    check(std::vector<unsigned char>(whole.begin(), whole.begin() + (long)cut), cut, !between,
-          "cut at " + std::to_string(cut));
+    size_t steps = 0;
+    while (steps < after.size() && ends[steps + 1] <= cut) steps++;
+    check(std::vector<unsigned char>(whole.begin(), whole.begin() + (long)cut), steps,
+          steps ? after[steps - 1] : base, between ? 0 : 1, "cut at " + std::to_string(cut));
+  }
+  // Each step's record left out, as the flips should leave it out.
+  std::vector<Maps> without(after.size() + 1);
+  for (size_t m = 1; m <= after.size(); m++) {
+    std::vector<unsigned char> bytes(whole.begin(), whole.begin() + (long)ends[m - 1]);
+    bytes.insert(bytes.end(), whole.begin() + (long)ends[m], whole.end());
+    write_file(path, bytes);
+    put_maps(base);
+    int maps = 0;
+    apply_journal(path.c_str(), &maps);
+    without[m] = maps_now();
   }
   for (size_t k = 0; k < whole.size(); k++) {
     std::vector<unsigned char> flipped = whole;
     flipped[k] ^= (unsigned char)(1 + random() % 255);
-    // The record holding the flipped byte is the damage.
-    size_t record_start = 0;
-    for (size_t e : ends)
-      if (e <= k) record_start = e;
-    check(flipped, record_start, true, "byte " + std::to_string(k) + " flipped");
+    size_t m = 0;
+    while (m < after.size() && ends[m] <= k) m++;
+    // In the beginning: every step after it is no one's.
+    check(flipped, m ? after.size() - 1 : 0, m ? without[m] : base, m ? 1 : 1 + (int)after.size(),
+          "byte " + std::to_string(k) + " flipped");
   }
 }
 
@@ -282,11 +334,19 @@ TEST_F(RecoveryJournal, BigFillIsPackedAndSavesEmptyTheJournal) {
   EXPECT_TRUE(expected == maps_now());
 
   // Saves: one map keeps the journal (the other is unsaved), both empty it.
+  // Recovered as steps again, the journal begins anew with them.
+  reopen();
   std::string why;
   ASSERT_EQ(JOURNAL_ON, journal_start(tfd.c_str(), hfd.c_str(), &why));
-  journal_continue();
-  history_mark_unsaved(HISTORY_TILE_MAP);
-  history_mark_unsaved(HISTORY_HEIGHT_MAP);
+  JournalFound recovered;
+  ASSERT_EQ(0, recover_journal(journal_path_for(tfd.c_str()).c_str(), &recovered));
+  EXPECT_EQ(1, history_undo_count());  // the heights came back as they were: no step
+  EXPECT_TRUE(expected == maps_now());
+  journal_flush();
+  JournalFound again;
+  ASSERT_TRUE(journal_pending(&again));
+  EXPECT_EQ(1, again.steps);
+  heights_apply(HEIGHTS_SET, TileRect{2, 2, 3, 3}, 50, nullptr);
   ASSERT_EQ(0, save_tile_map(tfd.c_str()));
   history_mark_saved(HISTORY_TILE_MAP);
   JournalFound found;
@@ -315,3 +375,292 @@ TEST_F(RecoveryJournal, SecondOpeningFindsTheJournalLocked) {
 }
 
 }  // namespace
+
+namespace {
+
+// The reader's model: journals built record by record from what each record
+// means, with damage and hostile records among them, and what a reader must
+// make of them worked out from that meaning alone.
+struct Builder {
+  std::vector<unsigned char> bytes;
+  template <class T>
+  static void put(std::vector<unsigned char> &b, T v) {
+    const unsigned char *p = (const unsigned char *)&v;
+    b.insert(b.end(), p, p + sizeof(T));
+  }
+  static std::vector<unsigned char> framed(const std::vector<unsigned char> &payload) {
+    std::vector<unsigned char> out;
+    put<uint32_t>(out, 0x4a4b4456);
+    put<uint32_t>(out, (uint32_t)payload.size());
+    put<uint32_t>(out, (uint32_t)crc32(0, payload.data(), (uInt)payload.size()));
+    out.insert(out.end(), payload.begin(), payload.end());
+    return out;
+  }
+};
+
+// A region as the model writes it: the places in column order, each with its value.
+struct Place {
+  int x, y;
+  Tile tile;
+  uint16_t height;
+};
+
+struct ModelRecord {
+  enum Kind { USED, LEFT_OUT, DAMAGE };
+  ModelRecord(std::vector<unsigned char> b, Kind k, int m = HISTORY_TILE_MAP, bool s = false)
+      : bytes(std::move(b)), kind(k), map(m), saved(s) {}
+  std::vector<unsigned char> bytes;
+  Kind kind;
+  int map;  // a step's or a save's
+  bool saved;
+  std::vector<Place> places;
+};
+
+class JournalModel {
+ public:
+  JournalModel(std::mt19937 &random, int columns, int rows) : r(random), columns(columns), rows(rows) {}
+
+  ModelRecord begin(const std::string &tile_map) {
+    std::vector<unsigned char> p = {'B'};
+    Builder::put<uint32_t>(p, 1);
+    Builder::put<int64_t>(p, 1700000000);
+    Builder::put<uint16_t>(p, (uint16_t)tile_map.size());
+    p.insert(p.end(), tile_map.begin(), tile_map.end());
+    p.resize(p.size() + 2 * 33, 0);  // both stamps unknown
+    return {Builder::framed(p), ModelRecord::USED};
+  }
+
+  // A step of random places and values; hostile: one thing in it out of the format.
+  ModelRecord step(bool hostile) {
+    ModelRecord m{{}, ModelRecord::USED};
+    m.map = r() % 2 ? HISTORY_HEIGHT_MAP : HISTORY_TILE_MAP;
+    const bool tiles = m.map == HISTORY_TILE_MAP;
+    const int w = tiles ? columns : 4 * columns, h = tiles ? rows : 4 * rows;
+    const int l = (int)(r() % w), t = (int)(r() % h), right = l + (int)(r() % std::min(w - l, 6));
+    const int bottom = t + (int)(r() % std::min(h - t, 6));
+    const int form = (int)(r() % 3);  // whole rectangle, masked, or (samples) listed
+    const size_t height = (size_t)(bottom - t + 1), bits = height + (r() % 2 ? r() % 64 : 0);
+    std::vector<uint64_t> mask(((right - l) * bits + height + 63) / 64, 0);
+    for (int x = l; x <= right; x++)
+      for (int y = t; y <= bottom; y++) {
+        const size_t bit = (size_t)(x - l) * bits + (size_t)(y - t);
+        if (form != 0 && r() % 3 == 0 && (x > l || y > t)) continue;
+        mask[bit / 64] |= 1ULL << (bit % 64);
+        Place p{x, y, {(int16_t)(r() % 12), (uint8_t)r(), (uint8_t)r(), {(uint8_t)r(), (uint8_t)r(), (uint8_t)r()}},
+                (uint16_t)(r() % 10000)};
+        m.places.push_back(p);
+      }
+    int flaw = hostile ? (int)(r() % 9) : -1;
+    if (flaw == 3 && form == 2 && m.map == HISTORY_HEIGHT_MAP) flaw = 2;  // a list has no columns
+    if (flaw == 0 && !m.places.empty()) m.places[0].tile.texture = (int16_t)(r() % 2 ? 512 : -300), m.map = HISTORY_TILE_MAP;
+    if (flaw == 1 && !m.places.empty()) m.places[0].height = (uint16_t)(10000 + r() % 55000), m.map = HISTORY_HEIGHT_MAP;
+    const bool as_tiles = m.map == HISTORY_TILE_MAP;
+    std::vector<unsigned char> body;
+    if (!as_tiles) body.push_back(0);  // no tiles
+    const bool listed = !as_tiles && form == 2;
+    if (listed) {
+      body.push_back(2);
+      Builder::put<uint64_t>(body, m.places.size());
+      for (const Place &p : m.places) Builder::put<uint32_t>(body, (uint32_t)((p.x + (flaw == 2 ? 4 * columns : 0)) * MAX_SAMPLES + p.y));
+    } else {
+      body.push_back(1);
+      Builder::put<int32_t>(body, l), Builder::put<int32_t>(body, t);
+      Builder::put<int32_t>(body, flaw == 2 ? (as_tiles ? columns : 4 * columns) : right), Builder::put<int32_t>(body, bottom);
+      Builder::put<uint64_t>(body, flaw == 3 ? height + 64 : bits);  // a column's bits far past its rows
+      Builder::put<uint64_t>(body, form ? mask.size() : 0);
+      if (form)
+        for (uint64_t word : mask) Builder::put<uint64_t>(body, word);
+    }
+    const size_t n = m.places.size();
+    if (as_tiles) {
+      const bool table = r() % 2;
+      body.push_back(table ? 1 : 0);
+      for (size_t k = 0; k < n; k++) {
+        const Tile &v = m.places[k].tile;
+        if (table) {
+          Builder::put<int16_t>(body, v.texture);
+          body.insert(body.end(), {v.rotation, v.tag, v.extra[0], v.extra[1], v.extra[2], 0});
+        } else {
+          Builder::put<int16_t>(body, v.texture);
+        }
+      }
+      if (!table)
+        for (int plane = 0; plane < 5; plane++)
+          for (size_t k = 0; k < n; k++) {
+            const Tile &v = m.places[k].tile;
+            body.push_back(plane == 0 ? v.rotation : plane == 1 ? v.tag : v.extra[plane - 2]);
+          }
+      body.push_back(0);  // no samples
+    } else {
+      for (const Place &p : m.places) Builder::put<uint16_t>(body, p.height);
+    }
+    if (flaw == 4) body.push_back(7);  // more than the regions need
+    std::vector<unsigned char> p = {'S', (unsigned char)(flaw == 5 ? 9 : r() % 3), 0};
+    Builder::put<int64_t>(p, 1700000000);
+    const bool packed = flaw >= 6 || r() % 3 == 0;
+    p.push_back(packed);
+    uint64_t raw = body.size();
+    if (flaw == 6) raw = 1ULL << 33;  // far more than the map could need
+    if (flaw == 7) raw += 1;          // more than it inflates to
+    Builder::put<uint64_t>(p, raw);
+    if (packed) {
+      std::vector<unsigned char> deflated(compressBound((uLong)body.size()));
+      uLongf size = (uLongf)deflated.size();
+      compress2(deflated.data(), &size, body.data(), (uLong)body.size(), 1);
+      deflated.resize(size);
+      if (flaw == 8) deflated.resize(size / 2);  // cut short
+      body = deflated;
+    }
+    p.insert(p.end(), body.begin(), body.end());
+    m.bytes = Builder::framed(p);
+    if (hostile) m.kind = ModelRecord::LEFT_OUT, m.places.clear();
+    return m;
+  }
+
+  ModelRecord saved(int map) {
+    std::vector<unsigned char> p = {'M', (unsigned char)map};
+    p.resize(p.size() + 33, 0);
+    ModelRecord m{Builder::framed(p), ModelRecord::USED, map, true};
+    return m;
+  }
+
+  // A target area record that fits no state of the areas or no line of the file.
+  ModelRecord hostile_area() {
+    std::vector<unsigned char> p = {'A', (unsigned char)(r() % 3), 0, 0, 0, 0, 0, 0, 0, 0,
+                                    (unsigned char)(r() % 3)};
+    Builder::put<uint16_t>(p, (uint16_t)(r() % 2 ? 1 : 900));
+    Builder::put<uint64_t>(p, r()), Builder::put<uint64_t>(p, r());
+    const std::string name = r() % 2 ? "Depot\n[TargetArea001]" : "Depot";
+    p.push_back((unsigned char)name.size());
+    p.insert(p.end(), name.begin(), name.end());
+    Builder::put<float>(p, 100), Builder::put<float>(p, 100), Builder::put<int32_t>(p, 1), Builder::put<int32_t>(p, 0);
+    Builder::put<uint16_t>(p, (uint16_t)(r() % 2 ? 600 : 0));
+    return {Builder::framed(p), ModelRecord::LEFT_OUT};
+  }
+
+  // Bytes no record begins at: noise, a record cut short or flipped, heads
+  // that claim far more than follows them.
+  ModelRecord damage(const ModelRecord &some, bool claims) {
+    std::vector<unsigned char> b;
+    switch (claims ? 3 : r() % 4) {
+      case 0:
+        for (int k = 1 + (int)(r() % 40); k > 0; k--) b.push_back((unsigned char)r());
+        break;
+      case 1: b.assign(some.bytes.begin(), some.bytes.begin() + (long)(1 + r() % (some.bytes.size() - 1))); break;
+      case 2:
+        b = some.bytes;
+        b[r() % b.size()] ^= (unsigned char)(1 + r() % 255);
+        break;
+      default:
+        for (int k = 1 + (int)(r() % 30); k > 0; k--) {
+          Builder::put<uint32_t>(b, 0x4a4b4456);
+          Builder::put<uint32_t>(b, 400000);
+          Builder::put<uint32_t>(b, (uint32_t)r());
+        }
+    }
+    return {b, ModelRecord::DAMAGE};
+  }
+
+ private:
+  std::mt19937 &r;
+  int columns, rows;
+};
+
+bool within_format() {
+  for (int x = 0; x < map_columns(); x++)
+    for (int y = 0; y < map_rows(); y++)
+      if (tile_at(x, y).texture < 0 || tile_at(x, y).texture >= MAX_TEXTURES) return false;
+  for (int x = 0; x < height_map.samples_x; x++)
+    for (int y = 0; y < height_map.samples_y; y++)
+      if (height_map.heights[x][y] > MAX_HEIGHT) return false;
+  return true;
+}
+
+}  // namespace
+
+// Random journals with damaged stretches, records cut, flipped or claiming
+// 400,000 bytes, and hostile records (textures and heights out of range,
+// places off the map, lengths the places do not need, a step claiming 2^33
+// bytes, target areas of no line or no state): the maps get exactly the
+// records that fit, in order, never a value out of range; each record left
+// out and each damaged stretch is counted; each byte is looked at a few
+// times at most, however many heads claim it.
+TEST_F(RecoveryJournal, RandomDamagedAndHostileJournalsAgainstTheReadersModel) {
+  std::mt19937 random(11);
+  open_random(12, 9, random);
+  journal_stop();
+  texture_table.textures_declared = texture_table.last_declared_texture = 5;
+  for (int t = 1; t <= 5; t++) strcpy(texture_table.textures[t].filename, "t.bmp");
+  const Maps base = maps_now();
+  const std::string path = journal_path_for(tfd.c_str());
+  char whole[PATH_MAX];
+  ASSERT_TRUE(realpath(tfd.c_str(), whole));
+  for (int round = 0; round < 300; round++) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    JournalModel model(random, map_columns(), map_rows());
+    std::vector<ModelRecord> records = {model.begin(whole)};
+    // The last round: 6,000 stretches of heads claiming 400,000 bytes, each before a whole record.
+    const bool claims = round == 299;
+    const int count = claims ? 6000 : 1 + (int)(random() % 25);
+    for (int k = 0; k < count; k++) {
+      const int what = claims ? (k % 2 ? 0 : 8) : (int)(random() % 10);
+      size_t some = records.size() - 1;
+      while (records[some].kind == ModelRecord::DAMAGE) some--;
+      if (what < 4) records.push_back(model.step(false));
+      else if (what < 6) records.push_back(model.step(true));
+      else if (what == 6) records.push_back(model.hostile_area());
+      else if (what == 7) records.push_back(model.saved((int)(random() % 2)));
+      else records.push_back(model.damage(records[some], claims));
+    }
+    // Sometimes cut at a random byte, as a crash mid-write leaves it.
+    std::vector<unsigned char> bytes;
+    for (const ModelRecord &m : records) bytes.insert(bytes.end(), m.bytes.begin(), m.bytes.end());
+    if (random() % 3 == 0) {
+      size_t cut = random() % bytes.size(), at = 0;
+      bytes.resize(cut);
+      for (size_t k = 0; k < records.size(); k++, at += records[k - 1].bytes.size()) {
+        if (at + records[k].bytes.size() <= cut) continue;
+        if (at < cut) records[k].kind = ModelRecord::DAMAGE;
+        records.erase(records.begin() + (long)(at < cut ? k + 1 : k), records.end());
+        break;
+      }
+    }
+    // What the model makes of it.
+    Maps expected = base;
+    long long steps[2] = {0, 0}, undeclared = 0;
+    int dropped = 0;
+    for (size_t k = 0; k < records.size(); k++) {
+      const ModelRecord &m = records[k];
+      if (m.kind == ModelRecord::DAMAGE) dropped += k == 0 || records[k - 1].kind != ModelRecord::DAMAGE;
+      if (m.kind == ModelRecord::LEFT_OUT) dropped++;
+      if (m.kind != ModelRecord::USED || k == 0) continue;
+      if (m.saved) {
+        steps[m.map] = 0;
+        continue;
+      }
+      steps[m.map]++;
+      for (const Place &p : m.places) {
+        if (m.map == HISTORY_HEIGHT_MAP) {
+          expected.heights[(size_t)p.x * height_map.samples_y + p.y] = p.height;
+          continue;
+        }
+        Tile &tile = expected.tiles[(size_t)p.x * map_rows() + p.y];
+        undeclared += p.tile.texture != tile.texture && (p.tile.texture == 0 || p.tile.texture > 5);
+        tile = p.tile;
+      }
+    }
+    write_file(path, bytes);
+    JournalFound found;
+    read_journal(path.c_str(), &found);
+    EXPECT_EQ(steps[0] + steps[1], found.steps);
+    EXPECT_EQ(dropped, found.dropped);
+    EXPECT_LE(found.examined, 6 * (long long)bytes.size() + 4096) << bytes.size() << " bytes";
+    put_maps(base);
+    int maps = 0;
+    ASSERT_EQ(0, apply_journal(path.c_str(), &maps, &found));
+    EXPECT_TRUE(within_format());
+    EXPECT_TRUE(expected == maps_now());
+    EXPECT_EQ(undeclared, found.undeclared);
+    if (::testing::Test::HasFailure()) break;
+  }
+}
