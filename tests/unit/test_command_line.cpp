@@ -405,8 +405,6 @@ TEST(NewTerrain, WritesTheLayoutAndNeverOverATakenName) {
   r = run_new({longest, "1x1"});
   EXPECT_EQ(0, r.code) << r.err;
   EXPECT_EQ(layout(true, 1, 1, 1, 0), read_file(dir.file(longest)));
-  remove(dir.file(longest).c_str());
-  remove(dir.file(longest.substr(0, NAME_MAX - 4) + ".hfd").c_str());
 
   // Anything by one of the names, a folder or a link to nothing as well:
   // it is named, and nothing is written.
