@@ -203,12 +203,11 @@ int run_exports(const CommandLine &c) {
 
 int run_import(const CommandLine &c) {
   if (start_without_display() != 0) return COMMAND_EXIT_FAILED;
-  char why[2 * PATH_SIZE], written[2 * PATH_SIZE];
+  // Room for two names quoted.
+  char why[10 * PATH_SIZE], written[10 * PATH_SIZE];
   const int result = import_heights(c.heights, c.terrain, c.fit, why, written, sizeof(why));
   if (result == IMPORT_WRITTEN) {
-    char name[4 * PATH_SIZE];
-    quote_name(written, name, sizeof(name));
-    fprintf(stderr, "%s\n", name);
+    printf("%s\n", why);
     return COMMAND_EXIT_DONE;
   }
   fprintf(stderr, "%s\n", why);

@@ -77,13 +77,15 @@ void show_subject(int subject, const char *message, const char *path, const char
 // for areas off the terrain.
 void show_opening_warnings(const OpenReport &report, int targets_read) {
   int shown[SUBJECT_COUNT] = {};
+  std::string notes;
   const int kept = report.warning_count < OPEN_WARNINGS_MAX ? report.warning_count : OPEN_WARNINGS_MAX;
   for (int i = 0; i < kept; i++) {
     const Warning &w = report.warnings[i];
     const int subject = report.subjects[i];
     // A note is no fault: it goes to the strip, and the subject is settled.
+    // The strip holds one line: the notes share it.
     if (w.kind == WARNING_NOTE) {
-      report_warning(window_reporter(), w.kind, w.message, w.path, w.detail);
+      notes += (notes.empty() ? "" : " ") + std::string(w.message);
       shown[subject] = 1;
       continue;
     }
@@ -92,6 +94,7 @@ void show_opening_warnings(const OpenReport &report, int targets_read) {
     const char *path = subject == SUBJECT_TEXTURE_USES && !w.path[0] ? terrain_paths.tfd_path : w.path;
     show_subject(subject, w.message, path, w.detail);
   }
+  if (!notes.empty()) report_warning(window_reporter(), WARNING_NOTE, notes.c_str(), "", nullptr);
   if (targets_read && report.outcome == OPEN_DONE && !shown[SUBJECT_TARGETS])
     show_subject(SUBJECT_TARGETS, nullptr, terrain_paths.targets_ini_path, nullptr);
   // Not a box: a builder may place them there on purpose.
@@ -126,27 +129,76 @@ int ask_size(int *columns, int *rows) {
   }
 }
 
-// Nothing typed is the first texture.
-int ask_texture(int *texture) {
+// Nothing typed is the first texture; one the list holds (listed, when
+// known) or any.
+int ask_texture(int *texture, int listed) {
+  const int last = listed > 0 ? listed : MAX_TEXTURES - 1;
   for (;;) {
     char text[ANSWER_SIZE] = "";
     if (!ask_text("Texture number:", text, sizeof(text))) return 0;
     const char *first = text + strspn(text, " \t");
     const size_t digits = strspn(first, "0123456789");
     const long number = digits == 0 ? (first[0] ? -1 : 1) : digits < 4 ? strtol(first, nullptr, 10) : -1;
-    if (number >= 1 && number <= MAX_TEXTURES - 1 && first[digits + strspn(first + digits, " \t")] == 0) {
+    if (number >= 1 && number <= last && first[digits + strspn(first + digits, " \t")] == 0) {
       *texture = (int)number;
       return 1;
     }
-    alert("A texture number from 1 to 511.", nullptr, nullptr, "OK", nullptr, 'o', 0);
+    const std::string range = "A texture number from 1 to " + std::to_string(last) + ".";
+    const std::string holds = "The list holds " + std::to_string(listed) + (listed == 1 ? " texture." : " textures.");
+    alert(range.c_str(), listed > 0 ? holds.c_str() : nullptr, nullptr, "OK", nullptr, 'o', 0);
   }
 }
 
-// The size and texture, then the files, with the texture list when there
-// is one; 1 when written. A file that could not be is named in an alert.
+// The pictures that were not listed, the first few and their number.
+void show_left_out(const std::vector<std::string> &left_out) {
+  std::vector<const char *> lines = {"Left out of the texture list:"};
+  for (size_t i = 0; i < left_out.size() && i < PROBLEMS_SHOWN; i++) lines.push_back(left_out[i].c_str());
+  const std::string more = "and " + std::to_string(left_out.size() - PROBLEMS_SHOWN) + " more.";
+  if (left_out.size() > PROBLEMS_SHOWN) lines.push_back(more.c_str());
+  show_lines_box(lines.data(), (int)lines.size());
+}
+
+// A texture list for a new terrain that has none to copy: every picture of
+// a folder, as --new --textures lists them, or none. 0 for Esc; *listed is
+// how many the list holds.
+int ask_texture_list(const char *tfd, std::string *list, int *listed) {
+  const std::string question = std::string("Textures for ") + get_filename(tfd) + ":";
+  for (;;) {
+    const int answer = alert3(question.c_str(), "a list of the pictures in a folder,", "or none (tiles in a placeholder colour).",
+                              "&Folder...", "&None", "Cancel", 'f', 'n', 0);
+    if (answer == 2) return 1;
+    if (answer != 1) return 0;
+    // Any picture in the folder, or OK in it; Cancel asks again.
+    char path[PATH_SIZE];
+    replace_filename(path, tfd, "", sizeof(path));
+    if (!file_select_ex("A picture in the texture folder (or OK in it)", path, "bmp;pcx;tga;lbm;png;jpg;jpeg", sizeof(path),
+                        OPEN_DIALOG_SIZE, OPEN_DIALOG_SIZE))
+      continue;
+    char folder[PATH_SIZE];
+    replace_filename(folder, path, "", sizeof(folder));
+    const TextureFolder found = list_texture_folder(folder[0] ? folder : "./", tfd);
+    if (found.error || found.filenames.empty()) {
+      alert(found.error ? "This folder cannot be read:" : "No picture in this folder can be a texture:", folder,
+            found.error ? strerror(found.error) : nullptr, "OK", nullptr, 'o', 0);
+      continue;
+    }
+    if (!found.left_out.empty()) show_left_out(found.left_out);
+    *list = texture_list_text(found.filenames);
+    *listed = (int)found.filenames.size();
+    return 1;
+  }
+}
+
+// The texture list (asked for when none is given), the size and texture,
+// then the files; 1 when written. A file that could not be is named in an
+// alert.
 int write_new_terrain_asked(const char *tfd, const std::string *list) {
+  std::string made;
+  int listed = 0;
+  if (!list && !ask_texture_list(tfd, &made, &listed)) return 0;
+  if (listed > 0) list = &made;
   NewTerrain t = {0, 0, 1, 0, list ? list->data() : nullptr, list ? (long)list->size() : 0};
-  if (!ask_size(&t.columns, &t.rows) || !ask_texture(&t.texture)) return 0;
+  if (!ask_size(&t.columns, &t.rows) || !ask_texture(&t.texture, listed)) return 0;
   show_progress("%-59s", "Writing the new terrain...");
   NewTerrainFailure failure;
   const int outcome = write_new_terrain(tfd, t, &failure);

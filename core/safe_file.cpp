@@ -45,7 +45,7 @@ int make_temp_name(char *name, size_t size, const char *base, const char *ending
   char tail[TEMP_NAME_LETTERS + 1];
   for (int i = 0; i < TEMP_NAME_LETTERS; i++) tail[i] = letters[random[i] % (sizeof(letters) - 1)];
   tail[TEMP_NAME_LETTERS] = 0;
-  return snprintf(name, size, "%s.%s%s", base, tail, ending) < (int)size ? 0 : 1;
+  return snprintf(name, size, "%.*s.%s%s", (int)temp_name_stem(base), base, tail, ending) < (int)size ? 0 : 1;
 }
 
 void folder_of_file(const char *path, char *out, size_t size) {

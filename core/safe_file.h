@@ -61,6 +61,7 @@ void folder_of_file(const char *path, char *out, size_t size);
 // through a link (dangling or not). A descriptor, or -1.
 int create_new_file(const char *path, mode_t mode);
 
-// A new temporary name beginning with base and ending in ending, hard to
-// guess; it still has to be created with create_new_file. 0 when it fits.
+// A new temporary name beside base, beginning with as much of it as
+// temp_name_stem keeps and ending in ending, hard to guess; it still has to
+// be created with create_new_file. 0 when it fits.
 int make_temp_name(char *name, size_t size, const char *base, const char *ending);

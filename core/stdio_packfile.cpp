@@ -1,5 +1,6 @@
 #include "core/stdio_packfile.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <unistd.h>
 
@@ -31,6 +32,10 @@ static const PACKFILE_VTABLE stdio_vtable = {
 
 static PACKFILE *packfile_over(FILE *file) {
   if (!file) return nullptr;
+  // The library keeps a failed close's error through allegro_errno, which
+  // is null until it is installed: the modes that write without it would
+  // crash on the first close that fails (a full disk).
+  if (!allegro_errno) allegro_errno = &errno;
   PACKFILE *pack = pack_fopen_vtable(&stdio_vtable, file);
   if (!pack) fclose(file);
   return pack;

@@ -1,5 +1,6 @@
 #include "core/temp_files.h"
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstring>
@@ -49,6 +50,12 @@ void install_handlers() {
 }
 
 }  // namespace
+
+size_t temp_name_stem(const char *path) {
+  const char *slash = strrchr(path, '/');
+  const size_t folder = slash ? (size_t)(slash + 1 - path) : 0, name = strlen(path) - folder;
+  return folder + std::min(name, (size_t)TEMP_NAME_KEEP);
+}
 
 int track_temp_file(const char *path) {
   install_handlers();

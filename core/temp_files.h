@@ -4,6 +4,16 @@
 // that cannot be caught, or a power loss, can leave such a file behind.
 #pragma once
 
+#include <cstddef>
+
+// A temporary name is its final name's folder, at most this many bytes of
+// its file name, then a dot, a tag and an ending: any name the system takes
+// (255 bytes) keeps a temporary name it takes too, in the same folder.
+enum { TEMP_NAME_KEEP = 200 };
+
+// How much of the start of path a temporary name beside it keeps.
+size_t temp_name_stem(const char *path);
+
 // Keeps path for the handlers, which are installed on first use; a signal
 // the program was started with ignored stays ignored. 0, or 1 when every
 // slot is taken (the file is then not removed on an interrupt).

@@ -269,5 +269,7 @@ int import_heights(const char *picture_path, const char *tfd_path, int fit, char
     return IMPORT_CANNOT_WRITE;
   }
   snprintf(written, size, "%s", hfd);
+  snprintf(why, size, "Wrote %s (%d x %d samples from %s).", QuotedName(hfd).text, im.samples_x, im.samples_y,
+           QuotedName(picture_path).text);
   return IMPORT_WRITTEN;
 }

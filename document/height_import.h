@@ -19,7 +19,8 @@ enum HeightImportResult {
 // beside the tile map through the safe writer, keeping the existing file's
 // third and fourth header fields. fit 0 takes the values as they are (any
 // above 9999 refuse the import); 1..9999 maps the format's whole range onto
-// 0..fit. What went wrong, in one line, into why; the path written into
-// written (both size bytes).
+// 0..fit. What went wrong, in one line, into why, or once written what
+// was ("Wrote Desert.hfd (1600 x 1600 samples from heights.png)."); the
+// path written into written (both size bytes).
 int import_heights(const char *picture_path, const char *tfd_path, int fit, char *why, char *written,
                    size_t size);

@@ -17,6 +17,7 @@
 #include "files/land_file.h"
 #include "document/open_terrain.h"
 #include "files/tile_map_file.h"
+#include "images/image_pixels.h"
 #include "images/textures.h"
 
 enum {
@@ -125,8 +126,14 @@ std::string picture_lands(BITMAP *bmp, const char *path, std::vector<uint8_t> &c
         const uint32_t p = ((const uint32_t *)bmp->line[y])[x];
         if (colours.find(p & mask) >= 0) continue;
         char line[128];
-        snprintf(line, sizeof(line), "pixel %d, %d is %d,%d,%d, which is no land's colour.", x, y, getr32(p), getg32(p),
-                 getb32(p));
+        unsigned char rgba[4];
+        // A transparent pixel reads as the mask colour: the file's own is named.
+        if ((p & mask) == (uint32_t)makecol32(255, 0, 255) && image_pixel_rgba(path, x, y, rgba) == 0 && rgba[3] < 128)
+          snprintf(line, sizeof(line), "pixel %d, %d is %d,%d,%d (alpha %d): a transparent pixel is no land's colour.",
+                   x, y, rgba[0], rgba[1], rgba[2], rgba[3]);
+        else
+          snprintf(line, sizeof(line), "pixel %d, %d is %d,%d,%d, which is no land's colour.", x, y, getr32(p),
+                   getg32(p), getb32(p));
         return file_part(path) + ": " + line;
       }
     }

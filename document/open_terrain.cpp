@@ -1,7 +1,9 @@
 #include "document/open_terrain.h"
 
 #include <allegro.h>
+#include <cerrno>
 #include <cstdio>
+#include <sys/stat.h>
 
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
@@ -94,6 +96,7 @@ int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *r
   report->outcome = OPEN_DONE;
   report->warning_count = 0;
   derive_terrain_paths();
+  int no_list = 0;
 
   const int tiles_read = reader ? reader->read_tiles(reader->context, terrain_paths.tfd_path)
                                 : load_tile_map(terrain_paths.tfd_path, reporter);
@@ -117,9 +120,21 @@ int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *r
       const char *named = sibling_named(report, SIBLING_HFD, terrain_paths.hfd_path, &detail);
       warn(report, reporter, SUBJECT_HEIGHT_MAP, WARNING_PLAIN, "Warning: Error reading HFD file.", named, detail);
     }
+    struct stat st;
     if (load_terrain_description(terrain_paths.data_ini_path, reporter) != RESULT_OK) {
-      const char *named = sibling_named(report, SIBLING_DATA_INI, terrain_paths.data_ini_path, &detail);
-      warn(report, reporter, SUBJECT_TEXTURE_LIST, WARNING_PLAIN, "Warning: Error reading _DATA.INI file.", named, detail);
+      const char *list = terrain_paths.data_ini_path;
+      // A terrain may be begun without a texture list: a note, not a fault,
+      // and its tiles' textures are not named again.
+      no_list = list[0] && lstat(list, &st) != 0 && errno == ENOENT;
+      if (no_list) {
+        snprintf(report->list_note, sizeof(report->list_note), "No texture list: %s does not exist.",
+                 get_filename(list));
+        warn(report, reporter, SUBJECT_TEXTURE_LIST, WARNING_NOTE, report->list_note, list);
+      } else {
+        const char *named = sibling_named(report, SIBLING_DATA_INI, list, &detail);
+        warn(report, reporter, SUBJECT_TEXTURE_LIST, WARNING_PLAIN, "Warning: Error reading _DATA.INI file.", named,
+             detail);
+      }
     }
     const int lands_result = load_land_file(terrain_paths.lands_ini_path);
     if (lands_result == RESULT_BAD_DATA || lands_result == RESULT_CANNOT_OPEN)
@@ -135,7 +150,7 @@ int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *r
   if (texture_table.textures_loaded != texture_table.textures_declared)
     warn(report, reporter, SUBJECT_TEXTURE_FILES, WARNING_PLAIN, "Warning: Error reading certain texture files.", "");
   if (report->outcome != OPEN_DONE) return report->outcome;
-  if (tiles_use_unavailable_textures(reader ? reader->textures_used : nullptr))
+  if (!no_list && tiles_use_unavailable_textures(reader ? reader->textures_used : nullptr))
     warn(report, reporter, SUBJECT_TEXTURE_USES, WARNING_PLAIN, "Warning: Tilemap refers to unavailable textures.", "");
 
   if (read_targets) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/reporter.h"
+#include "core/terrain_model.h"
 #include "core/text_numbers.h"
 #include "images/textures.h"
 
@@ -39,6 +40,7 @@ struct OpenReport {
   int subjects[OPEN_WARNINGS_MAX];  // OpenSubject of each warning
   char detail[64];  // the third line of the short tile map's warning
   char long_paths[4][PATH_CUT_SIZE];  // siblings too long to read, cut to be shown
+  char list_note[PATH_SIZE + 40];     // the note of a terrain without a texture list
 };
 
 // Derives the height map, description, target and lands paths from
@@ -66,10 +68,12 @@ struct TerrainReader {
 
 // Loads the terrain named by terrain_paths.tfd_path into the model, which
 // must be in its start state (see clear_terrain_model); the target file only
-// when read_targets is set. The lands file is read after the texture list;
-// its problems are one warning of SUBJECT_LANDS. A texture watcher (may be
-// null) chooses the textures loaded first and sees the rest come in; a
-// terrain reader (may be null) takes the maps' places in the order.
+// when read_targets is set. A texture list that does not exist is a note,
+// and the tiles' textures are then not warned of. The lands file is read
+// after the texture list; its problems are one warning of SUBJECT_LANDS. A
+// texture watcher (may be null) chooses the textures loaded first and sees
+// the rest come in; a terrain reader (may be null) takes the maps' places
+// in the order.
 // Returns the outcome.
 int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *report,
                        const TextureWatcher *watcher = nullptr, const TerrainReader *reader = nullptr);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "images/image_header.h"
 #include "images/plain_image.h"
@@ -50,16 +51,29 @@ int read_image_pixels(const char *path, const unsigned char *data, long size, Im
   return reader ? reader(data, size, out) : 1;
 }
 
-BITMAP *load_image_pixels(const char *path) {
-  if (!image_pixels_extension(path)) return nullptr;
+static int read_image_pixels_of(const char *path, ImagePixels *image) {
+  if (!image_pixels_extension(path)) return 1;
   long size = 0;
   unsigned char *data = read_image_file(path, &size);
-  if (!data) return nullptr;
-  ImagePixels image;
-  const int failed = read_image_pixels(path, data, size, &image);
+  if (!data) return 1;
+  const int failed = read_image_pixels(path, data, size, image);
   free(data);
-  if (failed) return nullptr;
+  return failed;
+}
+
+BITMAP *load_image_pixels(const char *path) {
+  ImagePixels image;
+  if (read_image_pixels_of(path, &image) != 0) return nullptr;
   BITMAP *bmp = image_pixels_bitmap(image);
   free_image_pixels(&image);
   return bmp;
+}
+
+int image_pixel_rgba(const char *path, int x, int y, unsigned char rgba[4]) {
+  ImagePixels image;
+  if (read_image_pixels_of(path, &image) != 0) return 1;
+  const int inside = x >= 0 && y >= 0 && x < image.width && y < image.height;
+  if (inside) memcpy(rgba, image.rgba + ((size_t)y * image.width + x) * 4, 4);
+  free_image_pixels(&image);
+  return inside ? 0 : 1;
 }

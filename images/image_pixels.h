@@ -55,3 +55,8 @@ int read_image_pixels(const char *path, const unsigned char *data, long size, Im
 // bmp), read whole within the plain copies' file limit; null when it cannot
 // be read, is not sound, or memory is short.
 BITMAP *load_image_pixels(const char *path);
+
+// The file's own colour and alpha of one pixel (x from the left, y from the
+// top) as load_image_pixels reads it, before a transparent pixel becomes the
+// mask colour: 0, or 1 when the file does not read so or the pixel is off it.
+int image_pixel_rgba(const char *path, int x, int y, unsigned char rgba[4]);

@@ -18,6 +18,7 @@
 
 #include "core/land_table.h"
 #include "core/regular_file.h"
+#include "core/temp_files.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
 #include "edit/land_grid.h"
@@ -553,8 +554,8 @@ bool temp_name_of(const char *name, int count, const char *ending, std::string *
 
 // Temporary files of this terrain that a save or an export cut off by a
 // kill or a power loss left behind: saves write beside the maps, exports
-// into the working folder (under at most the first 200 characters of their
-// name).
+// into the working folder, each under at most the first TEMP_NAME_KEEP
+// bytes of its name.
 void list_leftovers(Checker &c) {
   const char *tfd_name = get_filename(terrain_paths.tfd_path);
   const char *hfd_name = get_filename(terrain_paths.hfd_path);
@@ -578,11 +579,13 @@ void list_leftovers(Checker &c) {
     std::vector<std::string> found[2];
     while (const dirent *e = readdir(dir)) {
       std::string stem;
-      if (temp_name_of(e->d_name, 12, ".saving", &stem) && (stem == tfd_name || (hfd_name[0] && stem == hfd_name)))
+      if (temp_name_of(e->d_name, 12, ".saving", &stem) &&
+          (stem == std::string(tfd_name).substr(0, TEMP_NAME_KEEP) ||
+           (hfd_name[0] && stem == std::string(hfd_name).substr(0, TEMP_NAME_KEEP))))
         found[0].push_back(e->d_name);
       else if (temp_name_of(e->d_name, 16, ".part", &stem) &&
                (stem.compare(0, export_prefix.size(), export_prefix) == 0 ||
-                (stem.size() == 200 && export_prefix.compare(0, 200, stem) == 0)))
+                (stem.size() == TEMP_NAME_KEEP && export_prefix.compare(0, TEMP_NAME_KEEP, stem) == 0)))
         found[1].push_back(e->d_name);
     }
     closedir(dir);

@@ -16,10 +16,6 @@
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
 
-// The final name's folder and at most this much of its file name go into
-// the temporary one, so that it stays within the system's name limit.
-enum { TEMP_NAME_KEEP = 200 };
-
 static void random_tag(char *out, size_t size) {
   unsigned char bytes[8];
   if (getrandom(bytes, sizeof(bytes), GRND_NONBLOCK) != (ssize_t)sizeof(bytes)) {
@@ -41,7 +37,7 @@ int export_file_create(ExportFile *file, const char *name) {
     char tag[17];
     random_tag(tag, sizeof(tag));
     const int written = snprintf(file->temp_name, sizeof(file->temp_name), "%.*s.%s.part",
-                                 (int)TEMP_NAME_KEEP, name, tag);
+                                 (int)temp_name_stem(name), name, tag);
     if (written < 0 || written >= (int)sizeof(file->temp_name)) break;
     // Known to the interrupt handlers before it exists, so that no moment
     // is left in which it exists unknown. The same permissions a plain new

@@ -179,7 +179,7 @@ class ExportCommands(unittest.TestCase):
         lines = r.stderr.splitlines()
         # The opening's warnings first, in order, without the strip's padding.
         self.assertEqual("Warning: Error reading HFD file. " + tfd[:-3] + "hfd", lines[0])
-        self.assertTrue(lines[1].startswith("Warning: Error reading _DATA.INI file. "), lines)
+        self.assertEqual("No texture list: Bay_DATA.ini does not exist. " + tfd[:-4] + "_DATA.ini", lines[1])
         # No target file is a terrain without target areas: a note, no error.
         self.assertIn("No target areas file. " + tfd[:-4] + "_TARGETS.ini", lines)
         # Data and texture maps are written; the others are refused by name.

@@ -35,22 +35,25 @@ def write_files(folder):
     return e2e.write_terrain(folder, "Isle", tiles, heights, textures, areas, bitmaps)
 
 
-def put_in_place(path, pipe):
-    """Removes the file and, for the second run, leaves a pipe of that name."""
+def put_in_place(path, pipe, as_folder=False):
+    """Removes the file and, for the second run, leaves a pipe of that name
+    (for the first, with as_folder, a folder of that name)."""
     if os.path.lexists(path):
         os.remove(path)
     if pipe:
         os.mkfifo(path)
+    elif as_folder:
+        os.mkdir(path)
 
 
 class SpecialFiles(e2e.ProgramTestCase):
-    def journey(self, pipe, terrain_files, work_files, keys):
+    def journey(self, pipe, terrain_files, work_files, keys, as_folder=False):
         """The pictures of one run: the first settled one, then one after each
         key; the program must then end with exit code 0 on Escape."""
         folder = os.path.join(self.tmp, "pipe" if pipe else "missing")
         tfd = write_files(folder)
         for name in terrain_files:
-            put_in_place(os.path.join(folder, name), pipe)
+            put_in_place(os.path.join(folder, name), pipe, as_folder)
 
         def prepare(workdir):
             for name in work_files:
@@ -82,11 +85,11 @@ class SpecialFiles(e2e.ProgramTestCase):
         program.stop()
         return pictures
 
-    def compare(self, terrain_files, work_files, keys, boxes):
+    def compare(self, terrain_files, work_files, keys, boxes, as_folder=False):
         """The first `boxes` pictures show the opening's boxes, which give
         each file's own reason (missing, or no regular file): only their
         sizes are compared."""
-        missing = self.journey(False, terrain_files, work_files, keys)
+        missing = self.journey(False, terrain_files, work_files, keys, as_folder)
         piped = self.journey(True, terrain_files, work_files, keys)
         self.assertEqual(len(missing), len(piped))
         for n, (a, b) in enumerate(zip(missing, piped)):
@@ -124,7 +127,9 @@ class SpecialFiles(e2e.ProgramTestCase):
             self.assertEqual(0, program.wait_exit(), program.output())
 
     def test_terrain_description(self):
-        self.compare(["Isle_DATA.ini"], [], ["o", "Return"], boxes=2)  # an O held past the alert would show the overview
+        # No texture list is a note in the strip, not a box: a pipe of its
+        # name is shown as a folder of it is, a list that cannot be read.
+        self.compare(["Isle_DATA.ini"], [], ["o", "Return"], boxes=2, as_folder=True)  # an O held past the alert would show the overview
 
     def test_datafiles(self):
         env = dict(os.environ, DISPLAY=self.display.name)

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <dirent.h>
@@ -399,6 +400,11 @@ TEST(NewTerrain, WritesTheLayoutAndNeverOverATakenName) {
   r = run_new({"D.TFD", "1x4"});  // texture 1, stored as 0; height 0
   EXPECT_EQ(layout(true, 1, 4, 1, 0), read_file(dir.file("D.TFD")));
   EXPECT_EQ(layout(false, 1, 4, 0, 0), read_file(dir.file("D.hfd")));
+  // The longest name the system takes: its temporary names are shorter.
+  const std::string longest = std::string(NAME_MAX - 4, 'L') + ".TFD";
+  r = run_new({longest, "1x1"});
+  EXPECT_EQ(0, r.code) << r.err;
+  EXPECT_EQ(layout(true, 1, 1, 1, 0), read_file(dir.file(longest)));
 
   // Anything by one of the names, a folder or a link to nothing as well:
   // it is named, and nothing is written.

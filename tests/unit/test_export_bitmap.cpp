@@ -777,6 +777,7 @@ TEST_F(ExportBitmap, HeightsOutAndBackAndRefusals) {
     remove("Islands.hfd");
     write_file("Islands.hfd", std::vector<unsigned char>(original.begin(), original.begin() + 16));
     EXPECT_EQ(IMPORT_WRITTEN, import_heights(picture, "Islands.TFD", 0, why, written, sizeof(why))) << why;
+    EXPECT_EQ("Wrote Islands.hfd (36 x 28 samples from " + std::string(picture) + ").", why);
     EXPECT_TRUE(read_file("Islands.hfd") == original) << picture;
   }
 

@@ -1,6 +1,7 @@
 // Files as they come from other people's terrains, older tools and
 // half-finished work: each gives its defined outcome and the program goes on.
 #include <cerrno>
+#include <dirent.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include "core/terrain_model.h"
 #include "document/height_import.h"
 #include "files/height_map_file.h"
+#include "document/new_terrain.h"
 #include "files/target_areas.h"
 #include "files/terrain_description.h"
 #include "files/tile_map_file.h"
@@ -241,6 +243,25 @@ TEST_F(FullDevice, SavesKeepTheOriginalAndExportsLeaveNothing) {
   EXPECT_EQ(hfd_before, read_file(hfd));
   for (const char *name : {"/Full.TFD", "/Full.hfd", "/filler"})
     EXPECT_TRUE(file_exists(mount_point + name));
+
+  // A new terrain whose tile map fits and whose height map fills the device,
+  // made as --new makes it, before the library is installed: the tile map's
+  // last bytes cannot be written either, and nothing is left.
+  remove((mount_point + "/filler").c_str());
+  const NewTerrain fresh = {60, 60, 1, 0, nullptr, 0};
+  NewTerrainFailure failure;
+  int *errno_was = allegro_errno;
+  allegro_errno = nullptr;
+  const int outcome = write_new_terrain((mount_point + "/New.TFD").c_str(), fresh, &failure);
+  allegro_errno = errno_was;
+  EXPECT_EQ(NEW_TERRAIN_FAILED, outcome);
+  EXPECT_EQ(mount_point + "/New.hfd", failure.path);
+  EXPECT_EQ(ENOSPC, failure.why.error);
+  int left = 0;
+  DIR *folder = opendir(mount_point.c_str());
+  while (const dirent *e = folder ? readdir(folder) : nullptr) left += e->d_name[0] != '.';
+  if (folder) closedir(folder);
+  EXPECT_EQ(2, left);  // Full.TFD and Full.hfd
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "files/tile_map_file.h"
 #include "render/export/export_bitmap.h"
 #include "tests/unit/harness.h"
+#include "tests/unit/sample_images.h"
 
 namespace {
 
@@ -167,11 +168,16 @@ TEST(LandImport, RefusalsNameWhatIsWrongAndWriteNothing) {
   std::vector<int> cells(5 * 4, 1);
   cells[2 * 4 + 1] = -1;
   const std::string bad = write_picture(cells, 5, 4, true);
+  // Land 1's colour throughout, but transparent: named as the file has it.
+  std::vector<uint16_t> clear;
+  for (int k = 0; k < 5 * 4; k++) clear.insert(clear.end(), {40, 90, 170, 0});
+  write_file("clear.png", sample_png(5, 4, 6, 8, false, clear));
   struct Case {
     std::string picture, terrain, why;
   };
   const Case cases[] = {
       {bad, "T.TFD", "in.png: pixel 2, 1 is 13,200,7, which is no land's colour."},
+      {"clear.png", "T.TFD", "clear.png: pixel 0, 0 is 40,90,170 (alpha 0): a transparent pixel is no land's colour."},
       {write_picture(std::vector<int>(6 * 3, 1), 6, 3, false), "T.TFD",
        "in.bmp: 6 x 3 pixels; T.TFD needs 5 x 4 (a pixel a corner point) or 4 x 3 (a pixel a tile)."},
       {"in.gif", "T.TFD", "in.gif: not a .png or .bmp file."},

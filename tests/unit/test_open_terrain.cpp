@@ -157,15 +157,17 @@ TEST_F(OpenTerrain, MissingHeightMapOpensWithoutHeights) {
   EXPECT_EQ(0, height_map.heights_loaded);
 }
 
+// No texture list is a note in the strip, named as the file is; the tiles
+// that name textures are its consequence, not another box.
 TEST_F(OpenTerrain, MissingDescriptionLeavesPlaceholders) {
   write_terrain();
   remove(dir.file("Desert_DATA.ini").c_str());
   open(0);
-  EXPECT_EQ((Alerts{"Warning: Error reading _DATA.INI file.",
-                    "Warning: Tilemap refers to unavailable textures."}),
-            alerts());
+  EXPECT_EQ(Alerts{}, alerts());
+  ASSERT_EQ(1, report.warning_count);
+  EXPECT_EQ(WARNING_NOTE, report.warnings[0].kind);
+  EXPECT_STREQ("No texture list: Desert_DATA.ini does not exist.", report.warnings[0].message);
   EXPECT_STREQ(terrain_paths.data_ini_path, report.warnings[0].path);
-  EXPECT_STREQ("", report.warnings[1].path);
   EXPECT_EQ(1, session.terrain_open);
   EXPECT_EQ(2, texture_table.texture_count);
   EXPECT_NE(nullptr, texture_table.textures[2].levels[0]);
@@ -392,22 +394,25 @@ TEST_F(OpenTerrain, ShortTileMapOpensWithAWarning) {
 }
 
 // A .TFD name typed in the start-up selector that nothing has: asked about,
-// then the size (asked again after a wrong one) and the texture; the new
-// terrain opens, without a box for its missing target file.
+// then its textures (none), the size (asked again after a wrong one) and
+// the texture; the new terrain opens without a box, its missing texture
+// list and target file noted in the strip.
 TEST_F(OpenTerrain, ANameNothingHasMakesANewTerrain) {
   strcpy(terrain_paths.tfd_path, dir.file("Fresh.TFD").c_str());
   AlertAnswers answers;
   answers.answer_text("");  // the selector, as it was given the name
   answers.answer('y');
+  answers.answer('n');
   answers.answer_text("12x");
   answers.answer('o');
   answers.answer_text(" 3 x 2 ");
   answers.answer_text("");  // the first texture
-  answers.answer_every(KEY_ANSWER_OK);
   open_terrain(1, &report);
+  EXPECT_EQ(0, answers.unanswered);
   ASSERT_LE(3u, answers.shown.size());
   EXPECT_EQ("Fresh.TFD does not exist.", answers.shown[1].lines[0]);
   EXPECT_EQ("Make a new terrain?", answers.shown[1].lines[2]);
+  EXPECT_EQ("Textures for Fresh.TFD:", answers.shown[2].lines[0]);
   EXPECT_EQ(1, session.terrain_open);
   EXPECT_EQ(3, tile_map.tiles_x);
   EXPECT_EQ(2, tile_map.tiles_y);
@@ -416,6 +421,32 @@ TEST_F(OpenTerrain, ANameNothingHasMakesANewTerrain) {
   EXPECT_EQ(0, height_map.max_height);
   ASSERT_LE(1, report.warning_count);
   EXPECT_EQ(WARNING_NOTE, report.warnings[report.warning_count - 1].kind);
+}
+
+// Ctrl + N in another folder: its textures are the pictures of a folder,
+// picked by one of them; those that do not load are named, and the texture
+// number must be one the list holds.
+TEST_F(OpenTerrain, NewTerrainElsewhereListsTheFolderItIsGiven) {
+  write_terrain();
+  open(0);
+  mkdir(dir.file("far").c_str(), 0755);
+  mkdir(dir.file("far/pics").c_str(), 0755);
+  for (const char *name : {"far/pics/b.bmp", "far/pics/a.bmp"}) write_file(dir.file(name), read_file(dir.file("sand.bmp")));
+  write_text(dir.file("far/pics/c.png"), "no picture");
+  AlertAnswers answers;
+  // Return takes a box's first button: Folder..., then OK.
+  for (const char *typed : {"far/Coast.TFD", "", "pics/b.bmp", "", "2x2", "3", "", "2"}) answers.answer_text(typed);
+  EXPECT_EQ(1, open_new_terrain());
+  ASSERT_EQ(8u, answers.shown.size());
+  EXPECT_EQ((std::vector<std::string>{"Left out of the texture list:",
+                                      dir.file("far/pics/c.png") + ": left out: it cannot be read as a texture"}),
+            answers.shown[3].all);  // after the question and the selector
+  EXPECT_EQ("The list holds 2 textures.", answers.shown[6].lines[1]);
+  const std::vector<unsigned char> list = read_file(dir.file("far/Coast_DATA.ini"));
+  EXPECT_EQ("[Texture001]\nFilename=pics/a.bmp\nHasWater=0\n\n[Texture002]\nFilename=pics/b.bmp\nHasWater=0\n\n",
+            std::string(list.begin(), list.end()));
+  EXPECT_EQ(2, tile_at(1, 1).texture);
+  EXPECT_EQ(2, texture_table.textures_loaded);
 }
 
 // Ctrl + N beside the open terrain: its texture list comes along. Esc at a

@@ -1,6 +1,7 @@
 // Named pipes, folders and devices in the place of each file of a terrain:
 // none of them may block the opening, and each is reported exactly as a file
-// that is not there, but for the target file, whose absence is no fault.
+// that is not there, but for the target file and the texture list, whose
+// absence is no fault.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -99,7 +100,8 @@ TEST_F(SpecialFiles, EachTerrainFileIsReportedAsMissing) {
   } files[] = {
       {"Dune.TFD", "Error reading TFD file.|DIR/Dune.TFD|", nullptr},
       {"Dune.hfd", "Warning: Error reading HFD file.|DIR/Dune.hfd|", nullptr},
-      {"Dune_DATA.ini", "Warning: Error reading _DATA.INI file.|DIR/Dune_DATA.ini|", nullptr},
+      {"Dune_DATA.ini", "No texture list: Dune_DATA.ini does not exist.|DIR/Dune_DATA.ini|",
+       "Warning: Error reading _DATA.INI file.|DIR/Dune_DATA.ini|"},
       {"sand.bmp", "Warning: Error reading certain texture files.||", nullptr},
       {"Dune_TARGETS.ini", "No target areas file.|DIR/Dune_TARGETS.ini|", "  Read Error:  |DIR/Dune_TARGETS.ini|"},
   };
