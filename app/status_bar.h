@@ -26,6 +26,10 @@ void show_message(BITMAP *bmp, int x, int y, int scheme, const char *format, ...
 // brush in paint mode.
 void draw_status_bar(BITMAP *bmp, int cursor_x, int cursor_y, const ViewState *view = nullptr);
 
+// "height: 2888..2894" at (x, y) in the strip's colours, its two dots set
+// apart; its width (only measured without bmp).
+int height_range_text(BITMAP *bmp, int x, int y, int lowest, int highest);
+
 // The selection's size and the brush, as the strip shows them ("" for neither).
 void selection_and_brush_text(const ViewState &view, char *text, int size);
 
