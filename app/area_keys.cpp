@@ -114,8 +114,17 @@ void fill_selection_heights(KeyCommand &c) {
   }
 }
 
-void raise_selected_heights(KeyCommand &c) { heights_on_selection(c, HEIGHTS_RAISE); }
-void lower_selected_heights(KeyCommand &c) { heights_on_selection(c, HEIGHTS_LOWER); }
+// "Raised 3 x 2 tiles (step 10 m).": the selection's tiles on the map.
+static void step_selected_heights(KeyCommand &c, int rule, const char *what) {
+  heights_on_selection(c, rule);
+  TileRect r = c.view->selection;
+  char tiles[40];
+  if (!clip_to_map(r)) return;
+  tiles_text(r.width(), r.height(), tiles, sizeof(tiles));
+  height_step_done(c, what, tiles);
+}
+void raise_selected_heights(KeyCommand &c) { step_selected_heights(c, HEIGHTS_RAISE, "Raised"); }
+void lower_selected_heights(KeyCommand &c) { step_selected_heights(c, HEIGHTS_LOWER, "Lowered"); }
 void turn_selected_heights(KeyCommand &c) { heights_on_selection(c, HEIGHTS_TURN); }
 void paste_heights_on_selection(KeyCommand &c) {
   heights_on_selection(c, HEIGHTS_PASTE);
@@ -181,7 +190,7 @@ void turn_selected_area(KeyCommand &c, int degrees) {
   }
   const int n = c.view->target_area;
   history_target_step(change.release());
-  snprintf(c.done, sizeof(c.done), "%s heading %d.", target_area_label(n).c_str(), targets.areas[n].targets[1].heading);
+  snprintf(c.done, sizeof(c.done), "Runway heading %03d.", targets.areas[n].targets[1].heading);
 }
 void turn_area_right(KeyCommand &c) { turn_selected_area(c, key_shifts & KB_SHIFT_FLAG ? 10 : 1); }
 void turn_area_left(KeyCommand &c) { turn_selected_area(c, key_shifts & KB_SHIFT_FLAG ? -10 : -1); }
@@ -242,7 +251,7 @@ void switch_selected_side(KeyCommand &c) {
     return;
   }
   history_target_step(change.release());
-  snprintf(c.done, sizeof(c.done), "%s", target_selection_text(n, 0).c_str());
+  snprintf(c.done, sizeof(c.done), "%s: %s.", targets.areas[n].name, targets.areas[n].enemy ? "enemy" : "friendly");
 }
 
 // Where the pointer is, in metres; false off the map view.

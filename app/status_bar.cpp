@@ -112,6 +112,7 @@ void selection_and_brush_text(const ViewState &view, char *text, int size) {
   char selection[48] = "", brush[LAND_NAME_SIZE + 32] = "";
   if (view.selected) snprintf(selection, sizeof(selection), "Selection %d x %d", view.selection.width(), view.selection.height());
   if (painting(view)) snprintf(brush, sizeof(brush), "Paint %d x %d", view.brush_size, view.brush_size);
+  if (editing_targets(view)) snprintf(brush, sizeof(brush), "Targets");
   const int land = current_land(view);
   if (view.left_button == LEFT_BUTTON_LANDS)
     snprintf(brush, sizeof(brush), "Land: %s %d x %d", land ? lands.lands[land].name : "none", view.brush_size,

@@ -30,7 +30,8 @@ void draw_status_bar(BITMAP *bmp, int cursor_x, int cursor_y, const ViewState *v
 // apart; its width (only measured without bmp).
 int height_range_text(BITMAP *bmp, int x, int y, int lowest, int highest);
 
-// The selection's size and the brush, as the strip shows them ("" for neither).
+// The selection's size and the left button's mode, as the strip shows them:
+// "Paint 3 x 3", "Land: Grass 1 x 1" or "Targets" ("" for neither).
 void selection_and_brush_text(const ViewState &view, char *text, int size);
 
 // The tile clipboard as the strip shows it, in at most room pixels of the

@@ -732,11 +732,31 @@ TEST_F(MainLoop, CommandsSayWhatTheyDid) {
       {[] { height_map.heights[8][12] = 5000; }, {KEY_L}, "Level: 10 x 6 tiles at "},
       {[] {}, {KEY_L}, "Nothing changed."},
       {[] { view.selected = 0; }, {KEY_D}, "Copied the heights of 1 tile."},
+      {[] {}, {KEY_PGDN}, "Lowered 1 tile (step 10 m)."},
+      {[] { height_map.detected_height_step = 4; }, {KEY_T}, "Height step 4 m."},
+      {[] { view.zoom_level = 0; }, {KEY_PGUP}, "Raised 1 sample (step 4 m)."},
+      {[] { view.zoom_level = 4; }, {KEY_T}, "Height step 10 m."},
+      {[] { view.selected = 1; }, {KEY_PGUP}, "Raised 10 x 6 tiles (step 10 m)."},
       {[] {}, {KEY_LCONTROL, KEY_S}, "Saved plain.TFD and plain.hfd."},
       {[] {}, {KEY_LCONTROL, KEY_S}, "Nothing to save: no unsaved edits."},
       {[] {}, {KEY_F5}, "Wrote plain_Data1x_000.bmp in "},
       {[] {}, {KEY_LSHIFT, KEY_F10}, "Wrote plain_Briefing_000.pdf and .png in "},
       {[] {}, {KEY_PRTSCR}, "Saved screenshot plain_screenshot_000.bmp."},
+      // Target mode on a runway area: its heading and its side.
+      {[] {
+         view.selected = 0;
+         session.enable_targets = 1;
+         TargetArea &a = targets.areas[targets.area_count = 1] = TargetArea();
+         snprintf(a.name, sizeof(a.name), "Saltmere AB");
+         a.target_count = 1;
+         snprintf(a.targets[1].type, sizeof(a.targets[1].type), "Runway2");
+         a.targets[1].heading = 90;
+       },
+       {KEY_E}, ""},
+      {[] { view.target_area = 1; }, {KEY_CLOSEBRACE}, "Runway heading 091."},
+      {[] {}, {KEY_OPENBRACE}, "Runway heading 090."},
+      {[] {}, {KEY_LSHIFT, KEY_ENTER}, "Saltmere AB: enemy."},
+      {[] {}, {KEY_LSHIFT, KEY_ENTER}, "Saltmere AB: friendly."},
   };
   for (const auto &step : steps) {
     step.before();
@@ -744,6 +764,12 @@ TEST_F(MainLoop, CommandsSayWhatTheyDid) {
     EXPECT_EQ(step.note, note.substr(0, step.note.size())) << note;
   }
   EXPECT_EQ("", alerts.texts());
+  // Target mode says so where paint and land mode do.
+  char strip[96];
+  selection_and_brush_text(view, strip, sizeof(strip));
+  EXPECT_STREQ("Targets", strip);
+  view.left_button = LEFT_BUTTON_PAN;
+  view.edit_mode = EDIT_HEIGHTS;
   // The level named is the one every sample now has.
   view.cursor_x = 30;
   height_map.heights[120][40] = 900;
