@@ -274,6 +274,13 @@ std::vector<TargetType> target_types_in_use() {
   return types;
 }
 
+bool offer_runway_types(std::vector<TargetType> *types) {
+  for (const TargetType &t : *types)
+    if (t.name.compare(0, 6, "Runway") == 0) return false;
+  for (int k = 1; k <= 6; k++) types->push_back({"Runway" + std::to_string(k), 0});
+  return true;
+}
+
 void filter_target_types(const std::vector<TargetType> &types, const char *typed, std::vector<int> *shown) {
   shown->clear();
   const std::string want = lower_case(typed);
@@ -289,7 +296,8 @@ void filter_target_types(const std::vector<TargetType> &types, const char *typed
 
 // The type of a new target: one the file uses, or a new word typed.
 static bool ask_target_type(char *type, int size) {
-  const std::vector<TargetType> types = target_types_in_use();
+  std::vector<TargetType> types = target_types_in_use();
+  const bool runways = offer_runway_types(&types);
   char typed[NAME_SIZE] = "";
   std::string current;  // what is typed now, for the new type's row
   const NarrowingList list = {
@@ -300,12 +308,13 @@ static bool ask_target_type(char *type, int size) {
       },
       [&](int k) {
         char line[NAME_SIZE + 40];
-        if (k < (int)types.size())
+        if (k < (int)types.size() && types[(size_t)k].count > 0)
           snprintf(line, sizeof(line), "%-32.32s %6d", types[(size_t)k].name.c_str(), types[(size_t)k].count);
         else
-          snprintf(line, sizeof(line), "%-32.32s (new)", current.c_str());
+          snprintf(line, sizeof(line), "%-32.32s (new)", k < (int)types.size() ? types[(size_t)k].name.c_str() : current.c_str());
         return std::string(line);
-      }};
+      },
+      runways ? "Runway1 to Runway6 as first target make an airfield." : nullptr};
   const int chosen = choose_narrowed(list, typed, sizeof(typed));
   if (chosen < 0) return false;
   snprintf(type, (size_t)size, "%s", chosen < (int)types.size() ? types[(size_t)chosen].name.c_str() : typed);
