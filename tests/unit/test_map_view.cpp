@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -429,7 +430,9 @@ TEST_F(MapView, AreaMarksAndRunwaySymbols) {
     for (int x = 0; x < 768; x++) {
       const bool mark = x >= 370 && x <= 560 && y >= 184 && y <= 214;
       const bool cursor = x >= 380 && x <= 520 && y >= 250 && y <= 390;
-      if (!mark && !cursor && getpixel(marked, x, y) != getpixel(plain, x, y)) differing++;
+      // The name, beside the runways where they leave no room near the mark.
+      const bool name = getpixel(marked, x, y) == display.colour_slate || getpixel(marked, x, y) == display.colour_white;
+      if (!mark && !cursor && !name && getpixel(marked, x, y) != getpixel(plain, x, y)) differing++;
     }
   EXPECT_EQ(0, differing);
 
@@ -441,6 +444,73 @@ TEST_F(MapView, AreaMarksAndRunwaySymbols) {
   EXPECT_EQ(display.colour_red, getpixel(marked, 363, 255));
   EXPECT_NE(display.colour_red, getpixel(marked, 362, 254));
   EXPECT_EQ(0, count_colour(marked, 370, 240, 400, 260, display.colour_slate));  // no label
+}
+
+// An airfield with room around it is named at every level that names
+// areas, however its runways lie, and its name covers no pixel its runway
+// symbol paints (the symbol drawn alone as the test above draws it).
+TEST_F(MapView, AirfieldsAreNamedClearOfTheirRunways) {
+  tile_map.tiles_x = tile_map.tiles_y = 20;
+  display.status_y = 512;
+  show_targets = 1;
+  BITMAP *named = bitmap(768, 538), *plain = bitmap(768, 538), *symbol = bitmap(768, 538);
+  const int fields[][2] = {{1, 45}, {2, 90}, {3, 0}, {6, 135}};  // runway, heading
+  for (const auto &f : fields)
+    for (int zoom = 1; zoom <= 5; zoom++) {
+      SCOPED_TRACE(testing::Message() << "Runway" << f[0] << " at " << f[1] << ", level " << zoom);
+      view.zoom_level = zoom;
+      targets.area_count = 0;
+      draw_view(plain, 10, 10);
+      blit(plain, symbol, 0, 0, 0, 0, plain->w, plain->h);
+      // The middle of the cursor tile, where the area lies.
+      const int S = 1 << (8 - zoom), px = 768 / S / 2 * S + S / 2, py = 512 / S / 2 * S + S / 2;
+      if (zoom <= 4)
+        rotate_scaled_sprite(symbol, display.runway_symbols[f[0] - 1], (int)lround(px - 259.5 / (1 << zoom)),
+                             (int)lround(py - 259.5 / (1 << zoom)), ftofix(f[1] * 256.0 / 360.0), ftofix(1.0 / (1 << zoom)));
+      TargetArea &a = add_area(2000 * 10 + 1000, 2000 * 10 - 1000, f[0]);
+      strcpy(a.name, "Saltmere AB");
+      a.target_count = 1;
+      a.targets[1].heading = f[1];
+      draw_view(named, 10, 10);
+      int label = 0, covered = 0;
+      for (int y = 0; y < 512; y++)
+        for (int x = 0; x < 768; x++) {
+          const int c = getpixel(named, x, y);
+          if (c != display.colour_slate && c != display.colour_white) continue;
+          label++;
+          covered += getpixel(symbol, x, y) != getpixel(plain, x, y);
+        }
+      EXPECT_LT(100, label);
+      EXPECT_EQ(0, covered);
+    }
+}
+
+// In target mode at level 5 the selection's ring passes under its label:
+// every pixel of the label is as without the ring.
+TEST_F(MapView, SelectionRingLeavesTheLabelWhole) {
+  tile_map.tiles_x = tile_map.tiles_y = 20;
+  display.status_y = 512;
+  show_targets = 1;
+  view.zoom_level = 5;
+  view.left_button = LEFT_BUTTON_TARGETS;
+  BITMAP *plain = bitmap(768, 538), *ringed = bitmap(768, 538);
+  TargetArea &a = add_area(2000 * 10 + 1000, 2000 * 10 - 1000, 1);
+  strcpy(a.name, "Saltmere AB");
+  draw_view(plain, 10, 10);
+  view.target_area = 1;
+  draw_view(ringed, 10, 10);
+  int label = 0, changed = 0, ring = 0;
+  for (int y = 0; y < 512; y++)
+    for (int x = 0; x < 768; x++) {
+      const int c = getpixel(plain, x, y);
+      const bool in_label = c == display.colour_slate || c == display.colour_white;
+      label += in_label;
+      changed += in_label && getpixel(ringed, x, y) != c;
+      ring += getpixel(ringed, x, y) != c;
+    }
+  EXPECT_LT(100, label);
+  EXPECT_EQ(0, changed);
+  EXPECT_LT(40, ring);
 }
 
 TEST_F(MapView, VisibilityLimitsOfTargetsAndAreas) {
