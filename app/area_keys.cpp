@@ -114,8 +114,17 @@ void fill_selection_heights(KeyCommand &c) {
   }
 }
 
-void raise_selected_heights(KeyCommand &c) { heights_on_selection(c, HEIGHTS_RAISE); }
-void lower_selected_heights(KeyCommand &c) { heights_on_selection(c, HEIGHTS_LOWER); }
+// "Raised 3 x 2 tiles (step 10 m).": the selection's tiles on the map.
+static void step_selected_heights(KeyCommand &c, int rule, const char *what) {
+  heights_on_selection(c, rule);
+  TileRect r = c.view->selection;
+  char tiles[40];
+  if (!clip_to_map(r)) return;
+  tiles_text(r.width(), r.height(), tiles, sizeof(tiles));
+  height_step_done(c, what, tiles);
+}
+void raise_selected_heights(KeyCommand &c) { step_selected_heights(c, HEIGHTS_RAISE, "Raised"); }
+void lower_selected_heights(KeyCommand &c) { step_selected_heights(c, HEIGHTS_LOWER, "Lowered"); }
 void turn_selected_heights(KeyCommand &c) { heights_on_selection(c, HEIGHTS_TURN); }
 void paste_heights_on_selection(KeyCommand &c) {
   heights_on_selection(c, HEIGHTS_PASTE);
@@ -181,7 +190,7 @@ void turn_selected_area(KeyCommand &c, int degrees) {
   }
   const int n = c.view->target_area;
   history_target_step(change.release());
-  snprintf(c.done, sizeof(c.done), "%s heading %d.", target_area_label(n).c_str(), targets.areas[n].targets[1].heading);
+  snprintf(c.done, sizeof(c.done), "Runway heading %03d.", targets.areas[n].targets[1].heading);
 }
 void turn_area_right(KeyCommand &c) { turn_selected_area(c, key_shifts & KB_SHIFT_FLAG ? 10 : 1); }
 void turn_area_left(KeyCommand &c) { turn_selected_area(c, key_shifts & KB_SHIFT_FLAG ? -10 : -1); }
@@ -242,7 +251,7 @@ void switch_selected_side(KeyCommand &c) {
     return;
   }
   history_target_step(change.release());
-  snprintf(c.done, sizeof(c.done), "%s", target_selection_text(n, 0).c_str());
+  snprintf(c.done, sizeof(c.done), "%s: %s.", targets.areas[n].name, targets.areas[n].enemy ? "enemy" : "friendly");
 }
 
 // Where the pointer is, in metres; false off the map view.
@@ -265,6 +274,13 @@ std::vector<TargetType> target_types_in_use() {
   return types;
 }
 
+bool offer_runway_types(std::vector<TargetType> *types) {
+  for (const TargetType &t : *types)
+    if (t.name.compare(0, 6, "Runway") == 0) return false;
+  for (int k = 1; k <= 6; k++) types->push_back({"Runway" + std::to_string(k), 0});
+  return true;
+}
+
 void filter_target_types(const std::vector<TargetType> &types, const char *typed, std::vector<int> *shown) {
   shown->clear();
   const std::string want = lower_case(typed);
@@ -280,7 +296,8 @@ void filter_target_types(const std::vector<TargetType> &types, const char *typed
 
 // The type of a new target: one the file uses, or a new word typed.
 static bool ask_target_type(char *type, int size) {
-  const std::vector<TargetType> types = target_types_in_use();
+  std::vector<TargetType> types = target_types_in_use();
+  const bool runways = offer_runway_types(&types);
   char typed[NAME_SIZE] = "";
   std::string current;  // what is typed now, for the new type's row
   const NarrowingList list = {
@@ -291,12 +308,13 @@ static bool ask_target_type(char *type, int size) {
       },
       [&](int k) {
         char line[NAME_SIZE + 40];
-        if (k < (int)types.size())
+        if (k < (int)types.size() && types[(size_t)k].count > 0)
           snprintf(line, sizeof(line), "%-32.32s %6d", types[(size_t)k].name.c_str(), types[(size_t)k].count);
         else
-          snprintf(line, sizeof(line), "%-32.32s (new)", current.c_str());
+          snprintf(line, sizeof(line), "%-32.32s (new)", k < (int)types.size() ? types[(size_t)k].name.c_str() : current.c_str());
         return std::string(line);
-      }};
+      },
+      runways ? "Runway1 to Runway6 as first target make an airfield." : nullptr};
   const int chosen = choose_narrowed(list, typed, sizeof(typed));
   if (chosen < 0) return false;
   snprintf(type, (size_t)size, "%s", chosen < (int)types.size() ? types[(size_t)chosen].name.c_str() : typed);

@@ -46,6 +46,9 @@ struct TargetType {
   int count = 0;
 };
 std::vector<TargetType> target_types_in_use();
+// Where no type is a runway, Runway1 to Runway6 are added (count 0): the
+// types that make an airfield. True when they were.
+bool offer_runway_types(std::vector<TargetType> *types);
 // The rows left by what is typed (any case, anywhere in the name); when no
 // type is exactly what is typed, a last row numbered types.size() offers it
 // as a new type.

@@ -43,6 +43,10 @@ void key_done_tiles(KeyCommand &c, const char *format, int w, int h) {
   snprintf(c.done, sizeof(c.done), format, tiles);
 }
 
+void height_step_done(KeyCommand &c, const char *what, const char *where) {
+  snprintf(c.done, sizeof(c.done), "%s %s (step %d m).", what, where, (int)height_map.height_step);
+}
+
 namespace {
 
 // One tile in the direction unless the cursor is on that edge.
@@ -74,9 +78,11 @@ void next_texture_here(KeyCommand &c) { next_texture(c.view->cursor_x, c.view->c
 void previous_texture_here(KeyCommand &c) { previous_texture(c.view->cursor_x, c.view->cursor_y); }
 void raise_heights_here(KeyCommand &c) {
   raise_heights(c.view->cursor_x, c.view->cursor_y, picked_sample(*c.view));
+  height_step_done(c, "Raised", picked_sample(*c.view) < 0 ? "1 tile" : "1 sample");
 }
 void lower_heights_here(KeyCommand &c) {
   lower_heights(c.view->cursor_x, c.view->cursor_y, picked_sample(*c.view));
+  height_step_done(c, "Lowered", picked_sample(*c.view) < 0 ? "1 tile" : "1 sample");
 }
 void rotate_tile_here(KeyCommand &c) { rotate_tile(c.view->cursor_x, c.view->cursor_y); }
 void rotate_heights_here(KeyCommand &c) { rotate_tile_heights(c.view->cursor_x, c.view->cursor_y); }
@@ -112,8 +118,11 @@ void paste_heights_here(KeyCommand &c) {
   snprintf(c.done, sizeof(c.done), "Pasted heights on 1 tile.");
 }
 
-void toggle_height_step(KeyCommand &) {
+void toggle_height_step(KeyCommand &c) {
   height_map.height_step = height_map.height_step == 10 ? height_map.detected_height_step : 10;
+  char text[40];
+  snprintf(text, sizeof(text), "Height step %d m.", (int)height_map.height_step);
+  key_note(c, text);
 }
 
 // The areas loaded so far are dropped first; a file that cannot be read
@@ -487,7 +496,7 @@ const KeyRow *run_key_table(KeyCommand &command, const KeyPress &press, int *red
       row.action(command);
       if (row.marks != MARKS_NOTHING && history_changes() == changes && !command.note[0])
         key_note(command, unchanged_text(row));
-      else if (row.marks != MARKS_NOTHING && history_changes() != changes && command.done[0])
+      else if (history_changes() != changes && command.done[0])
         key_note(command, command.done);
       *redraw = row.redraw || command.redraw;
       // The pause paces a held key's repeats; a press is never held back.

@@ -61,6 +61,8 @@ void key_note(KeyCommand &c, const char *text);
 void tiles_text(int w, int h, char *text, int size);
 // Sets what an edit did: format with the w x h tiles in place of its %s.
 void key_done_tiles(KeyCommand &c, const char *format, int w, int h);
+// Sets what Page Up or Page Down did: "Lowered 3 x 2 tiles (step 10 m).".
+void height_step_done(KeyCommand &c, const char *what, const char *where);
 
 #define NOTHING_COPIED_TEXT "Nothing copied: C or Ctrl + C copies tiles, X picks a texture."
 #define NO_LANDS_TEXT "No lands: land mode needs a _LANDS.ini file that declares lands."

@@ -54,7 +54,10 @@ void reset_view() {
   view.cursor_y = map_rows() / 2 - 1;
   keep_cursor_on_map();
   const int start = session.start_zoom;
-  view.zoom_level = start >= 0 && start <= ZOOM_FARTHEST ? start : fitted_zoom(view, display.screen_width, display.status_y);
+  if (start >= 0 && start <= ZOOM_FARTHEST)
+    view.zoom_level = start;
+  else
+    fit_view(&view, display.screen_width, display.status_y);
   pacing = LoopPacing();
   forget_mouse_input();
 }

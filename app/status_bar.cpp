@@ -41,11 +41,30 @@ int text_width(FONT *f, const char *text, int fallback) { return f ? text_length
 
 }  // namespace
 
+int height_range_text(BITMAP *bmp, int x, int y, int lowest, int highest) {
+  FONT *f = display.dialog_font;
+  char low[32], high[16];
+  snprintf(low, sizeof(low), "height: %4d", lowest);
+  snprintf(high, sizeof(high), "%4d", highest);
+  // The font sets its dots one pixel apart: ".." would read as one dot
+  // between four digits, so each dot gets two pixels either side.
+  const int dots = text_width(f, low, 6 * (int)strlen(low)), after = dots + ui_size(7);
+  if (bmp && f) {
+    const int fg = display.colour_dark_slate, bg = display.colour_pale_blue;
+    textout_ex(bmp, f, low, x, y, fg, bg);
+    rectfill(bmp, x + dots, y, x + after - 1, y + text_height(f) - 1, bg);
+    textout_ex(bmp, f, ".", x + dots + ui_size(1), y, fg, -1);
+    textout_ex(bmp, f, ".", x + dots + ui_size(4), y, fg, -1);
+    textout_ex(bmp, f, high, x + after, y, fg, bg);
+  }
+  return after + text_width(f, high, 6 * (int)strlen(high));
+}
+
 StripLayout strip_layout(int width, int readout_extra) {
   enum { GAP = 6 };
   StripLayout l;
   l.tile_end = ui_size(3) + text_width(display.message_font, TILE_LINE, 6 * (int)strlen(TILE_LINE));
-  l.height_w = text_width(display.dialog_font, "height: 9999..9999", 108);
+  l.height_w = height_range_text(nullptr, 0, 0, 9999, 9999);
   l.label_w = text_width(display.message_font, "Mouse xy:", 54);
   l.value_w = text_width(display.message_font, "9999999,9999999", 90) + readout_extra;
   const int gap = ui_size(GAP);
@@ -85,7 +104,7 @@ void draw_height_range(BITMAP *bmp, int cursor_x, int cursor_y, const ViewState 
   if (lowest == highest)
     show_message(bmp, x, display.status_y + ui_size(1), SCHEME_TITLE, "height: %4d flat", lowest);
   else
-    show_message(bmp, x, display.status_y + ui_size(1), SCHEME_TITLE, "height: %4d..%4d", lowest, highest);
+    height_range_text(bmp, x, display.status_y + ui_size(1), lowest, highest);
 }
 
 }  // namespace
@@ -94,6 +113,7 @@ void selection_and_brush_text(const ViewState &view, char *text, int size) {
   char selection[48] = "", brush[LAND_NAME_SIZE + 32] = "";
   if (view.selected) snprintf(selection, sizeof(selection), "Selection %d x %d", view.selection.width(), view.selection.height());
   if (painting(view)) snprintf(brush, sizeof(brush), "Paint %d x %d", view.brush_size, view.brush_size);
+  if (editing_targets(view)) snprintf(brush, sizeof(brush), "Targets");
   const int land = current_land(view);
   if (view.left_button == LEFT_BUTTON_LANDS)
     snprintf(brush, sizeof(brush), "Land: %s %d x %d", land ? lands.lands[land].name : "none", view.brush_size,

@@ -26,7 +26,12 @@ void show_message(BITMAP *bmp, int x, int y, int scheme, const char *format, ...
 // brush in paint mode.
 void draw_status_bar(BITMAP *bmp, int cursor_x, int cursor_y, const ViewState *view = nullptr);
 
-// The selection's size and the brush, as the strip shows them ("" for neither).
+// "height: 2888..2894" at (x, y) in the strip's colours, its two dots set
+// apart; its width (only measured without bmp).
+int height_range_text(BITMAP *bmp, int x, int y, int lowest, int highest);
+
+// The selection's size and the left button's mode, as the strip shows them:
+// "Paint 3 x 3", "Land: Grass 1 x 1" or "Targets" ("" for neither).
 void selection_and_brush_text(const ViewState &view, char *text, int size);
 
 // The tile clipboard as the strip shows it, in at most room pixels of the

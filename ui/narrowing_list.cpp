@@ -73,12 +73,14 @@ int choose_narrowed(const NarrowingList &list, char *typed, int size) {
   snprintf(shown_list.typed, shown_list.limit, "%s", typed);
   refilter();
   const int x0 = (display.screen_width - list.width) / 2, y0 = (display.screen_height - list.height) / 2;
-  const int fg = theme.fg_color, bg = theme.bg_color;
+  const int fg = theme.fg_color, bg = theme.bg_color, note_h = list.note ? 16 : 0;
   DIALOG dialog[] = {
       {gui_shadow_box_proc, x0, y0, list.width, list.height, fg, bg, 0, 0, 0, 0, (void *)list.title, nullptr, nullptr},
       {label_proc, x0 + 8, y0 + 24, list.width - 16, 12, fg, bg, 0, 0, 0, 0, shown_list.label, nullptr, nullptr},
-      {narrowing_proc, x0 + 8, y0 + 40, list.width - 16, list.height - 48, fg, display.colour_white, 0, D_EXIT, 0, 0,
-       (void *)list_item, nullptr, nullptr},
+      {narrowing_proc, x0 + 8, y0 + 40, list.width - 16, list.height - 48 - note_h, fg, display.colour_white, 0, D_EXIT, 0,
+       0, (void *)list_item, nullptr, nullptr},
+      {list.note ? label_proc : nullptr, x0 + 8, y0 + list.height - 20, list.width - 16, 12, fg, bg, 0, 0, 0, 0,
+       (void *)list.note, nullptr, nullptr},
       {nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
   };
   // The key that asked is still in the buffer, and the focus must stay on

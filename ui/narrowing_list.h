@@ -13,6 +13,7 @@ struct NarrowingList {
   // The rows left by what is typed, as the caller's item numbers.
   std::function<void(const char *typed, std::vector<int> *shown)> filter;
   std::function<std::string(int item)> line;
+  const char *note = nullptr;  // a line under the list; none when null
 };
 
 // The chosen item, or -1 for Esc or an empty list; typed holds what was typed.

@@ -82,10 +82,10 @@ int LabelIndex::take_first(const PlacerBox *candidates, int count,
   return -1;
 }
 
-LabelBox label_place(int x, int y, int w, int h, int place) {
+LabelBox label_place(int x, int y, int w, int h, int place, int gap) {
   // Left edges and top edges of the eight places, in the order they are tried.
-  const int right = x + 6, left = x - 6 - w, middle = x - w / 2;
-  const int level = y - 5, above = y - 6 - h, below = y + 6;
+  const int right = x + gap, left = x - gap - w, middle = x - w / 2;
+  const int level = y - 5, above = y - gap - h, below = y + gap;
   static const int columns[LABEL_PLACES] = {0, 1, 0, 0, 1, 1, 2, 2};
   static const int rows[LABEL_PLACES] = {0, 0, 1, 2, 1, 2, 1, 2};
   const int k = place < 0 || place >= LABEL_PLACES ? 0 : place;
@@ -108,11 +108,20 @@ void LabelPlacer::block(const LabelBox &outer, std::function<bool(const LabelBox
   shapes_.push_back(std::move(hits));
 }
 
-int LabelPlacer::place(int x, int y, int w, int h, LabelBox *box) {
+int LabelPlacer::place(int x, int y, int w, int h, LabelBox *box) { return place_out_to(x, y, w, h, LABEL_GAP, box); }
+
+int LabelPlacer::place_out_to(int x, int y, int w, int h, int farthest, LabelBox *box) {
+  for (int gap = LABEL_GAP;; gap += LABEL_GAP_STEP) {
+    if (place_at(x, y, w, h, gap, box) == 0) return 0;
+    if (gap >= farthest) return 1;
+  }
+}
+
+int LabelPlacer::place_at(int x, int y, int w, int h, int gap, LabelBox *box) {
   LabelBox places[LABEL_PLACES];
   PlacerBox candidates[LABEL_PLACES];
   for (int k = 0; k < LABEL_PLACES; k++) {
-    places[k] = label_place(x, y, w, h, k);
+    places[k] = label_place(x, y, w, h, k, gap);
     candidates[k] = pixels_box(places[k]);
   }
   const int k = index_.take_first(candidates, LABEL_PLACES, [&](int number, int candidate) {

@@ -57,13 +57,14 @@ struct LabelBox {
   int x1, y1, x2, y2;
 };
 
-enum { LABEL_PLACES = 8 };
+enum { LABEL_PLACES = 8, LABEL_GAP = 6, LABEL_GAP_STEP = 4 };
 
 // The place'th box (0..7) for a label w x h pixels beside a mark at (x, y):
 // 0 is right of the mark with its top 5 pixels above it, where labels have
 // always been drawn; then left, above and below on the right, above and
-// below on the left, and straight above and below.
-LabelBox label_place(int x, int y, int w, int h, int place);
+// below on the left, and straight above and below. gap: the pixels between
+// the mark and the label's near edge.
+LabelBox label_place(int x, int y, int w, int h, int place, int gap = LABEL_GAP);
 
 bool boxes_overlap(const LabelBox &a, const LabelBox &b);
 
@@ -79,8 +80,14 @@ class LabelPlacer {
   // The first free place for a w x h label at mark (x, y), which is then
   // taken: 0 with its box; 1 when all eight overlap something.
   int place(int x, int y, int w, int h, LabelBox *box);
+  // As place, and where the eight are taken, the eight again ever farther
+  // out, LABEL_GAP_STEP pixels a round, until the gap reaches farthest: for
+  // a mark amid a shape (an airfield's own runways).
+  int place_out_to(int x, int y, int w, int h, int farthest, LabelBox *box);
 
  private:
+  int place_at(int x, int y, int w, int h, int gap, LabelBox *box);
+
   LabelIndex index_;
   std::vector<std::function<bool(const LabelBox &)>> shapes_;  // by box number; empty: a plain box
 };

@@ -150,12 +150,11 @@ LabelBox symbol_extent(BITMAP *symbol) {
 // The runway symbol as the view draws it: turned by the heading about its
 // centre at (x, y), scaled down by the zoom level. Blocks the labels on the
 // pixels it paints, not on the box around it, so that a name finds room
-// between the arms of crossing runways.
-void block_runway(LabelPlacer &placer, const MapGeometry &g, int m, int heading, int x, int y) {
+// between the arms of crossing runways. The box around it, empty for none.
+LabelBox block_runway(LabelPlacer &placer, const MapGeometry &g, int m, int heading, int x, int y) {
   BITMAP *symbol = display.runway_symbols[m - 1];
-  if (!symbol) return;
-  const LabelBox e = symbol_extent(symbol);
-  if (e.x2 < e.x1) return;
+  const LabelBox e = symbol ? symbol_extent(symbol) : LabelBox{0, 0, -1, -1};
+  if (e.x2 < e.x1) return e;
   const double a = heading * M_PI / 180, grow = 1 << g.zoom;
   const double c = cos(a), s = sin(a);
   double x1 = 1e9, y1 = 1e9, x2 = -1e9, y2 = -1e9;
@@ -176,6 +175,7 @@ void block_runway(LabelPlacer &placer, const MapGeometry &g, int m, int heading,
       }
     return false;
   });
+  return outer;
 }
 
 // Where each label of this drawing goes, found before anything is drawn so
@@ -193,13 +193,14 @@ LabelPlan plan_labels(const MapGeometry &g, int areas) {
   plan.first_target.assign((size_t)areas + 1, 0);
   LabelPlacer placer;
   // Runway symbols first: no label covers one.
+  std::vector<LabelBox> symbol_box((size_t)areas + 1, none);
   if (g.zoom <= 4)
     for (int n = 1; n <= areas; n++) {
       if (!in_part(g, n)) continue;
       const TargetArea &area = targets.areas[n];
       int x, y;
       if (area.target_count >= 1 && has_runway_symbol(area, 1) && target_pixel(g, area, 1, &x, &y) == 0)
-        block_runway(placer, g, area.runway_number, area.targets[1].heading, x, y);
+        symbol_box[(size_t)n] = block_runway(placer, g, area.runway_number, area.targets[1].heading, x, y);
     }
   const bool target_labels = g.zoom <= 4 && target_labels_shown(g);
   if (target_labels)
@@ -218,8 +219,11 @@ LabelPlan plan_labels(const MapGeometry &g, int areas) {
       int x, y;
       if (g.zoom <= 5 && area_pixel(g, area, &x, &y) == 0) {
         tilde_label(label, area.name);
+        // An airfield's name may go out as far as clears its own runways.
+        const LabelBox &s = symbol_box[(size_t)n];
+        const int out = s.x1 <= s.x2 ? std::max(std::max(s.x2 - x, x - s.x1), std::max(s.y2 - y, y - s.y1)) + 1 : 0;
         LabelBox b;
-        if (placer.place(x, y, text_length(display.area_font, label), text_height(display.area_font), &b) == 0)
+        if (placer.place_out_to(x, y, text_length(display.area_font, label), text_height(display.area_font), out, &b) == 0)
           plan.area_box[(size_t)n] = b;
       }
       if (!target_labels || !targets_may_show(g, area)) continue;
@@ -235,17 +239,26 @@ LabelPlan plan_labels(const MapGeometry &g, int areas) {
   return plan;
 }
 
+void draw_target_label(const MapGeometry &g, const TargetArea &area, int k, const LabelBox &label_box) {
+  if (!target_labels_shown(g) || label_box.x1 > label_box.x2) return;
+  char label[LABEL_SIZE];
+  target_label(g, area, k, label);
+  textout_ex(g.bmp, display.target_font, label, label_box.x1, label_box.y1, display.colour_black, display.colour_pale_blue);
+}
+
+void draw_area_label(const MapGeometry &g, const TargetArea &area, const LabelBox &label_box) {
+  if (g.zoom > 5 || label_box.x1 > label_box.x2) return;
+  char label[LABEL_SIZE];
+  tilde_label(label, area.name);
+  textout_ex(g.bmp, display.area_font, label, label_box.x1, label_box.y1, display.colour_white, display.colour_slate);
+}
+
 void draw_target(const MapGeometry &g, const TargetArea &area, int k, int colour, const LabelBox &label_box) {
   int x, y;
   if (target_pixel(g, area, k, &x, &y) != 0) return;
   const Target &target = area.targets[k];
   if (has_runway_symbol(area, k)) draw_runway_symbol(g, area.runway_number, target.heading, x, y);
-
-  if (target_labels_shown(g) && label_box.x1 <= label_box.x2) {
-    char label[LABEL_SIZE];
-    target_label(g, area, k, label);
-    textout_ex(g.bmp, display.target_font, label, label_box.x1, label_box.y1, display.colour_black, display.colour_pale_blue);
-  }
+  draw_target_label(g, area, k, label_box);
 
   if (g.overlay_mode > 0) {
     const int a = g.zoom <= 1 ? 2 : 1;
@@ -259,11 +272,7 @@ void draw_area_mark(const MapGeometry &g, const TargetArea &area, int colour, co
   if (area_pixel(g, area, &x, &y) != 0) return;
   const bool runway = area.runway_number > 0;
   if (g.zoom <= 5) {
-    if (label_box.x1 <= label_box.x2) {
-      char label[LABEL_SIZE];
-      tilde_label(label, area.name);
-      textout_ex(g.bmp, display.area_font, label, label_box.x1, label_box.y1, display.colour_white, display.colour_slate);
-    }
+    draw_area_label(g, area, label_box);
     if (runway)
       circle(g.bmp, x, y, 3, colour);
     else
@@ -284,8 +293,9 @@ bool on_water(const TargetArea &area, int k) {
 }
 
 // Target mode's marks over the overlay: the selection in a double ring,
-// white within black, and each target on water in a red ring.
-void draw_target_mode_marks(const MapGeometry &g) {
+// white within black, and each target on water in a red ring. The ring's
+// centre in *ring_x, *ring_y; 1 when it is drawn.
+int draw_target_mode_marks(const MapGeometry &g, int *ring_x, int *ring_y) {
   const int areas = areas_in_use();
   for (int n = 1; n <= areas && g.zoom <= 4; n++) {
     if (!in_part(g, n)) continue;
@@ -295,15 +305,17 @@ void draw_target_mode_marks(const MapGeometry &g) {
       if (target_pixel(g, area, k, &x, &y) == 0 && on_water(area, k)) circle(g.bmp, x, y, 7, display.colour_red);
     }
   }
-  if (g.target_area < 1 || g.target_area > areas || g.overlay_part == OVERLAY_ALL_BUT_SELECTED) return;
+  if (g.target_area < 1 || g.target_area > areas || g.overlay_part == OVERLAY_ALL_BUT_SELECTED) return 0;
   const TargetArea &area = targets.areas[g.target_area];
   int x, y;
   const int hidden = g.target > 0 && g.target <= area.target_count ? target_pixel(g, area, g.target, &x, &y)
                                                                    : area_pixel(g, area, &x, &y);
-  if (hidden) return;
+  if (hidden) return 0;
   circle(g.bmp, x, y, 10, display.colour_black);
   circle(g.bmp, x, y, 9, display.colour_white);
   circle(g.bmp, x, y, 8, display.colour_black);
+  *ring_x = x, *ring_y = y;
+  return 1;
 }
 
 void draw_target_overlay(const MapGeometry &g) {
@@ -323,7 +335,20 @@ void draw_target_overlay(const MapGeometry &g) {
     }
     draw_area_mark(g, area, colour, plan.area_box[(size_t)n]);
   }
-  if (g.target_mode) draw_target_mode_marks(g);
+  int x, y;
+  if (!g.target_mode || !draw_target_mode_marks(g, &x, &y)) return;
+  // The ring passes under the labels it reaches: they are drawn again.
+  const LabelBox ring = {x - 10, y - 10, x + 10, y + 10};
+  for (int n = 1; n <= areas; n++) {
+    if (!in_part(g, n)) continue;
+    if (boxes_overlap(ring, plan.area_box[(size_t)n])) draw_area_label(g, targets.areas[n], plan.area_box[(size_t)n]);
+    const int shown = std::min(targets.areas[n].target_count, MAX_TARGETS - 1);
+    for (int k = 1; k <= shown && g.zoom <= 4; k++) {
+      const size_t at = (size_t)plan.first_target[(size_t)n] + (size_t)(k - 1);
+      if (at < plan.target_box.size() && boxes_overlap(ring, plan.target_box[at]))
+        draw_target_label(g, targets.areas[n], k, plan.target_box[at]);
+    }
+  }
 }
 
 int pick_target_mark(const ViewState &view, int px, int py, int *picked_area, int *picked_target) {

@@ -33,18 +33,22 @@ MapPixel map_pixel(const ViewState &view, int width, int height, long long px, l
   return p;
 }
 
-int fitted_zoom(const ViewState &view, int width, int height) {
-  ViewState v = view;
-  for (v.zoom_level = 0; v.zoom_level < ZOOM_FARTHEST; v.zoom_level++) {
-    const long long S = 1LL << (8 - v.zoom_level);
-    const MapPixel top_left = map_pixel(v, width, height, 0, 0);
-    // The terrain's west and north edges at or right of / below the area's,
-    // its east and south edges at or left of / above them.
-    if (top_left.tile_x <= 0 && top_left.tile_y <= 0 && S * (map_columns() - top_left.tile_x) <= width &&
-        S * (map_rows() - top_left.tile_y) <= height)
-      return v.zoom_level;
+int fit_view(ViewState *view, int width, int height) {
+  const long long columns = map_columns(), rows = map_rows();
+  for (int zoom = 0; zoom < ZOOM_FARTHEST; zoom++) {
+    const long long S = 1LL << (8 - zoom), nx = std::max(width, 0) / S, ny = std::max(height, 0) / S;
+    if (columns > nx || rows > ny) continue;
+    // With the cursor at c, tiles c - n / 2 .. c - n / 2 + n - 1 show whole:
+    // the terrain's n tiles do for c from n - ceil(n / 2) to floor(n / 2).
+    const auto fitted = [](long long c, long long tiles, long long n) {
+      const long long lo = std::max(0LL, tiles - (n + 1) / 2), hi = std::min(tiles - 1, n / 2);
+      return (int)(lo > hi ? c : std::min(std::max(c, lo), hi));
+    };
+    view->cursor_x = fitted(view->cursor_x, columns, nx);
+    view->cursor_y = fitted(view->cursor_y, rows, ny);
+    return view->zoom_level = zoom;
   }
-  return ZOOM_FARTHEST;
+  return view->zoom_level = ZOOM_FARTHEST;
 }
 
 MapGeometry view_geometry(BITMAP *bmp, const ViewState &view) {

@@ -65,10 +65,12 @@ struct MapPixel {
 };
 MapPixel map_pixel(const ViewState &view, int width, int height, long long px, long long py);
 
-// The closest zoom level at which every tile of the terrain lies whole in a
-// map area of width x height, the cursor where view has it; the farthest
-// level when none does.
-int fitted_zoom(const ViewState &view, int width, int height);
+// The start of Start_Zoom=fit: view at the closest zoom level at which every
+// tile of the terrain lies whole in a map area of width x height, the
+// cursor moved the least from where view has it to make them so (a terrain
+// as large as a level's whole cells opens at that level); the farthest
+// level, the cursor kept, when none does. Returns the level.
+int fit_view(ViewState *view, int width, int height);
 
 inline int painting(const ViewState &v) { return v.left_button == LEFT_BUTTON_PAINT; }
 inline int editing_targets(const ViewState &v) { return v.left_button == LEFT_BUTTON_TARGETS; }

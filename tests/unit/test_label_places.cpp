@@ -1,7 +1,8 @@
 // The label placer against a model that paints every taken pixel into a
-// grid (a runway's shape only where it has pixels): the same places chosen,
-// the same labels left out, no two placed labels sharing a pixel, and a
-// label with nothing near it where labels have always been drawn.
+// grid (a runway's shape only where it has pixels): the same places chosen
+// (also where a label may go farther out), the same labels left out, no two
+// placed labels sharing a pixel, and a label with nothing near it where
+// labels have always been drawn.
 #include <algorithm>
 #include <vector>
 
@@ -55,14 +56,20 @@ TEST(LabelPlaces, AgreeWithAPixelModel) {
     const int labels = 1 + rand() % 30;
     for (int n = 0; n < labels; n++) {
       const int x = 60 + rand() % 120, y = 60 + rand() % 120, w = 5 + rand() % 40, h = 6 + rand() % 6;
-      int want = -1;
-      for (int k = 0; k < LABEL_PLACES && want < 0; k++)
-        if (model.free(label_place(x, y, w, h, k))) want = k;
+      // Every other label may go farther out: the eight places again and
+      // again, each round LABEL_GAP_STEP farther, until the gap passes farthest.
+      const int farthest = n % 2 ? LABEL_GAP + rand() % 50 : LABEL_GAP;
+      int want = -1, gap = LABEL_GAP;
+      for (;; gap += LABEL_GAP_STEP) {
+        for (int k = 0; k < LABEL_PLACES && want < 0; k++)
+          if (model.free(label_place(x, y, w, h, k, gap))) want = k;
+        if (want >= 0 || gap >= farthest) break;
+      }
       LabelBox got;
-      const int result = placer.place(x, y, w, h, &got);
+      const int result = n % 2 ? placer.place_out_to(x, y, w, h, farthest, &got) : placer.place(x, y, w, h, &got);
       ASSERT_EQ(want < 0 ? 1 : 0, result) << "round " << round << " label " << n;
       if (want < 0) continue;
-      const LabelBox expected = label_place(x, y, w, h, want);
+      const LabelBox expected = label_place(x, y, w, h, want, gap);
       ASSERT_TRUE(got.x1 == expected.x1 && got.y1 == expected.y1 && got.x2 == expected.x2 && got.y2 == expected.y2);
       ASSERT_EQ(w - 1, got.x2 - got.x1);
       ASSERT_EQ(h - 1, got.y2 - got.y1);

@@ -429,8 +429,11 @@ TEST_F(MainLoop, StartZoomFromTheSetting) {
   // one opens at the farthest.
   session.start_zoom = START_ZOOM_FIT;
   open_map(20, 12);
-  EXPECT_EQ(fitted_zoom(view, display.screen_width, display.status_y), view.zoom_level);
   EXPECT_EQ(3, view.zoom_level);  // 20 x 12 tiles of 32 pixels in 768 x 512
+  // As many rows as level 6 shows: all of them, the cursor one row lower.
+  open_map(100, 128);
+  EXPECT_EQ(6, view.zoom_level);
+  EXPECT_EQ(64, view.cursor_y);
   open_map(1000, 900);
   EXPECT_EQ(ZOOM_FARTHEST, view.zoom_level);
 }
@@ -501,7 +504,9 @@ TEST_F(MainLoop, DegenerateMapsKeepTheCursorOnTheMap) {
     use_heights(10);
     const bool has_tiles = size[0] > 0 && size[1] > 0;
     EXPECT_EQ(size[0] > 0 ? size[0] / 2 : 0, view.cursor_x);
-    EXPECT_EQ(size[1] > 1 ? size[1] / 2 - 1 : 0, view.cursor_y);
+    // The middle row or, where that makes every row show, the one below.
+    const int middle = size[1] > 1 ? size[1] / 2 - 1 : 0;
+    EXPECT_TRUE(view.cursor_y == middle || (size[1] > 1 && view.cursor_y == middle + 1)) << view.cursor_y;
 
     // Whole passes for the moves and the redraws, the commands alone for the rest.
     clear_to_color(display.back_buffer, makecol(255, 255, 255));
@@ -732,11 +737,31 @@ TEST_F(MainLoop, CommandsSayWhatTheyDid) {
       {[] { height_map.heights[8][12] = 5000; }, {KEY_L}, "Level: 10 x 6 tiles at "},
       {[] {}, {KEY_L}, "Nothing changed."},
       {[] { view.selected = 0; }, {KEY_D}, "Copied the heights of 1 tile."},
+      {[] {}, {KEY_PGDN}, "Lowered 1 tile (step 10 m)."},
+      {[] { height_map.detected_height_step = 4; }, {KEY_T}, "Height step 4 m."},
+      {[] { view.zoom_level = 0; }, {KEY_PGUP}, "Raised 1 sample (step 4 m)."},
+      {[] { view.zoom_level = 4; }, {KEY_T}, "Height step 10 m."},
+      {[] { view.selected = 1; }, {KEY_PGUP}, "Raised 10 x 6 tiles (step 10 m)."},
       {[] {}, {KEY_LCONTROL, KEY_S}, "Saved plain.TFD and plain.hfd."},
       {[] {}, {KEY_LCONTROL, KEY_S}, "Nothing to save: no unsaved edits."},
       {[] {}, {KEY_F5}, "Wrote plain_Data1x_000.bmp in "},
       {[] {}, {KEY_LSHIFT, KEY_F10}, "Wrote plain_Briefing_000.pdf and .png in "},
       {[] {}, {KEY_PRTSCR}, "Saved screenshot plain_screenshot_000.bmp."},
+      // Target mode on a runway area: its heading and its side.
+      {[] {
+         view.selected = 0;
+         session.enable_targets = 1;
+         TargetArea &a = targets.areas[targets.area_count = 1] = TargetArea();
+         snprintf(a.name, sizeof(a.name), "Saltmere AB");
+         a.target_count = 1;
+         snprintf(a.targets[1].type, sizeof(a.targets[1].type), "Runway2");
+         a.targets[1].heading = 90;
+       },
+       {KEY_E}, ""},
+      {[] { view.target_area = 1; }, {KEY_CLOSEBRACE}, "Runway heading 091."},
+      {[] {}, {KEY_OPENBRACE}, "Runway heading 090."},
+      {[] {}, {KEY_LSHIFT, KEY_ENTER}, "Saltmere AB: enemy."},
+      {[] {}, {KEY_LSHIFT, KEY_ENTER}, "Saltmere AB: friendly."},
   };
   for (const auto &step : steps) {
     step.before();
@@ -744,6 +769,12 @@ TEST_F(MainLoop, CommandsSayWhatTheyDid) {
     EXPECT_EQ(step.note, note.substr(0, step.note.size())) << note;
   }
   EXPECT_EQ("", alerts.texts());
+  // Target mode says so where paint and land mode do.
+  char strip[96];
+  selection_and_brush_text(view, strip, sizeof(strip));
+  EXPECT_STREQ("Targets", strip);
+  view.left_button = LEFT_BUTTON_PAN;
+  view.edit_mode = EDIT_HEIGHTS;
   // The level named is the one every sample now has.
   view.cursor_x = 30;
   height_map.heights[120][40] = 900;

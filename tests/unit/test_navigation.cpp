@@ -131,6 +131,21 @@ TEST(Navigation, TypeListNarrowsAndOffersANewWord) {
     filter_target_types(rows, c.typed, &got);
     EXPECT_EQ(c.want, got) << c.typed;
   }
+  // Without a runway type (a new file has no types at all) the six that
+  // make an airfield are offered after them; with one, nothing is added.
+  for (int areas : {0, 2}) {
+    targets.area_count = areas;
+    std::vector<TargetType> offered = target_types_in_use();
+    ASSERT_TRUE(offer_runway_types(&offered));
+    ASSERT_EQ(rows.size() * (areas > 0) + 6, offered.size());
+    EXPECT_EQ("Runway1", offered[offered.size() - 6].name);
+    EXPECT_EQ("Runway6", offered.back().name);
+    EXPECT_EQ(0, offered.back().count);
+  }
+  snprintf(targets.areas[2].targets[3].type, NAME_SIZE, "Runway3");
+  std::vector<TargetType> with_runway = target_types_in_use();
+  EXPECT_FALSE(offer_runway_types(&with_runway));
+  EXPECT_EQ(rows.size() + 1, with_runway.size());
 }
 
 }  // namespace

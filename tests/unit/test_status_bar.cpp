@@ -70,8 +70,18 @@ class StatusBar : public testing::Test {
     // The tag is printed plainly: it starts in column 54 and runs on.
     expected_number(tag, 53 + (int)std::to_string(tag).size());
   }
+  // A range's two dots each two pixels clear of what is beside them.
   void expected_height(const char *text) {
-    textout_ex(want, display.dialog_font, text, 400, display.status_y + 1, display.colour_dark_slate, display.colour_pale_blue);
+    const std::string whole = text, low = whole.substr(0, whole.find(".."));
+    const std::string high = low.size() < whole.size() ? whole.substr(low.size() + 2) : "";
+    const int y = display.status_y + 1, fg = display.colour_dark_slate, bg = display.colour_pale_blue;
+    textout_ex(want, display.dialog_font, low.c_str(), 400, y, fg, bg);
+    if (high.empty()) return;
+    const int x = 400 + text_length(display.dialog_font, low.c_str());
+    rectfill(want, x, y, x + 6, y + text_height(display.dialog_font) - 1, bg);
+    textout_ex(want, display.dialog_font, ".", x + 1, y, fg, -1);
+    textout_ex(want, display.dialog_font, ".", x + 4, y, fg, -1);
+    textout_ex(want, display.dialog_font, high.c_str(), x + 7, y, fg, bg);
   }
   int differing_pixels() {
     int n = 0;
@@ -116,14 +126,21 @@ TEST_F(StatusBar, HeightItemFlatAndRange) {
   expected_height("height:  250 flat");
   EXPECT_EQ(0, differing_pixels());
 
-  height_map.heights[20][40] = 0;
-  height_map.heights[23][43] = 1200;
-  draw_status_bar(got, 5, 10);
-  clear_to_color(want, paper);
-  expected_frame(SUMMARY);
-  expected_cursor(5, 69, 11, 139, -4, 3, 255);
-  expected_height("height:    0..1200");
-  EXPECT_EQ(0, differing_pixels());
+  // Ranges of three and four digits read with both dots.
+  const struct {
+    int low, high;
+    const char *text;
+  } ranges[] = {{0, 1200, "height:    0..1200"}, {888, 894, "height:  888.. 894"}, {2888, 2894, "height: 2888..2894"}};
+  for (const auto &r : ranges) {
+    set_tile_heights(5, 10, r.low);
+    height_map.heights[23][43] = (uint16_t)r.high;
+    draw_status_bar(got, 5, 10);
+    clear_to_color(want, paper);
+    expected_frame(SUMMARY);
+    expected_cursor(5, 69, 11, 139, -4, 3, 255);
+    expected_height(r.text);
+    EXPECT_EQ(0, differing_pixels()) << r.text;
+  }
 }
 
 TEST_F(StatusBar, SamplesAreReadAsUnsigned) {
