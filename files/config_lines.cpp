@@ -88,6 +88,17 @@ bool config_next_entry(const char *text, long size, long *at, ConfigEntry *entry
   return false;
 }
 
+bool config_ends_blank(const std::string &text) {
+  size_t n = text.size();
+  auto line_end_before = [&]() {
+    if (n == 0 || (text[n - 1] != '\n' && text[n - 1] != '\r')) return false;
+    const char c = text[--n];
+    if (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r') && text[n - 1] != c) n--;
+    return true;
+  };
+  return n == 0 || (line_end_before() && (n == 0 || line_end_before()));
+}
+
 namespace {
 
 const char UTF8_MARK[] = "\xEF\xBB\xBF";
@@ -183,10 +194,8 @@ std::string config_text_with_values(const char *text, long size, const std::vect
     out += a->second;
   }
   if (!new_sections.empty()) {
-    const bool open_end = size > mark && text[size - 1] != '\n' && text[size - 1] != '\r';
-    if (open_end) out += eol;
-    if (size > mark && !(lines.back().entry.name_length == 0 && lines.back().line.start == lines.back().line.end))
-      out += eol;
+    if (out.size() > (size_t)mark && out.back() != '\n' && out.back() != '\r') out += eol;
+    while (!config_ends_blank(out.substr((size_t)mark))) out += eol;
     for (size_t k = 0; k < new_sections.size(); k++)
       out += (k ? eol : "") + "[" + new_sections[k] + "]" + eol + new_keys[new_sections[k]];
   }

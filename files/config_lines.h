@@ -44,6 +44,10 @@ bool config_name_is(const char *text, const ConfigEntry &entry, const char *name
 // passed over; *at moves past its line. false when there is none.
 bool config_next_entry(const char *text, long size, long *at, ConfigEntry *entry);
 
+// Whether a new section may follow text as it is: nothing before it, or an
+// empty line last, its line ends counted as the reader counts them.
+bool config_ends_blank(const std::string &text);
+
 // A value for a key of a section, both named as the reader takes them (in
 // any case; the section without its brackets).
 struct ConfigValue {

@@ -57,20 +57,6 @@ void keep_last_line_open(const char *text, long size, std::string *out) {
   if (!out->empty() && out->back() == '\r') out->pop_back();
 }
 
-// Whether a new section may follow text as it is: nothing before it, or an
-// empty line last, its line ends counted as the reader counts them (a
-// return and a feed in either order are one).
-bool blank_before(const std::string &text) {
-  size_t n = text.size();
-  auto line_end_before = [&]() {
-    if (n == 0 || (text[n - 1] != '\n' && text[n - 1] != '\r')) return false;
-    const char c = text[--n];
-    if (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r') && text[n - 1] != c) n--;
-    return true;
-  };
-  return n == 0 || (line_end_before() && (n == 0 || line_end_before()));
-}
-
 bool same_float(float a, float b) { return memcmp(&a, &b, sizeof(a)) == 0; }
 
 std::string digits3(int n) {
@@ -378,7 +364,7 @@ std::string Writer::assemble() const {
       const size_t at = std::min(e.section_at, e.after.size());
       out.append(e.after, 0, at);
       // A last line end of another kind than the file's may pair with it.
-      while (at < e.after.size() && !blank_before(out)) out += eol_;
+      while (at < e.after.size() && !config_ends_blank(out)) out += eol_;
       out.append(e.after, at, std::string::npos);
     }
   }
@@ -636,7 +622,7 @@ bool plan_quick_save(const TargetSet &file, const FileLines &lines, const OldTex
     std::string before_end;
     if (!patched_bytes(so_far, old, std::max(at - 2, 0L), at, &before_end)) return false;
     std::string prefix = !before_end.empty() && before_end.back() != '\n' ? "\n" : "";
-    while (!blank_before(before_end + prefix)) prefix += "\n";
+    while (!config_ends_blank(before_end + prefix)) prefix += "\n";
     added.insert(0, prefix);
     if (last_end < size) added += "\n";
     std::string last_byte;
