@@ -14,6 +14,7 @@
 #include "app/navigation.h"
 #include "app/opening.h"
 #include "app/save_prompt.h"
+#include "app/settings_dialog.h"
 #include "program/session.h"
 #include "app/texture_palette_keys.h"
 #include "app/window_reporter.h"
@@ -369,6 +370,7 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_ESC, 0},                 0,          WHEN_OVERVIEW,            NEED_NOTHING,           leave_overview,        MARKS_NOTHING,    1, 200},
   {{KEY_ESC, 0},                 0,          WHEN_ALWAYS,              NEED_NOTHING,           leave,                 MARKS_NOTHING,    0, 0},
   {{KEY_F1, 0},                  0,          WHEN_ALWAYS,              NEED_NOTHING,           manual,                MARKS_NOTHING,    0, 0},
+  {{KEY_F12, 0},                 0,          WHEN_ALWAYS,              NEED_NOTHING,           edit_settings,         MARKS_NOTHING,    1, 0},
   {{KEY_EQUALS, KEY_PLUS_PAD},   0,          WHEN_ALWAYS,              NEED_ZOOM_IN_ROOM,      zoom_in,               MARKS_NOTHING,    1, 0},
   {{KEY_MINUS, KEY_MINUS_PAD},   0,          WHEN_ALWAYS,              NEED_ZOOM_OUT_ROOM,     zoom_out,              MARKS_NOTHING,    1, 0},
   {{KEY_PRTSCR, 0},              0,          WHEN_ALWAYS,              NEED_NOTHING,           screenshot,            MARKS_NOTHING,    0, 0},

@@ -67,6 +67,7 @@ int veldkit_main(int argc, char **argv) {
   session.start_zoom = settings.start_zoom;
   session.ui_scale = settings.ui_scale;
   session.export_format = command.format >= 0 ? command.format : settings.export_format;
+  session.export_format_from_command = command.format >= 0;
   // A window larger than the desktop cannot be shown whole, and the display
   // refuses sizes beyond its own limits with an error.
   int desktop_w = 0, desktop_h = 0;

@@ -71,12 +71,18 @@ char *read_whole_file(const char *path, long *size, int *why) {
   return text;
 }
 
+void use_config_text(const char *text, long size) {
+  // The library keeps its own copy of the text. It would take a UTF-8 byte
+  // order mark for a part of the first line and miss the section there.
+  const int mark = size >= 3 && memcmp(text, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+  set_config_data(text + mark, (int)(size - mark));
+}
+
 int use_config_file(const char *path) {
   long size = 0;
   int why = WHOLE_FILE_READ;
   char *text = read_whole_file(path, &size, &why);
-  // The library keeps its own copy of the text.
-  set_config_data(text ? text : "", text ? (int)size : 0);
+  use_config_text(text ? text : "", text ? size : 0);
   free(text);
   return why;
 }

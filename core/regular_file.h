@@ -40,6 +40,8 @@ char *read_whole_file(const char *path, long *size, int *why = nullptr);
 
 // The library's current configuration becomes the content of path. A file
 // that cannot be read as a regular file, or is over the limit, gives an
-// empty configuration, as a missing one does. Nothing is ever written back.
-// Returns a WholeFileResult.
+// empty configuration, as a missing one does; a UTF-8 byte order mark at
+// its start is passed over. Returns a WholeFileResult.
 int use_config_file(const char *path);
+// The same of text[0..size) (size at most WHOLE_FILE_LIMIT).
+void use_config_text(const char *text, long size);

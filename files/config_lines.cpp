@@ -1,6 +1,8 @@
 #include "files/config_lines.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <map>
 
 enum { CONFIG_SEARCH_PIECE = 256 };
 
@@ -84,4 +86,122 @@ bool config_next_entry(const char *text, long size, long *at, ConfigEntry *entry
     if (entry->name_length > 0) return true;
   }
   return false;
+}
+
+bool config_ends_blank(const std::string &text) {
+  size_t n = text.size();
+  auto line_end_before = [&]() {
+    if (n == 0 || (text[n - 1] != '\n' && text[n - 1] != '\r')) return false;
+    const char c = text[--n];
+    if (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r') && text[n - 1] != c) n--;
+    return true;
+  };
+  return n == 0 || (line_end_before() && (n == 0 || line_end_before()));
+}
+
+namespace {
+
+const char UTF8_MARK[] = "\xEF\xBB\xBF";
+
+struct TextLine {
+  ConfigLine line;
+  ConfigEntry entry;
+};
+
+// The spacing between a key line's name and its value when it holds "=".
+std::string spacing_of(const char *text, const ConfigEntry &e) {
+  const long from = e.name + e.name_length;
+  return e.value > from && memchr(text + from, '=', (size_t)(e.value - from)) ? std::string(text + from, (size_t)(e.value - from))
+                                                                              : std::string();
+}
+
+}  // namespace
+
+std::string config_text_with_values(const char *text, long size, const std::vector<ConfigValue> &values) {
+  const long mark = size >= 3 && memcmp(text, UTF8_MARK, 3) == 0 ? 3 : 0;
+  std::vector<TextLine> lines;
+  std::string eol, text_spacing;
+  for (long at = mark; at < size;) {
+    const ConfigLine line = config_line_at(text, size, at);
+    at = line.next;
+    lines.push_back({line, config_entry_of(text, line.start, line.end)});
+    if (eol.empty() && line.next > line.end) eol.assign(text + line.end, (size_t)(line.next - line.end));
+    const ConfigEntry &e = lines.back().entry;
+    if (text_spacing.empty() && e.name_length > 0 && !config_is_section(text, e)) text_spacing = spacing_of(text, e);
+  }
+  if (eol.empty()) eol = "\n";
+  if (text_spacing.empty()) text_spacing = " = ";
+  std::map<size_t, std::string> added;  // by line: the lines after it
+  std::map<size_t, std::pair<long, std::string>> replaced;  // by line: how much of its value goes, and what comes
+  std::vector<std::string> new_sections;
+  std::map<std::string, std::string> new_keys;  // of each new section
+  for (const ConfigValue &v : values) {
+    const std::string header = "[" + v.section + "]";
+    // The reader looks in every section of the name, the first line of the key counting.
+    int in = -1, first = -1, last_key = -1;  // in: the section's occurrence the line is in
+    int sections_seen = 0;
+    std::string spacing;
+    size_t found = lines.size();
+    for (size_t i = 0; i < lines.size() && found == lines.size(); i++) {
+      const ConfigEntry &e = lines[i].entry;
+      if (e.name_length == 0) continue;
+      if (config_is_section(text, e)) {
+        in = config_name_is(text, e, header.c_str()) ? sections_seen++ : -1;
+        if (in == 0) first = last_key = (int)i;
+        continue;
+      }
+      if (in < 0) continue;
+      if (config_name_is(text, e, v.key.c_str())) found = i;
+      if (in == 0) {
+        last_key = (int)i;
+        if (spacing.empty()) spacing = spacing_of(text, e);
+      }
+    }
+    const std::string line = v.key + (spacing.empty() ? text_spacing : spacing) + v.value + eol;
+    if (found < lines.size()) {
+      const ConfigEntry &e = lines[found].entry;
+      long length = e.value_length;
+      if (v.number && length > 0) {
+        const std::string old(text + e.value, (size_t)length);
+        char *end = nullptr;
+        strtol(old.c_str(), &end, 0);
+        if (end > old.c_str()) length = (long)(end - old.c_str());
+      }
+      replaced[found] = {length, v.value};
+    } else if (first >= 0) {
+      added[(size_t)last_key] += line;
+    } else {
+      if (!new_keys.count(v.section)) new_sections.push_back(v.section);
+      new_keys[v.section] += line;
+    }
+  }
+  std::string out(text, (size_t)mark);
+  for (size_t i = 0; i < lines.size(); i++) {
+    const ConfigLine &l = lines[i].line;
+    const ConfigEntry &e = lines[i].entry;
+    auto r = replaced.find(i);
+    if (r == replaced.end()) {
+      out.append(text + l.start, (size_t)(l.next - l.start));
+    } else {
+      // A name with nothing after it needs a separator before its value.
+      const std::string gap = e.value == e.name + e.name_length ? text_spacing : "";
+      out.append(text + l.start, (size_t)(e.value - l.start)) += gap + r->second.second;
+      out.append(text + e.value + r->second.first, (size_t)(l.next - e.value - r->second.first));
+    }
+    auto a = added.find(i);
+    if (a == added.end()) continue;
+    if (l.next == l.end) out += eol;
+    out += a->second;
+  }
+  if (!new_sections.empty()) {
+    if (out.size() > (size_t)mark && out.back() != '\n' && out.back() != '\r') out += eol;
+    while (!config_ends_blank(out.substr((size_t)mark))) out += eol;
+    for (size_t k = 0; k < new_sections.size(); k++)
+      out += (k ? eol : "") + "[" + new_sections[k] + "]" + eol + new_keys[new_sections[k]];
+  }
+  // A last line without its end keeps it so after lines were added.
+  const bool open_end = size > mark && text[size - 1] != '\n' && text[size - 1] != '\r';
+  if (open_end && out.size() > (size_t)size && out.compare(out.size() - eol.size(), eol.size(), eol) == 0)
+    out.resize(out.size() - eol.size());
+  return out;
 }

@@ -4,6 +4,9 @@
 // as the library's look-ups would.
 #pragma once
 
+#include <string>
+#include <vector>
+
 // A line of text[0..size): its characters are text[start..end), the next
 // line begins at next. A line ends at a carriage return or a line feed; a
 // return and a feed in either order end it together.
@@ -40,3 +43,25 @@ bool config_name_is(const char *text, const ConfigEntry &entry, const char *name
 // The next entry with a name in text[*at..size), blank lines and comments
 // passed over; *at moves past its line. false when there is none.
 bool config_next_entry(const char *text, long size, long *at, ConfigEntry *entry);
+
+// Whether a new section may follow text as it is: nothing before it, or an
+// empty line last, its line ends counted as the reader counts them.
+bool config_ends_blank(const std::string &text);
+
+// A value for a key of a section, both named as the reader takes them (in
+// any case; the section without its brackets).
+struct ConfigValue {
+  std::string section, key, value;
+  bool number = false;  // the reader takes the number the value begins with, as strtol does: only it changes
+};
+
+// The text with each key set to its value and every other byte as it was:
+// in the line the library's reader takes the key from, only the value's
+// characters change; a key the text lacks is added after the last key line
+// of its section's first header (for a number, only the number the old
+// value begins with changes, what follows it stays), a section the text lacks at the end after
+// a blank line. New lines take the spacing around "=" of the section's first
+// key line (else the text's, else " = ") and the text's line end, and a
+// text whose last line has no line end still ends without one. A UTF-8 byte
+// order mark at the start stays, and the lines after it are read.
+std::string config_text_with_values(const char *text, long size, const std::vector<ConfigValue> &values);

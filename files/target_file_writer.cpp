@@ -363,9 +363,8 @@ std::string Writer::assemble() const {
       if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += eol_;
       const size_t at = std::min(e.section_at, e.after.size());
       out.append(e.after, 0, at);
-      const std::string blank = eol_ + eol_;
-      if (at < e.after.size() && (out.size() < blank.size() || out.compare(out.size() - blank.size(), blank.size(), blank) != 0))
-        out += eol_;
+      // A last line end of another kind than the file's may pair with it.
+      while (at < e.after.size() && !config_ends_blank(out)) out += eol_;
       out.append(e.after, at, std::string::npos);
     }
   }
@@ -623,7 +622,7 @@ bool plan_quick_save(const TargetSet &file, const FileLines &lines, const OldTex
     std::string before_end;
     if (!patched_bytes(so_far, old, std::max(at - 2, 0L), at, &before_end)) return false;
     std::string prefix = !before_end.empty() && before_end.back() != '\n' ? "\n" : "";
-    if (!(before_end.size() == 2 && before_end == "\n\n")) prefix += "\n";
+    while (!config_ends_blank(before_end + prefix)) prefix += "\n";
     added.insert(0, prefix);
     if (last_end < size) added += "\n";
     std::string last_byte;

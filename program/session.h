@@ -17,6 +17,7 @@ struct Session {
   int terrain_open = 0;
   int enable_targets = 0;  // the setting Enable_Targets
   int export_format = 0;   // ExportFormat: the setting [Export] Format, or --format
+  int export_format_from_command = 0;  // 1 when --format chose it
   int start_zoom = START_ZOOM_FIT;  // the setting Start_Zoom: a zoom level, or the one that fits
   int ui_scale = UI_SCALE_AUTO;     // the setting UI_Scale: 1..3, or by the window's size
 };

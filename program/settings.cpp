@@ -4,11 +4,21 @@
 #include <cstdio>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <sys/stat.h>
+#include <vector>
+
 #include "core/export_format.h"
 #include "core/regular_file.h"
+#include "core/reporter.h"
+#include "core/safe_file.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
+#include "files/config_lines.h"
 #include "program/resource_files.h"
+#include "render/export/briefing_map.h"
+#include "render/export/briefing_page.h"
+#include "render/export/export_bitmap.h"
 
 ProgramSettings read_settings() {
   ProgramSettings s;
@@ -23,8 +33,90 @@ ProgramSettings read_settings() {
   s.start_zoom = zoom && zoom[0] >= '0' && zoom[0] <= '8' && zoom[1] == 0 ? zoom[0] - '0' : START_ZOOM_FIT;
   const char *scale = get_config_string("Display", "UI_Scale", "auto");
   s.ui_scale = scale && scale[0] >= '1' && scale[0] <= '3' && scale[1] == 0 ? scale[0] - '0' : UI_SCALE_AUTO;
+  const BriefingSettings briefing = read_briefing_settings();
+  s.briefing_paper = briefing.paper;
+  s.briefing_pixels = briefing.pixels;
   fit_settings_to_desktop(s, 0, 0);
   return s;
+}
+
+// The keys whose settings differ between was and now, with now's values as
+// the file writes them; switches compared as the program takes them.
+static std::vector<ConfigValue> changed_values(const ProgramSettings &was, const ProgramSettings &now) {
+  std::vector<ConfigValue> values;
+  // The reader takes a number from the start of a value, a word whole.
+  auto number = [&](bool differs, const char *section, const char *key, int value) {
+    if (differs) values.push_back({section, key, std::to_string(value), true});
+  };
+  auto word = [&](bool differs, const char *section, const char *key, const std::string &value) {
+    if (differs) values.push_back({section, key, value, false});
+  };
+  number(was.screen_width != now.screen_width, "Display", "Screen-Width", now.screen_width);
+  number(was.screen_height != now.screen_height, "Display", "Screen-Height", now.screen_height);
+  number((was.full_screen > 0) != (now.full_screen > 0), "Display", "FullScreen", now.full_screen > 0);
+  number((was.enable_targets != 0) != (now.enable_targets != 0), "Display", "Enable_Targets", now.enable_targets != 0);
+  word(was.ui_scale != now.ui_scale, "Display", "UI_Scale", now.ui_scale == UI_SCALE_AUTO ? "auto" : std::to_string(now.ui_scale));
+  word(was.start_zoom != now.start_zoom, "Display", "Start_Zoom", now.start_zoom == START_ZOOM_FIT ? "fit" : std::to_string(now.start_zoom));
+  word(was.export_format != now.export_format, "Export", "Format", now.export_format == EXPORT_FORMAT_PNG ? "png" : "bmp");
+  static const char *const papers[] = {"A3", "A4", "Letter"};
+  word(was.briefing_paper != now.briefing_paper, "Export", "Briefing_Page",
+       papers[now.briefing_paper == BRIEFING_A4 ? 1 : now.briefing_paper == BRIEFING_LETTER ? 2 : 0]);
+  number(was.briefing_pixels != now.briefing_pixels, "Export", "Briefing_Pixels", now.briefing_pixels);
+  return values;
+}
+
+// Why the file as it is cannot be the start of the new one.
+static std::string unreadable_reason(const char *path, int result) {
+  if (result == WHOLE_FILE_TOO_LARGE) return "it is larger than 64 MB";
+  if (result == WHOLE_FILE_NO_MEMORY) return "not enough memory";
+  const int fd = open_regular_file(path);
+  const int error = errno;
+  if (fd >= 0) close(fd);
+  return fd >= 0 ? "it cannot be read" : open_failure_reason(error);
+}
+
+int save_settings(const char *path, const ProgramSettings &now, std::string *why, int *changed) {
+  *changed = 0;
+  const std::string name = get_filename(path);
+  struct stat st;
+  const bool absent = stat(path, &st) != 0 && errno == ENOENT;
+  long size = 0;
+  int read = WHOLE_FILE_READ;
+  char *text = absent ? nullptr : read_whole_file(path, &size, &read);
+  if (!absent && !text) {
+    *why = name + " cannot be read: " + unreadable_reason(path, read) + "; nothing written.";
+    return RESULT_CANNOT_WRITE;
+  }
+  const std::string old(text ? text : "", (size_t)size);
+  free(text);
+  use_config_text(old.data(), size);
+  const std::vector<ConfigValue> values = changed_values(read_settings(), now);
+  if (values.empty()) return RESULT_OK;
+  const std::string out = config_text_with_values(old.data(), size, values);
+  // What the reader makes of the new text must be now.
+  use_config_text(out.data(), (long)out.size());
+  if (!changed_values(read_settings(), now).empty()) {
+    use_config_text(old.data(), size);
+    *why = name + " would not read back as set; nothing written.";
+    return RESULT_CANNOT_WRITE;
+  }
+  SafeFile file;
+  WriteError error = {0, 0};
+  if (safe_file_open(&file, path) != 0) {
+    write_failed(&error, file.error, file.creating);
+  } else {
+    const bool whole = pack_fwrite(out.data(), (long)out.size(), file.pack) == (long)out.size();
+    if (safe_file_commit(&file, whole) == 0) {
+      *changed = (int)values.size();
+      return RESULT_OK;
+    }
+    write_failed(&error, file.error, 0);
+  }
+  use_config_text(old.data(), size);
+  char reason[1024];
+  write_failure_text(path, error, reason, sizeof(reason));
+  *why = name + " cannot be written: " + (reason[0] ? reason : "the system gave no reason.");
+  return RESULT_CANNOT_WRITE;
 }
 
 static int fit_size(int size, int desktop, int floor) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <allegro.h>
+#include <string>
 
 #include "program/session.h"
 #include "ui/display.h"
@@ -27,12 +28,23 @@ struct ProgramSettings {
   int export_format;  // ExportFormat of [Export] Format: bmp (also for an unknown word) or png
   int start_zoom;     // [Display] Start_Zoom: 0..8, or START_ZOOM_FIT for "fit" (also for any other word)
   int ui_scale;       // [Display] UI_Scale: 1..3, or UI_SCALE_AUTO for "auto" (also for any other word)
+  int briefing_paper;   // BriefingPaper of [Export] Briefing_Page
+  int briefing_pixels;  // [Export] Briefing_Pixels within its limits
 };
 
 
 // Reads "Veldkit.ini" (the current configuration file) with defaults, the
 // 640 x 480 floors and the 16384 ceiling.
 ProgramSettings read_settings();
+
+// Writes into the settings file at path the settings of now that differ
+// from what the file reads as (a missing file reads as the defaults): only
+// their values' text changes and a missing key or section is added, every
+// other byte stays; the file is replaced as a save replaces one. The
+// library's configuration is the file's afterwards. RESULT_OK with *changed
+// the number of settings written (0: nothing written), or
+// RESULT_CANNOT_WRITE with *why the sentence to show.
+int save_settings(const char *path, const ProgramSettings &now, std::string *why, int *changed);
 
 // Shrinks the size to what a desktop of desktop_w x desktop_h holds (a size
 // of 0 or less: unknown, no limit) and to the ceiling; the floors win over

@@ -118,6 +118,26 @@ int theme_ctext_proc(int msg, DIALOG *d, int) {
   return D_O_K;
 }
 
+int theme_text_proc(int msg, DIALOG *d, int) {
+  if (msg == MSG_DRAW) print_label(screen, 0, d->x, d->y, d->fg, -1, "%s", object_text(d));
+  return D_O_K;
+}
+
+int theme_edit_proc(int msg, DIALOG *d, int c) {
+  if (msg == MSG_DRAW) draw_box(screen, d->x - 2, d->y - 2, d->x + d->w + 1, d->y + d->h + 1, theme.bg_color, BOX_SUNKEN);
+  return d_edit_proc(msg, d, c);
+}
+
+int theme_choice_proc(int msg, DIALOG *d, int c) {
+  if (msg != MSG_DRAW) return d_radio_proc(msg, d, c);
+  // The choice stands out from the others by its lighter face, pressed in.
+  const int face = d->bg;
+  if (d->flags & D_SELECTED) d->bg = theme.light_color;
+  theme_button_proc(msg, d, c);
+  d->bg = face;
+  return D_O_K;
+}
+
 void theme_menu_box(int x, int y, int w, int h) {
   draw_box(screen, x, y, x + w - 1, y + h - 1, gui_bg_color, BOX_PANEL);
 }

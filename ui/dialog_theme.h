@@ -21,6 +21,13 @@ void install_dialog_theme();
 int theme_button_proc(int msg, DIALOG *d, int c);
 int theme_window_proc(int msg, DIALOG *d, int c);
 int theme_ctext_proc(int msg, DIALOG *d, int c);
+// A text at the object's left edge, in its colour.
+int theme_text_proc(int msg, DIALOG *d, int c);
+// The library's text field (d1 characters into dp) inside a sunken frame.
+int theme_edit_proc(int msg, DIALOG *d, int c);
+// One choice of a group (d1 names the group): a button that stays pressed
+// while it is the group's choice; choosing it lets the others go.
+int theme_choice_proc(int msg, DIALOG *d, int c);
 void theme_menu_box(int x, int y, int w, int h);
 void theme_menu_item(MENU *m, int x, int y, int w, int h, int bar, int sel);
 

@@ -6,15 +6,8 @@
 
 #include "ui/dialog_theme.h"
 #include "ui/display.h"
-#include "ui/draw_box.h"
 
 enum { PROMPT_W = 280, PROMPT_H = 92, PROMPT_FIELD = 2, PROMPT_OK = 3, PROMPT_TEXT_MAX = 32 };
-
-// The library's field inside a sunken frame.
-static int theme_edit_proc(int msg, DIALOG *d, int c) {
-  if (msg == MSG_DRAW) draw_box(screen, d->x - 2, d->y - 2, d->x + d->w + 1, d->y + d->h + 1, theme.bg_color, BOX_SUNKEN);
-  return d_edit_proc(msg, d, c);
-}
 
 static int ask(const char *question, char *text, int size, int again) {
   char typed[PROMPT_TEXT_MAX + 1] = "";

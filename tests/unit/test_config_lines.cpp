@@ -2,7 +2,9 @@
 // reader: every byte value in every place of a line where it could matter.
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "core/regular_file.h"
 #include "files/config_lines.h"
 #include "tests/unit/harness.h"
 
@@ -92,6 +94,64 @@ TEST(ConfigLines, LineBreaksAloneAndInPairs) {
   line = config_line_at(cut, 2, 0);
   EXPECT_EQ(2, line.end);
   EXPECT_EQ(2, line.next);
+}
+
+// Values set in a text: only their characters change (a number's alone,
+// what follows it on its line stays), missing keys go after their
+// section's last key and missing sections at the end, in the text's line
+// ends and the section's spacing; and the library reads each value back.
+TEST(ConfigLines, ValuesSetKeepEveryOtherByte) {
+  const std::string mark = "\xEF\xBB\xBF";
+  const struct {
+    std::string before;
+    std::vector<ConfigValue> values;
+    std::string after;
+  } cases[] = {
+      // comments, order, spacing and unknown keys around a changed number
+      {"# mine\n[Display]\nScreen-Width = 1024   ; wide\nMyKey=keep\n\n[Other]\nx=1\n",
+       {{"display", "screen-width", "1100", true}},
+       "# mine\n[Display]\nScreen-Width = 1100   ; wide\nMyKey=keep\n\n[Other]\nx=1\n"},
+      // a word is its whole value; a hexadecimal number is one number
+      {"[Display]\nStart_Zoom = fit ; far\nFullScreen=0x0 # no\n",
+       {{"Display", "Start_Zoom", "3"}, {"Display", "FullScreen", "1", true}},
+       "[Display]\nStart_Zoom = 3\nFullScreen=1 # no\n"},
+      // a missing key after its section's last key, in its spacing
+      {"[Display]\nScreen-Width=800\n# of the export\n\n[Export]\nFormat = png\n",
+       {{"Display", "UI_Scale", "2"}, {"Export", "Briefing_Pixels", "2048", true}},
+       "[Display]\nScreen-Width=800\nUI_Scale=2\n# of the export\n\n[Export]\nFormat = png\nBriefing_Pixels = 2048\n"},
+      // a missing section at the end after a blank line, also where the
+      // last line has no line end, which it keeps so
+      {"[Display]\nScreen-Width=800\n", {{"Export", "Briefing_Page", "A4"}},
+       "[Display]\nScreen-Width=800\n\n[Export]\nBriefing_Page=A4\n"},
+      {"[Display]\nScreen-Width=800", {{"Export", "Format", "png"}, {"Display", "UI_Scale", "3"}},
+       "[Display]\nScreen-Width=800\nUI_Scale=3\n\n[Export]\nFormat=png"},
+      {"", {{"Display", "UI_Scale", "2"}, {"Export", "Format", "png"}},
+       "[Display]\nUI_Scale = 2\n\n[Export]\nFormat = png\n"},
+      // CR LF, and a byte order mark the reader passes over
+      {"[Display]\r\nScreen-Width = 800\r\n\r\n", {{"Display", "Screen-Width", "900", true}, {"Display", "FullScreen", "1", true}},
+       "[Display]\r\nScreen-Width = 900\r\nFullScreen = 1\r\n\r\n"},
+      {mark + "[Display]\r\nScreen-Width=800\r\n", {{"Display", "Screen-Width", "1280", true}, {"Export", "Format", "png"}},
+       mark + "[Display]\r\nScreen-Width=1280\r\n\r\n[Export]\r\nFormat=png\r\n"},
+      // the reader's line: in a second section of the name, the first of
+      // two lines, a name without "=" or a value
+      {"[Display]\nA=1\n[Export]\nFormat=bmp\n[display]\nScreen-Width=800\n", {{"Display", "Screen-Width", "900", true}},
+       "[Display]\nA=1\n[Export]\nFormat=bmp\n[display]\nScreen-Width=900\n"},
+      {"[Display]\nScreen-Width=\nScreen-Width=900\nFullScreen\n",
+       {{"Display", "Screen-Width", "1100", true}, {"Display", "FullScreen", "1", true}},
+       "[Display]\nScreen-Width=1100\nScreen-Width=900\nFullScreen=1\n"},
+  };
+  for (const auto &c : cases) {
+    const std::string out = config_text_with_values(c.before.data(), (long)c.before.size(), c.values);
+    EXPECT_EQ(c.after, out) << c.before;
+    use_config_text(out.data(), (long)out.size());
+    for (const ConfigValue &v : c.values) {
+      if (v.number) {
+        EXPECT_EQ(atoi(v.value.c_str()), get_config_int(v.section.c_str(), v.key.c_str(), -1)) << out;
+      } else {
+        EXPECT_STREQ(v.value.c_str(), get_config_string(v.section.c_str(), v.key.c_str(), "")) << out;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -1128,4 +1128,26 @@ TEST_F(MouseOnTheMap, WheelZoomsOneLevelPerNotch) {
   EXPECT_EQ(5, view.cursor_y);
 }
 
+// F12 through its dialog: a value typed and saved goes into Veldkit.ini
+// beside the file's other lines; one out of range is refused with its
+// range, and the dialog then left with Esc writes nothing.
+TEST_F(MainLoop, SettingsDialogSavesAndRefuses) {
+  write_text("Veldkit.ini", "; mine\n[Export]\nFormat=bmp\n");
+  AlertAnswers alerts;
+  alerts.answer_text("0");  // the width field has the focus: 768 becomes 7680
+  EXPECT_EQ("Saved Veldkit.ini; the window size from the next start.", note_of({KEY_F12}));
+  std::vector<unsigned char> written = read_file("Veldkit.ini");
+  EXPECT_EQ("; mine\n[Export]\nFormat=bmp\n\n[Display]\nScreen-Width=7680\n", std::string(written.begin(), written.end()));
+  alerts.answer_text("0");
+  alerts.answer('o');
+  EXPECT_EQ("", note_of({KEY_F12}));
+  ASSERT_EQ(4u, alerts.shown.size());  // the dialog, the refusal, the dialog again
+  EXPECT_EQ("Window width must be a whole number", alerts.shown[2].lines[0]);
+  EXPECT_EQ("from 640 to 16384, not 76800.", alerts.shown[2].lines[1]);
+  EXPECT_EQ(1, alerts.unanswered);
+  written = read_file("Veldkit.ini");
+  EXPECT_EQ("; mine\n[Export]\nFormat=bmp\n\n[Display]\nScreen-Width=7680\n", std::string(written.begin(), written.end()));
+  set_config_data("", 0);
+}
+
 }  // namespace

@@ -1,7 +1,10 @@
 #include <climits>
+#include <sys/stat.h>
 
 #include "app/startup.h"
+#include "core/reporter.h"
 #include "core/terrain_model.h"
+#include "program/settings.h"
 #include "tests/unit/harness.h"
 
 namespace {
@@ -67,7 +70,7 @@ TEST(Settings, SizesFitTheDesktop) {
       {300, 300, 1600, 1200, 640, 480},
   };
   for (const Case &c : cases) {
-    ProgramSettings s = {c.w, c.h, 0, 1, 0, START_ZOOM_FIT, UI_SCALE_AUTO};
+    ProgramSettings s = {c.w, c.h, 0, 1, 0, START_ZOOM_FIT, UI_SCALE_AUTO, 0, BRIEFING_PIXELS_DEFAULT};
     fit_settings_to_desktop(s, c.desktop_w, c.desktop_h);
     EXPECT_EQ(c.want_w, s.screen_width) << c.w << " on " << c.desktop_w;
     EXPECT_EQ(c.want_h, s.screen_height) << c.h << " on " << c.desktop_h;
@@ -119,6 +122,41 @@ TEST(Settings, StartZoomIsALevelOnlyWhenItSaysOne) {
                {"[Display]\nStart_Zoom = 9\n", START_ZOOM_FIT}, {"[Display]\nStart_Zoom = -1\n", START_ZOOM_FIT},
                {"[Display]\nStart_Zoom = 3x\n", START_ZOOM_FIT}, {"Start_Zoom = 3\n", START_ZOOM_FIT}};
   for (const auto &c : cases) EXPECT_EQ(c.zoom, settings_from(c.text, dir).start_zoom) << c.text;
+}
+
+// A save writes only the settings that differ from what the file reads
+// as, leaves a file alone when none does, makes a missing one, and refuses
+// a file it cannot read; the configuration is the file's afterwards.
+TEST(Settings, SavedSettingsAreTheOnlyChange) {
+  TempDir dir;
+  const std::string path = dir.file("Veldkit.ini");
+  const std::string before = "; kept\n[Display]\nScreen-Width = 1024\nFullScreen = -1\nMine=1\n";
+  ProgramSettings s = settings_from(before, dir);
+  s.full_screen = 0;  // as -1 reads
+  s.ui_scale = 2;
+  s.briefing_pixels = 2048;
+  std::string why;
+  int changed = -1;
+  ASSERT_EQ(RESULT_OK, save_settings(path.c_str(), s, &why, &changed)) << why;
+  EXPECT_EQ(2, changed);
+  const std::string after = "; kept\n[Display]\nScreen-Width = 1024\nFullScreen = -1\nMine=1\nUI_Scale = 2\n\n"
+                            "[Export]\nBriefing_Pixels = 2048\n";
+  const std::vector<unsigned char> written = read_file(path);
+  EXPECT_EQ(after, std::string(written.begin(), written.end()));
+  EXPECT_EQ(2048, read_settings().briefing_pixels);
+  struct stat first, second;
+  ASSERT_EQ(0, stat(path.c_str(), &first));
+  ASSERT_EQ(RESULT_OK, save_settings(path.c_str(), s, &why, &changed));
+  ASSERT_EQ(0, stat(path.c_str(), &second));
+  EXPECT_EQ(0, changed);
+  EXPECT_EQ(first.st_ino, second.st_ino);
+  remove(path.c_str());
+  ASSERT_EQ(RESULT_OK, save_settings(path.c_str(), s, &why, &changed));
+  EXPECT_EQ(3, changed);  // the size now differs from the default too
+  ASSERT_EQ(0, remove(path.c_str()));
+  ASSERT_EQ(0, mkdir(path.c_str(), 0700));
+  EXPECT_EQ(RESULT_CANNOT_WRITE, save_settings(path.c_str(), s, &why, &changed));
+  EXPECT_EQ("Veldkit.ini cannot be read: Is a directory; nothing written.", why);
 }
 
 TEST(Startup, ScreenWideStateFollowsTheGrantedMode) {

@@ -306,6 +306,66 @@ TEST(TargetWriter, SavesFromTheKeptFileWriteWhatTheWholeWayWrites) {
   targets.area_count = targets.target_total = 0;
 }
 
+// A new area's section follows the text before it after one blank line,
+// however that text ends (a target line with or without its line end, or
+// with a line end of another kind than the file's, a comment, blank lines
+// already), and starts a text it replaces whole, by the whole way and by a
+// save from the kept file alike; the bytes before it stay.
+TEST(TargetWriter, ANewAreaFollowsOneBlankLine) {
+  const std::string area1 = "[TargetArea001]\nName=A\nPosition=100, 200\nTarget[001].Type=Hangar\nTarget[001].Offset=5, 6";
+  const struct {
+    const char *after;  // what follows the first area's last target line
+    const char *kept;   // what the new section follows there (LF; CR LF where it differs)
+    const char *kept_crlf;
+    bool replaced;      // the new area takes the first one's place
+  } cases[] = {{"\n", "\n\n", nullptr, false},
+               {"", "\n\n", nullptr, false},
+               {"\n\n", "\n\n", nullptr, false},
+               {"\n\n\n", "\n\n\n", nullptr, false},
+               {"\n; end\n", "\n; end\n\n", nullptr, false},
+               {"\nTarget[002].Type=Tent\nTarget[002].Offset=", "\nTarget[002].Type=Tent\nTarget[002].Offset=\n\n", nullptr, false},
+               {"\r", "\r\n\n", "\r\r\n", false},
+               {"\n", nullptr, nullptr, true},
+               {"", nullptr, nullptr, true}};
+  TempDir dir;
+  const std::string path = dir.file("T_TARGETS.ini");
+  for (const auto &c : cases)
+    for (const char *eol : {"\n", "\r\n"}) {
+      auto in_eol = [&](std::string s) {
+        for (size_t at = 0; (at = s.find('\n', at)) != std::string::npos; at += strlen(eol)) s.replace(at, 1, eol);
+        return s;
+      };
+      const std::string text = in_eol(area1 + c.after);
+      const std::string before = c.replaced ? "" : in_eol(area1) + (eol[1] && c.kept_crlf ? c.kept_crlf : in_eol(c.kept));
+      write_text(path, text);
+      targets.area_count = targets.target_total = 0;
+      ASSERT_EQ(RESULT_OK, load_target_areas(path.c_str(), nullptr));
+      std::unique_ptr<TargetSet> file(new TargetSet);
+      copy_areas(*file, targets);
+      TargetArea &b = targets.areas[c.replaced ? 1 : ++targets.area_count];
+      b = TargetArea();
+      snprintf(b.name, sizeof(b.name), "B");
+      b.target_count = 1;
+      snprintf(b.targets[1].type, sizeof(b.targets[1].type), "Hangar");
+      renumber(b);
+      std::string why, quick;
+      const std::string whole = target_text_after_edits(text.data(), (long)text.size(), targets, &why);
+      const std::string context = "after \"" + std::string(c.after) + "\" with " + (eol[1] ? "CR LF" : "LF") + ":\n" + whole;
+      ASSERT_EQ("", why) << context;
+      EXPECT_EQ(before, whole.substr(0, whole.find(c.replaced ? "[TargetArea001]" : "[TargetArea002]"))) << context;
+      // The quick way takes files of line feeds alone.
+      const bool quickly = target_text_quickly(text.data(), (long)text.size(), *file, targets, &quick);
+      EXPECT_EQ(text.find('\r') == std::string::npos, quickly) << context;
+      if (quickly) {
+        EXPECT_EQ(whole, quick) << context;
+      }
+      ASSERT_EQ(RESULT_OK, save_target_file(path.c_str(), &targets.stamp, targets, &why)) << why;
+      const std::vector<unsigned char> written = read_file(path);
+      EXPECT_EQ(whole, std::string(written.begin(), written.end())) << context;
+    }
+  targets.area_count = targets.target_total = 0;
+}
+
 // A section the reader would not reach is refused with its name, not
 // written: here the first area of a file whose other section outruns the
 // reader's window before it.
