@@ -2,10 +2,9 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "core/export_format.h"
@@ -16,9 +15,6 @@
 #include "core/text_numbers.h"
 #include "files/config_lines.h"
 #include "program/resource_files.h"
-#include "render/export/briefing_map.h"
-#include "render/export/briefing_page.h"
-#include "render/export/export_bitmap.h"
 
 ProgramSettings read_settings() {
   ProgramSettings s;

@@ -7,22 +7,9 @@
 
 #include <string>
 
+#include "core/export_format.h"
 #include "core/relief_shading.h"
 #include "core/reporter.h"
-
-enum {
-  BRIEFING_PIXELS_DEFAULT = 4096,  // the PNG's longer side
-  BRIEFING_PIXELS_LEAST = 512,
-  BRIEFING_PIXELS_MOST = 8192,
-};
-
-// [Export] Briefing_Page (A3, A4 or Letter, in any case; A3 otherwise) and
-// Briefing_Pixels (kept within 512 .. 8192) of the current configuration.
-struct BriefingSettings {
-  int paper;   // BriefingPaper
-  int pixels;
-};
-BriefingSettings read_briefing_settings();
 
 // Writes both files for the open terrain and its target areas; 0 with the
 // PDF's name in pdf_name (PATH_SIZE bytes), or the failure reported and

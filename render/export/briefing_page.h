@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "core/export_format.h"
 #include "render/export/label_places.h"
 
-// The page sizes, in points (1/72 inch), portrait.
-enum BriefingPaper { BRIEFING_A3 = 0, BRIEFING_A4 = 1, BRIEFING_LETTER = 2 };
+// The page sizes (BriefingPaper), in points (1/72 inch), portrait.
 void briefing_paper_size(int paper, double *w, double *h);
 
 struct BriefingFonts {
