@@ -9,8 +9,10 @@
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <csignal>
 #include <random>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <string>
 #include <vector>
@@ -359,6 +361,47 @@ TEST_F(RecoveryJournal, BigFillIsPackedAndSavesEmptyTheJournal) {
   EXPECT_FALSE(journal_pending(&found));
   EXPECT_EQ(0u, read_file(journal_path_for(tfd.c_str())).size());
   (void)journal_bytes_then;
+}
+
+// A journal that could not be written (its folder full) is no lie: a save
+// of everything empties it and it goes on again; a save of one map while it
+// is off empties it too, so that no opening offers edits a later save wrote.
+TEST_F(RecoveryJournal, AJournalThatCouldNotBeWrittenOffersNothingSaved) {
+  std::mt19937 random(9);
+  const std::string path = journal_path_for(dir.file("Vale.TFD").c_str());
+  for (int both = 0; both < 2; both++) {
+    open_random(8, 6, random);
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit was, full;
+    getrlimit(RLIMIT_FSIZE, &was);
+    full = {3000, was.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &full);
+    for (int k = 0; k < 40; k++) {
+      history_begin(k % 2 ? HISTORY_RAISE_SAMPLE : HISTORY_PASTE_TILE, k % 8, k % 6, 0);
+      if (k % 2) height_map.heights[4 * (k % 8)][4 * (k % 6)] += 5;
+      else tile_at(k % 8, k % 6).texture = (int16_t)(1 + k % 7);
+      history_end();
+    }
+    journal_flush();
+    setrlimit(RLIMIT_FSIZE, &was);
+    EXPECT_EQ("File too large", journal_take_problem());
+    ASSERT_EQ(0, save_tile_map(tfd.c_str()));
+    history_mark_saved(HISTORY_TILE_MAP);
+    if (both) {
+      ASSERT_EQ(0, save_height_map(hfd.c_str()));
+      history_mark_saved(HISTORY_HEIGHT_MAP);
+    }
+    journal_flush();
+    EXPECT_EQ(0u, read_file(path).size()) << both;
+    // Emptied at a save of everything, it keeps the edits again.
+    history_begin(HISTORY_PASTE_TILE, 1, 1, 0);
+    tile_at(1, 1).texture = (int16_t)(tile_at(1, 1).texture % 9 + 1);
+    history_end();
+    journal_flush();
+    JournalFound found;
+    EXPECT_EQ(both, journal_pending(&found));
+    journal_stop();
+  }
 }
 
 // A second session on the same terrain gets no journal: the first holds it.
