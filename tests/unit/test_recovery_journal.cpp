@@ -334,6 +334,20 @@ TEST_F(RecoveryJournal, BigFillIsPackedAndSavesEmptyTheJournal) {
   ASSERT_EQ(0, apply_journal(journal_path_for(tfd.c_str()).c_str(), &maps));
   EXPECT_EQ(3, maps);  // the undone heights are written back too
   EXPECT_TRUE(expected == maps_now());
+  // Written beside it with room for the tile map alone: the height map's
+  // failure under its own name, and nothing left.
+  reopen();
+  signal(SIGXFSZ, SIG_IGN);
+  struct rlimit was, room;
+  getrlimit(RLIMIT_FSIZE, &was);
+  room = {3 << 20, was.rlim_max};
+  setrlimit(RLIMIT_FSIZE, &room);
+  JournalFound beside;
+  std::string written, failed;
+  EXPECT_EQ(1, write_recovered_terrain(journal_path_for(tfd.c_str()).c_str(), tfd.c_str(), &beside, &written, &failed));
+  setrlimit(RLIMIT_FSIZE, &was);
+  EXPECT_EQ("Vale_recovered.hfd: File too large.", failed);
+  EXPECT_FALSE(file_exists(dir.file("Vale_recovered.TFD")));
 
   // Saves: one map keeps the journal (the other is unsaved), both empty it.
   // Recovered as steps again, the journal begins anew with them.
