@@ -294,7 +294,7 @@ int run_recover(const CommandLine &c) {
   }
   if (!pending) {
     fprintf(stderr, "%s: no unsaved edits to recover%s\n", name,
-            found.dropped ? (" (" + journal_left_out_text(found) + ")").c_str() : ".");
+            found.dropped ? (": " + journal_left_out_text(found)).c_str() : ".");
     return COMMAND_EXIT_FAILED;
   }
   std::string written, why;

@@ -570,7 +570,7 @@ struct Scan {
   long long unsaved[HISTORY_MAPS] = {};  // edits since each map's last save
   long long broken = 0;                  // target records off the chain since their last save
   AreaHashes hashes;
-  std::unique_ptr<TargetArea> area{new TargetArea()};
+  std::unique_ptr<TargetArea> area;  // made at the first target record
   // Applied target changes go here (null: applied and let go).
   std::function<void(std::unique_ptr<TargetChange>)> keep;
   uint8_t *unpacked = nullptr;
@@ -639,6 +639,7 @@ bool Scan::target(Reader &r) {
   const int n = r.get<uint16_t>();
   const uint64_t before = r.get<uint64_t>(), after = r.get<uint64_t>();
   if (r.bad || event > HISTORY_REDONE || op > AREA_REMOVE) return false;
+  if (!area) area.reset(new TargetArea());
   TargetArea &a = *area;
   if (op != AREA_REMOVE && !get_area(r, a)) return false;
   if (r.p != r.end) return false;
@@ -749,7 +750,7 @@ void walk_records(JournalFile &f, uint32_t max_payload, int *dropped, const Reco
   int64_t first = 0, next_begin = 0;  // absolute numbers of heads.front() and of the first not reached
   std::priority_queue<std::pair<int64_t, int64_t>, std::vector<std::pair<int64_t, int64_t>>, std::greater<>> ends;
   enum { CHUNK = 1 << 18 };
-  std::vector<uint8_t> buffer(CHUNK + RECORD_HEAD), payload;
+  std::vector<uint8_t> buffer((size_t)std::min<int64_t>(CHUNK, f.size) + RECORD_HEAD), payload;
   int64_t buffer_at = 0, loaded = 0, crc_at = 0, taken_to = 0;
   uint32_t running = 0;  // of the bytes 0..crc_at
   for (;;) {

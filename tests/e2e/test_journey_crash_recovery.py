@@ -11,10 +11,13 @@ A few seeds run here; scripts/crash_journeys.sh runs as many as asked (the
 journal's own unit test covers 20 random sessions without a window)."""
 import os
 import random
+import shutil
 import signal
+import struct
 import subprocess
 import sys
 import time
+import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import veldkit_e2e as e2e  # noqa: E402
@@ -127,6 +130,31 @@ def crash_journey(case, seed, keys=10):
     return tfd, state, recovered, result.returncode
 
 
+def journal_of(tfd, state):
+    """The journal's path: the tile map's name and a hash of its whole path."""
+    whole, h = os.path.realpath(tfd).encode(), 14695981039346656037
+    for b in whole:
+        h = ((h ^ b) * 1099511628211) & (2 ** 64 - 1)
+    return os.path.join(state, "veldkit", "recovery", "%s.%016x.journal" % (os.path.basename(whole).decode(), h))
+
+
+def with_texture(data, texture):
+    """The journal's beginning and first step alone, the step's first tile given another texture."""
+    begin = 12 + struct.unpack_from("<I", data, 4)[0]
+    length = struct.unpack_from("<I", data, begin + 4)[0]
+    step = bytearray(data[begin + 12:begin + 12 + length])
+    struct.pack_into("<h", step, 20 + 33 + 1, texture)  # head, rectangle, layout: the first texture
+    return data[:begin + 4] + struct.pack("<II", length, zlib.crc32(bytes(step))) + bytes(step)
+
+
+def refused(case, folder, state, tfd, why):
+    before = sorted(os.listdir(folder))
+    result = run_in(folder, state, "--recover", os.path.basename(tfd))
+    case.assertEqual(1, result.returncode, result.stdout + result.stderr)
+    case.assertIn(why, result.stderr)
+    case.assertEqual(before, sorted(os.listdir(folder)), "nothing is written")
+
+
 def run_in(folder, state, *args):
     env = dict(os.environ, XDG_STATE_HOME=state)
     return subprocess.run([e2e.BIN] + list(args), stdin=subprocess.DEVNULL, capture_output=True, text=True,
@@ -180,6 +208,26 @@ class CrashRecovery(e2e.ProgramTestCase):
         recovered = read(os.path.join(folder, "Heath_recovered.TFD"))
         self.assertNotEqual(recovered, read(tfd))
         check_like_original(self, folder, state)
+
+        # What the window refuses, --recover refuses too; a texture out of range is no edit.
+        journal = journal_of(tfd, state)
+        kept = read(journal)
+        other = os.path.join(folder, "Other.TFD")
+        shutil.copy(tfd, other)
+        shutil.copy(journal, journal_of(other, state))
+        refused(self, folder, state, other, "was kept for another tile map")
+        os.remove(journal_of(other, state))
+        os.remove(other)
+        os.rename(journal, journal + ".real")
+        os.symlink(journal + ".real", journal)
+        refused(self, folder, state, tfd, "is not a regular file")
+        os.remove(journal)
+        os.rename(journal + ".real", journal)
+        with open(journal, "wb") as f:
+            f.write(with_texture(kept, -300))
+        refused(self, folder, state, tfd, "no unsaved edits to recover: 1 of 1 edit could not be used")
+        with open(journal, "wb") as f:
+            f.write(kept)
 
         program = self.program(tfd, state=state, settings=e2e.FARTHEST_START)
         program.wait_window()
