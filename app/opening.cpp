@@ -164,15 +164,15 @@ void show_left_out(const std::vector<std::string> &left_out) {
 int ask_texture_list(const char *tfd, std::string *list, int *listed) {
   const std::string question = std::string("Textures for ") + get_filename(tfd) + ":";
   for (;;) {
-    const int answer = alert3(question.c_str(), "a list of the pictures in a folder,", "or none (tiles in a placeholder colour).",
-                              "&Folder...", "&None", "Cancel", 'f', 'n', 0);
+    const int answer = alert3(question.c_str(), "a list of the pictures in a folder,",
+                              "or none (tiles in a placeholder colour).", "&Folder...", "&None", "Cancel", 'f', 'n', 0);
     if (answer == 2) return 1;
     if (answer != 1) return 0;
     // Any picture in the folder, or OK in it; Cancel asks again.
     char path[PATH_SIZE];
     replace_filename(path, tfd, "", sizeof(path));
-    if (!file_select_ex("A picture in the texture folder (or OK in it)", path, "bmp;pcx;tga;lbm;png;jpg;jpeg", sizeof(path),
-                        OPEN_DIALOG_SIZE, OPEN_DIALOG_SIZE))
+    if (!file_select_ex("A picture in the texture folder (or OK in it)", path, "bmp;pcx;tga;lbm;png;jpg;jpeg",
+                        sizeof(path), OPEN_DIALOG_SIZE, OPEN_DIALOG_SIZE))
       continue;
     char folder[PATH_SIZE];
     replace_filename(folder, path, "", sizeof(folder));

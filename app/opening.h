@@ -17,9 +17,9 @@ void open_terrain(int select, OpenReport *report = nullptr);
 // the new tile map's name, its size and texture, writes the terrain as
 // --new does (with a copy of the open terrain's texture list when it lies
 // in the same folder, else the pictures of a folder it asks for, or none)
-// and opens it. Esc at any question leaves everything
-// as it was. 1 when a terrain was opened: the new one, or the one before
-// when the new one does not open.
+// and opens it. Esc at any question leaves everything as it was. 1 when a
+// terrain was opened: the new one, or the one before when the new one does
+// not open.
 int open_new_terrain();
 
 // One box for a subject (OpenSubject) read again after the opening: its

@@ -1144,7 +1144,7 @@ static int bench_png(const char *program, const std::string &full, const std::st
   for (int i = 0; i < 3; i++) {
     system("sync");
     ours.push_back(time_command("env -u DISPLAY '" + veldkit + "' --import-heights '" + heights_png +
-                                "' import/Full.TFD 2>/dev/null"));
+                                "' import/Full.TFD >/dev/null 2>&1"));
     if (!gdal) continue;
     system("rm -f gdal.raw*; sync");
     theirs.push_back(time_command("gdal_translate -q -of ENVI '" + heights_png + "' gdal.raw"));

@@ -128,8 +128,9 @@ class SpecialFiles(e2e.ProgramTestCase):
 
     def test_terrain_description(self):
         # No texture list is a note in the strip, not a box: a pipe of its
-        # name is shown as a folder of it is, a list that cannot be read.
-        self.compare(["Isle_DATA.ini"], [], ["o", "Return"], boxes=2, as_folder=True)  # an O held past the alert would show the overview
+        # name is shown as a folder of it is, a list that cannot be read. An
+        # O held past the alert would show the overview.
+        self.compare(["Isle_DATA.ini"], [], ["o", "Return"], boxes=2, as_folder=True)
 
     def test_datafiles(self):
         env = dict(os.environ, DISPLAY=self.display.name)

@@ -431,7 +431,8 @@ TEST_F(OpenTerrain, NewTerrainElsewhereListsTheFolderItIsGiven) {
   open(0);
   mkdir(dir.file("far").c_str(), 0755);
   mkdir(dir.file("far/pics").c_str(), 0755);
-  for (const char *name : {"far/pics/b.bmp", "far/pics/a.bmp"}) write_file(dir.file(name), read_file(dir.file("sand.bmp")));
+  for (const char *name : {"far/pics/b.bmp", "far/pics/a.bmp"})
+    write_file(dir.file(name), read_file(dir.file("sand.bmp")));
   write_text(dir.file("far/pics/c.png"), "no picture");
   AlertAnswers answers;
   // Return takes a box's first button: Folder..., then OK.
