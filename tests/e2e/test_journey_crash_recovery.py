@@ -37,7 +37,8 @@ class Model:
 
     def __init__(self):
         self.tiles = start_tiles()
-        self.x, self.y = TX // 2, TY // 2 - 1
+        # The fitted start: every row whole at level 2, the cursor on row 3.
+        self.x, self.y = TX // 2, TY // 2
         self.done, self.undone = [], []
 
     def key(self, name):
