@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include "app/startup.h"
+#include "core/export_format.h"
 #include "core/reporter.h"
 #include "core/terrain_model.h"
 #include "program/settings.h"
