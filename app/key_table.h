@@ -24,6 +24,7 @@ enum KeyCondition {
   WHEN_HEIGHT_AREA,          // height display with a selection, or at zoom level 4 or closer
   WHEN_OVERVIEW,             // the overview is shown
   WHEN_TARGET_MODE,          // target mode (E)
+  WHEN_SCULPT,               // sculpt mode (K) in height display
 };
 
 // What a row needs to do anything; a row that applies but lacks it ends the

@@ -7,6 +7,7 @@
 
 #include "app/key_table.h"
 #include "app/main_loop.h"
+#include "app/sculpt_keys.h"
 #include "core/terrain_model.h"
 #include "edit/area_edits.h"
 #include "edit/edit_history.h"
@@ -186,6 +187,10 @@ int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int c
   switch (gesture.state * 4 + e.kind) {
     case GESTURE_IDLE * 4 + MOUSE_LEFT_DOWN:
       if (editing_targets(view) && in_map_view(e.x, e.y)) return target_press(view, drawn, e);
+      if (sculpting(view) && in_map_view(e.x, e.y)) {
+        if (sculpt_press(drawn, e.x, e.y, ctrl)) gesture.state = GESTURE_SCULPTING;
+        return 1;
+      }
       if (painting_lands(view) && ctrl) {
         // The flood starts at the clicked tile's north-west point.
         if (on_map) note_lands(land_flood(current_land(view), x, y, view.selected ? &view.selection : nullptr));
@@ -240,6 +245,11 @@ int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int c
     case GESTURE_PAINTING * 4 + MOUSE_LEFT_UP:
       paint_to(drawn, e.x, e.y);
       stroke_end();
+      gesture.state = GESTURE_IDLE;
+      return 1;
+    case GESTURE_SCULPTING * 4 + MOUSE_LEFT_UP:
+      sculpt_drag(drawn, e.x, e.y);
+      sculpt_release();
       gesture.state = GESTURE_IDLE;
       return 1;
     case GESTURE_MOVING_TARGET * 4 + MOUSE_LEFT_UP:
@@ -303,6 +313,8 @@ int run_mouse_gestures(ViewState &view, int mx, int my, int ctrl) {
     redraw |= now.left != before.left || now.top != before.top || now.right != before.right || now.bottom != before.bottom;
   } else if (gesture.state == GESTURE_PAINTING || gesture.state == GESTURE_PAINTING_LANDS) {
     redraw |= paint_to(view, mx, my);
+  } else if (gesture.state == GESTURE_SCULPTING) {
+    redraw |= sculpt_drag(view, mx, my);
   } else if (gesture.state == GESTURE_MOVING_TARGET && (mouse_b & 1)) {
     if (mx != gesture.seen_x || my != gesture.seen_y) {
       gesture.seen_x = mx, gesture.seen_y = my;
@@ -342,6 +354,7 @@ void finish_mouse_gestures() {
   if (gesture.state == GESTURE_MOVING_TARGET) end_target_drag(view, view, gesture.seen_x, gesture.seen_y);
   if (gesture.state == GESTURE_PAINTING) stroke_end();
   if (gesture.state == GESTURE_PAINTING_LANDS) note_lands(land_stroke_end());
+  if (gesture.state == GESTURE_SCULPTING) sculpt_release();
   gesture.state = GESTURE_IDLE;
   ring.tail.store(ring.head.load(std::memory_order_acquire), std::memory_order_release);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "edit/sample_changes.h"
 
@@ -50,6 +51,13 @@ enum HistoryAction {
   HISTORY_AREA_HEIGHT_STAMP,    // the copied heights pasted
   HISTORY_AREA_HEIGHT_FILL,     // the selection filled with the copied heights
   HISTORY_AREA_HEIGHT_STROKE,   // a brush stroke raising or lowering
+  // Sculpt strokes (edit/sculpt_brushes.h), one per brush.
+  HISTORY_AREA_SCULPT_RAISE,
+  HISTORY_AREA_SCULPT_LOWER,
+  HISTORY_AREA_SCULPT_SMOOTH,
+  HISTORY_AREA_SCULPT_FLATTEN,
+  HISTORY_AREA_SCULPT_NOISE,
+  HISTORY_AREA_SCULPT_ERODE,
   // A change of the target areas (edit/target_edits.h).
   HISTORY_TARGETS,
   HISTORY_ACTIONS,
@@ -96,6 +104,15 @@ int history_end_area(long long covered, int w, int h, int left, int top, int rig
 // so end_area need not compare the whole rectangle again when nearly all
 // or none of them changed.
 void history_area_counted(long long tiles, long long points);
+
+// A height command that keeps its own copy of what it changes (a sculpt
+// stroke): begin_samples before its first change; end_samples keeps the
+// places (X * MAX_SAMPLES + Y, each once, swapped out) with their values
+// before (malloc'd, taken over) as one step, the map as it is now after it;
+// covered: what the text counts, (x, y) the tile undo and redo go to.
+// Returns 0, and keeps no step, when places is empty.
+void history_begin_samples();
+int history_end_samples(int action, std::vector<uint32_t> &places, uint16_t *values, long long covered, int x, int y);
 
 // Keeps a change of the target areas, made already, as a step of its own:
 // undone and redone with the rest, its text the change's ("move of

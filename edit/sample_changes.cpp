@@ -229,6 +229,18 @@ void SampleChanges::take_list(const std::vector<std::pair<int64_t, uint16_t>> &l
   for (size_t c = 1; c < column_start_.size(); c++) column_start_[c] += column_start_[c - 1];
 }
 
+void SampleChanges::take_places(std::vector<uint32_t> &places, uint16_t *values) {
+  free_all();
+  if (places.empty()) {
+    free(values);
+    return;
+  }
+  form_ = LISTED;
+  places_.swap(places);
+  values_ = values;
+  count_ = (long long)places_.size();
+}
+
 void SampleChanges::swap_with_map() {
   if (!count_) return;
   if (form_ == LISTED) {

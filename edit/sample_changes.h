@@ -35,6 +35,10 @@ class SampleChanges {
   // From (X * MAX_SAMPLES + Y, value before) pairs in increasing order,
   // some of which may not have changed.
   void take_list(const std::vector<std::pair<int64_t, uint16_t>> &list);
+  // The listed form as a command made it: places (X * MAX_SAMPLES + Y, each
+  // once, in any order, swapped out of the vector) and their values before
+  // (malloc'd; this takes it).
+  void take_places(std::vector<uint32_t> &places, uint16_t *values);
 
   void swap_with_map();
   long long bytes() const;

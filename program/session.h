@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "edit/height_edits.h"
+#include "edit/sculpt_brushes.h"
 
 enum RunState {
   RUN_SAVED = 1,     // saved, end
@@ -26,6 +27,7 @@ struct Session {
   TileStamp tile_clipboard;  // 3 x 3 empty cells until a copy
   int32_t height_clipboard[4][4] = {{-1}};  // [j][i]; empty while [0][0] is -1
   HeightStamp height_stamp;  // the selection's heights at Ctrl + C in height display
+  SculptBrush sculpt;        // sculpt mode's brush; falloff and hardness from the settings
 };
 
 extern Session session;

@@ -1,5 +1,6 @@
 #include "program/settings.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <unistd.h>
@@ -23,6 +24,9 @@ ProgramSettings read_settings() {
   s.start_zoom = zoom && zoom[0] >= '0' && zoom[0] <= '8' && zoom[1] == 0 ? zoom[0] - '0' : START_ZOOM_FIT;
   const char *scale = get_config_string("Display", "UI_Scale", "auto");
   s.ui_scale = scale && scale[0] >= '1' && scale[0] <= '3' && scale[1] == 0 ? scale[0] - '0' : UI_SCALE_AUTO;
+  const int falloff = sculpt_falloff_named(get_config_string("Sculpt", "Falloff", "smooth"));
+  s.sculpt_falloff = falloff >= 0 ? falloff : SCULPT_FALLOFF_SMOOTH;
+  s.sculpt_hardness = std::clamp(get_config_int("Sculpt", "Hardness", 25), 0, 100);
   fit_settings_to_desktop(s, 0, 0);
   return s;
 }

@@ -1,0 +1,433 @@
+#include "edit/sculpt_brushes.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <new>
+#include <strings.h>
+#include <vector>
+
+#include "core/terrain_model.h"
+#include "edit/edit_history.h"
+
+namespace {
+
+int clamp_int(long long v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : (int)v; }
+
+// Every sample's weight around a brush's centre, and how far each column
+// of it reaches up and down: the samples closer than the radius.
+struct Kernel {
+  int radius = -1, falloff = -1, hardness = -1;
+  int side = 0;                  // 2 r - 1
+  std::vector<int32_t> weights;  // [(dx + r - 1) * side + dy + r - 1]
+  std::vector<int> reach;        // [dx + r - 1]: the largest |dy| inside
+};
+
+const Kernel &kernel_of(const SculptBrush &b) {
+  static Kernel k;
+  const int r = clamp_int(b.radius, SCULPT_RADIUS_MIN, SCULPT_RADIUS_MAX), h = clamp_int(b.hardness, 0, 100);
+  if (k.radius == r && k.falloff == b.falloff && k.hardness == h) return k;
+  k.radius = r, k.falloff = b.falloff, k.hardness = h;
+  k.side = 2 * r - 1;
+  k.weights.assign((size_t)k.side * k.side, 0);
+  k.reach.assign((size_t)k.side, 0);
+  for (int dx = 1 - r; dx < r; dx++) {
+    int reach = 0;
+    for (int dy = 1 - r; dy < r; dy++) {
+      if (dx * dx + dy * dy >= r * r) continue;
+      reach = std::max(reach, std::abs(dy));
+      k.weights[(size_t)(dx + r - 1) * k.side + (dy + r - 1)] = sculpt_weight(b.falloff, h, r, std::sqrt((double)(dx * dx + dy * dy)));
+    }
+    k.reach[(size_t)(dx + r - 1)] = reach;
+  }
+  return k;
+}
+
+// The dab's square on the map, inclusive; false when none of it is.
+struct Region {
+  int x0, y0, x1, y1;
+  int columns() const { return x1 - x0 + 1; }
+  int rows() const { return y1 - y0 + 1; }
+};
+
+bool dab_region(int r, int x, int y, Region *g) {
+  const int mx = 4 * map_columns(), my = 4 * map_rows();
+  g->x0 = clamp_int((long long)x - r + 1, 0, mx), g->x1 = clamp_int((long long)x + r - 1, -1, mx - 1);
+  g->y0 = clamp_int((long long)y - r + 1, 0, my), g->y1 = clamp_int((long long)y + r - 1, -1, my - 1);
+  return g->x0 <= g->x1 && g->y0 <= g->y1;
+}
+
+uint16_t in_range(long long v) { return (uint16_t)std::clamp(v, 0LL, (long long)MAX_HEIGHT); }
+
+// h moved towards goal by kw / SCULPT_WEIGHT_ONE of the way, rounded half
+// away from zero: never past goal.
+uint16_t blended(int h, int goal, long long kw) {
+  const long long d = goal - h, half = SCULPT_WEIGHT_ONE / 2;
+  const long long step = d >= 0 ? (d * kw + half) >> 16 : -((-d * kw + half) >> 16);
+  return step ? in_range(h + step) : (uint16_t)h;
+}
+
+uint32_t mix(uint32_t h) {
+  h ^= h >> 16;
+  h *= 0x7FEB352Du;
+  h ^= h >> 15;
+  h *= 0x846CA68Bu;
+  return h ^ (h >> 16);
+}
+
+// The lattice's value at (ix, iy) of one octave, in -1..1.
+double lattice(uint32_t seed, uint32_t ix, uint32_t iy) {
+  return mix(seed * 0x9E3779B9u ^ mix(ix * 0x85EBCA6Bu ^ mix(iy + 0x68E31DA4u))) * (2.0 / 4294967295.0) - 1.0;
+}
+
+// The noise down n samples of column x from row y0: value noise of a few
+// octaves, each interpolated smoothly between its lattice points; a lattice
+// cell's two rows are looked up once down the column.
+void noise_column(uint32_t seed, int r, int x, int y0, int n, double *out) {
+  std::fill(out, out + n, 0.0);
+  double total = 0, amplitude = 1;
+  double wide = std::max(r, 2);
+  for (int o = 0; o < SCULPT_NOISE_OCTAVES && (o == 0 || wide >= 2); o++, wide /= 2, amplitude /= 2) {
+    const uint32_t s = seed + 101u * (uint32_t)o;
+    const double fx = x / wide;
+    const double ix = std::floor(fx), tx = fx - ix, sx = tx * tx * (3 - 2 * tx);
+    const uint32_t cx = (uint32_t)(long long)ix;
+    long long cell = -1;
+    double top = 0, bottom = 0;
+    for (int k = 0; k < n; k++) {
+      const double fy = (y0 + k) / wide, iy = std::floor(fy);
+      if ((long long)iy != cell) {
+        cell = (long long)iy;
+        const uint32_t cy = (uint32_t)cell;
+        top = lattice(s, cx, cy) + (lattice(s, cx + 1, cy) - lattice(s, cx, cy)) * sx;
+        bottom = lattice(s, cx, cy + 1) + (lattice(s, cx + 1, cy + 1) - lattice(s, cx, cy + 1)) * sx;
+      }
+      const double ty = fy - iy, sy = ty * ty * (3 - 2 * ty);
+      out[k] += amplitude * (top + (bottom - top) * sy);
+    }
+    total += amplitude;
+  }
+  for (int k = 0; k < n; k++) out[k] /= total;
+}
+
+// The places a stroke changed, each with its value before the stroke: a
+// bit per sample in blocks of 64 x 64 made as the stroke reaches them, so
+// that a sample is kept once; places and values in the order first changed.
+struct Capture {
+  int blocks_y = 0;
+  std::vector<int32_t> slot;  // block (X / 64, Y / 64) at [X / 64 * blocks_y + Y / 64]: its bits, or -1
+  std::deque<std::array<uint64_t, 64>> bits;  // a word per column of the block
+  std::vector<uint32_t> places;
+  uint16_t *before = nullptr;
+  size_t room = 0;
+
+  void begin() {
+    blocks_y = (4 * map_rows() + 63) / 64;
+    slot.assign((size_t)((4 * map_columns() + 63) / 64) * blocks_y, -1);
+    bits.clear();
+    places.clear();
+    free(before);
+    before = nullptr;
+    room = 0;
+  }
+  void keep(int x, int y, uint16_t value) {
+    int32_t &s = slot[(size_t)(x >> 6) * blocks_y + (y >> 6)];
+    if (s < 0) {
+      s = (int32_t)bits.size();
+      bits.emplace_back();
+      bits.back().fill(0);
+    }
+    uint64_t &word = bits[(size_t)s][x & 63];
+    const uint64_t bit = 1ULL << (y & 63);
+    if (word & bit) return;
+    word |= bit;
+    if (places.size() == room) {
+      const size_t more = std::max<size_t>(room * 2, 4096);
+      uint16_t *grown = (uint16_t *)realloc(before, more * 2);
+      if (!grown) throw std::bad_alloc();
+      before = grown;
+      room = more;
+    }
+    before[places.size()] = value;
+    places.push_back((uint32_t)x * MAX_SAMPLES + (uint32_t)y);
+  }
+  void clear() {
+    slot = std::vector<int32_t>();
+    bits.clear();
+    places = std::vector<uint32_t>();
+    free(before);
+    before = nullptr;
+    room = 0;
+  }
+};
+
+// The samples of the dab's square as they were, as the brush makes them,
+// and each one's weight, column by column; kept between dabs.
+struct Scratch {
+  std::vector<uint16_t> was, now;
+  std::vector<int32_t> weight;
+  std::vector<double> noise;
+  std::vector<uint32_t> sums;
+};
+Scratch scratch;
+
+// Each sample of the brush towards the mean of the samples within r / 4
+// (at least 1) of it, on the map, as they were: the means from a table of
+// sums over the square and that far around it (wrapping in 32 bits, which
+// a difference of four undoes while a box's true sum fits).
+void smooth(const Region &g, int reach, int strength) {
+  const int mx = 4 * map_columns(), my = 4 * map_rows();
+  const int bx0 = std::max(g.x0 - reach, 0), bx1 = std::min(g.x1 + reach, mx - 1);
+  const int by0 = std::max(g.y0 - reach, 0), by1 = std::min(g.y1 + reach, my - 1);
+  const size_t h = (size_t)(by1 - by0 + 2);
+  std::vector<uint32_t> &sat = scratch.sums;
+  sat.assign((size_t)(bx1 - bx0 + 2) * h, 0);
+  for (int i = 1; i <= bx1 - bx0 + 1; i++) {
+    const uint16_t *column = height_map.heights[bx0 + i - 1] + by0;
+    uint32_t running = 0, *out = sat.data() + (size_t)i * h, *left = out - h;
+    for (size_t j = 1; j < h; j++) {
+      running += column[j - 1];
+      out[j] = left[j] + running;
+    }
+  }
+  auto at = [&](int x, int y) { return sat[(size_t)(x - bx0) * h + (size_t)(y - by0)]; };
+  const int rows = g.rows();
+  for (int c = 0; c < g.columns(); c++) {
+    const int x = g.x0 + c, xa = std::max(x - reach, 0), xb = std::min(x + reach, mx - 1);
+    for (int j = 0; j < rows; j++) {
+      const size_t k = (size_t)c * rows + j;
+      if (scratch.weight[k] <= 0) continue;
+      const int y = g.y0 + j, ya = std::max(y - reach, 0), yb = std::min(y + reach, my - 1);
+      const uint32_t sum = at(xb + 1, yb + 1) - at(xa, yb + 1) - at(xb + 1, ya) + at(xa, ya);
+      const uint32_t n = (uint32_t)((xb - xa + 1) * (yb - ya + 1));
+      scratch.now[k] = blended(scratch.was[k], (int)((sum + n / 2) / n), (long long)strength * scratch.weight[k] / 100);
+    }
+  }
+}
+
+// The seeded noise, less its weighted mean over the brush so that the dab
+// adds as much as it takes away (before rounding and the height bounds).
+void add_noise(const Region &g, const SculptBrush &b, int r, int strength) {
+  const int rows = g.rows();
+  scratch.noise.resize(scratch.was.size());
+  double weighted = 0, weights = 0;
+  for (int c = 0; c < g.columns(); c++) {
+    noise_column(b.seed, r, g.x0 + c, g.y0, rows, scratch.noise.data() + (size_t)c * rows);
+    for (int j = 0; j < rows; j++) {
+      const size_t k = (size_t)c * rows + j;
+      weighted += (double)scratch.weight[k] * scratch.noise[k];
+      weights += scratch.weight[k];
+    }
+  }
+  if (weights <= 0) return;
+  const double mean = weighted / weights, scale = SCULPT_NOISE_METRES * strength / (100.0 * SCULPT_WEIGHT_ONE);
+  for (size_t k = 0; k < scratch.was.size(); k++) {
+    if (scratch.weight[k] <= 0) continue;
+    const long long step = std::llround(scale * scratch.weight[k] * (scratch.noise[k] - mean));
+    if (step) scratch.now[k] = in_range(scratch.was[k] + step);
+  }
+}
+
+// Thermal erosion within the brush: each sample in turn gives a neighbour
+// lower by more than the talus part of the excess, at most half of it, so
+// that it never ends below the one it gave to. The sum stays, the highest
+// sample never rises and the lowest never falls. Passes alternate their
+// direction so that no side is favoured.
+void erode(const Region &g, int strength) {
+  const int columns = g.columns(), rows = g.rows();
+  std::vector<uint16_t> &h = scratch.now;
+  const int32_t *w = scratch.weight.data();
+  auto give = [&](size_t p, size_t q) {
+    if (w[q] <= 0) return;
+    const int d = (int)h[p] - (int)h[q];
+    if (d <= SCULPT_TALUS_METRES) return;
+    const long long kw = (long long)strength * std::min(w[p], w[q]) / 100;
+    const int amount = (int)(((long long)(d - SCULPT_TALUS_METRES) * kw) >> 17);
+    h[p] = (uint16_t)(h[p] - amount);
+    h[q] = (uint16_t)(h[q] + amount);
+  };
+  for (int pass = 0; pass < SCULPT_ERODE_PASSES; pass++) {
+    const bool back = pass & 1;
+    for (int n = 0; n < columns; n++) {
+      const int c = back ? columns - 1 - n : n;
+      for (int m = 0; m < rows; m++) {
+        const int j = back ? rows - 1 - m : m;
+        const size_t p = (size_t)c * rows + j;
+        if (w[p] <= 0) continue;
+        if (c > 0) give(p, p - rows);
+        if (c + 1 < columns) give(p, p + rows);
+        if (j > 0) give(p, p - 1);
+        if (j + 1 < rows) give(p, p + 1);
+      }
+    }
+  }
+}
+
+// A dab; capture, when given, learns each changed sample's value before.
+long long dab(const SculptBrush &b, int x, int y, int target, Capture *capture) {
+  const Kernel &k = kernel_of(b);
+  const int r = k.radius, strength = clamp_int(b.strength, 0, 100);
+  Region g;
+  if (!dab_region(r, x, y, &g)) return 0;
+  const int columns = g.columns(), rows = g.rows();
+  const size_t n = (size_t)columns * rows;
+  scratch.was.resize(n);
+  scratch.weight.resize(n);
+  for (int c = 0; c < columns; c++) {
+    memcpy(scratch.was.data() + (size_t)c * rows, height_map.heights[g.x0 + c] + g.y0, (size_t)rows * 2);
+    memcpy(scratch.weight.data() + (size_t)c * rows, k.weights.data() + (size_t)(g.x0 + c - x + r - 1) * k.side + (g.y0 - y + r - 1),
+           (size_t)rows * 4);
+  }
+  scratch.now = scratch.was;
+  const int target_height = clamp_int(target, 0, MAX_HEIGHT);
+  switch (b.kind) {
+    case SCULPT_RAISE:
+    case SCULPT_LOWER:
+      for (size_t p = 0; p < n; p++) {
+        const int amount = (int)(((long long)strength * SCULPT_RAISE_METRES / 100 * scratch.weight[p] + SCULPT_WEIGHT_ONE / 2) >> 16);
+        const int h = scratch.was[p];
+        if (amount <= 0) continue;
+        // A raise never lowers a sample above the top; a lower ends within the bounds.
+        if (b.kind == SCULPT_RAISE && h < MAX_HEIGHT) scratch.now[p] = in_range(h + amount);
+        if (b.kind == SCULPT_LOWER && h > 0) scratch.now[p] = in_range(h - amount);
+      }
+      break;
+    case SCULPT_SMOOTH: smooth(g, std::max(1, r / 4), strength); break;
+    case SCULPT_FLATTEN:
+      for (size_t p = 0; p < n; p++)
+        if (scratch.weight[p] > 0)
+          scratch.now[p] = blended(scratch.was[p], target_height, (long long)strength * scratch.weight[p] / 100);
+      break;
+    case SCULPT_NOISE: add_noise(g, b, r, strength); break;
+    case SCULPT_ERODE: erode(g, strength); break;
+    default: return 0;
+  }
+  long long changed = 0;
+  for (int c = 0; c < columns; c++) {
+    const int column_x = g.x0 + c, reach = k.reach[(size_t)(column_x - x + r - 1)];
+    const int j0 = std::max(y - reach - g.y0, 0), j1 = std::min(y + reach - g.y0, rows - 1);
+    uint16_t *column = height_map.heights[column_x] + g.y0;
+    const uint16_t *was = scratch.was.data() + (size_t)c * rows, *now = scratch.now.data() + (size_t)c * rows;
+    for (int j = j0; j <= j1; j++) {
+      if (now[j] == was[j]) continue;
+      if (capture) capture->keep(column_x, g.y0 + j, was[j]);
+      column[j] = now[j];
+      changed++;
+    }
+  }
+  return changed;
+}
+
+struct Stroke {
+  bool on = false;
+  SculptBrush brush;
+  int target = 0;
+  double x = 0, y = 0;  // where the last dab or move left the pointer
+  double carry = 0;     // the way since the last dab
+  double spacing = 1;
+  Capture capture;
+};
+Stroke stroke;
+
+int floor_int(double v) { return (int)std::clamp(std::floor(v), -1e9, 1e9); }
+
+}  // namespace
+
+int32_t sculpt_weight(int falloff, int hardness, int r, double d) {
+  if (r < 1 || d >= r) return 0;
+  const double t = d / r, inner = clamp_int(hardness, 0, 100) / 100.0;
+  if (falloff == SCULPT_FALLOFF_CONSTANT || t <= inner) return SCULPT_WEIGHT_ONE;
+  const double u = (t - inner) / (1 - inner);
+  const double f = falloff == SCULPT_FALLOFF_LINEAR ? 1 - u : 1 - u * u * (3 - 2 * u);
+  return (int32_t)std::lround(f * SCULPT_WEIGHT_ONE);
+}
+
+const char *sculpt_kind_name(int kind) {
+  static const char *const names[SCULPT_KINDS] = {"raise", "lower", "smooth", "flatten", "noise", "erode"};
+  return kind >= 0 && kind < SCULPT_KINDS ? names[kind] : "";
+}
+
+int sculpt_falloff_named(const char *word) {
+  static const char *const names[] = {"smooth", "linear", "constant"};
+  for (int f = 0; word && f < 3; f++)
+    if (strcasecmp(word, names[f]) == 0) return f;
+  return -1;
+}
+
+void sculpt_strip_text(const SculptBrush &b, int flatten_to, char *text, int size) {
+  if (size <= 0) return;
+  char target[24] = "";
+  if (b.kind == SCULPT_FLATTEN && flatten_to >= 0) snprintf(target, sizeof(target), " to %d m", flatten_to);
+  snprintf(text, (size_t)size, "Sculpt: %s %d sample%s %d %%%s", sculpt_kind_name(b.kind), b.radius,
+           b.radius == 1 ? "" : "s", b.strength, target);
+}
+
+double sculpt_noise(uint32_t seed, int r, int x, int y) {
+  double v;
+  noise_column(seed, r, x, y, 1, &v);
+  return v;
+}
+
+long long sculpt_dab(const SculptBrush &brush, int x, int y, int target) { return dab(brush, x, y, target, nullptr); }
+
+void sculpt_stroke_begin(const SculptBrush &brush, double x, double y, int flatten_to) {
+  if (stroke.on) sculpt_stroke_end();
+  stroke.brush = brush;
+  stroke.brush.radius = clamp_int(brush.radius, SCULPT_RADIUS_MIN, SCULPT_RADIUS_MAX);
+  stroke.spacing = std::max(1.0, stroke.brush.radius / 4.0);
+  stroke.x = x, stroke.y = y, stroke.carry = 0;
+  stroke.on = true;
+  const int cx = floor_int(x), cy = floor_int(y);
+  stroke.target = flatten_to;
+  if (flatten_to < 0) {
+    const int mx = 4 * map_columns(), my = 4 * map_rows();
+    stroke.target = mx > 0 && my > 0 ? height_map.heights[clamp_int(cx, 0, mx - 1)][clamp_int(cy, 0, my - 1)] : 0;
+  }
+  stroke.capture.begin();
+  history_begin_samples();
+  dab(stroke.brush, cx, cy, stroke.target, &stroke.capture);
+}
+
+int sculpt_stroke_to(double x, double y) {
+  if (!stroke.on) return 0;
+  const double dx = x - stroke.x, dy = y - stroke.y, way = std::hypot(dx, dy);
+  if (way <= 0) return 0;
+  int laid = 0;
+  double at = stroke.spacing - stroke.carry;
+  for (; at <= way; at += stroke.spacing, laid = 1)
+    dab(stroke.brush, floor_int(stroke.x + dx * at / way), floor_int(stroke.y + dy * at / way), stroke.target,
+        &stroke.capture);
+  stroke.carry = way - (at - stroke.spacing);
+  stroke.x = x, stroke.y = y;
+  return laid;
+}
+
+long long sculpt_stroke_end() {
+  if (!stroke.on) return 0;
+  stroke.on = false;
+  Capture &c = stroke.capture;
+  // A sample a later dab put back is no change.
+  size_t kept = 0;
+  int left = MAX_SAMPLES, top = MAX_SAMPLES, right = -1, bottom = -1;
+  for (size_t k = 0; k < c.places.size(); k++) {
+    const uint32_t p = c.places[k], x = p / MAX_SAMPLES, y = p % MAX_SAMPLES;
+    if (height_map.heights[x][y] == c.before[k]) continue;
+    c.places[kept] = p;
+    c.before[kept++] = c.before[k];
+    left = std::min(left, (int)x), right = std::max(right, (int)x);
+    top = std::min(top, (int)y), bottom = std::max(bottom, (int)y);
+  }
+  c.places.resize(kept);
+  uint16_t *values = c.before;
+  c.before = nullptr;
+  const int action = HISTORY_AREA_SCULPT_RAISE + clamp_int(stroke.brush.kind, 0, SCULPT_KINDS - 1);
+  history_end_samples(action, c.places, values, (long long)kept, (left + right) / 8, (top + bottom) / 8);
+  c.clear();
+  return (long long)kept;
+}
+
+int sculpt_stroke_on() { return stroke.on; }
