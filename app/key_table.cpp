@@ -487,6 +487,7 @@ const KeyRow *run_key_table(KeyCommand &command, const KeyPress &press, int *red
   command.redraw = 0;
   command.note[0] = 0;
   command.done[0] = 0;
+  command.modifiers = press.modifiers;
   int count;
   const KeyRow *rows = key_table(&count);
   // First the rows that name their keys, in order, then the one for any key.

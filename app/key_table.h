@@ -52,6 +52,7 @@ struct KeyCommand {
   int redraw = 0;  // set by an action whose texts must leave the strip
   char note[KEY_NOTE_SIZE] = "";  // shown in the strip once the view is redrawn
   char done[KEY_NOTE_SIZE] = "";  // what an edit did: the note only when it made a step
+  int modifiers = 0;              // KeyModifierBits held at the key's press
 };
 
 // Sets the strip's note, padded like the progress messages so that it

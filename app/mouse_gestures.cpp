@@ -21,6 +21,7 @@ namespace {
 
 struct MouseEvent {
   int kind, x, y;
+  int shift;  // either Shift key held at the event
 };
 
 // Written by the mouse thread (head), read by the loop (tail); a full ring
@@ -188,7 +189,7 @@ int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int c
     case GESTURE_IDLE * 4 + MOUSE_LEFT_DOWN:
       if (editing_targets(view) && in_map_view(e.x, e.y)) return target_press(view, drawn, e);
       if (sculpting(view) && in_map_view(e.x, e.y)) {
-        if (sculpt_press(drawn, e.x, e.y, ctrl)) gesture.state = GESTURE_SCULPTING;
+        if (sculpt_press(drawn, e.x, e.y, ctrl, e.shift)) gesture.state = GESTURE_SCULPTING;
         return 1;
       }
       if (painting_lands(view) && ctrl) {
@@ -293,7 +294,7 @@ void pointer_tile(const ViewState &view, int mx, int my, int *x, int *y) {
 void record_mouse_event(int kind, int mx, int my) {
   const unsigned head = ring.head.load(std::memory_order_relaxed);
   if (head - ring.tail.load(std::memory_order_acquire) >= MOUSE_EVENTS) return;
-  ring.events[head % MOUSE_EVENTS] = {kind, mx, my};
+  ring.events[head % MOUSE_EVENTS] = {kind, mx, my, (key_shifts & KB_SHIFT_FLAG) != 0};
   ring.head.store(head + 1, std::memory_order_release);
 }
 

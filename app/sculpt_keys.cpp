@@ -65,16 +65,18 @@ void sculpt_flatten(KeyCommand &c) { choose(c, SCULPT_FLATTEN); }
 void sculpt_noise(KeyCommand &c) { choose(c, SCULPT_NOISE); }
 void sculpt_erode(KeyCommand &c) { choose(c, SCULPT_ERODE); }
 
-void grow_sculpt_brush(KeyCommand &) { resize(key_shifts & KB_SHIFT_FLAG ? 16 : 1); }
-void shrink_sculpt_brush(KeyCommand &) { resize(key_shifts & KB_SHIFT_FLAG ? -16 : -1); }
+// With the Shift of the key's press, not of the moment the loop looks.
+static int shifted(const KeyCommand &c) { return (c.modifiers & (KEY_MOD_LSHIFT | KEY_MOD_RSHIFT)) != 0; }
+void grow_sculpt_brush(KeyCommand &c) { resize(shifted(c) ? 16 : 1); }
+void shrink_sculpt_brush(KeyCommand &c) { resize(shifted(c) ? -16 : -1); }
 void stronger_sculpt_brush(KeyCommand &) { restrength(SCULPT_STRENGTH_STEP); }
 void weaker_sculpt_brush(KeyCommand &) { restrength(-SCULPT_STRENGTH_STEP); }
 
-int sculpt_press(const ViewState &view, int mx, int my, int ctrl) {
+int sculpt_press(const ViewState &view, int mx, int my, int ctrl, int shift) {
   double x, y;
   pointer_sample(view, mx, my, &x, &y);
   SculptBrush brush = session.sculpt;
-  if (brush.kind == SCULPT_FLATTEN && shift_down()) {
+  if (brush.kind == SCULPT_FLATTEN && shift) {
     const MapPixel p = map_pixel(view, display.screen_width, display.status_y, mx, my);
     if (!p.on_map) return 0;
     flatten_to = std::min((int)height_map.heights[p.sample_x][p.sample_y], (int)MAX_HEIGHT);

@@ -24,7 +24,7 @@ void weaker_sculpt_brush(KeyCommand &c);
 // A left press at pixel (mx, my) of the map view in sculpt mode: a stroke
 // begins (ctrl: raise and lower swap), or with Shift held on the flatten
 // brush the height there becomes its target. 1 when a stroke began.
-int sculpt_press(const ViewState &view, int mx, int my, int ctrl);
+int sculpt_press(const ViewState &view, int mx, int my, int ctrl, int shift);
 // The stroke on to the pointer at (mx, my): 1 when it laid a dab.
 int sculpt_drag(const ViewState &view, int mx, int my);
 // The stroke's end: its step, said in the strip.

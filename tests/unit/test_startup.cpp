@@ -67,7 +67,7 @@ TEST(Settings, SizesFitTheDesktop) {
       {300, 300, 1600, 1200, 640, 480},
   };
   for (const Case &c : cases) {
-    ProgramSettings s = {c.w, c.h, 0, 1, 0, START_ZOOM_FIT, UI_SCALE_AUTO};
+    ProgramSettings s = {c.w, c.h, 0, 1, 0, START_ZOOM_FIT, UI_SCALE_AUTO, SCULPT_FALLOFF_SMOOTH, 25};
     fit_settings_to_desktop(s, c.desktop_w, c.desktop_h);
     EXPECT_EQ(c.want_w, s.screen_width) << c.w << " on " << c.desktop_w;
     EXPECT_EQ(c.want_h, s.screen_height) << c.h << " on " << c.desktop_h;
@@ -119,6 +119,23 @@ TEST(Settings, StartZoomIsALevelOnlyWhenItSaysOne) {
                {"[Display]\nStart_Zoom = 9\n", START_ZOOM_FIT}, {"[Display]\nStart_Zoom = -1\n", START_ZOOM_FIT},
                {"[Display]\nStart_Zoom = 3x\n", START_ZOOM_FIT}, {"Start_Zoom = 3\n", START_ZOOM_FIT}};
   for (const auto &c : cases) EXPECT_EQ(c.zoom, settings_from(c.text, dir).start_zoom) << c.text;
+}
+
+TEST(Settings, SculptFalloffAndHardnessKeepToTheirWords) {
+  TempDir dir;
+  const struct {
+    const char *text;
+    int falloff, hardness;
+  } cases[] = {{"", SCULPT_FALLOFF_SMOOTH, 25},
+               {"[Sculpt]\nFalloff = Linear\nHardness = 60\n", SCULPT_FALLOFF_LINEAR, 60},
+               {"[Sculpt]\nFalloff=constant\nHardness=140\n", SCULPT_FALLOFF_CONSTANT, 100},
+               {"[Sculpt]\nFalloff = soft\nHardness = -5\n", SCULPT_FALLOFF_SMOOTH, 0},
+               {"[Display]\nFalloff = linear\n", SCULPT_FALLOFF_SMOOTH, 25}};
+  for (const auto &c : cases) {
+    const ProgramSettings s = settings_from(c.text, dir);
+    EXPECT_EQ(c.falloff, s.sculpt_falloff) << c.text;
+    EXPECT_EQ(c.hardness, s.sculpt_hardness) << c.text;
+  }
 }
 
 TEST(Startup, ScreenWideStateFollowsTheGrantedMode) {
