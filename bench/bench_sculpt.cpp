@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "app/main_loop.h"
@@ -54,9 +55,20 @@ double time_sample_copy(long long n) {
 }
 
 struct Figures {
-  double worst_frame = 0, worst_ratio = 0;
-  std::vector<double> frames;
+  double worst_frame = 0;
+  std::vector<double> frames, dabs, cpu;  // wall seconds of each frame and of its dabs; this thread's CPU seconds
 };
+
+double thread_seconds() {
+  timespec t;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return t.tv_sec + t.tv_nsec * 1e-9;
+}
+
+double percentile(std::vector<double> v, double p) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[std::min(v.size() - 1, (size_t)(p * v.size()))];
+}
 
 // One stroke across the window at the view's zoom level: the pointer 16
 // pixels further each frame, swinging up and down.
@@ -67,14 +79,18 @@ void stroke_across(const SculptBrush &brush, Figures &f, long long *changed, dou
   auto row = [&](int px) { return 4.0 * corner.tile_y + (mid + (px % 160 - 80) + 0.5) * 4.0 / S; };
   sculpt_stroke_begin(brush, sample(0), row(0), -1);
   for (int px = 16; px < w; px += 16) {
+    double dabs = 0;
+    const double cpu0 = thread_seconds();
     const double t = time_of([&] {
-      sculpt_stroke_to(sample(px), row(px));
+      dabs = time_of([&] { sculpt_stroke_to(sample(px), row(px)); });
       draw_map_view(display.back_buffer, view, session.enable_targets);
       draw_sculpt_outline(display.back_buffer, view, (int)sample(px), (int)row(px), brush.radius, brush.radius / 4.0);
       draw_status_bar(display.back_buffer, view.cursor_x, view.cursor_y, &view);
       blit(display.back_buffer, screen, 0, 0, 0, 0, display.screen_width, display.screen_height);
     });
+    f.cpu.push_back(thread_seconds() - cpu0);
     f.frames.push_back(t);
+    f.dabs.push_back(dabs);
     f.worst_frame = std::max(f.worst_frame, t);
   }
   *floor = 0;
@@ -115,10 +131,12 @@ int bench_sculpt(const std::string &full, int (*open)(const char *tfd)) {
         char text[HISTORY_TEXT_SIZE];
         const double undo = time_of([&] { history_undo(&x, &y, text, sizeof(text)); });
         const double ratio = floor > 0 ? end / floor : 0;
-        printf("  %-7s r %3d zoom %d: %3zu frames, median %5.1f ms, worst %5.1f ms; %8lld samples, end %6.2f ms "
-               "(%.2f x the copy's %.2f ms), undo %6.2f ms\n",
-               sculpt_kind_name(kind), radius, zoom, f.frames.size(), 1000 * median(f.frames), 1000 * f.worst_frame,
-               changed, 1000 * end, ratio, 1000 * floor, 1000 * undo);
+        printf("  %-7s r %3d zoom %d: %3zu frames, median %5.1f ms, 95th %5.1f, worst %5.1f (dabs median %5.1f, worst "
+               "%5.1f; CPU worst %5.1f); %8lld samples, end %6.3f ms (%.2f x the copy's %.3f ms), undo %6.2f ms\n",
+               sculpt_kind_name(kind), radius, zoom, f.frames.size(), 1000 * median(f.frames),
+               1000 * percentile(f.frames, 0.95), 1000 * f.worst_frame, 1000 * median(f.dabs),
+               1000 * percentile(f.dabs, 1), 1000 * percentile(f.cpu, 1), changed, 1000 * end, ratio, 1000 * floor,
+               1000 * undo);
         fflush(stdout);
         if (f.worst_frame > worst) worst = f.worst_frame, worst_zoom = zoom;
         if (changed > 100000) worst_end_ratio = std::max(worst_end_ratio, ratio);

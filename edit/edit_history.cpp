@@ -654,8 +654,9 @@ int history_end_area(long long covered, int w, int h, int left, int top, int rig
 
 void history_begin_samples() { settle(); }
 
-int history_end_samples(int action, std::vector<uint32_t> &places, uint16_t *values, long long covered, int x, int y) {
-  if (places.empty() || !height_action(action) || action < HISTORY_AREA_TEXTURE) {
+int history_end_samples(int action, uint32_t *places, uint16_t *values, long long n, long long covered, int x, int y) {
+  if (n <= 0 || covered <= 0 || !height_action(action) || action < HISTORY_AREA_TEXTURE) {
+    free(places);
     free(values);
     return 0;
   }
@@ -664,7 +665,7 @@ int history_end_samples(int action, std::vector<uint32_t> &places, uint16_t *val
   area->top = area->bottom = y;
   area->covered = covered;
   area->w = area->h = 1;
-  area->samples.take_places(places, values);
+  area->samples.take_places(places, values, n);
   start_pending(action);
   history.pending.x = x;
   history.pending.y = y;

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "edit/sample_changes.h"
 
@@ -106,13 +105,13 @@ int history_end_area(long long covered, int w, int h, int left, int top, int rig
 void history_area_counted(long long tiles, long long points);
 
 // A height command that keeps its own copy of what it changes (a sculpt
-// stroke): begin_samples before its first change; end_samples keeps the
-// places (X * MAX_SAMPLES + Y, each once, swapped out) with their values
-// before (malloc'd, taken over) as one step, the map as it is now after it;
+// stroke): begin_samples before its first change; end_samples keeps n
+// places (X * MAX_SAMPLES + Y, each once) with their values before, both
+// malloc'd and taken over, as one step, the map as it is now after it;
 // covered: what the text counts, (x, y) the tile undo and redo go to.
-// Returns 0, and keeps no step, when places is empty.
+// Returns 0, and keeps no step, when n or covered is 0.
 void history_begin_samples();
-int history_end_samples(int action, std::vector<uint32_t> &places, uint16_t *values, long long covered, int x, int y);
+int history_end_samples(int action, uint32_t *places, uint16_t *values, long long n, long long covered, int x, int y);
 
 // Keeps a change of the target areas, made already, as a step of its own:
 // undone and redone with the rest, its text the change's ("move of

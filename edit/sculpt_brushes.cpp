@@ -1,12 +1,11 @@
 #include "edit/sculpt_brushes.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
+#include <memory>
 #include <new>
 #include <strings.h>
 #include <vector>
@@ -114,54 +113,89 @@ void noise_column(uint32_t seed, int r, int x, int y0, int n, double *out) {
   for (int k = 0; k < n; k++) out[k] /= total;
 }
 
-// The places a stroke changed, each with its value before the stroke: a
-// bit per sample in blocks of 64 x 64 made as the stroke reaches them, so
-// that a sample is kept once; places and values in the order first changed.
+// What a stroke changed: each sample a dab changed, once, with its value
+// before the stroke, in the order first changed, and how many differ from
+// that value now. Blocks of 64 x 64 samples, made as the stroke reaches
+// them, tell where a sample stands in the list, so that one that a later dab
+// puts back stops counting. The lists are the history step's as they are:
+// its end copies nothing.
 struct Capture {
   int blocks_y = 0;
-  std::vector<int32_t> slot;  // block (X / 64, Y / 64) at [X / 64 * blocks_y + Y / 64]: its bits, or -1
-  std::deque<std::array<uint64_t, 64>> bits;  // a word per column of the block
-  std::vector<uint32_t> places;
+  std::vector<int32_t> slot;  // block (X / 64, Y / 64) at [X / 64 * blocks_y + Y / 64]: its index in blocks, or -1
+  std::vector<std::unique_ptr<int32_t[]>> blocks;  // [X % 64 * 64 + Y % 64]: the sample's place in the lists, or -1
+  uint32_t *places = nullptr;                      // X * MAX_SAMPLES + Y
   uint16_t *before = nullptr;
-  size_t room = 0;
+  size_t kept = 0, room = 0;
+  long long differ = 0;
+  int left = 0, top = 0, right = -1, bottom = -1;  // of the places kept
 
   void begin() {
+    clear();
     blocks_y = (4 * map_rows() + 63) / 64;
     slot.assign((size_t)((4 * map_columns() + 63) / 64) * blocks_y, -1);
-    bits.clear();
-    places.clear();
-    free(before);
-    before = nullptr;
-    room = 0;
+    left = top = MAX_SAMPLES, right = bottom = -1;
   }
-  void keep(int x, int y, uint16_t value) {
+  void note(int x, int y, uint16_t was, uint16_t now) {
     int32_t &s = slot[(size_t)(x >> 6) * blocks_y + (y >> 6)];
     if (s < 0) {
-      s = (int32_t)bits.size();
-      bits.emplace_back();
-      bits.back().fill(0);
+      s = (int32_t)blocks.size();
+      blocks.emplace_back(new int32_t[64 * 64]);
+      std::fill_n(blocks.back().get(), 64 * 64, -1);
     }
-    uint64_t &word = bits[(size_t)s][x & 63];
-    const uint64_t bit = 1ULL << (y & 63);
-    if (word & bit) return;
-    word |= bit;
-    if (places.size() == room) {
-      const size_t more = std::max<size_t>(room * 2, 4096);
-      uint16_t *grown = (uint16_t *)realloc(before, more * 2);
-      if (!grown) throw std::bad_alloc();
-      before = grown;
-      room = more;
+    int32_t &at = blocks[(size_t)s][(x & 63) * 64 + (y & 63)];
+    if (at >= 0) {
+      const uint16_t first = before[at];
+      differ += (now != first) - (was != first);
+      return;
     }
-    before[places.size()] = value;
-    places.push_back((uint32_t)x * MAX_SAMPLES + (uint32_t)y);
+    if (kept == room) grow();
+    at = (int32_t)kept;
+    places[kept] = (uint32_t)x * MAX_SAMPLES + (uint32_t)y;
+    before[kept++] = was;
+    differ++;
+    left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = std::max(bottom, y);
+  }
+  // The lists start large enough to lie in memory mapped for them alone
+  // (the C library maps any block over 32 MB so): a page is only used once
+  // written, and growing or shrinking them moves no bytes, so that no frame
+  // of a long stroke, nor its end, copies what came before.
+  void grow() {
+    const size_t more = std::max<size_t>(room * 2, (size_t)1 << 25);
+    uint32_t *p = (uint32_t *)realloc(places, more * 4);
+    if (p) places = p;
+    uint16_t *b = p ? (uint16_t *)realloc(before, more * 2) : nullptr;
+    if (!b) throw std::bad_alloc();
+    before = b;
+    room = more;
+  }
+  // The lists cut to what they hold, for the history to keep.
+  void shrink() {
+    if (kept < 4096) {
+      // A few pages would be mostly empty: small lists are copied.
+      uint32_t *p = (uint32_t *)malloc(kept * 4);
+      uint16_t *b = (uint16_t *)malloc(kept * 2);
+      if (!p || !b) {
+        free(p), free(b);
+        return;
+      }
+      memcpy(p, places, kept * 4), memcpy(b, before, kept * 2);
+      free(places), free(before);
+      places = p, before = b;
+      return;
+    }
+    uint32_t *p = (uint32_t *)realloc(places, kept * 4);
+    if (p) places = p;
+    uint16_t *b = (uint16_t *)realloc(before, kept * 2);
+    if (b) before = b;
   }
   void clear() {
     slot = std::vector<int32_t>();
-    bits.clear();
-    places = std::vector<uint32_t>();
+    blocks = std::vector<std::unique_ptr<int32_t[]>>();
+    free(places);
     free(before);
-    before = nullptr;
-    room = 0;
+    places = nullptr, before = nullptr;
+    kept = room = 0;
+    differ = 0;
   }
 };
 
@@ -175,11 +209,41 @@ struct Scratch {
 };
 Scratch scratch;
 
+// The weights of the brush's samples in column c of the region, from row 0.
+const int32_t *weights_of(const Kernel &k, const Region &g, int x, int y, int c) {
+  return k.weights.data() + (size_t)(g.x0 + c - x + k.radius - 1) * k.side + (g.y0 - y + k.radius - 1);
+}
+
+// change(h, weight, c, j) for each sample of the brush on the map (column c,
+// row j of the region), written in place; capture, when given, learns each
+// changed sample's value before. The samples changed.
+template <class Change>
+long long each_brush_sample(const Kernel &k, const Region &g, int x, int y, Capture *capture, const Change &change) {
+  long long changed = 0;
+  for (int c = 0; c < g.columns(); c++) {
+    const int column_x = g.x0 + c, reach = k.reach[(size_t)(column_x - x + k.radius - 1)];
+    const int j0 = std::max(y - reach - g.y0, 0), j1 = std::min(y + reach - g.y0, g.rows() - 1);
+    const int32_t *w = weights_of(k, g, x, y, c);
+    uint16_t *column = height_map.heights[column_x] + g.y0;
+    for (int j = j0; j <= j1; j++) {
+      if (w[j] <= 0) continue;
+      const uint16_t h = column[j], v = change(h, w[j], c, j);
+      if (v == h) continue;
+      if (capture) capture->note(column_x, g.y0 + j, h, v);
+      column[j] = v;
+      changed++;
+    }
+  }
+  return changed;
+}
+
 // Each sample of the brush towards the mean of the samples within r / 4
 // (at least 1) of it, on the map, as they were: the means from a table of
 // sums over the square and that far around it (wrapping in 32 bits, which
-// a difference of four undoes while a box's true sum fits).
-void smooth(const Region &g, int reach, int strength) {
+// a difference of four undoes while a box's true sum fits), made before any
+// sample changes.
+long long smooth(const Kernel &k, const Region &g, int x, int y, int strength, Capture *capture) {
+  const int reach = std::max(1, k.radius / 4);
   const int mx = 4 * map_columns(), my = 4 * map_rows();
   const int bx0 = std::max(g.x0 - reach, 0), bx1 = std::min(g.x1 + reach, mx - 1);
   const int by0 = std::max(g.y0 - reach, 0), by1 = std::min(g.y1 + reach, my - 1);
@@ -194,42 +258,38 @@ void smooth(const Region &g, int reach, int strength) {
       out[j] = left[j] + running;
     }
   }
-  auto at = [&](int x, int y) { return sat[(size_t)(x - bx0) * h + (size_t)(y - by0)]; };
-  const int rows = g.rows();
-  for (int c = 0; c < g.columns(); c++) {
-    const int x = g.x0 + c, xa = std::max(x - reach, 0), xb = std::min(x + reach, mx - 1);
-    for (int j = 0; j < rows; j++) {
-      const size_t k = (size_t)c * rows + j;
-      if (scratch.weight[k] <= 0) continue;
-      const int y = g.y0 + j, ya = std::max(y - reach, 0), yb = std::min(y + reach, my - 1);
-      const uint32_t sum = at(xb + 1, yb + 1) - at(xa, yb + 1) - at(xb + 1, ya) + at(xa, ya);
-      const uint32_t n = (uint32_t)((xb - xa + 1) * (yb - ya + 1));
-      scratch.now[k] = blended(scratch.was[k], (int)((sum + n / 2) / n), (long long)strength * scratch.weight[k] / 100);
-    }
-  }
+  auto at = [&](int sx, int sy) { return sat[(size_t)(sx - bx0) * h + (size_t)(sy - by0)]; };
+  return each_brush_sample(k, g, x, y, capture, [&](uint16_t v, int32_t w, int c, int j) {
+    const int sx = g.x0 + c, sy = g.y0 + j;
+    const int xa = std::max(sx - reach, 0), xb = std::min(sx + reach, mx - 1);
+    const int ya = std::max(sy - reach, 0), yb = std::min(sy + reach, my - 1);
+    const uint32_t sum = at(xb + 1, yb + 1) - at(xa, yb + 1) - at(xb + 1, ya) + at(xa, ya);
+    const uint32_t n = (uint32_t)((xb - xa + 1) * (yb - ya + 1));
+    return blended(v, (int)((sum + n / 2) / n), (long long)strength * w / 100);
+  });
 }
 
 // The seeded noise, less its weighted mean over the brush so that the dab
 // adds as much as it takes away (before rounding and the height bounds).
-void add_noise(const Region &g, const SculptBrush &b, int r, int strength) {
+long long add_noise(const Kernel &k, const Region &g, int x, int y, uint32_t seed, int strength, Capture *capture) {
   const int rows = g.rows();
-  scratch.noise.resize(scratch.was.size());
+  scratch.noise.resize((size_t)g.columns() * rows);
   double weighted = 0, weights = 0;
   for (int c = 0; c < g.columns(); c++) {
-    noise_column(b.seed, r, g.x0 + c, g.y0, rows, scratch.noise.data() + (size_t)c * rows);
+    double *noise = scratch.noise.data() + (size_t)c * rows;
+    const int32_t *w = weights_of(k, g, x, y, c);
+    noise_column(seed, k.radius, g.x0 + c, g.y0, rows, noise);
     for (int j = 0; j < rows; j++) {
-      const size_t k = (size_t)c * rows + j;
-      weighted += (double)scratch.weight[k] * scratch.noise[k];
-      weights += scratch.weight[k];
+      weighted += (double)w[j] * noise[j];
+      weights += w[j];
     }
   }
-  if (weights <= 0) return;
+  if (weights <= 0) return 0;
   const double mean = weighted / weights, scale = SCULPT_NOISE_METRES * strength / (100.0 * SCULPT_WEIGHT_ONE);
-  for (size_t k = 0; k < scratch.was.size(); k++) {
-    if (scratch.weight[k] <= 0) continue;
-    const long long step = std::llround(scale * scratch.weight[k] * (scratch.noise[k] - mean));
-    if (step) scratch.now[k] = in_range(scratch.was[k] + step);
-  }
+  return each_brush_sample(k, g, x, y, capture, [&](uint16_t v, int32_t w, int c, int j) {
+    const long long step = std::llround(scale * w * (scratch.noise[(size_t)c * rows + j] - mean));
+    return step ? in_range(v + step) : v;
+  });
 }
 
 // Thermal erosion within the brush: each sample in turn gives a neighbour
@@ -267,59 +327,51 @@ void erode(const Region &g, int strength) {
   }
 }
 
-// A dab; capture, when given, learns each changed sample's value before.
-long long dab(const SculptBrush &b, int x, int y, int target, Capture *capture) {
-  const Kernel &k = kernel_of(b);
-  const int r = k.radius, strength = clamp_int(b.strength, 0, 100);
-  Region g;
-  if (!dab_region(r, x, y, &g)) return 0;
+// Erosion moves material between samples in turn: on a copy of the
+// brush's square, compared with the map afterwards.
+long long erode_dab(const Kernel &k, const Region &g, int x, int y, int strength, Capture *capture) {
   const int columns = g.columns(), rows = g.rows();
   const size_t n = (size_t)columns * rows;
   scratch.was.resize(n);
   scratch.weight.resize(n);
   for (int c = 0; c < columns; c++) {
     memcpy(scratch.was.data() + (size_t)c * rows, height_map.heights[g.x0 + c] + g.y0, (size_t)rows * 2);
-    memcpy(scratch.weight.data() + (size_t)c * rows, k.weights.data() + (size_t)(g.x0 + c - x + r - 1) * k.side + (g.y0 - y + r - 1),
-           (size_t)rows * 4);
+    memcpy(scratch.weight.data() + (size_t)c * rows, weights_of(k, g, x, y, c), (size_t)rows * 4);
   }
   scratch.now = scratch.was;
+  erode(g, strength);
+  return each_brush_sample(k, g, x, y, capture,
+                           [&](uint16_t v, int32_t, int c, int j) { return v == scratch.was[(size_t)c * rows + j] ? scratch.now[(size_t)c * rows + j] : v; });
+}
+
+// A dab; capture, when given, learns each changed sample's value before.
+long long dab(const SculptBrush &b, int x, int y, int target, Capture *capture) {
+  const Kernel &k = kernel_of(b);
+  const int strength = clamp_int(b.strength, 0, 100);
+  Region g;
+  if (!dab_region(k.radius, x, y, &g)) return 0;
   const int target_height = clamp_int(target, 0, MAX_HEIGHT);
+  // A raise never lowers a sample above the top; a lower ends within the bounds.
+  auto amount = [&](int32_t w) { return (int)(((long long)strength * SCULPT_RAISE_METRES / 100 * w + SCULPT_WEIGHT_ONE / 2) >> 16); };
   switch (b.kind) {
     case SCULPT_RAISE:
+      return each_brush_sample(k, g, x, y, capture, [&](uint16_t v, int32_t w, int, int) {
+        return v < MAX_HEIGHT ? in_range(v + amount(w)) : v;
+      });
     case SCULPT_LOWER:
-      for (size_t p = 0; p < n; p++) {
-        const int amount = (int)(((long long)strength * SCULPT_RAISE_METRES / 100 * scratch.weight[p] + SCULPT_WEIGHT_ONE / 2) >> 16);
-        const int h = scratch.was[p];
-        if (amount <= 0) continue;
-        // A raise never lowers a sample above the top; a lower ends within the bounds.
-        if (b.kind == SCULPT_RAISE && h < MAX_HEIGHT) scratch.now[p] = in_range(h + amount);
-        if (b.kind == SCULPT_LOWER && h > 0) scratch.now[p] = in_range(h - amount);
-      }
-      break;
-    case SCULPT_SMOOTH: smooth(g, std::max(1, r / 4), strength); break;
+      return each_brush_sample(k, g, x, y, capture, [&](uint16_t v, int32_t w, int, int) {
+        const int a = amount(w);
+        return a > 0 && v > 0 ? in_range(v - a) : v;
+      });
+    case SCULPT_SMOOTH: return smooth(k, g, x, y, strength, capture);
     case SCULPT_FLATTEN:
-      for (size_t p = 0; p < n; p++)
-        if (scratch.weight[p] > 0)
-          scratch.now[p] = blended(scratch.was[p], target_height, (long long)strength * scratch.weight[p] / 100);
-      break;
-    case SCULPT_NOISE: add_noise(g, b, r, strength); break;
-    case SCULPT_ERODE: erode(g, strength); break;
+      return each_brush_sample(k, g, x, y, capture, [&](uint16_t v, int32_t w, int, int) {
+        return blended(v, target_height, (long long)strength * w / 100);
+      });
+    case SCULPT_NOISE: return add_noise(k, g, x, y, b.seed, strength, capture);
+    case SCULPT_ERODE: return erode_dab(k, g, x, y, strength, capture);
     default: return 0;
   }
-  long long changed = 0;
-  for (int c = 0; c < columns; c++) {
-    const int column_x = g.x0 + c, reach = k.reach[(size_t)(column_x - x + r - 1)];
-    const int j0 = std::max(y - reach - g.y0, 0), j1 = std::min(y + reach - g.y0, rows - 1);
-    uint16_t *column = height_map.heights[column_x] + g.y0;
-    const uint16_t *was = scratch.was.data() + (size_t)c * rows, *now = scratch.now.data() + (size_t)c * rows;
-    for (int j = j0; j <= j1; j++) {
-      if (now[j] == was[j]) continue;
-      if (capture) capture->keep(column_x, g.y0 + j, was[j]);
-      column[j] = now[j];
-      changed++;
-    }
-  }
-  return changed;
 }
 
 struct Stroke {
@@ -410,24 +462,16 @@ long long sculpt_stroke_end() {
   if (!stroke.on) return 0;
   stroke.on = false;
   Capture &c = stroke.capture;
-  // A sample a later dab put back is no change.
-  size_t kept = 0;
-  int left = MAX_SAMPLES, top = MAX_SAMPLES, right = -1, bottom = -1;
-  for (size_t k = 0; k < c.places.size(); k++) {
-    const uint32_t p = c.places[k], x = p / MAX_SAMPLES, y = p % MAX_SAMPLES;
-    if (height_map.heights[x][y] == c.before[k]) continue;
-    c.places[kept] = p;
-    c.before[kept++] = c.before[k];
-    left = std::min(left, (int)x), right = std::max(right, (int)x);
-    top = std::min(top, (int)y), bottom = std::max(bottom, (int)y);
+  const long long differ = c.differ;
+  if (differ > 0) {
+    c.shrink();
+    const int action = HISTORY_AREA_SCULPT_RAISE + clamp_int(stroke.brush.kind, 0, SCULPT_KINDS - 1);
+    history_end_samples(action, c.places, c.before, (long long)c.kept, differ, (c.left + c.right) / 8,
+                        (c.top + c.bottom) / 8);
+    c.places = nullptr, c.before = nullptr;
   }
-  c.places.resize(kept);
-  uint16_t *values = c.before;
-  c.before = nullptr;
-  const int action = HISTORY_AREA_SCULPT_RAISE + clamp_int(stroke.brush.kind, 0, SCULPT_KINDS - 1);
-  history_end_samples(action, c.places, values, (long long)kept, (left + right) / 8, (top + bottom) / 8);
   c.clear();
-  return (long long)kept;
+  return differ;
 }
 
 int sculpt_stroke_on() { return stroke.on; }

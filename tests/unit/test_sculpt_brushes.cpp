@@ -232,8 +232,9 @@ TEST_F(SculptBrushes, DabsDoNotDependOnThePointersSpeed) {
 }
 
 // Random strokes of every brush, each one step; undo back to the start and
-// redo to the end give every sample back, and the journal's watcher learns
-// each step's places. A stroke that changes nothing is no step.
+// redo to the end give every sample back, the step says how many samples
+// changed, and the journal's watcher learns at least those places. A stroke
+// that changes nothing is no step.
 TEST_F(SculptBrushes, StrokesUndoAndRedoToTheBytes) {
   static long long watched;
   history_watch([](const HistoryChange &c) {
@@ -259,7 +260,8 @@ TEST_F(SculptBrushes, StrokesUndoAndRedoToTheBytes) {
     ASSERT_EQ(differing(states.back(), now), changed);
     ASSERT_EQ(steps + (changed > 0), history_undo_count());
     if (!changed) continue;
-    EXPECT_EQ(changed, watched);
+    // Also any sample a later dab put back, which undo swaps with itself.
+    EXPECT_GE(watched, changed);
     int x, y;
     char text[HISTORY_TEXT_SIZE], want[HISTORY_TEXT_SIZE];
     ASSERT_EQ(0, history_undo(&x, &y, text, sizeof(text)));
