@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -83,47 +84,81 @@ double lattice(uint32_t seed, uint32_t ix, uint32_t iy) {
   return mix(seed * 0x9E3779B9u ^ mix(ix * 0x85EBCA6Bu ^ mix(iy + 0x68E31DA4u))) * (2.0 / 4294967295.0) - 1.0;
 }
 
-// The noise down n samples of column x from row y0: value noise of a few
-// octaves, each interpolated smoothly between its lattice points; a lattice
-// cell's two rows are looked up once down the column.
-void noise_column(uint32_t seed, int r, int x, int y0, int n, double *out) {
+// The rows' share of the noise, the same for every column of a dab: each
+// octave's width and, down the rows from y0, each row's lattice cell and its
+// smoothed place in it.
+struct NoiseRows {
+  int octaves = 0, n = 0;
+  double wide[SCULPT_NOISE_OCTAVES], amplitude[SCULPT_NOISE_OCTAVES], total = 0;
+  std::vector<long long> cell;  // [o * n + k]
+  std::vector<double> along;    // [o * n + k]
+
+  void make(int r, int y0, int rows) {
+    n = rows, octaves = 0, total = 0;
+    cell.resize((size_t)SCULPT_NOISE_OCTAVES * n);
+    along.resize((size_t)SCULPT_NOISE_OCTAVES * n);
+    double w = std::max(r, 2), a = 1;
+    for (int o = 0; o < SCULPT_NOISE_OCTAVES && (o == 0 || w >= 2); o++, w /= 2, a /= 2) {
+      wide[o] = w, amplitude[o] = a, total += a, octaves++;
+      for (int k = 0; k < n; k++) {
+        const double fy = (y0 + k) / w, iy = std::floor(fy), ty = fy - iy;
+        cell[(size_t)o * n + k] = (long long)iy;
+        along[(size_t)o * n + k] = ty * ty * (3 - 2 * ty);
+      }
+    }
+  }
+};
+
+// The noise down the rows of column x: value noise of a few octaves, each
+// interpolated smoothly between its lattice points, a lattice cell's two
+// rows looked up once down the column.
+void noise_column(uint32_t seed, const NoiseRows &rows, int x, double *out) {
+  const int n = rows.n;
   std::fill(out, out + n, 0.0);
-  double total = 0, amplitude = 1;
-  double wide = std::max(r, 2);
-  for (int o = 0; o < SCULPT_NOISE_OCTAVES && (o == 0 || wide >= 2); o++, wide /= 2, amplitude /= 2) {
+  for (int o = 0; o < rows.octaves; o++) {
     const uint32_t s = seed + 101u * (uint32_t)o;
-    const double fx = x / wide;
+    const double fx = x / rows.wide[o], amplitude = rows.amplitude[o];
     const double ix = std::floor(fx), tx = fx - ix, sx = tx * tx * (3 - 2 * tx);
     const uint32_t cx = (uint32_t)(long long)ix;
-    long long cell = -1;
+    const long long *cells = rows.cell.data() + (size_t)o * n;
+    const double *along = rows.along.data() + (size_t)o * n;
+    long long cell = cells[0] - 1;
     double top = 0, bottom = 0;
     for (int k = 0; k < n; k++) {
-      const double fy = (y0 + k) / wide, iy = std::floor(fy);
-      if ((long long)iy != cell) {
-        cell = (long long)iy;
+      if (cells[k] != cell) {
+        cell = cells[k];
         const uint32_t cy = (uint32_t)cell;
         top = lattice(s, cx, cy) + (lattice(s, cx + 1, cy) - lattice(s, cx, cy)) * sx;
         bottom = lattice(s, cx, cy + 1) + (lattice(s, cx + 1, cy + 1) - lattice(s, cx, cy + 1)) * sx;
       }
-      const double ty = fy - iy, sy = ty * ty * (3 - 2 * ty);
-      out[k] += amplitude * (top + (bottom - top) * sy);
+      out[k] += amplitude * (top + (bottom - top) * along[k]);
     }
-    total += amplitude;
   }
-  for (int k = 0; k < n; k++) out[k] /= total;
+  for (int k = 0; k < n; k++) out[k] /= rows.total;
 }
+
+// Where a stroke has been, 64 x 64 samples: their values before it
+// (copied when the stroke first changes one of them, none changed yet) and
+// a bit for each sample that is in the lists.
+struct Block {
+  uint16_t first[64 * 64];  // [X % 64 * 64 + Y % 64]
+  uint64_t listed[64];      // a word a column
+};
+enum { BLOCK_CHUNK = 64, CHUNKS_KEPT = 32 };
 
 // What a stroke changed: each sample a dab changed, once, with its value
 // before the stroke, in the order first changed, and how many differ from
-// that value now. Blocks of 64 x 64 samples, made as the stroke reaches
-// them, tell where a sample stands in the list, so that one that a later dab
-// puts back stops counting. The lists are the history step's as they are:
-// its end copies nothing.
+// that value now (a sample a later dab puts back stops counting). The lists
+// are the history step's as they are, so that its end copies nothing; the
+// blocks' memory stays for the next stroke, up to CHUNKS_KEPT chunks.
 struct Capture {
   int blocks_y = 0;
-  std::vector<int32_t> slot;  // block (X / 64, Y / 64) at [X / 64 * blocks_y + Y / 64]: its index in blocks, or -1
-  std::vector<std::unique_ptr<int32_t[]>> blocks;  // [X % 64 * 64 + Y % 64]: the sample's place in the lists, or -1
-  uint32_t *places = nullptr;                      // X * MAX_SAMPLES + Y
+  std::vector<Block *> slot;  // block (X / 64, Y / 64) at [X / 64 * blocks_y + Y / 64], or null
+  std::vector<std::unique_ptr<Block[]>> chunks;
+  size_t used = 0;            // blocks of the chunks this stroke has
+  size_t last_key = SIZE_MAX;  // the block note last used
+  Block *last = nullptr;
+  uint32_t *places = nullptr;  // X * MAX_SAMPLES + Y
   uint16_t *before = nullptr;
   size_t kept = 0, room = 0;
   long long differ = 0;
@@ -132,27 +167,36 @@ struct Capture {
   void begin() {
     clear();
     blocks_y = (4 * map_rows() + 63) / 64;
-    slot.assign((size_t)((4 * map_columns() + 63) / 64) * blocks_y, -1);
+    slot.assign((size_t)((4 * map_columns() + 63) / 64) * blocks_y, nullptr);
     left = top = MAX_SAMPLES, right = bottom = -1;
   }
+  Block *make_block(int x, int y) {
+    if (used / BLOCK_CHUNK == chunks.size()) chunks.emplace_back(new Block[BLOCK_CHUNK]);
+    Block *b = &chunks[used / BLOCK_CHUNK][used % BLOCK_CHUNK];
+    used++;
+    const int x0 = x & ~63, y0 = y & ~63;
+    const int columns = std::min(64, 4 * map_columns() - x0), rows = std::min(64, 4 * map_rows() - y0);
+    for (int c = 0; c < columns; c++) memcpy(b->first + c * 64, height_map.heights[x0 + c] + y0, (size_t)rows * 2);
+    memset(b->listed, 0, sizeof(b->listed));
+    return b;
+  }
+  // Before a sample changes from was to now.
   void note(int x, int y, uint16_t was, uint16_t now) {
-    int32_t &s = slot[(size_t)(x >> 6) * blocks_y + (y >> 6)];
-    if (s < 0) {
-      s = (int32_t)blocks.size();
-      blocks.emplace_back(new int32_t[64 * 64]);
-      std::fill_n(blocks.back().get(), 64 * 64, -1);
+    const size_t key = (size_t)(x >> 6) * blocks_y + (y >> 6);
+    if (key != last_key) {
+      Block *&b = slot[key];
+      if (!b) b = make_block(x, y);
+      last_key = key, last = b;
     }
-    int32_t &at = blocks[(size_t)s][(x & 63) * 64 + (y & 63)];
-    if (at >= 0) {
-      const uint16_t first = before[at];
-      differ += (now != first) - (was != first);
-      return;
-    }
+    const uint16_t first = last->first[(x & 63) * 64 + (y & 63)];
+    differ += (now != first) - (was != first);
+    uint64_t &word = last->listed[x & 63];
+    const uint64_t bit = 1ULL << (y & 63);
+    if (word & bit) return;
+    word |= bit;
     if (kept == room) grow();
-    at = (int32_t)kept;
     places[kept] = (uint32_t)x * MAX_SAMPLES + (uint32_t)y;
-    before[kept++] = was;
-    differ++;
+    before[kept++] = first;
     left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = std::max(bottom, y);
   }
   // The lists start large enough to lie in memory mapped for them alone
@@ -189,8 +233,10 @@ struct Capture {
     if (b) before = b;
   }
   void clear() {
-    slot = std::vector<int32_t>();
-    blocks = std::vector<std::unique_ptr<int32_t[]>>();
+    last_key = SIZE_MAX, last = nullptr;
+    slot = std::vector<Block *>();
+    used = 0;
+    if (chunks.size() > CHUNKS_KEPT) chunks.resize(CHUNKS_KEPT);
     free(places);
     free(before);
     places = nullptr, before = nullptr;
@@ -206,6 +252,7 @@ struct Scratch {
   std::vector<int32_t> weight;
   std::vector<double> noise;
   std::vector<uint32_t> sums;
+  NoiseRows noise_rows;
 };
 Scratch scratch;
 
@@ -274,11 +321,12 @@ long long smooth(const Kernel &k, const Region &g, int x, int y, int strength, C
 long long add_noise(const Kernel &k, const Region &g, int x, int y, uint32_t seed, int strength, Capture *capture) {
   const int rows = g.rows();
   scratch.noise.resize((size_t)g.columns() * rows);
+  scratch.noise_rows.make(k.radius, g.y0, rows);
   double weighted = 0, weights = 0;
   for (int c = 0; c < g.columns(); c++) {
     double *noise = scratch.noise.data() + (size_t)c * rows;
     const int32_t *w = weights_of(k, g, x, y, c);
-    noise_column(seed, k.radius, g.x0 + c, g.y0, rows, noise);
+    noise_column(seed, scratch.noise_rows, g.x0 + c, noise);
     for (int j = 0; j < rows; j++) {
       weighted += (double)w[j] * noise[j];
       weights += w[j];
@@ -318,6 +366,13 @@ void erode(const Region &g, int strength) {
         const int j = back ? rows - 1 - m : m;
         const size_t p = (size_t)c * rows + j;
         if (w[p] <= 0) continue;
+        // Most samples have no neighbour that much lower.
+        int low = h[p];
+        if (c > 0) low = std::min(low, (int)h[p - rows]);
+        if (c + 1 < columns) low = std::min(low, (int)h[p + rows]);
+        if (j > 0) low = std::min(low, (int)h[p - 1]);
+        if (j + 1 < rows) low = std::min(low, (int)h[p + 1]);
+        if (h[p] - low <= SCULPT_TALUS_METRES) continue;
         if (c > 0) give(p, p - rows);
         if (c + 1 < columns) give(p, p + rows);
         if (j > 0) give(p, p - 1);
@@ -419,8 +474,10 @@ void sculpt_strip_text(const SculptBrush &b, int flatten_to, char *text, int siz
 }
 
 double sculpt_noise(uint32_t seed, int r, int x, int y) {
+  NoiseRows rows;
+  rows.make(r, y, 1);
   double v;
-  noise_column(seed, r, x, y, 1, &v);
+  noise_column(seed, rows, x, &v);
   return v;
 }
 
