@@ -15,6 +15,7 @@
 #include "app/opening.h"
 #include "app/save_prompt.h"
 #include "app/settings_dialog.h"
+#include "app/sculpt_keys.h"
 #include "program/session.h"
 #include "app/texture_palette_keys.h"
 #include "app/window_reporter.h"
@@ -388,6 +389,17 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_ENTER, 0},               0,          WHEN_TARGET_MODE,         NEED_NOTHING,           rename_selected_area,  MARKS_NOTHING,    1, 200},
   {{KEY_INSERT, 0},    MODIFIER_CTRL,       WHEN_TARGET_MODE,         NEED_NOTHING,           add_area_here,         MARKS_NOTHING,    1, 200},
   {{KEY_INSERT, 0},              0,          WHEN_TARGET_MODE,         NEED_NOTHING,           add_target_here,       MARKS_NOTHING,    1, 200},
+  {{KEY_K, 0},                   0,          WHEN_HEIGHT_DISPLAY,      NEED_HEIGHTS,           toggle_sculpt_mode,    MARKS_NOTHING,    1, 200},
+  {{KEY_1, 0},                   0,          WHEN_SCULPT,              NEED_NOTHING,           sculpt_raise,          MARKS_NOTHING,    1, 0},
+  {{KEY_2, 0},                   0,          WHEN_SCULPT,              NEED_NOTHING,           sculpt_lower,          MARKS_NOTHING,    1, 0},
+  {{KEY_3, 0},                   0,          WHEN_SCULPT,              NEED_NOTHING,           sculpt_smooth,         MARKS_NOTHING,    1, 0},
+  {{KEY_4, 0},                   0,          WHEN_SCULPT,              NEED_NOTHING,           sculpt_flatten,        MARKS_NOTHING,    1, 0},
+  {{KEY_5, 0},                   0,          WHEN_SCULPT,              NEED_NOTHING,           sculpt_noise,          MARKS_NOTHING,    1, 0},
+  {{KEY_6, 0},                   0,          WHEN_SCULPT,              NEED_NOTHING,           sculpt_erode,          MARKS_NOTHING,    1, 0},
+  {{KEY_CLOSEBRACE, 0},          0,          WHEN_SCULPT,              NEED_NOTHING,           grow_sculpt_brush,     MARKS_NOTHING,    1, 50},
+  {{KEY_OPENBRACE, 0},           0,          WHEN_SCULPT,              NEED_NOTHING,           shrink_sculpt_brush,   MARKS_NOTHING,    1, 50},
+  {{KEY_QUOTE, 0},               0,          WHEN_SCULPT,              NEED_NOTHING,           stronger_sculpt_brush, MARKS_NOTHING,    1, 100},
+  {{KEY_COLON, 0},               0,          WHEN_SCULPT,              NEED_NOTHING,           weaker_sculpt_brush,   MARKS_NOTHING,    1, 100},
   {{KEY_CLOSEBRACE, 0},          0,          WHEN_BRUSH,               NEED_NOTHING,           grow_brush,            MARKS_NOTHING,    1, 100},
   {{KEY_OPENBRACE, 0},           0,          WHEN_BRUSH,               NEED_NOTHING,           shrink_brush,          MARKS_NOTHING,    1, 100},
   {{KEY_Z, 0},         MODIFIER_CTRL_SHIFT, WHEN_ALWAYS,              NEED_NOTHING,           redo,                  MARKS_NOTHING,    1, 0},
@@ -444,6 +456,7 @@ int condition_holds(int condition, const ViewState &v) {
     case WHEN_HEIGHT_DISPLAY: return v.edit_mode == EDIT_HEIGHTS;
     case WHEN_HEIGHT_AREA: return v.edit_mode == EDIT_HEIGHTS && (v.selected || edit_zoom);
     case WHEN_OVERVIEW: return v.overview;
+    case WHEN_SCULPT: return sculpting(v);
     default: return 0;
   }
 }
@@ -485,6 +498,7 @@ const KeyRow *run_key_table(KeyCommand &command, const KeyPress &press, int *red
   command.redraw = 0;
   command.note[0] = 0;
   command.done[0] = 0;
+  command.modifiers = press.modifiers;
   int count;
   const KeyRow *rows = key_table(&count);
   // First the rows that name their keys, in order, then the one for any key.

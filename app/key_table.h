@@ -24,6 +24,7 @@ enum KeyCondition {
   WHEN_HEIGHT_AREA,          // height display with a selection, or at zoom level 4 or closer
   WHEN_OVERVIEW,             // the overview is shown
   WHEN_TARGET_MODE,          // target mode (E)
+  WHEN_SCULPT,               // sculpt mode (K) in height display
 };
 
 // What a row needs to do anything; a row that applies but lacks it ends the
@@ -51,6 +52,7 @@ struct KeyCommand {
   int redraw = 0;  // set by an action whose texts must leave the strip
   char note[KEY_NOTE_SIZE] = "";  // shown in the strip once the view is redrawn
   char done[KEY_NOTE_SIZE] = "";  // what an edit did: the note only when it made a step
+  int modifiers = 0;              // KeyModifierBits held at the key's press
 };
 
 // Sets the strip's note, padded like the progress messages so that it

@@ -10,6 +10,7 @@
 #include "app/mouse_gestures.h"
 #include "app/navigation.h"
 #include "app/save_prompt.h"
+#include "app/sculpt_keys.h"
 #include "app/status_bar.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
@@ -109,13 +110,16 @@ void take_mouse_input() {
   // In paint mode a stroke's frames follow the pointer without the pause
   // of a forced redraw.
   if (run_mouse_gestures(view, mouse_x, mouse_y, ctrl_down())) {
-    if (brush_in_use(view) && !view.overview)
+    if ((brush_in_use(view) || sculpting(view)) && !view.overview)
       pacing.pointer_redraw = 1;
     else
       force_redraw();
   }
   const int wheel = mouse_z;
-  if (wheel != pacing.wheel_taken) {
+  if (wheel != pacing.wheel_taken && sculpt_wheel(view, wheel - pacing.wheel_taken)) {
+    pacing.wheel_taken = wheel;
+    pacing.pointer_redraw = 1;
+  } else if (wheel != pacing.wheel_taken) {
     long long zoom = (long long)view.zoom_level - ((long long)wheel - pacing.wheel_taken);
     pacing.wheel_taken = wheel;
     if (zoom < 0) zoom = 0;
@@ -312,6 +316,7 @@ static void draw_frame(int map_only) {
   } else {
     draw_empty_view(display.back_buffer);
   }
+  draw_sculpt_brush(display.back_buffer, view);
   draw_mouse_readout(display.back_buffer, mouse_x, mouse_y);
   show_mouse(nullptr);
   blit(display.back_buffer, screen, 0, 0, 0, 0, display.screen_width, map_only ? display.status_y : display.screen_height);
@@ -366,7 +371,7 @@ void main_loop_pass() {
     redraw();
   else if (pacing.pointer_redraw)
     draw_frame(0);
-  else if (brush_moved())
+  else if (brush_moved() || sculpt_brush_moved(view))
     draw_frame(1);
   pacing.pointer_redraw = 0;
   if (strip_note[0]) {

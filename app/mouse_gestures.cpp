@@ -7,6 +7,7 @@
 
 #include "app/key_table.h"
 #include "app/main_loop.h"
+#include "app/sculpt_keys.h"
 #include "core/terrain_model.h"
 #include "edit/area_edits.h"
 #include "edit/clipboards.h"
@@ -21,6 +22,7 @@ namespace {
 
 struct MouseEvent {
   int kind, x, y;
+  int shift;  // either Shift key held at the event
 };
 
 // Written by the mouse thread (head), read by the loop (tail); a full ring
@@ -187,6 +189,10 @@ int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int c
   switch (gesture.state * 4 + e.kind) {
     case GESTURE_IDLE * 4 + MOUSE_LEFT_DOWN:
       if (editing_targets(view) && in_map_view(e.x, e.y)) return target_press(view, drawn, e);
+      if (sculpting(view) && in_map_view(e.x, e.y)) {
+        if (sculpt_press(drawn, e.x, e.y, ctrl, e.shift)) gesture.state = GESTURE_SCULPTING;
+        return 1;
+      }
       if (painting_lands(view) && ctrl) {
         // The flood starts at the clicked tile's north-west point.
         if (on_map) note_lands(land_flood(current_land(view), x, y, view.selected ? &view.selection : nullptr));
@@ -243,6 +249,11 @@ int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int c
       stroke_end();
       gesture.state = GESTURE_IDLE;
       return 1;
+    case GESTURE_SCULPTING * 4 + MOUSE_LEFT_UP:
+      sculpt_drag(drawn, e.x, e.y);
+      sculpt_release();
+      gesture.state = GESTURE_IDLE;
+      return 1;
     case GESTURE_MOVING_TARGET * 4 + MOUSE_LEFT_UP:
       end_target_drag(view, drawn, e.x, e.y);
       return 1;
@@ -284,7 +295,7 @@ void pointer_tile(const ViewState &view, int mx, int my, int *x, int *y) {
 void record_mouse_event(int kind, int mx, int my) {
   const unsigned head = ring.head.load(std::memory_order_relaxed);
   if (head - ring.tail.load(std::memory_order_acquire) >= MOUSE_EVENTS) return;
-  ring.events[head % MOUSE_EVENTS] = {kind, mx, my};
+  ring.events[head % MOUSE_EVENTS] = {kind, mx, my, (key_shifts & KB_SHIFT_FLAG) != 0};
   ring.head.store(head + 1, std::memory_order_release);
 }
 
@@ -304,6 +315,8 @@ int run_mouse_gestures(ViewState &view, int mx, int my, int ctrl) {
     redraw |= now.left != before.left || now.top != before.top || now.right != before.right || now.bottom != before.bottom;
   } else if (gesture.state == GESTURE_PAINTING || gesture.state == GESTURE_PAINTING_LANDS) {
     redraw |= paint_to(view, mx, my);
+  } else if (gesture.state == GESTURE_SCULPTING) {
+    redraw |= sculpt_drag(view, mx, my);
   } else if (gesture.state == GESTURE_MOVING_TARGET && (mouse_b & 1)) {
     if (mx != gesture.seen_x || my != gesture.seen_y) {
       gesture.seen_x = mx, gesture.seen_y = my;
@@ -343,6 +356,7 @@ void finish_mouse_gestures() {
   if (gesture.state == GESTURE_MOVING_TARGET) end_target_drag(view, view, gesture.seen_x, gesture.seen_y);
   if (gesture.state == GESTURE_PAINTING) stroke_end();
   if (gesture.state == GESTURE_PAINTING_LANDS) note_lands(land_stroke_end());
+  if (gesture.state == GESTURE_SCULPTING) sculpt_release();
   gesture.state = GESTURE_IDLE;
   ring.tail.store(ring.head.load(std::memory_order_acquire), std::memory_order_release);
 }

@@ -1,7 +1,7 @@
 // What the mouse does on the map, as one small state machine: a left drag
 // moves the map, a left click moves the cursor, Ctrl + left click
 // flood-fills, a left drag in paint mode paints, one in land mode paints
-// lands (Ctrl + click floods a land), a right drag selects and a right
+// lands (Ctrl + click floods a land), one in sculpt mode sculpts, a right drag selects and a right
 // click clears the selection; on the overview a click goes there.
 #pragma once
 
@@ -16,6 +16,7 @@ enum GestureState {
   GESTURE_PANNING,
   GESTURE_PAINTING_LANDS,
   GESTURE_MOVING_TARGET,  // target mode: the selected area or target follows the pointer
+  GESTURE_SCULPTING,      // sculpt mode: a stroke of dabs along the pointer's path
 };
 
 // Records a button event at a pixel. Called on the library's mouse thread,

@@ -15,6 +15,7 @@
 #include "core/regular_file.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
+#include "edit/sculpt_brushes.h"
 #include "document/open_terrain.h"
 #include "app/command_line.h"
 #include "program/resource_files.h"
@@ -66,6 +67,8 @@ int veldkit_main(int argc, char **argv) {
   session.enable_targets = settings.enable_targets;
   session.start_zoom = settings.start_zoom;
   session.ui_scale = settings.ui_scale;
+  sculpt_brush.falloff = settings.sculpt_falloff;
+  sculpt_brush.hardness = settings.sculpt_hardness;
   session.export_format = command.format >= 0 ? command.format : settings.export_format;
   session.export_format_from_command = command.format >= 0;
   // A window larger than the desktop cannot be shown whole, and the display

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/save_prompt.h"
+#include "app/sculpt_keys.h"
 #include "app/startup.h"
 #include "core/land_table.h"
 #include "core/terrain_model.h"
@@ -118,6 +119,7 @@ void selection_and_brush_text(const ViewState &view, char *text, int size) {
   if (view.left_button == LEFT_BUTTON_LANDS)
     snprintf(brush, sizeof(brush), "Land: %s %d x %d", land ? lands.lands[land].name : "none", view.brush_size,
              view.brush_size);
+  if (sculpting(view)) sculpt_mode_text(view, brush, sizeof(brush));
   snprintf(text, size, "%s%s%s", selection, selection[0] && brush[0] ? "  " : "", brush);
 }
 

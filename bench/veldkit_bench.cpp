@@ -23,6 +23,7 @@
 //   veldkit_bench --new-terrain [DIR]  only veldkit --new of 4000 x 4000 against dd
 //   veldkit_bench --lands [DIR]     only the land grid, a land fill and its undo on the full terrain
 //   veldkit_bench --lands-stroke [DIR]  only land mode's frames of a 64-tile land stroke across the window
+//   veldkit_bench --sculpt [DIR]    only the sculpt brushes' strokes across the window
 //   veldkit_bench --briefing [DIR]  only veldkit --export briefing of the full terrain with 511 areas
 //                                   against gdal_translate of F7's picture to a 4096-pixel PNG
 #include <allegro.h>
@@ -50,6 +51,7 @@
 #include "app/startup.h"
 #include "app/status_bar.h"
 #include "app/texture_palette_keys.h"
+#include "bench/bench_sculpt.h"
 #include "bench/bench_terrain.h"
 #include "core/relief_shading.h"
 #include "core/terrain_model.h"
@@ -1989,6 +1991,8 @@ static std::string data_folder(int argc, char **argv) {
   return dir;
 }
 
+static int bench_sculpt_mode(const std::string &full) { return bench_sculpt(full, open_for_bench); }
+
 int main(int argc, char **argv) {
   // The modes that time one thing on the full terrain, in a window of their size.
   static const struct {
@@ -2000,6 +2004,7 @@ int main(int argc, char **argv) {
       {"--areas", 768, 538, bench_areas},                 {"--heights", 768, 538, bench_heights},
       {"--navigation", 768, 538, bench_navigation},       {"--journal", 768, 538, bench_journal},
       {"--streamed-exports", 768, 538, bench_streamed_exports}, {"--redraw", 1920, 1080, bench_redraw_mode},
+      {"--sculpt", 1920, 1080, bench_sculpt_mode},
   };
   for (const auto &mode : full_terrain_modes) {
     if (argc < 2 || strcmp(argv[1], mode.option) != 0) continue;
@@ -2148,6 +2153,7 @@ int main(int argc, char **argv) {
   system(("'" + std::string(argv[0]) + "' --lands-import '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --lands-stroke '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --heights '" + data_dir + "'").c_str());
+  system(("'" + std::string(argv[0]) + "' --sculpt '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --navigation '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --palette '" + data_dir + "'").c_str());
   system(("'" + std::string(argv[0]) + "' --png '" + data_dir + "'").c_str());

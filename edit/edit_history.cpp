@@ -140,7 +140,8 @@ void settle() {
 int height_action(int action) {
   return (action >= HISTORY_RAISE && action <= HISTORY_PASTE_HEIGHTS) ||
          (action >= HISTORY_AREA_RAISE_HEIGHTS && action <= HISTORY_AREA_HEIGHT_STROKE) ||
-         action == HISTORY_AREA_RECOVERED_HEIGHTS;
+         action == HISTORY_AREA_RECOVERED_HEIGHTS ||
+         (action >= HISTORY_AREA_SCULPT_RAISE && action <= HISTORY_AREA_SCULPT_ERODE);
 }
 
 bool same_tile(const Tile &a, const Tile &b) {
@@ -372,7 +373,9 @@ void describe(const HistoryStep &step, char *text, int size) {
       "heights pasted on %d x %d tiles", "level of %d x %d tiles", "smooth of %d x %d tiles",
       "set height of %d x %d tiles", "ramp of %d x %d tiles", "height paste of %d x %d tiles",
       "height fill of %d x %d tiles", "height stroke of %lld tiles", "recovered edits on %d x %d tiles",
-      "recovered heights on %d x %d tiles", "%s"};
+      "recovered heights on %d x %d tiles",
+      "sculpt raise, %lld samples", "sculpt lower, %lld samples", "sculpt smooth, %lld samples",
+      "sculpt flatten, %lld samples", "sculpt noise, %lld samples", "sculpt erode, %lld samples", "%s"};
   static_assert(sizeof(area_what) / sizeof(area_what[0]) == HISTORY_ACTIONS - HISTORY_AREA_TEXTURE, "a text per step");
   if (size <= 0) return;
   if (step.area && step.area->targets) {
@@ -649,6 +652,28 @@ int history_end_area(long long covered, int w, int h, int left, int top, int rig
   step.x = left + (right - left) / 2;
   step.y = top + (bottom - top) / 2;
   step.area = area;
+  keep_pending();
+  return 1;
+}
+
+void history_begin_samples() { settle(); }
+
+int history_end_samples(int action, uint32_t *places, uint16_t *values, long long n, long long covered, int x, int y) {
+  if (n <= 0 || covered <= 0 || !height_action(action) || action < HISTORY_AREA_TEXTURE) {
+    free(places);
+    free(values);
+    return 0;
+  }
+  AreaStep *area = new AreaStep();
+  area->left = area->right = x;
+  area->top = area->bottom = y;
+  area->covered = covered;
+  area->w = area->h = 1;
+  area->samples.take_places(places, values, n);
+  start_pending(action);
+  history.pending.x = x;
+  history.pending.y = y;
+  history.pending.area = area;
   keep_pending();
   return 1;
 }

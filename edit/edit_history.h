@@ -53,6 +53,13 @@ enum HistoryAction {
   // The edits of a recovery journal put on the terrain as read, one step a map.
   HISTORY_AREA_RECOVERED_TILES,
   HISTORY_AREA_RECOVERED_HEIGHTS,
+  // Sculpt strokes (edit/sculpt_brushes.h), one per brush.
+  HISTORY_AREA_SCULPT_RAISE,
+  HISTORY_AREA_SCULPT_LOWER,
+  HISTORY_AREA_SCULPT_SMOOTH,
+  HISTORY_AREA_SCULPT_FLATTEN,
+  HISTORY_AREA_SCULPT_NOISE,
+  HISTORY_AREA_SCULPT_ERODE,
   // A change of the target areas (edit/target_edits.h).
   HISTORY_TARGETS,
   HISTORY_ACTIONS,
@@ -99,6 +106,15 @@ int history_end_area(long long covered, int w, int h, int left, int top, int rig
 // so end_area need not compare the whole rectangle again when nearly all
 // or none of them changed.
 void history_area_counted(long long tiles, long long points);
+
+// A height command that keeps its own copy of what it changes (a sculpt
+// stroke): begin_samples before its first change; end_samples keeps n
+// places (X * MAX_SAMPLES + Y, each once) with their values before, both
+// malloc'd and taken over, as one step, the map as it is now after it;
+// covered: what the text counts, (x, y) the tile undo and redo go to.
+// Returns 0, and keeps no step, when n or covered is 0.
+void history_begin_samples();
+int history_end_samples(int action, uint32_t *places, uint16_t *values, long long n, long long covered, int x, int y);
 
 // Keeps a change of the target areas, made already, as a step of its own:
 // undone and redone with the rest, its text the change's ("move of

@@ -98,8 +98,8 @@ ChangedPlaces SampleChanges::places() const {
   ChangedPlaces p;
   if (count_ == 0) return p;
   if (form_ == LISTED) {
-    p.list = places_.data();
-    p.listed = (long long)places_.size();
+    p.list = taken_places_ ? taken_places_ : places_.data();
+    p.listed = taken_places_ ? count_ : (long long)places_.size();
     return p;
   }
   p.left = left_, p.top = top_, p.right = right_, p.bottom = bottom_;
@@ -114,6 +114,8 @@ void SampleChanges::free_all() {
   mask_ = std::vector<uint64_t>();
   column_start_ = std::vector<int64_t>();
   places_ = std::vector<uint32_t>();
+  free(taken_places_);
+  taken_places_ = nullptr;
 }
 
 int SampleChanges::smallest_form(long long changed, long long columns, long long rows, long long whole) const {
@@ -229,11 +231,25 @@ void SampleChanges::take_list(const std::vector<std::pair<int64_t, uint16_t>> &l
   for (size_t c = 1; c < column_start_.size(); c++) column_start_[c] += column_start_[c - 1];
 }
 
+void SampleChanges::take_places(uint32_t *places, uint16_t *values, long long n) {
+  free_all();
+  if (n <= 0) {
+    free(places);
+    free(values);
+    return;
+  }
+  form_ = LISTED;
+  taken_places_ = places;
+  values_ = values;
+  count_ = n;
+}
+
 void SampleChanges::swap_with_map() {
   if (!count_) return;
   if (form_ == LISTED) {
-    for (size_t k = 0; k < places_.size(); k++)
-      std::swap(height_map.heights[places_[k] / MAX_SAMPLES][places_[k] % MAX_SAMPLES], values_[k]);
+    const uint32_t *list = taken_places_ ? taken_places_ : places_.data();
+    const size_t n = taken_places_ ? (size_t)count_ : places_.size();
+    for (size_t k = 0; k < n; k++) std::swap(height_map.heights[list[k] / MAX_SAMPLES][list[k] % MAX_SAMPLES], values_[k]);
     return;
   }
   const size_t rows = (size_t)(bottom_ - top_ + 1);
@@ -254,5 +270,6 @@ void SampleChanges::swap_with_map() {
 }
 
 long long SampleChanges::bytes() const {
-  return 2 * count_ + (long long)(mask_.capacity() + column_start_.capacity()) * 8 + (long long)places_.capacity() * 4;
+  return 2 * count_ + (long long)(mask_.capacity() + column_start_.capacity()) * 8 + (long long)places_.capacity() * 4 +
+         (taken_places_ ? 4 * count_ : 0);
 }

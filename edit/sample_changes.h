@@ -35,6 +35,10 @@ class SampleChanges {
   // From (X * MAX_SAMPLES + Y, value before) pairs in increasing order,
   // some of which may not have changed.
   void take_list(const std::vector<std::pair<int64_t, uint16_t>> &list);
+  // The listed form as a command made it: n places (X * MAX_SAMPLES + Y,
+  // each once, in any order) and their values before, both malloc'd; this
+  // takes them.
+  void take_places(uint32_t *places, uint16_t *values, long long n);
 
   void swap_with_map();
   long long bytes() const;
@@ -49,6 +53,7 @@ class SampleChanges {
   int left_ = 0, top_ = 0, right_ = -1, bottom_ = -1;
   int form_ = WHOLE;
   std::vector<uint32_t> places_;       // LISTED: X * MAX_SAMPLES + Y of each
+  uint32_t *taken_places_ = nullptr;   // ... or these, as take_places had them
   size_t column_words_ = 0;            // mask words per column
   std::vector<uint64_t> mask_;         // column by column
   std::vector<int64_t> column_start_;  // index in values_ of each column's first

@@ -1,5 +1,7 @@
 #include "program/settings.h"
 
+#include <algorithm>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +15,7 @@
 #include "core/safe_file.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
+#include "edit/sculpt_brushes.h"
 #include "files/config_lines.h"
 #include "program/resource_files.h"
 
@@ -32,6 +35,9 @@ ProgramSettings read_settings() {
   const BriefingSettings briefing = read_briefing_settings();
   s.briefing_paper = briefing.paper;
   s.briefing_pixels = briefing.pixels;
+  const int falloff = sculpt_falloff_named(get_config_string("Sculpt", "Falloff", "smooth"));
+  s.sculpt_falloff = falloff >= 0 ? falloff : SCULPT_FALLOFF_SMOOTH;
+  s.sculpt_hardness = std::clamp(get_config_int("Sculpt", "Hardness", 25), 0, 100);
   fit_settings_to_desktop(s, 0, 0);
   return s;
 }

@@ -30,6 +30,8 @@ struct ProgramSettings {
   int ui_scale;       // [Display] UI_Scale: 1..3, or UI_SCALE_AUTO for "auto" (also for any other word)
   int briefing_paper;   // BriefingPaper of [Export] Briefing_Page
   int briefing_pixels;  // [Export] Briefing_Pixels within its limits
+  int sculpt_falloff;   // [Sculpt] Falloff: SculptFalloff, smooth for an unknown word
+  int sculpt_hardness;  // [Sculpt] Hardness: percent of the brush's radius at full strength, 0..100
 };
 
 

@@ -49,6 +49,10 @@ fi
 if [ "${1:-}" = "--heights" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --heights "$root/bench-data"
 fi
+# --sculpt: only the sculpt brushes' strokes across a 1920 x 1080 window.
+if [ "${1:-}" = "--sculpt" ]; then
+  exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --sculpt "$root/bench-data"
+fi
 # --target-drag: only target mode's frames of dragging an area of 511 targets.
 if [ "${1:-}" = "--target-drag" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --target-drag "$root/bench-data"

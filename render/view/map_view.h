@@ -16,6 +16,7 @@ enum LeftButton {
   LEFT_BUTTON_PAINT,  // P: paint the copy (or raise heights)
   LEFT_BUTTON_LANDS,  // N: paint lands (on tiles; on heights it pans)
   LEFT_BUTTON_TARGETS,  // E: select, drag and turn target areas and targets
+  LEFT_BUTTON_SCULPT,   // K: sculpt the heights with a round brush (in height display; on tiles it pans)
 };
 
 enum {
@@ -87,6 +88,8 @@ void pixel_metres(const ViewState &view, int px, int py, double *east, double *n
 inline int painting_lands(const ViewState &v) {
   return v.left_button == LEFT_BUTTON_LANDS && v.edit_mode == EDIT_TILES;
 }
+// Sculpt mode where it acts: on the heights (height display).
+inline int sculpting(const ViewState &v) { return v.left_button == LEFT_BUTTON_SCULPT && v.edit_mode == EDIT_HEIGHTS; }
 // The left button paints with the brush: the brush square shows, [ and ] size it.
 inline int brush_in_use(const ViewState &v) { return painting(v) || painting_lands(v); }
 

@@ -13,6 +13,7 @@
 #include "app/startup.h"
 #include "core/terrain_model.h"
 #include "edit/edit_history.h"
+#include "edit/sculpt_brushes.h"
 #include "render/export/planning_map.h"
 
 TempDir::TempDir() {
@@ -102,6 +103,7 @@ void reset_program_state() {
   history_clear();
   session = Session();
   clear_clipboards();
+  sculpt_brush = SculptBrush();
   // The tests' settings, as a Veldkit.ini would give them: targets shown,
   // a terrain opening at the farthest zoom level.
   session.enable_targets = 1;

@@ -43,6 +43,11 @@ const KeyName KEY_NAMES[] = {
     {KEY_N, "`N`", "N -"},                      {KEY_E, "`E`", "E -"},
     {KEY_ENTER, "Return", "Return -"},          {KEY_DEL, "Delete", "Delete -"},
     {KEY_INSERT, "Insert", "Insert -"},         {KEY_F12, "F12", "F12"},
+    {KEY_K, "`K`", "K -"},                      {KEY_1, "`1`", "1 to 6 -"},
+    {KEY_2, "`2`", "1 to 6 -"},                 {KEY_3, "`3`", "1 to 6 -"},
+    {KEY_4, "`4`", "1 to 6 -"},                 {KEY_5, "`5`", "1 to 6 -"},
+    {KEY_6, "`6`", "1 to 6 -"},                 {KEY_QUOTE, "`'`", "' -"},
+    {KEY_COLON, "`;`", "; -"},
 };
 
 // How the documents write a row's modifier: the words a key cell or line
@@ -88,6 +93,7 @@ std::string readme_when(const KeyRow &row) {
     case WHEN_HEIGHT_AREA: return "height display, a selection or level 4 or closer";
     case WHEN_OVERVIEW: return "on the overview";
     case WHEN_TARGET_MODE: return "in target mode";
+    case WHEN_SCULPT: return "in sculpt mode";
     default: break;
   }
   switch (row.need) {
@@ -114,6 +120,7 @@ std::string manual_when(const KeyRow &row) {
     case WHEN_HEIGHT_AREA: return "in height display, on a selection or at zoom level 4 or closer";
     case WHEN_OVERVIEW: return "on the overview";
     case WHEN_TARGET_MODE: return "in target mode.";
+    case WHEN_SCULPT: return "in sculpt mode.";
     default: break;
   }
   switch (row.need) {
@@ -163,7 +170,7 @@ std::vector<std::string> manual_lines() {
 TEST(KeyTable, RowsAreWellFormed) {
   int count;
   const KeyRow *rows = key_table(&count);
-  ASSERT_EQ(81, count);
+  ASSERT_EQ(91, count);
   int any_key_rows = 0;
   for (int k = 0; k < count; k++) {
     EXPECT_NE(nullptr, rows[k].action) << k;
@@ -212,8 +219,8 @@ TEST(KeyTable, EveryRowIsInTheReadme) {
     EXPECT_TRUE(used[r]) << readme[r].first;
   }
   // click, drag, wheel, overview click, ruler, right drag, right click, Ctrl + click, paint, paint heights,
-  // paint lands, flood lands
-  EXPECT_EQ(12, mouse_rows);
+  // paint lands, flood lands, sculpt, Shift + click and Shift + wheel in sculpt mode
+  EXPECT_EQ(15, mouse_rows);
 }
 
 TEST(KeyTable, EveryRowIsInTheManual) {
@@ -246,7 +253,7 @@ TEST(KeyTable, EveryRowIsInTheManual) {
     mouse_lines += about_the_mouse(line.substr(0, line.find(" - ")));
   }
   EXPECT_TRUE(any_other);
-  EXPECT_EQ(12, mouse_lines);  // as the README's
+  EXPECT_EQ(15, mouse_lines);  // as the README's
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "core/export_format.h"
 #include "core/reporter.h"
 #include "core/terrain_model.h"
+#include "edit/sculpt_brushes.h"
 #include "program/settings.h"
 #include "tests/unit/harness.h"
 
@@ -71,7 +72,8 @@ TEST(Settings, SizesFitTheDesktop) {
       {300, 300, 1600, 1200, 640, 480},
   };
   for (const Case &c : cases) {
-    ProgramSettings s = {c.w, c.h, 0, 1, 0, START_ZOOM_FIT, UI_SCALE_AUTO, 0, BRIEFING_PIXELS_DEFAULT};
+    ProgramSettings s = {c.w, c.h, 0, 1, 0, START_ZOOM_FIT, UI_SCALE_AUTO, 0, BRIEFING_PIXELS_DEFAULT,
+                         SCULPT_FALLOFF_SMOOTH, 25};
     fit_settings_to_desktop(s, c.desktop_w, c.desktop_h);
     EXPECT_EQ(c.want_w, s.screen_width) << c.w << " on " << c.desktop_w;
     EXPECT_EQ(c.want_h, s.screen_height) << c.h << " on " << c.desktop_h;
@@ -158,6 +160,23 @@ TEST(Settings, SavedSettingsAreTheOnlyChange) {
   ASSERT_EQ(0, mkdir(path.c_str(), 0700));
   EXPECT_EQ(RESULT_CANNOT_WRITE, save_settings(path.c_str(), s, &why, &changed));
   EXPECT_EQ("Veldkit.ini cannot be read: Is a directory; nothing written.", why);
+}
+
+TEST(Settings, SculptFalloffAndHardnessKeepToTheirWords) {
+  TempDir dir;
+  const struct {
+    const char *text;
+    int falloff, hardness;
+  } cases[] = {{"", SCULPT_FALLOFF_SMOOTH, 25},
+               {"[Sculpt]\nFalloff = Linear\nHardness = 60\n", SCULPT_FALLOFF_LINEAR, 60},
+               {"[Sculpt]\nFalloff=constant\nHardness=140\n", SCULPT_FALLOFF_CONSTANT, 100},
+               {"[Sculpt]\nFalloff = soft\nHardness = -5\n", SCULPT_FALLOFF_SMOOTH, 0},
+               {"[Display]\nFalloff = linear\n", SCULPT_FALLOFF_SMOOTH, 25}};
+  for (const auto &c : cases) {
+    const ProgramSettings s = settings_from(c.text, dir);
+    EXPECT_EQ(c.falloff, s.sculpt_falloff) << c.text;
+    EXPECT_EQ(c.hardness, s.sculpt_hardness) << c.text;
+  }
 }
 
 TEST(Startup, ScreenWideStateFollowsTheGrantedMode) {
