@@ -66,6 +66,7 @@ int veldkit_main(int argc, char **argv) {
   session.enable_targets = settings.enable_targets;
   session.start_zoom = settings.start_zoom;
   session.ui_scale = settings.ui_scale;
+  session.air_options = settings.air;
   session.export_format = command.format >= 0 ? command.format : settings.export_format;
   // A window larger than the desktop cannot be shown whole, and the display
   // refuses sizes beyond its own limits with an error.

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "edit/height_edits.h"
+#include "render/air/air_camera.h"
 
 enum RunState {
   RUN_SAVED = 1,     // saved, end
@@ -23,6 +24,7 @@ struct Session {
   int export_format = 0;   // ExportFormat: the setting [Export] Format, or --format
   int start_zoom = START_ZOOM_FIT;  // the setting Start_Zoom: a zoom level, or the one that fits
   int ui_scale = UI_SCALE_AUTO;     // the setting UI_Scale: 1..3, or by the window's size
+  AirOptions air_options;           // the [View3D] settings of the view from the air
   TileStamp tile_clipboard;  // 3 x 3 empty cells until a copy
   int32_t height_clipboard[4][4] = {{-1}};  // [j][i]; empty while [0][0] is -1
   HeightStamp height_stamp;  // the selection's heights at Ctrl + C in height display

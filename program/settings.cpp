@@ -23,6 +23,12 @@ ProgramSettings read_settings() {
   s.start_zoom = zoom && zoom[0] >= '0' && zoom[0] <= '8' && zoom[1] == 0 ? zoom[0] - '0' : START_ZOOM_FIT;
   const char *scale = get_config_string("Display", "UI_Scale", "auto");
   s.ui_scale = scale && scale[0] >= '1' && scale[0] <= '3' && scale[1] == 0 ? scale[0] - '0' : UI_SCALE_AUTO;
+  AirOptions air;
+  air.fov_degrees = get_config_float("View3D", "FOV", (float)air.fov_degrees);
+  air.exaggeration = get_config_float("View3D", "Exaggeration", (float)air.exaggeration);
+  air.distance_km = get_config_float("View3D", "Distance", (float)air.distance_km);
+  air.haze = get_config_int("View3D", "Haze", air.haze);
+  s.air = air_options_within_limits(air);
   fit_settings_to_desktop(s, 0, 0);
   return s;
 }

@@ -6,6 +6,7 @@
 #include <allegro.h>
 
 #include "program/session.h"
+#include "render/air/air_camera.h"
 #include "ui/display.h"
 
 #define VELDKIT_VERSION "Veldkit v0.84"
@@ -27,6 +28,7 @@ struct ProgramSettings {
   int export_format;  // ExportFormat of [Export] Format: bmp (also for an unknown word) or png
   int start_zoom;     // [Display] Start_Zoom: 0..8, or START_ZOOM_FIT for "fit" (also for any other word)
   int ui_scale;       // [Display] UI_Scale: 1..3, or UI_SCALE_AUTO for "auto" (also for any other word)
+  AirOptions air;     // [View3D] FOV, Exaggeration, Distance (km) and Haze, within their limits
 };
 
 
