@@ -33,7 +33,8 @@ double air_ground_height(double east, double north, double exaggeration) {
   prepare_air_heights(g, exaggeration);
   const double sx = sample_x_of(east), sy = sample_y_of(north, g.tiles_y);
   if (!ground_on_terrain(g, sx, sy)) return 0;
-  return ground_height(g, sx, sy, ground_tile(g, sx, sy));
+  const GroundPlace p = ground_place(sx, sy);
+  return ground_height(g, p, ground_tile(g, p));
 }
 
 AirCamera air_start_camera(int tile_x, int tile_y, const AirOptions &options) {

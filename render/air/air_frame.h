@@ -19,6 +19,7 @@ struct AirSchedule {
   std::vector<uint8_t> level;      // the texture level whose pixels are no smaller than a screen pixel there
   std::vector<uint8_t> shade_level;
   std::vector<uint16_t> haze;      // 0..256 of the haze colour
+  std::vector<uint8_t> coarse;     // the nearest sample's height, not the samples interpolated
 };
 
 // A point whose column must tell how far up the nearer ground reaches.
@@ -67,9 +68,10 @@ AirMarks *plan_air_marks(AirFrame &frame);
 void draw_air_marks(BITMAP *bmp, const AirFrame &frame, AirMarks *marks);
 
 // The runway painted at a place, or the colour given when none is.
-inline uint32_t runway_paint(const AirFrame &f, double sx, double sy, uint32_t colour) {
-  const int cx = (int)((sx + 0.5) / RUNWAY_CELL), cy = (int)((sy + 0.5) / RUNWAY_CELL);
-  if (sx < -0.5 || sy < -0.5 || cx >= f.cells_x || cy >= f.cells_y) return colour;
+inline uint32_t runway_paint(const AirFrame &f, GroundPlace p, uint32_t colour) {
+  const int cx = (p.x >> 8) / RUNWAY_CELL, cy = (p.y >> 8) / RUNWAY_CELL;
+  if (cx >= f.cells_x || cy >= f.cells_y) return colour;
+  const double sx = p.x * (1.0 / 256) - 0.5, sy = p.y * (1.0 / 256) - 0.5;
   const int k = cy * f.cells_x + cx;
   for (int n = f.cell_first[k]; n < f.cell_first[k + 1]; n++) {
     const AirRunway &r = f.runways[f.runway_of[n]];

@@ -17,7 +17,7 @@ namespace {
 // made when a frame first reads them and kept while the maps stay as they
 // are. A whole frame reads a few dozen blocks; a long flight is held to a
 // budget by starting afresh.
-enum { BLOCK_CELLS = 64, BLOCK_SIDE = BLOCK_CELLS + 1, BLOCK_BUDGET = 4096 };
+enum { BLOCK_CELLS = SHADE_BLOCK_CELLS, BLOCK_SIDE = SHADE_BLOCK_SIDE, BLOCK_BUDGET = 4096 };
 
 struct ShadeLevel {
   std::atomic<uint8_t *> *blocks = nullptr;
@@ -80,7 +80,7 @@ void fill_block(uint8_t *out, int m, int bx, int by, int columns, int rows) {
   }
 }
 
-const uint8_t *shade_block(int m, int bx, int by, int columns, int rows) {
+const uint8_t *find_block(int m, int bx, int by, int columns, int rows) {
   ShadeLevel &l = cache.levels[m];
   if (bx < 0 || by < 0 || bx >= l.across || by >= l.down) return level_block;
   std::atomic<uint8_t *> &slot = l.blocks[(size_t)by * l.across + bx];
@@ -110,12 +110,27 @@ void prepare_levels(AirGround &g) {
       const int size = TEXTURE_SIZE >> k;
       // Only plain 32-bit pixels of the level's own size are read directly.
       const bool plain = b && is_memory_bitmap(b) && bitmap_color_depth(b) == 32 && b->w == size && b->h == size;
-      out.levels[k] = {plain ? (const uint32_t *const *)b->line : nullptr, size};
+      // The walks read the rows as one run of pixels.
+      const bool run = plain && b->line[size - 1] == b->line[0] + (size_t)(size - 1) * size * 4;
+      out.levels[k] = {run ? (const uint32_t *)b->line[0] : nullptr, size};
     }
   }
 }
 
+void make_texel_walks() {
+  for (int k = 0; k < TEXTURE_LEVELS; k++) {
+    const int S = TEXTURE_SIZE >> k;
+    // As the map draws a level turned: in[v][u], in[S-1-u][v], in[S-1-v][S-1-u], in[u][S-1-v].
+    texel_walks[k][0] = {0, 1, S};
+    texel_walks[k][1] = {(S - 1) * S, -S, 1};
+    texel_walks[k][2] = {(S - 1) * S + S - 1, -1, -S};
+    texel_walks[k][3] = {S - 1, S, -1};
+  }
+}
+
 }  // namespace
+
+TexelWalk texel_walks[TEXTURE_LEVELS][4];
 
 static_assert(TEXTURE_SIZE >> (TEXTURE_LEVELS - 1) >= 1, "every level has a pixel");
 
@@ -133,6 +148,7 @@ void prepare_air_heights(AirGround &g, double exaggeration) {
 void prepare_air_ground(AirGround &g, double exaggeration) {
   prepare_air_heights(g, exaggeration);
   prepare_levels(g);
+  make_texel_walks();
   g.plain = (uint32_t)makecol32(112, 116, 96);
   if (!level_block[0]) memset(level_block, LEVEL_SHADE, sizeof(level_block));
   // The relief's scale follows the highest height; its tables are the caller's.
@@ -152,19 +168,6 @@ void prepare_air_ground(AirGround &g, double exaggeration) {
 
 void forget_air_shading() { cache.forgotten = true; }
 
-uint8_t ground_shade(const AirGround &g, double sx, double sy, int m) {
-  if (g.samples_x <= 0) return LEVEL_SHADE;
-  const double scale = 1.0 / (1 << m);
-  double u = sx * scale, v = sy * scale;
-  const double u_max = (g.samples_x - 1) * scale, v_max = (g.samples_y - 1) * scale;
-  u = u < 0 ? 0 : (u > u_max ? u_max : u);
-  v = v < 0 ? 0 : (v > v_max ? v_max : v);
-  const int i = (int)u, j = (int)v;
-  const uint8_t *block = shade_block(m, i / BLOCK_CELLS, j / BLOCK_CELLS, g.samples_x, g.samples_y);
-  const int a = i % BLOCK_CELLS, b = j % BLOCK_CELLS;
-  const uint8_t *west = block + a * BLOCK_SIDE + b, *east = west + BLOCK_SIDE;
-  const float fu = (float)(u - i), fv = (float)(v - j);
-  const float north = west[0] + fu * (float)(east[0] - west[0]);
-  const float south = west[1] + fu * (float)(east[1] - west[1]);
-  return (uint8_t)(north + fv * (south - north) + 0.5f);
+const uint8_t *shade_block(const AirGround &g, int level, int bx, int by) {
+  return find_block(level, bx, by, g.samples_x, g.samples_y);
 }

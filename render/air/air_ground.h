@@ -9,13 +9,14 @@
 
 // Places are in sample units: sample (X, Y) (Y from the north edge) lies at
 // (X, Y), its cell from X - 0.5 to X + 0.5; tile (x, y) covers 4x - 0.5 to
-// 4x + 3.5 one way and 4y - 0.5 to 4y + 3.5 the other.
+// 4x + 3.5 one way and 4y - 0.5 to 4y + 3.5 the other. A column reads
+// them as a GroundPlace, in whole numbers.
 inline double sample_x_of(double east) { return east / 500.0 - 0.5; }
 inline double sample_y_of(double north, int tiles_y) { return (2000.0 * tiles_y - north) / 500.0 - 0.5; }
 
-// A texture level as plain pixels; lines null where the entry has none.
+// A texture level as plain pixels, row after row; null where the entry has none.
 struct GroundLevel {
-  const uint32_t *const *lines;
+  const uint32_t *pixels;
   int size;
 };
 
@@ -47,9 +48,16 @@ inline int ground_on_terrain(const AirGround &g, double sx, double sy) {
   return sx >= -0.5 && sy >= -0.5 && sx < 4.0 * g.tiles_x - 0.5 && sy < 4.0 * g.tiles_y - 0.5;
 }
 
-// The tile holding a place on the terrain.
-inline const Tile &ground_tile(const AirGround &g, double sx, double sy) {
-  int x = (int)((sx + 0.5) * 0.25), y = (int)((sy + 0.5) * 0.25);
+// A place on the terrain in 256ths of a sample from its west and north
+// edges: bits 10 and up are the tile, bits 2 and up the level-0 texel (64 a
+// sample), 8 and up the sample's cell.
+struct GroundPlace {
+  int x, y;
+};
+inline GroundPlace ground_place(double sx, double sy) { return {(int)((sx + 0.5) * 256), (int)((sy + 0.5) * 256)}; }
+
+inline const Tile &ground_tile(const AirGround &g, GroundPlace p) {
+  int x = p.x >> 10, y = p.y >> 10;
   if (x >= g.tiles_x) x = g.tiles_x - 1;
   if (y >= g.tiles_y) y = g.tiles_y - 1;
   return tile_map.tiles[x][y];
@@ -59,15 +67,25 @@ inline int texture_number(const Tile &tile) {
   return tile.texture >= 0 && tile.texture < MAX_TEXTURES ? tile.texture : 0;
 }
 
-// The samples interpolated at a place on the terrain, exaggerated; water flat at 0.
-inline float ground_height(const AirGround &g, double sx, double sy, const Tile &tile) {
+// 256ths of a sample from sample 0, within the samples.
+inline int within_samples(int p, int samples) {
+  const int u = p - 128, most = (samples - 1) * 256;
+  return u < 0 ? 0 : (u > most ? most : u);
+}
+
+// The samples interpolated at a place on the terrain (nearest: the sample
+// whose cell holds it), exaggerated; water flat at 0.
+inline float ground_height(const AirGround &g, GroundPlace p, const Tile &tile, int nearest = 0) {
   if (g.samples_x <= 0 || g.textures[texture_number(tile)].water) return 0;
-  const double cx = sx < 0 ? 0 : (sx > g.samples_x - 1 ? g.samples_x - 1 : sx);
-  const double cy = sy < 0 ? 0 : (sy > g.samples_y - 1 ? g.samples_y - 1 : sy);
-  int ix = (int)cx, iy = (int)cy;
+  if (nearest) {
+    const int x = p.x >> 8, y = p.y >> 8;
+    return g.exaggeration * height_map.heights[x < g.samples_x ? x : g.samples_x - 1][y < g.samples_y ? y : g.samples_y - 1];
+  }
+  const int u = within_samples(p.x, g.samples_x), v = within_samples(p.y, g.samples_y);
+  int ix = u >> 8, iy = v >> 8;
   if (ix > g.samples_x - 2) ix = g.samples_x - 2;
   if (iy > g.samples_y - 2) iy = g.samples_y - 2;
-  const float fx = (float)(cx - ix), fy = (float)(cy - iy);
+  const float fx = (u - 256 * ix) * (1.0f / 256), fy = (v - 256 * iy) * (1.0f / 256);
   const uint16_t *west = height_map.heights[ix], *east = height_map.heights[ix + 1];
   const float north_row = west[iy] + fx * (float)(east[iy] - west[iy]);
   const float south_row = west[iy + 1] + fx * (float)(east[iy + 1] - west[iy + 1]);
@@ -75,34 +93,54 @@ inline float ground_height(const AirGround &g, double sx, double sy, const Tile 
 }
 
 // The height sample whose cell holds the place, raw.
-inline int ground_sample(const AirGround &g, double sx, double sy) {
+inline int ground_sample(const AirGround &g, GroundPlace p) {
   if (g.samples_x <= 0) return 0;
-  int x = (int)(sx + 0.5), y = (int)(sy + 0.5);
-  x = x < 0 ? 0 : (x >= g.samples_x ? g.samples_x - 1 : x);
-  y = y < 0 ? 0 : (y >= g.samples_y ? g.samples_y - 1 : y);
-  return height_map.heights[x][y];
+  const int x = p.x >> 8, y = p.y >> 8;
+  return height_map.heights[x < g.samples_x ? x : g.samples_x - 1][y < g.samples_y ? y : g.samples_y - 1];
 }
 
 // The relief's shade (as the embossed map's: 127 on level ground) at a
-// place, interpolated between the samples of every 2^level-th sample both
-// ways. Safe on any thread between two prepare_air_ground calls.
-enum { SHADE_LEVELS = 9, LEVEL_SHADE = 127 };
-uint8_t ground_shade(const AirGround &g, double sx, double sy, int level);
+// place given by its level-0 texels, interpolated between every 2^level-th
+// sample both ways. The shading is kept in blocks of 64 x 64 cells; a
+// column keeps the block it read last in its cursor. Safe on any thread
+// between two prepare_air_ground calls.
+enum { SHADE_LEVELS = 9, LEVEL_SHADE = 127, SHADE_BLOCK_CELLS = 64, SHADE_BLOCK_SIDE = SHADE_BLOCK_CELLS + 1 };
+struct ShadeCursor {
+  int level = -1, bx = -1, by = -1;
+  const uint8_t *block = nullptr;
+};
+// Block (bx, by) of a level: value (i, j) at [i * SHADE_BLOCK_SIDE + j].
+const uint8_t *shade_block(const AirGround &g, int level, int bx, int by);
 
-// The turned texel of a tile's texture level at a place on the tile.
-inline uint32_t ground_texel(const GroundLevel &level, int rotation, double sx, double sy) {
-  const int S = level.size;
-  const double tx = (sx + 0.5) * 0.25, ty = (sy + 0.5) * 0.25;
-  int u = (int)((tx - (int)tx) * S), v = (int)((ty - (int)ty) * S);
-  u = u < S ? u : S - 1;
-  v = v < S ? v : S - 1;
-  // As the map turns a level: r quarter turns clockwise.
-  switch (rotation & 3) {
-    case 0: return level.lines[v][u];
-    case 1: return level.lines[S - 1 - u][v];
-    case 2: return level.lines[S - 1 - v][S - 1 - u];
-    default: return level.lines[u][S - 1 - v];
+inline uint8_t ground_shade(const AirGround &g, ShadeCursor &cursor, GroundPlace p, int level) {
+  if (g.samples_x <= 0) return LEVEL_SHADE;
+  // In 64ths of a level-m cell.
+  const int u = within_samples(p.x, g.samples_x) >> (level + 2), v = within_samples(p.y, g.samples_y) >> (level + 2);
+  const int i = u >> 6, j = v >> 6, fu = u & 63, fv = v & 63;
+  const int bx = i / SHADE_BLOCK_CELLS, by = j / SHADE_BLOCK_CELLS;
+  if (bx != cursor.bx || by != cursor.by || level != cursor.level) {
+    cursor.block = shade_block(g, level, bx, by);
+    cursor.bx = bx, cursor.by = by, cursor.level = level;
   }
+  const uint8_t *west = cursor.block + (i % SHADE_BLOCK_CELLS) * SHADE_BLOCK_SIDE + j % SHADE_BLOCK_CELLS;
+  const uint8_t *east = west + SHADE_BLOCK_SIDE;
+  const int north = west[0] * (64 - fu) + east[0] * fu, south = west[1] * (64 - fu) + east[1] * fu;
+  return (uint8_t)((north * (64 - fv) + south * fv + 2048) >> 12);
+}
+
+// Where texel (u, v) of a level of size 2^-k of level 0, turned r quarter
+// turns clockwise as the map turns it, lies among its pixels: start + u *
+// along_u + v * along_v. [k][r], made by prepare_air_ground.
+struct TexelWalk {
+  int start, along_u, along_v;
+};
+extern TexelWalk texel_walks[TEXTURE_LEVELS][4];
+
+// The turned texel of a place at level k.
+inline uint32_t ground_texel(const GroundLevel &level, int k, int rotation, GroundPlace p) {
+  const TexelWalk &w = texel_walks[k][rotation & 3];
+  const int mask = level.size - 1;
+  return level.pixels[w.start + w.along_u * ((p.x >> (k + 2)) & mask) + w.along_v * ((p.y >> (k + 2)) & mask)];
 }
 
 // Forgets the kept shading: the heights changed without the history knowing.

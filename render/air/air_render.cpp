@@ -70,7 +70,7 @@ inline uint32_t hazed(uint32_t c, uint32_t haze, uint32_t w) {
 
 void make_schedule(AirFrame &f, const AirOptions &o) {
   AirSchedule &s = f.schedule;
-  s.depth.clear(), s.rows_per_m.clear(), s.level.clear(), s.shade_level.clear(), s.haze.clear();
+  s.depth.clear(), s.rows_per_m.clear(), s.level.clear(), s.shade_level.clear(), s.haze.clear(), s.coarse.clear();
   const double focal = f.p.focal, distance = 1000.0 * o.distance_km;
   const double under = air_ground_height(f.camera.east, f.camera.north, o.exaggeration);
   const double above = std::max(f.camera.altitude - under, (double)AIR_CLEARANCE);
@@ -81,8 +81,11 @@ void make_schedule(AirFrame &f, const AirOptions &o) {
   const double bottom = (f.p.height - f.p.horizon_row) / focal;
   double z = NEAREST;
   if (bottom > 0 && f.camera.altitude > top) z = std::max(z, (f.camera.altitude - top) / bottom * 0.98);
-  for (; z < distance; z += std::min(std::max(z * z / (rows_scale * focal), z * STEP_LEAST), z * STEP_FAR)) {
+  for (double dz; z < distance; z += dz) {
+    dz = std::min(std::max(z * z / (rows_scale * focal), z * STEP_LEAST), z * STEP_FAR);
     s.depth.push_back(z);
+    // Depths a sample or more apart take the nearest sample.
+    s.coarse.push_back(dz >= 500);
     s.rows_per_m.push_back((float)(focal / z));
     const double pixel = z / focal;  // metres across a pixel there
     s.level.push_back((uint8_t)within((int)std::ceil(std::log2(std::max(pixel / TEXEL_M, 1e-9))), 0, TEXTURE_LEVELS - 1));
@@ -103,18 +106,19 @@ void make_sky(AirFrame &f) {
 inline int palette_colour(int sample) { return height_palette[sample < 0 ? 0 : (sample > MAX_HEIGHT ? MAX_HEIGHT : sample)]; }
 
 // The ground's colour at depth i of a column, before the haze.
-inline uint32_t ground_colour(const AirFrame &f, int i, double sx, double sy, const Tile &tile) {
+inline uint32_t ground_colour(const AirFrame &f, int i, GroundPlace p, const Tile &tile, ShadeCursor &cursor) {
   const GroundTexture &tex = ground.textures[texture_number(tile)];
   uint32_t c;
   if (f.look.height_display) {
-    c = (uint32_t)palette_colour(tex.water ? 0 : ground_sample(ground, sx, sy));
+    c = (uint32_t)palette_colour(tex.water ? 0 : ground_sample(ground, p));
   } else {
-    const GroundLevel &level = tex.levels[f.schedule.level[(size_t)i]];
-    c = level.lines ? ground_texel(level, tile.rotation, sx, sy) : tex.sample;
+    const int k = f.schedule.level[(size_t)i];
+    const GroundLevel &level = tex.levels[k];
+    c = level.pixels ? ground_texel(level, k, tile.rotation, p) : tex.sample;
     if (c == tex.mask) c = tex.sample;
   }
-  if (!tex.water) c = shaded(c, ground_shade(ground, sx, sy, f.schedule.shade_level[(size_t)i]));
-  if (f.look.targets && f.cells_x > 0) c = runway_paint(f, sx, sy, c);
+  if (!tex.water) c = shaded(c, ground_shade(ground, cursor, p, f.schedule.shade_level[(size_t)i]));
+  if (f.look.targets && f.cells_x > 0) c = runway_paint(f, p, c);
   return c;
 }
 
@@ -122,7 +126,9 @@ struct ColumnCounts {
   long long looks = 0, drawn = 0;
 };
 
-void draw_column(AirFrame &f, int column, ColumnCounts &n) {
+// Column by column into out (the column's rows one after another), the
+// sky above what the ground covered.
+void draw_column(AirFrame &f, int column, uint32_t *out, ColumnCounts &n) {
   double de, dn;
   air_column_direction(f.p, column, &de, &dn);
   const double dx = de / 500, dy = -dn / 500;  // sample units per metre ahead
@@ -130,6 +136,7 @@ void draw_column(AirFrame &f, int column, ColumnCounts &n) {
   const int steps = (int)s.depth.size();
   const float horizon = (float)f.p.horizon_row, altitude = (float)f.camera.altitude;
   int cover = f.p.height;  // rows cover .. height - 1 are drawn
+  ShadeCursor cursor;
   int probe = f.first[(size_t)column], probes_end = f.first[(size_t)column + 1];
   int i = 0;
   for (; i < steps && cover > 0; i++) {
@@ -137,20 +144,21 @@ void draw_column(AirFrame &f, int column, ColumnCounts &n) {
     const double z = s.depth[(size_t)i];
     const double sx = f.x0 + z * dx, sy = f.y0 + z * dy;
     const bool on = ground_on_terrain(ground, sx, sy);
-    const Tile *tile = on ? &ground_tile(ground, sx, sy) : nullptr;
-    const float g = on ? ground_height(ground, sx, sy, *tile) : 0.0f;
+    const GroundPlace p = on ? ground_place(sx, sy) : GroundPlace{0, 0};
+    const Tile *tile = on ? &ground_tile(ground, p) : nullptr;
+    const float g = on ? ground_height(ground, p, *tile, s.coarse[(size_t)i]) : 0.0f;
     const float y = horizon + (altitude - g) * s.rows_per_m[(size_t)i];
     // Rows whose centres lie at or below y show this ground.
     if (!(y < cover - 0.5f)) continue;
     const int top = y < 0 ? 0 : (int)std::ceil(y - 0.5f);
-    const uint32_t c = hazed(on ? ground_colour(f, i, sx, sy, *tile) : f.plain, f.haze_colour, s.haze[(size_t)i]);
-    for (int r = top; r < cover; r++) f.lines[r][column] = c;
+    const uint32_t c = hazed(on ? ground_colour(f, i, p, *tile, cursor) : f.plain, f.haze_colour, s.haze[(size_t)i]);
+    for (int r = top; r < cover; r++) out[r] = c;
     cover = top;
     n.drawn++;
   }
   n.looks += i;
   for (; probe < probes_end; probe++) f.probes[(size_t)probe].cover = cover;
-  for (int r = 0; r < cover; r++) f.lines[r][column] = f.sky[(size_t)r];
+  memcpy(out, f.sky.data(), sizeof(uint32_t) * (size_t)cover);
 }
 
 void prepare_frame(AirFrame &f, uint32_t **lines, int width, int height, const AirCamera &camera,
@@ -193,7 +201,17 @@ void draw_air_view(BITMAP *bmp, int width, int height, const AirCamera &camera, 
   const int bands = (width + COLUMN_BAND - 1) / COLUMN_BAND;
   std::vector<ColumnCounts> band_counts((size_t)bands);
   run_parts(bands, [&](int k) {
-    for (int c = k * COLUMN_BAND; c < std::min(width, (k + 1) * COLUMN_BAND); c++) draw_column(frame, c, band_counts[(size_t)k]);
+    // A band's columns each in a run of its own, then into the rows: a
+    // column's pixels lie together while it is drawn, a row's after.
+    thread_local std::vector<uint32_t> band;
+    const int c0 = k * COLUMN_BAND, n = std::min(width, c0 + COLUMN_BAND) - c0;
+    band.resize((size_t)COLUMN_BAND * height);
+    for (int j = 0; j < n; j++) draw_column(frame, c0 + j, band.data() + (size_t)j * height, band_counts[(size_t)k]);
+    for (int r = 0; r < height; r++) {
+      uint32_t *row = frame.lines[r] + c0;
+      const uint32_t *in = band.data() + r;
+      for (int j = 0; j < n; j++) row[j] = in[(size_t)j * height];
+    }
   });
   counts = AirFrameCounts{(int)frame.schedule.depth.size(), 0, 0};
   for (const ColumnCounts &n : band_counts) counts.looks += n.looks, counts.drawn += n.drawn;
@@ -218,7 +236,8 @@ int air_pick(const AirCamera &camera, const AirOptions &given, int width, int he
   for (size_t i = 0; i < s.depth.size(); i++) {
     const double z = s.depth[i], sx = f.x0 + z * de / 500, sy = f.y0 - z * dn / 500;
     const bool on = ground_on_terrain(ground, sx, sy);
-    const float g = on ? ground_height(ground, sx, sy, ground_tile(ground, sx, sy)) : 0.0f;
+    const GroundPlace p = on ? ground_place(sx, sy) : GroundPlace{0, 0};
+    const float g = on ? ground_height(ground, p, ground_tile(ground, p), s.coarse[i]) : 0.0f;
     const float y = (float)f.p.horizon_row + ((float)camera.altitude - g) * s.rows_per_m[i];
     if (y < py + 0.5f) {
       *east = camera.east + z * de;
