@@ -1,8 +1,10 @@
 #include "app/command_line.h"
 
 #include <allegro.h>
+#include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -29,6 +31,7 @@
 #include "program/settings.h"
 #include "render/export/diff_picture.h"
 #include "render/export/export_bitmap.h"
+#include "render/air/air_export.h"
 
 namespace {
 
@@ -48,6 +51,7 @@ const KindWord KIND_WORDS[] = {
     {"heights16", {EXPORT_HEIGHTS16}, 1},
     {"lands", {EXPORT_LANDS}, 1},
     {"briefing", {EXPORT_BRIEFING}, 1},
+    {"view", {COMMAND_KIND_VIEW}, 1},
     {"all",
      {EXPORT_DATA, EXPORT_WATER, EXPORT_TEXTURES_4X, EXPORT_EMBOSSED_4X, EXPORT_HEIGHT_4X,
       EXPORT_PLANNING_MAP_1, EXPORT_PLANNING_MAP_2, EXPORT_PLANNING_MAP_3},
@@ -91,6 +95,32 @@ bool read_kinds(CommandLine &c, const char *list) {
   }
 }
 
+// Five numbers apart by commas, each whole and finite ("-12.5", "3e2").
+bool parse_camera(const char *text, double *out) {
+  const char *at = text;
+  for (int k = 0; k < 5; k++) {
+    char *end;
+    errno = 0;
+    if (!*at || isspace((unsigned char)*at)) return false;
+    out[k] = strtod(at, &end);
+    if (end == at || errno == ERANGE || !std::isfinite(out[k]) || *end != (k < 4 ? ',' : 0)) return false;
+    at = end + (k < 4);
+  }
+  return true;
+}
+
+bool parse_view_size(const char *text, int *width, int *height) {
+  const size_t digits = strspn(text, "0123456789");
+  const char *second = text + digits + 1;
+  if (digits == 0 || digits > 5 || (text[digits] != 'x' && text[digits] != 'X')) return false;
+  const size_t more = strspn(second, "0123456789");
+  if (more == 0 || more > 5 || second[more]) return false;
+  const long w = strtol(text, nullptr, 10), h = strtol(second, nullptr, 10);
+  if (w < AIR_EXPORT_MIN_SIZE || h < AIR_EXPORT_MIN_SIZE || w > AIR_EXPORT_MAX_SIZE || h > AIR_EXPORT_MAX_SIZE) return false;
+  *width = (int)w, *height = (int)h;
+  return true;
+}
+
 // The value of --format, --textures or a number option.
 bool read_value(CommandLine &c, const char *option, const char *value) {
   if (strcmp(option, "--format") == 0) {
@@ -102,6 +132,21 @@ bool read_value(CommandLine &c, const char *option, const char *value) {
     }
     c = usage_error(c, "unknown format \"%.40s\" (bmp, png or raw)", value);
     return false;
+  }
+  if (strcmp(option, "--camera") == 0) {
+    if (!parse_camera(value, c.camera)) {
+      c = usage_error(c, "--camera takes X,Y,ALT,HEADING,PITCH (metres and degrees), not \"%.40s\"", value);
+      return false;
+    }
+    c.camera_given = 1;
+    return true;
+  }
+  if (strcmp(option, "--size") == 0) {
+    if (!parse_view_size(value, &c.view_width, &c.view_height)) {
+      c = usage_error(c, "--size takes WIDTHxHEIGHT, each 16 to 16384, not \"%.40s\"", value);
+      return false;
+    }
+    return true;
   }
   if (strcmp(option, "--textures") == 0) {
     if (!value[0]) c = usage_error(c, "%s", "the textures folder's name is empty");
@@ -152,6 +197,7 @@ int start_without_display() {
   use_config_file(SETTINGS_FILE);
   const ProgramSettings settings = read_settings();
   session.enable_targets = settings.enable_targets;
+  session.air_options = settings.air;
   if (session.export_format < 0) session.export_format = settings.export_format;
   set_uformat(U_ASCII);
   set_color_depth(32);
@@ -177,6 +223,21 @@ bool set_terrain_path(const char *path) {
   return false;
 }
 
+// --export view: the camera's picture, at --size or the window's view.
+int export_view(const CommandLine &c) {
+  AirCamera camera;
+  camera.east = c.camera[0], camera.north = c.camera[1], camera.altitude = c.camera[2];
+  camera.heading = c.camera[3], camera.pitch = c.camera[4];
+  AirLook look;
+  look.targets = session.enable_targets != 0;
+  start_file_progress();
+  char written[PATH_SIZE];
+  const int result = export_air_view(camera, session.air_options, look, c.view_width ? c.view_width : display.screen_width,
+                                     c.view_height ? c.view_height : display.status_y, console_export_reporter(), written);
+  finish_file_progress(result == 0 ? written : nullptr);
+  return result != 0;
+}
+
 int run_exports(const CommandLine &c) {
   session.export_format = c.format;
   if (start_without_display() != 0) return COMMAND_EXIT_FAILED;
@@ -194,8 +255,12 @@ int run_exports(const CommandLine &c) {
     code = COMMAND_EXIT_USAGE;
   } else if (outcome != OPEN_DONE) {
     code = COMMAND_EXIT_FAILED;
-  } else if (export_kinds(c.kinds, c.kind_count, session.export_format, relief_only ? &briefing : nullptr) != 0) {
-    code = COMMAND_EXIT_FAILED;
+  } else {
+    // In the order asked for; the view from the air beside the export kinds.
+    for (int k = 0; k < c.kind_count; k++)
+      if ((c.kinds[k] == COMMAND_KIND_VIEW ? export_view(c)
+                                           : export_kinds(c.kinds + k, 1, session.export_format, relief_only ? &briefing : nullptr)) != 0)
+        code = COMMAND_EXIT_FAILED;
   }
   release_textures();
   return code;
@@ -350,6 +415,16 @@ bool write_picture_of(const CommandLine &c, const TerrainDiff &d, FILE *err) {
   return true;
 }
 
+// The view kind needs its camera; the camera and size need the view kind.
+CommandLine view_options_fit(CommandLine c) {
+  bool view = false;
+  for (int k = 0; k < c.kind_count; k++) view |= c.kinds[k] == COMMAND_KIND_VIEW;
+  if (view && !c.camera_given) return usage_error(c, "%s", "--export view needs --camera X,Y,ALT,HEADING,PITCH");
+  if (!view && (c.camera_given || c.view_width))
+    return usage_error(c, "%s goes with --export view", c.camera_given ? "--camera" : "--size");
+  return c;
+}
+
 }  // namespace
 
 int run_new_terrain(const CommandLine &c, FILE *out, FILE *err) {
@@ -499,14 +574,16 @@ CommandLine parse_command_line(int argc, char **argv) {
     const bool twice = (strcmp(arg, "--picture") == 0 && c.picture) ||
                        (strcmp(arg, "--format") == 0 && c.format >= 0) || (strcmp(arg, "--fit") == 0 && c.fit) ||
                        (strcmp(arg, "--texture") == 0 && c.texture) || (strcmp(arg, "--height") == 0 && c.height >= 0) ||
-                       (strcmp(arg, "--textures") == 0 && c.textures);
+                       (strcmp(arg, "--textures") == 0 && c.textures) || (strcmp(arg, "--camera") == 0 && c.camera_given) ||
+                       (strcmp(arg, "--size") == 0 && c.view_width);
     if (twice) return usage_error(c, "%s given twice", arg);
     if (strcmp(arg, "--picture") == 0) {
       c.picture = 1;
       continue;
     }
     if (strcmp(arg, "--format") == 0 || strcmp(arg, "--fit") == 0 || strcmp(arg, "--texture") == 0 ||
-        strcmp(arg, "--height") == 0 || strcmp(arg, "--textures") == 0) {
+        strcmp(arg, "--height") == 0 || strcmp(arg, "--textures") == 0 || strcmp(arg, "--camera") == 0 ||
+        strcmp(arg, "--size") == 0) {
       if (i + 1 >= argc) return usage_error(c, "%s takes a value", arg);
       if (!read_value(c, arg, argv[++i])) return c;
       continue;
@@ -544,6 +621,8 @@ CommandLine parse_command_line(int argc, char **argv) {
     if (given) return usage_error(c, "%s goes with --new", given);
   }
   if (c.picture && c.mode != COMMAND_DIFF) return usage_error(c, "%s", "--picture goes with --diff");
+  if ((c.camera_given || c.view_width) && c.mode != COMMAND_EXPORT)
+    return usage_error(c, "%s goes with --export view", c.camera_given ? "--camera" : "--size");
   if (c.format >= 0 && c.mode == COMMAND_DIFF && !c.picture)
     return usage_error(c, "%s", "--format goes with --diff only for its --picture");
   if (c.format >= 0 && c.mode != COMMAND_EXPORT && c.mode != COMMAND_WINDOW && c.mode != COMMAND_DIFF)
@@ -598,7 +677,7 @@ CommandLine parse_command_line(int argc, char **argv) {
         if (c.kinds[k] != EXPORT_HEIGHTS16) return usage_error(c, "%s", "--format raw is for heights16 exports only");
       if (name_empty(c, positional[0], "terrain")) return c;
       c.terrain = positional[0];
-      return c;
+      return view_options_fit(c);
   }
 }
 
@@ -609,6 +688,9 @@ void print_usage(FILE *out) {
         "  veldkit [TERRAIN.TFD]         open the terrain in the window\n"
         "  veldkit --export KIND[,KIND...] TERRAIN.TFD\n"
         "                                write exports into the working directory\n"
+        "  veldkit --export view TERRAIN.TFD --camera X,Y,ALT,HEADING,PITCH [--size WxH]\n"
+        "                                write the view from the air (F3) of the\n"
+        "                                camera as TERRAIN_View_NNN.png\n"
         "  veldkit --check TERRAIN.TFD   list every problem of the terrain\n"
         "  veldkit --import-heights FILE TERRAIN.TFD [--fit MAX]\n"
         "                                write the terrain's height map from a grey\n"
@@ -640,10 +722,16 @@ void print_usage(FILE *out) {
         "maps), all (every kind, in the order of the keys F5 to F10), heights16 (the\n"
         "height samples as a 16-bit grey PNG, Left Shift + F9), lands (each corner\n"
         "point in its land's colour, with a lands file; not in all), briefing (a\n"
-        "briefing map as PDF and PNG, Left Shift + F10; not in all).\n"
+        "briefing map as PDF and PNG, Left Shift + F10; not in all), view (the view\n"
+        "from the air of --camera as a PNG, F3; not in all).\n"
         "--format bmp|png|raw            the exports' and screenshots' format (the\n"
         "                                setting [Export] Format, else bmp); raw\n"
         "                                writes heights16 as .r16 words\n"
+        "--camera X,Y,ALT,HEADING,PITCH  the camera of view: metres east and north of\n"
+        "                                the terrain's south-west corner, metres above\n"
+        "                                sea, degrees clockwise from north, degrees up\n"
+        "--size WxH                      the size of view (16 to 16384 each way), else\n"
+        "                                the window's view of Veldkit.ini\n"
         "--fit MAX                       scale the picture's whole range onto heights\n"
         "                                0..MAX (1 to 9999, digits only)\n"
         "--picture                       also write A_Diff_NNN.bmp (.png with --format\n"

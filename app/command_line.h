@@ -26,6 +26,9 @@ enum CommandExit {
 
 enum { COMMAND_KINDS_MAX = 64 };
 
+// The kind word "view": the view from the air (render/air), beside the export kinds.
+enum { COMMAND_KIND_VIEW = 100 };
+
 struct CommandLine {
   int mode;                      // CommandMode
   int kinds[COMMAND_KINDS_MAX];  // export kinds in the order asked for
@@ -40,6 +43,9 @@ struct CommandLine {
   int texture;          // --texture N, or 0 when not given (texture 1)
   int height;           // --height M, or -1 when not given (height 0)
   const char *textures; // --textures FOLDER, or null
+  double camera[5];     // --camera X,Y,ALT,HEADING,PITCH: metres east and north, above sea, degrees
+  int camera_given;
+  int view_width, view_height;  // --size WxH, or 0 for the window's view
   char error[160];      // what is wrong with a usage error
 };
 

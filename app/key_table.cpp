@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "app/air_view_mode.h"
 #include "app/area_keys.h"
 #include "app/editing.h"
 #include "app/main_loop.h"
@@ -380,6 +381,7 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_N, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           new_terrain,           MARKS_NOTHING,    1, 0},
   {{KEY_N, 0},                   0,          WHEN_ALWAYS,              NEED_NOTHING,           toggle_land_mode,      MARKS_NOTHING,    1, 200},
   {{KEY_O, 0},                   0,          WHEN_ALWAYS,              NEED_TILE,              toggle_overview,       MARKS_NOTHING,    1, 200},
+  {{KEY_F3, 0},                  0,          WHEN_ALWAYS,              NEED_TILE,              open_air_view,         MARKS_NOTHING,    0, 200},
   {{KEY_P, 0},                   0,          WHEN_ALWAYS,              NEED_NOTHING,           toggle_paint_mode,     MARKS_NOTHING,    1, 200},
   {{KEY_E, 0},                   0,          WHEN_TARGETS_ENABLED,     NEED_NOTHING,           toggle_target_mode,    MARKS_NOTHING,    1, 200},
   {{KEY_CLOSEBRACE, 0},          0,          WHEN_TARGET_MODE,         NEED_NOTHING,           turn_area_right,       MARKS_NOTHING,    1, 100},

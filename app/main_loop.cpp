@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/air_view_mode.h"
 #include "app/key_table.h"
 #include "app/mouse_gestures.h"
 #include "app/navigation.h"
@@ -337,6 +338,12 @@ static void redraw() {
 }
 
 void main_loop_pass() {
+  // F3: the view from the air has a pass of its own.
+  if (view.air_view) {
+    air_view_pass();
+    if (strip_note[0]) show_strip_note(strip_note), strip_note[0] = 0;
+    return;
+  }
   keep_cursor_on_map();
   take_mouse_input();
   if (close_requested) {
@@ -361,6 +368,7 @@ void main_loop_pass() {
   } else {
     rest(5);
   }
+  if (view.air_view) return;  // F3 opened it: its pass draws
   note_dropped_steps();
   // A journal that cannot be written is said once; the edits go on without it.
   const std::string problem = journal_take_problem();

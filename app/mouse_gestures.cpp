@@ -299,6 +299,15 @@ void record_mouse_event(int kind, int mx, int my) {
   ring.head.store(head + 1, std::memory_order_release);
 }
 
+int take_mouse_event(int *kind, int *mx, int *my) {
+  const unsigned tail = ring.tail.load();
+  if (tail == ring.head.load(std::memory_order_acquire)) return 0;
+  const MouseEvent &e = ring.events[tail % MOUSE_EVENTS];
+  *kind = e.kind, *mx = e.x, *my = e.y;
+  ring.tail.store(tail + 1, std::memory_order_release);
+  return 1;
+}
+
 int run_mouse_gestures(ViewState &view, int mx, int my, int ctrl) {
   int redraw = 0;
   const ViewState drawn = view;

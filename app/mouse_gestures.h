@@ -23,6 +23,10 @@ enum GestureState {
 // so that a click shorter than a pass of the loop still counts.
 void record_mouse_event(int kind, int mx, int my);
 
+// The oldest event recorded and not yet taken: 1 with it, 0 for none (for
+// a mode whose gestures are its own: the view from the air).
+int take_mouse_event(int *kind, int *mx, int *my);
+
 // The events recorded since the last pass, then the pointer's travel with
 // a button held (mx, my: where it is now; ctrl: either Ctrl key held).
 // Returns 1 when the view must be redrawn.

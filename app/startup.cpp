@@ -69,6 +69,7 @@ int veldkit_main(int argc, char **argv) {
   session.ui_scale = settings.ui_scale;
   sculpt_brush.falloff = settings.sculpt_falloff;
   sculpt_brush.hardness = settings.sculpt_hardness;
+  session.air_options = settings.air;
   session.export_format = command.format >= 0 ? command.format : settings.export_format;
   session.export_format_from_command = command.format >= 0;
   // A window larger than the desktop cannot be shown whole, and the display

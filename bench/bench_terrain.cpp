@@ -366,3 +366,49 @@ std::string make_briefing_terrain(const std::string &dir, const std::string &ful
   rename(part.c_str(), targets.c_str());  // last: its presence means the set is complete
   return tfd;
 }
+
+std::string make_air_terrain(const std::string &dir, const std::string &full_tfd) {
+  mkdir(dir.c_str(), 0755);
+  const std::string base = dir + "/Air", tfd = base + ".TFD";
+  if (exists_file(tfd)) return tfd;
+  const std::string full = full_tfd.substr(0, full_tfd.size() - 4);
+  int32_t tiles = 0;
+  if (FILE *f = fopen(full_tfd.c_str(), "rb")) {
+    unsigned char b[4];
+    if (fread(b, 1, 4, f) == 4) tiles = b[0] | b[1] << 8 | b[2] << 16 | b[3] << 24;
+    fclose(f);
+  }
+  fprintf(stderr, "generating the %d-texture terrain of %d x %d tiles in %s ...\n", SET_TEXTURES, tiles, tiles, dir.c_str());
+  // The full terrain's heights and targets; textures of its own.
+  for (const char *ending : {".hfd", "_TARGETS.ini"})
+    if (symlink((full + ending).c_str(), (base + ending).c_str()) != 0 && errno != EEXIST) perror(ending);
+  FILE *ini = fopen((base + "_DATA.ini").c_str(), "w");
+  for (int t = 1; t <= SET_TEXTURES; t++) {
+    char file[64];
+    snprintf(file, sizeof(file), "air_%03d.bmp", t);
+    fprintf(ini, "[Texture%03d]\nFilename=%s\nHasWater=%d\n\n", t, file, t == 1 ? 2 : 0);
+    if (!write_set_bmp(dir + "/" + file, t, 256)) {
+      fclose(ini);
+      return "";
+    }
+  }
+  fclose(ini);
+  FILE *f = open_grid_file(tfd + ".part", tiles);
+  std::vector<unsigned char> row;
+  for (int i = 0; i < tiles; i++) {
+    row.clear();
+    const int y = tiles - 1 - i;
+    for (int x = 0; x < tiles; x++) {
+      const int h = height_at(4 * x, 4 * y, 4 * tiles);
+      // Sea where the heights are 0, else bands of height with patches of neighbours.
+      const int texture = h == 0 ? 1 : 2 + (h / 100 * 13 + (x / 3) * 7 + (y / 3) * 3) % (SET_TEXTURES - 1);
+      put16(row, (unsigned)(texture - 1));
+      put16(row, (unsigned)((x + 2 * y) % 4));
+      for (int k = 0; k < 4; k++) put16(row, 0);
+    }
+    fwrite(row.data(), 1, row.size(), f);
+  }
+  fclose(f);
+  rename((tfd + ".part").c_str(), tfd.c_str());  // last: its presence means the set is complete
+  return tfd;
+}

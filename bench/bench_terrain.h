@@ -35,3 +35,8 @@ std::string make_texture_set_terrain(const std::string &dir, int side, const cha
 // third an airfield, names of 7 to 40 characters. Made once. Returns the
 // tile map's path.
 std::string make_briefing_terrain(const std::string &dir, const std::string &full_tfd);
+
+// <dir>/Air.TFD: the full terrain's heights and targets (links) with tiles
+// of 400 textures (256 x 256 BMPs, texture 1 water), as a real terrain's
+// view from the air meets them. Made once. Returns the tile map's path.
+std::string make_air_terrain(const std::string &dir, const std::string &full_tfd);

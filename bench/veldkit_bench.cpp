@@ -24,6 +24,7 @@
 //   veldkit_bench --lands [DIR]     only the land grid, a land fill and its undo on the full terrain
 //   veldkit_bench --lands-stroke [DIR]  only land mode's frames of a 64-tile land stroke across the window
 //   veldkit_bench --sculpt [DIR]    only the sculpt brushes' strokes across the window
+//   veldkit_bench --air-view [DIR]  only the view from the air on the full terrain with 400 textures
 //   veldkit_bench --briefing [DIR]  only veldkit --export briefing of the full terrain with 511 areas
 //                                   against gdal_translate of F7's picture to a 4096-pixel PNG
 #include <allegro.h>
@@ -52,6 +53,7 @@
 #include "app/status_bar.h"
 #include "app/texture_palette_keys.h"
 #include "bench/bench_sculpt.h"
+#include "bench/bench_air_view.h"
 #include "bench/bench_terrain.h"
 #include "core/relief_shading.h"
 #include "core/terrain_model.h"
@@ -2005,6 +2007,7 @@ int main(int argc, char **argv) {
       {"--navigation", 768, 538, bench_navigation},       {"--journal", 768, 538, bench_journal},
       {"--streamed-exports", 768, 538, bench_streamed_exports}, {"--redraw", 1920, 1080, bench_redraw_mode},
       {"--sculpt", 1920, 1080, bench_sculpt_mode},
+      {"--air-view", 1920, 1080, bench_air_view},
   };
   for (const auto &mode : full_terrain_modes) {
     if (argc < 2 || strcmp(argv[1], mode.option) != 0) continue;

@@ -4,6 +4,8 @@
 // history knows; what was copied, the clipboards (edit/clipboards.h).
 #pragma once
 
+#include "render/air/air_camera.h"
+
 enum RunState {
   RUN_SAVED = 1,     // saved, end
   RUN_END = 2,       // nothing saved or nothing to open, end
@@ -20,6 +22,7 @@ struct Session {
   int export_format_from_command = 0;  // 1 when --format chose it
   int start_zoom = START_ZOOM_FIT;  // the setting Start_Zoom: a zoom level, or the one that fits
   int ui_scale = UI_SCALE_AUTO;     // the setting UI_Scale: 1..3, or by the window's size
+  AirOptions air_options;           // the [View3D] settings of the view from the air
 };
 
 extern Session session;

@@ -1,7 +1,6 @@
 #include "program/settings.h"
 
 #include <algorithm>
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -38,6 +37,12 @@ ProgramSettings read_settings() {
   const int falloff = sculpt_falloff_named(get_config_string("Sculpt", "Falloff", "smooth"));
   s.sculpt_falloff = falloff >= 0 ? falloff : SCULPT_FALLOFF_SMOOTH;
   s.sculpt_hardness = std::clamp(get_config_int("Sculpt", "Hardness", 25), 0, 100);
+  AirOptions air;
+  air.fov_degrees = get_config_float("View3D", "FOV", (float)air.fov_degrees);
+  air.exaggeration = get_config_float("View3D", "Exaggeration", (float)air.exaggeration);
+  air.distance_km = get_config_float("View3D", "Distance", (float)air.distance_km);
+  air.haze = get_config_int("View3D", "Haze", air.haze);
+  s.air = air_options_within_limits(air);
   fit_settings_to_desktop(s, 0, 0);
   return s;
 }

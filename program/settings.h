@@ -7,6 +7,7 @@
 #include <string>
 
 #include "program/session.h"
+#include "render/air/air_camera.h"
 #include "ui/display.h"
 
 #define VELDKIT_VERSION "Veldkit v0.84"
@@ -32,6 +33,7 @@ struct ProgramSettings {
   int briefing_pixels;  // [Export] Briefing_Pixels within its limits
   int sculpt_falloff;   // [Sculpt] Falloff: SculptFalloff, smooth for an unknown word
   int sculpt_hardness;  // [Sculpt] Hardness: percent of the brush's radius at full strength, 0..100
+  AirOptions air;     // [View3D] FOV, Exaggeration, Distance (km) and Haze, within their limits
 };
 
 

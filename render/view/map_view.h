@@ -40,6 +40,7 @@ struct ViewState {
   int brush_size = 1;              // 1..BRUSH_SIZE_MAX tiles a side, for paint and lands
   int land = 0;                    // the land that land mode paints; 0: the first declared
   int overview = 0;                // O: the whole terrain instead of the map
+  int air_view = 0;                // F3: the view from the air instead of the map
   // Target mode's selection: an area (target 0) or one of its targets; area 0 for none.
   int target_area = 0;
   int target = 0;

@@ -145,6 +145,23 @@ TEST(CommandLine, OptionsAndTheTerrainInAnyOrder) {
       {{"--new", "T.TFD"}, COMMAND_USAGE_ERROR, nullptr, "--new takes a tile map's name and a size"},
       {{"--new", "T.TFD", "3x2", "--textures", ""}, COMMAND_USAGE_ERROR, nullptr, "the textures folder's name is empty"},
       {{"--check", "T.TFD", "--height", "5"}, COMMAND_USAGE_ERROR, nullptr, "--height goes with --new"},
+      // The view from the air: five finite numbers, a size of digits, with the view kind only.
+      {{"--export", "data,view", "T.TFD", "--camera", "-1.5,2e3,300,-90,12.5", "--size", "16384x16"}, COMMAND_EXPORT, "T.TFD"},
+      {{"--export", "view", "T.TFD"}, COMMAND_USAGE_ERROR, nullptr, "--export view needs --camera X,Y,ALT,HEADING,PITCH"},
+      {{"--export", "data", "T.TFD", "--camera", "1,2,3,4,5"}, COMMAND_USAGE_ERROR, nullptr, "--camera goes with --export view"},
+      {{"--check", "T.TFD", "--size", "20x20"}, COMMAND_USAGE_ERROR, nullptr, "--size goes with --export view"},
+      {{"--export", "view", "T.TFD", "--camera", "1,2,3,4"}, COMMAND_USAGE_ERROR, nullptr,
+       "--camera takes X,Y,ALT,HEADING,PITCH (metres and degrees), not \"1,2,3,4\""},
+      {{"--export", "view", "T.TFD", "--camera", "1,2,3,4,5,6"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--export", "view", "T.TFD", "--camera", "1,,3,4,5"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--export", "view", "T.TFD", "--camera", "1, 2,3,4,5"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--export", "view", "T.TFD", "--camera", "1,2,3,4,nan"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--export", "view", "T.TFD", "--camera", "1e999,2,3,4,5"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--export", "view", "T.TFD", "--camera", "1,2,3,4,5", "--size", "15x20"}, COMMAND_USAGE_ERROR, nullptr,
+       "--size takes WIDTHxHEIGHT, each 16 to 16384, not \"15x20\""},
+      {{"--export", "view", "T.TFD", "--camera", "1,2,3,4,5", "--size", "100x100 "}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--export", "view", "T.TFD", "--camera", "1,2,3,4,5", "--camera", "1,2,3,4,5"}, COMMAND_USAGE_ERROR, nullptr,
+       "--camera given twice"},
   };
   for (const Case &k : cases) {
     const CommandLine c = parse(k.words);
@@ -188,6 +205,15 @@ TEST(CommandLine, NamesAsATerminalShowsThem) {
     quote_name(n.name, out, n.room);
     EXPECT_STREQ(n.shown, out) << n.name;
   }
+}
+
+TEST(CommandLine, TheViewsCameraAndSize) {
+  const CommandLine c = parse({"--export", "view", "T.TFD", "--camera", "-1.5,2e3,300,-90,12.5", "--size", "320X200"});
+  ASSERT_EQ(COMMAND_EXPORT, c.mode);
+  EXPECT_EQ(std::vector<int>({COMMAND_KIND_VIEW}), std::vector<int>(c.kinds, c.kinds + c.kind_count));
+  EXPECT_EQ(std::vector<double>({-1.5, 2000, 300, -90, 12.5}), std::vector<double>(c.camera, c.camera + 5));
+  EXPECT_EQ(320, c.view_width);
+  EXPECT_EQ(200, c.view_height);
 }
 
 TEST(CommandLine, KindListsExpandInOrder) {

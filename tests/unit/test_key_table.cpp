@@ -43,6 +43,7 @@ const KeyName KEY_NAMES[] = {
     {KEY_N, "`N`", "N -"},                      {KEY_E, "`E`", "E -"},
     {KEY_ENTER, "Return", "Return -"},          {KEY_DEL, "Delete", "Delete -"},
     {KEY_INSERT, "Insert", "Insert -"},         {KEY_F12, "F12", "F12"},
+    {KEY_F3, "F3", "F3"},
     {KEY_K, "`K`", "K -"},                      {KEY_1, "`1`", "1 to 6 -"},
     {KEY_2, "`2`", "1 to 6 -"},                 {KEY_3, "`3`", "1 to 6 -"},
     {KEY_4, "`4`", "1 to 6 -"},                 {KEY_5, "`5`", "1 to 6 -"},
@@ -170,7 +171,7 @@ std::vector<std::string> manual_lines() {
 TEST(KeyTable, RowsAreWellFormed) {
   int count;
   const KeyRow *rows = key_table(&count);
-  ASSERT_EQ(91, count);
+  ASSERT_EQ(92, count);
   int any_key_rows = 0;
   for (int k = 0; k < count; k++) {
     EXPECT_NE(nullptr, rows[k].action) << k;

@@ -1,0 +1,24 @@
+#include "render/air/air_export.h"
+
+#include <cstdio>
+
+#include "core/terrain_model.h"
+#include "render/export/export_bitmap.h"
+#include "render/export/export_rows.h"
+
+int export_air_view(const AirCamera &camera, const AirOptions &options, const AirLook &look, int width, int height,
+                    const Reporter *reporter, char *final_name) {
+  final_name[0] = 0;
+  BITMAP *picture = create_bitmap_ex(32, width, height);
+  if (!picture) {
+    char name[PATH_SIZE];
+    if (numbered_output_name("_View_", name, "png") != 0) name[0] = 0;
+    return report_memory_failure(reporter, name);
+  }
+  AirCamera settled = camera;
+  air_settle_camera(settled, options);
+  draw_air_view(picture, width, height, settled, options, look);
+  const int result = export_picture_file("_View_", "png", bitmap_row_source(picture, nullptr), reporter, final_name);
+  destroy_bitmap(picture);
+  return result;
+}

@@ -1,0 +1,254 @@
+// The view's columns: each marched from the camera outwards at depths all
+// columns share, the ground of each depth drawn where it rises above what
+// the nearer ground covered (a row buffer per column), then the sky above.
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+
+#include "core/height_palette.h"
+#include "core/terrain_model.h"
+#include "core/work_threads.h"
+#include "render/air/air_frame.h"
+#include "render/air/air_view.h"
+
+namespace {
+
+// Depth steps: one pixel row of the ground apart near the camera, at most
+// this share of the depth far off (where detail falls), and no less than
+// the least share.
+const double STEP_FAR = 0.012, STEP_LEAST = 0.005, NEAREST = 1.0;
+// The edge of a texel of level k is 2000 / 256 * 2^k metres.
+const double TEXEL_M = 2000.0 / 256;
+enum { COLUMN_BAND = 16 };  // columns a part draws: whole cache lines of the rows
+
+AirGround ground;  // read by the work threads while a frame is drawn
+AirFrameCounts counts;
+
+int within(int v, int low, int high) { return v < low ? low : (v > high ? high : v); }
+
+// The sky and the haze: pale at the horizon, deeper towards the zenith.
+const int HORIZON_RGB[3] = {196, 210, 222}, ZENITH_RGB[3] = {72, 118, 190};
+
+uint32_t rgb_mix(const int *a, const int *b, double t) {
+  return (uint32_t)makecol32((int)(a[0] + (b[0] - a[0]) * t + 0.5), (int)(a[1] + (b[1] - a[1]) * t + 0.5),
+                             (int)(a[2] + (b[2] - a[2]) * t + 0.5));
+}
+
+// 2^16 / (2 m) for each brightest component m of a pixel.
+struct ShadeTables {
+  uint32_t half_reciprocal[256];
+  uint16_t light[256];  // shade * 510 / 511: twice the value the shade adds
+  ShadeTables() {
+    half_reciprocal[0] = 0;
+    for (int m = 1; m < 256; m++) half_reciprocal[m] = (uint32_t)((65536.0 / (2 * m)) + 0.5);
+    for (int s = 0; s < 256; s++) light[s] = (uint16_t)((s * 510 + 255) / 511);
+  }
+} tables;
+
+// apply_shade's light on a pixel: hue and saturation kept, its value
+// halved and the shade's share (shade / 511) added.
+inline uint32_t shaded(uint32_t c, int shade) {
+  const uint32_t a = c & 255, b = (c >> 8) & 255, d = (c >> 16) & 255;
+  const uint32_t m = std::max(a, std::max(b, d));
+  const uint32_t k = tables.light[shade];
+  if (m == 0) {
+    const uint32_t grey = k / 2;
+    return grey | grey << 8 | grey << 16;
+  }
+  const uint32_t mul = (k + m) * tables.half_reciprocal[m];
+  return ((a * mul) >> 16) | ((b * mul) >> 16) << 8 | ((d * mul) >> 16) << 16;
+}
+
+// c with weight (256 - w), the haze with w.
+inline uint32_t hazed(uint32_t c, uint32_t haze, uint32_t w) {
+  const uint32_t keep = 256 - w;
+  const uint32_t rb = ((c & 0xFF00FF) * keep + (haze & 0xFF00FF) * w) >> 8;
+  const uint32_t g = ((c & 0x00FF00) * keep + (haze & 0x00FF00) * w) >> 8;
+  return (rb & 0xFF00FF) | (g & 0x00FF00);
+}
+
+void make_schedule(AirFrame &f, const AirOptions &o) {
+  AirSchedule &s = f.schedule;
+  s.depth.clear(), s.rows_per_m.clear(), s.level.clear(), s.shade_level.clear(), s.haze.clear(), s.coarse.clear();
+  const double focal = f.p.focal, distance = 1000.0 * o.distance_km;
+  const double under = air_ground_height(f.camera.east, f.camera.north, o.exaggeration);
+  const double above = std::max(f.camera.altitude - under, (double)AIR_CLEARANCE);
+  // Ground higher than the camera ahead needs closer depths for its rows.
+  const double top = std::max((double)ground.max_raw * o.exaggeration, under);
+  const double rows_scale = std::max(above, std::min(top - f.camera.altitude, 3 * above));
+  // The bottom row's slope below the horizon: nearer ground lies below the view.
+  const double bottom = (f.p.height - f.p.horizon_row) / focal;
+  double z = NEAREST;
+  if (bottom > 0 && f.camera.altitude > top) z = std::max(z, (f.camera.altitude - top) / bottom * 0.98);
+  for (double dz; z < distance; z += dz) {
+    dz = std::min(std::max(z * z / (rows_scale * focal), z * STEP_LEAST), z * STEP_FAR);
+    s.depth.push_back(z);
+    // Depths a sample or more apart take the nearest sample.
+    s.coarse.push_back(dz >= 500);
+    s.rows_per_m.push_back((float)(focal / z));
+    const double pixel = z / focal;  // metres across a pixel there
+    s.level.push_back((uint8_t)within((int)std::ceil(std::log2(std::max(pixel / TEXEL_M, 1e-9))), 0, TEXTURE_LEVELS - 1));
+    const double spacing = std::max(2 * pixel, z * STEP_FAR);
+    s.shade_level.push_back((uint8_t)within((int)std::floor(std::log2(std::max(spacing / 500, 1e-9))), 0, SHADE_LEVELS - 1));
+    s.haze.push_back((uint16_t)(o.haze ? within((int)(256 * (1 - std::exp(-3 * z / distance)) + 0.5), 0, 256) : 0));
+  }
+}
+
+void make_sky(AirFrame &f) {
+  f.sky.resize((size_t)f.p.height);
+  for (int r = 0; r < f.p.height; r++) {
+    const double up = std::atan((f.p.horizon_row - (r + 0.5)) / f.p.focal) / (M_PI / 2);
+    f.sky[(size_t)r] = up <= 0 ? f.haze_colour : rgb_mix(HORIZON_RGB, ZENITH_RGB, std::pow(std::min(up * 1.6, 1.0), 0.7));
+  }
+}
+
+inline int palette_colour(int sample) { return height_palette[sample < 0 ? 0 : (sample > MAX_HEIGHT ? MAX_HEIGHT : sample)]; }
+
+// The ground's colour at depth i of a column, before the haze.
+inline uint32_t ground_colour(const AirFrame &f, int i, GroundPlace p, const Tile &tile, ShadeCursor &cursor) {
+  const GroundTexture &tex = ground.textures[texture_number(tile)];
+  uint32_t c;
+  if (f.look.height_display) {
+    c = (uint32_t)palette_colour(tex.water ? 0 : ground_sample(ground, p));
+  } else {
+    const int k = f.schedule.level[(size_t)i];
+    const GroundLevel &level = tex.levels[k];
+    c = level.pixels ? ground_texel(level, k, tile.rotation, p) : tex.sample;
+    if (c == tex.mask) c = tex.sample;
+  }
+  if (!tex.water) c = shaded(c, ground_shade(ground, cursor, p, f.schedule.shade_level[(size_t)i]));
+  if (f.look.targets && f.cells_x > 0) c = runway_paint(f, p, c);
+  return c;
+}
+
+struct ColumnCounts {
+  long long looks = 0, drawn = 0;
+};
+
+// Column by column into out (the column's rows one after another), the
+// sky above what the ground covered.
+void draw_column(AirFrame &f, int column, uint32_t *out, ColumnCounts &n) {
+  double de, dn;
+  air_column_direction(f.p, column, &de, &dn);
+  const double dx = de / 500, dy = -dn / 500;  // sample units per metre ahead
+  const AirSchedule &s = f.schedule;
+  const int steps = (int)s.depth.size();
+  const float horizon = (float)f.p.horizon_row, altitude = (float)f.camera.altitude;
+  int cover = f.p.height;  // rows cover .. height - 1 are drawn
+  ShadeCursor cursor;
+  int probe = f.first[(size_t)column], probes_end = f.first[(size_t)column + 1];
+  int i = 0;
+  for (; i < steps && cover > 0; i++) {
+    while (probe < probes_end && f.probes[(size_t)probe].step <= i) f.probes[(size_t)probe++].cover = cover;
+    const double z = s.depth[(size_t)i];
+    const double sx = f.x0 + z * dx, sy = f.y0 + z * dy;
+    const bool on = ground_on_terrain(ground, sx, sy);
+    const GroundPlace p = on ? ground_place(sx, sy) : GroundPlace{0, 0};
+    const Tile *tile = on ? &ground_tile(ground, p) : nullptr;
+    const float g = on ? ground_height(ground, p, *tile, s.coarse[(size_t)i]) : 0.0f;
+    const float y = horizon + (altitude - g) * s.rows_per_m[(size_t)i];
+    // Rows whose centres lie at or below y show this ground.
+    if (!(y < cover - 0.5f)) continue;
+    const int top = y < 0 ? 0 : (int)std::ceil(y - 0.5f);
+    const uint32_t c = hazed(on ? ground_colour(f, i, p, *tile, cursor) : f.plain, f.haze_colour, s.haze[(size_t)i]);
+    for (int r = top; r < cover; r++) out[r] = c;
+    cover = top;
+    n.drawn++;
+  }
+  n.looks += i;
+  for (; probe < probes_end; probe++) f.probes[(size_t)probe].cover = cover;
+  memcpy(out, f.sky.data(), sizeof(uint32_t) * (size_t)cover);
+}
+
+void prepare_frame(AirFrame &f, uint32_t **lines, int width, int height, const AirCamera &camera,
+                   const AirOptions &options, const AirLook &look) {
+  f.camera = camera;
+  f.look = look;
+  f.p = air_projection(camera, options, width, height);
+  f.ground = &ground;
+  f.lines = lines;
+  f.x0 = sample_x_of(camera.east);
+  f.y0 = sample_y_of(camera.north, ground.tiles_y);
+  f.haze_colour = rgb_mix(HORIZON_RGB, HORIZON_RGB, 0);
+  f.plain = shaded(ground.plain, LEVEL_SHADE);
+  make_schedule(f, options);
+  make_sky(f);
+  f.probes.clear();
+  f.first.assign((size_t)width + 1, 0);
+  f.runways.clear();
+  f.cells_x = f.cells_y = 0;
+}
+
+AirFrame frame;
+
+}  // namespace
+
+void draw_air_view(BITMAP *bmp, int width, int height, const AirCamera &camera, const AirOptions &given,
+                   const AirLook &look) {
+  width = std::min(width, bmp->w);
+  height = std::min(height, bmp->h);
+  if (width <= 0 || height <= 0) return;
+  const AirOptions options = air_options_within_limits(given);
+  // Columns are written through the line pointers of a 32-bit memory
+  // bitmap; any other is drawn through one.
+  const bool direct = is_memory_bitmap(bmp) && bitmap_color_depth(bmp) == 32;
+  BITMAP *target = direct ? bmp : create_bitmap_ex(32, width, height);
+  if (!target) return;
+  prepare_air_ground(ground, options.exaggeration);
+  prepare_frame(frame, (uint32_t **)target->line, width, height, camera, options, look);
+  AirMarks *marks = look.targets ? plan_air_marks(frame) : nullptr;
+  const int bands = (width + COLUMN_BAND - 1) / COLUMN_BAND;
+  std::vector<ColumnCounts> band_counts((size_t)bands);
+  run_parts(bands, [&](int k) {
+    // A band's columns each in a run of its own, then into the rows: a
+    // column's pixels lie together while it is drawn, a row's after.
+    thread_local std::vector<uint32_t> band;
+    const int c0 = k * COLUMN_BAND, n = std::min(width, c0 + COLUMN_BAND) - c0;
+    band.resize((size_t)COLUMN_BAND * height);
+    for (int j = 0; j < n; j++) draw_column(frame, c0 + j, band.data() + (size_t)j * height, band_counts[(size_t)k]);
+    for (int r = 0; r < height; r++) {
+      uint32_t *row = frame.lines[r] + c0;
+      const uint32_t *in = band.data() + r;
+      for (int j = 0; j < n; j++) row[j] = in[(size_t)j * height];
+    }
+  });
+  counts = AirFrameCounts{(int)frame.schedule.depth.size(), 0, 0};
+  for (const ColumnCounts &n : band_counts) counts.looks += n.looks, counts.drawn += n.drawn;
+  if (marks) draw_air_marks(target, frame, marks);
+  if (!direct) {
+    blit(target, bmp, 0, 0, 0, 0, width, height);
+    destroy_bitmap(target);
+  }
+}
+
+int air_pick(const AirCamera &camera, const AirOptions &given, int width, int height, int px, int py,
+             double *east, double *north, double *height_m) {
+  if (px < 0 || py < 0 || px >= width || py >= height) return 1;
+  const AirOptions options = air_options_within_limits(given);
+  prepare_air_heights(ground, options.exaggeration);
+  AirFrame f;
+  prepare_frame(f, nullptr, width, height, camera, options, AirLook());
+  double de, dn;
+  air_column_direction(f.p, px, &de, &dn);
+  const AirSchedule &s = f.schedule;
+  // The first depth whose ground covers the pixel's row, as the columns draw it.
+  for (size_t i = 0; i < s.depth.size(); i++) {
+    const double z = s.depth[i], sx = f.x0 + z * de / 500, sy = f.y0 - z * dn / 500;
+    const bool on = ground_on_terrain(ground, sx, sy);
+    const GroundPlace p = on ? ground_place(sx, sy) : GroundPlace{0, 0};
+    const float g = on ? ground_height(ground, p, ground_tile(ground, p), s.coarse[i]) : 0.0f;
+    const float y = (float)f.p.horizon_row + ((float)camera.altitude - g) * s.rows_per_m[i];
+    if (y < py + 0.5f) {
+      *east = camera.east + z * de;
+      *north = camera.north + z * dn;
+      *height_m = g;
+      return 0;
+    }
+  }
+  return 1;
+}
+
+void forget_air_view() { forget_air_shading(); }
+
+AirFrameCounts last_air_frame_counts() { return counts; }
