@@ -22,7 +22,7 @@
 #include "core/terrain_model.h"
 #include "core/work_threads.h"
 #include "edit/edit_history.h"
-#include "files/open_terrain.h"
+#include "document/open_terrain.h"
 #include "program/session.h"
 #include "render/air/air_export.h"
 #include "render/air/air_view.h"

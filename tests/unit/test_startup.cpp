@@ -73,7 +73,7 @@ TEST(Settings, SizesFitTheDesktop) {
   };
   for (const Case &c : cases) {
     ProgramSettings s = {c.w, c.h, 0, 1, 0, START_ZOOM_FIT, UI_SCALE_AUTO, 0, BRIEFING_PIXELS_DEFAULT,
-                         SCULPT_FALLOFF_SMOOTH, 25};
+                         SCULPT_FALLOFF_SMOOTH, 25, AirOptions()};
     fit_settings_to_desktop(s, c.desktop_w, c.desktop_h);
     EXPECT_EQ(c.want_w, s.screen_width) << c.w << " on " << c.desktop_w;
     EXPECT_EQ(c.want_h, s.screen_height) << c.h << " on " << c.desktop_h;
