@@ -544,7 +544,7 @@ Record hostile_area(std::mt19937 &r) {
 }
 
 // Bytes no record begins at: noise, a record cut short or flipped, heads
-// claiming 400,000 bytes.
+// claiming 200,000 bytes (as much as a record of this map may hold).
 Record damage(std::mt19937 &r, const Bytes &some, bool claims) {
   Bytes b = some;
   const int kind = claims ? 3 : (int)(r() % 4);
@@ -553,14 +553,14 @@ Record damage(std::mt19937 &r, const Bytes &some, bool claims) {
   if (kind == 1) b.resize(1 + r() % (b.size() - 1));
   if (kind == 2) b[r() % b.size()] ^= (unsigned char)(1 + r() % 255);
   for (int k = kind == 3 ? 1 + (int)(r() % 30) : 0; k > 0; k--)
-    put<uint32_t>(b, 0x4a4b4456), put<uint32_t>(b, 400000), put<uint32_t>(b, (uint32_t)r());
+    put<uint32_t>(b, 0x4a4b4456), put<uint32_t>(b, 200000), put<uint32_t>(b, (uint32_t)r());
   return {b, DAMAGE, 0, false, {}};
 }
 
 }  // namespace
 
 // Random journals with damaged stretches (records cut, flipped, noise,
-// heads claiming 400,000 bytes) and hostile records (textures and heights
+// heads claiming 200,000 bytes) and hostile records (textures and heights
 // out of range, places off the map, lengths the places do not need, a step
 // claiming 2^33 bytes, target areas of no line or no state): the maps get
 // exactly the records that fit, in order, so never a value out of range;
@@ -583,7 +583,7 @@ TEST_F(RecoveryJournal, RandomDamagedAndHostileJournalsAgainstTheReadersModel) {
   for (int round = 0; round < 300; round++) {
     SCOPED_TRACE("round " + std::to_string(round));
     std::vector<Record> records = {{framed(begin), USED, 0, false, {}}};
-    // The last round: 3,000 stretches of heads claiming 400,000 bytes, each before a whole record.
+    // The last round: 3,000 stretches of heads claiming 200,000 bytes, each before a whole record.
     const bool claims = round == 299;
     for (int k = 0, count = claims ? 6000 : 1 + (int)(random() % 25); k < count; k++) {
       const int what = claims ? (k % 2 ? 0 : 8) : (int)(random() % 10);
