@@ -5,6 +5,7 @@
 #include "core/reporter.h"
 #include "core/terrain_model.h"
 #include "program/settings.h"
+#include "render/export/briefing_map.h"
 #include "tests/unit/harness.h"
 
 namespace {
