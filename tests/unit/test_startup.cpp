@@ -7,6 +7,7 @@
 #include "core/terrain_model.h"
 #include "edit/sculpt_brushes.h"
 #include "program/settings.h"
+#include "render/export/briefing_map.h"
 #include "tests/unit/harness.h"
 
 namespace {
