@@ -249,6 +249,11 @@ int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int c
       stroke_end();
       gesture.state = GESTURE_IDLE;
       return 1;
+    case GESTURE_SCULPTING * 4 + MOUSE_LEFT_DOWN:
+      // The release was missed: that stroke ends where it got to, this press begins another.
+      sculpt_release();
+      gesture.state = GESTURE_IDLE;
+      return on_event(view, drawn, e, ctrl) | 1;
     case GESTURE_SCULPTING * 4 + MOUSE_LEFT_UP:
       sculpt_drag(drawn, e.x, e.y);
       sculpt_release();
