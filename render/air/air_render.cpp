@@ -20,7 +20,7 @@ namespace {
 const double STEP_FAR = 0.012, STEP_LEAST = 0.005, NEAREST = 1.0;
 // The edge of a texel of level k is 2000 / 256 * 2^k metres.
 const double TEXEL_M = 2000.0 / 256;
-enum { COLUMN_BAND = 16 };  // columns a part draws: whole cache lines of the rows
+enum { COLUMN_BAND = 16 };  // columns a part draws: a cache line of each row
 
 AirGround ground;  // read by the work threads while a frame is drawn
 AirFrameCounts counts;
@@ -134,20 +134,38 @@ void make_sky(AirFrame &f) {
 
 inline int palette_colour(int sample) { return height_palette[sample < 0 ? 0 : (sample > MAX_HEIGHT ? MAX_HEIGHT : sample)]; }
 
-// The ground's colour at depth i of a column, before the haze.
-inline uint32_t ground_colour(const AirFrame &f, int i, GroundPlace p, const Tile &tile, ShadeCursor &cursor) {
-  const GroundTexture &tex = ground.textures[texture_number(tile)];
+// How the last ground coloured was textured: most shown ground lies on
+// the tile, texture level and turn of the ground shown before it.
+struct Texturing {
+  int texture = -1, level = -1, rotation = -1;
+  const GroundTexture *tex = nullptr;
+  const uint32_t *pixels = nullptr;
+  TexelWalk walk = {0, 0, 0};
+  int shift = 0, mask = 0;
+};
+
+// The ground's colour at depth i, before the haze.
+inline uint32_t ground_colour(const AirFrame &f, int i, GroundPlace p, const Tile &tile, ShadeCursor &cursor,
+                              Texturing &t) {
+  const int number = texture_number(tile), k = f.schedule.level.data()[i], rotation = tile.rotation & 3;
+  if (number != t.texture || k != t.level || rotation != t.rotation) {
+    t.texture = number, t.level = k, t.rotation = rotation;
+    t.tex = &ground.textures[number];
+    t.pixels = t.tex->levels[k].pixels;
+    t.walk = texel_walks[k][rotation];
+    t.shift = k + 2, t.mask = t.tex->levels[k].size - 1;
+  }
+  const GroundTexture &tex = *t.tex;
   uint32_t c;
   if (f.look.height_display) {
     c = (uint32_t)palette_colour(tex.water ? 0 : ground_sample(ground, p));
-  } else {
-    const int k = f.schedule.level[(size_t)i];
-    const GroundLevel &level = tex.levels[k];
-    c = level.pixels ? ground_texel(level, k, tile.rotation, p) : tex.sample;
+  } else if (t.pixels) {
+    c = t.pixels[t.walk.start + t.walk.along_u * ((p.x >> t.shift) & t.mask) + t.walk.along_v * ((p.y >> t.shift) & t.mask)];
     if (c == tex.mask) c = tex.sample;
+  } else {
+    c = tex.sample;
   }
   if (!tex.water) c = shaded(c, ground_shade(ground, cursor, p, f.schedule.shade_level[(size_t)i]));
-  if (f.look.targets && f.cells_x > 0) c = runway_paint(f, p, c);
   return c;
 }
 
@@ -184,6 +202,7 @@ struct Shown {
 // once into the cache for all. First the depths are marched and what shows
 // is noted, then it is coloured in one run, its reads apart from the
 // march's branches; the sky above what the ground covered.
+// Pixel (column first + j, row r) is out[r * stride + j].
 void draw_columns(AirFrame &f, int first, int count, uint32_t *out, int stride, ColumnCounts &n) {
   enum { MOST = 16 };
   Column columns[MOST];
@@ -198,26 +217,31 @@ void draw_columns(AirFrame &f, int first, int count, uint32_t *out, int stride, 
   }
   thread_local std::vector<Shown> shown;
   shown.resize((size_t)count * f.p.height);
-  Shown *next = shown.data();
+  Shown *__restrict next = shown.data();
+  // What the loops read, apart from what they write.
   const AirSchedule &s = f.schedule;
   const int steps = (int)s.depth.size();
+  const double *const depth = s.depth.data(), x0 = f.x0, y0 = f.y0;
+  const float *const rows_per_m = s.rows_per_m.data();
+  const uint8_t *const coarse = s.coarse.data();
   const float horizon = (float)f.p.horizon_row, altitude = (float)f.camera.altitude;
+  AirProbe *const probes = f.probes.data();
+  long long looks = 0;
   int open = count;  // columns whose ground has not reached the top
   for (int i = 0; i < steps && open > 0; i++) {
-    const double z = s.depth[(size_t)i];
-    const float rows_per_m = s.rows_per_m[(size_t)i];
-    const int coarse = s.coarse[(size_t)i];
+    const double z = depth[i];
+    const float rows = rows_per_m[i];
+    const int nearest = coarse[i];
     for (int j = 0; j < count; j++) {
       Column &c = columns[j];
       if (c.cover <= 0) continue;
-      n.looks++;
-      while (c.probe < c.probes_end && f.probes[(size_t)c.probe].step <= i) f.probes[(size_t)c.probe++].cover = c.cover;
-      const double sx = f.x0 + z * c.dx, sy = f.y0 + z * c.dy;
+      looks++;
+      while (c.probe < c.probes_end && probes[c.probe].step <= i) probes[c.probe++].cover = c.cover;
       GroundPlace p;
-      const bool on = ground_place_on(ground, sx, sy, &p);
+      const bool on = ground_place_on(ground, x0 + z * c.dx, y0 + z * c.dy, &p);
       const Tile *tile = on ? &ground_tile(ground, p) : nullptr;
-      const float g = on ? ground_height(ground, p, *tile, coarse) : 0.0f;
-      const float y = horizon + (altitude - g) * rows_per_m;
+      const float g = on ? ground_height(ground, p, *tile, nearest) : 0.0f;
+      const float y = horizon + (altitude - g) * rows;
       // Rows whose centres lie at or below y show this ground.
       if (!(y < c.cover - 0.5f)) continue;
       const int top = first_row(y);
@@ -226,26 +250,37 @@ void draw_columns(AirFrame &f, int first, int count, uint32_t *out, int stride, 
       open -= top == 0;
     }
   }
+  n.looks += looks;
   n.drawn += next - shown.data();
   ShadeCursor cursor;
+  Texturing texturing;
+  const bool runways = f.look.targets && f.cells_x > 0;
+  const uint32_t plain = f.plain, haze = f.haze_colour;
+  const uint16_t *const haze_of = s.haze.data();
+  uint32_t *__restrict pixels = out;
   for (const Shown *w = shown.data(); w < next; w++) {
-    const uint32_t colour = hazed(w->tile ? ground_colour(f, w->step, w->p, *w->tile, cursor) : f.plain, f.haze_colour,
-                                  s.haze[w->step]);
-    uint32_t *column = out + (size_t)w->column * stride;
-    // Most shown ground is a row or two: four rows up from its bottom are
-    // written at once, those above its top drawn over later by what lies
-    // beyond it or by the sky.
-    if (w->bottom - w->top <= 4 && w->bottom >= 4) {
-      uint32_t *at = column + w->bottom - 4;
-      at[0] = at[1] = at[2] = at[3] = colour;
-    } else {
-      for (int r = w->top; r < w->bottom; r++) column[r] = colour;
+    uint32_t c = plain;
+    if (w->tile) {
+      c = ground_colour(f, w->step, w->p, *w->tile, cursor, texturing);
+      if (runways) c = runway_paint(f, w->p, c);
     }
+    const uint32_t colour = hazed(c, haze, haze_of[w->step]);
+    // The ground shown at one depth lies side by side in a row's pixels.
+    uint32_t *__restrict at = pixels + (ptrdiff_t)w->top * stride + w->column;
+    for (int r = w->top; r < w->bottom; r++, at += stride) *at = colour;
   }
+  // The sky row by row over the columns it shows in.
+  int most = 0;
   for (int j = 0; j < count; j++) {
     Column &c = columns[j];
-    for (; c.probe < c.probes_end; c.probe++) f.probes[(size_t)c.probe].cover = c.cover;
-    memcpy(out + (size_t)j * stride, f.sky.data(), sizeof(uint32_t) * (size_t)c.cover);
+    for (; c.probe < c.probes_end; c.probe++) probes[c.probe].cover = c.cover;
+    most = std::max(most, c.cover);
+  }
+  for (int r = 0; r < most; r++) {
+    uint32_t *__restrict row = out + (ptrdiff_t)r * stride;
+    const uint32_t sky = f.sky[(size_t)r];
+    for (int j = 0; j < count; j++)
+      if (r < columns[j].cover) row[j] = sky;
   }
 }
 
@@ -280,7 +315,8 @@ void draw_air_view(BITMAP *bmp, int width, int height, const AirCamera &camera, 
   const AirOptions options = air_options_within_limits(given);
   // Columns are written through the line pointers of a 32-bit memory
   // bitmap; any other is drawn through one.
-  const bool direct = is_memory_bitmap(bmp) && bitmap_color_depth(bmp) == 32;
+  bool direct = is_memory_bitmap(bmp) && bitmap_color_depth(bmp) == 32;
+  for (int r = 2; direct && r < height; r++) direct = bmp->line[r] - bmp->line[r - 1] == bmp->line[1] - bmp->line[0];
   BITMAP *target = direct ? bmp : create_bitmap_ex(32, width, height);
   if (!target) return;
   prepare_air_ground(ground, options.exaggeration);
@@ -288,18 +324,12 @@ void draw_air_view(BITMAP *bmp, int width, int height, const AirCamera &camera, 
   AirMarks *marks = look.targets ? plan_air_marks(frame) : nullptr;
   const int bands = (width + COLUMN_BAND - 1) / COLUMN_BAND;
   std::vector<ColumnCounts> band_counts((size_t)bands);
+  // Rows evenly apart, as memory bitmaps have them: columns are written in place.
+  uint32_t *const origin = frame.lines[0];
+  const int stride = height > 1 ? (int)(frame.lines[1] - frame.lines[0]) : width;
   run_parts(bands, [&](int k) {
-    // A band's columns each in a run of its own, then into the rows: a
-    // column's pixels lie together while it is drawn, a row's after.
-    thread_local std::vector<uint32_t> band;
     const int c0 = k * COLUMN_BAND, n = std::min(width, c0 + COLUMN_BAND) - c0;
-    band.resize((size_t)COLUMN_BAND * height);
-    draw_columns(frame, c0, n, band.data(), height, band_counts[(size_t)k]);
-    for (int r = 0; r < height; r++) {
-      uint32_t *row = frame.lines[r] + c0;
-      const uint32_t *in = band.data() + r;
-      for (int j = 0; j < n; j++) row[j] = in[(size_t)j * height];
-    }
+    draw_columns(frame, c0, n, origin + c0, stride, band_counts[(size_t)k]);
   });
   counts = AirFrameCounts{(int)frame.schedule.depth.size(), 0, 0};
   for (const ColumnCounts &n : band_counts) counts.looks += n.looks, counts.drawn += n.drawn;
