@@ -207,22 +207,22 @@ int bench_air_view(const std::string &full) {
   printf("  frames over 16 ms: %d of %zu\n", (int)std::count_if(all.begin(), all.end(), [](double s) { return s > 0.016; }),
          all.size());
 
-  // An edit on the map in front of the camera, then the view: what it rebuilds.
-  std::vector<double> edited;
-  for (int k = 0; k < 5; k++) {
+  // An edit on the map in front of the camera, then the view: what it
+  // rebuilds, against the same frame with nothing to rebuild, in turns.
+  std::vector<double> edited, kept;
+  for (int k = 0; k < 7; k++) {
     int x, y;
     air_camera_tile(start, &x, &y);
-    raise_heights(x + 2, y - 3 - k, -1);
+    raise_heights(x + 2, y - 3 - k % 3, -1);
     t0 = Clock::now();
     draw_air_view(frame, 1920, 1080, start, o, look);
     edited.push_back(since(t0));
+    t0 = Clock::now();
+    draw_air_view(frame, 1920, 1080, start, o, look);
+    kept.push_back(since(t0));
   }
-  draw_air_view(frame, 1920, 1080, start, o, look);
-  t0 = Clock::now();
-  draw_air_view(frame, 1920, 1080, start, o, look);
-  const double kept = since(t0);
-  printf("  first frame after an edit           %7.2f ms, the same frame again %.2f ms: rebuilt %.2f ms (target <= 20)\n",
-         1000 * median(edited), 1000 * kept, 1000 * (median(edited) - kept));
+  printf("  first frame after an edit           %7.2f ms, the same frame again %.2f ms (medians of 7): rebuilt %.2f ms (target <= 20)\n",
+         1000 * median(edited), 1000 * median(kept), 1000 * (median(edited) - median(kept)));
 
   // --export view at 3840 x 2160 against the frame alone at that size.
   BITMAP *big = create_bitmap_ex(32, 3840, 2160);

@@ -121,8 +121,10 @@ const uint8_t *shade_block(const AirGround &g, int level, int bx, int by);
 
 inline uint8_t ground_shade(const AirGround &g, ShadeCursor &cursor, GroundPlace p, int level) {
   if (g.samples_x <= 0) return LEVEL_SHADE;
-  // In 64ths of a level-m cell.
-  const int u = within_samples(p.x, g.samples_x) >> (level + 2), v = within_samples(p.y, g.samples_y) >> (level + 2);
+  // In 64ths of a level-m cell; within half a sample of an edge, the edge's.
+  int u = p.x - 128, v = p.y - 128;
+  if ((unsigned)u > g.inner_x || (unsigned)v > g.inner_y) u = within_samples(p.x, g.samples_x), v = within_samples(p.y, g.samples_y);
+  u >>= level + 2, v >>= level + 2;
   const unsigned i = (unsigned)u >> 6, j = (unsigned)v >> 6, fu = u & 63, fv = v & 63;
   const int bx = (int)(i / SHADE_BLOCK_CELLS), by = (int)(j / SHADE_BLOCK_CELLS);
   if (bx != cursor.bx || by != cursor.by || level != cursor.level) {

@@ -160,7 +160,8 @@ inline uint32_t ground_colour(const AirFrame &f, int i, GroundPlace p, const Til
   if (f.look.height_display) {
     c = (uint32_t)palette_colour(tex.water ? 0 : ground_sample(ground, p));
   } else if (t.pixels) {
-    c = t.pixels[t.walk.start + t.walk.along_u * ((p.x >> t.shift) & t.mask) + t.walk.along_v * ((p.y >> t.shift) & t.mask)];
+    const int shift = t.shift, mask = t.mask;
+    c = t.pixels[t.walk.start + t.walk.along_u * ((p.x >> shift) & mask) + t.walk.along_v * ((p.y >> shift) & mask)];
     if (c == tex.mask) c = tex.sample;
   } else {
     c = tex.sample;
