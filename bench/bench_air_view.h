@@ -5,3 +5,6 @@
 
 // Runs it on the terrain of 400 textures made beside the full terrain; 0 when done.
 int bench_air_view(const std::string &full);
+
+// Three frames of the view and of its floor over the terrain tfd, for a profiler.
+int bench_air_frames(const std::string &tfd);

@@ -25,6 +25,7 @@
 //   veldkit_bench --lands-stroke [DIR]  only land mode's frames of a 64-tile land stroke across the window
 //   veldkit_bench --sculpt [DIR]    only the sculpt brushes' strokes across the window
 //   veldkit_bench --air-view [DIR]  only the view from the air on the full terrain with 400 textures
+//   veldkit_bench --air-frames TFD  three frames of the view from the air and its floor (for profiles)
 //   veldkit_bench --briefing [DIR]  only veldkit --export briefing of the full terrain with 511 areas
 //                                   against gdal_translate of F7's picture to a 4096-pixel PNG
 #include <allegro.h>
@@ -2067,6 +2068,7 @@ int main(int argc, char **argv) {
     print_goals();
     return 0;
   }
+  if (argc == 3 && strcmp(argv[1], "--air-frames") == 0) return start_graphics(1920, 1080) != 0 || bench_air_frames(argv[2]);
   if (argc == 3 && strcmp(argv[1], "--open") == 0) return open_once(argv[2]);
   if (argc == 4 && strcmp(argv[1], "--export") == 0) return export_once(atoi(argv[2]), argv[3]);
   if (argc == 4 && strcmp(argv[1], "--exports-without-display") == 0)

@@ -65,6 +65,10 @@ fi
 if [ "${1:-}" = "--journal" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --journal "$root/bench-data"
 fi
+# --air-view: only the view from the air on the full terrain with 400 textures.
+if [ "${1:-}" = "--air-view" ]; then
+  exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --air-view "$root/bench-data"
+fi
 # --redraw: only the map view's redraws of the full terrain at 1920 x 1080.
 if [ "${1:-}" = "--redraw" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --redraw "$root/bench-data"

@@ -32,8 +32,8 @@ double air_ground_height(double east, double north, double exaggeration) {
   AirGround g;
   prepare_air_heights(g, exaggeration);
   const double sx = sample_x_of(east), sy = sample_y_of(north, g.tiles_y);
-  if (!ground_on_terrain(g, sx, sy)) return 0;
-  const GroundPlace p = ground_place(sx, sy);
+  GroundPlace p;
+  if (!ground_on_terrain(g, sx, sy) || !ground_place_on(g, sx, sy, &p)) return 0;
   return ground_height(g, p, ground_tile(g, p));
 }
 

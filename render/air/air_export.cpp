@@ -5,6 +5,7 @@
 #include "core/terrain_model.h"
 #include "render/export/export_bitmap.h"
 #include "render/export/export_rows.h"
+#include "render/export/export_stream.h"
 
 int export_air_view(const AirCamera &camera, const AirOptions &options, const AirLook &look, int width, int height,
                     const Reporter *reporter, char *final_name) {
@@ -18,7 +19,11 @@ int export_air_view(const AirCamera &camera, const AirOptions &options, const Ai
   AirCamera settled = camera;
   air_settle_camera(settled, options);
   draw_air_view(picture, width, height, settled, options, look);
-  const int result = export_picture_file("_View_", "png", bitmap_row_source(picture, nullptr), reporter, final_name);
+  // Deflate for runs only: the sky's rows repeat, the textured ground's
+  // pixels seldom do, and a picture for a script is wanted soon.
+  RowSource source = bitmap_row_source(picture, nullptr);
+  source.png_runs_only = true;
+  const int result = export_picture_file("_View_", "png", source, reporter, final_name);
   destroy_bitmap(picture);
   return result;
 }

@@ -30,10 +30,12 @@ struct AirProbe {
   int cover;  // filled in: the first row the nearer ground covers
 };
 
-// A runway symbol laid on the ground, in sample units.
+// A runway symbol laid on the ground: its centre in places, the turn, the
+// places its symbol can reach.
 struct AirRunway {
-  double x, y;        // its centre
-  double cos_h, sin_h;
+  int x, y;
+  float cos_h, sin_h;
+  int x0, y0, x1, y1;
   const uint32_t *const *lines;
   int w, h;
   uint32_t mask;
@@ -56,10 +58,12 @@ struct AirFrame {
   // Runways by cell of RUNWAY_CELL samples: cell k's are runway_of[cell_first[k] ..].
   std::vector<AirRunway> runways;
   std::vector<int> cell_first, runway_of;
+  std::vector<int> cell_reach;  // by cell, four a cell: the places its runways can cover (x0, y0, x1, y1)
   int cells_x = 0, cells_y = 0;
 };
 
 enum { RUNWAY_CELL = 32 };  // samples a side: 8 tiles
+static_assert(RUNWAY_CELL * 256 == 1 << 13, "a runway cell is 2^13 places");
 
 // The marks of the target areas: their probes and runways before the
 // columns are drawn (the caller's thread), and the marks themselves after.
@@ -67,20 +71,16 @@ struct AirMarks;
 AirMarks *plan_air_marks(AirFrame &frame);
 void draw_air_marks(BITMAP *bmp, const AirFrame &frame, AirMarks *marks);
 
+// The runway painted at a place among those of cell k.
+uint32_t runway_in_cell(const AirFrame &f, int k, GroundPlace p, uint32_t colour);
+
 // The runway painted at a place, or the colour given when none is.
 inline uint32_t runway_paint(const AirFrame &f, GroundPlace p, uint32_t colour) {
-  const int cx = (p.x >> 8) / RUNWAY_CELL, cy = (p.y >> 8) / RUNWAY_CELL;
+  // RUNWAY_CELL samples of 256 places.
+  const int cx = p.x >> 13, cy = p.y >> 13;
   if (cx >= f.cells_x || cy >= f.cells_y) return colour;
-  const double sx = p.x * (1.0 / 256) - 0.5, sy = p.y * (1.0 / 256) - 0.5;
   const int k = cy * f.cells_x + cx;
-  for (int n = f.cell_first[k]; n < f.cell_first[k + 1]; n++) {
-    const AirRunway &r = f.runways[f.runway_of[n]];
-    // Symbol pixels are 2000 / 256 m, a sample 500 m: 64 a sample.
-    const double dx = (sx - r.x) * 64, dy = (sy - r.y) * 64;
-    const double u = dx * r.cos_h + dy * r.sin_h + r.w / 2, v = -dx * r.sin_h + dy * r.cos_h + r.h / 2;
-    if (u < 0 || v < 0 || u >= r.w || v >= r.h) continue;
-    const uint32_t c = r.lines[(int)v][(int)u];
-    if (c != r.mask) return c;
-  }
-  return colour;
+  const int *reach = &f.cell_reach[4 * (size_t)k];
+  if (p.x < reach[0] || p.y < reach[1] || p.x > reach[2] || p.y > reach[3]) return colour;
+  return runway_in_cell(f, k, p, colour);
 }

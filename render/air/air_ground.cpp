@@ -141,8 +141,15 @@ void prepare_air_heights(AirGround &g, double exaggeration) {
   g.samples_x = heights ? height_map.samples_x : 0;
   g.samples_y = heights ? height_map.samples_y : 0;
   g.exaggeration = (float)exaggeration;
+  g.height_scale = (float)(exaggeration / 65536);
   g.max_raw = heights && height_map.max_height > 0 ? height_map.max_height : 0;
-  for (int t = 0; t < MAX_TEXTURES; t++) g.textures[t].water = texture_table.textures[t].has_water == 2;
+  g.place_x_end = (unsigned)g.tiles_x << 10, g.place_y_end = (unsigned)g.tiles_y << 10;
+  g.inner_x = heights ? (unsigned)(g.samples_x - 1) * 256 : 0;
+  g.inner_y = heights ? (unsigned)(g.samples_y - 1) * 256 : 0;
+  for (int t = 0; t < MAX_TEXTURES; t++) {
+    g.textures[t].water = texture_table.textures[t].has_water == 2;
+    g.flat[t] = g.textures[t].water || !heights;
+  }
 }
 
 void prepare_air_ground(AirGround &g, double exaggeration) {

@@ -31,7 +31,11 @@ struct AirGround {
   int tiles_x, tiles_y;
   int samples_x, samples_y;  // 0 without heights
   float exaggeration;
+  float height_scale;  // exaggeration / 65536: for heights in 65536ths
   int max_raw;  // no sample of the map is higher (unexaggerated)
+  unsigned place_x_end, place_y_end;  // the terrain's extent as GroundPlace counts it
+  unsigned inner_x, inner_y;          // places whose four samples all lie on the map, less 128
+  uint8_t flat[MAX_TEXTURES];         // the texture's tiles lie at 0: water, or no heights at all
   GroundTexture textures[MAX_TEXTURES];
   uint32_t plain;  // the plain ground beyond the terrain's edges
 };
@@ -54,18 +58,21 @@ inline int ground_on_terrain(const AirGround &g, double sx, double sy) {
 struct GroundPlace {
   int x, y;
 };
-inline GroundPlace ground_place(double sx, double sy) { return {(int)((sx + 0.5) * 256), (int)((sy + 0.5) * 256)}; }
 
-inline const Tile &ground_tile(const AirGround &g, GroundPlace p) {
-  int x = p.x >> 10, y = p.y >> 10;
-  if (x >= g.tiles_x) x = g.tiles_x - 1;
-  if (y >= g.tiles_y) y = g.tiles_y - 1;
-  return tile_map.tiles[x][y];
+// The place of (sx, sy), within a million samples of the terrain: true when
+// it lies on the terrain. Whole numbers are taken from a positive bias, so
+// that places west or north of the edges round down too.
+enum { PLACE_BIAS = 1 << 29 };
+inline bool ground_place_on(const AirGround &g, double sx, double sy, GroundPlace *p) {
+  p->x = (int)(sx * 256 + (128.0 + PLACE_BIAS)) - PLACE_BIAS;
+  p->y = (int)(sy * 256 + (128.0 + PLACE_BIAS)) - PLACE_BIAS;
+  return (unsigned)p->x < g.place_x_end && (unsigned)p->y < g.place_y_end;
 }
 
-inline int texture_number(const Tile &tile) {
-  return tile.texture >= 0 && tile.texture < MAX_TEXTURES ? tile.texture : 0;
-}
+// The tile holding a place on the terrain.
+inline const Tile &ground_tile(const AirGround &, GroundPlace p) { return tile_map.tiles[p.x >> 10][p.y >> 10]; }
+
+inline int texture_number(const Tile &tile) { return (unsigned)tile.texture < MAX_TEXTURES ? tile.texture : 0; }
 
 // 256ths of a sample from sample 0, within the samples.
 inline int within_samples(int p, int samples) {
@@ -74,22 +81,22 @@ inline int within_samples(int p, int samples) {
 }
 
 // The samples interpolated at a place on the terrain (nearest: the sample
-// whose cell holds it), exaggerated; water flat at 0.
+// whose cell holds it), exaggerated; water flat at 0. In whole numbers to
+// the last step: 256ths of a sample each way.
 inline float ground_height(const AirGround &g, GroundPlace p, const Tile &tile, int nearest = 0) {
-  if (g.samples_x <= 0 || g.textures[texture_number(tile)].water) return 0;
-  if (nearest) {
-    const int x = p.x >> 8, y = p.y >> 8;
-    return g.exaggeration * height_map.heights[x < g.samples_x ? x : g.samples_x - 1][y < g.samples_y ? y : g.samples_y - 1];
+  if (g.flat[texture_number(tile)]) return 0;
+  if (nearest) return g.exaggeration * height_map.heights[p.x >> 8][p.y >> 8];
+  int u = p.x - 128, v = p.y - 128;
+  // Within half a sample of an edge the outermost samples stand for the ground.
+  if ((unsigned)u >= g.inner_x || (unsigned)v >= g.inner_y) {
+    u = within_samples(p.x, g.samples_x), v = within_samples(p.y, g.samples_y);
+    if (u >= (g.samples_x - 1) * 256) u = (g.samples_x - 1) * 256 - 1;
+    if (v >= (g.samples_y - 1) * 256) v = (g.samples_y - 1) * 256 - 1;
   }
-  const int u = within_samples(p.x, g.samples_x), v = within_samples(p.y, g.samples_y);
-  int ix = u >> 8, iy = v >> 8;
-  if (ix > g.samples_x - 2) ix = g.samples_x - 2;
-  if (iy > g.samples_y - 2) iy = g.samples_y - 2;
-  const float fx = (u - 256 * ix) * (1.0f / 256), fy = (v - 256 * iy) * (1.0f / 256);
-  const uint16_t *west = height_map.heights[ix], *east = height_map.heights[ix + 1];
-  const float north_row = west[iy] + fx * (float)(east[iy] - west[iy]);
-  const float south_row = west[iy + 1] + fx * (float)(east[iy + 1] - west[iy + 1]);
-  return g.exaggeration * (north_row + fy * (south_row - north_row));
+  const uint16_t *west = height_map.heights[u >> 8] + (v >> 8), *east = west + MAX_SAMPLES;
+  const int fx = u & 255, fy = v & 255;
+  const int north = west[0] * 256 + (east[0] - west[0]) * fx, south = west[1] * 256 + (east[1] - west[1]) * fx;
+  return g.height_scale * (float)((int64_t)north * 256 + (int64_t)(south - north) * fy);
 }
 
 // The height sample whose cell holds the place, raw.
@@ -114,17 +121,19 @@ const uint8_t *shade_block(const AirGround &g, int level, int bx, int by);
 
 inline uint8_t ground_shade(const AirGround &g, ShadeCursor &cursor, GroundPlace p, int level) {
   if (g.samples_x <= 0) return LEVEL_SHADE;
-  // In 64ths of a level-m cell.
-  const int u = within_samples(p.x, g.samples_x) >> (level + 2), v = within_samples(p.y, g.samples_y) >> (level + 2);
-  const int i = u >> 6, j = v >> 6, fu = u & 63, fv = v & 63;
-  const int bx = i / SHADE_BLOCK_CELLS, by = j / SHADE_BLOCK_CELLS;
+  // In 64ths of a level-m cell; within half a sample of an edge, the edge's.
+  int u = p.x - 128, v = p.y - 128;
+  if ((unsigned)u > g.inner_x || (unsigned)v > g.inner_y) u = within_samples(p.x, g.samples_x), v = within_samples(p.y, g.samples_y);
+  u >>= level + 2, v >>= level + 2;
+  const unsigned i = (unsigned)u >> 6, j = (unsigned)v >> 6, fu = u & 63, fv = v & 63;
+  const int bx = (int)(i / SHADE_BLOCK_CELLS), by = (int)(j / SHADE_BLOCK_CELLS);
   if (bx != cursor.bx || by != cursor.by || level != cursor.level) {
     cursor.block = shade_block(g, level, bx, by);
     cursor.bx = bx, cursor.by = by, cursor.level = level;
   }
   const uint8_t *west = cursor.block + (i % SHADE_BLOCK_CELLS) * SHADE_BLOCK_SIDE + j % SHADE_BLOCK_CELLS;
   const uint8_t *east = west + SHADE_BLOCK_SIDE;
-  const int north = west[0] * (64 - fu) + east[0] * fu, south = west[1] * (64 - fu) + east[1] * fu;
+  const unsigned north = west[0] * (64 - fu) + east[0] * fu, south = west[1] * (64 - fu) + east[1] * fu;
   return (uint8_t)((north * (64 - fv) + south * fv + 2048) >> 12);
 }
 

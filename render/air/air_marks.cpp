@@ -66,9 +66,13 @@ void plan_runways(AirFrame &f, int areas, double reach) {
     const double north = (double)drawn_metres(area.pos_y) + drawn_metres(area.targets[1].offset_y);
     if (!(std::hypot(east - f.camera.east, north - f.camera.north) < reach + 5000)) continue;
     const double a = area.targets[1].heading * M_PI / 180;
-    f.runways.push_back({sample_x_of(east), sample_y_of(north, g.tiles_y), std::cos(a), std::sin(a),
-                         (const uint32_t *const *)symbol->line, symbol->w, symbol->h,
-                         (uint32_t)bitmap_mask_color(symbol)});
+    // Four places a symbol pixel; its circle bounds what it can cover.
+    const double x = (sample_x_of(east) + 0.5) * 256, y = (sample_y_of(north, g.tiles_y) + 0.5) * 256;
+    const double reach = 2 * std::hypot(symbol->w, symbol->h) + 8;
+    if (!(std::fabs(x) < 1e9 && std::fabs(y) < 1e9)) continue;
+    f.runways.push_back({(int)x, (int)y, (float)std::cos(a), (float)std::sin(a), (int)(x - reach), (int)(y - reach),
+                         (int)(x + reach), (int)(y + reach), (const uint32_t *const *)symbol->line, symbol->w,
+                         symbol->h, (uint32_t)bitmap_mask_color(symbol)});
   }
   if (f.runways.empty()) return;
   // Each runway goes into every cell its symbol's circle touches.
@@ -78,13 +82,19 @@ void plan_runways(AirFrame &f, int areas, double reach) {
   std::vector<int> cells;  // pairs: cell, runway
   for (size_t k = 0; k < f.runways.size(); k++) {
     const AirRunway &r = f.runways[k];
-    const double radius = std::hypot(r.w, r.h) / 2 / 64 + 1;
-    const int x0 = std::max(0, (int)std::floor((r.x - radius + 0.5) / RUNWAY_CELL));
-    const int x1 = std::min(f.cells_x - 1, (int)std::floor((r.x + radius + 0.5) / RUNWAY_CELL));
-    const int y0 = std::max(0, (int)std::floor((r.y - radius + 0.5) / RUNWAY_CELL));
-    const int y1 = std::min(f.cells_y - 1, (int)std::floor((r.y + radius + 0.5) / RUNWAY_CELL));
+    const int x0 = std::max(0, (int)std::floor(r.x0 / 8192.0)), x1 = std::min(f.cells_x - 1, (int)std::floor(r.x1 / 8192.0));
+    const int y0 = std::max(0, (int)std::floor(r.y0 / 8192.0)), y1 = std::min(f.cells_y - 1, (int)std::floor(r.y1 / 8192.0));
     for (int y = y0; y <= y1; y++)
       for (int x = x0; x <= x1; x++) cells.push_back(y * f.cells_x + x), cells.push_back((int)k);
+  }
+  // An empty cell reaches nothing.
+  f.cell_reach.assign(4 * ((size_t)f.cells_x * f.cells_y), 0);
+  for (size_t k = 0; k < f.cell_reach.size(); k += 4) f.cell_reach[k] = f.cell_reach[k + 1] = 1 << 30;
+  for (size_t i = 0; i < cells.size(); i += 2) {
+    int *reach = &f.cell_reach[4 * (size_t)cells[i]];
+    const AirRunway &r = f.runways[(size_t)cells[i + 1]];
+    reach[0] = std::min(reach[0], r.x0), reach[1] = std::min(reach[1], r.y0);
+    reach[2] = std::max(reach[2], r.x1), reach[3] = std::max(reach[3], r.y1);
   }
   for (size_t i = 0; i < cells.size(); i += 2) f.cell_first[(size_t)cells[i] + 1]++;
   for (size_t k = 1; k < f.cell_first.size(); k++) f.cell_first[k] += f.cell_first[k - 1];
@@ -94,6 +104,20 @@ void plan_runways(AirFrame &f, int areas, double reach) {
 }
 
 }  // namespace
+
+uint32_t runway_in_cell(const AirFrame &f, int k, GroundPlace p, uint32_t colour) {
+  for (int n = f.cell_first[(size_t)k]; n < f.cell_first[(size_t)k + 1]; n++) {
+    const AirRunway &r = f.runways[(size_t)f.runway_of[(size_t)n]];
+    if (p.x < r.x0 || p.x > r.x1 || p.y < r.y0 || p.y > r.y1) continue;
+    // Symbol pixels are 2000 / 256 m, a place 500 / 256 m: four places a pixel.
+    const float dx = (p.x - r.x) * 0.25f, dy = (p.y - r.y) * 0.25f;
+    const float u = dx * r.cos_h + dy * r.sin_h + r.w / 2, v = -dx * r.sin_h + dy * r.cos_h + r.h / 2;
+    if (!(u >= 0 && v >= 0 && u < r.w && v < r.h)) continue;
+    const uint32_t c = r.lines[(int)v][(int)u];
+    if (c != r.mask) return c;
+  }
+  return colour;
+}
 
 AirMarks *plan_air_marks(AirFrame &f) {
   static AirMarks marks;

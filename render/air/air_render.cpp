@@ -20,7 +20,7 @@ namespace {
 const double STEP_FAR = 0.012, STEP_LEAST = 0.005, NEAREST = 1.0;
 // The edge of a texel of level k is 2000 / 256 * 2^k metres.
 const double TEXEL_M = 2000.0 / 256;
-enum { COLUMN_BAND = 16 };  // columns a part draws: whole cache lines of the rows
+enum { COLUMN_BAND = 16 };  // columns a part draws: a cache line of each row
 
 AirGround ground;  // read by the work threads while a frame is drawn
 AirFrameCounts counts;
@@ -68,6 +68,38 @@ inline uint32_t hazed(uint32_t c, uint32_t haze, uint32_t w) {
   return (rb & 0xFF00FF) | (g & 0x00FF00);
 }
 
+// The highest sample within radius metres of the camera (a square), raw.
+int highest_near(const AirCamera &c, double radius) {
+  if (ground.samples_x <= 0) return 0;
+  const auto index = [](double v, int n) { return v < 0 ? 0 : (v > n - 1 ? n - 1 : (int)v); };
+  const double sx = sample_x_of(c.east), sy = sample_y_of(c.north, ground.tiles_y), r = radius / 500 + 1;
+  const int x0 = index(sx - r, ground.samples_x), x1 = index(sx + r, ground.samples_x);
+  const int y0 = index(sy - r, ground.samples_y), y1 = index(sy + r, ground.samples_y);
+  if (sx + r < 0 || sy + r < 0 || sx - r > ground.samples_x - 1 || sy - r > ground.samples_y - 1) return 0;
+  int most = 0;
+  for (int x = x0; x <= x1; x++)
+    for (int y = y0; y <= y1; y++) most = std::max(most, (int)height_map.heights[x][y]);
+  return most;
+}
+
+// The nearest depth whose ground can show in the bottom row: ground within
+// a radius r of the camera shows there no nearer than its height below the
+// camera over the bottom row's slope, and lies no farther ahead than r / 2
+// (the widest view's outer columns reach twice as far aside as ahead).
+double nearest_depth(const AirFrame &f, double top, double exaggeration) {
+  const double slope = (f.p.height - f.p.horizon_row) / f.p.focal, altitude = f.camera.altitude;
+  if (!(slope > 0)) return NEAREST;
+  double z = NEAREST;
+  for (double radius = 250; radius <= 64000; radius *= 4) {
+    const double highest = highest_near(f.camera, radius) * exaggeration;
+    if (highest >= altitude) return z;
+    const double need = (altitude - highest) / slope * 0.98;
+    if (need < radius / 2) return std::max(z, need);
+    z = radius / 2;
+  }
+  return altitude > top ? std::max(z, (altitude - top) / slope * 0.98) : z;
+}
+
 void make_schedule(AirFrame &f, const AirOptions &o) {
   AirSchedule &s = f.schedule;
   s.depth.clear(), s.rows_per_m.clear(), s.level.clear(), s.shade_level.clear(), s.haze.clear(), s.coarse.clear();
@@ -77,10 +109,7 @@ void make_schedule(AirFrame &f, const AirOptions &o) {
   // Ground higher than the camera ahead needs closer depths for its rows.
   const double top = std::max((double)ground.max_raw * o.exaggeration, under);
   const double rows_scale = std::max(above, std::min(top - f.camera.altitude, 3 * above));
-  // The bottom row's slope below the horizon: nearer ground lies below the view.
-  const double bottom = (f.p.height - f.p.horizon_row) / focal;
-  double z = NEAREST;
-  if (bottom > 0 && f.camera.altitude > top) z = std::max(z, (f.camera.altitude - top) / bottom * 0.98);
+  double z = nearest_depth(f, top, o.exaggeration);
   for (double dz; z < distance; z += dz) {
     dz = std::min(std::max(z * z / (rows_scale * focal), z * STEP_LEAST), z * STEP_FAR);
     s.depth.push_back(z);
@@ -105,60 +134,155 @@ void make_sky(AirFrame &f) {
 
 inline int palette_colour(int sample) { return height_palette[sample < 0 ? 0 : (sample > MAX_HEIGHT ? MAX_HEIGHT : sample)]; }
 
-// The ground's colour at depth i of a column, before the haze.
-inline uint32_t ground_colour(const AirFrame &f, int i, GroundPlace p, const Tile &tile, ShadeCursor &cursor) {
-  const GroundTexture &tex = ground.textures[texture_number(tile)];
+// How the last ground coloured was textured: most shown ground lies on
+// the tile, texture level and turn of the ground shown before it.
+struct Texturing {
+  int texture = -1, level = -1, rotation = -1;
+  const GroundTexture *tex = nullptr;
+  const uint32_t *pixels = nullptr;
+  TexelWalk walk = {0, 0, 0};
+  int shift = 0, mask = 0;
+};
+
+// The ground's colour at depth i, before the haze.
+inline uint32_t ground_colour(const AirFrame &f, int i, GroundPlace p, const Tile &tile, ShadeCursor &cursor,
+                              Texturing &t) {
+  const int number = texture_number(tile), k = f.schedule.level.data()[i], rotation = tile.rotation & 3;
+  if (number != t.texture || k != t.level || rotation != t.rotation) {
+    t.texture = number, t.level = k, t.rotation = rotation;
+    t.tex = &ground.textures[number];
+    t.pixels = t.tex->levels[k].pixels;
+    t.walk = texel_walks[k][rotation];
+    t.shift = k + 2, t.mask = t.tex->levels[k].size - 1;
+  }
+  const GroundTexture &tex = *t.tex;
   uint32_t c;
   if (f.look.height_display) {
     c = (uint32_t)palette_colour(tex.water ? 0 : ground_sample(ground, p));
-  } else {
-    const int k = f.schedule.level[(size_t)i];
-    const GroundLevel &level = tex.levels[k];
-    c = level.pixels ? ground_texel(level, k, tile.rotation, p) : tex.sample;
+  } else if (t.pixels) {
+    const int shift = t.shift, mask = t.mask;
+    c = t.pixels[t.walk.start + t.walk.along_u * ((p.x >> shift) & mask) + t.walk.along_v * ((p.y >> shift) & mask)];
     if (c == tex.mask) c = tex.sample;
+  } else {
+    c = tex.sample;
   }
   if (!tex.water) c = shaded(c, ground_shade(ground, cursor, p, f.schedule.shade_level[(size_t)i]));
-  if (f.look.targets && f.cells_x > 0) c = runway_paint(f, p, c);
   return c;
+}
+
+// The first row whose centre lies at or below y (y < height): ceil(y - 0.5), 0 above the view.
+inline int first_row(float y) {
+  const float r = y - 0.5f;
+  if (!(r > 0)) return 0;
+  const int t = (int)r;
+  return t + ((float)t < r);
 }
 
 struct ColumnCounts {
   long long looks = 0, drawn = 0;
 };
 
-// Column by column into out (the column's rows one after another), the
-// sky above what the ground covered.
-void draw_column(AirFrame &f, int column, uint32_t *out, ColumnCounts &n) {
-  double de, dn;
-  air_column_direction(f.p, column, &de, &dn);
-  const double dx = de / 500, dy = -dn / 500;  // sample units per metre ahead
+// A column under way: where it looks, how far up its ground reaches.
+struct Column {
+  double dx, dy;  // sample units per metre ahead
+  int cover;      // rows cover .. height - 1 are drawn
+  int probe, probes_end;
+};
+
+// Ground found to show, to be coloured: rows top .. bottom - 1 of a column.
+struct Shown {
+  GroundPlace p;
+  const Tile *tile;  // null off the terrain
+  int16_t top, bottom;
+  uint16_t step;
+  uint8_t column;
+};
+
+// Columns side by side, each depth for all of them before the next: their
+// ground, its texels and heights, lies together at each depth and is read
+// once into the cache for all. First the depths are marched and what shows
+// is noted, then it is coloured in one run, its reads apart from the
+// march's branches; the sky above what the ground covered.
+// Pixel (column first + j, row r) is out[r * stride + j].
+void draw_columns(AirFrame &f, int first, int count, uint32_t *out, int stride, ColumnCounts &n) {
+  enum { MOST = 16 };
+  Column columns[MOST];
+  count = std::min(count, (int)MOST);
+  for (int j = 0; j < count; j++) {
+    Column &c = columns[j];
+    double de, dn;
+    air_column_direction(f.p, first + j, &de, &dn);
+    c.dx = de / 500, c.dy = -dn / 500;
+    c.cover = f.p.height;
+    c.probe = f.first[(size_t)(first + j)], c.probes_end = f.first[(size_t)(first + j) + 1];
+  }
+  thread_local std::vector<Shown> shown;
+  shown.resize((size_t)count * f.p.height);
+  Shown *__restrict next = shown.data();
+  // What the loops read, apart from what they write.
   const AirSchedule &s = f.schedule;
   const int steps = (int)s.depth.size();
+  const double *const depth = s.depth.data(), x0 = f.x0, y0 = f.y0;
+  const float *const rows_per_m = s.rows_per_m.data();
+  const uint8_t *const coarse = s.coarse.data();
   const float horizon = (float)f.p.horizon_row, altitude = (float)f.camera.altitude;
-  int cover = f.p.height;  // rows cover .. height - 1 are drawn
-  ShadeCursor cursor;
-  int probe = f.first[(size_t)column], probes_end = f.first[(size_t)column + 1];
-  int i = 0;
-  for (; i < steps && cover > 0; i++) {
-    while (probe < probes_end && f.probes[(size_t)probe].step <= i) f.probes[(size_t)probe++].cover = cover;
-    const double z = s.depth[(size_t)i];
-    const double sx = f.x0 + z * dx, sy = f.y0 + z * dy;
-    const bool on = ground_on_terrain(ground, sx, sy);
-    const GroundPlace p = on ? ground_place(sx, sy) : GroundPlace{0, 0};
-    const Tile *tile = on ? &ground_tile(ground, p) : nullptr;
-    const float g = on ? ground_height(ground, p, *tile, s.coarse[(size_t)i]) : 0.0f;
-    const float y = horizon + (altitude - g) * s.rows_per_m[(size_t)i];
-    // Rows whose centres lie at or below y show this ground.
-    if (!(y < cover - 0.5f)) continue;
-    const int top = y < 0 ? 0 : (int)std::ceil(y - 0.5f);
-    const uint32_t c = hazed(on ? ground_colour(f, i, p, *tile, cursor) : f.plain, f.haze_colour, s.haze[(size_t)i]);
-    for (int r = top; r < cover; r++) out[r] = c;
-    cover = top;
-    n.drawn++;
+  AirProbe *const probes = f.probes.data();
+  long long looks = 0;
+  int open = count;  // columns whose ground has not reached the top
+  for (int i = 0; i < steps && open > 0; i++) {
+    const double z = depth[i];
+    const float rows = rows_per_m[i];
+    const int nearest = coarse[i];
+    for (int j = 0; j < count; j++) {
+      Column &c = columns[j];
+      if (c.cover <= 0) continue;
+      looks++;
+      while (c.probe < c.probes_end && probes[c.probe].step <= i) probes[c.probe++].cover = c.cover;
+      GroundPlace p;
+      const bool on = ground_place_on(ground, x0 + z * c.dx, y0 + z * c.dy, &p);
+      const Tile *tile = on ? &ground_tile(ground, p) : nullptr;
+      const float g = on ? ground_height(ground, p, *tile, nearest) : 0.0f;
+      const float y = horizon + (altitude - g) * rows;
+      // Rows whose centres lie at or below y show this ground.
+      if (!(y < c.cover - 0.5f)) continue;
+      const int top = first_row(y);
+      *next++ = Shown{p, tile, (int16_t)top, (int16_t)c.cover, (uint16_t)i, (uint8_t)j};
+      c.cover = top;
+      open -= top == 0;
+    }
   }
-  n.looks += i;
-  for (; probe < probes_end; probe++) f.probes[(size_t)probe].cover = cover;
-  memcpy(out, f.sky.data(), sizeof(uint32_t) * (size_t)cover);
+  n.looks += looks;
+  n.drawn += next - shown.data();
+  ShadeCursor cursor;
+  Texturing texturing;
+  const bool runways = f.look.targets && f.cells_x > 0;
+  const uint32_t plain = f.plain, haze = f.haze_colour;
+  const uint16_t *const haze_of = s.haze.data();
+  uint32_t *__restrict pixels = out;
+  for (const Shown *w = shown.data(); w < next; w++) {
+    uint32_t c = plain;
+    if (w->tile) {
+      c = ground_colour(f, w->step, w->p, *w->tile, cursor, texturing);
+      if (runways) c = runway_paint(f, w->p, c);
+    }
+    const uint32_t colour = hazed(c, haze, haze_of[w->step]);
+    // The ground shown at one depth lies side by side in a row's pixels.
+    uint32_t *__restrict at = pixels + (ptrdiff_t)w->top * stride + w->column;
+    for (int r = w->top; r < w->bottom; r++, at += stride) *at = colour;
+  }
+  // The sky row by row over the columns it shows in.
+  int most = 0;
+  for (int j = 0; j < count; j++) {
+    Column &c = columns[j];
+    for (; c.probe < c.probes_end; c.probe++) probes[c.probe].cover = c.cover;
+    most = std::max(most, c.cover);
+  }
+  for (int r = 0; r < most; r++) {
+    uint32_t *__restrict row = out + (ptrdiff_t)r * stride;
+    const uint32_t sky = f.sky[(size_t)r];
+    for (int j = 0; j < count; j++)
+      if (r < columns[j].cover) row[j] = sky;
+  }
 }
 
 void prepare_frame(AirFrame &f, uint32_t **lines, int width, int height, const AirCamera &camera,
@@ -192,7 +316,8 @@ void draw_air_view(BITMAP *bmp, int width, int height, const AirCamera &camera, 
   const AirOptions options = air_options_within_limits(given);
   // Columns are written through the line pointers of a 32-bit memory
   // bitmap; any other is drawn through one.
-  const bool direct = is_memory_bitmap(bmp) && bitmap_color_depth(bmp) == 32;
+  bool direct = is_memory_bitmap(bmp) && bitmap_color_depth(bmp) == 32;
+  for (int r = 2; direct && r < height; r++) direct = bmp->line[r] - bmp->line[r - 1] == bmp->line[1] - bmp->line[0];
   BITMAP *target = direct ? bmp : create_bitmap_ex(32, width, height);
   if (!target) return;
   prepare_air_ground(ground, options.exaggeration);
@@ -200,18 +325,12 @@ void draw_air_view(BITMAP *bmp, int width, int height, const AirCamera &camera, 
   AirMarks *marks = look.targets ? plan_air_marks(frame) : nullptr;
   const int bands = (width + COLUMN_BAND - 1) / COLUMN_BAND;
   std::vector<ColumnCounts> band_counts((size_t)bands);
+  // Rows evenly apart, as memory bitmaps have them: columns are written in place.
+  uint32_t *const origin = frame.lines[0];
+  const int stride = height > 1 ? (int)(frame.lines[1] - frame.lines[0]) : width;
   run_parts(bands, [&](int k) {
-    // A band's columns each in a run of its own, then into the rows: a
-    // column's pixels lie together while it is drawn, a row's after.
-    thread_local std::vector<uint32_t> band;
     const int c0 = k * COLUMN_BAND, n = std::min(width, c0 + COLUMN_BAND) - c0;
-    band.resize((size_t)COLUMN_BAND * height);
-    for (int j = 0; j < n; j++) draw_column(frame, c0 + j, band.data() + (size_t)j * height, band_counts[(size_t)k]);
-    for (int r = 0; r < height; r++) {
-      uint32_t *row = frame.lines[r] + c0;
-      const uint32_t *in = band.data() + r;
-      for (int j = 0; j < n; j++) row[j] = in[(size_t)j * height];
-    }
+    draw_columns(frame, c0, n, origin + c0, stride, band_counts[(size_t)k]);
   });
   counts = AirFrameCounts{(int)frame.schedule.depth.size(), 0, 0};
   for (const ColumnCounts &n : band_counts) counts.looks += n.looks, counts.drawn += n.drawn;
@@ -235,8 +354,8 @@ int air_pick(const AirCamera &camera, const AirOptions &given, int width, int he
   // The first depth whose ground covers the pixel's row, as the columns draw it.
   for (size_t i = 0; i < s.depth.size(); i++) {
     const double z = s.depth[i], sx = f.x0 + z * de / 500, sy = f.y0 - z * dn / 500;
-    const bool on = ground_on_terrain(ground, sx, sy);
-    const GroundPlace p = on ? ground_place(sx, sy) : GroundPlace{0, 0};
+    GroundPlace p;
+    const bool on = ground_place_on(ground, sx, sy, &p);
     const float g = on ? ground_height(ground, p, ground_tile(ground, p), s.coarse[i]) : 0.0f;
     const float y = (float)f.p.horizon_row + ((float)camera.altitude - g) * s.rows_per_m[i];
     if (y < py + 0.5f) {
