@@ -19,7 +19,7 @@
 #include "app/sculpt_keys.h"
 #include "program/session.h"
 #include "app/texture_palette_keys.h"
-#include "app/window_reporter.h"
+#include "app/status_bar.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
 #include "edit/edit_history.h"

@@ -15,7 +15,6 @@
 #include "app/save_prompt.h"
 #include "program/session.h"
 #include "app/status_bar.h"
-#include "app/window_reporter.h"
 #include "core/regular_file.h"
 #include "core/terrain_model.h"
 #include "edit/edit_history.h"

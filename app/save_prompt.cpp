@@ -1,7 +1,6 @@
 #include "app/save_prompt.h"
 
 #include "app/status_bar.h"
-#include "app/window_reporter.h"
 #include "core/terrain_model.h"
 #include "document/terrain_save.h"
 #include "program/session.h"

@@ -10,7 +10,6 @@
 #include "app/main_loop.h"
 #include "app/opening.h"
 #include "app/status_bar.h"
-#include "app/window_reporter.h"
 #include "app/x_errors.h"
 #include "core/regular_file.h"
 #include "core/terrain_model.h"

@@ -1,6 +1,8 @@
 #include "app/status_bar.h"
+#include "app/main_loop.h"
 
 #include <algorithm>
+#include <allegro.h>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -193,4 +195,34 @@ void draw_empty_status_bar(BITMAP *bmp) {
   if (!bmp) return;
   draw_box(bmp, 0, display.status_y, display.screen_width - 1, display.screen_height - 1, display.colour_pale_blue, BOX_PANEL);
   draw_version(bmp, display.screen_width);
+}
+
+// The window's side of the reports of loaders, writers and exports.
+namespace {
+
+enum { KEY_CODE_ENTER = 13 };
+
+void show_progress_text(void *, const char *text) { show_progress("%s", text); }
+
+void show_warning(void *, const Warning &w) {
+  if (w.kind == WARNING_NOTE) {
+    // Said now, and again once the map is drawn over the strip.
+    show_progress("%-59s", w.message);
+    note_in_strip(w.message);
+    return;
+  }
+  const int shortcut = w.kind == WARNING_READ_ERROR ? (int)KEY_CODE_ENTER : (int)'o';
+  if (w.detail)
+    alert(w.message, w.path, w.detail, "OK", nullptr, shortcut, 0);
+  else
+    alert(w.message, "", w.path, "OK", nullptr, shortcut, 0);
+}
+
+void pause_for(void *, int milliseconds) { rest(milliseconds); }
+
+}  // namespace
+
+const Reporter *window_reporter() {
+  static const Reporter reporter = {show_progress_text, show_warning, pause_for, nullptr};
+  return &reporter;
 }

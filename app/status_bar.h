@@ -3,6 +3,7 @@
 
 #include <allegro.h>
 
+#include "core/reporter.h"
 #include "edit/tile_stamp.h"
 #include "render/view/map_view.h"
 #include "ui/display.h"
@@ -61,3 +62,11 @@ int strip_readout_extra(const ViewState *view);
 
 // The empty strip start-up shows while the terrain loads.
 void draw_empty_status_bar(BITMAP *bmp);
+
+// The window's side of the reports of loaders, writers and exports:
+// progress texts in the status strip, warnings as alert boxes.
+// Progress at (3, status_y + 13) on the screen in SCHEME_VALUE; a warning as
+// an alert with its message, an empty line and its path, one button "OK",
+// but a note as a line in the strip that stays after the next redraw;
+// pauses as rest().
+const Reporter *window_reporter();
