@@ -63,16 +63,21 @@ void floor_frame(BITMAP *bmp, const AirCamera &c, const AirOptions &o) {
   // The view's rule for its depths: a row apart near the camera, at most
   // 1.2 % of the depth far off, none nearer than the bottom row shows.
   const double under = height_map.heights[cx][cy], above = std::max(c.altitude - under, 5.0);
-  const double top = std::max((double)height_map.max_height, under);
-  const double rows_scale = std::max(above, std::min(top - c.altitude, 3 * above));
-  // Nor nearer than the highest ground within a radius can show in the bottom row.
-  const double slope = H / 2.0 / focal;
-  double z0 = 1;
-  for (double radius = 250; radius <= 64000; radius *= 4) {
+  const auto highest_within = [&](double radius) {
     const int r = (int)(radius / 500) + 1;
     int highest = 0;
     for (int x = std::max(cx - r, 0); x <= std::min(cx + r, sx_max); x++)
       for (int y = std::max(cy - r, 0); y <= std::min(cy + r, sy_max); y++) highest = std::max(highest, (int)height_map.heights[x][y]);
+    return highest;
+  };
+  const double top = std::max((double)height_map.max_height, under);
+  const double near_top = std::max((double)highest_within(16000), under);
+  const double rows_scale = std::max(above, std::min(near_top - c.altitude, 3 * above));
+  // Nor nearer than the highest ground within a radius can show in the bottom row.
+  const double slope = H / 2.0 / focal;
+  double z0 = 1;
+  for (double radius = 250; radius <= 64000; radius *= 4) {
+    const int highest = highest_within(radius);
     if (highest >= c.altitude) break;
     const double need = (c.altitude - highest) / slope * 0.98;
     if (need < radius / 2) {

@@ -88,10 +88,10 @@ int save_settings(const char *path, const ProgramSettings &now, std::string *why
   struct stat st;
   const bool absent = stat(path, &st) != 0 && errno == ENOENT;
   long size = 0;
-  int read = WHOLE_FILE_READ;
-  char *text = absent ? nullptr : read_whole_file(path, &size, &read);
+  int result = WHOLE_FILE_READ;
+  char *text = absent ? nullptr : read_whole_file(path, &size, &result);
   if (!absent && !text) {
-    *why = name + " cannot be read: " + unreadable_reason(path, read) + "; nothing written.";
+    *why = name + " cannot be read: " + unreadable_reason(path, result) + "; nothing written.";
     return RESULT_CANNOT_WRITE;
   }
   const std::string old(text ? text : "", (size_t)size);

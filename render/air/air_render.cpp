@@ -1,6 +1,8 @@
-// The view's columns: each marched from the camera outwards at depths all
-// columns share, the ground of each depth drawn where it rises above what
-// the nearer ground covered (a row buffer per column), then the sky above.
+// The view's columns: marched from the camera outwards at depths all
+// columns share, sixteen side by side, the ground of each depth noted where
+// it rises above what the nearer ground covered (a row buffer per column);
+// then what was noted is coloured (texture, light, haze, runways) and
+// written in place, and the sky above. Bands of columns on every core.
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -18,6 +20,8 @@ namespace {
 // this share of the depth far off (where detail falls), and no less than
 // the least share.
 const double STEP_FAR = 0.012, STEP_LEAST = 0.005, NEAREST = 1.0;
+// How far around the camera the ground's heights choose the near depths.
+const double ROWS_REACH_M = 16000;
 // The edge of a texel of level k is 2000 / 256 * 2^k metres.
 const double TEXEL_M = 2000.0 / 256;
 enum { COLUMN_BAND = 16 };  // columns a part draws: a cache line of each row
@@ -106,9 +110,11 @@ void make_schedule(AirFrame &f, const AirOptions &o) {
   const double focal = f.p.focal, distance = 1000.0 * o.distance_km;
   const double under = air_ground_height(f.camera.east, f.camera.north, o.exaggeration);
   const double above = std::max(f.camera.altitude - under, (double)AIR_CLEARANCE);
-  // Ground higher than the camera ahead needs closer depths for its rows.
+  // Ground higher than the camera nearby needs closer depths for its rows
+  // (far off, the depths' share of the depth bounds them).
   const double top = std::max((double)ground.max_raw * o.exaggeration, under);
-  const double rows_scale = std::max(above, std::min(top - f.camera.altitude, 3 * above));
+  const double near_top = std::max(highest_near(f.camera, ROWS_REACH_M) * o.exaggeration, under);
+  const double rows_scale = std::max(above, std::min(near_top - f.camera.altitude, 3 * above));
   double z = nearest_depth(f, top, o.exaggeration);
   for (double dz; z < distance; z += dz) {
     dz = std::min(std::max(z * z / (rows_scale * focal), z * STEP_LEAST), z * STEP_FAR);
@@ -294,7 +300,7 @@ void prepare_frame(AirFrame &f, uint32_t **lines, int width, int height, const A
   f.lines = lines;
   f.x0 = sample_x_of(camera.east);
   f.y0 = sample_y_of(camera.north, ground.tiles_y);
-  f.haze_colour = rgb_mix(HORIZON_RGB, HORIZON_RGB, 0);
+  f.haze_colour = rgb_mix(HORIZON_RGB, HORIZON_RGB, 0);  // the horizon's own
   f.plain = shaded(ground.plain, LEVEL_SHADE);
   make_schedule(f, options);
   make_sky(f);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/terrain_model.h"
+#include "app/air_view_mode.h"
 #include "images/image_pixels.h"
 #include "render/air/air_export.h"
 #include "render/air/air_view.h"
@@ -281,6 +282,71 @@ TEST_F(AirView, TheExportIsTheViewAsAPicture) {
   EXPECT_EQ(0, differ);
   ASSERT_EQ(RESULT_OK, export_air_view(ridge_camera(0), options, look, 64, 48, log.get(), name));
   EXPECT_STREQ("Isle_View_001.png", name);
+}
+
+}  // namespace
+
+namespace {
+
+// The camera's moves as the keys and drags make them: where the view
+// opens, what settling keeps, that an orbit keeps its distance to the
+// pivot, that a look drag turns by the pixels' share of the view.
+TEST_F(AirView, TheCameraOpensSettlesAndOrbitsAsSaid) {
+  terrain(10, 8, LAND);
+  tile(3, 2, LAND, 700);
+  const AirCamera start = air_start_camera(3, 2, options);
+  // Tile (3, 2) from the north edge of 8 rows: its centre 7 km east, 11 km north.
+  EXPECT_EQ(7000, start.east);
+  EXPECT_EQ(11000, start.north);
+  EXPECT_NEAR(700 + AIR_START_HEIGHT, start.altitude, 1e-3);
+  EXPECT_EQ(0, start.heading);
+  EXPECT_EQ(0, start.pitch);
+  int x, y;
+  air_camera_tile(start, &x, &y);
+  EXPECT_EQ(3, x);
+  EXPECT_EQ(2, y);
+
+  AirCamera c = start;
+  c.heading = -30, c.pitch = 95, c.altitude = -50;
+  air_settle_camera(c, options);
+  EXPECT_EQ(330, c.heading);
+  EXPECT_EQ(AIR_PITCH_MAX, c.pitch);
+  EXPECT_NEAR(700 + AIR_CLEARANCE, c.altitude, 1e-3);
+
+  // Flying forward at heading 90 goes east.
+  c = start;
+  c.heading = 90;
+  air_fly(c, options, 1000, 0, 0);
+  EXPECT_NEAR(8000, c.east, 1e-6);
+  EXPECT_NEAR(11000, c.north, 1e-6);
+
+  const double pivot[3] = {7000, 14000, 700};
+  for (const auto &turn : {std::make_pair(40.0, 0.0), std::make_pair(-170.0, 10.0), std::make_pair(15.0, -80.0)}) {
+    AirCamera o = start;
+    air_orbit(o, options, pivot[0], pivot[1], pivot[2], turn.first, turn.second);
+    const double before = std::hypot(std::hypot(start.east - pivot[0], start.north - pivot[1]), start.altitude - pivot[2]);
+    const double after = std::hypot(std::hypot(o.east - pivot[0], o.north - pivot[1]), o.altitude - pivot[2]);
+    EXPECT_NEAR(before, after, 1e-6) << turn.first;
+    EXPECT_NEAR(std::fmod(turn.first + 360, 360), o.heading, 1e-9);
+    const double elevation = std::atan2(o.altitude - pivot[2], std::hypot(o.east - pivot[0], o.north - pivot[1])) * 180 / M_PI;
+    EXPECT_GE(elevation, 2 - 1e-9);
+    EXPECT_LE(elevation, 85 + 1e-9);
+  }
+  // A quarter of the view's width to the right: the ground follows the
+  // pointer, the heading turns left by a quarter of the field of view.
+  const AirGestureView v = {W, H, options};
+  const AirCamera looked = air_look_drag(start, v, W / 4, 30);
+  EXPECT_NEAR(360 - 75.0 / 4, looked.heading, 1e-9);
+  EXPECT_NEAR(30 * 75.0 / W, looked.pitch, 1e-9);
+  // A second held to the right, another held up, at their rates.
+  int held[AIR_HELD_KEYS] = {};
+  held[AIR_TURN_RIGHT] = held[AIR_CLIMB] = 1;
+  AirCamera flown = start;
+  fly_held_keys(flown, options, held, 0, 1.0);
+  const AirRates rates = air_rates(AIR_START_HEIGHT, 0);
+  EXPECT_NEAR(rates.turn, flown.heading, 1e-9);
+  EXPECT_NEAR(start.altitude + rates.climb, flown.altitude, 1e-6);
+  EXPECT_EQ(start.east, flown.east);
 }
 
 }  // namespace
