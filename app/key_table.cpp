@@ -22,6 +22,7 @@
 #include "app/status_bar.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
+#include "document/open_terrain.h"
 #include "edit/edit_history.h"
 #include "edit/land_grid.h"
 #include "files/land_file.h"
@@ -138,10 +139,8 @@ void reload_target_areas(KeyCommand &c) {
   }
   history_forget_targets();
   c.view->target_area = c.view->target = 0;
-  targets.area_count = 0;
-  targets.target_total = 0;
   const char *path = terrain_paths.targets_ini_path;
-  const int result = load_target_areas(path, window_reporter());
+  const int result = read_target_file_again(window_reporter());
   if (result == RESULT_NO_FILE)
     key_note(c, NO_TARGET_FILE_TEXT);
   else if (result == RESULT_CANNOT_OPEN)

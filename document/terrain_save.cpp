@@ -8,6 +8,7 @@
 #include "core/terrain_model.h"
 #include "edit/edit_history.h"
 #include "files/height_map_file.h"
+#include "document/open_terrain.h"
 #include "files/target_file_writer.h"
 #include "files/tile_map_file.h"
 
@@ -65,11 +66,11 @@ int save_targets(const Reporter *reporter, const SaveQuestions &q, SaveAnswers *
   const char *path = terrain_paths.targets_ini_path;
   report_progress(reporter, "%s", SAVING_TARGETS);
   std::string why;
-  int saved = save_target_file(path, &targets.stamp, targets, &why, a->agreed[TERRAIN_TARGET_FILE]);
-  if (saved == TARGET_FILE_CHANGED) {
+  int saved = save_target_file(path, &targets.stamp, targets, &why, a->agreed[TERRAIN_TARGET_FILE], &target_file);
+  if (saved == RESULT_CHANGED_ON_DISK) {
     if (!q.overwrite || !q.overwrite(q.context, path)) return RESULT_CANNOT_WRITE;
     a->agreed[TERRAIN_TARGET_FILE] = 1;
-    saved = save_target_file(path, &targets.stamp, targets, &why, 1);
+    saved = save_target_file(path, &targets.stamp, targets, &why, 1, &target_file);
   }
   if (saved != RESULT_OK) {
     tell_failure(q, "Error writing target areas file.", path, why.c_str());
