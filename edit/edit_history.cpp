@@ -377,7 +377,7 @@ void describe(const HistoryStep &step, char *text, int size) {
       "recovered heights on %d x %d tiles",
       "sculpt raise, %lld samples", "sculpt lower, %lld samples", "sculpt smooth, %lld samples",
       "sculpt flatten, %lld samples", "sculpt noise, %lld samples", "sculpt erode, %lld samples", "%s",
-      "lands from heights, %lld tiles", "heights from lands, %lld tiles"};
+      "lands from heights, %lld points", "heights from lands, %lld tiles"};
   static_assert(sizeof(area_what) / sizeof(area_what[0]) == HISTORY_ACTIONS - HISTORY_AREA_TEXTURE, "a text per step");
   if (size <= 0) return;
   if (step.area && step.area->targets) {

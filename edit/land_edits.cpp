@@ -283,7 +283,7 @@ LandResult land_set_points_step(int action, const uint8_t *points) {
   history_land_rect(b.left, b.top, b.right, b.bottom);
   set_points(r, b.left, b.top, b.right, b.bottom, [&](int x, int y) { return points[(size_t)x * stride + y]; });
   history_area_counted(r.tiles_changed, r.points_changed);
-  r.stepped = history_end_area(r.tiles_changed, b.width(), b.height(), b.left - 1, b.top - 1, b.right, b.bottom);
+  r.stepped = history_end_area(r.points_changed, b.width(), b.height(), b.left - 1, b.top - 1, b.right, b.bottom);
   return r;
 }
 

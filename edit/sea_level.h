@@ -38,7 +38,7 @@ struct SeaPoints {
 SeaPoints sea_points_from_heights(const SeaRule &rule);
 
 // The points laid on the map (land_set_all_points), the tiles retiled; as
-// one history step ("lands from heights, N tiles") when stepped.
+// one history step ("lands from heights, N points") when stepped.
 LandResult lands_from_heights(const SeaPoints &sea, int stepped);
 
 // Every sample of the sea's tiles gets depth (0..MAX_HEIGHT), the others
