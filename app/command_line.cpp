@@ -14,6 +14,7 @@
 #include "commands/import_commands.h"
 #include "commands/new_command.h"
 #include "commands/recover_command.h"
+#include "commands/sea_command.h"
 #include "core/regular_file.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
@@ -137,9 +138,23 @@ bool read_value(CommandLine &c, const char *option, const char *value) {
     }
     return true;
   }
-  if (strcmp(option, "--textures") == 0) {
-    if (!value[0]) c = usage_error(c, "%s", "the textures folder's name is empty");
-    c.textures = value;
+  // The options naming a file, a folder or lands: never empty.
+  struct Name {
+    const char *option;
+    const char **into;
+    const char *error;
+  };
+  const Name names[] = {
+      {"--textures", &c.textures, "the textures folder's name is empty"},
+      {"--water", &c.water, "--water names no picture"},
+      {"--lands-from", &c.lands_from, "the terrain's name of --lands-from is empty"},
+      {"--sea", &c.sea, "--sea names no land"},
+      {"--shore", &c.shore, "--shore names no land"},
+  };
+  for (const Name &n : names) {
+    if (strcmp(option, n.option) != 0) continue;
+    if (!value[0]) c = usage_error(c, "%s", n.error);
+    *n.into = value;
     return value[0] != 0;
   }
   // Digits only: strtol alone would pass over blanks, a sign or a tail.
@@ -153,6 +168,8 @@ bool read_value(CommandLine &c, const char *option, const char *value) {
       {"--fit", 1, MAX_HEIGHT, &c.fit, "--fit takes a height from 1 to 9999, not \"%.40s\""},
       {"--texture", 1, MAX_TEXTURES - 1, &c.texture, "--texture takes a texture number from 1 to 511, not \"%.40s\""},
       {"--height", 0, MAX_HEIGHT, &c.height, "--height takes a height from 0 to 9999, not \"%.40s\""},
+      {"--level", 0, MAX_HEIGHT, &c.level, "--level takes a height from 0 to 9999, not \"%.40s\""},
+      {"--depth", 0, MAX_HEIGHT, &c.depth, "--depth takes a height from 0 to 9999, not \"%.40s\""},
   };
   for (const Number &n : numbers) {
     if (strcmp(option, n.option) != 0) continue;
@@ -256,7 +273,10 @@ bool scan_arguments(int argc, char **argv, CommandLine &c, ArgumentScan &scan) {
                        (strcmp(arg, "--format") == 0 && c.format >= 0) || (strcmp(arg, "--fit") == 0 && c.fit) ||
                        (strcmp(arg, "--texture") == 0 && c.texture) || (strcmp(arg, "--height") == 0 && c.height >= 0) ||
                        (strcmp(arg, "--textures") == 0 && c.textures) || (strcmp(arg, "--camera") == 0 && c.camera_given) ||
-                       (strcmp(arg, "--size") == 0 && c.view_width);
+                       (strcmp(arg, "--size") == 0 && c.view_width) || (strcmp(arg, "--water") == 0 && c.water) ||
+                       (strcmp(arg, "--lands-from") == 0 && c.lands_from) || (strcmp(arg, "--sea") == 0 && c.sea) ||
+                       (strcmp(arg, "--shore") == 0 && c.shore) || (strcmp(arg, "--level") == 0 && c.level >= 0) ||
+                       (strcmp(arg, "--depth") == 0 && c.depth >= 0);
     if (twice) return refuse(c, "%s given twice", arg);
     if (strcmp(arg, "--picture") == 0) {
       c.picture = 1;
@@ -264,7 +284,9 @@ bool scan_arguments(int argc, char **argv, CommandLine &c, ArgumentScan &scan) {
     }
     if (strcmp(arg, "--format") == 0 || strcmp(arg, "--fit") == 0 || strcmp(arg, "--texture") == 0 ||
         strcmp(arg, "--height") == 0 || strcmp(arg, "--textures") == 0 || strcmp(arg, "--camera") == 0 ||
-        strcmp(arg, "--size") == 0) {
+        strcmp(arg, "--size") == 0 || strcmp(arg, "--water") == 0 || strcmp(arg, "--lands-from") == 0 ||
+        strcmp(arg, "--sea") == 0 || strcmp(arg, "--shore") == 0 || strcmp(arg, "--level") == 0 ||
+        strcmp(arg, "--depth") == 0) {
       if (i + 1 >= argc) return refuse(c, "%s takes a value", arg);
       if (!read_value(c, arg, argv[++i])) return false;
       continue;
@@ -279,6 +301,8 @@ bool scan_arguments(int argc, char **argv, CommandLine &c, ArgumentScan &scan) {
     else if (strcmp(arg, "--diff") == 0) mode = COMMAND_DIFF;
     else if (strcmp(arg, "--new") == 0) mode = COMMAND_NEW;
     else if (strcmp(arg, "--recover") == 0) mode = COMMAND_RECOVER;
+    else if (strcmp(arg, "--lands-from-heights") == 0) mode = COMMAND_LANDS_FROM_HEIGHTS;
+    else if (strcmp(arg, "--heights-from-lands") == 0) mode = COMMAND_HEIGHTS_FROM_LANDS;
     else return refuse(c, "unknown option %s", arg);
     if (mode_option && mode == c.mode) return refuse(c, "%s given twice", arg);
     if (mode_option) {
@@ -306,6 +330,17 @@ CommandLine options_fit_mode(CommandLine c) {
     const char *given = c.texture ? "--texture" : c.height >= 0 ? "--height" : c.textures ? "--textures" : nullptr;
     if (given) return usage_error(c, "%s goes with --new", given);
   }
+  if ((c.water || c.lands_from) && (c.mode != COMMAND_NEW || !c.textures))
+    return usage_error(c, "%s goes with --new --textures", c.water ? "--water" : "--lands-from");
+  const bool lands_from_heights = c.mode == COMMAND_LANDS_FROM_HEIGHTS;
+  if (c.sea && !lands_from_heights && c.mode != COMMAND_HEIGHTS_FROM_LANDS)
+    return usage_error(c, "%s", "--sea goes with --lands-from-heights or --heights-from-lands");
+  if ((c.level >= 0 || c.shore) && !lands_from_heights)
+    return usage_error(c, "%s goes with --lands-from-heights", c.shore ? "--shore" : "--level");
+  if (c.depth >= 0 && c.mode != COMMAND_HEIGHTS_FROM_LANDS)
+    return usage_error(c, "%s", "--depth goes with --heights-from-lands");
+  if (!c.sea && (lands_from_heights || c.mode == COMMAND_HEIGHTS_FROM_LANDS))
+    return usage_error(c, "%s needs --sea LAND", lands_from_heights ? "--lands-from-heights" : "--heights-from-lands");
   if (c.picture && c.mode != COMMAND_DIFF) return usage_error(c, "%s", "--picture goes with --diff");
   if ((c.camera_given || c.view_width) && c.mode != COMMAND_EXPORT)
     return usage_error(c, "%s goes with --export view", c.camera_given ? "--camera" : "--size");
@@ -335,6 +370,8 @@ CommandLine take_files(CommandLine c, const ArgumentScan &scan) {
       return positionals == 0 ? c : usage_error(c, "%s takes no arguments", mode_option);
     case COMMAND_CHECK:
     case COMMAND_RECOVER:
+    case COMMAND_LANDS_FROM_HEIGHTS:
+    case COMMAND_HEIGHTS_FROM_LANDS:
       if (positionals != 1) return usage_error(c, "%s takes one terrain", mode_option);
       if (name_empty(c, positional[0], "terrain")) return c;
       c.terrain = positional[0];
@@ -382,7 +419,7 @@ CommandLine parse_command_line(int argc, char **argv) {
   CommandLine c{};
   c.mode = COMMAND_WINDOW;
   c.format = -1;
-  c.height = -1;
+  c.height = c.level = c.depth = -1;
   ArgumentScan scan;
   if (!scan_arguments(argc, argv, c, scan)) return c;
   c = options_fit_mode(c);
@@ -412,10 +449,19 @@ void print_usage(FILE *out) {
         "  veldkit --diff A.TFD B.TFD [--picture]\n"
         "                                list the tiles and heights that differ\n"
         "  veldkit --new TERRAIN.TFD COLUMNSxROWS [--texture N] [--height M]\n"
-        "          [--textures FOLDER]   write a new terrain: the tile map, every tile\n"
+        "          [--textures FOLDER [--water NAME[,NAME...]] [--lands-from OTHER.TFD]]\n"
+        "                                write a new terrain: the tile map, every tile\n"
         "                                texture N (1 to 511, else 1), and the height\n"
         "                                map, every sample M (0 to 9999, else 0); each\n"
         "                                side 1 to 4000 tiles; no file is overwritten\n"
+        "  veldkit --lands-from-heights TERRAIN.TFD --sea LAND [--level M] [--shore LAND]\n"
+        "                                every corner point whose samples around it are\n"
+        "                                all at or below M metres (else 0) gets LAND,\n"
+        "                                every other point of LAND the land of most of\n"
+        "                                its neighbours (or --shore's); tiles follow\n"
+        "  veldkit --heights-from-lands TERRAIN.TFD --sea LAND [--depth M]\n"
+        "                                every sample of the tiles whose four corner\n"
+        "                                points are LAND gets M metres (else 0)\n"
         "  veldkit --recover TERRAIN.TFD write the unsaved edits of a session that\n"
         "                                ended without saving, from its recovery\n"
         "                                journal, as a terrain of its own:\n"
@@ -449,10 +495,14 @@ void print_usage(FILE *out) {
         "--textures FOLDER               also write TERRAIN_DATA.ini listing FOLDER's\n"
         "                                pictures that load as textures, by name (at\n"
         "                                most 511); N must be one of them\n"
+        "--water NAME[,NAME...]          mark these pictures of FOLDER HasWater=2\n"
+        "--lands-from OTHER.TFD          also write TERRAIN_LANDS.ini, a copy of\n"
+        "                                OTHER's lands file, refused when it gives\n"
+        "                                corners to textures the new list lacks\n"
         "--diff lists changed tiles row by row from the south edge (y = 0) up, each row\n"
         "west to east, the first 100 of each kind; its summary goes to standard error.\n"
-        "--export, --check, --import-heights, --import-lands, --diff, --new and\n"
-        "--recover need no display.\n"
+        "--export, --check, --import-heights, --import-lands, --diff, --new,\n"
+        "--recover, --lands-from-heights and --heights-from-lands need no display.\n"
         "\n"
         "Exit status: 0 done; 1 an export failed or was refused, or the check found\n"
         "problems; 2 a usage error or a tile map that cannot be read.\n"
@@ -463,7 +513,9 @@ void print_usage(FILE *out) {
         "For --diff: 0 the terrains are the same, 1 they differ, 2 a usage error,\n"
         "terrains of different sizes or a file that cannot be read or written.\n"
         "For --recover: 0 written, 1 nothing to recover (or nothing of it usable) or\n"
-        "not written, 2 a usage error or a tile map that cannot be read.\n",
+        "not written, 2 a usage error or a tile map that cannot be read.\n"
+        "For --lands-from-heights and --heights-from-lands: 0 written (or nothing to\n"
+        "change), 1 not written, 2 a usage error, a file or a land that cannot be used.\n",
         out);
 }
 
@@ -478,6 +530,8 @@ int run_command_line(const CommandLine &c) {
     case COMMAND_DIFF: return run_diff(c, stdout, stderr);
     case COMMAND_NEW: return run_new_terrain(c, stdout, stderr);
     case COMMAND_RECOVER: return run_recover(c);
+    case COMMAND_LANDS_FROM_HEIGHTS:
+    case COMMAND_HEIGHTS_FROM_LANDS: return run_sea_lands(c);
     default:
       // The one line of what is wrong; the whole usage would scroll it away.
       fprintf(stderr, "veldkit: %s\nTry 'veldkit --help'.\n", c.error);

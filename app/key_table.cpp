@@ -343,6 +343,8 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_C, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           copy_selection,        MARKS_NOTHING,    0, 0},
   {{KEY_V, 0},         MODIFIER_CTRL,       WHEN_TEXTURE_DISPLAY,     NEED_TILE,              paste_stamp_at_corner, MARKS_TILE_MAP,   1, 0},
   {{KEY_F, 0},         MODIFIER_CTRL,       WHEN_LANDS,               NEED_NOTHING,           fill_selection_lands,  MARKS_TILE_MAP,   1, 0},
+  {{KEY_W, 0},                   KEY_LSHIFT, WHEN_LANDS,               NEED_HEIGHTS,           heights_from_lands_here, MARKS_HEIGHT_MAP, 1, 0},
+  {{KEY_W, 0},                   0,          WHEN_LANDS,               NEED_HEIGHTS,           lands_from_heights_here, MARKS_TILE_MAP, 1, 0},
   {{KEY_F, 0},         MODIFIER_CTRL,       WHEN_TEXTURE_DISPLAY,     NEED_NOTHING,           fill_selection,        MARKS_TILE_MAP,   1, 0},
   {{KEY_V, 0},         MODIFIER_CTRL,       WHEN_HEIGHT_DISPLAY,      NEED_HEIGHTS_TILE,      paste_height_stamp_at_corner, MARKS_HEIGHT_MAP, 1, 0},
   {{KEY_F, 0},         MODIFIER_CTRL,       WHEN_HEIGHT_DISPLAY,      NEED_HEIGHTS,           fill_selection_heights, MARKS_HEIGHT_MAP, 1, 0},

@@ -13,6 +13,8 @@ enum CommandMode {
   COMMAND_NEW,             // --new TERRAIN COLUMNSxROWS [--texture N] [--height M] [--textures FOLDER]
   COMMAND_IMPORT_LANDS,    // --import-lands PICTURE TERRAIN
   COMMAND_RECOVER,         // --recover TERRAIN
+  COMMAND_LANDS_FROM_HEIGHTS,  // --lands-from-heights TERRAIN --sea LAND [--level M] [--shore LAND]
+  COMMAND_HEIGHTS_FROM_LANDS,  // --heights-from-lands TERRAIN --sea LAND [--depth M]
   COMMAND_USAGE_ERROR,
 };
 
@@ -41,6 +43,12 @@ struct CommandLine {
   int texture;          // --texture N, or 0 when not given (texture 1)
   int height;           // --height M, or -1 when not given (height 0)
   const char *textures; // --textures FOLDER, or null
+  const char *water;    // --water NAME[,NAME...] of --new --textures, or null
+  const char *lands_from;  // --lands-from OTHER.TFD of --new --textures, or null
+  const char *sea;      // --sea LAND, or null
+  const char *shore;    // --shore LAND, or null
+  int level;            // --level M, or -1 when not given (0)
+  int depth;            // --depth M, or -1 when not given (0)
   double camera[5];     // --camera X,Y,ALT,HEADING,PITCH: metres east and north, above sea, degrees
   int camera_given;
   int view_width, view_height;  // --size WxH, or 0 for the window's view

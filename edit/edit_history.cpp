@@ -141,7 +141,8 @@ int height_action(int action) {
   return (action >= HISTORY_RAISE && action <= HISTORY_PASTE_HEIGHTS) ||
          (action >= HISTORY_AREA_RAISE_HEIGHTS && action <= HISTORY_AREA_HEIGHT_STROKE) ||
          action == HISTORY_AREA_RECOVERED_HEIGHTS ||
-         (action >= HISTORY_AREA_SCULPT_RAISE && action <= HISTORY_AREA_SCULPT_ERODE);
+         (action >= HISTORY_AREA_SCULPT_RAISE && action <= HISTORY_AREA_SCULPT_ERODE) ||
+         action == HISTORY_AREA_HEIGHTS_FROM_LANDS;
 }
 
 bool same_tile(const Tile &a, const Tile &b) {
@@ -375,7 +376,8 @@ void describe(const HistoryStep &step, char *text, int size) {
       "height fill of %d x %d tiles", "height stroke of %lld tiles", "recovered edits on %d x %d tiles",
       "recovered heights on %d x %d tiles",
       "sculpt raise, %lld samples", "sculpt lower, %lld samples", "sculpt smooth, %lld samples",
-      "sculpt flatten, %lld samples", "sculpt noise, %lld samples", "sculpt erode, %lld samples", "%s"};
+      "sculpt flatten, %lld samples", "sculpt noise, %lld samples", "sculpt erode, %lld samples", "%s",
+      "lands from heights, %lld points", "heights from lands, %lld tiles"};
   static_assert(sizeof(area_what) / sizeof(area_what[0]) == HISTORY_ACTIONS - HISTORY_AREA_TEXTURE, "a text per step");
   if (size <= 0) return;
   if (step.area && step.area->targets) {
