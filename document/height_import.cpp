@@ -144,40 +144,12 @@ int read_raw(FILE *file, Import &im) {
 
 }  // namespace
 
-int import_heights(const char *picture_path, const char *tfd_path, int fit, char *why, char *written,
-                   size_t size) {
-  why[0] = written[0] = 0;
-  int32_t tfd[4];
+// Opens the picture and reads its size, which must be the terrain's in
+// samples: IMPORT_WRITTEN with *file open (a PNG's bits in *bits), else
+// IMPORT_REFUSED with why said.
+int open_picture(const char *picture_path, const char *tfd_path, const Import &im, FILE **out, int *is_png, int *bits_out,
+                 char *why, size_t size) {
   struct stat info;
-  const int header = read_header(tfd_path, tfd, &info);
-  if (header != 0 || tfd[0] < 1 || tfd[0] > MAX_TILES || tfd[1] < 1 || tfd[1] > MAX_TILES) {
-    const int error = header < 0 ? errno : 0;
-    char reason[96] = "";
-    if (header > 0) snprintf(reason, sizeof(reason), "shorter than its %d-byte header", GRID_HEADER_BYTES);
-    else if (header == 0)
-      snprintf(reason, sizeof(reason), "%d x %d tiles, not 1 to %d a side", tfd[0], tfd[1], MAX_TILES);
-    tile_map_failure_line(tfd_path, error, reason, why, (int)size);
-    return IMPORT_REFUSED;
-  }
-  static Import im;
-  im.samples_x = 4 * tfd[0];
-  im.samples_y = 4 * tfd[1];
-  im.fit = fit;
-  im.over = 0;
-
-  // The height map beside the tile map, its own header fields kept; as
-  // read now, before the picture, which may take a while.
-  snprintf(terrain_paths.tfd_path, sizeof(terrain_paths.tfd_path), "%s", tfd_path);
-  derive_terrain_paths();
-  const char *hfd = terrain_paths.hfd_path;
-  if (!hfd[0]) {
-    snprintf(why, size, "%s: the height map's path is longer than 255 characters.", file_part(tfd_path).text);
-    return IMPORT_REFUSED;
-  }
-  int32_t old[4] = {0, 0, 0, 0};
-  FileStamp stamp;
-  const int existed = read_header(hfd, old, &info) == 0;
-  record_file_stamp(&stamp, hfd, existed ? &info : nullptr);
   const int picture_fd = open_regular_file(picture_path, &info);
   if (picture_fd < 0) {
     const int error = errno;
@@ -226,6 +198,49 @@ int import_heights(const char *picture_path, const char *tfd_path, int fit, char
              im.samples_x, im.samples_y);
     return IMPORT_REFUSED;
   }
+  *out = file;
+  *is_png = png;
+  *bits_out = bits;
+  return IMPORT_WRITTEN;
+}
+
+int import_heights(const char *picture_path, const char *tfd_path, int fit, char *why, char *written,
+                   size_t size) {
+  why[0] = written[0] = 0;
+  int32_t tfd[4];
+  struct stat info;
+  const int header = read_header(tfd_path, tfd, &info);
+  if (header != 0 || tfd[0] < 1 || tfd[0] > MAX_TILES || tfd[1] < 1 || tfd[1] > MAX_TILES) {
+    const int error = header < 0 ? errno : 0;
+    char reason[96] = "";
+    if (header > 0) snprintf(reason, sizeof(reason), "shorter than its %d-byte header", GRID_HEADER_BYTES);
+    else if (header == 0)
+      snprintf(reason, sizeof(reason), "%d x %d tiles, not 1 to %d a side", tfd[0], tfd[1], MAX_TILES);
+    tile_map_failure_line(tfd_path, error, reason, why, (int)size);
+    return IMPORT_REFUSED;
+  }
+  static Import im;
+  im.samples_x = 4 * tfd[0];
+  im.samples_y = 4 * tfd[1];
+  im.fit = fit;
+  im.over = 0;
+
+  // The height map beside the tile map, its own header fields kept; as
+  // read now, before the picture, which may take a while.
+  snprintf(terrain_paths.tfd_path, sizeof(terrain_paths.tfd_path), "%s", tfd_path);
+  derive_terrain_paths();
+  const char *hfd = terrain_paths.hfd_path;
+  if (!hfd[0]) {
+    snprintf(why, size, "%s: the height map's path is longer than 255 characters.", file_part(tfd_path).text);
+    return IMPORT_REFUSED;
+  }
+  int32_t old[4] = {0, 0, 0, 0};
+  FileStamp stamp;
+  const int existed = read_header(hfd, old, &info) == 0;
+  record_file_stamp(&stamp, hfd, existed ? &info : nullptr);
+  FILE *file = nullptr;
+  int png = 0, bits = 16;
+  if (open_picture(picture_path, tfd_path, im, &file, &png, &bits, why, size) != IMPORT_WRITTEN) return IMPORT_REFUSED;
   im.full_range = bits == 8 ? 255 : 65535;
   prepare_scale(im);
   SafeFile out;

@@ -154,7 +154,7 @@ static int write_picture(ExportJob &job, const RowSource &source) {
   for (;;) {
     const int published = export_file_publish(&file, job.name);
     if (published == 0) break;
-    if (published != EXPORT_NAME_TAKEN)
+    if (published != RESULT_NAME_TAKEN)
       return report_write_failure(job.reporter, job.name, WriteError{file.error, 0}, word);
     const int found = numbered_output_name(job.suffix, job.name, job.extension);
     if (found != 0) {
