@@ -379,7 +379,8 @@ int run_recover(const CommandLine &c) {
 bool new_name_too_long(const char *tfd, const NewTerrain &t, FILE *err) {
   std::string names[NEW_FILES];
   new_terrain_names(tfd, names);
-  for (int k = 0; k < (t.data_ini ? NEW_FILES : NEW_DATA_INI); k++) {
+  for (int k = 0; k < NEW_FILES; k++) {
+    if (!new_terrain_has_file(t, k)) continue;
     if (!names[k].empty()) continue;
     char whole[2 * PATH_SIZE], cut[PATH_CUT_SIZE];
     if (k == NEW_TFD) snprintf(whole, sizeof(whole), "%s", tfd);
