@@ -44,6 +44,7 @@ const KindWord KIND_WORDS[] = {
     {"heights16", {EXPORT_HEIGHTS16}, 1},
     {"lands", {EXPORT_LANDS}, 1},
     {"briefing", {EXPORT_BRIEFING}, 1},
+    {"geotiff", {EXPORT_GEOTIFF}, 1},
     {"view", {COMMAND_KIND_VIEW}, 1},
     {"all",
      {EXPORT_DATA, EXPORT_WATER, EXPORT_TEXTURES_4X, EXPORT_EMBOSSED_4X, EXPORT_HEIGHT_4X,

@@ -1,6 +1,7 @@
 #include "geo/terrain_place.h"
 
 #include <cmath>
+#include <cstring>
 #include <cpl_conv.h>
 #include <cpl_error.h>
 #include <gdal.h>
@@ -91,8 +92,12 @@ bool place_from_degrees(GeoPlace &place, double latitude, double longitude, doub
 std::string place_projection_name(const GeoPlace &place) {
   const char *name = OSRGetName(place.projected);
   const char *method = OSRGetAttrValue(place.projected, "PROJECTION", 0);
-  std::string text = name && *name ? name : "unnamed";
-  if (method && *method) text += std::string(" (") + method + ")";
+  const char *datum = OSRGetAttrValue(place.projected, "GEOGCS", 0);
+  if (!datum || strcmp(datum, "unknown") == 0) datum = OSRGetAttrValue(place.projected, "DATUM", 0);
+  std::string text = method && *method ? method : "unnamed projection";
+  if (datum && *datum) text += std::string(" on ") + datum;
+  // A PROJ string gives no name of its own.
+  if (name && *name && strcmp(name, "unknown") != 0) text = std::string(name) + " (" + text + ")";
   return text;
 }
 

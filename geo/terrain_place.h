@@ -29,7 +29,8 @@ bool place_to_degrees(GeoPlace &place, double east, double north, double *latitu
 bool place_from_degrees(GeoPlace &place, double latitude, double longitude, double *east, double *north);
 
 // The projection's name and method, as --check names it:
-// "WGS 84 / UTM zone 34N (Transverse_Mercator)".
+// "WGS 84 / UTM zone 34N (Transverse_Mercator on WGS 84)", or without a
+// name of its own "Transverse_Mercator on WGS 84".
 std::string place_projection_name(const GeoPlace &place);
 
 // The projection as WKT, for a raster written in it.
