@@ -15,6 +15,7 @@ enum CommandMode {
   COMMAND_RECOVER,         // --recover TERRAIN
   COMMAND_LANDS_FROM_HEIGHTS,  // --lands-from-heights TERRAIN --sea LAND [--level M] [--shore LAND]
   COMMAND_HEIGHTS_FROM_LANDS,  // --heights-from-lands TERRAIN --sea LAND [--depth M]
+  COMMAND_IMPORT_DEM,      // --import-dem DEM... TERRAIN [--resampling METHOD]
   COMMAND_USAGE_ERROR,
 };
 
@@ -24,7 +25,7 @@ enum CommandExit {
   COMMAND_EXIT_USAGE = 2,   // a usage error, or a tile map cannot be read
 };
 
-enum { COMMAND_KINDS_MAX = 64 };
+enum { COMMAND_KINDS_MAX = 64, COMMAND_DEMS_MAX = 1024 };
 
 // The kind word "view": the view from the air (render/air), beside the export kinds.
 enum { COMMAND_KIND_VIEW = 100 };
@@ -52,5 +53,13 @@ struct CommandLine {
   double camera[5];     // --camera X,Y,ALT,HEADING,PITCH: metres east and north, above sea, degrees
   int camera_given;
   int view_width, view_height;  // --size WxH, or 0 for the window's view
+  const char *size_text;  // --size as typed: WxH of view, or COLUMNSxROWS of --new --area
+  // The elevation models of --import-dem or --new's --dem, in the order given.
+  const char *dems[COMMAND_DEMS_MAX];
+  int dem_count;
+  double area[4];          // --area SOUTH,WEST,NORTH,EAST in degrees
+  int area_given;
+  const char *projection;  // --projection PROJ, or null
+  const char *resampling;  // --resampling METHOD, or null for the rasters' own choice
   char error[160];      // what is wrong with a usage error
 };

@@ -23,9 +23,9 @@ namespace {
 bool new_name_too_long(const char *tfd, const NewTerrain &t, FILE *err) {
   std::string names[NEW_FILES];
   new_terrain_names(tfd, names);
-  static const int SIBLINGS[NEW_FILES] = {-1, SIBLING_HFD, SIBLING_DATA_INI, SIBLING_LANDS_INI};
-  const int files = t.lands_ini ? NEW_FILES : t.data_ini ? NEW_LANDS_INI : NEW_DATA_INI;
-  for (int k = 0; k < files; k++) {
+  static const int SIBLINGS[NEW_FILES] = {-1, SIBLING_HFD, SIBLING_DATA_INI, SIBLING_LANDS_INI, SIBLING_GEO_INI};
+  for (int k = 0; k < NEW_FILES; k++) {
+    if (!new_terrain_has_file(t, k)) continue;
     if (!names[k].empty()) continue;
     char whole[2 * PATH_SIZE], cut[PATH_CUT_SIZE];
     if (k == NEW_TFD) snprintf(whole, sizeof(whole), "%s", tfd);

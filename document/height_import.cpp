@@ -144,11 +144,71 @@ int read_raw(FILE *file, Import &im) {
 
 }  // namespace
 
+int read_terrain_size(const char *tfd_path, int *columns, int *rows, char *why, size_t size) {
+  int32_t tfd[4];
+  struct stat info;
+  const int header = read_header(tfd_path, tfd, &info);
+  if (header != 0 || tfd[0] < 1 || tfd[0] > MAX_TILES || tfd[1] < 1 || tfd[1] > MAX_TILES) {
+    const int error = header < 0 ? errno : 0;
+    char reason[96] = "";
+    if (header > 0) snprintf(reason, sizeof(reason), "shorter than its %d-byte header", GRID_HEADER_BYTES);
+    else if (header == 0)
+      snprintf(reason, sizeof(reason), "%d x %d tiles, not 1 to %d a side", tfd[0], tfd[1], MAX_TILES);
+    tile_map_failure_line(tfd_path, error, reason, why, (int)size);
+    return IMPORT_REFUSED;
+  }
+  *columns = tfd[0];
+  *rows = tfd[1];
+  return IMPORT_WRITTEN;
+}
+
+int prepare_height_target(const char *tfd_path, HeightTarget *t, char *why, size_t size) {
+  snprintf(terrain_paths.tfd_path, sizeof(terrain_paths.tfd_path), "%s", tfd_path);
+  derive_terrain_paths();
+  snprintf(t->hfd, sizeof(t->hfd), "%s", terrain_paths.hfd_path);
+  if (!t->hfd[0]) {
+    snprintf(why, size, "%s: the height map's path is longer than 255 characters.", file_part(tfd_path).text);
+    return IMPORT_REFUSED;
+  }
+  int32_t old[4] = {0, 0, 0, 0};
+  struct stat info;
+  t->existed = read_header(t->hfd, old, &info) == 0;
+  t->field3 = t->existed ? old[2] : 0;
+  t->field4 = t->existed ? old[3] : 0;
+  record_file_stamp(&t->stamp, t->hfd, t->existed ? &info : nullptr);
+  return IMPORT_WRITTEN;
+}
+
+int write_height_target(const HeightTarget &t, int samples_x, int samples_y, const unsigned char *words, char *why,
+                        size_t size) {
+  SafeFile out;
+  if (safe_file_open(&out, t.hfd) != 0) {
+    cannot_write(t.hfd, WriteError{out.error, out.creating}, why, size);
+    return IMPORT_CANNOT_WRITE;
+  }
+  unsigned char head[GRID_HEADER_BYTES];
+  const int32_t fields[4] = {samples_x, samples_y, t.field3, t.field4};
+  for (int k = 0; k < 4; k++) put_le32(head + 4 * k, fields[k]);
+  int failed = pwrite_fully(out.fd, head, sizeof(head), 0);
+  if (!failed) failed = pwrite_fully(out.fd, words, 2 * (size_t)samples_x * samples_y, GRID_HEADER_BYTES);
+  const int changed = !failed && t.existed && file_changed_on_disk(&t.stamp, t.hfd);
+  const int committed = safe_file_commit(&out, !failed && !changed) == 0;
+  if (changed) {
+    snprintf(why, size, "%s changed on disk during the import; nothing written.", file_part(t.hfd).text);
+    return IMPORT_CANNOT_WRITE;
+  }
+  if (failed || !committed) {
+    cannot_write(t.hfd, WriteError{failed ? failed : out.error, 0}, why, size);
+    return IMPORT_CANNOT_WRITE;
+  }
+  return IMPORT_WRITTEN;
+}
+
 // Opens the picture and reads its size, which must be the terrain's in
-// samples: IMPORT_WRITTEN with *file open (a PNG's bits in *bits), else
+// samples: IMPORT_WRITTEN with *out open (a PNG's bits in *bits_out), else
 // IMPORT_REFUSED with why said.
-int open_picture(const char *picture_path, const char *tfd_path, const Import &im, FILE **out, int *is_png, int *bits_out,
-                 char *why, size_t size) {
+static int open_picture(const char *picture_path, const char *tfd_path, const Import &im, FILE **out, int *is_png,
+                        int *bits_out, char *why, size_t size) {
   struct stat info;
   const int picture_fd = open_regular_file(picture_path, &info);
   if (picture_fd < 0) {
@@ -207,21 +267,12 @@ int open_picture(const char *picture_path, const char *tfd_path, const Import &i
 int import_heights(const char *picture_path, const char *tfd_path, int fit, char *why, char *written,
                    size_t size) {
   why[0] = written[0] = 0;
-  int32_t tfd[4];
+  int columns = 0, rows = 0;
+  if (read_terrain_size(tfd_path, &columns, &rows, why, size) != IMPORT_WRITTEN) return IMPORT_REFUSED;
   struct stat info;
-  const int header = read_header(tfd_path, tfd, &info);
-  if (header != 0 || tfd[0] < 1 || tfd[0] > MAX_TILES || tfd[1] < 1 || tfd[1] > MAX_TILES) {
-    const int error = header < 0 ? errno : 0;
-    char reason[96] = "";
-    if (header > 0) snprintf(reason, sizeof(reason), "shorter than its %d-byte header", GRID_HEADER_BYTES);
-    else if (header == 0)
-      snprintf(reason, sizeof(reason), "%d x %d tiles, not 1 to %d a side", tfd[0], tfd[1], MAX_TILES);
-    tile_map_failure_line(tfd_path, error, reason, why, (int)size);
-    return IMPORT_REFUSED;
-  }
   static Import im;
-  im.samples_x = 4 * tfd[0];
-  im.samples_y = 4 * tfd[1];
+  im.samples_x = 4 * columns;
+  im.samples_y = 4 * rows;
   im.fit = fit;
   im.over = 0;
 

@@ -28,7 +28,7 @@ enum {
   NEW_CHUNK_BYTES = TILE_RECORD_BYTES << 18,
 };
 
-static const int SIBLINGS[NEW_FILES] = {-1, SIBLING_HFD, SIBLING_DATA_INI, SIBLING_LANDS_INI};
+static const int SIBLINGS[NEW_FILES] = {-1, SIBLING_HFD, SIBLING_DATA_INI, SIBLING_LANDS_INI, SIBLING_GEO_INI};
 
 void new_terrain_names(const char *tfd_path, std::string names[NEW_FILES]) {
   names[NEW_TFD] = strlen(tfd_path) < PATH_SIZE ? tfd_path : "";
@@ -39,9 +39,12 @@ void new_terrain_names(const char *tfd_path, std::string names[NEW_FILES]) {
   }
 }
 
-// The lists are written only when given; a lands file only with a texture list.
-static int wanted(int k, const NewTerrain &terrain) {
-  return k < NEW_DATA_INI || (terrain.data_ini && (k == NEW_DATA_INI || terrain.lands_ini));
+// The lists and the place are written only when given; a lands file only with a texture list.
+bool new_terrain_has_file(const NewTerrain &terrain, int k) {
+  if (k == NEW_DATA_INI) return terrain.data_ini != nullptr;
+  if (k == NEW_LANDS_INI) return terrain.data_ini && terrain.lands_ini;
+  if (k == NEW_GEO_INI) return terrain.geo_ini != nullptr;
+  return k >= 0 && k < NEW_FILES;
 }
 
 int new_terrain_name_taken(const char *tfd_path, const NewTerrain &terrain, std::string *taken) {
@@ -49,7 +52,7 @@ int new_terrain_name_taken(const char *tfd_path, const NewTerrain &terrain, std:
   new_terrain_names(tfd_path, names);
   struct stat st;
   for (int k = 0; k < NEW_FILES; k++) {
-    if (!wanted(k, terrain) || names[k].empty() || (lstat(names[k].c_str(), &st) != 0 && errno == ENOENT)) continue;
+    if (!new_terrain_has_file(terrain, k) || names[k].empty() || (lstat(names[k].c_str(), &st) != 0 && errno == ENOENT)) continue;
     *taken = names[k];
     return 1;
   }
@@ -67,6 +70,7 @@ static int write_content(int k, const NewTerrain &t, unsigned char *chunk, Chunk
   const long long tiles = (long long)t.columns * t.rows;
   if (k == NEW_DATA_INI) return write_chunk_whole(out, (const unsigned char *)t.data_ini, t.data_ini_size);
   if (k == NEW_LANDS_INI) return write_chunk_whole(out, (const unsigned char *)t.lands_ini, t.lands_ini_size);
+  if (k == NEW_GEO_INI) return write_chunk_whole(out, (const unsigned char *)t.geo_ini, t.geo_ini_size);
   memset(chunk, 0, NEW_CHUNK_BYTES);
   if (k == NEW_TFD) {
     // The texture as stored, then rotation, tag and the extra words, all 0.
@@ -83,6 +87,7 @@ static int write_content(int k, const NewTerrain &t, unsigned char *chunk, Chunk
     chunk[i + 1] = (unsigned char)(t.height >> 8);
   }
   write_grid_header(out->pack, 4 * t.columns, 4 * t.rows, 0, 0);
+  if (t.height_words) return write_chunk_whole(out, t.height_words, tiles * 16 * 2);
   return write_repeated(out, chunk, tiles * 16 * 2);
 }
 
@@ -95,11 +100,8 @@ static int failed(NewTerrainFailure *failure, const std::string &path, int error
 int write_new_terrain(const char *tfd_path, const NewTerrain &terrain, NewTerrainFailure *failure) {
   std::string names[NEW_FILES];
   new_terrain_names(tfd_path, names);
-  // The files wanted are always the first ones.
-  int files = 0;
-  while (files < NEW_FILES && wanted(files, terrain)) files++;
-  for (int k = 0; k < files; k++)
-    if (names[k].empty()) return failed(failure, tfd_path, ENAMETOOLONG, 0, NEW_TERRAIN_FAILED);
+  for (int k = 0; k < NEW_FILES; k++)
+    if (new_terrain_has_file(terrain, k) && names[k].empty()) return failed(failure, tfd_path, ENAMETOOLONG, 0, NEW_TERRAIN_FAILED);
   std::string taken;
   if (new_terrain_name_taken(tfd_path, terrain, &taken)) return failed(failure, taken, EEXIST, 0, NEW_TERRAIN_EXISTS);
   std::vector<unsigned char> chunk;
@@ -112,7 +114,12 @@ int write_new_terrain(const char *tfd_path, const NewTerrain &terrain, NewTerrai
   // Every file complete under its temporary name before any takes its own.
   SafeFile file[NEW_FILES];
   int opened = 0, outcome = NEW_TERRAIN_WRITTEN;
-  for (int k = 0; k < files && outcome == NEW_TERRAIN_WRITTEN; k++) {
+  int opened_kinds[NEW_FILES];
+  for (int n = 0; n < NEW_FILES && outcome == NEW_TERRAIN_WRITTEN; n++) {
+    if (!new_terrain_has_file(terrain, n)) continue;
+    const int k = opened;
+    names[k] = names[n];
+    opened_kinds[k] = n;
     if (safe_file_open(&file[k], names[k].c_str()) != 0) {
       outcome = failed(failure, names[k], file[k].error, file[k].creating, NEW_TERRAIN_FAILED);
       break;
@@ -120,7 +127,7 @@ int write_new_terrain(const char *tfd_path, const NewTerrain &terrain, NewTerrai
     file[k].keep_existing = 1;
     opened++;
     ChunkWriter out = {file[k].pack, 0};
-    if (write_content(k, terrain, chunk.data(), &out) != 0)
+    if (write_content(opened_kinds[k], terrain, chunk.data(), &out) != 0)
       outcome = failed(failure, names[k], out.error, 0, NEW_TERRAIN_FAILED);
   }
   int placed = 0;

@@ -9,7 +9,7 @@
 
 #include "core/safe_file.h"
 
-enum NewTerrainFile { NEW_TFD, NEW_HFD, NEW_DATA_INI, NEW_LANDS_INI, NEW_FILES };
+enum NewTerrainFile { NEW_TFD, NEW_HFD, NEW_DATA_INI, NEW_LANDS_INI, NEW_GEO_INI, NEW_FILES };
 
 enum NewTerrainOutcome {
   NEW_TERRAIN_WRITTEN = 0,
@@ -25,7 +25,16 @@ struct NewTerrain {
   long data_ini_size;
   const char *lands_ini = nullptr;  // the lands file's text (only with a texture list), or null
   long lands_ini_size = 0;
+  // The samples as the height map holds them (little-endian words, the
+  // south row first), or null for every sample height.
+  const unsigned char *height_words = nullptr;
+  const char *geo_ini = nullptr;  // the place on the Earth's text, or null for none
+  long geo_ini_size = 0;
 };
+
+// Whether the terrain has file k (NewTerrainFile): the tile map and height
+// map always, the texture list and the place when their texts are given.
+bool new_terrain_has_file(const NewTerrain &terrain, int k);
 
 struct NewTerrainFailure {
   std::string path;  // the file that exists or could not be written

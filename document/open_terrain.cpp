@@ -15,8 +15,8 @@
 #include "images/textures.h"
 
 void sibling_path_of(const char *tfd_path, int sibling, char *dest, int size) {
-  static const char *const extensions[] = {"hfd", "ini", "ini", "ini"};
-  static const char *const suffixes[] = {nullptr, "_DATA", "_TARGETS", "_LANDS"};
+  static const char *const extensions[] = {"hfd", "ini", "ini", "ini", "ini"};
+  static const char *const suffixes[] = {nullptr, "_DATA", "_TARGETS", "_LANDS", "_GEO"};
   replace_extension(dest, tfd_path, extensions[sibling], size);
   if (suffixes[sibling]) insert_suffix(dest, suffixes[sibling], size);
 }

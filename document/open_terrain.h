@@ -49,7 +49,8 @@ struct OpenReport {
 // a path may be is left empty: a cut name could be some other file.
 void derive_terrain_paths();
 
-enum TerrainSibling { SIBLING_HFD, SIBLING_DATA_INI, SIBLING_TARGETS_INI, SIBLING_LANDS_INI };
+// The place on the Earth (_GEO.ini) is read by those that need it, not by the opening.
+enum TerrainSibling { SIBLING_HFD, SIBLING_DATA_INI, SIBLING_TARGETS_INI, SIBLING_LANDS_INI, SIBLING_GEO_INI };
 
 // The sibling's whole name, however long, into dest (size bytes).
 void sibling_path(int sibling, char *dest, int size);

@@ -7,7 +7,7 @@ import unittest
 
 SOURCE_DIR = os.environ.get("VELDKIT_SOURCE_DIR") or os.path.dirname(os.path.dirname(os.path.dirname(
     os.path.abspath(__file__))))
-ROOMS = ["core", "ui", "images", "edit", "files", "document", "inspect", "render/export", "render/view", "render/air",
+ROOMS = ["core", "ui", "images", "edit", "files", "geo", "document", "inspect", "render/export", "render/view", "render/air",
          "program", "commands", "app"]
 
 
