@@ -12,8 +12,10 @@
 #include "app/startup.h"
 #include "core/land_table.h"
 #include "core/terrain_model.h"
+#include "document/open_place.h"
 #include "edit/clipboards.h"
 #include "program/session.h"
+#include "ui/degree_text.h"
 #include "ui/draw_box.h"
 
 void show_message(BITMAP *bmp, int x, int y, int scheme, const char *format, ...) {
@@ -82,9 +84,35 @@ StripLayout strip_layout(int width, int readout_extra) {
   return l;
 }
 
+namespace {
+
+// The widest the degrees can be in the chosen form.
+const char *widest_degrees() {
+  return session.degrees_decimal ? " 90.0000\xC2\xB0S 180.0000\xC2\xB0W" : " 90\xC2\xB0" "00.0'S 180\xC2\xB0" "00.0'W";
+}
+
+}  // namespace
+
 int strip_readout_extra(const ViewState *view) {
-  if (!view || view->edit_mode != EDIT_HEIGHTS || height_map.heights_loaded <= 0) return 0;
-  return text_width(display.message_font, " 9999 m", 42);
+  int extra = 0;
+  if (terrain_place.place)
+    extra += display.message_font ? degree_text_length(display.message_font, widest_degrees()) : 6 * STRIP_DEGREES_CHARS;
+  if (!view || view->edit_mode != EDIT_HEIGHTS || height_map.heights_loaded <= 0) return extra;
+  return extra + text_width(display.message_font, " 9999 m", 42);
+}
+
+void strip_degrees_text(double east, double north, int on_terrain, char *text, int size) {
+  text[0] = 0;
+  if (!terrain_place.place || size < 1) return;
+  const std::string degrees = on_terrain ? place_readout(east, north, session.degrees_decimal) : "";
+  // Padded with blanks to the widest, each sign counted as one character.
+  const int signs = (int)std::count(degrees.begin(), degrees.end(), '\xB0');
+  const int room = (int)strlen(widest_degrees()) - 2;
+  snprintf(text, (size_t)size, " %-*s", room - 1 + signs, degrees.c_str());
+}
+
+int show_degrees(BITMAP *bmp, int x, int y, const char *text) {
+  return degree_textout(bmp, display.message_font, text, x, y, display.colour_blue, display.colour_pale_blue);
 }
 
 namespace {
