@@ -93,17 +93,24 @@ const char *widest_degrees() {
 
 }  // namespace
 
+bool strip_layout_fits(int width, int readout_extra) {
+  const StripLayout l = strip_layout(width, readout_extra);
+  return l.height_x + l.height_w <= (l.label_x >= 0 ? l.label_x : l.value_x) && l.value_x + l.value_w <= width;
+}
+
 int strip_readout_extra(const ViewState *view) {
-  int extra = 0;
-  if (terrain_place.place)
-    extra += display.message_font ? degree_text_length(display.message_font, widest_degrees()) : 6 * STRIP_DEGREES_CHARS;
-  if (!view || view->edit_mode != EDIT_HEIGHTS || height_map.heights_loaded <= 0) return extra;
-  return extra + text_width(display.message_font, " 9999 m", 42);
+  const int height = view && view->edit_mode == EDIT_HEIGHTS && height_map.heights_loaded > 0
+                         ? text_width(display.message_font, " 9999 m", 42) : 0;
+  if (!terrain_place.place) return height;
+  const int degrees =
+      display.message_font ? degree_text_length(display.message_font, widest_degrees()) : 6 * STRIP_DEGREES_CHARS;
+  // In a window too narrow for them the degrees give way to the rest.
+  return strip_layout_fits(display.screen_width, height + degrees) ? height + degrees : height;
 }
 
 void strip_degrees_text(double east, double north, int on_terrain, char *text, int size) {
   text[0] = 0;
-  if (!terrain_place.place || size < 1) return;
+  if (!terrain_place.place || size < 1 || strip_readout_extra(nullptr) == 0) return;
   const std::string degrees = on_terrain ? place_readout(east, north, session.degrees_decimal) : "";
   // Padded with blanks to the widest, each sign counted as one character.
   const int signs = (int)std::count(degrees.begin(), degrees.end(), '\xB0');
