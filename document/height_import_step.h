@@ -9,6 +9,7 @@
 
 #include "core/reporter.h"
 #include "document/dem_import.h"
+#include "document/height_import.h"
 
 struct HeightStep {
   int outcome;      // HeightImportResult: IMPORT_WRITTEN once the map holds the heights, else nothing changed
