@@ -29,12 +29,12 @@ struct ProgramSettings {
   int export_format;  // ExportFormat of [Export] Format: bmp (also for an unknown word) or png
   int start_zoom;     // [Display] Start_Zoom: 0..8, or START_ZOOM_FIT for "fit" (also for any other word)
   int ui_scale;       // [Display] UI_Scale: 1..3, or UI_SCALE_AUTO for "auto" (also for any other word)
-  int degrees_decimal;  // [Display] Degrees: 1 for "decimal", 0 for "minutes" (also for any other word)
   int briefing_paper;   // BriefingPaper of [Export] Briefing_Page
   int briefing_pixels;  // [Export] Briefing_Pixels within its limits
   int sculpt_falloff;   // [Sculpt] Falloff: SculptFalloff, smooth for an unknown word
   int sculpt_hardness;  // [Sculpt] Hardness: percent of the brush's radius at full strength, 0..100
   AirOptions air;     // [View3D] FOV, Exaggeration, Distance (km) and Haze, within their limits
+  int degrees_decimal = 0;  // [Display] Degrees: 1 for "decimal", 0 for "minutes" (also for any other word)
 };
 
 
