@@ -56,6 +56,13 @@ struct Rasters {
 
 std::string name_of(const std::string &path) { return QuotedName(path.c_str()).text; }
 
+// A refusal of open_rasters said of land cover rather than heights.
+std::string replace_model_word(std::string why) {
+  const std::string model = "an elevation model";
+  const size_t at = why.find(model);
+  return at == std::string::npos ? why : why.replace(at, model.size(), "a land cover raster");
+}
+
 // Opens each raster; "" or why one cannot be used.
 std::string open_rasters(const std::vector<std::string> &paths, Rasters &r) {
   for (const std::string &path : paths) {
@@ -278,6 +285,53 @@ DemWarp warp_dems(const std::vector<std::string> &paths, const DemGrid &grid, co
         if (left) v = 0;
       }
     }
+  }
+  w.outcome = DEM_WARPED;
+  return w;
+}
+
+ClassWarp warp_classes(const std::string &path, const DemGrid &grid, const Reporter *reporter) {
+  start_geo_library();
+  ClassWarp w;
+  Rasters r;
+  w.why = open_rasters({path}, r);
+  if (!w.why.empty()) {
+    w.why = replace_model_word(w.why);
+    w.outcome = DEM_REFUSED;
+    return w;
+  }
+  try {
+    w.classes.assign((size_t)grid.columns * grid.rows, CLASS_NONE);
+  } catch (const std::bad_alloc &) {
+    w.why = "no memory for the grid's cells";
+    return w;
+  }
+  MemGrid out;
+  if (!wrap_memory(out, grid, GDT_Int32, w.classes.data())) {
+    w.why = "no memory for the grid: " + geo_last_error();
+    return w;
+  }
+  char none[32];
+  snprintf(none, sizeof(none), "%d", (int)CLASS_NONE);
+  GDALSetRasterNoDataValue(GDALGetRasterBand(out.dataset, 1), CLASS_NONE);
+  const char *args[] = {"-r", "mode", "-dstnodata", none, "-wo", "NUM_THREADS=ALL_CPUS", "-wm", "512", nullptr};
+  GDALWarpAppOptions *options = GDALWarpAppOptionsNew((char **)args, nullptr);
+  if (!options) return w;
+  Progress progress = {reporter, "Warping the land cover", std::chrono::steady_clock::now(), -1};
+  GDALWarpAppOptionsSetProgress(options, report_percent, &progress);
+  int usage = 0;
+  CPLErrorReset();
+  // The first band alone: a class raster's others are no classes.
+  const char *first[] = {"-b", "1", nullptr};
+  GDALBuildVRTOptions *vrt_options = GDALBuildVRTOptionsNew((char **)first, nullptr);
+  GDALDatasetH source = GDALBuildVRT("", 1, r.opened.data(), nullptr, vrt_options, &usage);
+  GDALBuildVRTOptionsFree(vrt_options);
+  GDALDatasetH done = source ? GDALWarp(nullptr, out.dataset, 1, &source, options, &usage) : nullptr;
+  if (source) GDALClose(source);
+  GDALWarpAppOptionsFree(options);
+  if (!done) {
+    w.why = "the land cover cannot be warped: " + geo_last_error();
+    return w;
   }
   w.outcome = DEM_WARPED;
   return w;
