@@ -15,7 +15,7 @@
 #include "document/new_terrain.h"
 #include "files/geo_file.h"
 #include "geo/degrees_text.h"
-#include "geo/height_geotiff.h"
+#include "geo/geotiff_file.h"
 #include "geo/terrain_place.h"
 #include "harness.h"
 
