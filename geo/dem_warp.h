@@ -28,6 +28,14 @@ enum DemWarpOutcome {
 // The resampling methods a warp takes, as gdalwarp names them.
 bool dem_resampling_known(const char *name);
 
+// The void cells of a grid (kind[k] == void_mark, holding the no-value
+// mark) filled from the cells around them as GDALFillNodata fills them over
+// the whole grid, but only in the blocks that hold a void: the cells of no
+// value that are no void (beyond every model) cost nothing. false when GDAL
+// fails.
+bool fill_dem_voids(std::vector<float> &heights, int columns, int rows, const std::vector<unsigned char> &kind,
+                    unsigned char void_mark);
+
 struct DemWarp {
   int outcome = DEM_FAILED;
   std::string why;
