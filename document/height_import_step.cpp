@@ -11,6 +11,7 @@
 #include "document/height_import.h"
 #include "document/open_place.h"
 #include "document/open_terrain.h"
+#include "document/terrain_geo.h"
 #include "edit/edit_history.h"
 
 namespace {
@@ -81,10 +82,9 @@ HeightStep import_heights_step(const char *path, const Reporter *reporter) {
     s.counts.above = over;
   } else {
     if (!terrain_place.place) {
-      char geo[2 * PATH_SIZE];
-      sibling_path(SIBLING_GEO_INI, geo, sizeof(geo));
-      s.why = std::string(get_filename(terrain_paths.tfd_path)) + " has no place on the Earth for an elevation model: " +
-              (terrain_place.problem.empty() ? std::string(get_filename(geo)) + " does not exist." : terrain_place.problem);
+      // Read again only to say why, as the command line says it.
+      read_terrain_place(terrain_paths.tfd_path, &s.why);
+      if (s.why.empty()) s.why = std::string(get_filename(terrain_paths.tfd_path)) + " has no place on the Earth.";
       return s;
     }
     const DemImport im = dem_heights({path}, *terrain_place.place, columns, rows, nullptr, reporter, &samples);

@@ -9,7 +9,7 @@
 
 TerrainPlace terrain_place;
 
-int read_terrain_place() {
+int read_open_place() {
   terrain_place = TerrainPlace();
   if (!terrain_paths.tfd_path[0]) return 0;
   char path[2 * PATH_SIZE];

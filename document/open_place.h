@@ -12,12 +12,12 @@ struct TerrainPlace {
   std::string problem;  // why the file beside the tile map cannot be used; "" when none is there or it does
 };
 
-// Owned by the opening: read_terrain_place writes it, everyone else reads.
+// Owned by the opening: read_open_place writes it, everyone else reads.
 extern TerrainPlace terrain_place;
 
 // Reads the _GEO.ini beside terrain_paths.tfd_path into terrain_place in
 // place of the last terrain's. 1 when the terrain now has a place.
-int read_terrain_place();
+int read_open_place();
 
 // The point (metres east and north of the south-west corner) as the strip
 // gives it: "43°12.3'N 19°05.6'E", or with decimal set "43.2050°N

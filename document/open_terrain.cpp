@@ -167,7 +167,7 @@ int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *r
     else if (result != RESULT_OK)
       warn(report, reporter, SUBJECT_TARGETS, WARNING_PLAIN, "Warning: Error reading _TARGETS.INI file.", named, detail);
   }
-  if (!read_terrain_place() && !terrain_place.problem.empty()) {
+  if (!read_open_place() && !terrain_place.problem.empty()) {
     snprintf(report->place_note, sizeof(report->place_note), "%s; no latitudes shown.", terrain_place.problem.c_str());
     warn(report, reporter, SUBJECT_PLACE, WARNING_NOTE, report->place_note, "");
   }

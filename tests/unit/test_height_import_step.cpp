@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <unistd.h>
 
 #include "core/terrain_model.h"
 #include "document/height_import_step.h"
@@ -146,6 +147,7 @@ TEST(HeightImportStep, ElevationModelIsWarpedThroughThePlaceAsOneStep) {
     }
   expect_one_step(before, after, hfd);
   // Without a place an elevation model is refused, and nothing changes.
+  unlink(dir.file("T_GEO.ini").c_str());
   terrain_place = TerrainPlace();
   const HeightStep refused = import_heights_step(dir.file("dem.asc").c_str(), nullptr);
   EXPECT_EQ(IMPORT_REFUSED, refused.outcome);
