@@ -184,7 +184,11 @@ static void draw_mouse_readout(BITMAP *bmp, int mx, int my, int ruler = 1) {
   if (ruler && pointer_ruler(mx, my, text, sizeof(text)) == 0) {
     // As wide as the readout it stands in for, so that it covers it.
     char value[RULER_TEXT_SIZE + 48];
-    snprintf(value, sizeof(value), "%*s", (pointer_heights_room() ? 22 : 15) + degree_chars, text);
+    const int room = (pointer_heights_room() ? 22 : 15) + degree_chars;
+    // Where the true distance has no room (no degrees shown), the grid's alone.
+    char *true_part = strstr(text, ", true");
+    if (true_part && (int)strlen(text) > room) *true_part = 0;
+    snprintf(value, sizeof(value), "%*s", room, text);
     if (l.label_x >= 0) show_message(bmp, l.label_x, line, SCHEME_LABEL, "Ruler:   ");
     show_message(bmp, l.value_x, line, SCHEME_VALUE, "%s", value);
     return;
