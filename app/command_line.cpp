@@ -3,33 +3,22 @@
 #include <allegro.h>
 #include <cctype>
 #include <cerrno>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <strings.h>
-#include <vector>
 
-#include "app/batch_export.h"
+#include "commands/batch_export.h"
+#include "commands/check_command.h"
+#include "commands/diff_command.h"
+#include "commands/import_commands.h"
+#include "commands/new_command.h"
+#include "commands/recover_command.h"
 #include "core/regular_file.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
-#include "document/height_import.h"
-#include "files/height_map_file.h"
-#include "document/land_import.h"
 #include "document/new_terrain.h"
-#include "document/open_terrain.h"
-#include "document/recovery_journal.h"
-#include "files/target_areas.h"
-#include "files/terrain_description.h"
-#include "files/tile_map_file.h"
-#include "inspect/terrain_check.h"
-#include "inspect/terrain_diff.h"
-#include "program/console_reporter.h"
-#include "program/session.h"
 #include "program/settings.h"
-#include "render/export/diff_picture.h"
 #include "render/export/export_bitmap.h"
 #include "render/air/air_export.h"
 
@@ -187,234 +176,6 @@ bool name_empty(CommandLine &c, const char *name, const char *what) {
   return true;
 }
 
-// The library without a display: memory bitmaps in the window's colour
-// depth, the fonts and symbols the planning maps draw with, the settings.
-int start_without_display() {
-  if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
-    fputs("Veldkit: the library cannot start\n", stderr);
-    return 1;
-  }
-  use_config_file(SETTINGS_FILE);
-  const ProgramSettings settings = read_settings();
-  session.enable_targets = settings.enable_targets;
-  session.air_options = settings.air;
-  if (session.export_format < 0) session.export_format = settings.export_format;
-  set_uformat(U_ASCII);
-  set_color_depth(32);
-  return init_display(settings.screen_width, settings.screen_height);
-}
-
-// The terrain's path into the model; a longer one than a path may be would
-// name a different file once cut, so it is refused, named in the message.
-// A tile map that does not open is named in the line every mode gives it.
-bool set_terrain_path(const char *path) {
-  if (strlen(path) < PATH_SIZE) {
-    char line[6 * PATH_SIZE];
-    if (tile_map_unopened(path, line, sizeof(line))) {
-      fprintf(stderr, "%s\n", line);
-      return false;
-    }
-    strcpy(terrain_paths.tfd_path, path);
-    return true;
-  }
-  char cut[PATH_CUT_SIZE];
-  cut_middle(path, PATH_CUT_KEEP, cut, sizeof(cut));
-  report_warning(console_reporter(), WARNING_PLAIN, "Error reading TFD file.", cut, PATH_TOO_LONG_TEXT);
-  return false;
-}
-
-// --export view: the camera's picture, at --size or the window's view.
-int export_view(const CommandLine &c) {
-  AirCamera camera;
-  camera.east = c.camera[0], camera.north = c.camera[1], camera.altitude = c.camera[2];
-  camera.heading = c.camera[3], camera.pitch = c.camera[4];
-  AirLook look;
-  look.targets = session.enable_targets != 0;
-  start_file_progress();
-  char written[PATH_SIZE];
-  const int result = export_air_view(camera, session.air_options, look, c.view_width ? c.view_width : display.screen_width,
-                                     c.view_height ? c.view_height : display.status_y, console_export_reporter(), written);
-  finish_file_progress(result == 0 ? written : nullptr);
-  return result != 0;
-}
-
-int run_exports(const CommandLine &c) {
-  session.export_format = c.format;
-  if (start_without_display() != 0) return COMMAND_EXIT_FAILED;
-  if (!set_terrain_path(c.terrain)) return COMMAND_EXIT_USAGE;
-  OpenReport report;
-  // Briefing maps alone need neither map stored: the opening checks the
-  // tiles and reads the relief of the heights.
-  BriefingReading briefing;
-  const bool relief_only = briefing_only(c.kinds, c.kind_count);
-  const TerrainReader reader = briefing_reader(&briefing);
-  const int outcome = open_terrain_files(session.enable_targets != 0, console_reporter(), &report, nullptr,
-                                         relief_only ? &reader : nullptr);
-  int code = COMMAND_EXIT_DONE;
-  if (outcome == OPEN_NO_TILE_MAP) {
-    code = COMMAND_EXIT_USAGE;
-  } else if (outcome != OPEN_DONE) {
-    code = COMMAND_EXIT_FAILED;
-  } else {
-    // In the order asked for; the view from the air beside the export kinds.
-    for (int k = 0; k < c.kind_count; k++)
-      if ((c.kinds[k] == COMMAND_KIND_VIEW ? export_view(c)
-                                           : export_kinds(c.kinds + k, 1, session.export_format, relief_only ? &briefing : nullptr)) != 0)
-        code = COMMAND_EXIT_FAILED;
-  }
-  release_textures();
-  return code;
-}
-
-int run_import(const CommandLine &c) {
-  if (start_without_display() != 0) return COMMAND_EXIT_FAILED;
-  // Room for two names quoted.
-  char why[10 * PATH_SIZE], written[10 * PATH_SIZE];
-  const int result = import_heights(c.heights, c.terrain, c.fit, why, written, sizeof(why));
-  if (result == IMPORT_WRITTEN) {
-    printf("%s\n", why);
-    return COMMAND_EXIT_DONE;
-  }
-  fprintf(stderr, "%s\n", why);
-  return result == IMPORT_REFUSED ? COMMAND_EXIT_USAGE : COMMAND_EXIT_FAILED;
-}
-
-int run_import_lands(const CommandLine &c) {
-  if (start_without_display() != 0) return COMMAND_EXIT_FAILED;
-  const LandImport im = import_lands(c.heights, c.terrain);
-  for (const std::string &note : im.notes) fprintf(stderr, "%s\n", note.c_str());
-  if (!im.why.empty()) fprintf(stderr, "%s\n", im.why.c_str());
-  if (im.outcome == LAND_IMPORT_REFUSED) return COMMAND_EXIT_USAGE;
-  const LandResult &r = im.result;
-  printf("%lld tile%s changed; %lld without a transition\n", r.tiles_changed, r.tiles_changed == 1 ? "" : "s",
-         r.missing);
-  for (int k = 0; k < r.missing_kinds; k++)
-    printf("  %s: %lld tile%s\n", land_corner_names(r.first_missing[k].corners).c_str(), r.first_missing[k].tiles,
-           r.first_missing[k].tiles == 1 ? "" : "s");
-  fflush(stdout);
-  if (im.written) fprintf(stderr, "%s\n", QuotedName(c.terrain).text);
-  return im.outcome == LAND_IMPORT_WRITTEN ? COMMAND_EXIT_DONE : COMMAND_EXIT_FAILED;
-}
-
-void print_problem(void *, const char *text) { printf("%s\n", text); }
-void print_note(void *, const char *text) { fprintf(stderr, "%s\n", text); }
-
-int run_check(const CommandLine &c) {
-  if (start_without_display() != 0) return COMMAND_EXIT_FAILED;
-  if (!set_terrain_path(c.terrain)) return COMMAND_EXIT_USAGE;
-  const CheckOutput output = {print_problem, print_note, nullptr};
-  int problems = 0;
-  const int outcome = check_terrain(output, &problems);
-  fflush(stdout);
-  release_textures();
-  char name[4 * PATH_SIZE];
-  quote_name(c.terrain, name, sizeof(name));
-  if (outcome == CHECK_NO_TILE_MAP) {
-    fprintf(stderr, "%s: the tile map cannot be read; nothing else was checked.\n", name);
-    return COMMAND_EXIT_USAGE;
-  }
-  // Edits a session left unsaved are no problem of the files, but worth knowing.
-  JournalFound found;
-  const std::string journal = journal_path_for(c.terrain);
-  if (!journal.empty() && read_journal(journal.c_str(), &found)) {
-    printf("%s: unsaved edits from %s in %s\n", get_filename(c.terrain), journal_time_text(found).c_str(), journal.c_str());
-    fflush(stdout);
-  }
-  if (problems == 0)
-    fprintf(stderr, "%s: no problems found.\n", name);
-  else
-    fprintf(stderr, "%s: %d problem%s found.\n", name, problems, problems == 1 ? "" : "s");
-  return outcome == CHECK_CLEAN ? COMMAND_EXIT_DONE : COMMAND_EXIT_FAILED;
-}
-
-// --recover: the journal's edits over the files as they are, written as a
-// terrain of its own, TERRAIN_recovered.*; the journal stays.
-int run_recover(const CommandLine &c) {
-  if (start_without_display() != 0) return COMMAND_EXIT_FAILED;
-  if (!set_terrain_path(c.terrain)) return COMMAND_EXIT_USAGE;
-  char name[4 * PATH_SIZE];
-  quote_name(c.terrain, name, sizeof(name));
-  derive_terrain_paths();
-  if (load_tile_map(terrain_paths.tfd_path, nullptr) != RESULT_OK) {
-    fprintf(stderr, "%s: the tile map cannot be read; nothing recovered.\n", name);
-    return COMMAND_EXIT_USAGE;
-  }
-  // What the edits are checked against: the maps, the texture list and the areas as they are.
-  if (terrain_paths.hfd_path[0]) load_height_map(terrain_paths.hfd_path, nullptr);
-  if (terrain_paths.data_ini_path[0]) load_terrain_description(terrain_paths.data_ini_path, nullptr);
-  if (terrain_paths.targets_ini_path[0]) load_target_areas(terrain_paths.targets_ini_path, nullptr);
-  JournalFound found;
-  const std::string journal = journal_path_for(c.terrain);
-  const int pending = !journal.empty() && read_journal(journal.c_str(), &found);
-  // As the window does: a journal kept for another tile map, or one that is a link, is no one's here.
-  char whole[PATH_MAX];
-  if (found.not_regular) {
-    fprintf(stderr, "%s: the recovery journal %s is not a regular file; nothing recovered.\n", name, journal.c_str());
-    return COMMAND_EXIT_FAILED;
-  }
-  if (pending && (!realpath(c.terrain, whole) || found.tile_map != whole)) {
-    fprintf(stderr, "%s: the recovery journal %s was kept for another tile map (%s); nothing recovered.\n", name,
-            journal.c_str(), found.tile_map.c_str());
-    return COMMAND_EXIT_FAILED;
-  }
-  if (!pending) {
-    fprintf(stderr, "%s: no unsaved edits to recover%s\n", name,
-            found.dropped ? (": " + journal_left_out_text(found)).c_str() : ".");
-    return COMMAND_EXIT_FAILED;
-  }
-  std::string written, why;
-  if (write_recovered_terrain(journal.c_str(), terrain_paths.tfd_path, &found, &written, &why) != 0) {
-    fprintf(stderr, "%s: the recovered terrain cannot be written: %s\n", name, why.c_str());
-    return COMMAND_EXIT_FAILED;
-  }
-  printf("%s from %s recovered into %s\n", journal_edits_text(found).c_str(), journal_time_text(found).c_str(),
-         written.c_str());
-  fflush(stdout);
-  for (const std::string &note : {journal_left_out_text(found), journal_texture_text(found)})
-    if (!note.empty()) fprintf(stderr, "%s: %s\n", name, note.c_str());
-  return COMMAND_EXIT_DONE;
-}
-
-// A name too long for a path, in the line every mode gives it.
-bool new_name_too_long(const char *tfd, const NewTerrain &t, FILE *err) {
-  std::string names[NEW_FILES];
-  new_terrain_names(tfd, names);
-  for (int k = 0; k < (t.data_ini ? NEW_FILES : NEW_DATA_INI); k++) {
-    if (!names[k].empty()) continue;
-    char whole[2 * PATH_SIZE], cut[PATH_CUT_SIZE];
-    if (k == NEW_TFD) snprintf(whole, sizeof(whole), "%s", tfd);
-    else sibling_path_of(tfd, k == NEW_HFD ? SIBLING_HFD : SIBLING_DATA_INI, whole, sizeof(whole));
-    cut_middle(whole, PATH_CUT_KEEP, cut, sizeof(cut));
-    fprintf(err, "%s: the path is longer than %d characters; nothing was written.\n", QuotedName(cut).text,
-            PATH_SIZE - 1);
-    return true;
-  }
-  return false;
-}
-
-void print_diff_lines(FILE *out, long long count, const std::vector<std::string> &lines, const char *what) {
-  for (const std::string &line : lines) fprintf(out, "%s\n", line.c_str());
-  const long long rest = count - (long long)lines.size();
-  if (rest > 0) fprintf(out, "... and %lld more %s%s\n", rest, what, rest == 1 ? "" : "s");
-}
-
-// The picture, named on err; false when it cannot be written.
-bool write_picture_of(const CommandLine &c, const TerrainDiff &d, FILE *err) {
-  if (d.tiles_x == 0 || d.tiles_y == 0) {
-    fputs("No picture written: the terrains have no tiles.\n", err);
-    return true;
-  }
-  // Named after the first terrain, numbered as its exports are.
-  copy_cut(terrain_paths.tfd_path, c.terrain, PATH_SIZE);
-  char written[PATH_SIZE], name[4 * PATH_SIZE];
-  if (write_diff_picture(d.marks.data(), d.tiles_x, d.tiles_y, c.format == EXPORT_FORMAT_PNG, console_reporter(),
-                         written) != RESULT_OK)
-    return false;
-  quote_name(written, name, sizeof(name));
-  fprintf(err, "%s\n", name);
-  return true;
-}
-
 // The view kind needs its camera; the camera and size need the view kind.
 CommandLine view_options_fit(CommandLine c) {
   bool view = false;
@@ -426,66 +187,6 @@ CommandLine view_options_fit(CommandLine c) {
 }
 
 }  // namespace
-
-int run_new_terrain(const CommandLine &c, FILE *out, FILE *err) {
-  set_uformat(U_ASCII);
-  NewTerrain t = {c.columns, c.rows, c.texture ? c.texture : 1, c.height >= 0 ? c.height : 0, nullptr, 0};
-  // The names first: a folder of pictures is not read for a terrain that
-  // cannot be written.
-  if (c.textures) t.data_ini = "";
-  std::string taken;
-  if (new_name_too_long(c.terrain, t, err)) return COMMAND_EXIT_USAGE;
-  if (new_terrain_name_taken(c.terrain, t, &taken)) {
-    fprintf(err, "%s exists already. Nothing was written.\n", QuotedName(taken.c_str()).text);
-    return COMMAND_EXIT_USAGE;
-  }
-  std::string list;
-  int listed = 0;
-  if (c.textures) {
-    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
-      fputs("Veldkit: the library cannot start\n", err);
-      return COMMAND_EXIT_FAILED;
-    }
-    set_uformat(U_ASCII);
-    set_color_depth(32);
-    const TextureFolder folder = list_texture_folder(c.textures, c.terrain);
-    if (folder.error) {
-      fprintf(err, "%s: the folder cannot be read: %s. Nothing was written.\n", QuotedName(c.textures).text,
-              strerror(folder.error));
-      return COMMAND_EXIT_USAGE;
-    }
-    for (const std::string &line : folder.left_out) fprintf(err, "%s\n", line.c_str());
-    listed = (int)folder.filenames.size();
-    // Tiles of a texture the list does not hold would open as unavailable.
-    if (t.texture > listed) {
-      if (listed == 0)
-        fprintf(err, "%s: no picture in it can be a texture. Nothing was written.\n", QuotedName(c.textures).text);
-      else
-        fprintf(err, "--texture %d: the list from %s holds %d texture%s. Nothing was written.\n", t.texture,
-                QuotedName(c.textures).text, listed, listed == 1 ? "" : "s");
-      return COMMAND_EXIT_USAGE;
-    }
-    list = texture_list_text(folder.filenames);
-    t.data_ini = list.c_str();
-    t.data_ini_size = (long)list.size();
-  }
-  NewTerrainFailure failure;
-  const int outcome = write_new_terrain(c.terrain, t, &failure);
-  if (outcome != NEW_TERRAIN_WRITTEN) {
-    fprintf(err, "%s %s Nothing was written.\n", QuotedName(failure.path.c_str()).text,
-            new_terrain_failure_text(outcome, failure).c_str());
-    return outcome == NEW_TERRAIN_EXISTS ? COMMAND_EXIT_USAGE : COMMAND_EXIT_FAILED;
-  }
-  std::string names[NEW_FILES];
-  new_terrain_names(c.terrain, names);
-  fprintf(out, "Wrote %s (%d x %d tiles)", QuotedName(names[NEW_TFD].c_str()).text, c.columns, c.rows);
-  if (c.textures)
-    fprintf(out, ", %s and %s (%d texture%s).\n", QuotedName(names[NEW_HFD].c_str()).text,
-            QuotedName(names[NEW_DATA_INI].c_str()).text, listed, listed == 1 ? "" : "s");
-  else
-    fprintf(out, " and %s.\n", QuotedName(names[NEW_HFD].c_str()).text);
-  return COMMAND_EXIT_DONE;
-}
 
 int parse_terrain_size(const char *text, int blanks, int *columns, int *rows) {
   const char *p = text;
@@ -506,38 +207,6 @@ int parse_terrain_size(const char *text, int blanks, int *columns, int *rows) {
   return 1;
 }
 
-int run_diff(const CommandLine &c, FILE *out, FILE *err) {
-  // No display and no settings: the library's text functions only.
-  set_uformat(U_ASCII);
-  const TerrainDiff d = diff_terrains(c.terrain, c.other, c.picture);
-  if (d.outcome != DIFF_COMPARED) {
-    fprintf(err, "%s\n", d.why.c_str());
-    return COMMAND_EXIT_USAGE;
-  }
-  for (const std::string &note : d.notes) fprintf(err, "%s\n", note.c_str());
-  std::vector<std::string> lines;
-  for (const DiffTile &t : d.tiles) lines.push_back(diff_tile_line(t));
-  print_diff_lines(out, d.tiles_changed, lines, "tile");
-  lines.clear();
-  for (const DiffHeightTile &t : d.heights) lines.push_back(diff_height_line(t));
-  print_diff_lines(out, d.height_tiles_changed, lines, "height tile");
-  fflush(out);
-  const bool pictured = !c.picture || write_picture_of(c, d, err);
-  const long long tiles = d.tiles_changed, heights = d.height_tiles_changed;
-  if (d.heights_compared && tiles + heights > 0)
-    fprintf(err, "%lld tile%s and %lld height tile%s differ.\n", tiles, tiles == 1 ? "" : "s", heights,
-            heights == 1 ? "" : "s");
-  else if (d.heights_compared)
-    fputs("The terrains are the same.\n", err);
-  else if (tiles > 0)
-    fprintf(err, "%lld tile%s.\n", tiles, tiles == 1 ? " differs" : "s differ");
-  else
-    fputs("The tile maps are the same.\n", err);
-  fflush(err);
-  if (!pictured) return COMMAND_EXIT_USAGE;
-  return tiles + heights > 0 ? COMMAND_EXIT_FAILED : COMMAND_EXIT_DONE;
-}
-
 int export_kinds_of(const char *word, int *kinds) {
   for (const KindWord &k : KIND_WORDS) {
     if (strcasecmp(word, k.word) != 0) continue;
@@ -547,17 +216,29 @@ int export_kinds_of(const char *word, int *kinds) {
   return 0;
 }
 
-CommandLine parse_command_line(int argc, char **argv) {
-  CommandLine c{};
-  c.mode = COMMAND_WINDOW;
-  c.format = -1;
-  c.height = -1;
-  // Options and the terrain in any order; "--" ends the options.
+namespace {
+
+// c as a usage error; false, for the loop to stop.
+bool refuse(CommandLine &c, const char *format, const char *what) {
+  c = usage_error(c, format, what);
+  return false;
+}
+
+// What the option loop found besides the options themselves.
+struct ArgumentScan {
   const char *mode_option = nullptr;
   const char *kinds = nullptr;
   const char *positional[2] = {nullptr, nullptr};
   int positionals = 0;
-  bool options_over = false, any_option = false;
+  bool any_option = false;
+};
+
+// Options and the terrain in any order; "--" ends the options. False with
+// c a usage error.
+bool scan_arguments(int argc, char **argv, CommandLine &c, ArgumentScan &scan) {
+  const char *&mode_option = scan.mode_option;
+  const char *&kinds = scan.kinds;
+  bool options_over = false;
   for (int i = 1; i < argc; i++) {
     const char *arg = argv[i];
     if (!options_over && strcmp(arg, "--") == 0) {
@@ -565,18 +246,18 @@ CommandLine parse_command_line(int argc, char **argv) {
       continue;
     }
     if (options_over || !is_option(arg)) {
-      if (positionals < 2) positional[positionals] = arg;
-      positionals++;
+      if (scan.positionals < 2) scan.positional[scan.positionals] = arg;
+      scan.positionals++;
       continue;
     }
-    any_option = true;
+    scan.any_option = true;
     // Every option once: a second value would silently win over the first.
     const bool twice = (strcmp(arg, "--picture") == 0 && c.picture) ||
                        (strcmp(arg, "--format") == 0 && c.format >= 0) || (strcmp(arg, "--fit") == 0 && c.fit) ||
                        (strcmp(arg, "--texture") == 0 && c.texture) || (strcmp(arg, "--height") == 0 && c.height >= 0) ||
                        (strcmp(arg, "--textures") == 0 && c.textures) || (strcmp(arg, "--camera") == 0 && c.camera_given) ||
                        (strcmp(arg, "--size") == 0 && c.view_width);
-    if (twice) return usage_error(c, "%s given twice", arg);
+    if (twice) return refuse(c, "%s given twice", arg);
     if (strcmp(arg, "--picture") == 0) {
       c.picture = 1;
       continue;
@@ -584,8 +265,8 @@ CommandLine parse_command_line(int argc, char **argv) {
     if (strcmp(arg, "--format") == 0 || strcmp(arg, "--fit") == 0 || strcmp(arg, "--texture") == 0 ||
         strcmp(arg, "--height") == 0 || strcmp(arg, "--textures") == 0 || strcmp(arg, "--camera") == 0 ||
         strcmp(arg, "--size") == 0) {
-      if (i + 1 >= argc) return usage_error(c, "%s takes a value", arg);
-      if (!read_value(c, arg, argv[++i])) return c;
+      if (i + 1 >= argc) return refuse(c, "%s takes a value", arg);
+      if (!read_value(c, arg, argv[++i])) return false;
       continue;
     }
     int mode = COMMAND_USAGE_ERROR;
@@ -598,21 +279,26 @@ CommandLine parse_command_line(int argc, char **argv) {
     else if (strcmp(arg, "--diff") == 0) mode = COMMAND_DIFF;
     else if (strcmp(arg, "--new") == 0) mode = COMMAND_NEW;
     else if (strcmp(arg, "--recover") == 0) mode = COMMAND_RECOVER;
-    else return usage_error(c, "unknown option %s", arg);
-    if (mode_option && mode == c.mode) return usage_error(c, "%s given twice", arg);
+    else return refuse(c, "unknown option %s", arg);
+    if (mode_option && mode == c.mode) return refuse(c, "%s given twice", arg);
     if (mode_option) {
       snprintf(c.error, sizeof(c.error), "%.60s and %.60s cannot be given together", mode_option, arg);
       c.mode = COMMAND_USAGE_ERROR;
-      return c;
+      return false;
     }
     mode_option = arg;
     c.mode = mode;
     if (mode == COMMAND_EXPORT) {
       if (i + 1 >= argc || is_option(argv[i + 1]))
-        return usage_error(c, "%s takes a list of kinds and one terrain", arg);
+        return refuse(c, "%s takes a list of kinds and one terrain", arg);
       kinds = argv[++i];
     }
   }
+  return true;
+}
+
+// The options that go with one mode only; c, or a usage error.
+CommandLine options_fit_mode(CommandLine c) {
   if (c.fit && c.mode != COMMAND_IMPORT_HEIGHTS) return usage_error(c, "%s", "--fit goes with --import-heights");
   if (c.format == EXPORT_FORMAT_RAW && c.mode != COMMAND_EXPORT)
     return usage_error(c, "%s", "--format raw is for heights16 exports only");
@@ -627,7 +313,15 @@ CommandLine parse_command_line(int argc, char **argv) {
     return usage_error(c, "%s", "--format goes with --diff only for its --picture");
   if (c.format >= 0 && c.mode != COMMAND_EXPORT && c.mode != COMMAND_WINDOW && c.mode != COMMAND_DIFF)
     return usage_error(c, "%s", "--format goes with --export, --diff --picture or the window");
-  if (!any_option || (c.mode == COMMAND_WINDOW && c.format >= 0)) {
+  return c;
+}
+
+// The files each mode takes; c, or a usage error.
+CommandLine take_files(CommandLine c, const ArgumentScan &scan) {
+  const char *mode_option = scan.mode_option;
+  const char *const *positional = scan.positional;
+  const int positionals = scan.positionals;
+  if (!scan.any_option || (c.mode == COMMAND_WINDOW && c.format >= 0)) {
     // Without a mode: one terrain, or the file selector.
     if (positionals > 1 && c.format >= 0) return usage_error(c, "%s", "the window takes one terrain");
     for (int k = 0; k < positionals && k < 2; k++)
@@ -669,7 +363,7 @@ CommandLine parse_command_line(int argc, char **argv) {
       return c;
     default:  // COMMAND_EXPORT
       if (positionals != 1) return usage_error(c, "%s takes a list of kinds and one terrain", mode_option);
-      if (!read_kinds(c, kinds)) {
+      if (!read_kinds(c, scan.kinds)) {
         c.mode = COMMAND_USAGE_ERROR;
         return c;
       }
@@ -679,6 +373,20 @@ CommandLine parse_command_line(int argc, char **argv) {
       c.terrain = positional[0];
       return view_options_fit(c);
   }
+}
+
+
+}  // namespace
+
+CommandLine parse_command_line(int argc, char **argv) {
+  CommandLine c{};
+  c.mode = COMMAND_WINDOW;
+  c.format = -1;
+  c.height = -1;
+  ArgumentScan scan;
+  if (!scan_arguments(argc, argv, c, scan)) return c;
+  c = options_fit_mode(c);
+  return c.mode == COMMAND_USAGE_ERROR ? c : take_files(c, scan);
 }
 
 void print_usage(FILE *out) {
@@ -765,7 +473,7 @@ int run_command_line(const CommandLine &c) {
     case COMMAND_VERSION: printf("%s\n", VELDKIT_VERSION); return COMMAND_EXIT_DONE;
     case COMMAND_EXPORT: return run_exports(c);
     case COMMAND_CHECK: return run_check(c);
-    case COMMAND_IMPORT_HEIGHTS: return run_import(c);
+    case COMMAND_IMPORT_HEIGHTS: return run_import_heights(c);
     case COMMAND_IMPORT_LANDS: return run_import_lands(c);
     case COMMAND_DIFF: return run_diff(c, stdout, stderr);
     case COMMAND_NEW: return run_new_terrain(c, stdout, stderr);

@@ -1,53 +1,10 @@
-// The command line: which mode a run is in, its usage text, and the modes
-// that need no window (exports, checks, help and version).
+// The command line: which mode a run is in and its usage text; the modes
+// themselves, but help and version, are in commands/.
 #pragma once
 
 #include <cstdio>
 
-enum CommandMode {
-  COMMAND_WINDOW,   // no option: the window, with the terrain named if any
-  COMMAND_EXPORT,   // --export KIND[,KIND...] TERRAIN
-  COMMAND_CHECK,    // --check TERRAIN
-  COMMAND_HELP,     // --help, -h
-  COMMAND_VERSION,  // --version
-  COMMAND_IMPORT_HEIGHTS,  // --import-heights FILE TERRAIN [--fit MAX]
-  COMMAND_DIFF,            // --diff A B [--picture]
-  COMMAND_NEW,             // --new TERRAIN COLUMNSxROWS [--texture N] [--height M] [--textures FOLDER]
-  COMMAND_IMPORT_LANDS,    // --import-lands PICTURE TERRAIN
-  COMMAND_RECOVER,         // --recover TERRAIN
-  COMMAND_USAGE_ERROR,
-};
-
-enum CommandExit {
-  COMMAND_EXIT_DONE = 0,
-  COMMAND_EXIT_FAILED = 1,  // an export failed, the check found problems, the terrains differ
-  COMMAND_EXIT_USAGE = 2,   // a usage error, or a tile map cannot be read
-};
-
-enum { COMMAND_KINDS_MAX = 64 };
-
-// The kind word "view": the view from the air (render/air), beside the export kinds.
-enum { COMMAND_KIND_VIEW = 100 };
-
-struct CommandLine {
-  int mode;                      // CommandMode
-  int kinds[COMMAND_KINDS_MAX];  // export kinds in the order asked for
-  int kind_count;
-  const char *terrain;  // the tile map's path, or null
-  int format;           // ExportFormat of --format, or -1 for the settings' one
-  const char *heights;  // the picture of --import-heights or --import-lands
-  int fit;              // MAX of --fit, or 0
-  const char *other;    // the second terrain of --diff
-  int picture;          // --picture
-  int columns, rows;    // the size of --new
-  int texture;          // --texture N, or 0 when not given (texture 1)
-  int height;           // --height M, or -1 when not given (height 0)
-  const char *textures; // --textures FOLDER, or null
-  double camera[5];     // --camera X,Y,ALT,HEADING,PITCH: metres east and north, above sea, degrees
-  int camera_given;
-  int view_width, view_height;  // --size WxH, or 0 for the window's view
-  char error[160];      // what is wrong with a usage error
-};
+#include "commands/command_options.h"
 
 // Reads the arguments. A run is in a command-line mode when an argument
 // begins with "--" (or is "-h"); every other command line keeps the window.
@@ -66,9 +23,3 @@ void print_usage(FILE *out);
 
 // Runs a mode other than COMMAND_WINDOW and returns the exit code.
 int run_command_line(const CommandLine &command);
-
-// --new: what was written to out, what went wrong or was left out to err.
-int run_new_terrain(const CommandLine &command, FILE *out, FILE *err);
-
-// --diff, its lists to out and its notes and summary to err.
-int run_diff(const CommandLine &command, FILE *out, FILE *err);

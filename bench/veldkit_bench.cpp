@@ -71,7 +71,7 @@
 #include "files/target_areas.h"
 #include "files/target_file_writer.h"
 #include "files/tile_map_file.h"
-#include "app/batch_export.h"
+#include "commands/batch_export.h"
 #include "app/command_line.h"
 #include "render/export/export_bitmap.h"
 #include "render/export/export_rows.h"

@@ -8,11 +8,21 @@ import unittest
 SOURCE_DIR = os.environ.get("VELDKIT_SOURCE_DIR") or os.path.dirname(os.path.dirname(os.path.dirname(
     os.path.abspath(__file__))))
 ROOMS = ["core", "ui", "images", "edit", "files", "document", "inspect", "render/export", "render/view", "render/air",
-         "program", "app"]
+         "program", "commands", "app"]
 
 
 def room_of(path):
     return next((r for r in sorted(ROOMS, key=len, reverse=True) if path.startswith(r + "/")), None)
+
+
+def files_of(room):
+    """A room's files, those of its own folders (not rooms themselves) with them."""
+    top = os.path.join(SOURCE_DIR, room)
+    for folder, subfolders, names in os.walk(top):
+        inner = os.path.relpath(folder, top)
+        subfolders[:] = [d for d in subfolders if os.path.normpath(os.path.join(room, inner, d)) not in ROOMS]
+        for name in names:
+            yield os.path.normpath(os.path.join(inner, name))
 
 
 class Rooms(unittest.TestCase):
@@ -20,7 +30,7 @@ class Rooms(unittest.TestCase):
         wrong, lines, modules = [], dict.fromkeys(ROOMS, 0), dict.fromkeys(ROOMS, 0)
         for room in ROOMS:
             self.assertTrue(os.path.exists(os.path.join(SOURCE_DIR, room, "README.md")), room)
-            for name in os.listdir(os.path.join(SOURCE_DIR, room)):
+            for name in files_of(room):
                 if not name.endswith((".cpp", ".h")):
                     continue
                 with open(os.path.join(SOURCE_DIR, room, name), encoding="utf-8") as f:

@@ -8,6 +8,7 @@
 #include "core/work_threads.h"
 #include "images/image_pixels.h"
 #include "app/command_line.h"
+#include "commands/diff_command.h"
 #include "tests/unit/harness.h"
 
 namespace {

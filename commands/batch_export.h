@@ -30,3 +30,9 @@ int export_kinds(const int *kinds, int count, int format = 0,  // format: Export
 
 // The size of the file an export of the kind writes for the open terrain.
 long long export_file_bytes(int kind);
+
+#include "commands/command_options.h"
+
+// --export KIND[,KIND...] TERRAIN: the kinds in the order asked for, the view
+// from the air beside the export kinds; an exit code of CommandExit.
+int run_exports(const CommandLine &command);

@@ -1,10 +1,14 @@
-#include "app/batch_export.h"
+#include "commands/batch_export.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "program/console_reporter.h"
-#include "app/key_table.h"
+#include "commands/no_display.h"
+#include "program/session.h"
+#include "render/air/air_export.h"
+#include "ui/display.h"
 #include "core/terrain_model.h"
 #include "files/land_file.h"
 #include "files/tile_map_file.h"
@@ -18,8 +22,16 @@ namespace {
 struct KindInfo {
   int kind;
   const char *what;    // for a refusal
-  int need;            // KeyNeed of the kind's key
+  int need;            // KindNeed: what the kind's key needs
 };
+
+enum KindNeed { NEED_NOTHING, NEED_HEIGHTS, NEED_DECLARED_TEXTURES };
+
+int need_met(int need) {
+  if (need == NEED_HEIGHTS) return height_map.heights_loaded > 0;
+  if (need == NEED_DECLARED_TEXTURES) return texture_table.last_declared_texture > 0;
+  return 1;
+}
 
 const KindInfo KINDS[] = {
     {EXPORT_DATA, "data map", NEED_NOTHING},
@@ -88,7 +100,6 @@ TerrainReader briefing_reader(BriefingReading *reading) {
 
 int export_kinds(const int *kinds, int count, int format, const BriefingReading *briefing) {
   int failed = 0;
-  const ViewState view{};
   for (int i = 0; i < count; i++) {
     const KindInfo *info = kind_info(kinds[i]);
     if (!info) {
@@ -96,7 +107,7 @@ int export_kinds(const int *kinds, int count, int format, const BriefingReading 
       continue;
     }
     const bool relief_read = briefing && briefing->heights_read && info->kind == EXPORT_BRIEFING;
-    if (!relief_read && !need_met(info->need, view, 0)) {
+    if (!relief_read && !need_met(info->need)) {
       fprintf(stderr, "No %s written: %s.\n", info->what, refusal(info->need));
       failed = 1;
       continue;
@@ -118,4 +129,51 @@ int export_kinds(const int *kinds, int count, int format, const BriefingReading 
     if (result != 0) failed = 1;
   }
   return failed;
+}
+
+namespace {
+
+// --export view: the camera's picture, at --size or the window's view.
+int export_view(const CommandLine &c) {
+  AirCamera camera;
+  camera.east = c.camera[0], camera.north = c.camera[1], camera.altitude = c.camera[2];
+  camera.heading = c.camera[3], camera.pitch = c.camera[4];
+  AirLook look;
+  look.targets = session.enable_targets != 0;
+  start_file_progress();
+  char written[PATH_SIZE];
+  const int result = export_air_view(camera, session.air_options, look, c.view_width ? c.view_width : display.screen_width,
+                                     c.view_height ? c.view_height : display.status_y, console_export_reporter(), written);
+  finish_file_progress(result == 0 ? written : nullptr);
+  return result != 0;
+}
+
+}  // namespace
+
+int run_exports(const CommandLine &c) {
+  session.export_format = c.format;
+  if (start_without_display() != 0) return COMMAND_EXIT_FAILED;
+  if (!set_terrain_path(c.terrain)) return COMMAND_EXIT_USAGE;
+  OpenReport report;
+  // Briefing maps alone need neither map stored: the opening checks the
+  // tiles and reads the relief of the heights.
+  BriefingReading briefing;
+  const bool relief_only = briefing_only(c.kinds, c.kind_count);
+  const TerrainReader reader = briefing_reader(&briefing);
+  const int outcome = open_terrain_files(session.enable_targets != 0, console_reporter(), &report, nullptr,
+                                         relief_only ? &reader : nullptr);
+  int code = COMMAND_EXIT_DONE;
+  if (outcome == OPEN_NO_TILE_MAP) {
+    code = COMMAND_EXIT_USAGE;
+  } else if (outcome != OPEN_DONE) {
+    code = COMMAND_EXIT_FAILED;
+  } else {
+    // In the order asked for; the view from the air beside the export kinds.
+    for (int k = 0; k < c.kind_count; k++)
+      if ((c.kinds[k] == COMMAND_KIND_VIEW ? export_view(c)
+                                           : export_kinds(c.kinds + k, 1, session.export_format, relief_only ? &briefing : nullptr)) != 0)
+        code = COMMAND_EXIT_FAILED;
+  }
+  release_textures();
+  return code;
 }

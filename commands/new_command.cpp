@@ -1,0 +1,98 @@
+#include "commands/new_command.h"
+
+#include <allegro.h>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "commands/no_display.h"
+#include "core/terrain_model.h"
+#include "core/text_numbers.h"
+#include "program/console_reporter.h"
+#include "program/session.h"
+#include "document/new_terrain.h"
+#include "document/open_terrain.h"
+
+namespace {
+
+// A name too long for a path, in the line every mode gives it.
+bool new_name_too_long(const char *tfd, const NewTerrain &t, FILE *err) {
+  std::string names[NEW_FILES];
+  new_terrain_names(tfd, names);
+  for (int k = 0; k < (t.data_ini ? NEW_FILES : NEW_DATA_INI); k++) {
+    if (!names[k].empty()) continue;
+    char whole[2 * PATH_SIZE], cut[PATH_CUT_SIZE];
+    if (k == NEW_TFD) snprintf(whole, sizeof(whole), "%s", tfd);
+    else sibling_path_of(tfd, k == NEW_HFD ? SIBLING_HFD : SIBLING_DATA_INI, whole, sizeof(whole));
+    cut_middle(whole, PATH_CUT_KEEP, cut, sizeof(cut));
+    fprintf(err, "%s: the path is longer than %d characters; nothing was written.\n", QuotedName(cut).text,
+            PATH_SIZE - 1);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int run_new_terrain(const CommandLine &c, FILE *out, FILE *err) {
+  set_uformat(U_ASCII);
+  NewTerrain t = {c.columns, c.rows, c.texture ? c.texture : 1, c.height >= 0 ? c.height : 0, nullptr, 0};
+  // The names first: a folder of pictures is not read for a terrain that
+  // cannot be written.
+  if (c.textures) t.data_ini = "";
+  std::string taken;
+  if (new_name_too_long(c.terrain, t, err)) return COMMAND_EXIT_USAGE;
+  if (new_terrain_name_taken(c.terrain, t, &taken)) {
+    fprintf(err, "%s exists already. Nothing was written.\n", QuotedName(taken.c_str()).text);
+    return COMMAND_EXIT_USAGE;
+  }
+  std::string list;
+  int listed = 0;
+  if (c.textures) {
+    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
+      fputs("Veldkit: the library cannot start\n", err);
+      return COMMAND_EXIT_FAILED;
+    }
+    set_uformat(U_ASCII);
+    set_color_depth(32);
+    const TextureFolder folder = list_texture_folder(c.textures, c.terrain);
+    if (folder.error) {
+      fprintf(err, "%s: the folder cannot be read: %s. Nothing was written.\n", QuotedName(c.textures).text,
+              strerror(folder.error));
+      return COMMAND_EXIT_USAGE;
+    }
+    for (const std::string &line : folder.left_out) fprintf(err, "%s\n", line.c_str());
+    listed = (int)folder.filenames.size();
+    // Tiles of a texture the list does not hold would open as unavailable.
+    if (t.texture > listed) {
+      if (listed == 0)
+        fprintf(err, "%s: no picture in it can be a texture. Nothing was written.\n", QuotedName(c.textures).text);
+      else
+        fprintf(err, "--texture %d: the list from %s holds %d texture%s. Nothing was written.\n", t.texture,
+                QuotedName(c.textures).text, listed, listed == 1 ? "" : "s");
+      return COMMAND_EXIT_USAGE;
+    }
+    list = texture_list_text(folder.filenames);
+    t.data_ini = list.c_str();
+    t.data_ini_size = (long)list.size();
+  }
+  NewTerrainFailure failure;
+  const int outcome = write_new_terrain(c.terrain, t, &failure);
+  if (outcome != NEW_TERRAIN_WRITTEN) {
+    fprintf(err, "%s %s Nothing was written.\n", QuotedName(failure.path.c_str()).text,
+            new_terrain_failure_text(outcome, failure).c_str());
+    return outcome == NEW_TERRAIN_EXISTS ? COMMAND_EXIT_USAGE : COMMAND_EXIT_FAILED;
+  }
+  std::string names[NEW_FILES];
+  new_terrain_names(c.terrain, names);
+  fprintf(out, "Wrote %s (%d x %d tiles)", QuotedName(names[NEW_TFD].c_str()).text, c.columns, c.rows);
+  if (c.textures)
+    fprintf(out, ", %s and %s (%d texture%s).\n", QuotedName(names[NEW_HFD].c_str()).text,
+            QuotedName(names[NEW_DATA_INI].c_str()).text, listed, listed == 1 ? "" : "s");
+  else
+    fprintf(out, " and %s.\n", QuotedName(names[NEW_HFD].c_str()).text);
+  return COMMAND_EXIT_DONE;
+}
