@@ -12,6 +12,7 @@
 #include "commands/check_command.h"
 #include "commands/diff_command.h"
 #include "commands/import_commands.h"
+#include "commands/make_lands_command.h"
 #include "commands/new_command.h"
 #include "commands/recover_command.h"
 #include "core/regular_file.h"
@@ -110,6 +111,11 @@ bool parse_view_size(const char *text, int *width, int *height) {
   return true;
 }
 
+bool refuse_value(CommandLine &c, const char *format, const char *value) {
+  c = usage_error(c, format, value);
+  return false;
+}
+
 // The value of --format, --textures or a number option.
 bool read_value(CommandLine &c, const char *option, const char *value) {
   if (strcmp(option, "--format") == 0) {
@@ -128,6 +134,18 @@ bool read_value(CommandLine &c, const char *option, const char *value) {
       return false;
     }
     c.camera_given = 1;
+    return true;
+  }
+  if (strcmp(option, "--size") == 0 && value[0] && strspn(value, "0123456789") == strlen(value)) {
+    // One number: the pictures of --make-lands, checked with its mode.
+    c.set_size = strlen(value) > 5 ? 99999 : atoi(value);
+    return true;
+  }
+  if (strcmp(option, "--seed") == 0) {
+    const size_t digits = strspn(value, "0123456789");
+    if (digits == 0 || digits > 10 || value[digits] || strtoll(value, nullptr, 10) > 4294967295LL)
+      return refuse_value(c, "--seed takes a whole number from 0 to 4294967295, not \"%.40s\"", value);
+    c.seed = strtoll(value, nullptr, 10);
     return true;
   }
   if (strcmp(option, "--size") == 0) {
@@ -153,6 +171,8 @@ bool read_value(CommandLine &c, const char *option, const char *value) {
       {"--fit", 1, MAX_HEIGHT, &c.fit, "--fit takes a height from 1 to 9999, not \"%.40s\""},
       {"--texture", 1, MAX_TEXTURES - 1, &c.texture, "--texture takes a texture number from 1 to 511, not \"%.40s\""},
       {"--height", 0, MAX_HEIGHT, &c.height, "--height takes a height from 0 to 9999, not \"%.40s\""},
+      {"--variants", 1, LAND_SET_VARIANTS_MAX, &c.variants, "--variants takes a number from 1 to 8, not \"%.40s\""},
+      {"--border", 0, LAND_SET_BORDER_MAX, &c.border, "--border takes a softness from 0 to 100, not \"%.40s\""},
   };
   for (const Number &n : numbers) {
     if (strcmp(option, n.option) != 0) continue;
@@ -256,15 +276,25 @@ bool scan_arguments(int argc, char **argv, CommandLine &c, ArgumentScan &scan) {
                        (strcmp(arg, "--format") == 0 && c.format >= 0) || (strcmp(arg, "--fit") == 0 && c.fit) ||
                        (strcmp(arg, "--texture") == 0 && c.texture) || (strcmp(arg, "--height") == 0 && c.height >= 0) ||
                        (strcmp(arg, "--textures") == 0 && c.textures) || (strcmp(arg, "--camera") == 0 && c.camera_given) ||
-                       (strcmp(arg, "--size") == 0 && c.view_width);
+                       (strcmp(arg, "--size") == 0 && (c.view_width || c.set_size)) ||
+                       (strcmp(arg, "--variants") == 0 && c.variants) || (strcmp(arg, "--seed") == 0 && c.seed >= 0) ||
+                       (strcmp(arg, "--border") == 0 && c.border >= 0);
     if (twice) return refuse(c, "%s given twice", arg);
     if (strcmp(arg, "--picture") == 0) {
       c.picture = 1;
       continue;
     }
+    // --land once a land: the set is every land given.
+    if (strcmp(arg, "--land") == 0) {
+      if (i + 1 >= argc) return refuse(c, "%s takes a value", arg);
+      if (c.land_count < COMMAND_LANDS_MAX) c.lands[c.land_count] = argv[i + 1];
+      c.land_count++, i++;
+      continue;
+    }
     if (strcmp(arg, "--format") == 0 || strcmp(arg, "--fit") == 0 || strcmp(arg, "--texture") == 0 ||
         strcmp(arg, "--height") == 0 || strcmp(arg, "--textures") == 0 || strcmp(arg, "--camera") == 0 ||
-        strcmp(arg, "--size") == 0) {
+        strcmp(arg, "--size") == 0 || strcmp(arg, "--variants") == 0 || strcmp(arg, "--seed") == 0 ||
+        strcmp(arg, "--border") == 0) {
       if (i + 1 >= argc) return refuse(c, "%s takes a value", arg);
       if (!read_value(c, arg, argv[++i])) return false;
       continue;
@@ -279,6 +309,7 @@ bool scan_arguments(int argc, char **argv, CommandLine &c, ArgumentScan &scan) {
     else if (strcmp(arg, "--diff") == 0) mode = COMMAND_DIFF;
     else if (strcmp(arg, "--new") == 0) mode = COMMAND_NEW;
     else if (strcmp(arg, "--recover") == 0) mode = COMMAND_RECOVER;
+    else if (strcmp(arg, "--make-lands") == 0) mode = COMMAND_MAKE_LANDS;
     else return refuse(c, "unknown option %s", arg);
     if (mode_option && mode == c.mode) return refuse(c, "%s given twice", arg);
     if (mode_option) {
@@ -305,6 +336,15 @@ CommandLine options_fit_mode(CommandLine c) {
   if (c.mode != COMMAND_NEW) {
     const char *given = c.texture ? "--texture" : c.height >= 0 ? "--height" : c.textures ? "--textures" : nullptr;
     if (given) return usage_error(c, "%s goes with --new", given);
+  }
+  if (c.set_size && c.mode == COMMAND_EXPORT)
+    return usage_error(c, "%s", "--size of --export view takes WIDTHxHEIGHT, each 16 to 16384");
+  if (c.mode != COMMAND_MAKE_LANDS) {
+    const char *given = c.land_count ? "--land" : c.variants ? "--variants" : c.seed >= 0 ? "--seed"
+                        : c.border >= 0 ? "--border" : c.set_size ? "--size PIXELS" : nullptr;
+    if (given) return usage_error(c, "%s goes with --make-lands", given);
+  } else if (c.view_width) {
+    return usage_error(c, "%s", "--size of --make-lands takes one number of pixels (a power of two, 16 to 1024)");
   }
   if (c.picture && c.mode != COMMAND_DIFF) return usage_error(c, "%s", "--picture goes with --diff");
   if ((c.camera_given || c.view_width) && c.mode != COMMAND_EXPORT)
@@ -361,6 +401,13 @@ CommandLine take_files(CommandLine c, const ArgumentScan &scan) {
         return usage_error(c, "the size is COLUMNSxROWS, each 1 to 4000, not \"%.40s\"", positional[1]);
       c.terrain = positional[0];
       return c;
+    case COMMAND_MAKE_LANDS: {
+      if (positionals != 1) return usage_error(c, "%s takes one terrain", mode_option);
+      if (name_empty(c, positional[0], "terrain")) return c;
+      c.terrain = positional[0];
+      const std::string fault = make_lands_fault(c);
+      return fault.empty() ? c : usage_error(c, "%s", fault.c_str());
+    }
     default:  // COMMAND_EXPORT
       if (positionals != 1) return usage_error(c, "%s takes a list of kinds and one terrain", mode_option);
       if (!read_kinds(c, scan.kinds)) {
@@ -383,6 +430,8 @@ CommandLine parse_command_line(int argc, char **argv) {
   c.mode = COMMAND_WINDOW;
   c.format = -1;
   c.height = -1;
+  c.seed = -1;
+  c.border = -1;
   ArgumentScan scan;
   if (!scan_arguments(argc, argv, c, scan)) return c;
   c = options_fit_mode(c);
@@ -421,6 +470,13 @@ void print_usage(FILE *out) {
         "                                journal, as a terrain of its own:\n"
         "                                TERRAIN_recovered.TFD, .hfd, _DATA.ini,\n"
         "                                _LANDS.ini and _TARGETS.ini\n"
+        "  veldkit --make-lands TERRAIN.TFD --land NAME=PICTURE[:water]...\n"
+        "          [--variants K] [--seed S] [--border SOFTNESS] [--size PIXELS]\n"
+        "                                write the transition pictures between the\n"
+        "                                lands (2 to 8; :water marks water) for every\n"
+        "                                corner pattern into TERRAIN_lands/, K of each\n"
+        "                                (1 to 8, else 2), and add them to the texture\n"
+        "                                list and the lands file\n"
         "  veldkit --help                show this text\n"
         "  veldkit --version             show the version\n"
         "Options and the terrain may come in any order; -- ends the options. Each\n"
@@ -449,10 +505,20 @@ void print_usage(FILE *out) {
         "--textures FOLDER               also write TERRAIN_DATA.ini listing FOLDER's\n"
         "                                pictures that load as textures, by name (at\n"
         "                                most 511); N must be one of them\n"
+        "--land NAME=PICTURE[:water]     a land of --make-lands and its picture (PNG,\n"
+        "                                JPEG or BMP); once for each land\n"
+        "--variants K                    pictures of each corner pattern (1 to 8)\n"
+        "--seed S                        the noise of the borders (0 to 4294967295,\n"
+        "                                else 1): the same seed writes the same set\n"
+        "--border SOFTNESS               0 sharp, fine-grained borders to 100 soft,\n"
+        "                                broad ones (else 40)\n"
+        "--size PIXELS                   the side of --make-lands' pictures, a power\n"
+        "                                of two from 16 to 1024 (else the largest the\n"
+        "                                smallest land picture holds)\n"
         "--diff lists changed tiles row by row from the south edge (y = 0) up, each row\n"
         "west to east, the first 100 of each kind; its summary goes to standard error.\n"
-        "--export, --check, --import-heights, --import-lands, --diff, --new and\n"
-        "--recover need no display.\n"
+        "--export, --check, --import-heights, --import-lands, --diff, --new,\n"
+        "--recover and --make-lands need no display.\n"
         "\n"
         "Exit status: 0 done; 1 an export failed or was refused, or the check found\n"
         "problems; 2 a usage error or a tile map that cannot be read.\n"
@@ -462,6 +528,8 @@ void print_usage(FILE *out) {
         "usage error, or a picture, tile map or lands file that cannot be used.\n"
         "For --diff: 0 the terrains are the same, 1 they differ, 2 a usage error,\n"
         "terrains of different sizes or a file that cannot be read or written.\n"
+        "For --make-lands: 0 written, 1 not written (nothing is left), 2 a usage\n"
+        "error or a tile map that cannot be read.\n"
         "For --recover: 0 written, 1 nothing to recover (or nothing of it usable) or\n"
         "not written, 2 a usage error or a tile map that cannot be read.\n",
         out);
@@ -478,6 +546,7 @@ int run_command_line(const CommandLine &c) {
     case COMMAND_DIFF: return run_diff(c, stdout, stderr);
     case COMMAND_NEW: return run_new_terrain(c, stdout, stderr);
     case COMMAND_RECOVER: return run_recover(c);
+    case COMMAND_MAKE_LANDS: return run_make_lands(c);
     default:
       // The one line of what is wrong; the whole usage would scroll it away.
       fprintf(stderr, "veldkit: %s\nTry 'veldkit --help'.\n", c.error);

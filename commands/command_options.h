@@ -13,6 +13,7 @@ enum CommandMode {
   COMMAND_NEW,             // --new TERRAIN COLUMNSxROWS [--texture N] [--height M] [--textures FOLDER]
   COMMAND_IMPORT_LANDS,    // --import-lands PICTURE TERRAIN
   COMMAND_RECOVER,         // --recover TERRAIN
+  COMMAND_MAKE_LANDS,      // --make-lands TERRAIN --land NAME=PICTURE[:water]... [--variants K] [--seed S] [--border B] [--size N]
   COMMAND_USAGE_ERROR,
 };
 
@@ -22,7 +23,7 @@ enum CommandExit {
   COMMAND_EXIT_USAGE = 2,   // a usage error, or a tile map cannot be read
 };
 
-enum { COMMAND_KINDS_MAX = 64 };
+enum { COMMAND_KINDS_MAX = 64, COMMAND_LANDS_MAX = 16 };
 
 // The kind word "view": the view from the air (render/air), beside the export kinds.
 enum { COMMAND_KIND_VIEW = 100 };
@@ -44,5 +45,11 @@ struct CommandLine {
   double camera[5];     // --camera X,Y,ALT,HEADING,PITCH: metres east and north, above sea, degrees
   int camera_given;
   int view_width, view_height;  // --size WxH, or 0 for the window's view
+  const char *lands[COMMAND_LANDS_MAX];  // the values of --land, in order
+  int land_count;       // how many --land were given (those past COMMAND_LANDS_MAX not kept)
+  int variants;         // --variants K, or 0 when not given
+  long long seed;       // --seed S, or -1 when not given
+  int border;           // --border B, or -1 when not given
+  int set_size;         // --size N of --make-lands, or 0
   char error[160];      // what is wrong with a usage error
 };
