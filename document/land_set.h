@@ -22,6 +22,7 @@ struct LandSetRequest {
   std::vector<LandSetLand> lands;
   int variants = 2;  // 1..LAND_SET_VARIANTS_MAX
   LandSetStyle style;  // size 0: the pictures' (the largest power of two their smallest side holds)
+  LandSetRequest() { style.size = 0; }
 };
 
 enum LandSetResult {
