@@ -473,7 +473,7 @@ void print_usage(FILE *out) {
         "  veldkit --make-lands TERRAIN.TFD --land NAME=PICTURE[:water]...\n"
         "          [--variants K] [--seed S] [--border SOFTNESS] [--size PIXELS]\n"
         "                                write the transition pictures between the\n"
-        "                                lands (2 to 8; :water marks water) for every\n"
+        "                                lands (1 to 8; :water marks water) for every\n"
         "                                corner pattern into TERRAIN_lands/, K of each\n"
         "                                (1 to 8, else 2), and add them to the texture\n"
         "                                list and the lands file\n"
