@@ -30,7 +30,7 @@ uint32_t name_key(const std::string &name) {
 }
 
 float lattice(uint32_t seed, int ix, int iy) {
-  const uint32_t h = mix32(seed ^ mix32((uint32_t)ix * 0x9E3779B1u + 0x7F4A7C15u) ^ mix32((uint32_t)iy * 0x85EBCA77u + 0x165667B1u));
+  const uint32_t h = mix32(seed ^ mix32((uint32_t)ix * 0x9E3779B1u + (uint32_t)iy * 0x85EBCA77u + 0x165667B1u));
   return (float)(h >> 8) * (2.0f / 16777216.0f) - 1.0f;
 }
 
@@ -232,13 +232,13 @@ Turn turn_of(int g, int n) {
 }
 
 struct Style {
-  float sharpness;  // 1 / temperature of the choice between lands
+  float width;      // how far behind the leading land's score another still has a share
   float frequency;  // the noise's lowest, in cycles a side
 };
 
 Style style_of(const LandSetStyle &s) {
   const float soft = (float)std::min(std::max(s.border, 0), (int)LAND_SET_BORDER_MAX) / LAND_SET_BORDER_MAX;
-  return Style{1.0f / (0.02f + 0.16f * soft), 5.0f - 3.0f * soft};
+  return Style{2 * (0.02f + 0.16f * soft), 5.0f - 3.0f * soft};
 }
 
 }  // namespace
@@ -280,6 +280,13 @@ void prepare_land_transitions(const std::vector<LandSource> &sources, const Land
 
 namespace {
 
+// The weight of a land whose score is lag behind the leading land's (whose
+// weight is 1): nothing from width on, so that most pixels are one land's.
+inline float behind_share(float lag, float width) {
+  const float u = 1 - lag / width;
+  return u <= 0 ? 0 : u * u * (3 - 2 * u);
+}
+
 // An edge as one tile sees it: its lands, first where its own frame starts.
 struct EdgeView {
   int first, second;   // 1-based; equal for an edge of one land
@@ -298,7 +305,32 @@ struct TilePlan {
   Turn turn[4];        // how each distinct land's picture is laid
   EdgeView edge[4];
   std::vector<float> scores;  // per lattice node, per distinct land
+  // Per lattice cell: the land that leads everywhere in it by so much that
+  // the others' shares are nothing, or -1.
+  std::vector<int8_t> decided;
+  // Each pixel column's (and row's) lattice cell and place in it.
+  std::vector<int> cell_of;
+  std::vector<float> place_in;
 };
+
+void decide_cells(TilePlan &k) {
+  const int cells = k.cells;
+  k.decided.assign((size_t)cells * cells, -1);
+  for (int j = 0; j < cells; j++)
+    for (int i = 0; i < cells; i++) {
+      const float *node[4] = {&k.scores[((size_t)j * (cells + 1) + i) * 4], &k.scores[((size_t)j * (cells + 1) + i + 1) * 4],
+                              &k.scores[((size_t)(j + 1) * (cells + 1) + i) * 4],
+                              &k.scores[((size_t)(j + 1) * (cells + 1) + i + 1) * 4]};
+      int lead = 0;
+      for (int s = 1; s < k.count; s++)
+        if (node[0][s] > node[0][lead]) lead = s;
+      bool clear = true;
+      for (int c = 0; c < 4 && clear; c++)
+        for (int s = 0; s < k.count && clear; s++)
+          clear = s == lead || node[c][lead] - node[c][s] >= k.st.width;
+      if (clear) k.decided[(size_t)j * cells + i] = (int8_t)lead;
+    }
+}
 
 // The share of the edge's first land at t (in the edge's frame) and d:
 // what both tiles on the edge compute alike.
@@ -312,7 +344,8 @@ float edge_share(const TilePlan &k, const EdgeView &e, int t, int d) {
   const float along = (t + 0.5f) / n, in = (d + 0.5f) / n;
   const float reach = (1 - 2 * in) * (1 - 2 * in);
   const float lead = (1 - in) * (1 - 2 * along) + LAND_NOISE_AMPLITUDE * reach * noise;
-  return 1 / (1 + std::exp(-lead * k.st.sharpness));
+  const float behind = behind_share(std::fabs(lead), k.st.width);
+  return lead >= 0 ? 1 / (1 + behind) : behind / (1 + behind);
 }
 
 // The scores of the distinct lands on the lattice: how near each corner
@@ -379,6 +412,15 @@ TilePlan tile_of(const LandTransitions &set, LandCorners corners, int variant) {
     v.noise = set.edge_noise[(size_t)slot].data();
   }
   lattice_scores(k, mix32(seed + 0x9E3779B9u * (uint32_t)(variant + 1)));
+  decide_cells(k);
+  const int n = set.style.size;
+  k.cell_of.resize((size_t)n);
+  k.place_in.resize((size_t)n);
+  for (int x = 0; x < n; x++) {
+    const float u = (x + 0.5f) * k.cells / n;
+    k.cell_of[(size_t)x] = std::min((int)u, k.cells - 1);
+    k.place_in[(size_t)x] = u - k.cell_of[(size_t)x];
+  }
   return k;
 }
 
@@ -402,17 +444,17 @@ void inner_shares(const TilePlan &k, int x, int y, int e, int t, int d, float *s
     share[second] += (1 - fade) * (1 - a);
   }
   if (fade > 0) {
-    const float u = (x + 0.5f) * cells / n, w = (y + 0.5f) * cells / n;
-    const int i = std::min((int)u, cells - 1), j = std::min((int)w, cells - 1);
-    const float fu = u - i, fw = w - j;
+    const int i = k.cell_of[(size_t)x], j = k.cell_of[(size_t)y];
+    const float fu = k.place_in[(size_t)x], fw = k.place_in[(size_t)y];
     const float *p = &k.scores[((size_t)j * (cells + 1) + i) * 4], *q = p + (size_t)(cells + 1) * 4;
     float score[4], top = -1e30f, sum = 0;
     for (int s = 0; s < k.count; s++) {
       score[s] = (p[s] + (p[s + 4] - p[s]) * fu) * (1 - fw) + (q[s] + (q[s + 4] - q[s]) * fu) * fw;
       top = std::max(top, score[s]);
     }
-    for (int s = 0; s < k.count; s++) sum += score[s] = std::exp((score[s] - top) * k.st.sharpness);
-    for (int s = 0; s < k.count; s++) share[s] += fade * score[s] / sum;
+    for (int s = 0; s < k.count; s++) sum += score[s] = behind_share(top - score[s], k.st.width);
+    const float scale = fade / sum;
+    for (int s = 0; s < k.count; s++) share[s] += scale * score[s];
   }
   const int cheb[4] = {std::max(x, y), std::max(m - x, y), std::max(m - x, m - y), std::max(x, m - y)};
   for (int c = 0; c < 4; c++) {
@@ -423,51 +465,66 @@ void inner_shares(const TilePlan &k, int x, int y, int e, int t, int d, float *s
   }
 }
 
+// One pixel of the picture, and its corners' shares when weights is given.
+inline void make_pixel(const TilePlan &k, int x, int y, unsigned char *rgb, float *weights) {
+  const int n = k.b.n, m = n - 1, inner = 2 * k.b.pure;
+  int t, d;
+  const int e = nearest_edge(n, x, y, &t, &d);
+  unsigned char *out = rgb + ((size_t)y * n + x) * 3;
+  float share[4] = {0, 0, 0, 0};
+  const int decided = k.decided[(size_t)k.cell_of[(size_t)y] * k.cells + k.cell_of[(size_t)x]];
+  if (d < k.b.exact) {
+    // The band both tiles of the edge make alike: the edge's own frame,
+    // its first land first, every land's picture the same there.
+    const EdgeView &v = k.edge[e];
+    int first = 0, second = 0;
+    while (k.land[first] != v.first) first++;
+    while (k.land[second] != v.second) second++;
+    float a = 1;
+    if (v.noise) {
+      const int own = v.flipped ? m - t : t;
+      const float start = corner_hold(k.b, std::max(own, d)), end = corner_hold(k.b, std::max(m - own, d));
+      a = edge_share(k, v, own, d);
+      a = start + (1 - start) * a;
+      a = (1 - end) * a;
+    }
+    const unsigned char *p = land_pixel(k, first, x, y), *q = land_pixel(k, second, x, y);
+    for (int c = 0; c < 3; c++) out[c] = (unsigned char)(int)(a * p[c] + (1 - a) * q[c] + 0.5f);
+    share[first] += a;
+    share[second] += 1 - a;
+  } else if (decided >= 0 && (d >= k.b.pure ? (x >= inner && x < n - inner) || (y >= inner && y < n - inner)
+                                            : k.edge[e].first == k.edge[e].second && k.land[decided] == k.edge[e].first)) {
+    // In a cell one land has: inside, past the corners' hold, or by an
+    // edge of that land alone.
+    memcpy(out, land_pixel(k, decided, x, y), 3);
+    share[decided] = 1;
+  } else {
+    inner_shares(k, x, y, e, t, d, share);
+    // Shares in 1/4096ths: whole numbers blend the bytes.
+    int sum[3] = {2048, 2048, 2048};
+    for (int s = 0; s < k.count; s++) {
+      if (share[s] == 0) continue;
+      const unsigned char *p = land_pixel(k, s, x, y);
+      const int w = (int)(share[s] * 4096 + 0.5f);
+      for (int c = 0; c < 3; c++) sum[c] += w * p[c];
+    }
+    for (int c = 0; c < 3; c++) out[c] = (unsigned char)std::min(255, sum[c] >> 12);
+  }
+  if (weights)
+    for (int c = 0; c < 4; c++) weights[((size_t)y * n + x) * 4 + c] = share[k.slot[c]];
+}
+
 }  // namespace
 
 void make_land_transition(const LandTransitions &set, LandCorners corners, int variant, unsigned char *rgb,
                           float *weights) {
   const TilePlan k = tile_of(set, corners, variant);
-  const int n = k.b.n, m = n - 1;
-  for (int y = 0; y < n; y++)
-    for (int x = 0; x < n; x++) {
-      int t, d;
-      const int e = nearest_edge(n, x, y, &t, &d);
-      unsigned char *out = rgb + ((size_t)y * n + x) * 3;
-      float share[4];
-      if (d < k.b.exact) {
-        // The band both tiles of the edge make alike: the edge's own frame,
-        // its first land first, every land's picture the same there.
-        const EdgeView &v = k.edge[e];
-        int first = 0, second = 0;
-        while (k.land[first] != v.first) first++;
-        while (k.land[second] != v.second) second++;
-        float a = 1;
-        if (v.noise) {
-          const int own = v.flipped ? m - t : t;
-          const float start = corner_hold(k.b, std::max(own, d)), end = corner_hold(k.b, std::max(m - own, d));
-          a = edge_share(k, v, own, d);
-          a = start + (1 - start) * a;
-          a = (1 - end) * a;
-        }
-        const unsigned char *p = land_pixel(k, first, x, y), *q = land_pixel(k, second, x, y);
-        for (int c = 0; c < 3; c++) out[c] = (unsigned char)(int)(a * p[c] + (1 - a) * q[c] + 0.5f);
-        for (int s = 0; s < 4; s++) share[s] = 0;
-        share[first] += a;
-        share[second] += 1 - a;
-      } else {
-        inner_shares(k, x, y, e, t, d, share);
-        float sum[3] = {0, 0, 0};
-        for (int s = 0; s < k.count; s++) {
-          if (share[s] == 0) continue;
-          const unsigned char *p = land_pixel(k, s, x, y);
-          for (int c = 0; c < 3; c++) sum[c] += share[s] * p[c];
-        }
-        for (int c = 0; c < 3; c++) out[c] = (unsigned char)(int)(std::min(255.0f, sum[c]) + 0.5f);
-      }
-      if (weights)
-        for (int c = 0; c < 4; c++) weights[((size_t)y * n + x) * 4 + c] = share[k.slot[c]];
-    }
+  const int n = k.b.n, block = 32;
+  // In blocks, so that a turned picture is read from a few cache lines at a time.
+  for (int by = 0; by < n; by += block)
+    for (int bx = 0; bx < n; bx += block)
+      for (int y = by; y < std::min(n, by + block); y++)
+        for (int x = bx; x < std::min(n, bx + block); x++) make_pixel(k, x, y, rgb, weights);
 }
 
 std::vector<LandCorners> land_set_patterns(int count) {
