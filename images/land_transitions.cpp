@@ -30,7 +30,7 @@ uint32_t name_key(const std::string &name) {
 }
 
 float lattice(uint32_t seed, int ix, int iy) {
-  const uint32_t h = mix32(seed ^ mix32((uint32_t)ix * 0x9E3779B1u + (uint32_t)iy * 0x85EBCA77u + 0x165667B1u));
+  const uint32_t h = mix32(seed + (uint32_t)ix * 0x9E3779B1u + (uint32_t)iy * 0x85EBCA77u);
   return (float)(h >> 8) * (2.0f / 16777216.0f) - 1.0f;
 }
 
@@ -58,6 +58,28 @@ float fractal_noise(uint32_t seed, float x, float y, float frequency) {
 float smooth01(float x) {
   x = x < 0 ? 0 : x > 1 ? 1 : x;
   return x * x * (3 - 2 * x);
+}
+
+// The weight of a land whose score is lag behind the leading land's (whose
+// weight is 1): nothing from width on, so that most pixels are one land's.
+inline float behind_share(float lag, float width) {
+  const float u = 1 - lag / width;
+  return u <= 0 ? 0 : u * u * (3 - 2 * u);
+}
+
+// The share of an edge's first land at t along it and d in, from the
+// noise of the edge on the lattice (cells a side) in its own frame.
+float noisy_edge_share(const float *noise, int cells, int n, float width, int t, int d) {
+  const float u = (t + 0.5f) * cells / n, v = (d + 0.5f) * cells / n;
+  const int i = std::min((int)u, cells - 1), j = (int)v;
+  const float fu = u - i, fv = v - j;
+  const float *row = noise + (size_t)j * (cells + 1), *next = row + cells + 1;
+  const float wave = (row[i] + (row[i + 1] - row[i]) * fu) * (1 - fv) + (next[i] + (next[i + 1] - next[i]) * fu) * fv;
+  const float along = (t + 0.5f) / n, in = (d + 0.5f) / n;
+  const float reach = (1 - 2 * in) * (1 - 2 * in);
+  const float lead = (1 - in) * (1 - 2 * along) + LAND_NOISE_AMPLITUDE * reach * wave;
+  const float behind = behind_share(std::fabs(lead), width);
+  return lead >= 0 ? 1 / (1 + behind) : behind / (1 + behind);
 }
 
 // The sizes every part of a set is measured in, in pixels.
@@ -264,6 +286,7 @@ void prepare_land_transitions(const std::vector<LandSource> &sources, const Land
   const int cells = out->nodes, deep = cells / 2;
   out->edge_noise.assign((size_t)lands * lands, {});
   out->first_of_pair.assign((size_t)lands * lands, 0);
+  out->edge_shares.assign((size_t)lands * lands, {});
   for (int a = 0; a < lands; a++)
     for (int c = a + 1; c < lands; c++) {
       const bool a_first = strcasecmp(sources[(size_t)a].name.c_str(), sources[(size_t)c].name.c_str()) <= 0;
@@ -275,23 +298,22 @@ void prepare_land_transitions(const std::vector<LandSource> &sources, const Land
       for (int j = 0; j <= deep; j++)
         for (int i = 0; i <= cells; i++)
           noise[(size_t)j * (cells + 1) + i] = fractal_noise(seed, (float)i / cells, (float)j / cells, st.frequency);
+      std::vector<float> &shares = out->edge_shares[(size_t)slot];
+      shares.resize((size_t)n * b.pure);
+      for (int d = 0; d < b.pure; d++)
+        for (int t = 0; t < n; t++)
+          shares[(size_t)d * n + t] = noisy_edge_share(noise.data(), cells, n, st.width, t, d);
     }
 }
 
 namespace {
 
-// The weight of a land whose score is lag behind the leading land's (whose
-// weight is 1): nothing from width on, so that most pixels are one land's.
-inline float behind_share(float lag, float width) {
-  const float u = 1 - lag / width;
-  return u <= 0 ? 0 : u * u * (3 - 2 * u);
-}
-
 // An edge as one tile sees it: its lands, first where its own frame starts.
 struct EdgeView {
   int first, second;   // 1-based; equal for an edge of one land
   bool flipped;        // its frame runs against the tile's clockwise one
-  const float *noise;  // null for one land
+  const float *noise;   // null for one land
+  const float *shares;  // its first land's share in the band, null for one land
 };
 
 struct TilePlan {
@@ -333,20 +355,8 @@ void decide_cells(TilePlan &k) {
 }
 
 // The share of the edge's first land at t (in the edge's frame) and d:
-// what both tiles on the edge compute alike.
-float edge_share(const TilePlan &k, const EdgeView &e, int t, int d) {
-  const int n = k.b.n, cells = k.cells;
-  const float u = (t + 0.5f) * cells / n, v = (d + 0.5f) * cells / n;
-  const int i = std::min((int)u, cells - 1), j = (int)v;
-  const float fu = u - i, fv = v - j;
-  const float *row = e.noise + (size_t)j * (cells + 1), *next = row + cells + 1;
-  const float noise = (row[i] + (row[i + 1] - row[i]) * fu) * (1 - fv) + (next[i] + (next[i + 1] - next[i]) * fu) * fv;
-  const float along = (t + 0.5f) / n, in = (d + 0.5f) / n;
-  const float reach = (1 - 2 * in) * (1 - 2 * in);
-  const float lead = (1 - in) * (1 - 2 * along) + LAND_NOISE_AMPLITUDE * reach * noise;
-  const float behind = behind_share(std::fabs(lead), k.st.width);
-  return lead >= 0 ? 1 / (1 + behind) : behind / (1 + behind);
-}
+// what both tiles on the edge read alike.
+inline float edge_share(const EdgeView &e, int n, int t, int d) { return e.shares[(size_t)d * n + t]; }
 
 // The scores of the distinct lands on the lattice: how near each corner
 // of the land is, moved by the edges' noise near the edges and by the
@@ -401,7 +411,7 @@ TilePlan tile_of(const LandTransitions &set, LandCorners corners, int variant) {
   for (int e = 0; e < 4; e++) {
     EdgeView &v = k.edge[e];
     const int a = k.corner[e], z = k.corner[(e + 1) & 3];
-    v.noise = nullptr;
+    v.noise = v.shares = nullptr;
     v.flipped = false;
     v.first = v.second = a;
     if (a == z) continue;
@@ -410,6 +420,7 @@ TilePlan tile_of(const LandTransitions &set, LandCorners corners, int variant) {
     v.second = v.first == a ? z : a;
     v.flipped = v.first != a;
     v.noise = set.edge_noise[(size_t)slot].data();
+    v.shares = set.edge_shares[(size_t)slot].data();
   }
   lattice_scores(k, mix32(seed + 0x9E3779B9u * (uint32_t)(variant + 1)));
   decide_cells(k);
@@ -439,7 +450,7 @@ void inner_shares(const TilePlan &k, int x, int y, int e, int t, int d, float *s
     int first = 0, second = 0;
     while (k.land[first] != v.first) first++;
     while (k.land[second] != v.second) second++;
-    const float a = v.noise ? edge_share(k, v, v.flipped ? m - t : t, d) : 1;
+    const float a = v.noise ? edge_share(v, n, v.flipped ? m - t : t, d) : 1;
     share[first] += (1 - fade) * a;
     share[second] += (1 - fade) * (1 - a);
   }
@@ -484,7 +495,7 @@ inline void make_pixel(const TilePlan &k, int x, int y, unsigned char *rgb, floa
     if (v.noise) {
       const int own = v.flipped ? m - t : t;
       const float start = corner_hold(k.b, std::max(own, d)), end = corner_hold(k.b, std::max(m - own, d));
-      a = edge_share(k, v, own, d);
+      a = edge_share(v, n, own, d);
       a = start + (1 - start) * a;
       a = (1 - end) * a;
     }

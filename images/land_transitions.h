@@ -48,6 +48,7 @@ struct LandTransitions {
   // Per pair of lands (edge_slot): the noise of their edges on the lattice
   // in the edge's own frame, from its first land's end (by name).
   std::vector<std::vector<float>> edge_noise;
+  std::vector<std::vector<float>> edge_shares;  // its first land's share in the edges' bands, size x size / 8
   std::vector<uint8_t> first_of_pair;  // the land index (1-based) whose end the frame starts at
 };
 
