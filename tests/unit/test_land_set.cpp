@@ -2,7 +2,8 @@
 // stay byte for byte ahead of the new sections, both read back through
 // their own readers to the very patterns generated (the lands file's land
 // keeping its number and colour), the pictures are the generator's, a
-// second run with the same seed writes the same bytes, and each refusal
+// second run with the same seed writes the same bytes, the check finds the
+// edges meeting until a picture is swapped, and each refusal
 // names its cause and leaves the folder as it was.
 #include <filesystem>
 #include <map>
@@ -16,6 +17,7 @@
 #include "files/land_file.h"
 #include "files/terrain_description.h"
 #include "images/image_pixels.h"
+#include "inspect/land_set_check.h"
 #include "tests/unit/harness.h"
 #include "tests/unit/sample_images.h"
 
@@ -102,7 +104,6 @@ TEST(LandSet, ExtendsTheFilesByteForByteAndReadsBackToThePatterns) {
       const bool water = corner_land(c, 0) == 4 && corner_land(c, 1) == 4 && corner_land(c, 2) == 4 && corner_land(c, 3) == 4;
       EXPECT_EQ(water ? 2 : 0, texture_table.textures[t].has_water) << t;
       seen[c]++;
-      first_run[name];
     }
     for (LandCorners p : land_set_patterns(3)) {
       const LandCorners mapped = land_corners(map[corner_land(p, 0)], map[corner_land(p, 1)], map[corner_land(p, 2)], map[corner_land(p, 3)]);
@@ -134,6 +135,19 @@ TEST(LandSet, ExtendsTheFilesByteForByteAndReadsBackToThePatterns) {
     ASSERT_EQ(32, image.width);
     for (int i = 0; i < 32 * 32; i++) ASSERT_EQ(0, memcmp(&made[(size_t)i * 3], &image.rgba[(size_t)i * 4], 3)) << i;
     free_image_pixels(&image);
+
+    // Their edges meet; a picture swapped for another's is named, alone.
+    EXPECT_TRUE(land_set_seams("T.TFD").empty());
+    if (run == 1) {
+      write_file("T_lands/020.png", read_file("T_lands/030.png"));
+      const std::vector<SeamProblem> seams = land_set_seams("T.TFD");
+      ASSERT_FALSE(seams.empty());
+      for (const SeamProblem &p : seams) {
+        EXPECT_EQ(20, p.texture) << p.what;
+        EXPECT_EQ("T_lands/020.png", p.file);
+      }
+      write_file("T_lands/020.png", first_run["./T_lands/020.png"]);
+    }
 
     // The same seed, the same bytes.
     for (const auto &f : snapshot()) {
