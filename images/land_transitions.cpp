@@ -333,6 +333,10 @@ struct TilePlan {
   // Each pixel column's (and row's) lattice cell and place in it.
   std::vector<int> cell_of;
   std::vector<float> place_in;
+  // edge_fade by the distance from the edge (below pure) and corner_hold by
+  // the corner's larger distance (below twice pure), looked up.
+  std::vector<float> fade_at, hold_at;
+  float inverse_width;
 };
 
 void decide_cells(TilePlan &k) {
@@ -425,6 +429,9 @@ TilePlan tile_of(const LandTransitions &set, LandCorners corners, int variant) {
   lattice_scores(k, mix32(seed + 0x9E3779B9u * (uint32_t)(variant + 1)));
   decide_cells(k);
   const int n = set.style.size;
+  for (int d = 0; d < k.b.pure; d++) k.fade_at.push_back(edge_fade(k.b, d));
+  for (int c = 0; c < 2 * k.b.pure; c++) k.hold_at.push_back(corner_hold(k.b, c));
+  k.inverse_width = 1 / k.st.width;
   k.cell_of.resize((size_t)n);
   k.place_in.resize((size_t)n);
   for (int x = 0; x < n; x++) {
@@ -443,7 +450,7 @@ inline const unsigned char *land_pixel(const TilePlan &k, int s, int x, int y) {
 // The shares of the distinct lands at a pixel away from the exact band.
 void inner_shares(const TilePlan &k, int x, int y, int e, int t, int d, float *share) {
   const int n = k.b.n, m = n - 1, cells = k.cells;
-  const float fade = edge_fade(k.b, d);
+  const float fade = d < k.b.pure ? k.fade_at[(size_t)d] : 1;
   for (int s = 0; s < 4; s++) share[s] = 0;
   if (fade < 1) {
     const EdgeView &v = k.edge[e];
@@ -463,13 +470,18 @@ void inner_shares(const TilePlan &k, int x, int y, int e, int t, int d, float *s
       score[s] = (p[s] + (p[s + 4] - p[s]) * fu) * (1 - fw) + (q[s] + (q[s + 4] - q[s]) * fu) * fw;
       top = std::max(top, score[s]);
     }
-    for (int s = 0; s < k.count; s++) sum += score[s] = behind_share(top - score[s], k.st.width);
+    for (int s = 0; s < k.count; s++) {
+      const float u = 1 - (top - score[s]) * k.inverse_width;
+      sum += score[s] = u <= 0 ? 0 : u * u * (3 - 2 * u);
+    }
     const float scale = fade / sum;
     for (int s = 0; s < k.count; s++) share[s] += scale * score[s];
   }
+  const int near = 2 * k.b.pure;
+  if ((x >= near && x <= m - near) || (y >= near && y <= m - near)) return;
   const int cheb[4] = {std::max(x, y), std::max(m - x, y), std::max(m - x, m - y), std::max(x, m - y)};
   for (int c = 0; c < 4; c++) {
-    const float hold = corner_hold(k.b, cheb[c]);
+    const float hold = cheb[c] < near ? k.hold_at[(size_t)cheb[c]] : 0;
     if (hold == 0) continue;
     for (int s = 0; s < k.count; s++) share[s] *= 1 - hold;
     share[k.slot[c]] += hold;
@@ -494,7 +506,9 @@ inline void make_pixel(const TilePlan &k, int x, int y, unsigned char *rgb, floa
     float a = 1;
     if (v.noise) {
       const int own = v.flipped ? m - t : t;
-      const float start = corner_hold(k.b, std::max(own, d)), end = corner_hold(k.b, std::max(m - own, d));
+      const int near = 2 * k.b.pure, from_start = std::max(own, d), from_end = std::max(m - own, d);
+      const float start = from_start < near ? k.hold_at[(size_t)from_start] : 0;
+      const float end = from_end < near ? k.hold_at[(size_t)from_end] : 0;
       a = edge_share(v, n, own, d);
       a = start + (1 - start) * a;
       a = (1 - end) * a;
