@@ -7,7 +7,7 @@
 
 namespace {
 
-const char WATER_MARK[] = ":water";
+const char LAND_WATER_MARK[] = ":water";
 
 std::vector<LandSetLand> lands_of(const CommandLine &c) {
   std::vector<LandSetLand> out;
@@ -26,8 +26,8 @@ bool read_land_option(const char *value, LandSetLand *land) {
   if (!equals) return false;
   land->name.assign(value, (size_t)(equals - value));
   land->picture = equals + 1;
-  const size_t n = land->picture.size(), mark = sizeof(WATER_MARK) - 1;
-  land->water = n > mark && land->picture.compare(n - mark, mark, WATER_MARK) == 0;
+  const size_t n = land->picture.size(), mark = sizeof(LAND_WATER_MARK) - 1;
+  land->water = n > mark && land->picture.compare(n - mark, mark, LAND_WATER_MARK) == 0;
   if (land->water) land->picture.resize(n - mark);
   return true;
 }

@@ -24,7 +24,7 @@
 
 namespace {
 
-const char NOTHING_WRITTEN[] = " Nothing was written.";
+const char LAND_SET_NOTHING_WRITTEN[] = " Nothing was written.";
 
 // Colours a reader tells apart at a glance, for lands the file lacks: each
 // new land takes the free one nearest its picture's own colour.
@@ -385,7 +385,7 @@ LandSetOutcome make_land_set(const LandSetRequest &r) {
   }
   lands = *kept;
   if (!o.why.empty()) {
-    o.why += NOTHING_WRITTEN;
+    o.why += LAND_SET_NOTHING_WRITTEN;
     return o;
   }
   o.result = LAND_SET_WRITTEN;

@@ -14,7 +14,7 @@
 
 namespace {
 
-const char *const EDGE_NAMES[4] = {"north", "east", "south", "west"};
+const char *const SEAM_EDGE_NAMES[4] = {"north", "east", "south", "west"};
 
 struct Edge {
   int texture, edge;
@@ -97,7 +97,7 @@ std::vector<SeamProblem> land_set_seams(const char *tfd_path) {
       const double allowed = std::max(1.0, gap(e.line, e.inside));
       const bool meets = gap(e.line, most->first) <= allowed && (a != b || gap(e.line, reversed) <= allowed);
       if (meets) continue;
-      std::string what = "texture " + std::to_string(e.texture) + ": its " + EDGE_NAMES[e.edge] + " edge (" +
+      std::string what = "texture " + std::to_string(e.texture) + ": its " + SEAM_EDGE_NAMES[e.edge] + " edge (" +
                          lands.lands[a].name + ", " + lands.lands[b].name + ") ";
       what += holder == e.texture || counts.size() == 1 ? "does not read the same from either end"
                                                         : "does not meet texture " + std::to_string(holder) + "'s";
