@@ -129,27 +129,25 @@ float keep_contrast(float a, float b, float w, float rho, float mean) {
 
 float nearness(float dx, float dy, float length) { return std::exp(-std::sqrt(dx * dx + dy * dy) / length); }
 
-// The middle square of a picture scaled to n x n: halved while twice as
-// large, then sampled bilinearly. Floats, RGB.
+// The middle square of a picture scaled to n x n: blocks of whole pixels
+// averaged down to less than twice n (never a copy of a large picture in
+// floats), then sampled bilinearly. Floats, RGB.
 std::vector<float> scaled_square(const LandSource &source, int n) {
-  int side = std::min(source.width, source.height);
-  const int x0 = (source.width - side) / 2, y0 = (source.height - side) / 2;
+  const int whole = std::min(source.width, source.height);
+  const int x0 = (source.width - whole) / 2, y0 = (source.height - whole) / 2;
+  const int f = std::max(1, whole / n), side = whole / f;
   std::vector<float> img((size_t)side * side * 3);
+  const float share = 1.0f / ((float)f * f);
   for (int y = 0; y < side; y++)
-    for (int x = 0; x < side * 3; x++)
-      img[((size_t)y * side) * 3 + x] = source.rgb[((size_t)(y + y0) * source.width + x0) * 3 + x];
-  while (side >= 2 * n) {
-    const int half = side / 2;
-    std::vector<float> next((size_t)half * half * 3);
-    for (int y = 0; y < half; y++)
-      for (int x = 0; x < half; x++)
-        for (int c = 0; c < 3; c++) {
-          const size_t a = ((size_t)(2 * y) * side + 2 * x) * 3 + c;
-          next[((size_t)y * half + x) * 3 + c] = 0.25f * (img[a] + img[a + 3] + img[a + side * 3] + img[a + side * 3 + 3]);
+    for (int x = 0; x < side; x++)
+      for (int c = 0; c < 3; c++) {
+        unsigned sum = 0;
+        for (int dy = 0; dy < f; dy++) {
+          const unsigned char *row = source.rgb + ((size_t)(y0 + y * f + dy) * source.width + x0 + x * f) * 3 + c;
+          for (int dx = 0; dx < f; dx++) sum += row[dx * 3];
         }
-    img.swap(next);
-    side = half;
-  }
+        img[((size_t)y * side + x) * 3 + c] = sum * share;
+      }
   std::vector<float> out((size_t)n * n * 3);
   const float scale = (float)side / (float)n;
   for (int y = 0; y < n; y++)
