@@ -12,6 +12,7 @@
 #include "edit/edit_history.h"
 #include "edit/height_edits.h"
 #include "edit/land_edits.h"
+#include "edit/sea_level.h"
 #include "edit/target_edits.h"
 #include "program/session.h"
 #include "ui/display.h"
@@ -369,6 +370,49 @@ void fill_selection_lands(KeyCommand &c) {
   const LandResult result = land_fill(current_land(*c.view), c.view->selection);
   snprintf(c.done, sizeof(c.done), "%s", land_result_text(result).c_str());
 }
+// A number of metres asked for; nothing typed is 0. false for Esc or a
+// wrong answer, which the strip names.
+static bool ask_metres(KeyCommand &c, const char *question, int *metres) {
+  c.redraw = 1;
+  char text[40];
+  if (!ask_text(question, text, sizeof(text))) return false;
+  long value = 0;
+  if (text[strspn(text, " \t")] && (parse_whole_numbers(text, &value, 1) != 0 || value > MAX_HEIGHT)) {
+    char line[80];
+    snprintf(line, sizeof(line), "Not a height of 0 to 9999: %s", text);
+    key_note(c, line);
+    return false;
+  }
+  *metres = (int)value;
+  return true;
+}
+
+void lands_from_heights_here(KeyCommand &c) {
+  const int sea = current_land(*c.view);
+  int level;
+  if (!ask_metres(c, "Sea level (m, nothing typed: 0):", &level)) return;
+  const SeaPoints points = sea_points_from_heights({sea, level, 0});
+  if (points.stranded > 0) {
+    char line[KEY_NOTE_SIZE];
+    snprintf(line, sizeof(line), "Nothing changed: %lld points leaving %s have no other land near.", points.stranded,
+             lands.lands[sea].name);
+    key_note(c, line);
+    return;
+  }
+  const LandResult r = lands_from_heights(points, 1);
+  snprintf(c.done, sizeof(c.done), "%s at or below %d m: %lld points; %s", lands.lands[sea].name, level,
+           r.points_changed, land_result_text(r).c_str());
+}
+
+void heights_from_lands_here(KeyCommand &c) {
+  const int sea = current_land(*c.view);
+  int depth;
+  if (!ask_metres(c, "Sea depth (m, nothing typed: 0):", &depth)) return;
+  const SeaBedResult r = heights_from_lands(sea, depth, 1);
+  snprintf(c.done, sizeof(c.done), "%s at %d m: %lld samples of %lld tiles changed.", lands.lands[sea].name, depth,
+           r.samples, r.tiles);
+}
+
 void grow_brush(KeyCommand &c) {
   if (c.view->brush_size < BRUSH_SIZE_MAX) c.view->brush_size++;
 }

@@ -56,5 +56,10 @@ void filter_target_types(const std::vector<TargetType> &types, const char *typed
 void add_area_here(KeyCommand &c);
 // Ctrl + F in land mode: every corner point of the selection's tiles gets the current land.
 void fill_selection_lands(KeyCommand &c);
+// W and Left Shift + W in land mode, the land picked being the sea's: the
+// corner points from the heights at a sea level asked for, or the sea's
+// tiles' samples at a depth asked for; each one step.
+void lands_from_heights_here(KeyCommand &c);
+void heights_from_lands_here(KeyCommand &c);
 void grow_brush(KeyCommand &c);
 void shrink_brush(KeyCommand &c);

@@ -6,19 +6,24 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <strings.h>
 
 #include "commands/batch_export.h"
 #include "commands/check_command.h"
 #include "commands/diff_command.h"
+#include "commands/geo_commands.h"
 #include "commands/import_commands.h"
 #include "commands/make_lands_command.h"
 #include "commands/new_command.h"
 #include "commands/recover_command.h"
+#include "commands/sea_command.h"
 #include "core/regular_file.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
 #include "document/new_terrain.h"
+#include "geo/degrees_text.h"
+#include "geo/dem_warp.h"
 #include "program/settings.h"
 #include "render/export/export_bitmap.h"
 #include "render/air/air_export.h"
@@ -41,6 +46,7 @@ const KindWord KIND_WORDS[] = {
     {"heights16", {EXPORT_HEIGHTS16}, 1},
     {"lands", {EXPORT_LANDS}, 1},
     {"briefing", {EXPORT_BRIEFING}, 1},
+    {"geotiff", {EXPORT_GEOTIFF}, 1},
     {"view", {COMMAND_KIND_VIEW}, 1},
     {"all",
      {EXPORT_DATA, EXPORT_WATER, EXPORT_TEXTURES_4X, EXPORT_EMBOSSED_4X, EXPORT_HEIGHT_4X,
@@ -99,6 +105,24 @@ bool parse_camera(const char *text, double *out) {
   return true;
 }
 
+// Four angles apart by commas, south below north and west of east; a
+// letter, when given, must be the one of its place (43N, 18E or 18W).
+bool parse_area(const char *text, double *area) {
+  const char *at = text;
+  for (int k = 0; k < 4; k++) {
+    const char *comma = strchr(at, ',');
+    if ((k < 3) != (comma != nullptr)) return false;
+    const std::string part = comma ? std::string(at, (size_t)(comma - at)) : std::string(at);
+    char axis;
+    if (!parse_angle(part.c_str(), &area[k], &axis)) return false;
+    const char want = k % 2 == 0 ? 'N' : 'E';
+    if (axis && axis != want) return false;
+    if (fabs(area[k]) > (want == 'N' ? 90 : 180)) return false;
+    at = comma ? comma + 1 : at;
+  }
+  return area[0] < area[2] && area[1] < area[3];
+}
+
 bool parse_view_size(const char *text, int *width, int *height) {
   const size_t digits = strspn(text, "0123456789");
   const char *second = text + digits + 1;
@@ -109,11 +133,6 @@ bool parse_view_size(const char *text, int *width, int *height) {
   if (w < AIR_EXPORT_MIN_SIZE || h < AIR_EXPORT_MIN_SIZE || w > AIR_EXPORT_MAX_SIZE || h > AIR_EXPORT_MAX_SIZE) return false;
   *width = (int)w, *height = (int)h;
   return true;
-}
-
-bool refuse_value(CommandLine &c, const char *format, const char *value) {
-  c = usage_error(c, format, value);
-  return false;
 }
 
 // The value of --format, --textures or a number option.
@@ -136,28 +155,50 @@ bool read_value(CommandLine &c, const char *option, const char *value) {
     c.camera_given = 1;
     return true;
   }
-  if (strcmp(option, "--size") == 0 && value[0] && strspn(value, "0123456789") == strlen(value)) {
-    // One number: the pictures of --make-lands, checked with its mode.
-    c.set_size = strlen(value) > 5 ? 99999 : atoi(value);
-    return true;
-  }
-  if (strcmp(option, "--seed") == 0) {
-    const size_t digits = strspn(value, "0123456789");
-    if (digits == 0 || digits > 10 || value[digits] || strtoll(value, nullptr, 10) > 4294967295LL)
-      return refuse_value(c, "--seed takes a whole number from 0 to 4294967295, not \"%.40s\"", value);
-    c.seed = strtoll(value, nullptr, 10);
-    return true;
-  }
+  // Its meaning depends on the mode: read once the mode is known.
   if (strcmp(option, "--size") == 0) {
-    if (!parse_view_size(value, &c.view_width, &c.view_height)) {
-      c = usage_error(c, "--size takes WIDTHxHEIGHT, each 16 to 16384, not \"%.40s\"", value);
+    c.size_text = value;
+    return true;
+  }
+  if (strcmp(option, "--area") == 0) {
+    if (!parse_area(value, c.area)) {
+      c = usage_error(c, "--area takes SOUTH,WEST,NORTH,EAST in degrees (43.1 or 43.1N), not \"%.40s\"", value);
       return false;
     }
+    c.area_given = 1;
     return true;
   }
-  if (strcmp(option, "--textures") == 0) {
-    if (!value[0]) c = usage_error(c, "%s", "the textures folder's name is empty");
-    c.textures = value;
+  if (strcmp(option, "--projection") == 0) {
+    if (!value[0]) c = usage_error(c, "%s", "--projection is empty");
+    c.projection = value;
+    return value[0] != 0;
+  }
+  if (strcmp(option, "--resampling") == 0) {
+    if (!dem_resampling_known(value)) {
+      c = usage_error(c, "--resampling takes average, bilinear, cubic, cubicspline, lanczos, med or max, not \"%.40s\"",
+                      value);
+      return false;
+    }
+    c.resampling = value;
+    return true;
+  }
+  // The options naming a file, a folder or lands: never empty.
+  struct Name {
+    const char *option;
+    const char **into;
+    const char *error;
+  };
+  const Name names[] = {
+      {"--textures", &c.textures, "the textures folder's name is empty"},
+      {"--water", &c.water, "--water names no picture"},
+      {"--lands-from", &c.lands_from, "the terrain's name of --lands-from is empty"},
+      {"--sea", &c.sea, "--sea names no land"},
+      {"--shore", &c.shore, "--shore names no land"},
+  };
+  for (const Name &n : names) {
+    if (strcmp(option, n.option) != 0) continue;
+    if (!value[0]) c = usage_error(c, "%s", n.error);
+    *n.into = value;
     return value[0] != 0;
   }
   // Digits only: strtol alone would pass over blanks, a sign or a tail.
@@ -171,8 +212,8 @@ bool read_value(CommandLine &c, const char *option, const char *value) {
       {"--fit", 1, MAX_HEIGHT, &c.fit, "--fit takes a height from 1 to 9999, not \"%.40s\""},
       {"--texture", 1, MAX_TEXTURES - 1, &c.texture, "--texture takes a texture number from 1 to 511, not \"%.40s\""},
       {"--height", 0, MAX_HEIGHT, &c.height, "--height takes a height from 0 to 9999, not \"%.40s\""},
-      {"--variants", 1, LAND_SET_VARIANTS_MAX, &c.variants, "--variants takes a number from 1 to 8, not \"%.40s\""},
-      {"--border", 0, LAND_SET_BORDER_MAX, &c.border, "--border takes a softness from 0 to 100, not \"%.40s\""},
+      {"--level", 0, MAX_HEIGHT, &c.level, "--level takes a height from 0 to 9999, not \"%.40s\""},
+      {"--depth", 0, MAX_HEIGHT, &c.depth, "--depth takes a height from 0 to 9999, not \"%.40s\""},
   };
   for (const Number &n : numbers) {
     if (strcmp(option, n.option) != 0) continue;
@@ -248,7 +289,7 @@ bool refuse(CommandLine &c, const char *format, const char *what) {
 struct ArgumentScan {
   const char *mode_option = nullptr;
   const char *kinds = nullptr;
-  const char *positional[2] = {nullptr, nullptr};
+  const char *positional[COMMAND_DEMS_MAX + 1] = {};
   int positionals = 0;
   bool any_option = false;
 };
@@ -266,7 +307,7 @@ bool scan_arguments(int argc, char **argv, CommandLine &c, ArgumentScan &scan) {
       continue;
     }
     if (options_over || !is_option(arg)) {
-      if (scan.positionals < 2) scan.positional[scan.positionals] = arg;
+      if (scan.positionals <= COMMAND_DEMS_MAX) scan.positional[scan.positionals] = arg;
       scan.positionals++;
       continue;
     }
@@ -276,27 +317,34 @@ bool scan_arguments(int argc, char **argv, CommandLine &c, ArgumentScan &scan) {
                        (strcmp(arg, "--format") == 0 && c.format >= 0) || (strcmp(arg, "--fit") == 0 && c.fit) ||
                        (strcmp(arg, "--texture") == 0 && c.texture) || (strcmp(arg, "--height") == 0 && c.height >= 0) ||
                        (strcmp(arg, "--textures") == 0 && c.textures) || (strcmp(arg, "--camera") == 0 && c.camera_given) ||
-                       (strcmp(arg, "--size") == 0 && (c.view_width || c.set_size)) ||
-                       (strcmp(arg, "--variants") == 0 && c.variants) || (strcmp(arg, "--seed") == 0 && c.seed >= 0) ||
-                       (strcmp(arg, "--border") == 0 && c.border >= 0);
+                       (strcmp(arg, "--size") == 0 && c.size_text) || (strcmp(arg, "--water") == 0 && c.water) ||
+                       (strcmp(arg, "--lands-from") == 0 && c.lands_from) || (strcmp(arg, "--sea") == 0 && c.sea) ||
+                       (strcmp(arg, "--shore") == 0 && c.shore) || (strcmp(arg, "--level") == 0 && c.level >= 0) ||
+                       (strcmp(arg, "--depth") == 0 && c.depth >= 0) || (strcmp(arg, "--area") == 0 && c.area_given) ||
+                       (strcmp(arg, "--projection") == 0 && c.projection) ||
+                       (strcmp(arg, "--resampling") == 0 && c.resampling) || (strcmp(arg, "--dem") == 0 && c.dem_count);
     if (twice) return refuse(c, "%s given twice", arg);
+    const int land_set_option = take_make_lands_option(c, argc, argv, &i);
+    if (land_set_option < 0) return false;
+    if (land_set_option > 0) continue;
     if (strcmp(arg, "--picture") == 0) {
       c.picture = 1;
       continue;
     }
-    // --land once a land: the set is every land given.
-    if (strcmp(arg, "--land") == 0) {
-      if (i + 1 >= argc) return refuse(c, "%s takes a value", arg);
-      if (c.land_count < COMMAND_LANDS_MAX) c.lands[c.land_count] = argv[i + 1];
-      c.land_count++, i++;
-      continue;
-    }
     if (strcmp(arg, "--format") == 0 || strcmp(arg, "--fit") == 0 || strcmp(arg, "--texture") == 0 ||
         strcmp(arg, "--height") == 0 || strcmp(arg, "--textures") == 0 || strcmp(arg, "--camera") == 0 ||
-        strcmp(arg, "--size") == 0 || strcmp(arg, "--variants") == 0 || strcmp(arg, "--seed") == 0 ||
-        strcmp(arg, "--border") == 0) {
+        strcmp(arg, "--size") == 0 || strcmp(arg, "--water") == 0 || strcmp(arg, "--lands-from") == 0 ||
+        strcmp(arg, "--sea") == 0 || strcmp(arg, "--shore") == 0 || strcmp(arg, "--level") == 0 ||
+        strcmp(arg, "--depth") == 0 || strcmp(arg, "--area") == 0 || strcmp(arg, "--projection") == 0 ||
+        strcmp(arg, "--resampling") == 0) {
       if (i + 1 >= argc) return refuse(c, "%s takes a value", arg);
       if (!read_value(c, arg, argv[++i])) return false;
+      continue;
+    }
+    // The elevation models of --new: every argument up to the next option.
+    if (strcmp(arg, "--dem") == 0) {
+      while (i + 1 < argc && !is_option(argv[i + 1]) && c.dem_count < COMMAND_DEMS_MAX) c.dems[c.dem_count++] = argv[++i];
+      if (c.dem_count == 0) return refuse(c, "%s takes one elevation model or more", arg);
       continue;
     }
     int mode = COMMAND_USAGE_ERROR;
@@ -309,6 +357,9 @@ bool scan_arguments(int argc, char **argv, CommandLine &c, ArgumentScan &scan) {
     else if (strcmp(arg, "--diff") == 0) mode = COMMAND_DIFF;
     else if (strcmp(arg, "--new") == 0) mode = COMMAND_NEW;
     else if (strcmp(arg, "--recover") == 0) mode = COMMAND_RECOVER;
+    else if (strcmp(arg, "--lands-from-heights") == 0) mode = COMMAND_LANDS_FROM_HEIGHTS;
+    else if (strcmp(arg, "--heights-from-lands") == 0) mode = COMMAND_HEIGHTS_FROM_LANDS;
+    else if (strcmp(arg, "--import-dem") == 0) mode = COMMAND_IMPORT_DEM;
     else if (strcmp(arg, "--make-lands") == 0) mode = COMMAND_MAKE_LANDS;
     else return refuse(c, "unknown option %s", arg);
     if (mode_option && mode == c.mode) return refuse(c, "%s given twice", arg);
@@ -328,8 +379,43 @@ bool scan_arguments(int argc, char **argv, CommandLine &c, ArgumentScan &scan) {
   return true;
 }
 
+// --size, by the mode: a view's picture, or a new terrain's tiles.
+CommandLine read_size(CommandLine c) {
+  if (!c.size_text || c.mode == COMMAND_MAKE_LANDS) return c;
+  if (c.mode == COMMAND_NEW && c.area_given) {
+    if (!parse_terrain_size(c.size_text, 0, &c.columns, &c.rows))
+      return usage_error(c, "--size takes COLUMNSxROWS, each 1 to 4000, not \"%.40s\"", c.size_text);
+    return c;
+  }
+  if (!parse_view_size(c.size_text, &c.view_width, &c.view_height))
+    return usage_error(c, "--size takes WIDTHxHEIGHT, each 16 to 16384, not \"%.40s\"", c.size_text);
+  return c;
+}
+
+// The options of the real world's modes; c, or a usage error.
+CommandLine geo_options_fit_mode(CommandLine c) {
+  const bool area_new = c.mode == COMMAND_NEW && c.area_given;
+  if (c.area_given && c.mode != COMMAND_NEW) return usage_error(c, "%s", "--area goes with --new");
+  if (c.dem_count && !area_new) return usage_error(c, "%s", "--dem goes with --new --area");
+  if (area_new && !c.dem_count) return usage_error(c, "%s", "--new --area needs --dem DEM...");
+  if (c.projection && !area_new) return usage_error(c, "%s", "--projection goes with --new --area");
+  if (c.resampling && !area_new && c.mode != COMMAND_IMPORT_DEM)
+    return usage_error(c, "%s", "--resampling goes with --import-dem or --new --area");
+  if (area_new) {
+    const char *given = c.texture ? "--texture" : c.height >= 0 ? "--height" : c.textures ? "--textures" : nullptr;
+    if (given) return usage_error(c, "%s goes with --new without --area", given);
+  }
+  return c;
+}
+
 // The options that go with one mode only; c, or a usage error.
 CommandLine options_fit_mode(CommandLine c) {
+  c = read_size(c);
+  if (c.mode == COMMAND_USAGE_ERROR) return c;
+  c = geo_options_fit_mode(c);
+  if (c.mode == COMMAND_USAGE_ERROR) return c;
+  const std::string land_set_fault = fit_make_lands_options(c);
+  if (!land_set_fault.empty()) return usage_error(c, "%s", land_set_fault.c_str());
   if (c.fit && c.mode != COMMAND_IMPORT_HEIGHTS) return usage_error(c, "%s", "--fit goes with --import-heights");
   if (c.format == EXPORT_FORMAT_RAW && c.mode != COMMAND_EXPORT)
     return usage_error(c, "%s", "--format raw is for heights16 exports only");
@@ -337,22 +423,40 @@ CommandLine options_fit_mode(CommandLine c) {
     const char *given = c.texture ? "--texture" : c.height >= 0 ? "--height" : c.textures ? "--textures" : nullptr;
     if (given) return usage_error(c, "%s goes with --new", given);
   }
-  if (c.set_size && c.mode == COMMAND_EXPORT)
-    return usage_error(c, "%s", "--size of --export view takes WIDTHxHEIGHT, each 16 to 16384");
-  if (c.mode != COMMAND_MAKE_LANDS) {
-    const char *given = c.land_count ? "--land" : c.variants ? "--variants" : c.seed >= 0 ? "--seed"
-                        : c.border >= 0 ? "--border" : c.set_size ? "--size PIXELS" : nullptr;
-    if (given) return usage_error(c, "%s goes with --make-lands", given);
-  } else if (c.view_width) {
-    return usage_error(c, "%s", "--size of --make-lands takes one number of pixels (a power of two, 16 to 1024)");
-  }
+  if ((c.water || c.lands_from) && (c.mode != COMMAND_NEW || !c.textures))
+    return usage_error(c, "%s goes with --new --textures", c.water ? "--water" : "--lands-from");
+  const bool lands_from_heights = c.mode == COMMAND_LANDS_FROM_HEIGHTS;
+  if (c.sea && !lands_from_heights && c.mode != COMMAND_HEIGHTS_FROM_LANDS)
+    return usage_error(c, "%s", "--sea goes with --lands-from-heights or --heights-from-lands");
+  if ((c.level >= 0 || c.shore) && !lands_from_heights)
+    return usage_error(c, "%s goes with --lands-from-heights", c.shore ? "--shore" : "--level");
+  if (c.depth >= 0 && c.mode != COMMAND_HEIGHTS_FROM_LANDS)
+    return usage_error(c, "%s", "--depth goes with --heights-from-lands");
+  if (!c.sea && (lands_from_heights || c.mode == COMMAND_HEIGHTS_FROM_LANDS))
+    return usage_error(c, "%s needs --sea LAND", lands_from_heights ? "--lands-from-heights" : "--heights-from-lands");
   if (c.picture && c.mode != COMMAND_DIFF) return usage_error(c, "%s", "--picture goes with --diff");
   if ((c.camera_given || c.view_width) && c.mode != COMMAND_EXPORT)
     return usage_error(c, "%s goes with --export view", c.camera_given ? "--camera" : "--size");
+  if (c.size_text && c.mode != COMMAND_EXPORT && c.mode != COMMAND_MAKE_LANDS && !(c.mode == COMMAND_NEW && c.area_given))
+    return usage_error(c, "%s", "--size goes with --export view, --new --area or --make-lands");
   if (c.format >= 0 && c.mode == COMMAND_DIFF && !c.picture)
     return usage_error(c, "%s", "--format goes with --diff only for its --picture");
   if (c.format >= 0 && c.mode != COMMAND_EXPORT && c.mode != COMMAND_WINDOW && c.mode != COMMAND_DIFF)
     return usage_error(c, "%s", "--format goes with --export, --diff --picture or the window");
+  return c;
+}
+
+// --new T.TFD --area ... --dem DEM...: the tile map is the one name
+// besides the models, or the last of them when it names a tile map.
+CommandLine take_area_terrain(CommandLine c, const ArgumentScan &scan) {
+  const char *tfd = scan.positionals == 1 ? scan.positional[0] : nullptr;
+  if (scan.positionals == 0 && c.dem_count > 1 && names_a_tile_map(c.dems[c.dem_count - 1])) tfd = c.dems[--c.dem_count];
+  if (scan.positionals > 1 || !tfd) return usage_error(c, "%s", "--new --area takes one tile map's name");
+  if (name_empty(c, tfd, "terrain")) return c;
+  for (int k = 0; k < c.dem_count; k++)
+    if (name_empty(c, c.dems[k], "elevation model")) return c;
+  if (!names_a_tile_map(tfd)) return usage_error(c, "the new tile map's name must end in .TFD, not \"%.60s\"", tfd);
+  c.terrain = tfd;
   return c;
 }
 
@@ -375,6 +479,9 @@ CommandLine take_files(CommandLine c, const ArgumentScan &scan) {
       return positionals == 0 ? c : usage_error(c, "%s takes no arguments", mode_option);
     case COMMAND_CHECK:
     case COMMAND_RECOVER:
+    case COMMAND_LANDS_FROM_HEIGHTS:
+    case COMMAND_HEIGHTS_FROM_LANDS:
+    case COMMAND_MAKE_LANDS:
       if (positionals != 1) return usage_error(c, "%s takes one terrain", mode_option);
       if (name_empty(c, positional[0], "terrain")) return c;
       c.terrain = positional[0];
@@ -392,7 +499,16 @@ CommandLine take_files(CommandLine c, const ArgumentScan &scan) {
       c.terrain = positional[0];
       c.other = positional[1];
       return c;
+    case COMMAND_IMPORT_DEM:
+      if (positionals < 2) return usage_error(c, "%s takes elevation models and one terrain", mode_option);
+      if (positionals > COMMAND_DEMS_MAX + 1) return usage_error(c, "%s takes at most 1024 elevation models", mode_option);
+      for (int k = 0; k < positionals; k++)
+        if (name_empty(c, positional[k], k + 1 < positionals ? "elevation model" : "terrain")) return c;
+      for (int k = 0; k + 1 < positionals; k++) c.dems[c.dem_count++] = positional[k];
+      c.terrain = positional[positionals - 1];
+      return c;
     case COMMAND_NEW:
+      if (c.area_given) return take_area_terrain(c, scan);
       if (positionals != 2) return usage_error(c, "%s takes a tile map's name and a size", mode_option);
       if (name_empty(c, positional[0], "terrain")) return c;
       if (!names_a_tile_map(positional[0]))
@@ -401,13 +517,6 @@ CommandLine take_files(CommandLine c, const ArgumentScan &scan) {
         return usage_error(c, "the size is COLUMNSxROWS, each 1 to 4000, not \"%.40s\"", positional[1]);
       c.terrain = positional[0];
       return c;
-    case COMMAND_MAKE_LANDS: {
-      if (positionals != 1) return usage_error(c, "%s takes one terrain", mode_option);
-      if (name_empty(c, positional[0], "terrain")) return c;
-      c.terrain = positional[0];
-      const std::string fault = make_lands_fault(c);
-      return fault.empty() ? c : usage_error(c, "%s", fault.c_str());
-    }
     default:  // COMMAND_EXPORT
       if (positionals != 1) return usage_error(c, "%s takes a list of kinds and one terrain", mode_option);
       if (!read_kinds(c, scan.kinds)) {
@@ -429,19 +538,19 @@ CommandLine parse_command_line(int argc, char **argv) {
   CommandLine c{};
   c.mode = COMMAND_WINDOW;
   c.format = -1;
-  c.height = -1;
-  c.seed = -1;
-  c.border = -1;
+  c.height = c.level = c.depth = -1;
+  c.seed = c.border = -1;
   ArgumentScan scan;
   if (!scan_arguments(argc, argv, c, scan)) return c;
   c = options_fit_mode(c);
   return c.mode == COMMAND_USAGE_ERROR ? c : take_files(c, scan);
 }
 
-void print_usage(FILE *out) {
-  // Every description starts in column 33; a longer command puts its
-  // description on the lines below it.
-  fputs("Usage:\n"
+namespace {
+
+// The usage: the modes, then the kinds, options and exit codes.
+const char USAGE_MODES[] =
+    "Usage:\n"
         "  veldkit [TERRAIN.TFD]         open the terrain in the window\n"
         "  veldkit --export KIND[,KIND...] TERRAIN.TFD\n"
         "                                write exports into the working directory\n"
@@ -461,33 +570,46 @@ void print_usage(FILE *out) {
         "  veldkit --diff A.TFD B.TFD [--picture]\n"
         "                                list the tiles and heights that differ\n"
         "  veldkit --new TERRAIN.TFD COLUMNSxROWS [--texture N] [--height M]\n"
-        "          [--textures FOLDER]   write a new terrain: the tile map, every tile\n"
+        "          [--textures FOLDER [--water NAME[,NAME...]] [--lands-from OTHER.TFD]]\n"
+        "                                write a new terrain: the tile map, every tile\n"
         "                                texture N (1 to 511, else 1), and the height\n"
         "                                map, every sample M (0 to 9999, else 0); each\n"
         "                                side 1 to 4000 tiles; no file is overwritten\n"
+        "  veldkit --lands-from-heights TERRAIN.TFD --sea LAND [--level M] [--shore LAND]\n"
+        "                                every corner point whose samples around it are\n"
+        "                                all at or below M metres (else 0) gets LAND,\n"
+        "                                every other point of LAND the land of most of\n"
+        "                                its neighbours (or --shore's); tiles follow\n"
+        "  veldkit --heights-from-lands TERRAIN.TFD --sea LAND [--depth M]\n"
+        "                                every sample of the tiles whose four corner\n"
+        "                                points are LAND gets M metres (else 0)\n"
+        "  veldkit --import-dem DEM... TERRAIN.TFD [--resampling METHOD]\n"
+        "                                write the height map of a terrain placed on\n"
+        "                                the Earth (TERRAIN_GEO.ini) from elevation\n"
+        "                                models in any projection, as one mosaic\n"
+        "  veldkit --new TERRAIN.TFD --area SOUTH,WEST,NORTH,EAST --dem DEM...\n"
+        "          [--size COLUMNSxROWS] [--projection PROJ] [--resampling METHOD]\n"
+        "                                write a new terrain of an area of the Earth\n"
+        "                                (degrees, 43.1 or 43.1N): tile map, heights\n"
+        "                                from the models and TERRAIN_GEO.ini\n"
         "  veldkit --recover TERRAIN.TFD write the unsaved edits of a session that\n"
         "                                ended without saving, from its recovery\n"
         "                                journal, as a terrain of its own:\n"
         "                                TERRAIN_recovered.TFD, .hfd, _DATA.ini,\n"
         "                                _LANDS.ini and _TARGETS.ini\n"
-        "  veldkit --make-lands TERRAIN.TFD --land NAME=PICTURE[:water]...\n"
-        "          [--variants K] [--seed S] [--border SOFTNESS] [--size PIXELS]\n"
-        "                                write the transition pictures between the\n"
-        "                                lands (1 to 8; :water marks water) for every\n"
-        "                                corner pattern into TERRAIN_lands/, K of each\n"
-        "                                (1 to 8, else 2), and add them to the texture\n"
-        "                                list and the lands file\n"
         "  veldkit --help                show this text\n"
         "  veldkit --version             show the version\n"
         "Options and the terrain may come in any order; -- ends the options. Each\n"
         "option may be given once.\n"
-        "\n"
+        "\n";
+const char USAGE_MORE[] =
         "Kinds: data, water, textures, embossed, height, planning (the three planning\n"
         "maps), all (every kind, in the order of the keys F5 to F10), heights16 (the\n"
         "height samples as a 16-bit grey PNG, Left Shift + F9), lands (each corner\n"
         "point in its land's colour, with a lands file; not in all), briefing (a\n"
         "briefing map as PDF and PNG, Left Shift + F10; not in all), view (the view\n"
-        "from the air of --camera as a PNG, F3; not in all).\n"
+        "from the air of --camera as a PNG, F3; not in all), geotiff (the heights as a\n"
+        "16-bit GeoTIFF in the terrain's projection, with TERRAIN_GEO.ini; not in all).\n"
         "--format bmp|png|raw            the exports' and screenshots' format (the\n"
         "                                setting [Export] Format, else bmp); raw\n"
         "                                writes heights16 as .r16 words\n"
@@ -496,6 +618,12 @@ void print_usage(FILE *out) {
         "                                sea, degrees clockwise from north, degrees up\n"
         "--size WxH                      the size of view (16 to 16384 each way), else\n"
         "                                the window's view of Veldkit.ini\n"
+        "--resampling METHOD             average, bilinear, cubic, cubicspline,\n"
+        "                                lanczos, med or max (else average from models\n"
+        "                                finer than 500 m, bilinear from coarser)\n"
+        "--projection PROJ               a PROJ string, EPSG:n or WKT (else a\n"
+        "                                transverse Mercator on the area, or a Lambert\n"
+        "                                conformal conic for one over 1500 km wide)\n"
         "--fit MAX                       scale the picture's whole range onto heights\n"
         "                                0..MAX (1 to 9999, digits only)\n"
         "--picture                       also write A_Diff_NNN.bmp (.png with --format\n"
@@ -505,20 +633,15 @@ void print_usage(FILE *out) {
         "--textures FOLDER               also write TERRAIN_DATA.ini listing FOLDER's\n"
         "                                pictures that load as textures, by name (at\n"
         "                                most 511); N must be one of them\n"
-        "--land NAME=PICTURE[:water]     a land of --make-lands and its picture (PNG,\n"
-        "                                JPEG or BMP); once for each land\n"
-        "--variants K                    pictures of each corner pattern (1 to 8)\n"
-        "--seed S                        the noise of the borders (0 to 4294967295,\n"
-        "                                else 1): the same seed writes the same set\n"
-        "--border SOFTNESS               0 sharp, fine-grained borders to 100 soft,\n"
-        "                                broad ones (else 40)\n"
-        "--size PIXELS                   the side of --make-lands' pictures, a power\n"
-        "                                of two from 16 to 1024 (else the largest the\n"
-        "                                smallest land picture holds)\n"
+        "--water NAME[,NAME...]          mark these pictures of FOLDER HasWater=2\n"
+        "--lands-from OTHER.TFD          also write TERRAIN_LANDS.ini, a copy of\n"
+        "                                OTHER's lands file, refused when it gives\n"
+        "                                corners to textures the new list lacks\n"
         "--diff lists changed tiles row by row from the south edge (y = 0) up, each row\n"
         "west to east, the first 100 of each kind; its summary goes to standard error.\n"
-        "--export, --check, --import-heights, --import-lands, --diff, --new,\n"
-        "--recover and --make-lands need no display.\n"
+        "--export, --check, --import-heights, --import-lands, --import-dem, --diff,\n"
+        "--new, --recover, --lands-from-heights and --heights-from-lands need no\n"
+        "display.\n"
         "\n"
         "Exit status: 0 done; 1 an export failed or was refused, or the check found\n"
         "problems; 2 a usage error or a tile map that cannot be read.\n"
@@ -528,11 +651,21 @@ void print_usage(FILE *out) {
         "usage error, or a picture, tile map or lands file that cannot be used.\n"
         "For --diff: 0 the terrains are the same, 1 they differ, 2 a usage error,\n"
         "terrains of different sizes or a file that cannot be read or written.\n"
-        "For --make-lands: 0 written, 1 not written (nothing is left), 2 a usage\n"
-        "error or a tile map that cannot be read.\n"
         "For --recover: 0 written, 1 nothing to recover (or nothing of it usable) or\n"
-        "not written, 2 a usage error or a tile map that cannot be read.\n",
-        out);
+        "not written, 2 a usage error or a tile map that cannot be read.\n"
+        "For --lands-from-heights and --heights-from-lands: 0 written (or nothing to\n"
+        "change), 1 not written, 2 a usage error, a file or a land that cannot be used.\n"
+        "For --import-dem and --new --area: 0 written, 1 not written, 2 a usage error,\n"
+        "a terrain without a place, models that cannot be read or cover none of it.\n";
+
+}  // namespace
+
+void print_usage(FILE *out) {
+  // Every description starts in column 33; a longer command puts its
+  // description on the lines below it.
+  fputs(USAGE_MODES, out);
+  fputs(USAGE_MORE, out);
+  fputs(MAKE_LANDS_USAGE, out);
 }
 
 int run_command_line(const CommandLine &c) {
@@ -544,8 +677,11 @@ int run_command_line(const CommandLine &c) {
     case COMMAND_IMPORT_HEIGHTS: return run_import_heights(c);
     case COMMAND_IMPORT_LANDS: return run_import_lands(c);
     case COMMAND_DIFF: return run_diff(c, stdout, stderr);
-    case COMMAND_NEW: return run_new_terrain(c, stdout, stderr);
+    case COMMAND_NEW: return c.area_given ? run_new_area(c) : run_new_terrain(c, stdout, stderr);
     case COMMAND_RECOVER: return run_recover(c);
+    case COMMAND_LANDS_FROM_HEIGHTS:
+    case COMMAND_HEIGHTS_FROM_LANDS: return run_sea_lands(c);
+    case COMMAND_IMPORT_DEM: return run_import_dem(c);
     case COMMAND_MAKE_LANDS: return run_make_lands(c);
     default:
       // The one line of what is wrong; the whole usage would scroll it away.

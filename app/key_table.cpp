@@ -22,12 +22,15 @@
 #include "app/status_bar.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
+#include "document/open_terrain.h"
+#include "document/terrain_save.h"
 #include "edit/edit_history.h"
 #include "edit/land_grid.h"
 #include "files/land_file.h"
 #include "files/target_areas.h"
 #include "render/export/briefing_map.h"
 #include "render/export/export_bitmap.h"
+#include "render/export/export_file.h"
 #include "render/view/screenshot.h"
 #include "ui/display.h"
 
@@ -138,10 +141,8 @@ void reload_target_areas(KeyCommand &c) {
   }
   history_forget_targets();
   c.view->target_area = c.view->target = 0;
-  targets.area_count = 0;
-  targets.target_total = 0;
   const char *path = terrain_paths.targets_ini_path;
-  const int result = load_target_areas(path, window_reporter());
+  const int result = read_target_file_again(window_reporter());
   if (result == RESULT_NO_FILE)
     key_note(c, NO_TARGET_FILE_TEXT);
   else if (result == RESULT_CANNOT_OPEN)
@@ -185,30 +186,9 @@ void next_overlay(KeyCommand &c) {
   c.view->overlay_mode = c.view->overlay_mode < 4 ? c.view->overlay_mode + 1 : 0;
 }
 
-// The folder the exports write to, as the notes name it.
-std::string working_folder() {
-  char folder[PATH_SIZE * 4];
-  return getcwd(folder, sizeof(folder)) ? folder : ".";
-}
-
-// "Wrote A in FOLDER." for the files of one key; the names after the first
-// only from where they differ, the folder cut in the middle to fit the strip.
+// "Wrote A in FOLDER." for the files of one key, fitted to the strip.
 void note_written(KeyCommand &c, const std::vector<std::string> &names) {
-  std::string files = names[0];
-  for (size_t i = 1; i < names.size(); i++) {
-    size_t same = 0;
-    while (same < names[0].size() && same < names[i].size() && names[0][same] == names[i][same]) same++;
-    const size_t dot = names[i].rfind('.');
-    // Names that differ in their extension only: ".png".
-    if (dot != std::string::npos && same > dot) same = dot;
-    const std::string tail = names[i].substr(same, dot != std::string::npos && dot > same ? dot - same : std::string::npos);
-    const bool extension = dot == same;
-    files += (i + 1 == names.size() ? " and " : ", ") + std::string(extension ? names[i].substr(dot) : "..." + tail);
-  }
-  const int room = (display.screen_width - 6) / 8 - (int)files.size() - (int)strlen("Wrote  in .");
-  char folder[PATH_SIZE * 4];
-  cut_middle(working_folder().c_str(), room > 12 ? room : 12, folder, sizeof(folder));
-  const std::string text = "Wrote " + files + " in " + folder + ".";
+  const std::string text = written_files_text(names, (display.screen_width - 6) / 8);
   snprintf(c.note, sizeof(c.note), "%-59s", text.c_str());
 }
 
@@ -292,19 +272,9 @@ void save_now(KeyCommand &c) {
   const int failed = save_changed_maps();
   const int tiles_saved = tiles && !tile_map_unsaved(), heights_saved = heights && !height_map_unsaved();
   const int areas_saved = areas && !targets_unsaved();
-  std::vector<std::string> saved;
-  if (tiles_saved) saved.push_back(get_filename(terrain_paths.tfd_path));
-  if (heights_saved) saved.push_back(get_filename(terrain_paths.hfd_path));
-  if (areas_saved) saved.push_back(get_filename(terrain_paths.targets_ini_path));
-  std::string text;
-  for (size_t i = 0; i < saved.size(); i++)
-    text += (i == 0 ? "" : i + 1 == saved.size() ? " and " : ", ") + saved[i];
-  text = text.empty() ? "Nothing saved." : "Saved " + text + ".";
+  std::string text = saved_files_text(tiles_saved, heights_saved, areas_saved);
   if (failed) {
-    const char *lost = tiles && !tiles_saved     ? terrain_paths.tfd_path
-                       : heights && !heights_saved ? terrain_paths.hfd_path
-                                                   : terrain_paths.targets_ini_path;
-    text += " Not saved: " + std::string(get_filename(lost)) + ".";
+    text += " " + unsaved_file_text(tiles && !tiles_saved, heights && !heights_saved);
     c.redraw = 1;
   }
   key_note(c, text.c_str());
@@ -344,6 +314,8 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_C, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           copy_selection,        MARKS_NOTHING,    0, 0},
   {{KEY_V, 0},         MODIFIER_CTRL,       WHEN_TEXTURE_DISPLAY,     NEED_TILE,              paste_stamp_at_corner, MARKS_TILE_MAP,   1, 0},
   {{KEY_F, 0},         MODIFIER_CTRL,       WHEN_LANDS,               NEED_NOTHING,           fill_selection_lands,  MARKS_TILE_MAP,   1, 0},
+  {{KEY_W, 0},                   KEY_LSHIFT, WHEN_LANDS,               NEED_HEIGHTS,           heights_from_lands_here, MARKS_HEIGHT_MAP, 1, 0},
+  {{KEY_W, 0},                   0,          WHEN_LANDS,               NEED_HEIGHTS,           lands_from_heights_here, MARKS_TILE_MAP, 1, 0},
   {{KEY_F, 0},         MODIFIER_CTRL,       WHEN_TEXTURE_DISPLAY,     NEED_NOTHING,           fill_selection,        MARKS_TILE_MAP,   1, 0},
   {{KEY_V, 0},         MODIFIER_CTRL,       WHEN_HEIGHT_DISPLAY,      NEED_HEIGHTS_TILE,      paste_height_stamp_at_corner, MARKS_HEIGHT_MAP, 1, 0},
   {{KEY_F, 0},         MODIFIER_CTRL,       WHEN_HEIGHT_DISPLAY,      NEED_HEIGHTS,           fill_selection_heights, MARKS_HEIGHT_MAP, 1, 0},

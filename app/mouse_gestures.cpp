@@ -180,63 +180,70 @@ int target_press(ViewState &view, const ViewState &drawn, const MouseEvent &e) {
   return 1;
 }
 
+// A left press with no gesture under way: by the view's left-button mode
+// a target press, a sculpt stroke, a land or paint stroke, a flood fill,
+// or a pan (a click when it moves no whole tile).
+int left_press(ViewState &view, const ViewState &drawn, const MouseEvent &e, int ctrl, int on_map, int x, int y) {
+  const int textures = view.edit_mode == EDIT_TILES;
+    if (editing_targets(view) && in_map_view(e.x, e.y)) return target_press(view, drawn, e);
+    if (sculpting(view) && in_map_view(e.x, e.y)) {
+      if (sculpt_press(drawn, e.x, e.y, ctrl, e.shift)) gesture.state = GESTURE_SCULPTING;
+      return 1;
+    }
+    if (painting_lands(view) && ctrl) {
+      // The flood starts at the clicked tile's north-west point.
+      if (on_map) note_lands(land_flood(current_land(view), x, y, view.selected ? &view.selection : nullptr));
+      return on_map;
+    }
+    if (painting_lands(view) && in_map_view(e.x, e.y)) {
+      land_stroke_begin(current_land(view));
+      gesture.state = GESTURE_PAINTING_LANDS;
+      stroke_tile(drawn, e.x, e.y, &gesture.last_x, &gesture.last_y);
+      land_stroke_line(gesture.last_x, gesture.last_y, gesture.last_x, gesture.last_y, view.brush_size);
+      return 1;
+    }
+    if (painting(view) && in_map_view(e.x, e.y)) {
+      // A stroke may start off the map and paint the tiles it then crosses.
+      // On heights Ctrl lowers; on tiles the clipboard's centre cell is the paint.
+      stroke_begin(textures ? BRUSH_TILES : ctrl ? BRUSH_LOWER_HEIGHTS : BRUSH_RAISE_HEIGHTS,
+                   clipboards.tiles.centre());
+      gesture.state = GESTURE_PAINTING;
+      stroke_tile(drawn, e.x, e.y, &gesture.last_x, &gesture.last_y);
+      stroke_line(gesture.last_x, gesture.last_y, gesture.last_x, gesture.last_y, view.brush_size);
+      return 1;
+    }
+    if (!on_map) return 0;
+    if (ctrl && textures) {
+      const unsigned changes = history_changes();
+      const long long filled =
+          area_flood(clipboards.tiles.centre(), x, y, view.selected ? &view.selection : nullptr);
+      char text[KEY_NOTE_SIZE];
+      if (clipboards.tiles.centre().texture <= 0)
+        snprintf(text, sizeof(text), NOTHING_COPIED_TEXT);
+      else if (history_changes() == changes)
+        snprintf(text, sizeof(text), "Nothing changed.");
+      else
+        snprintf(text, sizeof(text), "Flood fill: %lld tile%s.", filled, filled == 1 ? "" : "s");
+      note_in_strip(text);
+    } else {
+      // A drag or, should it move no whole tile, a click.
+      gesture.state = GESTURE_PANNING;
+      gesture.press_x = gesture.seen_x = e.x, gesture.press_y = gesture.seen_y = e.y;
+      gesture.anchor_x = view.cursor_x, gesture.anchor_y = view.cursor_y;
+      gesture.last_x = x, gesture.last_y = y;
+      gesture.moved = 0;
+    }
+    return 1;
+}
+
 // drawn: the view as the pass found it, the one the user clicked on.
 int on_event(ViewState &view, const ViewState &drawn, const MouseEvent &e, int ctrl) {
   int x, y;
   const int on_map = tile_at_pixel(drawn, e.x, e.y, &x, &y) == 0;
-  const int textures = view.edit_mode == EDIT_TILES;
   if (view.overview && gesture.state == GESTURE_IDLE) return overview_click(view, e);
   switch (gesture.state * 4 + e.kind) {
     case GESTURE_IDLE * 4 + MOUSE_LEFT_DOWN:
-      if (editing_targets(view) && in_map_view(e.x, e.y)) return target_press(view, drawn, e);
-      if (sculpting(view) && in_map_view(e.x, e.y)) {
-        if (sculpt_press(drawn, e.x, e.y, ctrl, e.shift)) gesture.state = GESTURE_SCULPTING;
-        return 1;
-      }
-      if (painting_lands(view) && ctrl) {
-        // The flood starts at the clicked tile's north-west point.
-        if (on_map) note_lands(land_flood(current_land(view), x, y, view.selected ? &view.selection : nullptr));
-        return on_map;
-      }
-      if (painting_lands(view) && in_map_view(e.x, e.y)) {
-        land_stroke_begin(current_land(view));
-        gesture.state = GESTURE_PAINTING_LANDS;
-        stroke_tile(drawn, e.x, e.y, &gesture.last_x, &gesture.last_y);
-        land_stroke_line(gesture.last_x, gesture.last_y, gesture.last_x, gesture.last_y, view.brush_size);
-        return 1;
-      }
-      if (painting(view) && in_map_view(e.x, e.y)) {
-        // A stroke may start off the map and paint the tiles it then crosses.
-        // On heights Ctrl lowers; on tiles the clipboard's centre cell is the paint.
-        stroke_begin(textures ? BRUSH_TILES : ctrl ? BRUSH_LOWER_HEIGHTS : BRUSH_RAISE_HEIGHTS,
-                     clipboards.tiles.centre());
-        gesture.state = GESTURE_PAINTING;
-        stroke_tile(drawn, e.x, e.y, &gesture.last_x, &gesture.last_y);
-        stroke_line(gesture.last_x, gesture.last_y, gesture.last_x, gesture.last_y, view.brush_size);
-        return 1;
-      }
-      if (!on_map) return 0;
-      if (ctrl && textures) {
-        const unsigned changes = history_changes();
-        const long long filled =
-            area_flood(clipboards.tiles.centre(), x, y, view.selected ? &view.selection : nullptr);
-        char text[KEY_NOTE_SIZE];
-        if (clipboards.tiles.centre().texture <= 0)
-          snprintf(text, sizeof(text), NOTHING_COPIED_TEXT);
-        else if (history_changes() == changes)
-          snprintf(text, sizeof(text), "Nothing changed.");
-        else
-          snprintf(text, sizeof(text), "Flood fill: %lld tile%s.", filled, filled == 1 ? "" : "s");
-        note_in_strip(text);
-      } else {
-        // A drag or, should it move no whole tile, a click.
-        gesture.state = GESTURE_PANNING;
-        gesture.press_x = gesture.seen_x = e.x, gesture.press_y = gesture.seen_y = e.y;
-        gesture.anchor_x = view.cursor_x, gesture.anchor_y = view.cursor_y;
-        gesture.last_x = x, gesture.last_y = y;
-        gesture.moved = 0;
-      }
-      return 1;
+      return left_press(view, drawn, e, ctrl, on_map, x, y);
     case GESTURE_PANNING * 4 + MOUSE_LEFT_UP:
       end_pan(view, e.x, e.y);
       return 1;

@@ -189,14 +189,15 @@ int ask_texture_list(const char *tfd, std::string *list, int *listed) {
 }
 
 // The texture list (asked for when none is given), the size and texture,
-// then the files; 1 when written. A file that could not be is named in an
+// then the files, the lands file with a list given; 1 when written. A file that could not be is named in an
 // alert.
-int write_new_terrain_asked(const char *tfd, const std::string *list) {
+int write_new_terrain_asked(const char *tfd, const std::string *list, const std::string *lands_text = nullptr) {
   std::string made;
   int listed = 0;
   if (!list && !ask_texture_list(tfd, &made, &listed)) return 0;
   if (listed > 0) list = &made;
   NewTerrain t = {0, 0, 1, 0, list ? list->data() : nullptr, list ? (long)list->size() : 0};
+  if (list && lands_text) t.lands_ini = lands_text->data(), t.lands_ini_size = (long)lands_text->size();
   if (!ask_size(&t.columns, &t.rows) || !ask_texture(&t.texture, listed)) return 0;
   show_progress("%-59s", "Writing the new terrain...");
   NewTerrainFailure failure;
@@ -225,10 +226,13 @@ int select_tile_map() {
 
 // The open terrain's texture list, for a new terrain in the same folder:
 // the file names it holds are taken from there. false when there is none.
-bool list_to_copy(const char *tfd, std::string *list) {
+// Its lands file comes with it, byte for byte, when it has one (*with_lands
+// then true): the lands name the textures by their numbers in that list.
+bool list_to_copy(const char *tfd, std::string *list, std::string *lands_text, bool *with_lands) {
   char here[PATH_MAX], there[PATH_MAX];
   folder_of_file(terrain_paths.tfd_path, here, sizeof(here));
   folder_of_file(tfd, there, sizeof(there));
+  *with_lands = false;
   long size = 0;
   char *text = strcmp(here, there) == 0 && terrain_paths.data_ini_path[0]
                    ? read_whole_file(terrain_paths.data_ini_path, &size)
@@ -236,6 +240,12 @@ bool list_to_copy(const char *tfd, std::string *list) {
   if (!text) return false;
   list->assign(text, (size_t)size);
   free(text);
+  text = terrain_paths.lands_ini_path[0] ? read_whole_file(terrain_paths.lands_ini_path, &size) : nullptr;
+  if (text) {
+    lands_text->assign(text, (size_t)size);
+    *with_lands = true;
+    free(text);
+  }
   return true;
 }
 
@@ -346,20 +356,20 @@ int open_new_terrain() {
   if (!changes_settled("before a new terrain?")) return 0;
   char path[PATH_SIZE];
   replace_filename(path, terrain_paths.tfd_path, "", sizeof(path));
-  std::string list;
-  bool with_list = false;
+  std::string list, lands_text;
+  bool with_list = false, with_lands = false;
   for (;;) {
     if (!file_select_ex("Name of the new tile map", path, "TFD", sizeof(path), OPEN_DIALOG_SIZE, OPEN_DIALOG_SIZE))
       return 0;
     if (!get_filename(path)[0]) continue;
     if (!names_a_tile_map(path) && strlen(path) + 4 < sizeof(path)) strcat(path, ".TFD");
-    with_list = list_to_copy(path, &list);
-    NewTerrain names = {1, 1, 1, 0, with_list ? "" : nullptr, 0};
+    with_list = list_to_copy(path, &list, &lands_text, &with_lands);
+    NewTerrain names = {1, 1, 1, 0, with_list ? "" : nullptr, 0, with_lands ? "" : nullptr, 0};
     std::string taken;
     if (!new_terrain_name_taken(path, names, &taken)) break;
     alert("A file has this name already:", taken.c_str(), "A new terrain never replaces one.", "OK", nullptr, 'o', 0);
   }
-  if (!write_new_terrain_asked(path, with_list ? &list : nullptr)) return 0;
+  if (!write_new_terrain_asked(path, with_list ? &list : nullptr, with_lands ? &lands_text : nullptr)) return 0;
 
   // The new terrain takes the open one's place; should it not open, the
   // one before comes back.

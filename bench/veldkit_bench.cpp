@@ -1200,13 +1200,14 @@ static int bench_target_save(const std::string &largest, const std::string &work
   for (int i = 0; i < RUNS; i++) {
     if (!copy_file(largest, path)) return 1;
     targets.area_count = targets.target_total = 0;
-    load_target_areas(path.c_str(), nullptr);
+    TargetFile kept;
+    load_target_areas(path.c_str(), nullptr, &kept);
     FileStamp stamp = {};
     struct stat st;
     if (stat(path.c_str(), &st) == 0) record_file_stamp(&stamp, path.c_str(), &st);
     target_area_move(256, targets.areas[256].pos_x + 1000 + i, targets.areas[256].pos_y);
     const Clock::time_point t0 = Clock::now();
-    const int saved = save_target_file(path.c_str(), &stamp, targets, &why);
+    const int saved = save_target_file(path.c_str(), &stamp, targets, &why, 0, &kept);
     ours.push_back(seconds_since(t0));
     if (saved != RESULT_OK) {
       printf("target save failed: %s\n", why.c_str());

@@ -45,6 +45,7 @@ const KindInfo KINDS[] = {
     {EXPORT_HEIGHTS16, "height grid", NEED_HEIGHTS},
     {EXPORT_LANDS, "lands picture", NEED_NOTHING},
     {EXPORT_BRIEFING, "briefing map", NEED_HEIGHTS},
+    {EXPORT_GEOTIFF, "GeoTIFF of the heights", NEED_HEIGHTS},
 };
 
 const KindInfo *kind_info(int kind) {

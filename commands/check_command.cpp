@@ -14,6 +14,7 @@
 #include "program/console_reporter.h"
 #include "program/session.h"
 #include "document/recovery_journal.h"
+#include "inspect/place_check.h"
 #include "inspect/terrain_check.h"
 
 namespace {
@@ -37,6 +38,16 @@ int run_check(const CommandLine &c) {
     fprintf(stderr, "%s: the tile map cannot be read; nothing else was checked.\n", name);
     return COMMAND_EXIT_USAGE;
   }
+  // Where the terrain lies on the Earth, when a _GEO.ini says so.
+  bool bad_place = false;
+  const std::string place = check_place(c.terrain, tile_map.tiles_x, tile_map.tiles_y, &bad_place);
+  if (bad_place) {
+    printf("%s\n", place.c_str());
+    fflush(stdout);
+    problems++;
+  } else if (!place.empty()) {
+    fprintf(stderr, "%s\n", place.c_str());
+  }
   // Edits a session left unsaved are no problem of the files, but worth knowing.
   JournalFound found;
   const std::string journal = journal_path_for(c.terrain);
@@ -48,5 +59,5 @@ int run_check(const CommandLine &c) {
     fprintf(stderr, "%s: no problems found.\n", name);
   else
     fprintf(stderr, "%s: %d problem%s found.\n", name, problems, problems == 1 ? "" : "s");
-  return outcome == CHECK_CLEAN ? COMMAND_EXIT_DONE : COMMAND_EXIT_FAILED;
+  return outcome == CHECK_CLEAN && !bad_place ? COMMAND_EXIT_DONE : COMMAND_EXIT_FAILED;
 }

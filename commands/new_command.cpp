@@ -1,6 +1,7 @@
 #include "commands/new_command.h"
 
 #include <allegro.h>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -22,17 +23,30 @@ namespace {
 bool new_name_too_long(const char *tfd, const NewTerrain &t, FILE *err) {
   std::string names[NEW_FILES];
   new_terrain_names(tfd, names);
-  for (int k = 0; k < (t.data_ini ? NEW_FILES : NEW_DATA_INI); k++) {
+  static const int SIBLINGS[NEW_FILES] = {-1, SIBLING_HFD, SIBLING_DATA_INI, SIBLING_LANDS_INI, SIBLING_GEO_INI};
+  for (int k = 0; k < NEW_FILES; k++) {
+    if (!new_terrain_has_file(t, k)) continue;
     if (!names[k].empty()) continue;
     char whole[2 * PATH_SIZE], cut[PATH_CUT_SIZE];
     if (k == NEW_TFD) snprintf(whole, sizeof(whole), "%s", tfd);
-    else sibling_path_of(tfd, k == NEW_HFD ? SIBLING_HFD : SIBLING_DATA_INI, whole, sizeof(whole));
+    else sibling_path_of(tfd, SIBLINGS[k], whole, sizeof(whole));
     cut_middle(whole, PATH_CUT_KEEP, cut, sizeof(cut));
     fprintf(err, "%s: the path is longer than %d characters; nothing was written.\n", QuotedName(cut).text,
             PATH_SIZE - 1);
     return true;
   }
   return false;
+}
+
+// The names of --water, parted by commas.
+std::vector<std::string> water_names(const char *list) {
+  std::vector<std::string> names;
+  for (const char *at = list;;) {
+    const char *comma = strchr(at, ',');
+    names.emplace_back(at, comma ? (size_t)(comma - at) : strlen(at));
+    if (!comma) return names;
+    at = comma + 1;
+  }
 }
 
 }  // namespace
@@ -43,14 +57,15 @@ int run_new_terrain(const CommandLine &c, FILE *out, FILE *err) {
   // The names first: a folder of pictures is not read for a terrain that
   // cannot be written.
   if (c.textures) t.data_ini = "";
+  if (c.lands_from) t.lands_ini = "";
   std::string taken;
   if (new_name_too_long(c.terrain, t, err)) return COMMAND_EXIT_USAGE;
   if (new_terrain_name_taken(c.terrain, t, &taken)) {
     fprintf(err, "%s exists already. Nothing was written.\n", QuotedName(taken.c_str()).text);
     return COMMAND_EXIT_USAGE;
   }
-  std::string list;
-  int listed = 0;
+  std::string list, lands;
+  int listed = 0, wet = 0;
   if (c.textures) {
     if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
       fputs("Veldkit: the library cannot start\n", err);
@@ -75,9 +90,18 @@ int run_new_terrain(const CommandLine &c, FILE *out, FILE *err) {
                 QuotedName(c.textures).text, listed, listed == 1 ? "" : "s");
       return COMMAND_EXIT_USAGE;
     }
-    list = texture_list_text(folder.filenames);
+    std::vector<bool> water;
+    std::string why = c.water ? water_flags(folder.filenames, water_names(c.water), &water) : "";
+    if (why.empty() && c.lands_from) why = lands_for_new_terrain(c.lands_from, c.terrain, folder.filenames, &lands);
+    if (!why.empty()) {
+      fprintf(err, "%s Nothing was written.\n", why.c_str());
+      return COMMAND_EXIT_USAGE;
+    }
+    wet = (int)std::count(water.begin(), water.end(), true);
+    list = texture_list_text(folder.filenames, c.water ? &water : nullptr);
     t.data_ini = list.c_str();
     t.data_ini_size = (long)list.size();
+    if (c.lands_from) t.lands_ini = lands.data(), t.lands_ini_size = (long)lands.size();
   }
   NewTerrainFailure failure;
   const int outcome = write_new_terrain(c.terrain, t, &failure);
@@ -89,9 +113,15 @@ int run_new_terrain(const CommandLine &c, FILE *out, FILE *err) {
   std::string names[NEW_FILES];
   new_terrain_names(c.terrain, names);
   fprintf(out, "Wrote %s (%d x %d tiles)", QuotedName(names[NEW_TFD].c_str()).text, c.columns, c.rows);
-  if (c.textures)
-    fprintf(out, ", %s and %s (%d texture%s).\n", QuotedName(names[NEW_HFD].c_str()).text,
-            QuotedName(names[NEW_DATA_INI].c_str()).text, listed, listed == 1 ? "" : "s");
+  std::string textures = std::to_string(listed) + (listed == 1 ? " texture" : " textures");
+  if (c.water) textures += ", " + std::to_string(wet) + " with water";
+  if (c.lands_from)
+    fprintf(out, ", %s, %s (%s) and %s.\n", QuotedName(names[NEW_HFD].c_str()).text,
+            QuotedName(names[NEW_DATA_INI].c_str()).text, textures.c_str(),
+            QuotedName(names[NEW_LANDS_INI].c_str()).text);
+  else if (c.textures)
+    fprintf(out, ", %s and %s (%s).\n", QuotedName(names[NEW_HFD].c_str()).text,
+            QuotedName(names[NEW_DATA_INI].c_str()).text, textures.c_str());
   else
     fprintf(out, " and %s.\n", QuotedName(names[NEW_HFD].c_str()).text);
   return COMMAND_EXIT_DONE;

@@ -19,6 +19,9 @@ enum FileResult {
   RESULT_NO_FREE_NAME = 8,   // every numbered output name is taken
   RESULT_UNKNOWN_KIND = 9,   // an export kind that does not exist
   RESULT_NO_FILE = 10,       // nothing has the name: a file the terrain may go without
+  RESULT_CHANGED_ON_DISK = 11,  // another program changed the file since it was read; nothing written
+  RESULT_NAME_TAKEN = 12,       // the name was taken meanwhile; the file written is kept under its own
+  RESULT_NAME_TOO_LONG = 13,    // the name would be longer than a file name may be
 };
 
 enum WarningKind {

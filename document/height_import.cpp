@@ -144,9 +144,7 @@ int read_raw(FILE *file, Import &im) {
 
 }  // namespace
 
-int import_heights(const char *picture_path, const char *tfd_path, int fit, char *why, char *written,
-                   size_t size) {
-  why[0] = written[0] = 0;
+int read_terrain_size(const char *tfd_path, int *columns, int *rows, char *why, size_t size) {
   int32_t tfd[4];
   struct stat info;
   const int header = read_header(tfd_path, tfd, &info);
@@ -159,25 +157,59 @@ int import_heights(const char *picture_path, const char *tfd_path, int fit, char
     tile_map_failure_line(tfd_path, error, reason, why, (int)size);
     return IMPORT_REFUSED;
   }
-  static Import im;
-  im.samples_x = 4 * tfd[0];
-  im.samples_y = 4 * tfd[1];
-  im.fit = fit;
-  im.over = 0;
+  *columns = tfd[0];
+  *rows = tfd[1];
+  return IMPORT_WRITTEN;
+}
 
-  // The height map beside the tile map, its own header fields kept; as
-  // read now, before the picture, which may take a while.
+int prepare_height_target(const char *tfd_path, HeightTarget *t, char *why, size_t size) {
   snprintf(terrain_paths.tfd_path, sizeof(terrain_paths.tfd_path), "%s", tfd_path);
   derive_terrain_paths();
-  const char *hfd = terrain_paths.hfd_path;
-  if (!hfd[0]) {
+  snprintf(t->hfd, sizeof(t->hfd), "%s", terrain_paths.hfd_path);
+  if (!t->hfd[0]) {
     snprintf(why, size, "%s: the height map's path is longer than 255 characters.", file_part(tfd_path).text);
     return IMPORT_REFUSED;
   }
   int32_t old[4] = {0, 0, 0, 0};
-  FileStamp stamp;
-  const int existed = read_header(hfd, old, &info) == 0;
-  record_file_stamp(&stamp, hfd, existed ? &info : nullptr);
+  struct stat info;
+  t->existed = read_header(t->hfd, old, &info) == 0;
+  t->field3 = t->existed ? old[2] : 0;
+  t->field4 = t->existed ? old[3] : 0;
+  record_file_stamp(&t->stamp, t->hfd, t->existed ? &info : nullptr);
+  return IMPORT_WRITTEN;
+}
+
+int write_height_target(const HeightTarget &t, int samples_x, int samples_y, const unsigned char *words, char *why,
+                        size_t size) {
+  SafeFile out;
+  if (safe_file_open(&out, t.hfd) != 0) {
+    cannot_write(t.hfd, WriteError{out.error, out.creating}, why, size);
+    return IMPORT_CANNOT_WRITE;
+  }
+  unsigned char head[GRID_HEADER_BYTES];
+  const int32_t fields[4] = {samples_x, samples_y, t.field3, t.field4};
+  for (int k = 0; k < 4; k++) put_le32(head + 4 * k, fields[k]);
+  int failed = pwrite_fully(out.fd, head, sizeof(head), 0);
+  if (!failed) failed = pwrite_fully(out.fd, words, 2 * (size_t)samples_x * samples_y, GRID_HEADER_BYTES);
+  const int changed = !failed && t.existed && file_changed_on_disk(&t.stamp, t.hfd);
+  const int committed = safe_file_commit(&out, !failed && !changed) == 0;
+  if (changed) {
+    snprintf(why, size, "%s changed on disk during the import; nothing written.", file_part(t.hfd).text);
+    return IMPORT_CANNOT_WRITE;
+  }
+  if (failed || !committed) {
+    cannot_write(t.hfd, WriteError{failed ? failed : out.error, 0}, why, size);
+    return IMPORT_CANNOT_WRITE;
+  }
+  return IMPORT_WRITTEN;
+}
+
+// Opens the picture and reads its size, which must be the terrain's in
+// samples: IMPORT_WRITTEN with *out open (a PNG's bits in *bits_out), else
+// IMPORT_REFUSED with why said.
+static int open_picture(const char *picture_path, const char *tfd_path, const Import &im, FILE **out, int *is_png,
+                        int *bits_out, char *why, size_t size) {
+  struct stat info;
   const int picture_fd = open_regular_file(picture_path, &info);
   if (picture_fd < 0) {
     const int error = errno;
@@ -226,6 +258,40 @@ int import_heights(const char *picture_path, const char *tfd_path, int fit, char
              im.samples_x, im.samples_y);
     return IMPORT_REFUSED;
   }
+  *out = file;
+  *is_png = png;
+  *bits_out = bits;
+  return IMPORT_WRITTEN;
+}
+
+int import_heights(const char *picture_path, const char *tfd_path, int fit, char *why, char *written,
+                   size_t size) {
+  why[0] = written[0] = 0;
+  int columns = 0, rows = 0;
+  if (read_terrain_size(tfd_path, &columns, &rows, why, size) != IMPORT_WRITTEN) return IMPORT_REFUSED;
+  struct stat info;
+  static Import im;
+  im.samples_x = 4 * columns;
+  im.samples_y = 4 * rows;
+  im.fit = fit;
+  im.over = 0;
+
+  // The height map beside the tile map, its own header fields kept; as
+  // read now, before the picture, which may take a while.
+  snprintf(terrain_paths.tfd_path, sizeof(terrain_paths.tfd_path), "%s", tfd_path);
+  derive_terrain_paths();
+  const char *hfd = terrain_paths.hfd_path;
+  if (!hfd[0]) {
+    snprintf(why, size, "%s: the height map's path is longer than 255 characters.", file_part(tfd_path).text);
+    return IMPORT_REFUSED;
+  }
+  int32_t old[4] = {0, 0, 0, 0};
+  FileStamp stamp;
+  const int existed = read_header(hfd, old, &info) == 0;
+  record_file_stamp(&stamp, hfd, existed ? &info : nullptr);
+  FILE *file = nullptr;
+  int png = 0, bits = 16;
+  if (open_picture(picture_path, tfd_path, im, &file, &png, &bits, why, size) != IMPORT_WRITTEN) return IMPORT_REFUSED;
   im.full_range = bits == 8 ? 255 : 65535;
   prepare_scale(im);
   SafeFile out;

@@ -4,6 +4,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+
+#include "core/file_stamp.h"
+#include "core/terrain_model.h"
 
 // What a refused PNG's message says is accepted.
 #define IMPORT_ACCEPTED_TEXT "heights come from an 8- or 16-bit grey PNG without alpha, or a .r16/.raw file."
@@ -24,3 +28,27 @@ enum HeightImportResult {
 // path written into written (both size bytes).
 int import_heights(const char *picture_path, const char *tfd_path, int fit, char *why, char *written,
                    size_t size);
+
+// The tile map's size in tiles from its header; IMPORT_WRITTEN (0), or
+// IMPORT_REFUSED with the line every mode gives a tile map that does not
+// open (or has no size a terrain may have) in why.
+int read_terrain_size(const char *tfd_path, int *columns, int *rows, char *why, size_t size);
+
+// The height map an import writes beside a tile map, as it was before the
+// import began: its path, its third and fourth header fields and its stamp.
+struct HeightTarget {
+  char hfd[PATH_SIZE];
+  int32_t field3, field4;
+  int existed;
+  FileStamp stamp;
+};
+
+// IMPORT_WRITTEN, or IMPORT_REFUSED when the height map's path is too long.
+int prepare_height_target(const char *tfd_path, HeightTarget *target, char *why, size_t size);
+
+// Writes the height map's samples_x x samples_y words (little-endian, the
+// south row first, as the file holds them) through the safe writer, not over
+// a file another program changed since prepare_height_target. IMPORT_WRITTEN,
+// or IMPORT_CANNOT_WRITE with the line in why.
+int write_height_target(const HeightTarget &target, int samples_x, int samples_y, const unsigned char *words, char *why,
+                        size_t size);

@@ -141,29 +141,6 @@ std::string picture_lands(BITMAP *bmp, const char *path, std::vector<uint8_t> &c
   return "";
 }
 
-// Reads the tile map and its lands; "" when both do, else why not.
-std::string open_tile_map_and_lands(const char *tfd_path, std::vector<std::string> &notes) {
-  char line[6 * PATH_SIZE];
-  if (tile_map_unopened(tfd_path, line, sizeof(line))) return line;
-  if (strlen(tfd_path) >= PATH_SIZE) return file_part(tfd_path) + ": " + PATH_TOO_LONG_TEXT;
-  strcpy(terrain_paths.tfd_path, tfd_path);
-  derive_terrain_paths();
-  const int loaded = load_tile_map(tfd_path, nullptr);
-  if (loaded != RESULT_OK) {
-    const char *reason = loaded == RESULT_BAD_HEADER  ? "its size is beyond 4000 tiles a side"
-                         : loaded == RESULT_BAD_DATA ? "a tile names a texture outside 0 to 511"
-                                                     : "";
-    tile_map_failure_line(tfd_path, loaded == RESULT_CANNOT_OPEN ? errno : 0, reason, line, sizeof(line));
-    return line;
-  }
-  const char *ini = terrain_paths.lands_ini_path;
-  if (!ini[0]) return file_part(tfd_path) + ": the lands file's path is longer than 255 characters.";
-  load_land_file(ini);
-  for (const LandProblem &p : lands.problems) notes.push_back(std::string(QuotedName(ini).text) + ": " + p.what);
-  const std::string unusable = lands_unusable_text(ini);
-  return unusable.empty() ? "" : unusable + "; no lands can be imported.";
-}
-
 // Lays points over the map and writes it when tiles changed.
 void lay_and_write(const uint8_t *points, const char *tfd_path, LandImport &im) {
   history_clear();
@@ -191,6 +168,28 @@ void lay_and_write(const uint8_t *points, const char *tfd_path, LandImport &im) 
 }
 
 }  // namespace
+
+std::string open_tile_map_and_lands(const char *tfd_path, std::vector<std::string> &notes) {
+  char line[6 * PATH_SIZE];
+  if (tile_map_unopened(tfd_path, line, sizeof(line))) return line;
+  if (strlen(tfd_path) >= PATH_SIZE) return file_part(tfd_path) + ": " + PATH_TOO_LONG_TEXT;
+  strcpy(terrain_paths.tfd_path, tfd_path);
+  derive_terrain_paths();
+  const int loaded = load_tile_map(tfd_path, nullptr);
+  if (loaded != RESULT_OK) {
+    const char *reason = loaded == RESULT_BAD_HEADER  ? "its size is beyond 4000 tiles a side"
+                         : loaded == RESULT_BAD_DATA ? "a tile names a texture outside 0 to 511"
+                                                     : "";
+    tile_map_failure_line(tfd_path, loaded == RESULT_CANNOT_OPEN ? errno : 0, reason, line, sizeof(line));
+    return line;
+  }
+  const char *ini = terrain_paths.lands_ini_path;
+  if (!ini[0]) return file_part(tfd_path) + ": the lands file's path is longer than 255 characters.";
+  load_land_file(ini);
+  for (const LandProblem &p : lands.problems) notes.push_back(std::string(QuotedName(ini).text) + ": " + p.what);
+  const std::string unusable = lands_unusable_text(ini);
+  return unusable.empty() ? "" : unusable + "; no lands can be imported.";
+}
 
 void land_points_of_tiles(const uint8_t *tiles, int columns, int rows, uint8_t *points) {
   const size_t stride = (size_t)rows + 1;

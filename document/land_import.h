@@ -26,6 +26,11 @@ struct LandImport {
   int written = 0;                // 1 when the tile map was rewritten
 };
 
+// Reads the tile map at tfd_path into the model, its paths derived, and its
+// lands file; "" when both can be used, else the line saying why not. The
+// lands file's problems go into notes, a line each.
+std::string open_tile_map_and_lands(const char *tfd_path, std::vector<std::string> &notes);
+
 // Opens the tile map and its lands file, lays the picture over it and
 // writes the tile map through the safe writer, refused when another program
 // changed it since it was read. The library must be started (32-bit colour).

@@ -10,10 +10,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/regular_file.h"
 #include "core/temp_files.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
 #include "files/grid_file.h"
+#include "files/land_file.h"
+#include "files/terrain_description.h"
 #include "document/open_terrain.h"
 #include "images/image_header.h"
 #include "images/textures.h"
@@ -25,7 +28,7 @@ enum {
   NEW_CHUNK_BYTES = TILE_RECORD_BYTES << 18,
 };
 
-static const int SIBLINGS[NEW_FILES] = {-1, SIBLING_HFD, SIBLING_DATA_INI};
+static const int SIBLINGS[NEW_FILES] = {-1, SIBLING_HFD, SIBLING_DATA_INI, SIBLING_LANDS_INI, SIBLING_GEO_INI};
 
 void new_terrain_names(const char *tfd_path, std::string names[NEW_FILES]) {
   names[NEW_TFD] = strlen(tfd_path) < PATH_SIZE ? tfd_path : "";
@@ -36,14 +39,20 @@ void new_terrain_names(const char *tfd_path, std::string names[NEW_FILES]) {
   }
 }
 
-static int file_count(const NewTerrain &terrain) { return terrain.data_ini ? NEW_FILES : NEW_DATA_INI; }
+// The lists and the place are written only when given; a lands file only with a texture list.
+bool new_terrain_has_file(const NewTerrain &terrain, int k) {
+  if (k == NEW_DATA_INI) return terrain.data_ini != nullptr;
+  if (k == NEW_LANDS_INI) return terrain.data_ini && terrain.lands_ini;
+  if (k == NEW_GEO_INI) return terrain.geo_ini != nullptr;
+  return k >= 0 && k < NEW_FILES;
+}
 
 int new_terrain_name_taken(const char *tfd_path, const NewTerrain &terrain, std::string *taken) {
   std::string names[NEW_FILES];
   new_terrain_names(tfd_path, names);
   struct stat st;
-  for (int k = 0; k < file_count(terrain); k++) {
-    if (names[k].empty() || (lstat(names[k].c_str(), &st) != 0 && errno == ENOENT)) continue;
+  for (int k = 0; k < NEW_FILES; k++) {
+    if (!new_terrain_has_file(terrain, k) || names[k].empty() || (lstat(names[k].c_str(), &st) != 0 && errno == ENOENT)) continue;
     *taken = names[k];
     return 1;
   }
@@ -60,6 +69,8 @@ static int write_repeated(ChunkWriter *out, const unsigned char *chunk, long lon
 static int write_content(int k, const NewTerrain &t, unsigned char *chunk, ChunkWriter *out) {
   const long long tiles = (long long)t.columns * t.rows;
   if (k == NEW_DATA_INI) return write_chunk_whole(out, (const unsigned char *)t.data_ini, t.data_ini_size);
+  if (k == NEW_LANDS_INI) return write_chunk_whole(out, (const unsigned char *)t.lands_ini, t.lands_ini_size);
+  if (k == NEW_GEO_INI) return write_chunk_whole(out, (const unsigned char *)t.geo_ini, t.geo_ini_size);
   memset(chunk, 0, NEW_CHUNK_BYTES);
   if (k == NEW_TFD) {
     // The texture as stored, then rotation, tag and the extra words, all 0.
@@ -76,6 +87,7 @@ static int write_content(int k, const NewTerrain &t, unsigned char *chunk, Chunk
     chunk[i + 1] = (unsigned char)(t.height >> 8);
   }
   write_grid_header(out->pack, 4 * t.columns, 4 * t.rows, 0, 0);
+  if (t.height_words) return write_chunk_whole(out, t.height_words, tiles * 16 * 2);
   return write_repeated(out, chunk, tiles * 16 * 2);
 }
 
@@ -88,9 +100,8 @@ static int failed(NewTerrainFailure *failure, const std::string &path, int error
 int write_new_terrain(const char *tfd_path, const NewTerrain &terrain, NewTerrainFailure *failure) {
   std::string names[NEW_FILES];
   new_terrain_names(tfd_path, names);
-  const int files = file_count(terrain);
-  for (int k = 0; k < files; k++)
-    if (names[k].empty()) return failed(failure, tfd_path, ENAMETOOLONG, 0, NEW_TERRAIN_FAILED);
+  for (int k = 0; k < NEW_FILES; k++)
+    if (new_terrain_has_file(terrain, k) && names[k].empty()) return failed(failure, tfd_path, ENAMETOOLONG, 0, NEW_TERRAIN_FAILED);
   std::string taken;
   if (new_terrain_name_taken(tfd_path, terrain, &taken)) return failed(failure, taken, EEXIST, 0, NEW_TERRAIN_EXISTS);
   std::vector<unsigned char> chunk;
@@ -103,7 +114,12 @@ int write_new_terrain(const char *tfd_path, const NewTerrain &terrain, NewTerrai
   // Every file complete under its temporary name before any takes its own.
   SafeFile file[NEW_FILES];
   int opened = 0, outcome = NEW_TERRAIN_WRITTEN;
-  for (int k = 0; k < files && outcome == NEW_TERRAIN_WRITTEN; k++) {
+  int opened_kinds[NEW_FILES];
+  for (int n = 0; n < NEW_FILES && outcome == NEW_TERRAIN_WRITTEN; n++) {
+    if (!new_terrain_has_file(terrain, n)) continue;
+    const int k = opened;
+    names[k] = names[n];
+    opened_kinds[k] = n;
     if (safe_file_open(&file[k], names[k].c_str()) != 0) {
       outcome = failed(failure, names[k], file[k].error, file[k].creating, NEW_TERRAIN_FAILED);
       break;
@@ -111,7 +127,7 @@ int write_new_terrain(const char *tfd_path, const NewTerrain &terrain, NewTerrai
     file[k].keep_existing = 1;
     opened++;
     ChunkWriter out = {file[k].pack, 0};
-    if (write_content(k, terrain, chunk.data(), &out) != 0)
+    if (write_content(opened_kinds[k], terrain, chunk.data(), &out) != 0)
       outcome = failed(failure, names[k], out.error, 0, NEW_TERRAIN_FAILED);
   }
   int placed = 0;
@@ -212,14 +228,65 @@ TextureFolder list_texture_folder(const char *folder, const char *tfd_path) {
   return listing;
 }
 
-std::string texture_list_text(const std::vector<std::string> &filenames) {
+std::string texture_list_text(const std::vector<std::string> &filenames, const std::vector<bool> *water) {
   std::string text;
   for (size_t i = 0; i < filenames.size(); i++) {
     char section[32] = "[Texture";
     append_number3(section, (int)i + 1);
-    text += std::string(section) + "]\nFilename=" + filenames[i] + "\nHasWater=0\n\n";
+    const bool wet = water && i < water->size() && (*water)[i];
+    text += std::string(section) + "]\nFilename=" + filenames[i] + (wet ? "\nHasWater=2\n\n" : "\nHasWater=0\n\n");
   }
   return text;
+}
+
+std::string water_flags(const std::vector<std::string> &filenames, const std::vector<std::string> &water,
+                        std::vector<bool> *flags) {
+  flags->assign(filenames.size(), false);
+  for (const std::string &name : water) {
+    bool found = false;
+    for (size_t i = 0; i < filenames.size(); i++) {
+      const size_t slash = filenames[i].rfind('/');
+      if (filenames[i].compare(slash == std::string::npos ? 0 : slash + 1, std::string::npos, name) != 0) continue;
+      (*flags)[i] = found = true;
+    }
+    if (!found) return std::string("--water ") + QuotedName(name.c_str()).text + ": no listed picture has that name.";
+  }
+  return "";
+}
+
+std::string lands_for_new_terrain(const char *other_tfd, const char *tfd, const std::vector<std::string> &filenames,
+                                  std::string *text) {
+  char lands_path[2 * PATH_SIZE], list_path[2 * PATH_SIZE];
+  sibling_path_of(other_tfd, SIBLING_LANDS_INI, lands_path, sizeof(lands_path));
+  sibling_path_of(other_tfd, SIBLING_DATA_INI, list_path, sizeof(list_path));
+  const std::string shown = QuotedName(lands_path).text;
+  struct stat st;
+  if (lstat(lands_path, &st) != 0 && errno == ENOENT) return shown + " does not exist: there are no lands to take.";
+  long size = 0;
+  int why = 0;
+  char *bytes = read_whole_file(lands_path, &size, &why);
+  if (!bytes) return shown + (why == WHOLE_FILE_TOO_LARGE ? " is over 64 MB." : " cannot be read.");
+  text->assign(bytes, (size_t)size);
+  free(bytes);
+  // The texture numbers must mean the same pictures in both lists.
+  const int their_list = load_terrain_description(list_path, nullptr) == RESULT_OK;
+  for (const int t : land_file_textures(text->data(), size)) {
+    char section[32] = "[Texture";
+    append_number3(section, t);
+    if (t > (int)filenames.size())
+      return shown + ": " + section + "] gives texture " + std::to_string(t) + " corners; the new list holds " +
+             std::to_string(filenames.size()) + " texture" + (filenames.size() == 1 ? "." : "s.");
+    const char *theirs = their_list ? declared_texture_name(t) : nullptr;
+    if (!theirs) continue;
+    char a[PATH_SIZE * 2 + 16], b[PATH_SIZE * 2 + 16], ra[PATH_MAX], rb[PATH_MAX];
+    replace_filename(a, other_tfd, theirs, sizeof(a));
+    replace_filename(b, tfd, filenames[(size_t)t - 1].c_str(), sizeof(b));
+    if (!realpath(a, ra) || !realpath(b, rb) || strcmp(ra, rb) != 0)
+      return shown + ": texture " + std::to_string(t) + " is " + QuotedName(theirs).text + " in " +
+             QuotedName(get_filename(list_path)).text + " but " + QuotedName(filenames[(size_t)t - 1].c_str()).text +
+             " in the new list.";
+  }
+  return "";
 }
 
 std::string new_terrain_failure_text(int outcome, const NewTerrainFailure &failure) {

@@ -15,8 +15,8 @@
 #include "images/textures.h"
 
 void sibling_path_of(const char *tfd_path, int sibling, char *dest, int size) {
-  static const char *const extensions[] = {"hfd", "ini", "ini", "ini"};
-  static const char *const suffixes[] = {nullptr, "_DATA", "_TARGETS", "_LANDS"};
+  static const char *const extensions[] = {"hfd", "ini", "ini", "ini", "ini"};
+  static const char *const suffixes[] = {nullptr, "_DATA", "_TARGETS", "_LANDS", "_GEO"};
   replace_extension(dest, tfd_path, extensions[sibling], size);
   if (suffixes[sibling]) insert_suffix(dest, suffixes[sibling], size);
 }
@@ -154,7 +154,7 @@ int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *r
     warn(report, reporter, SUBJECT_TEXTURE_USES, WARNING_PLAIN, "Warning: Tilemap refers to unavailable textures.", "");
 
   if (read_targets) {
-    const int result = load_target_areas(terrain_paths.targets_ini_path, reporter);
+    const int result = load_target_areas(terrain_paths.targets_ini_path, reporter, &target_file);
     const char *detail = nullptr;
     const char *named =
         sibling_named(report, SIBLING_TARGETS_INI, terrain_paths.targets_ini_path, &detail);
@@ -166,4 +166,12 @@ int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *r
       warn(report, reporter, SUBJECT_TARGETS, WARNING_PLAIN, "Warning: Error reading _TARGETS.INI file.", named, detail);
   }
   return OPEN_DONE;
+}
+
+TargetFile target_file;
+
+int read_target_file_again(const Reporter *reporter) {
+  targets.area_count = 0;
+  targets.target_total = 0;
+  return load_target_areas(terrain_paths.targets_ini_path, reporter, &target_file);
 }

@@ -8,6 +8,7 @@
 #include "core/reporter.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
+#include "files/target_areas.h"
 #include "images/textures.h"
 
 enum OpenOutcome {
@@ -48,7 +49,8 @@ struct OpenReport {
 // a path may be is left empty: a cut name could be some other file.
 void derive_terrain_paths();
 
-enum TerrainSibling { SIBLING_HFD, SIBLING_DATA_INI, SIBLING_TARGETS_INI, SIBLING_LANDS_INI };
+// The place on the Earth (_GEO.ini) is read by those that need it, not by the opening.
+enum TerrainSibling { SIBLING_HFD, SIBLING_DATA_INI, SIBLING_TARGETS_INI, SIBLING_LANDS_INI, SIBLING_GEO_INI };
 
 // The sibling's whole name, however long, into dest (size bytes).
 void sibling_path(int sibling, char *dest, int size);
@@ -77,3 +79,11 @@ struct TerrainReader {
 // Returns the outcome.
 int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *report,
                        const TextureWatcher *watcher = nullptr, const TerrainReader *reader = nullptr);
+
+// The target file as the open terrain last read or saved it, handed to its
+// writer so that a save after a few edits reads only the changed sections.
+extern TargetFile target_file;
+
+// The areas dropped and the target file read again into targets (and
+// target_file); load_target_areas's result.
+int read_target_file_again(const Reporter *reporter);

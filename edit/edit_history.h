@@ -62,6 +62,10 @@ enum HistoryAction {
   HISTORY_AREA_SCULPT_ERODE,
   // A change of the target areas (edit/target_edits.h).
   HISTORY_TARGETS,
+  // Sea level and lands made to agree (edit/sea_level.h), after the others
+  // so that the numbers a journal holds keep their meaning.
+  HISTORY_AREA_LANDS_FROM_HEIGHTS,
+  HISTORY_AREA_HEIGHTS_FROM_LANDS,
   HISTORY_ACTIONS,
 };
 

@@ -265,6 +265,28 @@ LandResult land_set_all_points(const uint8_t *points) {
   return r;
 }
 
+LandResult land_set_points_step(int action, const uint8_t *points) {
+  LandResult r;
+  const int columns = map_columns(), rows = map_rows();
+  if (!lands_in_use() || columns <= 0 || rows <= 0) return r;
+  const size_t stride = (size_t)rows + 1;
+  // The step copies only the rectangle of the points that change.
+  TileRect b = {columns + 1, rows + 1, -1, -1};
+  for (int x = 0; x <= columns; x++)
+    for (int y = 0; y <= rows; y++) {
+      const uint8_t land = points[(size_t)x * stride + y];
+      if (!land || land == land_grid[x][y]) continue;
+      b = {std::min(b.left, x), std::min(b.top, y), std::max(b.right, x), std::max(b.bottom, y)};
+    }
+  if (b.right < b.left) return r;
+  history_begin_area(action, b.left - 1, b.top - 1, b.right, b.bottom);
+  history_land_rect(b.left, b.top, b.right, b.bottom);
+  set_points(r, b.left, b.top, b.right, b.bottom, [&](int x, int y) { return points[(size_t)x * stride + y]; });
+  history_area_counted(r.tiles_changed, r.points_changed);
+  r.stepped = history_end_area(r.points_changed, b.width(), b.height(), b.left - 1, b.top - 1, b.right, b.bottom);
+  return r;
+}
+
 std::string land_result_text(const LandResult &r) {
   std::string text = std::to_string(r.tiles_changed) + (r.tiles_changed == 1 ? " tile" : " tiles");
   if (r.missing > 0)

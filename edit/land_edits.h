@@ -58,6 +58,10 @@ LandResult land_stroke_end();
 // time.
 LandResult land_set_all_points(const uint8_t *points);
 
+// The same as one step of the history of the given land action, its
+// rectangle the points that change: for a whole-map command in the window.
+LandResult land_set_points_step(int action, const uint8_t *points);
+
 // "312 tiles" or "312 tiles; 4 without a transition: Water, Sand, Sand,
 // Grass" (the first corners no texture shows).
 std::string land_result_text(const LandResult &result);

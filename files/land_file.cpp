@@ -224,6 +224,19 @@ int load_land_file(const char *path) {
   return result;
 }
 
+std::vector<int> land_file_textures(const char *text, long size) {
+  std::vector<int> numbers;
+  for (const Section &s : sections_of(text, size)) {
+    if (s.kind != SECTION_TEXTURE || s.number < 1 || s.number >= MAX_TEXTURES) continue;
+    for (const Key &k : s.keys)
+      if (strcasecmp(k.name.c_str(), "Corners") == 0) {
+        numbers.push_back((int)s.number);
+        break;
+      }
+  }
+  return numbers;
+}
+
 std::string lands_unusable_text(const char *path) {
   if (lands_in_use()) return "";
   const std::string name = QuotedName(path).text;

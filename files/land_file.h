@@ -15,6 +15,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "core/reporter.h"
 
@@ -31,6 +32,11 @@ int load_land_file(const char *path);
 
 // The same from text in memory (size bytes).
 int read_land_text(const char *text, long size);
+
+// The numbers (1..511) of the [TextureNNN] sections of a lands file's text
+// that give Corners, well or not, in the order met: the textures a copy of
+// the file names. The land table is not touched.
+std::vector<int> land_file_textures(const char *text, long size);
 
 // Why the lands just read cannot be used, naming the file at path: it does
 // not exist, cannot be read, or declares no land; "" when they can.

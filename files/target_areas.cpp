@@ -14,7 +14,7 @@
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
 #include "files/config_lines.h"
-#include "files/target_file_writer.h"
+#include "files/text_patch.h"
 
 enum {
   TARGET_WINDOW_BYTES = TARGET_READ_WINDOW,
@@ -249,11 +249,53 @@ int target_file_absent(const char *path) {
   return path[0] && lstat(path, &st) != 0 && errno == ENOENT;
 }
 
-int load_target_areas(const char *path, const Reporter *reporter) {
+namespace {
+
+// The lines that begin with "[" from the reader's window starts, which are
+// the line feeds before them one after another; after the last window the
+// file is looked through.
+std::vector<long> lines_from_windows(const char *text, long size, const std::vector<long> &windows) {
+  std::vector<long> lines = bracket_lines(text, std::min(size, 2L));
+  long from = 2;
+  for (long w : windows)
+    if (w + 1 >= from && w + 1 < size && text[w] == '\n' && text[w + 1] == '[') {
+      lines.push_back(w + 1);
+      from = w + 2;
+    }
+  const std::vector<long> rest = bracket_lines(text, size, from);
+  lines.insert(lines.end(), rest.begin(), rest.end());
+  return lines;
+}
+
+}  // namespace
+
+int target_line_kind(const char *line, long size) {
+  const ConfigLine l = config_line_at(line, size, 0);
+  const ConfigEntry entry = config_entry_of(line, l.start, l.end);
+  return config_is_section(line, entry) ? target_area_section(line, entry) : LINE_NOT_SECTION;
+}
+
+TargetSections target_sections_of(const char *text, long size, std::vector<long> starts) {
+  TargetSections lines;
+  lines.size = size;
+  lines.returns = size > 0 && memchr(text, '\r', (size_t)size);
+  if (lines.returns) return lines;
+  lines.starts = std::move(starts);
+  for (long q : lines.starts) lines.kinds.push_back(target_line_kind(text + q, size - q));
+  return lines;
+}
+
+void copy_target_areas(TargetSet &to, const TargetSet &from) {
+  to.area_count = from.area_count;
+  to.target_total = from.target_total;
+  for (int n = 1; n <= from.area_count && n < MAX_AREAS; n++) to.areas[n] = from.areas[n];
+}
+
+int load_target_areas(const char *path, const Reporter *reporter, TargetFile *file) {
   long size = 0;
   // Empty, over the limit or unreadable: all the same read error.
   // What a save compares with: the file as read, or none.
-  forget_target_file();
+  if (file) file->areas.reset();
   record_file_stamp(&targets.stamp, path, nullptr);
   struct stat before;
   const int stated = stat(path, &before) == 0;
@@ -270,7 +312,12 @@ int load_target_areas(const char *path, const Reporter *reporter) {
   if (stated) record_file_stamp(&targets.stamp, path, &before);
   // The reader's windows say where the sections are: a save after a few
   // edits need not read the file again.
-  remember_target_file(targets, text, size, windows, targets.stamp);
+  if (file) {
+    file->areas.reset(new TargetSet);
+    copy_target_areas(*file->areas, targets);
+    file->sections = target_sections_of(text, size, lines_from_windows(text, size, windows));
+    file->stamp = targets.stamp;
+  }
   free(text);
   return result;
 }

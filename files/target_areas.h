@@ -1,16 +1,50 @@
 // The _TARGETS.ini target areas file.
 #pragma once
 
+#include <memory>
 #include <vector>
 
+#include "core/file_stamp.h"
 #include "core/reporter.h"
+#include "core/terrain_model.h"
+
+enum { LINE_NOT_SECTION = -1 };
+
+// The lines of a file that begin with "[" and what each is.
+struct TargetSections {
+  long size = 0;
+  bool returns = false;      // a carriage return anywhere: the quick way finds lines at line feeds only
+  std::vector<long> starts;  // as bracket_lines gives them
+  std::vector<int> kinds;    // the area a header names (met again or not), 0 another section, or LINE_NOT_SECTION
+};
+
+// The target file as last read or saved: the areas it holds, where its
+// sections are and its stamp then. The open terrain keeps it and hands it
+// to the writer, whose quick way reads only the changed sections while the
+// file on disk is still the one the stamp describes. areas null: nothing
+// known (the next save reads the file whole).
+struct TargetFile {
+  std::unique_ptr<TargetSet> areas;
+  TargetSections sections;
+  FileStamp stamp;
+};
 
 // Reads the areas into targets from area 1 on, adding to area_count and
 // target_total. 0 when at least one area is held; RESULT_NO_FILE when
 // nothing has the name (a terrain without target areas); RESULT_CANNOT_OPEN
 // when the file is empty or cannot be read; RESULT_NOTHING_READ when it
-// holds no area. The first progress text is followed by a pause.
-int load_target_areas(const char *path, const Reporter *reporter);
+// holds no area. The first progress text is followed by a pause. file,
+// when given, is what was read, for the writer (its areas null when
+// nothing was).
+int load_target_areas(const char *path, const Reporter *reporter, TargetFile *file = nullptr);
+
+// What a line beginning at line is: the area a header names, 0 another
+// section, LINE_NOT_SECTION none.
+int target_line_kind(const char *line, long size);
+// The sections of a text from the lines that begin with "[" (bracket_lines).
+TargetSections target_sections_of(const char *text, long size, std::vector<long> starts);
+// Areas 1..area_count of from, with the counts.
+void copy_target_areas(TargetSet &to, const TargetSet &from);
 
 // Bytes of the file the reader looks through for each area, from where the
 // area before it began one section further on.

@@ -1,13 +1,14 @@
 // The target areas written back into their file: only the lines of the keys
-// an edit changed are rewritten, every other byte stays as it was.
+// an edit changed are rewritten, every other byte stays as it was. The
+// quick patch (files/target_quick_patch.h) when it can vouch for its
+// result, else the whole rewrite (files/target_rewrite.h).
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "core/file_stamp.h"
-
-struct TargetSet;
+#include "files/target_areas.h"
 
 // The text after the edits that made now (areas 1..area_count) from the
 // areas the text holds: each area and target knows the number it has in the
@@ -24,12 +25,6 @@ struct TargetSet;
 std::string target_text_after_edits(const char *text, long size, const TargetSet &now, std::string *why,
                                     const TargetSet *file_areas = nullptr);
 
-// The quick way alone: false when it cannot vouch for its result (a file
-// with carriage returns, an area put back beside the one that took its
-// place, a section the window rule would miss).
-bool target_text_quickly(const char *text, long size, const TargetSet &file_areas, const TargetSet &now,
-                         std::string *out);
-
 // Writes the areas into the file at path as a save does (a new file renamed
 // over the old one), from the file as it is on disk, refused when stamp
 // says another program changed it since it was read, unless overwrite:
@@ -37,26 +32,12 @@ bool target_text_quickly(const char *text, long size, const TargetSet &file_area
 // one last read or saved, only the changed areas' sections are read from it
 // and the rest is copied by the system; else it is read whole. RESULT_OK (stamp then
 // records the new file; every area's and target's file_number is its
-// number), TARGET_FILE_CHANGED, or RESULT_CANNOT_WRITE with *why the
-// sentence to show.
-enum { TARGET_FILE_CHANGED = 40 };
-int save_target_file(const char *path, FileStamp *stamp, TargetSet &now, std::string *why, int overwrite = 0);
-
-// The file as read, kept for the next save's quick way: the areas it holds
-// (text[0..size), size > 0), where its sections are (from the reader's
-// window starts, read_target_text_into's) and its stamp then. The reader
-// keeps them at every reading, a save after writing; a save takes the
-// quick way from them alone, reading only the changed sections, while the
-// file on disk is still the one the stamp describes. Forgotten at the
-// next reading.
-void remember_target_file(const TargetSet &areas, const char *text, long size, const std::vector<long> &window_starts,
-                          const FileStamp &stamp);
-void forget_target_file();
+// number), RESULT_CHANGED_ON_DISK, or RESULT_CANNOT_WRITE with *why the
+// sentence to show. kept (may be null: the file is read whole) is the
+// file as last read or saved, renewed by the save.
+int save_target_file(const char *path, FileStamp *stamp, TargetSet &now, std::string *why, int overwrite = 0,
+                     TargetFile *kept = nullptr);
 
 // How many saves took the quick way from the kept file since the program
 // started: the benchmark and the tests tell the two ways apart by it.
 int target_saves_taken_quickly();
-
-// A number as the file holds it: whole metres when whole, else the
-// shortest form that reads back as the same value.
-std::string target_number_text(float value);

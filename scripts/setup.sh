@@ -6,9 +6,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # cairo and fontconfig draw the briefing map with a DejaVu font; poppler-utils
-# (pdfinfo, pdftotext) lets the tests read the PDF back.
-packages=(liballegro4-dev libx11-dev libpng-dev libjpeg-dev zlib1g-dev libcairo2-dev libfontconfig-dev
-  fonts-dejavu-core cmake g++ pkg-config libgtest-dev xvfb xauth xdotool python3 dpkg-dev poppler-utils)
+# (pdfinfo, pdftotext) lets the tests read the PDF back. GDAL reads elevation
+# models and places the terrain on the Earth; gdal-bin is the tests' and the
+# benchmark's reference.
+packages=(liballegro4-dev libx11-dev libpng-dev libjpeg-dev zlib1g-dev libcairo2-dev libfontconfig-dev libgdal-dev
+  gdal-bin fonts-dejavu-core cmake g++ pkg-config libgtest-dev xvfb xauth xdotool python3 dpkg-dev poppler-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

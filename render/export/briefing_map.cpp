@@ -261,7 +261,7 @@ int publish(BriefingJob &job) {
   for (;;) {
     const int published = export_file_publish(&job.pdf, job.pdf_name);
     if (published == 0) break;
-    if (published != EXPORT_NAME_TAKEN) {
+    if (published != RESULT_NAME_TAKEN) {
       export_file_discard(&job.png);
       return report_write_failure(job.reporter, job.pdf_name, WriteError{job.pdf.error, 0}, "PDF");
     }
@@ -276,7 +276,7 @@ int publish(BriefingJob &job) {
   for (;;) {
     const int published = export_file_publish(&job.png, job.png_name);
     if (published == 0) return RESULT_OK;
-    if (published != EXPORT_NAME_TAKEN) return report_write_failure(job.reporter, job.png_name, WriteError{job.png.error, 0});
+    if (published != RESULT_NAME_TAKEN) return report_write_failure(job.reporter, job.png_name, WriteError{job.png.error, 0});
     const int found = numbered_output_name(BRIEFING_SUFFIX, job.png_name, "png");
     if (found != 0) {
       export_file_discard(&job.png);

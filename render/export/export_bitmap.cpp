@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <climits>
 #include <cstring>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +13,9 @@
 #include "core/safe_file.h"
 #include "core/stdio_packfile.h"
 #include "core/terrain_model.h"
+#include "document/open_terrain.h"
+#include "files/geo_file.h"
+#include "geo/height_geotiff.h"
 #include "core/text_numbers.h"
 #include "document/open_terrain.h"
 #include "render/export/briefing_map.h"
@@ -88,12 +92,14 @@ static const char *output_suffix(int kind) {
     case EXPORT_HEIGHTS16: return "_Heights16_";
     case EXPORT_LANDS: return "_Lands_";
     case EXPORT_BRIEFING: return "_Briefing_";
+    case EXPORT_GEOTIFF: return "_Heights_";
     default: return nullptr;
   }
 }
 
 const char *export_extension(int kind, int format) {
   if (kind == EXPORT_BRIEFING) return "pdf";
+  if (kind == EXPORT_GEOTIFF) return "tif";
   if (format == EXPORT_FORMAT_RAW) return kind == EXPORT_HEIGHTS16 ? "r16" : nullptr;
   return format == EXPORT_FORMAT_PNG || kind == EXPORT_HEIGHTS16 ? "png" : "bmp";
 }
@@ -126,7 +132,9 @@ static void report_export_progress(void *context, int rows_written, int rows) {
 }
 
 // The word for the file a kind writes.
-static const char *file_word(int kind) { return kind == EXPORT_HEIGHTS16 ? "heights" : "bitmap"; }
+static const char *file_word(int kind) { return kind == EXPORT_HEIGHTS16 || kind == EXPORT_GEOTIFF ? "heights" : "bitmap"; }
+
+static int publish_export(ExportJob &job, ExportFile &file, const char *word);
 
 // Makes the picture's rows and writes them under a temporary name, which
 // becomes the job's name once the file is complete. The file never had its
@@ -150,11 +158,18 @@ static int write_picture(ExportJob &job, const RowSource &source) {
     return result == STREAM_NO_MEMORY ? report_memory_failure(job.reporter, job.name)
                                       : report_write_failure(job.reporter, job.name, WriteError{error, 0}, word);
   }
-  // Another export may have taken the name meanwhile: the next free one.
+  const int published = publish_export(job, file, word);
+  job.timing.write_seconds = export_clock() - writing;
+  return published;
+}
+
+// The complete temporary file under the job's name, or the next free one
+// when another export took that meanwhile.
+static int publish_export(ExportJob &job, ExportFile &file, const char *word) {
   for (;;) {
     const int published = export_file_publish(&file, job.name);
     if (published == 0) break;
-    if (published != EXPORT_NAME_TAKEN)
+    if (published != RESULT_NAME_TAKEN)
       return report_write_failure(job.reporter, job.name, WriteError{file.error, 0}, word);
     const int found = numbered_output_name(job.suffix, job.name, job.extension);
     if (found != 0) {
@@ -162,7 +177,6 @@ static int write_picture(ExportJob &job, const RowSource &source) {
       return report_name_failure(job.reporter, found, job.name, word);
     }
   }
-  job.timing.write_seconds = export_clock() - writing;
   return RESULT_OK;
 }
 
@@ -208,6 +222,46 @@ static int export_points(ExportJob &job) {
   return write_picture(job, job.kind == EXPORT_LANDS ? land_row_source() : heights16_row_source());
 }
 
+static void geotiff_row(void *, int y, uint16_t *out) {
+  for (int x = 0; x < height_map.samples_x; x++) out[x] = height_map.heights[x][y];
+}
+
+// The samples as a GeoTIFF in the terrain's projection, its pixels their cells.
+static int export_geotiff(ExportJob &job) {
+  if (map_columns() == 0 || map_rows() == 0) {
+    report_warning(job.reporter, WARNING_PLAIN, "The terrain has no tiles to export.", job.name);
+    return RESULT_NO_TILES;
+  }
+  char geo_path[2 * PATH_SIZE];
+  sibling_path(SIBLING_GEO_INI, geo_path, sizeof(geo_path));
+  GeoFile geo;
+  const int read = load_geo_file(geo_path, &geo);
+  std::string why;
+  GeoPlacePtr place = read == 0 ? make_geo_place(geo, &why) : nullptr;
+  if (!place) {
+    const std::string detail = read == RESULT_NO_FILE ? "does not exist: the terrain has no place on the Earth."
+                               : read != 0           ? geo.problems[0]
+                                                     : why;
+    report_warning(job.reporter, WARNING_PLAIN, "Error writing heights file.", geo_path, detail.c_str());
+    return RESULT_CANNOT_WRITE;
+  }
+  ExportFile file;
+  if (export_file_create(&file, job.name) != 0)
+    return report_write_failure(job.reporter, job.name, WriteError{file.error, 1}, "heights");
+  const double writing = export_clock();
+  job.timing.pixel_seconds = writing - job.started;
+  const HeightRows rows = {height_map.samples_x, height_map.samples_y, 500.0, geotiff_row, nullptr};
+  // GDAL writes by name, into the temporary file the descriptor holds.
+  if (write_height_geotiff(file.temp_name, *place, rows, &why) != 0) {
+    export_file_discard(&file);
+    report_warning(job.reporter, WARNING_PLAIN, "Error writing heights file.", job.name, why.c_str());
+    return RESULT_CANNOT_WRITE;
+  }
+  const int published = publish_export(job, file, "heights");
+  job.timing.write_seconds = export_clock() - writing;
+  return published;
+}
+
 int export_picture_file(const char *suffix, const char *extension, const RowSource &source,
                         const Reporter *reporter, char *final_name) {
   final_name[0] = 0;
@@ -242,7 +296,8 @@ int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing, char
   if (found != 0) return report_name_failure(reporter, found, name, file_word(kind));
   reset_shade_cache();
   ExportJob job = {kind, name, suffix, extension, reporter, {0, 0}, export_clock(), -1, 0};
-  const int result = kind == EXPORT_HEIGHTS16 || kind == EXPORT_LANDS ? export_points(job)
+  const int result = kind == EXPORT_GEOTIFF                             ? export_geotiff(job)
+                     : kind == EXPORT_HEIGHTS16 || kind == EXPORT_LANDS ? export_points(job)
                      : kind >= EXPORT_PLANNING_MAP_1 ? export_planning_map(job)
                                                      : export_picture(job);
   if (timing) *timing = job.timing;

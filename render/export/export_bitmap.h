@@ -22,6 +22,7 @@ enum ExportKind {
   EXPORT_HEIGHTS16 = 11,  // the samples themselves, as a 16-bit grey picture
   EXPORT_LANDS = 12,      // the land of each corner point (land_picture.h)
   EXPORT_BRIEFING = 13,   // a PDF page and its PNG (briefing_map.h)
+  EXPORT_GEOTIFF = 14,    // the samples as a 16-bit GeoTIFF in the terrain's projection (its _GEO.ini)
 };
 
 // The extension a kind is written with in a format: heights are never a

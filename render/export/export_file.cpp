@@ -47,31 +47,31 @@ int export_file_create(ExportFile *file, const char *name) {
     file->error = errno;
     if (file->fd >= 0) {
       file->error = 0;
-      return 0;
+      return RESULT_OK;
     }
     forget_temp_file(file->temp_name);
     if (file->error != EEXIST) break;
   }
   file->temp_name[0] = 0;
-  return 1;
+  return RESULT_CANNOT_WRITE;
 }
 
-// The final name for the complete file, never over an existing one: 0,
-// EXPORT_NAME_TAKEN or 1 with *error set.
+// The final name for the complete file, never over an existing one: RESULT_OK,
+// RESULT_NAME_TAKEN or RESULT_CANNOT_WRITE with *error set.
 static int give_name(const char *temp_name, const char *name, int *error) {
 #ifdef RENAME_NOREPLACE
-  if (renameat2(AT_FDCWD, temp_name, AT_FDCWD, name, RENAME_NOREPLACE) == 0) return 0;
+  if (renameat2(AT_FDCWD, temp_name, AT_FDCWD, name, RENAME_NOREPLACE) == 0) return RESULT_OK;
   *error = errno;
-  if (*error == EEXIST) return EXPORT_NAME_TAKEN;
-  if (*error != EINVAL && *error != ENOSYS) return 1;
+  if (*error == EEXIST) return RESULT_NAME_TAKEN;
+  if (*error != EINVAL && *error != ENOSYS) return RESULT_CANNOT_WRITE;
 #endif
   // A file system without the flag: a second link never replaces either.
   if (link(temp_name, name) != 0) {
     *error = errno;
-    return *error == EEXIST ? EXPORT_NAME_TAKEN : 1;
+    return *error == EEXIST ? RESULT_NAME_TAKEN : RESULT_CANNOT_WRITE;
   }
   unlink(temp_name);
-  return 0;
+  return RESULT_OK;
 }
 
 int export_file_publish(ExportFile *file, const char *name) {
@@ -81,16 +81,16 @@ int export_file_publish(ExportFile *file, const char *name) {
     file->fd = -1;
     if (!closed) {
       export_file_discard(file);
-      return 1;
+      return RESULT_CANNOT_WRITE;
     }
   }
   const int named = give_name(file->temp_name, name, &file->error);
-  if (named == 0) {
+  if (named == RESULT_OK) {
     forget_temp_file(file->temp_name);
     file->temp_name[0] = 0;
-    return 0;
+    return RESULT_OK;
   }
-  if (named != EXPORT_NAME_TAKEN) export_file_discard(file);
+  if (named != RESULT_NAME_TAKEN) export_file_discard(file);
   return named;
 }
 
@@ -126,17 +126,17 @@ int numbered_output_name(const char *suffix, char *name, const char *extension, 
     if (strlen(whole) > PATH_SIZE - 1 || !whole[0]) {
       // No file may have so long a name: it is named, cut, and refused.
       cut_middle(whole[0] ? whole : base, PATH_CUT_KEEP, name, PATH_SIZE);
-      return OUTPUT_NAME_TOO_LONG;
+      return RESULT_NAME_TOO_LONG;
     }
     ustrzcpy(name, PATH_SIZE, whole);
     if (name_taken(name)) continue;
-    if (!also_free) return 0;
+    if (!also_free) return RESULT_OK;
     char other[PATH_SIZE + 16];
     replace_extension(other, name, also_free, sizeof(other));
-    if (!name_taken(other)) return 0;
+    if (!name_taken(other)) return RESULT_OK;
   }
   name[0] = 0;
-  return 1;
+  return RESULT_NO_FREE_NAME;
 }
 
 // The first line of a write failure names the kind of file: heights are
@@ -146,7 +146,7 @@ static void error_writing(const char *word, char *line, size_t size) {
 }
 
 int report_name_failure(const Reporter *r, int found, const char *name, const char *word) {
-  if (found != OUTPUT_NAME_TOO_LONG) return report_no_free_name(r);
+  if (found != RESULT_NAME_TOO_LONG) return report_no_free_name(r);
   char line[64];
   error_writing(word, line, sizeof(line));
   report_warning(r, WARNING_PLAIN, line, name, "The file name is longer than 255 characters.");
@@ -175,4 +175,22 @@ int report_write_failure(const Reporter *r, const char *name, const WriteError &
 
 int report_memory_failure(const Reporter *r, const char *name) {
   return failure(r, RESULT_NO_MEMORY, "Not enough memory for the export.", name);
+}
+
+std::string written_files_text(const std::vector<std::string> &names, int width) {
+  std::string files = names.empty() ? "" : names[0];
+  for (size_t i = 1; i < names.size(); i++) {
+    size_t same = 0;
+    while (same < names[0].size() && same < names[i].size() && names[0][same] == names[i][same]) same++;
+    const size_t dot = names[i].rfind('.');
+    // Names that differ in their extension only: ".png".
+    if (dot != std::string::npos && same > dot) same = dot;
+    const std::string tail = names[i].substr(same, dot != std::string::npos && dot > same ? dot - same : std::string::npos);
+    const bool extension = dot == same;
+    files += (i + 1 == names.size() ? " and " : ", ") + std::string(extension ? names[i].substr(dot) : "..." + tail);
+  }
+  const int room = width - (int)files.size() - (int)strlen("Wrote  in .");
+  char whole[PATH_SIZE * 4], folder[PATH_SIZE * 4];
+  cut_middle(getcwd(whole, sizeof(whole)) ? whole : ".", room > 12 ? room : 12, folder, sizeof(folder));
+  return "Wrote " + files + " in " + folder + ".";
 }

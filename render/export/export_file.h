@@ -4,6 +4,9 @@
 // never leaves a partial file under a numbered name.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "core/reporter.h"
 #include "core/safe_file.h"
 
@@ -16,14 +19,14 @@ struct ExportFile {
 };
 
 // Creates a new, empty temporary file in the folder of name, under a name
-// nobody can guess or have taken; 0 when done, else 1 with file->error set.
+// nobody can guess or have taken; RESULT_OK, else RESULT_CANNOT_WRITE with
+// file->error set.
 int export_file_create(ExportFile *file, const char *name);
 
-enum { EXPORT_NAME_TAKEN = 2 };
-
 // Closes the temporary file and gives it the final name; 0 when done,
-// EXPORT_NAME_TAKEN when name exists by now (the complete file is kept
-// under its temporary name, for another try under another name), 1 when
+// RESULT_NAME_TAKEN when name exists by now (the complete file is kept
+// under its temporary name, for another try under another name),
+// RESULT_CANNOT_WRITE when
 // closing or naming failed (the temporary file is removed then; file->error
 // says why).
 int export_file_publish(ExportFile *file, const char *name);
@@ -32,15 +35,16 @@ int export_file_publish(ExportFile *file, const char *name);
 void export_file_discard(ExportFile *file);
 
 // The first free "<terrain><suffix>NNN.<extension>" in the working directory, into
-// name (256 bytes); 0 when found, 1 when all of 000..998 are taken,
-// OUTPUT_NAME_TOO_LONG when the name would be longer than a file name may
+// name (256 bytes); RESULT_OK when found, RESULT_NO_FREE_NAME when all of
+// 000..998 are taken,
+// RESULT_NAME_TOO_LONG when the name would be longer than a file name may
 // be (name then holds it cut in the middle, to be shown). With
 // also_free, the same name with that extension must be free too.
-enum { OUTPUT_NAME_TOO_LONG = 2 };
 int numbered_output_name(const char *suffix, char *name, const char *extension = "bmp",
                          const char *also_free = nullptr);
 
-// Reports what numbered_output_name found (1 or OUTPUT_NAME_TOO_LONG) and
+// Reports what numbered_output_name found (RESULT_NO_FREE_NAME or
+// RESULT_NAME_TOO_LONG) and
 // returns RESULT_NO_FREE_NAME or RESULT_CANNOT_WRITE. word names the kind of
 // file in the message ("bitmap", "heights").
 int report_name_failure(const Reporter *r, int found, const char *name, const char *word = "bitmap");
@@ -52,3 +56,8 @@ int report_write_failure(const Reporter *r, const char *name, const WriteError &
                          const char *word = "bitmap");
 int report_memory_failure(const Reporter *r, const char *name);
 int report_no_free_name(const Reporter *r);
+
+// "Wrote A in FOLDER." for the files one key wrote (in the working folder):
+// the names after the first only from where they differ, the folder cut in
+// the middle so that the whole fits in width characters.
+std::string written_files_text(const std::vector<std::string> &names, int width);

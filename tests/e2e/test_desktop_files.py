@@ -53,7 +53,7 @@ class DesktopFiles(unittest.TestCase):
             (["--textures", ""], ["maps"]),
             (["--import-heights", ""], ["grid.R16", "heights.png", "maps", "old.raw"]),
             (["--import-lands", ""], ["heights.png", "lands.BMP", "maps"]),
-            (["--im"], ["--import-heights", "--import-lands"]),
+            (["--im"], ["--import-dem", "--import-heights", "--import-lands"]),
             (["--check", ""], ["Desert.TFD", "My Map.TFD", "coast.tfd", "maps"]),
             (["--recover", ""], ["Desert.TFD", "My Map.TFD", "coast.tfd", "maps"]),
         ]

@@ -208,9 +208,39 @@ TEST(CommandLine, OptionsAndTheTerrainInAnyOrder) {
        "--seed given twice"},
       {{"--make-lands", "T.TFD", "U.TFD", "--land", "A=a.png"}, COMMAND_USAGE_ERROR, nullptr, "--make-lands takes one terrain"},
       {{"--check", "T.TFD", "--land", "A=a.png"}, COMMAND_USAGE_ERROR, nullptr, "--land goes with --make-lands"},
-      {{"--check", "T.TFD", "--size", "64"}, COMMAND_USAGE_ERROR, nullptr, "--size PIXELS goes with --make-lands"},
-      {{"--export", "view", "T.TFD", "--camera", "1,2,3,4,5", "--size", "64"}, COMMAND_USAGE_ERROR, nullptr,
-       "--size of --export view takes WIDTHxHEIGHT, each 16 to 16384"},
+      {{"--check", "T.TFD", "--size", "64"}, COMMAND_USAGE_ERROR, nullptr, "--size takes WIDTHxHEIGHT, each 16 to 16384, not \"64\""},
+      {{"--check", "T.TFD", "--variants", "2"}, COMMAND_USAGE_ERROR, nullptr, "--variants goes with --make-lands"},
+      // Sea level and lands: the sea always named, each number with its own mode.
+      {{"--sea", "Water", "T.TFD", "--lands-from-heights", "--level", "12", "--shore", "Sand"}, COMMAND_LANDS_FROM_HEIGHTS,
+       "T.TFD"},
+      {{"--heights-from-lands", "T.TFD", "--sea", "Water", "--depth", "0"}, COMMAND_HEIGHTS_FROM_LANDS, "T.TFD"},
+      {{"--lands-from-heights", "T.TFD"}, COMMAND_USAGE_ERROR, nullptr, "--lands-from-heights needs --sea LAND"},
+      {{"--heights-from-lands", "T.TFD"}, COMMAND_USAGE_ERROR, nullptr, "--heights-from-lands needs --sea LAND"},
+      {{"--lands-from-heights", "--sea", "W"}, COMMAND_USAGE_ERROR, nullptr, "--lands-from-heights takes one terrain"},
+      {{"--heights-from-lands", "T.TFD", "--sea", "W", "--level", "3"}, COMMAND_USAGE_ERROR, nullptr,
+       "--level goes with --lands-from-heights"},
+      {{"--heights-from-lands", "T.TFD", "--sea", "W", "--shore", "S"}, COMMAND_USAGE_ERROR, nullptr,
+       "--shore goes with --lands-from-heights"},
+      {{"--lands-from-heights", "T.TFD", "--sea", "W", "--depth", "3"}, COMMAND_USAGE_ERROR, nullptr,
+       "--depth goes with --heights-from-lands"},
+      {{"--check", "T.TFD", "--sea", "W"}, COMMAND_USAGE_ERROR, nullptr,
+       "--sea goes with --lands-from-heights or --heights-from-lands"},
+      {{"--lands-from-heights", "T.TFD", "--sea", ""}, COMMAND_USAGE_ERROR, nullptr, "--sea names no land"},
+      {{"--lands-from-heights", "T.TFD", "--sea", "W", "--sea", "X"}, COMMAND_USAGE_ERROR, nullptr, "--sea given twice"},
+      {{"--lands-from-heights", "T.TFD", "--sea", "W", "--level", "-1"}, COMMAND_USAGE_ERROR, nullptr,
+       "--level takes a height from 0 to 9999, not \"-1\""},
+      {{"--heights-from-lands", "T.TFD", "--sea", "W", "--depth", "10000"}, COMMAND_USAGE_ERROR, nullptr,
+       "--depth takes a height from 0 to 9999, not \"10000\""},
+      {{"--lands-from-heights", "T.TFD", "--heights-from-lands", "--sea", "W"}, COMMAND_USAGE_ERROR, nullptr,
+       "--lands-from-heights and --heights-from-lands cannot be given together"},
+      // Water flags and a lands file only go with a texture list.
+      {{"--new", "T.TFD", "2x2", "--textures", "t", "--water", "a.bmp,b.bmp", "--lands-from", "O.TFD"}, COMMAND_NEW,
+       "T.TFD"},
+      {{"--new", "T.TFD", "2x2", "--water", "a.bmp"}, COMMAND_USAGE_ERROR, nullptr, "--water goes with --new --textures"},
+      {{"--new", "T.TFD", "2x2", "--lands-from", "O.TFD"}, COMMAND_USAGE_ERROR, nullptr,
+       "--lands-from goes with --new --textures"},
+      {{"--new", "T.TFD", "2x2", "--textures", "t", "--lands-from", ""}, COMMAND_USAGE_ERROR, nullptr,
+       "the terrain's name of --lands-from is empty"},
   };
   for (const Case &k : cases) {
     const CommandLine c = parse(k.words);
@@ -567,6 +597,65 @@ TEST(NewTerrain, AFailedFileLeavesNothing) {
   EXPECT_EQ(1, r.code);
   EXPECT_EQ("T.hfd cannot be written: File too large. Nothing was written.\n", r.err);
   EXPECT_EQ(std::vector<std::string>{}, entries(dir.path()));
+}
+
+// --water changes the HasWater of the pictures it names and no other byte
+// of the list; --lands-from copies the other terrain's lands file byte for
+// byte; each refusal names what does not fit and writes nothing.
+TEST(NewTerrain, WaterFlagsAndTheLandsOfAnotherTerrain) {
+  TempDir dir;
+  mkdir(dir.file("pics").c_str(), 0755);
+  mkdir(dir.file("other").c_str(), 0755);
+  for (const char *name : {"grass.bmp", "lake.bmp", "sea.bmp"}) write_picture(dir.file(std::string("pics/") + name));
+  NewRun r = run_new({"Dry.TFD", "3x2", "--textures", "pics"});
+  ASSERT_EQ(0, r.code) << r.err;
+  r = run_new({"Wet.TFD", "3x2", "--textures", "pics", "--water", "sea.bmp,lake.bmp"});
+  ASSERT_EQ(0, r.code) << r.err;
+  EXPECT_EQ("Wrote Wet.TFD (3 x 2 tiles), Wet.hfd and Wet_DATA.ini (3 textures, 2 with water).\n", r.out);
+  std::string want = text_of(fopen(dir.file("Dry_DATA.ini").c_str(), "rb"));
+  for (const char *name : {"lake", "sea"}) {
+    const size_t at = want.find("HasWater=0", want.find(std::string("pics/") + name));
+    want.replace(at, 10, "HasWater=2");
+  }
+  EXPECT_EQ(want, text_of(fopen(dir.file("Wet_DATA.ini").c_str(), "rb")));
+
+  // Comments, blank lines, a faulty section and no newline at the end: all kept.
+  const std::string lands = "; lands\r\n[Land001]\nName=Water\nColor=1,2,3\n\n[Land002]\nName=Sand\nColor=4,5,6\n"
+                            "[Texture001]\nCorners=Water,Water,Water,Water\n[Texture003]\nCorners=Sand,Sand,Sand,Nothing";
+  write_text(dir.file("Dry_LANDS.ini"), lands);
+  r = run_new({"Copy.TFD", "3x2", "--textures", "pics", "--lands-from", "Dry.TFD"});
+  ASSERT_EQ(0, r.code) << r.err;
+  EXPECT_EQ("Wrote Copy.TFD (3 x 2 tiles), Copy.hfd, Copy_DATA.ini (3 textures) and Copy_LANDS.ini.\n", r.out);
+  EXPECT_EQ(lands, text_of(fopen(dir.file("Copy_LANDS.ini").c_str(), "rb")));
+
+  // The other terrain's list puts another picture first.
+  write_text(dir.file("other/O_DATA.ini"), "[Texture001]\nFilename=../pics/sea.bmp\n");
+  write_text(dir.file("other/O_LANDS.ini"), lands);
+  write_text(dir.file("other/Far_LANDS.ini"), "[Land001]\nName=Water\nColor=1,2,3\n[Texture004]\nCorners=Water,Water,Water,Water\n");
+  const std::vector<std::string> before = entries(dir.path());
+  struct Refusal {
+    std::vector<std::string> words;
+    std::string err;
+  };
+  const Refusal refusals[] = {
+      {{"--water", "pond.bmp"}, "--water pond.bmp: no listed picture has that name. Nothing was written.\n"},
+      {{"--water", "grass.bmp,"}, "--water : no listed picture has that name. Nothing was written.\n"},
+      {{"--lands-from", "None.TFD"}, "None_LANDS.ini does not exist: there are no lands to take. Nothing was written.\n"},
+      {{"--lands-from", "other/Far.TFD"},
+       "other/Far_LANDS.ini: [Texture004] gives texture 4 corners; the new list holds 3 textures. Nothing was written.\n"},
+      {{"--lands-from", "other/O.TFD"},
+       "other/O_LANDS.ini: texture 1 is ../pics/sea.bmp in O_DATA.ini but pics/grass.bmp in the new list. Nothing was "
+       "written.\n"},
+  };
+  for (const Refusal &k : refusals) {
+    std::vector<std::string> words = {"New.TFD", "3x2", "--textures", "pics"};
+    words.insert(words.end(), k.words.begin(), k.words.end());
+    r = run_new(words);
+    EXPECT_EQ(2, r.code) << k.words[1];
+    EXPECT_EQ(k.err, r.err);
+    EXPECT_EQ(before, entries(dir.path())) << k.words[1];
+  }
+  reset_program_state();
 }
 
 void keep_line(void *lines, const char *text) { ((std::vector<std::string> *)lines)->push_back(text); }

@@ -169,7 +169,7 @@ TEST_F(ExportBitmap, NamesCountUpAndNeverOverwrite) {
     write_text(dir.file(file), "x");
   }
   const int before = files_in(dir.path());
-  EXPECT_EQ(1, numbered_output_name("_Water1x_", name));
+  EXPECT_EQ(RESULT_NO_FREE_NAME, numbered_output_name("_Water1x_", name));
   std::string texts;
   EXPECT_EQ(RESULT_NO_FREE_NAME, export_answering(EXPORT_WATER, &texts));
   EXPECT_EQ("No free file name for the export.||", texts);

@@ -242,7 +242,7 @@ TEST_F(ExportStream, FinishedFileNeverReplacesAnother) {
   ASSERT_EQ(0, export_file_create(&file, "Isle_Data1x_000.bmp"));
   ASSERT_EQ(0, write(file.fd, "new", 3) == 3 ? 0 : 1);
   write_text("Isle_Data1x_000.bmp", "theirs");
-  EXPECT_EQ(EXPORT_NAME_TAKEN, export_file_publish(&file, "Isle_Data1x_000.bmp"));
+  EXPECT_EQ(RESULT_NAME_TAKEN, export_file_publish(&file, "Isle_Data1x_000.bmp"));
   EXPECT_EQ(2, files_in(dir.path()));
   const std::vector<unsigned char> theirs = read_file("Isle_Data1x_000.bmp");
   EXPECT_EQ("theirs", std::string(theirs.begin(), theirs.end()));
@@ -257,7 +257,7 @@ TEST_F(ExportStream, FinishedFileNeverReplacesAnother) {
   ASSERT_EQ(0, export_file_create(&b, "Isle_Data1x_001.bmp"));
   EXPECT_STRNE(a.temp_name, b.temp_name);
   EXPECT_EQ(0, export_file_publish(&a, "Isle_Data1x_001.bmp"));
-  EXPECT_EQ(EXPORT_NAME_TAKEN, export_file_publish(&b, "Isle_Data1x_001.bmp"));
+  EXPECT_EQ(RESULT_NAME_TAKEN, export_file_publish(&b, "Isle_Data1x_001.bmp"));
   export_file_discard(&b);
   EXPECT_EQ(3, files_in(dir.path()));
 }

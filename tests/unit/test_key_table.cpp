@@ -48,7 +48,7 @@ const KeyName KEY_NAMES[] = {
     {KEY_2, "`2`", "1 to 6 -"},                 {KEY_3, "`3`", "1 to 6 -"},
     {KEY_4, "`4`", "1 to 6 -"},                 {KEY_5, "`5`", "1 to 6 -"},
     {KEY_6, "`6`", "1 to 6 -"},                 {KEY_QUOTE, "`'`", "' -"},
-    {KEY_COLON, "`;`", "; -"},
+    {KEY_COLON, "`;`", "; -"},                  {KEY_W, "`W`", "W -"},
 };
 
 // How the documents write a row's modifier: the words a key cell or line
@@ -171,7 +171,7 @@ std::vector<std::string> manual_lines() {
 TEST(KeyTable, RowsAreWellFormed) {
   int count;
   const KeyRow *rows = key_table(&count);
-  ASSERT_EQ(93, count);
+  ASSERT_EQ(95, count);
   int any_key_rows = 0;
   for (int k = 0; k < count; k++) {
     EXPECT_NE(nullptr, rows[k].action) << k;

@@ -6,6 +6,7 @@
 
 #include "app/opening.h"
 #include "app/startup.h"
+#include "core/land_table.h"
 #include "core/terrain_model.h"
 #include "tests/unit/dialog_answers.h"
 #include "inspect/terrain_check.h"
@@ -478,6 +479,34 @@ TEST_F(OpenTerrain, NewTerrainBesideTheOpenOneTakesItsTextureList) {
   EXPECT_FALSE(file_exists(dir.file("Other.TFD")));
   EXPECT_EQ(dir.file("Next.TFD"), terrain_paths.tfd_path);
   EXPECT_EQ(1, session.terrain_open);
+}
+
+// ... and its lands file, byte for byte, so that the new terrain has its
+// lands at once; a terrain without one gives none.
+TEST_F(OpenTerrain, NewTerrainBesideTheOpenOneTakesItsLands) {
+  write_terrain();
+  const std::string lands = "; made by hand\r\n[Land001]\nName=Water\nColor=1,2,3\n[Texture002]\nCorners=Water,Water,Water,Water";
+  write_text(dir.file("Desert_LANDS.ini"), lands);
+  open(0);
+  for (const char *name : {"Next", "Last"}) {
+    AlertAnswers answers;
+    answers.answer_text(name);
+    answers.answer_text("2x2");
+    answers.answer_text("2");
+    EXPECT_EQ(1, open_new_terrain());
+    EXPECT_EQ(0, answers.unanswered);
+  }
+  const std::vector<unsigned char> copied = read_file(dir.file("Next_LANDS.ini"));
+  EXPECT_EQ(lands, std::string(copied.begin(), copied.end()));
+  EXPECT_EQ(copied, read_file(dir.file("Last_LANDS.ini")));
+  EXPECT_EQ(1, lands_in_use());
+  remove(dir.file("Last_LANDS.ini").c_str());
+  open(0);
+  AlertAnswers answers;
+  for (const char *typed : {"Bare", "1x1", ""}) answers.answer_text(typed);
+  EXPECT_EQ(1, open_new_terrain());
+  EXPECT_FALSE(file_exists(dir.file("Bare_LANDS.ini")));
+  EXPECT_EQ(0, lands_in_use());
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 #include "edit/target_edits.h"
 #include "files/target_areas.h"
 #include "files/target_file_writer.h"
+#include "files/target_quick_patch.h"
+#include "files/target_rewrite.h"
 #include "inspect/terrain_check.h"
 #include "tests/unit/harness.h"
 
@@ -280,7 +282,8 @@ TEST(TargetWriter, SavesFromTheKeptFileWriteWhatTheWholeWayWrites) {
     if (rng() % 2) text.erase(0, text.find('['));
     write_text(path, text);
     targets.area_count = targets.target_total = 0;
-    ASSERT_EQ(RESULT_OK, load_target_areas(path.c_str(), nullptr));
+    TargetFile kept;
+    ASSERT_EQ(RESULT_OK, load_target_areas(path.c_str(), nullptr, &kept));
     for (int save = 0; save < 6; save++) {
       const int edits = 1 + (int)(rng() % 4);
       for (int e = 0; e < edits; e++) random_edit(rng, targets, 100 * save + e);
@@ -288,7 +291,7 @@ TEST(TargetWriter, SavesFromTheKeptFileWriteWhatTheWholeWayWrites) {
       const std::string whole = target_text_after_edits(text.data(), (long)text.size(), targets, &why);
       const std::string context = "seed " + std::to_string(seed) + " save " + std::to_string(save) + "\n" + text;
       ASSERT_EQ("", why) << context;
-      ASSERT_EQ(RESULT_OK, save_target_file(path.c_str(), &targets.stamp, targets, &why)) << why << context;
+      ASSERT_EQ(RESULT_OK, save_target_file(path.c_str(), &targets.stamp, targets, &why, 0, &kept)) << why << context;
       const std::vector<unsigned char> written = read_file(path);
       text.assign(written.begin(), written.end());
       ASSERT_EQ(whole, text) << context;
@@ -339,7 +342,8 @@ TEST(TargetWriter, ANewAreaFollowsOneBlankLine) {
       const std::string before = c.replaced ? "" : in_eol(area1) + (eol[1] && c.kept_crlf ? c.kept_crlf : in_eol(c.kept));
       write_text(path, text);
       targets.area_count = targets.target_total = 0;
-      ASSERT_EQ(RESULT_OK, load_target_areas(path.c_str(), nullptr));
+      TargetFile kept;
+      ASSERT_EQ(RESULT_OK, load_target_areas(path.c_str(), nullptr, &kept));
       std::unique_ptr<TargetSet> file(new TargetSet);
       copy_areas(*file, targets);
       TargetArea &b = targets.areas[c.replaced ? 1 : ++targets.area_count];
@@ -359,7 +363,7 @@ TEST(TargetWriter, ANewAreaFollowsOneBlankLine) {
       if (quickly) {
         EXPECT_EQ(whole, quick) << context;
       }
-      ASSERT_EQ(RESULT_OK, save_target_file(path.c_str(), &targets.stamp, targets, &why)) << why;
+      ASSERT_EQ(RESULT_OK, save_target_file(path.c_str(), &targets.stamp, targets, &why, 0, &kept)) << why;
       const std::vector<unsigned char> written = read_file(path);
       EXPECT_EQ(whole, std::string(written.begin(), written.end())) << context;
     }

@@ -1,0 +1,284 @@
+#include "geo/dem_warp.h"
+
+#include <chrono>
+#include <cmath>
+#include <cpl_conv.h>
+#include <cpl_string.h>
+#include <gdal.h>
+#include <gdal_alg.h>
+#include <gdal_utils.h>
+#include <memory>
+#include <ogr_api.h>
+#include <ogr_srs_api.h>
+
+#include "core/text_numbers.h"
+#include "geo/terrain_place.h"
+
+namespace {
+
+// SRTM's void, and what a grid cell holds until a raster gives it a value.
+const double DEM_NO_VALUE = -32768;
+// How far a void is filled from its edges, in cells (50 km at 500 m).
+const double DEM_FILL_DISTANCE = 100;
+// Points on each edge of a raster's outline, so that the outline stays
+// true where the projections bend it.
+const int DEM_OUTLINE_POINTS = 64;
+
+const char *const RESAMPLINGS[] = {"average", "bilinear", "cubic", "cubicspline", "lanczos", "med", "max"};
+
+struct Progress {
+  const Reporter *reporter;
+  const char *what;
+  std::chrono::steady_clock::time_point start;
+  int shown;
+};
+
+int CPL_STDCALL report_percent(double done, const char *, void *context) {
+  Progress &p = *(Progress *)context;
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - p.start).count();
+  const int percent = (int)(done * 100);
+  // Only work that takes a while says how far it is.
+  if (seconds >= 1 && percent != p.shown) {
+    p.shown = percent;
+    report_progress(p.reporter, "%s... %d%%", p.what, percent);
+  }
+  return TRUE;
+}
+
+struct Rasters {
+  std::vector<GDALDatasetH> opened;
+  std::vector<GDALDatasetH> mosaics;  // one a projection
+  ~Rasters() {
+    for (GDALDatasetH d : mosaics) GDALClose(d);
+    for (GDALDatasetH d : opened) GDALClose(d);
+  }
+};
+
+std::string name_of(const std::string &path) { return QuotedName(path.c_str()).text; }
+
+// Opens each raster; "" or why one cannot be used.
+std::string open_rasters(const std::vector<std::string> &paths, Rasters &r) {
+  for (const std::string &path : paths) {
+    CPLErrorReset();
+    GDALDatasetH d = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    if (!d) {
+      const std::string reason = geo_last_error();
+      return name_of(path) + ": cannot be read as an elevation model" + (reason.empty() ? "." : ": " + reason);
+    }
+    r.opened.push_back(d);
+    double gt[6];
+    if (GDALGetRasterCount(d) < 1) return name_of(path) + ": holds no raster band.";
+    if (!GDALGetSpatialRef(d) || GDALGetGeoTransform(d, gt) != CE_None)
+      return name_of(path) + ": has no place on the Earth (no projection or no georeference).";
+  }
+  return "";
+}
+
+// One mosaic of the rasters of each projection, built in memory.
+std::string build_mosaics(Rasters &r, const std::vector<std::string> &paths) {
+  std::vector<std::vector<GDALDatasetH>> groups;
+  for (GDALDatasetH d : r.opened) {
+    size_t g = 0;
+    while (g < groups.size() && !OSRIsSame(GDALGetSpatialRef(groups[g][0]), GDALGetSpatialRef(d))) g++;
+    if (g == groups.size()) groups.emplace_back();
+    groups[g].push_back(d);
+  }
+  for (auto &group : groups) {
+    int has_nodata = 0;
+    GDALGetRasterNoDataValue(GDALGetRasterBand(group[0], 1), &has_nodata);
+    // A raster that declares no void value still marks its voids as SRTM does.
+    const char *plain[] = {"-b", "1", nullptr};
+    const char *voids[] = {"-b", "1", "-srcnodata", "-32768", "-vrtnodata", "-32768", nullptr};
+    GDALBuildVRTOptions *options = GDALBuildVRTOptionsNew((char **)(has_nodata ? plain : voids), nullptr);
+    int usage = 0;
+    CPLErrorReset();
+    GDALDatasetH mosaic = GDALBuildVRT("", (int)group.size(), group.data(), nullptr, options, &usage);
+    GDALBuildVRTOptionsFree(options);
+    if (!mosaic) return name_of(paths[0]) + ": the elevation models cannot be mosaicked: " + geo_last_error();
+    r.mosaics.push_back(mosaic);
+  }
+  return "";
+}
+
+// The size of a raster's cells in metres on the ground, near its centre.
+double cell_metres(GDALDatasetH d) {
+  double gt[6];
+  GDALGetGeoTransform(d, gt);
+  OGRSpatialReferenceH srs = (OGRSpatialReferenceH)GDALGetSpatialRef(d);
+  double dx = std::hypot(gt[1], gt[4]), dy = std::hypot(gt[2], gt[5]);
+  if (OSRIsGeographic(srs)) {
+    const double lat = gt[3] + gt[5] * GDALGetRasterYSize(d) / 2;
+    const double metres = M_PI / 180 * 6371000;
+    dx *= metres * std::cos(lat * M_PI / 180), dy *= metres;
+  } else {
+    const double units = OSRGetLinearUnits(srs, nullptr);
+    dx *= units, dy *= units;
+  }
+  return std::sqrt(dx * dy);
+}
+
+struct MemGrid {
+  GDALDatasetH dataset = nullptr;
+  ~MemGrid() {
+    if (dataset) GDALClose(dataset);
+  }
+};
+
+// A dataset over memory of our own: the warp and the fill write into it.
+bool wrap_memory(MemGrid &m, const DemGrid &grid, GDALDataType type, void *data) {
+  GDALDriverH mem = GDALGetDriverByName("MEM");
+  if (!mem) return false;
+  m.dataset = GDALCreate(mem, "", grid.columns, grid.rows, 0, type, nullptr);
+  if (!m.dataset) return false;
+  char pointer[64];
+  snprintf(pointer, sizeof(pointer), "DATAPOINTER=%p", data);
+  char *options[] = {pointer, nullptr};
+  if (GDALAddBand(m.dataset, type, options) != CE_None) return false;
+  double gt[6] = {grid.west, grid.cell, 0, grid.south + grid.cell * grid.rows, 0, -grid.cell};
+  GDALSetGeoTransform(m.dataset, gt);
+  GDALSetProjection(m.dataset, grid.wkt.c_str());
+  return true;
+}
+
+// The outline of a raster, in its own projection.
+OGRGeometryH raster_outline(GDALDatasetH d) {
+  double gt[6];
+  GDALGetGeoTransform(d, gt);
+  const double w = GDALGetRasterXSize(d), h = GDALGetRasterYSize(d);
+  const double corners[5][2] = {{0, 0}, {w, 0}, {w, h}, {0, h}, {0, 0}};
+  OGRGeometryH ring = OGR_G_CreateGeometry(wkbLinearRing);
+  for (int c = 0; c < 4; c++)
+    for (int k = 0; k < DEM_OUTLINE_POINTS; k++) {
+      const double t = (double)k / DEM_OUTLINE_POINTS;
+      const double px = corners[c][0] + t * (corners[c + 1][0] - corners[c][0]);
+      const double py = corners[c][1] + t * (corners[c + 1][1] - corners[c][1]);
+      OGR_G_AddPoint_2D(ring, gt[0] + px * gt[1] + py * gt[2], gt[3] + px * gt[4] + py * gt[5]);
+    }
+  OGR_G_AddPoint_2D(ring, gt[0], gt[3]);
+  OGRGeometryH polygon = OGR_G_CreateGeometry(wkbPolygon);
+  OGR_G_AddGeometryDirectly(polygon, ring);
+  return polygon;
+}
+
+// 1 for each cell whose centre lies within some raster's outline.
+bool covered_cells(const Rasters &r, const DemGrid &grid, std::vector<unsigned char> &covered) {
+  covered.assign((size_t)grid.columns * grid.rows, 0);
+  MemGrid mask;
+  if (!wrap_memory(mask, grid, GDT_Byte, covered.data())) return false;
+  OGRSpatialReferenceH target = OSRNewSpatialReference(grid.wkt.c_str());
+  OSRSetAxisMappingStrategy(target, OAMS_TRADITIONAL_GIS_ORDER);
+  std::vector<OGRGeometryH> outlines;
+  for (GDALDatasetH d : r.opened) {
+    OGRGeometryH outline = raster_outline(d);
+    OGRSpatialReferenceH own = OSRClone((OGRSpatialReferenceH)GDALGetSpatialRef(d));
+    OSRSetAxisMappingStrategy(own, OAMS_TRADITIONAL_GIS_ORDER);
+    OGR_G_AssignSpatialReference(outline, own);
+    OSRRelease(own);
+    // An outline that will not go into the grid's projection covers nothing there.
+    if (OGR_G_TransformTo(outline, target) == OGRERR_NONE) outlines.push_back(outline);
+    else OGR_G_DestroyGeometry(outline);
+  }
+  int bands[1] = {1};
+  std::vector<double> burn(outlines.size(), 1.0);
+  const CPLErr e = outlines.empty() ? CE_None
+                                    : GDALRasterizeGeometries(mask.dataset, 1, bands, (int)outlines.size(), outlines.data(),
+                                                              nullptr, nullptr, burn.data(), nullptr, nullptr, nullptr);
+  for (OGRGeometryH g : outlines) OGR_G_DestroyGeometry(g);
+  OSRRelease(target);
+  return e == CE_None;
+}
+
+bool run_warp(Rasters &r, MemGrid &out, const std::string &resampling, Progress &progress) {
+  const char *args[] = {"-r", resampling.c_str(), "-dstnodata", "-32768", "-multi", "-wo", "NUM_THREADS=ALL_CPUS",
+                        "-wm", "512", nullptr};
+  GDALWarpAppOptions *options = GDALWarpAppOptionsNew((char **)args, nullptr);
+  if (!options) return false;
+  GDALWarpAppOptionsSetProgress(options, report_percent, &progress);
+  int usage = 0;
+  CPLErrorReset();
+  GDALDatasetH done = GDALWarp(nullptr, out.dataset, (int)r.mosaics.size(), r.mosaics.data(), options, &usage);
+  GDALWarpAppOptionsFree(options);
+  return done != nullptr;
+}
+
+}  // namespace
+
+bool dem_resampling_known(const char *name) {
+  for (const char *known : RESAMPLINGS)
+    if (strcmp(name, known) == 0) return true;
+  return false;
+}
+
+DemWarp warp_dems(const std::vector<std::string> &paths, const DemGrid &grid, const char *resampling,
+                  const Reporter *reporter) {
+  start_geo_library();
+  DemWarp w;
+  Rasters r;
+  w.why = open_rasters(paths, r);
+  if (w.why.empty()) w.why = build_mosaics(r, paths);
+  if (!w.why.empty()) {
+    w.outcome = DEM_REFUSED;
+    return w;
+  }
+  w.resampling = resampling && *resampling ? resampling : cell_metres(r.mosaics[0]) < grid.cell ? "average" : "bilinear";
+  const size_t cells = (size_t)grid.columns * grid.rows;
+  try {
+    w.heights.assign(cells, (float)DEM_NO_VALUE);
+  } catch (const std::bad_alloc &) {
+    w.why = "no memory for the grid's cells";
+    return w;
+  }
+  MemGrid out;
+  if (!wrap_memory(out, grid, GDT_Float32, w.heights.data())) {
+    w.why = "no memory for the grid: " + geo_last_error();
+    return w;
+  }
+  GDALSetRasterNoDataValue(GDALGetRasterBand(out.dataset, 1), DEM_NO_VALUE);
+  Progress progress = {reporter, "Warping the elevation models", std::chrono::steady_clock::now(), -1};
+  if (!run_warp(r, out, w.resampling, progress)) {
+    w.why = "the elevation models cannot be warped: " + geo_last_error();
+    return w;
+  }
+  long long missing = 0;
+  for (float v : w.heights) missing += v == (float)DEM_NO_VALUE;
+  if (missing == (long long)cells) {
+    w.outcome = DEM_REFUSED;
+    w.why = "no elevation model covers any of the terrain; nothing written.";
+    return w;
+  }
+  if (missing > 0) {
+    std::vector<unsigned char> covered;
+    if (!covered_cells(r, grid, covered)) {
+      w.why = "the elevation models' outlines cannot be drawn: " + geo_last_error();
+      return w;
+    }
+    // What each missing cell is, before the fill gives most of them a value.
+    enum { CELL_VOID = 2, CELL_UNCOVERED = 3 };
+    long long voids = 0;
+    for (size_t k = 0; k < cells; k++) {
+      if (w.heights[k] != (float)DEM_NO_VALUE) continue;
+      covered[k] = covered[k] ? CELL_VOID : CELL_UNCOVERED;
+      voids += covered[k] == CELL_VOID;
+    }
+    progress.what = "Filling the voids";
+    if (voids > 0 && GDALFillNodata(GDALGetRasterBand(out.dataset, 1), nullptr, DEM_FILL_DISTANCE, 0, 0, nullptr,
+                                    report_percent, &progress) != CE_None) {
+      w.why = "the voids cannot be filled: " + geo_last_error();
+      return w;
+    }
+    for (size_t k = 0; k < cells; k++) {
+      float &v = w.heights[k];
+      if (covered[k] == CELL_UNCOVERED) {
+        w.uncovered++;
+        v = 0;
+      } else if (covered[k] == CELL_VOID) {
+        const bool left = v == (float)DEM_NO_VALUE;
+        w.voids_left += left;
+        w.voids_filled += !left;
+        if (left) v = 0;
+      }
+    }
+  }
+  w.outcome = DEM_WARPED;
+  return w;
+}
