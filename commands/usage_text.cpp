@@ -1,5 +1,7 @@
 #include "commands/usage_text.h"
 
+#include "commands/make_lands_command.h"
+
 namespace {
 
 // The usage: the modes, then the kinds, options and exit codes.
@@ -135,5 +137,6 @@ void print_usage(FILE *out) {
   // description on the lines below it.
   fputs(USAGE_MODES, out);
   fputs(USAGE_MORE, out);
+  fputs(MAKE_LANDS_USAGE, out);
 }
 
