@@ -13,6 +13,8 @@
 #include "edit/height_edits.h"
 #include "edit/land_edits.h"
 #include "edit/sea_level.h"
+#include "app/status_bar.h"
+#include "document/height_import_step.h"
 #include "edit/target_edits.h"
 #include "program/session.h"
 #include "ui/display.h"
@@ -411,6 +413,19 @@ void heights_from_lands_here(KeyCommand &c) {
   const SeaBedResult r = heights_from_lands(sea, depth, 1);
   snprintf(c.done, sizeof(c.done), "%s at %d m: %lld samples of %lld tiles changed.", lands.lands[sea].name, depth,
            r.samples, r.tiles);
+}
+
+void import_heights_here(KeyCommand &c) {
+  c.redraw = 1;
+  // The last file chosen is offered again; the first time, the terrain's folder.
+  static char path[PATH_SIZE];
+  if (!path[0]) replace_filename(path, terrain_paths.tfd_path, "", sizeof(path));
+  if (!file_select_ex("Heights: an elevation model or a height picture", path, nullptr, sizeof(path), 400, 400)) return;
+  const HeightStep s = import_heights_step(path, window_reporter());
+  if (s.stepped)
+    snprintf(c.done, sizeof(c.done), "%s", s.why.c_str());
+  else
+    key_note(c, s.why.c_str());
 }
 
 void grow_brush(KeyCommand &c) {

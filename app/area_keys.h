@@ -61,5 +61,8 @@ void fill_selection_lands(KeyCommand &c);
 // tiles' samples at a depth asked for; each one step.
 void lands_from_heights_here(KeyCommand &c);
 void heights_from_lands_here(KeyCommand &c);
+// Ctrl + I: an elevation model or a height picture chosen in the file
+// selector put on the height map as one step, its counts in the strip.
+void import_heights_here(KeyCommand &c);
 void grow_brush(KeyCommand &c);
 void shrink_brush(KeyCommand &c);

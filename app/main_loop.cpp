@@ -161,6 +161,9 @@ static int pointer_heights() {
   return !view.overview && view.edit_mode == EDIT_HEIGHTS && height_map.heights_loaded > 0 && cursor_on_map();
 }
 
+// The readout keeps room for the height under the pointer: height display with heights.
+static int pointer_heights_room() { return view.edit_mode == EDIT_HEIGHTS && height_map.heights_loaded > 0; }
+
 // ruler: 0 shows Mouse xy even with Ctrl held (a dialog is about to open).
 // Where the strip's layout puts it; in height display the sample drawn
 // under the pointer follows, in room kept for it off the map too.
@@ -173,17 +176,21 @@ static void draw_mouse_readout(BITMAP *bmp, int mx, int my, int ruler = 1) {
   const StripLayout l = strip_layout(display.screen_width, strip_readout_extra(&view));
   const int line = display.status_y + ui_size(1);
   char text[RULER_TEXT_SIZE];
+  char degrees[STRIP_DEGREES_CHARS + 8];
+  strip_degrees_text(x, y, x >= 0, degrees, sizeof(degrees));
+  // The degrees' room: their characters less the bytes of their signs.
+  const int degree_chars = degrees[0] ? (int)strlen(degrees) - 2 : 0;
   // With Ctrl held over the map: distance and bearing from the cursor tile.
   if (ruler && pointer_ruler(mx, my, text, sizeof(text)) == 0) {
     // As wide as the readout it stands in for, so that it covers it.
-    char value[48];
-    snprintf(value, sizeof(value), "%*s", strip_readout_extra(&view) > 0 ? 22 : 15, text);
+    char value[RULER_TEXT_SIZE + 48];
+    snprintf(value, sizeof(value), "%*s", (pointer_heights_room() ? 22 : 15) + degree_chars, text);
     if (l.label_x >= 0) show_message(bmp, l.label_x, line, SCHEME_LABEL, "Ruler:   ");
     show_message(bmp, l.value_x, line, SCHEME_VALUE, "%s", value);
     return;
   }
   char height[16] = "";
-  if (strip_readout_extra(&view) > 0) {
+  if (pointer_heights_room()) {
     const MapPixel p = map_pixel(view, display.screen_width, display.status_y, mx, my);
     if (pointer_heights() && p.on_map)
       snprintf(height, sizeof(height), " %4d m", height_map.heights[p.sample_x][p.sample_y]);
@@ -191,7 +198,11 @@ static void draw_mouse_readout(BITMAP *bmp, int mx, int my, int ruler = 1) {
       snprintf(height, sizeof(height), "       ");
   }
   if (l.label_x >= 0) show_message(bmp, l.label_x, line, SCHEME_LABEL, "Mouse xy:");
-  show_message(bmp, l.value_x, line, SCHEME_VALUE, "%7d,%7d%s", x, y, height);
+  char value[48];
+  snprintf(value, sizeof(value), "%7d,%7d%s", x, y, height);
+  show_message(bmp, l.value_x, line, SCHEME_VALUE, "%s", value);
+  if (degrees[0] && display.message_font)
+    show_degrees(bmp, l.value_x + text_length(display.message_font, value), line, degrees);
 }
 
 // Takes the ruler's line off the screen: the frame under it, from the back buffer.

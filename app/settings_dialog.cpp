@@ -52,6 +52,7 @@ std::vector<Row> rows_for(ProgramSettings &s) {
       {"UI scale", &s.ui_scale, {{"auto", UI_SCALE_AUTO, 44}, {"1", 1, 28}, {"2", 2, 28}, {"3", 3, 28}}, WHEN_NOW, 0, 0, ""},
       {"Start zoom", &s.start_zoom, zoom, WHEN_OPENING, 0, 0, ""},
       {"Target areas", &s.enable_targets, off_on, WHEN_START, 0, 0, ""},
+      {"Degrees", &s.degrees_decimal, {{"minutes", 0, 64}, {"decimal", 1, 64}}, WHEN_NOW, 0, 0, ""},
       // --format chose this run's format: the setting waits for the next.
       {"Export format", &s.export_format, {{"BMP", EXPORT_FORMAT_BMP, 44}, {"PNG", EXPORT_FORMAT_PNG, 44}},
        session.export_format_from_command ? WHEN_START : WHEN_NOW, 0, 0, ""},
@@ -163,6 +164,7 @@ void edit_settings(KeyCommand &c) {
   }
   // The rest takes effect at once; the start zoom at the next opening.
   session.start_zoom = s.start_zoom;
+  session.degrees_decimal = s.degrees_decimal;
   if (!session.export_format_from_command) session.export_format = s.export_format;
   if (s.ui_scale != session.ui_scale) {
     session.ui_scale = s.ui_scale;

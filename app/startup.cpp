@@ -66,6 +66,7 @@ int veldkit_main(int argc, char **argv) {
   session.enable_targets = settings.enable_targets;
   session.start_zoom = settings.start_zoom;
   session.ui_scale = settings.ui_scale;
+  session.degrees_decimal = settings.degrees_decimal;
   sculpt_brush.falloff = settings.sculpt_falloff;
   sculpt_brush.hardness = settings.sculpt_hardness;
   session.air_options = settings.air;

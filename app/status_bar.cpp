@@ -12,8 +12,10 @@
 #include "app/startup.h"
 #include "core/land_table.h"
 #include "core/terrain_model.h"
+#include "document/open_place.h"
 #include "edit/clipboards.h"
 #include "program/session.h"
+#include "ui/degree_text.h"
 #include "ui/draw_box.h"
 
 void show_message(BITMAP *bmp, int x, int y, int scheme, const char *format, ...) {
@@ -82,9 +84,42 @@ StripLayout strip_layout(int width, int readout_extra) {
   return l;
 }
 
+namespace {
+
+// The widest the degrees can be in the chosen form.
+const char *widest_degrees() {
+  return session.degrees_decimal ? " 90.0000\xC2\xB0S 180.0000\xC2\xB0W" : " 90\xC2\xB0" "00.0'S 180\xC2\xB0" "00.0'W";
+}
+
+}  // namespace
+
+bool strip_layout_fits(int width, int readout_extra) {
+  const StripLayout l = strip_layout(width, readout_extra);
+  return l.height_x + l.height_w <= (l.label_x >= 0 ? l.label_x : l.value_x) && l.value_x + l.value_w <= width;
+}
+
 int strip_readout_extra(const ViewState *view) {
-  if (!view || view->edit_mode != EDIT_HEIGHTS || height_map.heights_loaded <= 0) return 0;
-  return text_width(display.message_font, " 9999 m", 42);
+  const int height = view && view->edit_mode == EDIT_HEIGHTS && height_map.heights_loaded > 0
+                         ? text_width(display.message_font, " 9999 m", 42) : 0;
+  if (!terrain_place.place) return height;
+  const int degrees =
+      display.message_font ? degree_text_length(display.message_font, widest_degrees()) : 6 * STRIP_DEGREES_CHARS;
+  // In a window too narrow for them the degrees give way to the rest.
+  return strip_layout_fits(display.screen_width, height + degrees) ? height + degrees : height;
+}
+
+void strip_degrees_text(double east, double north, int on_terrain, char *text, int size) {
+  text[0] = 0;
+  if (!terrain_place.place || size < 1 || strip_readout_extra(nullptr) == 0) return;
+  const std::string degrees = on_terrain ? place_readout(east, north, session.degrees_decimal) : "";
+  // Padded with blanks to the widest, each sign counted as one character.
+  const int signs = (int)std::count(degrees.begin(), degrees.end(), '\xB0');
+  const int room = (int)strlen(widest_degrees()) - 2;
+  snprintf(text, (size_t)size, " %-*s", room - 1 + signs, degrees.c_str());
+}
+
+int show_degrees(BITMAP *bmp, int x, int y, const char *text) {
+  return degree_textout(bmp, display.message_font, text, x, y, display.colour_blue, display.colour_pale_blue);
 }
 
 namespace {

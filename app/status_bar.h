@@ -56,9 +56,26 @@ struct StripLayout {
 };
 StripLayout strip_layout(int width, int readout_extra);
 
+// Whether the layout keeps every part apart in a window width pixels wide.
+bool strip_layout_fits(int width, int readout_extra);
+
 // The readout's extra room: the height under the pointer's, in height
-// display with a height map; 0 otherwise.
+// display with a height map, and the latitude and longitude's for a terrain
+// with a place on the Earth where the window has room for them beside the
+// rest (from some 730 pixels wide); 0 for neither.
 int strip_readout_extra(const ViewState *view);
+
+// The readout's degrees for the point east, north metres of the south-west
+// corner, as the strip shows them after its metres: " 43°12.3'N 19°05.6'E"
+// (decimal degrees with the setting Degrees=decimal) padded to the room
+// strip_readout_extra keeps for them; blanks for a point off the terrain
+// (on_terrain 0) and "" for a terrain without a place or a window without
+// room for them.
+enum { STRIP_DEGREES_CHARS = 23 };
+void strip_degrees_text(double east, double north, int on_terrain, char *text, int size);
+
+// Draws text holding degree signs in the strip's value colours; its width.
+int show_degrees(BITMAP *bmp, int x, int y, const char *text);
 
 // The empty strip start-up shows while the terrain loads.
 void draw_empty_status_bar(BITMAP *bmp);

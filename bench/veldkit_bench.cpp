@@ -28,6 +28,7 @@
 //   veldkit_bench --air-frames TFD  three frames of the view from the air and its floor (for profiles)
 //   veldkit_bench --make-lands [DIR]  only veldkit --make-lands of 4 lands x 2 variants at 256 and
 //                                   1024 pixels against libpng writing as many pictures
+//   veldkit_bench --degrees         only the strip's latitude and longitude under a pointer sweeping 1920 x 1080
 //   veldkit_bench --briefing [DIR]  only veldkit --export briefing of the full terrain with 511 areas
 //                                   against gdal_translate of F7's picture to a 4096-pixel PNG
 #include <allegro.h>
@@ -69,7 +70,9 @@
 #include "edit/land_edits.h"
 #include "edit/land_grid.h"
 #include "edit/target_edits.h"
+#include "document/open_place.h"
 #include "document/recovery_journal.h"
+#include "files/geo_file.h"
 #include "files/height_map_file.h"
 #include "files/land_file.h"
 #include "files/target_areas.h"
@@ -2001,6 +2004,50 @@ static std::string data_folder(int argc, char **argv) {
 
 static int bench_sculpt_mode(const std::string &full) { return bench_sculpt(full, open_for_bench); }
 
+// The strip's latitude and longitude: the pointer sweeping every row of a
+// 1920 x 1080 view of a 1000 km terrain at 125 m a pixel (zoom level 4),
+// one readout a move as the main loop draws it: the text, then the text and
+// its drawing in the strip. Against the 16 ms of a frame.
+static int bench_degrees() {
+  GeoFile file;
+  file.projection = "+proj=tmerc +lat_0=43 +lon_0=19 +k=1 +x_0=0 +y_0=0 +datum=WGS84 +units=m +no_defs";
+  file.origin_east = file.origin_north = -500000;
+  std::string why;
+  terrain_place.place = make_geo_place(file, &why);
+  if (!terrain_place.place) return fprintf(stderr, "%s\n", why.c_str()), 1;
+  const int W = 1920, H = 1080, STEP = 7;  // every 7th pixel of a row: a fast pointer's moves
+  char text[STRIP_DEGREES_CHARS + 8];
+  long long calls = 0;
+  unsigned sum = 0;
+  auto sweep = [&](bool draw) {
+    for (int my = 0; my < H; my += 4)
+      for (int mx = 0; mx < W; mx += STEP) {
+        strip_degrees_text(125.0 * mx, 125.0 * (H - my), 1, text, sizeof(text));
+        if (draw) show_degrees(display.back_buffer, 1500, display.status_y + 1, text);
+        sum += (unsigned char)text[2];
+        calls++;
+      }
+  };
+  for (const bool draw : {false, true}) {
+    for (const int decimal : {0, 1}) {
+      session.degrees_decimal = decimal;
+      std::vector<double> per_call;
+      for (int run = 0; run < RUNS; run++) {
+        calls = 0;
+        const auto t0 = Clock::now();
+        sweep(draw);
+        per_call.push_back(seconds_since(t0) / (double)calls);
+      }
+      const double us = 1e6 * median(per_call);
+      printf("degrees readout%s, %s: %.2f us a call (%lld calls a sweep), %.4f %% of a 16 ms frame\n",
+             draw ? " drawn" : "", decimal ? "decimal" : "minutes", us, calls, 100 * us / 16000);
+    }
+  }
+  session.degrees_decimal = 0;
+  terrain_place = TerrainPlace();
+  return sum == 0;  // the text was made
+}
+
 int main(int argc, char **argv) {
   // The modes that time one thing on the full terrain, in a window of their size.
   static const struct {
@@ -2021,6 +2068,7 @@ int main(int argc, char **argv) {
     if (start_graphics(mode.width, mode.height) != 0) return 1;
     return mode.run(make_bench_terrain(dir + "/full", "Full", 4000));
   }
+  if (argc == 2 && strcmp(argv[1], "--degrees") == 0) return start_graphics(1920, 1080) != 0 || bench_degrees();
   if (argc >= 2 && strcmp(argv[1], "--target-drag") == 0) {
     const std::string dir = data_folder(argc, argv);
     if (start_graphics(1920, 1080) != 0) return 1;

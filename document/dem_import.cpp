@@ -99,6 +99,35 @@ DemImport import_dems(const std::vector<std::string> &dems, const char *tfd_path
   return im;
 }
 
+DemImport dem_heights(const std::vector<std::string> &dems, GeoPlace &place, int columns, int rows,
+                      const char *resampling, const Reporter *reporter, std::vector<uint16_t> *heights) {
+  DemImport im{IMPORT_REFUSED, "", DemCounts()};
+  DemGrid grid;
+  grid.wkt = place_wkt(place);
+  grid.west = place_origin_east(place);
+  grid.south = place_origin_north(place);
+  grid.cell = SAMPLE_METRES;
+  grid.columns = 4 * columns;
+  grid.rows = 4 * rows;
+  DemWarp w = warp_dems(dems, grid, resampling, reporter);
+  if (w.outcome != DEM_WARPED) {
+    im.outcome = w.outcome == DEM_REFUSED ? IMPORT_REFUSED : IMPORT_CANNOT_WRITE;
+    im.why = w.why;
+    return im;
+  }
+  take_counts(w, &im.counts);
+  // Both the north row first: the grid's order is the map's.
+  heights->resize(w.heights.size());
+  for (size_t i = 0; i < w.heights.size(); i++) {
+    long v = lround(w.heights[i]);
+    if (v < 0) im.counts.below++, v = 0;
+    if (v > MAX_HEIGHT) im.counts.above++, v = MAX_HEIGHT;
+    (*heights)[i] = (uint16_t)v;
+  }
+  im.outcome = IMPORT_WRITTEN;
+  return im;
+}
+
 namespace {
 
 // The area's extent in the projection: its outline, a few points an edge,

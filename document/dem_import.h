@@ -4,10 +4,12 @@
 // Earth, its tile map, heights and place written together.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "core/reporter.h"
+#include "geo/terrain_place.h"
 
 // What the heights took, for standard output.
 struct DemCounts {
@@ -31,6 +33,12 @@ struct DemImport {
 // 9999 become 9999, counted.
 DemImport import_dems(const std::vector<std::string> &dems, const char *tfd_path, const char *resampling,
                       const Reporter *reporter);
+
+// The same heights for a terrain of columns x rows tiles at place, into
+// heights (sample columns times rows, the north row first) rather than a
+// file, for the window's import into the map in memory.
+DemImport dem_heights(const std::vector<std::string> &dems, GeoPlace &place, int columns, int rows,
+                      const char *resampling, const Reporter *reporter, std::vector<uint16_t> *heights);
 
 // A new terrain for an area (degrees, south < north, west < east): the
 // projection given or the one projection_for_area picks, the size given

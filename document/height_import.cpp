@@ -34,6 +34,7 @@ struct Import {
   long long over;   // values above MAX_HEIGHT
   int fd;           // the new height map file
   int failed;       // the system's error of a failed write, or 0
+  uint16_t *memory; // the samples go here (the north row first) in place of the file, when set
   uint16_t scaled[65536];
   std::vector<unsigned char> rows;  // a batch in the file's order
 };
@@ -69,6 +70,14 @@ int pwrite_fully(int fd, const unsigned char *p, size_t n, off_t at) {
 // them from the south: a batch is one block of the file, its rows turned.
 void take_rows(void *context, int y0, int count, const uint16_t *values) {
   Import &im = *(Import *)context;
+  if (im.memory) {
+    for (size_t i = 0, n = (size_t)count * im.samples_x; i < n; i++) {
+      const uint16_t v = im.scaled[values[i]];
+      im.over += v > MAX_HEIGHT;
+      im.memory[(size_t)y0 * im.samples_x + i] = v;
+    }
+    return;
+  }
   const size_t row_bytes = 2 * (size_t)im.samples_x;
   im.rows.resize(row_bytes * (size_t)count);
   for (int k = 0; k < count; k++) {
@@ -275,6 +284,7 @@ int import_heights(const char *picture_path, const char *tfd_path, int fit, char
   im.samples_y = 4 * rows;
   im.fit = fit;
   im.over = 0;
+  im.memory = nullptr;
 
   // The height map beside the tile map, its own header fields kept; as
   // read now, before the picture, which may take a while.
@@ -337,5 +347,38 @@ int import_heights(const char *picture_path, const char *tfd_path, int fit, char
   snprintf(written, size, "%s", hfd);
   snprintf(why, size, "Wrote %s (%d x %d samples from %s).", QuotedName(hfd).text, im.samples_x, im.samples_y,
            QuotedName(picture_path).text);
+  return IMPORT_WRITTEN;
+}
+
+int read_height_picture(const char *picture_path, const char *tfd_path, int columns, int rows,
+                        std::vector<uint16_t> *samples, long long *over, char *why, size_t size) {
+  static Import im;
+  im.samples_x = 4 * columns;
+  im.samples_y = 4 * rows;
+  im.fit = 0;
+  im.over = 0;
+  im.failed = 0;
+  im.fd = -1;
+  FILE *file = nullptr;
+  int png = 0, bits = 16;
+  if (open_picture(picture_path, tfd_path, im, &file, &png, &bits, why, size) != IMPORT_WRITTEN) return IMPORT_REFUSED;
+  im.full_range = bits == 8 ? 255 : 65535;
+  prepare_scale(im);
+  samples->assign((size_t)im.samples_x * im.samples_y, 0);
+  im.memory = samples->data();
+  int damaged;
+  if (png) {
+    const GreyRows reader = {take_rows, &im};
+    damaged = png_grey_read(file, reader) != GREY_READ;
+  } else {
+    damaged = read_raw(file, im);
+  }
+  fclose(file);
+  im.memory = nullptr;
+  *over = im.over;
+  if (damaged) {
+    snprintf(why, size, "%s: damaged or cut short; nothing changed.", file_part(picture_path).text);
+    return IMPORT_REFUSED;
+  }
   return IMPORT_WRITTEN;
 }

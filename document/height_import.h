@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "core/file_stamp.h"
 #include "core/terrain_model.h"
@@ -52,3 +53,11 @@ int prepare_height_target(const char *tfd_path, HeightTarget *target, char *why,
 // or IMPORT_CANNOT_WRITE with the line in why.
 int write_height_target(const HeightTarget &target, int samples_x, int samples_y, const unsigned char *words, char *why,
                         size_t size);
+
+// The picture's samples for a terrain of columns x rows tiles, read as
+// import_heights reads them (fit 0) into samples, the north row first, for
+// the window's import into the map in memory; those above 9999 are left as
+// they are and counted in over. IMPORT_WRITTEN, or IMPORT_REFUSED with the
+// line in why (tfd_path names the terrain there).
+int read_height_picture(const char *picture_path, const char *tfd_path, int columns, int rows,
+                        std::vector<uint16_t> *samples, long long *over, char *why, size_t size);

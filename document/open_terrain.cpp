@@ -7,6 +7,7 @@
 
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
+#include "document/open_place.h"
 #include "files/height_map_file.h"
 #include "files/land_file.h"
 #include "files/target_areas.h"
@@ -96,6 +97,7 @@ int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *r
   report->outcome = OPEN_DONE;
   report->warning_count = 0;
   derive_terrain_paths();
+  terrain_place = TerrainPlace();
   int no_list = 0;
 
   const int tiles_read = reader ? reader->read_tiles(reader->context, terrain_paths.tfd_path)
@@ -164,6 +166,10 @@ int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *r
       warn(report, reporter, SUBJECT_TARGETS, WARNING_READ_ERROR, "  Read Error:  ", named, detail);
     else if (result != RESULT_OK)
       warn(report, reporter, SUBJECT_TARGETS, WARNING_PLAIN, "Warning: Error reading _TARGETS.INI file.", named, detail);
+  }
+  if (!read_open_place() && !terrain_place.problem.empty()) {
+    snprintf(report->place_note, sizeof(report->place_note), "%s; no latitudes shown.", terrain_place.problem.c_str());
+    warn(report, reporter, SUBJECT_PLACE, WARNING_NOTE, report->place_note, "");
   }
   return OPEN_DONE;
 }

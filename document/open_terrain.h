@@ -29,6 +29,7 @@ enum OpenSubject {
   SUBJECT_TEXTURE_USES,   // tiles naming textures without a picture
   SUBJECT_TARGETS,
   SUBJECT_LANDS,          // the _LANDS.ini file
+  SUBJECT_PLACE,          // the _GEO.ini file: a note when it cannot be used
   SUBJECT_COUNT,
 };
 
@@ -42,6 +43,7 @@ struct OpenReport {
   char detail[64];  // the third line of the short tile map's warning
   char long_paths[4][PATH_CUT_SIZE];  // siblings too long to read, cut to be shown
   char list_note[PATH_SIZE + 40];     // the note of a terrain without a texture list
+  char place_note[PATH_SIZE + 200];   // the note of a _GEO.ini that cannot be used
 };
 
 // Derives the height map, description, target and lands paths from
@@ -49,7 +51,8 @@ struct OpenReport {
 // a path may be is left empty: a cut name could be some other file.
 void derive_terrain_paths();
 
-// The place on the Earth (_GEO.ini) is read by those that need it, not by the opening.
+// The place on the Earth (_GEO.ini) is read by the opening into terrain_place
+// (document/open_place.h); the commands that write from it read it themselves.
 enum TerrainSibling { SIBLING_HFD, SIBLING_DATA_INI, SIBLING_TARGETS_INI, SIBLING_LANDS_INI, SIBLING_GEO_INI };
 
 // The sibling's whole name, however long, into dest (size bytes).
@@ -72,7 +75,9 @@ struct TerrainReader {
 // must be in its start state (see clear_terrain_model); the target file only
 // when read_targets is set. A texture list that does not exist is a note,
 // and the tiles' textures are then not warned of. The lands file is read
-// after the texture list; its problems are one warning of SUBJECT_LANDS. A
+// after the texture list; its problems are one warning of SUBJECT_LANDS. The
+// place on the Earth is read last into terrain_place; a _GEO.ini that
+// cannot be used is a note of SUBJECT_PLACE, and the terrain has no place. A
 // texture watcher (may be null) chooses the textures loaded first and sees
 // the rest come in; a terrain reader (may be null) takes the maps' places
 // in the order.

@@ -120,7 +120,7 @@ int height_action(int action) {
          (action >= HISTORY_AREA_RAISE_HEIGHTS && action <= HISTORY_AREA_HEIGHT_STROKE) ||
          action == HISTORY_AREA_RECOVERED_HEIGHTS ||
          (action >= HISTORY_AREA_SCULPT_RAISE && action <= HISTORY_AREA_SCULPT_ERODE) ||
-         action == HISTORY_AREA_HEIGHTS_FROM_LANDS;
+         action == HISTORY_AREA_HEIGHTS_FROM_LANDS || action == HISTORY_AREA_IMPORT_HEIGHTS;
 }
 
 bool same_tile(const Tile &a, const Tile &b) {
@@ -249,7 +249,8 @@ void describe(const HistoryStep &step, char *text, int size) {
       "recovered heights on %d x %d tiles",
       "sculpt raise, %lld samples", "sculpt lower, %lld samples", "sculpt smooth, %lld samples",
       "sculpt flatten, %lld samples", "sculpt noise, %lld samples", "sculpt erode, %lld samples", "%s",
-      "lands from heights, %lld points", "heights from lands, %lld tiles"};
+      "lands from heights, %lld points", "heights from lands, %lld tiles",
+      "heights imported on %lld tiles"};
   static_assert(sizeof(area_what) / sizeof(area_what[0]) == HISTORY_ACTIONS - HISTORY_AREA_TEXTURE, "a text per step");
   if (size <= 0) return;
   if (step.area && step.area->targets) {

@@ -66,6 +66,8 @@ enum HistoryAction {
   // so that the numbers a journal holds keep their meaning.
   HISTORY_AREA_LANDS_FROM_HEIGHTS,
   HISTORY_AREA_HEIGHTS_FROM_LANDS,
+  // Heights of an elevation model or a picture put on the map (Ctrl + I).
+  HISTORY_AREA_IMPORT_HEIGHTS,
   HISTORY_ACTIONS,
 };
 

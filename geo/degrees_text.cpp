@@ -103,3 +103,12 @@ std::string place_text(double latitude, double longitude, const char *degree_sig
   }
   return text;
 }
+
+std::string place_decimal_text(double latitude, double longitude, const char *degree_sign) {
+  char text[96];
+  // Rounded before the sign is chosen, so that -0.00001 reads 0.0000N.
+  const double lat = std::round(latitude * 1e4) / 1e4, lon = std::round(longitude * 1e4) / 1e4;
+  snprintf(text, sizeof(text), "%.4f%s%c %.4f%s%c", std::fabs(lat), degree_sign, lat < 0 ? 'S' : 'N', std::fabs(lon),
+           degree_sign, lon < 0 ? 'W' : 'E');
+  return text;
+}

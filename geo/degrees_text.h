@@ -20,3 +20,5 @@ bool parse_place(const char *text, double *latitude, double *longitude);
 // "43°12.3'N 19°05.6'E": minutes to a tenth, the degree written as
 // degree_sign (the strip's font has no "°" of its own).
 std::string place_text(double latitude, double longitude, const char *degree_sign = "\xC2\xB0");
+// "43.2050°N 19.0933°E": decimal degrees to four places (some 10 m).
+std::string place_decimal_text(double latitude, double longitude, const char *degree_sign = "\xC2\xB0");

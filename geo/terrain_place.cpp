@@ -5,6 +5,7 @@
 #include <cpl_conv.h>
 #include <cpl_error.h>
 #include <gdal.h>
+#include <geodesic.h>
 #include <mutex>
 #include <ogr_srs_api.h>
 
@@ -15,6 +16,7 @@ struct GeoPlace {
   OGRCoordinateTransformationH to_metres = nullptr;
   double origin_east = 0, origin_north = 0;
   double semi_major = 0, eccentricity2 = 0;
+  geod_geodesic ellipsoid{};  // for the ruler's true distances
   ~GeoPlace() {
     if (to_degrees) OCTDestroyCoordinateTransformation(to_degrees);
     if (to_metres) OCTDestroyCoordinateTransformation(to_metres);
@@ -70,6 +72,7 @@ GeoPlacePtr make_geo_place(const GeoFile &file, std::string *why) {
   const double inverse_flattening = OSRGetInvFlattening(place->geographic, nullptr);
   const double f = inverse_flattening > 0 ? 1 / inverse_flattening : 0;
   place->eccentricity2 = f * (2 - f);
+  geod_init(&place->ellipsoid, place->semi_major, f);
   return place;
 }
 
@@ -86,6 +89,17 @@ bool place_from_degrees(GeoPlace &place, double latitude, double longitude, doub
   if (!OCTTransform(place.to_metres, 1, &x, &y, nullptr) || !std::isfinite(x) || !std::isfinite(y)) return false;
   *east = x - place.origin_east;
   *north = y - place.origin_north;
+  return true;
+}
+
+bool place_geodesic(GeoPlace &place, double east0, double north0, double east1, double north1, double *metres,
+                    double *azimuth) {
+  double lat0, lon0, lat1, lon1, back;
+  if (!place_to_degrees(place, east0, north0, &lat0, &lon0) || !place_to_degrees(place, east1, north1, &lat1, &lon1))
+    return false;
+  geod_inverse(&place.ellipsoid, lat0, lon0, lat1, lon1, metres, azimuth, &back);
+  if (!std::isfinite(*metres) || !std::isfinite(*azimuth)) return false;
+  if (*azimuth < 0) *azimuth += 360;
   return true;
 }
 

@@ -28,6 +28,13 @@ GeoPlacePtr make_geo_place(const GeoFile &file, std::string *why);
 bool place_to_degrees(GeoPlace &place, double east, double north, double *latitude, double *longitude);
 bool place_from_degrees(GeoPlace &place, double latitude, double longitude, double *east, double *north);
 
+// The geodesic on the place's ellipsoid from one point of the terrain to
+// another (metres east and north of its corner, as the ruler measures
+// them): its length in metres and its azimuth at the first point, degrees
+// clockwise from true north, 0 to 360; false when either point has no image.
+bool place_geodesic(GeoPlace &place, double east0, double north0, double east1, double north1, double *metres,
+                    double *azimuth);
+
 // The projection's name and method, as --check names it:
 // "WGS 84 / UTM zone 34N (Transverse_Mercator on WGS 84)", or without a
 // name of its own "Transverse_Mercator on WGS 84".

@@ -22,6 +22,7 @@ struct Session {
   int export_format_from_command = 0;  // 1 when --format chose it
   int start_zoom = START_ZOOM_FIT;  // the setting Start_Zoom: a zoom level, or the one that fits
   int ui_scale = UI_SCALE_AUTO;     // the setting UI_Scale: 1..3, or by the window's size
+  int degrees_decimal = 0;          // the setting Degrees: 1 for decimal degrees, 0 for degrees and minutes
   AirOptions air_options;           // the [View3D] settings of the view from the air
 };
 

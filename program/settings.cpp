@@ -31,6 +31,8 @@ ProgramSettings read_settings() {
   s.start_zoom = zoom && zoom[0] >= '0' && zoom[0] <= '8' && zoom[1] == 0 ? zoom[0] - '0' : START_ZOOM_FIT;
   const char *scale = get_config_string("Display", "UI_Scale", "auto");
   s.ui_scale = scale && scale[0] >= '1' && scale[0] <= '3' && scale[1] == 0 ? scale[0] - '0' : UI_SCALE_AUTO;
+  const char *degrees = get_config_string("Display", "Degrees", "minutes");
+  s.degrees_decimal = degrees && ustricmp(degrees, "decimal") == 0;
   const BriefingSettings briefing = read_briefing_settings();
   s.briefing_paper = briefing.paper;
   s.briefing_pixels = briefing.pixels;
@@ -64,6 +66,7 @@ static std::vector<ConfigValue> changed_values(const ProgramSettings &was, const
   number((was.enable_targets != 0) != (now.enable_targets != 0), "Display", "Enable_Targets", now.enable_targets != 0);
   word(was.ui_scale != now.ui_scale, "Display", "UI_Scale", now.ui_scale == UI_SCALE_AUTO ? "auto" : std::to_string(now.ui_scale));
   word(was.start_zoom != now.start_zoom, "Display", "Start_Zoom", now.start_zoom == START_ZOOM_FIT ? "fit" : std::to_string(now.start_zoom));
+  word(was.degrees_decimal != now.degrees_decimal, "Display", "Degrees", now.degrees_decimal ? "decimal" : "minutes");
   word(was.export_format != now.export_format, "Export", "Format", now.export_format == EXPORT_FORMAT_PNG ? "png" : "bmp");
   static const char *const papers[] = {"A3", "A4", "Letter"};
   word(was.briefing_paper != now.briefing_paper, "Export", "Briefing_Page",

@@ -34,6 +34,7 @@ struct ProgramSettings {
   int sculpt_falloff;   // [Sculpt] Falloff: SculptFalloff, smooth for an unknown word
   int sculpt_hardness;  // [Sculpt] Hardness: percent of the brush's radius at full strength, 0..100
   AirOptions air;     // [View3D] FOV, Exaggeration, Distance (km) and Haze, within their limits
+  int degrees_decimal = 0;  // [Display] Degrees: 1 for "decimal", 0 for "minutes" (also for any other word)
 };
 
 

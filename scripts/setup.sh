@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 # (pdfinfo, pdftotext) lets the tests read the PDF back. GDAL reads elevation
 # models and places the terrain on the Earth; gdal-bin is the tests' and the
 # benchmark's reference.
-packages=(liballegro4-dev libx11-dev libpng-dev libjpeg-dev zlib1g-dev libcairo2-dev libfontconfig-dev libgdal-dev
+packages=(liballegro4-dev libx11-dev libpng-dev libjpeg-dev zlib1g-dev libcairo2-dev libfontconfig-dev libgdal-dev libproj-dev
   gdal-bin fonts-dejavu-core cmake g++ pkg-config libgtest-dev xvfb xauth xdotool python3 dpkg-dev poppler-utils)
 missing=()
 for p in "${packages[@]}"; do

@@ -8,6 +8,7 @@
 #include "app/area_keys.h"
 #include "app/navigation.h"
 #include "core/terrain_model.h"
+#include "document/open_place.h"
 #include "render/view/overview.h"
 #include "tests/unit/harness.h"
 
@@ -88,6 +89,90 @@ TEST(Navigation, GoToReadsTwoNumbersAsTheStripCountsThem) {
       EXPECT_EQ(c.y, y) << c.text;
     }
   }
+}
+
+// Ctrl + G's table: tiles as before, kilometres, degrees in every way they
+// are typed, and the refusals with the strip's line. The terrain, 40 x 30
+// tiles, has its south-west corner 40 km west and 30 km south of 43N 19E in
+// a transverse Mercator on that point: 43.2N 19.1E lies 8.13 km east and
+// 22.23 km north of the centre (PROJ: echo 19.1 43.2 | gdaltransform
+// -s_srs EPSG:4326 -t_srs TMERC), so in tile 24, 26 from the south.
+TEST(Navigation, GoToTakesTilesKilometresAndDegrees) {
+  reset_program_state();
+  tile_map.tiles_x = 40;
+  tile_map.tiles_y = 30;
+  snprintf(terrain_paths.tfd_path, sizeof(terrain_paths.tfd_path), "Vale.TFD");
+  GeoFile file;
+  file.projection = "+proj=tmerc +lat_0=43 +lon_0=19 +k=1 +x_0=0 +y_0=0 +datum=WGS84 +units=m +no_defs";
+  file.origin_east = -40000;
+  file.origin_north = -30000;
+  std::string why;
+  const GeoPlacePtr place = make_geo_place(file, &why);
+  ASSERT_TRUE(place) << why;
+  const struct {
+    const char *text;
+    bool placed;  // with the terrain placed, else without
+    int result, x, y;  // x and y counted as the strip counts them, for GOTO_FOUND
+    const char *line;  // part of the strip's line otherwise
+  } cases[] = {
+      {"12, 5", false, GOTO_FOUND, 12, 5, nullptr},
+      {"40, 0", false, GOTO_OFF_MAP, 0, 0, "Tile 40, 0 is off the map (40 x 30 tiles)."},
+      {"25 km, 11 km", false, GOTO_FOUND, 12, 5, nullptr},
+      {"25.9, 11.2km", false, GOTO_FOUND, 12, 5, nullptr},
+      {"0 km 59.99 km", false, GOTO_FOUND, 0, 29, nullptr},
+      {"80 km, 3 km", false, GOTO_OFF_MAP, 0, 0, "80.0 km, 3.0 km is off the map (80 x 60 km)."},
+      {"-1 km, 3 km", false, GOTO_UNREADABLE, 0, 0, "Not a tile, kilometres or degrees: -1 km, 3 km"},
+      {"1e3 km, 3 km", false, GOTO_UNREADABLE, 0, 0, "Not a tile"},
+      {"43.2N 19.1E", false, GOTO_NO_PLACE, 0, 0, "Degrees need a place on the Earth: Vale.TFD has no _GEO.ini."},
+      {"43.2N 19.1E", true, GOTO_FOUND, 24, 26, nullptr},
+      {"19.1E, 43.2N", true, GOTO_FOUND, 24, 26, nullptr},
+      {"43\xC2\xB0" "12'N 19\xC2\xB0" "06'E", true, GOTO_FOUND, 24, 26, nullptr},
+      {"43\xB0" "12'N 19\xB0" "06'E", true, GOTO_FOUND, 24, 26, nullptr},  // Latin-1, as the prompt types it
+      {"43d12'N 19d06'E", true, GOTO_FOUND, 24, 26, nullptr},
+      {"43 12 N, 19 6 E", true, GOTO_FOUND, 24, 26, nullptr},
+      {"43N 19E", true, GOTO_FOUND, 20, 15, nullptr},
+      {"43.5N 19.1E", true, GOTO_OFF_MAP, 0, 0, "43.5000N 19.1000E is off the terrain: 26 km north of it."},
+      {"42.5N 18.1E", true, GOTO_OFF_MAP, 0, 0, "off the terrain: 34 km west and 26 km south of it."},
+      {"43.2N 19.1N", true, GOTO_UNREADABLE, 0, 0, "Not a tile, kilometres or degrees"},
+      {"43.2 19.1E", true, GOTO_UNREADABLE, 0, 0, "Not a tile"},
+      {"43d60'N 19E", true, GOTO_UNREADABLE, 0, 0, "Not a tile"},
+      {"95N 19E", true, GOTO_UNREADABLE, 0, 0, "Not a tile"},
+      {"", true, GOTO_UNREADABLE, 0, 0, "Not a tile"},
+  };
+  for (const auto &c : cases) {
+    terrain_place.place = c.placed ? place : nullptr;
+    int x = -1, y = -1;
+    char line[128] = "";
+    EXPECT_EQ(c.result, read_go_to(c.text, &x, &y, line, sizeof(line))) << c.text << ": " << line;
+    if (c.result == GOTO_FOUND) {
+      EXPECT_EQ(c.x, x) << c.text;
+      EXPECT_EQ(29 - c.y, y) << c.text;
+    } else {
+      EXPECT_NE(nullptr, strstr(line, c.line)) << c.text << ": " << line;
+    }
+  }
+  terrain_place = TerrainPlace();
+}
+
+// On a placed terrain the ruler adds the geodesic: here a transverse
+// Mercator of scale 0.9996 on the terrain's middle meridian, whose north is
+// true north there, so the true length is the grid's over the scale.
+TEST(Navigation, RulerAddsTheTrueLengthAndBearingOnAPlacedTerrain) {
+  reset_program_state();
+  tile_map.tiles_x = tile_map.tiles_y = 100;
+  GeoFile file;
+  file.projection = "+proj=tmerc +lat_0=43 +lon_0=19 +k=0.9996 +x_0=0 +y_0=0 +datum=WGS84 +units=m +no_defs";
+  file.origin_east = -41000;
+  file.origin_north = -41000;
+  std::string why;
+  terrain_place.place = make_geo_place(file, &why);
+  ASSERT_TRUE(terrain_place.place) << why;
+  char text[RULER_TEXT_SIZE];
+  ASSERT_EQ(0, ruler_text(20, 79, 41000, 41000 + 99960, text, sizeof(text)));
+  EXPECT_STREQ("100.0 km 000, true 100.0 km 000", text);
+  ASSERT_EQ(0, ruler_text(20, 79, 41000, 41000 - 39984, text, sizeof(text)));
+  EXPECT_STREQ("40.0 km 180, true 40.0 km 180", text);
+  terrain_place = TerrainPlace();
 }
 
 TEST(Navigation, FilterKeepsNamesHoldingTheLettersInNumberOrder) {

@@ -99,6 +99,16 @@ TEST(Settings, ExportFormatIsPngOnlyWhenItSaysSo) {
   for (const auto &c : cases) EXPECT_EQ(c.format, settings_from(c.text, dir).export_format) << c.text;
 }
 
+TEST(Settings, DegreesAreDecimalOnlyWhenTheySaySo) {
+  TempDir dir;
+  const struct {
+    const char *text;
+    int decimal;
+  } cases[] = {{"", 0}, {"[Display]\nDegrees = decimal\n", 1}, {"[Display]\nDegrees=DECIMAL\n", 1},
+               {"[Display]\nDegrees = minutes\n", 0}, {"[Display]\nDegrees = dms\n", 0}, {"Degrees = decimal\n", 0}};
+  for (const auto &c : cases) EXPECT_EQ(c.decimal, settings_from(c.text, dir).degrees_decimal) << c.text;
+}
+
 TEST(Settings, UiScaleFromTheSettingOrTheWindow) {
   TempDir dir;
   const struct {

@@ -1,11 +1,16 @@
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "app/startup.h"
 #include "app/status_bar.h"
 #include "core/terrain_model.h"
+#include "document/open_place.h"
 #include "edit/edit_history.h"
+#include "files/geo_file.h"
+#include "program/session.h"
 #include "tests/unit/harness.h"
+#include "ui/degree_text.h"
 #include "ui/draw_box.h"
 
 namespace {
@@ -284,11 +289,19 @@ TEST_F(StatusBar, ClipboardText) {
 // height under the pointer, in the real fonts; where they stood apart
 // before, each keeps its old place.
 TEST(StripLayout, NothingOverlapsAtAnyWidth) {
-  const int extras[] = {0, text_length(display.message_font, " 9999 m")};
+  const int height = text_length(display.message_font, " 9999 m");
+  const int degrees = degree_text_length(display.message_font, " 90.0000\xC2\xB0S 180.0000\xC2\xB0W");
+  const int extras[] = {0, height, degrees, degrees + height};
   for (int extra : extras) {
     for (int width = 640; width <= 4000; width++) {
       const StripLayout l = strip_layout(width, extra);
       SCOPED_TRACE(testing::Message() << "width " << width << " extra " << extra);
+      // The degrees show where they fit, and they fit from 730 pixels on.
+      ASSERT_TRUE(extra < degrees || width < 730 || strip_layout_fits(width, extra));
+      if (!strip_layout_fits(width, extra)) {
+        ASSERT_GE(extra, degrees);
+        continue;
+      }
       const int readout_x = l.label_x >= 0 ? l.label_x : l.value_x;
       ASSERT_LE(l.tile_end, l.height_x);
       ASSERT_LE(l.height_x + l.height_w, readout_x);
@@ -327,6 +340,51 @@ TEST(StripLayout, NothingOverlapsAtTheLargerScales) {
       }
   }
   set_ui_scale(1);
+}
+
+// The degrees after the metres: as wide as the room the layout keeps for
+// them wherever the pointer is, in either form, blanks off the terrain, and
+// a degree sign drawn as a ring where a blank would be.
+TEST(StripDegrees, FillTheirRoomExactlyAndDrawTheSignAsARing) {
+  reset_program_state();
+  GeoFile file;
+  file.projection = "+proj=tmerc +lat_0=0 +lon_0=0 +k=1 +x_0=0 +y_0=0 +datum=WGS84 +units=m +no_defs";
+  file.origin_east = file.origin_north = -5000000;  // 45 degrees of longitude either way, both hemispheres
+  std::string why;
+  terrain_place.place = make_geo_place(file, &why);
+  ASSERT_TRUE(terrain_place.place) << why;
+  std::mt19937 r(3);
+  for (int decimal = 0; decimal <= 1; decimal++) {
+    session.degrees_decimal = decimal;
+    const int room = strip_readout_extra(nullptr);
+    ASSERT_GT(room, 0);
+    for (int k = 0; k < 300; k++) {
+      char text[STRIP_DEGREES_CHARS + 8];
+      const int on = k % 10 != 0;
+      strip_degrees_text((double)(r() % 10000000), (double)(r() % 10000000), on, text, sizeof(text));
+      ASSERT_EQ(room, degree_text_length(display.message_font, text)) << text;
+      ASSERT_EQ(on, strchr(text, 'N') || strchr(text, 'S')) << text;
+    }
+  }
+  session.degrees_decimal = 0;
+  // The ring: pixels above the digits' middle in the blank's room, none
+  // where the blank's room ends.
+  BITMAP *b = create_bitmap(100, 20);
+  clear_to_color(b, makecol(255, 255, 255));
+  const int fg = makecol(0, 0, 255);
+  degree_textout(b, display.message_font, "4\xC2\xB0", 0, 0, fg, -1);
+  const int x0 = text_length(display.message_font, "4"), x1 = text_length(display.message_font, "4 ");
+  int ring = 0;
+  for (int x = x0; x < x1; x++)
+    for (int y = 0; y < 20; y++) {
+      if (getpixel(b, x, y) != fg) continue;
+      ring++;
+      EXPECT_LT(y, text_height(display.message_font) / 2) << x;
+    }
+  EXPECT_EQ(8, ring);
+  destroy_bitmap(b);
+  terrain_place = TerrainPlace();
+  EXPECT_EQ(0, strip_readout_extra(nullptr));
 }
 
 }  // namespace
