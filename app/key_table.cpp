@@ -328,6 +328,7 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_F, 0},                   0,          WHEN_EDIT_ZOOM,           NEED_HEIGHT_COPY,       paste_heights_here,    MARKS_HEIGHT_MAP, 1, 0},
   {{KEY_M, 0},                   0,          WHEN_ALWAYS,              NEED_HEIGHTS,           toggle_display,        MARKS_NOTHING,    1, 200},
   {{KEY_I, 0},                   0,          WHEN_ALWAYS,              NEED_TILE,              show_tile_info,        MARKS_NOTHING,    0, 0},
+  {{KEY_X, 0},                   0,          WHEN_SCULPT,              NEED_NOTHING,           open_sculpt_palette,   MARKS_NOTHING,    1, 0},
   {{KEY_X, 0},                   0,          WHEN_LANDS,               NEED_NOTHING,           open_land_palette,     MARKS_NOTHING,    1, 0},
   {{KEY_X, 0},                   0,          WHEN_TEXTURE_DISPLAY,     NEED_NOTHING,           open_texture_palette,  MARKS_NOTHING,    1, 0},
   {{KEY_TAB, 0},                 KEY_LSHIFT, WHEN_PICKING_SAMPLES,     NEED_NOTHING,           previous_sample,       MARKS_NOTHING,    1, 100},

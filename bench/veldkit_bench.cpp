@@ -58,6 +58,7 @@
 #include "bench/bench_sculpt.h"
 #include "bench/bench_land_set.h"
 #include "bench/bench_air_view.h"
+#include "bench/bench_geo.h"
 #include "bench/bench_terrain.h"
 #include "core/relief_shading.h"
 #include "core/terrain_model.h"
@@ -2073,6 +2074,7 @@ int main(int argc, char **argv) {
     print_goals();
     return 0;
   }
+  if (argc >= 2 && strcmp(argv[1], "--geo") == 0) return bench_geo(veldkit_program(), data_folder(argc, argv) + "/geo");
   if (argc == 3 && strcmp(argv[1], "--air-frames") == 0) return start_graphics(1920, 1080) != 0 || bench_air_frames(argv[2]);
   if (argc == 3 && strcmp(argv[1], "--open") == 0) return open_once(argv[2]);
   if (argc == 4 && strcmp(argv[1], "--export") == 0) return export_once(atoi(argv[2]), argv[3]);

@@ -17,6 +17,8 @@ enum CommandMode {
   COMMAND_HEIGHTS_FROM_LANDS,  // --heights-from-lands TERRAIN --sea LAND [--depth M]
   COMMAND_IMPORT_DEM,      // --import-dem DEM... TERRAIN [--resampling METHOD]
   COMMAND_MAKE_LANDS,      // --make-lands TERRAIN --land NAME=PICTURE[:water]... [--variants K] [--seed S] [--border B] [--size N]
+  COMMAND_IMPORT_LANDCOVER,  // --import-landcover RASTER TERRAIN --classes CLASSES.ini [--sea LAND]
+  COMMAND_IMPORT_TARGETS,    // --import-targets PLACES TERRAIN
   COMMAND_USAGE_ERROR,
 };
 
@@ -37,7 +39,7 @@ struct CommandLine {
   int kind_count;
   const char *terrain;  // the tile map's path, or null
   int format;           // ExportFormat of --format, or -1 for the settings' one
-  const char *heights;  // the picture of --import-heights or --import-lands
+  const char *heights;  // the picture, raster or place list of --import-heights, -lands, -landcover, -targets
   int fit;              // MAX of --fit, or 0
   const char *other;    // the second terrain of --diff
   int picture;          // --picture
@@ -47,6 +49,7 @@ struct CommandLine {
   const char *textures; // --textures FOLDER, or null
   const char *water;    // --water NAME[,NAME...] of --new --textures, or null
   const char *lands_from;  // --lands-from OTHER.TFD of --new --textures, or null
+  const char *classes;  // --classes CLASSES.ini of --import-landcover, or null
   const char *sea;      // --sea LAND, or null
   const char *shore;    // --shore LAND, or null
   int level;            // --level M, or -1 when not given (0)

@@ -15,6 +15,12 @@ if ! command -v gdaldem > /dev/null; then
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq gdal-bin > /dev/null
 fi
 cd "$root/build/run"
+# --geo: only a new terrain of an area from elevation models (and land
+# cover) against gdalwarp; it needs gdal-bin.
+if [ "${1:-}" = "--geo" ]; then
+  command -v gdalwarp >/dev/null || { s=""; [ "$(id -u)" -ne 0 ] && s=sudo; $s apt-get install -y -qq gdal-bin >/dev/null; }
+  exec "$root/build/bench/veldkit_bench" --geo "$root/bench-data"
+fi
 # --opening: only the opening of the full terrain against its floor.
 if [ "${1:-}" = "--opening" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --opening "$root/bench-data"
