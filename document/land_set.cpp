@@ -60,11 +60,7 @@ std::string read_land_picture(const std::string &path, LandPicture *out) {
   return "";
 }
 
-namespace {
-
-// The largest power of two within the smallest side, kept to the set's
-// sizes; a one-land picture of an older set gives its own side.
-int size_of_pictures(const LandSetRequest &r, const std::vector<LandPicture> &pictures) {
+int land_set_side(const LandSetRequest &r, const std::vector<LandPicture> &pictures) {
   for (size_t l = 0; l < pictures.size(); l++)
     if (r.lands[l].prepared) return pictures[l].width;
   int side = LAND_SET_SIZE_MAX;
@@ -73,6 +69,8 @@ int size_of_pictures(const LandSetRequest &r, const std::vector<LandPicture> &pi
   while (size * 2 <= side && size < LAND_SET_SIZE_MAX) size *= 2;
   return size;
 }
+
+namespace {
 
 std::vector<int> colours_of(const std::vector<SetLand> &taken) {
   std::vector<int> out;
@@ -365,7 +363,7 @@ LandSetOutcome make_land_set(const LandSetRequest &r) {
   std::vector<LandPicture> pictures;
   o.why = read_inputs(r, &p, &pictures, &o.notes);
   LandSetStyle style = r.style;
-  if (o.why.empty() && style.size == 0) style.size = size_of_pictures(r, pictures);
+  if (o.why.empty() && style.size == 0) style.size = land_set_side(r, pictures);
   if (o.why.empty()) o.why = plan_set(r, pictures, &p);
   if (o.why.empty()) o.why = name_taken(p);
   if (o.why.empty()) {

@@ -65,7 +65,12 @@ std::string read_land_picture(const std::string &path, LandPicture *out);
 // of taken, else one not in taken.
 int land_set_colour(const int mean[3], const std::vector<int> &taken);
 
-enum { LAND_SET_COLOUR_GAP = 40 };  // largest channel difference from another land's
+enum { LAND_SET_COLOUR_GAP = 40 };
+
+// The side of the set's pictures when the request gives none: a one-land
+// picture's of an older set, else the largest power of two the smallest
+// picture's sides hold, within LAND_SET_SIZE_MIN..MAX.
+int land_set_side(const LandSetRequest &request, const std::vector<LandPicture> &pictures);  // largest channel difference from another land's
 
 // The patterns of the request's lands (1-based, as land_set_patterns gives
 // them) that the lands file in the land table shows already in some turn,
