@@ -157,7 +157,6 @@ LandSetRequest draft_request(const LandDraft &d) {
 std::vector<LandMissing> missing_transitions() {
   std::vector<LandMissing> out;
   if (!lands_in_use()) return out;
-  read_land_grid();
   std::unordered_map<LandCorners, size_t> at;
   for (int x = 0; x < map_columns(); x++)
     for (int y = 0; y < map_rows(); y++) {
@@ -201,7 +200,7 @@ LandSetOutcome generate_land_draft(const LandDraft &d, const Reporter *reporter)
   report_progress(reporter, "Making the land set...");
   LandSetOutcome o = make_land_set(draft_request(d));
   if (o.result != LAND_SET_WRITTEN) return o;
+  // The grid keeps what was painted: the file's lands keep their numbers.
   read_texture_list_again(reporter);
-  if (lands_in_use()) read_land_grid();
   return o;
 }

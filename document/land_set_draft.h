@@ -60,7 +60,7 @@ LandSetRequest draft_request(const LandDraft &draft);
 
 // Every corner combination the map's land grid gives a tile that no texture
 // shows, with its tiles, in the order of the first tile met (columns west
-// to east, each north to south). Reads the land grid from the tiles first.
+// to east, each north to south), as the land grid has them now.
 std::vector<LandMissing> missing_transitions();
 
 // Of missing, those the draft's set would still leave without a texture:
@@ -71,6 +71,7 @@ std::vector<LandMissing> missing_after_draft(const LandDraft &draft, const std::
 std::vector<std::string> missing_lines(const std::vector<LandMissing> &missing, size_t most);
 
 // Writes the draft's set beside the open terrain, then reads the texture
-// list, its pictures and the lands file in again and the land grid from the
-// tiles, whose bytes stay as they are. The outcome of make_land_set.
+// list, its pictures and the lands file in again; the tiles keep their
+// bytes and the land grid its lands (painting a land again gives its tiles
+// the new transitions). The outcome of make_land_set.
 LandSetOutcome generate_land_draft(const LandDraft &draft, const Reporter *reporter);
