@@ -37,7 +37,9 @@ std::string make_land_preview(const LandDraft &d, int a, int b, LandPreview *p) 
     if (r.lands[l].name == d.lands[(size_t)b].name) at[1] = (int)l;
   }
   LandSetStyle style = r.style;
-  style.size = land_set_side(r, sides);
+  // Beyond 256 pixels a banded picture alone takes over 100 ms: a larger
+  // set is shown at 256, the same noise and pictures a quarter the side.
+  style.size = std::min((int)LAND_PREVIEW_SIDE_MAX, land_set_side(r, sides));
   std::vector<LandSource> sources;
   for (size_t l = 0; l < r.lands.size(); l++)
     sources.push_back({r.lands[l].name, pictures[l]->width, pictures[l]->height, pictures[l]->rgb.data(), r.lands[l].prepared});
