@@ -194,6 +194,7 @@ bool read_value(CommandLine &c, const char *option, const char *value) {
       {"--textures", &c.textures, "the textures folder's name is empty"},
       {"--water", &c.water, "--water names no picture"},
       {"--lands-from", &c.lands_from, "the terrain's name of --lands-from is empty"},
+      {"--lands", &c.new_lands, "--lands names no land"},
       {"--sea", &c.sea, "--sea names no land"},
       {"--shore", &c.shore, "--shore names no land"},
       {"--classes", &c.classes, "the class table's name is empty"},
@@ -322,6 +323,7 @@ bool scan_arguments(int argc, char **argv, CommandLine &c, ArgumentScan &scan) {
                        (strcmp(arg, "--textures") == 0 && c.textures) || (strcmp(arg, "--camera") == 0 && c.camera_given) ||
                        (strcmp(arg, "--size") == 0 && c.size_text) || (strcmp(arg, "--water") == 0 && c.water) ||
                        (strcmp(arg, "--lands-from") == 0 && c.lands_from) || (strcmp(arg, "--sea") == 0 && c.sea) ||
+                       (strcmp(arg, "--lands") == 0 && c.new_lands) ||
                        (strcmp(arg, "--shore") == 0 && c.shore) || (strcmp(arg, "--level") == 0 && c.level >= 0) ||
                        (strcmp(arg, "--depth") == 0 && c.depth >= 0) || (strcmp(arg, "--area") == 0 && c.area_given) ||
                        (strcmp(arg, "--projection") == 0 && c.projection) ||
@@ -338,6 +340,7 @@ bool scan_arguments(int argc, char **argv, CommandLine &c, ArgumentScan &scan) {
     if (strcmp(arg, "--format") == 0 || strcmp(arg, "--fit") == 0 || strcmp(arg, "--texture") == 0 ||
         strcmp(arg, "--height") == 0 || strcmp(arg, "--textures") == 0 || strcmp(arg, "--camera") == 0 ||
         strcmp(arg, "--size") == 0 || strcmp(arg, "--water") == 0 || strcmp(arg, "--lands-from") == 0 ||
+        strcmp(arg, "--lands") == 0 ||
         strcmp(arg, "--sea") == 0 || strcmp(arg, "--shore") == 0 || strcmp(arg, "--level") == 0 ||
         strcmp(arg, "--depth") == 0 || strcmp(arg, "--area") == 0 || strcmp(arg, "--projection") == 0 ||
         strcmp(arg, "--resampling") == 0 || strcmp(arg, "--classes") == 0) {

@@ -29,6 +29,7 @@
 //   veldkit_bench --make-lands [DIR]  only veldkit --make-lands of 4 lands x 2 variants at 256 and
 //                                   1024 pixels against libpng writing as many pictures
 //   veldkit_bench --degrees         only the strip's latitude and longitude under a pointer sweeping 1920 x 1080
+//   veldkit_bench --land-preview [DIR]  only the lands dialog's preview after a seed or picture change
 //   veldkit_bench --briefing [DIR]  only veldkit --export briefing of the full terrain with 511 areas
 //                                   against gdal_translate of F7's picture to a 4096-pixel PNG
 #include <allegro.h>
@@ -2085,6 +2086,7 @@ int main(int argc, char **argv) {
     return bench_lands_import(make_bench_terrain(dir + "/full", "Full", 4000), dir + "/lands-import");
   }
   if (argc >= 2 && strcmp(argv[1], "--make-lands") == 0) return bench_land_set(data_folder(argc, argv), veldkit_program());
+  if (argc >= 2 && strcmp(argv[1], "--land-preview") == 0) return bench_land_preview(data_folder(argc, argv));
   if (argc == 4 && strcmp(argv[1], "--first-frame") == 0) return first_frame_once(argv[3], atoi(argv[2]));
   if (argc >= 2 && strcmp(argv[1], "--texture-sets") == 0) {
     const std::string dir = data_folder(argc, argv);

@@ -49,6 +49,7 @@ struct CommandLine {
   const char *textures; // --textures FOLDER, or null
   const char *water;    // --water NAME[,NAME...] of --new --textures, or null
   const char *lands_from;  // --lands-from OTHER.TFD of --new --textures, or null
+  const char *new_lands;   // --lands NAME=PICTURE[:water],... of --new, or null
   const char *classes;  // --classes CLASSES.ini of --import-landcover, or null
   const char *sea;      // --sea LAND, or null
   const char *shore;    // --shore LAND, or null

@@ -91,6 +91,11 @@ int take_make_lands_option(CommandLine &c, int argc, char **argv, int *i) {
 }
 
 std::string fit_make_lands_options(CommandLine &c) {
+  if (c.new_lands) {
+    std::vector<LandSetLand> ignored;
+    const std::string why = read_new_lands(c, &ignored);
+    if (!why.empty()) return why;
+  }
   if (c.mode != COMMAND_MAKE_LANDS) {
     const char *given = c.land_count ? "--land" : c.variants ? "--variants" : c.seed >= 0 ? "--seed"
                         : c.border >= 0 ? "--border" : nullptr;
@@ -103,6 +108,25 @@ std::string fit_make_lands_options(CommandLine &c) {
     c.set_size = (int)n;
   }
   return make_lands_fault(c);
+}
+
+std::string read_new_lands(const CommandLine &c, std::vector<LandSetLand> *lands) {
+  if (c.mode != COMMAND_NEW || c.area_given) return "--lands goes with --new";
+  if (c.texture) return "--lands and --texture cannot be given together: the tiles are the first land's";
+  if (c.lands_from) return "--lands and --lands-from cannot be given together";
+  lands->clear();
+  for (const char *at = c.new_lands;;) {
+    const char *comma = strchr(at, ',');
+    const std::string value(at, comma ? (size_t)(comma - at) : strlen(at));
+    LandSetLand land;
+    if (!read_land_option(value.c_str(), &land))
+      return "--lands takes NAME=PICTURE[:water] parted by commas, not \"" + value.substr(0, 40) + "\"";
+    lands->push_back(land);
+    if (!comma) break;
+    at = comma + 1;
+  }
+  const std::string why = land_set_request_fault(*lands);
+  return why.empty() || why.compare(0, 6, "--make") != 0 ? why : "--lands names no land";
 }
 
 bool read_land_option(const char *value, LandSetLand *land) {

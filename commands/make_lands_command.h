@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "commands/command_options.h"
 #include "document/land_set.h"
@@ -23,6 +24,11 @@ int take_make_lands_option(CommandLine &command, int argc, char **argv, int *i);
 // Its options against the mode, --size read as its PIXELS and its lands
 // checked, once the mode is known: "" or the usage error's line.
 std::string fit_make_lands_options(CommandLine &command);
+
+// The lands of --new's --lands: NAME=PICTURE or NAME=PICTURE:water parted
+// by commas, into *lands; "" or the usage error's line. Also what keeps
+// --lands from going with the other options.
+std::string read_new_lands(const CommandLine &command, std::vector<LandSetLand> *lands);
 
 // The mode, its options and its exit codes, for --help.
 extern const char MAKE_LANDS_USAGE[];

@@ -1,6 +1,7 @@
 #include "document/land_set.h"
 
 #include <allegro.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -33,18 +34,11 @@ const int LAND_SET_COLOURS[][3] = {
     {140, 90, 50},  {170, 60, 40},  {100, 170, 200}, {180, 140, 200}, {230, 140, 40}, {70, 60, 120},
     {200, 200, 80}, {60, 140, 130}, {160, 160, 110}, {90, 40, 30},
 };
-const int LAND_SET_COLOUR_GAP = 40;  // at least this far (largest channel difference) from another land's
-
-struct Picture {
-  std::vector<unsigned char> rgb;
-  int width = 0, height = 0;
-  int mean[3] = {0, 0, 0};
-};
-
 std::string quoted(const std::string &path) { return QuotedName(path.c_str()).text; }
 
-// The land's picture as RGB; "" or why it cannot be had.
-std::string read_picture(const std::string &path, Picture *out) {
+}  // namespace
+
+std::string read_land_picture(const std::string &path, LandPicture *out) {
   const int fd = open_regular_file(path.c_str());
   if (fd < 0) return quoted(path) + " cannot be read: " + open_failure_reason(errno) + ".";
   close(fd);
@@ -66,46 +60,22 @@ std::string read_picture(const std::string &path, Picture *out) {
   return "";
 }
 
-// The largest power of two within the smallest side, kept to the set's sizes.
-int size_of_pictures(const std::vector<Picture> &pictures) {
+int land_set_side(const LandSetRequest &r, const std::vector<LandPicture> &pictures) {
+  for (size_t l = 0; l < pictures.size(); l++)
+    if (r.lands[l].prepared) return pictures[l].width;
   int side = LAND_SET_SIZE_MAX;
-  for (const Picture &p : pictures) side = std::min(side, std::min(p.width, p.height));
+  for (const LandPicture &p : pictures) side = std::min(side, std::min(p.width, p.height));
   int size = LAND_SET_SIZE_MIN;
   while (size * 2 <= side && size < LAND_SET_SIZE_MAX) size *= 2;
   return size;
 }
 
-bool colour_free(const int c[3], const std::vector<SetLand> &taken) {
-  for (const SetLand &l : taken)
-    if (std::max(abs(l.r - c[0]), std::max(abs(l.g - c[1]), abs(l.b - c[2]))) < LAND_SET_COLOUR_GAP) return false;
-  return true;
-}
+namespace {
 
-bool colour_unused(const int c[3], const std::vector<SetLand> &taken) {
-  for (const SetLand &l : taken)
-    if (l.r == c[0] && l.g == c[1] && l.b == c[2]) return false;
-  return true;
-}
-
-// The free colour of the palette nearest mean; when none is free, steps
-// round the palette's first colours until one is unused.
-void choose_colour(const int mean[3], std::vector<SetLand> &taken, SetLand *land) {
-  int best = -1;
-  long best_distance = 0;
-  for (int k = 0; k < (int)(sizeof(LAND_SET_COLOURS) / sizeof(LAND_SET_COLOURS[0])); k++) {
-    const int *c = LAND_SET_COLOURS[k];
-    if (!colour_free(c, taken)) continue;
-    long distance = 0;
-    for (int i = 0; i < 3; i++) distance += (long)(c[i] - mean[i]) * (c[i] - mean[i]);
-    if (best < 0 || distance < best_distance) best = k, best_distance = distance;
-  }
-  int c[3] = {LAND_SET_COLOURS[best < 0 ? 0 : best][0], LAND_SET_COLOURS[best < 0 ? 0 : best][1],
-              LAND_SET_COLOURS[best < 0 ? 0 : best][2]};
-  for (int step = 1; best < 0 && !colour_unused(c, taken); step++) {
-    c[0] = (mean[0] + 37 * step) & 255, c[1] = (mean[1] + 91 * step) & 255, c[2] = (mean[2] + 53 * step) & 255;
-  }
-  land->r = c[0], land->g = c[1], land->b = c[2];
-  taken.push_back(*land);
+std::vector<int> colours_of(const std::vector<SetLand> &taken) {
+  std::vector<int> out;
+  for (const SetLand &l : taken) out.push_back(l.r << 16 | l.g << 8 | l.b);
+  return out;
 }
 
 // The old text of a file that may be missing: false with *why when it
@@ -139,12 +109,20 @@ struct Plan {
 };
 
 // The numbers, names and colours of everything the set adds; "" or why not.
-std::string plan_set(const LandSetRequest &r, const std::vector<Picture> &pictures, Plan *p) {
+std::string plan_set(const LandSetRequest &r, const std::vector<LandPicture> &pictures, Plan *p) {
   long high_land = 0, high_lands_texture = 0;
   highest_land_sections(p->lands_text.data(), (long)p->lands_text.size(), &high_land, &high_lands_texture);
   const int high_data = highest_listed_texture(p->data_text.data(), (long)p->data_text.size());
   const long first = std::max<long>(high_data, high_lands_texture) + 1;
   p->patterns = land_set_patterns((int)r.lands.size());
+  if (r.skip_covered) {
+    const std::vector<bool> covered = land_set_covered(r.lands);
+    std::vector<LandCorners> left;
+    for (size_t k = 0; k < p->patterns.size(); k++)
+      if (!covered[k]) left.push_back(p->patterns[k]);
+    p->patterns = left;
+    if (left.empty()) return "the lands file has a texture for every pattern of these lands already.";
+  }
   const long needed = (long)p->patterns.size() * r.variants, free_numbers = std::max<long>(0, MAX_TEXTURES - first);
   if (needed > free_numbers)
     return std::to_string(p->patterns.size()) + " patterns x " + std::to_string(r.variants) + " variants need " +
@@ -162,8 +140,16 @@ std::string plan_set(const LandSetRequest &r, const std::vector<Picture> &pictur
     if (next_land > MAX_LANDS - 1)
       return quoted(p->lands_path) + " has no land number free after " + std::to_string(high_land) + " for " +
              r.lands[l].name + " (at most " + std::to_string(MAX_LANDS - 1) + ").";
-    SetLand land = {(int)next_land++, r.lands[l].name, 0, 0, 0};
-    choose_colour(pictures[l].mean, taken, &land);
+    const std::vector<int> colours = colours_of(taken);
+    int colour = r.lands[l].colour;
+    if (colour >= 0) {
+      for (size_t k = 0; k < colours.size(); k++)
+        if (colours[k] == colour) return "the colour of " + r.lands[l].name + " is " + taken[k].name + "'s already.";
+    } else {
+      colour = land_set_colour(pictures[l].mean, colours);
+    }
+    SetLand land = {(int)next_land++, r.lands[l].name, colour >> 16 & 255, colour >> 8 & 255, colour & 255};
+    taken.push_back(land);
     p->new_lands.push_back(land);
   }
   const std::string folder_name = land_set_folder_name(r.tfd_path);
@@ -299,7 +285,7 @@ std::string write_set(const LandTransitions &set, const Plan &p, int variants) {
 }
 
 // Reads both files and every picture; "" or why not.
-std::string read_inputs(const LandSetRequest &r, Plan *p, std::vector<Picture> *pictures, std::vector<std::string> *notes) {
+std::string read_inputs(const LandSetRequest &r, Plan *p, std::vector<LandPicture> *pictures, std::vector<std::string> *notes) {
   char path[2 * PATH_SIZE];
   sibling_path_of(r.tfd_path.c_str(), SIBLING_DATA_INI, path, sizeof(path));
   p->data_path = path;
@@ -315,8 +301,13 @@ std::string read_inputs(const LandSetRequest &r, Plan *p, std::vector<Picture> *
     for (const LandProblem &problem : lands.problems) notes->push_back(quoted(p->lands_path) + ": " + problem.what);
   pictures->resize(r.lands.size());
   for (size_t l = 0; l < r.lands.size(); l++) {
-    why = read_picture(r.lands[l].picture, &(*pictures)[l]);
+    why = read_land_picture(r.lands[l].picture, &(*pictures)[l]);
     if (!why.empty()) return why;
+    const LandPicture &q = (*pictures)[l];
+    if (r.lands[l].prepared && (q.width != q.height || q.width != (*pictures)[0].width || (q.width & (q.width - 1)) ||
+                                q.width < LAND_SET_SIZE_MIN || q.width > LAND_SET_SIZE_MAX))
+      return quoted(r.lands[l].picture) + " is no picture of a land set: " + std::to_string(q.width) + " x " +
+             std::to_string(q.height) + " pixels.";
   }
   return "";
 }
@@ -369,16 +360,16 @@ LandSetOutcome make_land_set(const LandSetRequest &r) {
   }
   const std::unique_ptr<LandTable> kept(new LandTable(lands));
   Plan p;
-  std::vector<Picture> pictures;
+  std::vector<LandPicture> pictures;
   o.why = read_inputs(r, &p, &pictures, &o.notes);
   LandSetStyle style = r.style;
-  if (style.size == 0) style.size = size_of_pictures(pictures);
+  if (o.why.empty() && style.size == 0) style.size = land_set_side(r, pictures);
   if (o.why.empty()) o.why = plan_set(r, pictures, &p);
   if (o.why.empty()) o.why = name_taken(p);
   if (o.why.empty()) {
     std::vector<LandSource> sources;
     for (size_t l = 0; l < r.lands.size(); l++)
-      sources.push_back({r.lands[l].name, pictures[l].width, pictures[l].height, pictures[l].rgb.data()});
+      sources.push_back({r.lands[l].name, pictures[l].width, pictures[l].height, pictures[l].rgb.data(), r.lands[l].prepared});
     LandTransitions set;
     prepare_land_transitions(sources, style, &set);
     o.why = write_set(set, p, r.variants);
@@ -398,4 +389,43 @@ LandSetOutcome make_land_set(const LandSetRequest &r) {
            std::to_string(r.lands.size()) + " land" + (r.lands.size() == 1 ? "" : "s") + " in " +
            get_filename(p.lands_path.c_str()) + (p.new_lands.empty() ? "" : " (" + std::to_string(p.new_lands.size()) + " new)");
   return o;
+}
+
+int land_set_colour(const int mean[3], const std::vector<int> &taken) {
+  auto channel = [](int colour, int i) { return colour >> (16 - 8 * i) & 255; };
+  int best = -1;
+  long best_distance = 0;
+  for (int k = 0; k < (int)(sizeof(LAND_SET_COLOURS) / sizeof(LAND_SET_COLOURS[0])); k++) {
+    const int *c = LAND_SET_COLOURS[k];
+    bool free = true;
+    for (int t : taken)
+      free = free && std::max(abs(channel(t, 0) - c[0]), std::max(abs(channel(t, 1) - c[1]), abs(channel(t, 2) - c[2]))) >=
+                         LAND_SET_COLOUR_GAP;
+    if (!free) continue;
+    long distance = 0;
+    for (int i = 0; i < 3; i++) distance += (long)(c[i] - mean[i]) * (c[i] - mean[i]);
+    if (best < 0 || distance < best_distance) best = k, best_distance = distance;
+  }
+  const int *first = LAND_SET_COLOURS[best < 0 ? 0 : best];
+  int colour = first[0] << 16 | first[1] << 8 | first[2];
+  // When none is free, steps round from the first colour until one is unused.
+  for (int step = 1; best < 0 && std::find(taken.begin(), taken.end(), colour) != taken.end(); step++)
+    colour = ((mean[0] + 37 * step) & 255) << 16 | ((mean[1] + 91 * step) & 255) << 8 | ((mean[2] + 53 * step) & 255);
+  return colour;
+}
+
+std::vector<bool> land_set_covered(const std::vector<LandSetLand> &set) {
+  const std::vector<LandCorners> patterns = land_set_patterns((int)set.size());
+  std::vector<int> numbers;
+  for (const LandSetLand &l : set) numbers.push_back(land_named(l.name.c_str()));
+  std::vector<bool> out;
+  for (LandCorners c : patterns) {
+    int in_file[LAND_CORNERS];
+    for (int i = 0; i < LAND_CORNERS; i++) in_file[i] = numbers[(size_t)corner_land(c, i) - 1];
+    uint32_t count;
+    uint64_t total;
+    const LandCorners k = land_corners(in_file[0], in_file[1], in_file[2], in_file[3]);
+    out.push_back(corners_known(k) && land_candidates(k, &count, &total) != nullptr);
+  }
+  return out;
 }

@@ -263,7 +263,8 @@ Style style_of(const LandSetStyle &s) {
 
 }  // namespace
 
-void prepare_land_transitions(const std::vector<LandSource> &sources, const LandSetStyle &style, LandTransitions *out) {
+void prepare_land_transitions(const std::vector<LandSource> &sources, const LandSetStyle &style, LandTransitions *out,
+                              const std::vector<bool> *only) {
   const int n = style.size;
   const Bands b = bands_of(n);
   const int lands = (int)sources.size();
@@ -272,13 +273,20 @@ void prepare_land_transitions(const std::vector<LandSource> &sources, const Land
   out->nodes = std::min(LAND_LATTICE_CELLS, n / 2);
   out->pictures.assign((size_t)lands, {});
   out->keys.assign((size_t)lands, 0);
+  auto wanted = [only](int l) { return !only || (l < (int)only->size() && (*only)[(size_t)l]); };
   for (int l = 0; l < lands; l++) {
-    const std::vector<float> p = scaled_square(sources[(size_t)l], n);
+    const LandSource &source = sources[(size_t)l];
+    out->keys[(size_t)l] = name_key(source.name);
+    if (!wanted(l)) continue;
+    if (source.prepared && source.width == n && source.height == n) {
+      out->pictures[(size_t)l].assign(source.rgb, source.rgb + (size_t)n * n * 3);
+      continue;
+    }
+    const std::vector<float> p = scaled_square(source, n);
     double sum[3] = {0, 0, 0};
     for (size_t i = 0; i < p.size(); i++) sum[i % 3] += p[i];
     const float mean[3] = {(float)(sum[0] * 3 / p.size()), (float)(sum[1] * 3 / p.size()), (float)(sum[2] * 3 / p.size())};
     out->pictures[(size_t)l] = banded_picture(p, mean, b);
-    out->keys[(size_t)l] = name_key(sources[(size_t)l].name);
   }
   const Style st = style_of(style);
   const int cells = out->nodes, deep = cells / 2;
@@ -287,6 +295,7 @@ void prepare_land_transitions(const std::vector<LandSource> &sources, const Land
   out->edge_shares.assign((size_t)lands * lands, {});
   for (int a = 0; a < lands; a++)
     for (int c = a + 1; c < lands; c++) {
+      if (!wanted(a) || !wanted(c)) continue;
       const bool a_first = strcasecmp(sources[(size_t)a].name.c_str(), sources[(size_t)c].name.c_str()) <= 0;
       const int slot = pair_slot(lands, a, c);
       out->first_of_pair[(size_t)slot] = (uint8_t)(1 + (a_first ? a : c));

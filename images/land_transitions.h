@@ -28,6 +28,9 @@ struct LandSource {
   std::string name;  // keys its edges' noise (in any case), so that a set is the same whatever the order given
   int width, height;
   const unsigned char *rgb;  // width * height * 3 bytes
+  // A picture a set made of this land alone, at the set's size: taken as it
+  // is, so that what a new set makes meets the old set's pictures.
+  bool prepared = false;
 };
 
 struct LandSetStyle {
@@ -54,7 +57,11 @@ struct LandTransitions {
 
 // Prepares a set of sources.size() lands (1..LAND_SET_LANDS_MAX) in the
 // style; each source is scaled to the set's size (its middle square).
-void prepare_land_transitions(const std::vector<LandSource> &sources, const LandSetStyle &style, LandTransitions *out);
+// With only (a flag per source), only those lands' pictures and the edges
+// between them are made, the others left empty: enough for the pictures of
+// those lands' patterns, the very ones the whole set has.
+void prepare_land_transitions(const std::vector<LandSource> &sources, const LandSetStyle &style, LandTransitions *out,
+                              const std::vector<bool> *only = nullptr);
 
 // Every corner pattern of lands 1..count up to a quarter turn: each the
 // turn that reads lowest as (north-west, north-east, south-east,
