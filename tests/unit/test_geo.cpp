@@ -398,3 +398,28 @@ TEST(Geo, TheGeoFileReadsBackWhatIsWrittenAndNamesWhatIsWrong) {
   EXPECT_FALSE(make_geo_place(back, &why));
   EXPECT_NE(std::string::npos, why.find("not projected")) << why;
 }
+
+// A _GEO.ini comes with a terrain from anywhere: its projection is taken
+// as text alone, never as the name of a file to read or a place to fetch.
+TEST(Geo, AProjectionNamesNoFileAndNoAddress) {
+  TempDir dir;
+  const std::string prj = dir.file("utm.prj");
+  {
+    Srs utm(UTM);
+    char *wkt = nullptr;
+    OSRExportToWkt(utm.h, &wkt);
+    write_text(prj, wkt);
+    CPLFree(wkt);
+  }
+  for (const std::string &projection : std::vector<std::string>{prj, "http://127.0.0.1:9/utm.prj", "https://127.0.0.1:9/x"}) {
+    GeoFile geo;
+    geo.projection = projection;
+    std::string why;
+    EXPECT_FALSE(make_geo_place(geo, &why)) << projection;
+    EXPECT_NE(std::string::npos, why.find("Projection is not one PROJ knows")) << why;
+  }
+  GeoFile geo;
+  geo.projection = UTM;
+  std::string why;
+  EXPECT_TRUE(make_geo_place(geo, &why)) << why;
+}
