@@ -7,6 +7,7 @@
 // written are 0 to 9999 and are the warp's, rounded and clamped; the
 // counts of voids, uncovered, clamped and plain samples add up.
 #include <cmath>
+#include <cpl_conv.h>
 #include <cpl_vsi.h>
 #include <cstring>
 #include <gdal.h>
