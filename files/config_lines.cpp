@@ -166,6 +166,8 @@ std::string config_text_with_values(const char *text, long size, const std::vect
         char *end = nullptr;
         strtol(old.c_str(), &end, 0);
         if (end > old.c_str()) length = (long)(end - old.c_str());
+        // Digits it stopped before ("08" reads as octal 0) would run on the new number.
+        while (length < e.value_length && text[e.value + length] >= '0' && text[e.value + length] <= '9') length++;
       }
       replaced[found] = {length, v.value};
     } else if (first >= 0) {

@@ -25,6 +25,9 @@ std::vector<unsigned char> bytes_of(const std::string &path) {
 
 unsigned word(const std::vector<unsigned char> &v, size_t at) { return v[at] | v[at + 1] << 8; }
 
+// The file holds a tile's texture number less one (0xFFFF for none).
+unsigned texture_at(const std::vector<unsigned char> &v, size_t at) { return (word(v, at) + 1) & 0xFFFF; }
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -49,9 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
   if (after.size() != before.size() || (im.written == 0) != (after == before)) __builtin_trap();
   for (size_t at = 16; at + 12 <= after.size(); at += 12) {
-    if (word(after, at) >= MAX_TEXTURES) __builtin_trap();
+    if (texture_at(after, at) >= MAX_TEXTURES) __builtin_trap();
     if (std::equal(after.begin() + (long)at, after.begin() + (long)at + 12, before.begin() + (long)at)) continue;
-    const unsigned texture = word(after, at), rotation = word(after, at + 2);
+    const unsigned texture = texture_at(after, at), rotation = word(after, at + 2);
     if (rotation > 3 || !lands.corners[texture] || !lands.weight[texture]) __builtin_trap();
   }
   return 0;

@@ -139,6 +139,11 @@ TEST(ConfigLines, ValuesSetKeepEveryOtherByte) {
       {"[Display]\nScreen-Width=\nScreen-Width=900\nFullScreen\n",
        {{"Display", "Screen-Width", "1100", true}, {"Display", "FullScreen", "1", true}},
        "[Display]\nScreen-Width=1100\nScreen-Width=900\nFullScreen=1\n"},
+      // digits the reader's number stops before (an octal "08" reads as 0)
+      // go with it, or they would run on the new number
+      {"[Display]\nScreen-Width=08\nFullScreen = 09 # x\n",
+       {{"Display", "Screen-Width", "642", true}, {"Display", "FullScreen", "1", true}},
+       "[Display]\nScreen-Width=642\nFullScreen = 1 # x\n"},
   };
   for (const auto &c : cases) {
     const std::string out = config_text_with_values(c.before.data(), (long)c.before.size(), c.values);
