@@ -144,6 +144,9 @@ TEST(ConfigLines, ValuesSetKeepEveryOtherByte) {
       {"[Display]\nScreen-Width=08\nFullScreen = 09 # x\n",
        {{"Display", "Screen-Width", "642", true}, {"Display", "FullScreen", "1", true}},
        "[Display]\nScreen-Width=642\nFullScreen = 1 # x\n"},
+      // a line added after a line of another end than the text's first
+      // takes that line's end: a return would pair with the blank line after
+      {"[Display]\r8\n\n", {{"Display", "UI_Scale", "2"}}, "[Display]\r8\nUI_Scale = 2\n\n"},
   };
   for (const auto &c : cases) {
     const std::string out = config_text_with_values(c.before.data(), (long)c.before.size(), c.values);
