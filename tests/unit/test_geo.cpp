@@ -423,3 +423,34 @@ TEST(Geo, AProjectionNamesNoFileAndNoAddress) {
   std::string why;
   EXPECT_TRUE(make_geo_place(geo, &why)) << why;
 }
+
+// Heights far beyond the format, either way, are brought to its ends and
+// counted on their side: a float too large for a whole number is no void.
+TEST(Geo, HeightsBeyondAnyWholeNumberAreClampedAndCountedOnTheirSide) {
+  TempDir dir;
+  const std::string tfd = placed_terrain(dir), path = dir.file("wild.tif");
+  start_geo_library();
+  GDALDatasetH d = GDALCreate(GDALGetDriverByName("GTiff"), path.c_str(), SAMPLES, SAMPLES, 1, GDT_Float32, nullptr);
+  ASSERT_NE(nullptr, d);
+  double gt[6] = {ORIGIN_E, 500, 0, ORIGIN_N + SIDE, 0, -500};
+  GDALSetGeoTransform(d, gt);
+  const Srs utm(UTM);
+  char *wkt = nullptr;
+  OSRExportToWkt(utm.h, &wkt);
+  GDALSetProjection(d, wkt);
+  CPLFree(wkt);
+  const float values[4] = {1e30f, -1e30f, 12345.6f, 500.4f};
+  const int expected[4] = {9999, 0, 9999, 500};
+  std::vector<float> cells((size_t)SAMPLES * SAMPLES);
+  for (size_t k = 0; k < cells.size(); k++) cells[k] = values[k % 4];
+  ASSERT_EQ(CE_None, GDALRasterIO(GDALGetRasterBand(d, 1), GF_Write, 0, 0, SAMPLES, SAMPLES, cells.data(), SAMPLES,
+                                  SAMPLES, GDT_Float32, 0, 0));
+  GDALClose(d);
+  const DemImport im = import_dems({path}, tfd.c_str(), "average", nullptr);
+  ASSERT_EQ(IMPORT_WRITTEN, im.outcome) << im.why;
+  const std::vector<unsigned char> hfd = read_file(dir.file("T.hfd"));
+  for (int j = 0; j < SAMPLES; j++)
+    for (int i = 0; i < SAMPLES; i++) ASSERT_EQ(expected[i % 4], sample(hfd, i, j)) << i << ", " << j;
+  EXPECT_EQ(SAMPLES * SAMPLES / 2, im.counts.above);
+  EXPECT_EQ(SAMPLES * SAMPLES / 4, im.counts.below);
+}
