@@ -424,11 +424,9 @@ TEST(Geo, AProjectionNamesNoFileAndNoAddress) {
   EXPECT_TRUE(make_geo_place(geo, &why)) << why;
 }
 
-// Heights far beyond the format, either way, are brought to its ends and
-// counted on their side: a float too large for a whole number is no void.
-TEST(Geo, HeightsBeyondAnyWholeNumberAreClampedAndCountedOnTheirSide) {
-  TempDir dir;
-  const std::string tfd = placed_terrain(dir), path = dir.file("wild.tif");
+// A model of 40 x 40 cells of 500 m over the terrain, each cell value(k)
+// (k counts row by row from the north-west).
+void write_cells(const std::string &path, const std::function<float(size_t)> &value) {
   start_geo_library();
   GDALDatasetH d = GDALCreate(GDALGetDriverByName("GTiff"), path.c_str(), SAMPLES, SAMPLES, 1, GDT_Float32, nullptr);
   ASSERT_NE(nullptr, d);
@@ -439,13 +437,21 @@ TEST(Geo, HeightsBeyondAnyWholeNumberAreClampedAndCountedOnTheirSide) {
   OSRExportToWkt(utm.h, &wkt);
   GDALSetProjection(d, wkt);
   CPLFree(wkt);
-  const float values[4] = {1e30f, -1e30f, 12345.6f, 500.4f};
-  const int expected[4] = {9999, 0, 9999, 500};
   std::vector<float> cells((size_t)SAMPLES * SAMPLES);
-  for (size_t k = 0; k < cells.size(); k++) cells[k] = values[k % 4];
+  for (size_t k = 0; k < cells.size(); k++) cells[k] = value(k);
   ASSERT_EQ(CE_None, GDALRasterIO(GDALGetRasterBand(d, 1), GF_Write, 0, 0, SAMPLES, SAMPLES, cells.data(), SAMPLES,
                                   SAMPLES, GDT_Float32, 0, 0));
   GDALClose(d);
+}
+
+// Heights far beyond the format, either way, are brought to its ends and
+// counted on their side: a float too large for a whole number is no void.
+TEST(Geo, HeightsBeyondAnyWholeNumberAreClampedAndCountedOnTheirSide) {
+  TempDir dir;
+  const std::string tfd = placed_terrain(dir), path = dir.file("wild.tif");
+  const float values[4] = {1e30f, -1e30f, 12345.6f, 500.4f};
+  const int expected[4] = {9999, 0, 9999, 500};
+  write_cells(path, [&](size_t k) { return values[k % 4]; });
   const DemImport im = import_dems({path}, tfd.c_str(), "average", nullptr);
   ASSERT_EQ(IMPORT_WRITTEN, im.outcome) << im.why;
   const std::vector<unsigned char> hfd = read_file(dir.file("T.hfd"));
@@ -453,4 +459,25 @@ TEST(Geo, HeightsBeyondAnyWholeNumberAreClampedAndCountedOnTheirSide) {
     for (int i = 0; i < SAMPLES; i++) ASSERT_EQ(expected[i % 4], sample(hfd, i, j)) << i << ", " << j;
   EXPECT_EQ(SAMPLES * SAMPLES / 2, im.counts.above);
   EXPECT_EQ(SAMPLES * SAMPLES / 4, im.counts.below);
+}
+
+// Cells that hold no number (NaN, infinities), whatever void value the
+// model declares, are voids too: filled from around them, not heights.
+TEST(Geo, CellsThatAreNoNumberAreVoidsFilledFromAround) {
+  TempDir dir;
+  const std::string tfd = placed_terrain(dir), path = dir.file("nan.tif");
+  write_cells(path, [](size_t k) {
+    const size_t x = k % SAMPLES, y = k / SAMPLES;
+    if (y == 10 && x >= 10 && x < 13) return NAN;
+    return y == 20 && x >= 5 && x < 7 ? (x == 5 ? INFINITY : -INFINITY) : 700.0f;
+  });
+  for (const char *resampling : {"average", "bilinear"}) {
+    const DemImport im = import_dems({path}, tfd.c_str(), resampling, nullptr);
+    ASSERT_EQ(IMPORT_WRITTEN, im.outcome) << im.why;
+    const std::vector<unsigned char> hfd = read_file(dir.file("T.hfd"));
+    for (int j = 0; j < SAMPLES; j++)
+      for (int i = 0; i < SAMPLES; i++) ASSERT_EQ(700, sample(hfd, i, j)) << resampling << " " << i << ", " << j;
+    EXPECT_EQ(0, im.counts.below + im.counts.above + im.counts.voids_left) << resampling;
+    EXPECT_LE(5, im.counts.voids_filled) << resampling;
+  }
 }
