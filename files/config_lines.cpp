@@ -206,7 +206,8 @@ std::string config_text_with_values(const char *text, long size, const std::vect
   }
   // A last line without its end keeps it so after lines were added.
   const bool open_end = size > mark && text[size - 1] != '\n' && text[size - 1] != '\r';
-  if (open_end && out.size() > (size_t)size && out.compare(out.size() - eol.size(), eol.size(), eol) == 0)
+  const bool lines_added = !added.empty() || !new_sections.empty();
+  if (open_end && lines_added && out.size() >= eol.size() && out.compare(out.size() - eol.size(), eol.size(), eol) == 0)
     out.resize(out.size() - eol.size());
   return out;
 }

@@ -147,6 +147,10 @@ TEST(ConfigLines, ValuesSetKeepEveryOtherByte) {
       // a line added after a line of another end than the text's first
       // takes that line's end: a return would pair with the blank line after
       {"[Display]\r8\n\n", {{"Display", "UI_Scale", "2"}}, "[Display]\r8\nUI_Scale = 2\n\n"},
+      // a last line without its end keeps it so, also when the values set
+      // make the text shorter than it was
+      {"[Export]\nBriefing_Pixels =0xfffffffffffffffffffffffffff", {{"Export", "Briefing_Pixels", "522", true}, {"Display", "UI_Scale", "2"}},
+       "[Export]\nBriefing_Pixels =522\n\n[Display]\nUI_Scale =2"},
   };
   for (const auto &c : cases) {
     const std::string out = config_text_with_values(c.before.data(), (long)c.before.size(), c.values);
