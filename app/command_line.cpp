@@ -14,6 +14,9 @@
 #include "commands/diff_command.h"
 #include "commands/geo_commands.h"
 #include "commands/import_commands.h"
+#include "commands/landcover_command.h"
+#include "commands/targets_command.h"
+#include "commands/make_lands_command.h"
 #include "commands/new_command.h"
 #include "commands/recover_command.h"
 #include "commands/sea_command.h"
@@ -137,13 +140,13 @@ bool parse_view_size(const char *text, int *width, int *height) {
 // The value of --format, --textures or a number option.
 bool read_value(CommandLine &c, const char *option, const char *value) {
   if (strcmp(option, "--format") == 0) {
-    const char *names[] = {"bmp", "png", "raw"};
-    for (int f = 0; f < 3; f++) {
+    const char *names[] = {"bmp", "png", "raw", "geotiff"};
+    for (int f = 0; f < 4; f++) {
       if (strcasecmp(value, names[f]) != 0) continue;
       c.format = f;
       return true;
     }
-    c = usage_error(c, "unknown format \"%.40s\" (bmp, png or raw)", value);
+    c = usage_error(c, "unknown format \"%.40s\" (bmp, png, raw or geotiff)", value);
     return false;
   }
   if (strcmp(option, "--camera") == 0) {
@@ -193,6 +196,7 @@ bool read_value(CommandLine &c, const char *option, const char *value) {
       {"--lands-from", &c.lands_from, "the terrain's name of --lands-from is empty"},
       {"--sea", &c.sea, "--sea names no land"},
       {"--shore", &c.shore, "--shore names no land"},
+      {"--classes", &c.classes, "the class table's name is empty"},
   };
   for (const Name &n : names) {
     if (strcmp(option, n.option) != 0) continue;
@@ -321,8 +325,12 @@ bool scan_arguments(int argc, char **argv, CommandLine &c, ArgumentScan &scan) {
                        (strcmp(arg, "--shore") == 0 && c.shore) || (strcmp(arg, "--level") == 0 && c.level >= 0) ||
                        (strcmp(arg, "--depth") == 0 && c.depth >= 0) || (strcmp(arg, "--area") == 0 && c.area_given) ||
                        (strcmp(arg, "--projection") == 0 && c.projection) ||
-                       (strcmp(arg, "--resampling") == 0 && c.resampling) || (strcmp(arg, "--dem") == 0 && c.dem_count);
+                       (strcmp(arg, "--resampling") == 0 && c.resampling) || (strcmp(arg, "--dem") == 0 && c.dem_count) ||
+                       (strcmp(arg, "--classes") == 0 && c.classes);
     if (twice) return refuse(c, "%s given twice", arg);
+    const int land_set_option = take_make_lands_option(c, argc, argv, &i);
+    if (land_set_option < 0) return false;
+    if (land_set_option > 0) continue;
     if (strcmp(arg, "--picture") == 0) {
       c.picture = 1;
       continue;
@@ -332,7 +340,7 @@ bool scan_arguments(int argc, char **argv, CommandLine &c, ArgumentScan &scan) {
         strcmp(arg, "--size") == 0 || strcmp(arg, "--water") == 0 || strcmp(arg, "--lands-from") == 0 ||
         strcmp(arg, "--sea") == 0 || strcmp(arg, "--shore") == 0 || strcmp(arg, "--level") == 0 ||
         strcmp(arg, "--depth") == 0 || strcmp(arg, "--area") == 0 || strcmp(arg, "--projection") == 0 ||
-        strcmp(arg, "--resampling") == 0) {
+        strcmp(arg, "--resampling") == 0 || strcmp(arg, "--classes") == 0) {
       if (i + 1 >= argc) return refuse(c, "%s takes a value", arg);
       if (!read_value(c, arg, argv[++i])) return false;
       continue;
@@ -356,6 +364,9 @@ bool scan_arguments(int argc, char **argv, CommandLine &c, ArgumentScan &scan) {
     else if (strcmp(arg, "--lands-from-heights") == 0) mode = COMMAND_LANDS_FROM_HEIGHTS;
     else if (strcmp(arg, "--heights-from-lands") == 0) mode = COMMAND_HEIGHTS_FROM_LANDS;
     else if (strcmp(arg, "--import-dem") == 0) mode = COMMAND_IMPORT_DEM;
+    else if (strcmp(arg, "--import-landcover") == 0) mode = COMMAND_IMPORT_LANDCOVER;
+    else if (strcmp(arg, "--import-targets") == 0) mode = COMMAND_IMPORT_TARGETS;
+    else if (strcmp(arg, "--make-lands") == 0) mode = COMMAND_MAKE_LANDS;
     else return refuse(c, "unknown option %s", arg);
     if (mode_option && mode == c.mode) return refuse(c, "%s given twice", arg);
     if (mode_option) {
@@ -376,7 +387,7 @@ bool scan_arguments(int argc, char **argv, CommandLine &c, ArgumentScan &scan) {
 
 // --size, by the mode: a view's picture, or a new terrain's tiles.
 CommandLine read_size(CommandLine c) {
-  if (!c.size_text) return c;
+  if (!c.size_text || c.mode == COMMAND_MAKE_LANDS) return c;
   if (c.mode == COMMAND_NEW && c.area_given) {
     if (!parse_terrain_size(c.size_text, 0, &c.columns, &c.rows))
       return usage_error(c, "--size takes COLUMNSxROWS, each 1 to 4000, not \"%.40s\"", c.size_text);
@@ -396,6 +407,11 @@ CommandLine geo_options_fit_mode(CommandLine c) {
   if (c.projection && !area_new) return usage_error(c, "%s", "--projection goes with --new --area");
   if (c.resampling && !area_new && c.mode != COMMAND_IMPORT_DEM)
     return usage_error(c, "%s", "--resampling goes with --import-dem or --new --area");
+  const bool landcover = c.mode == COMMAND_IMPORT_LANDCOVER;
+  if (c.classes && !landcover) return usage_error(c, "%s", "--classes goes with --import-landcover");
+  if (landcover && !c.classes) return usage_error(c, "%s", "--import-landcover needs --classes CLASSES.ini");
+  if (c.format == EXPORT_FORMAT_GEOTIFF && c.mode != COMMAND_EXPORT)
+    return usage_error(c, "%s", "--format geotiff goes with --export data, textures or embossed");
   if (area_new) {
     const char *given = c.texture ? "--texture" : c.height >= 0 ? "--height" : c.textures ? "--textures" : nullptr;
     if (given) return usage_error(c, "%s goes with --new without --area", given);
@@ -409,6 +425,8 @@ CommandLine options_fit_mode(CommandLine c) {
   if (c.mode == COMMAND_USAGE_ERROR) return c;
   c = geo_options_fit_mode(c);
   if (c.mode == COMMAND_USAGE_ERROR) return c;
+  const std::string land_set_fault = fit_make_lands_options(c);
+  if (!land_set_fault.empty()) return usage_error(c, "%s", land_set_fault.c_str());
   if (c.fit && c.mode != COMMAND_IMPORT_HEIGHTS) return usage_error(c, "%s", "--fit goes with --import-heights");
   if (c.format == EXPORT_FORMAT_RAW && c.mode != COMMAND_EXPORT)
     return usage_error(c, "%s", "--format raw is for heights16 exports only");
@@ -419,8 +437,8 @@ CommandLine options_fit_mode(CommandLine c) {
   if ((c.water || c.lands_from) && (c.mode != COMMAND_NEW || !c.textures))
     return usage_error(c, "%s goes with --new --textures", c.water ? "--water" : "--lands-from");
   const bool lands_from_heights = c.mode == COMMAND_LANDS_FROM_HEIGHTS;
-  if (c.sea && !lands_from_heights && c.mode != COMMAND_HEIGHTS_FROM_LANDS)
-    return usage_error(c, "%s", "--sea goes with --lands-from-heights or --heights-from-lands");
+  if (c.sea && !lands_from_heights && c.mode != COMMAND_HEIGHTS_FROM_LANDS && c.mode != COMMAND_IMPORT_LANDCOVER)
+    return usage_error(c, "%s", "--sea goes with --lands-from-heights, --heights-from-lands or --import-landcover");
   if ((c.level >= 0 || c.shore) && !lands_from_heights)
     return usage_error(c, "%s goes with --lands-from-heights", c.shore ? "--shore" : "--level");
   if (c.depth >= 0 && c.mode != COMMAND_HEIGHTS_FROM_LANDS)
@@ -430,8 +448,8 @@ CommandLine options_fit_mode(CommandLine c) {
   if (c.picture && c.mode != COMMAND_DIFF) return usage_error(c, "%s", "--picture goes with --diff");
   if ((c.camera_given || c.view_width) && c.mode != COMMAND_EXPORT)
     return usage_error(c, "%s goes with --export view", c.camera_given ? "--camera" : "--size");
-  if (c.size_text && c.mode != COMMAND_EXPORT && !(c.mode == COMMAND_NEW && c.area_given))
-    return usage_error(c, "%s", "--size goes with --export view or --new --area");
+  if (c.size_text && c.mode != COMMAND_EXPORT && c.mode != COMMAND_MAKE_LANDS && !(c.mode == COMMAND_NEW && c.area_given))
+    return usage_error(c, "%s", "--size goes with --export view, --new --area or --make-lands");
   if (c.format >= 0 && c.mode == COMMAND_DIFF && !c.picture)
     return usage_error(c, "%s", "--format goes with --diff only for its --picture");
   if (c.format >= 0 && c.mode != COMMAND_EXPORT && c.mode != COMMAND_WINDOW && c.mode != COMMAND_DIFF)
@@ -474,17 +492,26 @@ CommandLine take_files(CommandLine c, const ArgumentScan &scan) {
     case COMMAND_RECOVER:
     case COMMAND_LANDS_FROM_HEIGHTS:
     case COMMAND_HEIGHTS_FROM_LANDS:
+    case COMMAND_MAKE_LANDS:
       if (positionals != 1) return usage_error(c, "%s takes one terrain", mode_option);
       if (name_empty(c, positional[0], "terrain")) return c;
       c.terrain = positional[0];
       return c;
     case COMMAND_IMPORT_HEIGHTS:
     case COMMAND_IMPORT_LANDS:
-      if (positionals != 2) return usage_error(c, "%s takes a picture and one terrain", mode_option);
-      if (name_empty(c, positional[0], "picture") || name_empty(c, positional[1], "terrain")) return c;
+    case COMMAND_IMPORT_LANDCOVER:
+    case COMMAND_IMPORT_TARGETS: {
+      const char *what = c.mode == COMMAND_IMPORT_LANDCOVER ? "raster" : c.mode == COMMAND_IMPORT_TARGETS ? "place list" : "picture";
+      if (positionals != 2) {
+        snprintf(c.error, sizeof(c.error), "%.40s takes a %s and one terrain", mode_option, what);
+        c.mode = COMMAND_USAGE_ERROR;
+        return c;
+      }
+      if (name_empty(c, positional[0], what) || name_empty(c, positional[1], "terrain")) return c;
       c.heights = positional[0];
       c.terrain = positional[1];
       return c;
+    }
     case COMMAND_DIFF:
       if (positionals != 2) return usage_error(c, "%s takes two terrains", mode_option);
       if (name_empty(c, positional[0], "terrain") || name_empty(c, positional[1], "terrain")) return c;
@@ -517,6 +544,9 @@ CommandLine take_files(CommandLine c, const ArgumentScan &scan) {
       }
       for (int k = 0; k < c.kind_count && c.format == EXPORT_FORMAT_RAW; k++)
         if (c.kinds[k] != EXPORT_HEIGHTS16) return usage_error(c, "%s", "--format raw is for heights16 exports only");
+      for (int k = 0; k < c.kind_count && c.format == EXPORT_FORMAT_GEOTIFF; k++)
+        if (!export_extension(c.kinds[k], EXPORT_FORMAT_GEOTIFF))
+          return usage_error(c, "%s", "--format geotiff is for --export data, textures and embossed");
       if (name_empty(c, positional[0], "terrain")) return c;
       c.terrain = positional[0];
       return view_options_fit(c);
@@ -531,131 +561,11 @@ CommandLine parse_command_line(int argc, char **argv) {
   c.mode = COMMAND_WINDOW;
   c.format = -1;
   c.height = c.level = c.depth = -1;
+  c.seed = c.border = -1;
   ArgumentScan scan;
   if (!scan_arguments(argc, argv, c, scan)) return c;
   c = options_fit_mode(c);
   return c.mode == COMMAND_USAGE_ERROR ? c : take_files(c, scan);
-}
-
-namespace {
-
-// The usage: the modes, then the kinds, options and exit codes.
-const char USAGE_MODES[] =
-    "Usage:\n"
-        "  veldkit [TERRAIN.TFD]         open the terrain in the window\n"
-        "  veldkit --export KIND[,KIND...] TERRAIN.TFD\n"
-        "                                write exports into the working directory\n"
-        "  veldkit --export view TERRAIN.TFD --camera X,Y,ALT,HEADING,PITCH [--size WxH]\n"
-        "                                write the view from the air (F3) of the\n"
-        "                                camera as TERRAIN_View_NNN.png\n"
-        "  veldkit --check TERRAIN.TFD   list every problem of the terrain\n"
-        "  veldkit --import-heights FILE TERRAIN.TFD [--fit MAX]\n"
-        "                                write the terrain's height map from a grey\n"
-        "                                PNG of 8 or 16 bits without alpha, or a\n"
-        "                                .r16/.raw grid\n"
-        "  veldkit --import-lands PICTURE TERRAIN.TFD\n"
-        "                                lay a PNG or BMP of lands (a pixel a corner\n"
-        "                                point, or a pixel a tile; black leaves a point\n"
-        "                                as it is) over the tile map, whose tiles then\n"
-        "                                follow their corners\n"
-        "  veldkit --diff A.TFD B.TFD [--picture]\n"
-        "                                list the tiles and heights that differ\n"
-        "  veldkit --new TERRAIN.TFD COLUMNSxROWS [--texture N] [--height M]\n"
-        "          [--textures FOLDER [--water NAME[,NAME...]] [--lands-from OTHER.TFD]]\n"
-        "                                write a new terrain: the tile map, every tile\n"
-        "                                texture N (1 to 511, else 1), and the height\n"
-        "                                map, every sample M (0 to 9999, else 0); each\n"
-        "                                side 1 to 4000 tiles; no file is overwritten\n"
-        "  veldkit --lands-from-heights TERRAIN.TFD --sea LAND [--level M] [--shore LAND]\n"
-        "                                every corner point whose samples around it are\n"
-        "                                all at or below M metres (else 0) gets LAND,\n"
-        "                                every other point of LAND the land of most of\n"
-        "                                its neighbours (or --shore's); tiles follow\n"
-        "  veldkit --heights-from-lands TERRAIN.TFD --sea LAND [--depth M]\n"
-        "                                every sample of the tiles whose four corner\n"
-        "                                points are LAND gets M metres (else 0)\n"
-        "  veldkit --import-dem DEM... TERRAIN.TFD [--resampling METHOD]\n"
-        "                                write the height map of a terrain placed on\n"
-        "                                the Earth (TERRAIN_GEO.ini) from elevation\n"
-        "                                models in any projection, as one mosaic\n"
-        "  veldkit --new TERRAIN.TFD --area SOUTH,WEST,NORTH,EAST --dem DEM...\n"
-        "          [--size COLUMNSxROWS] [--projection PROJ] [--resampling METHOD]\n"
-        "                                write a new terrain of an area of the Earth\n"
-        "                                (degrees, 43.1 or 43.1N): tile map, heights\n"
-        "                                from the models and TERRAIN_GEO.ini\n"
-        "  veldkit --recover TERRAIN.TFD write the unsaved edits of a session that\n"
-        "                                ended without saving, from its recovery\n"
-        "                                journal, as a terrain of its own:\n"
-        "                                TERRAIN_recovered.TFD, .hfd, _DATA.ini,\n"
-        "                                _LANDS.ini and _TARGETS.ini\n"
-        "  veldkit --help                show this text\n"
-        "  veldkit --version             show the version\n"
-        "Options and the terrain may come in any order; -- ends the options. Each\n"
-        "option may be given once.\n"
-        "\n";
-const char USAGE_MORE[] =
-        "Kinds: data, water, textures, embossed, height, planning (the three planning\n"
-        "maps), all (every kind, in the order of the keys F5 to F10), heights16 (the\n"
-        "height samples as a 16-bit grey PNG, Left Shift + F9), lands (each corner\n"
-        "point in its land's colour, with a lands file; not in all), briefing (a\n"
-        "briefing map as PDF and PNG, Left Shift + F10; not in all), view (the view\n"
-        "from the air of --camera as a PNG, F3; not in all), geotiff (the heights as a\n"
-        "16-bit GeoTIFF in the terrain's projection, with TERRAIN_GEO.ini; not in all).\n"
-        "--format bmp|png|raw            the exports' and screenshots' format (the\n"
-        "                                setting [Export] Format, else bmp); raw\n"
-        "                                writes heights16 as .r16 words\n"
-        "--camera X,Y,ALT,HEADING,PITCH  the camera of view: metres east and north of\n"
-        "                                the terrain's south-west corner, metres above\n"
-        "                                sea, degrees clockwise from north, degrees up\n"
-        "--size WxH                      the size of view (16 to 16384 each way), else\n"
-        "                                the window's view of Veldkit.ini\n"
-        "--resampling METHOD             average, bilinear, cubic, cubicspline,\n"
-        "                                lanczos, med or max (else average from models\n"
-        "                                finer than 500 m, bilinear from coarser)\n"
-        "--projection PROJ               a PROJ string, EPSG:n or WKT (else a\n"
-        "                                transverse Mercator on the area, or a Lambert\n"
-        "                                conformal conic for one over 1500 km wide)\n"
-        "--fit MAX                       scale the picture's whole range onto heights\n"
-        "                                0..MAX (1 to 9999, digits only)\n"
-        "--picture                       also write A_Diff_NNN.bmp (.png with --format\n"
-        "                                png), one pixel per tile: red where the tile\n"
-        "                                records differ, blue where the heights do,\n"
-        "                                magenta both\n"
-        "--textures FOLDER               also write TERRAIN_DATA.ini listing FOLDER's\n"
-        "                                pictures that load as textures, by name (at\n"
-        "                                most 511); N must be one of them\n"
-        "--water NAME[,NAME...]          mark these pictures of FOLDER HasWater=2\n"
-        "--lands-from OTHER.TFD          also write TERRAIN_LANDS.ini, a copy of\n"
-        "                                OTHER's lands file, refused when it gives\n"
-        "                                corners to textures the new list lacks\n"
-        "--diff lists changed tiles row by row from the south edge (y = 0) up, each row\n"
-        "west to east, the first 100 of each kind; its summary goes to standard error.\n"
-        "--export, --check, --import-heights, --import-lands, --import-dem, --diff,\n"
-        "--new, --recover, --lands-from-heights and --heights-from-lands need no\n"
-        "display.\n"
-        "\n"
-        "Exit status: 0 done; 1 an export failed or was refused, or the check found\n"
-        "problems; 2 a usage error or a tile map that cannot be read.\n"
-        "For --new: 0 written, 1 a file could not be written (none is left), 2 a\n"
-        "usage error, a name that is taken or a folder of no usable pictures.\n"
-        "For --import-lands: 0 written (or nothing to change), 1 not written, 2 a\n"
-        "usage error, or a picture, tile map or lands file that cannot be used.\n"
-        "For --diff: 0 the terrains are the same, 1 they differ, 2 a usage error,\n"
-        "terrains of different sizes or a file that cannot be read or written.\n"
-        "For --recover: 0 written, 1 nothing to recover (or nothing of it usable) or\n"
-        "not written, 2 a usage error or a tile map that cannot be read.\n"
-        "For --lands-from-heights and --heights-from-lands: 0 written (or nothing to\n"
-        "change), 1 not written, 2 a usage error, a file or a land that cannot be used.\n"
-        "For --import-dem and --new --area: 0 written, 1 not written, 2 a usage error,\n"
-        "a terrain without a place, models that cannot be read or cover none of it.\n";
-
-}  // namespace
-
-void print_usage(FILE *out) {
-  // Every description starts in column 33; a longer command puts its
-  // description on the lines below it.
-  fputs(USAGE_MODES, out);
-  fputs(USAGE_MORE, out);
 }
 
 int run_command_line(const CommandLine &c) {
@@ -672,6 +582,9 @@ int run_command_line(const CommandLine &c) {
     case COMMAND_LANDS_FROM_HEIGHTS:
     case COMMAND_HEIGHTS_FROM_LANDS: return run_sea_lands(c);
     case COMMAND_IMPORT_DEM: return run_import_dem(c);
+    case COMMAND_IMPORT_LANDCOVER: return run_import_landcover(c);
+    case COMMAND_IMPORT_TARGETS: return run_import_targets(c);
+    case COMMAND_MAKE_LANDS: return run_make_lands(c);
     default:
       // The one line of what is wrong; the whole usage would scroll it away.
       fprintf(stderr, "veldkit: %s\nTry 'veldkit --help'.\n", c.error);

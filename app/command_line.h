@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "commands/command_options.h"
+#include "commands/usage_text.h"
 
 // Reads the arguments. A run is in a command-line mode when an argument
 // begins with "--" (or is "-h"); every other command line keeps the window.
@@ -18,8 +19,6 @@ int export_kinds_of(const char *word, int *kinds);
 // blanks set, blanks may stand around the numbers as a person types them.
 // 1 when it is one.
 int parse_terrain_size(const char *text, int blanks, int *columns, int *rows);
-
-void print_usage(FILE *out);
 
 // Runs a mode other than COMMAND_WINDOW and returns the exit code.
 int run_command_line(const CommandLine &command);

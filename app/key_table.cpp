@@ -23,12 +23,14 @@
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
 #include "document/open_terrain.h"
+#include "document/terrain_save.h"
 #include "edit/edit_history.h"
 #include "edit/land_grid.h"
 #include "files/land_file.h"
 #include "files/target_areas.h"
 #include "render/export/briefing_map.h"
 #include "render/export/export_bitmap.h"
+#include "render/export/export_file.h"
 #include "render/view/screenshot.h"
 #include "ui/display.h"
 
@@ -184,30 +186,9 @@ void next_overlay(KeyCommand &c) {
   c.view->overlay_mode = c.view->overlay_mode < 4 ? c.view->overlay_mode + 1 : 0;
 }
 
-// The folder the exports write to, as the notes name it.
-std::string working_folder() {
-  char folder[PATH_SIZE * 4];
-  return getcwd(folder, sizeof(folder)) ? folder : ".";
-}
-
-// "Wrote A in FOLDER." for the files of one key; the names after the first
-// only from where they differ, the folder cut in the middle to fit the strip.
+// "Wrote A in FOLDER." for the files of one key, fitted to the strip.
 void note_written(KeyCommand &c, const std::vector<std::string> &names) {
-  std::string files = names[0];
-  for (size_t i = 1; i < names.size(); i++) {
-    size_t same = 0;
-    while (same < names[0].size() && same < names[i].size() && names[0][same] == names[i][same]) same++;
-    const size_t dot = names[i].rfind('.');
-    // Names that differ in their extension only: ".png".
-    if (dot != std::string::npos && same > dot) same = dot;
-    const std::string tail = names[i].substr(same, dot != std::string::npos && dot > same ? dot - same : std::string::npos);
-    const bool extension = dot == same;
-    files += (i + 1 == names.size() ? " and " : ", ") + std::string(extension ? names[i].substr(dot) : "..." + tail);
-  }
-  const int room = (display.screen_width - 6) / 8 - (int)files.size() - (int)strlen("Wrote  in .");
-  char folder[PATH_SIZE * 4];
-  cut_middle(working_folder().c_str(), room > 12 ? room : 12, folder, sizeof(folder));
-  const std::string text = "Wrote " + files + " in " + folder + ".";
+  const std::string text = written_files_text(names, (display.screen_width - 6) / 8);
   snprintf(c.note, sizeof(c.note), "%-59s", text.c_str());
 }
 
@@ -291,19 +272,9 @@ void save_now(KeyCommand &c) {
   const int failed = save_changed_maps();
   const int tiles_saved = tiles && !tile_map_unsaved(), heights_saved = heights && !height_map_unsaved();
   const int areas_saved = areas && !targets_unsaved();
-  std::vector<std::string> saved;
-  if (tiles_saved) saved.push_back(get_filename(terrain_paths.tfd_path));
-  if (heights_saved) saved.push_back(get_filename(terrain_paths.hfd_path));
-  if (areas_saved) saved.push_back(get_filename(terrain_paths.targets_ini_path));
-  std::string text;
-  for (size_t i = 0; i < saved.size(); i++)
-    text += (i == 0 ? "" : i + 1 == saved.size() ? " and " : ", ") + saved[i];
-  text = text.empty() ? "Nothing saved." : "Saved " + text + ".";
+  std::string text = saved_files_text(tiles_saved, heights_saved, areas_saved);
   if (failed) {
-    const char *lost = tiles && !tiles_saved     ? terrain_paths.tfd_path
-                       : heights && !heights_saved ? terrain_paths.hfd_path
-                                                   : terrain_paths.targets_ini_path;
-    text += " Not saved: " + std::string(get_filename(lost)) + ".";
+    text += " " + unsaved_file_text(tiles && !tiles_saved, heights && !heights_saved);
     c.redraw = 1;
   }
   key_note(c, text.c_str());
@@ -357,6 +328,7 @@ const KeyRow KEY_ROWS[] = {
   {{KEY_F, 0},                   0,          WHEN_EDIT_ZOOM,           NEED_HEIGHT_COPY,       paste_heights_here,    MARKS_HEIGHT_MAP, 1, 0},
   {{KEY_M, 0},                   0,          WHEN_ALWAYS,              NEED_HEIGHTS,           toggle_display,        MARKS_NOTHING,    1, 200},
   {{KEY_I, 0},                   0,          WHEN_ALWAYS,              NEED_TILE,              show_tile_info,        MARKS_NOTHING,    0, 0},
+  {{KEY_X, 0},                   0,          WHEN_SCULPT,              NEED_NOTHING,           open_sculpt_palette,   MARKS_NOTHING,    1, 0},
   {{KEY_X, 0},                   0,          WHEN_LANDS,               NEED_NOTHING,           open_land_palette,     MARKS_NOTHING,    1, 0},
   {{KEY_X, 0},                   0,          WHEN_TEXTURE_DISPLAY,     NEED_NOTHING,           open_texture_palette,  MARKS_NOTHING,    1, 0},
   {{KEY_TAB, 0},                 KEY_LSHIFT, WHEN_PICKING_SAMPLES,     NEED_NOTHING,           previous_sample,       MARKS_NOTHING,    1, 100},

@@ -39,12 +39,6 @@ void pointer_sample(const ViewState &view, int mx, int my, double *x, double *y)
 
 int in_view(int mx, int my) { return mx >= 0 && my >= 0 && mx < display.screen_width && my < display.status_y; }
 
-void choose(KeyCommand &c, int kind) {
-  sculpt_brush.kind = kind;
-  // Choosing flatten again goes back to the height under each press.
-  if (kind == SCULPT_FLATTEN) flatten_to = -1;
-  c.redraw = 1;
-}
 
 void resize(int by) { sculpt_brush.radius = std::clamp(sculpt_brush.radius + by, (int)SCULPT_RADIUS_MIN, (int)SCULPT_RADIUS_MAX); }
 void restrength(int by) {
@@ -56,6 +50,17 @@ void restrength(int by) {
 void toggle_sculpt_mode(KeyCommand &c) {
   c.view->left_button = c.view->left_button == LEFT_BUTTON_SCULPT ? LEFT_BUTTON_PAN : LEFT_BUTTON_SCULPT;
   c.view->target_area = c.view->target = 0;
+}
+
+// Choosing flatten again goes back to the height under each press.
+void choose_sculpt_brush(int kind) {
+  sculpt_brush.kind = kind;
+  if (kind == SCULPT_FLATTEN) flatten_to = -1;
+}
+
+static void choose(KeyCommand &c, int kind) {
+  choose_sculpt_brush(kind);
+  c.redraw = 1;
 }
 
 void sculpt_raise(KeyCommand &c) { choose(c, SCULPT_RAISE); }

@@ -9,6 +9,9 @@
 
 void toggle_sculpt_mode(KeyCommand &c);
 // 1 to 6: the brush.
+// The brush of kind (SculptKind), as its number key chooses it.
+void choose_sculpt_brush(int kind);
+
 void sculpt_raise(KeyCommand &c);
 void sculpt_lower(KeyCommand &c);
 void sculpt_smooth(KeyCommand &c);

@@ -7,9 +7,11 @@
 
 #include "app/key_presses.h"
 #include "app/main_loop.h"
+#include "app/sculpt_keys.h"
 #include "core/land_table.h"
 #include "core/terrain_model.h"
 #include "edit/clipboards.h"
+#include "edit/sculpt_brushes.h"
 #include "program/session.h"
 #include "ui/display.h"
 
@@ -182,5 +184,15 @@ void open_land_palette(KeyCommand &c) {
     c.view->land = n;
     snprintf(text, sizeof(text), "Land: %s.", lands.lands[n].name);
   }
+  key_note(c, text);
+}
+
+void open_sculpt_palette(KeyCommand &c) {
+  SculptPaletteItems items;
+  const int n = run_palette(SCULPT_KINDS, sculpt_brush.kind + 1, &items);
+  if (n < 1 || n > SCULPT_KINDS) return;
+  choose_sculpt_brush(n - 1);
+  char text[KEY_NOTE_SIZE];
+  snprintf(text, sizeof(text), "Brush: %s.", sculpt_kind_name(n - 1));
   key_note(c, text);
 }

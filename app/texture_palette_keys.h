@@ -25,3 +25,6 @@ void open_texture_palette(KeyCommand &c);
 // X in land mode: the same palette over the lands; the land picked is the
 // one land mode paints.
 void open_land_palette(KeyCommand &c);
+
+// X in sculpt mode: the brushes, each pictured; the one picked is the brush.
+void open_sculpt_palette(KeyCommand &c);

@@ -26,6 +26,8 @@
 //   veldkit_bench --sculpt [DIR]    only the sculpt brushes' strokes across the window
 //   veldkit_bench --air-view [DIR]  only the view from the air on the full terrain with 400 textures
 //   veldkit_bench --air-frames TFD  three frames of the view from the air and its floor (for profiles)
+//   veldkit_bench --make-lands [DIR]  only veldkit --make-lands of 4 lands x 2 variants at 256 and
+//                                   1024 pixels against libpng writing as many pictures
 //   veldkit_bench --briefing [DIR]  only veldkit --export briefing of the full terrain with 511 areas
 //                                   against gdal_translate of F7's picture to a 4096-pixel PNG
 #include <allegro.h>
@@ -54,7 +56,9 @@
 #include "app/status_bar.h"
 #include "app/texture_palette_keys.h"
 #include "bench/bench_sculpt.h"
+#include "bench/bench_land_set.h"
 #include "bench/bench_air_view.h"
+#include "bench/bench_geo.h"
 #include "bench/bench_terrain.h"
 #include "core/relief_shading.h"
 #include "core/terrain_model.h"
@@ -2032,6 +2036,7 @@ int main(int argc, char **argv) {
     if (start_graphics(768, 538) != 0) return 1;  // the terrain's textures are bitmaps
     return bench_lands_import(make_bench_terrain(dir + "/full", "Full", 4000), dir + "/lands-import");
   }
+  if (argc >= 2 && strcmp(argv[1], "--make-lands") == 0) return bench_land_set(data_folder(argc, argv), veldkit_program());
   if (argc == 4 && strcmp(argv[1], "--first-frame") == 0) return first_frame_once(argv[3], atoi(argv[2]));
   if (argc >= 2 && strcmp(argv[1], "--texture-sets") == 0) {
     const std::string dir = data_folder(argc, argv);
@@ -2069,6 +2074,7 @@ int main(int argc, char **argv) {
     print_goals();
     return 0;
   }
+  if (argc >= 2 && strcmp(argv[1], "--geo") == 0) return bench_geo(veldkit_program(), data_folder(argc, argv) + "/geo");
   if (argc == 3 && strcmp(argv[1], "--air-frames") == 0) return start_graphics(1920, 1080) != 0 || bench_air_frames(argv[2]);
   if (argc == 3 && strcmp(argv[1], "--open") == 0) return open_once(argv[2]);
   if (argc == 4 && strcmp(argv[1], "--export") == 0) return export_once(atoi(argv[2]), argv[3]);

@@ -10,6 +10,7 @@
 #include "render/air/air_export.h"
 #include "ui/display.h"
 #include "core/terrain_model.h"
+#include "document/terrain_geo.h"
 #include "files/land_file.h"
 #include "files/tile_map_file.h"
 #include "render/export/briefing_map.h"
@@ -149,6 +150,15 @@ int export_view(const CommandLine &c) {
   return result != 0;
 }
 
+// --format geotiff needs the terrain's place before anything is written.
+bool geotiff_placed(const CommandLine &c) {
+  if (c.format != EXPORT_FORMAT_GEOTIFF) return true;
+  std::string why;
+  if (read_terrain_place(c.terrain, &why)) return true;
+  fprintf(stderr, "No GeoTIFF written: %s\n", why.c_str());
+  return false;
+}
+
 }  // namespace
 
 int run_exports(const CommandLine &c) {
@@ -168,6 +178,8 @@ int run_exports(const CommandLine &c) {
     code = COMMAND_EXIT_USAGE;
   } else if (outcome != OPEN_DONE) {
     code = COMMAND_EXIT_FAILED;
+  } else if (!geotiff_placed(c)) {
+    code = COMMAND_EXIT_USAGE;
   } else {
     // In the order asked for; the view from the air beside the export kinds.
     for (int k = 0; k < c.kind_count; k++)

@@ -16,6 +16,9 @@ enum CommandMode {
   COMMAND_LANDS_FROM_HEIGHTS,  // --lands-from-heights TERRAIN --sea LAND [--level M] [--shore LAND]
   COMMAND_HEIGHTS_FROM_LANDS,  // --heights-from-lands TERRAIN --sea LAND [--depth M]
   COMMAND_IMPORT_DEM,      // --import-dem DEM... TERRAIN [--resampling METHOD]
+  COMMAND_IMPORT_LANDCOVER,  // --import-landcover RASTER TERRAIN --classes CLASSES.ini [--sea LAND]
+  COMMAND_IMPORT_TARGETS,    // --import-targets PLACES TERRAIN
+  COMMAND_MAKE_LANDS,      // --make-lands TERRAIN --land NAME=PICTURE[:water]... [--variants K] [--seed S] [--border B] [--size N]
   COMMAND_USAGE_ERROR,
 };
 
@@ -25,7 +28,7 @@ enum CommandExit {
   COMMAND_EXIT_USAGE = 2,   // a usage error, or a tile map cannot be read
 };
 
-enum { COMMAND_KINDS_MAX = 64, COMMAND_DEMS_MAX = 1024 };
+enum { COMMAND_KINDS_MAX = 64, COMMAND_DEMS_MAX = 1024, COMMAND_LANDS_MAX = 16 };
 
 // The kind word "view": the view from the air (render/air), beside the export kinds.
 enum { COMMAND_KIND_VIEW = 100 };
@@ -36,7 +39,7 @@ struct CommandLine {
   int kind_count;
   const char *terrain;  // the tile map's path, or null
   int format;           // ExportFormat of --format, or -1 for the settings' one
-  const char *heights;  // the picture of --import-heights or --import-lands
+  const char *heights;  // the picture, raster or place list of --import-heights, -lands, -landcover, -targets
   int fit;              // MAX of --fit, or 0
   const char *other;    // the second terrain of --diff
   int picture;          // --picture
@@ -46,6 +49,7 @@ struct CommandLine {
   const char *textures; // --textures FOLDER, or null
   const char *water;    // --water NAME[,NAME...] of --new --textures, or null
   const char *lands_from;  // --lands-from OTHER.TFD of --new --textures, or null
+  const char *classes;  // --classes CLASSES.ini of --import-landcover, or null
   const char *sea;      // --sea LAND, or null
   const char *shore;    // --shore LAND, or null
   int level;            // --level M, or -1 when not given (0)
@@ -61,5 +65,11 @@ struct CommandLine {
   int area_given;
   const char *projection;  // --projection PROJ, or null
   const char *resampling;  // --resampling METHOD, or null for the rasters' own choice
+  const char *lands[COMMAND_LANDS_MAX];  // the values of --land, in order
+  int land_count;       // how many --land were given (those past COMMAND_LANDS_MAX not kept)
+  int variants;         // --variants K, or 0 when not given
+  long long seed;       // --seed S, or -1 when not given
+  int border;           // --border B, or -1 when not given
+  int set_size;         // --size N of --make-lands, or 0
   char error[160];      // what is wrong with a usage error
 };

@@ -6,6 +6,7 @@ enum ExportFormat {
   EXPORT_FORMAT_BMP = 0,
   EXPORT_FORMAT_PNG = 1,
   EXPORT_FORMAT_RAW = 2,  // the 16-bit heights only: bare little-endian words
+  EXPORT_FORMAT_GEOTIFF = 3,  // the data, texture and embossed maps, placed on the Earth (_GEO.ini)
 };
 
 enum BriefingPaper { BRIEFING_A3 = 0, BRIEFING_A4 = 1, BRIEFING_LETTER = 2 };

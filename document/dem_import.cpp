@@ -9,6 +9,7 @@
 #include "document/height_import.h"
 #include "document/new_terrain.h"
 #include "document/open_terrain.h"
+#include "document/terrain_geo.h"
 #include "files/geo_file.h"
 #include "geo/dem_warp.h"
 #include "geo/terrain_place.h"
@@ -46,33 +47,6 @@ void take_counts(const DemWarp &w, DemCounts *counts) {
   counts->uncovered = w.uncovered;
 }
 
-std::string geo_name(const char *tfd_path) {
-  char path[2 * PATH_SIZE];
-  sibling_path_of(tfd_path, SIBLING_GEO_INI, path, sizeof(path));
-  return path;
-}
-
-// The terrain's place from its _GEO.ini, or null with why.
-GeoPlacePtr read_place(const char *tfd_path, std::string *why) {
-  const std::string path = geo_name(tfd_path);
-  GeoFile file;
-  const int read = load_geo_file(path.c_str(), &file);
-  const std::string name = QuotedName(path.c_str()).text;
-  if (read == RESULT_NO_FILE) {
-    *why = QuotedName(tfd_path).text + std::string(" has no place on the Earth: ") + name +
-           " does not exist (--new --area writes one).";
-    return nullptr;
-  }
-  if (read != 0) {
-    *why = name + ": " + file.problems[0] + ".";
-    return nullptr;
-  }
-  std::string reason;
-  GeoPlacePtr place = make_geo_place(file, &reason);
-  if (!place) *why = name + ": " + reason + ".";
-  return place;
-}
-
 }  // namespace
 
 std::vector<std::string> dem_count_lines(const DemCounts &c) {
@@ -95,7 +69,7 @@ DemImport import_dems(const std::vector<std::string> &dems, const char *tfd_path
     im.why = why;
     return im;
   }
-  GeoPlacePtr place = read_place(tfd_path, &im.why);
+  GeoPlacePtr place = read_terrain_place(tfd_path, &im.why);
   if (!place) return im;
   HeightTarget target;
   if (prepare_height_target(tfd_path, &target, why, sizeof(why)) != 0) {

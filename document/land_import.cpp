@@ -141,8 +141,9 @@ std::string picture_lands(BITMAP *bmp, const char *path, std::vector<uint8_t> &c
   return "";
 }
 
-// Lays points over the map and writes it when tiles changed.
-void lay_and_write(const uint8_t *points, const char *tfd_path, LandImport &im) {
+}  // namespace
+
+void lay_land_points(const uint8_t *points, const char *tfd_path, LandImport &im) {
   history_clear();
   read_land_grid();
   im.result = land_set_all_points(points);
@@ -166,8 +167,6 @@ void lay_and_write(const uint8_t *points, const char *tfd_path, LandImport &im) 
   write_failure_text(tfd_path, error, reason, sizeof(reason));
   im.why = file_part(tfd_path) + " cannot be written: " + (reason[0] ? reason : "the system gave no reason.");
 }
-
-}  // namespace
 
 std::string open_tile_map_and_lands(const char *tfd_path, std::vector<std::string> &notes) {
   char line[6 * PATH_SIZE];
@@ -253,6 +252,6 @@ LandImport import_lands(const char *picture_path, const char *tfd_path) {
     land_points_of_tiles(cells.data(), columns, rows, points.data());
     cells.swap(points);
   }
-  lay_and_write(cells.data(), tfd_path, im);
+  lay_land_points(cells.data(), tfd_path, im);
   return im;
 }

@@ -31,6 +31,12 @@ struct LandImport {
 // lands file's problems go into notes, a line each.
 std::string open_tile_map_and_lands(const char *tfd_path, std::vector<std::string> &notes);
 
+// Lays points (points[x * (rows + 1) + y], 0 leaving a point as it is)
+// over the tile map open_tile_map_and_lands read, retiles the tiles whose
+// corners change and writes the tile map when any did: the one way every
+// import of lands ends. Fills im's outcome, result, written and why.
+void lay_land_points(const uint8_t *points, const char *tfd_path, LandImport &im);
+
 // Opens the tile map and its lands file, lays the picture over it and
 // writes the tile map through the safe writer, refused when another program
 // changed it since it was read. The library must be started (32-bit colour).

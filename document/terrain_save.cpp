@@ -1,7 +1,9 @@
 #include "document/terrain_save.h"
 
+#include <allegro.h>
 #include <climits>
 #include <string>
+#include <vector>
 
 #include "core/file_stamp.h"
 #include "core/safe_file.h"
@@ -100,4 +102,20 @@ int save_changed_files(const Reporter *reporter, const SaveQuestions &questions)
     if (terrain_file_unsaved(file) && save_terrain_file(file, reporter, questions, &answers) != RESULT_OK)
       return RESULT_CANNOT_WRITE;
   return RESULT_OK;
+}
+
+std::string saved_files_text(int tile_map, int height_map, int target_file) {
+  std::vector<std::string> saved;
+  if (tile_map) saved.push_back(get_filename(terrain_paths.tfd_path));
+  if (height_map) saved.push_back(get_filename(terrain_paths.hfd_path));
+  if (target_file) saved.push_back(get_filename(terrain_paths.targets_ini_path));
+  std::string text;
+  for (size_t i = 0; i < saved.size(); i++)
+    text += (i == 0 ? "" : i + 1 == saved.size() ? " and " : ", ") + saved[i];
+  return text.empty() ? "Nothing saved." : "Saved " + text + ".";
+}
+
+std::string unsaved_file_text(int tile_map, int height_map) {
+  const char *lost = tile_map ? terrain_paths.tfd_path : height_map ? terrain_paths.hfd_path : terrain_paths.targets_ini_path;
+  return "Not saved: " + std::string(get_filename(lost)) + ".";
 }

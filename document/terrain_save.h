@@ -7,6 +7,8 @@
 // the window asks with boxes, the command line answers for itself.
 #pragma once
 
+#include <string>
+
 #include "core/reporter.h"
 
 enum TerrainFile { TERRAIN_TILE_MAP, TERRAIN_HEIGHT_MAP, TERRAIN_TARGET_FILE, TERRAIN_FILES };
@@ -38,3 +40,10 @@ int save_terrain_file(int file, const Reporter *reporter, const SaveQuestions &q
 // Saves every changed file in order, stopping at the first that is not
 // saved: RESULT_OK when nothing is left unsaved.
 int save_changed_files(const Reporter *reporter, const SaveQuestions &questions);
+
+// "Saved A, B and C." naming the files of the open terrain just saved, or
+// "Nothing saved.".
+std::string saved_files_text(int tile_map, int height_map, int target_file);
+// "Not saved: A." for the first of the files that was to be saved and was
+// not (the tile map, else the height map, else the target file).
+std::string unsaved_file_text(int tile_map, int height_map);

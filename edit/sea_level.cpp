@@ -34,6 +34,8 @@ int most_common(const uint8_t *said, int n) {
 
 }  // namespace
 
+int highest_sample_around(int x, int y) { return highest_around(x, y, 4 * map_columns(), 4 * map_rows()); }
+
 SeaPoints sea_points_from_heights(const SeaRule &rule) {
   SeaPoints out;
   const int columns = map_columns(), rows = map_rows();

@@ -16,6 +16,10 @@
 
 #include "edit/land_edits.h"
 
+// The highest of the samples around corner point (x, y) that lie on the
+// map, by the rule above. Needs the height map.
+int highest_sample_around(int x, int y);
+
 struct SeaRule {
   int sea;    // the sea's land, 1..255
   int level;  // metres: a point whose samples are all at or below it is sea

@@ -1,5 +1,6 @@
 #include "geo/dem_warp.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cpl_conv.h>
@@ -55,6 +56,13 @@ struct Rasters {
 };
 
 std::string name_of(const std::string &path) { return QuotedName(path.c_str()).text; }
+
+// A refusal of open_rasters said of land cover rather than heights.
+std::string replace_model_word(std::string why) {
+  const std::string model = "an elevation model";
+  const size_t at = why.find(model);
+  return at == std::string::npos ? why : why.replace(at, model.size(), "a land cover raster");
+}
 
 // Opens each raster; "" or why one cannot be used.
 std::string open_rasters(const std::vector<std::string> &paths, Rasters &r) {
@@ -140,6 +148,56 @@ bool wrap_memory(MemGrid &m, const DemGrid &grid, GDALDataType type, void *data)
   return true;
 }
 
+// Fills the void cells (those marked void in kind) from their surroundings
+// as GDALFillNodata does over the whole grid, but only in the blocks that
+// hold a void, each read with the fill's reach around it: a terrain mostly
+// beyond its models does not pay for what no model covers. The filled
+// values are put in once every block is done, so that no fill feeds
+// another.
+bool fill_voids(std::vector<float> &heights, int columns, int rows, const std::vector<unsigned char> &kind,
+                unsigned char void_mark, Progress *progress) {
+  enum { FILL_BLOCK = 512 };
+  const int reach = (int)DEM_FILL_DISTANCE, blocks_x = (columns + FILL_BLOCK - 1) / FILL_BLOCK,
+            blocks_y = (rows + FILL_BLOCK - 1) / FILL_BLOCK;
+  std::vector<char> holds((size_t)blocks_x * blocks_y, 0);
+  for (size_t k = 0; k < heights.size(); k++)
+    if (kind[k] == void_mark) holds[(k / columns / FILL_BLOCK) * blocks_x + k % columns / FILL_BLOCK] = 1;
+  GDALDriverH mem = GDALGetDriverByName("MEM");
+  if (!mem) return false;
+  std::vector<std::pair<size_t, float>> filled;
+  std::vector<float> window;
+  long long done = 0, all = 0;
+  for (char h : holds) all += h;
+  for (int b = 0; b < blocks_x * blocks_y; b++) {
+    if (!holds[(size_t)b]) continue;
+    const int bx = b % blocks_x * FILL_BLOCK, by = b / blocks_x * FILL_BLOCK;
+    const int x0 = std::max(0, bx - reach), y0 = std::max(0, by - reach);
+    const int x1 = std::min(columns, bx + FILL_BLOCK + reach), y1 = std::min(rows, by + FILL_BLOCK + reach);
+    const int w = x1 - x0, h = y1 - y0;
+    window.resize((size_t)w * h);
+    for (int y = 0; y < h; y++)
+      std::copy_n(heights.data() + (size_t)(y0 + y) * columns + x0, w, window.data() + (size_t)y * w);
+    GDALDatasetH d = GDALCreate(mem, "", w, h, 1, GDT_Float32, nullptr);
+    if (!d) return false;
+    GDALRasterBandH band = GDALGetRasterBand(d, 1);
+    GDALSetRasterNoDataValue(band, DEM_NO_VALUE);
+    bool ok = GDALRasterIO(band, GF_Write, 0, 0, w, h, window.data(), w, h, GDT_Float32, 0, 0) == CE_None &&
+              GDALFillNodata(band, nullptr, DEM_FILL_DISTANCE, 0, 0, nullptr, nullptr, nullptr) == CE_None &&
+              GDALRasterIO(band, GF_Read, 0, 0, w, h, window.data(), w, h, GDT_Float32, 0, 0) == CE_None;
+    GDALClose(d);
+    if (!ok) return false;
+    for (int y = by; y < std::min(rows, by + FILL_BLOCK); y++)
+      for (int x = bx; x < std::min(columns, bx + FILL_BLOCK); x++) {
+        const size_t k = (size_t)y * columns + x;
+        if (kind[k] == void_mark) filled.push_back({k, window[(size_t)(y - y0) * w + (x - x0)]});
+      }
+    ++done;
+    if (progress) report_percent((double)done / all, nullptr, progress);
+  }
+  for (const auto &f : filled) heights[f.first] = f.second;
+  return true;
+}
+
 // The outline of a raster, in its own projection.
 OGRGeometryH raster_outline(GDALDatasetH d) {
   double gt[6];
@@ -203,6 +261,12 @@ bool run_warp(Rasters &r, MemGrid &out, const std::string &resampling, Progress 
 
 }  // namespace
 
+bool fill_dem_voids(std::vector<float> &heights, int columns, int rows, const std::vector<unsigned char> &kind,
+                    unsigned char void_mark) {
+  start_geo_library();
+  return fill_voids(heights, columns, rows, kind, void_mark, nullptr);
+}
+
 bool dem_resampling_known(const char *name) {
   for (const char *known : RESAMPLINGS)
     if (strcmp(name, known) == 0) return true;
@@ -265,8 +329,7 @@ DemWarp warp_dems(const std::vector<std::string> &paths, const DemGrid &grid, co
       voids += covered[k] == CELL_VOID;
     }
     progress.what = "Filling the voids";
-    if (voids > 0 && GDALFillNodata(GDALGetRasterBand(out.dataset, 1), nullptr, DEM_FILL_DISTANCE, 0, 0, nullptr,
-                                    report_percent, &progress) != CE_None) {
+    if (voids > 0 && !fill_voids(w.heights, grid.columns, grid.rows, covered, CELL_VOID, &progress)) {
       w.why = "the voids cannot be filled: " + geo_last_error();
       return w;
     }
@@ -282,6 +345,53 @@ DemWarp warp_dems(const std::vector<std::string> &paths, const DemGrid &grid, co
         if (left) v = 0;
       }
     }
+  }
+  w.outcome = DEM_WARPED;
+  return w;
+}
+
+ClassWarp warp_classes(const std::string &path, const DemGrid &grid, const Reporter *reporter) {
+  start_geo_library();
+  ClassWarp w;
+  Rasters r;
+  w.why = open_rasters({path}, r);
+  if (!w.why.empty()) {
+    w.why = replace_model_word(w.why);
+    w.outcome = DEM_REFUSED;
+    return w;
+  }
+  try {
+    w.classes.assign((size_t)grid.columns * grid.rows, CLASS_NONE);
+  } catch (const std::bad_alloc &) {
+    w.why = "no memory for the grid's cells";
+    return w;
+  }
+  MemGrid out;
+  if (!wrap_memory(out, grid, GDT_Int32, w.classes.data())) {
+    w.why = "no memory for the grid: " + geo_last_error();
+    return w;
+  }
+  char none[32];
+  snprintf(none, sizeof(none), "%d", (int)CLASS_NONE);
+  GDALSetRasterNoDataValue(GDALGetRasterBand(out.dataset, 1), CLASS_NONE);
+  const char *args[] = {"-r", "mode", "-dstnodata", none, "-wo", "NUM_THREADS=ALL_CPUS", "-wm", "512", nullptr};
+  GDALWarpAppOptions *options = GDALWarpAppOptionsNew((char **)args, nullptr);
+  if (!options) return w;
+  Progress progress = {reporter, "Warping the land cover", std::chrono::steady_clock::now(), -1};
+  GDALWarpAppOptionsSetProgress(options, report_percent, &progress);
+  int usage = 0;
+  CPLErrorReset();
+  // The first band alone: a class raster's others are no classes.
+  const char *first[] = {"-b", "1", nullptr};
+  GDALBuildVRTOptions *vrt_options = GDALBuildVRTOptionsNew((char **)first, nullptr);
+  GDALDatasetH source = GDALBuildVRT("", 1, r.opened.data(), nullptr, vrt_options, &usage);
+  GDALBuildVRTOptionsFree(vrt_options);
+  GDALDatasetH done = source ? GDALWarp(nullptr, out.dataset, 1, &source, options, &usage) : nullptr;
+  if (source) GDALClose(source);
+  GDALWarpAppOptionsFree(options);
+  if (!done) {
+    w.why = "the land cover cannot be warped: " + geo_last_error();
+    return w;
   }
   w.outcome = DEM_WARPED;
   return w;

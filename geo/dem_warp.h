@@ -1,8 +1,10 @@
-// Elevation models onto a terrain's grid: any number of georeferenced
-// rasters in any projections, mosaicked as they are (never scaled file by
-// file), warped onto the grid's cells, their voids filled from around them.
+// Rasters onto a terrain's grid: elevation models (any number of
+// georeferenced rasters in any projections, mosaicked as they are, never
+// scaled file by file) warped onto the grid's cells, their voids filled
+// from around them; and a land cover raster, each cell taking its class.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,14 @@ enum DemWarpOutcome {
 // The resampling methods a warp takes, as gdalwarp names them.
 bool dem_resampling_known(const char *name);
 
+// The void cells of a grid (kind[k] == void_mark, holding the no-value
+// mark) filled from the cells around them as GDALFillNodata fills them over
+// the whole grid, but only in the blocks that hold a void: the cells of no
+// value that are no void (beyond every model) cost nothing. false when GDAL
+// fails.
+bool fill_dem_voids(std::vector<float> &heights, int columns, int rows, const std::vector<unsigned char> &kind,
+                    unsigned char void_mark);
+
 struct DemWarp {
   int outcome = DEM_FAILED;
   std::string why;
@@ -41,3 +51,18 @@ struct DemWarp {
 // go to reporter once the work has taken a second.
 DemWarp warp_dems(const std::vector<std::string> &paths, const DemGrid &grid, const char *resampling,
                   const Reporter *reporter);
+
+// A cell of a land cover grid that the raster says nothing of: its nodata,
+// or off the raster.
+const int32_t CLASS_NONE = INT32_MIN;
+
+struct ClassWarp {
+  int outcome = DEM_FAILED;     // DemWarpOutcome
+  std::string why;
+  std::vector<int32_t> classes;  // columns * rows, the north row first; CLASS_NONE for none
+};
+
+// Warps the first band of the raster at path onto the grid, each cell the
+// class most of the raster's pixels within it hold (gdalwarp's mode: the
+// raster's nodata pixels do not count). Progress as warp_dems.
+ClassWarp warp_classes(const std::string &path, const DemGrid &grid, const Reporter *reporter);

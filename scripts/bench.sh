@@ -15,6 +15,12 @@ if ! command -v gdaldem > /dev/null; then
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq gdal-bin > /dev/null
 fi
 cd "$root/build/run"
+# --geo: only a new terrain of an area from elevation models (and land
+# cover) against gdalwarp; it needs gdal-bin.
+if [ "${1:-}" = "--geo" ]; then
+  command -v gdalwarp >/dev/null || { s=""; [ "$(id -u)" -ne 0 ] && s=sudo; $s apt-get install -y -qq gdal-bin >/dev/null; }
+  exec "$root/build/bench/veldkit_bench" --geo "$root/bench-data"
+fi
 # --opening: only the opening of the full terrain against its floor.
 if [ "${1:-}" = "--opening" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --opening "$root/bench-data"
@@ -35,6 +41,11 @@ fi
 # full terrain against libpng decoding it and dd writing the tile map.
 if [ "${1:-}" = "--lands-import" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --lands-import "$root/bench-data"
+fi
+# --make-lands: only veldkit --make-lands of 4 lands x 2 variants at 256 and
+# 1024 pixels against libpng writing as many pictures (no display needed).
+if [ "${1:-}" = "--make-lands" ]; then
+  exec "$root/build/bench/veldkit_bench" --make-lands "$root/bench-data"
 fi
 # --lands-stroke: only land mode's frames of a land stroke across the window.
 if [ "${1:-}" = "--lands-stroke" ]; then

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/terrain_model.h"
+#include "document/terrain_geo.h"
 #include "files/tile_map_file.h"
 #include "images/jpeg_write.h"
 #include "render/export/briefing_page.h"
@@ -297,7 +298,11 @@ int run_briefing(BriefingJob &job, const BriefingSettings &settings, const Relie
   if (pictured != RESULT_OK) return pictured;
   cairo_surface_t *scratch = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
   cairo_t *measure = cairo_create(scratch);
-  const BriefingTerrain terrain = {terrain_name(), today(), tx, ty, settings.paper};
+  // A terrain placed on the Earth gets its graticule; one whose place
+  // cannot be read is drawn as any other.
+  std::string no_place;
+  GeoPlacePtr place = read_terrain_place(terrain_paths.tfd_path, &no_place);
+  const BriefingTerrain terrain = {terrain_name(), today(), tx, ty, settings.paper, place.get()};
   lay_out_briefing(measure, job.fonts, terrain, &job.layout);
   cairo_destroy(measure);
   cairo_surface_destroy(scratch);

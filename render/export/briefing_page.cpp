@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/terrain_model.h"
+#include "geo/degrees_text.h"
 #include "render/export/briefing_grid.h"
 
 namespace {
@@ -24,6 +25,10 @@ const double KEY_W = 210, KEY_H = 158;
 // points cannot hold every area (a PDF can still be zoomed), to 0.5.
 const double TABLE_LARGEST = 7, TABLE_SMALLEST = 0.5, TABLE_GAP = 8;
 const double PANEL_SHARE = 0.26;
+
+// The graticule: its lines and their labels inside the map's edges.
+const double GRATICULE_SIZE = 5, GRATICULE_PAD = 0.7;
+const double GRATICULE_INK[3] = {0.05, 0.22, 0.38};
 
 const double FRIENDLY[3] = {0.10, 0.32, 0.86}, ENEMY[3] = {0.86, 0.10, 0.10};
 const double FRIENDLY_TEXT[3] = {0.04, 0.15, 0.50}, ENEMY_TEXT[3] = {0.55, 0.0, 0.0};
@@ -100,7 +105,39 @@ void lay_out_panel(BriefingLayout &l, bool landscape, double body_top, double *x
   }
 }
 
-void read_areas(BriefingLayout &l) {
+// The page point of terrain metres.
+void page_point(const BriefingLayout &l, double east, double north, double *x, double *y) {
+  *x = l.map_x + east / (l.width_km * 1000) * l.map_w;
+  *y = l.map_y + l.map_h - north / (l.height_km * 1000) * l.map_h;
+}
+
+// The graticule of a placed terrain and its labels' boxes, each inside the
+// map on the edge its line meets, kept within the map.
+void lay_out_graticule(cairo_t *cr, const BriefingFonts &fonts, GeoPlace &place, BriefingLayout &l) {
+  l.graticule = make_graticule(place, l.width_km * 1000, l.height_km * 1000);
+  if (!l.graticule.made) return;
+  l.convergence = convergence_text(l.graticule.convergence);
+  set_font(cr, fonts.regular, GRATICULE_SIZE);
+  cairo_font_extents_t fe;
+  cairo_font_extents(cr, &fe);
+  const double h = fe.ascent + fe.descent + 2 * GRATICULE_PAD;
+  for (const GraticuleLine &line : l.graticule.lines)
+    for (const GraticuleEnd &end : line.ends) {
+      const double w = advance(cr, line.label) + 2 * GRATICULE_PAD;
+      const bool across = end.edge <= GRATICULE_SOUTH;
+      double x, y;
+      page_point(l, across ? end.along : end.edge == GRATICULE_WEST ? 0 : l.width_km * 1000,
+                 across ? (end.edge == GRATICULE_NORTH ? l.height_km * 1000 : 0) : end.along, &x, &y);
+      double x0 = across ? x - w / 2 : end.edge == GRATICULE_WEST ? x + 1 : x - 1 - w;
+      double y0 = across ? (end.edge == GRATICULE_NORTH ? y + 1 : y - 1 - h) : y - h / 2;
+      x0 = std::max(l.map_x, std::min(x0, l.map_x + l.map_w - w));
+      y0 = std::max(l.map_y, std::min(y0, l.map_y + l.map_h - h));
+      l.graticule_boxes.push_back(PlacerBox{x0, y0, x0 + w, y0 + h});
+      l.graticule_texts.push_back(line.label);
+    }
+}
+
+void read_areas(BriefingLayout &l, GeoPlace *place) {
   const double width_m = l.width_km * 1000, height_m = l.height_km * 1000;
   for (int n = 1; n <= areas_in_use(); n++) {
     const TargetArea &t = targets.areas[n];
@@ -122,6 +159,8 @@ void read_areas(BriefingLayout &l) {
     char square[BRIEFING_GRID_NAME_SIZE];
     briefing_grid_square(e, north, width_m, height_m, l.cell_km, square);
     a.square = square;
+    double lat, lon;
+    if (place && place_to_degrees(*place, e, north, &lat, &lon)) a.degrees = place_text(lat, lon);
     l.areas.push_back(a);
   }
 }
@@ -132,6 +171,7 @@ void place_labels(cairo_t *cr, const BriefingFonts &fonts, BriefingLayout &l) {
   BoundedPlacer placer(PlacerBox{l.map_x, l.map_y, l.map_x + l.map_w, l.map_y + l.map_h}, LABEL_GAP);
   for (const BriefingArea &a : l.areas)
     if (a.on_map) placer.add_obstacle(mark_box(a));
+  for (const PlacerBox &box : l.graticule_boxes) placer.add_obstacle(box);
   cairo_font_extents_t fe;
   set_font(cr, fonts.regular, LABEL_SIZE);
   cairo_font_extents(cr, &fe);
@@ -159,7 +199,10 @@ void make_table(BriefingLayout &l) {
   for (const BriefingArea &a : l.areas) (a.number > 0 ? numbered : named).push_back(&a);
   std::stable_sort(named.begin(), named.end(),
                    [](const BriefingArea *a, const BriefingArea *b) { return a->name < b->name; });
-  const auto square = [](const BriefingArea *a) { return a->square.empty() ? std::string("off the map") : a->square; };
+  const auto square = [](const BriefingArea *a) {
+    const std::string where = a->square.empty() ? std::string("off the map") : a->square;
+    return a->degrees.empty() ? where : where + ", " + a->degrees;
+  };
   if (!numbered.empty()) {
     l.table.push_back(BRIEFING_HEADING "Not named on the map");
     for (const BriefingArea *a : numbered)
@@ -259,12 +302,42 @@ void draw_dot(cairo_t *cr, double x, double y, const double colour[3]) {
 }
 
 // A label: its text on a pale box, in its side's dark colour.
-void draw_label(cairo_t *cr, const PlacerBox &box, const std::string &text, const double colour[3], double ascent) {
+void draw_label(cairo_t *cr, const PlacerBox &box, const std::string &text, const double colour[3], double ascent,
+                double pad = LABEL_PAD) {
   cairo_rectangle(cr, box.x0, box.y0, box.x1 - box.x0, box.y1 - box.y0);
   cairo_set_source_rgba(cr, 1, 1, 1, 0.78);
   cairo_fill(cr);
   set_rgb(cr, colour);
-  text_at(cr, text, box.x0 + LABEL_PAD, box.y0 + LABEL_PAD + ascent);
+  text_at(cr, text, box.x0 + pad, box.y0 + pad + ascent);
+}
+
+// Thin dashed lines of latitude and longitude over the picture, clipped to
+// the map, their labels on pale boxes inside its edges.
+void draw_graticule(cairo_t *cr, const BriefingFonts &fonts, const BriefingLayout &l) {
+  if (!l.graticule.made) return;
+  cairo_save(cr);
+  cairo_rectangle(cr, l.map_x, l.map_y, l.map_w, l.map_h);
+  cairo_clip(cr);
+  const double dash[2] = {2.2, 1.4};
+  cairo_set_dash(cr, dash, 2, 0);
+  cairo_set_line_width(cr, 0.4);
+  cairo_set_source_rgba(cr, GRATICULE_INK[0], GRATICULE_INK[1], GRATICULE_INK[2], 0.85);
+  for (const GraticuleLine &line : l.graticule.lines) {
+    for (size_t k = 0; k < line.east.size(); k++) {
+      double x, y;
+      page_point(l, line.east[k], line.north[k], &x, &y);
+      if (k == 0) cairo_move_to(cr, x, y);
+      else cairo_line_to(cr, x, y);
+    }
+    cairo_stroke(cr);
+  }
+  cairo_set_dash(cr, nullptr, 0, 0);
+  set_font(cr, fonts.regular, GRATICULE_SIZE);
+  cairo_font_extents_t fe;
+  cairo_font_extents(cr, &fe);
+  for (size_t k = 0; k < l.graticule_boxes.size(); k++)
+    draw_label(cr, l.graticule_boxes[k], l.graticule_texts[k], GRATICULE_INK, fe.ascent, GRATICULE_PAD);
+  cairo_restore(cr);
 }
 
 // The rows of the page a drawing shows, in points: all of them on the PDF's
@@ -362,6 +435,11 @@ void draw_key(cairo_t *cr, const BriefingFonts &fonts, const BriefingLayout &l) 
   const double per_km = l.map_w / l.width_km;
   draw_scale_bar(cr, fonts, bar_x, y + 8, room, per_km, "km");
   draw_scale_bar(cr, fonts, bar_x, y + 30, room, per_km * BRIEFING_NAUTICAL_MILE / 1000.0, "NM");
+  if (!l.convergence.empty()) {
+    set_font(cr, fonts.regular, 6.5);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    text_at(cr, l.convergence, x, y + 56);
+  }
 
   set_font(cr, fonts.bold, 8);
   cairo_set_source_rgb(cr, 0, 0, 0);
@@ -486,7 +564,8 @@ void lay_out_briefing(cairo_t *cr, const BriefingFonts &fonts, const BriefingTer
   const double cell_pt = l.cell_km / l.width_km * l.map_w;
   l.grid_font = std::max(3.0, std::min(8.0, cell_pt * 0.6));
 
-  read_areas(l);
+  if (terrain.place) lay_out_graticule(cr, fonts, *terrain.place, l);
+  read_areas(l, terrain.place);
   place_labels(cr, fonts, l);
   make_table(l);
   fit_table(cr, fonts, l);
@@ -517,6 +596,7 @@ void draw_briefing(cairo_t *cr, const BriefingFonts &fonts, const BriefingLayout
     cairo_restore(cr);
   }
   draw_grid(cr, fonts, l);
+  draw_graticule(cr, fonts, l);
   draw_areas(cr, fonts, l);
   draw_key(cr, fonts, l);
   draw_table(cr, fonts, l);

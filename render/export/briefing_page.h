@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/export_format.h"
+#include "render/export/briefing_graticule.h"
 #include "render/export/label_places.h"
 
 // The page sizes (BriefingPaper), in points (1/72 inch), portrait.
@@ -35,6 +36,7 @@ struct BriefingArea {
   int heading;
   std::string label;   // the name, and an airfield's designators
   std::string square;  // "D4", or empty off the map
+  std::string degrees; // "43°12.3'N 19°05.6'E" on a terrain placed on the Earth, else empty
   bool labelled;       // its label is on the map, else it has a number
   PlacerBox label_box;
   int number;          // 1.. for areas listed by number
@@ -57,6 +59,12 @@ struct BriefingLayout {
   double table_column_w;
   std::vector<std::string> table;  // lines; a heading begins with BRIEFING_HEADING
   std::vector<BriefingArea> areas;
+  // On a terrain placed on the Earth: its lines, their labels' boxes on
+  // the map's edges (a label a line's end) and the north arrow's note.
+  Graticule graticule;
+  std::vector<PlacerBox> graticule_boxes;
+  std::vector<std::string> graticule_texts;
+  std::string convergence;
 };
 
 // The terrain that a layout is made for.
@@ -65,6 +73,7 @@ struct BriefingTerrain {
   std::string date;     // for the title
   int tiles_x, tiles_y;
   int paper;            // BriefingPaper
+  GeoPlace *place = nullptr;  // its place on the Earth, or null
 };
 
 // Lays out the page for the terrain and the current target areas; text is

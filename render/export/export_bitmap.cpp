@@ -15,7 +15,7 @@
 #include "core/terrain_model.h"
 #include "document/open_terrain.h"
 #include "files/geo_file.h"
-#include "geo/height_geotiff.h"
+#include "geo/geotiff_file.h"
 #include "core/text_numbers.h"
 #include "document/open_terrain.h"
 #include "render/export/briefing_map.h"
@@ -100,6 +100,8 @@ static const char *output_suffix(int kind) {
 const char *export_extension(int kind, int format) {
   if (kind == EXPORT_BRIEFING) return "pdf";
   if (kind == EXPORT_GEOTIFF) return "tif";
+  if (format == EXPORT_FORMAT_GEOTIFF)
+    return kind == EXPORT_DATA || kind == EXPORT_TEXTURES_4X || kind == EXPORT_EMBOSSED_4X ? "tif" : nullptr;
   if (format == EXPORT_FORMAT_RAW) return kind == EXPORT_HEIGHTS16 ? "r16" : nullptr;
   return format == EXPORT_FORMAT_PNG || kind == EXPORT_HEIGHTS16 ? "png" : "bmp";
 }
@@ -226,12 +228,8 @@ static void geotiff_row(void *, int y, uint16_t *out) {
   for (int x = 0; x < height_map.samples_x; x++) out[x] = height_map.heights[x][y];
 }
 
-// The samples as a GeoTIFF in the terrain's projection, its pixels their cells.
-static int export_geotiff(ExportJob &job) {
-  if (map_columns() == 0 || map_rows() == 0) {
-    report_warning(job.reporter, WARNING_PLAIN, "The terrain has no tiles to export.", job.name);
-    return RESULT_NO_TILES;
-  }
+// The terrain's place from its _GEO.ini, or null with the failure reported.
+static GeoPlacePtr place_or_report(ExportJob &job, const char *line) {
   char geo_path[2 * PATH_SIZE];
   sibling_path(SIBLING_GEO_INI, geo_path, sizeof(geo_path));
   GeoFile geo;
@@ -242,24 +240,101 @@ static int export_geotiff(ExportJob &job) {
     const std::string detail = read == RESULT_NO_FILE ? "does not exist: the terrain has no place on the Earth."
                                : read != 0           ? geo.problems[0]
                                                      : why;
-    report_warning(job.reporter, WARNING_PLAIN, "Error writing heights file.", geo_path, detail.c_str());
-    return RESULT_CANNOT_WRITE;
+    report_warning(job.reporter, WARNING_PLAIN, line, geo_path, detail.c_str());
   }
+  return place;
+}
+
+// Writes a GeoTIFF under a temporary name through write, then publishes it.
+template <class Write>
+static int write_geotiff_job(ExportJob &job, const char *word, const char *line, const Write &write) {
   ExportFile file;
   if (export_file_create(&file, job.name) != 0)
-    return report_write_failure(job.reporter, job.name, WriteError{file.error, 1}, "heights");
+    return report_write_failure(job.reporter, job.name, WriteError{file.error, 1}, word);
   const double writing = export_clock();
   job.timing.pixel_seconds = writing - job.started;
-  const HeightRows rows = {height_map.samples_x, height_map.samples_y, 500.0, geotiff_row, nullptr};
+  std::string why;
   // GDAL writes by name, into the temporary file the descriptor holds.
-  if (write_height_geotiff(file.temp_name, *place, rows, &why) != 0) {
+  if (write(file.temp_name, &why) != 0) {
     export_file_discard(&file);
-    report_warning(job.reporter, WARNING_PLAIN, "Error writing heights file.", job.name, why.c_str());
+    report_warning(job.reporter, WARNING_PLAIN, line, job.name, why.c_str());
     return RESULT_CANNOT_WRITE;
   }
-  const int published = publish_export(job, file, "heights");
+  const int published = publish_export(job, file, word);
   job.timing.write_seconds = export_clock() - writing;
   return published;
+}
+
+static int no_tiles(ExportJob &job) {
+  report_warning(job.reporter, WARNING_PLAIN, "The terrain has no tiles to export.", job.name);
+  return RESULT_NO_TILES;
+}
+
+// The samples as a GeoTIFF in the terrain's projection, its pixels their cells.
+static int export_geotiff(ExportJob &job) {
+  if (map_columns() == 0 || map_rows() == 0) return no_tiles(job);
+  GeoPlacePtr place = place_or_report(job, "Error writing heights file.");
+  if (!place) return RESULT_CANNOT_WRITE;
+  const HeightRows rows = {height_map.samples_x, height_map.samples_y, 500.0, geotiff_row, nullptr};
+  return write_geotiff_job(job, "heights", "Error writing heights file.", [&](const char *path, std::string *why) {
+    return write_height_geotiff(path, *place, rows, why);
+  });
+}
+
+// A row source's bands (file order, blue-green-red or palette indices) as
+// the GeoTIFF's rows: the north row first, red-green-blue.
+struct GeotiffRows {
+  const RowSource *source;
+  long row_bytes;
+};
+
+static void geotiff_picture_rows(const void *context, int y0, int y1, unsigned char *out, unsigned char *scratch) {
+  const GeotiffRows &g = *(const GeotiffRows *)context;
+  const RowSource &s = *g.source;
+  s.produce(s.context, y0, y1, scratch, g.row_bytes);
+  for (int y = y0; y < y1; y++) {
+    const unsigned char *in = scratch + (long)(y1 - 1 - y) * g.row_bytes;
+    unsigned char *o = out + (size_t)3 * s.width * (y - y0);
+    for (int x = 0; x < s.width; x++, o += 3) {
+      if (s.bits == 24) {
+        o[0] = in[3 * x + 2], o[1] = in[3 * x + 1], o[2] = in[3 * x];
+      } else {
+        // The palette's 0..63 channels widened as the library widens them.
+        const RGB &c = s.palette[in[x]];
+        o[0] = (unsigned char)_rgb_scale_6[c.r & 63], o[1] = (unsigned char)_rgb_scale_6[c.g & 63];
+        o[2] = (unsigned char)_rgb_scale_6[c.b & 63];
+      }
+    }
+  }
+}
+
+// Kinds 1, 5 and 6 as GeoTIFFs in the terrain's projection: a pixel a
+// tile (2000 m), or four a tile (500 m).
+static int export_picture_geotiff(ExportJob &job) {
+  const int tx = map_columns(), ty = map_rows();
+  if (tx == 0 || ty == 0) return no_tiles(job);
+  GeoPlacePtr place = place_or_report(job, "Error writing bitmap file.");
+  if (!place) return RESULT_CANNOT_WRITE;
+  if (job.kind == EXPORT_EMBOSSED_4X) refresh_planning_relief();
+  RowSource source;
+  BITMAP *work = nullptr;
+  if (export_row_source(job.kind, &source) != 0) {
+    work = create_bitmap_ex(32, 4 * tx, 4 * ty);
+    if (!work) return report_memory_failure(job.reporter, job.name);
+    if (job.kind == EXPORT_EMBOSSED_4X) compute_shade_map();
+    draw_texture_pass(work, job.kind == EXPORT_EMBOSSED_4X, 0);
+    source = bitmap_row_source(work, nullptr);
+  }
+  // Rows as they are made, without a BMP's padding.
+  const GeotiffRows rows = {&source, source.bits == 24 ? 3L * source.width : (long)source.width};
+  const int band_rows = source.band_rows > 0 ? source.band_rows : stream_band_rows(3L * source.width);
+  const PictureRows picture = {source.width, source.height, 2000.0 * tx / source.width, band_rows,
+                               geotiff_picture_rows, &rows};
+  const int result = write_geotiff_job(job, "bitmap", "Error writing bitmap file.", [&](const char *path, std::string *why) {
+    return write_picture_geotiff(path, *place, picture, why);
+  });
+  if (work) destroy_bitmap(work);
+  return result;
 }
 
 int export_picture_file(const char *suffix, const char *extension, const RowSource &source,
@@ -297,6 +372,7 @@ int export_bitmap(int kind, const Reporter *reporter, ExportTiming *timing, char
   reset_shade_cache();
   ExportJob job = {kind, name, suffix, extension, reporter, {0, 0}, export_clock(), -1, 0};
   const int result = kind == EXPORT_GEOTIFF                             ? export_geotiff(job)
+                     : format == EXPORT_FORMAT_GEOTIFF                  ? export_picture_geotiff(job)
                      : kind == EXPORT_HEIGHTS16 || kind == EXPORT_LANDS ? export_points(job)
                      : kind >= EXPORT_PLANNING_MAP_1 ? export_planning_map(job)
                                                      : export_picture(job);

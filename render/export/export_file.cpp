@@ -176,3 +176,21 @@ int report_write_failure(const Reporter *r, const char *name, const WriteError &
 int report_memory_failure(const Reporter *r, const char *name) {
   return failure(r, RESULT_NO_MEMORY, "Not enough memory for the export.", name);
 }
+
+std::string written_files_text(const std::vector<std::string> &names, int width) {
+  std::string files = names.empty() ? "" : names[0];
+  for (size_t i = 1; i < names.size(); i++) {
+    size_t same = 0;
+    while (same < names[0].size() && same < names[i].size() && names[0][same] == names[i][same]) same++;
+    const size_t dot = names[i].rfind('.');
+    // Names that differ in their extension only: ".png".
+    if (dot != std::string::npos && same > dot) same = dot;
+    const std::string tail = names[i].substr(same, dot != std::string::npos && dot > same ? dot - same : std::string::npos);
+    const bool extension = dot == same;
+    files += (i + 1 == names.size() ? " and " : ", ") + std::string(extension ? names[i].substr(dot) : "..." + tail);
+  }
+  const int room = width - (int)files.size() - (int)strlen("Wrote  in .");
+  char whole[PATH_SIZE * 4], folder[PATH_SIZE * 4];
+  cut_middle(getcwd(whole, sizeof(whole)) ? whole : ".", room > 12 ? room : 12, folder, sizeof(folder));
+  return "Wrote " + files + " in " + folder + ".";
+}

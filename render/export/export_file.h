@@ -4,6 +4,9 @@
 // never leaves a partial file under a numbered name.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "core/reporter.h"
 #include "core/safe_file.h"
 
@@ -53,3 +56,8 @@ int report_write_failure(const Reporter *r, const char *name, const WriteError &
                          const char *word = "bitmap");
 int report_memory_failure(const Reporter *r, const char *name);
 int report_no_free_name(const Reporter *r);
+
+// "Wrote A in FOLDER." for the files one key wrote (in the working folder):
+// the names after the first only from where they differ, the folder cut in
+// the middle so that the whole fits in width characters.
+std::string written_files_text(const std::vector<std::string> &names, int width);

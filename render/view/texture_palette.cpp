@@ -1,11 +1,13 @@
 #include "render/view/texture_palette.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "core/land_table.h"
+#include "edit/sculpt_brushes.h"
 
 #include "ui/display.h"
 #include "ui/draw_box.h"
@@ -245,6 +247,57 @@ void LandPaletteItems::line(int n, char *text, int size) {
   }
   const Land &land = lands.lands[n];
   snprintf(text, size, "Land %d: %s, colour %d,%d,%d", n, land.name, land.r, land.g, land.b);
+}
+
+namespace {
+
+// The ground's height (0 bottom, 1 top) across a brush's picture at t from
+// -1 (its west rim) to 1, after the brush: a bump, a dip, waves calmed in
+// the middle, a hill cut flat, a rough patch, a cliff worn into a slope.
+double sculpted_ground(int kind, double t) {
+  const double a = std::fabs(t), bump = a < 1 ? (1 - a * a) * (1 - a * a) : 0;
+  switch (kind) {
+    case SCULPT_RAISE: return 0.25 + 0.45 * bump;
+    case SCULPT_LOWER: return 0.7 - 0.45 * bump;
+    case SCULPT_SMOOTH: return 0.45 + 0.18 * std::sin(7 * M_PI * t) * (1 - bump);
+    case SCULPT_FLATTEN: return std::min(0.2 + 0.6 * (1 - a), 0.5);
+    case SCULPT_NOISE: return 0.45 + 0.2 * bump * sculpt_noise(7, 10, (int)std::lround(60 * t), 0);
+    default: return 0.2 + 0.5 / (1 + std::exp(-6 * t)) + 0.04 * std::sin(19 * t) * bump;  // SCULPT_ERODE
+  }
+}
+
+const char *const BRUSH_DOES[SCULPT_KINDS] = {
+    "raises the ground, 100 m a dab at 100 %",
+    "lowers the ground, 100 m a dab at 100 %",
+    "towards the mean height around each sample",
+    "towards the height under the press (Shift + click picks it)",
+    "adds rough fractal noise, level on the whole",
+    "slopes steeper than the talus angle slide down",
+};
+
+}  // namespace
+
+void SculptPaletteItems::draw_picture(BITMAP *bmp, int item, int x, int y, int side) {
+  rectfill(bmp, x, y, x + side - 1, y + side - 1, display.colour_steel);
+  const int ground = makecol_depth(bitmap_color_depth(bmp), 139, 110, 70);
+  for (int i = 0; i < side; i++) {
+    const double h = sculpted_ground(item - 1, 2.0 * (i + 0.5) / side - 1);
+    const int top = y + side - 1 - (int)std::lround(h * (side - 1));
+    vline(bmp, x + i, top, y + side - 1, ground);
+    putpixel(bmp, x + i, top, display.colour_white);
+  }
+}
+
+void SculptPaletteItems::label(int item, char *text, int size) {
+  snprintf(text, size, "%s", item >= 1 && item <= SCULPT_KINDS ? sculpt_kind_name(item - 1) : "");
+}
+
+void SculptPaletteItems::line(int item, char *text, int size) {
+  if (item < 1 || item > SCULPT_KINDS) {
+    text[0] = 0;
+    return;
+  }
+  snprintf(text, size, "Brush %d: %s: %s", item, sculpt_kind_name(item - 1), BRUSH_DOES[item - 1]);
 }
 
 void draw_palette(BITMAP *bmp, const PaletteLayout &l, PaletteItems &items, const PaletteFrame &f) {

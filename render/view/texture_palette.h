@@ -78,6 +78,16 @@ class LandPaletteItems : public PaletteItems {
   void line(int item, char *text, int size) override;
 };
 
+// Sculpt mode's brushes as items: brush kind k (SculptKind) is item k + 1,
+// each a small profile of what it does to the ground, its name beneath, and
+// at the bottom its number key and what it does.
+class SculptPaletteItems : public PaletteItems {
+ public:
+  void draw_picture(BITMAP *bmp, int item, int x, int y, int side) override;
+  void label(int item, char *text, int size) override;
+  void line(int item, char *text, int size) override;
+};
+
 // The highest declared land number, 0 without lands: the land palette's count.
 int last_declared_land();
 

@@ -41,8 +41,8 @@ class DesktopFiles(unittest.TestCase):
         listed = re.search(r'compgen -W "(--[^"]*)"', read("veldkit.bash-completion")).group(1)
         self.assertEqual(help_words, sorted(set(OPTION.findall(listed))))
         kinds = re.sub(r"\([^)]*\)", "", usage.split("Kinds:", 1)[1].split("\n--", 1)[0])
-        formats = re.search(r"unknown format.*\(([a-z]+), ([a-z]+) or ([a-z]+)\)",
-                            run([e2e.BIN, "--format", "gif", "--export", "data", "x.TFD"])).groups()
+        formats = re.split(r", | or ", re.search(r"unknown format.*\(([a-z, ]+)\)",
+                                                 run([e2e.BIN, "--format", "gif", "--export", "data", "x.TFD"])).group(1))
         # One row for each branch of the completion script.
         cases = [
             (["--export", ""], [word.strip(" .\n") for word in kinds.split(",")]),
@@ -53,7 +53,7 @@ class DesktopFiles(unittest.TestCase):
             (["--textures", ""], ["maps"]),
             (["--import-heights", ""], ["grid.R16", "heights.png", "maps", "old.raw"]),
             (["--import-lands", ""], ["heights.png", "lands.BMP", "maps"]),
-            (["--im"], ["--import-dem", "--import-heights", "--import-lands"]),
+            (["--im"], ["--import-dem", "--import-heights", "--import-landcover", "--import-lands", "--import-targets"]),
             (["--check", ""], ["Desert.TFD", "My Map.TFD", "coast.tfd", "maps"]),
             (["--recover", ""], ["Desert.TFD", "My Map.TFD", "coast.tfd", "maps"]),
         ]

@@ -9,6 +9,7 @@
 #include "core/land_table.h"
 #include "core/terrain_model.h"
 #include "files/land_file.h"
+#include "edit/sculpt_brushes.h"
 #include "render/view/texture_palette.h"
 #include "tests/unit/harness.h"
 #include "ui/display.h"
@@ -192,6 +193,33 @@ TEST_F(TexturePalette, LandItemsAreTheLandsByNumber) {
   EXPECT_STREQ("Land 2: not declared", line);
   destroy_bitmap(bmp);
   clear_land_table();
+}
+
+// The brushes as items: item k + 1 is brush kind k, as its number key picks
+// it; each picture a profile whose ground differs from every other's, so
+// that no two brushes look alike.
+TEST_F(TexturePalette, SculptItemsAreTheBrushesByTheirKeys) {
+  SculptPaletteItems items;
+  BITMAP *bmp = create_bitmap(SCULPT_KINDS * 32, 32);
+  clear_to_color(bmp, 0);
+  std::vector<std::string> columns;
+  for (int k = 0; k < SCULPT_KINDS; k++) {
+    char label[64], line[128];
+    items.label(k + 1, label, sizeof(label));
+    EXPECT_STREQ(sculpt_kind_name(k), label);
+    items.line(k + 1, line, sizeof(line));
+    EXPECT_EQ("Brush " + std::to_string(k + 1) + ": " + sculpt_kind_name(k) + ":", std::string(line).substr(0, 10 + strlen(sculpt_kind_name(k))));
+    items.draw_picture(bmp, k + 1, 32 * k, 0, 32);
+    std::string ground;
+    for (int x = 0; x < 32; x++)
+      for (int y = 0; y < 32; y++) ground += getpixel(bmp, 32 * k + x, y) == display.colour_steel ? '.' : '#';
+    for (const std::string &other : columns) EXPECT_NE(other, ground) << sculpt_kind_name(k);
+    columns.push_back(ground);
+  }
+  char line[16] = "x";
+  items.line(SCULPT_KINDS + 1, line, sizeof(line));
+  EXPECT_STREQ("", line);
+  destroy_bitmap(bmp);
 }
 
 }  // namespace

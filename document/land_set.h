@@ -1,0 +1,52 @@
+// A land set made for a terrain: the transition pictures of every corner
+// pattern of the lands given (images/land_transitions.h), written as PNGs
+// into TERRAIN_lands/ beside the tile map, listed after the texture list's
+// highest texture, and described in the lands file (its lands kept, new
+// ones added with colours of their own, every picture's corners). The old
+// files are extended, never rewritten; all or nothing.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "images/land_transitions.h"
+
+struct LandSetLand {
+  std::string name;     // as the lands file names it
+  std::string picture;  // PNG, JPEG or BMP
+  bool water = false;   // its pictures get HasWater=2
+};
+
+struct LandSetRequest {
+  std::string tfd_path;
+  std::vector<LandSetLand> lands;
+  int variants = 2;  // 1..LAND_SET_VARIANTS_MAX
+  LandSetStyle style;  // size 0: the pictures' (the largest power of two their smallest side holds)
+  LandSetRequest() { style.size = 0; }
+};
+
+enum LandSetResult {
+  LAND_SET_WRITTEN = 0,
+  LAND_SET_NOT_WRITTEN = 1,  // refused or failed: nothing was written, nothing left behind
+};
+
+struct LandSetOutcome {
+  int result = LAND_SET_NOT_WRITTEN;
+  std::string said;                // what was written, one line
+  std::string why;                 // why nothing was, one line
+  std::vector<std::string> notes;  // the lands file's problems, kept as they were
+  int first_texture = 0, textures = 0;
+};
+
+// What keeps the lands from being a set, as a line ("" when nothing): a
+// name given twice (in any case), empty, too long or with a comma, no
+// lands or more than LAND_SET_LANDS_MAX.
+std::string land_set_request_fault(const std::vector<LandSetLand> &lands);
+
+// Makes and writes the set. Needs the library (the safe files' packfiles).
+LandSetOutcome make_land_set(const LandSetRequest &request);
+
+// The folder the set's pictures go in, as the texture list names it from
+// the tile map's folder ("Coast_lands"), and as a path ("maps/Coast_lands").
+std::string land_set_folder_name(const std::string &tfd_path);
+std::string land_set_folder_path(const std::string &tfd_path);

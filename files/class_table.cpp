@@ -1,0 +1,86 @@
+#include "files/class_table.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+
+#include "core/land_table.h"
+#include "core/regular_file.h"
+#include "core/reporter.h"
+#include "files/config_lines.h"
+
+namespace {
+
+// A whole number as written: an optional minus, then digits only.
+bool parse_class_value(const std::string &text, long long *value) {
+  const size_t sign = !text.empty() && text[0] == '-';
+  if (text.size() == sign || text.size() > sign + 12 || text.find_first_not_of("0123456789", sign) != std::string::npos)
+    return false;
+  *value = strtoll(text.c_str(), nullptr, 10);
+  return true;
+}
+
+}  // namespace
+
+int read_class_text(const char *text, long size, ClassTable *table) {
+  *table = ClassTable();
+  long at = 0, line = 0;
+  // 0 before any section, 1 in [Classes], 2 in another.
+  int section = 0;
+  auto problem = [&](const std::string &what) { table->problems.push_back("line " + std::to_string(line) + ": " + what); };
+  while (at < size) {
+    const ConfigLine l = config_line_at(text, size, at);
+    at = l.next;
+    line++;
+    const ConfigEntry e = config_entry_of(text, l.start, l.end);
+    if (e.name_length == 0) continue;
+    const std::string name(text + e.name, (size_t)e.name_length), value(text + e.value, (size_t)e.value_length);
+    if (config_is_section(text, e)) {
+      section = config_name_is(text, e, "[Classes]") ? 1 : 2;
+      if (section == 2) problem(name + " is not read; the classes go into [Classes]");
+      continue;
+    }
+    if (section == 2) continue;
+    if (section == 0) {
+      problem(name + " comes before [Classes]");
+      continue;
+    }
+    long long v;
+    if (!parse_class_value(name, &v)) {
+      problem(name + " is not a whole number (VALUE=LAND)");
+      continue;
+    }
+    if (value.empty() || value.size() >= LAND_NAME_SIZE) {
+      problem(name + (value.empty() ? " names no land" : " names a land longer than 63 characters"));
+      continue;
+    }
+    const ClassEntry *before = nullptr;
+    for (const ClassEntry &c : table->entries)
+      if (c.value == v) before = &c;
+    if (before) {
+      problem("class " + name + " is given on line " + std::to_string(before->line) + " already");
+      continue;
+    }
+    table->entries.push_back({v, value, line});
+  }
+  if (table->entries.empty()) return RESULT_NOTHING_READ;
+  return table->problems.empty() ? 0 : RESULT_BAD_DATA;
+}
+
+int load_class_table(const char *path, ClassTable *table) {
+  *table = ClassTable();
+  struct stat st;
+  if (!path[0] || (lstat(path, &st) != 0 && errno == ENOENT)) return RESULT_NO_FILE;
+  long size = 0;
+  int why = 0;
+  char *text = read_whole_file(path, &size, &why);
+  if (!text) {
+    table->problems.push_back(why == WHOLE_FILE_TOO_LARGE ? "over the 64 MB a file may hold; it is not read"
+                                                          : std::string("cannot be read: ") + open_failure_reason(errno));
+    return RESULT_CANNOT_OPEN;
+  }
+  const int result = read_class_text(text, size, table);
+  free(text);
+  return result;
+}
