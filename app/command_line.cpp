@@ -16,6 +16,7 @@
 #include "commands/import_commands.h"
 #include "commands/landcover_command.h"
 #include "commands/targets_command.h"
+#include "commands/make_lands_command.h"
 #include "commands/new_command.h"
 #include "commands/recover_command.h"
 #include "commands/sea_command.h"
@@ -193,6 +194,7 @@ bool read_value(CommandLine &c, const char *option, const char *value) {
       {"--textures", &c.textures, "the textures folder's name is empty"},
       {"--water", &c.water, "--water names no picture"},
       {"--lands-from", &c.lands_from, "the terrain's name of --lands-from is empty"},
+      {"--lands", &c.new_lands, "--lands names no land"},
       {"--sea", &c.sea, "--sea names no land"},
       {"--shore", &c.shore, "--shore names no land"},
       {"--classes", &c.classes, "the class table's name is empty"},
@@ -321,12 +323,16 @@ bool scan_arguments(int argc, char **argv, CommandLine &c, ArgumentScan &scan) {
                        (strcmp(arg, "--textures") == 0 && c.textures) || (strcmp(arg, "--camera") == 0 && c.camera_given) ||
                        (strcmp(arg, "--size") == 0 && c.size_text) || (strcmp(arg, "--water") == 0 && c.water) ||
                        (strcmp(arg, "--lands-from") == 0 && c.lands_from) || (strcmp(arg, "--sea") == 0 && c.sea) ||
+                       (strcmp(arg, "--lands") == 0 && c.new_lands) ||
                        (strcmp(arg, "--shore") == 0 && c.shore) || (strcmp(arg, "--level") == 0 && c.level >= 0) ||
                        (strcmp(arg, "--depth") == 0 && c.depth >= 0) || (strcmp(arg, "--area") == 0 && c.area_given) ||
                        (strcmp(arg, "--projection") == 0 && c.projection) ||
                        (strcmp(arg, "--resampling") == 0 && c.resampling) || (strcmp(arg, "--dem") == 0 && c.dem_count) ||
                        (strcmp(arg, "--classes") == 0 && c.classes);
     if (twice) return refuse(c, "%s given twice", arg);
+    const int land_set_option = take_make_lands_option(c, argc, argv, &i);
+    if (land_set_option < 0) return false;
+    if (land_set_option > 0) continue;
     if (strcmp(arg, "--picture") == 0) {
       c.picture = 1;
       continue;
@@ -334,6 +340,7 @@ bool scan_arguments(int argc, char **argv, CommandLine &c, ArgumentScan &scan) {
     if (strcmp(arg, "--format") == 0 || strcmp(arg, "--fit") == 0 || strcmp(arg, "--texture") == 0 ||
         strcmp(arg, "--height") == 0 || strcmp(arg, "--textures") == 0 || strcmp(arg, "--camera") == 0 ||
         strcmp(arg, "--size") == 0 || strcmp(arg, "--water") == 0 || strcmp(arg, "--lands-from") == 0 ||
+        strcmp(arg, "--lands") == 0 ||
         strcmp(arg, "--sea") == 0 || strcmp(arg, "--shore") == 0 || strcmp(arg, "--level") == 0 ||
         strcmp(arg, "--depth") == 0 || strcmp(arg, "--area") == 0 || strcmp(arg, "--projection") == 0 ||
         strcmp(arg, "--resampling") == 0 || strcmp(arg, "--classes") == 0) {
@@ -362,6 +369,7 @@ bool scan_arguments(int argc, char **argv, CommandLine &c, ArgumentScan &scan) {
     else if (strcmp(arg, "--import-dem") == 0) mode = COMMAND_IMPORT_DEM;
     else if (strcmp(arg, "--import-landcover") == 0) mode = COMMAND_IMPORT_LANDCOVER;
     else if (strcmp(arg, "--import-targets") == 0) mode = COMMAND_IMPORT_TARGETS;
+    else if (strcmp(arg, "--make-lands") == 0) mode = COMMAND_MAKE_LANDS;
     else return refuse(c, "unknown option %s", arg);
     if (mode_option && mode == c.mode) return refuse(c, "%s given twice", arg);
     if (mode_option) {
@@ -382,7 +390,7 @@ bool scan_arguments(int argc, char **argv, CommandLine &c, ArgumentScan &scan) {
 
 // --size, by the mode: a view's picture, or a new terrain's tiles.
 CommandLine read_size(CommandLine c) {
-  if (!c.size_text) return c;
+  if (!c.size_text || c.mode == COMMAND_MAKE_LANDS) return c;
   if (c.mode == COMMAND_NEW && c.area_given) {
     if (!parse_terrain_size(c.size_text, 0, &c.columns, &c.rows))
       return usage_error(c, "--size takes COLUMNSxROWS, each 1 to 4000, not \"%.40s\"", c.size_text);
@@ -420,6 +428,8 @@ CommandLine options_fit_mode(CommandLine c) {
   if (c.mode == COMMAND_USAGE_ERROR) return c;
   c = geo_options_fit_mode(c);
   if (c.mode == COMMAND_USAGE_ERROR) return c;
+  const std::string land_set_fault = fit_make_lands_options(c);
+  if (!land_set_fault.empty()) return usage_error(c, "%s", land_set_fault.c_str());
   if (c.fit && c.mode != COMMAND_IMPORT_HEIGHTS) return usage_error(c, "%s", "--fit goes with --import-heights");
   if (c.format == EXPORT_FORMAT_RAW && c.mode != COMMAND_EXPORT)
     return usage_error(c, "%s", "--format raw is for heights16 exports only");
@@ -441,8 +451,8 @@ CommandLine options_fit_mode(CommandLine c) {
   if (c.picture && c.mode != COMMAND_DIFF) return usage_error(c, "%s", "--picture goes with --diff");
   if ((c.camera_given || c.view_width) && c.mode != COMMAND_EXPORT)
     return usage_error(c, "%s goes with --export view", c.camera_given ? "--camera" : "--size");
-  if (c.size_text && c.mode != COMMAND_EXPORT && !(c.mode == COMMAND_NEW && c.area_given))
-    return usage_error(c, "%s", "--size goes with --export view or --new --area");
+  if (c.size_text && c.mode != COMMAND_EXPORT && c.mode != COMMAND_MAKE_LANDS && !(c.mode == COMMAND_NEW && c.area_given))
+    return usage_error(c, "%s", "--size goes with --export view, --new --area or --make-lands");
   if (c.format >= 0 && c.mode == COMMAND_DIFF && !c.picture)
     return usage_error(c, "%s", "--format goes with --diff only for its --picture");
   if (c.format >= 0 && c.mode != COMMAND_EXPORT && c.mode != COMMAND_WINDOW && c.mode != COMMAND_DIFF)
@@ -485,6 +495,7 @@ CommandLine take_files(CommandLine c, const ArgumentScan &scan) {
     case COMMAND_RECOVER:
     case COMMAND_LANDS_FROM_HEIGHTS:
     case COMMAND_HEIGHTS_FROM_LANDS:
+    case COMMAND_MAKE_LANDS:
       if (positionals != 1) return usage_error(c, "%s takes one terrain", mode_option);
       if (name_empty(c, positional[0], "terrain")) return c;
       c.terrain = positional[0];
@@ -553,6 +564,7 @@ CommandLine parse_command_line(int argc, char **argv) {
   c.mode = COMMAND_WINDOW;
   c.format = -1;
   c.height = c.level = c.depth = -1;
+  c.seed = c.border = -1;
   ArgumentScan scan;
   if (!scan_arguments(argc, argv, c, scan)) return c;
   c = options_fit_mode(c);
@@ -575,6 +587,7 @@ int run_command_line(const CommandLine &c) {
     case COMMAND_IMPORT_DEM: return run_import_dem(c);
     case COMMAND_IMPORT_LANDCOVER: return run_import_landcover(c);
     case COMMAND_IMPORT_TARGETS: return run_import_targets(c);
+    case COMMAND_MAKE_LANDS: return run_make_lands(c);
     default:
       // The one line of what is wrong; the whole usage would scroll it away.
       fprintf(stderr, "veldkit: %s\nTry 'veldkit --help'.\n", c.error);

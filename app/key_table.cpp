@@ -10,6 +10,7 @@
 #include "app/air_view_mode.h"
 #include "app/area_keys.h"
 #include "app/editing.h"
+#include "app/lands_dialog.h"
 #include "app/main_loop.h"
 #include "app/manual_viewer.h"
 #include "app/navigation.h"
@@ -353,6 +354,7 @@ const KeyRow KEY_ROWS[] = {
   {{0, 0},                       0,          WHEN_ALWAYS,              NEED_SLOWER_ROOM,       slow_down,             MARKS_NOTHING,    0, 10},
   {{KEY_S, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           save_now,              MARKS_NOTHING,    1, 0},
   {{KEY_N, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           new_terrain,           MARKS_NOTHING,    1, 0},
+  {{KEY_L, 0},         MODIFIER_CTRL,       WHEN_ALWAYS,              NEED_NOTHING,           edit_lands,            MARKS_NOTHING,    1, 0},
   {{KEY_N, 0},                   0,          WHEN_ALWAYS,              NEED_NOTHING,           toggle_land_mode,      MARKS_NOTHING,    1, 200},
   {{KEY_O, 0},                   0,          WHEN_ALWAYS,              NEED_TILE,              toggle_overview,       MARKS_NOTHING,    1, 200},
   {{KEY_F3, 0},                  0,          WHEN_ALWAYS,              NEED_TILE,              open_air_view,         MARKS_NOTHING,    0, 200},

@@ -10,7 +10,7 @@
 #include "app/main_loop.h"
 #include "app/opening.h"
 #include "app/status_bar.h"
-#include "app/x_errors.h"
+#include "ui/x_errors.h"
 #include "core/regular_file.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"

@@ -26,7 +26,10 @@
 //   veldkit_bench --sculpt [DIR]    only the sculpt brushes' strokes across the window
 //   veldkit_bench --air-view [DIR]  only the view from the air on the full terrain with 400 textures
 //   veldkit_bench --air-frames TFD  three frames of the view from the air and its floor (for profiles)
+//   veldkit_bench --make-lands [DIR]  only veldkit --make-lands of 4 lands x 2 variants at 256 and
+//                                   1024 pixels against libpng writing as many pictures
 //   veldkit_bench --degrees         only the strip's latitude and longitude under a pointer sweeping 1920 x 1080
+//   veldkit_bench --land-preview [DIR]  only the lands dialog's preview after a seed or picture change
 //   veldkit_bench --briefing [DIR]  only veldkit --export briefing of the full terrain with 511 areas
 //                                   against gdal_translate of F7's picture to a 4096-pixel PNG
 #include <allegro.h>
@@ -55,6 +58,7 @@
 #include "app/status_bar.h"
 #include "app/texture_palette_keys.h"
 #include "bench/bench_sculpt.h"
+#include "bench/bench_land_set.h"
 #include "bench/bench_air_view.h"
 #include "bench/bench_geo.h"
 #include "bench/bench_terrain.h"
@@ -2081,6 +2085,8 @@ int main(int argc, char **argv) {
     if (start_graphics(768, 538) != 0) return 1;  // the terrain's textures are bitmaps
     return bench_lands_import(make_bench_terrain(dir + "/full", "Full", 4000), dir + "/lands-import");
   }
+  if (argc >= 2 && strcmp(argv[1], "--make-lands") == 0) return bench_land_set(data_folder(argc, argv), veldkit_program());
+  if (argc >= 2 && strcmp(argv[1], "--land-preview") == 0) return bench_land_preview(data_folder(argc, argv));
   if (argc == 4 && strcmp(argv[1], "--first-frame") == 0) return first_frame_once(argv[3], atoi(argv[2]));
   if (argc >= 2 && strcmp(argv[1], "--texture-sets") == 0) {
     const std::string dir = data_folder(argc, argv);

@@ -18,6 +18,7 @@ enum CommandMode {
   COMMAND_IMPORT_DEM,      // --import-dem DEM... TERRAIN [--resampling METHOD]
   COMMAND_IMPORT_LANDCOVER,  // --import-landcover RASTER TERRAIN --classes CLASSES.ini [--sea LAND]
   COMMAND_IMPORT_TARGETS,    // --import-targets PLACES TERRAIN
+  COMMAND_MAKE_LANDS,      // --make-lands TERRAIN --land NAME=PICTURE[:water]... [--variants K] [--seed S] [--border B] [--size N]
   COMMAND_USAGE_ERROR,
 };
 
@@ -27,7 +28,7 @@ enum CommandExit {
   COMMAND_EXIT_USAGE = 2,   // a usage error, or a tile map cannot be read
 };
 
-enum { COMMAND_KINDS_MAX = 64, COMMAND_DEMS_MAX = 1024 };
+enum { COMMAND_KINDS_MAX = 64, COMMAND_DEMS_MAX = 1024, COMMAND_LANDS_MAX = 16 };
 
 // The kind word "view": the view from the air (render/air), beside the export kinds.
 enum { COMMAND_KIND_VIEW = 100 };
@@ -48,6 +49,7 @@ struct CommandLine {
   const char *textures; // --textures FOLDER, or null
   const char *water;    // --water NAME[,NAME...] of --new --textures, or null
   const char *lands_from;  // --lands-from OTHER.TFD of --new --textures, or null
+  const char *new_lands;   // --lands NAME=PICTURE[:water],... of --new, or null
   const char *classes;  // --classes CLASSES.ini of --import-landcover, or null
   const char *sea;      // --sea LAND, or null
   const char *shore;    // --shore LAND, or null
@@ -64,5 +66,11 @@ struct CommandLine {
   int area_given;
   const char *projection;  // --projection PROJ, or null
   const char *resampling;  // --resampling METHOD, or null for the rasters' own choice
+  const char *lands[COMMAND_LANDS_MAX];  // the values of --land, in order
+  int land_count;       // how many --land were given (those past COMMAND_LANDS_MAX not kept)
+  int variants;         // --variants K, or 0 when not given
+  long long seed;       // --seed S, or -1 when not given
+  int border;           // --border B, or -1 when not given
+  int set_size;         // --size N of --make-lands, or 0
   char error[160];      // what is wrong with a usage error
 };

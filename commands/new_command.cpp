@@ -8,7 +8,10 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include "commands/make_lands_command.h"
 #include "commands/no_display.h"
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
@@ -49,6 +52,29 @@ std::vector<std::string> water_names(const char *list) {
   }
 }
 
+// --lands: the set written after the terrain's files, every tile its first
+// land's; when it cannot be, the terrain's files are removed again.
+int write_new_land_set(const CommandLine &c, const std::vector<LandSetLand> &set, int listed, FILE *out, FILE *err) {
+  std::string names[NEW_FILES];
+  new_terrain_names(c.terrain, names);
+  LandSetRequest r;
+  r.tfd_path = c.terrain;
+  r.lands = set;
+  const LandSetOutcome o = make_land_set(r);
+  for (const std::string &note : o.notes) fprintf(err, "%s\n", note.c_str());
+  if (o.result != LAND_SET_WRITTEN) {
+    for (int k = NEW_TFD; k <= NEW_LANDS_INI; k++) unlink(names[k].c_str());
+    fprintf(err, "%s\n", o.why.c_str());
+    return COMMAND_EXIT_FAILED;
+  }
+  const std::string textures = c.textures ? " (" + std::to_string(listed) + (listed == 1 ? " texture)" : " textures)") : "";
+  fprintf(out, "Wrote %s (%d x %d tiles of %s), %s, %s%s and %s.\n%s\n", QuotedName(names[NEW_TFD].c_str()).text,
+          c.columns, c.rows, set[0].name.c_str(), QuotedName(names[NEW_HFD].c_str()).text,
+          QuotedName(names[NEW_DATA_INI].c_str()).text, textures.c_str(), QuotedName(names[NEW_LANDS_INI].c_str()).text,
+          o.said.c_str());
+  return COMMAND_EXIT_DONE;
+}
+
 }  // namespace
 
 int run_new_terrain(const CommandLine &c, FILE *out, FILE *err) {
@@ -58,21 +84,29 @@ int run_new_terrain(const CommandLine &c, FILE *out, FILE *err) {
   // cannot be written.
   if (c.textures) t.data_ini = "";
   if (c.lands_from) t.lands_ini = "";
+  // A land set starts from an empty texture list and lands file, which it extends.
+  std::vector<LandSetLand> set;
+  if (c.new_lands) read_new_lands(c, &set), t.data_ini = t.lands_ini = "";
   std::string taken;
   if (new_name_too_long(c.terrain, t, err)) return COMMAND_EXIT_USAGE;
-  if (new_terrain_name_taken(c.terrain, t, &taken)) {
+  struct stat st;
+  const std::string set_folder = land_set_folder_path(c.terrain);
+  if (c.new_lands && (lstat(set_folder.c_str(), &st) == 0 || errno != ENOENT)) taken = set_folder;
+  if (!taken.empty() || new_terrain_name_taken(c.terrain, t, &taken)) {
     fprintf(err, "%s exists already. Nothing was written.\n", QuotedName(taken.c_str()).text);
     return COMMAND_EXIT_USAGE;
   }
   std::string list, lands;
   int listed = 0, wet = 0;
-  if (c.textures) {
+  if (c.textures || c.new_lands) {
     if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
       fputs("Veldkit: the library cannot start\n", err);
       return COMMAND_EXIT_FAILED;
     }
     set_uformat(U_ASCII);
     set_color_depth(32);
+  }
+  if (c.textures) {
     const TextureFolder folder = list_texture_folder(c.textures, c.terrain);
     if (folder.error) {
       fprintf(err, "%s: the folder cannot be read: %s. Nothing was written.\n", QuotedName(c.textures).text,
@@ -81,8 +115,9 @@ int run_new_terrain(const CommandLine &c, FILE *out, FILE *err) {
     }
     for (const std::string &line : folder.left_out) fprintf(err, "%s\n", line.c_str());
     listed = (int)folder.filenames.size();
+    if (c.new_lands) t.texture = listed + 1;
     // Tiles of a texture the list does not hold would open as unavailable.
-    if (t.texture > listed) {
+    if (t.texture > listed && !c.new_lands) {
       if (listed == 0)
         fprintf(err, "%s: no picture in it can be a texture. Nothing was written.\n", QuotedName(c.textures).text);
       else
@@ -110,6 +145,7 @@ int run_new_terrain(const CommandLine &c, FILE *out, FILE *err) {
             new_terrain_failure_text(outcome, failure).c_str());
     return outcome == NEW_TERRAIN_EXISTS ? COMMAND_EXIT_USAGE : COMMAND_EXIT_FAILED;
   }
+  if (c.new_lands) return write_new_land_set(c, set, listed, out, err);
   std::string names[NEW_FILES];
   new_terrain_names(c.terrain, names);
   fprintf(out, "Wrote %s (%d x %d tiles)", QuotedName(names[NEW_TFD].c_str()).text, c.columns, c.rows);

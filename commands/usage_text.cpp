@@ -1,5 +1,7 @@
 #include "commands/usage_text.h"
 
+#include "commands/make_lands_command.h"
+
 namespace {
 
 // The usage: the modes, then the kinds, options and exit codes.
@@ -25,6 +27,7 @@ const char USAGE_MODES[] =
         "                                list the tiles and heights that differ\n"
         "  veldkit --new TERRAIN.TFD COLUMNSxROWS [--texture N] [--height M]\n"
         "          [--textures FOLDER [--water NAME[,NAME...]] [--lands-from OTHER.TFD]]\n"
+        "          [--lands NAME=PICTURE[:water],...]\n"
         "                                write a new terrain: the tile map, every tile\n"
         "                                texture N (1 to 511, else 1), and the height\n"
         "                                map, every sample M (0 to 9999, else 0); each\n"
@@ -104,6 +107,10 @@ const char USAGE_MORE[] =
         "--lands-from OTHER.TFD          also write TERRAIN_LANDS.ini, a copy of\n"
         "                                OTHER's lands file, refused when it gives\n"
         "                                corners to textures the new list lacks\n"
+        "--lands NAME=PICTURE[:water],...\n"
+        "                                also make the land set of these lands (as\n"
+        "                                --make-lands), every tile the first land's\n"
+        "                                one-land texture; not with --texture\n"
         "--diff lists changed tiles row by row from the south edge (y = 0) up, each row\n"
         "west to east, the first 100 of each kind; its summary goes to standard error.\n"
         "--export, --check, --import-heights, --import-lands, --import-dem,\n"
@@ -135,5 +142,6 @@ void print_usage(FILE *out) {
   // description on the lines below it.
   fputs(USAGE_MODES, out);
   fputs(USAGE_MORE, out);
+  fputs(MAKE_LANDS_USAGE, out);
 }
 

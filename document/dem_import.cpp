@@ -26,9 +26,13 @@ std::vector<unsigned char> height_words(const DemWarp &w, int sx, int sy, DemCou
     const float *in = w.heights.data() + (size_t)(sy - 1 - r) * sx;
     unsigned char *out = words.data() + 2 * (size_t)r * sx;
     for (int x = 0; x < sx; x++) {
-      long v = lround(in[x]);
-      if (v < 0) counts->below++, v = 0;
-      if (v > MAX_HEIGHT) counts->above++, v = MAX_HEIGHT;
+      // Rounded as a double and brought within range before it is a whole
+      // number: a float beyond any long would otherwise come out as 0.
+      const double metres = std::round((double)in[x]);
+      long v = MAX_HEIGHT;
+      if (!(metres >= 0)) counts->below++, v = 0;
+      else if (metres > MAX_HEIGHT) counts->above++;
+      else v = (long)metres;
       out[2 * x] = (unsigned char)v;
       out[2 * x + 1] = (unsigned char)(v >> 8);
     }

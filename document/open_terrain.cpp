@@ -181,3 +181,12 @@ int read_target_file_again(const Reporter *reporter) {
   targets.target_total = 0;
   return load_target_areas(terrain_paths.targets_ini_path, reporter, &target_file);
 }
+
+int read_texture_list_again(const Reporter *reporter) {
+  TextureTable &table = texture_table;
+  table.textures_declared = table.last_declared_texture = table.textures_loaded = 0;
+  load_terrain_description(terrain_paths.data_ini_path, reporter);
+  load_land_file(terrain_paths.lands_ini_path);
+  count_textures();
+  return load_textures(reporter);
+}

@@ -89,6 +89,12 @@ int open_terrain_files(int read_targets, const Reporter *reporter, OpenReport *r
 // writer so that a save after a few edits reads only the changed sections.
 extern TargetFile target_file;
 
+// The texture list, the pictures it names and the lands file read again
+// for the open terrain (after a land set was added to them); the maps stay
+// as they are. load_textures's result; the lands file's problems are in
+// the land table.
+int read_texture_list_again(const Reporter *reporter);
+
 // The areas dropped and the target file read again into targets (and
 // target_file); load_target_areas's result.
 int read_target_file_again(const Reporter *reporter);

@@ -131,7 +131,7 @@ std::string config_text_with_values(const char *text, long size, const std::vect
   }
   if (eol.empty()) eol = "\n";
   if (text_spacing.empty()) text_spacing = " = ";
-  std::map<size_t, std::string> added;  // by line: the lines after it
+  std::map<size_t, std::vector<std::string>> added;  // by line: the lines after it, without their ends
   std::map<size_t, std::pair<long, std::string>> replaced;  // by line: how much of its value goes, and what comes
   std::vector<std::string> new_sections;
   std::map<std::string, std::string> new_keys;  // of each new section
@@ -157,7 +157,7 @@ std::string config_text_with_values(const char *text, long size, const std::vect
         if (spacing.empty()) spacing = spacing_of(text, e);
       }
     }
-    const std::string line = v.key + (spacing.empty() ? text_spacing : spacing) + v.value + eol;
+    const std::string line = v.key + (spacing.empty() ? text_spacing : spacing) + v.value;
     if (found < lines.size()) {
       const ConfigEntry &e = lines[found].entry;
       long length = e.value_length;
@@ -166,13 +166,15 @@ std::string config_text_with_values(const char *text, long size, const std::vect
         char *end = nullptr;
         strtol(old.c_str(), &end, 0);
         if (end > old.c_str()) length = (long)(end - old.c_str());
+        // Digits it stopped before ("08" reads as octal 0) would run on the new number.
+        while (length < e.value_length && text[e.value + length] >= '0' && text[e.value + length] <= '9') length++;
       }
       replaced[found] = {length, v.value};
     } else if (first >= 0) {
-      added[(size_t)last_key] += line;
+      added[(size_t)last_key].push_back(line);
     } else {
       if (!new_keys.count(v.section)) new_sections.push_back(v.section);
-      new_keys[v.section] += line;
+      new_keys[v.section] += line + eol;
     }
   }
   std::string out(text, (size_t)mark);
@@ -190,8 +192,11 @@ std::string config_text_with_values(const char *text, long size, const std::vect
     }
     auto a = added.find(i);
     if (a == added.end()) continue;
+    // The end of the line they follow: another kind could pair with a
+    // blank line after them and make one line end of two.
+    const std::string end = l.next > l.end ? std::string(text + l.end, (size_t)(l.next - l.end)) : eol;
     if (l.next == l.end) out += eol;
-    out += a->second;
+    for (const std::string &added_line : a->second) out += added_line + end;
   }
   if (!new_sections.empty()) {
     if (out.size() > (size_t)mark && out.back() != '\n' && out.back() != '\r') out += eol;
@@ -201,7 +206,8 @@ std::string config_text_with_values(const char *text, long size, const std::vect
   }
   // A last line without its end keeps it so after lines were added.
   const bool open_end = size > mark && text[size - 1] != '\n' && text[size - 1] != '\r';
-  if (open_end && out.size() > (size_t)size && out.compare(out.size() - eol.size(), eol.size(), eol) == 0)
+  const bool lines_added = !added.empty() || !new_sections.empty();
+  if (open_end && lines_added && out.size() >= eol.size() && out.compare(out.size() - eol.size(), eol.size(), eol) == 0)
     out.resize(out.size() - eol.size());
   return out;
 }

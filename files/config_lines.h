@@ -59,9 +59,9 @@ struct ConfigValue {
 // in the line the library's reader takes the key from, only the value's
 // characters change; a key the text lacks is added after the last key line
 // of its section's first header (for a number, only the number the old
-// value begins with changes, what follows it stays), a section the text lacks at the end after
+// value begins with and any digits right after it change, what follows stays), a section the text lacks at the end after
 // a blank line. New lines take the spacing around "=" of the section's first
-// key line (else the text's, else " = ") and the text's line end, and a
+// key line (else the text's, else " = ") and the line end of the line they follow (a new section the text's first), and a
 // text whose last line has no line end still ends without one. A UTF-8 byte
 // order mark at the start stays, and the lines after it are read.
 std::string config_text_with_values(const char *text, long size, const std::vector<ConfigValue> &values);

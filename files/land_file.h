@@ -1,6 +1,6 @@
 // The lands file (NAME_LANDS.ini beside the tile map): the land types and
 // the corner lands of textures, read into the land table (core/land_table.h).
-// Veldkit never writes it.
+// Only a land set (document/land_set.h) adds sections to it, after its old text.
 //
 //   [LandNNN]      001..255: Name (at most 63 characters, unique ignoring
 //                  case, no comma), Color (r,g,b from 0 to 255, unique)

@@ -432,9 +432,13 @@ std::string Writer::run(const TargetSet &was, const TargetSet &now, std::string 
   for (int n = 1; n <= now.area_count; n++) {
     const TargetArea &area = now.areas[n];
     const int m = area.file_number;
-    if (m > 0 && m < MAX_AREAS && kept[(size_t)m] == n)
-      edit_area(n, area, was.areas[m]);
-    else
+    if (m > 0 && m < MAX_AREAS && kept[(size_t)m] == n) {
+      // An area as the file holds it keeps every byte of its section, as
+      // the quick patch keeps it.
+      bool as_file = n == m && same_target_area(area, was.areas[m], nullptr);
+      for (int t = 1; as_file && t <= area.target_count; t++) as_file = area.targets[t].file_number == t;
+      if (!as_file) edit_area(n, area, was.areas[m]);
+    } else
       new_area(n, area, last_area_line, spacing_after);
   }
   std::string out = assemble();

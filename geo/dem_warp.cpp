@@ -304,7 +304,11 @@ DemWarp warp_dems(const std::vector<std::string> &paths, const DemGrid &grid, co
     return w;
   }
   long long missing = 0;
-  for (float v : w.heights) missing += v == (float)DEM_NO_VALUE;
+  for (float &v : w.heights) {
+    // NaN and infinities are no heights: voids, filled as the others are.
+    if (!std::isfinite(v)) v = (float)DEM_NO_VALUE;
+    missing += v == (float)DEM_NO_VALUE;
+  }
   if (missing == (long long)cells) {
     w.outcome = DEM_REFUSED;
     w.why = "no elevation model covers any of the terrain; nothing written.";
@@ -335,7 +339,7 @@ DemWarp warp_dems(const std::vector<std::string> &paths, const DemGrid &grid, co
         w.uncovered++;
         v = 0;
       } else if (covered[k] == CELL_VOID) {
-        const bool left = v == (float)DEM_NO_VALUE;
+        const bool left = v == (float)DEM_NO_VALUE || !std::isfinite(v);
         w.voids_left += left;
         w.voids_filled += !left;
         if (left) v = 0;

@@ -41,7 +41,7 @@ struct DemWarp {
   std::string why;
   std::string resampling;       // the one used
   std::vector<float> heights;   // columns * rows, the north row first, metres (0 where none)
-  long long voids_filled = 0;   // cells without a value inside some raster, filled from around them
+  long long voids_filled = 0;   // cells without a value (or with NaN, infinite) inside some raster, filled from around them
   long long voids_left = 0;     // the same, too far from any value: 0
   long long uncovered = 0;      // cells no raster covers: 0
 };

@@ -7,6 +7,7 @@
 #include <gdal.h>
 #include <geodesic.h>
 #include <mutex>
+#include <ogr_spatialref.h>
 #include <ogr_srs_api.h>
 
 struct GeoPlace {
@@ -43,7 +44,11 @@ GeoPlacePtr make_geo_place(const GeoFile &file, std::string *why) {
   GeoPlacePtr place = std::make_shared<GeoPlace>();
   place->projected = OSRNewSpatialReference(nullptr);
   CPLErrorReset();
-  if (OSRSetFromUserInput(place->projected, file.projection.c_str()) != OGRERR_NONE) {
+  // The file comes with a terrain from anywhere: its text is a projection,
+  // never a file to read or an address to fetch.
+  if (OGRSpatialReference::FromHandle(place->projected)
+          ->SetFromUserInput(file.projection.c_str(), OGRSpatialReference::SET_FROM_USER_INPUT_LIMITATIONS_get()) !=
+      OGRERR_NONE) {
     const std::string reason = geo_last_error();
     *why = "Projection is not one PROJ knows" + (reason.empty() ? std::string() : ": " + reason);
     return nullptr;

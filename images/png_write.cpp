@@ -295,3 +295,21 @@ void png_file_tail(uint32_t adler, std::vector<unsigned char> *out) {
   frame_chunk(tail + first, "IEND", 0);
   out->assign(tail, tail + sizeof(tail));
 }
+
+size_t png_whole_file_bytes(const PngShape &shape, size_t head_bytes) {
+  return head_bytes + png_band_out_bytes(shape, shape.height) + 2 * PNG_CHUNK_FRAME + 4;
+}
+
+size_t png_whole_file(const PngShape &shape, const std::vector<unsigned char> &head, const unsigned char *pixels,
+                      unsigned char *scratch, unsigned char *out) {
+  const long row = png_pixel_bytes(shape);
+  std::vector<const unsigned char *> rows((size_t)shape.height);
+  for (int y = 0; y < shape.height; y++) rows[(size_t)y] = pixels + (size_t)y * row;
+  memcpy(out, head.data(), head.size());
+  const PngBand band = png_band_chunk(shape, rows.data(), shape.height, nullptr, 1, scratch, out + head.size());
+  if (band.chunk_bytes == 0) return 0;
+  std::vector<unsigned char> tail;
+  png_file_tail(png_join_adler(1, band), &tail);
+  memcpy(out + head.size() + band.chunk_bytes, tail.data(), tail.size());
+  return head.size() + band.chunk_bytes + tail.size();
+}

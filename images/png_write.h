@@ -53,3 +53,11 @@ uint32_t png_join_adler(uint32_t adler, const PngBand &band);
 
 // The chunk with the stream's Adler-32 and the end chunk, into out.
 void png_file_tail(uint32_t adler, std::vector<unsigned char> *out);
+
+// A whole picture as one band: room its file needs beside a head of
+// head_bytes, and the file (head, the band, the tail) into out, with
+// scratch of png_band_scratch_bytes for all rows. Its length, or 0 when zlib
+// fails. Safe on any thread.
+size_t png_whole_file_bytes(const PngShape &shape, size_t head_bytes);
+size_t png_whole_file(const PngShape &shape, const std::vector<unsigned char> &head, const unsigned char *pixels,
+                      unsigned char *scratch, unsigned char *out);

@@ -22,6 +22,7 @@
 #include "core/terrain_model.h"
 #include "core/text_numbers.h"
 #include "edit/land_grid.h"
+#include "inspect/land_set_check.h"
 #include "files/config_lines.h"
 #include "files/grid_file.h"
 #include "document/open_terrain.h"
@@ -540,6 +541,15 @@ void check_land_map(Checker &c) {
   missing.summarise(c, file, "corner combinations that no texture has");
 }
 
+// The pictures of a land set whose edges no longer meet the set's others.
+void check_land_set(Checker &c) {
+  if (!lands_in_use()) return;
+  Repeats seams;
+  for (const SeamProblem &p : land_set_seams(terrain_paths.tfd_path))
+    if (seams.shown()) problem(c, p.file.c_str(), "%s", p.what.c_str());
+  seams.summarise(c, terrain_paths.lands_ini_path, "land set pictures whose edges do not meet");
+}
+
 // name is "<stem>.<letters><ending>" with count letters or digits.
 bool temp_name_of(const char *name, int count, const char *ending, std::string *stem) {
   const size_t length = strlen(name), tail = strlen(ending) + (size_t)count + 1;
@@ -636,6 +646,7 @@ int check_terrain(const CheckOutput &output, int *problems) {
       check_targets(c);
       check_land_file(c);
       check_land_map(c);
+      check_land_set(c);
     }
   }
   if (outcome != CHECK_NO_TILE_MAP || terrain_paths.tfd_path[0]) list_leftovers(c);

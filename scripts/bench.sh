@@ -42,6 +42,11 @@ fi
 if [ "${1:-}" = "--lands-import" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --lands-import "$root/bench-data"
 fi
+# --make-lands: only veldkit --make-lands of 4 lands x 2 variants at 256 and
+# 1024 pixels against libpng writing as many pictures (no display needed).
+if [ "${1:-}" = "--make-lands" ]; then
+  exec "$root/build/bench/veldkit_bench" --make-lands "$root/bench-data"
+fi
 # --lands-stroke: only land mode's frames of a land stroke across the window.
 if [ "${1:-}" = "--lands-stroke" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --lands-stroke "$root/bench-data"

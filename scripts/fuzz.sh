@@ -13,7 +13,7 @@
 # Each target prints its runs, runs per second, corpus size and crashes.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-all_targets=(tile_map height_map terrain_description terrain_description_library target_areas target_areas_library html_text textures plain_image png_texture jpeg_texture bmp_info_texture height_import journal)
+all_targets=(tile_map height_map terrain_description terrain_description_library target_areas target_areas_library html_text textures plain_image png_texture jpeg_texture bmp_info_texture height_import journal lands land_import target_writer settings geo_file dem_import)
 
 mode=bounded
 seconds=60

@@ -34,3 +34,15 @@ int fuzz_image_reader(int (*read)(const unsigned char *, long, ImagePixels *), c
 // textures 1 to 9, their heights, textures 1 to 5 declared and two target
 // areas. Cheap enough to make again before every run.
 void fuzz_small_terrain();
+
+// The lands file of the land import's terrain, also the seed of the lands
+// reader's: four lands, twelve textures with corners, one of weight 0.
+#define FUZZ_LANDS_TEXT                                                                                     \
+  "[Land001]\nName=Water\nColor=40,90,170\n[Land002]\nName=Grass\nColor=90,160,60\n"                        \
+  "[Land003]\nName=Sand\nColor=200,180,90\n[Land004]\nName=Rock\nColor=120,120,120\n\n"                     \
+  "[Texture001]\nCorners=Water,Water,Water,Water\n[Texture002]\nCorners=Grass,Grass,Grass,Grass\n"         \
+  "[Texture003]\nCorners=Sand,Sand,Sand,Sand\n[Texture004]\nCorners=Rock,Rock,Rock,Rock\n"                 \
+  "[Texture005]\nCorners=Water,Water,Sand,Sand\n[Texture006]\nCorners=Water,Sand,Sand,Sand\n"              \
+  "[Texture007]\nCorners=Sand,Grass,Grass,Sand\nWeight=3\n[Texture008]\nCorners=Grass,Grass,Rock,Grass\n" \
+  "[Texture009]\nCorners=Grass, Rock, Rock, Rock\nWeight=0\n[Texture010]\nCorners=Water,Grass,Grass,Grass\n" \
+  "[Texture011]\nCorners=Sand,Sand,Sand,Grass\n[Texture012]\nCorners=Water,Water,Water,Sand\nWeight=2\n"

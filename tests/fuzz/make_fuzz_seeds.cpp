@@ -12,10 +12,12 @@
 #include "edit/edit_history.h"
 #include "edit/height_edits.h"
 #include "edit/target_edits.h"
+#include "files/geo_file.h"
 #include "files/height_map_file.h"
 #include "document/recovery_journal.h"
 #include "files/tile_map_file.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "render/export/export_bitmap.h"
 #include "tests/unit/sample_images.h"
 
 static std::string out_dir;
@@ -92,6 +94,94 @@ int main(int argc, char **argv) {
       "Target[001].Type=Tank\nTarget[001].Offset=250\n";
   seed_text("target_areas", "areas", areas);
   seed_text("target_areas_library", "areas", areas);
+  // The writer's: the same file and others, then six bytes an edit and their count.
+  const std::string files[] = {areas, std::string("; kept\r\n[Other]\r\nKey=1\r\n\r\n") + areas,
+                               "[TargetArea001]\nName=A\nPosition=100, 200\nTarget[001].Type=Hangar\nTarget[001].Offset=5, 6"};
+  const unsigned char edits[][6] = {{0, 0, 0, 10, 20, 30}, {1, 1, 1, 250, 7, 9}, {2, 0, 0, 45, 0, 0}, {3, 1, 0, 3, 4, 5},
+                                    {4, 0, 0, 1, 2, 3},    {5, 0, 1, 0, 0, 0},   {6, 0, 0, 0, 0, 0},  {7, 1, 0, 0, 0, 2},
+                                    {8, 0, 0, 0, 0, 0},    {255, 0, 0, 0, 0, 0}};
+  for (int k = 0; k < 3; k++)
+    for (int e = 0; e < 4; e++) {
+      std::string text = files[k];
+      const int count = e == 0 ? 0 : 3 * e;
+      for (int i = 0; i < count; i++) text.append((const char *)edits[(k + e + 3 * i) % 10], 6);
+      text += (char)count;
+      seed_text("target_writer", "file" + std::to_string(k) + "_" + std::to_string(e), text);
+    }
+
+  seed_text("lands", "lands", FUZZ_LANDS_TEXT);
+  seed_text("lands", "faults", "[Land001]\nName=Sea\nColor=1,2,3\n[land001]\nName=Sea\n[Land002]\nName=sea\nColor=1,2,3\n"
+                               "[Texture512]\nCorners=Sea,Sea,Sea,Sea\n[Texture002]\nCorners=Sea,Sea,Sea\nWeight=x\n");
+
+  // Settings: six bytes choosing what is saved, then the file.
+  const std::string settings[] = {"", "; kept\n[Display]\nScreen-Width = 1024\nFullScreen = -1\nMine=1\n",
+                                  "\xEF\xBB\xBF[display]\r\nscreen-height=600 px\r\n[Export]\r\nFormat=png\r\nBriefing_Page = a4",
+                                  "[Display]\nUI_Scale\n\n[Export]\nBriefing_Pixels = 99999\n[Display]\nStart_Zoom = 3\n"};
+  const unsigned char choices[][6] = {{0x7F, 1, 2, 3, 4, 0x09}, {0x81, 9, 9, 0, 200, 0}, {0x11, 0, 0, 4, 0, 0x0B}};
+  for (int k = 0; k < 4; k++)
+    for (int c = 0; c < 3; c++)
+      seed_text("settings", "settings" + std::to_string(k) + "_" + std::to_string(c),
+                std::string((const char *)choices[c], 6) + settings[k]);
+
+  GeoFile geo;
+  geo.projection = "EPSG:32633";
+  geo.origin_east = 500000, geo.origin_north = 5000000.25;
+  seed_text("geo_file", "epsg", geo_file_text(geo));
+  geo.projection = "+proj=tmerc +lat_0=0 +lon_0=15 +k=0.9996 +x_0=500000 +y_0=0 +datum=WGS84 +units=m +no_defs";
+  seed_text("geo_file", "proj", geo_file_text(geo) + "[After]\nOrigin=x\n");
+  seed_text("geo_file", "bad", "Origin = 1e400, 3\nProjection=EPSG:4326\n");
+
+  // Elevation models: an ASCII grid (first byte odd, the projection next)
+  // and GeoTIFFs (size, cell type, void and place, projection, cell, then
+  // the cells), both over the terrain's 2 x 2 tiles.
+  {
+    std::string grid = std::string("\x13") + '\0' + "ncols 12\nnrows 10\nxllcorner 499000\nyllcorner 4999000\ncellsize 600\nNODATA_value -9999\n";
+    for (int y = 0; y < 10; y++) {
+      for (int x = 0; x < 12; x++) grid += std::to_string(x == 3 && y == 4 ? -9999 : (x * 97 + y * 31) % 3000 - 50) + " ";
+      grid += "\n";
+    }
+    seed_text("dem_import", "ascii", grid);
+    for (int k = 0; k < 3; k++) {
+      const unsigned char head[8] = {0x12, 15, 15, (unsigned char)(k == 2 ? 4 : 1), (unsigned char)(k == 1 ? 1 : 0), 0,
+                                     (unsigned char)(k == 1 ? 1 : 3), 20};
+      std::vector<unsigned char> bytes(head, head + 8);
+      for (int i = 0; i < 256; i++) {
+        if (k == 2) {
+          const float v = i == 17 ? 1e30f : (float)(i * 40.5 - 300);
+          const unsigned char *b = (const unsigned char *)&v;
+          bytes.insert(bytes.end(), b, b + 4);
+        } else {
+          const int v = i == 40 ? -32768 : i * 47 % 12000 - 100;
+          bytes.push_back((unsigned char)v), bytes.push_back((unsigned char)(v >> 8));
+        }
+      }
+      seed("dem_import", "geotiff" + std::to_string(k), bytes);
+    }
+  }
+
+  // Pictures of lands for a 3 x 2 tile map: by corner point and by tile,
+  // PNG and BMP, some pixels black, one of no land's colour.
+  {
+    const int colours[5][3] = {{0, 0, 0}, {40, 90, 170}, {90, 160, 60}, {200, 180, 90}, {120, 120, 120}};
+    for (int k = 0; k < 4; k++) {
+      const int w = k % 2 ? 3 : 4, h = k % 2 ? 2 : 3;
+      BITMAP *pic = create_bitmap_ex(32, w, h);
+      for (int x = 0; x < w; x++)
+        for (int y = 0; y < h; y++) {
+          const int *c = colours[(x * 3 + y * 2 + k) % 5];
+          putpixel(pic, x, y, k == 3 && x == 1 && y == 1 ? makecol32(1, 2, 3) : makecol32(c[0], c[1], c[2]));
+        }
+      const bool bmp = k >= 2;
+      const std::string tmp = out_dir + (bmp ? "/lands.bmp" : "/lands.png");
+      if (bmp) save_bmp(tmp.c_str(), pic, nullptr);
+      else save_new_png(tmp.c_str(), pic);
+      destroy_bitmap(pic);
+      std::vector<unsigned char> bytes = file_bytes(tmp);
+      remove(tmp.c_str());
+      bytes.insert(bytes.begin(), (unsigned char)(2 | 1 << 3 | (bmp ? 64 : 0)));
+      seed("land_import", "picture" + std::to_string(k), bytes);
+    }
+  }
 
   // Journals of the fuzzed small terrain as the journal's own writer makes
   // them: tiles, heights, a big packed fill, target areas, undos, a save.

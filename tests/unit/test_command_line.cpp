@@ -17,6 +17,7 @@
 #include "commands/batch_export.h"
 #include "app/command_line.h"
 #include "commands/new_command.h"
+#include "commands/make_lands_command.h"
 #include "program/console_reporter.h"
 #include "program/resource_files.h"
 #include "render/export/export_bitmap.h"
@@ -33,6 +34,27 @@ CommandLine parse(std::vector<std::string> words) {
   for (std::string &w : kept) argv.push_back(&w[0]);
   argv.push_back(nullptr);
   return parse_command_line((int)kept.size(), argv.data());
+}
+
+TEST(CommandLine, MakeLandsKeepsEveryLandInOrderAndItsNumbers) {
+  std::vector<std::string> words = {"--make-lands", "--seed", "4294967295", "T.TFD", "--border", "0", "--variants", "8"};
+  for (int k = 0; k < 8; k++) words.insert(words.end(), {"--land", "L" + std::to_string(k) + "=p" + std::to_string(k) + ".png:water"});
+  const CommandLine c = parse(words);
+  ASSERT_EQ(COMMAND_MAKE_LANDS, c.mode) << c.error;
+  EXPECT_EQ(8, c.land_count);
+  EXPECT_EQ(4294967295LL, c.seed);
+  EXPECT_EQ(0, c.border);
+  EXPECT_EQ(8, c.variants);
+  LandSetLand land;
+  ASSERT_TRUE(read_land_option(c.lands[7], &land));
+  EXPECT_EQ("L7", land.name);
+  EXPECT_EQ("p7.png", land.picture);
+  EXPECT_TRUE(land.water);
+  ASSERT_TRUE(read_land_option("Sea=a=b:water.png", &land));
+  EXPECT_EQ("a=b:water.png", land.picture);
+  EXPECT_FALSE(land.water);
+  words.insert(words.end(), {"--land", "L8=x.png"});
+  EXPECT_STREQ("9 lands given; a set holds at most 8", parse(words).error);
 }
 
 TEST(CommandLine, WithoutOptionsTheWindowKeepsItsArguments) {
@@ -163,6 +185,31 @@ TEST(CommandLine, OptionsAndTheTerrainInAnyOrder) {
       {{"--export", "view", "T.TFD", "--camera", "1,2,3,4,5", "--size", "100x100 "}, COMMAND_USAGE_ERROR, nullptr},
       {{"--export", "view", "T.TFD", "--camera", "1,2,3,4,5", "--camera", "1,2,3,4,5"}, COMMAND_USAGE_ERROR, nullptr,
        "--camera given twice"},
+      // Land sets: --land once a land, the other options once, all with --make-lands only.
+      {{"--make-lands", "T.TFD", "--land", "A=a.png", "--land", "B=b.png:water", "--size", "64"}, COMMAND_MAKE_LANDS, "T.TFD"},
+      {{"--make-lands", "T.TFD"}, COMMAND_USAGE_ERROR, nullptr, "--make-lands takes at least one --land NAME=PICTURE"},
+      {{"--make-lands", "T.TFD", "--land", "a.png"}, COMMAND_USAGE_ERROR, nullptr,
+       "--land takes NAME=PICTURE or NAME=PICTURE:water, not \"a.png\""},
+      {{"--make-lands", "T.TFD", "--land", "A=a.png", "--land", "a=b.png"}, COMMAND_USAGE_ERROR, nullptr,
+       "the land a is given twice"},
+      {{"--make-lands", "T.TFD", "--land", "A,B=a.png"}, COMMAND_USAGE_ERROR, nullptr,
+       "the land name A,B holds a comma, which parts the Corners"},
+      {{"--make-lands", "T.TFD", "--land", "A=a.png", "--size", "48"}, COMMAND_USAGE_ERROR, nullptr,
+       "--size of --make-lands takes a power of two from 16 to 1024, not 48"},
+      {{"--make-lands", "T.TFD", "--land", "A=a.png", "--size", "2048"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--make-lands", "T.TFD", "--land", "A=a.png", "--size", "64x64"}, COMMAND_USAGE_ERROR, nullptr,
+       "--size of --make-lands takes one number of pixels (a power of two, 16 to 1024)"},
+      {{"--make-lands", "T.TFD", "--land", "A=a.png", "--variants", "9"}, COMMAND_USAGE_ERROR, nullptr,
+       "--variants takes a number from 1 to 8, not \"9\""},
+      {{"--make-lands", "T.TFD", "--land", "A=a.png", "--border", "101"}, COMMAND_USAGE_ERROR, nullptr},
+      {{"--make-lands", "T.TFD", "--land", "A=a.png", "--seed", "4294967296"}, COMMAND_USAGE_ERROR, nullptr,
+       "--seed takes a whole number from 0 to 4294967295, not \"4294967296\""},
+      {{"--make-lands", "T.TFD", "--land", "A=a.png", "--seed", "1", "--seed", "2"}, COMMAND_USAGE_ERROR, nullptr,
+       "--seed given twice"},
+      {{"--make-lands", "T.TFD", "U.TFD", "--land", "A=a.png"}, COMMAND_USAGE_ERROR, nullptr, "--make-lands takes one terrain"},
+      {{"--check", "T.TFD", "--land", "A=a.png"}, COMMAND_USAGE_ERROR, nullptr, "--land goes with --make-lands"},
+      {{"--check", "T.TFD", "--size", "64"}, COMMAND_USAGE_ERROR, nullptr, "--size takes WIDTHxHEIGHT, each 16 to 16384, not \"64\""},
+      {{"--check", "T.TFD", "--variants", "2"}, COMMAND_USAGE_ERROR, nullptr, "--variants goes with --make-lands"},
       // Sea level and lands: the sea always named, each number with its own mode.
       {{"--sea", "Water", "T.TFD", "--lands-from-heights", "--level", "12", "--shore", "Sand"}, COMMAND_LANDS_FROM_HEIGHTS,
        "T.TFD"},

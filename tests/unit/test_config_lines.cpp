@@ -139,6 +139,18 @@ TEST(ConfigLines, ValuesSetKeepEveryOtherByte) {
       {"[Display]\nScreen-Width=\nScreen-Width=900\nFullScreen\n",
        {{"Display", "Screen-Width", "1100", true}, {"Display", "FullScreen", "1", true}},
        "[Display]\nScreen-Width=1100\nScreen-Width=900\nFullScreen=1\n"},
+      // digits the reader's number stops before (an octal "08" reads as 0)
+      // go with it, or they would run on the new number
+      {"[Display]\nScreen-Width=08\nFullScreen = 09 # x\n",
+       {{"Display", "Screen-Width", "642", true}, {"Display", "FullScreen", "1", true}},
+       "[Display]\nScreen-Width=642\nFullScreen = 1 # x\n"},
+      // a line added after a line of another end than the text's first
+      // takes that line's end: a return would pair with the blank line after
+      {"[Display]\r8\n\n", {{"Display", "UI_Scale", "2"}}, "[Display]\r8\nUI_Scale = 2\n\n"},
+      // a last line without its end keeps it so, also when the values set
+      // make the text shorter than it was
+      {"[Export]\nBriefing_Pixels =0xfffffffffffffffffffffffffff", {{"Export", "Briefing_Pixels", "522", true}, {"Display", "UI_Scale", "2"}},
+       "[Export]\nBriefing_Pixels =522\n\n[Display]\nUI_Scale =2"},
   };
   for (const auto &c : cases) {
     const std::string out = config_text_with_values(c.before.data(), (long)c.before.size(), c.values);

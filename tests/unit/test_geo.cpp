@@ -401,6 +401,89 @@ TEST(Geo, TheGeoFileReadsBackWhatIsWrittenAndNamesWhatIsWrong) {
   EXPECT_NE(std::string::npos, why.find("not projected")) << why;
 }
 
+// A _GEO.ini comes with a terrain from anywhere: its projection is taken
+// as text alone, never as the name of a file to read or a place to fetch.
+TEST(Geo, AProjectionNamesNoFileAndNoAddress) {
+  TempDir dir;
+  const std::string prj = dir.file("utm.prj");
+  {
+    Srs utm(UTM);
+    char *wkt = nullptr;
+    OSRExportToWkt(utm.h, &wkt);
+    write_text(prj, wkt);
+    CPLFree(wkt);
+  }
+  for (const std::string &projection : std::vector<std::string>{prj, "http://127.0.0.1:9/utm.prj", "https://127.0.0.1:9/x"}) {
+    GeoFile geo;
+    geo.projection = projection;
+    std::string why;
+    EXPECT_FALSE(make_geo_place(geo, &why)) << projection;
+    EXPECT_NE(std::string::npos, why.find("Projection is not one PROJ knows")) << why;
+  }
+  GeoFile geo;
+  geo.projection = UTM;
+  std::string why;
+  EXPECT_TRUE(make_geo_place(geo, &why)) << why;
+}
+
+// A model of 40 x 40 cells of 500 m over the terrain, each cell value(k)
+// (k counts row by row from the north-west).
+void write_cells(const std::string &path, const std::function<float(size_t)> &value) {
+  start_geo_library();
+  GDALDatasetH d = GDALCreate(GDALGetDriverByName("GTiff"), path.c_str(), SAMPLES, SAMPLES, 1, GDT_Float32, nullptr);
+  ASSERT_NE(nullptr, d);
+  double gt[6] = {ORIGIN_E, 500, 0, ORIGIN_N + SIDE, 0, -500};
+  GDALSetGeoTransform(d, gt);
+  const Srs utm(UTM);
+  char *wkt = nullptr;
+  OSRExportToWkt(utm.h, &wkt);
+  GDALSetProjection(d, wkt);
+  CPLFree(wkt);
+  std::vector<float> cells((size_t)SAMPLES * SAMPLES);
+  for (size_t k = 0; k < cells.size(); k++) cells[k] = value(k);
+  ASSERT_EQ(CE_None, GDALRasterIO(GDALGetRasterBand(d, 1), GF_Write, 0, 0, SAMPLES, SAMPLES, cells.data(), SAMPLES,
+                                  SAMPLES, GDT_Float32, 0, 0));
+  GDALClose(d);
+}
+
+// Heights far beyond the format, either way, are brought to its ends and
+// counted on their side: a float too large for a whole number is no void.
+TEST(Geo, HeightsBeyondAnyWholeNumberAreClampedAndCountedOnTheirSide) {
+  TempDir dir;
+  const std::string tfd = placed_terrain(dir), path = dir.file("wild.tif");
+  const float values[4] = {1e30f, -1e30f, 12345.6f, 500.4f};
+  const int expected[4] = {9999, 0, 9999, 500};
+  write_cells(path, [&](size_t k) { return values[k % 4]; });
+  const DemImport im = import_dems({path}, tfd.c_str(), "average", nullptr);
+  ASSERT_EQ(IMPORT_WRITTEN, im.outcome) << im.why;
+  const std::vector<unsigned char> hfd = read_file(dir.file("T.hfd"));
+  for (int j = 0; j < SAMPLES; j++)
+    for (int i = 0; i < SAMPLES; i++) ASSERT_EQ(expected[i % 4], sample(hfd, i, j)) << i << ", " << j;
+  EXPECT_EQ(SAMPLES * SAMPLES / 2, im.counts.above);
+  EXPECT_EQ(SAMPLES * SAMPLES / 4, im.counts.below);
+}
+
+// Cells that hold no number (NaN, infinities), whatever void value the
+// model declares, are voids too: filled from around them, not heights.
+TEST(Geo, CellsThatAreNoNumberAreVoidsFilledFromAround) {
+  TempDir dir;
+  const std::string tfd = placed_terrain(dir), path = dir.file("nan.tif");
+  write_cells(path, [](size_t k) {
+    const size_t x = k % SAMPLES, y = k / SAMPLES;
+    if (y == 10 && x >= 10 && x < 13) return NAN;
+    return y == 20 && x >= 5 && x < 7 ? (x == 5 ? INFINITY : -INFINITY) : 700.0f;
+  });
+  for (const char *resampling : {"average", "bilinear"}) {
+    const DemImport im = import_dems({path}, tfd.c_str(), resampling, nullptr);
+    ASSERT_EQ(IMPORT_WRITTEN, im.outcome) << im.why;
+    const std::vector<unsigned char> hfd = read_file(dir.file("T.hfd"));
+    for (int j = 0; j < SAMPLES; j++)
+      for (int i = 0; i < SAMPLES; i++) ASSERT_EQ(700, sample(hfd, i, j)) << resampling << " " << i << ", " << j;
+    EXPECT_EQ(0, im.counts.below + im.counts.above + im.counts.voids_left) << resampling;
+    EXPECT_LE(5, im.counts.voids_filled) << resampling;
+  }
+}
+
 // The fill block by block gives every void the value GDAL's fill of the
 // whole grid gives it, near a block's edge and beside the cells no model
 // covers alike (a window cut short or read at the wrong place would not).

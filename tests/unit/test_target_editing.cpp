@@ -328,6 +328,8 @@ TEST(TargetWriter, ANewAreaFollowsOneBlankLine) {
                {"\n; end\n", "\n; end\n\n", nullptr, false},
                {"\nTarget[002].Type=Tent\nTarget[002].Offset=", "\nTarget[002].Type=Tent\nTarget[002].Offset=\n\n", nullptr, false},
                {"\r", "\r\n\n", "\r\r\n", false},
+               // a line of a target the area does not have stays with the area it is in
+               {"\nTarget[002].Offset=9, 9\n", "\nTarget[002].Offset=9, 9\n\n", nullptr, false},
                {"\n", nullptr, nullptr, true},
                {"", nullptr, nullptr, true}};
   TempDir dir;

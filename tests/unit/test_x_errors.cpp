@@ -1,6 +1,6 @@
 // X protocol errors: recorded, never the end of the program. Kept apart from
 // the start-up tests, whose display record shares its name with Xlib's.
-#include "app/x_errors.h"
+#include "ui/x_errors.h"
 #include "tests/unit/harness.h"
 
 // After the test framework: Xlib's macros (None, Bool) clash with its names.

@@ -1,4 +1,4 @@
-#include "app/x_errors.h"
+#include "ui/x_errors.h"
 
 #include <X11/Xlib.h>
 
