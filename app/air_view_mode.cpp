@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/mouse_gestures.h"
 #include "app/key_presses.h"
@@ -13,9 +14,11 @@
 #include "app/save_prompt.h"
 #include "app/status_bar.h"
 #include "core/terrain_model.h"
+#include "document/open_place.h"
 #include "edit/edit_history.h"
 #include "program/session.h"
 #include "render/air/air_view.h"
+#include "ui/degree_text.h"
 #include "ui/display.h"
 
 namespace {
@@ -86,6 +89,12 @@ void draw_air_strip(BITMAP *bmp) {
   const int h = display.message_font ? text_height(display.message_font) : 8;
   rectfill(bmp, ui_size(2), top, bmp->w - ui_size(3), top + h - 1, display.colour_pale_blue);
   show_message(bmp, ui_size(3), top, SCHEME_LABEL, "%s", line);
+  // Where the terrain lies on the Earth: the camera's latitude and longitude after the rest.
+  const std::string degrees = place_readout(mode.camera.east, mode.camera.north, session.degrees_decimal);
+  if (!degrees.empty() && display.message_font)
+    degree_textout(bmp, display.message_font, degrees.c_str(),
+                   ui_size(3) + text_length(display.message_font, line) + text_length(display.message_font, "  "), top,
+                   display.colour_black, -1);
 }
 
 void draw_air_frame() {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 #include <strings.h>
 
 #include "commands/batch_export.h"
@@ -94,16 +95,31 @@ bool read_kinds(CommandLine &c, const char *list) {
 }
 
 // Five numbers apart by commas, each whole and finite ("-12.5", "3e2").
-bool parse_camera(const char *text, double *out) {
-  const char *at = text;
-  for (int k = 0; k < 5; k++) {
+bool parse_camera(const char *text, double *out, int *in_degrees) {
+  std::vector<std::string> fields;
+  for (const char *at = text;; at++) {
+    const char *comma = strchr(at, ',');
+    fields.emplace_back(at, comma ? (size_t)(comma - at) : strlen(at));
+    if (!comma) break;
+    at = comma;
+  }
+  if (fields.size() != 5) return false;
+  // The place as a latitude and a longitude when both say their letter: "43.2N,19.1E,...".
+  double latitude = 0, longitude = 0;
+  char axis[2] = {0, 0};
+  const bool degrees = parse_angle(fields[0].c_str(), &latitude, &axis[0]) &&
+                       parse_angle(fields[1].c_str(), &longitude, &axis[1]) && axis[0] == 'N' && axis[1] == 'E';
+  for (int k = degrees ? 2 : 0; k < 5; k++) {
+    const char *at = fields[(size_t)k].c_str();
     char *end;
     errno = 0;
     if (!*at || isspace((unsigned char)*at)) return false;
     out[k] = strtod(at, &end);
-    if (end == at || errno == ERANGE || !std::isfinite(out[k]) || *end != (k < 4 ? ',' : 0)) return false;
-    at = end + (k < 4);
+    if (end == at || errno == ERANGE || !std::isfinite(out[k]) || *end) return false;
   }
+  if (degrees && (std::fabs(latitude) > 90 || std::fabs(longitude) > 180)) return false;
+  if (degrees) out[0] = latitude, out[1] = longitude;
+  *in_degrees = degrees;
   return true;
 }
 
@@ -150,8 +166,8 @@ bool read_value(CommandLine &c, const char *option, const char *value) {
     return false;
   }
   if (strcmp(option, "--camera") == 0) {
-    if (!parse_camera(value, c.camera)) {
-      c = usage_error(c, "--camera takes X,Y,ALT,HEADING,PITCH (metres and degrees), not \"%.40s\"", value);
+    if (!parse_camera(value, c.camera, &c.camera_degrees)) {
+      c = usage_error(c, "--camera takes X,Y,ALT,HEADING,PITCH (metres and degrees) or LAT,LON,ALT,HEADING,PITCH (43.2N,19.1E,...), not \"%.40s\"", value);
       return false;
     }
     c.camera_given = 1;

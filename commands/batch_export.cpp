@@ -6,6 +6,7 @@
 
 #include "program/console_reporter.h"
 #include "commands/no_display.h"
+#include "document/open_place.h"
 #include "program/session.h"
 #include "render/air/air_export.h"
 #include "ui/display.h"
@@ -139,6 +140,16 @@ namespace {
 int export_view(const CommandLine &c) {
   AirCamera camera;
   camera.east = c.camera[0], camera.north = c.camera[1], camera.altitude = c.camera[2];
+  // A camera given in degrees is placed through the terrain's place on the Earth.
+  if (c.camera_degrees) {
+    const int placed = read_open_place();
+    if (!placed || !place_from_degrees(*terrain_place.place, c.camera[0], c.camera[1], &camera.east, &camera.north)) {
+      fprintf(stderr, "No view written: %s\n",
+              placed ? "the camera's latitude and longitude cannot be placed on the terrain"
+                     : "a camera in latitude and longitude needs the terrain's place (TERRAIN_GEO.ini)");
+      return 1;
+    }
+  }
   camera.heading = c.camera[3], camera.pitch = c.camera[4];
   AirLook look;
   look.targets = session.enable_targets != 0;

@@ -57,6 +57,7 @@ struct CommandLine {
   int depth;            // --depth M, or -1 when not given (0)
   double camera[5];     // --camera X,Y,ALT,HEADING,PITCH: metres east and north, above sea, degrees
   int camera_given;
+  int camera_degrees;    // camera[0..1] are a latitude and a longitude (43.2N,19.1E,...)
   int view_width, view_height;  // --size WxH, or 0 for the window's view
   const char *size_text;  // --size as typed: WxH of view, or COLUMNSxROWS of --new --area
   // The elevation models of --import-dem or --new's --dem, in the order given.

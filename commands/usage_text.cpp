@@ -84,6 +84,7 @@ const char USAGE_MORE[] =
         "                                the Earth, in the terrain's projection\n"
         "--classes CLASSES.ini           the class table of --import-landcover\n"
         "--camera X,Y,ALT,HEADING,PITCH  the camera of view: metres east and north of\n"
+        "                                (or LAT,LON as 43.2N,19.1E with TERRAIN_GEO.ini)\n"
         "                                the terrain's south-west corner, metres above\n"
         "                                sea, degrees clockwise from north, degrees up\n"
         "--size WxH                      the size of view (16 to 16384 each way), else\n"
