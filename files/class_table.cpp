@@ -70,17 +70,11 @@ int read_class_text(const char *text, long size, ClassTable *table) {
 
 int load_class_table(const char *path, ClassTable *table) {
   *table = ClassTable();
-  struct stat st;
-  if (!path[0] || (lstat(path, &st) != 0 && errno == ENOENT)) return RESULT_NO_FILE;
-  long size = 0;
-  int why = 0;
-  char *text = read_whole_file(path, &size, &why);
-  if (!text) {
-    table->problems.push_back(why == WHOLE_FILE_TOO_LARGE ? "over the 64 MB a file may hold; it is not read"
-                                                          : std::string("cannot be read: ") + open_failure_reason(errno));
-    return RESULT_CANNOT_OPEN;
-  }
-  const int result = read_class_text(text, size, table);
-  free(text);
+  int too_large, error;
+  const int result = read_config_file(path, [&](const char *text, long size) { return read_class_text(text, size, table); },
+                                      &too_large, &error);
+  if (result == RESULT_CANNOT_OPEN)
+    table->problems.push_back(too_large ? "over the 64 MB a file may hold; it is not read"
+                                        : std::string("cannot be read: ") + open_failure_reason(error));
   return result;
 }

@@ -1,4 +1,10 @@
 #include "files/config_lines.h"
+#include "core/regular_file.h"
+#include "core/reporter.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
 
 #include <cstdlib>
 #include <cstring>
@@ -210,4 +216,22 @@ std::string config_text_with_values(const char *text, long size, const std::vect
   if (open_end && lines_added && out.size() >= eol.size() && out.compare(out.size() - eol.size(), eol.size(), eol) == 0)
     out.resize(out.size() - eol.size());
   return out;
+}
+
+int read_config_file(const char *path, const std::function<int(const char *, long)> &read, int *too_large,
+                     int *error) {
+  *too_large = *error = 0;
+  struct stat st;
+  if (!path[0] || (lstat(path, &st) != 0 && errno == ENOENT)) return RESULT_NO_FILE;
+  long size = 0;
+  int why = 0;
+  char *text = read_whole_file(path, &size, &why);
+  if (!text) {
+    *error = errno;
+    *too_large = why == WHOLE_FILE_TOO_LARGE;
+    return RESULT_CANNOT_OPEN;
+  }
+  const int result = read(text, size);
+  free(text);
+  return result;
 }

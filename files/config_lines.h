@@ -4,6 +4,8 @@
 // as the library's look-ups would.
 #pragma once
 
+#include <functional>
+
 #include <string>
 #include <vector>
 
@@ -65,3 +67,10 @@ struct ConfigValue {
 // text whose last line has no line end still ends without one. A UTF-8 byte
 // order mark at the start stays, and the lines after it are read.
 std::string config_text_with_values(const char *text, long size, const std::vector<ConfigValue> &values);
+
+// A file of settings-like lines read whole and handed to read(text, size):
+// RESULT_NO_FILE when nothing has the name, RESULT_CANNOT_OPEN when it
+// cannot be read (*too_large set when it is over the whole-file limit,
+// else the system's error in *error), otherwise read's result.
+int read_config_file(const char *path, const std::function<int(const char *, long)> &read, int *too_large,
+                     int *error);

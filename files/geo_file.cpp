@@ -69,18 +69,11 @@ int read_geo_text(const char *text, long size, GeoFile *geo) {
 
 int load_geo_file(const char *path, GeoFile *geo) {
   *geo = GeoFile();
-  struct stat st;
-  if (!path[0] || (lstat(path, &st) != 0 && errno == ENOENT)) return RESULT_NO_FILE;
-  long size = 0;
-  int why = 0;
-  char *text = read_whole_file(path, &size, &why);
-  if (!text) {
-    geo->problems.push_back(why == WHOLE_FILE_TOO_LARGE ? "over the 64 MB a file may hold; it is not read"
-                                                        : "cannot be read");
-    return RESULT_CANNOT_OPEN;
-  }
-  const int result = read_geo_text(text, size, geo);
-  free(text);
+  int too_large, error;
+  const int result =
+      read_config_file(path, [&](const char *text, long size) { return read_geo_text(text, size, geo); }, &too_large, &error);
+  if (result == RESULT_CANNOT_OPEN)
+    geo->problems.push_back(too_large ? "over the 64 MB a file may hold; it is not read" : "cannot be read");
   return result;
 }
 

@@ -208,19 +208,13 @@ int read_land_text(const char *text, long size) {
 
 int load_land_file(const char *path) {
   clear_land_table();
-  struct stat st;
-  if (!path[0] || (lstat(path, &st) != 0 && errno == ENOENT)) return RESULT_NO_FILE;
-  long size = 0;
-  int why = 0;
-  char *text = read_whole_file(path, &size, &why);
-  if (!text) {
+  int too_large, error;
+  const int result =
+      read_config_file(path, [](const char *text, long size) { return read_land_text(text, size); }, &too_large, &error);
+  if (result == RESULT_CANNOT_OPEN) {
     lands.file_read = 1;
-    lands.problems.push_back({why == WHOLE_FILE_TOO_LARGE ? "over the 64 MB a lands file may hold; it is not read"
-                                                          : "cannot be read"});
-    return RESULT_CANNOT_OPEN;
+    lands.problems.push_back({too_large ? "over the 64 MB a lands file may hold; it is not read" : "cannot be read"});
   }
-  const int result = read_land_text(text, size);
-  free(text);
   return result;
 }
 
