@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
+#include <unordered_map>
 
 #include "core/land_table.h"
 #include "core/regular_file.h"
@@ -28,6 +29,7 @@ int read_class_text(const char *text, long size, ClassTable *table) {
   long at = 0, line = 0;
   // 0 before any section, 1 in [Classes], 2 in another.
   int section = 0;
+  std::unordered_map<long long, long> given;  // value -> its line, so a long table reads in linear time
   auto problem = [&](const std::string &what) { table->problems.push_back("line " + std::to_string(line) + ": " + what); };
   while (at < size) {
     const ConfigLine l = config_line_at(text, size, at);
@@ -55,11 +57,9 @@ int read_class_text(const char *text, long size, ClassTable *table) {
       problem(name + (value.empty() ? " names no land" : " names a land longer than 63 characters"));
       continue;
     }
-    const ClassEntry *before = nullptr;
-    for (const ClassEntry &c : table->entries)
-      if (c.value == v) before = &c;
-    if (before) {
-      problem("class " + name + " is given on line " + std::to_string(before->line) + " already");
+    const auto before = given.emplace(v, line);
+    if (!before.second) {
+      problem("class " + name + " is given on line " + std::to_string(before.first->second) + " already");
       continue;
     }
     table->entries.push_back({v, value, line});

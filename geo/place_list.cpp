@@ -19,6 +19,9 @@ std::string trimmed(const char *text) {
   return a == std::string::npos ? "" : s.substr(a, b - a + 1);
 }
 
+// A field as a problem line shows it: a quoted field may hold line breaks.
+std::string shown(const std::string &field) { return QuotedName(field.c_str()).text; }
+
 bool is_csv(const char *path) {
   const char *dot = strrchr(path, '.');
   return dot && (strcasecmp(dot, ".csv") == 0 || strcasecmp(dot, ".txt") == 0);
@@ -92,15 +95,19 @@ bool csv_row(OGRFeatureH f, long row, const Ways &w, GeoPlace &place, PlaceList 
   if (!angles && row == 1) return false;  // a header
   const std::string at = "row " + std::to_string(row) + ": ";
   if (p.name.empty() && lat.empty() && lon.empty()) return false;  // a blank line
+  if (p.name.empty()) {
+    list.problems.push_back(at + "no name; left out");
+    return false;
+  }
   if (!angles || (axis_lat && axis_lat != 'N') || (axis_lon && axis_lon != 'E') || std::fabs(p.latitude) > 90 ||
       std::fabs(p.longitude) > 180) {
-    list.problems.push_back(at + "\"" + lat + "\", \"" + lon + "\" is no latitude and longitude; left out");
+    list.problems.push_back(at + "\"" + shown(lat) + "\", \"" + shown(lon) + "\" is no latitude and longitude; left out");
     return false;
   }
   p.side = field(f, 3);
   p.type = field(f, 4);
   if (!read_heading(field(f, 5), p)) {
-    list.problems.push_back(at + "the heading \"" + field(f, 5) + "\" is no whole number of degrees; left out");
+    list.problems.push_back(at + "the heading \"" + shown(field(f, 5)) + "\" is no whole number of degrees; left out");
     return false;
   }
   place_point(w, place, p.longitude, p.latitude, p);
@@ -123,13 +130,17 @@ void vector_feature(OGRFeatureH f, long row, const Ways &w, GeoPlace &place, Pla
     if (strcasecmp(name, "heading") == 0) heading_field = i;
   }
   const std::string at = "feature " + std::to_string(row) + ": ";
+  if (p.name.empty()) {
+    list.problems.push_back(at + "no name; left out");
+    return;
+  }
   OGRGeometryH g = OGR_F_GetGeometryRef(f);
   if (!g || wkbFlatten(OGR_G_GetGeometryType(g)) != wkbPoint || OGR_G_IsEmpty(g)) {
     list.problems.push_back(at + "not a point; left out");
     return;
   }
   if (!read_heading(field(f, heading_field), p)) {
-    list.problems.push_back(at + "the heading \"" + field(f, heading_field) + "\" is no whole number of degrees; left out");
+    list.problems.push_back(at + "the heading \"" + shown(field(f, heading_field)) + "\" is no whole number of degrees; left out");
     return;
   }
   place_point(w, place, OGR_G_GetX(g, 0), OGR_G_GetY(g, 0), p);

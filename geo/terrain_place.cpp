@@ -35,8 +35,11 @@ void start_geo_library() {
 }
 
 std::string geo_last_error() {
-  const char *message = CPLGetLastErrorMsg();
-  return message ? message : "";
+  // One line, whatever the library's message holds: it ends a line of ours.
+  std::string message = CPLGetLastErrorMsg() ? CPLGetLastErrorMsg() : "";
+  for (char &c : message)
+    if ((unsigned char)c < 32) c = ' ';
+  return message;
 }
 
 GeoPlacePtr make_geo_place(const GeoFile &file, std::string *why) {

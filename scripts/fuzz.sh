@@ -5,7 +5,8 @@
 #       every target for SECONDS (default 60) from fresh seeds, in the build
 #       folder (build-fuzz/); a quick check before a commit.
 #   scripts/fuzz.sh --campaign MINUTES [TARGET...]
-#       every target (or the ones named) for MINUTES each. The corpus is kept
+#       every target (or the ones named) for MINUTES each, or 2 million
+#       inputs, whichever comes first. The corpus is kept
 #       between campaigns in fuzz-corpus/TARGET (seeded on first use and
 #       merged down to the inputs that add coverage after each run); inputs
 #       that crash go to fuzz-crashes/TARGET. Neither folder is in git.
@@ -13,15 +14,17 @@
 # Each target prints its runs, runs per second, corpus size and crashes.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-all_targets=(tile_map height_map terrain_description terrain_description_library target_areas target_areas_library html_text textures plain_image png_texture jpeg_texture bmp_info_texture height_import journal lands land_import target_writer settings geo_file dem_import)
+all_targets=(tile_map height_map terrain_description terrain_description_library target_areas target_areas_library html_text textures plain_image png_texture jpeg_texture bmp_info_texture height_import journal lands land_import target_writer settings geo_file dem_import class_table place_list)
 
 mode=bounded
 seconds=60
+runs=-1
 targets=()
 if [ "${1:-}" = "--campaign" ]; then
   mode=campaign
   minutes="${2:?usage: scripts/fuzz.sh --campaign MINUTES [TARGET...]}"
   seconds=$((minutes * 60))
+  runs=2000000
   shift 2
   targets=("$@")
 elif [ $# -gt 0 ]; then
@@ -68,7 +71,7 @@ for target in "${targets[@]}"; do
   fi
   log="$build/fuzz_$target.log"
   before=$(ls "$crashes/$target" | wc -l)
-  if "$bin" "$corpus/$target" -max_total_time="$seconds" -rss_limit_mb=4096 -max_len=65536 \
+  if "$bin" "$corpus/$target" -max_total_time="$seconds" -runs="$runs" -rss_limit_mb=4096 -max_len=65536 \
       -print_final_stats=1 -artifact_prefix="$crashes/$target/" >"$log" 2>&1; then
     result=ok
   else

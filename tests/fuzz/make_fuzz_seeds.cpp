@@ -131,6 +131,16 @@ int main(int argc, char **argv) {
   seed_text("geo_file", "proj", geo_file_text(geo) + "[After]\nOrigin=x\n");
   seed_text("geo_file", "bad", "Origin = 1e400, 3\nProjection=EPSG:4326\n");
 
+  seed_text("class_table", "classes", "; ESA-like\n[Classes]\n80=Water\n10 = Forest\n-1=Rock\n");
+  seed_text("class_table", "faults", "7=Sand\n[Classes]\n8x=Sand\n80=Water\n80=Grass\n9=\n[Other]\n1=Water\n");
+  // Places: the first byte chooses a CSV (odd) or GeoJSON (even).
+  seed_text("place_list", "csv", "\x01name,lat,lon,side,type,heading\nHarbour,43.2N,15.1E,F,Runway3,270\n"
+                                 "\"Depot, north\",43\xC2\xB0""12'N,15\xC2\xB0""06'E,E,,\n,1,2\nBad,95,0\nTurn,43,15,,,9x\n");
+  seed_text("place_list", "geojson",
+            "\x02{\"type\":\"FeatureCollection\",\"features\":[{\"type\":\"Feature\",\"properties\":{\"Name\":\"Depot\","
+            "\"side\":\"friendly\",\"heading\":\"90\"},\"geometry\":{\"type\":\"Point\",\"coordinates\":[15.2,43.1]}},"
+            "{\"type\":\"Feature\",\"properties\":{},\"geometry\":{\"type\":\"LineString\",\"coordinates\":[[0,0],[1,1]]}}]}");
+
   // Elevation models: an ASCII grid (first byte odd, the projection next)
   // and GeoTIFFs (size, cell type, void and place, projection, cell, then
   // the cells), both over the terrain's 2 x 2 tiles.

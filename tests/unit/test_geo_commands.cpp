@@ -207,7 +207,9 @@ TEST(PlaceList, PlacesLieAtPROJsMetresAndThoseOutsideAreNamedAndLeftOut) {
              "\"Saltmere AB, north\",42.50,21.05,friendly,Runway1,90\n"
              "Bridge,42\xC2\xB0" "29'N,21\xC2\xB0" "06'E,enemy,Bridge\n"
              "Far Hill,45.0,21.0\n"
-             "Nowhere,abc,21\n");
+             "Nowhere,abc,21\n"
+             ",42.5,21.0\n"
+             "Split,\"42.5\n1\",21\n");
   write_text(dir.file("places.geojson"),
              "{\"type\":\"FeatureCollection\",\"features\":["
              "{\"type\":\"Feature\",\"properties\":{\"name\":\"Depot\",\"side\":\"Enemy\"},"
@@ -232,8 +234,12 @@ TEST(PlaceList, PlacesLieAtPROJsMetresAndThoseOutsideAreNamedAndLeftOut) {
   EXPECT_EQ(90, csv.places[0].heading);
   expect_at(csv.places[0], 42.50, 21.05);
   expect_at(csv.places[1], 42 + 29 / 60.0, 21.1);
-  ASSERT_EQ(1u, csv.problems.size());
+  ASSERT_EQ(3u, csv.problems.size());
   EXPECT_NE(std::string::npos, csv.problems[0].find("row 5")) << csv.problems[0];
+  // A row of no name would have become an area no one can name; a quoted
+  // field's line break would have split the problem's line.
+  EXPECT_EQ("row 6: no name; left out", csv.problems[1]);
+  EXPECT_EQ("row 7: \"$'42.5\\n1'\", \"21\" is no latitude and longitude; left out", csv.problems[2]);
   const PlaceList json = read_place_list(dir.file("places.geojson").c_str(), *place);
   ASSERT_EQ(1u, json.places.size()) << json.why;
   expect_at(json.places[0], 42.47, 21.08);
