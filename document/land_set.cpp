@@ -239,9 +239,11 @@ int write_text_file(const std::string &path, const std::string &text, std::strin
   if (safe_file_open(&file, path.c_str()) != 0) {
     write_failed(&error, file.error, file.creating);
   } else {
-    const bool whole = pack_fwrite(text.data(), (long)text.size(), file.pack) == (long)text.size();
+    // A short write's reason is the writer's to keep: the commit only fails after it.
+    ChunkWriter writer = {file.pack, 0};
+    const bool whole = write_chunk_whole(&writer, (const unsigned char *)text.data(), (long)text.size()) == 0;
     if (safe_file_commit(&file, whole) == 0) return 0;
-    write_failed(&error, file.error, 0);
+    write_failed(&error, whole ? file.error : writer.error, 0);
   }
   *why = failure_line(path, error);
   return 1;

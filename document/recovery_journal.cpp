@@ -82,8 +82,9 @@ int write_new_copy(const std::string &path, const char *data, size_t n, WriteErr
   SafeFile file;
   if (safe_file_open(&file, path.c_str()) != 0) return write_failed(error, file.error, file.creating);
   file.keep_existing = 1;
-  const bool ok = pack_fwrite(data, (long)n, file.pack) == (long)n;
-  if (safe_file_commit(&file, ok) != 0) return write_failed(error, file.error, 0);
+  ChunkWriter writer = {file.pack, 0};
+  const bool ok = write_chunk_whole(&writer, (const unsigned char *)data, (long)n) == 0;
+  if (safe_file_commit(&file, ok) != 0) return write_failed(error, ok ? file.error : writer.error, 0);
   return 0;
 }
 

@@ -136,7 +136,8 @@ int save_target_file(const char *path, FileStamp *stamp, TargetSet &now, std::st
   const int result = write_target_file(
       path,
       [&](SafeFile &file) {
-        return pack_fwrite(out.data(), (long)out.size(), file.pack) == (long)out.size() ? 0 : -1;
+        ChunkWriter writer = {file.pack, 0};
+        return write_chunk_whole(&writer, (const unsigned char *)out.data(), (long)out.size()) == 0 ? 0 : writer.error;
       },
       stamp, why);
   if (result != RESULT_OK) return result;

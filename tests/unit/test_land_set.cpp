@@ -5,7 +5,9 @@
 // second run with the same seed writes the same bytes, the check finds the
 // edges meeting until a picture is swapped, and each refusal
 // names its cause and leaves the folder as it was.
+#include <csignal>
 #include <filesystem>
+#include <sys/resource.h>
 #include <map>
 #include <random>
 #include <string>
@@ -204,6 +206,31 @@ TEST(LandSet, RefusalsNameTheirCauseAndWriteNothing) {
     EXPECT_NE(std::string::npos, o.why.find(k.why)) << o.why;
     EXPECT_TRUE(before == snapshot()) << k.why;
   }
+}
+
+// A write that fails after the pictures and the texture list are written
+// (the lands file over the size a file may have): the pictures and their
+// folder are removed and the texture list is put back byte for byte.
+TEST(LandSet, AFailedWriteTakesBackWhatWasWritten) {
+  TempDir dir;
+  reset_program_state();
+  write_inputs();
+  write_text("T_LANDS.ini", std::string(OLD_LANDS) + "; " + std::string(300000, 'x') + "\n");
+  LandSetRequest r = request();
+  r.style.size = 16;
+  const auto before = snapshot();
+  struct rlimit was;
+  ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &was));
+  struct rlimit limit = was;
+  limit.rlim_cur = 100000;
+  void (*signal_was)(int) = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limit));
+  const LandSetOutcome o = make_land_set(r);
+  setrlimit(RLIMIT_FSIZE, &was);
+  signal(SIGXFSZ, signal_was);
+  EXPECT_EQ(LAND_SET_NOT_WRITTEN, o.result);
+  EXPECT_NE(std::string::npos, o.why.find("T_LANDS.ini cannot be written: File too large")) << o.why;
+  EXPECT_TRUE(before == snapshot());
 }
 
 }  // namespace
