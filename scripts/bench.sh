@@ -47,6 +47,11 @@ fi
 if [ "${1:-}" = "--make-lands" ]; then
   exec "$root/build/bench/veldkit_bench" --make-lands "$root/bench-data"
 fi
+# --land-preview: only the lands dialog's preview after a change of the seed
+# or of a picture, four lands at 256 and 1024 pixels (no display needed).
+if [ "${1:-}" = "--land-preview" ]; then
+  exec "$root/build/bench/veldkit_bench" --land-preview "$root/bench-data"
+fi
 # --lands-stroke: only land mode's frames of a land stroke across the window.
 if [ "${1:-}" = "--lands-stroke" ]; then
   exec xvfb-run -a -s "-screen 0 2048x1280x24" "$root/build/bench/veldkit_bench" --lands-stroke "$root/bench-data"
