@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cpl_conv.h>
 #include <cpl_string.h>
 #include <gdal.h>
@@ -13,6 +14,7 @@
 #include <ogr_srs_api.h>
 
 #include "core/text_numbers.h"
+#include "core/work_threads.h"
 #include "geo/terrain_place.h"
 
 namespace {
@@ -149,56 +151,77 @@ bool wrap_memory(MemGrid &m, const DemGrid &grid, GDALDataType type, void *data)
 }
 
 // Fills the void cells (those marked void in kind) from their surroundings
-// as GDALFillNodata does over the whole grid, but only in the blocks that
-// hold a void, each read with the fill's reach around it: a terrain mostly
-// beyond its models does not pay for what no model covers. The filled
-// values are put in once every block is done, so that no fill feeds
-// another.
-bool fill_voids(std::vector<float> &heights, int columns, int rows, const std::vector<unsigned char> &kind,
-                unsigned char void_mark, Progress *progress) {
-  enum { FILL_BLOCK = 512 };
-  const int reach = (int)DEM_FILL_DISTANCE, blocks_x = (columns + FILL_BLOCK - 1) / FILL_BLOCK,
-            blocks_y = (rows + FILL_BLOCK - 1) / FILL_BLOCK;
-  std::vector<char> holds((size_t)blocks_x * blocks_y, 0);
-  for (size_t k = 0; k < heights.size(); k++)
-    if (kind[k] == void_mark) holds[(k / columns / FILL_BLOCK) * blocks_x + k % columns / FILL_BLOCK] = 1;
-  GDALDriverH mem = GDALGetDriverByName("MEM");
-  if (!mem) return false;
+// as GDALFillNodata does over the whole grid, but only around the voids:
+// each block that holds one is filled in a window of its voids' bounds
+// with the fill's reach around them, blocks on every core. A terrain
+// mostly beyond its models, or voids along a model's edge, do not pay for
+// what no fill reaches. The filled values are put in once every block is
+// done, so that no fill feeds another.
+struct VoidBlock {
+  int x0, y0, x1, y1;  // the voids' bounds, x1 and y1 past the last
   std::vector<std::pair<size_t, float>> filled;
-  std::vector<float> window;
-  long long done = 0, all = 0;
-  for (char h : holds) all += h;
-  for (int b = 0; b < blocks_x * blocks_y; b++) {
-    if (!holds[(size_t)b]) continue;
-    const int bx = b % blocks_x * FILL_BLOCK, by = b / blocks_x * FILL_BLOCK;
-    const int x0 = std::max(0, bx - reach), y0 = std::max(0, by - reach);
-    const int x1 = std::min(columns, bx + FILL_BLOCK + reach), y1 = std::min(rows, by + FILL_BLOCK + reach);
-    const int w = x1 - x0, h = y1 - y0;
-    window.resize((size_t)w * h);
-    for (int y = 0; y < h; y++)
-      std::copy_n(heights.data() + (size_t)(y0 + y) * columns + x0, w, window.data() + (size_t)y * w);
-    GDALDatasetH d = GDALCreate(mem, "", w, h, 1, GDT_Float32, nullptr);
-    if (!d) return false;
-    GDALRasterBandH band = GDALGetRasterBand(d, 1);
-    GDALSetRasterNoDataValue(band, DEM_NO_VALUE);
-    bool ok = GDALRasterIO(band, GF_Write, 0, 0, w, h, window.data(), w, h, GDT_Float32, 0, 0) == CE_None &&
-              GDALFillNodata(band, nullptr, DEM_FILL_DISTANCE, 0, 0, nullptr, nullptr, nullptr) == CE_None &&
-              GDALRasterIO(band, GF_Read, 0, 0, w, h, window.data(), w, h, GDT_Float32, 0, 0) == CE_None;
-    GDALClose(d);
-    if (!ok) return false;
-    for (int y = by; y < std::min(rows, by + FILL_BLOCK); y++)
-      for (int x = bx; x < std::min(columns, bx + FILL_BLOCK); x++) {
-        const size_t k = (size_t)y * columns + x;
-        if (kind[k] == void_mark) filled.push_back({k, window[(size_t)(y - y0) * w + (x - x0)]});
-      }
-    ++done;
-    if (progress) report_percent((double)done / all, nullptr, progress);
-  }
-  for (const auto &f : filled) heights[f.first] = f.second;
+  bool ok = true;
+};
+
+bool fill_block(std::vector<float> &heights, int columns, int rows, const std::vector<unsigned char> &kind,
+                unsigned char void_mark, VoidBlock &b, GDALDriverH mem) {
+  const int reach = (int)DEM_FILL_DISTANCE;
+  const int x0 = std::max(0, b.x0 - reach), y0 = std::max(0, b.y0 - reach);
+  const int x1 = std::min(columns, b.x1 + reach), y1 = std::min(rows, b.y1 + reach);
+  const int w = x1 - x0, h = y1 - y0;
+  std::vector<float> window((size_t)w * h);
+  for (int y = 0; y < h; y++)
+    std::copy_n(heights.data() + (size_t)(y0 + y) * columns + x0, w, window.data() + (size_t)y * w);
+  GDALDatasetH d = GDALCreate(mem, "", w, h, 1, GDT_Float32, nullptr);
+  if (!d) return false;
+  GDALRasterBandH band = GDALGetRasterBand(d, 1);
+  GDALSetRasterNoDataValue(band, DEM_NO_VALUE);
+  const bool ok = GDALRasterIO(band, GF_Write, 0, 0, w, h, window.data(), w, h, GDT_Float32, 0, 0) == CE_None &&
+                  GDALFillNodata(band, nullptr, DEM_FILL_DISTANCE, 0, 0, nullptr, nullptr, nullptr) == CE_None &&
+                  GDALRasterIO(band, GF_Read, 0, 0, w, h, window.data(), w, h, GDT_Float32, 0, 0) == CE_None;
+  GDALClose(d);
+  if (!ok) return false;
+  for (int y = b.y0; y < b.y1; y++)
+    for (int x = b.x0; x < b.x1; x++) {
+      const size_t k = (size_t)y * columns + x;
+      if (kind[k] == void_mark) b.filled.push_back({k, window[(size_t)(y - y0) * w + (x - x0)]});
+    }
   return true;
 }
 
-// The outline of a raster, in its own projection.
+bool fill_voids(std::vector<float> &heights, int columns, int rows, const std::vector<unsigned char> &kind,
+                unsigned char void_mark, Progress *progress) {
+  enum { FILL_BLOCK = 512 };
+  const int blocks_x = (columns + FILL_BLOCK - 1) / FILL_BLOCK, blocks_y = (rows + FILL_BLOCK - 1) / FILL_BLOCK;
+  std::vector<VoidBlock> all((size_t)blocks_x * blocks_y, VoidBlock{INT32_MAX, INT32_MAX, -1, -1, {}, true});
+  for (size_t k = 0; k < heights.size(); k++) {
+    if (kind[k] != void_mark) continue;
+    const int x = (int)(k % columns), y = (int)(k / columns);
+    VoidBlock &b = all[(size_t)(y / FILL_BLOCK) * blocks_x + x / FILL_BLOCK];
+    b.x0 = std::min(b.x0, x), b.y0 = std::min(b.y0, y), b.x1 = std::max(b.x1, x + 1), b.y1 = std::max(b.y1, y + 1);
+  }
+  std::vector<VoidBlock *> holding;
+  for (VoidBlock &b : all)
+    if (b.x1 > 0) holding.push_back(&b);
+  GDALDriverH mem = GDALGetDriverByName("MEM");
+  if (!mem) return false;
+  // Batches of a few blocks a core, so that the progress is told from this thread.
+  const size_t batch = 2 * (size_t)work_thread_count();
+  for (size_t first = 0; first < holding.size(); first += batch) {
+    const size_t count = std::min(batch, holding.size() - first);
+    run_parts((int)count, [&](int k) {
+      VoidBlock &b = *holding[first + (size_t)k];
+      b.ok = fill_block(heights, columns, rows, kind, void_mark, b, mem);
+    });
+    for (size_t k = first; k < first + count; k++)
+      if (!holding[k]->ok) return false;
+    if (progress) report_percent((double)(first + count) / holding.size(), nullptr, progress);
+  }
+  for (const VoidBlock *b : holding)
+    for (const auto &f : b->filled) heights[f.first] = f.second;
+  return true;
+}
+
 OGRGeometryH raster_outline(GDALDatasetH d) {
   double gt[6];
   GDALGetGeoTransform(d, gt);
