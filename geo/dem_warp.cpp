@@ -163,7 +163,7 @@ struct VoidBlock {
   bool ok = true;
 };
 
-bool fill_block(std::vector<float> &heights, int columns, int rows, const std::vector<unsigned char> &kind,
+bool fill_block(const std::vector<float> &heights, int columns, int rows, const std::vector<unsigned char> &kind,
                 unsigned char void_mark, VoidBlock &b, GDALDriverH mem) {
   const int reach = (int)DEM_FILL_DISTANCE;
   const int x0 = std::max(0, b.x0 - reach), y0 = std::max(0, b.y0 - reach);
