@@ -165,10 +165,10 @@ int bench_landcover(const std::string &veldkit, const std::string &dir) {
   for (int i = 0; i < 2; i++) {
     run("cp '" + kept + "' '" + tfd + "'");
     ours.push_back(run("'" + veldkit + "' --import-landcover '" + cover + "' '" + tfd + "' --classes '" + dir +
-                       "/classes.ini' > /dev/null"));
+                       "/classes.ini' > /dev/null 2>&1"));
     run("cp '" + kept + "' '" + tfd + "'");
     warp.push_back(run(warp_cmd));
-    import.push_back(run("'" + veldkit + "' --import-lands '" + dir + "/lands.png' '" + tfd + "' > /dev/null"));
+    import.push_back(run("'" + veldkit + "' --import-lands '" + dir + "/lands.png' '" + tfd + "' > /dev/null 2>&1"));
   }
   const double floor = median(warp) + median(import);
   printf("--import-landcover of a 6000 x 6000 class raster onto the %d x %d terrain: %.2f s; gdalwarp -r mode onto the "
