@@ -84,22 +84,55 @@ std::string open_rasters(const std::vector<std::string> &paths, Rasters &r) {
   return "";
 }
 
-// One mosaic of the rasters of each projection, built in memory.
-std::string build_mosaics(Rasters &r, const std::vector<std::string> &paths) {
+// Whether band 1 of d holds the value anywhere, read a strip of rows at a time.
+bool holds_value(GDALDatasetH d, double value) {
+  GDALRasterBandH band = GDALGetRasterBand(d, 1);
+  const int w = GDALGetRasterXSize(d), h = GDALGetRasterYSize(d);
+  enum { STRIP_CELLS = 1 << 22 };
+  const int strip = std::max(1, std::min(h, STRIP_CELLS / std::max(1, w)));
+  std::vector<double> cells((size_t)w * strip);
+  for (int y = 0; y < h; y += strip) {
+    const int n = std::min(strip, h - y);
+    // A strip that cannot be read may hold anything.
+    if (GDALRasterIO(band, GF_Read, 0, y, w, n, cells.data(), w, n, GDT_Float64, 0, 0) != CE_None) return true;
+    for (size_t k = 0; k < (size_t)w * n; k++)
+      if (cells[k] == value) return true;
+  }
+  return false;
+}
+
+// Whether a raster holds no void: it declares no void value, or none of
+// its cells has it, and none is -32768 (the SRTM mark). Only a raster of
+// at most twice the grid's cells is read through for it: a larger one is
+// taken to hold voids rather than read whole for a small terrain.
+bool holds_no_void(GDALDatasetH d, double grid_cells) {
+  if ((double)GDALGetRasterXSize(d) * GDALGetRasterYSize(d) > 2 * grid_cells) return false;
+  int declared = 0;
+  const double nodata = GDALGetRasterNoDataValue(GDALGetRasterBand(d, 1), &declared);
+  if (declared && (std::isnan(nodata) || holds_value(d, nodata))) return false;
+  return !holds_value(d, DEM_NO_VALUE);
+}
+
+// One mosaic of the rasters of each projection, built in memory. plain
+// tells whether no raster holds a void: then no cell needs a mask.
+std::string build_mosaics(Rasters &r, const std::vector<std::string> &paths, double grid_cells, bool *plain) {
   std::vector<std::vector<GDALDatasetH>> groups;
+  *plain = true;
   for (GDALDatasetH d : r.opened) {
     size_t g = 0;
     while (g < groups.size() && !OSRIsSame(GDALGetSpatialRef(groups[g][0]), GDALGetSpatialRef(d))) g++;
     if (g == groups.size()) groups.emplace_back();
     groups[g].push_back(d);
+    if (*plain && !holds_no_void(d, grid_cells)) *plain = false;
   }
   for (auto &group : groups) {
     int has_nodata = 0;
     GDALGetRasterNoDataValue(GDALGetRasterBand(group[0], 1), &has_nodata);
     // A raster that declares no void value still marks its voids as SRTM does.
-    const char *plain[] = {"-b", "1", nullptr};
+    const char *bare[] = {"-b", "1", "-srcnodata", "None", "-vrtnodata", "None", nullptr};
+    const char *declared[] = {"-b", "1", nullptr};
     const char *voids[] = {"-b", "1", "-srcnodata", "-32768", "-vrtnodata", "-32768", nullptr};
-    GDALBuildVRTOptions *options = GDALBuildVRTOptionsNew((char **)(has_nodata ? plain : voids), nullptr);
+    GDALBuildVRTOptions *options = GDALBuildVRTOptionsNew((char **)(*plain ? bare : has_nodata ? declared : voids), nullptr);
     int usage = 0;
     CPLErrorReset();
     GDALDatasetH mosaic = GDALBuildVRT("", (int)group.size(), group.data(), nullptr, options, &usage);
@@ -110,7 +143,6 @@ std::string build_mosaics(Rasters &r, const std::vector<std::string> &paths) {
   return "";
 }
 
-// The size of a raster's cells in metres on the ground, near its centre.
 double cell_metres(GDALDatasetH d) {
   double gt[6];
   GDALGetGeoTransform(d, gt);
@@ -269,9 +301,12 @@ bool covered_cells(const Rasters &r, const DemGrid &grid, std::vector<unsigned c
   return e == CE_None;
 }
 
-bool run_warp(Rasters &r, MemGrid &out, const std::string &resampling, Progress &progress) {
-  const char *args[] = {"-r", resampling.c_str(), "-dstnodata", "-32768", "-multi", "-wo", "NUM_THREADS=ALL_CPUS",
-                        "-wm", "512", nullptr};
+// Without voids the warp needs no masks (GDAL's fastest kernels): the
+// cells it leaves keep the grid's first value, and are the uncovered ones.
+bool run_warp(Rasters &r, MemGrid &out, const std::string &resampling, bool plain, Progress &progress) {
+  const char *args[] = {"-r", resampling.c_str(), "-multi", "-wo", "NUM_THREADS=ALL_CPUS", "-wm", "512",
+                        "-dstnodata", "-32768", nullptr};
+  if (plain) args[7] = nullptr;
   GDALWarpAppOptions *options = GDALWarpAppOptionsNew((char **)args, nullptr);
   if (!options) return false;
   GDALWarpAppOptionsSetProgress(options, report_percent, &progress);
@@ -302,7 +337,8 @@ DemWarp warp_dems(const std::vector<std::string> &paths, const DemGrid &grid, co
   DemWarp w;
   Rasters r;
   w.why = open_rasters(paths, r);
-  if (w.why.empty()) w.why = build_mosaics(r, paths);
+  bool plain = false;
+  if (w.why.empty()) w.why = build_mosaics(r, paths, (double)grid.columns * grid.rows, &plain);
   if (!w.why.empty()) {
     w.outcome = DEM_REFUSED;
     return w;
@@ -320,29 +356,40 @@ DemWarp warp_dems(const std::vector<std::string> &paths, const DemGrid &grid, co
     w.why = "no memory for the grid: " + geo_last_error();
     return w;
   }
-  GDALSetRasterNoDataValue(GDALGetRasterBand(out.dataset, 1), DEM_NO_VALUE);
+  if (!plain) GDALSetRasterNoDataValue(GDALGetRasterBand(out.dataset, 1), DEM_NO_VALUE);
   Progress progress = {reporter, "Warping the elevation models", std::chrono::steady_clock::now(), -1};
-  if (!run_warp(r, out, w.resampling, progress)) {
+  if (!run_warp(r, out, w.resampling, plain, progress)) {
     w.why = "the elevation models cannot be warped: " + geo_last_error();
     return w;
   }
-  long long missing = 0;
-  for (float &v : w.heights) {
-    // NaN and infinities are no heights: voids, filled as the others are.
-    if (!std::isfinite(v)) v = (float)DEM_NO_VALUE;
+  // NaN and infinities are no heights: voids, filled as the others are.
+  long long missing = 0, nans = 0;
+  for (const float v : w.heights) {
+    nans += !std::isfinite(v);
     missing += v == (float)DEM_NO_VALUE;
   }
+  missing += nans;
   if (missing == (long long)cells) {
     w.outcome = DEM_REFUSED;
     w.why = "no elevation model covers any of the terrain; nothing written.";
     return w;
   }
-  if (missing > 0) {
+  if (missing > 0 && plain && nans == 0) {
+    // Without masks a cell the warp reached has a value: the others are
+    // beyond every raster.
+    for (float &v : w.heights)
+      if (v == (float)DEM_NO_VALUE) v = 0, w.uncovered++;
+  } else if (missing > 0) {
     std::vector<unsigned char> covered;
-    if (!covered_cells(r, grid, covered)) {
+    if (plain) {
+      covered.assign(cells, 0);
+      for (size_t k = 0; k < cells; k++) covered[k] = !std::isfinite(w.heights[k]);
+    } else if (!covered_cells(r, grid, covered)) {
       w.why = "the elevation models' outlines cannot be drawn: " + geo_last_error();
       return w;
     }
+    for (float &v : w.heights)
+      if (!std::isfinite(v)) v = (float)DEM_NO_VALUE;
     // What each missing cell is, before the fill gives most of them a value.
     enum { CELL_VOID = 2, CELL_UNCOVERED = 3 };
     long long voids = 0;
