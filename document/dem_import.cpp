@@ -19,24 +19,33 @@ namespace {
 const double SAMPLE_METRES = 500, TILE_METRES = 2000;
 
 // The warped grid (the north row first) as the height map's words (the
-// south row first), rounded to the metre and brought within 0..MAX_HEIGHT.
+// south row first), rounded to the metre (halves away from 0) and brought
+// within 0..MAX_HEIGHT; NaN counts as below. The counts are kept apart
+// from the loop so that it stays a plain one over the row.
 std::vector<unsigned char> height_words(const DemWarp &w, int sx, int sy, DemCounts *counts) {
   std::vector<unsigned char> words(2 * (size_t)sx * sy);
+  long long below = 0, above = 0;
   for (int r = 0; r < sy; r++) {
     const float *in = w.heights.data() + (size_t)(sy - 1 - r) * sx;
     unsigned char *out = words.data() + 2 * (size_t)r * sx;
     for (int x = 0; x < sx; x++) {
-      // Rounded as a double and brought within range before it is a whole
-      // number: a float beyond any long would otherwise come out as 0.
-      const double metres = std::round((double)in[x]);
-      long v = MAX_HEIGHT;
-      if (!(metres >= 0)) counts->below++, v = 0;
-      else if (metres > MAX_HEIGHT) counts->above++;
-      else v = (long)metres;
+      const float f = in[x];
+      long v = 0;
+      if (f >= 9999.5f) {
+        above++;
+        v = MAX_HEIGHT;
+      } else if (f >= 0) {
+        // Exact in a double: a float's half is one more bit.
+        v = (long)((double)f + 0.5);
+      } else {
+        below += !(f > -0.5f);  // -0.4 rounds to 0, -0.5 to -1
+      }
       out[2 * x] = (unsigned char)v;
       out[2 * x + 1] = (unsigned char)(v >> 8);
     }
   }
+  counts->below += below;
+  counts->above += above;
   return words;
 }
 

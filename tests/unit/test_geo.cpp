@@ -481,16 +481,17 @@ void write_cells(const std::string &path, const std::function<float(size_t)> &va
 TEST(Geo, HeightsBeyondAnyWholeNumberAreClampedAndCountedOnTheirSide) {
   TempDir dir;
   const std::string tfd = placed_terrain(dir), path = dir.file("wild.tif");
-  const float values[4] = {1e30f, -1e30f, 12345.6f, 500.4f};
-  const int expected[4] = {9999, 0, 9999, 500};
-  write_cells(path, [&](size_t k) { return values[k % 4]; });
+  // Halves round away from 0, as std::round does, at either limit too.
+  const float values[8] = {1e30f, -1e30f, 12345.6f, 2.5f, 9999.5f, 9999.4f, -0.5f, -0.4f};
+  const int expected[8] = {9999, 0, 9999, 3, 9999, 9999, 0, 0};
+  write_cells(path, [&](size_t k) { return values[k % 8]; });
   const DemImport im = import_dems({path}, tfd.c_str(), "average", nullptr);
   ASSERT_EQ(IMPORT_WRITTEN, im.outcome) << im.why;
   const std::vector<unsigned char> hfd = read_file(dir.file("T.hfd"));
   for (int j = 0; j < SAMPLES; j++)
-    for (int i = 0; i < SAMPLES; i++) ASSERT_EQ(expected[i % 4], sample(hfd, i, j)) << i << ", " << j;
-  EXPECT_EQ(SAMPLES * SAMPLES / 2, im.counts.above);
-  EXPECT_EQ(SAMPLES * SAMPLES / 4, im.counts.below);
+    for (int i = 0; i < SAMPLES; i++) ASSERT_EQ(expected[i % 8], sample(hfd, i, j)) << i << ", " << j;
+  EXPECT_EQ(SAMPLES * SAMPLES / 8 * 3, im.counts.above);
+  EXPECT_EQ(SAMPLES * SAMPLES / 8 * 2, im.counts.below);
 }
 
 // Cells that hold no number (NaN, infinities), whatever void value the
