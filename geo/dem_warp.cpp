@@ -363,10 +363,17 @@ DemWarp warp_dems(const std::vector<std::string> &paths, const DemGrid &grid, co
     return w;
   }
   // NaN and infinities are no heights: voids, filled as the others are.
+  // Whole numbers are never NaN: without voids, the cells the warp left
+  // are the uncovered ones, set to 0 in this very pass.
+  bool whole_numbers = plain;
+  for (GDALDatasetH d : r.opened)
+    whole_numbers = whole_numbers && GDALDataTypeIsInteger(GDALGetRasterDataType(GDALGetRasterBand(d, 1)));
   long long missing = 0, nans = 0;
-  for (const float v : w.heights) {
+  for (float &v : w.heights) {
     nans += !std::isfinite(v);
-    missing += v == (float)DEM_NO_VALUE;
+    if (v != (float)DEM_NO_VALUE) continue;
+    missing++;
+    if (whole_numbers) v = 0, w.uncovered++;
   }
   missing += nans;
   if (missing == (long long)cells) {
@@ -374,7 +381,9 @@ DemWarp warp_dems(const std::vector<std::string> &paths, const DemGrid &grid, co
     w.why = "no elevation model covers any of the terrain; nothing written.";
     return w;
   }
-  if (missing > 0 && plain && nans == 0) {
+  if (whole_numbers) {
+    // Done in the pass above.
+  } else if (missing > 0 && plain && nans == 0) {
     // Without masks a cell the warp reached has a value: the others are
     // beyond every raster.
     for (float &v : w.heights)

@@ -58,10 +58,10 @@ struct ToUtm {
 // (x0, y0) at the top-left, in srs; pixels in void (given as pixel
 // column, row) get -32768.
 void write_dem(const std::string &path, const char *srs, double x0, double y0, double cell, int columns, int rows,
-               const std::function<bool(int, int)> &is_void = nullptr) {
+               const std::function<bool(int, int)> &is_void = nullptr, GDALDataType type = GDT_Float32) {
   start_geo_library();
   const ToUtm to_utm(srs);
-  GDALDatasetH d = GDALCreate(GDALGetDriverByName("GTiff"), path.c_str(), columns, rows, 1, GDT_Float32, nullptr);
+  GDALDatasetH d = GDALCreate(GDALGetDriverByName("GTiff"), path.c_str(), columns, rows, 1, type, nullptr);
   ASSERT_NE(nullptr, d);
   double gt[6] = {x0, cell, 0, y0, 0, -cell};
   GDALSetGeoTransform(d, gt);
@@ -225,31 +225,33 @@ TEST(Geo, UncoveredSamplesAreZeroAndCountedAndATerrainNoModelCoversIsRefused) {
 
 // A model without voids is warped without masks, one with a void with
 // them: both give the same bytes beyond the void's reach and count the
-// same samples beyond the model, in every resampling.
+// same samples beyond the model, in every resampling and cell type.
 TEST(Geo, AModelWithoutVoidsGivesTheBytesOfOneWithAVoidAwayFromIt) {
   TempDir dir;
   const std::string tfd = placed_terrain(dir);
   const std::string plain = dir.file("plain.tif"), holed = dir.file("holed.tif");
-  write_dem(plain, UTM, ORIGIN_E - 1000, ORIGIN_N + SIDE + 1000, 100, 110, 220);
-  write_dem(holed, UTM, ORIGIN_E - 1000, ORIGIN_N + SIDE + 1000, 100, 110, 220,
-            [](int c, int r) { return std::abs(c - 50) < 8 && std::abs(r - 100) < 8; });
-  for (const char *method : {"average", "bilinear", "cubic"}) {
-    SCOPED_TRACE(method);
-    const DemImport a = import_dems({plain}, tfd.c_str(), method, nullptr);
-    ASSERT_EQ(IMPORT_WRITTEN, a.outcome) << a.why;
-    const std::vector<unsigned char> from_plain = read_file(dir.file("T.hfd"));
-    const DemImport b = import_dems({holed}, tfd.c_str(), method, nullptr);
-    ASSERT_EQ(IMPORT_WRITTEN, b.outcome) << b.why;
-    EXPECT_EQ(0, a.counts.voids_filled);
-    EXPECT_GT(b.counts.voids_filled, 0);
-    EXPECT_EQ(a.counts.uncovered, b.counts.uncovered);
-    const std::vector<unsigned char> from_holed = read_file(dir.file("T.hfd"));
-    // The void's middle: pixel 50, 100, 4050 m east and 10950 m north of the corner.
-    for (int j = 0; j < SAMPLES; j++)
-      for (int i = 0; i < SAMPLES; i++) {
-        if (std::hypot(500 * (i + 0.5) - 4050, 500 * (j + 0.5) - 10950) < 2500) continue;
-        ASSERT_EQ(sample(from_plain, i, j), sample(from_holed, i, j)) << i << ", " << j;
-      }
+  for (const GDALDataType type : {GDT_Float32, GDT_Int16}) {
+    for (const char *method : {"average", "bilinear", "cubic"}) {
+      SCOPED_TRACE(std::string(method) + (type == GDT_Int16 ? ", Int16" : ", Float32"));
+      write_dem(plain, UTM, ORIGIN_E - 1000, ORIGIN_N + SIDE + 1000, 100, 110, 220, nullptr, type);
+      write_dem(holed, UTM, ORIGIN_E - 1000, ORIGIN_N + SIDE + 1000, 100, 110, 220,
+                [](int c, int r) { return std::abs(c - 50) < 8 && std::abs(r - 100) < 8; }, type);
+      const DemImport a = import_dems({plain}, tfd.c_str(), method, nullptr);
+      ASSERT_EQ(IMPORT_WRITTEN, a.outcome) << a.why;
+      const std::vector<unsigned char> from_plain = read_file(dir.file("T.hfd"));
+      const DemImport b = import_dems({holed}, tfd.c_str(), method, nullptr);
+      ASSERT_EQ(IMPORT_WRITTEN, b.outcome) << b.why;
+      EXPECT_EQ(0, a.counts.voids_filled);
+      EXPECT_GT(b.counts.voids_filled, 0);
+      EXPECT_EQ(a.counts.uncovered, b.counts.uncovered);
+      const std::vector<unsigned char> from_holed = read_file(dir.file("T.hfd"));
+      // The void's middle: pixel 50, 100, 4050 m east and 10950 m north of the corner.
+      for (int j = 0; j < SAMPLES; j++)
+        for (int i = 0; i < SAMPLES; i++) {
+          if (std::hypot(500 * (i + 0.5) - 4050, 500 * (j + 0.5) - 10950) < 2500) continue;
+          ASSERT_EQ(sample(from_plain, i, j), sample(from_holed, i, j)) << i << ", " << j;
+        }
+    }
   }
 }
 
