@@ -66,6 +66,23 @@ std::string replace_model_word(std::string why) {
   return at == std::string::npos ? why : why.replace(at, model.size(), "a land cover raster");
 }
 
+// Whether a raster reads to its last row: a file cut short fails there,
+// found before a warp that would try it again and again. A text grid is
+// read row after row, as its reader must find each row after the one
+// before (it would look for the last row through every earlier one, over
+// and over, in a file that ends early).
+bool reads_to_the_end(GDALDatasetH d) {
+  const std::string driver = GDALGetDriverShortName(GDALGetDatasetDriver(d));
+  const bool text = driver == "AAIGrid" || driver == "GRASSASCIIGrid" || driver == "XYZ";
+  const int w = GDALGetRasterXSize(d), h = GDALGetRasterYSize(d);
+  std::vector<double> row((size_t)w);
+  CPLErrorReset();
+  for (int y = text ? 0 : h - 1; y < h; y++)
+    if (GDALRasterIO(GDALGetRasterBand(d, 1), GF_Read, 0, y, w, 1, row.data(), w, 1, GDT_Float64, 0, 0) != CE_None)
+      return false;
+  return true;
+}
+
 // Opens each raster; "" or why one cannot be used.
 std::string open_rasters(const std::vector<std::string> &paths, Rasters &r) {
   for (const std::string &path : paths) {
@@ -80,6 +97,10 @@ std::string open_rasters(const std::vector<std::string> &paths, Rasters &r) {
     if (GDALGetRasterCount(d) < 1) return name_of(path) + ": holds no raster band.";
     if (!GDALGetSpatialRef(d) || GDALGetGeoTransform(d, gt) != CE_None)
       return name_of(path) + ": has no place on the Earth (no projection or no georeference).";
+    if (!reads_to_the_end(d)) {
+      const std::string reason = geo_last_error();
+      return name_of(path) + ": cannot be read whole" + (reason.empty() ? "." : ": " + reason);
+    }
   }
   return "";
 }

@@ -11,7 +11,8 @@
 #       merged down to the inputs that add coverage after each run); inputs
 #       that crash go to fuzz-crashes/TARGET. Neither folder is in git.
 #
-# Each target prints its runs, runs per second, corpus size and crashes.
+# Each target prints its runs, runs per second, corpus size and crashes; an
+# input that takes over a minute counts as a hang.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 all_targets=(tile_map height_map terrain_description terrain_description_library target_areas target_areas_library html_text textures plain_image png_texture jpeg_texture bmp_info_texture height_import journal lands land_import target_writer settings geo_file dem_import class_table place_list)
@@ -71,7 +72,7 @@ for target in "${targets[@]}"; do
   fi
   log="$build/fuzz_$target.log"
   before=$(ls "$crashes/$target" | wc -l)
-  if "$bin" "$corpus/$target" -max_total_time="$seconds" -runs="$runs" -rss_limit_mb=4096 -max_len=65536 \
+  if "$bin" "$corpus/$target" -max_total_time="$seconds" -runs="$runs" -timeout=60 -rss_limit_mb=4096 -max_len=65536 \
       -print_final_stats=1 -artifact_prefix="$crashes/$target/" >"$log" 2>&1; then
     result=ok
   else

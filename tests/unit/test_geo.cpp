@@ -213,6 +213,24 @@ TEST(Geo, UncoveredSamplesAreZeroAndCountedAndATerrainNoModelCoversIsRefused) {
   EXPECT_NE(std::string::npos, refused.why.find("no elevation model covers")) << refused.why;
   EXPECT_EQ(hfd, read_file(dir.file("T.hfd")));
 
+  // A text grid cut short is refused at once: its reader would look for
+  // each row through all the rows before it, failing over and over.
+  write_text(dir.file("short.asc"), "ncols 12\nnrows 243\nxllcorner 499000\nyllcorner 4999000\ncellsize 600\n"
+                                    "1 2 3 4 5 6 7 8 9 10 11 12\n1 2 3\n");
+  {
+    OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+    char *wkt = nullptr;
+    ASSERT_EQ(OGRERR_NONE, OSRSetFromUserInput(srs, UTM));
+    OSRExportToWkt(srs, &wkt);
+    write_text(dir.file("short.prj"), wkt);
+    CPLFree(wkt);
+    OSRDestroySpatialReference(srs);
+  }
+  const DemImport cut = import_dems({dir.file("short.asc")}, tfd.c_str(), nullptr, nullptr);
+  EXPECT_EQ(IMPORT_REFUSED, cut.outcome);
+  EXPECT_NE(std::string::npos, cut.why.find("short.asc: cannot be read whole")) << cut.why;
+  EXPECT_EQ(hfd, read_file(dir.file("T.hfd")));
+
   // Without a place there is nothing to warp onto.
   const std::string lost = dir.file("Lost.TFD");
   NewTerrain t = {2, 2, 1, 0, nullptr, 0};
