@@ -164,6 +164,7 @@ std::string build_mosaics(Rasters &r, const std::vector<std::string> &paths, dou
   return "";
 }
 
+// The size of a raster's cells in metres on the ground, near its centre.
 double cell_metres(GDALDatasetH d) {
   double gt[6];
   GDALGetGeoTransform(d, gt);
@@ -275,6 +276,7 @@ bool fill_voids(std::vector<float> &heights, int columns, int rows, const std::v
   return true;
 }
 
+// The outline of a raster, in its own projection.
 OGRGeometryH raster_outline(GDALDatasetH d) {
   double gt[6];
   GDALGetGeoTransform(d, gt);
