@@ -14,15 +14,6 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import veldkit_e2e as e2e  # noqa: E402
 
 
-def picture(path, colour, size=64):
-    pixels = bytearray()
-    for y in range(size):
-        for x in range(size):
-            wave = (x * 7 + y * 3) % 17
-            pixels += bytes(min(255, c + wave) for c in colour)
-    e2e.write_png(path, size, size, bytes(pixels))
-
-
 def make_lands(args, cwd):
     env = dict(os.environ)
     env.pop("DISPLAY", None)
@@ -45,8 +36,8 @@ class MakeLands(unittest.TestCase):
         # Every tile texture 1, the one-land picture of the first land: a clean map.
         self.tfd = e2e.write_terrain(self.tmp, "Coast", [[1] * 4 for _ in range(3)], [[0] * 16 for _ in range(12)], {})
         os.remove(os.path.join(self.tmp, "Coast_DATA.ini"))
-        picture(os.path.join(self.tmp, "water.png"), (40, 90, 170))
-        picture(os.path.join(self.tmp, "sand.png"), (200, 180, 90))
+        e2e.write_land_picture(os.path.join(self.tmp, "water.png"), (40, 90, 170))
+        e2e.write_land_picture(os.path.join(self.tmp, "sand.png"), (200, 180, 90))
 
     def tearDown(self):
         shutil.rmtree(self.tmp, ignore_errors=True)

@@ -15,15 +15,6 @@ import veldkit_e2e as e2e  # noqa: E402
 TX, TY = 12, 8
 
 
-def picture(path, colour, size=32):
-    pixels = bytearray()
-    for y in range(size):
-        for x in range(size):
-            wave = (x * 5 + y * 11) % 23
-            pixels += bytes(min(255, c + wave) for c in colour)
-    e2e.write_png(path, size, size, bytes(pixels))
-
-
 def no_display():
     env = dict(os.environ)
     env.pop("DISPLAY", None)
@@ -33,7 +24,7 @@ def no_display():
 class LandSetJourney(e2e.ProgramTestCase):
     def test_a_third_land_generated_in_the_dialog_is_painted_and_checks_clean(self):
         for name, colour in (("water", (40, 90, 170)), ("grass", (90, 160, 60)), ("sand", (200, 180, 90))):
-            picture(os.path.join(self.tmp, name + ".png"), colour)
+            e2e.write_land_picture(os.path.join(self.tmp, name + ".png"), colour, 32)
         tfd = os.path.join(self.tmp, "Coast.TFD")
         made = subprocess.run([e2e.BIN, "--new", tfd, "%dx%d" % (TX, TY), "--lands",
                                "Water=water.png:water,Grass=grass.png"], cwd=self.tmp, env=no_display(),

@@ -607,6 +607,17 @@ def write_png(path, width, height, pixels):
         f.write(chunk(b"IEND", b""))
 
 
+def write_land_picture(path, colour, size=64):
+    """A square PNG of a land: its colour with a faint wave, so that a
+    picture made from it shows where it was taken from."""
+    pixels = bytearray()
+    for y in range(size):
+        for x in range(size):
+            wave = (x * 7 + y * 3) % 17
+            pixels += bytes(min(255, c + wave) for c in colour)
+    write_png(path, size, size, bytes(pixels))
+
+
 def region_colours(picture, x0, y0, x1, y1):
     """The set of distinct colours in a rectangle of a grabbed picture."""
     width, height, pixels = picture
