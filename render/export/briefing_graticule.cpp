@@ -7,7 +7,7 @@
 namespace {
 
 const int SPACINGS[] = {1, 2, 5, 10, 30, 60, 120, 300, 600, 1800};
-const int MOST_LINES = 8, FEWEST_LINES = 3;
+const int MOST_LINES = 8;
 // Points on each edge of the outline, and on each line: enough that the
 // projection's curves stay smooth at the page's scale.
 const int OUTLINE_POINTS = 32, LINE_POINTS = 96;
