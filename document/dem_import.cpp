@@ -18,12 +18,14 @@ namespace {
 
 const double SAMPLE_METRES = 500, TILE_METRES = 2000;
 
+using GridBytes = std::vector<unsigned char, HugePageAllocator<unsigned char>>;
+
 // The warped grid (the north row first) as the height map's words (the
 // south row first), rounded to the metre (halves away from 0) and brought
 // within 0..MAX_HEIGHT; NaN counts as below. The counts are kept apart
 // from the loop so that it stays a plain one over the row.
-std::vector<unsigned char> height_words(const DemWarp &w, int sx, int sy, DemCounts *counts) {
-  std::vector<unsigned char> words(2 * (size_t)sx * sy);
+GridBytes height_words(const DemWarp &w, int sx, int sy, DemCounts *counts) {
+  GridBytes words(2 * (size_t)sx * sy);
   long long below = 0, above = 0;
   for (int r = 0; r < sy; r++) {
     const float *in = w.heights.data() + (size_t)(sy - 1 - r) * sx;
@@ -99,7 +101,7 @@ DemImport import_dems(const std::vector<std::string> &dems, const char *tfd_path
     return im;
   }
   take_counts(w, &im.counts);
-  const std::vector<unsigned char> words = height_words(w, grid.columns, grid.rows, &im.counts);
+  const GridBytes words = height_words(w, grid.columns, grid.rows, &im.counts);
   im.outcome = write_height_target(target, grid.columns, grid.rows, words.data(), why, sizeof(why));
   if (im.outcome != IMPORT_WRITTEN) {
     im.why = why;
@@ -216,8 +218,8 @@ AreaResult write_area_terrain(const char *tfd_path, const AreaTerrain &a, const 
     return r;
   }
   take_counts(warp, &r.counts);
-  const std::vector<unsigned char> words = height_words(warp, grid.columns, grid.rows, &r.counts);
-  std::vector<float>().swap(warp.heights);
+  const GridBytes words = height_words(warp, grid.columns, grid.rows, &r.counts);
+  GridFloats().swap(warp.heights);
   t.height_words = words.data();
   NewTerrainFailure failure;
   const int outcome = write_new_terrain(tfd_path, t, &failure);

@@ -217,7 +217,7 @@ struct VoidBlock {
   bool ok = true;
 };
 
-bool fill_block(const std::vector<float> &heights, int columns, int rows, const std::vector<unsigned char> &kind,
+bool fill_block(const GridFloats &heights, int columns, int rows, const std::vector<unsigned char> &kind,
                 unsigned char void_mark, VoidBlock &b, GDALDriverH mem) {
   const int reach = (int)DEM_FILL_DISTANCE;
   const int x0 = std::max(0, b.x0 - reach), y0 = std::max(0, b.y0 - reach);
@@ -243,7 +243,7 @@ bool fill_block(const std::vector<float> &heights, int columns, int rows, const 
   return true;
 }
 
-bool fill_voids(std::vector<float> &heights, int columns, int rows, const std::vector<unsigned char> &kind,
+bool fill_voids(GridFloats &heights, int columns, int rows, const std::vector<unsigned char> &kind,
                 unsigned char void_mark, Progress *progress) {
   enum { FILL_BLOCK = 512 };
   const int blocks_x = (columns + FILL_BLOCK - 1) / FILL_BLOCK, blocks_y = (rows + FILL_BLOCK - 1) / FILL_BLOCK;
@@ -342,7 +342,7 @@ bool run_warp(Rasters &r, MemGrid &out, const std::string &resampling, bool plai
 
 }  // namespace
 
-bool fill_dem_voids(std::vector<float> &heights, int columns, int rows, const std::vector<unsigned char> &kind,
+bool fill_dem_voids(GridFloats &heights, int columns, int rows, const std::vector<unsigned char> &kind,
                     unsigned char void_mark) {
   start_geo_library();
   return fill_voids(heights, columns, rows, kind, void_mark, nullptr);

@@ -8,7 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "core/huge_pages.h"
 #include "core/reporter.h"
+
+// A grid of cells, the north row first.
+using GridFloats = std::vector<float, HugePageAllocator<float>>;
 
 // The grid: columns x rows cells of cell metres in the projection (WKT),
 // the south-west corner at west, south. Cell i, j covers cell i to
@@ -33,14 +37,14 @@ bool dem_resampling_known(const char *name);
 // the whole grid, but only in the blocks that hold a void: the cells of no
 // value that are no void (beyond every model) cost nothing. false when GDAL
 // fails.
-bool fill_dem_voids(std::vector<float> &heights, int columns, int rows, const std::vector<unsigned char> &kind,
+bool fill_dem_voids(GridFloats &heights, int columns, int rows, const std::vector<unsigned char> &kind,
                     unsigned char void_mark);
 
 struct DemWarp {
   int outcome = DEM_FAILED;
   std::string why;
   std::string resampling;       // the one used
-  std::vector<float> heights;   // columns * rows, the north row first, metres (0 where none)
+  GridFloats heights;           // columns * rows, the north row first, metres (0 where none)
   long long voids_filled = 0;   // cells without a value (or with NaN, infinite) inside some raster, filled from around them
   long long voids_left = 0;     // the same, too far from any value: 0
   long long uncovered = 0;      // cells no raster covers: 0

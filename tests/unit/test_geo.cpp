@@ -542,7 +542,7 @@ TEST(Geo, VoidsFilledBlockByBlockAsTheWholeGridFillsThem) {
   start_geo_library();
   const int columns = 1300, rows = 700;
   std::mt19937 rng(5);
-  std::vector<float> heights((size_t)columns * rows);
+  GridFloats heights((size_t)columns * rows);
   std::vector<unsigned char> kind(heights.size(), 0);
   for (int y = 0; y < rows; y++)
     for (int x = 0; x < columns; x++) {
@@ -562,7 +562,7 @@ TEST(Geo, VoidsFilledBlockByBlockAsTheWholeGridFillsThem) {
         kind[k] = 2;
       }
   }
-  std::vector<float> whole = heights;
+  std::vector<float> whole(heights.begin(), heights.end());
   GDALDatasetH d = GDALCreate(GDALGetDriverByName("MEM"), "", columns, rows, 1, GDT_Float32, nullptr);
   GDALRasterBandH band = GDALGetRasterBand(d, 1);
   GDALSetRasterNoDataValue(band, -32768);
@@ -582,4 +582,18 @@ TEST(Geo, VoidsFilledBlockByBlockAsTheWholeGridFillsThem) {
     ASSERT_FLOAT_EQ(whole[k], heights[k]) << "void at " << k % columns << ", " << k / columns;
   }
   EXPECT_GT(voids, 5000);
+}
+
+// A large grid on huge-page bounds (the advice is lost on memory that is
+// not), a small one as any; both hold what is put in them.
+TEST(Geo, LargeGridsLieOnHugePageBounds) {
+  for (const size_t cells : {(size_t)10, (size_t)HUGE_PAGES_FROM / sizeof(float) + 3}) {
+    GridFloats grid(cells, 7.5f);
+    if (cells * sizeof(float) >= HUGE_PAGES_FROM) {
+      EXPECT_EQ(0u, (uintptr_t)grid.data() % (2 << 20)) << cells;
+    }
+    grid.back() = 1;
+    EXPECT_EQ(7.5f, grid.front());
+    EXPECT_EQ(1.0f, grid[cells - 1]);
+  }
 }
