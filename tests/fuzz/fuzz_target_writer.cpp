@@ -125,8 +125,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   // areas read, once each (a section twice, or one the reader left out),
   // the two may put an added line or area beside either: what was written
   // must still read back as edited, below.
+  const std::vector<Section> sections = sections_of(text);
   std::vector<int> headers;
-  for (const Section &s : sections_of(text))
+  for (const Section &s : sections)
     if (s.area > 0) headers.push_back(s.area);
   std::sort(headers.begin(), headers.end());
   bool regular = headers.size() == (size_t)std::max(0, was->area_count);
@@ -139,7 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!same_target_area(targets.areas[n], back->areas[n], nullptr)) __builtin_trap();
   // Sections no edit touched, in order, each ending where a line does.
   size_t from = 0;
-  for (const Section &s : sections_of(text)) {
+  for (const Section &s : sections) {
     if (s.area > 0 && (s.area > was->area_count || !untouched[(size_t)s.area])) continue;
     long end = s.end;
     while (end > s.start && line_end(text[(size_t)end - 1])) end--;
