@@ -1,5 +1,6 @@
 #include "core/huge_pages.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <sys/mman.h>
 
@@ -18,3 +19,10 @@ void *huge_pages_allocate(size_t bytes) {
 }
 
 void huge_pages_free(void *p) { free(p); }
+
+void huge_pages_advise(void *p, size_t bytes) {
+  if (!p || bytes < HUGE_PAGES_FROM) return;
+  const uintptr_t start = ((uintptr_t)p + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
+  const uintptr_t end = ((uintptr_t)p + bytes) / HUGE_PAGE * HUGE_PAGE;
+  if (end > start) madvise((void *)start, end - start, MADV_HUGEPAGE);
+}

@@ -11,6 +11,11 @@
 void *huge_pages_allocate(size_t bytes);
 void huge_pages_free(void *p);
 
+// Marks the whole huge pages within bytes at p, memory not yet touched
+// that another allocator gave (a bitmap's pixels, a mapped buffer), when
+// there are at least HUGE_PAGES_FROM bytes.
+void huge_pages_advise(void *p, size_t bytes);
+
 enum { HUGE_PAGES_FROM = 8 << 20 };
 
 template <class T>

@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/huge_pages.h"
+
 static int work_threads_setting = 0;
 
 void set_work_threads(int threads) { work_threads_setting = threads; }
@@ -101,6 +103,7 @@ int run_in_order(int chunks, size_t buffer_bytes, void (*make)(void *context, in
       result = ORDERED_NO_MEMORY;
       break;
     }
+    huge_pages_advise(buffer, buffer_bytes);
     ring.buffers.push_back((unsigned char *)buffer);
   }
   ring.ready.assign((size_t)ring.slots, -1);

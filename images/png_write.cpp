@@ -11,6 +11,7 @@
 #endif
 
 #include "core/byte_order.h"
+#include "images/deflate_runs.h"
 
 enum {
   PNG_ZLIB_LEVEL = 1,      // fast: a whole-terrain picture is hundreds of megabytes
@@ -261,14 +262,18 @@ PngBand png_band_chunk(const PngShape &shape, const unsigned char *const *rows, 
     filter_row(choose_filter(rows[r], prior, n, bpp), rows[r], prior, n, bpp, dest);
   }
   band.filtered_bytes = row_out * (size_t)count;
+  const size_t room = png_band_out_bytes(shape, count) - PNG_CHUNK_FRAME;
+  if (shape.deflate == PNG_DEFLATE_RUNS) {
+    if (deflate_runs_bound(band.filtered_bytes) > room) return PngBand{0, 1, 0};
+    band.chunk_bytes = frame_chunk(out, "IDAT", deflate_runs(filtered, band.filtered_bytes, last, out + 8, &band.adler));
+    return band;
+  }
   band.adler = (uint32_t)adler32(adler32(0L, Z_NULL, 0), filtered, (uInt)band.filtered_bytes);
-
   z_stream z;
   memset(&z, 0, sizeof(z));
   // Raw deflate: the stream's header and Adler-32 are written apart.
-  if (deflateInit2(&z, PNG_ZLIB_LEVEL, Z_DEFLATED, -15, 8, shape.runs_only ? Z_RLE : Z_DEFAULT_STRATEGY) != Z_OK)
-    return PngBand{0, 1, 0};
-  const size_t room = png_band_out_bytes(shape, count) - PNG_CHUNK_FRAME;
+  const int strategy = shape.deflate == PNG_DEFLATE_ZLIB_RUNS ? Z_RLE : Z_DEFAULT_STRATEGY;
+  if (deflateInit2(&z, PNG_ZLIB_LEVEL, Z_DEFLATED, -15, 8, strategy) != Z_OK) return PngBand{0, 1, 0};
   z.next_in = filtered;
   z.avail_in = (uInt)band.filtered_bytes;
   z.next_out = out + 8;

@@ -15,13 +15,20 @@ enum PngPixels {
   PNG_PIXELS_GREY16 = 2,   // 2 bytes a pixel, most significant first
 };
 
+// How the filtered rows are deflated.
+enum PngDeflate {
+  PNG_DEFLATE_ZLIB = 0,       // zlib's fastest level
+  // Runs of equal bytes only (zlib's Z_RLE): faster, and smaller for
+  // pictures of flat areas beside detail too fine to repeat.
+  PNG_DEFLATE_ZLIB_RUNS = 1,
+  PNG_DEFLATE_RUNS = 2,       // the same matches made by deflate_runs.h, several times faster
+};
+
 struct PngShape {
   int width, height;
   int pixels;          // PngPixels
   const RGB *palette;  // PNG_PIXELS_PALETTE8 only, 6-bit components (nullptr: black)
-  // Deflate finds runs of equal bytes only (zlib's Z_RLE): faster, and
-  // smaller for pictures of flat areas beside detail too fine to repeat.
-  bool runs_only = false;
+  int deflate = PNG_DEFLATE_ZLIB;  // PngDeflate
 };
 
 // Bytes of one row's pixels, without the filter byte.

@@ -21,6 +21,7 @@
 #include "document/terrain_geo.h"
 #include "files/tile_map_file.h"
 #include "images/jpeg_write.h"
+#include "images/png_write.h"
 #include "render/export/briefing_page.h"
 #include "render/export/briefing_picture.h"
 #include "render/export/export_file.h"
@@ -246,7 +247,7 @@ int write_png(BriefingJob &job, int pixels) {
   RowSource source = {w, h, 24, nullptr, produce_page_band, &bands};
   // Mostly white paper and a picture too fine to repeat itself: runs are
   // what deflate finds, in less time.
-  source.png_runs_only = true;
+  source.png_deflate = PNG_DEFLATE_ZLIB_RUNS;
   int error = 0;
   const StreamResult written = stream_png(job.png.fd, source, nullptr, &error);
   if (written == STREAM_WRITTEN && !bands.failed) return RESULT_OK;

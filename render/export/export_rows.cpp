@@ -190,7 +190,16 @@ void produce_bitmap_rows(const void *context, int y0, int y1, unsigned char *out
       continue;
     }
     const uint32_t *line = (const uint32_t *)bmp->line[y];
-    for (int x = 0; x < bmp->w; x++, p += 3) put_bgr(pixel_to_bgr(line[x], source.shifts), p);
+    // Four bytes a pixel, the fourth overwritten by the next: one store,
+    // not three; the pixel as it is where it holds blue, green, red from
+    // the lowest byte up, as the usual modes do.
+    const PixelShifts &s = source.shifts;
+    int x = 0;
+    if (s.b == 0 && s.g == 8 && s.r == 16)
+      for (; x + 1 < bmp->w; x++, p += 3) put_bgr4(line[x], p);
+    else
+      for (; x + 1 < bmp->w; x++, p += 3) put_bgr4(pixel_to_bgr(line[x], s), p);
+    if (x < bmp->w) put_bgr(pixel_to_bgr(line[x], s), p);
   }
 }
 

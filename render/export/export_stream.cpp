@@ -214,7 +214,7 @@ StreamResult stream_top_down(int fd, const RowSource &source, const StreamProgre
   s.png = png;
   s.shape = PngShape{source.width, source.height,
                      source.bits == 24 ? PNG_PIXELS_RGB8 : source.bits == 16 ? PNG_PIXELS_GREY16 : PNG_PIXELS_PALETTE8,
-                     source.palette, source.png_runs_only};
+                     source.palette, source.png_deflate};
   s.fd = fd;
   s.progress = progress;
   s.adler = 1;
@@ -226,6 +226,7 @@ StreamResult stream_top_down(int fd, const RowSource &source, const StreamProgre
   const long per_row = s.stride + (png ? 2 * (s.out_row + 1) + (s.out_row + 1) / 128 : s.out_row);
   const long slots = work_thread_count() + 2;
   long rows = TOP_DOWN_BUDGET / slots / per_row;
+  if (png && source.png_band_rows > 0 && source.png_band_rows < rows) rows = source.png_band_rows;
   rows = rows < 1 ? 1 : rows > (long)TOP_DOWN_BAND_ROWS_MAX ? (long)TOP_DOWN_BAND_ROWS_MAX : rows;
   s.band_rows = (int)rows;
   s.bands = (source.height + s.band_rows - 1) / s.band_rows;

@@ -20,8 +20,10 @@ struct RowSource {
   // Rows a band of a BMP should have (a multiple of 4), or 0 for bands of
   // about STREAM_BAND_BYTES.
   int band_rows = 0;
-  // A PNG's bands deflated for runs only (see PngShape).
-  bool png_runs_only = false;
+  // How a PNG's bands are deflated (PngDeflate), and the rows a band
+  // should have at most (0: as many as the budget allows).
+  int png_deflate = 0;
+  int png_band_rows = 0;
 };
 
 // Told how many of the picture's rows are written, on the caller's thread.
