@@ -25,6 +25,7 @@ const double ROWS_REACH_M = 16000;
 // The edge of a texel of level k is 2000 / 256 * 2^k metres.
 const double TEXEL_M = 2000.0 / 256;
 enum { COLUMN_BAND = 16 };  // columns a part draws: a cache line of each row
+enum { PREFETCH_AHEAD = 16 };  // ground shown, coloured this many after its texel is asked for
 
 AirGround ground;  // read by the work threads while a frame is drawn
 AirFrameCounts counts;
@@ -176,6 +177,24 @@ inline uint32_t ground_colour(const AirFrame &f, int i, GroundPlace p, const Til
   return c;
 }
 
+// Asks for the texel ground_colour will read at depth i, ahead of it: the
+// texels of 400 textures' levels lie far apart, and the colouring pass
+// otherwise waits on each one in turn.
+inline void prefetch_texel(const AirFrame &f, int i, GroundPlace p, const Tile &tile) {
+  const int k = f.schedule.level.data()[i];
+  const GroundLevel &level = ground.textures[texture_number(tile)].levels[k];
+  if (!level.pixels) return;
+  const TexelWalk &w = texel_walks[k][tile.rotation & 3];
+  const int mask = level.size - 1;
+  const uint32_t *texel = level.pixels + w.start + w.along_u * ((p.x >> (k + 2)) & mask) + w.along_v * ((p.y >> (k + 2)) & mask);
+  // GCC drops its own prefetch here (the address is not otherwise used).
+#if defined(__x86_64__) || defined(__i386__)
+  asm volatile("prefetcht0 %0" : : "m"(*texel));
+#else
+  __builtin_prefetch(texel);
+#endif
+}
+
 // The first row whose centre lies at or below y (y < height): ceil(y - 0.5), 0 above the view.
 inline int first_row(float y) {
   const float r = y - 0.5f;
@@ -265,7 +284,10 @@ void draw_columns(AirFrame &f, int first, int count, uint32_t *out, int stride, 
   const uint32_t plain = f.plain, haze = f.haze_colour;
   const uint16_t *const haze_of = s.haze.data();
   uint32_t *__restrict pixels = out;
+  const bool textured = !f.look.height_display;
   for (const Shown *w = shown.data(); w < next; w++) {
+    const Shown *ahead = w + PREFETCH_AHEAD;
+    if (textured && ahead < next && ahead->tile) prefetch_texel(f, ahead->step, ahead->p, *ahead->tile);
     uint32_t c = plain;
     if (w->tile) {
       c = ground_colour(f, w->step, w->p, *w->tile, cursor, texturing);
@@ -276,14 +298,21 @@ void draw_columns(AirFrame &f, int first, int count, uint32_t *out, int stride, 
     uint32_t *__restrict at = pixels + (ptrdiff_t)w->top * stride + w->column;
     for (int r = w->top; r < w->bottom; r++, at += stride) *at = colour;
   }
-  // The sky row by row over the columns it shows in.
-  int most = 0;
+  // The sky row by row over the columns it shows in: whole rows of the
+  // band above the lowest sky, then each column down to its ground.
+  int most = 0, least = f.p.height;
   for (int j = 0; j < count; j++) {
     Column &c = columns[j];
     for (; c.probe < c.probes_end; c.probe++) probes[c.probe].cover = c.cover;
     most = std::max(most, c.cover);
+    least = std::min(least, c.cover);
   }
-  for (int r = 0; r < most; r++) {
+  for (int r = 0; r < least; r++) {
+    uint32_t *__restrict row = out + (ptrdiff_t)r * stride;
+    const uint32_t sky = f.sky[(size_t)r];
+    for (int j = 0; j < count; j++) row[j] = sky;
+  }
+  for (int r = least; r < most; r++) {
     uint32_t *__restrict row = out + (ptrdiff_t)r * stride;
     const uint32_t sky = f.sky[(size_t)r];
     for (int j = 0; j < count; j++)
