@@ -4,12 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <cpl_conv.h>
 #include <functional>
 #include <gdal.h>
 #include <gdal_alg.h>
 #include <ogr_srs_api.h>
 #include <random>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <utility>
 
 #include "document/dem_import.h"
 #include "document/height_import.h"
@@ -586,6 +591,47 @@ TEST(Geo, VoidsFilledBlockByBlockAsTheWholeGridFillsThem) {
 
 // A large grid on huge-page bounds (the advice is lost on memory that is
 // not), a small one as any; both hold what is put in them.
+// The mappings of the process that the kernel flags for huge pages
+// (VmFlags "hg") and that overlap [from, to).
+std::vector<std::pair<uintptr_t, uintptr_t>> huge_page_mappings(uintptr_t from, uintptr_t to) {
+  std::vector<std::pair<uintptr_t, uintptr_t>> found;
+  FILE *smaps = fopen("/proc/self/smaps", "r");
+  if (!smaps) return found;
+  char line[512];
+  unsigned long start = 0, end = 0;
+  while (fgets(line, sizeof(line), smaps)) {
+    unsigned long a, b;
+    if (sscanf(line, "%lx-%lx ", &a, &b) == 2) start = a, end = b;  // a mapping's first line
+    if (strncmp(line, "VmFlags:", 8) == 0 && strstr(line, " hg") && start < to && end > from) found.emplace_back(start, end);
+  }
+  fclose(smaps);
+  return found;
+}
+
+// Advice on memory another allocator gave (a bitmap's pixels, a mapped
+// buffer) marks only the whole huge pages inside it, and nothing below
+// the size from which it pays.
+TEST(Geo, HugePageAdviceStaysWithinItsMemory) {
+  if (access("/sys/kernel/mm/transparent_hugepage/enabled", F_OK) != 0) return;  // a kernel without them
+  const size_t HUGE = 2 << 20, whole = 24 << 20;
+  unsigned char *mapped = (unsigned char *)mmap(nullptr, whole, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(MAP_FAILED, (void *)mapped);
+  const uintptr_t from = (uintptr_t)mapped, to = from + whole;
+  huge_pages_advise(mapped + 100, HUGE_PAGES_FROM - 200);
+  EXPECT_TRUE(huge_page_mappings(from, to).empty());
+  unsigned char *inside = mapped + 4096 + 123;
+  const size_t bytes = whole - 2 * 4096 - 300;
+  huge_pages_advise(inside, bytes);
+  const auto marked = huge_page_mappings(from, to);
+  ASSERT_EQ(1u, marked.size());
+  EXPECT_EQ(0u, marked[0].first % HUGE);
+  EXPECT_EQ(0u, marked[0].second % HUGE);
+  EXPECT_GE(marked[0].first, (uintptr_t)inside);
+  EXPECT_LE(marked[0].second, (uintptr_t)inside + bytes);
+  EXPECT_GE(marked[0].second - marked[0].first, bytes - 2 * HUGE);
+  munmap(mapped, whole);
+}
+
 TEST(Geo, LargeGridsLieOnHugePageBounds) {
   for (const size_t cells : {(size_t)10, (size_t)HUGE_PAGES_FROM / sizeof(float) + 3}) {
     GridFloats grid(cells, 7.5f);
