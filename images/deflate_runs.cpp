@@ -191,7 +191,7 @@ void put_stored(BitWriter &w, const unsigned char *in, size_t n, int final) {
     w.align();
     w.out = put_le16(w.out, (unsigned)part);
     w.out = put_le16(w.out, (unsigned)(~part & 0xFFFF));
-    memcpy(w.out, in, part);
+    if (part) memcpy(w.out, in, part);  // an empty part may come without bytes at all
     w.out += part;
     in += part;
   } while (n > 0);
