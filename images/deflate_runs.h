@@ -2,7 +2,7 @@
 // filtered rows are: each run of 3 to 258 repeats of the byte before it is
 // a match at distance 1, every other byte a literal, and each block gets
 // codes made for its own symbols. These are the matches zlib's Z_RLE
-// finds; for the view from the air they are made about five times faster
+// finds; for the view from the air they are made about four times faster
 // than zlib makes them, and they inflate as any other deflate stream does.
 #pragma once
 
