@@ -242,9 +242,7 @@ void draw_columns(AirFrame &f, int first, int count, uint32_t *out, int stride, 
     c.probe = f.first[(size_t)(first + j)], c.probes_end = f.first[(size_t)(first + j) + 1];
   }
   thread_local std::vector<Shown> shown;
-  // Each shown depth lowers its column's cover by a row or more; one more
-  // for the entry written past the last.
-  shown.resize((size_t)count * f.p.height + 1);
+  shown.resize((size_t)count * f.p.height);
   Shown *__restrict next = shown.data();
   // What the loops read, apart from what they write.
   const AirSchedule &s = f.schedule;
@@ -271,14 +269,11 @@ void draw_columns(AirFrame &f, int first, int count, uint32_t *out, int stride, 
       const float g = on ? ground_height(ground, p, *tile, nearest) : 0.0f;
       const float y = horizon + (altitude - g) * rows;
       // Rows whose centres lie at or below y show this ground.
-      // Whether it shows is a toss-up the branch predictor loses: the
-      // entry is written either way and kept when it shows.
-      const bool shows = y < c.cover - 0.5f;
-      const int top = first_row(std::min(y, (float)c.cover));  // within an int either way
-      *next = Shown{p, tile, (int16_t)top, (int16_t)c.cover, (uint16_t)i, (uint8_t)j};
-      next += shows;
-      open -= shows & (top == 0);
-      c.cover = shows ? top : c.cover;
+      if (!(y < c.cover - 0.5f)) continue;
+      const int top = first_row(y);
+      *next++ = Shown{p, tile, (int16_t)top, (int16_t)c.cover, (uint16_t)i, (uint8_t)j};
+      c.cover = top;
+      open -= top == 0;
     }
   }
   n.looks += looks;
