@@ -187,7 +187,7 @@ inline void prefetch_texel(const AirFrame &f, int i, GroundPlace p, const Tile &
   const TexelWalk &w = texel_walks[k][tile.rotation & 3];
   const int mask = level.size - 1;
   const uint32_t *texel = level.pixels + w.start + w.along_u * ((p.x >> (k + 2)) & mask) + w.along_v * ((p.y >> (k + 2)) & mask);
-  // GCC drops its own prefetch here (the address is not otherwise used).
+  // GCC 12 leaves __builtin_prefetch out of this loop; the instruction itself stays.
 #if defined(__x86_64__) || defined(__i386__)
   asm volatile("prefetcht0 %0" : : "m"(*texel));
 #else
