@@ -99,7 +99,7 @@ void code_lengths(const uint32_t *freq, int n, int limit, uint8_t *lengths) {
     parent[pick[0]] = parent[pick[1]] = k;
   }
   int depth[2 * DEFLATE_LITERALS];
-  int count[2 * DEFLATE_LITERALS + 1] = {0};
+  int count[DEFLATE_MAX_BITS + 1] = {0};  // by length, the deepest lifted to the limit
   depth[2 * m - 2] = 0;
   for (int k = 2 * m - 3; k >= 0; k--) depth[k] = depth[parent[k]] + 1;
   for (int k = 0; k < m; k++) count[std::min(depth[k], limit)]++;
@@ -128,7 +128,7 @@ void canonical_codes(const uint8_t *lengths, int n, uint32_t *codes) {
   int count[DEFLATE_MAX_BITS + 1] = {0};
   for (int s = 0; s < n; s++) count[lengths[s]]++;
   count[0] = 0;
-  uint32_t next[DEFLATE_MAX_BITS + 2];
+  uint32_t next[DEFLATE_MAX_BITS + 1];
   uint32_t code = 0;
   for (int len = 1; len <= DEFLATE_MAX_BITS; len++) {
     code = (code + (uint32_t)count[len - 1]) << 1;

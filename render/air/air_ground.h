@@ -145,12 +145,13 @@ struct TexelWalk {
 };
 extern TexelWalk texel_walks[TEXTURE_LEVELS][4];
 
-// The turned texel of a place at level k.
-inline uint32_t ground_texel(const GroundLevel &level, int k, int rotation, GroundPlace p) {
+// Where the turned texel of a place at level k lies.
+inline const uint32_t *ground_texel_at(const GroundLevel &level, int k, int rotation, GroundPlace p) {
   const TexelWalk &w = texel_walks[k][rotation & 3];
   const int mask = level.size - 1;
-  return level.pixels[w.start + w.along_u * ((p.x >> (k + 2)) & mask) + w.along_v * ((p.y >> (k + 2)) & mask)];
+  return level.pixels + w.start + w.along_u * ((p.x >> (k + 2)) & mask) + w.along_v * ((p.y >> (k + 2)) & mask);
 }
+
 
 // Forgets the kept shading: the heights changed without the history knowing.
 void forget_air_shading();

@@ -184,9 +184,7 @@ inline void prefetch_texel(const AirFrame &f, int i, GroundPlace p, const Tile &
   const int k = f.schedule.level.data()[i];
   const GroundLevel &level = ground.textures[texture_number(tile)].levels[k];
   if (!level.pixels) return;
-  const TexelWalk &w = texel_walks[k][tile.rotation & 3];
-  const int mask = level.size - 1;
-  const uint32_t *texel = level.pixels + w.start + w.along_u * ((p.x >> (k + 2)) & mask) + w.along_v * ((p.y >> (k + 2)) & mask);
+  const uint32_t *texel = ground_texel_at(level, k, tile.rotation, p);
   // GCC 12 leaves __builtin_prefetch out of this loop; the instruction itself stays.
 #if defined(__x86_64__) || defined(__i386__)
   asm volatile("prefetcht0 %0" : : "m"(*texel));
